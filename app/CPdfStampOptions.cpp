@@ -1,0 +1,231 @@
+#include "stamp/CPdfStamp.h"
+
+#include "app/Placeholders.h"
+#include "pdf/CPdfException.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <limits>
+
+namespace {
+
+bool isBlank(char c) {
+    return std::isspace(static_cast<unsigned char>(c)) != 0;
+}
+
+// scanf "%d": optional blanks, optional sign, at least one decimal digit. Out-of-range numbers
+// saturate.
+bool scanDecimal(std::string_view text, size_t& pos, int32_t& value) {
+    size_t at = pos;
+    while (at < text.size() && isBlank(text[at])) {
+        ++at;
+    }
+    bool negative = false;
+    if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
+        negative = text[at] == '-';
+        ++at;
+    }
+    constexpr int64_t kLimit = int64_t{std::numeric_limits<int32_t>::max()} + 1;
+    int64_t magnitude = 0;
+    size_t digitsStart = at;
+    while (at < text.size() && std::isdigit(static_cast<unsigned char>(text[at]))) {
+        magnitude = std::min<int64_t>(magnitude * 10 + (text[at] - '0'), kLimit);
+        ++at;
+    }
+    if (at == digitsStart) {
+        return false;
+    }
+    int64_t signedValue = negative ? -magnitude : magnitude;
+    value = static_cast<int32_t>(std::min<int64_t>(signedValue, kLimit - 1));
+    pos = at;
+    return true;
+}
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+// scanf "%X": optional blanks, optional sign, optional "0x", at least one hexadecimal digit.
+// Out-of-range numbers saturate; a minus sign negates modulo 2^32, as strtoul does.
+bool scanHex(std::string_view text, size_t& pos, uint32_t& value) {
+    size_t at = pos;
+    while (at < text.size() && isBlank(text[at])) {
+        ++at;
+    }
+    bool negative = false;
+    if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
+        negative = text[at] == '-';
+        ++at;
+    }
+    if (at + 2 < text.size() && text[at] == '0' && (text[at + 1] == 'x' || text[at + 1] == 'X') &&
+        hexDigit(text[at + 2]) >= 0) {
+        at += 2;
+    }
+    uint64_t magnitude = 0;
+    size_t digitsStart = at;
+    while (at < text.size() && hexDigit(text[at]) >= 0) {
+        magnitude = std::min<uint64_t>(magnitude * 16 + static_cast<uint64_t>(hexDigit(text[at])),
+                                       uint64_t{0xFFFFFFFF} + 1);
+        ++at;
+    }
+    if (at == digitsStart) {
+        return false;
+    }
+    uint32_t result = magnitude > 0xFFFFFFFF ? 0xFFFFFFFFu : static_cast<uint32_t>(magnitude);
+    value = negative && magnitude <= 0xFFFFFFFF ? 0u - result : result;
+    pos = at;
+    return true;
+}
+
+enum class Form { Exact, Decimal, Hex, DecimalPair, Value };
+
+// What the matching of one option found.
+struct Match {
+    int32_t first = 0;
+    int32_t second = 0;
+    uint32_t hex = 0;
+    const std::string* value = nullptr;
+};
+
+struct Option {
+    const char* text;
+    Form form;
+    void (*apply)(CPdfStamp& job, const Match& match);
+};
+
+// Tested in this order; the first that matches applies.
+const Option kOptions[] = {
+    {"-s", Form::Decimal, [](CPdfStamp& j, const Match& m) { j.startPage = m.first; }},
+    {"-e", Form::Decimal, [](CPdfStamp& j, const Match& m) { j.endPage = m.first; }},
+    {"-ns", Form::Decimal, [](CPdfStamp& j, const Match& m) { j.startNumber = m.first; }},
+    {"-ne", Form::Decimal, [](CPdfStamp& j, const Match& m) { j.endNumber = m.first; }},
+    {"-m", Form::Decimal, [](CPdfStamp& j, const Match& m) { j.maskWidth = m.first; }},
+    {"-n", Form::Decimal, [](CPdfStamp& j, const Match& m) { j.nth = m.first; }},
+    {"-seq", Form::Exact, [](CPdfStamp& j, const Match&) { j.sequential = true; }},
+    {"-r", Form::Exact, [](CPdfStamp& j, const Match&) { j.reverse = true; }},
+    {"-one", Form::Exact, [](CPdfStamp& j, const Match&) { j.numberOnly = true; }},
+    {"-2up", Form::Exact, [](CPdfStamp& j, const Match&) { j.twoUp = true; }},
+    {"-ab2", Form::Exact, [](CPdfStamp& j, const Match&) { j.abTwoUp = true; }},
+    {"-rom", Form::Exact, [](CPdfStamp& j, const Match&) { j.lowerRoman = true; }},
+    {"-ROM", Form::Exact, [](CPdfStamp& j, const Match&) { j.upperRoman = true; }},
+    {"-export", Form::Value, [](CPdfStamp& j, const Match& m) { j.exportFile = *m.value; }},
+    {"-import", Form::Value, [](CPdfStamp& j, const Match& m) { j.importFile = *m.value; }},
+    {"-listdelim", Form::Value, [](CPdfStamp& j, const Match& m) { j.listDelimiter = *m.value; }},
+    {"-listsep", Form::Value, [](CPdfStamp& j, const Match& m) { j.listSeparator = *m.value; }},
+    {"-listusecol", Form::Value, [](CPdfStamp& j, const Match& m) { j.listColumns = *m.value; }},
+    {"-pagesize", Form::Value, [](CPdfStamp& j, const Match& m) { j.pageSizeText = *m.value; }},
+    {"-nopg", Form::Exact, [](CPdfStamp& j, const Match&) { j.noPageNumbers = true; }},
+    {"-removesourcefile", Form::Exact, [](CPdfStamp& j, const Match&) { j.removeSource = true; }},
+    {"-prefix", Form::Value,
+     [](CPdfStamp& j, const Match& m) {
+         j.prefixText = placeholders::expand(*m.value, j.inputName);
+     }},
+    {"-sep", Form::Value, [](CPdfStamp& j, const Match& m) { j.separatorText = *m.value; }},
+    {"-end", Form::Value,
+     [](CPdfStamp& j, const Match& m) { j.endText = placeholders::expand(*m.value, j.inputName); }},
+    {"-font", Form::Value, [](CPdfStamp& j, const Match& m) { j.fontName = *m.value; }},
+    {"-fontfile", Form::Value, [](CPdfStamp& j, const Match& m) { j.fontMetricsFile = *m.value; }},
+    {"-color", Form::Hex, [](CPdfStamp& j, const Match& m) { j.rgbColor = m.hex; }},
+    {"-CMYKcolor", Form::Hex, [](CPdfStamp& j, const Match& m) { j.cmykColor = m.hex; }},
+    {"-size", Form::Decimal,
+     [](CPdfStamp& j, const Match& m) {
+         j.baseSize = m.first;
+         j.currentSize = m.first;
+     }},
+    {"-sizefile", Form::Value, [](CPdfStamp& j, const Match& m) { j.fontSizesFile = *m.value; }},
+    {"-angle", Form::Decimal, [](CPdfStamp& j, const Match& m) { j.angle = m.first; }},
+    {"-noforce", Form::Exact, [](CPdfStamp& j, const Match&) { j.forcePortrait = false; }},
+    {"-pos", Form::DecimalPair,
+     [](CPdfStamp& j, const Match& m) {
+         j.positionX = m.first;
+         j.positionY = m.second;
+     }},
+    {"-flipv", Form::Exact, [](CPdfStamp& j, const Match&) { j.flipVertical = true; }},
+    {"-fliph", Form::Exact, [](CPdfStamp& j, const Match&) { j.flipHorizontal = true; }},
+    {"-align", Form::Value, [](CPdfStamp& j, const Match& m) { j.alignment = *m.value; }},
+    {"-rename", Form::Value, [](CPdfStamp& j, const Match& m) { j.renamePattern = *m.value; }},
+    {"-opacity", Form::Decimal, [](CPdfStamp& j, const Match& m) { j.opacity = m.first; }},
+    {"-textfile", Form::Value, [](CPdfStamp& j, const Match& m) { j.textLinesFile = *m.value; }},
+    {"-linespace", Form::Decimal, [](CPdfStamp& j, const Match& m) { j.lineSpacing = m.first; }},
+    {"-quiet", Form::Exact, [](CPdfStamp& j, const Match&) { j.quiet = true; }},
+};
+
+// Whether argument matches option (value options are matched by the caller's exact test).
+bool matches(const Option& option, std::string_view argument, Match& match) {
+    std::string_view text = option.text;
+    if (option.form == Form::Exact || option.form == Form::Value) {
+        return argument == text;
+    }
+    if (argument.substr(0, text.size()) != text) {
+        return false;
+    }
+    size_t pos = text.size();
+    switch (option.form) {
+    case Form::Decimal:
+        return scanDecimal(argument, pos, match.first);
+    case Form::Hex:
+        return scanHex(argument, pos, match.hex);
+    case Form::DecimalPair:
+        if (!scanDecimal(argument, pos, match.first) || pos >= argument.size() ||
+            argument[pos] != ',') {
+            return false;
+        }
+        ++pos;
+        return scanDecimal(argument, pos, match.second);
+    default:
+        return false;
+    }
+}
+
+bool beginsWith(const std::string& text, std::string_view start) {
+    return text.compare(0, start.size(), start) == 0;
+}
+
+} // namespace
+
+int CPdfStamp::parseOptions(const std::vector<std::string>& args) {
+    if (args.size() < 3) {
+        throw CPdfException("Error parameter, less than 3 arguments.\n");
+    }
+    if (!beginsWith(args[1], "-i")) {
+        throw CPdfException("-i parameter missing");
+    }
+    inputName = args[1].substr(2);
+    if (!beginsWith(args[2], "-o")) {
+        throw CPdfException("-o parameter missing");
+    }
+    outputName = args[2].substr(2);
+
+    for (size_t index = 3; index < args.size(); ++index) {
+        const std::string& argument = args[index];
+        if (!beginsWith(argument, "-")) {
+            throw CPdfException("Error parameter, no -, arg: " + argument +
+                                ", argument: " + std::to_string(index) + "\n");
+        }
+        for (const Option& option : kOptions) {
+            Match match;
+            if (!matches(option, argument, match)) {
+                continue;
+            }
+            if (option.form == Form::Value) {
+                if (index + 1 >= args.size()) {
+                    throw CPdfException("Error parameter, missing value after: " + argument + "\n");
+                }
+                match.value = &args[++index];
+            }
+            option.apply(*this, match);
+            break;
+        }
+    }
+    return 1;
+}

@@ -1,0 +1,122 @@
+#include "app/EntryPoint.h"
+
+#include "app/FileList.h"
+#include "app/Usage.h"
+#include "pdf/CPdfException.h"
+#include "stamp/CPdfStamp.h"
+
+#include <cstdio>
+
+namespace {
+
+constexpr const char* kWildcardMessage =
+    "\nError! Wildcards * are not permitted, if you want to process many files then do: dir /B "
+    "*.pdf > list.txt, then quillmark -ilist.txt -fc:\\test\n\n";
+
+// The cause of a failure, on standard error as one line.
+void printCause(const std::string& cause) {
+    std::string line;
+    for (char c : cause) {
+        line += (c == '\r' || c == '\n') ? ' ' : c;
+    }
+    while (!line.empty() && line.back() == ' ') {
+        line.pop_back();
+    }
+    std::fflush(stdout);
+    std::fprintf(stderr, "%s\n", line.c_str());
+}
+
+struct PreScan {
+    bool wildcard = false;
+    bool quiet = false;
+    ListOptions list;
+};
+
+// Every argument is scanned, values included. A list option without a value leaves its setting
+// empty; the option parser refuses it.
+PreScan preScan(const std::vector<std::string>& args) {
+    PreScan scan;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& argument = args[i];
+        if (argument.find('*') != std::string::npos) {
+            scan.wildcard = true;
+            return scan;
+        }
+        const bool hasNext = i + 1 < args.size();
+        if (argument == "-quiet") {
+            scan.quiet = true;
+        } else if (argument == "-listdelim" && hasNext) {
+            scan.list.delimiter = args[i + 1];
+        } else if (argument == "-listsep" && hasNext) {
+            scan.list.separator = args[i + 1];
+        } else if (argument == "-listusecol" && hasNext) {
+            scan.list.columns = args[i + 1];
+        }
+    }
+    return scan;
+}
+
+// A list file or one input/output pair. Throws what the run throws.
+int runCommandLine(const std::vector<std::string>& args, const ListOptions& list) {
+    if (args[1].size() < 2) {
+        throw CPdfException("-i parameter missing");
+    }
+    int listResult = runFileList(args[1].substr(2), args, list);
+    if (listResult != kNotAList) {
+        return listResult == kListProcessed ? 0 : 1;
+    }
+    CPdfStamp job;
+    job.runPair(args);
+    if (!job.quiet) {
+        std::fputs("\nDone.\n", stdout);
+    }
+    // A text-lines file that could not be opened, or a failed rename, ends the run without an
+    // exception but without doing all that was asked.
+    return job.softFailure ? 1 : 0;
+}
+
+} // namespace
+
+int runQuillmark(const std::vector<std::string>& args) {
+    if (args.size() <= 1) {
+        printUsage();
+        return 0;
+    }
+    PreScan scan;
+    if (args.size() == 2) {
+        const std::string& only = args[1];
+        if (only == "--help" || only == "-h" || only == "-?") {
+            printUsage();
+            return 0;
+        }
+        if (only == "--version") {
+            printVersion();
+            return 0;
+        }
+    } else {
+        scan = preScan(args);
+        if (scan.wildcard) {
+            std::fputs(kWildcardMessage, stdout);
+            return 1;
+        }
+    }
+    if (!scan.quiet) {
+        printBanner();
+    }
+
+    int status = 1;
+    try {
+        status = runCommandLine(args, scan.list);
+    } catch (const CPdfException& failure) {
+        std::fwrite(failure.message().data(), 1, failure.message().size(), stdout);
+        if (!failure.cause().empty()) {
+            printCause(failure.cause());
+        }
+        status = 1;
+    } catch (...) {
+        std::fputs("Unexpected exception", stdout);
+        status = 1;
+    }
+    std::fflush(stdout);
+    return status;
+}

@@ -1,0 +1,45 @@
+#include "app/FileList.h"
+
+#include "app/LineReader.h"
+#include "platform/Platform.h"
+#include "stamp/CPdfStamp.h"
+
+#include <cstdio>
+
+int runFileList(const std::string& listName, std::vector<std::string> args,
+                const ListOptions& options) {
+    if (!list_line::isListFileName(listName)) {
+        return kNotAList;
+    }
+    if (args.size() < 3 || args[2].rfind("-f", 0) != 0) {
+        std::fputs("please specify -f for output folder, e.g. -fc:\\test\n", stdout);
+        return kListRefused;
+    }
+    const std::string folder = args[2].substr(2);
+    platform::createDirectory(folder);
+
+    UniqueFile list(std::fopen(listName.c_str(), "rb"));
+    if (!list) {
+        std::printf("Unable to open file list: '%s'\r\n", listName.c_str());
+        return kListRefused;
+    }
+
+    bool anyFailure = false;
+    std::string rawLine;
+    while (readLine(list.get(), rawLine)) {
+        ListLine line = list_line::interpretLine(rawLine, options);
+        if (line.hasText) {
+            list_line::setPrefixArgument(args, line.text);
+        }
+        args[1] = "-i" + line.fileName;
+        args[2] = "-o" + platform::joinPath(folder, line.fileName);
+
+        CPdfStamp job;
+        job.runPair(args);
+        if (job.softFailure) {
+            anyFailure = true;
+        }
+        std::fputs("\nDone.\n", stdout);
+    }
+    return anyFailure ? kListProcessedWithFailures : kListProcessed;
+}

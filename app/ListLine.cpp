@@ -1,0 +1,174 @@
+#include "app/ListLine.h"
+
+#include "pdf/CPdfException.h"
+
+#include <algorithm>
+#include <cctype>
+#include <limits>
+
+namespace list_line {
+
+namespace {
+
+bool endsWith(std::string_view text, std::string_view end) {
+    return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
+}
+
+// atoi: leading blanks, a sign, digits up to the first other character; 0 without digits.
+// Out-of-range numbers saturate.
+int32_t readInteger(std::string_view text) {
+    size_t pos = 0;
+    while (pos < text.size() && std::isspace(static_cast<unsigned char>(text[pos]))) {
+        ++pos;
+    }
+    bool negative = false;
+    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
+        negative = text[pos] == '-';
+        ++pos;
+    }
+    int64_t value = 0;
+    constexpr int64_t kLimit = int64_t{std::numeric_limits<int32_t>::max()} + 1;
+    while (pos < text.size() && std::isdigit(static_cast<unsigned char>(text[pos]))) {
+        value = std::min<int64_t>(value * 10 + (text[pos] - '0'), kLimit);
+        ++pos;
+    }
+    value = negative ? -value : value;
+    if (value > std::numeric_limits<int32_t>::max()) {
+        return std::numeric_limits<int32_t>::max();
+    }
+    return static_cast<int32_t>(value);
+}
+
+} // namespace
+
+bool isListFileName(std::string_view name) {
+    return endsWith(name, ".txt") || endsWith(name, ".csv");
+}
+
+std::string_view cutAtLineEnd(std::string_view line) {
+    size_t end = line.find_first_of("\r\n");
+    return end == std::string_view::npos ? line : line.substr(0, end);
+}
+
+std::string rewriteCsvQuotes(std::string_view line) {
+    std::string out;
+    out.reserve(line.size());
+    bool inQuotes = false;
+    auto copyTested = [&](char c) { out += (c == ',' && !inQuotes) ? '|' : c; };
+    for (size_t i = 0; i < line.size(); ++i) {
+        if (line[i] != '"') {
+            copyTested(line[i]);
+            continue;
+        }
+        inQuotes = !inQuotes;
+        if (i + 1 < line.size()) {
+            ++i;
+            copyTested(line[i]);
+        }
+    }
+    return out;
+}
+
+std::vector<std::string> splitColumns(std::string_view line, std::string_view delimiters) {
+    std::vector<std::string> columns;
+    size_t pos = 0;
+    while (pos < line.size()) {
+        size_t start = line.find_first_not_of(delimiters, pos);
+        if (start == std::string_view::npos) {
+            break;
+        }
+        size_t end = line.find_first_of(delimiters, start);
+        if (end == std::string_view::npos) {
+            end = line.size();
+        }
+        columns.emplace_back(line.substr(start, end - start));
+        pos = end;
+    }
+    return columns;
+}
+
+std::vector<int32_t> parseColumnSelection(std::string_view selection) {
+    std::vector<int32_t> numbers;
+    for (const std::string& piece : splitColumns(selection, ",")) {
+        if (numbers.size() == kMaxSelectedColumns) {
+            throw CPdfException("Too many columns specified in csv/txt file.  max is 20");
+        }
+        numbers.push_back(readInteger(piece));
+    }
+    return numbers;
+}
+
+std::string buildLineText(const std::vector<std::string>& columns,
+                          const std::vector<int32_t>* selection, std::string_view separator) {
+    std::string text;
+    bool first = true;
+    auto append = [&](const std::string& piece) {
+        if (!first) {
+            text += separator;
+        }
+        text += piece;
+        first = false;
+    };
+    if (selection != nullptr) {
+        for (int32_t column : *selection) {
+            if (column > 0 && static_cast<size_t>(column) < columns.size()) {
+                append(columns[static_cast<size_t>(column)]);
+            }
+        }
+    } else {
+        for (size_t column = 1; column < columns.size(); ++column) {
+            append(columns[column]);
+        }
+    }
+    return text;
+}
+
+ListLine interpretLine(std::string_view rawLine, const ListOptions& options) {
+    ListLine result;
+    std::string_view line = cutAtLineEnd(rawLine);
+    if (options.delimiter.empty()) {
+        result.fileName = std::string(line);
+        return result;
+    }
+    std::string rewritten;
+    std::string_view delimiter = options.delimiter;
+    if (options.delimiter == "," && line.find('"') != std::string_view::npos) {
+        rewritten = rewriteCsvQuotes(line);
+        line = rewritten;
+        delimiter = "|";
+    }
+    std::vector<int32_t> selection;
+    bool hasSelection = !options.columns.empty();
+    if (hasSelection) {
+        selection = parseColumnSelection(options.columns);
+    }
+    std::vector<std::string> columns = splitColumns(line, delimiter);
+    if (!columns.empty()) {
+        result.fileName = columns[0];
+    }
+    result.text = buildLineText(columns, hasSelection ? &selection : nullptr, options.separator);
+    result.hasText = true;
+    return result;
+}
+
+void setPrefixArgument(std::vector<std::string>& args, const std::string& text) {
+    bool found = false;
+    for (size_t i = 3; i < args.size(); ++i) {
+        if (args[i].rfind("-prefix", 0) != 0) {
+            continue;
+        }
+        found = true;
+        if (i + 1 < args.size()) {
+            args[i + 1] = text;
+        } else {
+            args.push_back(text);
+        }
+        ++i; // the value just written is not an option
+    }
+    if (!found) {
+        args.push_back("-prefix");
+        args.push_back(text);
+    }
+}
+
+} // namespace list_line

@@ -1,0 +1,121 @@
+#include "pdf/CPdfFileStream.h"
+
+#include "pdf/Limits.h"
+
+#include <algorithm>
+#include <sys/types.h>
+
+CPdfFileStream::CPdfFileStream(std::FILE* file, uint64_t start, uint64_t length,
+                               const CPdfElement& dict)
+    : CPdfFileStream(file, measure(file), start, length, dict)
+{
+}
+
+CPdfFileStream::CPdfFileStream(std::FILE* file, uint64_t fileSize, uint64_t start,
+                               uint64_t length, const CPdfElement& dict)
+    : dict_(dict), file_(file), fileSize_(fileSize), start_(start), length_(length),
+      bufferPos_(start), chunk_(limits::kFileBufferMin)
+{
+    // A window never reaches past the bytes the file holds.
+    if (length_ != 0 && start_ < fileSize_ && length_ > fileSize_ - start_) {
+        length_ = fileSize_ - start_;
+    }
+    rewind();
+}
+
+uint64_t CPdfFileStream::measure(std::FILE* file)
+{
+    if (!file || fseeko(file, 0, SEEK_END) != 0) {
+        return 0;
+    }
+    off_t size = ftello(file);
+    return size < 0 ? 0 : static_cast<uint64_t>(size);
+}
+
+uint64_t CPdfFileStream::fileSize() const { return fileSize_; }
+
+uint64_t CPdfFileStream::limitEnd() const
+{
+    return length_ == 0 ? fileSize_ : std::min(fileSize_, start_ + length_);
+}
+
+void CPdfFileStream::rewind() { setPos(static_cast<int64_t>(start_), 0); }
+
+bool CPdfFileStream::refill()
+{
+    bufferPos_ += endIndex_;
+    readIndex_ = endIndex_ = 0;
+    uint64_t end = limitEnd();
+    if (bufferPos_ >= end || !file_) {
+        return false;
+    }
+    size_t count = static_cast<size_t>(std::min<uint64_t>(chunk_, end - bufferPos_));
+    if (buffer_.size() < count) {
+        buffer_.resize(count);
+    }
+    if (fseeko(file_, static_cast<off_t>(bufferPos_), SEEK_SET) != 0) {
+        return false;
+    }
+    size_t got = std::fread(buffer_.data(), 1, count, file_);
+    endIndex_ = got;
+    // Reading on sequentially: take larger blocks, so that long stretches cost few reads.
+    chunk_ = std::min(chunk_ * 2, limits::kFileBufferMax);
+    return got > 0;
+}
+
+int CPdfFileStream::getChar()
+{
+    if (readIndex_ >= endIndex_ && !refill()) {
+        return -1;
+    }
+    return buffer_[readIndex_++];
+}
+
+int CPdfFileStream::peekChar()
+{
+    if (readIndex_ >= endIndex_ && !refill()) {
+        return -1;
+    }
+    return buffer_[readIndex_];
+}
+
+uint64_t CPdfFileStream::getPos() const { return bufferPos_ + readIndex_; }
+
+void CPdfFileStream::setPos(int64_t offset, int origin)
+{
+    int64_t base = 0;
+    if (origin == 1) {
+        base = static_cast<int64_t>(getPos());
+    } else if (origin == 2) {
+        base = static_cast<int64_t>(fileSize_);
+    }
+    int64_t target = offset;
+    if (base > 0 && offset > INT64_MAX - base) {
+        target = INT64_MAX;
+    } else {
+        target = base + offset;
+    }
+    uint64_t pos = target < 0 ? 0 : static_cast<uint64_t>(target);
+    // A position inside the block already read needs no new read.
+    if (pos >= bufferPos_ && pos <= bufferPos_ + endIndex_) {
+        readIndex_ = static_cast<size_t>(pos - bufferPos_);
+        return;
+    }
+    bufferPos_ = pos;
+    readIndex_ = endIndex_ = 0;
+    chunk_ = limits::kFileBufferMin;
+}
+
+void CPdfFileStream::shiftStart(int64_t bytes)
+{
+    start_ = bytes < 0 && static_cast<uint64_t>(-bytes) > start_ ? 0 : start_ + bytes;
+    bufferPos_ = start_;
+    readIndex_ = endIndex_ = 0;
+    chunk_ = limits::kFileBufferMin;
+}
+
+CPdfStream* CPdfFileStream::openSubStream(uint64_t start, uint64_t length,
+                                          const CPdfElement& dict)
+{
+    return new CPdfFileStream(file_, fileSize_, start, length, dict);
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "pdf/CPdfStream.h"
+
+#include <cstdio>
+#include <vector>
+
+// A byte range of an open file (not owned), read through a buffer.
+class CPdfFileStream : public CPdfStream {
+public:
+    // length 0: up to the end of the file.
+    CPdfFileStream(std::FILE* file, uint64_t start, uint64_t length, const CPdfElement& dict);
+
+    void rewind() override;
+    int getChar() override;
+    int peekChar() override;
+    const CPdfElement& getDict() const override { return dict_; }
+    uint64_t getPos() const override;
+    void setPos(int64_t offset, int origin = 0) override;
+    uint64_t getStart() const override { return start_; }
+    void shiftStart(int64_t bytes) override;
+    uint64_t getLength() const override { return length_; }
+    CPdfStream* openSubStream(uint64_t start, uint64_t length, const CPdfElement& dict) override;
+    // Size of the underlying file in bytes.
+    uint64_t fileSize() const;
+
+private:
+    // A window of a stream whose file size is already known.
+    CPdfFileStream(std::FILE* file, uint64_t fileSize, uint64_t start, uint64_t length,
+                   const CPdfElement& dict);
+    bool refill();
+    uint64_t limitEnd() const;
+    static uint64_t measure(std::FILE* file);
+
+    CPdfElement dict_;
+    std::FILE* file_;
+    uint64_t fileSize_;
+    uint64_t start_;
+    uint64_t length_;
+    uint64_t bufferPos_;
+    std::vector<unsigned char> buffer_;
+    size_t chunk_;  // size of the next read; grows while the stream reads on sequentially
+    size_t readIndex_ = 0;
+    size_t endIndex_ = 0;
+};

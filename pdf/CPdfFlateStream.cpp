@@ -1,0 +1,116 @@
+#include "pdf/CPdfFlateStream.h"
+
+#include "pdf/CPdfPredictor.h"
+#include "pdf/Limits.h"
+
+CPdfFlateStream::CPdfFlateStream(CPdfStream* underlying, int predictor, int columns, int colors,
+                                 int bitsPerComponent)
+    : underlying_(underlying), compressedLeft_(underlying ? underlying->getLength() : 0)
+{
+    if (predictor != 1) {
+        if (CPdfPredictor::isValid(predictor, columns, colors, bitsPerComponent)) {
+            predictor_ = std::make_unique<CPdfPredictor>(this, predictor, columns, colors,
+                                                         bitsPerComponent);
+        } else {
+            ended_ = true; // rows of that size cannot be read: no data
+        }
+    }
+}
+
+CPdfFlateStream::~CPdfFlateStream()
+{
+    if (zlibReady_) {
+        inflateEnd(&zstream_);
+    }
+    if (underlying_) {
+        underlying_->release();
+    }
+}
+
+int CPdfFlateStream::getChar()
+{
+    return predictor_ ? predictor_->getChar() : getRawChar();
+}
+
+int CPdfFlateStream::peekChar()
+{
+    if (predictor_) {
+        return predictor_->peekChar();
+    }
+    if (readIndex_ >= endIndex_ && !refill()) {
+        return -1;
+    }
+    return output_[readIndex_];
+}
+
+int CPdfFlateStream::getRawChar()
+{
+    if (readIndex_ >= endIndex_ && !refill()) {
+        return -1;
+    }
+    return output_[readIndex_++];
+}
+
+bool CPdfFlateStream::feedInput()
+{
+    // The compressed data is read lazily, a chunk at a time; bytes missing before /Length is
+    // reached are given to zlib as 0xFF, the end-of-data value cut to one byte.
+    size_t count = static_cast<size_t>(std::min<uint64_t>(compressedLeft_, limits::kFlateInputChunk));
+    if (count == 0) {
+        return false;
+    }
+    input_.resize(count);
+    for (size_t i = 0; i < count; ++i) {
+        input_[i] = static_cast<unsigned char>(underlying_->getChar());
+    }
+    compressedLeft_ -= count;
+    zstream_.next_in = input_.data();
+    zstream_.avail_in = static_cast<uInt>(count);
+    return true;
+}
+
+bool CPdfFlateStream::refill()
+{
+    readIndex_ = endIndex_ = 0;
+    if (ended_) {
+        return false;
+    }
+    if (!zlibReady_) {
+        zstream_ = z_stream{};
+        if (inflateInit_(&zstream_, "1.2.2", static_cast<int>(sizeof(z_stream))) != Z_OK) {
+            ended_ = true; // zlib could not be set up: the data ends here
+            return false;
+        }
+        zlibReady_ = true;
+        output_.resize(limits::kFlateOutputChunk);
+    }
+    // Fill one whole piece of output (or up to the end), feeding input as zlib asks for it;
+    // a piece that ends in a zlib error is dropped, as the data ends there.
+    zstream_.next_out = output_.data();
+    zstream_.avail_out = static_cast<uInt>(output_.size());
+    while (zstream_.avail_out > 0) {
+        if (zstream_.avail_in == 0 && !feedInput()) {
+            // No input left: let zlib hand out what it still holds, then stop.
+            int ret = inflate(&zstream_, Z_NO_FLUSH);
+            if (ret != Z_OK && ret != Z_BUF_ERROR && ret != Z_STREAM_END) {
+                ended_ = true;
+                return false;
+            }
+            if (ret == Z_STREAM_END || zstream_.avail_out > 0) {
+                ended_ = true;
+            }
+            break;
+        }
+        int ret = inflate(&zstream_, Z_NO_FLUSH);
+        if (ret == Z_STREAM_END) {
+            ended_ = true;
+            break;
+        }
+        if (ret != Z_OK && ret != Z_BUF_ERROR) {
+            ended_ = true;
+            return false;
+        }
+    }
+    endIndex_ = output_.size() - zstream_.avail_out;
+    return endIndex_ > 0;
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "pdf/CPdfElement.h"
+
+#include <cstdint>
+#include <string>
+
+class CPdfStream;
+class CPdfXRef;
+
+// Lexer and recursive-descent parser over a byte stream, with two tokens of lookahead so that
+// "12 0 R" is told from two integers.
+class CPdfParser {
+public:
+    // Takes over the caller's reference to source; reads the first two tokens at once.
+    // fetchDepth counts the indirect fetches that led to this parser (for an indirect /Length).
+    CPdfParser(CPdfXRef* xref, CPdfStream* source, int fetchDepth = 0);
+    virtual ~CPdfParser();
+    CPdfParser(const CPdfParser&) = delete;
+    CPdfParser& operator=(const CPdfParser&) = delete;
+
+    // Parses one complete object starting at the current token into out (of kind None).
+    void parseObject(CPdfElement& out);
+
+private:
+    void parseObject(CPdfElement& out, int depth);
+    void readToken(CPdfElement& out);
+    void readLiteralString(CPdfElement& out);
+    void readHexString(CPdfElement& out);
+    void readName(CPdfElement& out);
+    void readNumber(int first, CPdfElement& out);
+    void readWord(int first, CPdfElement& out);
+    void advance();
+    CPdfStream* readStreamBody(const CPdfElement& dict);
+    void skipToLineEnd();
+    bool readLength(const CPdfElement& dict, int64_t& length);
+
+    CPdfXRef* xref_;
+    CPdfStream* source_;
+    int fetchDepth_;
+    CPdfElement current_;
+    CPdfElement lookahead_;
+    std::string text_; // scratch buffer for the token being read
+};

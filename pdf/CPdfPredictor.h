@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class CPdfFlateStream;
+
+// Undoes a PNG (10 and above) or TIFF (2) predictor over the rows of a Flate stream.
+class CPdfPredictor {
+public:
+    // Parameters must already be validated by the caller (see isValid).
+    CPdfPredictor(CPdfFlateStream* source, int predictor, int columns, int colors,
+                  int bitsPerComponent);
+
+    // Parameters that give a positive, bounded row size.
+    static bool isValid(int predictor, int columns, int colors, int bitsPerComponent);
+
+    int getChar();
+    int peekChar();
+
+private:
+    bool fetchRow();
+    void undoTiff();
+
+    CPdfFlateStream* source_;
+    int predictor_;
+    int colors_;
+    int bitsPerComponent_;
+    int64_t valuesPerRow_;
+    int bytesPerPixel_;
+    int64_t rowBytes_;
+    // Allocated at the first read, so that a stream that is never read costs nothing.
+    std::vector<uint8_t> row_;
+    // The previous row's bytes one pixel back (the up-left bytes of the PNG Paeth filter).
+    std::vector<uint8_t> upLeft_;
+    int64_t readPos_;
+    bool failed_ = false;
+};

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class CPdfStream;
+
+// Reads the subsection headers and rows of a classic cross-reference table: the tokens are
+// those of the object lexer (white-space and comments skipped, any spacing and leading zeros
+// accepted), and words that some writers put after a row on its line ("0000000000 65535 f
+// free list head") are passed over, as long as they begin no row, subsection or trailer.
+class CPdfTableScanner {
+public:
+    enum class Kind { Integer, Word, Other, End };
+    struct Token {
+        Kind kind = Kind::End;
+        int64_t value = 0;  // Integer
+        std::string text;   // Word
+        bool isWord(const char* word) const { return kind == Kind::Word && text == word; }
+    };
+
+    explicit CPdfTableScanner(CPdfStream& source) : source_(source) {}
+
+    Token next();
+    // Called after a row's type letter: skips the rest of its line when it holds no row.
+    void skipRowComment();
+
+private:
+    void skipSpace();
+
+    CPdfStream& source_;
+};

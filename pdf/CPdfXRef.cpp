@@ -1,0 +1,302 @@
+#include "pdf/CPdfXRef.h"
+
+#include "pdf/CPdfDictionary.h"
+#include "pdf/CPdfEmbedStream.h"
+#include "pdf/CPdfException.h"
+#include "pdf/CPdfFileStream.h"
+#include "pdf/CPdfMemoryStream.h"
+#include "pdf/CPdfParser.h"
+#include "pdf/Limits.h"
+
+#include <algorithm>
+#include <string>
+
+struct CPdfXRef::ObjectStreamData {
+    int64_t number = -1;
+    bool valid = false; // false: the stream could not be read, none of its objects is found
+    std::string bytes;  // all decoded bytes
+    int64_t first = 0;
+    std::vector<int32_t> numbers;
+    std::vector<int64_t> offsets;
+
+    // Header positions sorted by object number, for rows whose index names another object.
+    std::vector<std::pair<int32_t, int32_t>> byNumber;
+
+    // The byte range of object `object`, stored as member `index`. When the header names
+    // another object there, the member that the header gives that number is taken (writers
+    // have been seen to shift the indexes by one); without one the object is not found.
+    bool range(int64_t index, int32_t object, size_t& start, size_t& end) const
+    {
+        if (!valid) {
+            return false;
+        }
+        const int64_t count = static_cast<int64_t>(numbers.size());
+        if (index < 0 || index >= count || numbers[static_cast<size_t>(index)] != object) {
+            auto it = std::lower_bound(byNumber.begin(), byNumber.end(),
+                                       std::make_pair(object, INT32_MIN));
+            if (it == byNumber.end() || it->first != object) {
+                return false;
+            }
+            index = it->second;
+        }
+        const int64_t size = static_cast<int64_t>(bytes.size());
+        const int64_t offset = offsets[static_cast<size_t>(index)];
+        int64_t from = first + offset;
+        int64_t to = index + 1 < count ? first + offsets[static_cast<size_t>(index) + 1] : size;
+        to = std::min(to, size);
+        if (offset < 0 || from > size || to < from) {
+            return false;
+        }
+        start = static_cast<size_t>(from);
+        end = static_cast<size_t>(to);
+        return true;
+    }
+};
+
+class CPdfXRef::FetchGuard {
+public:
+    FetchGuard(CPdfXRef& xref, int32_t number, int fetchDepth) : xref_(xref)
+    {
+        // Fetching an object while it is being fetched can never end: an indirect /Length,
+        // /Filter or object stream that leads back to itself.
+        auto& fetching = xref.fetching_;
+        if (fetchDepth > limits::kMaxFetchDepth ||
+            fetching.size() >= static_cast<size_t>(limits::kMaxFetchDepth) ||
+            std::find(fetching.begin(), fetching.end(), number) != fetching.end()) {
+            throw CPdfException("PDF file was damaged");
+        }
+        fetching.push_back(number);
+    }
+    ~FetchGuard() { xref_.fetching_.pop_back(); }
+    FetchGuard(const FetchGuard&) = delete;
+    FetchGuard& operator=(const FetchGuard&) = delete;
+
+private:
+    CPdfXRef& xref_;
+};
+
+namespace {
+
+const CPdfElement& nullElement()
+{
+    static const CPdfElement null = [] {
+        CPdfElement e;
+        e.setNull();
+        return e;
+    }();
+    return null;
+}
+
+// Parses the one object of a byte range of memory, as an object inside an object stream is
+// read: its window cannot open sub-streams, so a stream there has no readable data.
+void parseInMemory(CPdfXRef* xref, const std::string& bytes, size_t start, size_t end,
+                   CPdfElement& out, int fetchDepth)
+{
+    auto* memory = new CPdfMemoryStream(reinterpret_cast<const unsigned char*>(bytes.data()),
+                                        bytes.size(), 0, 0, nullElement());
+    memory->setPos(static_cast<int64_t>(start), 0);
+    try {
+        auto* window = new CPdfEmbedStream(memory, nullElement(), true,
+                                           static_cast<int64_t>(end - start));
+        CPdfParser parser(xref, window, fetchDepth);
+        parser.parseObject(out);
+    } catch (...) {
+        memory->release();
+        throw;
+    }
+    memory->release();
+}
+
+} // namespace
+
+CPdfXRef::CPdfXRef(CPdfFileStream* file) : file_(file) {}
+
+CPdfXRef::~CPdfXRef() = default;
+
+void CPdfXRef::fetchObject(int32_t number, int32_t generation, CPdfElement& out,
+                           int fetchDepth)
+{
+    if (number < 0 || static_cast<size_t>(number) >= entries_.size()) {
+        throw CPdfException("Corrupted PDF file");
+    }
+    FetchGuard guard(*this, number, fetchDepth);
+    const XRefEntry entry = entries_[static_cast<size_t>(number)];
+    if (entry.type == 1) {
+        if (generation != entry.generation || entry.offset < 0 ||
+            static_cast<uint64_t>(entry.offset) >= file_->fileSize() - std::min(base_, file_->fileSize())) {
+            out.setNull();
+            return;
+        }
+        CPdfStream* window =
+            file_->openSubStream(base_ + static_cast<uint64_t>(entry.offset), 0, nullElement());
+        CPdfParser parser(this, window, fetchDepth);
+        CPdfElement num;
+        CPdfElement gen;
+        CPdfElement obj;
+        parser.parseObject(num);
+        parser.parseObject(gen);
+        parser.parseObject(obj);
+        if (!num.is(ElementKind::Integer) || num.getInteger64() != number ||
+            !gen.is(ElementKind::Integer) || gen.getInteger64() != generation ||
+            !obj.isKeyword("obj")) {
+            out.setNull();
+            return;
+        }
+        parser.parseObject(out);
+        return;
+    }
+    if (entry.type == 2) {
+        ObjectStreamPtr data = objectStream(streamCache_, entry.offset, fetchDepth);
+        size_t start = 0;
+        size_t end = 0;
+        if (!data->range(entry.generation, number, start, end)) {
+            out.setNull();
+            return;
+        }
+        parseInMemory(this, data->bytes, start, end, out, fetchDepth);
+        return;
+    }
+    out.setNull();
+}
+
+bool CPdfXRef::getCompressedObjectText(int32_t number, const unsigned char*& data,
+                                       size_t& length)
+{
+    if (number < 0 || static_cast<size_t>(number) >= entries_.size()) {
+        throw CPdfException("Corrupted PDF file");
+    }
+    const XRefEntry entry = entries_[static_cast<size_t>(number)];
+    if (entry.type != 2) {
+        return false;
+    }
+    ObjectStreamPtr stream = objectStream(textCache_, entry.offset, 0);
+    size_t start = 0;
+    size_t end = 0;
+    if (!stream->range(entry.generation, number, start, end)) {
+        return false;
+    }
+    data = reinterpret_cast<const unsigned char*>(stream->bytes.data()) + start;
+    length = end - start;
+    return true;
+}
+
+CPdfXRef::ObjectStreamPtr CPdfXRef::objectStream(ObjectStreamPtr& slot, int64_t number,
+                                                 int fetchDepth)
+{
+    if (slot && slot->number == number) {
+        return slot;
+    }
+    const ObjectStreamPtr& other = &slot == &streamCache_ ? textCache_ : streamCache_;
+    if (other && other->number == number) {
+        slot = other;
+        return slot;
+    }
+    slot.reset(); // the old copy goes before the new one is decoded
+    ObjectStreamPtr loaded = loadObjectStream(number, fetchDepth);
+    slot = loaded;
+    return loaded;
+}
+
+size_t CPdfXRef::objectStreamByteLimit() const
+{
+    int64_t size = static_cast<int64_t>(std::min<uint64_t>(file_->fileSize(), INT64_MAX / 128));
+    return static_cast<size_t>(std::clamp(size * limits::kObjectStreamExpansion,
+                                          limits::kMinObjectStreamBytes,
+                                          limits::kMaxObjectStreamBytes));
+}
+
+void CPdfXRef::resolveEntry(const CPdfElement& dict, const char* key, CPdfElement& out,
+                            int fetchDepth)
+{
+    const CPdfElement* value = dict.getDictionary()->find(key);
+    if (!value) {
+        out.setNull();
+    } else if (value->is(ElementKind::Reference)) {
+        fetchObject(value->getRefNumber(), value->getRefGeneration(), out, fetchDepth + 1);
+    } else {
+        out.assign(*value);
+    }
+}
+
+CPdfXRef::ObjectStreamPtr CPdfXRef::loadObjectStream(int64_t number, int fetchDepth)
+{
+    auto data = std::make_shared<ObjectStreamData>();
+    data->number = number;
+    if (number < 0 || number > INT32_MAX) {
+        throw CPdfException("Corrupted PDF file");
+    }
+    CPdfElement object;
+    fetchObject(static_cast<int32_t>(number), 0, object, fetchDepth + 1);
+    if (!object.is(ElementKind::Stream) ||
+        !object.getStream()->getDict().is(ElementKind::Dictionary)) {
+        return data;
+    }
+    CPdfStream* stream = object.getStream();
+    const CPdfElement& dict = stream->getDict();
+    CPdfElement count;
+    CPdfElement first;
+    resolveEntry(dict, "N", count, fetchDepth);
+    resolveEntry(dict, "First", first, fetchDepth);
+    if (!count.is(ElementKind::Integer) || !first.is(ElementKind::Integer) ||
+        count.getInteger64() <= 0 || first.getInteger64() < 0) {
+        return data;
+    }
+    // The decoded bytes, never more than a bounded amount of memory.
+    const size_t limit = objectStreamByteLimit();
+    for (int c = stream->getChar(); c >= 0; c = stream->getChar()) {
+        if (data->bytes.size() >= limit) {
+            data->bytes.clear();
+            data->bytes.shrink_to_fit();
+            return data;
+        }
+        data->bytes.push_back(static_cast<char>(c));
+    }
+    data->bytes.shrink_to_fit(); // the cache holds the bytes, not the slack of their growth
+    object.clear();
+
+    // The header: N pairs of object number and offset within the first "First" bytes. Every
+    // pair takes at least two bytes of header, which bounds what N can ask for.
+    const int64_t n = count.getInteger64();
+    data->first = first.getInteger64();
+    const int64_t headerBytes = std::min<int64_t>(data->first, static_cast<int64_t>(data->bytes.size()));
+    if (n > headerBytes / 2 + 1) {
+        return data;
+    }
+    auto* memory = new CPdfMemoryStream(reinterpret_cast<const unsigned char*>(data->bytes.data()),
+                                        data->bytes.size(), 0, 0, nullElement());
+    bool complete = true;
+    try {
+        auto* window = new CPdfEmbedStream(memory, nullElement(), true, data->first);
+        CPdfParser parser(this, window, fetchDepth);
+        data->numbers.reserve(static_cast<size_t>(n));
+        data->offsets.reserve(static_cast<size_t>(n));
+        for (int64_t k = 0; k < n; ++k) {
+            CPdfElement objectNumber;
+            CPdfElement offset;
+            parser.parseObject(objectNumber);
+            parser.parseObject(offset);
+            if (!objectNumber.is(ElementKind::Integer) || !offset.is(ElementKind::Integer)) {
+                complete = false;
+                break;
+            }
+            data->numbers.push_back(objectNumber.getInteger());
+            data->offsets.push_back(offset.getInteger64());
+        }
+    } catch (...) {
+        memory->release();
+        throw;
+    }
+    memory->release();
+    if (!complete) {
+        data->numbers.clear();
+        data->offsets.clear();
+        return data;
+    }
+    data->byNumber.reserve(data->numbers.size());
+    for (size_t k = 0; k < data->numbers.size(); ++k) {
+        data->byNumber.emplace_back(data->numbers[k], static_cast<int32_t>(k));
+    }
+    std::sort(data->byNumber.begin(), data->byNumber.end());
+    data->valid = true;
+    return data;
+}

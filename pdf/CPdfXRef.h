@@ -1,0 +1,89 @@
+#pragma once
+
+#include "pdf/CPdfElement.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class CPdfFileStream;
+
+// One row of the cross-reference table.
+struct XRefEntry {
+    // type 1: offset of the object's header, from the "%PDF-" header;
+    // type 2: object number of the object stream; type 0: next free number, -1 when unset.
+    int64_t offset = -1;
+    // type 1 and 0: generation; type 2: index inside the object stream.
+    int32_t generation = 0;
+    // 0 free or never set, 1 in the file, 2 in an object stream.
+    int32_t type = 0;
+};
+
+struct ObjectRef {
+    int32_t number = 0;
+    int32_t generation = 0;
+};
+
+// The cross-reference data of one document and random access to its objects by number.
+class CPdfXRef {
+public:
+    explicit CPdfXRef(CPdfFileStream* file);
+    virtual ~CPdfXRef();
+    CPdfXRef(const CPdfXRef&) = delete;
+    CPdfXRef& operator=(const CPdfXRef&) = delete;
+
+    // Reads every section from the last "startxref" on; throws CPdfException.
+    void load();
+
+    ObjectRef root() const { return root_; }
+    // number 0 when the trailer has no indirect /Info.
+    ObjectRef info() const { return info_; }
+    const CPdfElement& trailer() const { return trailer_; }
+    int64_t startxrefOffset() const { return startxrefOffset_; }
+    const std::vector<XRefEntry>& entries() const { return entries_; }
+    // Position of the "%PDF-" header in the file; every file offset counts from it.
+    uint64_t base() const { return base_; }
+
+    // Parses indirect object number/generation into out (of kind None). For type 2 rows the
+    // generation is not compared. Throws "Corrupted PDF file" for a number outside the table.
+    void fetchObject(int32_t number, int32_t generation, CPdfElement& out, int fetchDepth = 0);
+
+    // The bytes of a type 2 object inside its decoded object stream; valid until the next call
+    // for another object stream. False when the object cannot be found.
+    bool getCompressedObjectText(int32_t number, const unsigned char*& data, size_t& length);
+
+private:
+    // One decoded object stream: its bytes and the object numbers and offsets of its header.
+    struct ObjectStreamData;
+    using ObjectStreamPtr = std::shared_ptr<const ObjectStreamData>;
+    // Reads the cross-reference sections (pdf/CPdfXRefLoader.cpp).
+    class Loader;
+    friend class Loader;
+    // Marks an object as being fetched, refusing loops and too deep nesting.
+    class FetchGuard;
+    friend class FetchGuard;
+
+    // The decoded object stream number, through one of the two cache slots.
+    ObjectStreamPtr objectStream(ObjectStreamPtr& slot, int64_t number, int fetchDepth);
+    ObjectStreamPtr loadObjectStream(int64_t number, int fetchDepth);
+    // An entry of a dictionary, an indirect value fetched one level deeper.
+    void resolveEntry(const CPdfElement& dict, const char* key, CPdfElement& out,
+                      int fetchDepth);
+    // Bytes of one decoded object stream that may be held in memory.
+    size_t objectStreamByteLimit() const;
+
+    CPdfFileStream* file_;
+    uint64_t base_ = 0;
+    std::vector<XRefEntry> entries_;
+    ObjectRef root_;
+    ObjectRef info_;
+    CPdfElement trailer_;
+    int64_t startxrefOffset_ = 0;
+    // Last object stream used by fetchObject and by getCompressedObjectText; the two share
+    // one decoded copy when they use the same object stream.
+    ObjectStreamPtr streamCache_;
+    ObjectStreamPtr textCache_;
+    // Object numbers whose fetch is under way, innermost last.
+    std::vector<int32_t> fetching_;
+};

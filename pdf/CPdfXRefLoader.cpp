@@ -1,0 +1,374 @@
+#include "pdf/CPdfXRefLoader.h"
+
+#include "pdf/CPdfArray.h"
+#include "pdf/CPdfDictionary.h"
+#include "pdf/CPdfException.h"
+#include "pdf/CPdfFileStream.h"
+#include "pdf/CPdfParser.h"
+#include "pdf/CPdfTableScanner.h"
+#include "pdf/Limits.h"
+
+#include <algorithm>
+#include <memory>
+#include <string>
+
+namespace {
+
+constexpr const char* kDamaged = "PDF file was damaged";
+constexpr const char* kBadTable = "Couldn't parse an xref table";
+constexpr const char* kBadStream = "Couldn't parse an xref stream";
+
+bool isPdfWhite(int c) { return c == 0 || c == 9 || c == 10 || c == 12 || c == 13 || c == 32; }
+
+const CPdfElement& nullElement()
+{
+    static const CPdfElement null = [] {
+        CPdfElement e;
+        e.setNull();
+        return e;
+    }();
+    return null;
+}
+
+} // namespace
+
+void CPdfXRef::load() { Loader(*this).run(); }
+
+CPdfXRef::Loader::Loader(CPdfXRef& xref) : xref_(xref) {}
+
+void CPdfXRef::Loader::run()
+{
+    xref_.base_ = xref_.file_->getStart();
+    fileSize_ = xref_.file_->fileSize();
+    // A table can be no larger than the file could describe.
+    maxRows_ = std::min<int64_t>(
+        limits::kMaxObjectCount + 1,
+        std::max<int64_t>(limits::kMinTableRows,
+                          static_cast<int64_t>(fileSize_ / limits::kFileBytesPerTableRow)));
+
+    int64_t offset = findStartxref();
+    xref_.startxrefOffset_ = offset;
+    std::set<int64_t> visited;
+    for (;;) {
+        // A "Prev" chain that comes back to a section already read ends there.
+        if (!visited.insert(offset).second) {
+            break;
+        }
+        countSection();
+        std::optional<int64_t> prev = readSection(offset, false);
+        if (!prev) {
+            break;
+        }
+        offset = *prev;
+    }
+
+    const CPdfElement& trailer = xref_.trailer_;
+    if (!trailer.is(ElementKind::Dictionary)) {
+        throw CPdfException(kDamaged);
+    }
+    const CPdfDictionary* dict = trailer.getDictionary();
+    const CPdfElement* root = dict->find("Root");
+    if (!root || !root->is(ElementKind::Reference)) {
+        throw CPdfException(kDamaged);
+    }
+    xref_.root_ = {root->getRefNumber(), root->getRefGeneration()};
+    const CPdfElement* info = dict->find("Info");
+    if (info && info->is(ElementKind::Reference)) {
+        xref_.info_ = {info->getRefNumber(), info->getRefGeneration()};
+    }
+    // Encryption given directly is refused as well: the file cannot be read without it.
+    const CPdfElement* encrypt = dict->find("Encrypt");
+    if (encrypt &&
+        (encrypt->is(ElementKind::Reference) || encrypt->is(ElementKind::Dictionary))) {
+        throw CPdfException("PDF file is encrypted");
+    }
+    trailer.getDictionary()->setXRef(&xref_);
+}
+
+void CPdfXRef::Loader::countSection()
+{
+    if (++sections_ > limits::kMaxSections) {
+        throw CPdfException(kDamaged);
+    }
+}
+
+int64_t CPdfXRef::Loader::findStartxref()
+{
+    const uint64_t count = std::min<uint64_t>(1023, fileSize_);
+    std::string tail(count, ' ');
+    CPdfFileStream& file = *xref_.file_;
+    file.setPos(static_cast<int64_t>(fileSize_ - count), 0);
+    for (uint64_t i = 0; i < count; ++i) {
+        int c = file.getChar();
+        tail[i] = c <= 0 ? ' ' : static_cast<char>(c);
+    }
+    size_t at = tail.rfind("startxref");
+    if (at == std::string::npos) {
+        throw CPdfException(kDamaged);
+    }
+    size_t i = at + 9;
+    while (i < tail.size() && isPdfWhite(static_cast<unsigned char>(tail[i]))) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < tail.size() && (tail[i] == '-' || tail[i] == '+')) {
+        negative = tail[i] == '-';
+        ++i;
+    }
+    int64_t value = 0;
+    for (; i < tail.size() && tail[i] >= '0' && tail[i] <= '9'; ++i) {
+        value = std::min<int64_t>(value * 10 + (tail[i] - '0'), INT64_MAX / 16);
+    }
+    if (value == 0 || negative) {
+        throw CPdfException(kDamaged);
+    }
+    return value;
+}
+
+std::optional<int64_t> CPdfXRef::Loader::offsetEntry(const CPdfElement& trailer, const char* key)
+{
+    const CPdfElement* value = trailer.getDictionary()->find(key);
+    if (!value) {
+        return std::nullopt;
+    }
+    // An offset given indirectly cannot be followed while the table is being read, and
+    // leaving it out would lose the objects listed there: the file is refused.
+    if (value->is(ElementKind::Reference) ||
+        (value->is(ElementKind::Integer) && value->getInteger64() < 0)) {
+        throw CPdfException(kDamaged);
+    }
+    if (!value->is(ElementKind::Integer)) {
+        return std::nullopt;
+    }
+    return value->getInteger64();
+}
+
+std::optional<int64_t> CPdfXRef::Loader::readSection(int64_t offset, bool hybridStream)
+{
+    const uint64_t base = xref_.base_;
+    uint64_t position = offset < 0 || static_cast<uint64_t>(offset) > fileSize_
+                            ? fileSize_
+                            : std::min(fileSize_, base + static_cast<uint64_t>(offset));
+    CPdfStream* window = xref_.file_->openSubStream(position, 0, nullElement());
+    // The parser below takes its own reference; this one is dropped on every way out.
+    std::unique_ptr<CPdfStream, void (*)(CPdfStream*)> hold(window, [](CPdfStream* s) { s->release(); });
+    if (!hybridStream) {
+        CPdfTableScanner scanner(*window);
+        if (scanner.next().isWord("xref")) {
+            return readTable(scanner, *window);
+        }
+        window->setPos(static_cast<int64_t>(position), 0);
+    }
+    window->addRef();
+    CPdfParser parser(nullptr, window);
+    CPdfElement first;
+    parser.parseObject(first);
+    if (!first.is(ElementKind::Integer)) {
+        throw CPdfException(hybridStream ? kBadStream : "Couldn't parse an xref");
+    }
+    CPdfElement generation;
+    CPdfElement keyword;
+    CPdfElement stream;
+    parser.parseObject(generation);
+    if (generation.is(ElementKind::Integer)) {
+        parser.parseObject(keyword);
+        if (keyword.isKeyword("obj")) {
+            parser.parseObject(stream);
+        }
+    }
+    if (!stream.is(ElementKind::Stream) ||
+        !stream.getStream()->getDict().is(ElementKind::Dictionary)) {
+        throw CPdfException(kBadStream);
+    }
+    return readStream(stream, hybridStream);
+}
+
+void CPdfXRef::Loader::grow(int64_t first, int64_t count)
+{
+    if (first < 0 || count < 0 || first > maxRows_ || count > maxRows_ - first) {
+        throw CPdfException(kDamaged);
+    }
+    if (static_cast<size_t>(first + count) > xref_.entries_.size()) {
+        xref_.entries_.resize(static_cast<size_t>(first + count));
+    }
+}
+
+std::optional<int64_t> CPdfXRef::Loader::readTable(CPdfTableScanner& scanner, CPdfStream& window)
+{
+    using Kind = CPdfTableScanner::Kind;
+    for (;;) {
+        CPdfTableScanner::Token head = scanner.next();
+        if (head.kind == Kind::Word) {
+            if (!head.isWord("trailer")) {
+                throw CPdfException(kBadTable);
+            }
+            break;
+        }
+        CPdfTableScanner::Token countToken;
+        if (head.kind == Kind::Integer) {
+            countToken = scanner.next();
+        }
+        if (head.kind != Kind::Integer || countToken.kind != Kind::Integer || head.value < 0 ||
+            countToken.value < 0) {
+            throw CPdfException(kBadTable);
+        }
+        const int64_t first = head.value;
+        const int64_t count = countToken.value;
+        grow(first, count);
+        for (int64_t number = first; number < first + count; ++number) {
+            CPdfTableScanner::Token offset = scanner.next();
+            CPdfTableScanner::Token generation = scanner.next();
+            CPdfTableScanner::Token type = scanner.next();
+            if (offset.kind != Kind::Integer || generation.kind != Kind::Integer ||
+                !(type.isWord("n") || type.isWord("f"))) {
+                throw CPdfException(kBadTable);
+            }
+            scanner.skipRowComment();
+            XRefEntry& row = xref_.entries_[static_cast<size_t>(number)];
+            if (row.offset == -1) { // rows of newer sections stay
+                row.offset = offset.value;
+                row.generation = static_cast<int32_t>(
+                    std::clamp<int64_t>(generation.value, INT32_MIN, INT32_MAX));
+                row.type = type.isWord("n") ? 1 : 0;
+            }
+        }
+    }
+    window.addRef();
+    CPdfParser parser(nullptr, &window);
+    CPdfElement trailer;
+    parser.parseObject(trailer);
+    if (!trailer.is(ElementKind::Dictionary)) {
+        throw CPdfException("Trailer dictionary is wrong type");
+    }
+    if (xref_.trailer_.is(ElementKind::None)) {
+        xref_.trailer_.assign(trailer);
+    }
+    // A hybrid file keeps the objects of its object streams in the cross-reference stream
+    // that the trailer names; its rows come before those of older sections.
+    if (std::optional<int64_t> stream = offsetEntry(trailer, "XRefStm")) {
+        readHybridStream(*stream);
+    }
+    return offsetEntry(trailer, "Prev");
+}
+
+void CPdfXRef::Loader::readHybridStream(int64_t offset)
+{
+    if (!visitedHybrid_.insert(offset).second) {
+        return;
+    }
+    countSection();
+    readSection(offset, true);
+}
+
+std::optional<int64_t> CPdfXRef::Loader::readStream(const CPdfElement& streamObject,
+                                                    bool hybridStream)
+{
+    CPdfStream& stream = *streamObject.getStream();
+    const CPdfElement& dictElement = stream.getDict();
+    const CPdfDictionary* dict = dictElement.getDictionary();
+
+    const CPdfElement* size = dict->find("Size");
+    if (!size || !size->is(ElementKind::Integer)) {
+        throw CPdfException("Size of xref Stream is wrong type");
+    }
+    grow(0, size->getInteger64());
+
+    const CPdfElement* w = dict->find("W");
+    if (!w || !w->is(ElementKind::Array)) {
+        throw CPdfException("W item of xref Stream is wrong type");
+    }
+    const CPdfArray* widthArray = w->getArray();
+    if (widthArray->getCount() < 3) {
+        throw CPdfException("W item of xref Stream is wrong length");
+    }
+    int widths[3];
+    int total = 0;
+    for (int k = 0; k < 3; ++k) {
+        const CPdfElement& item = widthArray->getItem(static_cast<size_t>(k));
+        if (!item.is(ElementKind::Integer)) {
+            throw CPdfException("W item of xref Stream is wrong type");
+        }
+        // A field wider than 8 bytes cannot be held; rows without any byte cost nothing to
+        // read and would let a tiny file ask for endless work.
+        if (item.getInteger64() < 0 || item.getInteger64() > limits::kMaxXRefFieldWidth) {
+            throw CPdfException(kDamaged);
+        }
+        widths[k] = item.getInteger();
+        total += widths[k];
+    }
+    if (total == 0) {
+        throw CPdfException(kDamaged);
+    }
+
+    stream.rewind();
+    int64_t rowsRead = 0;
+    auto readRange = [&](int64_t first, int64_t count) {
+        if (count < 0 || count > maxRows_ - rowsRead) {
+            throw CPdfException(kDamaged);
+        }
+        rowsRead += count;
+        readStreamRows(stream, widths, first, count);
+    };
+    const CPdfElement* index = dict->find("Index");
+    if (index && index->is(ElementKind::Array)) {
+        const CPdfArray* pairs = index->getArray();
+        // All ranges together are checked before any row is read.
+        int64_t requested = 0;
+        for (size_t k = 0; k + 1 < pairs->getCount(); k += 2) {
+            const CPdfElement& count = pairs->getItem(k + 1);
+            if (!pairs->getItem(k).is(ElementKind::Integer) || !count.is(ElementKind::Integer)) {
+                break;
+            }
+            if (count.getInteger64() < 0 || count.getInteger64() > maxRows_ - requested) {
+                throw CPdfException(kDamaged);
+            }
+            requested += count.getInteger64();
+        }
+        for (size_t k = 0; k + 1 < pairs->getCount(); k += 2) {
+            const CPdfElement& first = pairs->getItem(k);
+            const CPdfElement& count = pairs->getItem(k + 1);
+            if (!first.is(ElementKind::Integer) || !count.is(ElementKind::Integer)) {
+                throw CPdfException("Index item of xref Stream is wrong type");
+            }
+            readRange(first.getInteger64(), count.getInteger64());
+        }
+    } else {
+        readRange(0, size->getInteger64());
+    }
+
+    if (xref_.trailer_.is(ElementKind::None)) {
+        xref_.trailer_.setDictionary(dictElement.getDictionary());
+    }
+    if (hybridStream) {
+        return std::nullopt; // the classic trailer's "Prev" goes on instead
+    }
+    return offsetEntry(dictElement, "Prev");
+}
+
+void CPdfXRef::Loader::readStreamRows(CPdfStream& stream, const int (&widths)[3], int64_t first,
+                                      int64_t count)
+{
+    grow(first, count);
+    for (int64_t number = first; number < first + count; ++number) {
+        uint64_t fields[3] = {0, 0, 0};
+        for (int k = 0; k < 3; ++k) {
+            for (int b = 0; b < widths[k]; ++b) {
+                int c = stream.getChar();
+                if (c < 0) {
+                    throw CPdfException("Unexpected EOF while reading xref stream section");
+                }
+                fields[k] = (fields[k] << 8) | static_cast<uint64_t>(c);
+            }
+        }
+        const uint64_t type = widths[0] == 0 ? 1 : fields[0];
+        if (type > 2) {
+            throw CPdfException("Wrong type of xref entry while reading xref stream section");
+        }
+        XRefEntry& row = xref_.entries_[static_cast<size_t>(number)];
+        if (row.offset == -1) {
+            row.type = static_cast<int32_t>(type);
+            row.offset = static_cast<int64_t>(std::min<uint64_t>(fields[1], INT64_MAX));
+            row.generation = static_cast<int32_t>(std::min<uint64_t>(fields[2], INT32_MAX));
+        }
+    }
+}

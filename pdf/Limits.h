@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Limits that keep hostile files from exhausting the stack, the memory or the time of a run.
+// Every count, size and depth read from a file is checked against these before it is used.
+namespace limits {
+
+// Nesting of arrays and dictionaries inside one object.
+inline constexpr int kMaxNestingDepth = 256;
+// Indirect objects fetched inside one another (an indirect /Length that resolves through
+// another object, and so on).
+inline constexpr int kMaxFetchDepth = 32;
+// PDF's own implementation limit on the number of indirect objects.
+inline constexpr int64_t kMaxObjectCount = 8388607;
+// Cross-reference sections followed through /Prev and /XRefStm.
+inline constexpr int kMaxSections = 4096;
+// Widest field of a cross-reference stream row, in bytes.
+inline constexpr int kMaxXRefFieldWidth = 8;
+// Largest predictor row, in bytes.
+inline constexpr int64_t kMaxPredictorRowBytes = 1 << 24;
+// Rows of the cross-reference table: a table may always have kMinTableRows rows (1 MiB), and
+// beyond that at most one row for every kFileBytesPerTableRow bytes of the file, since every
+// object has to be described by the file somewhere; so the table takes at most 4 bytes of
+// memory per byte of file. A larger table is "PDF file was damaged".
+inline constexpr int64_t kMinTableRows = 65536;
+inline constexpr int64_t kFileBytesPerTableRow = 4;
+// Decoded bytes of one object stream held in memory: kObjectStreamExpansion times the file
+// size (about what zlib can make of the whole file), never less than kMinObjectStreamBytes
+// (real files pack a few megabytes of tiny objects into a few kilobytes) and never more than
+// kMaxObjectStreamBytes. A larger object stream is unreadable: its objects cannot be found.
+inline constexpr int64_t kMinObjectStreamBytes = 4 << 20;
+inline constexpr int64_t kMaxObjectStreamBytes = 8 << 20;
+inline constexpr int64_t kObjectStreamExpansion = 1024;
+// Largest block the file stream reads at once (it starts small and doubles while reading on).
+inline constexpr size_t kFileBufferMin = 512;
+inline constexpr size_t kFileBufferMax = 16384;
+// Compressed bytes handed to zlib at a time, and the decoded piece taken from it (a piece
+// that ends in a zlib error is dropped whole, so its size is part of the result).
+inline constexpr size_t kFlateInputChunk = 4096;
+inline constexpr size_t kFlateOutputChunk = 1024;
+
+// Depth of the page tree.
+inline constexpr int kMaxPageTreeDepth = 256;
+
+} // namespace limits

@@ -1,0 +1,158 @@
+#include "platform/Platform.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+#include <vector>
+
+namespace platform {
+
+namespace {
+
+std::function<LocalTime()>& nowProvider() {
+    static std::function<LocalTime()> provider;
+    return provider;
+}
+
+std::function<bool(const std::string&, FileTimes&)>& fileTimesProvider() {
+    static std::function<bool(const std::string&, FileTimes&)> provider;
+    return provider;
+}
+
+std::tm toLocal(time_t seconds) {
+    std::tm tm{};
+    localtime_r(&seconds, &tm);
+    return tm;
+}
+
+// Birth time where the kernel and the file system report one, else the last status change.
+time_t creationTime(const std::string& path, const struct stat& info) {
+#ifdef STATX_BTIME
+    struct statx extended {};
+    if (statx(AT_FDCWD, path.c_str(), 0, STATX_BTIME, &extended) == 0 &&
+        (extended.stx_mask & STATX_BTIME) != 0) {
+        return static_cast<time_t>(extended.stx_btime.tv_sec);
+    }
+#else
+    (void)path;
+#endif
+    return info.st_ctime;
+}
+
+} // namespace
+
+LocalTime now() {
+    if (nowProvider()) {
+        return nowProvider()();
+    }
+    timespec clock{};
+    clock_gettime(CLOCK_REALTIME, &clock);
+    LocalTime result;
+    result.tm = toLocal(clock.tv_sec);
+    result.millisecond = static_cast<int>(clock.tv_nsec / 1000000);
+    result.epochSeconds = static_cast<int64_t>(clock.tv_sec);
+    return result;
+}
+
+bool getFileTimes(const std::string& path, FileTimes& out, std::string& errorText) {
+    if (fileTimesProvider()) {
+        if (fileTimesProvider()(path, out)) {
+            return true;
+        }
+        errorText = "File times not available";
+        return false;
+    }
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) {
+        errorText = std::strerror(errno);
+        return false;
+    }
+    out.modified = toLocal(info.st_mtime);
+    out.created = toLocal(creationTime(path, info));
+    return true;
+}
+
+void setNowForTesting(std::function<LocalTime()> provider) {
+    nowProvider() = std::move(provider);
+}
+
+void setFileTimesForTesting(std::function<bool(const std::string&, FileTimes&)> provider) {
+    fileTimesProvider() = std::move(provider);
+}
+
+void createDirectory(const std::string& path) {
+    (void)mkdir(path.c_str(), 0777);
+}
+
+bool renameReplacing(const std::string& from, const std::string& to) {
+    return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool removeFile(const std::string& path) {
+    return unlink(path.c_str()) == 0;
+}
+
+bool fileExists(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0;
+}
+
+bool sameFile(const std::string& a, const std::string& b) {
+    struct stat first {};
+    struct stat second {};
+    if (stat(a.c_str(), &first) != 0 || stat(b.c_str(), &second) != 0) {
+        return false;
+    }
+    return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+bool isFolderSeparator(char c) {
+    return c == '/' || c == '\\';
+}
+
+char folderSeparator() {
+    return '/';
+}
+
+size_t fileNameStart(std::string_view name) {
+    for (size_t i = name.size(); i > 0; --i) {
+        if (isFolderSeparator(name[i - 1])) {
+            return i;
+        }
+    }
+    return 0;
+}
+
+std::string joinPath(std::string_view folder, std::string_view name) {
+    std::string path(folder);
+    path += folderSeparator();
+    path += name;
+    return path;
+}
+
+std::FILE* createTempFileBeside(const std::string& target, std::string& tempPath) {
+    std::string pattern = target + ".qmXXXXXX";
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    int fd = mkstemp(buffer.data());
+    if (fd < 0) {
+        return nullptr;
+    }
+    // mkstemp makes the file private; give it the permissions a plain new file would get.
+    mode_t mask = umask(0);
+    umask(mask);
+    (void)fchmod(fd, 0666 & ~mask);
+    std::FILE* file = fdopen(fd, "wb");
+    if (file == nullptr) {
+        close(fd);
+        unlink(buffer.data());
+        return nullptr;
+    }
+    tempPath.assign(buffer.data());
+    return file;
+}
+
+} // namespace platform

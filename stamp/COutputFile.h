@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The output PDF, written to a temporary file beside its final name and moved there only when
+// it is complete. Every write is checked; the first failure is kept and reported by commit.
+class COutputFile {
+public:
+    COutputFile() = default;
+    ~COutputFile();
+    COutputFile(const COutputFile&) = delete;
+    COutputFile& operator=(const COutputFile&) = delete;
+
+    // Creates the temporary file in the folder of finalPath.
+    bool create(const std::string& finalPath);
+    void write(std::string_view bytes);
+    void write(const char* data, size_t size) { write(std::string_view(data, size)); }
+    uint64_t offset() const { return offset_; }
+    bool failed() const { return failed_; }
+    // Flushes, closes and renames the temporary file to the final name; false on any failure
+    // (the temporary file is then removed).
+    bool commit();
+    // Closes and removes the temporary file; the final name is not touched.
+    void discard();
+    bool isOpen() const { return file_ != nullptr; }
+
+private:
+    void flushBuffer();
+
+    std::FILE* file_ = nullptr;
+    std::string finalPath_;
+    std::string tempPath_;
+    std::vector<char> buffer_;
+    uint64_t offset_ = 0;
+    bool failed_ = false;
+};

@@ -1,0 +1,222 @@
+#pragma once
+
+#include "pdf/CPdfDocument.h"
+#include "pdf/CPdfXRef.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class COutputFile;
+class CRawInput;
+
+// A page box in PDF user space units: lower-left x, y, upper-right x, y.
+struct PageBox {
+    float x0 = 0.0f;
+    float y0 = 0.0f;
+    float x1 = 612.0f;
+    float y1 = 792.0f;
+};
+
+// One page of the page list, in document page order.
+struct PageEntry {
+    uint32_t objectNumber = 0;
+    PageBox box;
+    // Object number of the nearest page-tree node above the page that has /Resources
+    // (0 when none has): what a page without resources of its own inherits.
+    int32_t inheritedResourcesFrom = 0;
+};
+
+// One row of the output cross-reference table.
+struct OutputXRefEntry {
+    uint64_t offset = 0;
+    uint32_t generation = 0;
+    bool inUse = false;
+};
+
+// Up to ten rows of the font sizes file: a font size and a page-width limit.
+struct SizeTable {
+    static constexpr int kCapacity = 10;
+    int32_t size[kCapacity] = {};
+    int32_t widthLimit[kCapacity] = {};
+    int32_t count = 0;
+};
+
+// One stamp job: every setting of a run with its default, and the state of the pass under way.
+// The operations of the stamping engine are its members; each concern has its own source file.
+class CPdfStamp {
+public:
+    CPdfStamp();
+    virtual ~CPdfStamp();
+    CPdfStamp(const CPdfStamp&) = delete;
+    CPdfStamp& operator=(const CPdfStamp&) = delete;
+
+    // --- command line (app/) ---
+    // Fills the settings from the arguments (args[0] is the program name); throws CPdfException.
+    int parseOptions(const std::vector<std::string>& args);
+    // Parses the options and stamps one input/output pair, or one pass per text line.
+    void runPair(const std::vector<std::string>& args);
+
+    // --- the pass ---
+    void stampDocument();
+    // Throws (after printing why) when the output name denotes the input file, which writing
+    // would destroy while it is read.
+    void refuseOutputOverInput() const;
+    // Whether the page at a 1-based position is stamped, and the number it shows.
+    bool isPageSelected(int32_t position) const;
+    int32_t pageNumberFor(int32_t position) const;
+
+    // --- page walk and placement ---
+    void walkPageTree(std::string_view nodeText, const PageBox& inherited, int depth = 0,
+                      int32_t inheritedResourcesFrom = 0);
+    PageBox readBox(std::string_view text, const PageBox& fallback) const;
+    void computeTextPlacement(size_t pageIndex);
+
+    // --- fonts ---
+    void loadFontSizes();
+    int32_t sizeForPageWidth(int32_t width) const;
+    std::string writeFontDescriptor(const std::string& fontName) const;
+    std::string writeFontObject(const std::string& fontName) const;
+
+    // --- text ---
+    void composeText(int32_t number);
+
+    // --- page content and resources ---
+    std::string buildSaveStream() const;
+    std::string buildColorOperator() const;
+    std::string buildStampStream(size_t pageIndex);
+    std::string buildGraphicsState(float opacity) const;
+    void patchPage(std::string pageText, int32_t pageObjectNumber, size_t pageIndex);
+
+    // --- output writer ---
+    bool getObjectText(int32_t number, std::string& out);
+    void copyHeader();
+    void writeNumber(int64_t value);
+    void addOutputObject(std::string_view text);
+    bool setOutputEntry(int64_t number, uint32_t generation, uint64_t offset, bool inUse);
+    void writeXRefTable();
+    // Copies input bytes (offsets from the header) to the output, block by block.
+    void copyInputRange(uint64_t start, uint64_t length);
+    void writeTrailer(uint64_t xrefOffset);
+
+    // ---------------------------------------------------------------- pass state
+    std::unique_ptr<CRawInput> inputFile;
+    std::unique_ptr<COutputFile> outputFile;
+    std::string inputName;
+    std::string outputName;
+    const std::vector<XRefEntry>* inputEntries = nullptr;
+    CPdfDocument document;
+    CPdfXRef* xref = nullptr;
+    int32_t infoObject = 0;
+    int32_t rootObject = 0;
+    int32_t pagesFound = 0;
+    uint32_t pageCount = 0;
+    std::string currentText;
+    float textX = 0.0f;
+    float textY = 0.0f;
+    float textAngle = 0.0f;
+    std::vector<OutputXRefEntry> outputTable;
+    std::vector<PageEntry> pageList;
+    std::string graphicsStateName;
+    std::string fontResourceName;
+    int32_t fontObjectNumber = 0;
+    int32_t graphicsStateObjectNumber = 0;
+    // The first failure of the last failed pass, shown beside "Stamp file issue".
+    std::string failureCause;
+
+    // ---------------------------------------------------------------- settings
+    int32_t startPage = 1;
+    int32_t endPage = 99999;
+    int32_t startNumber = 1;
+    int32_t endNumber = 99999;
+    int32_t maskWidth = 0;
+    int32_t nth = 0;
+    int32_t currentSize = 11;
+    int32_t angle = 0;
+    int32_t baseSize = 11;
+    bool sequential = false;
+    bool reverse = false;
+    bool twoUp = false;
+    bool abTwoUp = false;
+    bool numberOnly = false;
+    bool lowerRoman = false;
+    bool upperRoman = false;
+    bool noPageNumbers = false;
+    bool forcePortrait = true;
+    bool flipVertical = false;
+    bool flipHorizontal = false;
+    bool quiet = false;
+    bool removeSource = false;
+    std::string exportFile;
+    std::string importFile;
+    std::string prefixText = "Page ";
+    std::string separatorText = " / ";
+    std::string endText;
+    std::string fontName = "Arial";
+    std::string alignment = "left";
+    uint32_t rgbColor = 0;
+    uint32_t cmykColor = 0;
+    std::string renamePattern;
+    std::string fontMetricsFile;
+    std::string fontSizesFile;
+    SizeTable sizeTable;
+    int32_t opacity = 100;
+    int32_t lineSpacing = 0;
+    std::string textLinesFile;
+    std::string listDelimiter;
+    std::string listSeparator;
+    std::string listColumns;
+    std::string pageSizeText;
+    int32_t positionX = 20;
+    int32_t positionY = 10;
+
+    // Set when a pass ended with its output written but a later step failed (a rename): the
+    // run did not do all that was asked, so the process ends with status 1.
+    bool softFailure = false;
+
+    // Where one input object's bytes lie in the input (offsets from the header).
+    struct ObjectExtent {
+        uint64_t start = 0;
+        uint64_t length = 0;
+        bool isStream = false;
+        bool isObjectStream = false;
+    };
+    // The extent of a type 1 object: from its offset to one byte past the "endobj" that ends
+    // it (for a stream with a usable /Length, the "endobj" after its data).
+    bool findObjectExtent(int32_t number, ObjectExtent& out);
+
+private:
+    // Helpers of the pass (stamp/CPdfStampPass.cpp).
+    void runPass();
+    void openFiles();
+    void readPageTree();
+    void writeStampObjects();
+    void importStartNumber();
+    void copyObjects();
+    void copyObject(int32_t number, const ObjectExtent& extent);
+    void stampPage(int32_t number, size_t pageIndex);
+    void exportCounter();
+    void finishOutput();
+    void closeAfterFailure();
+    void renameOutput();
+    std::string makeResourceName(const char* prefix) const;
+
+    void visitKid(int64_t kidNumber, const PageBox& nodeBox, int depth, int32_t resourcesFrom);
+
+    // Page rewrite helpers (stamp/CPdfStampPatch.cpp).
+    void patchContents(std::string& page, size_t dict, int64_t save, int64_t stamp);
+    void patchResources(std::string& page, size_t dict, size_t pageIndex);
+    void addStampResources(std::string& buffer, size_t dictStart);
+    std::string inheritedResources(size_t pageIndex);
+    void writeRewrittenObject(int64_t number, std::string_view text);
+    uint32_t outputGeneration(int64_t number) const;
+
+    std::vector<bool> rewritten_;      // objects that a page rewrite has written in this pass
+    std::vector<bool> visitedNodes_;   // page-tree nodes already walked in this pass
+    std::vector<int32_t> pageIndexOf_; // object number -> page index + 1, 0 for no page
+    int32_t highestShown_ = 0;
+    int32_t progressCounter_ = 0;
+};

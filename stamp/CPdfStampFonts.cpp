@@ -1,0 +1,147 @@
+#include "stamp/CPdfStamp.h"
+
+#include "pdf/CPdfException.h"
+#include "stamp/FontTable.h"
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+// A sizes file line is read into 255 bytes: at most 254 bytes, longer lines in pieces.
+constexpr size_t kSizesLinePiece = 254;
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+bool readLinePiece(std::FILE* file, std::string& piece) {
+    piece.clear();
+    while (piece.size() < kSizesLinePiece) {
+        int c = std::getc(file);
+        if (c == EOF) {
+            break;
+        }
+        piece.push_back(static_cast<char>(c));
+        if (c == '\n') {
+            break;
+        }
+    }
+    return !piece.empty();
+}
+
+// Reads "%d" at pos as scanf would: white space skipped, an optional sign, digits; values
+// beyond 32 bits are clamped. False when there is no number.
+bool scanInt(std::string_view text, size_t& pos, int32_t& value) {
+    size_t i = pos;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    if (i >= text.size() || text[i] < '0' || text[i] > '9') {
+        return false;
+    }
+    int64_t magnitude = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        if (magnitude <= INT32_MAX) {
+            magnitude = magnitude * 10 + (text[i] - '0');
+        }
+    }
+    int64_t v = negative ? -magnitude : magnitude;
+    value = static_cast<int32_t>(v > INT32_MAX ? INT32_MAX : (v < INT32_MIN ? INT32_MIN : v));
+    pos = i;
+    return true;
+}
+
+// Writes widths[0..255] as sixteen lines of sixteen "%d " numbers.
+void appendWidths(std::string& out, const FontMetrics& font) {
+    char number[16];
+    for (int code = 0; code < 256; ++code) {
+        std::snprintf(number, sizeof number, "%d ", static_cast<int>(font.widths[code]));
+        out += number;
+        if (code % 16 == 15) {
+            out += '\n';
+        }
+    }
+}
+
+} // namespace
+
+void CPdfStamp::loadFontSizes() {
+    sizeTable = SizeTable{};
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(fontSizesFile.c_str(), "rb"));
+    if (!file) {
+        std::printf("Unable to open font sizes file: '%s'\r\n", fontSizesFile.c_str());
+        return;
+    }
+    // Every line takes the next entry, numbers found or not; lines past the tenth are ignored.
+    std::string line;
+    while (sizeTable.count < SizeTable::kCapacity && readLinePiece(file.get(), line)) {
+        int32_t size = 0;
+        int32_t limit = 0;
+        size_t pos = 0;
+        if (scanInt(line, pos, size) && pos < line.size() && line[pos] == ',') {
+            ++pos;
+            scanInt(line, pos, limit);
+        }
+        sizeTable.size[sizeTable.count] = size;
+        sizeTable.widthLimit[sizeTable.count] = limit;
+        ++sizeTable.count;
+    }
+}
+
+int32_t CPdfStamp::sizeForPageWidth(int32_t width) const {
+    int32_t size = baseSize;
+    if (fontSizesFile.empty() || width <= 0) {
+        return size;
+    }
+    const int32_t count =
+        sizeTable.count < SizeTable::kCapacity ? sizeTable.count : SizeTable::kCapacity;
+    // The last entry whose limit covers the width wins.
+    for (int32_t i = 0; i < count; ++i) {
+        if (sizeTable.widthLimit[i] >= width) {
+            size = sizeTable.size[i];
+        }
+    }
+    return size;
+}
+
+std::string CPdfStamp::writeFontDescriptor(const std::string& fontName) const {
+    const FontMetrics* font = findFont(fontName);
+    if (font == nullptr) {
+        throw CPdfException("Unknown font name");
+    }
+    char bbox[64];
+    std::snprintf(bbox, sizeof bbox, "%d %d %d %d", static_cast<int>(font->bbox[0]),
+                  static_cast<int>(font->bbox[1]), static_cast<int>(font->bbox[2]),
+                  static_cast<int>(font->bbox[3]));
+    std::string out = " 0 obj\n<<\n/Type /FontDescriptor\n/FontName /";
+    out += pdfNameEscape(fontName);
+    out += "\n/FontBBox [";
+    out += bbox;
+    out += "]\n/Flags 34\n/ItalicAngle 0\n>>\nendobj\n";
+    return out;
+}
+
+std::string CPdfStamp::writeFontObject(const std::string& fontName) const {
+    // The descriptor is the first object added after the input's own objects.
+    const size_t descriptorNumber = inputEntries != nullptr ? inputEntries->size() : 0;
+    std::string out = " 0 obj\n<<\n/Type /Font\n/Name /";
+    out += fontResourceName;
+    out += " \n/Subtype /TrueType\n/Encoding /WinAnsiEncoding\n/BaseFont /";
+    out += pdfNameEscape(fontName);
+    out += "\n/FontDescriptor ";
+    out += std::to_string(descriptorNumber);
+    out += " 0 R\n/FirstChar 0\n/LastChar 255\n";
+    if (const FontMetrics* font = findFont(fontName)) {
+        out += "/Widths [\n";
+        appendWidths(out, *font);
+        out += " ]\n";
+    }
+    out += ">>\nendobj\n";
+    return out;
+}

@@ -1,0 +1,10 @@
+#include "stamp/CPdfStamp.h"
+
+#include "stamp/COutputFile.h"
+#include "stamp/CRawInput.h"
+
+// Every setting starts at its default (see the member initialisers); the pass state is empty.
+CPdfStamp::CPdfStamp() = default;
+
+// Files are closed by the pass that opened them; the members release what is left.
+CPdfStamp::~CPdfStamp() = default;

@@ -1,0 +1,132 @@
+#include "stamp/CPdfStamp.h"
+
+#include "pdf/CPdfException.h"
+#include "stamp/COutputFile.h"
+#include "stamp/CRawInput.h"
+
+#include <algorithm>
+#include <cinttypes>
+#include <cstdio>
+
+namespace {
+
+// A classic cross-reference row has ten digits for the offset.
+constexpr uint64_t kMaxTableOffset = 9999999999ULL;
+constexpr size_t kCopyChunk = 256 * 1024;
+
+// Without any object in the file, the header line alone is kept.
+uint64_t headerLineLength(CRawInput& input) {
+    std::string head;
+    input.read(0, 1024, head);
+    size_t eol = head.find_first_of("\r\n");
+    if (eol == std::string::npos) {
+        return head.size();
+    }
+    if (head[eol] == '\r' && eol + 1 < head.size() && head[eol + 1] == '\n') {
+        ++eol;
+    }
+    return eol + 1;
+}
+
+} // namespace
+
+void CPdfStamp::copyInputRange(uint64_t start, uint64_t length) {
+    std::string chunk;
+    while (length > 0) {
+        size_t take = static_cast<size_t>(std::min<uint64_t>(length, kCopyChunk));
+        if (!inputFile->read(start, take, chunk) || chunk.size() != take) {
+            throw CPdfException("Input file read error");
+        }
+        outputFile->write(chunk);
+        start += take;
+        length -= take;
+    }
+}
+
+void CPdfStamp::copyHeader() {
+    // The lowest offset of an object in the file: everything before it is the header.
+    uint64_t lowest = 0;
+    bool found = false;
+    for (size_t i = 1; i < inputEntries->size(); ++i) {
+        const XRefEntry& entry = (*inputEntries)[i];
+        if (entry.type != 1 || entry.offset < 0) {
+            continue;
+        }
+        uint64_t offset = static_cast<uint64_t>(entry.offset);
+        if (!found) {
+            lowest = offset;
+            found = true;
+        } else if (offset != 0 && offset < lowest) {
+            lowest = offset;
+        }
+    }
+    if (!found) {
+        lowest = headerLineLength(*inputFile);
+    }
+    copyInputRange(0, std::min(lowest, inputFile->size()));
+}
+
+void CPdfStamp::writeNumber(int64_t value) {
+    char text[32];
+    int n = std::snprintf(text, sizeof text, "%" PRId64, value);
+    outputFile->write(text, static_cast<size_t>(n));
+}
+
+void CPdfStamp::addOutputObject(std::string_view text) {
+    outputTable.push_back(OutputXRefEntry{outputFile->offset(), 0, true});
+    writeNumber(static_cast<int64_t>(outputTable.size() - 1));
+    outputFile->write(text);
+}
+
+bool CPdfStamp::setOutputEntry(int64_t number, uint32_t generation, uint64_t offset, bool inUse) {
+    if (number < 0 || static_cast<uint64_t>(number) >= outputTable.size()) {
+        return false;
+    }
+    outputTable[static_cast<size_t>(number)] = OutputXRefEntry{offset, generation, inUse};
+    return true;
+}
+
+void CPdfStamp::writeXRefTable() {
+    std::string table;
+    table.reserve(32 + outputTable.size() * 20);
+    char line[64];
+    int n = std::snprintf(line, sizeof line, "xref\n0 %zu%c", outputTable.size(), 13);
+    table.append(line, static_cast<size_t>(n));
+    table.append("0000000000 65535 f \r");
+    for (size_t i = 1; i < outputTable.size(); ++i) {
+        const OutputXRefEntry& row = outputTable[i];
+        if (row.inUse) {
+            if (row.offset > kMaxTableOffset) {
+                throw CPdfException("Output file is too large for a cross-reference table");
+            }
+            n = std::snprintf(line, sizeof line, "%010" PRIu64 " %05u n \r", row.offset,
+                              row.generation);
+        } else {
+            n = std::snprintf(line, sizeof line, "%010d %05d f \r", 0, 0);
+        }
+        table.append(line, static_cast<size_t>(n));
+    }
+    outputFile->write(table);
+}
+
+void CPdfStamp::writeTrailer(uint64_t xrefOffset) {
+    if (xrefOffset > kMaxTableOffset) {
+        throw CPdfException("Output file is too large for a cross-reference table");
+    }
+    // The references carry the generation the objects are written with, so that a catalog of
+    // generation 1 (an updated file) is still found.
+    auto reference = [this](int32_t number) {
+        uint32_t generation = 0;
+        if (number >= 0 && static_cast<size_t>(number) < outputTable.size()) {
+            generation = outputTable[static_cast<size_t>(number)].generation;
+        }
+        return std::to_string(number) + " " + std::to_string(generation) + " R\n";
+    };
+    std::string trailer = "trailer\n<<\n/Size " + std::to_string(outputTable.size()) +
+                          "\n/Root " + reference(rootObject);
+    if (infoObject != 0) {
+        trailer += "/Info " + reference(infoObject);
+    }
+    trailer += ">>\nstartxref\n" + std::to_string(xrefOffset) + "\n%%EOF";
+    outputFile->write(trailer);
+}

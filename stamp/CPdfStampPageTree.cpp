@@ -1,0 +1,108 @@
+#include "stamp/CPdfStamp.h"
+
+#include "pdf/CPdfException.h"
+#include "pdf/Limits.h"
+#include "stamp/PdfSyntax.h"
+#include "stamp/RawText.h"
+
+#include <cmath>
+
+namespace {
+
+// The box's upper-right x as the integer width that picks the font size.
+int32_t truncatedWidth(float x1) {
+    if (!(x1 > 0.0f)) {
+        return 0;
+    }
+    if (x1 >= 2147483647.0f) {
+        return INT32_MAX;
+    }
+    return static_cast<int32_t>(x1);
+}
+
+bool hasOwnResources(std::string_view text) {
+    size_t dict = pdfsyntax::findBodyDictionary(text);
+    return dict != pdfsyntax::npos && pdfsyntax::findEntry(text, dict, "Resources").has_value();
+}
+
+} // namespace
+
+void CPdfStamp::walkPageTree(std::string_view nodeText, const PageBox& inherited, int depth,
+                             int32_t inheritedResourcesFrom) {
+    if (depth > limits::kMaxPageTreeDepth) {
+        throw CPdfException("PDF file was damaged");
+    }
+    const PageBox nodeBox = readBox(nodeText, inherited);
+    currentSize = sizeForPageWidth(truncatedWidth(nodeBox.x1));
+
+    if (auto header = pdfsyntax::readObjectHeader(nodeText)) {
+        if (header->number >= 0 && static_cast<size_t>(header->number) < visitedNodes_.size()) {
+            visitedNodes_[static_cast<size_t>(header->number)] = true;
+        }
+        if (hasOwnResources(nodeText) && header->number <= INT32_MAX) {
+            inheritedResourcesFrom = static_cast<int32_t>(header->number);
+        }
+    }
+
+    size_t pos = rawtext::findText(nodeText, "/Kids");
+    if (pos == 0) {
+        pos = rawtext::findText(nodeText, "[");
+    }
+    // Kids come as pairs of numbers: the object number, then the generation, which is skipped.
+    bool haveNumber = false;
+    int64_t kidNumber = 0;
+    while (pos < nodeText.size()) {
+        const char c = nodeText[pos];
+        if (c == ']' || c == '/') {
+            break;
+        }
+        if (c < '0' || c > '9') {
+            ++pos;
+            continue;
+        }
+        int64_t value = 0;
+        while (pos < nodeText.size() && nodeText[pos] >= '0' && nodeText[pos] <= '9') {
+            if (value <= INT32_MAX) {
+                value = value * 10 + (nodeText[pos] - '0');
+            }
+            ++pos;
+        }
+        ++pos; // the byte after a number is passed over
+        if (!haveNumber) {
+            kidNumber = value;
+            haveNumber = true;
+        } else {
+            haveNumber = false;
+            visitKid(kidNumber, nodeBox, depth, inheritedResourcesFrom);
+        }
+    }
+}
+
+void CPdfStamp::visitKid(int64_t kidNumber, const PageBox& nodeBox, int depth,
+                         int32_t resourcesFrom) {
+    std::string kidText;
+    if (kidNumber > INT32_MAX || !getObjectText(static_cast<int32_t>(kidNumber), kidText)) {
+        throw CPdfException("PDF file was damaged");
+    }
+    const size_t body = pdfsyntax::findBody(kidText);
+    if (body == pdfsyntax::npos || kidText.compare(body, 4, "null") == 0) {
+        throw CPdfException("PDF file was damaged");
+    }
+    const bool isNode = rawtext::findText(kidText, "/Pages") != 0 || kidText[body] == '[';
+    if (isNode) {
+        // A node met again (a /Kids that lists an ancestor or a node listed twice) is not
+        // walked again.
+        if (visitedNodes_[static_cast<size_t>(kidNumber)]) {
+            return;
+        }
+        walkPageTree(kidText, nodeBox, depth + 1, resourcesFrom);
+        return;
+    }
+    if (pagesFound >= 0 && static_cast<uint32_t>(pagesFound) < pageCount) {
+        PageEntry& row = pageList[static_cast<size_t>(pagesFound)];
+        row.objectNumber = static_cast<uint32_t>(kidNumber);
+        row.box = readBox(kidText, nodeBox);
+        row.inheritedResourcesFrom = resourcesFrom;
+        ++pagesFound;
+    }
+}

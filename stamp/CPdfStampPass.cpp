@@ -1,0 +1,388 @@
+#include "stamp/CPdfStamp.h"
+
+#include "pdf/CPdfDictionary.h"
+#include "pdf/CPdfException.h"
+#include "platform/Platform.h"
+#include "stamp/COutputFile.h"
+#include "stamp/CRawInput.h"
+#include "stamp/FontTable.h"
+#include "stamp/PdfSyntax.h"
+#include "stamp/RawText.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <set>
+
+namespace {
+
+std::string formatted(const char* format, const std::string& value) {
+    std::string text(format);
+    size_t at = text.find("%s");
+    if (at != std::string::npos) {
+        text.replace(at, 2, value);
+    }
+    return text;
+}
+
+// "%-*.*d" with width and precision m: at least m digits, zero padded, left-justified.
+std::string maskedNumber(int32_t value, int32_t mask) {
+    const int width = mask < 0 ? 0 : (mask > 64 ? 64 : mask);
+    char text[96];
+    std::snprintf(text, sizeof text, "%-*.*d", width, width, value);
+    return text;
+}
+
+void replaceFirst(std::string& text, std::string_view placeholder, std::string_view value) {
+    size_t at = text.find(placeholder);
+    if (at != std::string::npos) {
+        text.replace(at, placeholder.size(), value);
+    }
+}
+
+} // namespace
+
+void CPdfStamp::stampDocument() {
+    failureCause.clear();
+    try {
+        runPass();
+        return;
+    } catch (const CPdfException& e) {
+        failureCause = e.message();
+    } catch (const std::bad_alloc&) {
+        failureCause = "Out of memory";
+    } catch (const std::exception& e) {
+        failureCause = e.what();
+    } catch (...) {
+        failureCause = "Unexpected failure";
+    }
+    closeAfterFailure();
+    while (!failureCause.empty() && (failureCause.back() == '\n' || failureCause.back() == '\r')) {
+        failureCause.pop_back();
+    }
+    throw CPdfException(formatted("Stamp file issue: '%s'\n", inputName), failureCause);
+}
+
+void CPdfStamp::closeAfterFailure() {
+    if (inputFile) {
+        inputFile->close();
+    }
+    if (outputFile) {
+        outputFile->discard();
+    }
+    if (document.isOpen()) {
+        document.close();
+    }
+    xref = nullptr;
+    inputEntries = nullptr;
+}
+
+void CPdfStamp::refuseOutputOverInput() const {
+    if (inputName == outputName || platform::sameFile(inputName, outputName)) {
+        std::printf("\nOutput file is the input file: '%s'\n", outputName.c_str());
+        throw CPdfException("The output file is the input file");
+    }
+}
+
+void CPdfStamp::runPass() {
+    openFiles();
+    copyHeader();
+    readPageTree();
+    buildFontTable(fontMetricsFile);
+    writeStampObjects();
+    importStartNumber();
+    copyObjects();
+    exportCounter();
+    finishOutput();
+    if (!renamePattern.empty()) {
+        renameOutput();
+    }
+    if (removeSource) {
+        platform::removeFile(inputName);
+    }
+}
+
+void CPdfStamp::openFiles() {
+    const bool verbose = textLinesFile.empty() && !quiet;
+    refuseOutputOverInput();
+    inputFile = std::make_unique<CRawInput>();
+    if (!inputFile->open(inputName)) {
+        const int error = errno;
+        std::printf("Input file open error: '%s'\n", inputName.c_str());
+        throw CPdfException(std::string("Can't open the input file: ") + std::strerror(error));
+    }
+    if (verbose) {
+        std::printf("Input file: '%s'", inputName.c_str());
+    }
+    document.open(inputName);
+    xref = document.getXRef();
+    inputEntries = &xref->entries();
+    inputFile->setBase(xref->base());
+    rootObject = xref->root().number;
+    infoObject = xref->info().number;
+    outputTable.assign(inputEntries->size(), OutputXRefEntry{});
+    highestShown_ = 0;
+    progressCounter_ = 0;
+
+    outputFile = std::make_unique<COutputFile>();
+    if (!outputFile->create(outputName)) {
+        const int error = errno;
+        std::printf("\nOutput file create error: '%s'\n", outputName.c_str());
+        throw CPdfException(std::string("Can't create the output file: ") + std::strerror(error));
+    }
+    if (verbose) {
+        std::printf(", output file: '%s'\n", outputName.c_str());
+        std::printf("Processing");
+    }
+}
+
+void CPdfStamp::readPageTree() {
+    std::string rootText;
+    if (!getObjectText(rootObject, rootText)) {
+        throw CPdfException("PDF file was damaged");
+    }
+    const rawtext::NumberAfter pages = rawtext::readNumberAfter(rootText, "/Pages");
+    if (pages.value <= 0 || static_cast<size_t>(pages.value) >= inputEntries->size()) {
+        throw CPdfException("PDF file was damaged");
+    }
+    const XRefEntry& pagesEntry = (*inputEntries)[static_cast<size_t>(pages.value)];
+    CPdfElement pagesRoot;
+    xref->fetchObject(pages.value, pagesEntry.type == 1 ? pagesEntry.generation : 0, pagesRoot);
+    if (pagesRoot.kind() != ElementKind::Dictionary) {
+        throw CPdfException("PDF file was damaged");
+    }
+    int64_t count = 0;
+    CPdfElement countValue;
+    pagesRoot.getDictionary()->getEntry("Count", countValue);
+    if (countValue.kind() == ElementKind::Integer) {
+        count = countValue.getInteger();
+    }
+    countValue.clear();
+    pagesRoot.clear();
+    // Every page is an object of its own, so a larger count cannot be true.
+    if (count < 0 || static_cast<uint64_t>(count) > inputEntries->size()) {
+        throw CPdfException("PDF file was damaged");
+    }
+    pageCount = static_cast<uint32_t>(count);
+    pageList.assign(pageCount, PageEntry{});
+    for (PageEntry& row : pageList) {
+        row.objectNumber = 0;
+    }
+    pagesFound = 0;
+    visitedNodes_.assign(inputEntries->size(), false);
+    rewritten_.assign(inputEntries->size(), false);
+
+    std::string nodeText;
+    if (!getObjectText(pages.value, nodeText)) {
+        throw CPdfException("PDF file was damaged");
+    }
+    walkPageTree(nodeText, PageBox{});
+
+    pageIndexOf_.assign(inputEntries->size(), 0);
+    for (int32_t k = pagesFound - 1; k >= 0; --k) {
+        const uint32_t number = pageList[static_cast<size_t>(k)].objectNumber;
+        if (number < pageIndexOf_.size()) {
+            pageIndexOf_[number] = k + 1;
+        }
+    }
+}
+
+std::string CPdfStamp::makeResourceName(const char* prefix) const {
+    // Passes that follow one another within a millisecond would draw the same number, and a
+    // pass over an earlier pass's output would then add a second key of the same name.
+    static std::set<std::string> used;
+    const platform::LocalTime now = platform::now();
+    std::srand(static_cast<unsigned>(now.epochSeconds + now.millisecond));
+    std::string name;
+    do {
+        name = prefix + std::to_string(static_cast<int64_t>(std::rand()) + now.millisecond);
+    } while (!used.insert(name).second);
+    return name;
+}
+
+void CPdfStamp::writeStampObjects() {
+    fontResourceName = makeResourceName("F");
+    addOutputObject(writeFontDescriptor(fontName));
+    addOutputObject(writeFontObject(fontName));
+    fontObjectNumber = static_cast<int32_t>(outputTable.size() - 1);
+
+    graphicsStateName = makeResourceName("GS");
+    addOutputObject(buildGraphicsState(static_cast<float>(opacity)));
+    graphicsStateObjectNumber = static_cast<int32_t>(outputTable.size() - 1);
+}
+
+void CPdfStamp::importStartNumber() {
+    if (importFile.empty()) {
+        return;
+    }
+    std::FILE* file = std::fopen(importFile.c_str(), "rt");
+    if (file == nullptr) {
+        throw CPdfException("Import file error\n");
+    }
+    char text[11] = {};
+    size_t got = std::fread(text, 1, 10, file);
+    std::fclose(file);
+    text[got] = '\0';
+    startNumber = std::atoi(text);
+}
+
+bool CPdfStamp::isPageSelected(int32_t position) const {
+    if (position < startPage || position > endPage) {
+        return false;
+    }
+    if (nth == 0) {
+        return true;
+    }
+    const int64_t counted = static_cast<int64_t>(startPage) + position - 1;
+    return counted % nth != 0;
+}
+
+int32_t CPdfStamp::pageNumberFor(int32_t position) const {
+    int64_t v = position;
+    const int64_t half = pageCount / 2;
+    // With no n-th value every page is stamped, so the stamped pages count as their positions.
+    if (sequential && nth != 0) {
+        v = v / nth + 1;
+    }
+    if (twoUp) {
+        v = (v % 2 != 0) ? v / 2 + 1 : v / 2 + half;
+    }
+    if (abTwoUp) {
+        v = v > half ? 2 * (v - half) : 2 * v - 1;
+    }
+    if (reverse) {
+        v = static_cast<int64_t>(pageCount) - v + 1;
+    }
+    v += static_cast<int64_t>(startNumber) - startPage;
+    if (v > INT32_MAX) {
+        v = INT32_MAX;
+    } else if (v < INT32_MIN) {
+        v = INT32_MIN;
+    }
+    return static_cast<int32_t>(v);
+}
+
+void CPdfStamp::copyObjects() {
+    const std::vector<XRefEntry>& entries = *inputEntries;
+    std::string head;
+    for (size_t j = 0; j < entries.size(); ++j) {
+        const int32_t number = static_cast<int32_t>(j);
+        if (entries[j].type == 0 || outputTable[j].inUse) {
+            continue;
+        }
+        ObjectExtent extent;
+        if (entries[j].type == 1) {
+            if (!findObjectExtent(number, extent) || extent.isObjectStream) {
+                continue;
+            }
+            // An offset that does not lead to this object's header would copy foreign bytes.
+            if (!inputFile->read(extent.start, 64, head)) {
+                continue;
+            }
+            auto header = pdfsyntax::readObjectHeader(head);
+            if (!header || header->number != number) {
+                continue;
+            }
+        } else if (entries[j].type != 2) {
+            continue;
+        }
+        outputTable[j].offset = outputFile->offset();
+        const int32_t pageIndex = pageIndexOf_[j];
+        if (pageIndex > 0) {
+            progressCounter_ += 1;
+            if (progressCounter_ > 10) {
+                if (!quiet) {
+                    std::printf(".");
+                }
+                progressCounter_ = 0;
+            }
+            progressCounter_ += 1;
+        }
+        if (pageIndex > 0 && isPageSelected(pageIndex)) {
+            stampPage(number, static_cast<size_t>(pageIndex - 1));
+        } else {
+            copyObject(number, extent);
+        }
+        outputTable[j].inUse = true;
+        outputTable[j].generation = entries[j].type == 1 ? static_cast<uint32_t>(entries[j].generation) : 0;
+    }
+}
+
+void CPdfStamp::copyObject(int32_t number, const ObjectExtent& extent) {
+    if ((*inputEntries)[static_cast<size_t>(number)].type == 1) {
+        copyInputRange(extent.start, extent.length);
+        return;
+    }
+    std::string text;
+    if (getObjectText(number, text)) {
+        outputFile->write(text);
+    }
+}
+
+void CPdfStamp::stampPage(int32_t number, size_t pageIndex) {
+    std::string pageText;
+    if (!getObjectText(number, pageText)) {
+        return;
+    }
+    const int32_t shown = pageNumberFor(static_cast<int32_t>(pageIndex + 1));
+    if (shown > highestShown_) {
+        highestShown_ = shown;
+    }
+    composeText(shown);
+    addOutputObject(buildSaveStream());
+    addOutputObject(buildStampStream(pageIndex));
+    patchPage(std::move(pageText), number, pageIndex);
+}
+
+void CPdfStamp::exportCounter() {
+    if (exportFile.empty()) {
+        return;
+    }
+    std::FILE* file = std::fopen(exportFile.c_str(), "wt");
+    if (file == nullptr) {
+        throw CPdfException("export file create error");
+    }
+    const int64_t next = static_cast<int64_t>(highestShown_) + 1;
+    const bool written = std::fprintf(file, "%lld", static_cast<long long>(next)) > 0;
+    if (std::fclose(file) != 0 || !written) {
+        throw CPdfException("export file create error");
+    }
+}
+
+void CPdfStamp::finishOutput() {
+    // Without its catalog the output could not be read at all.
+    if (rootObject <= 0 || static_cast<size_t>(rootObject) >= outputTable.size() ||
+        !outputTable[static_cast<size_t>(rootObject)].inUse) {
+        throw CPdfException("PDF file was damaged");
+    }
+    const uint64_t xrefOffset = outputFile->offset();
+    writeXRefTable();
+    writeTrailer(xrefOffset);
+    inputFile->close();
+    if (!outputFile->commit()) {
+        throw CPdfException("Output file write error");
+    }
+    document.close();
+    xref = nullptr;
+    inputEntries = nullptr;
+}
+
+void CPdfStamp::renameOutput() {
+    const std::string endText = maskedNumber(highestShown_, maskWidth);
+    const std::string startText = maskedNumber(startNumber, maskWidth);
+    const size_t nameStart = platform::fileNameStart(outputName);
+    const std::string folder = outputName.substr(0, nameStart);
+    const std::string base = outputName.substr(nameStart);
+    const std::string title = base.size() > 4 ? base.substr(0, base.size() - 4) : std::string();
+    replaceFirst(renamePattern, "[PAGESTART]", startText);
+    replaceFirst(renamePattern, "[PAGEEND]", endText);
+    replaceFirst(renamePattern, "[FILETITLE]", title);
+    const std::string newName = folder + renamePattern;
+    std::printf("\nRenaming output file: '%s' to '%s'\n", outputName.c_str(), newName.c_str());
+    if (!platform::renameReplacing(outputName, newName)) {
+        std::printf("Unable to rename file, check permissions, file naming\n");
+        softFailure = true;
+    }
+}

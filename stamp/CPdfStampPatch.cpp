@@ -1,0 +1,242 @@
+#include "stamp/CPdfStamp.h"
+
+#include "stamp/COutputFile.h"
+#include "stamp/PdfSyntax.h"
+
+#include <string>
+
+using pdfsyntax::DictEntry;
+using pdfsyntax::npos;
+using pdfsyntax::ValueKind;
+
+namespace {
+
+std::string refText(const char* format, int64_t a, int64_t b = 0) {
+    char text[96];
+    std::snprintf(text, sizeof text, format, static_cast<long long>(a), static_cast<long long>(b));
+    return text;
+}
+
+std::string resourceEntry(const std::string& name, int32_t number) {
+    return " /" + name + " " + std::to_string(number) + " 0 R ";
+}
+
+// The value of an entry as text.
+std::string_view valueOf(std::string_view text, const DictEntry& entry) {
+    return text.substr(entry.valueStart, entry.valueEnd - entry.valueStart);
+}
+
+} // namespace
+
+uint32_t CPdfStamp::outputGeneration(int64_t number) const {
+    const XRefEntry& entry = (*inputEntries)[static_cast<size_t>(number)];
+    return entry.type == 1 ? static_cast<uint32_t>(entry.generation) : 0;
+}
+
+void CPdfStamp::writeRewrittenObject(int64_t number, std::string_view text) {
+    setOutputEntry(number, outputGeneration(number), outputFile->offset(), true);
+    outputFile->write(text);
+    rewritten_[static_cast<size_t>(number)] = true;
+}
+
+void CPdfStamp::patchPage(std::string page, int32_t pageObjectNumber, size_t pageIndex) {
+    const int64_t save = static_cast<int64_t>(outputTable.size()) - 2;
+    const int64_t stamp = static_cast<int64_t>(outputTable.size()) - 1;
+    const size_t dict = pdfsyntax::findBodyDictionary(page);
+    if (dict != npos) {
+        patchContents(page, dict, save, stamp);
+        patchResources(page, dict, pageIndex);
+    }
+    setOutputEntry(pageObjectNumber, outputGeneration(pageObjectNumber), outputFile->offset(),
+                   true);
+    outputFile->write(page);
+}
+
+void CPdfStamp::patchContents(std::string& page, size_t dict, int64_t save, int64_t stamp) {
+    auto contents = pdfsyntax::findEntry(page, dict, "Contents");
+    if (!contents) {
+        page.insert(dict + 2, refText("/Contents [ %lld 0 R %lld 0 R ]", save, stamp));
+        return;
+    }
+    const std::string saveRef = refText(" %lld 0 R ", save);
+    const std::string stampRef = refText(" %lld 0 R ", stamp);
+    switch (pdfsyntax::valueKind(page, *contents)) {
+    case ValueKind::Array:
+        // The array written in the page: the save stream first, the stamp stream last.
+        page.insert(contents->valueEnd - 1, stampRef);
+        page.insert(contents->valueStart + 1, saveRef);
+        return;
+    case ValueKind::Reference:
+        break;
+    default:
+        return;
+    }
+    int64_t number = 0;
+    int64_t generation = 0;
+    pdfsyntax::readReference(valueOf(page, *contents), number, generation);
+    std::string target;
+    if (number > INT32_MAX || !getObjectText(static_cast<int32_t>(number), target)) {
+        // A reference to an object that is not there (freed by an update) draws nothing: the
+        // page gets the two stamp streams alone, so that the stamp still shows.
+        page.replace(contents->valueStart, contents->valueEnd - contents->valueStart,
+                     refText("[ %lld 0 R %lld 0 R ]", save, stamp));
+        return;
+    }
+    const size_t body = pdfsyntax::findBody(target);
+    if (body == npos) {
+        return;
+    }
+    if (target[body] == '[') {
+        const size_t end = pdfsyntax::skipObject(target, body);
+        if (end == npos) {
+            return;
+        }
+        std::string array = target.substr(body, end - body);
+        array.insert(array.size() - 1, stampRef);
+        array.insert(1, saveRef);
+        if (rewritten_[static_cast<size_t>(number)]) {
+            // The array object is shared with a page stamped before: this page gets its own
+            // array, so that every page keeps its own stamp.
+            page.replace(contents->valueStart, contents->valueEnd - contents->valueStart, array);
+            return;
+        }
+        target.replace(body, end - body, array);
+        writeRewrittenObject(number, target);
+        return;
+    }
+    ObjectExtent extent;
+    if (target.compare(body, 2, "<<") != 0 ||
+        !findObjectExtent(static_cast<int32_t>(number), extent) || !extent.isStream) {
+        return;
+    }
+    // A single content stream becomes an array of the save stream, it and the stamp stream. The
+    // closing bracket goes before the next key or the end of the dictionary, and before the line
+    // end that precedes it.
+    size_t close = page.find_first_of("/<>", contents->valueEnd);
+    if (close == std::string::npos ||
+        page.find('%', contents->valueEnd) < close) {
+        close = contents->valueEnd;
+    }
+    while (close > contents->valueEnd && (page[close - 1] == '\r' || page[close - 1] == '\n')) {
+        --close;
+    }
+    page.insert(close, refText(" %lld 0 R ]", stamp));
+    page.insert(contents->valueStart, refText("[ %lld 0 R ", save));
+}
+
+void CPdfStamp::patchResources(std::string& page, size_t dict, size_t pageIndex) {
+    auto resources = pdfsyntax::findEntry(page, dict, "Resources");
+    if (!resources) {
+        // Resources inherited from a page-tree node (or none at all): the page gets its own
+        // copy with the stamp's font and graphics state, so that the stamp can show.
+        std::string own = inheritedResources(pageIndex);
+        addStampResources(own, 0);
+        page.insert(dict + 2, "/Resources " + own);
+        return;
+    }
+    switch (pdfsyntax::valueKind(page, *resources)) {
+    case ValueKind::Dictionary:
+        addStampResources(page, resources->valueStart);
+        return;
+    case ValueKind::Reference: {
+        int64_t number = 0;
+        int64_t generation = 0;
+        pdfsyntax::readReference(valueOf(page, *resources), number, generation);
+        std::string text;
+        if (number > INT32_MAX || !getObjectText(static_cast<int32_t>(number), text) ||
+            rewritten_[static_cast<size_t>(number)]) {
+            return;
+        }
+        const size_t resourcesDict = pdfsyntax::findBodyDictionary(text);
+        if (resourcesDict == npos) {
+            return;
+        }
+        addStampResources(text, resourcesDict);
+        writeRewrittenObject(number, text);
+        return;
+    }
+    default:
+        return;
+    }
+}
+
+std::string CPdfStamp::inheritedResources(size_t pageIndex) {
+    const int32_t from = pageList[pageIndex].inheritedResourcesFrom;
+    std::string node;
+    if (from <= 0 || !getObjectText(from, node)) {
+        return "<< >>";
+    }
+    const size_t nodeDict = pdfsyntax::findBodyDictionary(node);
+    auto entry = pdfsyntax::findEntry(node, nodeDict, "Resources");
+    if (!entry) {
+        return "<< >>";
+    }
+    switch (pdfsyntax::valueKind(node, *entry)) {
+    case ValueKind::Dictionary:
+        return std::string(valueOf(node, *entry));
+    case ValueKind::Reference: {
+        int64_t number = 0;
+        int64_t generation = 0;
+        pdfsyntax::readReference(valueOf(node, *entry), number, generation);
+        std::string text;
+        if (number > INT32_MAX || !getObjectText(static_cast<int32_t>(number), text)) {
+            return "<< >>";
+        }
+        const size_t start = pdfsyntax::findBodyDictionary(text);
+        const size_t end = start == npos ? npos : pdfsyntax::findDictionaryEnd(text, start);
+        if (end == npos) {
+            return "<< >>";
+        }
+        return text.substr(start, end + 2 - start);
+    }
+    default:
+        return "<< >>";
+    }
+}
+
+void CPdfStamp::addStampResources(std::string& buffer, size_t dictStart) {
+    struct Resource {
+        const char* key;
+        std::string dictionaryText;
+        std::string entryText;
+    };
+    const Resource kinds[] = {
+        {"Font", "/Font << /" + fontResourceName + " " + std::to_string(fontObjectNumber) + " 0 R >>",
+         resourceEntry(fontResourceName, fontObjectNumber)},
+        {"ExtGState",
+         "/ExtGState << /" + graphicsStateName + " " + std::to_string(graphicsStateObjectNumber) +
+             " 0 R >>",
+         resourceEntry(graphicsStateName, graphicsStateObjectNumber)},
+    };
+    for (const Resource& kind : kinds) {
+        auto entry = pdfsyntax::findEntry(buffer, dictStart, kind.key);
+        if (!entry) {
+            buffer.insert(dictStart + 2, kind.dictionaryText);
+            continue;
+        }
+        switch (pdfsyntax::valueKind(buffer, *entry)) {
+        case ValueKind::Dictionary:
+            buffer.insert(entry->valueStart + 2, kind.entryText);
+            break;
+        case ValueKind::Reference: {
+            int64_t number = 0;
+            int64_t generation = 0;
+            pdfsyntax::readReference(valueOf(buffer, *entry), number, generation);
+            std::string text;
+            if (number > INT32_MAX || !getObjectText(static_cast<int32_t>(number), text) ||
+                rewritten_[static_cast<size_t>(number)]) {
+                break;
+            }
+            const size_t dict = pdfsyntax::findBodyDictionary(text);
+            if (dict == npos) {
+                break;
+            }
+            text.insert(dict + 2, kind.entryText);
+            writeRewrittenObject(number, text);
+            break;
+        }
+        default:
+            break;
+        }
+    }
+}

@@ -1,0 +1,158 @@
+#include "stamp/CPdfStamp.h"
+
+#include "pdf/CPdfException.h"
+#include "stamp/FontTable.h"
+#include "stamp/Placement.h"
+#include "stamp/RawText.h"
+
+#include <cctype>
+#include <limits>
+
+namespace {
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// The numbers of a box array, scanned from start up to the first "]" or the end of the text.
+// At most four are stored; entries without a number keep the default box's values.
+PageBox scanBoxNumbers(std::string_view text, size_t start) {
+    PageBox box;
+    float* const slots[] = {&box.x0, &box.y0, &box.x1, &box.y1};
+    size_t stored = 0;
+    size_t pos = start;
+    while (pos < text.size() && text[pos] != ']' && stored < 4) {
+        if (!isDigit(text[pos])) {
+            ++pos;
+            continue;
+        }
+        // A "." before the first digit is not part of the number: ".5" reads as 5.
+        const bool negative = pos > 0 && text[pos - 1] == '-';
+        float value = 0.0f;
+        bool inFraction = false;
+        double divisor = 1.0;
+        for (; pos < text.size() && (isDigit(text[pos]) || text[pos] == '.'); ++pos) {
+            if (text[pos] == '.') {
+                inFraction = true;
+                continue;
+            }
+            const int digit = text[pos] - '0';
+            if (inFraction) {
+                divisor *= 10.0;
+                value = static_cast<float>(value + digit / divisor);
+            } else {
+                value = value * 10.0f + static_cast<float>(digit);
+            }
+        }
+        *slots[stored++] = negative ? -value : value;
+    }
+    return box;
+}
+
+// One "%d" conversion: blanks, an optional sign and at least one digit. Values beyond 32 bits
+// saturate.
+bool scanInteger(std::string_view text, size_t& pos, int32_t& out) {
+    size_t p = pos;
+    while (p < text.size() && std::isspace(static_cast<unsigned char>(text[p]))) {
+        ++p;
+    }
+    bool negative = false;
+    if (p < text.size() && (text[p] == '+' || text[p] == '-')) {
+        negative = text[p] == '-';
+        ++p;
+    }
+    if (p == text.size() || !isDigit(text[p])) {
+        return false;
+    }
+    constexpr int64_t kLimit = int64_t{std::numeric_limits<int32_t>::max()} + 1;
+    int64_t magnitude = 0;
+    for (; p < text.size() && isDigit(text[p]); ++p) {
+        if (magnitude <= kLimit) {
+            magnitude = magnitude * 10 + (text[p] - '0');
+        }
+    }
+    int64_t value = negative ? -magnitude : magnitude;
+    if (value > std::numeric_limits<int32_t>::max()) {
+        value = std::numeric_limits<int32_t>::max();
+    } else if (value < std::numeric_limits<int32_t>::min()) {
+        value = std::numeric_limits<int32_t>::min();
+    }
+    out = static_cast<int32_t>(value);
+    pos = p;
+    return true;
+}
+
+// The page-size text read as "x0,y0,x1,y1" into presets 0, 0, 612, 792; reading stops at the
+// first number or comma that is not there.
+PageBox parsePageSize(std::string_view text) {
+    int32_t values[4] = {0, 0, 612, 792};
+    size_t pos = 0;
+    for (int i = 0; i < 4; ++i) {
+        if (i > 0) {
+            if (pos >= text.size() || text[pos] != ',') {
+                break;
+            }
+            ++pos;
+        }
+        if (!scanInteger(text, pos, values[i])) {
+            break;
+        }
+    }
+    PageBox box;
+    box.x0 = static_cast<float>(values[0]);
+    box.y0 = static_cast<float>(values[1]);
+    box.x1 = static_cast<float>(values[2]);
+    box.y1 = static_cast<float>(values[3]);
+    return box;
+}
+
+} // namespace
+
+PageBox CPdfStamp::readBox(std::string_view text, const PageBox& fallback) const {
+    if (!pageSizeText.empty()) {
+        return parsePageSize(pageSizeText);
+    }
+    size_t keyEnd = rawtext::findText(text, "/CropBox");
+    if (keyEnd == 0) {
+        keyEnd = rawtext::findText(text, "/MediaBox");
+    }
+    if (keyEnd == 0) {
+        return fallback;
+    }
+    return scanBoxNumbers(text, keyEnd);
+}
+
+void CPdfStamp::computeTextPlacement(size_t pageIndex) {
+    if (pageIndex >= pageList.size()) {
+        throw CPdfException("Page index outside the page list\n");
+    }
+    const PageEntry& page = pageList[pageIndex];
+
+    PlacementInput input;
+    input.box = page.box;
+    std::string pageText;
+    // Only the page's own /Rotate counts; one inherited from a page-tree node is not seen.
+    if (getObjectText(static_cast<int32_t>(page.objectNumber), pageText)) {
+        input.rotate = rawtext::readNumberAfter(pageText, "/Rotate").value;
+    }
+    // Quarter turns beyond a full turn (540, -450, 360) show the page as their remainder does.
+    if (input.rotate % 90 == 0) {
+        input.rotate %= 360;
+    }
+    input.positionX = positionX;
+    input.positionY = positionY;
+    input.angle = angle;
+    input.forcePortrait = forcePortrait;
+    input.flipVertical = flipVertical;
+    input.flipHorizontal = flipHorizontal;
+    input.alignment = alignment;
+    if (alignment != "left") {
+        input.textWidth = getTextWidth(fontName, currentText);
+    }
+    input.fontSize = currentSize;
+
+    const PlacementResult placed = placeText(input);
+    textX = placed.x;
+    textY = placed.y;
+    textAngle = placed.angle;
+}

@@ -1,0 +1,229 @@
+#include "stamp/FontTable.h"
+
+#include <cstdio>
+#include <limits>
+#include <memory>
+#include <vector>
+
+namespace {
+
+// A font metrics file adds at most this many fonts; each costs about a kilobyte, so a huge file
+// of short lines cannot exhaust the memory. Further lines are ignored.
+constexpr size_t kMaxFileFonts = 4096;
+// Lines are read in pieces of at most this many bytes, each piece treated as a line.
+constexpr size_t kMetricsLinePiece = 4095;
+// Lines of this length or less (line end included) carry no font.
+constexpr size_t kMinMetricsLine = 21;
+// Fields before the first width: a free tag, the name, four bounding-box numbers, six unused.
+constexpr size_t kFirstWidthField = 12;
+
+struct FontTable {
+    std::vector<FontMetrics> fonts;
+    std::vector<std::string> keys; // matching key of fonts[i]
+
+    void reset() {
+        fonts.assign(kBuiltinFonts, kBuiltinFonts + kBuiltinFontCount);
+        keys.clear();
+        keys.reserve(fonts.size());
+        for (const FontMetrics& font : fonts) {
+            keys.push_back(fontMatchingKey(font.name));
+        }
+    }
+    void add(FontMetrics font) {
+        keys.push_back(fontMatchingKey(font.name));
+        fonts.push_back(std::move(font));
+    }
+};
+
+// The table holds the built-in fonts from its first use, so lookups work before any rebuild.
+FontTable& table() {
+    static FontTable instance = [] {
+        FontTable t;
+        t.reset();
+        return t;
+    }();
+    return instance;
+}
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// Reads the next piece of a line: up to and including a line feed, at most maxBytes bytes.
+// False at the end of the file when nothing was read.
+bool readLinePiece(std::FILE* file, size_t maxBytes, std::string& piece) {
+    piece.clear();
+    while (piece.size() < maxBytes) {
+        int c = std::getc(file);
+        if (c == EOF) {
+            break;
+        }
+        piece.push_back(static_cast<char>(c));
+        if (c == '\n') {
+            break;
+        }
+    }
+    return !piece.empty();
+}
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// A signed decimal number at the start of text after white space; pos is moved past it.
+// False when no digit follows. Values beyond 32 bits are clamped.
+bool readInt(std::string_view text, size_t& pos, int32_t& value) {
+    size_t i = pos;
+    while (i < text.size() && isBlank(text[i])) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    if (i >= text.size() || text[i] < '0' || text[i] > '9') {
+        return false;
+    }
+    constexpr int64_t kLimit = int64_t{std::numeric_limits<int32_t>::max()} + 1;
+    int64_t magnitude = 0;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+        if (magnitude < kLimit) {
+            magnitude = magnitude * 10 + (text[i] - '0');
+        }
+        ++i;
+    }
+    int64_t signedValue = negative ? -magnitude : magnitude;
+    if (signedValue > std::numeric_limits<int32_t>::max()) {
+        signedValue = std::numeric_limits<int32_t>::max();
+    } else if (signedValue < std::numeric_limits<int32_t>::min()) {
+        signedValue = std::numeric_limits<int32_t>::min();
+    }
+    value = static_cast<int32_t>(signedValue);
+    pos = i;
+    return true;
+}
+
+int32_t fieldNumber(std::string_view field) {
+    size_t pos = 0;
+    int32_t value = 0;
+    return readInt(field, pos, value) ? value : 0;
+}
+
+// The non-empty fields of a line, split at "|" and line feed.
+std::vector<std::string_view> splitFields(std::string_view line) {
+    std::vector<std::string_view> fields;
+    size_t start = 0;
+    for (size_t i = 0; i <= line.size(); ++i) {
+        if (i == line.size() || line[i] == '|' || line[i] == '\n') {
+            if (i > start) {
+                fields.push_back(line.substr(start, i - start));
+            }
+            start = i + 1;
+        }
+    }
+    return fields;
+}
+
+// One font from one line of a metrics file; false when the line names none.
+bool parseMetricsLine(std::string_view line, FontMetrics& font) {
+    std::vector<std::string_view> fields = splitFields(line);
+    if (fields.size() < 2) {
+        return false;
+    }
+    font.name = std::string(fields[1]);
+    for (size_t i = 0; i < 4; ++i) {
+        font.bbox[i] = 2 + i < fields.size() ? fieldNumber(fields[2 + i]) : 0;
+    }
+    for (size_t code = 0; code < 256 && kFirstWidthField + code < fields.size(); ++code) {
+        font.widths[code] = fieldNumber(fields[kFirstWidthField + code]);
+    }
+    return true;
+}
+
+} // namespace
+
+std::string fontMatchingKey(std::string_view name) {
+    std::string key;
+    for (char c : name) {
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) {
+            key.push_back(c);
+        }
+    }
+    return key;
+}
+
+void buildFontTable(const std::string& path) {
+    FontTable& t = table();
+    t.reset();
+    if (path.empty()) {
+        return;
+    }
+    FilePtr file(std::fopen(path.c_str(), "rb"));
+    if (!file) {
+        return;
+    }
+    std::printf("\nUsing fonts file: '%s'\n", path.c_str());
+    std::string line;
+    size_t added = 0;
+    while (added < kMaxFileFonts && readLinePiece(file.get(), kMetricsLinePiece, line)) {
+        if (line.size() < kMinMetricsLine) {
+            continue;
+        }
+        FontMetrics font;
+        if (parseMetricsLine(line, font)) {
+            t.add(std::move(font));
+            ++added;
+        }
+    }
+}
+
+const FontMetrics* findFont(std::string_view name) {
+    const FontTable& t = table();
+    const std::string key = fontMatchingKey(name);
+    for (size_t i = 0; i < t.fonts.size(); ++i) {
+        if (t.keys[i] == key) {
+            return &t.fonts[i];
+        }
+    }
+    return nullptr;
+}
+
+int32_t getTextWidth(std::string_view fontName, std::string_view text) {
+    const FontMetrics* font = findFont(fontName);
+    if (font == nullptr) {
+        return 0;
+    }
+    // Widths from a metrics file can be anything: the sum wraps as a 32-bit value would.
+    uint32_t sum = 0;
+    for (char c : text) {
+        if (c == '\0') {
+            break;
+        }
+        sum += static_cast<uint32_t>(font->widths[static_cast<unsigned char>(c)]);
+    }
+    return static_cast<int32_t>(sum);
+}
+
+std::string pdfNameEscape(std::string_view name) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    static constexpr std::string_view kDelimiters = "()<>[]{}/%#";
+    std::string out;
+    out.reserve(name.size());
+    for (char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        // A name cannot hold a zero byte, not even escaped.
+        if (byte == 0) {
+            continue;
+        }
+        if (byte < 0x21 || byte > 0x7E || kDelimiters.find(c) != std::string_view::npos) {
+            out.push_back('#');
+            out.push_back(kHex[byte >> 4]);
+            out.push_back(kHex[byte & 0x0F]);
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
+}

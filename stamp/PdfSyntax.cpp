@@ -1,0 +1,313 @@
+#include "stamp/PdfSyntax.h"
+
+#include <cctype>
+
+namespace pdfsyntax {
+
+namespace {
+
+// Nesting of containers that a scan follows before it gives up on the text.
+constexpr int kMaxDepth = 256;
+
+bool isDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+
+size_t skipRegularRun(std::string_view text, size_t pos) {
+    while (pos < text.size() && isRegular(static_cast<unsigned char>(text[pos]))) {
+        ++pos;
+    }
+    return pos;
+}
+
+size_t skipLiteralString(std::string_view text, size_t pos) {
+    int nesting = 0;
+    while (pos < text.size()) {
+        char c = text[pos++];
+        if (c == '\\') {
+            ++pos;
+        } else if (c == '(') {
+            ++nesting;
+        } else if (c == ')') {
+            if (--nesting == 0) {
+                return pos;
+            }
+        }
+    }
+    return npos;
+}
+
+size_t skipHexString(std::string_view text, size_t pos) {
+    size_t close = text.find('>', pos + 1);
+    return close == std::string_view::npos ? npos : close + 1;
+}
+
+bool isIntegerToken(std::string_view token) {
+    size_t i = 0;
+    if (!token.empty() && (token[0] == '+' || token[0] == '-')) {
+        i = 1;
+    }
+    if (i == token.size()) {
+        return false;
+    }
+    for (; i < token.size(); ++i) {
+        if (!isDigit(static_cast<unsigned char>(token[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// After an integer at [start, end): the end of "g R" when a reference follows, else end.
+size_t extendReference(std::string_view text, size_t end) {
+    size_t genStart = skipWhitespace(text, end);
+    if (genStart == end || genStart >= text.size()) {
+        return end;
+    }
+    size_t genEnd = skipRegularRun(text, genStart);
+    if (genEnd == genStart || !isIntegerToken(text.substr(genStart, genEnd - genStart))) {
+        return end;
+    }
+    size_t rStart = skipWhitespace(text, genEnd);
+    if (rStart == genEnd || rStart >= text.size() || text[rStart] != 'R') {
+        return end;
+    }
+    size_t rEnd = rStart + 1;
+    if (rEnd < text.size() && isRegular(static_cast<unsigned char>(text[rEnd]))) {
+        return end;
+    }
+    return rEnd;
+}
+
+size_t skipObjectAt(std::string_view text, size_t pos, int depth) {
+    if (pos >= text.size() || depth > kMaxDepth) {
+        return npos;
+    }
+    unsigned char c = static_cast<unsigned char>(text[pos]);
+    switch (c) {
+    case '(':
+        return skipLiteralString(text, pos);
+    case '<':
+        if (pos + 1 < text.size() && text[pos + 1] == '<') {
+            pos += 2;
+            while (true) {
+                pos = skipWhitespace(text, pos);
+                if (pos >= text.size()) {
+                    return npos;
+                }
+                if (text.compare(pos, 2, ">>") == 0) {
+                    return pos + 2;
+                }
+                pos = skipObjectAt(text, pos, depth + 1);
+                if (pos == npos) {
+                    return npos;
+                }
+            }
+        }
+        return skipHexString(text, pos);
+    case '[':
+        ++pos;
+        while (true) {
+            pos = skipWhitespace(text, pos);
+            if (pos >= text.size()) {
+                return npos;
+            }
+            if (text[pos] == ']') {
+                return pos + 1;
+            }
+            pos = skipObjectAt(text, pos, depth + 1);
+            if (pos == npos) {
+                return npos;
+            }
+        }
+    case '/':
+        return skipRegularRun(text, pos + 1);
+    default:
+        break;
+    }
+    if (isDelimiter(c)) {
+        return npos;
+    }
+    size_t end = skipRegularRun(text, pos);
+    if (isIntegerToken(text.substr(pos, end - pos))) {
+        return extendReference(text, end);
+    }
+    return end;
+}
+
+bool parseDecimal(std::string_view token, int64_t& out) {
+    if (!isIntegerToken(token)) {
+        return false;
+    }
+    bool negative = token[0] == '-';
+    size_t i = (token[0] == '+' || token[0] == '-') ? 1 : 0;
+    int64_t value = 0;
+    for (; i < token.size(); ++i) {
+        if (value > (INT64_MAX - 9) / 10) {
+            return false;
+        }
+        value = value * 10 + (token[i] - '0');
+    }
+    out = negative ? -value : value;
+    return true;
+}
+
+} // namespace
+
+bool isWhitespace(unsigned char c) {
+    return c == 0 || c == 9 || c == 10 || c == 12 || c == 13 || c == 32;
+}
+
+bool isDelimiter(unsigned char c) {
+    switch (c) {
+    case '%': case '(': case ')': case '/': case '<': case '>':
+    case '[': case ']': case '{': case '}':
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isRegular(unsigned char c) { return !isWhitespace(c) && !isDelimiter(c); }
+
+size_t skipWhitespace(std::string_view text, size_t pos) {
+    while (pos < text.size()) {
+        unsigned char c = static_cast<unsigned char>(text[pos]);
+        if (isWhitespace(c)) {
+            ++pos;
+        } else if (c == '%') {
+            while (pos < text.size() && text[pos] != '\r' && text[pos] != '\n') {
+                ++pos;
+            }
+        } else {
+            break;
+        }
+    }
+    return pos;
+}
+
+size_t skipObject(std::string_view text, size_t pos) { return skipObjectAt(text, pos, 0); }
+
+std::optional<ObjectHeader> readObjectHeader(std::string_view text) {
+    ObjectHeader header;
+    size_t pos = skipWhitespace(text, 0);
+    size_t end = skipRegularRun(text, pos);
+    if (!parseDecimal(text.substr(pos, end - pos), header.number)) {
+        return std::nullopt;
+    }
+    pos = skipWhitespace(text, end);
+    end = skipRegularRun(text, pos);
+    if (!parseDecimal(text.substr(pos, end - pos), header.generation)) {
+        return std::nullopt;
+    }
+    pos = skipWhitespace(text, end);
+    if (text.compare(pos, 3, "obj") != 0) {
+        return std::nullopt;
+    }
+    pos += 3;
+    if (pos < text.size() && isRegular(static_cast<unsigned char>(text[pos]))) {
+        return std::nullopt;
+    }
+    header.bodyStart = pos;
+    return header;
+}
+
+size_t findBody(std::string_view text) {
+    auto header = readObjectHeader(text);
+    if (!header) {
+        return npos;
+    }
+    size_t pos = skipWhitespace(text, header->bodyStart);
+    return pos < text.size() ? pos : npos;
+}
+
+size_t findBodyDictionary(std::string_view text) {
+    size_t pos = findBody(text);
+    if (pos == npos || text.compare(pos, 2, "<<") != 0) {
+        return npos;
+    }
+    return pos;
+}
+
+std::optional<DictEntry> findEntry(std::string_view text, size_t dictStart, std::string_view key) {
+    if (dictStart >= text.size() || text.compare(dictStart, 2, "<<") != 0) {
+        return std::nullopt;
+    }
+    size_t pos = dictStart + 2;
+    while (true) {
+        pos = skipWhitespace(text, pos);
+        if (pos >= text.size() || text.compare(pos, 2, ">>") == 0) {
+            return std::nullopt;
+        }
+        if (text[pos] != '/') {
+            // Not a key: step over the stray object and look for the next key.
+            pos = skipObject(text, pos);
+            if (pos == npos) {
+                return std::nullopt;
+            }
+            continue;
+        }
+        size_t keyStart = pos;
+        size_t keyEnd = skipRegularRun(text, pos + 1);
+        size_t valueStart = skipWhitespace(text, keyEnd);
+        if (valueStart >= text.size()) {
+            return std::nullopt;
+        }
+        if (text.compare(valueStart, 2, ">>") == 0) {
+            return std::nullopt;
+        }
+        size_t valueEnd = skipObject(text, valueStart);
+        if (valueEnd == npos) {
+            return std::nullopt;
+        }
+        if (text.substr(keyStart + 1, keyEnd - keyStart - 1) == key) {
+            return DictEntry{keyStart, valueStart, valueEnd};
+        }
+        pos = valueEnd;
+    }
+}
+
+size_t findDictionaryEnd(std::string_view text, size_t dictStart) {
+    size_t end = skipObject(text, dictStart);
+    if (end == npos || dictStart >= text.size() || text.compare(dictStart, 2, "<<") != 0) {
+        return npos;
+    }
+    return end - 2;
+}
+
+ValueKind valueKind(std::string_view text, const DictEntry& entry) {
+    std::string_view value = text.substr(entry.valueStart, entry.valueEnd - entry.valueStart);
+    if (value.substr(0, 2) == "<<") {
+        return ValueKind::Dictionary;
+    }
+    if (!value.empty() && value[0] == '[') {
+        return ValueKind::Array;
+    }
+    if (!value.empty() && value[0] == '/') {
+        return ValueKind::Name;
+    }
+    int64_t number = 0;
+    int64_t generation = 0;
+    if (readReference(value, number, generation)) {
+        return ValueKind::Reference;
+    }
+    return ValueKind::Other;
+}
+
+bool readReference(std::string_view value, int64_t& number, int64_t& generation) {
+    size_t end = skipRegularRun(value, 0);
+    if (!parseDecimal(value.substr(0, end), number)) {
+        return false;
+    }
+    size_t genStart = skipWhitespace(value, end);
+    size_t genEnd = skipRegularRun(value, genStart);
+    if (genStart == end || !parseDecimal(value.substr(genStart, genEnd - genStart), generation)) {
+        return false;
+    }
+    size_t r = skipWhitespace(value, genEnd);
+    return r != genEnd && r < value.size() && value[r] == 'R' && number >= 0 && generation >= 0;
+}
+
+bool readInteger(std::string_view value, int64_t& out) {
+    return parseDecimal(value, out);
+}
+
+} // namespace pdfsyntax

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+// Token-level scanning of raw object text, used where the stamping engine edits objects as
+// bytes: it finds the entries of one dictionary without looking into nested dictionaries,
+// arrays, strings or comments. Every scan stops at the end of its buffer.
+namespace pdfsyntax {
+
+inline constexpr size_t npos = static_cast<size_t>(-1);
+
+bool isWhitespace(unsigned char c);
+bool isDelimiter(unsigned char c);
+bool isRegular(unsigned char c);
+
+// Position of the first byte at or after pos that is neither white-space nor in a comment.
+size_t skipWhitespace(std::string_view text, size_t pos);
+// Position just past the one complete object starting at pos (an "n g R" reference counts as
+// one object), or npos when the object is malformed or runs past the end.
+size_t skipObject(std::string_view text, size_t pos);
+
+// The header "n g obj" at the start of an indirect object's text.
+struct ObjectHeader {
+    int64_t number = -1;
+    int64_t generation = -1;
+    size_t bodyStart = 0; // first byte after "obj"
+};
+std::optional<ObjectHeader> readObjectHeader(std::string_view text);
+
+// Position of the "<<" that opens the body of an indirect object, or npos when the body is not
+// a dictionary.
+size_t findBodyDictionary(std::string_view text);
+// Position of the first byte of the body of an indirect object (after "obj" and white-space).
+size_t findBody(std::string_view text);
+
+// One entry of a dictionary: the key (with its "/") and the value's extent.
+struct DictEntry {
+    size_t keyStart = 0;
+    size_t valueStart = 0;
+    size_t valueEnd = 0; // one past the value's last byte
+};
+// The entry with the given key (without "/") among the top-level entries of the dictionary
+// whose "<<" stands at dictStart; nullopt when it is absent or the dictionary is malformed
+// before it.
+std::optional<DictEntry> findEntry(std::string_view text, size_t dictStart, std::string_view key);
+// Position of the ">>" that closes the dictionary at dictStart, or npos.
+size_t findDictionaryEnd(std::string_view text, size_t dictStart);
+
+// What a value's text is.
+enum class ValueKind { Dictionary, Array, Reference, Name, Other };
+ValueKind valueKind(std::string_view text, const DictEntry& entry);
+// The object number and generation of a reference value "n g R".
+bool readReference(std::string_view value, int64_t& number, int64_t& generation);
+// The integer value of a direct integer.
+bool readInteger(std::string_view value, int64_t& out);
+
+} // namespace pdfsyntax

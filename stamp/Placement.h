@@ -1,0 +1,30 @@
+#pragma once
+
+#include "stamp/CPdfStamp.h"
+
+#include <cstdint>
+#include <string_view>
+
+// What the placement of one page's text depends on.
+struct PlacementInput {
+    PageBox box;
+    int32_t rotate = 0;     // the page's /Rotate
+    int32_t positionX = 20; // -1 centres on the axis
+    int32_t positionY = 10;
+    int32_t angle = 0; // degrees
+    bool forcePortrait = true;
+    bool flipVertical = false;
+    bool flipHorizontal = false;
+    std::string_view alignment = "left";
+    int32_t textWidth = 0; // thousandths of the font size; read unless the alignment is "left"
+    int32_t fontSize = 11;
+};
+
+// Text origin and angle (degrees) of the stamp on one page.
+struct PlacementResult {
+    float x = 0.0f;
+    float y = 0.0f;
+    float angle = 0.0f;
+};
+
+PlacementResult placeText(const PlacementInput& input);

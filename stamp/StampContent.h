@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// What the content text of one stamp stream draws.
+struct StampContentInput {
+    std::string_view graphicsStateName;
+    float x = 0.0f;
+    float y = 0.0f;
+    float angleRadians = 0.0f;
+    std::string_view colorOperator;
+    std::string_view fontResourceName;
+    int32_t fontSize = 0;
+    std::string_view text; // already escaped for a literal string
+};
+
+// The text angle in radians, computed with 3.14 for pi (so 90 degrees gives cos 0.000796).
+float stampAngleRadians(float degrees);
+
+// "\nQ\nBT\n/GS gs\n<matrix> Tm\n<colour>\n/F <size> Tf\n(<text>) Tj\nET\n"; grows with the text.
+std::string formatStampContent(const StampContentInput& input);
+
+// An unfiltered stream object without its number: " 0 obj", the dictionary with /Length, the
+// data and "endstream", "endobj".
+std::string formatStreamObject(std::string_view data);
+
+// The fill colour: "c m y k k" when cmyk is not 0, else "r g b rg" from rgb.
+std::string formatColorOperator(uint32_t rgb, uint32_t cmyk);
+
+// The ExtGState object without its number, /ca the opacity percent over 100.
+std::string formatGraphicsState(float opacityPercent);

@@ -1,0 +1,97 @@
+#include "stamp/TextEncoding.h"
+
+#include <cstdint>
+#include <optional>
+
+namespace text_encoding {
+
+namespace {
+
+// Decodes the sequence starting at text[pos]; advances pos. Empty on malformed input.
+std::optional<uint32_t> decodeOne(std::string_view text, size_t& pos) {
+    auto byteAt = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+    unsigned char lead = byteAt(pos);
+    if (lead < 0x80) {
+        ++pos;
+        return lead;
+    }
+    size_t length = 0;
+    uint32_t codePoint = 0;
+    uint32_t smallest = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        codePoint = lead & 0x1Fu;
+        smallest = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        codePoint = lead & 0x0Fu;
+        smallest = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        codePoint = lead & 0x07u;
+        smallest = 0x10000;
+    } else {
+        return std::nullopt;
+    }
+    if (text.size() - pos < length) {
+        return std::nullopt;
+    }
+    for (size_t i = 1; i < length; ++i) {
+        unsigned char next = byteAt(pos + i);
+        if ((next & 0xC0u) != 0x80u) {
+            return std::nullopt;
+        }
+        codePoint = (codePoint << 6) | (next & 0x3Fu);
+    }
+    if (codePoint < smallest || codePoint > 0x10FFFF ||
+        (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
+        return std::nullopt;
+    }
+    pos += length;
+    return codePoint;
+}
+
+// Code page 1252 bytes 0x80 to 0x9F; 0 marks the five bytes without a character.
+const uint16_t kHighControls[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+char toCodePage1252(uint32_t codePoint) {
+    if (codePoint < 0x80 || (codePoint >= 0xA0 && codePoint <= 0xFF)) {
+        return static_cast<char>(codePoint);
+    }
+    for (int i = 0; i < 32; ++i) {
+        if (kHighControls[i] != 0 && kHighControls[i] == codePoint) {
+            return static_cast<char>(0x80 + i);
+        }
+    }
+    return '?';
+}
+
+} // namespace
+
+bool isValidUtf8(std::string_view text) {
+    size_t pos = 0;
+    while (pos < text.size()) {
+        if (!decodeOne(text, pos)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string toWinAnsi(std::string_view text) {
+    if (!isValidUtf8(text)) {
+        return std::string(text);
+    }
+    std::string result;
+    result.reserve(text.size());
+    size_t pos = 0;
+    while (pos < text.size()) {
+        result += toCodePage1252(*decodeOne(text, pos));
+    }
+    return result;
+}
+
+} // namespace text_encoding

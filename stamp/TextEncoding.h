@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// The stamp is drawn with a single-byte WinAnsi font (Windows code page 1252), while arguments
+// and text files arrive as UTF-8.
+namespace text_encoding {
+
+// True when text is well-formed UTF-8 (no overlong forms, no surrogates, nothing above
+// U+10FFFF). Plain ASCII is valid UTF-8.
+bool isValidUtf8(std::string_view text);
+
+// Text that is valid UTF-8 is mapped to code page 1252; characters that code page lacks become
+// "?". Any other text is taken as code page 1252 already and returned unchanged.
+std::string toWinAnsi(std::string_view text);
+
+} // namespace text_encoding

@@ -1,0 +1,231 @@
+// Every real file of the corpus through the reader: clean files load and fetch completely,
+// encrypted ones are refused, and no file crashes, hangs or trips a sanitizer. A sample of
+// files is compared with qpdf's view of the same file.
+
+#include "ReaderTestUtil.h"
+
+#include "fuzz/FuzzHarness.h"
+
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+using namespace readertest;
+
+namespace {
+
+struct CorpusFile {
+    std::string path;
+    std::string status; // clean, warnings, errors, encrypted
+    int pages = 0;
+};
+
+std::vector<CorpusFile> manifest(const std::string& dir)
+{
+    std::vector<CorpusFile> files;
+    std::ifstream in(dir + "/MANIFEST.tsv");
+    std::string line;
+    std::getline(in, line); // heading
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        CorpusFile f;
+        std::string pages;
+        std::getline(fields, f.path, '\t');
+        std::getline(fields, f.status, '\t');
+        std::getline(fields, pages, '\t');
+        f.path = dir + "/" + f.path;
+        f.pages = std::atoi(pages.c_str());
+        files.push_back(f);
+    }
+    return files;
+}
+
+std::string run(const std::string& command)
+{
+    std::string out;
+    if (std::FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        size_t got;
+        while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+            out.append(buffer, got);
+        }
+        pclose(pipe);
+    }
+    return out;
+}
+
+bool haveQpdf() { return std::system("qpdf --version > /dev/null 2>&1") == 0; }
+
+std::string quoted(const std::string& path) { return "'" + path + "'"; }
+
+// Fetches every in-use row; the failures as "number: message" lines.
+std::string fetchEveryRow(CPdfXRef& xref)
+{
+    std::string failures;
+    for (size_t n = 0; n < xref.entries().size(); ++n) {
+        const XRefEntry row = xref.entries()[n];
+        if (row.type == 0) {
+            continue;
+        }
+        try {
+            CPdfElement object;
+            xref.fetchObject(static_cast<int32_t>(n), row.type == 1 ? row.generation : 0, object);
+            if (row.type == 2) {
+                const unsigned char* text = nullptr;
+                size_t length = 0;
+                if (!xref.getCompressedObjectText(static_cast<int32_t>(n), text, length)) {
+                    failures += std::to_string(n) + ": no compressed text\n";
+                }
+            }
+        } catch (const CPdfException& e) {
+            failures += std::to_string(n) + ": " + e.getMessage() + "\n";
+        }
+    }
+    return failures;
+}
+
+class Corpus : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir_ = qmtest::corpusDir();
+        if (dir_.empty()) {
+            GTEST_SKIP() << "corpus folder missing";
+        }
+        files_ = manifest(dir_);
+        ASSERT_FALSE(files_.empty());
+    }
+    std::string dir_;
+    std::vector<CorpusFile> files_;
+};
+
+} // namespace
+
+TEST_F(Corpus, CleanFilesLoadAndEveryRowFetches)
+{
+    int checked = 0;
+    for (const CorpusFile& f : files_) {
+        if (f.status != "clean") {
+            continue;
+        }
+        SCOPED_TRACE(f.path);
+        CPdfDocument document;
+        std::string error = errorOf([&] { document.open(f.path); });
+        ASSERT_EQ(error, "") << f.path;
+        CPdfXRef& xref = *document.getXRef();
+        CPdfElement root = fetch(xref, xref.root().number, xref.root().generation);
+        ASSERT_TRUE(root.is(ElementKind::Dictionary)) << f.path;
+        CPdfElement pages;
+        root.getDictionary()->getEntry("Pages", pages);
+        EXPECT_TRUE(pages.is(ElementKind::Dictionary)) << f.path;
+        EXPECT_EQ(fetchEveryRow(xref), "") << f.path;
+        ++checked;
+    }
+    EXPECT_GT(checked, 400);
+}
+
+TEST_F(Corpus, EncryptedFilesAreRefused)
+{
+    int refused = 0;
+    int total = 0;
+    for (const CorpusFile& f : files_) {
+        if (f.status != "encrypted") {
+            continue;
+        }
+        ++total;
+        CPdfDocument document;
+        std::string error = errorOf([&] { document.open(f.path); });
+        EXPECT_NE(error, "") << f.path; // none may open
+        if (error == "PDF file is encrypted") {
+            ++refused;
+        } else {
+            // A few encrypted test files are damaged as well (no "startxref" at all).
+            EXPECT_EQ(error, "PDF file was damaged") << f.path;
+        }
+    }
+    EXPECT_GE(refused, total - 2);
+}
+
+TEST_F(Corpus, NoFileCrashesOrHangs)
+{
+    // Every file, whatever qpdf says of it, through the same code the document fuzzer runs.
+    for (const CorpusFile& f : files_) {
+        SCOPED_TRACE(f.path);
+        fuzzharness::openAndFetchAll(f.path);
+    }
+}
+
+TEST_F(Corpus, RowsAndPageCountsAgreeWithQpdf)
+{
+    if (!haveQpdf()) {
+        GTEST_SKIP() << "qpdf missing";
+    }
+    int compared = 0;
+    for (size_t i = 0; i < files_.size(); i += 7) {
+        const CorpusFile& f = files_[i];
+        if (f.status != "clean") {
+            continue;
+        }
+        CPdfDocument document;
+        if (!errorOf([&] { document.open(f.path); }).empty()) {
+            ADD_FAILURE() << f.path;
+            continue;
+        }
+        CPdfXRef& xref = *document.getXRef();
+        if (xref.base() != 0) {
+            continue; // qpdf reports offsets from the start of the file
+        }
+        // qpdf lists older generations of a number too; the table holds the newest, which
+        // must be one of them.
+        struct QpdfRow {
+            int type;
+            int64_t field2;
+            int field3;
+        };
+        std::map<size_t, std::vector<QpdfRow>> byNumber;
+        std::istringstream lines(run("qpdf --show-xref " + quoted(f.path) + " 2>/dev/null"));
+        std::string line;
+        while (std::getline(lines, line)) {
+            unsigned long n = 0;
+            int generation = 0;
+            long long field2 = 0;
+            int index = 0;
+            if (std::sscanf(line.c_str(), "%lu/%d: uncompressed; offset = %lld", &n, &generation,
+                            &field2) == 3) {
+                byNumber[n].push_back({1, field2, generation});
+            } else if (std::sscanf(line.c_str(), "%lu/%d: compressed; stream = %lld, index = %d", &n,
+                                   &generation, &field2, &index) == 4) {
+                byNumber[n].push_back({2, field2, index});
+            }
+        }
+        int rows = 0;
+        for (const auto& [n, candidates] : byNumber) {
+            ASSERT_LT(n, xref.entries().size()) << f.path << " object " << n;
+            const XRefEntry& row = xref.entries()[n];
+            if (row.type == 0) {
+                continue; // deleted by a newer section; qpdf still shows the old one
+            }
+            bool found = false;
+            for (const QpdfRow& q : candidates) {
+                found = found || (q.type == row.type && q.field2 == row.offset && q.field3 == row.generation);
+            }
+            EXPECT_TRUE(found) << f.path << " object " << n << ": type " << row.type << " "
+                               << row.offset << " " << row.generation;
+            ++rows;
+        }
+        EXPECT_GT(rows, 0) << f.path;
+        // The page count of the page tree's root, as qpdf counts the pages.
+        CPdfElement root = fetch(xref, xref.root().number, xref.root().generation);
+        CPdfElement pages;
+        CPdfElement count;
+        root.getDictionary()->getEntry("Pages", pages);
+        if (pages.is(ElementKind::Dictionary)) {
+            pages.getDictionary()->getEntry("Count", count);
+        }
+        int qpdfPages = std::atoi(run("qpdf --show-npages " + quoted(f.path) + " 2>/dev/null").c_str());
+        EXPECT_EQ(count.getInteger(), qpdfPages) << f.path;
+        ++compared;
+    }
+    EXPECT_GT(compared, 40);
+}

@@ -1,0 +1,37 @@
+// Inputs that once made a fuzz target fail, run again through the code of that target.
+// A file's name says which: parser-*, flate-* or document-* (tests/pdf/regressions/).
+
+#include "support/TestFiles.h"
+
+#include "fuzz/FuzzHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+TEST(FuzzRegression, EveryStoredInputRunsCleanly)
+{
+    const fs::path dir = fs::path(QUILLMARK_SOURCE_DIR) / "tests" / "pdf" / "regressions";
+    ASSERT_TRUE(fs::is_directory(dir)) << dir;
+    int count = 0;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        const std::string name = entry.path().filename().string();
+        const std::string path = entry.path().string();
+        SCOPED_TRACE(name);
+        std::string bytes = qmtest::readFile(path);
+        const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+        if (name.rfind("parser-", 0) == 0) {
+            fuzzharness::parseBytes(data, bytes.size());
+        } else if (name.rfind("flate-", 0) == 0) {
+            fuzzharness::inflateBytes(data, bytes.size());
+        } else if (name.rfind("document-", 0) == 0) {
+            fuzzharness::openAndFetchAll(path);
+        } else {
+            continue;
+        }
+        ++count;
+    }
+    EXPECT_GT(count, 0);
+}

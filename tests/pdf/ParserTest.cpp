@@ -1,0 +1,300 @@
+// Lexer and object parser: tokens, strings, names, numbers, containers, stream bodies.
+
+#include "ReaderTestUtil.h"
+
+#include "pdf/Limits.h"
+
+using namespace readertest;
+
+namespace {
+
+std::string textOf(const std::string& input)
+{
+    CPdfElement e = parseOne(input);
+    EXPECT_TRUE(e.is(ElementKind::String) || e.is(ElementKind::Name)) << input;
+    return e.getText();
+}
+
+} // namespace
+
+TEST(Parser, ReferenceIsToldFromTwoIntegers)
+{
+    auto ref = parseAll("12 0 R");
+    ASSERT_EQ(ref.size(), 1u);
+    ASSERT_TRUE(ref[0].is(ElementKind::Reference));
+    EXPECT_EQ(ref[0].getRefNumber(), 12);
+    EXPECT_EQ(ref[0].getRefGeneration(), 0);
+
+    auto obj = parseAll("12 0 obj");
+    ASSERT_EQ(obj.size(), 3u);
+    EXPECT_EQ(obj[0].getInteger(), 12);
+    EXPECT_EQ(obj[1].getInteger(), 0);
+    EXPECT_TRUE(obj[2].isKeyword("obj"));
+
+    auto lone = parseAll("12 R");
+    ASSERT_EQ(lone.size(), 2u);
+    EXPECT_EQ(lone[0].getInteger(), 12);
+    EXPECT_TRUE(lone[1].isKeyword("R"));
+}
+
+TEST(Parser, LiteralStrings)
+{
+    struct Case {
+        std::string input;
+        std::string text;
+    } cases[] = {
+        {"(a(b)c)", "a(b)c"},
+        {"(a\\)b)", "a)b"},
+        {"(\\101\\60x)", "A0x"},
+        {"(ab", "ab"},                   // open at end of input
+        {"(\\n\\r\\t\\b\\f)", "\n\r\t\b\f"},
+        {"(a\\\nb)", "ab"},              // line continuation
+        {"(a\\\r\nb)", "ab"},
+        {"(a\\\rb)", "ab"},
+        {"(\\q\\\\)", "q\\"},            // unknown escape gives the letter
+        {"(\\0613)", "13"},             // three octal digits at most
+        {"(\\777)", "\xFF"},             // low 8 bits
+        {"(\\18)", "\x01" "8"},          // a non-octal digit ends the escape
+        {"(line\r\nend)", "line\r\nend"},
+        {"(ab\\", "ab"},                 // end of input right after the backslash
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(textOf(c.input), c.text) << c.input;
+    }
+}
+
+TEST(Parser, StringsKeepZeroBytes)
+{
+    EXPECT_EQ(textOf("(a\\000b)"), std::string("a\0b", 3));
+    EXPECT_EQ(textOf("<410042>"), std::string("A\0B", 3));
+    EXPECT_EQ(textOf("/A#00B"), std::string("A\0B", 3));
+}
+
+TEST(Parser, HexStrings)
+{
+    EXPECT_EQ(textOf("<48 65 6C6C 6F>"), "Hello");
+    EXPECT_EQ(textOf("<414>"), "A@");
+    EXPECT_EQ(textOf("<>"), "");
+    EXPECT_EQ(textOf("<4g>"), "@");     // a non-hex byte counts as 0
+    EXPECT_EQ(textOf("<41"), "A");      // end of input
+    EXPECT_EQ(textOf("<6\n1>"), "a");   // white-space between the digits of a pair
+}
+
+TEST(Parser, Names)
+{
+    EXPECT_EQ(textOf("/A#42C"), "ABC");
+    EXPECT_EQ(textOf("/A#zz"), "A#zz");
+    EXPECT_EQ(textOf("/A#4 x"), "A@x");  // second digit not hex: 0, and consumed all the same
+    EXPECT_EQ(textOf("/ x"), "");
+    EXPECT_EQ(textOf("/Name/Next"), "Name");
+    auto two = parseAll("/A/B");
+    ASSERT_EQ(two.size(), 2u);
+    EXPECT_EQ(two[1].getText(), "B");
+}
+
+TEST(Parser, Numbers)
+{
+    CPdfElement r = parseOne("-.5");
+    ASSERT_TRUE(r.is(ElementKind::Real));
+    EXPECT_DOUBLE_EQ(r.getReal(), -0.5);
+    EXPECT_EQ(parseOne("007").getInteger(), 7);
+    EXPECT_EQ(parseOne("99999999999").getInteger(), INT32_MAX);
+    EXPECT_EQ(parseOne("-99999999999").getInteger(), INT32_MIN);
+    EXPECT_EQ(parseOne("99999999999").getInteger64(), 99999999999LL);
+    EXPECT_DOUBLE_EQ(parseOne("1.2.3").getReal(), 1.2);
+    CPdfElement minus = parseOne("-");
+    ASSERT_TRUE(minus.is(ElementKind::Integer));
+    EXPECT_EQ(minus.getInteger(), 0);
+    CPdfElement dot = parseOne(".");
+    ASSERT_TRUE(dot.is(ElementKind::Real));
+    EXPECT_EQ(dot.getReal(), 0.0);
+    auto twoMinus = parseAll("--5");
+    ASSERT_EQ(twoMinus.size(), 2u);
+    EXPECT_EQ(twoMinus[0].getInteger(), 0);
+    EXPECT_EQ(twoMinus[1].getInteger(), -5);
+    CPdfElement plus = parseOne("+12");
+    EXPECT_TRUE(plus.isKeyword("+12"));
+}
+
+TEST(Parser, BareWordsAndDelimiters)
+{
+    auto items = parseAll("true false null RG ) { } > [ ]");
+    ASSERT_EQ(items.size(), 9u);
+    EXPECT_TRUE(items[0].is(ElementKind::Boolean) && items[0].getBoolean());
+    EXPECT_TRUE(items[1].is(ElementKind::Boolean) && !items[1].getBoolean());
+    EXPECT_TRUE(items[2].is(ElementKind::Null));
+    EXPECT_TRUE(items[3].isKeyword("RG"));
+    EXPECT_TRUE(items[4].is(ElementKind::Error));
+    EXPECT_TRUE(items[5].is(ElementKind::Error));
+    EXPECT_TRUE(items[6].is(ElementKind::Error));
+    EXPECT_TRUE(items[7].is(ElementKind::Error));
+    // "[ ]" is an empty array
+    EXPECT_TRUE(items[8].is(ElementKind::Array));
+    EXPECT_EQ(items[8].getArray()->getCount(), 0u);
+}
+
+TEST(Parser, VerticalTabIsARegularByte)
+{
+    EXPECT_TRUE(parseOne("a\vb").isKeyword("a\vb"));
+}
+
+TEST(Parser, CommentEndsAToken)
+{
+    auto items = parseAll("1% comment\n2");
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[0].getInteger(), 1);
+    EXPECT_EQ(items[1].getInteger(), 2);
+    auto cr = parseAll("% only\r/A");
+    ASSERT_EQ(cr.size(), 1u);
+    EXPECT_EQ(cr[0].getText(), "A");
+}
+
+TEST(Parser, ArraysHoldStrayTokens)
+{
+    CPdfElement a = parseOne("[1 >> (x) ) /N]");
+    ASSERT_TRUE(a.is(ElementKind::Array));
+    const CPdfArray* array = a.getArray();
+    ASSERT_EQ(array->getCount(), 5u);
+    EXPECT_TRUE(array->getItem(1).isKeyword(">>"));
+    EXPECT_TRUE(array->getItem(3).is(ElementKind::Error));
+}
+
+TEST(Parser, DictionaryKeyFollowedByErrorIsDropped)
+{
+    CPdfElement d = parseOne("<< /A ) /B 2 >>");
+    ASSERT_TRUE(d.is(ElementKind::Dictionary));
+    EXPECT_EQ(d.getDictionary()->find("A"), nullptr);
+    EXPECT_EQ(intEntry(d, "B"), 2);
+}
+
+TEST(Parser, DictionaryTokensThatAreNotKeysAreSkipped)
+{
+    CPdfElement d = parseOne("<< 1 (s) /A 3 >>");
+    ASSERT_TRUE(d.is(ElementKind::Dictionary));
+    EXPECT_EQ(d.getDictionary()->getCount(), 1u);
+    EXPECT_EQ(intEntry(d, "A"), 3);
+}
+
+TEST(Parser, EndOfInputInsideContainersGivesError)
+{
+    // A container cut off by the end of the input is unusable: an Error, and parsing ends.
+    for (const char* input : {"[1 2", "<< /A 1", "<< /A", "[[[", "<< /A [1 <<", "[ (open"}) {
+        TextParser parser(input);
+        CPdfElement e = parser.next();
+        EXPECT_TRUE(e.is(ElementKind::Error)) << input;
+        EXPECT_TRUE(parser.next().is(ElementKind::EndOfInput)) << input;
+    }
+}
+
+TEST(Parser, EndOfInputStaysEndOfInput)
+{
+    TextParser parser("1");
+    EXPECT_EQ(parser.next().getInteger(), 1);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_TRUE(parser.next().is(ElementKind::EndOfInput));
+    }
+}
+
+TEST(Parser, NestingDeeperThanTheLimitThrows)
+{
+    const int limit = limits::kMaxNestingDepth;
+    std::string ok = std::string(limit, '[') + std::string(limit, ']');
+    EXPECT_TRUE(parseOne(ok).is(ElementKind::Array));
+    std::string deep = std::string(limit + 2, '[') + std::string(limit + 2, ']');
+    EXPECT_EQ(errorOf([&] { parseOne(deep); }), "PDF file was damaged");
+    std::string dicts;
+    for (int i = 0; i < 100000; ++i) {
+        dicts += "<</A ";
+    }
+    EXPECT_EQ(errorOf([&] { parseOne(dicts); }), "PDF file was damaged");
+}
+
+TEST(ParserStream, LengthMustLeadToEndstream)
+{
+    auto parseStream = [](const std::string& text) {
+        return errorOf([&] {
+            TextParser parser(text);
+            CPdfElement e = parser.next();
+            EXPECT_TRUE(e.is(ElementKind::Stream)) << text;
+            if (e.is(ElementKind::Stream)) {
+                EXPECT_EQ(readAll(e.getStream()).substr(0, 5), "Hello") << text;
+            }
+            EXPECT_EQ(parser.next().getInteger(), 7) << text;
+        });
+    };
+    EXPECT_EQ(parseStream("<< /Length 5 >>\nstream\nHello\nendstream 7"), "");
+    EXPECT_EQ(parseStream("<< /Length 6 >>\nstream\nHello\nendstream 7"), "");   // the line end
+    EXPECT_EQ(parseStream("<< /Length 5 >>\nstream\r\nHello\r\n  endstream 7"), "");
+    EXPECT_EQ(parseStream("<< /Length 5 >>stream junk\nHello endstream 7"), "");
+    EXPECT_EQ(parseStream("<< /Length 4 >>\nstream\nHello\nendstream 7"), "Missing 'endstream'");
+    EXPECT_EQ(parseStream("<< /Length 9 >>\nstream\nHello\nendstream 7"), "Missing 'endstream'");
+    EXPECT_EQ(parseStream("<< /Length 99999 >>\nstream\nHello\nendstream 7"),
+              "Missing 'endstream'");
+}
+
+TEST(ParserStream, ExactDataAndPosition)
+{
+    TextParser parser("<< /Length 5 >>\nstream\nHello\nendstream\nendobj");
+    CPdfElement e = parser.next();
+    ASSERT_TRUE(e.is(ElementKind::Stream));
+    CPdfStream* s = e.getStream();
+    EXPECT_EQ(s->getStart(), 23u);
+    EXPECT_EQ(s->getLength(), 5u);
+    EXPECT_EQ(readAll(s), "Hello");
+    EXPECT_EQ(s->getChar(), -1);
+    EXPECT_TRUE(s->getDict().is(ElementKind::Dictionary));
+    EXPECT_TRUE(parser.next().isKeyword("endobj"));
+}
+
+TEST(ParserStream, LengthZeroIsAnEmptyStream)
+{
+    // A window of length 0 would mean "no limit": the data of an empty stream must be empty.
+    TextParser parser("<< /Length 0 >>\nstream\n\nendstream 1 2 3");
+    CPdfElement e = parser.next();
+    ASSERT_TRUE(e.is(ElementKind::Stream));
+    EXPECT_EQ(e.getStream()->getChar(), -1);
+    EXPECT_EQ(e.getStream()->peekChar(), -1);
+    EXPECT_EQ(parser.next().getInteger(), 1);
+}
+
+TEST(ParserStream, UnusableLengthGivesError)
+{
+    for (const char* text : {"<< >>\nstream\nab\nendstream", "<< /Length (5) >>\nstream\nab\nendstream",
+                             "<< /Length 3 0 R >>\nstream\nab\nendstream",
+                             "<< /Length -2 >>\nstream\nab\nendstream"}) {
+        EXPECT_TRUE(parseOne(text).is(ElementKind::Error)) << text;
+    }
+}
+
+TEST(ParserStream, UnsupportedFiltersGiveError)
+{
+    for (const char* filter : {"/LZWDecode", "[/FlateDecode /FlateDecode]", "[]", "(Fl)"}) {
+        std::string text = std::string("<< /Length 2 /Filter ") + filter + " >>\nstream\nab\nendstream 9";
+        TextParser parser(text);
+        EXPECT_TRUE(parser.next().is(ElementKind::Error)) << filter;
+        EXPECT_EQ(parser.next().getInteger(), 9) << filter; // the data was skipped all the same
+    }
+}
+
+TEST(ParserStream, FlateFiltersDecode)
+{
+    std::string packed = qmtest::PdfBuilder::deflate("decoded text");
+    for (const char* filter : {"/FlateDecode", "/Fl", "[/FlateDecode]"}) {
+        std::string text = std::string("<< /Filter ") + filter + " /Length " +
+                           std::to_string(packed.size()) + " >>\nstream\n" + packed + "\nendstream";
+        CPdfElement e = parseOne(text);
+        ASSERT_TRUE(e.is(ElementKind::Stream)) << filter;
+        EXPECT_EQ(readAll(e.getStream()), "decoded text") << filter;
+    }
+}
+
+TEST(ParserStream, FilterAbbreviationsFAndDP)
+{
+    std::string rows = std::string("\x02\x01\x02", 3) + std::string("\x02\x01\x01", 3);
+    std::string packed = qmtest::PdfBuilder::deflate(rows);
+    std::string text = "<< /F /Fl /DP << /Predictor 12 /Columns 2 >> /Length " +
+                       std::to_string(packed.size()) + " >>\nstream\n" + packed + "\nendstream";
+    CPdfElement e = parseOne(text);
+    ASSERT_TRUE(e.is(ElementKind::Stream));
+    EXPECT_EQ(readAll(e.getStream()), std::string("\x01\x02\x02\x03", 4));
+}

@@ -1,0 +1,536 @@
+// Loading cross-reference data and fetching objects: tables, streams, updates, object streams.
+
+#include "ReaderTestUtil.h"
+
+using qmtest::PdfBuilder;
+using namespace readertest;
+
+namespace {
+
+PdfBuilder::Section streamSection(int predictor = 0, bool deflate = true)
+{
+    PdfBuilder::Section s;
+    s.predictor = predictor;
+    s.deflate = deflate;
+    return s;
+}
+
+} // namespace
+
+TEST(Load, ClassicTableRowsAndTrailer)
+{
+    PdfBuilder pdf;
+    basicObjects(pdf).object(4, "<< /Producer (test) >>").classicXRef({.trailerExtra = "/Info 4 0 R"});
+    OpenedFile file(pdf);
+    CPdfXRef& xref = file.open();
+    EXPECT_TRUE(file.document().isOpen());
+    ASSERT_EQ(xref.entries().size(), 5u);
+    EXPECT_EQ(xref.entries()[0].type, 0);
+    EXPECT_EQ(xref.entries()[0].generation, 65535);
+    for (int n = 1; n <= 4; ++n) {
+        EXPECT_EQ(xref.entries()[n].type, 1);
+        EXPECT_EQ(xref.entries()[n].offset, pdf.offsetOf(n));
+    }
+    EXPECT_EQ(xref.root().number, 1);
+    EXPECT_EQ(xref.info().number, 4);
+    EXPECT_EQ(xref.startxrefOffset(), pdf.lastXRefOffset());
+    EXPECT_EQ(xref.base(), 0u);
+    // The trailer resolves references once loading is done.
+    CPdfElement root;
+    xref.trailer().getDictionary()->getEntry("Root", root);
+    ASSERT_TRUE(root.is(ElementKind::Dictionary));
+    CPdfElement type;
+    root.getDictionary()->getEntry("Type", type);
+    EXPECT_EQ(type.getText(), "Catalog");
+}
+
+TEST(Load, InfoMissingGivesZeroAndRootMustBeAReference)
+{
+    PdfBuilder pdf;
+    basicObjects(pdf).classicXRef();
+    OpenedFile file(pdf);
+    EXPECT_EQ(file.open().info().number, 0);
+
+    PdfBuilder direct;
+    basicObjects(direct).classicXRef({.trailerExtra = "/Root << /Type /Catalog >>", .writeRoot = false});
+    EXPECT_EQ(OpenedFile(direct).openError(), "PDF file was damaged");
+    PdfBuilder none;
+    basicObjects(none).classicXRef({.trailerExtra = "", .writeRoot = false});
+    EXPECT_EQ(OpenedFile(none).openError(), "PDF file was damaged");
+}
+
+TEST(Load, JunkBeforeTheHeaderShiftsEveryOffset)
+{
+    PdfBuilder pdf;
+    pdf.prefix(std::string(100, 'J'));
+    basicObjects(pdf).classicXRef();
+    OpenedFile file(pdf);
+    CPdfXRef& xref = file.open();
+    EXPECT_EQ(xref.base(), 100u);
+    EXPECT_TRUE(fetch(xref, 3).is(ElementKind::Dictionary));
+}
+
+TEST(Load, HeaderAtOrAfter1018IsNotFound)
+{
+    // At 1017 it is found; at 1018 it is not, and offsets then count from the start of the
+    // file, which no longer fits this file: the objects are not where the table says.
+    for (int junk : {1017, 1018}) {
+        PdfBuilder pdf;
+        pdf.prefix(std::string(static_cast<size_t>(junk), ' '));
+        basicObjects(pdf).classicXRef();
+        OpenedFile file(pdf);
+        if (junk == 1017) {
+            CPdfXRef& xref = file.open();
+            EXPECT_EQ(xref.base(), 1017u);
+            EXPECT_TRUE(fetch(xref, 1).is(ElementKind::Dictionary));
+        } else {
+            EXPECT_NE(file.openError(), "");
+        }
+    }
+}
+
+TEST(Load, StartxrefSearch)
+{
+    // A small file is searched whole; of two "startxref" the later one counts.
+    PdfBuilder pdf;
+    basicObjects(pdf).classicXRef();
+    std::string bytes = pdf.bytes();
+    ASSERT_LT(bytes.size(), 1023u);
+    EXPECT_EQ(OpenedFile(bytes).openError(), "");
+    std::string twice = bytes + "startxref\n999999\n%%EOF\n";
+    EXPECT_EQ(OpenedFile(twice).openError(), "Couldn't parse an xref");
+    std::string fixed = twice + "startxref\n" + std::to_string(pdf.lastXRefOffset()) + "\n%%EOF\n";
+    EXPECT_EQ(OpenedFile(fixed).openError(), "");
+    // Zero bytes in the tail count as spaces.
+    std::string zeros = bytes.substr(0, bytes.rfind("startxref")) + "startxref" +
+                        std::string("\0\0", 2) + std::to_string(pdf.lastXRefOffset()) + "\n%%EOF";
+    EXPECT_EQ(OpenedFile(zeros).openError(), "");
+    // "startxref" further than 1023 bytes from the end is not found.
+    EXPECT_EQ(OpenedFile(bytes + std::string(1100, '\n')).openError(), "PDF file was damaged");
+    std::string zero = bytes.substr(0, bytes.rfind("startxref")) + "startxref\n0\n%%EOF\n";
+    EXPECT_EQ(OpenedFile(zero).openError(), "PDF file was damaged");
+    EXPECT_EQ(OpenedFile("%PDF-1.4\nnothing here\n").openError(), "PDF file was damaged");
+}
+
+TEST(Load, CannotOpenAMissingFile)
+{
+    CPdfDocument document;
+    EXPECT_EQ(errorOf([&] { document.open("/nonexistent/folder/file.pdf"); }), "Can't open file");
+    EXPECT_FALSE(document.isOpen());
+}
+
+TEST(Load, FailedOpenLeavesTheDocumentClosedAndReusable)
+{
+    PdfBuilder bad;
+    basicObjects(bad).classicXRef({.trailerExtra = "", .writeRoot = false});
+    PdfBuilder good;
+    basicObjects(good).classicXRef();
+    OpenedFile badFile(bad);
+    OpenedFile goodFile(good);
+    CPdfDocument document;
+    EXPECT_EQ(errorOf([&] { document.open(badFile.path()); }), "PDF file was damaged");
+    EXPECT_FALSE(document.isOpen());
+    EXPECT_EQ(document.getXRef(), nullptr);
+    document.open(goodFile.path());
+    EXPECT_TRUE(document.isOpen());
+    document.close();
+    EXPECT_FALSE(document.isOpen());
+}
+
+TEST(Load, SectionErrors)
+{
+    auto withSection = [](const std::string& section) {
+        PdfBuilder pdf;
+        basicObjects(pdf);
+        int64_t at = pdf.currentOffset();
+        pdf.raw(section).startxref(at);
+        return OpenedFile(pdf).openError();
+    };
+    EXPECT_EQ(withSection("trailer << /Root 1 0 R >>\n"), "Couldn't parse an xref");
+    EXPECT_EQ(withSection("(xref)\n"), "Couldn't parse an xref");
+    EXPECT_EQ(withSection("7 0 R\n"), "Couldn't parse an xref");
+    EXPECT_EQ(withSection("7 (x)\n"), "Couldn't parse an xref stream");
+    EXPECT_EQ(withSection("7 0 endobj\n"), "Couldn't parse an xref stream");
+    EXPECT_EQ(withSection("7 0 obj << /Type /XRef >>\nendobj\n"), "Couldn't parse an xref stream");
+    EXPECT_EQ(withSection("7 0 obj << /Length 9 0 R >>\nstream\nab\nendstream\n"),
+              "Couldn't parse an xref stream");
+    EXPECT_EQ(withSection("7 0 obj << /Length 2 /Filter /LZWDecode >>\nstream\nab\nendstream\n"),
+              "Couldn't parse an xref stream");
+    EXPECT_EQ(withSection("7 0 obj << /Length 1 >>\nstream\nab\nendstream\n"), "Missing 'endstream'");
+    EXPECT_EQ(withSection("xref\n0 1\n0000000000 65535 f \ntrailer\n[/Root 1 0 R]\n"),
+              "Trailer dictionary is wrong type");
+    EXPECT_EQ(withSection("xref\n0 1\n0000000000 65535 f \nstartxref\n"), "Couldn't parse an xref table");
+    EXPECT_EQ(withSection("xref\n0 2\n0000000000 65535 f \n0000000009 00000 x \ntrailer\n<<>>\n"),
+              "Couldn't parse an xref table");
+    EXPECT_EQ(withSection("xref\n0 2\n0000000000 65535 f \ntrailer\n<<>>\n"),
+              "Couldn't parse an xref table");
+    EXPECT_EQ(withSection("xref\n(0) 1\n"), "Couldn't parse an xref table");
+    EXPECT_EQ(withSection("xref\n0 /One\n"), "Couldn't parse an xref table");
+    EXPECT_EQ(withSection("xref\n-1 1\n0000000000 65535 f \ntrailer\n<< /Root 1 0 R >>\n"),
+              "Couldn't parse an xref table");
+}
+
+TEST(Load, TableRowsNeedNotBeTwentyBytes)
+{
+    PdfBuilder pdf;
+    basicObjects(pdf);
+    std::string table = "xref\n0 4\n0 65535 f\n" + std::to_string(pdf.offsetOf(1)) + " 0 n " +
+                        std::to_string(pdf.offsetOf(2)) + "\r\n0 n\n" + "000" +
+                        std::to_string(pdf.offsetOf(3)) + " 00000 n\n" + "0 0\ntrailer << /Root 1 0 R /Size 4 >>\n";
+    int64_t at = pdf.currentOffset();
+    pdf.raw(table).startxref(at);
+    OpenedFile file(pdf);
+    CPdfXRef& xref = file.open();
+    EXPECT_TRUE(fetch(xref, 3).is(ElementKind::Dictionary));
+}
+
+TEST(Load, IncrementalUpdateNewestRowAndTrailerWin)
+{
+    for (int kind = 0; kind < 2; ++kind) {
+        PdfBuilder pdf;
+        basicObjects(pdf).object(4, "(old)");
+        kind == 0 ? pdf.classicXRef() : pdf.streamXRef();
+        pdf.object(4, "(new)").object(5, "(added)");
+        kind == 0 ? pdf.classicXRef({.trailerExtra = "/Marker 1"})
+                  : pdf.streamXRef({.trailerExtra = "/Marker 1"});
+        OpenedFile file(pdf);
+        CPdfXRef& xref = file.open();
+        EXPECT_EQ(fetch(xref, 4).getText(), "new") << kind;
+        EXPECT_EQ(fetch(xref, 5).getText(), "added") << kind;
+        EXPECT_TRUE(fetch(xref, 2).is(ElementKind::Dictionary)) << kind;
+        EXPECT_EQ(intEntry(xref.trailer(), "Marker"), 1) << kind;
+    }
+}
+
+TEST(Load, MixedChainsLoad)
+{
+    // A classic table whose Prev is a cross-reference stream, and the other way round.
+    for (int newestClassic = 0; newestClassic < 2; ++newestClassic) {
+        PdfBuilder pdf;
+        basicObjects(pdf);
+        newestClassic ? pdf.streamXRef() : pdf.classicXRef();
+        pdf.object(4, "(update)");
+        newestClassic ? pdf.classicXRef() : pdf.streamXRef();
+        OpenedFile file(pdf);
+        CPdfXRef& xref = file.open();
+        EXPECT_EQ(fetch(xref, 4).getText(), "update");
+        EXPECT_TRUE(fetch(xref, 3).is(ElementKind::Dictionary));
+    }
+}
+
+TEST(Load, XRefStreamWidthsAndIndex)
+{
+    // W [1 2 1] with Index [0 3 10 2]: rows 0 to 2 and 10 to 11.
+    PdfBuilder pdf;
+    pdf.object(1, "<< /Type /Catalog >>").object(2, "(two)").object(10, "(ten)").object(11, "(eleven)");
+    int64_t at = pdf.currentOffset();
+    auto row = [](int type, int64_t offset, int gen) {
+        return std::string{static_cast<char>(type), static_cast<char>(offset >> 8),
+                           static_cast<char>(offset & 0xFF), static_cast<char>(gen)};
+    };
+    std::string data = row(0, 0, 255) + row(1, pdf.offsetOf(1), 0) + row(1, pdf.offsetOf(2), 0) +
+                       row(1, pdf.offsetOf(10), 0) + row(1, pdf.offsetOf(11), 0);
+    pdf.stream(12, "/Type /XRef /Size 12 /W [1 2 1] /Index [0 3 10 2] /Root 1 0 R", data);
+    pdf.startxref(at);
+    OpenedFile file(pdf);
+    CPdfXRef& xref = file.open();
+    ASSERT_EQ(xref.entries().size(), 12u);
+    EXPECT_EQ(xref.entries()[0].generation, 255);
+    EXPECT_EQ(fetch(xref, 2).getText(), "two");
+    EXPECT_EQ(fetch(xref, 10).getText(), "ten");
+    EXPECT_EQ(fetch(xref, 11).getText(), "eleven");
+    for (int n = 3; n < 10; ++n) {
+        EXPECT_EQ(xref.entries()[n].offset, -1) << n;
+        EXPECT_TRUE(fetch(xref, n).is(ElementKind::Null)) << n;
+    }
+}
+
+TEST(Load, XRefStreamWithoutTypeFieldMakesEveryRowInUse)
+{
+    PdfBuilder pdf;
+    pdf.object(1, "<< /Type /Catalog >>").object(2, "(two)");
+    int64_t at = pdf.currentOffset();
+    std::string data;
+    for (int64_t offset : {int64_t(0), pdf.offsetOf(1), pdf.offsetOf(2)}) {
+        data += static_cast<char>(offset >> 8);
+        data += static_cast<char>(offset & 0xFF);
+    }
+    pdf.stream(3, "/Type /XRef /Size 3 /W [0 2 0] /Root 1 0 R", data).startxref(at);
+    OpenedFile file(pdf);
+    CPdfXRef& xref = file.open();
+    for (int n = 0; n < 3; ++n) {
+        EXPECT_EQ(xref.entries()[n].type, 1) << n;
+    }
+    EXPECT_EQ(fetch(xref, 2).getText(), "two");
+}
+
+TEST(Load, XRefStreamPredictorRows)
+{
+    PdfBuilder pdf;
+    basicObjects(pdf).object(4, "(four)").streamXRef(streamSection(12));
+    OpenedFile file(pdf);
+    CPdfXRef& xref = file.open();
+    EXPECT_EQ(fetch(xref, 4).getText(), "four");
+    EXPECT_EQ(xref.entries()[4].offset, pdf.offsetOf(4));
+}
+
+TEST(Load, XRefStreamErrors)
+{
+    auto withDict = [](const std::string& dict, const std::string& data = std::string(8, '\0')) {
+        PdfBuilder pdf;
+        basicObjects(pdf);
+        int64_t at = pdf.currentOffset();
+        pdf.stream(4, dict, data).startxref(at);
+        return OpenedFile(pdf).openError();
+    };
+    EXPECT_EQ(withDict("/W [1 2 1] /Root 1 0 R"), "Size of xref Stream is wrong type");
+    EXPECT_EQ(withDict("/Size 5 0 R /W [1 2 1] /Root 1 0 R"), "Size of xref Stream is wrong type");
+    EXPECT_EQ(withDict("/Size 2 /Root 1 0 R"), "W item of xref Stream is wrong type");
+    EXPECT_EQ(withDict("/Size 2 /W [1 2] /Root 1 0 R"), "W item of xref Stream is wrong length");
+    EXPECT_EQ(withDict("/Size 2 /W [1 (2) 1] /Root 1 0 R"), "W item of xref Stream is wrong type");
+    EXPECT_EQ(withDict("/Size 2 /W [1 2 1] /Index [0 (2)] /Root 1 0 R"),
+              "Index item of xref Stream is wrong type");
+    EXPECT_EQ(withDict("/Size 3 /W [1 2 1] /Root 1 0 R"),
+              "Unexpected EOF while reading xref stream section");
+    EXPECT_EQ(withDict("/Size 2 /W [1 2 1] /Root 1 0 R", std::string("\x03\0\0\0\0\0\0\0", 8)),
+              "Wrong type of xref entry while reading xref stream section");
+    // A trailing odd item of Index is ignored.
+    EXPECT_EQ(withDict("/Size 2 /W [1 2 1] /Index [0 2 7] /Root 1 0 R"), "");
+}
+
+TEST(Fetch, GenerationsFreeRowsAndRange)
+{
+    PdfBuilder pdf;
+    basicObjects(pdf).object(4, "(gen 3)", 3).classicXRef();
+    OpenedFile file(pdf);
+    CPdfXRef& xref = file.open();
+    EXPECT_EQ(fetch(xref, 4, 3).getText(), "gen 3");
+    EXPECT_TRUE(fetch(xref, 4, 0).is(ElementKind::Null));
+    EXPECT_TRUE(fetch(xref, 0).is(ElementKind::Null)); // free row
+    EXPECT_EQ(errorOf([&] { fetch(xref, -1); }), "Corrupted PDF file");
+    EXPECT_EQ(errorOf([&] { fetch(xref, static_cast<int>(xref.entries().size())); }),
+              "Corrupted PDF file");
+}
+
+TEST(Fetch, ObjectNotWhereTheRowSaysIsNull)
+{
+    PdfBuilder pdf;
+    basicObjects(pdf);
+    pdf.raw("5 0 obj (five) endobj\n").object(4, "(four)");
+    // Row 4 points at object 5's header.
+    std::string table = "xref\n0 5\n0000000000 65535 f \n";
+    for (int n = 1; n <= 3; ++n) {
+        char line[32];
+        std::snprintf(line, sizeof line, "%010lld 00000 n \n", static_cast<long long>(pdf.offsetOf(n)));
+        table += line;
+    }
+    char wrong[32];
+    std::snprintf(wrong, sizeof wrong, "%010lld 00000 n \n", static_cast<long long>(pdf.offsetOf(4) - 22));
+    table += wrong;
+    int64_t at = pdf.currentOffset();
+    pdf.raw(table + "trailer << /Root 1 0 R /Size 5 >>\n").startxref(at);
+    OpenedFile file(pdf);
+    CPdfXRef& xref = file.open();
+    EXPECT_TRUE(fetch(xref, 4).is(ElementKind::Null));
+}
+
+TEST(Fetch, StreamObjectsKeepTheirWindow)
+{
+    PdfBuilder pdf;
+    basicObjects(pdf).stream(4, "/Kind /Plain", "raw data").stream(5, "", std::string(5000, 'z'), true)
+        .classicXRef();
+    OpenedFile file(pdf);
+    CPdfXRef& xref = file.open();
+    CPdfElement plain = fetch(xref, 4);
+    CPdfElement packed = fetch(xref, 5);
+    ASSERT_TRUE(plain.is(ElementKind::Stream));
+    ASSERT_TRUE(packed.is(ElementKind::Stream));
+    // Reading one does not disturb the other (both read the same file).
+    EXPECT_EQ(plain.getStream()->getChar(), 'r');
+    EXPECT_EQ(readAll(packed.getStream()), std::string(5000, 'z'));
+    EXPECT_EQ(readAll(plain.getStream()), "aw data");
+    CPdfElement kind;
+    plain.getStream()->getDict().getDictionary()->getEntry("Kind", kind);
+    EXPECT_EQ(kind.getText(), "Plain");
+}
+
+TEST(Fetch, IndirectLengthIsResolved)
+{
+    PdfBuilder pdf;
+    basicObjects(pdf).object(4, "<< /Length 5 0 R >>\nstream\nhello\nendstream").object(5, "5")
+        .classicXRef();
+    OpenedFile file(pdf);
+    CPdfXRef& xref = file.open();
+    CPdfElement s = fetch(xref, 4);
+    ASSERT_TRUE(s.is(ElementKind::Stream));
+    EXPECT_EQ(readAll(s.getStream()), "hello");
+}
+
+TEST(ObjectStreams, MembersFetchAndTheirText)
+{
+    PdfBuilder pdf;
+    pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
+        .compressed(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>")
+        .compressed(3, "<< /Type /Page /Parent 2 0 R >>")
+        .compressed(4, "(text\\051)")
+        .objectStream(5)
+        .streamXRef();
+    OpenedFile file(pdf);
+    CPdfXRef& xref = file.open();
+    EXPECT_EQ(xref.entries()[3].type, 2);
+    EXPECT_EQ(xref.entries()[3].offset, 5);
+    EXPECT_EQ(xref.entries()[3].generation, 1);
+    EXPECT_EQ(intEntry(fetch(xref, 2), "Count"), 1);
+    EXPECT_EQ(fetch(xref, 4).getText(), "text)");
+    EXPECT_TRUE(fetch(xref, 3, 77).is(ElementKind::Dictionary)); // generation not compared
+    const unsigned char* text = nullptr;
+    size_t length = 0;
+    ASSERT_TRUE(xref.getCompressedObjectText(3, text, length));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(text), length),
+              "<< /Type /Page /Parent 2 0 R >>\n");
+    ASSERT_TRUE(xref.getCompressedObjectText(4, text, length));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(text), length), "(text\\051)\n");
+    EXPECT_FALSE(xref.getCompressedObjectText(1, text, length)); // not in an object stream
+    EXPECT_EQ(errorOf([&] { xref.getCompressedObjectText(99, text, length); }), "Corrupted PDF file");
+}
+
+TEST(ObjectStreams, AlternatingStreamsGiveCorrectObjects)
+{
+    PdfBuilder pdf;
+    pdf.object(1, "<< /Type /Catalog >>");
+    pdf.compressed(2, "(a2)").compressed(3, "(a3)").objectStream(4);
+    pdf.compressed(5, "(b5)").compressed(6, "(b6)").objectStream(7, false);
+    pdf.streamXRef();
+    OpenedFile file(pdf);
+    CPdfXRef& xref = file.open();
+    const unsigned char* text = nullptr;
+    size_t length = 0;
+    for (int round = 0; round < 3; ++round) {
+        EXPECT_EQ(fetch(xref, 2).getText(), "a2");
+        EXPECT_EQ(fetch(xref, 6).getText(), "b6");
+        ASSERT_TRUE(xref.getCompressedObjectText(3, text, length));
+        const std::string a3(reinterpret_cast<const char*>(text), length);
+        EXPECT_EQ(fetch(xref, 5).getText(), "b5"); // another stream for fetches only
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(text), length), a3);
+        EXPECT_EQ(a3, "(a3)\n");
+        ASSERT_TRUE(xref.getCompressedObjectText(5, text, length));
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(text), length), "(b5)\n");
+    }
+}
+
+TEST(ObjectStreams, HeaderAndMemberMismatchesGiveNull)
+{
+    PdfBuilder pdf;
+    pdf.object(1, "<< /Type /Catalog >>");
+    // Header names 9 where the row says 2; member 3 is fine.
+    std::string data = "9 0 3 6 (two) (three)";
+    pdf.stream(4, "/Type /ObjStm /N 2 /First 8", data);
+    int64_t at = pdf.currentOffset();
+    std::string rows;
+    auto row = [&rows](int type, int64_t f2, int f3) {
+        rows += static_cast<char>(type);
+        rows += static_cast<char>(f2 >> 8);
+        rows += static_cast<char>(f2 & 0xFF);
+        rows += static_cast<char>(f3);
+    };
+    row(0, 0, 255);
+    row(1, pdf.offsetOf(1), 0);
+    row(2, 4, 0);
+    row(2, 4, 1);
+    row(1, pdf.offsetOf(4), 0);
+    row(2, 4, 7); // index beyond N
+    pdf.stream(6, "/Type /XRef /Size 6 /W [1 2 1] /Root 1 0 R", rows).startxref(at);
+    OpenedFile file(pdf);
+    CPdfXRef& xref = file.open();
+    EXPECT_TRUE(fetch(xref, 2).is(ElementKind::Null));
+    EXPECT_EQ(fetch(xref, 3).getText(), "three");
+    EXPECT_TRUE(fetch(xref, 5).is(ElementKind::Null));
+    const unsigned char* text = nullptr;
+    size_t length = 0;
+    EXPECT_FALSE(xref.getCompressedObjectText(2, text, length));
+    EXPECT_FALSE(xref.getCompressedObjectText(5, text, length));
+    ASSERT_TRUE(xref.getCompressedObjectText(3, text, length));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(text), length), "(three)");
+}
+
+TEST(ObjectStreams, UnreadableObjectStreamsHoldNoObjects)
+{
+    const char* dicts[] = {
+        "/Type /ObjStm /First 4",            // no N
+        "/Type /ObjStm /N 1",                // no First
+        "/Type /ObjStm /N 0 /First 4",       // N 0
+        "/Type /ObjStm /N -1 /First 4",
+        "/Type /ObjStm /N 1 /First -4",
+        "/Type /ObjStm /N 1 /First 4 /Filter /LZWDecode",
+        "/Type /ObjStm /N 100000000 /First 4",
+        "/Type /ObjStm /N 1 /First 99999999",
+    };
+    for (const char* dict : dicts) {
+        PdfBuilder pdf;
+        pdf.object(1, "<< /Type /Catalog >>");
+        pdf.stream(3, dict, "2 0 (two)");
+        int64_t at = pdf.currentOffset();
+        std::string rows = std::string("\0\0\0\xFF", 4);
+        rows += std::string{1, static_cast<char>(pdf.offsetOf(1) >> 8), static_cast<char>(pdf.offsetOf(1) & 0xFF), 0};
+        rows += std::string("\x02\x00\x03\x00", 4);
+        rows += std::string{1, static_cast<char>(pdf.offsetOf(3) >> 8), static_cast<char>(pdf.offsetOf(3) & 0xFF), 0};
+        pdf.stream(4, "/Type /XRef /Size 4 /W [1 2 1] /Root 1 0 R", rows).startxref(at);
+        OpenedFile file(pdf);
+        CPdfXRef& xref = file.open();
+        EXPECT_TRUE(fetch(xref, 2).is(ElementKind::Null)) << dict;
+        const unsigned char* text = nullptr;
+        size_t length = 0;
+        EXPECT_FALSE(xref.getCompressedObjectText(2, text, length)) << dict;
+    }
+}
+
+TEST(ObjectStreams, ObjectStreamNumberOutsideTheTable)
+{
+    PdfBuilder pdf;
+    pdf.object(1, "<< /Type /Catalog >>");
+    int64_t at = pdf.currentOffset();
+    std::string rows = std::string("\0\0\0\xFF", 4);
+    rows += std::string{1, static_cast<char>(pdf.offsetOf(1) >> 8), static_cast<char>(pdf.offsetOf(1) & 0xFF), 0};
+    rows += std::string("\x02\x7F\x00\x00", 4);
+    pdf.stream(3, "/Type /XRef /Size 3 /W [1 2 1] /Root 1 0 R", rows).startxref(at);
+    OpenedFile file(pdf);
+    CPdfXRef& xref = file.open();
+    EXPECT_EQ(errorOf([&] { fetch(xref, 2); }), "Corrupted PDF file");
+}
+
+TEST(ObjectStreams, StreamInsideAnObjectStreamHasNoData)
+{
+    PdfBuilder pdf;
+    pdf.object(1, "<< /Type /Catalog >>")
+        .compressed(2, "<< /Length 3 >>\nstream\nabc\nendstream")
+        .compressed(3, "(after)")
+        .objectStream(4)
+        .streamXRef();
+    OpenedFile file(pdf);
+    CPdfXRef& xref = file.open();
+    EXPECT_TRUE(fetch(xref, 2).is(ElementKind::Error));
+    EXPECT_EQ(fetch(xref, 3).getText(), "after");
+}
+
+TEST(ObjectStreams, RowIndexNamingAnotherMemberFallsBackToTheHeader)
+{
+    // The header lists the stream itself first, so every row's index is one too small (as a
+    // real writer did): the object is found by its number in the header.
+    PdfBuilder pdf;
+    std::string header = "1 0 2 0 3 5 ";
+    pdf.stream(1, "/Type /ObjStm /N 3 /First " + std::to_string(header.size()), header + "(two)(three)");
+    int64_t at = pdf.currentOffset();
+    std::string rows = std::string("\0\0\0\xFF", 4);
+    rows += std::string{1, static_cast<char>(pdf.offsetOf(1) >> 8), static_cast<char>(pdf.offsetOf(1) & 0xFF), 0};
+    rows += std::string("\x02\x00\x01\x00", 4);
+    rows += std::string("\x02\x00\x01\x01", 4);
+    pdf.stream(4, "/Type /XRef /Size 4 /W [1 2 1] /Root 2 0 R", rows).startxref(at);
+    OpenedFile file(pdf);
+    CPdfXRef& xref = file.open();
+    EXPECT_EQ(fetch(xref, 2).getText(), "two");
+    EXPECT_EQ(fetch(xref, 3).getText(), "three");
+    const unsigned char* text = nullptr;
+    size_t length = 0;
+    ASSERT_TRUE(xref.getCompressedObjectText(2, text, length));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(text), length), "(two)");
+}

@@ -1,0 +1,181 @@
+// Stamps every real document of the corpus with the built program and judges the outputs with
+// independent readers: qpdf for validity and page count, pdftotext for the pages' own text and
+// the stamp on each page.
+#include "support/ExternalTools.h"
+#include "support/ProgramRunner.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct CorpusFile {
+    std::string path;
+    std::string verdict; // clean, warnings, errors, encrypted
+    int pages = 0;
+};
+
+std::vector<CorpusFile> corpusFiles() {
+    std::vector<CorpusFile> files;
+    const fs::path folder = QUILLMARK_CORPUS_DIR;
+    std::ifstream manifest(folder / "MANIFEST.tsv");
+    std::string line;
+    std::getline(manifest, line); // column names
+    while (std::getline(manifest, line)) {
+        std::istringstream fields(line);
+        CorpusFile file;
+        std::string pages;
+        if (std::getline(fields, file.path, '\t') && std::getline(fields, file.verdict, '\t') &&
+            std::getline(fields, pages, '\t')) {
+            file.path = (folder / file.path).string();
+            file.pages = std::atoi(pages.c_str());
+            files.push_back(file);
+        }
+    }
+    return files;
+}
+
+// The text with the first occurrence of part (and one blank beside it) taken out.
+std::string withoutFirst(std::string text, const std::string& part) {
+    size_t at = text.find(part);
+    if (at == std::string::npos) {
+        return text;
+    }
+    size_t end = at + part.size();
+    if (end < text.size() && text[end] == ' ') {
+        ++end;
+    } else if (at > 0 && text[at - 1] == ' ') {
+        --at;
+    }
+    return text.erase(at, end - at);
+}
+
+bool onlyTheOutputIn(const TempDir& dir, const std::string& output) {
+    for (const auto& entry : fs::directory_iterator(dir.path())) {
+        if (entry.path().string() != output) {
+            return false;
+        }
+    }
+    return true;
+}
+
+class CorpusStampTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!fs::exists(fs::path(QUILLMARK_CORPUS_DIR) / "MANIFEST.tsv")) {
+            GTEST_SKIP() << "no corpus at " << QUILLMARK_CORPUS_DIR;
+        }
+        if (!tools::available("qpdf") || !tools::available("pdftotext")) {
+            GTEST_SKIP() << "qpdf and pdftotext are needed";
+        }
+        files_ = corpusFiles();
+        ASSERT_GT(files_.size(), 600u) << "the manifest lists the corpus";
+    }
+
+    std::vector<CorpusFile> files_;
+};
+
+// A document that qpdf reads cleanly stamps into a document that qpdf reads cleanly, with every
+// page, every page's own text and «Page i / n» on page i.
+TEST_F(CorpusStampTest, CleanFilesStampIntoCleanOutputs) {
+    int checked = 0;
+    for (const CorpusFile& file : files_) {
+        if (file.verdict != "clean") {
+            continue;
+        }
+        SCOPED_TRACE(file.path);
+        TempDir dir;
+        const std::string output = dir.file("out.pdf");
+        ProgramResult run = runProgram({"-i" + file.path, "-o" + output, "-quiet"});
+        ASSERT_EQ(run.status, 0) << run.out << run.err;
+        ASSERT_TRUE(onlyTheOutputIn(dir, output)) << "no temporary file is left";
+        const std::string reference = dir.file("reference.pdf");
+
+        std::string details;
+        EXPECT_TRUE(tools::qpdfCheckClean(output, details)) << details;
+        EXPECT_EQ(tools::qpdfPageCount(output), file.pages);
+
+        // The input as qpdf reads it is the judge of what each page shows.
+        ASSERT_EQ(tools::run({"qpdf", file.path, reference}).status, 0);
+        const std::vector<std::string> before = tools::pdfTextPages(reference, true);
+        const std::vector<std::string> after = tools::pdfTextPages(output, true);
+        const std::vector<std::string> laidOut = tools::pdfTextPages(output, false);
+        const auto boxes = tools::pageCropBoxes(output);
+        ASSERT_EQ(after.size(), static_cast<size_t>(file.pages));
+        ASSERT_EQ(before.size(), after.size());
+        ASSERT_EQ(boxes.size(), after.size());
+        for (size_t i = 0; i < after.size(); ++i) {
+            const std::string stamp =
+                "Page " + std::to_string(i + 1) + " / " + std::to_string(file.pages);
+            // The stamp stands 20 points from the left and 10 from the bottom: pages smaller
+            // than the text have no room to show it, or show it cut.
+            const bool roomForStamp =
+                boxes[i][2] - boxes[i][0] >= 100 && boxes[i][3] - boxes[i][1] >= 40;
+            const std::string ownText = tools::normalizeSpace(before[i]);
+            const std::string stamped = tools::normalizeSpace(after[i]);
+            if (!roomForStamp) {
+                EXPECT_NE(stamped.find(ownText), std::string::npos)
+                    << "page " << i + 1 << " keeps its own text";
+                continue;
+            }
+            EXPECT_EQ(withoutFirst(stamped, stamp), ownText)
+                << "page " << i + 1 << " keeps its own text and gains only the stamp";
+            {
+                EXPECT_NE(tools::normalizeSpace(laidOut[i]).find(stamp), std::string::npos)
+                    << "page " << i + 1 << " shows " << stamp;
+            }
+        }
+        ++checked;
+    }
+    EXPECT_GT(checked, 400);
+}
+
+// Files that qpdf has to repair, or cannot read, either stamp into a readable output or fail
+// cleanly: the failure message, status 1 and no output file.
+TEST_F(CorpusStampTest, DamagedFilesStampOrFailCleanly) {
+    for (const CorpusFile& file : files_) {
+        if (file.verdict != "warnings" && file.verdict != "errors") {
+            continue;
+        }
+        SCOPED_TRACE(file.path);
+        TempDir dir;
+        const std::string output = dir.file("out.pdf");
+        ProgramResult run = runProgram({"-i" + file.path, "-o" + output, "-quiet"});
+        ASSERT_TRUE(run.status == 0 || run.status == 1) << run.out << run.err;
+        if (run.status == 0) {
+            EXPECT_TRUE(onlyTheOutputIn(dir, output));
+            EXPECT_GE(tools::qpdfPageCount(output), 0) << "the output is readable";
+        } else {
+            EXPECT_NE(run.out.find("Stamp file issue: '" + file.path + "'\n"), std::string::npos)
+                << run.out;
+            EXPECT_TRUE(fs::is_empty(dir.path())) << "no output is left behind";
+        }
+    }
+}
+
+TEST_F(CorpusStampTest, EncryptedFilesAreRefused) {
+    for (const CorpusFile& file : files_) {
+        if (file.verdict != "encrypted") {
+            continue;
+        }
+        SCOPED_TRACE(file.path);
+        TempDir dir;
+        const std::string output = dir.file("out.pdf");
+        ProgramResult run = runProgram({"-i" + file.path, "-o" + output, "-quiet"});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.out.find("Stamp file issue"), std::string::npos) << run.out;
+        // A few of them are damaged beyond their encryption dictionary.
+        EXPECT_TRUE(run.err.find("PDF file is encrypted") != std::string::npos ||
+                    run.err.find("PDF file was damaged") != std::string::npos)
+            << run.err;
+        EXPECT_TRUE(fs::is_empty(dir.path()));
+    }
+}
+
+} // namespace

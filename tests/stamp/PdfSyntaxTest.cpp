@@ -1,0 +1,105 @@
+#include "stamp/PdfSyntax.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+using pdfsyntax::npos;
+
+std::string entryValue(std::string_view text, std::string_view key) {
+    size_t dict = pdfsyntax::findBodyDictionary(text);
+    auto entry = pdfsyntax::findEntry(text, dict, key);
+    if (!entry) {
+        return "<absent>";
+    }
+    return std::string(text.substr(entry->valueStart, entry->valueEnd - entry->valueStart));
+}
+
+TEST(PdfSyntaxTest, FindsOnlyTopLevelKeysOfTheObjectDictionary) {
+    struct Case {
+        const char* text;
+        const char* key;
+        const char* value;
+    };
+    const Case cases[] = {
+        {"3 0 obj\n<< /Type /Page /Contents 12 0 R >>\nendobj", "Contents", "12 0 R"},
+        {"3 0 obj<</Contents[4 0 R 5 0 R]>>endobj", "Contents", "[4 0 R 5 0 R]"},
+        // An annotation's /Contents inside a nested dictionary or array is not the page's.
+        {"3 0 obj << /Annots [<< /Contents (note) >>] /Contents 9 0 R >> endobj", "Contents",
+         "9 0 R"},
+        {"3 0 obj << /A << /Contents 1 0 R >> >> endobj", "Contents", "<absent>"},
+        // Keys inside strings and comments do not count.
+        {"3 0 obj << /T (/Contents 7 0 R) % /Contents 8 0 R\n /Contents 9 0 R >> endobj",
+         "Contents", "9 0 R"},
+        {"3 0 obj << /T <2F436F6E74656E7473> /Contents 2 0 R >> endobj", "Contents", "2 0 R"},
+        // A name value is not a key: "/Type /Contents" has the key Type only.
+        {"3 0 obj << /Type /Contents /X 1 >> endobj", "Contents", "<absent>"},
+        {"3 0 obj << /ContentsX 1 /Contents 2 >> endobj", "Contents", "2"},
+        {"3 0 obj << /S (a\\)b) /K 5 >> endobj", "K", "5"},
+        {"3 0 obj << /S (a(b)c) /K 6 >> endobj", "K", "6"},
+        {"3 0 obj << /Resources << /Font << /F1 5 0 R >> >> >> endobj", "Resources",
+         "<< /Font << /F1 5 0 R >> >>"},
+        // Malformed text: an unterminated dictionary gives up rather than reading past the end.
+        {"3 0 obj << /A (open", "A", "<absent>"},
+        {"3 0 obj << /A 1 /B", "B", "<absent>"},
+        {"3 0 obj [1 2]", "A", "<absent>"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(entryValue(c.text, c.key), c.value) << c.text;
+    }
+}
+
+TEST(PdfSyntaxTest, ReadsObjectHeadersAndBodies) {
+    auto header = pdfsyntax::readObjectHeader("  12 3 obj\r<<>>");
+    ASSERT_TRUE(header.has_value());
+    EXPECT_EQ(header->number, 12);
+    EXPECT_EQ(header->generation, 3);
+    EXPECT_FALSE(pdfsyntax::readObjectHeader("12 obj <<>>").has_value());
+    EXPECT_FALSE(pdfsyntax::readObjectHeader("12 0 objx").has_value());
+    EXPECT_FALSE(pdfsyntax::readObjectHeader("").has_value());
+    EXPECT_EQ(pdfsyntax::findBody("5 0 obj\n[1]"), 8u);
+    EXPECT_EQ(pdfsyntax::findBodyDictionary("5 0 obj\n[1]"), npos);
+    EXPECT_EQ(pdfsyntax::findBodyDictionary("5 0 obj % c\n<<>>"), 12u);
+}
+
+TEST(PdfSyntaxTest, SkipsWholeObjectsAndReferences) {
+    struct Case {
+        const char* text;
+        size_t end;
+    };
+    const Case cases[] = {
+        {"12 0 R /X", 6}, {"12 0 obj", 2},   {"12 R", 2},       {"[1 [2] 3] x", 9},
+        {"<< /A [1] >>x", 12}, {"(a\\)b)c", 6}, {"<414>x", 5},     {"/Name/X", 5},
+        {"true false", 4},     {"[1 2", npos},  {")", npos},       {"", npos},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(pdfsyntax::skipObject(c.text, 0), c.end) << c.text;
+    }
+    // Deep nesting ends the scan instead of the stack.
+    std::string deep(100000, '[');
+    EXPECT_EQ(pdfsyntax::skipObject(deep, 0), npos);
+}
+
+TEST(PdfSyntaxTest, ClassifiesValues) {
+    const std::string text = "1 0 obj << /D << >> /A [ ] /R 4 0 R /N /Name /I 7 >> endobj";
+    const size_t dict = pdfsyntax::findBodyDictionary(text);
+    struct Case {
+        const char* key;
+        pdfsyntax::ValueKind kind;
+    };
+    const Case cases[] = {{"D", pdfsyntax::ValueKind::Dictionary},
+                          {"A", pdfsyntax::ValueKind::Array},
+                          {"R", pdfsyntax::ValueKind::Reference},
+                          {"N", pdfsyntax::ValueKind::Name},
+                          {"I", pdfsyntax::ValueKind::Other}};
+    for (const Case& c : cases) {
+        auto entry = pdfsyntax::findEntry(text, dict, c.key);
+        ASSERT_TRUE(entry.has_value()) << c.key;
+        EXPECT_EQ(pdfsyntax::valueKind(text, *entry), c.kind) << c.key;
+    }
+    EXPECT_EQ(pdfsyntax::findDictionaryEnd(text, dict), text.find(">> endobj"));
+}
+
+} // namespace

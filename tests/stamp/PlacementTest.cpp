@@ -1,0 +1,228 @@
+#include "stamp/Placement.h"
+#include "pdf/CPdfException.h"
+#include "stamp/CPdfStamp.h"
+#include "stamp/FontTable.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+constexpr PageBox kLetter{0.0f, 0.0f, 612.0f, 792.0f};
+constexpr PageBox kOffset{10.0f, 20.0f, 600.0f, 800.0f};
+
+struct PlacementRow {
+    const char* name;
+    PageBox box;
+    int32_t rotate;
+    int32_t h;
+    int32_t v;
+    bool flipV;
+    bool flipH;
+    const char* alignment;
+    int32_t width;
+    int32_t size;
+    float x;
+    float y;
+    float angle;
+    int32_t angleSetting = 0;
+    bool forcePortrait = true;
+};
+
+TEST(PlacementTest, PlaceText) {
+    const PlacementRow rows[] = {
+        // Unrotated and the rotations, default position 20, 10.
+        {"default", kLetter, 0, 20, 10, false, false, "left", 0, 11, 20, 10, 0},
+        {"box origin added", kOffset, 0, 20, 10, false, false, "left", 0, 11, 30, 30, 0},
+        {"angle setting", kLetter, 0, 20, 10, false, false, "left", 0, 11, 20, 10, 30, 30},
+        {"rotate 90", kLetter, 90, 20, 10, false, false, "left", 0, 11, 602, 20, 90},
+        {"rotate 90 offset box", kOffset, 90, 20, 10, false, false, "left", 0, 11, 590, 40, 90},
+        {"rotate 90 adds to the angle", kLetter, 90, 20, 10, false, false, "left", 0, 11, 602, 20,
+         120, 30},
+        {"rotate -270", kLetter, -270, 20, 10, false, false, "left", 0, 11, 602, 20, -270},
+        {"rotate 180", kLetter, 180, 20, 10, false, false, "left", 0, 11, 592, 782, 180},
+        {"rotate -180", kOffset, -180, 20, 10, false, false, "left", 0, 11, 580, 790, -180},
+        {"rotate 270", kLetter, 270, 20, 10, false, false, "left", 0, 11, 10, 772, 270},
+        {"rotate -90", kOffset, -90, 20, 10, false, false, "left", 0, 11, 20, 780, -90},
+        {"rotate 45 stays at the box origin", kOffset, 45, 20, 10, false, false, "left", 0, 11, 10,
+         20, 45},
+        {"rotate 90 with -noforce", kLetter, 90, 20, 10, false, false, "left", 0, 11, 20, 10, 0, 0,
+         false},
+        // Flips.
+        {"flip v", kOffset, 0, 20, 10, true, false, "left", 0, 11, 30, 790, 0},
+        {"flip v rotate 90", kLetter, 90, 20, 10, true, false, "left", 0, 11, 10, 20, 90},
+        {"flip v rotate 180", kLetter, 180, 20, 10, true, false, "left", 0, 11, 592, 10, 180},
+        {"flip v rotate -90", kLetter, -90, 20, 10, true, false, "left", 0, 11, 592, 782, -90},
+        {"flip v rotate 45", kOffset, 45, 20, 10, true, false, "left", 0, 11, 10, 20, 45},
+        {"flip h", kOffset, 0, 20, 10, false, true, "left", 0, 11, 580, 30, 0},
+        {"flip h rotate 90", kLetter, 90, 20, 10, false, true, "left", 0, 11, 592, 782, 90},
+        {"flip h rotate 180", kLetter, 180, 20, 10, false, true, "left", 0, 11, 20, 782, 180},
+        {"flip h rotate 270", kLetter, 270, 20, 10, false, true, "left", 0, 11, 10, 20, 270},
+        {"both flips", kOffset, 0, 20, 10, true, true, "left", 0, 11, 580, 800, 0},
+        {"both flips rotate 90", kLetter, 90, 20, 10, true, true, "left", 0, 11, 592, 782, 180},
+        {"both flips rotate 180", kOffset, 180, 20, 10, true, true, "left", 0, 11, 600, 790, 360},
+        {"both flips rotate 270", kLetter, 270, 20, 10, true, true, "left", 0, 11, 602, 802, 540},
+        {"flip h with -noforce", kLetter, 90, 20, 10, false, true, "left", 0, 11, 592, 10, 0, 0,
+         false},
+        // Centring: half the extent, measured from 0.
+        {"centre x", kLetter, 0, -1, 10, false, false, "left", 0, 11, 306, 10, 0},
+        {"centre y", kLetter, 0, 20, -1, false, false, "left", 0, 11, 20, 396, 0},
+        {"centre both on an offset box", kOffset, 0, -1, -1, false, false, "left", 0, 11, 295, 390,
+         0},
+        {"centre x rotated", kLetter, 90, -1, 10, false, false, "left", 0, 11, 602, 396, 90},
+        {"centre y rotated", kLetter, 90, 20, -1, false, false, "left", 0, 11, 306, 20, 90},
+        {"centre x then center alignment", kLetter, 0, -1, 10, false, false, "center", 3600, 14,
+         281, 10, 0},
+        // Alignment: s = (w / 72) * size / 14, halved for "center", truncated.
+        {"left ignores the width", kLetter, 0, 20, 10, false, false, "left", 3600, 14, 20, 10, 0},
+        {"right 3600", kLetter, 0, 20, 10, false, false, "right", 3600, 14, -30, 10, 0},
+        {"right 3599", kLetter, 0, 20, 10, false, false, "right", 3599, 14, -29, 10, 0},
+        {"right at size 11 truncates", kLetter, 0, 20, 10, false, false, "right", 3600, 11, -19, 10,
+         0},
+        {"center 3600", kLetter, 0, 20, 10, false, false, "center", 3600, 14, -5, 10, 0},
+        {"center 3599 truncates", kLetter, 0, 20, 10, false, false, "center", 3599, 14, -4, 10, 0},
+        {"Right shifts like right", kLetter, 0, 20, 10, false, false, "Right", 3600, 14, -30, 10,
+         0},
+        {"cent shifts the full width", kLetter, 0, 20, 10, false, false, "cent", 3600, 14, -30, 10,
+         0},
+        {"Left is not left", kLetter, 0, 20, 10, false, false, "Left", 3600, 14, -30, 10, 0},
+        {"negative width truncates toward zero", kLetter, 0, 20, 10, false, false, "center", -3599,
+         14, 44, 10, 0},
+        {"right rotate 90 shifts y", kLetter, 90, 20, 10, false, false, "right", 3600, 14, 602, -30,
+         90},
+        {"flip h rotate 90 right", kLetter, 90, 20, 10, false, true, "right", 3600, 14, 602, 722,
+         90},
+        {"flip h rotate 90 Right", kLetter, 90, 20, 10, false, true, "Right", 3600, 14, 592, 732,
+         90},
+        {"flip h rotate 180 right reverses", kLetter, 180, 20, 10, false, true, "right", 3600, 14,
+         70, 782, 180},
+        {"flip h rotate 180 Right", kLetter, 180, 20, 10, false, true, "Right", 3600, 14, 20, 732,
+         180},
+        {"flip h rotate 270 center reverses", kLetter, 270, 20, 10, false, true, "center", 3600, 14,
+         10, 45, 270},
+        {"flip h rotate -90 right reverses", kOffset, -90, 20, 10, false, true, "right", 3600, 14,
+         20, 90, -90},
+        {"flip h rotate 45 right", kLetter, 45, 20, 10, false, true, "right", 3600, 14, 0, -50, 45},
+    };
+    for (const PlacementRow& row : rows) {
+        PlacementInput in;
+        in.box = row.box;
+        in.rotate = row.rotate;
+        in.positionX = row.h;
+        in.positionY = row.v;
+        in.angle = row.angleSetting;
+        in.forcePortrait = row.forcePortrait;
+        in.flipVertical = row.flipV;
+        in.flipHorizontal = row.flipH;
+        in.alignment = row.alignment;
+        in.textWidth = row.width;
+        in.fontSize = row.size;
+        const PlacementResult out = placeText(in);
+        EXPECT_EQ(out.x, row.x) << row.name;
+        EXPECT_EQ(out.y, row.y) << row.name;
+        EXPECT_EQ(out.angle, row.angle) << row.name;
+    }
+}
+
+TEST(PlacementTest, HostileRotateDoesNotOverflow) {
+    PlacementInput in;
+    in.rotate = 2147483647;
+    in.angle = 2147483647;
+    const PlacementResult out = placeText(in);
+    EXPECT_EQ(out.angle, 4294967296.0f);
+    EXPECT_EQ(out.x, 0.0f);
+}
+
+struct BoxRow {
+    const char* name;
+    std::string text;
+    std::string pageSize;
+    PageBox expected;
+};
+
+constexpr PageBox kFallback{1.0f, 2.0f, 3.0f, 4.0f};
+
+TEST(PlacementTest, ReadBox) {
+    const BoxRow rows[] = {
+        {"media box", "<< /MediaBox [0 0 595 842] >>", "", {0, 0, 595, 842}},
+        {"crop box wins",
+         "<< /MediaBox [0 0 595 842] /CropBox [10 20 500 700] >>",
+         "",
+         {10, 20, 500, 700}},
+        {"no box gives the fallback", "<< /Type /Page >>", "", kFallback},
+        {"decimals", "<</MediaBox[0 0 595.28 841.89]>>", "", {0, 0, 595.28f, 841.89f}},
+        {"negatives", "/MediaBox [-10 -10 600 800]", "", {-10, -10, 600, 800}},
+        {".5 reads as 5", "/MediaBox [0 0 .5 792]", "", {0, 0, 5, 792}},
+        {"missing numbers keep the default", "/MediaBox [0 0 300]", "", {0, 0, 300, 792}},
+        {"more than four numbers", "/MediaBox [1 2 3 4 5 6]", "", {1, 2, 3, 4}},
+        {"indirect box runs to a later bracket",
+         "/MediaBox 7 0 R /Kids [3 0 R 9 0 R]",
+         "",
+         {7, 0, 3, 0}},
+        {"key without numbers", "<< /MediaBox", "", {0, 0, 612, 792}},
+        {"unterminated array", "<< /MediaBox [0 0 595.2", "", {0, 0, 595.2f, 792}},
+        {"page size replaces a box", "/MediaBox [0 0 595 842]", "0,0,400", {0, 0, 400, 792}},
+        {"page size replaces the fallback", "<< >>", "10,20,300,400", {10, 20, 300, 400}},
+        {"page size with blanks before numbers", "", "-5, 6,7,8", {-5, 6, 7, 8}},
+        {"page size stops at a blank before a comma", "", "1 ,2,3,4", {1, 0, 612, 792}},
+        {"page size that is no number", "/MediaBox [0 0 595 842]", "abc", {0, 0, 612, 792}},
+    };
+    for (const BoxRow& row : rows) {
+        CPdfStamp job;
+        job.pageSizeText = row.pageSize;
+        const PageBox box = job.readBox(row.text, kFallback);
+        EXPECT_EQ(box.x0, row.expected.x0) << row.name;
+        EXPECT_EQ(box.y0, row.expected.y0) << row.name;
+        EXPECT_EQ(box.x1, row.expected.x1) << row.name;
+        EXPECT_EQ(box.y1, row.expected.y1) << row.name;
+    }
+}
+
+TEST(PlacementTest, ReadBoxStaysInsideItsText) {
+    // The view ends inside the third number; the bytes after it in memory are not read.
+    const std::string text = "/MediaBox [0 0 612 792]";
+    CPdfStamp job;
+    const PageBox box = job.readBox(std::string_view(text.data(), 16), kFallback);
+    EXPECT_EQ(box.x1, 6.0f);
+    EXPECT_EQ(box.y1, 792.0f);
+}
+
+// With no input open the page has no raw text and reads as unrotated.
+TEST(PlacementTest, ComputeTextPlacementUsesTheJobSettings) {
+    CPdfStamp job;
+    job.pageList.resize(1);
+    job.pageList[0].box = kOffset;
+    job.positionX = 40;
+    job.positionY = -1;
+    job.angle = 15;
+    job.flipHorizontal = true;
+    job.alignment = "center";
+    job.currentSize = 20;
+    job.currentText = "Page 12 of 340 - Exhibit A";
+
+    PlacementInput in;
+    in.box = kOffset;
+    in.positionX = 40;
+    in.positionY = -1;
+    in.angle = 15;
+    in.flipHorizontal = true;
+    in.alignment = "center";
+    in.fontSize = 20;
+    in.textWidth = getTextWidth(job.fontName, job.currentText);
+    ASSERT_GT(in.textWidth, 72 * 2);
+    const PlacementResult expected = placeText(in);
+    ASSERT_NE(expected.x, kOffset.x1 - 40.0f);
+
+    job.computeTextPlacement(0);
+    EXPECT_EQ(job.textX, expected.x);
+    EXPECT_EQ(job.textY, expected.y);
+    EXPECT_EQ(job.textAngle, expected.angle);
+}
+
+TEST(PlacementTest, PlacementOfARowOutsideThePageListThrows) {
+    CPdfStamp job;
+    EXPECT_THROW(job.computeTextPlacement(0), CPdfException);
+}
+
+} // namespace

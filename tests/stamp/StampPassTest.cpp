@@ -1,0 +1,423 @@
+// One stamping pass end to end on small documents that the tests lay out themselves: the bytes
+// of the output, its cross-reference table and trailer, the page rewrites and the mended faults.
+#include "pdf/CPdfException.h"
+#include "stamp/CPdfStamp.h"
+#include "support/ExternalTools.h"
+#include "support/PdfBuilder.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+
+namespace fs = std::filesystem;
+using qmtest::PdfBuilder;
+
+namespace {
+
+// A catalog, a page-tree root and `pages` pages, each with its own content stream and an
+// inline font dictionary: objects 1 (catalog), 2 (pages), then a page and its stream per page.
+PdfBuilder simpleDocument(int pages) {
+    PdfBuilder pdf;
+    std::string kids;
+    for (int i = 0; i < pages; ++i) {
+        kids += std::to_string(3 + 2 * i) + " 0 R ";
+    }
+    pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    pdf.object(2, "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages) +
+                      " /MediaBox [0 0 612 792] >>");
+    for (int i = 0; i < pages; ++i) {
+        const int page = 3 + 2 * i;
+        pdf.object(page, "<< /Type /Page /Parent 2 0 R /Contents " + std::to_string(page + 1) +
+                             " 0 R\n/Resources << /Font << /F0 99 0 R >> >> >>");
+        pdf.stream(page + 1, "", "BT /F0 12 Tf 100 700 Td (Sheet " + std::to_string(i + 1) +
+                                      ") Tj ET");
+    }
+    return pdf;
+}
+
+class StampPassTest : public ::testing::Test {
+protected:
+    // Stamps the document with the job's settings; returns the output bytes.
+    std::string stamp(const PdfBuilder& pdf) {
+        input_ = dir_.file("in.pdf");
+        output_ = dir_.file("out.pdf");
+        EXPECT_TRUE(pdf.writeTo(input_));
+        job_.inputName = input_;
+        job_.outputName = output_;
+        job_.quiet = true;
+        job_.stampDocument();
+        return TempDir::read(output_);
+    }
+
+    // qpdf agrees that the output is a clean PDF (when qpdf is there).
+    void expectValid(const std::string& path) {
+        if (!tools::available("qpdf")) {
+            return;
+        }
+        std::string details;
+        EXPECT_TRUE(tools::qpdfCheckClean(path, details)) << details;
+    }
+
+    TempDir dir_;
+    CPdfStamp job_;
+    std::string input_;
+    std::string output_;
+};
+
+// The text of indirect object `number` in the output, as the output's own table locates it.
+std::string outputObject(const std::string& file, int number) {
+    const size_t xref = file.rfind("\nxref\n");
+    if (xref == std::string::npos) {
+        return {};
+    }
+    const size_t rows = file.find('\r', xref) + 1;
+    const std::string row = file.substr(rows + 20 * static_cast<size_t>(number), 20);
+    if (row.size() != 20 || row[17] != 'n') {
+        return {};
+    }
+    const size_t offset = std::stoull(row.substr(0, 10));
+    const size_t end = file.find("endobj", offset);
+    return file.substr(offset, end == std::string::npos ? std::string::npos : end + 6 - offset);
+}
+
+TEST_F(StampPassTest, CopiesTheHeaderAndEndsWithOneClassicTableAndTrailer) {
+    PdfBuilder pdf = simpleDocument(2);
+    pdf.object(7, "<< /Producer (test) >>");
+    pdf.object(8, "(spare)");
+    pdf.object(9, "(spare)");
+    pdf.classicXRef({.trailerExtra = "/Info 7 0 R"});
+    const std::string out = stamp(pdf);
+    const std::string in = pdf.bytes();
+
+    // The header and binary comment line stand before the lowest object: 15 bytes.
+    ASSERT_EQ(pdf.offsetOf(1), 15);
+    EXPECT_EQ(out.substr(0, 15), in.substr(0, 15));
+    // 10 input rows, then the font descriptor, font and graphics state (10 to 12) and two
+    // streams per stamped page (13 to 16).
+    EXPECT_NE(out.find("\nxref\n0 17\r0000000000 65535 f \r"), std::string::npos);
+    const std::string tail = out.substr(out.rfind("trailer\n"));
+    EXPECT_EQ(tail.substr(0, tail.find("startxref")),
+              "trailer\n<<\n/Size 17\n/Root 1 0 R\n/Info 7 0 R\n>>\n");
+    EXPECT_EQ(out.substr(out.size() - 5), "%%EOF");
+    EXPECT_EQ(std::stoull(tail.substr(tail.find("startxref\n") + 10)), out.rfind("xref\n0 17"));
+
+    EXPECT_NE(outputObject(out, 10).find("/Type /FontDescriptor"), std::string::npos);
+    EXPECT_NE(outputObject(out, 11).find("/Type /Font"), std::string::npos);
+    EXPECT_NE(outputObject(out, 12).find("/Type/ExtGState"), std::string::npos);
+    EXPECT_NE(outputObject(out, 13).find("stream\nq\n"), std::string::npos);
+    EXPECT_NE(outputObject(out, 14).find("(Page 1 / 2) Tj"), std::string::npos);
+    EXPECT_NE(outputObject(out, 16).find("(Page 2 / 2) Tj"), std::string::npos);
+    // Unstamped objects are copied byte for byte.
+    EXPECT_EQ(outputObject(out, 4), in.substr(pdf.offsetOf(4), outputObject(out, 4).size()));
+    EXPECT_EQ(outputObject(out, 7), "7 0 obj\n<< /Producer (test) >>\nendobj");
+    expectValid(output_);
+}
+
+TEST_F(StampPassTest, WithoutInfoTheTrailerHasSizeAndRootOnly) {
+    PdfBuilder pdf = simpleDocument(1);
+    pdf.classicXRef();
+    const std::string out = stamp(pdf);
+    EXPECT_NE(out.find("trailer\n<<\n/Size 10\n/Root 1 0 R\n>>\nstartxref\n"), std::string::npos);
+}
+
+TEST_F(StampPassTest, UnpacksObjectStreamsIntoPlainObjects) {
+    PdfBuilder pdf;
+    pdf.compressed(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    pdf.compressed(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+    pdf.compressed(3, "<< /Type /Page /Parent 2 0 R /Contents 4 0 R /Resources << >> >>");
+    pdf.stream(4, "", "BT ET");
+    pdf.objectStream(5);
+    pdf.streamXRef();
+    const std::string out = stamp(pdf);
+
+    // A member comes out as its number, " 0 obj", a CR, its bytes, " endobj" and a CR.
+    EXPECT_EQ(outputObject(out, 1), "1 0 obj\r<< /Type /Catalog /Pages 2 0 R >>\n endobj");
+    EXPECT_EQ(out.find("/ObjStm"), std::string::npos) << "the object stream is left out";
+    // Rows 0 to 6 (the cross-reference stream is object 6), then the stamp objects 7 to 11.
+    EXPECT_NE(outputObject(out, 3).find("/Contents [ 10 0 R 4 0 R  11 0 R ]"), std::string::npos)
+        << outputObject(out, 3);
+    expectValid(output_);
+}
+
+TEST_F(StampPassTest, RewritesEachKindOfContents) {
+    struct Case {
+        const char* name;
+        std::string page;  // body of page object 3
+        std::string extra; // body of object 5 when used
+        std::string expectedPage;
+        std::string expectedFive;
+    };
+    // Rows 0 to 5, the stamp objects 6 to 8, then the save stream 9 and the stamp stream 10.
+    const Case cases[] = {
+        {"single stream", "<< /Type /Page /Parent 2 0 R /Contents 4 0 R\n/Resources << >> >>", "",
+         "/Contents [ 9 0 R 4 0 R 10 0 R ]\n/Resources", ""},
+        {"array in the page", "<< /Type /Page /Parent 2 0 R /Contents [4 0 R 4 0 R] >>", "",
+         "/Contents [ 9 0 R 4 0 R 4 0 R 10 0 R ]", ""},
+        {"array object", "<< /Type /Page /Parent 2 0 R /Contents 5 0 R >>", "[4 0 R]",
+         "/Contents 5 0 R", "[ 9 0 R 4 0 R 10 0 R ]"},
+        {"no contents", "<< /Type /Page /Parent 2 0 R >>", "", "/Contents [ 9 0 R 10 0 R ]", ""},
+        // An annotation's own /Contents comes first; only the page's key is changed.
+        {"annotation first",
+         "<< /Type /Page /Annots [<< /Subtype /Text /Contents (note) >>] /Parent 2 0 R "
+         "/Contents 4 0 R >>",
+         "", "/Contents (note) >>] /Parent 2 0 R /Contents [ 9 0 R 4 0 R  10 0 R ]", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PdfBuilder pdf;
+        pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+        pdf.object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+        pdf.object(3, c.page);
+        pdf.stream(4, "", "0 0 m 10 10 l S");
+        pdf.object(5, c.extra.empty() ? "null" : c.extra);
+        pdf.classicXRef();
+        const std::string out = stamp(pdf);
+        const std::string page = outputObject(out, 3);
+        EXPECT_NE(page.find(c.expectedPage), std::string::npos) << page;
+        if (!c.expectedFive.empty()) {
+            EXPECT_NE(outputObject(out, 5).find(c.expectedFive), std::string::npos)
+                << outputObject(out, 5);
+        }
+        expectValid(output_);
+    }
+}
+
+TEST_F(StampPassTest, PagesSharingAContentsArrayEachKeepTheirOwnStamp) {
+    PdfBuilder pdf;
+    pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    pdf.object(2, "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 >>");
+    pdf.object(3, "<< /Type /Page /Parent 2 0 R /Contents 6 0 R /Resources << >> >>");
+    pdf.object(4, "<< /Type /Page /Parent 2 0 R /Contents 6 0 R /Resources << >> >>");
+    pdf.stream(5, "", "0 0 m 10 10 l S");
+    pdf.object(6, "[5 0 R]");
+    pdf.classicXRef();
+    const std::string out = stamp(pdf);
+    // Objects 7 to 9 are the shared stamp objects; page 1 has streams 10 and 11, page 2 12 and 13.
+    EXPECT_NE(outputObject(out, 6).find("[ 10 0 R 5 0 R 11 0 R ]"), std::string::npos);
+    EXPECT_NE(outputObject(out, 4).find("/Contents [ 12 0 R 5 0 R 13 0 R ]"), std::string::npos)
+        << outputObject(out, 4);
+    expectValid(output_);
+}
+
+TEST_F(StampPassTest, AddsTheStampFontAndGraphicsStateToEveryKindOfResources) {
+    struct Case {
+        const char* name;
+        std::string page;
+        std::string five; // body of object 5
+        int checked;      // object whose text must hold the stamp font entry
+    };
+    const Case cases[] = {
+        {"inline font dictionary",
+         "<< /Type /Page /Parent 2 0 R /Contents 4 0 R /Resources << /Font << /F0 6 0 R >> >> >>",
+         "null", 3},
+        {"resources object", "<< /Type /Page /Parent 2 0 R /Contents 4 0 R /Resources 5 0 R >>",
+         "<< /Font << /F0 6 0 R >> /ExtGState << >> >>", 5},
+        {"font dictionary object",
+         "<< /Type /Page /Parent 2 0 R /Contents 4 0 R /Resources << /Font 5 0 R >> >>",
+         "<< /F0 6 0 R >>", 5},
+        {"resources inherited from the tree",
+         "<< /Type /Page /Parent 2 0 R /Contents 4 0 R >>", "null", 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PdfBuilder pdf;
+        pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+        pdf.object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 "
+                      "/Resources << /Font << /F0 6 0 R >> >> >>");
+        pdf.object(3, c.page);
+        pdf.stream(4, "", "BT /F0 12 Tf (x) Tj ET");
+        pdf.object(5, c.five);
+        pdf.object(6, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
+        pdf.classicXRef();
+        const std::string out = stamp(pdf);
+        const std::string text = outputObject(out, c.checked);
+        const std::string fontEntry =
+            "/" + job_.fontResourceName + " " + std::to_string(job_.fontObjectNumber) + " 0 R";
+        const std::string gsEntry = "/" + job_.graphicsStateName + " " +
+                                    std::to_string(job_.graphicsStateObjectNumber) + " 0 R";
+        EXPECT_NE(text.find(fontEntry), std::string::npos) << text;
+        EXPECT_NE(out.find(gsEntry), std::string::npos);
+        EXPECT_NE(text.find("/F0 6 0 R"), std::string::npos) << "the page keeps its own font";
+        expectValid(output_);
+    }
+}
+
+TEST_F(StampPassTest, CopiesStreamsWhoseDataHoldsKeywordsWhole) {
+    PdfBuilder pdf = simpleDocument(1);
+    // Data that looks like the end of an object, and like an object stream.
+    const std::string data = "% endobj\n7 0 obj\n<< /Type /ObjStm >>\nendstream\nendobj\nEND";
+    pdf.stream(5, "", data);
+    pdf.classicXRef();
+    const std::string out = stamp(pdf);
+    EXPECT_NE(out.find(data + "\nendstream\nendobj"), std::string::npos);
+    expectValid(output_);
+}
+
+TEST_F(StampPassTest, BytesBeforeTheHeaderAreDropped) {
+    PdfBuilder pdf;
+    pdf.prefix(std::string(100, 'J'));
+    pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    pdf.object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+    pdf.object(3, "<< /Type /Page /Parent 2 0 R /Resources << >> >>");
+    pdf.classicXRef();
+    const std::string out = stamp(pdf);
+    EXPECT_EQ(out.substr(0, 5), "%PDF-");
+    EXPECT_NE(outputObject(out, 3).find("/Contents [ 7 0 R 8 0 R ]"), std::string::npos);
+    expectValid(output_);
+}
+
+TEST_F(StampPassTest, APageTreeThatListsItsOwnAncestorEnds) {
+    PdfBuilder pdf;
+    pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    pdf.object(2, "<< /Type /Pages /Kids [4 0 R 3 0 R] /Count 2 >>");
+    pdf.object(3, "<< /Type /Page /Parent 2 0 R /Resources << >> >>");
+    pdf.object(4, "<< /Type /Pages /Kids [2 0 R 3 0 R] /Parent 2 0 R /Count 1 >>");
+    pdf.classicXRef();
+    stamp(pdf);
+    EXPECT_EQ(job_.pagesFound, 2) << "page 3 is listed twice, the cycle is not followed";
+}
+
+TEST_F(StampPassTest, RefusesAnOutputThatIsTheInputAndKeepsTheInput) {
+    PdfBuilder pdf = simpleDocument(1);
+    pdf.classicXRef();
+    const std::string input = dir_.file("same.pdf");
+    ASSERT_TRUE(pdf.writeTo(input));
+    job_.inputName = input;
+    job_.outputName = dir_.path() + "/./same.pdf";
+    job_.quiet = true;
+    testing::internal::CaptureStdout();
+    EXPECT_THROW(job_.stampDocument(), CPdfException);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(TempDir::read(input), pdf.bytes());
+}
+
+TEST_F(StampPassTest, AFailedPassLeavesAnyEarlierOutputAsItWas) {
+    const std::string earlier = "earlier output";
+    TempDir::read(dir_.write("out.pdf", earlier));
+    PdfBuilder pdf = simpleDocument(1);
+    pdf.classicXRef({.trailerExtra = "/Encrypt 2 0 R"});
+    try {
+        stamp(pdf);
+        FAIL() << "an encrypted file is refused";
+    } catch (const CPdfException& e) {
+        EXPECT_EQ(e.message(), "Stamp file issue: '" + input_ + "'\n");
+        EXPECT_EQ(e.cause(), "PDF file is encrypted");
+    }
+    EXPECT_EQ(TempDir::read(output_), earlier);
+    int files = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir_.path())) {
+        ++files;
+    }
+    EXPECT_EQ(files, 2) << "the input and the earlier output, no temporary file";
+}
+
+TEST_F(StampPassTest, AnOutputThatCannotBeCreatedFailsThePass) {
+    PdfBuilder pdf = simpleDocument(1);
+    pdf.classicXRef();
+    ASSERT_TRUE(pdf.writeTo(dir_.file("in.pdf")));
+    job_.inputName = dir_.file("in.pdf");
+    job_.outputName = dir_.file("missing-folder/out.pdf");
+    testing::internal::CaptureStdout();
+    EXPECT_THROW(job_.stampDocument(), CPdfException);
+    const std::string printed = testing::internal::GetCapturedStdout();
+    EXPECT_NE(printed.find("\nOutput file create error: '" + job_.outputName + "'\n"),
+              std::string::npos)
+        << printed;
+}
+
+TEST(PageNumberingTest, SelectsAndNumbersPagesInEveryOrder) {
+    struct Case {
+        const char* name;
+        void (*setup)(CPdfStamp&);
+        std::vector<int> shown; // number shown for positions 1..10, 0 when not stamped
+    };
+    const Case cases[] = {
+        {"plain", [](CPdfStamp&) {}, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}},
+        {"two-up", [](CPdfStamp& j) { j.twoUp = true; }, {1, 6, 2, 7, 3, 8, 4, 9, 5, 10}},
+        {"A/B two-up", [](CPdfStamp& j) { j.abTwoUp = true; }, {1, 3, 5, 7, 9, 2, 4, 6, 8, 10}},
+        {"reverse", [](CPdfStamp& j) { j.reverse = true; }, {10, 9, 8, 7, 6, 5, 4, 3, 2, 1}},
+        {"start page 3", [](CPdfStamp& j) { j.startPage = 3; }, {0, 0, 1, 2, 3, 4, 5, 6, 7, 8}},
+        {"start 5 end 3", [](CPdfStamp& j) { j.startPage = 5; j.endPage = 3; },
+         {0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+        {"every second", [](CPdfStamp& j) { j.nth = 2; }, {1, 0, 3, 0, 5, 0, 7, 0, 9, 0}},
+        {"every third left out", [](CPdfStamp& j) { j.nth = 3; }, {1, 2, 0, 4, 5, 0, 7, 8, 0, 10}},
+        {"nth 2 from page 2", [](CPdfStamp& j) { j.nth = 2; j.startPage = 2; },
+         {0, 1, 0, 3, 0, 5, 0, 7, 0, 9}},
+        {"sequential", [](CPdfStamp& j) { j.nth = 2; j.sequential = true; },
+         {1, 0, 2, 0, 3, 0, 4, 0, 5, 0}},
+        {"sequential without nth", [](CPdfStamp& j) { j.sequential = true; },
+         {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}},
+        {"start number 41", [](CPdfStamp& j) { j.startNumber = 41; },
+         {41, 42, 43, 44, 45, 46, 47, 48, 49, 50}},
+    };
+    for (const Case& c : cases) {
+        CPdfStamp job;
+        job.pageCount = 10;
+        c.setup(job);
+        for (int p = 1; p <= 10; ++p) {
+            const int expected = c.shown[static_cast<size_t>(p - 1)];
+            EXPECT_EQ(job.isPageSelected(p), expected != 0) << c.name << ", position " << p;
+            if (expected != 0) {
+                EXPECT_EQ(job.pageNumberFor(p), expected) << c.name << ", position " << p;
+            }
+        }
+    }
+}
+
+TEST_F(StampPassTest, ImportsAndExportsTheCounter) {
+    const std::string counter = dir_.write("counter.txt", "41\r\n");
+    job_.importFile = counter;
+    job_.exportFile = counter;
+    const std::string out = stamp([] {
+        PdfBuilder pdf = simpleDocument(3);
+        pdf.classicXRef();
+        return pdf;
+    }());
+    EXPECT_NE(out.find("(Page 43 / 3) Tj"), std::string::npos);
+    EXPECT_EQ(TempDir::read(counter), "44");
+}
+
+TEST_F(StampPassTest, ExportsOneWhenNoPageIsStamped) {
+    job_.startPage = 5;
+    job_.endPage = 3;
+    job_.exportFile = dir_.file("counter.txt");
+    PdfBuilder pdf = simpleDocument(2);
+    pdf.classicXRef();
+    const std::string out = stamp(pdf);
+    EXPECT_EQ(TempDir::read(job_.exportFile), "1");
+    EXPECT_EQ(out.find(" Tj\nET"), std::string::npos);
+}
+
+TEST_F(StampPassTest, RenamesTheOutputAndRemovesTheSource) {
+    job_.maskWidth = 3;
+    job_.renamePattern = "[FILETITLE]_[PAGESTART]-[PAGEEND].pdf";
+    job_.removeSource = true;
+    PdfBuilder pdf = simpleDocument(7);
+    pdf.classicXRef();
+    testing::internal::CaptureStdout();
+    stamp(pdf);
+    const std::string printed = testing::internal::GetCapturedStdout();
+    const std::string renamed = dir_.file("out_001-007.pdf");
+    EXPECT_EQ(printed, "\nRenaming output file: '" + output_ + "' to '" + renamed + "'\n");
+    EXPECT_TRUE(fs::exists(renamed));
+    EXPECT_FALSE(fs::exists(output_));
+    EXPECT_FALSE(fs::exists(input_)) << "the source is removed";
+    EXPECT_FALSE(job_.softFailure);
+}
+
+TEST_F(StampPassTest, PrintsProgressWithADotForEverySixthPage) {
+    PdfBuilder pdf = simpleDocument(12);
+    pdf.classicXRef();
+    ASSERT_TRUE(pdf.writeTo(dir_.file("in.pdf")));
+    job_.inputName = dir_.file("in.pdf");
+    job_.outputName = dir_.file("out.pdf");
+    testing::internal::CaptureStdout();
+    job_.stampDocument();
+    const std::string printed = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(printed, "Input file: '" + job_.inputName + "', output file: '" + job_.outputName +
+                           "'\nProcessing..");
+}
+
+} // namespace

@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Quick start: installs what is missing, builds Quillmark in build/, writes a three-page
+# sample PDF and stamps page numbers onto it.
+#
+#   tools/quickstart.sh
+#
+# Needs Debian 12 (or a close relative with apt-get). Runs apt-get through sudo when not root.
+set -euo pipefail
+
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+
+die() {
+    echo "quickstart: $*" >&2
+    exit 1
+}
+
+# Installs the packages among "$@" that dpkg does not list as installed.
+install_missing() {
+    local missing=() pkg
+    for pkg in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$pkg")
+        fi
+    done
+    if [ "${#missing[@]}" -eq 0 ]; then
+        echo "quickstart: all needed packages are installed"
+        return 0
+    fi
+    local sudo=()
+    if [ "$(id -u)" -ne 0 ]; then
+        command -v sudo >/dev/null || die "not root and no sudo: install ${missing[*]} by hand"
+        sudo=(sudo)
+    fi
+    echo "quickstart: installing ${missing[*]}"
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update || die "apt-get update failed"
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}" ||
+        die "apt-get install failed"
+}
+
+command -v dpkg-query >/dev/null || die "dpkg-query not found: this script needs a Debian system"
+install_missing g++ cmake make zlib1g-dev libgtest-dev qpdf poppler-utils
+
+echo "quickstart: building in build/"
+{ cmake -S . -B build -DCMAKE_BUILD_TYPE=Release && cmake --build build -j2; } || die "build failed"
+
+echo "quickstart: writing build/sample.pdf"
+build/make_sample_pdf build/sample.pdf || die "could not write the sample PDF"
+
+echo "quickstart: stamping build/sample.pdf"
+rm -f build/sample-stamped.pdf
+build/quillmark -ibuild/sample.pdf -obuild/sample-stamped.pdf || die "stamping failed"
+[ -s build/sample-stamped.pdf ] || die "quillmark did not write build/sample-stamped.pdf"
+
+echo
+echo "Text of the stamped first page:"
+pdftotext -f 1 -l 1 -layout build/sample-stamped.pdf - || die "pdftotext could not read the result"
+echo "The stamped sample is $PWD/build/sample-stamped.pdf"

@@ -1,0 +1,189 @@
+#!/usr/bin/env bash
+# Builds Quillmark and runs every test:
+#   1. Release build in build/ and its unit tests (ctest);
+#   2. AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/ and the same tests;
+#   3. libFuzzer targets built with clang in build-fuzz/, each run for FUZZ_SECONDS seconds.
+#
+#   tools/test.sh [--no-asan] [--no-fuzz]
+#
+# Environment:
+#   FUZZ_SECONDS  time per fuzz target in seconds (default 20)
+#
+# Fuzz seeds: a target fuzz_x reads fuzz/seeds/fuzz_x/ when it exists. If fuzz/seed.sh exists it
+# is run first as "fuzz/seed.sh <folder>"; the seed files it writes into <folder>/fuzz_x/ are
+# read by fuzz_x too.
+#
+# Installs missing Debian packages first (through sudo when not root). Stages that fail do not
+# stop the later ones; the exit status is 1 when any stage failed.
+set -euo pipefail
+
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+
+run_asan=1
+run_fuzz=1
+for arg in "$@"; do
+    case "$arg" in
+    --no-asan) run_asan=0 ;;
+    --no-fuzz) run_fuzz=0 ;;
+    -h | --help)
+        sed -n '2,17p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
+        exit 0
+        ;;
+    *)
+        echo "test.sh: unknown option '$arg' (use --no-asan, --no-fuzz)" >&2
+        exit 2
+        ;;
+    esac
+done
+
+fuzz_seconds="${FUZZ_SECONDS:-20}"
+case "$fuzz_seconds" in
+'' | *[!0-9]*)
+    echo "test.sh: FUZZ_SECONDS must be a whole number of seconds, not '$fuzz_seconds'" >&2
+    exit 2
+    ;;
+esac
+
+jobs=$(nproc 2>/dev/null || echo 1)
+[ "$jobs" -gt 2 ] && jobs=2
+
+die() {
+    echo "test.sh: $*" >&2
+    exit 1
+}
+
+# Installs the packages among "$@" that dpkg does not list as installed.
+install_missing() {
+    local missing=() pkg
+    for pkg in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$pkg")
+        fi
+    done
+    if [ "${#missing[@]}" -eq 0 ]; then
+        echo "test.sh: all needed packages are installed"
+        return 0
+    fi
+    local sudo=()
+    if [ "$(id -u)" -ne 0 ]; then
+        command -v sudo >/dev/null || die "not root and no sudo: install ${missing[*]} by hand"
+        sudo=(sudo)
+    fi
+    echo "test.sh: installing ${missing[*]}"
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update || die "apt-get update failed"
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}" ||
+        die "apt-get install failed"
+}
+
+command -v dpkg-query >/dev/null || die "dpkg-query not found: this script needs a Debian system"
+packages=(g++ cmake make zlib1g-dev libgtest-dev qpdf poppler-utils)
+[ "$run_fuzz" -eq 1 ] && packages+=(clang libclang-rt-14-dev)
+install_missing "${packages[@]}"
+
+failed=()
+summaries=()
+# Leaks count as failures; the first sanitizer report ends the process.
+sanitizer_env=(ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1)
+
+section() {
+    echo
+    echo "==== $* ===="
+}
+
+# Runs ctest in build folder $1, with the environment assignments that follow, and keeps its
+# summary line for the end of the run.
+run_ctest() {
+    local dir="$1" status=0 line
+    shift
+    rm -f "$dir/ctest.log"
+    env "$@" ctest --test-dir "$dir" --output-on-failure --no-tests=error 2>&1 |
+        tee "$dir/ctest.log" || status=$?
+    line=$(grep -E 'tests passed|No tests were found' "$dir/ctest.log" | tail -n 1 || true)
+    summaries+=("$dir: ${line:-no ctest summary}")
+    return "$status"
+}
+
+stage_release() {
+    section "Release build (build/)"
+    cmake -S . -B build -DCMAKE_BUILD_TYPE=Release || return 1
+    cmake --build build -j"$jobs" || return 1
+    section "Tests (build/)"
+    run_ctest build
+}
+
+stage_asan() {
+    section "Sanitizer build (build-asan/)"
+    cmake -S . -B build-asan -DQUILLMARK_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo || return 1
+    # Test discovery runs the test binaries during the build, so the options apply there too.
+    env "${sanitizer_env[@]}" cmake --build build-asan -j"$jobs" || return 1
+    section "Tests under the sanitizers (build-asan/)"
+    run_ctest build-asan "${sanitizer_env[@]}"
+}
+
+# Runs one libFuzzer executable $1 for the configured time.
+run_fuzzer() {
+    local exe="$1" name
+    name=$(basename "$exe")
+    local work="build-fuzz/corpus/$name" artifacts="build-fuzz/artifacts/$name/"
+    mkdir -p "$work" "$artifacts"
+    # The first folder receives new inputs; the seed folders are only read.
+    local corpora=("$work")
+    [ -d "fuzz/seeds/$name" ] && corpora+=("fuzz/seeds/$name")
+    [ -d "build-fuzz/seeds/$name" ] && corpora+=("build-fuzz/seeds/$name")
+    section "Fuzzing $name for ${fuzz_seconds}s (corpus: ${corpora[*]})"
+    # The outer timeout only guards against a fuzzer that ignores -max_total_time.
+    env "${sanitizer_env[@]}" timeout -k 10 $((fuzz_seconds + 300)) \
+        "$exe" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 -timeout=30 \
+        -artifact_prefix="$artifacts" -print_final_stats=1 "${corpora[@]}"
+}
+
+stage_fuzz() {
+    section "Fuzz build (build-fuzz/)"
+    CC=clang CXX=clang++ cmake -S . -B build-fuzz -DQUILLMARK_FUZZ=ON -DQUILLMARK_TESTS=OFF \
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo || return 1
+    cmake --build build-fuzz -j"$jobs" || return 1
+    rm -rf build-fuzz/seeds
+    if [ -e fuzz/seed.sh ]; then
+        mkdir -p build-fuzz/seeds
+        bash fuzz/seed.sh build-fuzz/seeds || return 1
+    fi
+    local targets=() exe name status=0
+    while IFS= read -r exe; do
+        targets+=("$exe")
+    done < <(find build-fuzz/fuzz -maxdepth 1 -type f -name 'fuzz_*' -perm -u+x 2>/dev/null | sort)
+    if [ "${#targets[@]}" -eq 0 ]; then
+        echo "test.sh: no fuzz_* executables in build-fuzz/fuzz/" >&2
+        return 1
+    fi
+    for exe in "${targets[@]}"; do
+        name=$(basename "$exe")
+        if run_fuzzer "$exe"; then
+            summaries+=("fuzz $name: ran ${fuzz_seconds}s without a finding")
+        else
+            summaries+=("fuzz $name: FAILED, inputs in build-fuzz/artifacts/$name/")
+            status=1
+        fi
+    done
+    return "$status"
+}
+
+stage_release || failed+=("release build and tests")
+if [ "$run_asan" -eq 1 ]; then
+    stage_asan || failed+=("sanitizer build and tests")
+fi
+if [ "$run_fuzz" -eq 1 ]; then
+    stage_fuzz || failed+=("fuzzing")
+fi
+
+section "Summary"
+for line in "${summaries[@]}"; do
+    echo "$line"
+done
+[ "$run_asan" -eq 1 ] || echo "sanitizer stage skipped (--no-asan)"
+[ "$run_fuzz" -eq 1 ] || echo "fuzz stage skipped (--no-fuzz)"
+if [ "${#failed[@]}" -gt 0 ]; then
+    printf 'FAILED: %s\n' "${failed[@]}"
+    exit 1
+fi
+echo "All stages passed."
