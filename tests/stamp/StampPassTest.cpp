@@ -327,6 +327,67 @@ TEST_F(StampPassTest, AnOutputThatCannotBeCreatedFailsThePass) {
         << printed;
 }
 
+TEST_F(StampPassTest, QuarterTurnsBeyondAFullTurnPlaceTheStampAsTheirRemainder) {
+    // The stamp's text matrix for each /Rotate, compared with that of the equivalent turn.
+    auto matrixFor = [this](const std::string& rotate) {
+        PdfBuilder pdf;
+        pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+        pdf.object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 /MediaBox [0 0 612 792] >>");
+        pdf.object(3, "<< /Type /Page /Parent 2 0 R /Rotate " + rotate + " /Resources << >> >>");
+        pdf.classicXRef();
+        const std::string out = stamp(pdf);
+        const size_t tm = out.find(" Tm\n");
+        return out.substr(out.rfind('\n', tm) + 1, tm - out.rfind('\n', tm) - 1);
+    };
+    EXPECT_EQ(matrixFor("540"), matrixFor("180"));
+    EXPECT_EQ(matrixFor("-450"), matrixFor("-90"));
+    EXPECT_EQ(matrixFor("360"), matrixFor("0"));
+    EXPECT_NE(matrixFor("180"), matrixFor("0"));
+}
+
+TEST_F(StampPassTest, ContentsThatReferToAFreedObjectGetTheStampStreamsAlone) {
+    PdfBuilder pdf;
+    pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    pdf.object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+    pdf.object(3, "<< /Type /Page /Parent 2 0 R /Contents 4 0 R /Resources << >> >>");
+    pdf.classicXRef();
+    // Object 4 is not in the table: rows 0 to 3, stamp objects 4 to 6, streams 7 and 8.
+    const std::string out = stamp(pdf);
+    EXPECT_NE(outputObject(out, 3).find("/Contents [ 7 0 R 8 0 R ]"), std::string::npos)
+        << outputObject(out, 3);
+    expectValid(output_);
+}
+
+TEST_F(StampPassTest, TheTrailerNamesTheCatalogWithItsOwnGeneration) {
+    PdfBuilder pdf;
+    pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>", 1);
+    pdf.object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+    pdf.object(3, "<< /Type /Page /Parent 2 0 R /Resources << >> >>");
+    pdf.object(4, "<< /Title (t) >>", 2);
+    pdf.classicXRef({.trailerExtra = "/Info 4 2 R", .writeRoot = false});
+    const std::string bytes = pdf.bytes();
+    // The builder names /Root with generation 0: write the trailer's own reference instead.
+    std::string fixed = bytes;
+    const size_t trailer = fixed.rfind("trailer");
+    fixed.insert(fixed.find("<<", trailer) + 2, " /Root 1 1 R ");
+    input_ = dir_.write("in.pdf", fixed);
+    output_ = dir_.file("out.pdf");
+    job_.inputName = input_;
+    job_.outputName = output_;
+    job_.quiet = true;
+    job_.stampDocument();
+    const std::string out = TempDir::read(output_);
+    EXPECT_NE(out.find("/Root 1 1 R\n/Info 4 2 R\n"), std::string::npos);
+    expectValid(output_);
+}
+
+TEST_F(StampPassTest, ACatalogThatCannotBeCopiedFailsThePass) {
+    PdfBuilder pdf = simpleDocument(1);
+    pdf.classicXRef({.trailerExtra = "", .root = 9});
+    EXPECT_THROW(stamp(pdf), CPdfException);
+    EXPECT_FALSE(fs::exists(output_));
+}
+
 TEST(PageNumberingTest, SelectsAndNumbersPagesInEveryOrder) {
     struct Case {
         const char* name;
