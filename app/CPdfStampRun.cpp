@@ -8,6 +8,10 @@
 
 namespace {
 
+// A text-lines file is read as fgets with a 255-byte buffer reads it: a longer line is drawn
+// as several lines of at most this many bytes.
+constexpr size_t kMaxTextLineBytes = 254;
+
 bool isRunInput(const std::string& name, const std::string& runInput) {
     return name == runInput || platform::sameFile(name, runInput);
 }
@@ -32,7 +36,7 @@ void runTextLines(CPdfStamp& job) {
 
     std::string line;
     std::string lastOutput;
-    for (int pass = 1; readLine(lines.get(), line); ++pass) {
+    for (int pass = 1; readLine(lines.get(), line, kMaxTextLineBytes); ++pass) {
         job.separatorText.clear();
         job.noPageNumbers = true;
         job.prefixText = line;

@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
-// Lines of list files and text-lines files are at most this long; a longer line is read as
-// several lines, as fgets with a buffer of that size would.
+// Lines of list files are at most this long (text-lines files use a shorter limit of their own);
+// a longer line is read as several lines, as fgets with a buffer of that size would.
 inline constexpr size_t kMaxLineBytes = 4095;
 
 struct FileCloser {

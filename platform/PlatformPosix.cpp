@@ -134,7 +134,9 @@ std::string joinPath(std::string_view folder, std::string_view name) {
 }
 
 std::FILE* createTempFileBeside(const std::string& target, std::string& tempPath) {
-    std::string pattern = target + ".qmXXXXXX";
+    // A short name of its own in the target's folder, so that a target name near the file
+    // system's limit still gets a temporary file.
+    std::string pattern = target.substr(0, fileNameStart(target)) + ".quillmark-XXXXXX";
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
     int fd = mkstemp(buffer.data());

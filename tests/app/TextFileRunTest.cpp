@@ -1,0 +1,414 @@
+// Text-lines files run through the real program ("-textfile"): one stamping pass per line on the
+// same document, each line one line spacing below the one before, chained through numbered
+// intermediate files that only the final output outlives.
+#include "support/ExternalTools.h"
+#include "support/PdfBuilder.h"
+#include "support/ProgramRunner.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kBanner = "\r\nQuillmark 1.24\r\n\r\n";
+const std::string kDone = "\nDone.\n";
+
+// A one-page document drawing "Sheet <tag>" at the top, above every stamp of these tests.
+std::string sheet(const std::string& tag) {
+    qmtest::PdfBuilder pdf;
+    pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
+        .object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 /MediaBox [0 0 612 792] >>")
+        .object(3, "<< /Type /Page /Parent 2 0 R /Contents 4 0 R "
+                   "/Resources << /Font << /F1 5 0 R >> >> >>")
+        .stream(4, "", "BT /F1 12 Tf 100 750 Td (Sheet " + tag + ") Tj ET")
+        .object(5, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>")
+        .classicXRef();
+    return pdf.bytes();
+}
+
+// One string drawn by a stamp stream: the translation of its "Tm", its font size and its bytes.
+struct Draw {
+    double x = 0;
+    double y = 0;
+    double size = 0;
+    std::string text;
+};
+
+// The last number before `at` in text (the operand just before an operator).
+double numberBefore(const std::string& text, size_t at) {
+    size_t end = text.find_last_not_of(' ', at - 1) + 1;
+    size_t start = text.find_last_of(" \n", end - 1);
+    return std::stod(text.substr(start + 1, end - start - 1));
+}
+
+// The stamps of a file (the text blocks positioned with "Tm"), from the highest to the lowest:
+// with a text-lines file that is the order of the passes.
+std::vector<Draw> stampDraws(const std::string& file) {
+    std::vector<Draw> draws;
+    for (size_t at = file.find(" Tm"); at != std::string::npos; at = file.find(" Tm", at + 3)) {
+        const size_t end = file.find("\nET", at);
+        const size_t font = file.find(" Tf", at);
+        const size_t open = file.find('(', at);
+        const size_t close = file.rfind(") Tj", end);
+        if (end == std::string::npos || font > end || open > end || close == std::string::npos ||
+            close < open) {
+            continue;
+        }
+        Draw draw;
+        draw.y = numberBefore(file, at);
+        const size_t yStart = file.find_last_of(' ', file.find_last_not_of(' ', at - 1));
+        draw.x = numberBefore(file, yStart);
+        draw.size = numberBefore(file, font);
+        draw.text = file.substr(open + 1, close - open - 1);
+        draws.push_back(draw);
+    }
+    std::stable_sort(draws.begin(), draws.end(),
+                     [](const Draw& a, const Draw& b) { return a.y > b.y; });
+    return draws;
+}
+
+std::vector<std::string> textsOf(const std::vector<Draw>& draws) {
+    std::vector<std::string> texts;
+    for (const Draw& draw : draws) {
+        texts.push_back(draw.text);
+    }
+    return texts;
+}
+
+// Every entry below the folder, relative to it and sorted; folders end with "/".
+std::vector<std::string> listing(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        std::string name = fs::relative(entry.path(), folder).generic_string();
+        names.push_back(entry.is_directory() ? name + "/" : name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Every file below the folder with its bytes, to see that a run changed nothing.
+std::map<std::string, std::string> snapshot(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    for (const std::string& name : listing(folder)) {
+        files[name] = name.back() == '/' ? "" : TempDir::read(folder + "/" + name);
+    }
+    return files;
+}
+
+std::vector<std::string> withArgs(std::vector<std::string> base,
+                                  const std::vector<std::string>& more) {
+    base.insert(base.end(), more.begin(), more.end());
+    return base;
+}
+
+bool haveTools() {
+    return tools::available("qpdf") && tools::available("pdftotext");
+}
+
+// qpdf finds the file clean and pdftotext reads `text` (in drawing order, white-space
+// normalized) from its page.
+void expectPdfText(const std::string& path, const std::string& text, const std::string& label) {
+    std::string details;
+    EXPECT_TRUE(tools::qpdfCheckClean(path, details)) << label << "\n" << details;
+    const std::vector<std::string> pages = tools::pdfTextPages(path, true);
+    ASSERT_EQ(pages.size(), 1u) << label;
+    EXPECT_EQ(tools::normalizeSpace(pages[0]), text) << label;
+}
+
+struct SpacingCase {
+    const char* name;
+    std::vector<std::string> options;
+    double size;
+    double spacing;
+};
+
+TEST(TextFileRunTest, EachLineStandsOneLineSpacingLower) {
+    const std::vector<SpacingCase> cases = {
+        {"size 11 by default, no -linespace", {}, 11, 14},
+        {"size 11 given", {"-size11"}, 11, 14},
+        {"size 20: size + 3", {"-size20"}, 20, 23},
+        {"-linespace given", {"-linespace30"}, 11, 30},
+        {"-linespace given with a size", {"-size20", "-linespace5"}, 20, 5},
+    };
+    for (const SpacingCase& c : cases) {
+        TempDir folder;
+        folder.write("a.pdf", sheet("a"));
+        folder.write("lines.txt", "one\r\ntwo\r\nthree\r\n");
+        ProgramResult result = runProgram(
+            withArgs({"-ia.pdf", "-oout.pdf", "-textfile", "lines.txt", "-pos100,700", "-quiet"},
+                     c.options),
+            folder.path());
+        EXPECT_EQ(result.out, "Input file: 'a.pdf', output file: 'out.pdf'\n") << c.name;
+        EXPECT_EQ(result.status, 0) << c.name;
+        const std::vector<Draw> draws = stampDraws(TempDir::read(folder.file("out.pdf")));
+        ASSERT_EQ(textsOf(draws), (std::vector<std::string>{"one\r\n", "two\r\n", "three\r\n"}))
+            << c.name;
+        for (size_t i = 0; i < draws.size(); ++i) {
+            EXPECT_DOUBLE_EQ(draws[i].x, 100) << c.name << ", line " << i + 1;
+            EXPECT_DOUBLE_EQ(draws[i].y, 700 - c.spacing * static_cast<double>(i))
+                << c.name << ", line " << i + 1;
+            EXPECT_DOUBLE_EQ(draws[i].size, c.size) << c.name << ", line " << i + 1;
+        }
+        if (haveTools()) {
+            expectPdfText(folder.file("out.pdf"), "Sheet a one two three", c.name);
+        }
+    }
+    if (!haveTools()) {
+        GTEST_SKIP() << "qpdf or pdftotext missing: outputs not checked by them";
+    }
+}
+
+struct LinesCase {
+    const char* name;
+    std::string lines;              // the text-lines file
+    std::vector<std::string> drawn; // the strings of the passes, in order
+    std::string text;               // what pdftotext reads
+};
+
+// Each line is drawn exactly as read, line end included, followed by the end text.
+TEST(TextFileRunTest, EveryLineAsReadWithTheEndText) {
+    const std::string x254(254, 'x');
+    const std::vector<LinesCase> cases = {
+        {"CR LF kept", "one\r\ntwo\r\n", {"one\r\n END", "two\r\n END"}, "Sheet a one END two END"},
+        {"LF kept", "one\ntwo\n", {"one\n END", "two\n END"}, "Sheet a one END two END"},
+        {"last line without an end",
+         "one\ntwo",
+         {"one\n END", "two END"},
+         "Sheet a one END two END"},
+        {"an empty line is a pass of its own",
+         "one\n\nthree\n",
+         {"one\n END", "\n END", "three\n END"},
+         "Sheet a one END END three END"},
+        {"placeholders are drawn as written",
+         "[FILETITLE] [YYYY]\n",
+         {"[FILETITLE] [YYYY]\n END"},
+         "Sheet a [FILETITLE] [YYYY] END"},
+        {"a line is at most 254 bytes",
+         std::string(300, 'x') + "\n",
+         {x254 + " END", std::string(46, 'x') + "\n END"},
+         ""},
+    };
+    for (const LinesCase& c : cases) {
+        TempDir folder;
+        folder.write("a.pdf", sheet("a"));
+        folder.write("lines.txt", c.lines);
+        ProgramResult result = runProgram({"-ia.pdf", "-oout.pdf", "-textfile", "lines.txt",
+                                           "-pos100,700", "-end", " END", "-quiet"},
+                                          folder.path());
+        EXPECT_EQ(result.status, 0) << c.name;
+        const std::vector<Draw> draws = stampDraws(TempDir::read(folder.file("out.pdf")));
+        EXPECT_EQ(textsOf(draws), c.drawn) << c.name;
+        if (haveTools() && !c.text.empty()) {
+            expectPdfText(folder.file("out.pdf"), c.text, c.name);
+        }
+    }
+    if (!haveTools()) {
+        GTEST_SKIP() << "qpdf or pdftotext missing: outputs not checked by them";
+    }
+}
+
+// The lines skip the option parser, the command line's end text does not.
+TEST(TextFileRunTest, PlaceholdersOnlyInTheCommandLineTexts) {
+    TempDir folder;
+    folder.write("report.pdf", sheet("a"));
+    folder.write("lines.txt", "Line of [FILETITLE]\n");
+    ProgramResult result =
+        runProgram({"-ireport.pdf", "-oout.pdf", "-textfile", "lines.txt", "-pos100,700", "-end",
+                    "end of [FILETITLE]", "-prefix", "[FILENAME]", "-quiet"},
+                   folder.path());
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(textsOf(stampDraws(TempDir::read(folder.file("out.pdf")))),
+              std::vector<std::string>{"Line of [FILETITLE]\nend of report"});
+}
+
+struct OutputCase {
+    const char* name;
+    std::string output; // relative to the test folder
+    int lines;
+    bool quiet;
+};
+
+// After a successful run only the output is new: every intermediate file is gone, the input
+// and the text-lines file are as they were, and an older output is replaced.
+TEST(TextFileRunTest, SuccessLeavesNoIntermediateFile) {
+    const std::vector<OutputCase> cases = {
+        {"three lines", "out.pdf", 3, true},
+        {"three lines, not quiet", "out.pdf", 3, false},
+        {"output in a subfolder", "sub/out.pdf", 3, true},
+        {"twelve lines", "out.pdf", 12, true},
+        {"one line", "out.pdf", 1, true},
+    };
+    for (const OutputCase& c : cases) {
+        TempDir folder;
+        fs::create_directory(folder.file("sub"));
+        folder.write("a.pdf", sheet("a"));
+        folder.write(c.output, "older output");
+        std::string lines;
+        std::vector<std::string> drawn;
+        for (int i = 1; i <= c.lines; ++i) {
+            lines += "line " + std::to_string(i) + "\n";
+            drawn.push_back("line " + std::to_string(i) + "\n");
+        }
+        folder.write("lines.txt", lines);
+        std::map<std::string, std::string> before = snapshot(folder.path());
+        std::vector<std::string> args = {"-ia.pdf", "-o" + c.output, "-textfile", "lines.txt",
+                                         "-pos100,700"};
+        if (c.quiet) {
+            args.push_back("-quiet");
+        }
+        ProgramResult result = runProgram(args, folder.path());
+        const std::string report = "Input file: 'a.pdf', output file: '" + c.output + "'\n";
+        EXPECT_EQ(result.out, c.quiet ? report : kBanner + report + kDone) << c.name;
+        EXPECT_EQ(result.status, 0) << c.name;
+        std::map<std::string, std::string> after = snapshot(folder.path());
+        ASSERT_EQ(after.size(), before.size())
+            << c.name << ": " << testing::PrintToString(listing(folder.path()));
+        for (const auto& [name, bytes] : before) {
+            ASSERT_EQ(after.count(name), 1u) << c.name << ": " << name;
+            if (name != c.output) {
+                EXPECT_EQ(after[name], bytes) << c.name << ": " << name;
+            }
+        }
+        const std::vector<Draw> draws = stampDraws(after[c.output]);
+        EXPECT_EQ(textsOf(draws), drawn) << c.name;
+        if (haveTools()) {
+            std::string details;
+            EXPECT_TRUE(tools::qpdfCheckClean(folder.file(c.output), details)) << c.name << "\n"
+                                                                               << details;
+        }
+    }
+    if (!haveTools()) {
+        GTEST_SKIP() << "qpdf or pdftotext missing: outputs not checked by them";
+    }
+}
+
+// An empty text-lines file stamps nothing: an older output is removed and none is made, yet the
+// output line is printed.
+TEST(TextFileRunTest, EmptyTextLinesFileMakesNoOutput) {
+    for (bool olderOutput : {false, true}) {
+        TempDir folder;
+        folder.write("a.pdf", sheet("a"));
+        folder.write("lines.txt", "");
+        if (olderOutput) {
+            folder.write("out.pdf", "older output");
+        }
+        ProgramResult result =
+            runProgram({"-ia.pdf", "-oout.pdf", "-textfile", "lines.txt", "-quiet"}, folder.path());
+        const char* label = olderOutput ? "with an older output" : "without an older output";
+        EXPECT_EQ(result.out, "Input file: 'a.pdf', output file: 'out.pdf'\n") << label;
+        EXPECT_EQ(result.status, 0) << label;
+        EXPECT_EQ(listing(folder.path()), (std::vector<std::string>{"a.pdf", "lines.txt"}))
+            << label;
+    }
+}
+
+struct FailureCase {
+    const char* name;
+    std::string input;
+    std::string blocker; // a folder named like an intermediate file, so that pass cannot write it
+    std::string out;     // standard output after the "Input file" report
+};
+
+// A failed pass leaves the folder as the run found it: no intermediate file, the older output
+// and the input untouched.
+TEST(TextFileRunTest, FailedPassLeavesTheFolderAsFound) {
+    const std::vector<FailureCase> cases = {
+        {"damaged input, first pass", "damaged.pdf", "", "Stamp file issue: 'damaged.pdf'\n"},
+        {"second pass cannot write", "a.pdf", "out.pdf-2", "Stamp file issue: 'out.pdf-1'\n"},
+        {"third pass cannot write", "a.pdf", "out.pdf-3", "Stamp file issue: 'out.pdf-2'\n"},
+        {"input named like the first intermediate file", "out.pdf-1", "",
+         "\nOutput file is the input file: 'out.pdf-1'\nStamp file issue: 'out.pdf-1'\n"},
+    };
+    for (const FailureCase& c : cases) {
+        TempDir folder;
+        folder.write("a.pdf", sheet("a"));
+        if (c.input == "out.pdf-1") {
+            folder.write("out.pdf-1", sheet("b"));
+        }
+        folder.write("damaged.pdf", "%PDF-1.7\nthis is not a document\n");
+        folder.write("out.pdf", "older output");
+        folder.write("lines.txt", "one\ntwo\nthree\n");
+        if (!c.blocker.empty()) {
+            fs::create_directory(folder.file(c.blocker));
+        }
+        std::map<std::string, std::string> before = snapshot(folder.path());
+        ProgramResult result = runProgram(
+            {"-i" + c.input, "-oout.pdf", "-textfile", "lines.txt", "-quiet"}, folder.path());
+        EXPECT_EQ(result.out, "Input file: '" + c.input + "'" + c.out) << c.name;
+        EXPECT_NE(result.err, "") << c.name;
+        EXPECT_EQ(result.status, 1) << c.name;
+        EXPECT_EQ(snapshot(folder.path()), before)
+            << c.name << ": " << testing::PrintToString(listing(folder.path()));
+    }
+}
+
+TEST(TextFileRunTest, UnreadableTextLinesFileStampsNothing) {
+    for (bool quiet : {true, false}) {
+        TempDir folder;
+        folder.write("a.pdf", sheet("a"));
+        std::map<std::string, std::string> before = snapshot(folder.path());
+        std::vector<std::string> args = {"-ia.pdf", "-oout.pdf", "-textfile", "missing.txt"};
+        if (quiet) {
+            args.push_back("-quiet");
+        }
+        ProgramResult result = runProgram(args, folder.path());
+        const std::string refusal = "Unable to open text file: 'missing.txt'\r\n";
+        const char* label = quiet ? "quiet" : "not quiet";
+        EXPECT_EQ(result.out, quiet ? refusal : kBanner + refusal + kDone) << label;
+        EXPECT_EQ(result.status, 1) << label;
+        EXPECT_EQ(snapshot(folder.path()), before) << label;
+    }
+}
+
+// In a list every line's input gets all the passes, and the list's text does not replace the
+// lines.
+TEST(TextFileRunTest, EveryListLineRunsEveryPass) {
+    for (bool delimited : {false, true}) {
+        TempDir folder;
+        folder.write("a.pdf", sheet("a"));
+        folder.write("b.pdf", sheet("b"));
+        folder.write("list.txt", "a.pdf,column\nb.pdf,column\n");
+        folder.write("plain.txt", "a.pdf\nb.pdf\n");
+        folder.write("lines.txt", "one\ntwo\n");
+        std::vector<std::string> args = {delimited ? "-ilist.txt" : "-iplain.txt",
+                                         "-fout",
+                                         "-textfile",
+                                         "lines.txt",
+                                         "-pos100,700",
+                                         "-quiet"};
+        if (delimited) {
+            args.insert(args.end(), {"-listdelim", ","});
+        }
+        ProgramResult result = runProgram(args, folder.path());
+        const char* label = delimited ? "delimited list" : "plain list";
+        EXPECT_EQ(result.out, "Input file: 'a.pdf', output file: 'out/a.pdf'\n" + kDone +
+                                  "Input file: 'b.pdf', output file: 'out/b.pdf'\n" + kDone)
+            << label;
+        EXPECT_EQ(result.status, 0) << label;
+        EXPECT_EQ(listing(folder.file("out")), (std::vector<std::string>{"a.pdf", "b.pdf"}))
+            << label;
+        for (const char* name : {"a", "b"}) {
+            const std::string output = folder.file(std::string("out/") + name + ".pdf");
+            const std::vector<Draw> draws = stampDraws(TempDir::read(output));
+            EXPECT_EQ(textsOf(draws), (std::vector<std::string>{"one\n", "two\n"}))
+                << label << ": " << name;
+            if (haveTools()) {
+                expectPdfText(output, std::string("Sheet ") + name + " one two",
+                              std::string(label) + ": " + name);
+            }
+        }
+    }
+    if (!haveTools()) {
+        GTEST_SKIP() << "qpdf or pdftotext missing: outputs not checked by them";
+    }
+}
+
+} // namespace
