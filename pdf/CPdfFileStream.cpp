@@ -79,6 +79,21 @@ int CPdfFileStream::peekChar()
     return buffer_[readIndex_];
 }
 
+size_t CPdfFileStream::getChars(unsigned char* out, size_t count)
+{
+    size_t got = 0;
+    while (got < count) {
+        if (readIndex_ >= endIndex_ && !refill()) {
+            break;
+        }
+        const size_t take = std::min(count - got, endIndex_ - readIndex_);
+        std::copy_n(buffer_.data() + readIndex_, take, out + got);
+        readIndex_ += take;
+        got += take;
+    }
+    return got;
+}
+
 uint64_t CPdfFileStream::getPos() const { return bufferPos_ + readIndex_; }
 
 void CPdfFileStream::setPos(int64_t offset, int origin)

@@ -14,6 +14,7 @@ public:
     void rewind() override;
     int getChar() override;
     int peekChar() override;
+    size_t getChars(unsigned char* out, size_t count) override;
     const CPdfElement& getDict() const override { return dict_; }
     uint64_t getPos() const override;
     void setPos(int64_t offset, int origin = 0) override;

@@ -2,6 +2,7 @@
 
 #include "pdf/CPdfElement.h"
 
+#include <cstddef>
 #include <cstdint>
 
 // A reference-counted source of bytes, delivered one at a time, -1 at the end.
@@ -21,6 +22,9 @@ public:
     // The next byte before any predictor; only Flate streams have one.
     virtual int getRawChar();
     virtual int peekChar() = 0;
+    // Reads up to count bytes into out, as count calls of getChar would; fewer only at the end.
+    // Returns how many were read.
+    virtual size_t getChars(unsigned char* out, size_t count);
     virtual const CPdfElement& getDict() const = 0;
     virtual uint64_t getPos() const = 0;
     // origin as for fseek: 0 from the beginning, 1 from the current position, 2 from the end.

@@ -18,6 +18,29 @@ bool isDelimiter(int c)
 
 bool isRegular(int c) { return c >= 0 && !isWhite(c) && !isDelimiter(c); }
 
+bool isDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+
+// Bytes [from, from + count) of a row as a decimal number, or -1 when one is no digit.
+int64_t rowNumber(const unsigned char* row, int from, int count)
+{
+    int64_t value = 0;
+    for (int i = from; i < from + count; ++i) {
+        if (!isDigit(row[i])) {
+            return -1;
+        }
+        value = value * 10 + (row[i] - '0');
+    }
+    return value;
+}
+
+// The two bytes after the type letter: " \r", " \n" or "\r\n". Each ends the row for
+// skipRowComment, and the white-space it leaves is what the next token skips.
+bool isRowEnd(unsigned char first, unsigned char second)
+{
+    return (first == ' ' && (second == '\r' || second == '\n')) ||
+           (first == '\r' && second == '\n');
+}
+
 } // namespace
 
 void CPdfTableScanner::skipSpace()
@@ -71,6 +94,29 @@ CPdfTableScanner::Token CPdfTableScanner::next()
     }
     token.kind = Kind::Other;
     return token;
+}
+
+bool CPdfTableScanner::nextStandardRow(int64_t& offset, int64_t& generation, bool& inUse)
+{
+    constexpr int kRowBytes = 20;
+    skipSpace();
+    const uint64_t start = source_.getPos();
+    unsigned char row[kRowBytes];
+    if (source_.getChars(row, kRowBytes) != kRowBytes) {
+        source_.setPos(static_cast<int64_t>(start), 0);
+        return false;
+    }
+    const int64_t rowOffset = rowNumber(row, 0, 10);
+    const int64_t rowGeneration = rowNumber(row, 11, 5);
+    if (rowOffset < 0 || rowGeneration < 0 || row[10] != ' ' || row[16] != ' ' ||
+        (row[17] != 'n' && row[17] != 'f') || !isRowEnd(row[18], row[19])) {
+        source_.setPos(static_cast<int64_t>(start), 0);
+        return false;
+    }
+    offset = rowOffset;
+    generation = rowGeneration;
+    inUse = row[17] == 'n';
+    return true;
 }
 
 void CPdfTableScanner::skipRowComment()

@@ -216,6 +216,18 @@ std::optional<int64_t> CPdfXRef::Loader::readTable(CPdfTableScanner& scanner, CP
         const int64_t count = countToken.value;
         grow(first, count);
         for (int64_t number = first; number < first + count; ++number) {
+            XRefEntry& row = xref_.entries_[static_cast<size_t>(number)];
+            int64_t rowOffset = 0;
+            int64_t rowGeneration = 0;
+            bool inUse = false;
+            if (scanner.nextStandardRow(rowOffset, rowGeneration, inUse)) {
+                if (row.offset == -1) { // rows of newer sections stay
+                    row.offset = rowOffset;
+                    row.generation = static_cast<int32_t>(rowGeneration);
+                    row.type = inUse ? 1 : 0;
+                }
+                continue;
+            }
             CPdfTableScanner::Token offset = scanner.next();
             CPdfTableScanner::Token generation = scanner.next();
             CPdfTableScanner::Token type = scanner.next();
@@ -224,7 +236,6 @@ std::optional<int64_t> CPdfXRef::Loader::readTable(CPdfTableScanner& scanner, CP
                 throw CPdfException(kBadTable);
             }
             scanner.skipRowComment();
-            XRefEntry& row = xref_.entries_[static_cast<size_t>(number)];
             if (row.offset == -1) { // rows of newer sections stay
                 row.offset = offset.value;
                 row.generation = static_cast<int32_t>(

@@ -3,6 +3,7 @@
 #include "pdf/CPdfDocument.h"
 #include "pdf/CPdfXRef.h"
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -205,6 +206,18 @@ private:
     std::string makeResourceName(const char* prefix) const;
 
     void visitKid(int64_t kidNumber, const PageBox& nodeBox, int depth, int32_t resourcesFrom);
+
+    // Object framing (stamp/CPdfStampObjectText.cpp). Stamping a page frames the page and its
+    // content stream several times, so the last few frames of the pass are kept.
+    bool frameObject(int32_t number, uint64_t start, ObjectExtent& out);
+    void clearExtentCache();
+    struct CachedExtent {
+        int32_t number = -1;
+        bool found = false;
+        ObjectExtent extent;
+    };
+    std::array<CachedExtent, 4> extentCache_{};
+    size_t extentCacheNext_ = 0;
 
     // Page rewrite helpers (stamp/CPdfStampPatch.cpp).
     void patchContents(std::string& page, size_t dict, int64_t save, int64_t stamp);

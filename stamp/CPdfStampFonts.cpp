@@ -6,6 +6,16 @@
 #include <cstdio>
 #include <memory>
 
+// Defined in stamp/FontTable.cpp, which reads the font metrics file the same way.
+namespace fontfile {
+// Reads the next piece of a line: up to and including a line feed, at most maxBytes bytes.
+// False at the end of the file when nothing was read.
+bool readLinePiece(std::FILE* file, size_t maxBytes, std::string& piece);
+// Reads "%d" at pos as scanf would: white space skipped, an optional sign, digits; pos is moved
+// past the number. False when there is no number. Values beyond 32 bits are clamped.
+bool readInt(std::string_view text, size_t& pos, int32_t& value);
+} // namespace fontfile
+
 namespace {
 
 // A sizes file line is read into 255 bytes: at most 254 bytes, longer lines in pieces.
@@ -14,48 +24,6 @@ constexpr size_t kSizesLinePiece = 254;
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
-
-bool readLinePiece(std::FILE* file, std::string& piece) {
-    piece.clear();
-    while (piece.size() < kSizesLinePiece) {
-        int c = std::getc(file);
-        if (c == EOF) {
-            break;
-        }
-        piece.push_back(static_cast<char>(c));
-        if (c == '\n') {
-            break;
-        }
-    }
-    return !piece.empty();
-}
-
-// Reads "%d" at pos as scanf would: white space skipped, an optional sign, digits; values
-// beyond 32 bits are clamped. False when there is no number.
-bool scanInt(std::string_view text, size_t& pos, int32_t& value) {
-    size_t i = pos;
-    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    if (i >= text.size() || text[i] < '0' || text[i] > '9') {
-        return false;
-    }
-    int64_t magnitude = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        if (magnitude <= INT32_MAX) {
-            magnitude = magnitude * 10 + (text[i] - '0');
-        }
-    }
-    int64_t v = negative ? -magnitude : magnitude;
-    value = static_cast<int32_t>(v > INT32_MAX ? INT32_MAX : (v < INT32_MIN ? INT32_MIN : v));
-    pos = i;
-    return true;
-}
 
 // Writes widths[0..255] as sixteen lines of sixteen "%d " numbers.
 void appendWidths(std::string& out, const FontMetrics& font) {
@@ -80,13 +48,14 @@ void CPdfStamp::loadFontSizes() {
     }
     // Every line takes the next entry, numbers found or not; lines past the tenth are ignored.
     std::string line;
-    while (sizeTable.count < SizeTable::kCapacity && readLinePiece(file.get(), line)) {
+    while (sizeTable.count < SizeTable::kCapacity &&
+           fontfile::readLinePiece(file.get(), kSizesLinePiece, line)) {
         int32_t size = 0;
         int32_t limit = 0;
         size_t pos = 0;
-        if (scanInt(line, pos, size) && pos < line.size() && line[pos] == ',') {
+        if (fontfile::readInt(line, pos, size) && pos < line.size() && line[pos] == ',') {
             ++pos;
-            scanInt(line, pos, limit);
+            fontfile::readInt(line, pos, limit);
         }
         sizeTable.size[sizeTable.count] = size;
         sizeTable.widthLimit[sizeTable.count] = limit;

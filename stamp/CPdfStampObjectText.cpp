@@ -12,11 +12,13 @@ namespace {
 // A stream dictionary larger than this is not examined; its object is then framed by the plain
 // search for "endobj", as any object is.
 constexpr uint64_t kMaxDictionaryBytes = 1 << 20;
+// The first window of the search for the keyword that decides an object's frame.
+constexpr uint64_t kFirstKeywordWindow = 1024;
 
 // After the keyword "stream": the end-of-line that starts the data (CR LF, LF, or a lone CR).
 uint64_t dataStartAfterKeyword(CRawInput& input, uint64_t afterKeyword) {
-    std::string eol;
-    if (!input.read(afterKeyword, 2, eol) || eol.empty()) {
+    std::string_view eol;
+    if (!input.view(afterKeyword, 2, eol) || eol.empty()) {
         return afterKeyword;
     }
     if (eol[0] == '\r') {
@@ -27,8 +29,8 @@ uint64_t dataStartAfterKeyword(CRawInput& input, uint64_t afterKeyword) {
 
 // True when "endstream" follows position pos after white-space only.
 bool endstreamFollows(CRawInput& input, uint64_t pos, uint64_t& afterEndstream) {
-    std::string window;
-    if (!input.read(pos, 512, window)) {
+    std::string_view window;
+    if (!input.view(pos, 512, window)) {
         return false;
     }
     size_t at = pdfsyntax::skipWhitespace(window, 0);
@@ -48,6 +50,63 @@ bool isObjectStreamDictionary(std::string_view head, size_t dictStart) {
     return value == "/ObjStm";
 }
 
+// The first "stream" or "endobj" at or after start, whichever ends first: the last byte of the
+// match, or -1 when there is neither.
+struct FirstKeyword {
+    int64_t end = -1;
+    bool isStream = false;
+};
+
+FirstKeyword findStreamOrEndobj(CRawInput& input, uint64_t start) {
+    // Windows that double in size keep the search near the object: a search for "endobj" alone
+    // would run through a stream's data, one for "stream" alone past many small objects.
+    constexpr uint64_t kOverlap = 5; // a match that ends past a window begins this far inside
+    uint64_t from = start;
+    uint64_t window = kFirstKeywordWindow;
+    while (from < input.size()) {
+        const uint64_t limit = from + window - 1;
+        const int64_t stream = input.find(from, "stream", limit);
+        const int64_t endobj =
+            input.find(from, "endobj", stream < 0 ? limit : static_cast<uint64_t>(stream));
+        if (endobj >= 0) {
+            return {endobj, false};
+        }
+        if (stream >= 0) {
+            return {stream, true};
+        }
+        if (limit + 1 >= input.size()) {
+            break;
+        }
+        from = limit + 1 - kOverlap;
+        window *= 2;
+    }
+    return {};
+}
+
+// The /Length value of a stream dictionary as written: a direct integer or a reference.
+struct LengthValue {
+    bool present = false;
+    bool isReference = false;
+    int64_t value = -1; // the integer, or the referenced object number
+    int64_t generation = 0;
+};
+
+LengthValue readLengthEntry(std::string_view head, size_t dictStart) {
+    LengthValue length;
+    auto entry = pdfsyntax::findEntry(head, dictStart, "Length");
+    if (!entry) {
+        return length;
+    }
+    std::string_view value(head.data() + entry->valueStart, entry->valueEnd - entry->valueStart);
+    if (pdfsyntax::readReference(value, length.value, length.generation)) {
+        length.present = true;
+        length.isReference = true;
+    } else if (pdfsyntax::readInteger(value, length.value)) {
+        length.present = true;
+    }
+    return length;
+}
+
 } // namespace
 
 bool CPdfStamp::findObjectExtent(int32_t number, ObjectExtent& out) {
@@ -60,84 +119,106 @@ bool CPdfStamp::findObjectExtent(int32_t number, ObjectExtent& out) {
     if (entry.type != 1 || entry.offset < 0) {
         return false;
     }
-    const uint64_t start = static_cast<uint64_t>(entry.offset);
-    const int64_t endobj = inputFile->find(start, "endobj");
-    if (endobj < 0) {
+    for (const CachedExtent& cached : extentCache_) {
+        if (cached.number == number) {
+            out = cached.extent;
+            return cached.found;
+        }
+    }
+    const bool found = frameObject(number, static_cast<uint64_t>(entry.offset), out);
+    if (!found) {
+        out = ObjectExtent{};
+    }
+    extentCache_[extentCacheNext_] = CachedExtent{number, found, out};
+    extentCacheNext_ = (extentCacheNext_ + 1) % extentCache_.size();
+    return found;
+}
+
+void CPdfStamp::clearExtentCache() {
+    extentCache_.fill(CachedExtent{});
+    extentCacheNext_ = 0;
+}
+
+bool CPdfStamp::frameObject(int32_t number, uint64_t start, ObjectExtent& out) {
+    out.start = start;
+    // The plain frame: up to the byte after the first "endobj" (or to the end of the file).
+    auto plainFrame = [&](int64_t endobj) {
+        if (endobj < 0) {
+            return false;
+        }
+        out.length = std::min<uint64_t>(static_cast<uint64_t>(endobj) + 2, inputFile->size()) -
+                     start;
+        return true;
+    };
+    const FirstKeyword first = findStreamOrEndobj(*inputFile, start);
+    if (first.end < 0) {
         return false;
     }
-    // The plain frame: up to the byte after the first "endobj" (or to the end of the file).
-    const uint64_t plainEnd = std::min<uint64_t>(static_cast<uint64_t>(endobj) + 2,
-                                                 inputFile->size());
-    out.start = start;
-    out.length = plainEnd - start;
-
-    const int64_t keyword = inputFile->find(start, "stream", static_cast<uint64_t>(endobj));
-    if (keyword < 0 || static_cast<uint64_t>(keyword) > static_cast<uint64_t>(endobj)) {
-        return true;
+    if (!first.isStream) {
+        return plainFrame(first.end);
     }
-    const uint64_t keywordStart = static_cast<uint64_t>(keyword) - 5;
+    // "stream" comes before the first "endobj": the stream frame when it holds, else the plain
+    // frame, for which the first "endobj" is still to be found.
+    auto fallback = [&] { return plainFrame(inputFile->find(start, "endobj")); };
+    const uint64_t keywordStart = static_cast<uint64_t>(first.end) - 5;
     if (keywordStart < start || keywordStart - start > kMaxDictionaryBytes) {
-        return true;
+        return fallback();
     }
-    std::string head;
-    if (!inputFile->read(start, static_cast<size_t>(keywordStart - start), head)) {
-        return true;
+    std::string_view head;
+    if (!inputFile->view(start, static_cast<size_t>(keywordStart - start), head)) {
+        return fallback();
     }
     const size_t dictStart = pdfsyntax::findBodyDictionary(head);
     if (dictStart == pdfsyntax::npos) {
-        return true;
+        return fallback();
     }
     const size_t dictEnd = pdfsyntax::findDictionaryEnd(head, dictStart);
     if (dictEnd == pdfsyntax::npos || pdfsyntax::skipWhitespace(head, dictEnd + 2) != head.size()) {
         // "stream" is not the keyword right after the object's dictionary.
-        return true;
+        return fallback();
     }
     out.isStream = true;
     out.isObjectStream = isObjectStreamDictionary(head, dictStart);
+    const LengthValue lengthEntry = readLengthEntry(head, dictStart);
 
     // With a usable /Length the data is skipped, so "endobj" inside the data is not taken for
     // the end of the object.
-    auto lengthEntry = pdfsyntax::findEntry(head, dictStart, "Length");
-    if (!lengthEntry) {
-        return true;
+    if (!lengthEntry.present) {
+        return fallback();
     }
-    std::string_view value(head.data() + lengthEntry->valueStart,
-                           lengthEntry->valueEnd - lengthEntry->valueStart);
     int64_t length = -1;
-    int64_t refNumber = 0;
-    int64_t refGeneration = 0;
-    if (pdfsyntax::readReference(value, refNumber, refGeneration)) {
-        if (refNumber == number || xref == nullptr || refNumber > INT32_MAX ||
-            refGeneration > INT32_MAX) {
-            return true;
+    if (lengthEntry.isReference) {
+        if (lengthEntry.value == number || xref == nullptr || lengthEntry.value > INT32_MAX ||
+            lengthEntry.generation > INT32_MAX) {
+            return fallback();
         }
         try {
             CPdfElement resolved;
-            xref->fetchObject(static_cast<int32_t>(refNumber), static_cast<int32_t>(refGeneration),
-                              resolved);
+            xref->fetchObject(static_cast<int32_t>(lengthEntry.value),
+                              static_cast<int32_t>(lengthEntry.generation), resolved);
             if (resolved.kind() == ElementKind::Integer) {
                 length = resolved.getInteger();
             }
         } catch (const CPdfException&) {
-            return true;
+            return fallback();
         }
-    } else if (!pdfsyntax::readInteger(value, length)) {
-        return true;
+    } else {
+        length = lengthEntry.value;
     }
     if (length < 0) {
-        return true;
+        return fallback();
     }
     const uint64_t dataStart = dataStartAfterKeyword(*inputFile, keywordStart + 6);
     if (static_cast<uint64_t>(length) > inputFile->size() - dataStart) {
-        return true;
+        return fallback();
     }
     uint64_t afterEndstream = 0;
     if (!endstreamFollows(*inputFile, dataStart + static_cast<uint64_t>(length), afterEndstream)) {
-        return true;
+        return fallback();
     }
     const int64_t realEnd = inputFile->find(afterEndstream, "endobj");
     if (realEnd < 0) {
-        return true;
+        return fallback();
     }
     out.length = std::min<uint64_t>(static_cast<uint64_t>(realEnd) + 2, inputFile->size()) - start;
     return true;

@@ -5,6 +5,7 @@
 #include "stamp/CRawInput.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cinttypes>
 #include <cstdio>
 
@@ -28,18 +29,30 @@ uint64_t headerLineLength(CRawInput& input) {
     return eol + 1;
 }
 
+// value in decimal with zeros in front up to width digits, as "%0*u" writes it.
+void appendZeroPadded(std::string& out, uint64_t value, size_t width) {
+    char digits[24];
+    const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    const size_t count = static_cast<size_t>(end - digits);
+    if (count < width) {
+        out.append(width - count, '0');
+    }
+    out.append(digits, count);
+}
+
 } // namespace
 
 void CPdfStamp::copyInputRange(uint64_t start, uint64_t length) {
-    std::string chunk;
+    // The bytes go from the input's block to the output without a copy of their own.
+    std::string_view piece;
     while (length > 0) {
-        size_t take = static_cast<size_t>(std::min<uint64_t>(length, kCopyChunk));
-        if (!inputFile->read(start, take, chunk) || chunk.size() != take) {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(length, kCopyChunk));
+        if (!inputFile->piece(start, want, piece)) {
             throw CPdfException("Input file read error");
         }
-        outputFile->write(chunk);
-        start += take;
-        length -= take;
+        outputFile->write(piece);
+        start += piece.size();
+        length -= piece.size();
     }
 }
 
@@ -67,9 +80,9 @@ void CPdfStamp::copyHeader() {
 }
 
 void CPdfStamp::writeNumber(int64_t value) {
-    char text[32];
-    int n = std::snprintf(text, sizeof text, "%" PRId64, value);
-    outputFile->write(text, static_cast<size_t>(n));
+    char text[24];
+    const char* end = std::to_chars(text, text + sizeof text, value).ptr;
+    outputFile->write(text, static_cast<size_t>(end - text));
 }
 
 void CPdfStamp::addOutputObject(std::string_view text) {
@@ -99,12 +112,13 @@ void CPdfStamp::writeXRefTable() {
             if (row.offset > kMaxTableOffset) {
                 throw CPdfException("Output file is too large for a cross-reference table");
             }
-            n = std::snprintf(line, sizeof line, "%010" PRIu64 " %05u n \r", row.offset,
-                              row.generation);
+            appendZeroPadded(table, row.offset, 10);
+            table += ' ';
+            appendZeroPadded(table, row.generation, 5);
+            table.append(" n \r");
         } else {
-            n = std::snprintf(line, sizeof line, "%010d %05d f \r", 0, 0);
+            table.append("0000000000 00000 f \r");
         }
-        table.append(line, static_cast<size_t>(n));
     }
     outputFile->write(table);
 }

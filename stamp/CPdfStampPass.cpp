@@ -120,6 +120,7 @@ void CPdfStamp::openFiles() {
     xref = document.getXRef();
     inputEntries = &xref->entries();
     inputFile->setBase(xref->base());
+    clearExtentCache();
     rootObject = xref->root().number;
     infoObject = xref->info().number;
     outputTable.assign(inputEntries->size(), OutputXRefEntry{});
@@ -266,7 +267,7 @@ int32_t CPdfStamp::pageNumberFor(int32_t position) const {
 
 void CPdfStamp::copyObjects() {
     const std::vector<XRefEntry>& entries = *inputEntries;
-    std::string head;
+    std::string_view head;
     for (size_t j = 0; j < entries.size(); ++j) {
         const int32_t number = static_cast<int32_t>(j);
         if (entries[j].type == 0 || outputTable[j].inUse) {
@@ -278,7 +279,7 @@ void CPdfStamp::copyObjects() {
                 continue;
             }
             // An offset that does not lead to this object's header would copy foreign bytes.
-            if (!inputFile->read(extent.start, 64, head)) {
+            if (!inputFile->view(extent.start, 64, head)) {
                 continue;
             }
             auto header = pdfsyntax::readObjectHeader(head);

@@ -11,14 +11,30 @@ using pdfsyntax::ValueKind;
 
 namespace {
 
-std::string refText(const char* format, int64_t a, int64_t b = 0) {
-    char text[96];
-    std::snprintf(text, sizeof text, format, static_cast<long long>(a), static_cast<long long>(b));
+// The format with its first "%lld" replaced by a and any further one by b.
+std::string refText(std::string_view format, int64_t a, int64_t b = 0) {
+    std::string text;
+    text.reserve(format.size() + 32);
+    int64_t value = a;
+    size_t at = 0;
+    for (size_t hit = format.find("%lld"); hit != std::string_view::npos;
+         hit = format.find("%lld", at)) {
+        text.append(format.substr(at, hit - at));
+        text += std::to_string(value);
+        value = b;
+        at = hit + 4;
+    }
+    text.append(format.substr(at));
     return text;
 }
 
 std::string resourceEntry(const std::string& name, int32_t number) {
-    return " /" + name + " " + std::to_string(number) + " 0 R ";
+    std::string entry = " /";
+    entry += name;
+    entry += ' ';
+    entry += std::to_string(number);
+    entry += " 0 R ";
+    return entry;
 }
 
 // The value of an entry as text.
@@ -74,6 +90,28 @@ void CPdfStamp::patchContents(std::string& page, size_t dict, int64_t save, int6
     int64_t number = 0;
     int64_t generation = 0;
     pdfsyntax::readReference(valueOf(page, *contents), number, generation);
+    // A single content stream becomes an array of the save stream, it and the stamp stream. The
+    // closing bracket goes before the next key or the end of the dictionary, and before the line
+    // end that precedes it.
+    auto wrapStream = [&] {
+        size_t close = page.find_first_of("/<>", contents->valueEnd);
+        if (close == std::string::npos || page.find('%', contents->valueEnd) < close) {
+            close = contents->valueEnd;
+        }
+        while (close > contents->valueEnd && (page[close - 1] == '\r' || page[close - 1] == '\n')) {
+            --close;
+        }
+        page.insert(close, refText(" %lld 0 R ]", stamp));
+        page.insert(contents->valueStart, refText("[ %lld 0 R ", save));
+    };
+    ObjectExtent extent;
+    if (number <= INT32_MAX && findObjectExtent(static_cast<int32_t>(number), extent) &&
+        extent.isStream) {
+        // A stream in the file: its frame has shown its dictionary, so its text, which may be
+        // large, is not read.
+        wrapStream();
+        return;
+    }
     std::string target;
     if (number > INT32_MAX || !getObjectText(static_cast<int32_t>(number), target)) {
         // A reference to an object that is not there (freed by an update) draws nothing: the
@@ -104,24 +142,11 @@ void CPdfStamp::patchContents(std::string& page, size_t dict, int64_t save, int6
         writeRewrittenObject(number, target);
         return;
     }
-    ObjectExtent extent;
     if (target.compare(body, 2, "<<") != 0 ||
         !findObjectExtent(static_cast<int32_t>(number), extent) || !extent.isStream) {
         return;
     }
-    // A single content stream becomes an array of the save stream, it and the stamp stream. The
-    // closing bracket goes before the next key or the end of the dictionary, and before the line
-    // end that precedes it.
-    size_t close = page.find_first_of("/<>", contents->valueEnd);
-    if (close == std::string::npos ||
-        page.find('%', contents->valueEnd) < close) {
-        close = contents->valueEnd;
-    }
-    while (close > contents->valueEnd && (page[close - 1] == '\r' || page[close - 1] == '\n')) {
-        --close;
-    }
-    page.insert(close, refText(" %lld 0 R ]", stamp));
-    page.insert(contents->valueStart, refText("[ %lld 0 R ", save));
+    wrapStream();
 }
 
 void CPdfStamp::patchResources(std::string& page, size_t dict, size_t pageIndex) {
@@ -195,28 +220,31 @@ std::string CPdfStamp::inheritedResources(size_t pageIndex) {
 }
 
 void CPdfStamp::addStampResources(std::string& buffer, size_t dictStart) {
+    // Each kind's entry is written only where it goes: as a whole dictionary
+    // ("/Font << /F1 12 0 R >>") or as one more key of the page's own (" /F1 12 0 R ").
     struct Resource {
         const char* key;
-        std::string dictionaryText;
-        std::string entryText;
+        const std::string& name;
+        int32_t number;
+        std::string entryText() const { return resourceEntry(name, number); }
+        std::string dictionaryText() const {
+            return std::string("/") + key + " << /" + name + " " + std::to_string(number) +
+                   " 0 R >>";
+        }
     };
     const Resource kinds[] = {
-        {"Font", "/Font << /" + fontResourceName + " " + std::to_string(fontObjectNumber) + " 0 R >>",
-         resourceEntry(fontResourceName, fontObjectNumber)},
-        {"ExtGState",
-         "/ExtGState << /" + graphicsStateName + " " + std::to_string(graphicsStateObjectNumber) +
-             " 0 R >>",
-         resourceEntry(graphicsStateName, graphicsStateObjectNumber)},
+        {"Font", fontResourceName, fontObjectNumber},
+        {"ExtGState", graphicsStateName, graphicsStateObjectNumber},
     };
     for (const Resource& kind : kinds) {
         auto entry = pdfsyntax::findEntry(buffer, dictStart, kind.key);
         if (!entry) {
-            buffer.insert(dictStart + 2, kind.dictionaryText);
+            buffer.insert(dictStart + 2, kind.dictionaryText());
             continue;
         }
         switch (pdfsyntax::valueKind(buffer, *entry)) {
         case ValueKind::Dictionary:
-            buffer.insert(entry->valueStart + 2, kind.entryText);
+            buffer.insert(entry->valueStart + 2, kind.entryText());
             break;
         case ValueKind::Reference: {
             int64_t number = 0;
@@ -231,7 +259,7 @@ void CPdfStamp::addStampResources(std::string& buffer, size_t dictStart) {
             if (dict == npos) {
                 break;
             }
-            text.insert(dict + 2, kind.entryText);
+            text.insert(dict + 2, kind.entryText());
             writeRewrittenObject(number, text);
             break;
         }

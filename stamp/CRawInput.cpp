@@ -6,7 +6,30 @@
 namespace {
 // Raw reads go through one block of the file; searches and copies of neighbouring objects
 // then share it instead of going back to the file.
-constexpr size_t kBlockSize = 256 * 1024;
+constexpr size_t kBlockSize = 64 * 1024;
+
+// Index of the first occurrence of needle in text, or npos. Candidates are found by the
+// needle's last byte, which for the keywords searched ("endobj", "stream") is rarer in PDF
+// text than the first.
+size_t findInText(std::string_view text, std::string_view needle) {
+    if (needle.empty() || needle.size() > text.size()) {
+        return std::string_view::npos;
+    }
+    const size_t head = needle.size() - 1;
+    size_t pos = head;
+    while (pos < text.size()) {
+        const void* hit = std::memchr(text.data() + pos, needle.back(), text.size() - pos);
+        if (hit == nullptr) {
+            break;
+        }
+        pos = static_cast<size_t>(static_cast<const char*>(hit) - text.data());
+        if (std::memcmp(text.data() + pos - head, needle.data(), head) == 0) {
+            return pos - head;
+        }
+        ++pos;
+    }
+    return std::string_view::npos;
+}
 } // namespace
 
 CRawInput::~CRawInput() { close(); }
@@ -28,8 +51,7 @@ bool CRawInput::open(const std::string& path) {
     }
     size_ = static_cast<uint64_t>(end);
     base_ = 0;
-    blockStart_ = UINT64_MAX;
-    blockLength_ = 0;
+    forgetBlocks();
     return true;
 }
 
@@ -38,34 +60,56 @@ void CRawInput::close() {
         std::fclose(file_);
         file_ = nullptr;
     }
-    block_.clear();
-    block_.shrink_to_fit();
-    blockStart_ = UINT64_MAX;
-    blockLength_ = 0;
+    forgetBlocks();
+    for (Block& block : blocks_) {
+        block.bytes.clear();
+        block.bytes.shrink_to_fit();
+    }
+    viewCopy_.clear();
+    viewCopy_.shrink_to_fit();
     size_ = 0;
 }
 
-bool CRawInput::loadBlock(uint64_t blockStart) {
-    if (blockStart == blockStart_) {
-        return true;
+void CRawInput::forgetBlocks() {
+    for (Block& block : blocks_) {
+        block.start = UINT64_MAX;
+        block.length = 0;
+        block.lastUse = 0;
     }
-    blockStart_ = UINT64_MAX;
-    blockLength_ = 0;
+    useCount_ = 0;
+}
+
+const CRawInput::Block* CRawInput::loadBlock(uint64_t blockStart) {
+    Block* oldest = &blocks_[0];
+    for (Block& block : blocks_) {
+        if (block.start == blockStart) {
+            block.lastUse = ++useCount_;
+            return &block;
+        }
+        if (block.lastUse < oldest->lastUse) {
+            oldest = &block;
+        }
+    }
+    Block& block = *oldest;
+    block.start = UINT64_MAX;
+    block.length = 0;
+    block.lastUse = 0;
     if (file_ == nullptr || blockStart >= size_) {
-        return false;
+        return nullptr;
     }
-    block_.resize(kBlockSize);
+    block.bytes.resize(kBlockSize);
     if (std::fseek(file_, static_cast<long>(blockStart), SEEK_SET) != 0) {
-        return false;
+        return nullptr;
     }
     size_t want = static_cast<size_t>(std::min<uint64_t>(kBlockSize, size_ - blockStart));
-    size_t got = std::fread(block_.data(), 1, want, file_);
+    size_t got = std::fread(block.bytes.data(), 1, want, file_);
     if (got != want) {
-        return false;
+        return nullptr;
     }
-    blockStart_ = blockStart;
-    blockLength_ = got;
-    return true;
+    block.start = blockStart;
+    block.length = got;
+    block.lastUse = ++useCount_;
+    return &block;
 }
 
 bool CRawInput::read(uint64_t offset, size_t count, std::string& out) {
@@ -79,13 +123,56 @@ bool CRawInput::read(uint64_t offset, size_t count, std::string& out) {
     while (out.size() < count) {
         uint64_t pos = absolute + out.size();
         uint64_t start = pos - pos % kBlockSize;
-        if (!loadBlock(start)) {
+        const Block* block = loadBlock(start);
+        if (block == nullptr) {
             return false;
         }
         size_t inBlock = static_cast<size_t>(pos - start);
-        size_t take = std::min(count - out.size(), blockLength_ - inBlock);
-        out.append(block_.data() + inBlock, take);
+        size_t take = std::min(count - out.size(), block->length - inBlock);
+        out.append(block->bytes.data() + inBlock, take);
     }
+    return true;
+}
+
+bool CRawInput::view(uint64_t offset, size_t count, std::string_view& out) {
+    out = {};
+    const uint64_t absolute = base_ + offset;
+    if (absolute > size_) {
+        return false;
+    }
+    count = static_cast<size_t>(std::min<uint64_t>(count, size_ - absolute));
+    if (count == 0) {
+        return true;
+    }
+    const uint64_t blockStart = absolute - absolute % kBlockSize;
+    if (absolute + count > blockStart + kBlockSize) {
+        if (!read(offset, count, viewCopy_)) {
+            return false;
+        }
+        out = viewCopy_;
+        return true;
+    }
+    const Block* block = loadBlock(blockStart);
+    if (block == nullptr) {
+        return false;
+    }
+    out = std::string_view(block->bytes.data() + (absolute - blockStart), count);
+    return true;
+}
+
+bool CRawInput::piece(uint64_t offset, size_t count, std::string_view& out) {
+    out = {};
+    const uint64_t absolute = base_ + offset;
+    if (absolute >= size_ || count == 0) {
+        return false;
+    }
+    const uint64_t blockStart = absolute - absolute % kBlockSize;
+    const Block* block = loadBlock(blockStart);
+    if (block == nullptr) {
+        return false;
+    }
+    const size_t inBlock = static_cast<size_t>(absolute - blockStart);
+    out = std::string_view(block->bytes.data() + inBlock, std::min(count, block->length - inBlock));
     return true;
 }
 
@@ -100,22 +187,23 @@ int64_t CRawInput::find(uint64_t start, std::string_view needle, uint64_t limit)
     std::string carry;
     while (pos < stop) {
         uint64_t blockStart = pos - pos % kBlockSize;
-        if (!loadBlock(blockStart)) {
+        const Block* loaded = loadBlock(blockStart);
+        if (loaded == nullptr) {
             return -1;
         }
         size_t inBlock = static_cast<size_t>(pos - blockStart);
-        size_t available = static_cast<size_t>(std::min<uint64_t>(blockLength_ - inBlock, stop - pos));
-        std::string_view block(block_.data() + inBlock, available);
+        size_t available = static_cast<size_t>(std::min<uint64_t>(loaded->length - inBlock, stop - pos));
+        std::string_view block(loaded->bytes.data() + inBlock, available);
         if (!carry.empty()) {
             // A match across the block boundary: the carried tail plus the head of this block.
             std::string joined = carry;
             joined.append(block.substr(0, std::min(block.size(), needle.size() - 1)));
-            size_t hit = joined.find(needle);
+            size_t hit = findInText(joined, needle);
             if (hit != std::string::npos) {
                 return static_cast<int64_t>(pos - carry.size() + hit + needle.size() - 1 - base_);
             }
         }
-        size_t hit = block.find(needle);
+        size_t hit = findInText(block, needle);
         if (hit != std::string_view::npos) {
             return static_cast<int64_t>(pos + hit + needle.size() - 1 - base_);
         }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -26,18 +27,38 @@ public:
 
     // Reads up to count bytes at offset (from the base) into out; false on a read error.
     bool read(uint64_t offset, size_t count, std::string& out);
+    // As read, without a copy when the bytes lie in one block: out points into the block (or
+    // into a copy of the bytes) and stays valid until the next call on this input.
+    bool view(uint64_t offset, size_t count, std::string_view& out);
+    // The bytes from offset up to count or to the end of the block that holds offset, whichever
+    // comes first; valid until the next call on this input. False on a read error or when
+    // offset is at or past the end.
+    bool piece(uint64_t offset, size_t count, std::string_view& out);
     // Position of the last byte of the first occurrence of needle at or after start
     // (from the base), or -1 when there is none. With a limit, only matches that end at or
     // before the limit count.
     int64_t find(uint64_t start, std::string_view needle, uint64_t limit = UINT64_MAX);
 
 private:
-    bool loadBlock(uint64_t blockStart);
+    // One block of the file; start is a multiple of the block size (from the file's start).
+    struct Block {
+        uint64_t start = UINT64_MAX;
+        size_t length = 0;
+        uint64_t lastUse = 0;
+        std::vector<char> bytes;
+    };
+    // The block at blockStart, read when none holds it (in place of the least recently used);
+    // nullptr on a read error.
+    const Block* loadBlock(uint64_t blockStart);
+    void forgetBlocks();
 
     std::FILE* file_ = nullptr;
     uint64_t size_ = 0;
     uint64_t base_ = 0;
-    std::vector<char> block_;
-    uint64_t blockStart_ = UINT64_MAX;
-    size_t blockLength_ = 0;
+    // Blocks of 64 KiB, 2 MiB in all: a page, its content stream, its resources and an
+    // indirect /Length may lie far apart (some writers put every page object at the end), and
+    // each is then read once and not in turns.
+    std::array<Block, 32> blocks_;
+    uint64_t useCount_ = 0;
+    std::string viewCopy_; // the bytes of a view that spans two blocks
 };

@@ -50,6 +50,20 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
+} // namespace
+
+// Reading of the text files that configure the fonts, shared with the font sizes file reader
+// (stamp/CPdfStampFonts.cpp), which declares these two functions for itself.
+namespace fontfile {
+
+namespace {
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+} // namespace
+
 // Reads the next piece of a line: up to and including a line feed, at most maxBytes bytes.
 // False at the end of the file when nothing was read.
 bool readLinePiece(std::FILE* file, size_t maxBytes, std::string& piece) {
@@ -65,10 +79,6 @@ bool readLinePiece(std::FILE* file, size_t maxBytes, std::string& piece) {
         }
     }
     return !piece.empty();
-}
-
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
 // A signed decimal number at the start of text after white space; pos is moved past it.
@@ -105,10 +115,14 @@ bool readInt(std::string_view text, size_t& pos, int32_t& value) {
     return true;
 }
 
+} // namespace fontfile
+
+namespace {
+
 int32_t fieldNumber(std::string_view field) {
     size_t pos = 0;
     int32_t value = 0;
-    return readInt(field, pos, value) ? value : 0;
+    return fontfile::readInt(field, pos, value) ? value : 0;
 }
 
 // The non-empty fields of a line, split at "|" and line feed.
@@ -167,7 +181,7 @@ void buildFontTable(const std::string& path) {
     std::printf("\nUsing fonts file: '%s'\n", path.c_str());
     std::string line;
     size_t added = 0;
-    while (added < kMaxFileFonts && readLinePiece(file.get(), kMetricsLinePiece, line)) {
+    while (added < kMaxFileFonts && fontfile::readLinePiece(file.get(), kMetricsLinePiece, line)) {
         if (line.size() < kMinMetricsLine) {
             continue;
         }

@@ -1,5 +1,6 @@
 #include "stamp/PdfSyntax.h"
 
+#include <array>
 #include <cctype>
 
 namespace pdfsyntax {
@@ -11,8 +12,30 @@ constexpr int kMaxDepth = 256;
 
 bool isDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 
+// The class of every byte, looked up once per byte by the scans below.
+enum ByteClass : unsigned char { kRegular, kWhitespace, kDelimiter };
+
+constexpr std::array<unsigned char, 256> kByteClasses = [] {
+    std::array<unsigned char, 256> classes{};
+    for (unsigned char c : {0, 9, 10, 12, 13, 32}) {
+        classes[c] = kWhitespace;
+    }
+    for (unsigned char c : {'%', '(', ')', '/', '<', '>', '[', ']', '{', '}'}) {
+        classes[c] = kDelimiter;
+    }
+    return classes;
+}();
+
+inline bool whitespaceByte(unsigned char c) { return kByteClasses[c] == kWhitespace; }
+
+// True when the two bytes at pos are "<<" or ">>" (pair is '<' or '>').
+inline bool doubleBracketAt(std::string_view text, size_t pos, char pair) {
+    return pos + 1 < text.size() && text[pos] == pair && text[pos + 1] == pair;
+}
+inline bool regularByte(unsigned char c) { return kByteClasses[c] == kRegular; }
+
 size_t skipRegularRun(std::string_view text, size_t pos) {
-    while (pos < text.size() && isRegular(static_cast<unsigned char>(text[pos]))) {
+    while (pos < text.size() && regularByte(static_cast<unsigned char>(text[pos]))) {
         ++pos;
     }
     return pos;
@@ -93,7 +116,7 @@ size_t skipObjectAt(std::string_view text, size_t pos, int depth) {
                 if (pos >= text.size()) {
                     return npos;
                 }
-                if (text.compare(pos, 2, ">>") == 0) {
+                if (doubleBracketAt(text, pos, '>')) {
                     return pos + 2;
                 }
                 pos = skipObjectAt(text, pos, depth + 1);
@@ -152,26 +175,16 @@ bool parseDecimal(std::string_view token, int64_t& out) {
 
 } // namespace
 
-bool isWhitespace(unsigned char c) {
-    return c == 0 || c == 9 || c == 10 || c == 12 || c == 13 || c == 32;
-}
+bool isWhitespace(unsigned char c) { return whitespaceByte(c); }
 
-bool isDelimiter(unsigned char c) {
-    switch (c) {
-    case '%': case '(': case ')': case '/': case '<': case '>':
-    case '[': case ']': case '{': case '}':
-        return true;
-    default:
-        return false;
-    }
-}
+bool isDelimiter(unsigned char c) { return kByteClasses[c] == kDelimiter; }
 
-bool isRegular(unsigned char c) { return !isWhitespace(c) && !isDelimiter(c); }
+bool isRegular(unsigned char c) { return regularByte(c); }
 
 size_t skipWhitespace(std::string_view text, size_t pos) {
     while (pos < text.size()) {
         unsigned char c = static_cast<unsigned char>(text[pos]);
-        if (isWhitespace(c)) {
+        if (whitespaceByte(c)) {
             ++pos;
         } else if (c == '%') {
             while (pos < text.size() && text[pos] != '\r' && text[pos] != '\n') {
@@ -221,20 +234,20 @@ size_t findBody(std::string_view text) {
 
 size_t findBodyDictionary(std::string_view text) {
     size_t pos = findBody(text);
-    if (pos == npos || text.compare(pos, 2, "<<") != 0) {
+    if (pos == npos || !doubleBracketAt(text, pos, '<')) {
         return npos;
     }
     return pos;
 }
 
 std::optional<DictEntry> findEntry(std::string_view text, size_t dictStart, std::string_view key) {
-    if (dictStart >= text.size() || text.compare(dictStart, 2, "<<") != 0) {
+    if (dictStart >= text.size() || !doubleBracketAt(text, dictStart, '<')) {
         return std::nullopt;
     }
     size_t pos = dictStart + 2;
     while (true) {
         pos = skipWhitespace(text, pos);
-        if (pos >= text.size() || text.compare(pos, 2, ">>") == 0) {
+        if (pos >= text.size() || doubleBracketAt(text, pos, '>')) {
             return std::nullopt;
         }
         if (text[pos] != '/') {
@@ -251,7 +264,7 @@ std::optional<DictEntry> findEntry(std::string_view text, size_t dictStart, std:
         if (valueStart >= text.size()) {
             return std::nullopt;
         }
-        if (text.compare(valueStart, 2, ">>") == 0) {
+        if (doubleBracketAt(text, valueStart, '>')) {
             return std::nullopt;
         }
         size_t valueEnd = skipObject(text, valueStart);
@@ -267,7 +280,7 @@ std::optional<DictEntry> findEntry(std::string_view text, size_t dictStart, std:
 
 size_t findDictionaryEnd(std::string_view text, size_t dictStart) {
     size_t end = skipObject(text, dictStart);
-    if (end == npos || dictStart >= text.size() || text.compare(dictStart, 2, "<<") != 0) {
+    if (end == npos || dictStart >= text.size() || !doubleBracketAt(text, dictStart, '<')) {
         return npos;
     }
     return end - 2;

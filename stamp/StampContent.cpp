@@ -1,8 +1,13 @@
 #include "stamp/StampContent.h"
 
+#include <algorithm>
+#include <array>
+#include <charconv>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
+#include <initializer_list>
 
 namespace {
 
@@ -25,8 +30,51 @@ namespace {
 }
 
 // Texts go into the content as "%s" puts them: up to a zero byte.
-std::string untilZero(std::string_view text) {
-    return std::string(text.substr(0, text.find('\0')));
+std::string_view untilZero(std::string_view text) {
+    return text.substr(0, text.find('\0'));
+}
+
+// value as "%f" writes it: six decimals, rounded as printf rounds. std::to_chars gives the same
+// digits for every finite value without printf's cost; infinities and NaN go through printf.
+void appendFixed(std::string& out, double value) {
+    char text[512]; // "%f" of the largest double takes 317 characters
+    if (std::isfinite(value)) {
+        const auto written =
+            std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 6);
+        if (written.ec == std::errc()) {
+            out.append(text, written.ptr);
+            return;
+        }
+    }
+    const int length = std::snprintf(text, sizeof text, "%f", value);
+    if (length > 0) {
+        out.append(text, std::min(static_cast<size_t>(length), sizeof text - 1));
+    }
+}
+
+// The values separated by single spaces, each as "%f" writes it.
+void appendFixedList(std::string& out, std::initializer_list<float> values) {
+    bool first = true;
+    for (float value : values) {
+        if (!first) {
+            out += ' ';
+        }
+        first = false;
+        appendFixed(out, static_cast<double>(value));
+    }
+}
+
+// The six numbers of the text matrix as "%f %f %f %f %f %f". The text of the last call is
+// kept: pages of one size and rotation draw the stamp with the same matrix.
+void appendMatrix(std::string& out, const std::array<float, 6>& values) {
+    thread_local std::array<float, 6> lastValues{};
+    thread_local std::string lastText;
+    if (lastText.empty() || std::memcmp(values.data(), lastValues.data(), sizeof lastValues) != 0) {
+        lastText.clear();
+        appendFixedList(lastText, {values[0], values[1], values[2], values[3], values[4], values[5]});
+        lastValues = values;
+    }
+    out += lastText;
 }
 
 } // namespace
@@ -38,38 +86,54 @@ float stampAngleRadians(float degrees) {
 std::string formatStampContent(const StampContentInput& in) {
     const float c = std::cos(in.angleRadians);
     const float s = std::sin(in.angleRadians);
-    std::string out =
-        format("\nQ\nBT\n/%s gs\n%f %f %f %f %f %f Tm\n", untilZero(in.graphicsStateName).c_str(),
-               static_cast<double>(c), static_cast<double>(s), static_cast<double>(-s),
-               static_cast<double>(c), static_cast<double>(in.x), static_cast<double>(in.y));
+    const std::string_view text = untilZero(in.text);
+    std::string out;
+    out.reserve(160 + in.graphicsStateName.size() + in.colorOperator.size() +
+                in.fontResourceName.size() + text.size());
+    out += "\nQ\nBT\n/";
+    out += untilZero(in.graphicsStateName);
+    out += " gs\n";
+    appendMatrix(out, {c, s, -s, c, in.x, in.y});
+    out += " Tm\n";
     out += untilZero(in.colorOperator);
-    out += format("\n/%s %d Tf\n(", untilZero(in.fontResourceName).c_str(), in.fontSize);
-    out += untilZero(in.text);
+    out += "\n/";
+    out += untilZero(in.fontResourceName);
+    out += ' ';
+    out += std::to_string(in.fontSize);
+    out += " Tf\n(";
+    out += text;
     out += ") Tj\nET\n";
     return out;
 }
 
 std::string formatStreamObject(std::string_view data) {
-    std::string out = format(" 0 obj\n<<\n/Length %zu \n>>\nstream\n", data.size());
+    std::string out;
+    out.reserve(64 + data.size());
+    out += " 0 obj\n<<\n/Length ";
+    out += std::to_string(data.size());
+    out += " \n>>\nstream\n";
     out += data;
     out += "\nendstream\nendobj\n";
     return out;
 }
 
 std::string formatColorOperator(uint32_t rgb, uint32_t cmyk) {
+    std::string out;
     if (cmyk != 0) {
         const float c = static_cast<float>(cmyk & 0xFF000000u) / 4278190080.0f;
         const float m = static_cast<float>(cmyk & 0xFF0000u) / 16711680.0f;
         const float y = static_cast<float>(cmyk & 0xFF00u) / 65280.0f;
         const float k = static_cast<float>(cmyk & 0xFFu) / 255.0f;
-        return format("%f %f %f %f k", static_cast<double>(c), static_cast<double>(m),
-                      static_cast<double>(y), static_cast<double>(k));
+        appendFixedList(out, {c, m, y, k});
+        out += " k";
+        return out;
     }
     const float r = static_cast<float>(rgb & 0xFF0000u) / 16711680.0f;
     const float g = static_cast<float>(rgb & 0xFF00u) / 65280.0f;
     const float b = static_cast<float>(rgb & 0xFFu) / 255.0f;
-    return format("%f %f %f rg", static_cast<double>(r), static_cast<double>(g),
-                  static_cast<double>(b));
+    appendFixedList(out, {r, g, b});
+    out += " rg";
+    return out;
 }
 
 std::string formatGraphicsState(float opacityPercent) {

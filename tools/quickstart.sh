@@ -8,37 +8,14 @@
 set -euo pipefail
 
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
+. tools/install-deps.sh
 
 die() {
     echo "quickstart: $*" >&2
     exit 1
 }
 
-# Installs the packages among "$@" that dpkg does not list as installed.
-install_missing() {
-    local missing=() pkg
-    for pkg in "$@"; do
-        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
-            missing+=("$pkg")
-        fi
-    done
-    if [ "${#missing[@]}" -eq 0 ]; then
-        echo "quickstart: all needed packages are installed"
-        return 0
-    fi
-    local sudo=()
-    if [ "$(id -u)" -ne 0 ]; then
-        command -v sudo >/dev/null || die "not root and no sudo: install ${missing[*]} by hand"
-        sudo=(sudo)
-    fi
-    echo "quickstart: installing ${missing[*]}"
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update || die "apt-get update failed"
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}" ||
-        die "apt-get install failed"
-}
-
-command -v dpkg-query >/dev/null || die "dpkg-query not found: this script needs a Debian system"
-install_missing g++ cmake make zlib1g-dev libgtest-dev qpdf poppler-utils
+install_missing quickstart g++ cmake make zlib1g-dev libgtest-dev qpdf poppler-utils
 
 echo "quickstart: building in build/"
 { cmake -S . -B build -DCMAKE_BUILD_TYPE=Release && cmake --build build -j2; } || die "build failed"

@@ -18,6 +18,7 @@
 set -euo pipefail
 
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
+. tools/install-deps.sh
 
 run_asan=1
 run_fuzz=1
@@ -47,38 +48,9 @@ esac
 jobs=$(nproc 2>/dev/null || echo 1)
 [ "$jobs" -gt 2 ] && jobs=2
 
-die() {
-    echo "test.sh: $*" >&2
-    exit 1
-}
-
-# Installs the packages among "$@" that dpkg does not list as installed.
-install_missing() {
-    local missing=() pkg
-    for pkg in "$@"; do
-        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
-            missing+=("$pkg")
-        fi
-    done
-    if [ "${#missing[@]}" -eq 0 ]; then
-        echo "test.sh: all needed packages are installed"
-        return 0
-    fi
-    local sudo=()
-    if [ "$(id -u)" -ne 0 ]; then
-        command -v sudo >/dev/null || die "not root and no sudo: install ${missing[*]} by hand"
-        sudo=(sudo)
-    fi
-    echo "test.sh: installing ${missing[*]}"
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update || die "apt-get update failed"
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}" ||
-        die "apt-get install failed"
-}
-
-command -v dpkg-query >/dev/null || die "dpkg-query not found: this script needs a Debian system"
 packages=(g++ cmake make zlib1g-dev libgtest-dev qpdf poppler-utils)
 [ "$run_fuzz" -eq 1 ] && packages+=(clang libclang-rt-14-dev)
-install_missing "${packages[@]}"
+install_missing test.sh "${packages[@]}"
 
 failed=()
 summaries=()

@@ -1,7 +1,7 @@
 // Inputs that once made a fuzz target fail, run again through the code of that target.
 // A file's name says which: parser-*, flate-* or document-* (tests/pdf/regressions/).
 
-#include "support/TestFiles.h"
+#include "support/TempDir.h"
 
 #include "fuzz/FuzzHarness.h"
 
@@ -20,7 +20,7 @@ TEST(FuzzRegression, EveryStoredInputRunsCleanly)
         const std::string name = entry.path().filename().string();
         const std::string path = entry.path().string();
         SCOPED_TRACE(name);
-        std::string bytes = qmtest::readFile(path);
+        std::string bytes = TempDir::read(path);
         const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
         if (name.rfind("parser-", 0) == 0) {
             fuzzharness::parseBytes(data, bytes.size());

@@ -12,6 +12,7 @@
 #include "pdf/CPdfStream.h"
 #include "pdf/CPdfXRef.h"
 #include "support/PdfBuilder.h"
+#include "support/TempDir.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -112,7 +113,7 @@ public:
     const std::string& path() const { return path_; }
 
 private:
-    qmtest::ScratchFolder folder_;
+    TempDir folder_;
     std::string path_;
     CPdfDocument document_;
 };

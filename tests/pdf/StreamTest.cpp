@@ -27,7 +27,7 @@ public:
     std::FILE* get() const { return file_; }
 
 private:
-    qmtest::ScratchFolder folder_;
+    TempDir folder_;
     std::string path_;
     std::FILE* file_ = nullptr;
 };

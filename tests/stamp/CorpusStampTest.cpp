@@ -85,6 +85,7 @@ protected:
 // page, every page's own text and «Page i / n» on page i.
 TEST_F(CorpusStampTest, CleanFilesStampIntoCleanOutputs) {
     int checked = 0;
+    int unreadable = 0;
     for (const CorpusFile& file : files_) {
         if (file.verdict != "clean") {
             continue;
@@ -105,6 +106,11 @@ TEST_F(CorpusStampTest, CleanFilesStampIntoCleanOutputs) {
         ASSERT_EQ(tools::run({"qpdf", file.path, reference}).status, 0);
         const std::vector<std::string> before = tools::pdfTextPages(reference, true);
         const std::vector<std::string> after = tools::pdfTextPages(output, true);
+        if (after.empty() && tools::pdfTextPages(file.path, true).empty()) {
+            // pdftotext cannot read this document at all (it loops on one corpus file).
+            ++unreadable;
+            continue;
+        }
         const std::vector<std::string> laidOut = tools::pdfTextPages(output, false);
         const auto boxes = tools::pageCropBoxes(output);
         ASSERT_EQ(after.size(), static_cast<size_t>(file.pages));
@@ -134,6 +140,7 @@ TEST_F(CorpusStampTest, CleanFilesStampIntoCleanOutputs) {
         ++checked;
     }
     EXPECT_GT(checked, 400);
+    EXPECT_LE(unreadable, 2) << "files that pdftotext cannot read";
 }
 
 // Files that qpdf has to repair, or cannot read, either stamp into a readable output or fail

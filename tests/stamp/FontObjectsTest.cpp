@@ -1,48 +1,21 @@
+#include "FontTestUtil.h"
+
 #include "pdf/CPdfException.h"
 #include "stamp/CPdfStamp.h"
 #include "stamp/FontTable.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
+using fonttest::TempFile;
+
 namespace {
-
-std::string uniqueTempPath(const std::string& suffix) {
-    static std::atomic<int> counter{0};
-    return (std::filesystem::temp_directory_path() /
-            ("qm-fontobjects-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) +
-             suffix))
-        .string();
-}
-
-// A file in the temporary folder, removed on destruction.
-class TempFile {
-  public:
-    explicit TempFile(const std::string& contents, const std::string& suffix = ".txt")
-        : path_(uniqueTempPath(suffix)) {
-        std::ofstream out(path_, std::ios::binary);
-        out << contents;
-    }
-    ~TempFile() {
-        std::error_code ignored;
-        std::filesystem::remove(path_, ignored);
-    }
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-    const std::string& path() const { return path_; }
-
-  private:
-    std::string path_;
-};
 
 // Loads the sizes file into the job and captures what loadFontSizes prints.
 std::string loadSizesCapturing(CPdfStamp& job, const std::string& path) {

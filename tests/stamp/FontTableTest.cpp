@@ -1,41 +1,17 @@
+#include "FontTestUtil.h"
+
 #include "stamp/FontTable.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <set>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
+using fonttest::TempFile;
+
 namespace {
-
-// A file in the temporary folder under a name no other test uses; removed on destruction.
-class TempFile {
-  public:
-    explicit TempFile(const std::string& contents) {
-        static std::atomic<int> counter{0};
-        path_ = (std::filesystem::temp_directory_path() /
-                 ("qm-fonttable-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) +
-                  ".txt"))
-                    .string();
-        std::ofstream out(path_, std::ios::binary);
-        out << contents;
-    }
-    ~TempFile() {
-        std::error_code ignored;
-        std::filesystem::remove(path_, ignored);
-    }
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-    const std::string& path() const { return path_; }
-
-  private:
-    std::string path_;
-};
 
 // A metrics file line: tag, name, bounding box, six unused fields, then the widths.
 std::string metricsLine(const std::string& name, const std::string& bbox,

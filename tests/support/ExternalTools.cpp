@@ -24,7 +24,8 @@ std::string quoted(const std::string& word) {
 } // namespace
 
 ToolResult run(const std::vector<std::string>& words) {
-    std::string command;
+    // A reader that hangs on some file must not hang the test run.
+    std::string command = "timeout 30 ";
     for (const std::string& word : words) {
         command += quoted(word) + " ";
     }

@@ -30,6 +30,9 @@ std::string TempDir::write(std::string_view name, std::string_view bytes) const 
     std::string fullName = file(name);
     std::ofstream out(fullName, std::ios::binary);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) {
+        throw std::runtime_error("cannot write " + fullName);
+    }
     return fullName;
 }
 

@@ -1,0 +1,136 @@
+// The fast reading of classic table rows in the layout writers use, and of bytes in bulk: both
+// give what the byte-by-byte and token-by-token reading gives.
+
+#include "ReaderTestUtil.h"
+
+#include "pdf/CPdfFileStream.h"
+#include "pdf/CPdfTableScanner.h"
+
+#include <cstdio>
+
+using qmtest::PdfBuilder;
+using namespace readertest;
+
+namespace {
+
+std::string row(int64_t offset, int generation, char type, const char* end)
+{
+    char text[40];
+    std::snprintf(text, sizeof text, "%010lld %05d %c%s", static_cast<long long>(offset), generation,
+                  type, end);
+    return text;
+}
+
+} // namespace
+
+TEST(StandardRows, EveryLineEndAndRowsOfOtherLayoutsInOneTable)
+{
+    PdfBuilder pdf;
+    basicObjects(pdf);
+    // Rows 1-3 in the standard layout with the three two-byte line ends, row 0 with a comment
+    // word after it, and a short row: the last two go the token way.
+    std::string table = "xref\n0 4\n0000000000 65535 f free list\n" +
+                        row(pdf.offsetOf(1), 0, 'n', " \r") + row(pdf.offsetOf(2), 0, 'n', " \n") +
+                        std::to_string(pdf.offsetOf(3)) + " 0 n\n" + "trailer << /Root 1 0 R /Size 4 >>\n";
+    int64_t at = pdf.currentOffset();
+    pdf.raw(table).startxref(at);
+    OpenedFile file(pdf);
+    CPdfXRef& xref = file.open();
+    ASSERT_EQ(xref.entries().size(), 4u);
+    EXPECT_EQ(xref.entries()[0].type, 0);
+    EXPECT_EQ(xref.entries()[0].generation, 65535);
+    for (int n = 1; n <= 3; ++n) {
+        EXPECT_EQ(xref.entries()[n].type, 1) << n;
+        EXPECT_EQ(xref.entries()[n].offset, pdf.offsetOf(n)) << n;
+    }
+    EXPECT_TRUE(fetch(xref, 3).is(ElementKind::Dictionary));
+}
+
+TEST(StandardRows, ScannerReadsOnlyRowsOfTheLayout)
+{
+    struct Case {
+        std::string text;
+        bool standard;
+        int64_t offset;
+        int64_t generation;
+        bool inUse;
+    };
+    const Case cases[] = {
+        {"0000012345 00000 n\r\nrest", true, 12345, 0, true},
+        {"  \n0000000017 00003 f \nrest", true, 17, 3, false},
+        {"0000012345 00000 n  \n", false, 0, 0, false},   // three bytes after the letter
+        {"000001234 00000 n \r\n", false, 0, 0, false},   // nine digits
+        {"0000012345 00000 x \r", false, 0, 0, false},    // no n or f
+        {"0000012345 00000 nx\n", false, 0, 0, false},    // the letter starts a longer word
+        {"0000012345 0000", false, 0, 0, false},          // the end of the bytes
+        {"trailer\n<< /Size 1 >>", false, 0, 0, false},
+    };
+    for (const Case& c : cases) {
+        TempDir folder;
+        const std::string path = folder.write("rows.bin", c.text);
+        std::FILE* f = std::fopen(path.c_str(), "rb");
+        ASSERT_NE(f, nullptr);
+        {
+            CPdfFileStream stream(f, 0, 0, nullElement());
+            CPdfTableScanner scanner(stream);
+            int64_t offset = -1;
+            int64_t generation = -1;
+            bool inUse = false;
+            const bool standard = scanner.nextStandardRow(offset, generation, inUse);
+            EXPECT_EQ(standard, c.standard) << c.text;
+            if (standard) {
+                EXPECT_EQ(offset, c.offset) << c.text;
+                EXPECT_EQ(generation, c.generation) << c.text;
+                EXPECT_EQ(inUse, c.inUse) << c.text;
+                EXPECT_TRUE(scanner.next().isWord("rest") || c.text.find("rest") == std::string::npos)
+                    << c.text;
+            } else {
+                // Nothing but white-space was consumed: the tokens are still all there.
+                const CPdfTableScanner::Token first = scanner.next();
+                EXPECT_NE(first.kind, CPdfTableScanner::Kind::End) << c.text;
+            }
+        }
+        std::fclose(f);
+    }
+}
+
+TEST(StandardRows, GetCharsReadsAsGetCharDoes)
+{
+    std::string bytes;
+    for (int i = 0; i < 70000; ++i) {
+        bytes.push_back(static_cast<char>(i * 7 + i / 251));
+    }
+    TempDir folder;
+    const std::string path = folder.write("bytes.bin", bytes);
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    {
+        CPdfFileStream stream(f, 0, 0, nullElement());
+        std::string read;
+        unsigned char chunk[3001];
+        // Pieces that cross the stream's buffer refills, mixed with single bytes.
+        for (;;) {
+            const int c = stream.getChar();
+            if (c < 0) {
+                break;
+            }
+            read.push_back(static_cast<char>(c));
+            const size_t got = stream.getChars(chunk, sizeof chunk);
+            read.append(reinterpret_cast<const char*>(chunk), got);
+            if (got < sizeof chunk) {
+                break;
+            }
+        }
+        EXPECT_EQ(read, bytes);
+        EXPECT_EQ(stream.getChars(chunk, 10), 0u);
+    }
+    std::fclose(f);
+
+    // The default of the base class: a memory stream reads through getChar.
+    CPdfMemoryStream* memory = new CPdfMemoryStream(reinterpret_cast<const unsigned char*>(bytes.data()),
+                                                    bytes.size(), 0, 0, nullElement());
+    std::vector<unsigned char> all(bytes.size() + 5);
+    EXPECT_EQ(memory->getChars(all.data(), all.size()), bytes.size());
+    EXPECT_EQ(std::string(all.begin(), all.begin() + static_cast<long>(bytes.size())), bytes);
+    memory->release();
+}
