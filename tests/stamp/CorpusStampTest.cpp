@@ -106,7 +106,7 @@ TEST_F(CorpusStampTest, CleanFilesStampIntoCleanOutputs) {
         ASSERT_EQ(tools::run({"qpdf", file.path, reference}).status, 0);
         const std::vector<std::string> before = tools::pdfTextPages(reference, true);
         const std::vector<std::string> after = tools::pdfTextPages(output, true);
-        if (after.empty() && tools::pdfTextPages(file.path, true).empty()) {
+        if (after.empty() && file.pages > 0 && tools::pdfTextPages(file.path, true).empty()) {
             // pdftotext cannot read this document at all (it loops on one corpus file).
             ++unreadable;
             continue;
