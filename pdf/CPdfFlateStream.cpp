@@ -3,6 +3,9 @@
 #include "pdf/CPdfPredictor.h"
 #include "pdf/Limits.h"
 
+#include <algorithm>
+#include <cstring>
+
 CPdfFlateStream::CPdfFlateStream(CPdfStream* underlying, int predictor, int columns, int colors,
                                  int bitsPerComponent)
     : underlying_(underlying), compressedLeft_(underlying ? underlying->getLength() : 0)
@@ -51,6 +54,25 @@ int CPdfFlateStream::getRawChar()
     return output_[readIndex_++];
 }
 
+size_t CPdfFlateStream::getChars(unsigned char* out, size_t count)
+{
+    if (predictor_) {
+        return CPdfStream::getChars(out, count);
+    }
+    // Whole runs of the decoded piece at a time.
+    size_t got = 0;
+    while (got < count) {
+        if (readIndex_ >= endIndex_ && !refill()) {
+            break;
+        }
+        const size_t take = std::min(count - got, endIndex_ - readIndex_);
+        std::memcpy(out + got, output_.data() + readIndex_, take);
+        readIndex_ += take;
+        got += take;
+    }
+    return got;
+}
+
 bool CPdfFlateStream::feedInput()
 {
     // The compressed data is read lazily, a chunk at a time; bytes missing before /Length is
@@ -60,9 +82,8 @@ bool CPdfFlateStream::feedInput()
         return false;
     }
     input_.resize(count);
-    for (size_t i = 0; i < count; ++i) {
-        input_[i] = static_cast<unsigned char>(underlying_->getChar());
-    }
+    const size_t got = underlying_->getChars(input_.data(), count);
+    std::fill(input_.begin() + static_cast<std::ptrdiff_t>(got), input_.end(), 0xFF);
     compressedLeft_ -= count;
     zstream_.next_in = input_.data();
     zstream_.avail_in = static_cast<uInt>(count);

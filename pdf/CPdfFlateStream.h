@@ -21,6 +21,7 @@ public:
     int getChar() override;
     int getRawChar() override;
     int peekChar() override;
+    size_t getChars(unsigned char* out, size_t count) override;
     const CPdfElement& getDict() const override { return underlying_->getDict(); }
     uint64_t getPos() const override { return underlying_->getPos(); }
     void setPos(int64_t, int = 0) override {}

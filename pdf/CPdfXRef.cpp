@@ -218,6 +218,61 @@ void CPdfXRef::resolveEntry(const CPdfElement& dict, const char* key, CPdfElemen
     }
 }
 
+// The header of an object stream as writers put it: only decimal integers of up to nine digits
+// between spaces and line ends. Such a header is read directly; any other is left to the
+// parser, which reads the same values from a plain one, only more slowly.
+bool CPdfXRef::readPlainHeader(ObjectStreamData& data, int64_t pairs, size_t headerBytes)
+{
+    const std::string_view header(data.bytes.data(), headerBytes);
+    std::vector<int32_t> numbers;
+    std::vector<int64_t> offsets;
+    numbers.reserve(static_cast<size_t>(pairs));
+    offsets.reserve(static_cast<size_t>(pairs));
+    size_t pos = 0;
+    auto next = [&](int64_t& value) {
+        while (pos < header.size() &&
+               (header[pos] == ' ' || header[pos] == '\n' || header[pos] == '\r' || header[pos] == '\t')) {
+            ++pos;
+        }
+        const size_t start = pos;
+        value = 0;
+        while (pos < header.size() && header[pos] >= '0' && header[pos] <= '9') {
+            value = value * 10 + (header[pos] - '0');
+            ++pos;
+        }
+        const size_t digits = pos - start;
+        if (digits == 0 || digits > 9) {
+            return false;
+        }
+        // A token must end at a space or line end (or at the end of the header).
+        return pos == header.size() || header[pos] == ' ' || header[pos] == '\n' ||
+               header[pos] == '\r' || header[pos] == '\t';
+    };
+    for (int64_t k = 0; k < pairs; ++k) {
+        int64_t number = 0;
+        int64_t offset = 0;
+        if (!next(number) || !next(offset)) {
+            return false;
+        }
+        numbers.push_back(static_cast<int32_t>(number));
+        offsets.push_back(offset);
+    }
+    data.numbers = std::move(numbers);
+    data.offsets = std::move(offsets);
+    return true;
+}
+
+// Sorts the header by object number and marks the stream readable.
+void CPdfXRef::indexObjectStream(ObjectStreamData& data)
+{
+    data.byNumber.reserve(data.numbers.size());
+    for (size_t k = 0; k < data.numbers.size(); ++k) {
+        data.byNumber.emplace_back(data.numbers[k], static_cast<int32_t>(k));
+    }
+    std::sort(data.byNumber.begin(), data.byNumber.end());
+    data.valid = true;
+}
+
 CPdfXRef::ObjectStreamPtr CPdfXRef::loadObjectStream(int64_t number, int fetchDepth)
 {
     auto data = std::make_shared<ObjectStreamData>();
@@ -243,13 +298,15 @@ CPdfXRef::ObjectStreamPtr CPdfXRef::loadObjectStream(int64_t number, int fetchDe
     }
     // The decoded bytes, never more than a bounded amount of memory.
     const size_t limit = objectStreamByteLimit();
-    for (int c = stream->getChar(); c >= 0; c = stream->getChar()) {
-        if (data->bytes.size() >= limit) {
+    unsigned char chunk[4096];
+    for (size_t got = stream->getChars(chunk, sizeof chunk); got > 0;
+         got = stream->getChars(chunk, sizeof chunk)) {
+        if (got > limit - data->bytes.size()) {
             data->bytes.clear();
             data->bytes.shrink_to_fit();
             return data;
         }
-        data->bytes.push_back(static_cast<char>(c));
+        data->bytes.append(reinterpret_cast<const char*>(chunk), got);
     }
     data->bytes.shrink_to_fit(); // the cache holds the bytes, not the slack of their growth
     object.clear();
@@ -262,9 +319,13 @@ CPdfXRef::ObjectStreamPtr CPdfXRef::loadObjectStream(int64_t number, int fetchDe
     if (n > headerBytes / 2 + 1) {
         return data;
     }
+    bool complete = true;
+    if (readPlainHeader(*data, n, static_cast<size_t>(headerBytes))) {
+        indexObjectStream(*data);
+        return data;
+    }
     auto* memory = new CPdfMemoryStream(reinterpret_cast<const unsigned char*>(data->bytes.data()),
                                         data->bytes.size(), 0, 0, nullElement());
-    bool complete = true;
     try {
         auto* window = new CPdfEmbedStream(memory, nullElement(), true, data->first);
         CPdfParser parser(this, window, fetchDepth);
@@ -292,11 +353,6 @@ CPdfXRef::ObjectStreamPtr CPdfXRef::loadObjectStream(int64_t number, int fetchDe
         data->offsets.clear();
         return data;
     }
-    data->byNumber.reserve(data->numbers.size());
-    for (size_t k = 0; k < data->numbers.size(); ++k) {
-        data->byNumber.emplace_back(data->numbers[k], static_cast<int32_t>(k));
-    }
-    std::sort(data->byNumber.begin(), data->byNumber.end());
-    data->valid = true;
+    indexObjectStream(*data);
     return data;
 }

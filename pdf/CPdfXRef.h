@@ -67,6 +67,8 @@ private:
     // The decoded object stream number, through one of the two cache slots.
     ObjectStreamPtr objectStream(ObjectStreamPtr& slot, int64_t number, int fetchDepth);
     ObjectStreamPtr loadObjectStream(int64_t number, int fetchDepth);
+    static bool readPlainHeader(ObjectStreamData& data, int64_t pairs, size_t headerBytes);
+    static void indexObjectStream(ObjectStreamData& data);
     // An entry of a dictionary, an indirect value fetched one level deeper.
     void resolveEntry(const CPdfElement& dict, const char* key, CPdfElement& out,
                       int fetchDepth);

@@ -218,6 +218,9 @@ private:
     };
     std::array<CachedExtent, 4> extentCache_{};
     size_t extentCacheNext_ = 0;
+    // The frame of each page object, taken while the page tree is walked: a page is framed
+    // again when it is copied or stamped, long after the small cache has lost it.
+    std::vector<CachedExtent> pageFrames_;
 
     // Page rewrite helpers (stamp/CPdfStampPatch.cpp).
     void patchContents(std::string& page, size_t dict, int64_t save, int64_t stamp);

@@ -103,6 +103,10 @@ void CPdfStamp::visitKid(int64_t kidNumber, const PageBox& nodeBox, int depth,
         row.objectNumber = static_cast<uint32_t>(kidNumber);
         row.box = readBox(kidText, nodeBox);
         row.inheritedResourcesFrom = resourcesFrom;
+        // The frame just taken by getObjectText, kept for the copy and the stamp of the page.
+        CachedExtent& frame = pageFrames_[static_cast<size_t>(pagesFound)];
+        frame.number = static_cast<int32_t>(kidNumber);
+        frame.found = findObjectExtent(frame.number, frame.extent);
         ++pagesFound;
     }
 }

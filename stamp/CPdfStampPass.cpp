@@ -140,6 +140,8 @@ void CPdfStamp::openFiles() {
 }
 
 void CPdfStamp::readPageTree() {
+    pageIndexOf_.clear();
+    pageFrames_.clear();
     std::string rootText;
     if (!getObjectText(rootObject, rootText)) {
         throw CPdfException("PDF file was damaged");
@@ -172,6 +174,7 @@ void CPdfStamp::readPageTree() {
         row.objectNumber = 0;
     }
     pagesFound = 0;
+    pageFrames_.assign(pageCount, CachedExtent{});
     visitedNodes_.assign(inputEntries->size(), false);
     rewritten_.assign(inputEntries->size(), false);
 

@@ -1,5 +1,7 @@
 #include "stamp/CRawInput.h"
 
+#include "stamp/RawText.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -7,29 +9,6 @@ namespace {
 // Raw reads go through one block of the file; searches and copies of neighbouring objects
 // then share it instead of going back to the file.
 constexpr size_t kBlockSize = 64 * 1024;
-
-// Index of the first occurrence of needle in text, or npos. Candidates are found by the
-// needle's last byte, which for the keywords searched ("endobj", "stream") is rarer in PDF
-// text than the first.
-size_t findInText(std::string_view text, std::string_view needle) {
-    if (needle.empty() || needle.size() > text.size()) {
-        return std::string_view::npos;
-    }
-    const size_t head = needle.size() - 1;
-    size_t pos = head;
-    while (pos < text.size()) {
-        const void* hit = std::memchr(text.data() + pos, needle.back(), text.size() - pos);
-        if (hit == nullptr) {
-            break;
-        }
-        pos = static_cast<size_t>(static_cast<const char*>(hit) - text.data());
-        if (std::memcmp(text.data() + pos - head, needle.data(), head) == 0) {
-            return pos - head;
-        }
-        ++pos;
-    }
-    return std::string_view::npos;
-}
 } // namespace
 
 CRawInput::~CRawInput() { close(); }
@@ -62,8 +41,7 @@ void CRawInput::close() {
     }
     forgetBlocks();
     for (Block& block : blocks_) {
-        block.bytes.clear();
-        block.bytes.shrink_to_fit();
+        block.bytes.reset();
     }
     viewCopy_.clear();
     viewCopy_.shrink_to_fit();
@@ -76,14 +54,21 @@ void CRawInput::forgetBlocks() {
         block.length = 0;
         block.lastUse = 0;
     }
+    recent_ = nullptr;
     useCount_ = 0;
 }
 
 const CRawInput::Block* CRawInput::loadBlock(uint64_t blockStart) {
+    // Most reads fall in the block read last: it is checked before the others.
+    if (recent_ != nullptr && recent_->start == blockStart) {
+        recent_->lastUse = ++useCount_;
+        return recent_;
+    }
     Block* oldest = &blocks_[0];
     for (Block& block : blocks_) {
         if (block.start == blockStart) {
             block.lastUse = ++useCount_;
+            recent_ = &block;
             return &block;
         }
         if (block.lastUse < oldest->lastUse) {
@@ -91,24 +76,29 @@ const CRawInput::Block* CRawInput::loadBlock(uint64_t blockStart) {
         }
     }
     Block& block = *oldest;
+    recent_ = nullptr;
     block.start = UINT64_MAX;
     block.length = 0;
     block.lastUse = 0;
     if (file_ == nullptr || blockStart >= size_) {
         return nullptr;
     }
-    block.bytes.resize(kBlockSize);
+    if (!block.bytes) {
+        // Not value-initialised: every byte used is read from the file first.
+        block.bytes = std::make_unique_for_overwrite<char[]>(kBlockSize);
+    }
     if (std::fseek(file_, static_cast<long>(blockStart), SEEK_SET) != 0) {
         return nullptr;
     }
     size_t want = static_cast<size_t>(std::min<uint64_t>(kBlockSize, size_ - blockStart));
-    size_t got = std::fread(block.bytes.data(), 1, want, file_);
+    size_t got = std::fread(block.bytes.get(), 1, want, file_);
     if (got != want) {
         return nullptr;
     }
     block.start = blockStart;
     block.length = got;
     block.lastUse = ++useCount_;
+    recent_ = &block;
     return &block;
 }
 
@@ -129,7 +119,7 @@ bool CRawInput::read(uint64_t offset, size_t count, std::string& out) {
         }
         size_t inBlock = static_cast<size_t>(pos - start);
         size_t take = std::min(count - out.size(), block->length - inBlock);
-        out.append(block->bytes.data() + inBlock, take);
+        out.append(block->bytes.get() + inBlock, take);
     }
     return true;
 }
@@ -156,7 +146,7 @@ bool CRawInput::view(uint64_t offset, size_t count, std::string_view& out) {
     if (block == nullptr) {
         return false;
     }
-    out = std::string_view(block->bytes.data() + (absolute - blockStart), count);
+    out = std::string_view(block->bytes.get() + (absolute - blockStart), count);
     return true;
 }
 
@@ -172,7 +162,7 @@ bool CRawInput::piece(uint64_t offset, size_t count, std::string_view& out) {
         return false;
     }
     const size_t inBlock = static_cast<size_t>(absolute - blockStart);
-    out = std::string_view(block->bytes.data() + inBlock, std::min(count, block->length - inBlock));
+    out = std::string_view(block->bytes.get() + inBlock, std::min(count, block->length - inBlock));
     return true;
 }
 
@@ -193,17 +183,17 @@ int64_t CRawInput::find(uint64_t start, std::string_view needle, uint64_t limit)
         }
         size_t inBlock = static_cast<size_t>(pos - blockStart);
         size_t available = static_cast<size_t>(std::min<uint64_t>(loaded->length - inBlock, stop - pos));
-        std::string_view block(loaded->bytes.data() + inBlock, available);
+        std::string_view block(loaded->bytes.get() + inBlock, available);
         if (!carry.empty()) {
             // A match across the block boundary: the carried tail plus the head of this block.
             std::string joined = carry;
             joined.append(block.substr(0, std::min(block.size(), needle.size() - 1)));
-            size_t hit = findInText(joined, needle);
+            size_t hit = rawtext::findFirst(joined, needle);
             if (hit != std::string::npos) {
                 return static_cast<int64_t>(pos - carry.size() + hit + needle.size() - 1 - base_);
             }
         }
-        size_t hit = findInText(block, needle);
+        size_t hit = rawtext::findFirst(block, needle);
         if (hit != std::string_view::npos) {
             return static_cast<int64_t>(pos + hit + needle.size() - 1 - base_);
         }

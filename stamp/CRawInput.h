@@ -4,9 +4,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 // The input file opened for raw reading: object bytes are copied from it unchanged.
 // Offsets count from the "%PDF-" header (the base), as the reader's offsets do.
@@ -45,7 +45,7 @@ private:
         uint64_t start = UINT64_MAX;
         size_t length = 0;
         uint64_t lastUse = 0;
-        std::vector<char> bytes;
+        std::unique_ptr<char[]> bytes;
     };
     // The block at blockStart, read when none holds it (in place of the least recently used);
     // nullptr on a read error.
@@ -60,5 +60,6 @@ private:
     // each is then read once and not in turns.
     std::array<Block, 32> blocks_;
     uint64_t useCount_ = 0;
+    Block* recent_ = nullptr; // the block returned last
     std::string viewCopy_; // the bytes of a view that spans two blocks
 };

@@ -1,5 +1,7 @@
 #include "stamp/RawText.h"
 
+#include <cstring>
+
 namespace rawtext {
 
 namespace {
@@ -10,15 +12,37 @@ bool isDigit(char c) {
 
 } // namespace
 
+size_t findFirst(std::string_view text, std::string_view needle) {
+    if (needle.empty() || needle.size() > text.size()) {
+        return std::string_view::npos;
+    }
+    // Candidates are found by the needle's last byte: the keys and keywords searched begin with
+    // "/" or a letter common in PDF text, and end in one that is rarer there.
+    const size_t head = needle.size() - 1;
+    size_t pos = head;
+    while (pos < text.size()) {
+        const void* hit = std::memchr(text.data() + pos, needle.back(), text.size() - pos);
+        if (hit == nullptr) {
+            break;
+        }
+        pos = static_cast<size_t>(static_cast<const char*>(hit) - text.data());
+        if (std::memcmp(text.data() + pos - head, needle.data(), head) == 0) {
+            return pos - head;
+        }
+        ++pos;
+    }
+    return std::string_view::npos;
+}
+
 size_t findText(std::string_view buffer, std::string_view needle, size_t start) {
     if (needle.empty() || start >= buffer.size()) {
         return 0;
     }
-    const size_t at = buffer.find(needle, start);
+    const size_t at = findFirst(buffer.substr(start), needle);
     if (at == std::string_view::npos) {
         return 0;
     }
-    return at + needle.size() - 1;
+    return start + at + needle.size() - 1;
 }
 
 NumberAfter readNumberAfter(std::string_view buffer, std::string_view key) {

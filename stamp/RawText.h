@@ -7,6 +7,9 @@
 // Searches in the raw bytes of PDF objects. Every scan stops at the end of its buffer.
 namespace rawtext {
 
+// Index of the first occurrence of needle in text, or npos (also for an empty needle).
+size_t findFirst(std::string_view text, std::string_view needle);
+
 // Index of the last byte of the first occurrence of needle at or after start, or 0 when there
 // is none (a match that ends at index 0 therefore reads as absent, as does an empty needle).
 size_t findText(std::string_view buffer, std::string_view needle, size_t start = 0);
