@@ -13,7 +13,7 @@ namespace {
 // search for "endobj", as any object is.
 constexpr uint64_t kMaxDictionaryBytes = 1 << 20;
 // The first window of the search for the keyword that decides an object's frame.
-constexpr uint64_t kFirstKeywordWindow = 1024;
+constexpr uint64_t kFirstKeywordWindow = 256;
 
 // After the keyword "stream": the end-of-line that starts the data (CR LF, LF, or a lone CR).
 uint64_t dataStartAfterKeyword(CRawInput& input, uint64_t afterKeyword) {
@@ -107,7 +107,54 @@ LengthValue readLengthEntry(std::string_view head, size_t dictStart) {
     return length;
 }
 
+// The value of an indirect /Length written as writers do: "N G obj", an unsigned integer of at
+// most nine digits, "endobj". Other forms are left to the reader, which gives the same value
+// for this one.
+bool readPlainLengthObject(CRawInput& input, const XRefEntry& entry, int32_t number,
+                           int64_t generation, int64_t& value) {
+    if (entry.type != 1 || entry.offset < 0 || entry.generation != generation) {
+        return false;
+    }
+    std::string_view text;
+    if (!input.view(static_cast<uint64_t>(entry.offset), 64, text)) {
+        return false;
+    }
+    const auto header = pdfsyntax::readObjectHeader(text);
+    if (!header || header->number != number || header->generation != generation) {
+        return false;
+    }
+    size_t pos = header->bodyStart;
+    auto spaces = [&] {
+        const size_t start = pos;
+        while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\n' || text[pos] == '\r')) {
+            ++pos;
+        }
+        return pos > start;
+    };
+    spaces();
+    const size_t digitsStart = pos;
+    int64_t result = 0;
+    while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9') {
+        result = result * 10 + (text[pos] - '0');
+        ++pos;
+        if (pos - digitsStart > 9) {
+            return false;
+        }
+    }
+    if (pos == digitsStart || !spaces() || text.compare(pos, 6, "endobj") != 0) {
+        return false;
+    }
+    value = result;
+    return true;
+}
+
 } // namespace
+
+bool CPdfStamp::readPlainLength(int32_t number, int64_t generation, int64_t& value) {
+    return number >= 0 && static_cast<size_t>(number) < inputEntries->size() &&
+           readPlainLengthObject(*inputFile, (*inputEntries)[static_cast<size_t>(number)], number,
+                                 generation, value);
+}
 
 bool CPdfStamp::findObjectExtent(int32_t number, ObjectExtent& out) {
     out = ObjectExtent{};
@@ -200,15 +247,18 @@ bool CPdfStamp::frameObject(int32_t number, uint64_t start, ObjectExtent& out) {
             lengthEntry.generation > INT32_MAX) {
             return fallback();
         }
-        try {
-            CPdfElement resolved;
-            xref->fetchObject(static_cast<int32_t>(lengthEntry.value),
-                              static_cast<int32_t>(lengthEntry.generation), resolved);
-            if (resolved.kind() == ElementKind::Integer) {
-                length = resolved.getInteger();
+        if (!readPlainLength(static_cast<int32_t>(lengthEntry.value), lengthEntry.generation,
+                             length)) {
+            try {
+                CPdfElement resolved;
+                xref->fetchObject(static_cast<int32_t>(lengthEntry.value),
+                                  static_cast<int32_t>(lengthEntry.generation), resolved);
+                if (resolved.kind() == ElementKind::Integer) {
+                    length = resolved.getInteger();
+                }
+            } catch (const CPdfException&) {
+                return fallback();
             }
-        } catch (const CPdfException&) {
-            return fallback();
         }
     } else {
         length = lengthEntry.value;

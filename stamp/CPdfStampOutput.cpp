@@ -8,6 +8,7 @@
 #include <charconv>
 #include <cinttypes>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -101,24 +102,47 @@ bool CPdfStamp::setOutputEntry(int64_t number, uint32_t generation, uint64_t off
 
 void CPdfStamp::writeXRefTable() {
     std::string table;
-    table.reserve(32 + outputTable.size() * 20);
     char line[64];
     int n = std::snprintf(line, sizeof line, "xref\n0 %zu%c", outputTable.size(), 13);
     table.append(line, static_cast<size_t>(n));
     table.append("0000000000 65535 f \r");
-    for (size_t i = 1; i < outputTable.size(); ++i) {
-        const OutputXRefEntry& row = outputTable[i];
-        if (row.inUse) {
-            if (row.offset > kMaxTableOffset) {
-                throw CPdfException("Output file is too large for a cross-reference table");
-            }
-            appendZeroPadded(table, row.offset, 10);
-            table += ' ';
-            appendZeroPadded(table, row.generation, 5);
-            table.append(" n \r");
-        } else {
-            table.append("0000000000 00000 f \r");
+    // Every row takes 20 bytes; rows are written in place, digits from the right.
+    constexpr size_t kRow = 20;
+    constexpr uint32_t kMaxRowGeneration = 99999;
+    size_t at = table.size();
+    table.resize(at + (outputTable.size() - 1) * kRow);
+    char* out = table.data();
+    auto putDigits = [](char* field, uint64_t value, int width) {
+        for (int i = width - 1; i >= 0; --i) {
+            field[i] = static_cast<char>('0' + value % 10);
+            value /= 10;
         }
+    };
+    for (size_t i = 1; i < outputTable.size(); ++i, at += kRow) {
+        const OutputXRefEntry& row = outputTable[i];
+        if (!row.inUse) {
+            std::memcpy(out + at, "0000000000 00000 f \r", kRow);
+            continue;
+        }
+        if (row.offset > kMaxTableOffset) {
+            throw CPdfException("Output file is too large for a cross-reference table");
+        }
+        if (row.generation > kMaxRowGeneration) {
+            // A generation of more than five digits makes the row longer, as "%05u" writes it.
+            std::string wide;
+            appendZeroPadded(wide, row.offset, 10);
+            wide += ' ';
+            appendZeroPadded(wide, row.generation, 5);
+            wide.append(" n \r");
+            table.replace(at, kRow, wide);
+            at += wide.size() - kRow;
+            out = table.data();
+            continue;
+        }
+        putDigits(out + at, row.offset, 10);
+        out[at + 10] = ' ';
+        putDigits(out + at + 11, row.generation, 5);
+        std::memcpy(out + at + 16, " n \r", 4);
     }
     outputFile->write(table);
 }

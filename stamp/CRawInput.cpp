@@ -56,6 +56,9 @@ void CRawInput::forgetBlocks() {
     }
     recent_ = nullptr;
     useCount_ = 0;
+    // One slot number per block of the file (-1: not held), so that a held block is found
+    // without a search.
+    slotOfBlock_.assign(file_ == nullptr ? 0 : static_cast<size_t>(size_ / kBlockSize) + 1, -1);
 }
 
 const CRawInput::Block* CRawInput::loadBlock(uint64_t blockStart) {
@@ -64,23 +67,28 @@ const CRawInput::Block* CRawInput::loadBlock(uint64_t blockStart) {
         recent_->lastUse = ++useCount_;
         return recent_;
     }
+    const size_t index = static_cast<size_t>(blockStart / kBlockSize);
+    if (index < slotOfBlock_.size() && slotOfBlock_[index] >= 0) {
+        Block& held = blocks_[static_cast<size_t>(slotOfBlock_[index])];
+        held.lastUse = ++useCount_;
+        recent_ = &held;
+        return &held;
+    }
     Block* oldest = &blocks_[0];
     for (Block& block : blocks_) {
-        if (block.start == blockStart) {
-            block.lastUse = ++useCount_;
-            recent_ = &block;
-            return &block;
-        }
         if (block.lastUse < oldest->lastUse) {
             oldest = &block;
         }
     }
     Block& block = *oldest;
     recent_ = nullptr;
+    if (block.start != UINT64_MAX) {
+        slotOfBlock_[static_cast<size_t>(block.start / kBlockSize)] = -1;
+    }
     block.start = UINT64_MAX;
     block.length = 0;
     block.lastUse = 0;
-    if (file_ == nullptr || blockStart >= size_) {
+    if (file_ == nullptr || blockStart >= size_ || index >= slotOfBlock_.size()) {
         return nullptr;
     }
     if (!block.bytes) {
@@ -98,6 +106,7 @@ const CRawInput::Block* CRawInput::loadBlock(uint64_t blockStart) {
     block.start = blockStart;
     block.length = got;
     block.lastUse = ++useCount_;
+    slotOfBlock_[index] = static_cast<int8_t>(&block - blocks_.data());
     recent_ = &block;
     return &block;
 }
@@ -173,6 +182,22 @@ int64_t CRawInput::find(uint64_t start, std::string_view needle, uint64_t limit)
     uint64_t pos = base_ + start;
     // One past the last byte a match may use.
     const uint64_t stop = limit >= size_ - std::min(size_, base_) ? size_ : base_ + limit + 1;
+    // The common case: the whole range lies in one block.
+    const uint64_t firstBlock = pos - pos % kBlockSize;
+    if (pos < stop && stop <= firstBlock + kBlockSize) {
+        const Block* loaded = loadBlock(firstBlock);
+        if (loaded == nullptr) {
+            return -1;
+        }
+        const size_t inBlock = static_cast<size_t>(pos - firstBlock);
+        const size_t available =
+            static_cast<size_t>(std::min<uint64_t>(loaded->length - inBlock, stop - pos));
+        const size_t hit = rawtext::findFirst(
+            std::string_view(loaded->bytes.get() + inBlock, available), needle);
+        return hit == std::string_view::npos
+                   ? -1
+                   : static_cast<int64_t>(pos + hit + needle.size() - 1 - base_);
+    }
     // Bytes of a possible match that began in the previous block.
     std::string carry;
     while (pos < stop) {

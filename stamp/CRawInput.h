@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The input file opened for raw reading: object bytes are copied from it unchanged.
 // Offsets count from the "%PDF-" header (the base), as the reader's offsets do.
@@ -61,5 +62,6 @@ private:
     std::array<Block, 32> blocks_;
     uint64_t useCount_ = 0;
     Block* recent_ = nullptr; // the block returned last
+    std::vector<int8_t> slotOfBlock_;
     std::string viewCopy_; // the bytes of a view that spans two blocks
 };

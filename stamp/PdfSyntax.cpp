@@ -199,8 +199,50 @@ size_t skipWhitespace(std::string_view text, size_t pos) {
 
 size_t skipObject(std::string_view text, size_t pos) { return skipObjectAt(text, pos, 0); }
 
+namespace {
+
+// "N G obj" as writers put it: digits, line ends or spaces, digits, line ends or spaces, "obj".
+// Any other form is left to the general reading, which gives the same header for this one.
+bool readPlainObjectHeader(std::string_view text, ObjectHeader& header) {
+    constexpr size_t kMaxDigits = 18; // no overflow in 64 bits
+    size_t pos = 0;
+    auto spaces = [&] {
+        const size_t start = pos;
+        while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\n' || text[pos] == '\r')) {
+            ++pos;
+        }
+        return pos > start;
+    };
+    auto digits = [&](int64_t& value) {
+        const size_t start = pos;
+        value = 0;
+        while (pos < text.size() && isDigit(static_cast<unsigned char>(text[pos])) &&
+               pos - start < kMaxDigits) {
+            value = value * 10 + (text[pos] - '0');
+            ++pos;
+        }
+        return pos > start && pos < text.size() && !isDigit(static_cast<unsigned char>(text[pos]));
+    };
+    spaces();
+    if (!digits(header.number) || !spaces() || !digits(header.generation) || !spaces() ||
+        text.compare(pos, 3, "obj") != 0) {
+        return false;
+    }
+    pos += 3;
+    if (pos < text.size() && isRegular(static_cast<unsigned char>(text[pos]))) {
+        return false;
+    }
+    header.bodyStart = pos;
+    return true;
+}
+
+} // namespace
+
 std::optional<ObjectHeader> readObjectHeader(std::string_view text) {
     ObjectHeader header;
+    if (readPlainObjectHeader(text, header)) {
+        return header;
+    }
     size_t pos = skipWhitespace(text, 0);
     size_t end = skipRegularRun(text, pos);
     if (!parseDecimal(text.substr(pos, end - pos), header.number)) {

@@ -534,3 +534,65 @@ TEST(ObjectStreams, RowIndexNamingAnotherMemberFallsBackToTheHeader)
     ASSERT_TRUE(xref.getCompressedObjectText(2, text, length));
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(text), length), "(two)");
 }
+
+TEST(ObjectStreams, HeadersWrittenInAnyWayGiveTheSameMembers)
+{
+    // Header texts as writers lay them out, plain or with comments, other white-space and long
+    // numbers, and two that end before their pairs do.
+    struct Case {
+        std::string header;
+        bool readable;
+    };
+    const Case cases[] = {
+        {"2 0 3 5 ", true},
+        {"2 0\r\n3 5\n", true},
+        {"\n2 0\t3 5", true},
+        {"2 0 % members\n3 5 ", true},
+        {"2\f0 3 5 ", true},
+        {"0000000002 0 3 0000000005 ", true},
+        {"2 0 3 ", false},
+        {"2 0 ", false},
+    };
+    for (const Case& c : cases) {
+        PdfBuilder pdf;
+        pdf.object(1, "<< /Type /Catalog >>");
+        pdf.stream(4, "/Type /ObjStm /N 2 /First " + std::to_string(c.header.size()),
+                   c.header + "(two)(three)", true);
+        int64_t at = pdf.currentOffset();
+        std::string rows = std::string("\0\0\0\xFF", 4);
+        rows += std::string{1, static_cast<char>(pdf.offsetOf(1) >> 8), static_cast<char>(pdf.offsetOf(1) & 0xFF), 0};
+        rows += std::string("\x02\x00\x04\x00", 4);
+        rows += std::string("\x02\x00\x04\x01", 4);
+        rows += std::string{1, static_cast<char>(pdf.offsetOf(4) >> 8), static_cast<char>(pdf.offsetOf(4) & 0xFF), 0};
+        pdf.stream(5, "/Type /XRef /Size 5 /W [1 2 1] /Root 1 0 R", rows).startxref(at);
+        OpenedFile file(pdf);
+        CPdfXRef& xref = file.open();
+        const unsigned char* text = nullptr;
+        size_t length = 0;
+        if (!c.readable) {
+            EXPECT_TRUE(fetch(xref, 3).is(ElementKind::Null)) << c.header;
+            EXPECT_FALSE(xref.getCompressedObjectText(3, text, length)) << c.header;
+            continue;
+        }
+        EXPECT_EQ(fetch(xref, 2).getText(), "two") << c.header;
+        EXPECT_EQ(fetch(xref, 3).getText(), "three") << c.header;
+        ASSERT_TRUE(xref.getCompressedObjectText(3, text, length)) << c.header;
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(text), length), "(three)") << c.header;
+    }
+}
+
+TEST(ObjectStreams, LargeCompressedStreamKeepsEveryMember)
+{
+    // Decoded data far beyond one piece of zlib output: members at its end are still whole.
+    PdfBuilder pdf;
+    pdf.object(1, "<< /Type /Catalog >>");
+    for (int n = 2; n < 1202; ++n) {
+        pdf.compressed(n, "(member " + std::to_string(n) + " " + std::string(40, 'x') + ")");
+    }
+    pdf.objectStream(1202).streamXRef();
+    OpenedFile file(pdf);
+    CPdfXRef& xref = file.open();
+    for (int n : {2, 600, 1201}) {
+        EXPECT_EQ(fetch(xref, n).getText(), "member " + std::to_string(n) + " " + std::string(40, 'x'));
+    }
+}

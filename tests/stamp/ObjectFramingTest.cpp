@@ -92,6 +92,65 @@ TEST(ObjectFraming, StreamsPlainObjectsAndTheFramesKept) {
     EXPECT_FALSE(input.job.findObjectExtent(99, extent));
 }
 
+TEST(ObjectFraming, IndirectLengthsWrittenInAnyWay) {
+    // The data holds "endobj": only a /Length that is read right frames the whole stream.
+    const std::string data = "BT (endobj) Tj ET";
+    struct Case {
+        std::string lengthObject;
+        bool framedByLength;
+    };
+    const std::string n = std::to_string(data.size());
+    const Case cases[] = {
+        {n, true},
+        {"\n" + n + "\n", true},
+        {"\t" + n, true},
+        {"% the length\n" + n, true},
+        {"0000000000" + n, true},
+        {std::to_string(data.size() - 1), false}, // "endstream" does not follow the data
+        {n + ".0", false},                          // not an integer
+        {"(" + n + ")", false},
+    };
+    for (const Case& c : cases) {
+        qmtest::PdfBuilder pdf;
+        pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
+            .object(2, "<< /Type /Pages /Kids [] /Count 0 >>")
+            .object(3, "<< /Length 4 0 R >>\nstream\n" + data + "\nendstream")
+            .object(4, c.lengthObject)
+            .classicXRef();
+        FramedInput input(pdf);
+        const std::string three = input.text(3);
+        if (c.framedByLength) {
+            EXPECT_NE(three.find(data + "\nendstream\nendobj"), std::string::npos) << c.lengthObject;
+        } else {
+            EXPECT_EQ(three.find("endstream"), std::string::npos) << c.lengthObject;
+        }
+    }
+}
+
+TEST(RawInput, ReadsFromManyBlocksInTurn) {
+    // More blocks of the file than the input holds at once, read in an order that evicts them.
+    constexpr size_t kBlock = 64 * 1024;
+    std::string bytes;
+    for (size_t i = 0; bytes.size() < 45 * kBlock; ++i) {
+        bytes += static_cast<char>('A' + (i * 7 + i / kBlock) % 53);
+    }
+    TempDir folder;
+    const std::string path = folder.write("many.bin", bytes);
+    CRawInput input;
+    ASSERT_TRUE(input.open(path));
+    for (int round = 0; round < 3; ++round) {
+        for (size_t k = 0; k < 45; ++k) {
+            const size_t block = (k * 17 + static_cast<size_t>(round)) % 45;
+            const size_t at = block * kBlock + (k * 131) % (kBlock - 64);
+            std::string_view view;
+            ASSERT_TRUE(input.view(at, 64, view));
+            ASSERT_EQ(view, std::string_view(bytes).substr(at, 64)) << at;
+            EXPECT_EQ(input.find(at, bytes.substr(at + 20, 6)), static_cast<int64_t>(at + 25))
+                << at;
+        }
+    }
+}
+
 TEST(RawInput, ReadsViewsAndSearchesAcrossBlocks) {
     constexpr size_t kBlock = 256 * 1024;
     std::string bytes;
