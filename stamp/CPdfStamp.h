@@ -29,6 +29,8 @@ struct PageEntry {
     // Object number of the nearest page-tree node above the page that has /Resources
     // (0 when none has): what a page without resources of its own inherits.
     int32_t inheritedResourcesFrom = 0;
+    // The number after the page's own "/Rotate" (0 when it has none), read during the walk.
+    int32_t rotate = 0;
 };
 
 // One row of the output cross-reference table.

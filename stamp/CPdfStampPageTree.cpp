@@ -103,6 +103,8 @@ void CPdfStamp::visitKid(int64_t kidNumber, const PageBox& nodeBox, int depth,
         row.objectNumber = static_cast<uint32_t>(kidNumber);
         row.box = readBox(kidText, nodeBox);
         row.inheritedResourcesFrom = resourcesFrom;
+        // Only the page's own /Rotate counts; one inherited from a page-tree node is not seen.
+        row.rotate = rawtext::readNumberAfter(kidText, "/Rotate").value;
         // The frame just taken by getObjectText, kept for the copy and the stamp of the page.
         CachedExtent& frame = pageFrames_[static_cast<size_t>(pagesFound)];
         frame.number = static_cast<int32_t>(kidNumber);

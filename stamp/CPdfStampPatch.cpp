@@ -3,6 +3,9 @@
 #include "stamp/COutputFile.h"
 #include "stamp/PdfSyntax.h"
 
+#include <algorithm>
+#include <charconv>
+#include <cstring>
 #include <string>
 
 using pdfsyntax::DictEntry;
@@ -11,22 +14,35 @@ using pdfsyntax::ValueKind;
 
 namespace {
 
-// The format with its first "%lld" replaced by a and any further one by b.
-std::string refText(std::string_view format, int64_t a, int64_t b = 0) {
-    std::string text;
-    text.reserve(format.size() + 32);
-    int64_t value = a;
-    size_t at = 0;
-    for (size_t hit = format.find("%lld"); hit != std::string_view::npos;
-         hit = format.find("%lld", at)) {
-        text.append(format.substr(at, hit - at));
-        text += std::to_string(value);
-        value = b;
-        at = hit + 4;
+// The format with its first "%lld" replaced by a and any further one by b, built on the stack:
+// the texts are short and several are made for every page.
+class RefText {
+public:
+    RefText(std::string_view format, int64_t a, int64_t b = 0) {
+        int64_t value = a;
+        size_t at = 0;
+        for (size_t hit = format.find("%lld"); hit != std::string_view::npos;
+             hit = format.find("%lld", at)) {
+            append(format.substr(at, hit - at));
+            char digits[24];
+            const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+            append(std::string_view(digits, static_cast<size_t>(end - digits)));
+            value = b;
+            at = hit + 4;
+        }
+        append(format.substr(at));
     }
-    text.append(format.substr(at));
-    return text;
-}
+    operator std::string_view() const { return std::string_view(text_, length_); }
+
+private:
+    void append(std::string_view part) {
+        const size_t take = std::min(part.size(), sizeof text_ - length_);
+        std::memcpy(text_ + length_, part.data(), take);
+        length_ += take;
+    }
+    char text_[96];
+    size_t length_ = 0;
+};
 
 std::string resourceEntry(const std::string& name, int32_t number) {
     std::string entry = " /";
@@ -71,11 +87,11 @@ void CPdfStamp::patchPage(std::string page, int32_t pageObjectNumber, size_t pag
 void CPdfStamp::patchContents(std::string& page, size_t dict, int64_t save, int64_t stamp) {
     auto contents = pdfsyntax::findEntry(page, dict, "Contents");
     if (!contents) {
-        page.insert(dict + 2, refText("/Contents [ %lld 0 R %lld 0 R ]", save, stamp));
+        page.insert(dict + 2, RefText("/Contents [ %lld 0 R %lld 0 R ]", save, stamp));
         return;
     }
-    const std::string saveRef = refText(" %lld 0 R ", save);
-    const std::string stampRef = refText(" %lld 0 R ", stamp);
+    const RefText saveRef(" %lld 0 R ", save);
+    const RefText stampRef(" %lld 0 R ", stamp);
     switch (pdfsyntax::valueKind(page, *contents)) {
     case ValueKind::Array:
         // The array written in the page: the save stream first, the stamp stream last.
@@ -101,8 +117,8 @@ void CPdfStamp::patchContents(std::string& page, size_t dict, int64_t save, int6
         while (close > contents->valueEnd && (page[close - 1] == '\r' || page[close - 1] == '\n')) {
             --close;
         }
-        page.insert(close, refText(" %lld 0 R ]", stamp));
-        page.insert(contents->valueStart, refText("[ %lld 0 R ", save));
+        page.insert(close, RefText(" %lld 0 R ]", stamp));
+        page.insert(contents->valueStart, RefText("[ %lld 0 R ", save));
     };
     ObjectExtent extent;
     if (number <= INT32_MAX && findObjectExtent(static_cast<int32_t>(number), extent) &&
@@ -117,7 +133,7 @@ void CPdfStamp::patchContents(std::string& page, size_t dict, int64_t save, int6
         // A reference to an object that is not there (freed by an update) draws nothing: the
         // page gets the two stamp streams alone, so that the stamp still shows.
         page.replace(contents->valueStart, contents->valueEnd - contents->valueStart,
-                     refText("[ %lld 0 R %lld 0 R ]", save, stamp));
+                     RefText("[ %lld 0 R %lld 0 R ]", save, stamp));
         return;
     }
     const size_t body = pdfsyntax::findBody(target);

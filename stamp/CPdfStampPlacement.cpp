@@ -130,11 +130,7 @@ void CPdfStamp::computeTextPlacement(size_t pageIndex) {
 
     PlacementInput input;
     input.box = page.box;
-    std::string pageText;
-    // Only the page's own /Rotate counts; one inherited from a page-tree node is not seen.
-    if (getObjectText(static_cast<int32_t>(page.objectNumber), pageText)) {
-        input.rotate = rawtext::readNumberAfter(pageText, "/Rotate").value;
-    }
+    input.rotate = page.rotate;
     // Quarter turns beyond a full turn (540, -450, 360) show the page as their remainder does.
     if (input.rotate % 90 == 0) {
         input.rotate %= 360;

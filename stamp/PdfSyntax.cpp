@@ -79,14 +79,31 @@ bool isIntegerToken(std::string_view token) {
     return true;
 }
 
+// The end of the integer token at pos (an optional sign and digits, then a byte that is not
+// regular, or the end), or npos when the token at pos is not an integer.
+size_t integerTokenEnd(std::string_view text, size_t pos) {
+    size_t p = pos;
+    if (p < text.size() && (text[p] == '+' || text[p] == '-')) {
+        ++p;
+    }
+    const size_t digits = p;
+    while (p < text.size() && isDigit(static_cast<unsigned char>(text[p]))) {
+        ++p;
+    }
+    if (p == digits || (p < text.size() && regularByte(static_cast<unsigned char>(text[p])))) {
+        return npos;
+    }
+    return p;
+}
+
 // After an integer at [start, end): the end of "g R" when a reference follows, else end.
 size_t extendReference(std::string_view text, size_t end) {
     size_t genStart = skipWhitespace(text, end);
     if (genStart == end || genStart >= text.size()) {
         return end;
     }
-    size_t genEnd = skipRegularRun(text, genStart);
-    if (genEnd == genStart || !isIntegerToken(text.substr(genStart, genEnd - genStart))) {
+    size_t genEnd = integerTokenEnd(text, genStart);
+    if (genEnd == npos) {
         return end;
     }
     size_t rStart = skipWhitespace(text, genEnd);
@@ -149,11 +166,11 @@ size_t skipObjectAt(std::string_view text, size_t pos, int depth) {
     if (isDelimiter(c)) {
         return npos;
     }
-    size_t end = skipRegularRun(text, pos);
-    if (isIntegerToken(text.substr(pos, end - pos))) {
-        return extendReference(text, end);
+    const size_t integerEnd = integerTokenEnd(text, pos);
+    if (integerEnd != npos) {
+        return extendReference(text, integerEnd);
     }
-    return end;
+    return skipRegularRun(text, pos);
 }
 
 bool parseDecimal(std::string_view token, int64_t& out) {

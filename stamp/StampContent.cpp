@@ -117,7 +117,9 @@ std::string formatStreamObject(std::string_view data) {
     return out;
 }
 
-std::string formatColorOperator(uint32_t rgb, uint32_t cmyk) {
+namespace {
+
+std::string formatColorOperatorText(uint32_t rgb, uint32_t cmyk) {
     std::string out;
     if (cmyk != 0) {
         const float c = static_cast<float>(cmyk & 0xFF000000u) / 4278190080.0f;
@@ -134,6 +136,21 @@ std::string formatColorOperator(uint32_t rgb, uint32_t cmyk) {
     appendFixedList(out, {r, g, b});
     out += " rg";
     return out;
+}
+
+} // namespace
+
+std::string formatColorOperator(uint32_t rgb, uint32_t cmyk) {
+    // A job draws every page in one colour: the text of the last call is kept.
+    thread_local uint32_t lastRgb = 0;
+    thread_local uint32_t lastCmyk = 0;
+    thread_local std::string lastText;
+    if (lastText.empty() || rgb != lastRgb || cmyk != lastCmyk) {
+        lastText = formatColorOperatorText(rgb, cmyk);
+        lastRgb = rgb;
+        lastCmyk = cmyk;
+    }
+    return lastText;
 }
 
 std::string formatGraphicsState(float opacityPercent) {
