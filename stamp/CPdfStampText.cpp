@@ -4,6 +4,7 @@
 #include "stamp/TextEncoding.h"
 
 #include <algorithm>
+#include <charconv>
 
 namespace {
 
@@ -20,20 +21,22 @@ int32_t decimalDigits(uint64_t magnitude) {
     return digits;
 }
 
-// Pads to the mask width with zeros. A number counts its digits, except 0, which counts none
-// (so mask 3 turns 0 into "0000"); a minus sign is not a digit and stays behind the zeros.
-std::string maskedDecimal(int64_t number, int32_t maskWidth) {
-    std::string zeros;
+// Appends number padded to the mask width with zeros. A number counts its digits, except 0,
+// which counts none (so mask 3 turns 0 into "0000"); a minus sign is not a digit and stays
+// behind the zeros.
+void appendMaskedDecimal(std::string& out, int64_t number, int32_t maskWidth) {
     if (maskWidth > 0) {
         uint64_t magnitude =
             number < 0 ? 0 - static_cast<uint64_t>(number) : static_cast<uint64_t>(number);
         int32_t width = std::min(maskWidth, kMaskWidthLimit);
         int32_t missing = width - decimalDigits(magnitude);
         if (missing > 0) {
-            zeros.assign(static_cast<size_t>(missing), '0');
+            out.append(static_cast<size_t>(missing), '0');
         }
     }
-    return zeros + std::to_string(number);
+    char digits[24];
+    const char* end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+    out.append(digits, static_cast<size_t>(end - digits));
 }
 
 // "(" and ")" become octal escapes so the text can sit inside "(...) Tj"; a trailing odd run
@@ -66,28 +69,33 @@ std::string escapeForLiteralString(const std::string& text) {
 } // namespace
 
 void CPdfStamp::composeText(int32_t number) {
-    CRomanNumeral roman;
-    // The page count is unsigned; numbers without a roman form are shown in decimal, unmasked.
-    auto format = [&](int64_t value) {
+    // The page's number and the page count, roman or decimal; numbers without a roman form are
+    // shown in decimal, unmasked.
+    auto append = [&](std::string& out, int64_t value) {
         if (upperRoman || lowerRoman) {
             if (value < 0 || value > CRomanNumeral::kLargest) {
-                return std::to_string(value);
+                out += std::to_string(value);
+                return;
             }
-            return roman.toRoman(static_cast<int32_t>(value), !upperRoman);
+            CRomanNumeral roman;
+            out += roman.toRoman(static_cast<int32_t>(value), !upperRoman);
+            return;
         }
-        return maskedDecimal(value, maskWidth);
+        appendMaskedDecimal(out, value, maskWidth);
     };
 
-    std::string text = prefixText;
+    std::string text;
+    text.reserve(prefixText.size() + separatorText.size() + endText.size() + 48);
+    text += prefixText;
     if (noPageNumbers) {
         text += separatorText;
     } else if (numberOnly) {
-        text += format(number);
+        append(text, number);
         text += separatorText;
     } else {
-        text += format(number);
+        append(text, number);
         text += separatorText;
-        text += format(pageCount);
+        append(text, pageCount);
     }
     text += endText;
 

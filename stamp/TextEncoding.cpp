@@ -82,7 +82,12 @@ bool isValidUtf8(std::string_view text) {
 }
 
 std::string toWinAnsi(std::string_view text) {
-    if (!isValidUtf8(text)) {
+    // Plain ASCII, the usual page text, is the same in both encodings.
+    bool ascii = true;
+    for (char c : text) {
+        ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    }
+    if (ascii || !isValidUtf8(text)) {
         return std::string(text);
     }
     std::string result;
