@@ -1,5 +1,7 @@
 #include "stamp/PdfSyntax.h"
 
+#include "stamp/RawText.h"
+
 #include <array>
 #include <cctype>
 
@@ -302,6 +304,18 @@ size_t findBodyDictionary(std::string_view text) {
 std::optional<DictEntry> findEntry(std::string_view text, size_t dictStart, std::string_view key) {
     if (dictStart >= text.size() || !doubleBracketAt(text, dictStart, '<')) {
         return std::nullopt;
+    }
+    // An entry found is "/key" in the text: where those bytes do not occur at all, the scan of
+    // the dictionary would find nothing, and is spared. Most keys looked for on most pages are
+    // absent (an /ExtGState in the resources, a /Type in a content stream's dictionary).
+    char name[64];
+    if (key.size() < sizeof name) {
+        name[0] = '/';
+        key.copy(name + 1, key.size());
+        if (rawtext::findFirst(text.substr(dictStart), std::string_view(name, key.size() + 1)) ==
+            std::string_view::npos) {
+            return std::nullopt;
+        }
     }
     size_t pos = dictStart + 2;
     while (true) {
