@@ -57,7 +57,7 @@ int CPdfFlateStream::getRawChar()
 size_t CPdfFlateStream::getChars(unsigned char* out, size_t count)
 {
     if (predictor_) {
-        return CPdfStream::getChars(out, count);
+        return predictor_->getChars(out, count);
     }
     // Whole runs of the decoded piece at a time.
     size_t got = 0;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -57,6 +58,22 @@ int CPdfPredictor::getChar()
         return -1;
     }
     return row_[readPos_++];
+}
+
+size_t CPdfPredictor::getChars(unsigned char* out, size_t count)
+{
+    size_t got = 0;
+    while (got < count) {
+        if (readPos_ >= rowBytes_ && !fetchRow()) {
+            break;
+        }
+        const size_t take =
+            static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(count - got), rowBytes_ - readPos_));
+        std::memcpy(out + got, row_.data() + readPos_, take);
+        readPos_ += static_cast<int64_t>(take);
+        got += take;
+    }
+    return got;
 }
 
 int CPdfPredictor::peekChar()

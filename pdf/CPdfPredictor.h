@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -18,6 +19,8 @@ public:
 
     int getChar();
     int peekChar();
+    // Up to count bytes into out, as count calls of getChar would give them.
+    size_t getChars(unsigned char* out, size_t count);
 
 private:
     bool fetchRow();

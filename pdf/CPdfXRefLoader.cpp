@@ -360,15 +360,17 @@ void CPdfXRef::Loader::readStreamRows(CPdfStream& stream, const int (&widths)[3]
                                       int64_t count)
 {
     grow(first, count);
+    const size_t rowBytes = static_cast<size_t>(widths[0] + widths[1] + widths[2]);
+    unsigned char bytes[3 * limits::kMaxXRefFieldWidth];
     for (int64_t number = first; number < first + count; ++number) {
+        if (stream.getChars(bytes, rowBytes) != rowBytes) {
+            throw CPdfException("Unexpected EOF while reading xref stream section");
+        }
         uint64_t fields[3] = {0, 0, 0};
+        size_t at = 0;
         for (int k = 0; k < 3; ++k) {
             for (int b = 0; b < widths[k]; ++b) {
-                int c = stream.getChar();
-                if (c < 0) {
-                    throw CPdfException("Unexpected EOF while reading xref stream section");
-                }
-                fields[k] = (fields[k] << 8) | static_cast<uint64_t>(c);
+                fields[k] = (fields[k] << 8) | bytes[at++];
             }
         }
         const uint64_t type = widths[0] == 0 ? 1 : fields[0];
