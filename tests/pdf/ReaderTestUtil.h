@@ -153,4 +153,21 @@ inline qmtest::PdfBuilder& basicObjects(qmtest::PdfBuilder& pdf)
         .object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>");
 }
 
+// Object 1 and two members of object stream 4 (objects 2 and 3) and the stream itself, as a
+// cross-reference stream with /W [1 2 1] and /Size 5 gives them; object 1 and 4 are read at
+// their offsets in pdf.
+inline std::string twoMemberStreamRows(const qmtest::PdfBuilder& pdf)
+{
+    auto plain = [&pdf](int number) {
+        return std::string{1, static_cast<char>(pdf.offsetOf(number) >> 8),
+                           static_cast<char>(pdf.offsetOf(number) & 0xFF), 0};
+    };
+    std::string rows = std::string("\0\0\0\xFF", 4);
+    rows += plain(1);
+    rows += std::string("\x02\x00\x04\x00", 4);
+    rows += std::string("\x02\x00\x04\x01", 4);
+    rows += plain(4);
+    return rows;
+}
+
 } // namespace readertest

@@ -559,12 +559,8 @@ TEST(ObjectStreams, HeadersWrittenInAnyWayGiveTheSameMembers)
         pdf.stream(4, "/Type /ObjStm /N 2 /First " + std::to_string(c.header.size()),
                    c.header + "(two)(three)", true);
         int64_t at = pdf.currentOffset();
-        std::string rows = std::string("\0\0\0\xFF", 4);
-        rows += std::string{1, static_cast<char>(pdf.offsetOf(1) >> 8), static_cast<char>(pdf.offsetOf(1) & 0xFF), 0};
-        rows += std::string("\x02\x00\x04\x00", 4);
-        rows += std::string("\x02\x00\x04\x01", 4);
-        rows += std::string{1, static_cast<char>(pdf.offsetOf(4) >> 8), static_cast<char>(pdf.offsetOf(4) & 0xFF), 0};
-        pdf.stream(5, "/Type /XRef /Size 5 /W [1 2 1] /Root 1 0 R", rows).startxref(at);
+        pdf.stream(5, "/Type /XRef /Size 5 /W [1 2 1] /Root 1 0 R", twoMemberStreamRows(pdf))
+            .startxref(at);
         OpenedFile file(pdf);
         CPdfXRef& xref = file.open();
         const unsigned char* text = nullptr;
