@@ -212,7 +212,8 @@ private:
     // Object framing (stamp/CPdfStampObjectText.cpp). Stamping a page frames the page and its
     // content stream several times, so the last few frames of the pass are kept.
     bool frameObject(int32_t number, uint64_t start, ObjectExtent& out);
-    // An indirect /Length read from its bytes when it is written plainly; false otherwise.
+    // An indirect /Length read from its bytes when it is written plainly ("N G obj 1234
+    // endobj"); false otherwise, and the reader has to fetch it.
     bool readPlainLength(int32_t number, int64_t generation, int64_t& value);
     void clearExtentCache();
     struct CachedExtent {

@@ -107,53 +107,23 @@ LengthValue readLengthEntry(std::string_view head, size_t dictStart) {
     return length;
 }
 
-// The value of an indirect /Length written as writers do: "N G obj", an unsigned integer of at
-// most nine digits, "endobj". Other forms are left to the reader, which gives the same value
-// for this one.
-bool readPlainLengthObject(CRawInput& input, const XRefEntry& entry, int32_t number,
-                           int64_t generation, int64_t& value) {
+} // namespace
+
+bool CPdfStamp::readPlainLength(int32_t number, int64_t generation, int64_t& value) {
+    if (number < 0 || static_cast<size_t>(number) >= inputEntries->size()) {
+        return false;
+    }
+    const XRefEntry& entry = (*inputEntries)[static_cast<size_t>(number)];
     if (entry.type != 1 || entry.offset < 0 || entry.generation != generation) {
         return false;
     }
     std::string_view text;
-    if (!input.view(static_cast<uint64_t>(entry.offset), 64, text)) {
+    if (!inputFile->view(static_cast<uint64_t>(entry.offset), 64, text)) {
         return false;
     }
     const auto header = pdfsyntax::readObjectHeader(text);
-    if (!header || header->number != number || header->generation != generation) {
-        return false;
-    }
-    size_t pos = header->bodyStart;
-    auto spaces = [&] {
-        const size_t start = pos;
-        while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\n' || text[pos] == '\r')) {
-            ++pos;
-        }
-        return pos > start;
-    };
-    spaces();
-    const size_t digitsStart = pos;
-    int64_t result = 0;
-    while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9') {
-        result = result * 10 + (text[pos] - '0');
-        ++pos;
-        if (pos - digitsStart > 9) {
-            return false;
-        }
-    }
-    if (pos == digitsStart || !spaces() || text.compare(pos, 6, "endobj") != 0) {
-        return false;
-    }
-    value = result;
-    return true;
-}
-
-} // namespace
-
-bool CPdfStamp::readPlainLength(int32_t number, int64_t generation, int64_t& value) {
-    return number >= 0 && static_cast<size_t>(number) < inputEntries->size() &&
-           readPlainLengthObject(*inputFile, (*inputEntries)[static_cast<size_t>(number)], number,
-                                 generation, value);
+    return header && header->number == number && header->generation == generation &&
+           pdfsyntax::readPlainIntegerBody(text, header->bodyStart, value);
 }
 
 bool CPdfStamp::findObjectExtent(int32_t number, ObjectExtent& out) {

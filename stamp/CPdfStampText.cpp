@@ -74,7 +74,7 @@ void CPdfStamp::composeText(int32_t number) {
     auto append = [&](std::string& out, int64_t value) {
         if (upperRoman || lowerRoman) {
             if (value < 0 || value > CRomanNumeral::kLargest) {
-                out += std::to_string(value);
+                appendMaskedDecimal(out, value, 0);
                 return;
             }
             CRomanNumeral roman;

@@ -54,7 +54,6 @@ void CRawInput::forgetBlocks() {
         block.length = 0;
         block.lastUse = 0;
     }
-    recent_ = nullptr;
     useCount_ = 0;
     // One slot number per block of the file (-1: not held), so that a held block is found
     // without a search.
@@ -62,16 +61,10 @@ void CRawInput::forgetBlocks() {
 }
 
 const CRawInput::Block* CRawInput::loadBlock(uint64_t blockStart) {
-    // Most reads fall in the block read last: it is checked before the others.
-    if (recent_ != nullptr && recent_->start == blockStart) {
-        recent_->lastUse = ++useCount_;
-        return recent_;
-    }
     const size_t index = static_cast<size_t>(blockStart / kBlockSize);
     if (index < slotOfBlock_.size() && slotOfBlock_[index] >= 0) {
         Block& held = blocks_[static_cast<size_t>(slotOfBlock_[index])];
         held.lastUse = ++useCount_;
-        recent_ = &held;
         return &held;
     }
     Block* oldest = &blocks_[0];
@@ -81,7 +74,6 @@ const CRawInput::Block* CRawInput::loadBlock(uint64_t blockStart) {
         }
     }
     Block& block = *oldest;
-    recent_ = nullptr;
     if (block.start != UINT64_MAX) {
         slotOfBlock_[static_cast<size_t>(block.start / kBlockSize)] = -1;
     }
@@ -107,7 +99,6 @@ const CRawInput::Block* CRawInput::loadBlock(uint64_t blockStart) {
     block.length = got;
     block.lastUse = ++useCount_;
     slotOfBlock_[index] = static_cast<int8_t>(&block - blocks_.data());
-    recent_ = &block;
     return &block;
 }
 

@@ -61,7 +61,6 @@ private:
     // each is then read once and not in turns.
     std::array<Block, 32> blocks_;
     uint64_t useCount_ = 0;
-    Block* recent_ = nullptr; // the block returned last
-    std::vector<int8_t> slotOfBlock_;
+    std::vector<int8_t> slotOfBlock_; // per block of the file: the slot holding it, or -1
     std::string viewCopy_; // the bytes of a view that spans two blocks
 };

@@ -220,31 +220,37 @@ size_t skipObject(std::string_view text, size_t pos) { return skipObjectAt(text,
 
 namespace {
 
+// Spaces and line ends from pos, as writers put them between the tokens of a plain object;
+// true when there was at least one.
+bool skipPlainSpaces(std::string_view text, size_t& pos) {
+    const size_t start = pos;
+    while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\n' || text[pos] == '\r')) {
+        ++pos;
+    }
+    return pos > start;
+}
+
+// An unsigned decimal of one to maxDigits digits at pos, followed by a byte that is not a digit.
+bool readPlainDigits(std::string_view text, size_t& pos, size_t maxDigits, int64_t& value) {
+    const size_t start = pos;
+    value = 0;
+    while (pos < text.size() && isDigit(static_cast<unsigned char>(text[pos])) &&
+           pos - start < maxDigits) {
+        value = value * 10 + (text[pos] - '0');
+        ++pos;
+    }
+    return pos > start && pos < text.size() && !isDigit(static_cast<unsigned char>(text[pos]));
+}
+
 // "N G obj" as writers put it: digits, line ends or spaces, digits, line ends or spaces, "obj".
 // Any other form is left to the general reading, which gives the same header for this one.
 bool readPlainObjectHeader(std::string_view text, ObjectHeader& header) {
     constexpr size_t kMaxDigits = 18; // no overflow in 64 bits
     size_t pos = 0;
-    auto spaces = [&] {
-        const size_t start = pos;
-        while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\n' || text[pos] == '\r')) {
-            ++pos;
-        }
-        return pos > start;
-    };
-    auto digits = [&](int64_t& value) {
-        const size_t start = pos;
-        value = 0;
-        while (pos < text.size() && isDigit(static_cast<unsigned char>(text[pos])) &&
-               pos - start < kMaxDigits) {
-            value = value * 10 + (text[pos] - '0');
-            ++pos;
-        }
-        return pos > start && pos < text.size() && !isDigit(static_cast<unsigned char>(text[pos]));
-    };
-    spaces();
-    if (!digits(header.number) || !spaces() || !digits(header.generation) || !spaces() ||
-        text.compare(pos, 3, "obj") != 0) {
+    skipPlainSpaces(text, pos);
+    if (!readPlainDigits(text, pos, kMaxDigits, header.number) || !skipPlainSpaces(text, pos) ||
+        !readPlainDigits(text, pos, kMaxDigits, header.generation) ||
+        !skipPlainSpaces(text, pos) || text.compare(pos, 3, "obj") != 0) {
         return false;
     }
     pos += 3;
@@ -390,6 +396,19 @@ bool readReference(std::string_view value, int64_t& number, int64_t& generation)
     }
     size_t r = skipWhitespace(value, genEnd);
     return r != genEnd && r < value.size() && value[r] == 'R' && number >= 0 && generation >= 0;
+}
+
+bool readPlainIntegerBody(std::string_view text, size_t bodyStart, int64_t& value) {
+    constexpr size_t kMaxDigits = 9; // the reader's integers up to here are 32-bit
+    size_t pos = bodyStart;
+    skipPlainSpaces(text, pos);
+    int64_t digits = 0;
+    if (!readPlainDigits(text, pos, kMaxDigits, digits) || !skipPlainSpaces(text, pos) ||
+        text.compare(pos, 6, "endobj") != 0) {
+        return false;
+    }
+    value = digits;
+    return true;
 }
 
 bool readInteger(std::string_view value, int64_t& out) {

@@ -57,4 +57,9 @@ bool readReference(std::string_view value, int64_t& number, int64_t& generation)
 // The integer value of a direct integer.
 bool readInteger(std::string_view value, int64_t& out);
 
+// The body of an integer object written plainly, from bodyStart (just after "obj"): spaces or
+// line ends, an unsigned decimal of at most nine digits, spaces or line ends, "endobj". False
+// for any other form, which a full reading has to judge.
+bool readPlainIntegerBody(std::string_view text, size_t bodyStart, int64_t& value);
+
 } // namespace pdfsyntax

@@ -1,5 +1,6 @@
 #include "stamp/TextEncoding.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 
@@ -83,10 +84,8 @@ bool isValidUtf8(std::string_view text) {
 
 std::string toWinAnsi(std::string_view text) {
     // Plain ASCII, the usual page text, is the same in both encodings.
-    bool ascii = true;
-    for (char c : text) {
-        ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-    }
+    const bool ascii = std::all_of(text.begin(), text.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     if (ascii || !isValidUtf8(text)) {
         return std::string(text);
     }

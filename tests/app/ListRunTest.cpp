@@ -1,6 +1,7 @@
 // Batch lists run through the real program: each line of a ".txt" or ".csv" list stamps one
 // input into the "-f" folder under its own name; with a list delimiter the line's columns become
 // that file's stamp text.
+#include "RunTestUtil.h"
 #include "support/ExternalTools.h"
 #include "support/PdfBuilder.h"
 #include "support/ProgramRunner.h"
@@ -15,26 +16,12 @@
 
 namespace fs = std::filesystem;
 
+using namespace runtest;
+
 namespace {
 
-const std::string kBanner = "\r\nQuillmark 1.24\r\n\r\n";
-const std::string kDone = "\nDone.\n";
 const std::string kNoFolder = "please specify -f for output folder, e.g. -fc:\\test\n";
 const std::string kTooManyColumns = "Too many columns specified in csv/txt file.  max is 20";
-
-// A one-page document whose own content draws "Sheet <tag>" high on the page, so that the
-// output's text shows which input it came from.
-std::string sheet(const std::string& tag) {
-    qmtest::PdfBuilder pdf;
-    pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
-        .object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 /MediaBox [0 0 612 792] >>")
-        .object(3, "<< /Type /Page /Parent 2 0 R /Contents 4 0 R "
-                   "/Resources << /Font << /F1 5 0 R >> >> >>")
-        .stream(4, "", "BT /F1 12 Tf 100 750 Td (Sheet " + tag + ") Tj ET")
-        .object(5, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>")
-        .classicXRef();
-    return pdf.bytes();
-}
 
 // The literal strings drawn by the stamp streams of a file (the blocks positioned with "Tm"),
 // in file order, exactly as the bytes hold them.
@@ -55,42 +42,12 @@ std::vector<std::string> stampStrings(const std::string& file) {
     return strings;
 }
 
-// Every entry below the folder, relative to it and sorted; folders end with "/".
-std::vector<std::string> listing(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        std::string name = fs::relative(entry.path(), folder).generic_string();
-        names.push_back(entry.is_directory() ? name + "/" : name);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 int countOf(const std::string& text, const std::string& piece) {
     int count = 0;
     for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) {
         ++count;
     }
     return count;
-}
-
-std::vector<std::string> withArgs(std::vector<std::string> base,
-                                  const std::vector<std::string>& more) {
-    base.insert(base.end(), more.begin(), more.end());
-    return base;
-}
-
-bool haveTools() {
-    return tools::available("qpdf") && tools::available("pdftotext");
-}
-
-// qpdf finds the file clean and pdftotext reads `text` (white-space normalized) from its page.
-void expectPdfText(const std::string& path, const std::string& text, const std::string& label) {
-    std::string details;
-    EXPECT_TRUE(tools::qpdfCheckClean(path, details)) << label << "\n" << details;
-    const std::vector<std::string> pages = tools::pdfTextPages(path, true);
-    ASSERT_EQ(pages.size(), 1u) << label;
-    EXPECT_EQ(tools::normalizeSpace(pages[0]), text) << label;
 }
 
 struct PlainCase {

@@ -1,6 +1,7 @@
 // Text-lines files run through the real program ("-textfile"): one stamping pass per line on the
 // same document, each line one line spacing below the one before, chained through numbered
 // intermediate files that only the final output outlives.
+#include "RunTestUtil.h"
 #include "support/ExternalTools.h"
 #include "support/PdfBuilder.h"
 #include "support/ProgramRunner.h"
@@ -16,23 +17,9 @@
 
 namespace fs = std::filesystem;
 
+using namespace runtest;
+
 namespace {
-
-const std::string kBanner = "\r\nQuillmark 1.24\r\n\r\n";
-const std::string kDone = "\nDone.\n";
-
-// A one-page document drawing "Sheet <tag>" at the top, above every stamp of these tests.
-std::string sheet(const std::string& tag) {
-    qmtest::PdfBuilder pdf;
-    pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
-        .object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 /MediaBox [0 0 612 792] >>")
-        .object(3, "<< /Type /Page /Parent 2 0 R /Contents 4 0 R "
-                   "/Resources << /Font << /F1 5 0 R >> >> >>")
-        .stream(4, "", "BT /F1 12 Tf 100 750 Td (Sheet " + tag + ") Tj ET")
-        .object(5, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>")
-        .classicXRef();
-    return pdf.bytes();
-}
 
 // One string drawn by a stamp stream: the translation of its "Tm", its font size and its bytes.
 struct Draw {
@@ -83,17 +70,6 @@ std::vector<std::string> textsOf(const std::vector<Draw>& draws) {
     return texts;
 }
 
-// Every entry below the folder, relative to it and sorted; folders end with "/".
-std::vector<std::string> listing(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        std::string name = fs::relative(entry.path(), folder).generic_string();
-        names.push_back(entry.is_directory() ? name + "/" : name);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 // Every file below the folder with its bytes, to see that a run changed nothing.
 std::map<std::string, std::string> snapshot(const std::string& folder) {
     std::map<std::string, std::string> files;
@@ -101,26 +77,6 @@ std::map<std::string, std::string> snapshot(const std::string& folder) {
         files[name] = name.back() == '/' ? "" : TempDir::read(folder + "/" + name);
     }
     return files;
-}
-
-std::vector<std::string> withArgs(std::vector<std::string> base,
-                                  const std::vector<std::string>& more) {
-    base.insert(base.end(), more.begin(), more.end());
-    return base;
-}
-
-bool haveTools() {
-    return tools::available("qpdf") && tools::available("pdftotext");
-}
-
-// qpdf finds the file clean and pdftotext reads `text` (in drawing order, white-space
-// normalized) from its page.
-void expectPdfText(const std::string& path, const std::string& text, const std::string& label) {
-    std::string details;
-    EXPECT_TRUE(tools::qpdfCheckClean(path, details)) << label << "\n" << details;
-    const std::vector<std::string> pages = tools::pdfTextPages(path, true);
-    ASSERT_EQ(pages.size(), 1u) << label;
-    EXPECT_EQ(tools::normalizeSpace(pages[0]), text) << label;
 }
 
 struct SpacingCase {
