@@ -2,11 +2,13 @@
 
 #include "pdf/CPdfDocument.h"
 #include "pdf/CPdfXRef.h"
+#include "stamp/PdfSyntax.h"
 
 #include <array>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -92,7 +94,7 @@ public:
     std::string buildColorOperator() const;
     std::string buildStampStream(size_t pageIndex);
     std::string buildGraphicsState(float opacity) const;
-    void patchPage(std::string pageText, int32_t pageObjectNumber, size_t pageIndex);
+    void patchPage(std::string& pageText, int32_t pageObjectNumber, size_t pageIndex);
 
     // --- output writer ---
     bool getObjectText(int32_t number, std::string& out);
@@ -228,8 +230,13 @@ private:
     std::vector<CachedExtent> pageFrames_;
 
     // Page rewrite helpers (stamp/CPdfStampPatch.cpp).
-    void patchContents(std::string& page, size_t dict, int64_t save, int64_t stamp);
-    void patchResources(std::string& page, size_t dict, size_t pageIndex);
+    // The edits made to the page are logged, so that an entry found before them can be
+    // carried over.
+    void patchContents(std::string& page, size_t dict,
+                       const std::optional<pdfsyntax::DictEntry>& contents, int64_t save,
+                       int64_t stamp, pdfsyntax::EditLog& edits);
+    void patchResources(std::string& page, size_t dict,
+                        const std::optional<pdfsyntax::DictEntry>& resources, size_t pageIndex);
     void addStampResources(std::string& buffer, size_t dictStart);
     std::string inheritedResources(size_t pageIndex);
     void writeRewrittenObject(int64_t number, std::string_view text);

@@ -337,7 +337,7 @@ void CPdfStamp::stampPage(int32_t number, size_t pageIndex) {
     composeText(shown);
     addOutputObject(buildSaveStream());
     addOutputObject(buildStampStream(pageIndex));
-    patchPage(std::move(pageText), number, pageIndex);
+    patchPage(pageText, number, pageIndex);
 }
 
 void CPdfStamp::exportCounter() {

@@ -44,14 +44,45 @@ private:
     size_t length_ = 0;
 };
 
-std::string resourceEntry(const std::string& name, int32_t number) {
-    std::string entry = " /";
-    entry += name;
-    entry += ' ';
-    entry += std::to_string(number);
-    entry += " 0 R ";
-    return entry;
-}
+// A resource entry for the stamp, built on the stack: " /name n 0 R " as one more key of a
+// resource dictionary, or "/key << /name n 0 R >>" as a whole one.
+class NameRefText {
+public:
+    NameRefText(std::string_view key, std::string_view name, int32_t number, bool whole) {
+        if (whole) {
+            append("/");
+            append(key);
+            append(" << /");
+        } else {
+            append(" /");
+        }
+        append(name);
+        append(" ");
+        char digits[16];
+        const char* end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+        append(std::string_view(digits, static_cast<size_t>(end - digits)));
+        append(whole ? " 0 R >>" : " 0 R ");
+    }
+    operator std::string_view() const {
+        return spilled_.empty() ? std::string_view(text_, length_) : std::string_view(spilled_);
+    }
+
+private:
+    void append(std::string_view part) {
+        if (spilled_.empty() && length_ + part.size() <= sizeof text_) {
+            std::memcpy(text_ + length_, part.data(), part.size());
+            length_ += part.size();
+            return;
+        }
+        if (spilled_.empty()) {
+            spilled_.assign(text_, length_);
+        }
+        spilled_.append(part);
+    }
+    char text_[96];
+    size_t length_ = 0;
+    std::string spilled_; // the text, once it has outgrown the buffer
+};
 
 // The value of an entry as text.
 std::string_view valueOf(std::string_view text, const DictEntry& entry) {
@@ -71,32 +102,54 @@ void CPdfStamp::writeRewrittenObject(int64_t number, std::string_view text) {
     rewritten_[static_cast<size_t>(number)] = true;
 }
 
-void CPdfStamp::patchPage(std::string page, int32_t pageObjectNumber, size_t pageIndex) {
+void CPdfStamp::patchPage(std::string& page, int32_t pageObjectNumber, size_t pageIndex) {
     const int64_t save = static_cast<int64_t>(outputTable.size()) - 2;
     const int64_t stamp = static_cast<int64_t>(outputTable.size()) - 1;
     const size_t dict = pdfsyntax::findBodyDictionary(page);
     if (dict != npos) {
-        patchContents(page, dict, save, stamp);
-        patchResources(page, dict, pageIndex);
+        // Both entries are found in one scan; the edits of the contents move the resources
+        // entry along, or, where they may have changed how the page reads, it is looked for
+        // again in the edited page.
+        constexpr std::string_view kKeys[] = {"Contents", "Resources"};
+        std::optional<DictEntry> found[2];
+        pdfsyntax::findEntries(page, dict, kKeys, found);
+        pdfsyntax::EditLog edits;
+        patchContents(page, dict, found[0], save, stamp, edits);
+        std::optional<DictEntry> resources = found[1];
+        if (resources && !edits.carry(*resources)) {
+            resources = pdfsyntax::findEntry(page, dict, "Resources");
+        }
+        patchResources(page, dict, resources, pageIndex);
     }
     setOutputEntry(pageObjectNumber, outputGeneration(pageObjectNumber), outputFile->offset(),
                    true);
     outputFile->write(page);
 }
 
-void CPdfStamp::patchContents(std::string& page, size_t dict, int64_t save, int64_t stamp) {
-    auto contents = pdfsyntax::findEntry(page, dict, "Contents");
+namespace {
+
+// Inserts part at pos of text and records it.
+void insertLogged(std::string& text, size_t pos, std::string_view part,
+                  pdfsyntax::EditLog& edits) {
+    text.insert(pos, part);
+    edits.record(pos, 0, part.size());
+}
+
+} // namespace
+
+void CPdfStamp::patchContents(std::string& page, size_t dict,
+                              const std::optional<DictEntry>& contents, int64_t save,
+                              int64_t stamp, pdfsyntax::EditLog& edits) {
     if (!contents) {
-        page.insert(dict + 2, RefText("/Contents [ %lld 0 R %lld 0 R ]", save, stamp));
+        insertLogged(page, dict + 2, RefText("/Contents [ %lld 0 R %lld 0 R ]", save, stamp),
+                     edits);
         return;
     }
-    const RefText saveRef(" %lld 0 R ", save);
-    const RefText stampRef(" %lld 0 R ", stamp);
     switch (pdfsyntax::valueKind(page, *contents)) {
     case ValueKind::Array:
         // The array written in the page: the save stream first, the stamp stream last.
-        page.insert(contents->valueEnd - 1, stampRef);
-        page.insert(contents->valueStart + 1, saveRef);
+        insertLogged(page, contents->valueEnd - 1, RefText(" %lld 0 R ", stamp), edits);
+        insertLogged(page, contents->valueStart + 1, RefText(" %lld 0 R ", save), edits);
         return;
     case ValueKind::Reference:
         break;
@@ -117,8 +170,16 @@ void CPdfStamp::patchContents(std::string& page, size_t dict, int64_t save, int6
         while (close > contents->valueEnd && (page[close - 1] == '\r' || page[close - 1] == '\n')) {
             --close;
         }
-        page.insert(close, RefText(" %lld 0 R ]", stamp));
-        page.insert(contents->valueStart, RefText("[ %lld 0 R ", save));
+        // Anything but white-space between the reference and the bracket now goes inside the
+        // array, and the page may read differently after it.
+        for (size_t i = contents->valueEnd; i < close; ++i) {
+            if (!pdfsyntax::isWhitespace(static_cast<unsigned char>(page[i]))) {
+                edits.markUnsure();
+                break;
+            }
+        }
+        insertLogged(page, close, RefText(" %lld 0 R ]", stamp), edits);
+        insertLogged(page, contents->valueStart, RefText("[ %lld 0 R ", save), edits);
     };
     ObjectExtent extent;
     if (number <= INT32_MAX && findObjectExtent(static_cast<int32_t>(number), extent) &&
@@ -132,8 +193,10 @@ void CPdfStamp::patchContents(std::string& page, size_t dict, int64_t save, int6
     if (number > INT32_MAX || !getObjectText(static_cast<int32_t>(number), target)) {
         // A reference to an object that is not there (freed by an update) draws nothing: the
         // page gets the two stamp streams alone, so that the stamp still shows.
-        page.replace(contents->valueStart, contents->valueEnd - contents->valueStart,
-                     RefText("[ %lld 0 R %lld 0 R ]", save, stamp));
+        const RefText both("[ %lld 0 R %lld 0 R ]", save, stamp);
+        const size_t removed = contents->valueEnd - contents->valueStart;
+        page.replace(contents->valueStart, removed, both);
+        edits.record(contents->valueStart, removed, std::string_view(both).size());
         return;
     }
     const size_t body = pdfsyntax::findBody(target);
@@ -146,12 +209,14 @@ void CPdfStamp::patchContents(std::string& page, size_t dict, int64_t save, int6
             return;
         }
         std::string array = target.substr(body, end - body);
-        array.insert(array.size() - 1, stampRef);
-        array.insert(1, saveRef);
+        array.insert(array.size() - 1, RefText(" %lld 0 R ", stamp));
+        array.insert(1, RefText(" %lld 0 R ", save));
         if (rewritten_[static_cast<size_t>(number)]) {
             // The array object is shared with a page stamped before: this page gets its own
             // array, so that every page keeps its own stamp.
-            page.replace(contents->valueStart, contents->valueEnd - contents->valueStart, array);
+            const size_t removed = contents->valueEnd - contents->valueStart;
+            page.replace(contents->valueStart, removed, array);
+            edits.record(contents->valueStart, removed, array.size());
             return;
         }
         target.replace(body, end - body, array);
@@ -165,8 +230,8 @@ void CPdfStamp::patchContents(std::string& page, size_t dict, int64_t save, int6
     wrapStream();
 }
 
-void CPdfStamp::patchResources(std::string& page, size_t dict, size_t pageIndex) {
-    auto resources = pdfsyntax::findEntry(page, dict, "Resources");
+void CPdfStamp::patchResources(std::string& page, size_t dict,
+                               const std::optional<DictEntry>& resources, size_t pageIndex) {
     if (!resources) {
         // Resources inherited from a page-tree node (or none at all): the page gets its own
         // copy with the stamp's font and graphics state, so that the stamp can show.
@@ -239,28 +304,34 @@ void CPdfStamp::addStampResources(std::string& buffer, size_t dictStart) {
     // Each kind's entry is written only where it goes: as a whole dictionary
     // ("/Font << /F1 12 0 R >>") or as one more key of the page's own (" /F1 12 0 R ").
     struct Resource {
-        const char* key;
+        std::string_view key;
         const std::string& name;
         int32_t number;
-        std::string entryText() const { return resourceEntry(name, number); }
-        std::string dictionaryText() const {
-            return std::string("/") + key + " << /" + name + " " + std::to_string(number) +
-                   " 0 R >>";
-        }
     };
     const Resource kinds[] = {
         {"Font", fontResourceName, fontObjectNumber},
         {"ExtGState", graphicsStateName, graphicsStateObjectNumber},
     };
-    for (const Resource& kind : kinds) {
-        auto entry = pdfsyntax::findEntry(buffer, dictStart, kind.key);
+    // Both entries are found in one scan; the edits for the font move the other entry along.
+    constexpr std::string_view kKeys[] = {"Font", "ExtGState"};
+    std::optional<DictEntry> found[2];
+    pdfsyntax::findEntries(buffer, dictStart, kKeys, found);
+    pdfsyntax::EditLog edits;
+    for (size_t k = 0; k < 2; ++k) {
+        const Resource& kind = kinds[k];
+        std::optional<DictEntry> entry = found[k];
+        if (entry && !edits.carry(*entry)) {
+            entry = pdfsyntax::findEntry(buffer, dictStart, kind.key);
+        }
         if (!entry) {
-            buffer.insert(dictStart + 2, kind.dictionaryText());
+            const NameRefText dictionaryText(kind.key, kind.name, kind.number, true);
+            insertLogged(buffer, dictStart + 2, dictionaryText, edits);
             continue;
         }
         switch (pdfsyntax::valueKind(buffer, *entry)) {
         case ValueKind::Dictionary:
-            buffer.insert(entry->valueStart + 2, kind.entryText());
+            insertLogged(buffer, entry->valueStart + 2,
+                         NameRefText({}, kind.name, kind.number, false), edits);
             break;
         case ValueKind::Reference: {
             int64_t number = 0;
@@ -275,7 +346,7 @@ void CPdfStamp::addStampResources(std::string& buffer, size_t dictStart) {
             if (dict == npos) {
                 break;
             }
-            text.insert(dict + 2, kind.entryText());
+            text.insert(dict + 2, NameRefText({}, kind.name, kind.number, false));
             writeRewrittenObject(number, text);
             break;
         }

@@ -2,6 +2,7 @@
 
 #include "stamp/RawText.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 
@@ -307,33 +308,45 @@ size_t findBodyDictionary(std::string_view text) {
     return pos;
 }
 
-std::optional<DictEntry> findEntry(std::string_view text, size_t dictStart, std::string_view key) {
-    if (dictStart >= text.size() || !doubleBracketAt(text, dictStart, '<')) {
-        return std::nullopt;
+void findEntries(std::string_view text, size_t dictStart, std::span<const std::string_view> keys,
+                 std::span<std::optional<DictEntry>> found) {
+    const size_t count = std::min(keys.size(), found.size());
+    for (size_t k = 0; k < count; ++k) {
+        found[k].reset();
     }
-    // An entry found is "/key" in the text: where those bytes do not occur at all, the scan of
-    // the dictionary would find nothing, and is spared. Most keys looked for on most pages are
-    // absent (an /ExtGState in the resources, a /Type in a content stream's dictionary).
-    char name[64];
-    if (key.size() < sizeof name) {
-        name[0] = '/';
-        key.copy(name + 1, key.size());
-        if (rawtext::findFirst(text.substr(dictStart), std::string_view(name, key.size() + 1)) ==
-            std::string_view::npos) {
-            return std::nullopt;
+    if (dictStart >= text.size() || !doubleBracketAt(text, dictStart, '<')) {
+        return;
+    }
+    // An entry found is "/key" in the text: a key whose bytes do not occur at all is not
+    // looked for, and where no key occurs the scan of the dictionary is spared. Most keys
+    // looked for on most pages are absent (an /ExtGState in the resources, a /Type in a content
+    // stream's dictionary).
+    size_t wanted = 0;
+    bool wantedKey[kMaxKeys] = {};
+    for (size_t k = 0; k < count && k < kMaxKeys; ++k) {
+        char name[64];
+        if (keys[k].size() >= sizeof name) {
+            wantedKey[k] = true;
+        } else {
+            name[0] = '/';
+            keys[k].copy(name + 1, keys[k].size());
+            wantedKey[k] = rawtext::findFirst(text.substr(dictStart),
+                                              std::string_view(name, keys[k].size() + 1)) !=
+                           std::string_view::npos;
         }
+        wanted += wantedKey[k] ? 1 : 0;
     }
     size_t pos = dictStart + 2;
-    while (true) {
+    while (wanted > 0) {
         pos = skipWhitespace(text, pos);
         if (pos >= text.size() || doubleBracketAt(text, pos, '>')) {
-            return std::nullopt;
+            return;
         }
         if (text[pos] != '/') {
             // Not a key: step over the stray object and look for the next key.
             pos = skipObject(text, pos);
             if (pos == npos) {
-                return std::nullopt;
+                return;
             }
             continue;
         }
@@ -341,20 +354,60 @@ std::optional<DictEntry> findEntry(std::string_view text, size_t dictStart, std:
         size_t keyEnd = skipRegularRun(text, pos + 1);
         size_t valueStart = skipWhitespace(text, keyEnd);
         if (valueStart >= text.size()) {
-            return std::nullopt;
+            return;
         }
         if (doubleBracketAt(text, valueStart, '>')) {
-            return std::nullopt;
+            return;
         }
         size_t valueEnd = skipObject(text, valueStart);
         if (valueEnd == npos) {
-            return std::nullopt;
+            return;
         }
-        if (text.substr(keyStart + 1, keyEnd - keyStart - 1) == key) {
-            return DictEntry{keyStart, valueStart, valueEnd};
+        const std::string_view key = text.substr(keyStart + 1, keyEnd - keyStart - 1);
+        for (size_t k = 0; k < count && k < kMaxKeys; ++k) {
+            if (wantedKey[k] && key == keys[k]) {
+                found[k] = DictEntry{keyStart, valueStart, valueEnd};
+                wantedKey[k] = false;
+                --wanted;
+            }
         }
         pos = valueEnd;
     }
+}
+
+std::optional<DictEntry> findEntry(std::string_view text, size_t dictStart, std::string_view key) {
+    std::optional<DictEntry> found[1];
+    findEntries(text, dictStart, std::span<const std::string_view>(&key, 1), found);
+    return found[0];
+}
+
+void EditLog::record(size_t pos, size_t removed, size_t added) {
+    if (count_ == kCapacity) {
+        unsure_ = true;
+        return;
+    }
+    edits_[count_++] = Edit{pos, removed, added};
+}
+
+bool EditLog::carry(DictEntry& entry) const {
+    if (unsure_) {
+        return false;
+    }
+    size_t grown = 0;
+    size_t shrunk = 0;
+    for (size_t i = 0; i < count_; ++i) {
+        const Edit& edit = edits_[i];
+        if (edit.pos + edit.removed <= entry.keyStart) {
+            grown += edit.added;
+            shrunk += edit.removed;
+        } else if (edit.pos < entry.valueEnd) {
+            return false;
+        }
+    }
+    entry.keyStart = entry.keyStart + grown - shrunk;
+    entry.valueStart = entry.valueStart + grown - shrunk;
+    entry.valueEnd = entry.valueEnd + grown - shrunk;
+    return true;
 }
 
 size_t findDictionaryEnd(std::string_view text, size_t dictStart) {

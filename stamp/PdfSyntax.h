@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string_view>
 
 // Token-level scanning of raw object text, used where the stamping engine edits objects as
@@ -46,6 +47,35 @@ struct DictEntry {
 // whose "<<" stands at dictStart; nullopt when it is absent or the dictionary is malformed
 // before it.
 std::optional<DictEntry> findEntry(std::string_view text, size_t dictStart, std::string_view key);
+// The entries of several keys, each as findEntry finds it, in one scan of the dictionary:
+// found[i] belongs to keys[i]. Keys past the first kMaxKeys are not looked for.
+inline constexpr size_t kMaxKeys = 4;
+void findEntries(std::string_view text, size_t dictStart, std::span<const std::string_view> keys,
+                 std::span<std::optional<DictEntry>> found);
+// The edits made to a text, at positions of the text before them, so that an entry found
+// before them can be carried over to the edited text instead of being looked for again.
+class EditLog {
+public:
+    // The bytes [pos, pos + removed) replaced by added bytes (removed 0: an insertion at pos).
+    void record(size_t pos, size_t removed, size_t added);
+    // An edit that may have changed how the text reads: entries are to be looked for again.
+    void markUnsure() { unsure_ = true; }
+    // The entry moved along with the bytes before it; false when the log is unsure or an edit
+    // falls inside the entry, and the entry is then to be looked for again.
+    bool carry(DictEntry& entry) const;
+
+private:
+    struct Edit {
+        size_t pos = 0;
+        size_t removed = 0;
+        size_t added = 0;
+    };
+    static constexpr size_t kCapacity = 4;
+    Edit edits_[kCapacity];
+    size_t count_ = 0;
+    bool unsure_ = false;
+};
+
 // Position of the ">>" that closes the dictionary at dictStart, or npos.
 size_t findDictionaryEnd(std::string_view text, size_t dictStart);
 

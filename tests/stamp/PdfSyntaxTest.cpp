@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 namespace {
@@ -100,6 +101,69 @@ TEST(PdfSyntaxTest, ClassifiesValues) {
         EXPECT_EQ(pdfsyntax::valueKind(text, *entry), c.kind) << c.key;
     }
     EXPECT_EQ(pdfsyntax::findDictionaryEnd(text, dict), text.find(">> endobj"));
+}
+
+// One scan for several keys finds each entry as a scan for that key alone does, also where the
+// dictionary breaks off between them.
+TEST(PdfSyntaxTest, FindsSeveralKeysInOneScanAsOneByOne) {
+    const char* texts[] = {
+        "3 0 obj << /Type /Page /Contents 4 0 R /Resources << /Font 5 0 R >> >> endobj",
+        "3 0 obj << /Resources << /Contents 1 0 R >> /Contents [4 0 R] /Type /Page >> endobj",
+        "3 0 obj << /Contents 4 0 R /Contents 9 0 R /Resources 2 0 R >> endobj",
+        // Malformed after the first key: later keys are not found.
+        "3 0 obj << /Contents 4 0 R /X ) /Resources 2 0 R >> endobj",
+        "3 0 obj << /Type /Page >> endobj",
+    };
+    constexpr std::string_view keys[] = {"Contents", "Resources", "Type", "Missing"};
+    for (const char* text : texts) {
+        SCOPED_TRACE(text);
+        const size_t dict = pdfsyntax::findBodyDictionary(text);
+        std::optional<pdfsyntax::DictEntry> found[4];
+        pdfsyntax::findEntries(text, dict, keys, found);
+        for (size_t k = 0; k < 4; ++k) {
+            const auto alone = pdfsyntax::findEntry(text, dict, keys[k]);
+            ASSERT_EQ(found[k].has_value(), alone.has_value()) << keys[k];
+            if (alone) {
+                EXPECT_EQ(found[k]->keyStart, alone->keyStart) << keys[k];
+                EXPECT_EQ(found[k]->valueEnd, alone->valueEnd) << keys[k];
+            }
+        }
+    }
+    std::optional<pdfsyntax::DictEntry> found[4];
+    pdfsyntax::findEntries(texts[3], pdfsyntax::findBodyDictionary(texts[3]), keys, found);
+    EXPECT_TRUE(found[0].has_value());
+    EXPECT_FALSE(found[1].has_value());
+}
+
+// An entry found before edits is moved by the bytes put in before it, kept by those after it,
+// and given up where an edit falls inside it or the edits are unsure.
+TEST(PdfSyntaxTest, CarriesAnEntryOverEditsOutsideIt) {
+    const pdfsyntax::DictEntry entry{20, 30, 40};
+    auto carried = [&](auto&& edit) {
+        pdfsyntax::EditLog log;
+        edit(log);
+        pdfsyntax::DictEntry moved = entry;
+        return log.carry(moved) ? std::optional<pdfsyntax::DictEntry>(moved) : std::nullopt;
+    };
+    auto before = carried([](pdfsyntax::EditLog& log) {
+        log.record(5, 0, 7);   // insertion before the key
+        log.record(20, 0, 3);  // insertion right at the key, which it pushes along
+        log.record(40, 0, 9);  // insertion right after the value
+        log.record(10, 4, 1);  // four bytes replaced by one, before the key
+    });
+    ASSERT_TRUE(before.has_value());
+    // 7 + 3 + 1 bytes in, 4 out: everything moves by 7.
+    EXPECT_EQ(before->keyStart, 20u + 7);
+    EXPECT_EQ(before->valueStart, 30u + 7);
+    EXPECT_EQ(before->valueEnd, 40u + 7);
+    EXPECT_FALSE(carried([](pdfsyntax::EditLog& log) { log.record(35, 0, 2); }));
+    EXPECT_FALSE(carried([](pdfsyntax::EditLog& log) { log.record(15, 10, 2); }));
+    EXPECT_FALSE(carried([](pdfsyntax::EditLog& log) { log.markUnsure(); }));
+    EXPECT_FALSE(carried([](pdfsyntax::EditLog& log) {
+        for (int i = 0; i < 5; ++i) {
+            log.record(1, 0, 1); // more edits than the log keeps
+        }
+    }));
 }
 
 } // namespace

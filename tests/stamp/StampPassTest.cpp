@@ -184,6 +184,61 @@ TEST_F(StampPassTest, RewritesEachKindOfContents) {
     }
 }
 
+// The contents and the resources of a page are edited together, in whichever order and form
+// they stand; the whole page dictionary is checked. %F and %G stand for the stamp's font and
+// graphics state entries (" /name n 0 R ").
+TEST_F(StampPassTest, EditsContentsAndResourcesTogetherWhereverTheyStand) {
+    struct Case {
+        const char* name;
+        std::string page;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"resources after a single stream",
+         "<< /Type /Page /Contents 4 0 R /Resources << /Font << /F0 5 0 R >> >> >>",
+         "<< /Type /Page /Contents [ 9 0 R 4 0 R  10 0 R ]/Resources <</ExtGState <<%G>> "
+         "/Font <<%F /F0 5 0 R >> >> >>"},
+        {"resources before the stream",
+         "<< /Type /Page /Resources << /ExtGState << /G0 5 0 R >> /Font << >> >> /Contents 4 0 R>>",
+         "<< /Type /Page /Resources << /ExtGState <<%G /G0 5 0 R >> /Font <<%F >> >> "
+         "/Contents [ 9 0 R 4 0 R 10 0 R ]>>"},
+        {"no contents, own resources", "<< /Type /Page /Resources << >> >>",
+         "<</Contents [ 9 0 R 10 0 R ] /Type /Page /Resources <</ExtGState <<%G>>/Font <<%F>> "
+         ">> >>"},
+        {"contents array before the resources",
+         "<< /Contents [4 0 R] /Resources << /Font << /F0 5 0 R >> >> >>",
+         "<< /Contents [ 9 0 R 4 0 R 10 0 R ] /Resources <</ExtGState <<%G>> /Font <<%F /F0 5 "
+         "0 R >> >> >>"},
+        {"contents object not in the file", "<< /Contents 40 0 R /Resources << >> >>",
+         "<< /Contents [ 9 0 R 10 0 R ] /Resources <</ExtGState <<%G>>/Font <<%F>> >> >>"},
+        // A stray string after the reference ends up in the array, and the page reads
+        // differently after it: the resources are looked for again and not found, so the page
+        // gets resources of its own in front.
+        {"stray string after the reference", "<< /Contents 4 0 R (a/b) /Resources << >> >>",
+         "<</Resources <</ExtGState <<%G>>/Font <<%F>> >> /Contents [ 9 0 R 4 0 R (a 10 0 R ]/b) "
+         "/Resources << >> >>"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PdfBuilder pdf;
+        pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+        pdf.object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+        pdf.object(3, c.page);
+        pdf.stream(4, "", "0 0 m 10 10 l S");
+        pdf.object(5, "null");
+        pdf.classicXRef();
+        const std::string out = stamp(pdf);
+        std::string expected = c.expected;
+        const std::string font = " /" + job_.fontResourceName + " " +
+                                 std::to_string(job_.fontObjectNumber) + " 0 R ";
+        const std::string state = " /" + job_.graphicsStateName + " " +
+                                  std::to_string(job_.graphicsStateObjectNumber) + " 0 R ";
+        expected.replace(expected.find("%F"), 2, font);
+        expected.replace(expected.find("%G"), 2, state);
+        EXPECT_NE(outputObject(out, 3).find(expected), std::string::npos) << outputObject(out, 3);
+    }
+}
+
 TEST_F(StampPassTest, PagesSharingAContentsArrayEachKeepTheirOwnStamp) {
     PdfBuilder pdf;
     pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>");
