@@ -92,7 +92,8 @@ public:
     // --- page content and resources ---
     std::string buildSaveStream() const;
     std::string buildColorOperator() const;
-    std::string buildStampStream(size_t pageIndex);
+    // The stamp stream object of the page; valid until the next call.
+    const std::string& buildStampStream(size_t pageIndex);
     std::string buildGraphicsState(float opacity) const;
     void patchPage(std::string& pageText, int32_t pageObjectNumber, size_t pageIndex);
 
@@ -247,4 +248,14 @@ private:
     std::vector<int32_t> pageIndexOf_; // object number -> page index + 1, 0 for no page
     int32_t highestShown_ = 0;
     int32_t progressCounter_ = 0;
+
+    // Buffers kept from page to page, so that stamping a page allocates nothing once they have
+    // grown: the page's text, a page met in the walk, the drawn text before escaping, the
+    // save stream object and the stamp stream's content and object.
+    std::string pageText_;
+    std::string kidText_;
+    std::string composed_;
+    std::string saveStream_;
+    std::string stampContent_;
+    std::string stampObject_;
 };

@@ -10,7 +10,7 @@ std::string CPdfStamp::buildColorOperator() const {
     return formatColorOperator(rgbColor, cmykColor);
 }
 
-std::string CPdfStamp::buildStampStream(size_t pageIndex) {
+const std::string& CPdfStamp::buildStampStream(size_t pageIndex) {
     computeTextPlacement(pageIndex);
     // The angle field holds radians from here on; the next placement starts again from degrees.
     textAngle = stampAngleRadians(textAngle);
@@ -20,12 +20,16 @@ std::string CPdfStamp::buildStampStream(size_t pageIndex) {
     content.x = textX;
     content.y = textY;
     content.angleRadians = textAngle;
-    const std::string color = buildColorOperator();
-    content.colorOperator = color;
+    content.colorOperator = formatColorOperator(rgbColor, cmykColor);
     content.fontResourceName = fontResourceName;
     content.fontSize = currentSize;
     content.text = currentText;
-    return formatStreamObject(formatStampContent(content));
+    // Both texts are built in buffers kept from page to page.
+    stampContent_.clear();
+    appendStampContent(stampContent_, content);
+    stampObject_.clear();
+    appendStreamObject(stampObject_, stampContent_);
+    return stampObject_;
 }
 
 std::string CPdfStamp::buildGraphicsState(float opacityPercent) const {

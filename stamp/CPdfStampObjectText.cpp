@@ -5,6 +5,7 @@
 #include "stamp/CRawInput.h"
 #include "stamp/PdfSyntax.h"
 
+#include <charconv>
 #include <string>
 
 namespace {
@@ -41,8 +42,7 @@ bool endstreamFollows(CRawInput& input, uint64_t pos, uint64_t& afterEndstream) 
     return true;
 }
 
-bool isObjectStreamDictionary(std::string_view head, size_t dictStart) {
-    auto type = pdfsyntax::findEntry(head, dictStart, "Type");
+bool isObjectStreamType(std::string_view head, const std::optional<pdfsyntax::DictEntry>& type) {
     if (!type) {
         return false;
     }
@@ -91,9 +91,8 @@ struct LengthValue {
     int64_t generation = 0;
 };
 
-LengthValue readLengthEntry(std::string_view head, size_t dictStart) {
+LengthValue readLengthEntry(std::string_view head, const std::optional<pdfsyntax::DictEntry>& entry) {
     LengthValue length;
-    auto entry = pdfsyntax::findEntry(head, dictStart, "Length");
     if (!entry) {
         return length;
     }
@@ -203,8 +202,11 @@ bool CPdfStamp::frameObject(int32_t number, uint64_t start, ObjectExtent& out) {
         return fallback();
     }
     out.isStream = true;
-    out.isObjectStream = isObjectStreamDictionary(head, dictStart);
-    const LengthValue lengthEntry = readLengthEntry(head, dictStart);
+    constexpr std::string_view kKeys[] = {"Type", "Length"};
+    std::optional<pdfsyntax::DictEntry> found[2];
+    pdfsyntax::findEntries(head, dictStart, kKeys, found);
+    out.isObjectStream = isObjectStreamType(head, found[0]);
+    const LengthValue lengthEntry = readLengthEntry(head, found[1]);
 
     // With a usable /Length the data is skipped, so "endobj" inside the data is not taken for
     // the end of the object.
@@ -274,7 +276,9 @@ bool CPdfStamp::getObjectText(int32_t number, std::string& out) {
             length == 0) {
             return false;
         }
-        out = std::to_string(number);
+        char digits[16];
+        const char* end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+        out.assign(digits, static_cast<size_t>(end - digits));
         out += " 0 obj\r";
         out.append(reinterpret_cast<const char*>(data), length);
         out += " endobj\r";

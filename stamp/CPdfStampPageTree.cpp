@@ -80,7 +80,9 @@ void CPdfStamp::walkPageTree(std::string_view nodeText, const PageBox& inherited
 
 void CPdfStamp::visitKid(int64_t kidNumber, const PageBox& nodeBox, int depth,
                          int32_t resourcesFrom) {
-    std::string kidText;
+    // Read into a buffer kept from kid to kid; a node, walked with kids of its own, takes the
+    // text with it.
+    std::string& kidText = kidText_;
     if (kidNumber > INT32_MAX || !getObjectText(static_cast<int32_t>(kidNumber), kidText)) {
         throw CPdfException("PDF file was damaged");
     }
@@ -95,7 +97,8 @@ void CPdfStamp::visitKid(int64_t kidNumber, const PageBox& nodeBox, int depth,
         if (visitedNodes_[static_cast<size_t>(kidNumber)]) {
             return;
         }
-        walkPageTree(kidText, nodeBox, depth + 1, resourcesFrom);
+        const std::string nodeText = std::move(kidText);
+        walkPageTree(nodeText, nodeBox, depth + 1, resourcesFrom);
         return;
     }
     if (pagesFound >= 0 && static_cast<uint32_t>(pagesFound) < pageCount) {

@@ -326,8 +326,7 @@ void CPdfStamp::copyObject(int32_t number, const ObjectExtent& extent) {
 }
 
 void CPdfStamp::stampPage(int32_t number, size_t pageIndex) {
-    std::string pageText;
-    if (!getObjectText(number, pageText)) {
+    if (!getObjectText(number, pageText_)) {
         return;
     }
     const int32_t shown = pageNumberFor(static_cast<int32_t>(pageIndex + 1));
@@ -335,9 +334,12 @@ void CPdfStamp::stampPage(int32_t number, size_t pageIndex) {
         highestShown_ = shown;
     }
     composeText(shown);
-    addOutputObject(buildSaveStream());
+    if (saveStream_.empty()) {
+        saveStream_ = buildSaveStream();
+    }
+    addOutputObject(saveStream_);
     addOutputObject(buildStampStream(pageIndex));
-    patchPage(pageText, number, pageIndex);
+    patchPage(pageText_, number, pageIndex);
 }
 
 void CPdfStamp::exportCounter() {

@@ -39,31 +39,36 @@ void appendMaskedDecimal(std::string& out, int64_t number, int32_t maskWidth) {
     out.append(digits, static_cast<size_t>(end - digits));
 }
 
-// "(" and ")" become octal escapes so the text can sit inside "(...) Tj"; a trailing odd run
-// of backslashes would escape the closing parenthesis, so its last backslash is doubled.
-std::string escapeForLiteralString(const std::string& text) {
-    std::string escaped;
-    escaped.reserve(text.size());
+// The text up to its first zero byte, with "(" and ")" as octal escapes so that it can sit
+// inside "(...) Tj", into out; a trailing odd run of backslashes would escape the closing
+// parenthesis, so its last backslash is doubled.
+void escapeForLiteralString(std::string_view text, std::string& out) {
+    out.clear();
+    out.reserve(text.size());
     for (char c : text) {
         if (c == '\0') {
             break;
         }
         if (c == '(') {
-            escaped += "\\050";
+            out += "\\050";
         } else if (c == ')') {
-            escaped += "\\051";
+            out += "\\051";
         } else {
-            escaped += c;
+            out += c;
         }
     }
     size_t trailing = 0;
-    while (trailing < escaped.size() && escaped[escaped.size() - 1 - trailing] == '\\') {
+    while (trailing < out.size() && out[out.size() - 1 - trailing] == '\\') {
         ++trailing;
     }
     if (trailing % 2 == 1) {
-        escaped += '\\';
+        out += '\\';
     }
-    return escaped;
+}
+
+bool isAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
 } // namespace
@@ -84,7 +89,8 @@ void CPdfStamp::composeText(int32_t number) {
         appendMaskedDecimal(out, value, maskWidth);
     };
 
-    std::string text;
+    std::string& text = composed_;
+    text.clear();
     text.reserve(prefixText.size() + separatorText.size() + endText.size() + 48);
     text += prefixText;
     if (noPageNumbers) {
@@ -99,5 +105,10 @@ void CPdfStamp::composeText(int32_t number) {
     }
     text += endText;
 
-    currentText = escapeForLiteralString(text_encoding::toWinAnsi(text));
+    // Plain ASCII reads the same in both encodings and needs no conversion.
+    if (isAscii(text)) {
+        escapeForLiteralString(text, currentText);
+    } else {
+        escapeForLiteralString(text_encoding::toWinAnsi(text), currentText);
+    }
 }

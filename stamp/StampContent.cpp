@@ -77,6 +77,12 @@ void appendMatrix(std::string& out, const std::array<float, 6>& values) {
     out += lastText;
 }
 
+void appendDecimal(std::string& out, int64_t value) {
+    char digits[24];
+    const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    out.append(digits, static_cast<size_t>(end - digits));
+}
+
 } // namespace
 
 float stampAngleRadians(float degrees) {
@@ -84,11 +90,16 @@ float stampAngleRadians(float degrees) {
 }
 
 std::string formatStampContent(const StampContentInput& in) {
+    std::string out;
+    appendStampContent(out, in);
+    return out;
+}
+
+void appendStampContent(std::string& out, const StampContentInput& in) {
     const float c = std::cos(in.angleRadians);
     const float s = std::sin(in.angleRadians);
     const std::string_view text = untilZero(in.text);
-    std::string out;
-    out.reserve(160 + in.graphicsStateName.size() + in.colorOperator.size() +
+    out.reserve(out.size() + 160 + in.graphicsStateName.size() + in.colorOperator.size() +
                 in.fontResourceName.size() + text.size());
     out += "\nQ\nBT\n/";
     out += untilZero(in.graphicsStateName);
@@ -99,22 +110,25 @@ std::string formatStampContent(const StampContentInput& in) {
     out += "\n/";
     out += untilZero(in.fontResourceName);
     out += ' ';
-    out += std::to_string(in.fontSize);
+    appendDecimal(out, in.fontSize);
     out += " Tf\n(";
     out += text;
     out += ") Tj\nET\n";
-    return out;
 }
 
 std::string formatStreamObject(std::string_view data) {
     std::string out;
-    out.reserve(64 + data.size());
+    appendStreamObject(out, data);
+    return out;
+}
+
+void appendStreamObject(std::string& out, std::string_view data) {
+    out.reserve(out.size() + 64 + data.size());
     out += " 0 obj\n<<\n/Length ";
-    out += std::to_string(data.size());
+    appendDecimal(out, static_cast<int64_t>(data.size()));
     out += " \n>>\nstream\n";
     out += data;
     out += "\nendstream\nendobj\n";
-    return out;
 }
 
 namespace {
@@ -140,7 +154,7 @@ std::string formatColorOperatorText(uint32_t rgb, uint32_t cmyk) {
 
 } // namespace
 
-std::string formatColorOperator(uint32_t rgb, uint32_t cmyk) {
+const std::string& formatColorOperator(uint32_t rgb, uint32_t cmyk) {
     // A job draws every page in one colour: the text of the last call is kept.
     thread_local uint32_t lastRgb = 0;
     thread_local uint32_t lastCmyk = 0;

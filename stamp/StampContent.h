@@ -21,13 +21,18 @@ float stampAngleRadians(float degrees);
 
 // "\nQ\nBT\n/GS gs\n<matrix> Tm\n<colour>\n/F <size> Tf\n(<text>) Tj\nET\n"; grows with the text.
 std::string formatStampContent(const StampContentInput& input);
+// As formatStampContent, appended to out.
+void appendStampContent(std::string& out, const StampContentInput& input);
 
 // An unfiltered stream object without its number: " 0 obj", the dictionary with /Length, the
 // data and "endstream", "endobj".
 std::string formatStreamObject(std::string_view data);
+// As formatStreamObject, appended to out.
+void appendStreamObject(std::string& out, std::string_view data);
 
 // The fill colour: "c m y k k" when cmyk is not 0, else "r g b rg" from rgb.
-std::string formatColorOperator(uint32_t rgb, uint32_t cmyk);
+// The text stays valid until the next call with other colours on the same thread.
+const std::string& formatColorOperator(uint32_t rgb, uint32_t cmyk);
 
 // The ExtGState object without its number, /ca the opacity percent over 100.
 std::string formatGraphicsState(float opacityPercent);
