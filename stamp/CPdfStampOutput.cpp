@@ -141,7 +141,12 @@ void CPdfStamp::writeXRefTable() {
         }
         putDigits(out + at, row.offset, 10);
         out[at + 10] = ' ';
-        putDigits(out + at + 11, row.generation, 5);
+        if (row.generation == 0) {
+            // Nearly every row: objects written new, or copied from generation 0.
+            std::memcpy(out + at + 11, "00000", 5);
+        } else {
+            putDigits(out + at + 11, row.generation, 5);
+        }
         std::memcpy(out + at + 16, " n \r", 4);
     }
     outputFile->write(table);

@@ -45,6 +45,14 @@ void appendMaskedDecimal(std::string& out, int64_t number, int32_t maskWidth) {
 void escapeForLiteralString(std::string_view text, std::string& out) {
     out.clear();
     out.reserve(text.size());
+    // The bytes up to the first one that needs care go over in one piece.
+    size_t plain = 0;
+    while (plain < text.size() && text[plain] != '(' && text[plain] != ')' &&
+           text[plain] != '\0' && text[plain] != '\\') {
+        ++plain;
+    }
+    out.append(text.data(), plain);
+    text.remove_prefix(plain);
     for (char c : text) {
         if (c == '\0') {
             break;
