@@ -191,9 +191,23 @@ CPdfXRef::ObjectStreamPtr CPdfXRef::objectStream(ObjectStreamPtr& slot, int64_t 
         slot = other;
         return slot;
     }
+    if (auto kept = kept_.find(number); kept != kept_.end()) {
+        slot = kept->second;
+        return slot;
+    }
     slot.reset(); // the old copy goes before the new one is decoded
     ObjectStreamPtr loaded = loadObjectStream(number, fetchDepth);
     slot = loaded;
+    if (loaded) {
+        const size_t bytes = loaded->bytes.size() +
+                             loaded->numbers.size() * sizeof(int32_t) +
+                             loaded->offsets.size() * sizeof(int64_t) +
+                             loaded->byNumber.size() * sizeof(std::pair<int32_t, int32_t>);
+        if (bytes <= limits::kKeptObjectStreamBytes - keptBytes_) {
+            kept_.emplace(number, loaded);
+            keptBytes_ += bytes;
+        }
+    }
     return loaded;
 }
 

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 class CPdfFileStream;
@@ -86,6 +87,9 @@ private:
     // one decoded copy when they use the same object stream.
     ObjectStreamPtr streamCache_;
     ObjectStreamPtr textCache_;
+    // Object streams kept beside the two slots, by number, and the bytes they take.
+    std::unordered_map<int64_t, ObjectStreamPtr> kept_;
+    size_t keptBytes_ = 0;
     // Object numbers whose fetch is under way, innermost last.
     std::vector<int32_t> fetching_;
 };

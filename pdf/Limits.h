@@ -33,6 +33,10 @@ inline constexpr int64_t kFileBytesPerTableRow = 4;
 inline constexpr int64_t kMinObjectStreamBytes = 4 << 20;
 inline constexpr int64_t kMaxObjectStreamBytes = 8 << 20;
 inline constexpr int64_t kObjectStreamExpansion = 1024;
+// Decoded object streams kept for the whole of a document, in the order they were first
+// decoded, until they take this many bytes: the page-tree walk and the copy read the same
+// object streams one after the other, and those kept are not decoded twice.
+inline constexpr size_t kKeptObjectStreamBytes = 4 << 20;
 // Largest block the file stream reads at once (it starts small and doubles while reading on).
 inline constexpr size_t kFileBufferMin = 512;
 inline constexpr size_t kFileBufferMax = 16384;

@@ -418,6 +418,37 @@ TEST(ObjectStreams, AlternatingStreamsGiveCorrectObjects)
     }
 }
 
+TEST(ObjectStreams, StreamsReadAgainInTheSameOrderGiveTheirOwnObjects)
+{
+    // Five object streams of about 1.5 MiB decoded each, read twice in turn as the page walk
+    // and the copy read them: more than the two slots hold and more than are kept whole, so
+    // some come from those kept and some are decoded again.
+    PdfBuilder pdf;
+    pdf.object(1, "<< /Type /Catalog >>");
+    const std::string filler(1536 * 1024, 'x');
+    for (int s = 0; s < 5; ++s) {
+        const int first = 2 + 3 * s;
+        pdf.compressed(first, "(head " + std::to_string(s) + ")");
+        pdf.compressed(first + 1, "(" + filler + ")");
+        pdf.objectStream(first + 2);
+    }
+    pdf.streamXRef();
+    OpenedFile file(pdf);
+    CPdfXRef& xref = file.open();
+    for (int round = 0; round < 2; ++round) {
+        for (int s = 0; s < 5; ++s) {
+            SCOPED_TRACE("round " + std::to_string(round) + ", stream " + std::to_string(s));
+            const int first = 2 + 3 * s;
+            const unsigned char* text = nullptr;
+            size_t length = 0;
+            ASSERT_TRUE(xref.getCompressedObjectText(first, text, length));
+            EXPECT_EQ(std::string(reinterpret_cast<const char*>(text), length),
+                      "(head " + std::to_string(s) + ")\n");
+            EXPECT_EQ(fetch(xref, first + 1).getText().size(), filler.size());
+        }
+    }
+}
+
 TEST(ObjectStreams, HeaderAndMemberMismatchesGiveNull)
 {
     PdfBuilder pdf;
