@@ -26,7 +26,9 @@ size_t findFirst(std::string_view text, std::string_view needle) {
             break;
         }
         pos = static_cast<size_t>(static_cast<const char*>(hit) - text.data());
-        if (std::memcmp(text.data() + pos - head, needle.data(), head) == 0) {
+        // The first byte is compared before the rest: most candidates fail on it.
+        if (text[pos - head] == needle[0] &&
+            std::memcmp(text.data() + pos - head, needle.data(), head) == 0) {
             return pos - head;
         }
         ++pos;
