@@ -317,15 +317,15 @@ void findEntries(std::string_view text, size_t dictStart, std::span<const std::s
     if (dictStart >= text.size() || !doubleBracketAt(text, dictStart, '<')) {
         return;
     }
-    // An entry found is "/key" in the text: a key whose bytes do not occur at all is not
-    // looked for, and where no key occurs the scan of the dictionary is spared. Most keys
-    // looked for on most pages are absent (an /ExtGState in the resources, a /Type in a content
-    // stream's dictionary).
+    // An entry found is "/key" in the text: for a single key whose bytes do not occur at all,
+    // the scan of the dictionary is spared. Where several keys are looked for, one of them is
+    // nearly always there (a page's contents and resources, a stream's length), the scan is
+    // made anyway, and the search for each key would only add to it.
     size_t wanted = 0;
     bool wantedKey[kMaxKeys] = {};
     for (size_t k = 0; k < count && k < kMaxKeys; ++k) {
         char name[64];
-        if (keys[k].size() >= sizeof name) {
+        if (count > 1 || keys[k].size() >= sizeof name) {
             wantedKey[k] = true;
         } else {
             name[0] = '/';
