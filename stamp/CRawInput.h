@@ -56,10 +56,13 @@ private:
     std::FILE* file_ = nullptr;
     uint64_t size_ = 0;
     uint64_t base_ = 0;
-    // Blocks of 64 KiB, 2 MiB in all: a page, its content stream, its resources and an
+    // Blocks of 64 KiB, 4 MiB in all: a page, its content stream, its resources and an
     // indirect /Length may lie far apart (some writers put every page object at the end), and
-    // each is then read once and not in turns.
-    std::array<Block, 32> blocks_;
+    // objects copied in number order may be taken from many places of the file in turn (large
+    // Ghostscript manuals interleave some forty such runs). Each place keeps its block, which
+    // is then read once and not again and again: with half as many blocks, a 29 MB manual was
+    // read five times over.
+    std::array<Block, 64> blocks_;
     uint64_t useCount_ = 0;
     std::vector<int8_t> slotOfBlock_; // per block of the file: the slot holding it, or -1
     std::string viewCopy_; // the bytes of a view that spans two blocks
