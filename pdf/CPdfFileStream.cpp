@@ -94,6 +94,21 @@ size_t CPdfFileStream::getChars(unsigned char* out, size_t count)
     return got;
 }
 
+size_t CPdfFileStream::buffered(const unsigned char*& data)
+{
+    if (readIndex_ >= endIndex_ && !refill()) {
+        data = nullptr;
+        return 0;
+    }
+    data = buffer_.data() + readIndex_;
+    return endIndex_ - readIndex_;
+}
+
+void CPdfFileStream::skipBuffered(size_t count)
+{
+    readIndex_ += std::min(count, endIndex_ - readIndex_);
+}
+
 uint64_t CPdfFileStream::getPos() const { return bufferPos_ + readIndex_; }
 
 void CPdfFileStream::setPos(int64_t offset, int origin)

@@ -15,6 +15,8 @@ public:
     int getChar() override;
     int peekChar() override;
     size_t getChars(unsigned char* out, size_t count) override;
+    size_t buffered(const unsigned char*& data) override;
+    void skipBuffered(size_t count) override;
     const CPdfElement& getDict() const override { return dict_; }
     uint64_t getPos() const override;
     void setPos(int64_t offset, int origin = 0) override;

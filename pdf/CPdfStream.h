@@ -25,6 +25,12 @@ public:
     // Reads up to count bytes into out, as count calls of getChar would; fewer only at the end.
     // Returns how many were read.
     virtual size_t getChars(unsigned char* out, size_t count);
+    // The bytes at the current position that the stream has already read ahead, for a reader
+    // that looks at many small pieces in place: data points at them and stays valid until the
+    // next call on the stream. 0 for a stream that keeps none; more are read ahead first when
+    // none are left. skipBuffered passes over count of those bytes (at most as many as given).
+    virtual size_t buffered(const unsigned char*& data) { data = nullptr; return 0; }
+    virtual void skipBuffered(size_t /*count*/) {}
     virtual const CPdfElement& getDict() const = 0;
     virtual uint64_t getPos() const = 0;
     // origin as for fseek: 0 from the beginning, 1 from the current position, 2 from the end.

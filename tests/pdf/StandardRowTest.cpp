@@ -46,6 +46,31 @@ TEST(StandardRows, EveryLineEndAndRowsOfOtherLayoutsInOneTable)
     EXPECT_TRUE(fetch(xref, 3).is(ElementKind::Dictionary));
 }
 
+TEST(StandardRows, ATableLongerThanTheReadAheadKeepsEveryRow)
+{
+    // Rows straddle the blocks the file stream reads ahead, which start small and grow.
+    PdfBuilder pdf;
+    basicObjects(pdf);
+    constexpr int kRows = 3000;
+    std::string table = "xref\n0 " + std::to_string(kRows) + "\n0000000000 65535 f \n";
+    for (int n = 1; n < kRows; ++n) {
+        const int64_t offset = n <= 3 ? pdf.offsetOf(n) : 100000 + 7 * n;
+        table += row(offset, n % 3, n % 5 == 0 ? 'f' : 'n', n % 2 == 0 ? "\r\n" : " \n");
+    }
+    table += "trailer << /Root 1 0 R /Size " + std::to_string(kRows) + " >>\n";
+    const int64_t at = pdf.currentOffset();
+    pdf.raw(table).startxref(at);
+    OpenedFile file(pdf);
+    CPdfXRef& xref = file.open();
+    ASSERT_EQ(xref.entries().size(), static_cast<size_t>(kRows));
+    for (int n = 4; n < kRows; ++n) {
+        const XRefEntry& entry = xref.entries()[static_cast<size_t>(n)];
+        ASSERT_EQ(entry.offset, 100000 + 7 * n) << n;
+        ASSERT_EQ(entry.generation, n % 3) << n;
+        ASSERT_EQ(entry.type, n % 5 == 0 ? 0 : 1) << n;
+    }
+}
+
 TEST(StandardRows, ScannerReadsOnlyRowsOfTheLayout)
 {
     struct Case {
@@ -64,6 +89,9 @@ TEST(StandardRows, ScannerReadsOnlyRowsOfTheLayout)
         {"0000012345 00000 nx\n", false, 0, 0, false},    // the letter starts a longer word
         {"0000012345 0000", false, 0, 0, false},          // the end of the bytes
         {"trailer\n<< /Size 1 >>", false, 0, 0, false},
+        {"% a comment\n0000000017 00000 n \nrest", true, 17, 0, true}, // the token way
+        {"0000000017 0000a n \n", false, 0, 0, false},                 // a letter among digits
+        {"\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff 00000 n \n", false, 0, 0, false},
     };
     for (const Case& c : cases) {
         TempDir folder;
