@@ -59,6 +59,11 @@ size_t CPdfFlateStream::getChars(unsigned char* out, size_t count)
     if (predictor_) {
         return predictor_->getChars(out, count);
     }
+    return getRawChars(out, count);
+}
+
+size_t CPdfFlateStream::getRawChars(unsigned char* out, size_t count)
+{
     // Whole runs of the decoded piece at a time.
     size_t got = 0;
     while (got < count) {

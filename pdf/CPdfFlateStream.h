@@ -20,6 +20,9 @@ public:
     void rewind() override {}
     int getChar() override;
     int getRawChar() override;
+    // Up to count bytes before any predictor into out, as count calls of getRawChar would give
+    // them; fewer only at the end of the data.
+    size_t getRawChars(unsigned char* out, size_t count);
     int peekChar() override;
     size_t getChars(unsigned char* out, size_t count) override;
     const CPdfElement& getDict() const override { return underlying_->getDict(); }

@@ -89,9 +89,12 @@ bool CPdfPredictor::fetchRow()
     if (failed_) {
         return false;
     }
+    const int bpp = bytesPerPixel_;
+    const size_t width = static_cast<size_t>(rowBytes_ - bpp);
     if (row_.empty()) {
         row_.assign(static_cast<size_t>(rowBytes_), 0);
-        upLeft_.assign(static_cast<size_t>(bytesPerPixel_), 0);
+        previous_.assign(static_cast<size_t>(rowBytes_), 0);
+        encoded_.assign(width, 0);
     }
     int tag = 0;
     if (predictor_ >= 10) {
@@ -101,38 +104,43 @@ bool CPdfPredictor::fetchRow()
             return false;
         }
     }
-    std::fill(upLeft_.begin(), upLeft_.end(), 0);
-    const int bpp = bytesPerPixel_;
-    for (int64_t i = bpp; i < rowBytes_; ++i) {
-        int b = source_->getRawChar();
-        if (b < 0) {
-            failed_ = true;
-            return false;
+    // The whole row at once; a row cut short ends the data.
+    if (source_->getRawChars(encoded_.data(), width) != width) {
+        failed_ = true;
+        return false;
+    }
+    row_.swap(previous_);
+    uint8_t* row = row_.data();
+    const uint8_t* up = previous_.data();
+    const uint8_t* in = encoded_.data();
+    const size_t end = static_cast<size_t>(rowBytes_);
+    const size_t first = static_cast<size_t>(bpp);
+    // Byte i of the row takes byte i - bpp of the encoded bytes; left and up-left are one
+    // pixel back, in this row and the one before.
+    switch (tag) {
+    case 1:
+        for (size_t i = first; i < end; ++i) {
+            row[i] = static_cast<uint8_t>(in[i - first] + row[i - first]);
         }
-        int up = row_[i];
-        int left = row_[i - bpp];
-        // The previous row's byte at i - bpp was saved before this row overwrote it.
-        uint8_t& saved = upLeft_[static_cast<size_t>(i % bpp)];
-        int upLeft = saved;
-        saved = static_cast<uint8_t>(up);
-        int value = b;
-        switch (tag) {
-        case 1:
-            value = b + left;
-            break;
-        case 2:
-            value = b + up;
-            break;
-        case 3:
-            value = b + (up + left) / 2;
-            break;
-        case 4:
-            value = b + paeth(left, up, upLeft);
-            break;
-        default:
-            break;
+        break;
+    case 2:
+        for (size_t i = first; i < end; ++i) {
+            row[i] = static_cast<uint8_t>(in[i - first] + up[i]);
         }
-        row_[i] = static_cast<uint8_t>(value);
+        break;
+    case 3:
+        for (size_t i = first; i < end; ++i) {
+            row[i] = static_cast<uint8_t>(in[i - first] + (up[i] + row[i - first]) / 2);
+        }
+        break;
+    case 4:
+        for (size_t i = first; i < end; ++i) {
+            row[i] = static_cast<uint8_t>(in[i - first] + paeth(row[i - first], up[i], up[i - first]));
+        }
+        break;
+    default:
+        std::memcpy(row + first, in, width);
+        break;
     }
     if (predictor_ == 2) {
         undoTiff();

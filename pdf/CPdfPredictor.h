@@ -33,10 +33,11 @@ private:
     int64_t valuesPerRow_;
     int bytesPerPixel_;
     int64_t rowBytes_;
-    // Allocated at the first read, so that a stream that is never read costs nothing.
+    // Allocated at the first read, so that a stream that is never read costs nothing. Both
+    // rows start with one pixel of zeros, the left and up-left bytes of the first pixel.
     std::vector<uint8_t> row_;
-    // The previous row's bytes one pixel back (the up-left bytes of the PNG Paeth filter).
-    std::vector<uint8_t> upLeft_;
+    std::vector<uint8_t> previous_; // the row before, the up bytes of the PNG filters
+    std::vector<uint8_t> encoded_;  // the row's bytes as the stream holds them, after its tag
     int64_t readPos_;
     bool failed_ = false;
 };
