@@ -4,6 +4,7 @@
 #include "pdf/CPdfXRef.h"
 #include "stamp/CRawInput.h"
 #include "stamp/PdfSyntax.h"
+#include "stamp/RawText.h"
 
 #include <charconv>
 #include <string>
@@ -63,6 +64,26 @@ FirstKeyword findStreamOrEndobj(CRawInput& input, uint64_t start) {
     constexpr uint64_t kOverlap = 5; // a match that ends past a window begins this far inside
     uint64_t from = start;
     uint64_t window = kFirstKeywordWindow;
+    // The first window, where nearly every search ends, is searched in place.
+    std::string_view first;
+    if (from < input.size() && input.view(from, static_cast<size_t>(window), first)) {
+        const size_t stream = rawtext::findFirst(first, "stream");
+        // An "endobj" counts when it ends before the "stream" found does.
+        const size_t endobj = rawtext::findFirst(
+            stream == std::string_view::npos ? first : first.substr(0, stream + 6), "endobj");
+        if (endobj != std::string_view::npos) {
+            return {static_cast<int64_t>(from + endobj + 5), false};
+        }
+        if (stream != std::string_view::npos) {
+            return {static_cast<int64_t>(from + stream + 5), true};
+        }
+        const uint64_t limit = from + window - 1;
+        if (limit + 1 >= input.size()) {
+            return {};
+        }
+        from = limit + 1 - kOverlap;
+        window *= 2;
+    }
     while (from < input.size()) {
         const uint64_t limit = from + window - 1;
         const int64_t stream = input.find(from, "stream", limit);

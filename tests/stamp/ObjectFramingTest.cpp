@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -90,6 +91,44 @@ TEST(ObjectFraming, StreamsPlainObjectsAndTheFramesKept) {
     }
     EXPECT_FALSE(input.job.findObjectExtent(0, extent));
     EXPECT_FALSE(input.job.findObjectExtent(99, extent));
+}
+
+TEST(ObjectFraming, KeywordsAcrossTheFirstSearchWindowAndTheInputBlocks) {
+    qmtest::PdfBuilder pdf;
+    pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
+        .object(2, "<< /Type /Pages /Kids [] /Count 0 >>")
+        // "3 0 obj\n" and 243 bytes put "endobj" across byte 256 of the object. A frame ends one
+    // byte past "endobj".
+        .object(3, "(" + std::string(241, 'a') + ")")
+        // A dictionary of 243 bytes puts "stream" across byte 256.
+        .object(4, "<< /Length 4 /P (" + std::string(222, 'p') + ") >>\nstream\nabcd\nendstream")
+        // A dictionary longer than the first window.
+        .object(5, "<< /Length 4 /P (" + std::string(600, 'q') + ") >>\nstream\nwxyz\nendstream");
+    // Object 7 starts 100 bytes before the first 64 KiB block of the input ends.
+    const int64_t filler = 65536 - 100 - pdf.currentOffset() - 18;
+    ASSERT_GT(filler, 0);
+    pdf.object(6, "(" + std::string(static_cast<size_t>(filler), 'f') + ")")
+        .object(7, "<< /Length 200 >>\nstream\n" + std::string(200, 'z') + "\nendstream")
+        .classicXRef();
+    ASSERT_EQ(pdf.offsetOf(7), 65536 - 100);
+    FramedInput input(pdf);
+    struct Expected {
+        int number;
+        const char* ending;
+        bool isStream;
+    };
+    for (const Expected& e : {Expected{3, "aaa)\nendobj\n", false}, Expected{4, "abcd\nendstream\nendobj\n", true},
+                              Expected{5, "wxyz\nendstream\nendobj\n", true},
+                              Expected{6, "fff)\nendobj\n", false},
+                              Expected{7, "zzz\nendstream\nendobj\n", true}}) {
+        const std::string text = input.text(e.number);
+        EXPECT_EQ(text.rfind(std::to_string(e.number) + " 0 obj", 0), 0u) << e.number;
+        ASSERT_GE(text.size(), std::strlen(e.ending)) << e.number;
+        EXPECT_EQ(text.substr(text.size() - std::strlen(e.ending)), e.ending) << e.number;
+        CPdfStamp::ObjectExtent extent;
+        ASSERT_TRUE(input.job.findObjectExtent(e.number, extent));
+        EXPECT_EQ(extent.isStream, e.isStream) << e.number;
+    }
 }
 
 TEST(ObjectFraming, IndirectLengthsWrittenInAnyWay) {
