@@ -16,6 +16,12 @@ namespace {
 constexpr uint64_t kMaxTableOffset = 9999999999ULL;
 constexpr size_t kCopyChunk = 256 * 1024;
 
+// "00", "01", ... "99": the two digits of every number below 100.
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
 // Without any object in the file, the header line alone is kept.
 uint64_t headerLineLength(CRawInput& input) {
     std::string head;
@@ -112,10 +118,16 @@ void CPdfStamp::writeXRefTable() {
     size_t at = table.size();
     table.resize(at + (outputTable.size() - 1) * kRow);
     char* out = table.data();
+    // Two digits at a time, from the right; value has at most width digits.
     auto putDigits = [](char* field, uint64_t value, int width) {
-        for (int i = width - 1; i >= 0; --i) {
-            field[i] = static_cast<char>('0' + value % 10);
-            value /= 10;
+        int i = width;
+        for (; i >= 2; i -= 2) {
+            const uint64_t rest = value / 100;
+            std::memcpy(field + i - 2, kDigitPairs + 2 * (value - rest * 100), 2);
+            value = rest;
+        }
+        if (i == 1) {
+            field[0] = static_cast<char>('0' + value % 10);
         }
     };
     for (size_t i = 1; i < outputTable.size(); ++i, at += kRow) {

@@ -224,23 +224,32 @@ namespace {
 // Spaces and line ends from pos, as writers put them between the tokens of a plain object;
 // true when there was at least one.
 bool skipPlainSpaces(std::string_view text, size_t& pos) {
-    const size_t start = pos;
-    while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\n' || text[pos] == '\r')) {
-        ++pos;
+    const char* const data = text.data();
+    const size_t size = text.size();
+    size_t at = pos;
+    while (at < size && (data[at] == ' ' || data[at] == '\n' || data[at] == '\r')) {
+        ++at;
     }
-    return pos > start;
+    const bool skipped = at > pos;
+    pos = at;
+    return skipped;
 }
 
 // An unsigned decimal of one to maxDigits digits at pos, followed by a byte that is not a digit.
 bool readPlainDigits(std::string_view text, size_t& pos, size_t maxDigits, int64_t& value) {
+    const char* const data = text.data();
+    const size_t size = text.size();
     const size_t start = pos;
-    value = 0;
-    while (pos < text.size() && isDigit(static_cast<unsigned char>(text[pos])) &&
-           pos - start < maxDigits) {
-        value = value * 10 + (text[pos] - '0');
-        ++pos;
+    const size_t stop = std::min(size, start + maxDigits);
+    size_t at = start;
+    int64_t number = 0; // a local, so that the loop keeps it in a register
+    while (at < stop && isDigit(static_cast<unsigned char>(data[at]))) {
+        number = number * 10 + (data[at] - '0');
+        ++at;
     }
-    return pos > start && pos < text.size() && !isDigit(static_cast<unsigned char>(text[pos]));
+    pos = at;
+    value = number;
+    return at > start && at < size && !isDigit(static_cast<unsigned char>(data[at]));
 }
 
 // "N G obj" as writers put it: digits, line ends or spaces, digits, line ends or spaces, "obj".
@@ -248,16 +257,21 @@ bool readPlainDigits(std::string_view text, size_t& pos, size_t maxDigits, int64
 bool readPlainObjectHeader(std::string_view text, ObjectHeader& header) {
     constexpr size_t kMaxDigits = 18; // no overflow in 64 bits
     size_t pos = 0;
+    int64_t number = 0;
+    int64_t generation = 0;
     skipPlainSpaces(text, pos);
-    if (!readPlainDigits(text, pos, kMaxDigits, header.number) || !skipPlainSpaces(text, pos) ||
-        !readPlainDigits(text, pos, kMaxDigits, header.generation) ||
-        !skipPlainSpaces(text, pos) || text.compare(pos, 3, "obj") != 0) {
+    if (!readPlainDigits(text, pos, kMaxDigits, number) || !skipPlainSpaces(text, pos) ||
+        !readPlainDigits(text, pos, kMaxDigits, generation) || !skipPlainSpaces(text, pos) ||
+        pos + 3 > text.size() || text[pos] != 'o' || text[pos + 1] != 'b' ||
+        text[pos + 2] != 'j') {
         return false;
     }
     pos += 3;
     if (pos < text.size() && isRegular(static_cast<unsigned char>(text[pos]))) {
         return false;
     }
+    header.number = number;
+    header.generation = generation;
     header.bodyStart = pos;
     return true;
 }
