@@ -2,6 +2,9 @@
 
 #include "pdf/CPdfStream.h"
 
+#include <bit>
+#include <cstring>
+
 namespace {
 
 bool isWhite(int c) { return c == 0 || c == 9 || c == 10 || c == 12 || c == 13 || c == 32; }
@@ -30,6 +33,33 @@ int64_t rowNumber(const unsigned char* row, int from, int count)
         value = value * 10 + digit;
     }
     return misfit != 0 ? -1 : static_cast<int64_t>(value);
+}
+
+// The ten digits of a row's offset, or -1 when one is no digit. The first eight are taken as
+// one 64-bit word, one digit a byte, the first digit in the lowest byte whatever the machine's
+// byte order, and turned into their number in three steps of pairs.
+int64_t rowOffsetNumber(const unsigned char* row)
+{
+    uint64_t word = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(&word, row, sizeof word);
+    } else {
+        for (int i = 7; i >= 0; --i) {
+            word = (word << 8) | row[i];
+        }
+    }
+    constexpr uint64_t kHighNibbles = 0xF0F0F0F0F0F0F0F0ULL;
+    constexpr uint64_t kZeros = 0x3030303030303030ULL;
+    // Every byte 0x30 to 0x39: its high nibble is 3, and stays 3 when 6 is added.
+    if ((word & kHighNibbles) != kZeros || ((word + 0x0606060606060606ULL) & kHighNibbles) != kZeros) {
+        return -1;
+    }
+    uint64_t value = word - kZeros;
+    value = (value * 10 + (value >> 8)) & 0x00FF00FF00FF00FFULL;     // two digits a lane
+    value = (value * 100 + (value >> 16)) & 0x0000FFFF0000FFFFULL;   // four digits a lane
+    value = (value * 10000 + (value >> 32)) & 0x00000000FFFFFFFFULL; // eight digits
+    const int64_t last = rowNumber(row, 8, 2);
+    return last < 0 ? -1 : static_cast<int64_t>(value) * 100 + last;
 }
 
 // The two bytes after the type letter: " \r", " \n" or "\r\n". Each ends the row for
@@ -108,7 +138,7 @@ bool CPdfTableScanner::nextStandardRow(int64_t& offset, int64_t& generation, boo
     }
     if (lead < available && ahead[lead] != '%' && available - lead >= kRowBytes) {
         const unsigned char* row = ahead + lead;
-        const int64_t rowOffset = rowNumber(row, 0, 10);
+        const int64_t rowOffset = rowOffsetNumber(row);
         const int64_t rowGeneration = rowNumber(row, 11, 5);
         if (rowOffset < 0 || rowGeneration < 0 || row[10] != ' ' || row[16] != ' ' ||
             (row[17] != 'n' && row[17] != 'f') || !isRowEnd(row[18], row[19])) {
@@ -128,7 +158,7 @@ bool CPdfTableScanner::nextStandardRow(int64_t& offset, int64_t& generation, boo
         source_.setPos(static_cast<int64_t>(start), 0);
         return false;
     }
-    const int64_t rowOffset = rowNumber(row, 0, 10);
+    const int64_t rowOffset = rowOffsetNumber(row);
     const int64_t rowGeneration = rowNumber(row, 11, 5);
     if (rowOffset < 0 || rowGeneration < 0 || row[10] != ' ' || row[16] != ' ' ||
         (row[17] != 'n' && row[17] != 'f') || !isRowEnd(row[18], row[19])) {

@@ -91,6 +91,11 @@ TEST(StandardRows, ScannerReadsOnlyRowsOfTheLayout)
         {"trailer\n<< /Size 1 >>", false, 0, 0, false},
         {"% a comment\n0000000017 00000 n \nrest", true, 17, 0, true}, // the token way
         {"0000000017 0000a n \n", false, 0, 0, false},                 // a letter among digits
+        {"00000:0017 00000 n \n", false, 0, 0, false}, // the bytes either side of the digits
+        {"0000/00017 00000 n \n", false, 0, 0, false},
+        {"*000000017 00000 n \n", false, 0, 0, false},
+        {"000000001: 00000 n \n", false, 0, 0, false},
+        {"9876543210 00000 n \n", true, 9876543210LL, 0, true},
         {"\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff 00000 n \n", false, 0, 0, false},
     };
     for (const Case& c : cases) {
