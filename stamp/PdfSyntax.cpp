@@ -120,60 +120,99 @@ size_t extendReference(std::string_view text, size_t end) {
     return rEnd;
 }
 
+// The end of "N G R" at pos as writers put it (digits, one space, digits, one space, "R",
+// then a byte that is not regular or the end), or npos for any other form, which the general
+// reading judges and which gives the same end for this one.
+size_t plainReferenceEnd(const char* data, size_t size, size_t pos) {
+    size_t at = pos;
+    while (at < size && isDigit(static_cast<unsigned char>(data[at]))) {
+        ++at;
+    }
+    if (at == pos || at + 1 >= size || data[at] != ' ') {
+        return npos;
+    }
+    const size_t generation = ++at;
+    while (at < size && isDigit(static_cast<unsigned char>(data[at]))) {
+        ++at;
+    }
+    if (at == generation || at + 1 >= size || data[at] != ' ' || data[at + 1] != 'R') {
+        return npos;
+    }
+    at += 2;
+    if (at < size && regularByte(static_cast<unsigned char>(data[at]))) {
+        return npos;
+    }
+    return at;
+}
+
+// One object from pos, nested containers followed with a stack of their kinds instead of
+// calls within calls: every value inside n open containers is read at depth + n, and one
+// deeper than kMaxDepth makes the object malformed.
 size_t skipObjectAt(std::string_view text, size_t pos, int depth) {
-    if (pos >= text.size() || depth > kMaxDepth) {
-        return npos;
-    }
-    unsigned char c = static_cast<unsigned char>(text[pos]);
-    switch (c) {
-    case '(':
-        return skipLiteralString(text, pos);
-    case '<':
-        if (pos + 1 < text.size() && text[pos + 1] == '<') {
-            pos += 2;
-            while (true) {
-                pos = skipWhitespace(text, pos);
-                if (pos >= text.size()) {
-                    return npos;
-                }
-                if (doubleBracketAt(text, pos, '>')) {
-                    return pos + 2;
-                }
-                pos = skipObjectAt(text, pos, depth + 1);
-                if (pos == npos) {
-                    return npos;
-                }
-            }
+    const char* const data = text.data();
+    const size_t size = text.size();
+    char open[kMaxDepth + 2]; // '<' for a dictionary, '[' for an array, innermost last
+    int count = 0;
+    while (true) {
+        // A value starts at pos.
+        if (pos >= size || depth + count > kMaxDepth) {
+            return npos;
         }
-        return skipHexString(text, pos);
-    case '[':
-        ++pos;
+        const unsigned char c = static_cast<unsigned char>(data[pos]);
+        switch (c) {
+        case '(':
+            pos = skipLiteralString(text, pos);
+            break;
+        case '<':
+            if (pos + 1 < size && data[pos + 1] == '<') {
+                open[count++] = '<';
+                pos += 2;
+            } else {
+                pos = skipHexString(text, pos);
+            }
+            break;
+        case '[':
+            open[count++] = '[';
+            pos += 1;
+            break;
+        case '/':
+            pos = skipRegularRun(text, pos + 1);
+            break;
+        default:
+            if (isDelimiter(c)) {
+                return npos;
+            }
+            if (const size_t referenceEnd = plainReferenceEnd(data, size, pos);
+                referenceEnd != npos) {
+                pos = referenceEnd;
+            } else if (const size_t integerEnd = integerTokenEnd(text, pos); integerEnd != npos) {
+                pos = extendReference(text, integerEnd);
+            } else {
+                pos = skipRegularRun(text, pos);
+            }
+            break;
+        }
+        if (pos == npos) {
+            return npos;
+        }
+        // The value (or the opening of a container) is complete: close what ends here, then
+        // go on with the next value of the innermost container, or end with the outermost.
         while (true) {
+            if (count == 0) {
+                return pos;
+            }
             pos = skipWhitespace(text, pos);
-            if (pos >= text.size()) {
+            if (pos >= size) {
                 return npos;
             }
-            if (text[pos] == ']') {
-                return pos + 1;
+            if (open[count - 1] == '<' ? doubleBracketAt(text, pos, '>') : data[pos] == ']') {
+                pos += open[count - 1] == '<' ? 2 : 1;
+                --count;
+                continue;
             }
-            pos = skipObjectAt(text, pos, depth + 1);
-            if (pos == npos) {
-                return npos;
-            }
+            break;
         }
-    case '/':
-        return skipRegularRun(text, pos + 1);
-    default:
-        break;
     }
-    if (isDelimiter(c)) {
-        return npos;
-    }
-    const size_t integerEnd = integerTokenEnd(text, pos);
-    if (integerEnd != npos) {
-        return extendReference(text, integerEnd);
-    }
-    return skipRegularRun(text, pos);
 }
 
 bool parseDecimal(std::string_view token, int64_t& out) {

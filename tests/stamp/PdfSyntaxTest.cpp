@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -81,6 +82,26 @@ TEST(PdfSyntaxTest, SkipsWholeObjectsAndReferences) {
     // Deep nesting ends the scan instead of the stack.
     std::string deep(100000, '[');
     EXPECT_EQ(pdfsyntax::skipObject(deep, 0), npos);
+    // Values inside up to 256 containers are read; one inside 257 is too deep. Dictionaries
+    // and arrays count alike.
+    auto nested = [](int levels, const std::string& inner) {
+        std::string text;
+        for (int i = 0; i < levels; ++i) {
+            text += i % 2 == 0 ? "[" : "<</K ";
+        }
+        text += inner;
+        for (int i = levels - 1; i >= 0; --i) {
+            text += i % 2 == 0 ? "]" : ">>";
+        }
+        return text;
+    };
+    for (const auto& [levels, inner, readable] :
+         {std::tuple{256, "1", true}, std::tuple{257, "1", false}, std::tuple{256, "[]", true},
+          std::tuple{257, "[]", false}, std::tuple{255, "2 0 R", true}}) {
+        const std::string text = nested(levels, inner);
+        EXPECT_EQ(pdfsyntax::skipObject(text, 0), readable ? text.size() : npos)
+            << levels << " levels around " << inner;
+    }
 }
 
 TEST(PdfSyntaxTest, ClassifiesValues) {
