@@ -491,6 +491,32 @@ ValueKind valueKind(std::string_view text, const DictEntry& entry) {
 }
 
 bool readReference(std::string_view value, int64_t& number, int64_t& generation) {
+    // "N G R" as writers put it, read in one pass; any other form goes the general way, which
+    // gives the same for this one.
+    {
+        constexpr size_t kMaxDigits = 18; // no overflow in 64 bits
+        const char* const data = value.data();
+        const size_t size = value.size();
+        size_t at = 0;
+        int64_t n = 0;
+        while (at < size && at < kMaxDigits && isDigit(static_cast<unsigned char>(data[at]))) {
+            n = n * 10 + (data[at++] - '0');
+        }
+        const size_t genStart = at + 1;
+        if (at > 0 && at < size && data[at] == ' ') {
+            at = genStart;
+            int64_t g = 0;
+            while (at < size && at - genStart < kMaxDigits &&
+                   isDigit(static_cast<unsigned char>(data[at]))) {
+                g = g * 10 + (data[at++] - '0');
+            }
+            if (at > genStart && at + 1 < size && data[at] == ' ' && data[at + 1] == 'R') {
+                number = n;
+                generation = g;
+                return true;
+            }
+        }
+    }
     size_t end = skipRegularRun(value, 0);
     if (!parseDecimal(value.substr(0, end), number)) {
         return false;
