@@ -49,39 +49,41 @@ private:
 class NameRefText {
 public:
     NameRefText(std::string_view key, std::string_view name, int32_t number, bool whole) {
-        if (whole) {
-            append("/");
-            append(key);
-            append(" << /");
-        } else {
-            append(" /");
-        }
-        append(name);
-        append(" ");
         char digits[16];
-        const char* end = std::to_chars(digits, digits + sizeof digits, number).ptr;
-        append(std::string_view(digits, static_cast<size_t>(end - digits)));
-        append(whole ? " 0 R >>" : " 0 R ");
+        const char* digitsEnd = std::to_chars(digits, digits + sizeof digits, number).ptr;
+        const std::string_view parts[] = {
+            whole ? std::string_view("/") : std::string_view(" /"),
+            whole ? key : std::string_view(),
+            whole ? std::string_view(" << /") : std::string_view(),
+            name,
+            " ",
+            std::string_view(digits, static_cast<size_t>(digitsEnd - digits)),
+            whole ? std::string_view(" 0 R >>") : std::string_view(" 0 R "),
+        };
+        size_t total = 0;
+        for (std::string_view part : parts) {
+            total += part.size();
+        }
+        char* out = text_;
+        if (total > sizeof text_) {
+            spilled_.resize(total); // long names only
+            out = spilled_.data();
+        }
+        for (std::string_view part : parts) {
+            if (!part.empty()) {
+                std::memcpy(out + length_, part.data(), part.size());
+                length_ += part.size();
+            }
+        }
     }
     operator std::string_view() const {
         return spilled_.empty() ? std::string_view(text_, length_) : std::string_view(spilled_);
     }
 
 private:
-    void append(std::string_view part) {
-        if (spilled_.empty() && length_ + part.size() <= sizeof text_) {
-            std::memcpy(text_ + length_, part.data(), part.size());
-            length_ += part.size();
-            return;
-        }
-        if (spilled_.empty()) {
-            spilled_.assign(text_, length_);
-        }
-        spilled_.append(part);
-    }
     char text_[96];
     size_t length_ = 0;
-    std::string spilled_; // the text, once it has outgrown the buffer
+    std::string spilled_; // the text, when it is longer than the buffer
 };
 
 // The value of an entry as text.
