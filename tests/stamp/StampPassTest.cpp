@@ -37,6 +37,19 @@ PdfBuilder simpleDocument(int pages) {
     return pdf;
 }
 
+// A catalog (1), a page-tree root (2) with the one page (3) of the given body, a content stream
+// (4) and object 5 of the given body.
+PdfBuilder onePageDocument(const std::string& page, const std::string& five) {
+    PdfBuilder pdf;
+    pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    pdf.object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+    pdf.object(3, page);
+    pdf.stream(4, "", "0 0 m 10 10 l S");
+    pdf.object(5, five);
+    pdf.classicXRef();
+    return pdf;
+}
+
 class StampPassTest : public ::testing::Test {
 protected:
     // Stamps the document with the job's settings; returns the output bytes.
@@ -166,14 +179,7 @@ TEST_F(StampPassTest, RewritesEachKindOfContents) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        PdfBuilder pdf;
-        pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-        pdf.object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
-        pdf.object(3, c.page);
-        pdf.stream(4, "", "0 0 m 10 10 l S");
-        pdf.object(5, c.extra.empty() ? "null" : c.extra);
-        pdf.classicXRef();
-        const std::string out = stamp(pdf);
+        const std::string out = stamp(onePageDocument(c.page, c.extra.empty() ? "null" : c.extra));
         const std::string page = outputObject(out, 3);
         EXPECT_NE(page.find(c.expectedPage), std::string::npos) << page;
         if (!c.expectedFive.empty()) {
@@ -220,14 +226,7 @@ TEST_F(StampPassTest, EditsContentsAndResourcesTogetherWhereverTheyStand) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        PdfBuilder pdf;
-        pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-        pdf.object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
-        pdf.object(3, c.page);
-        pdf.stream(4, "", "0 0 m 10 10 l S");
-        pdf.object(5, "null");
-        pdf.classicXRef();
-        const std::string out = stamp(pdf);
+        const std::string out = stamp(onePageDocument(c.page, "null"));
         std::string expected = c.expected;
         const std::string font = " /" + job_.fontResourceName + " " +
                                  std::to_string(job_.fontObjectNumber) + " 0 R ";
