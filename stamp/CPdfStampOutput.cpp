@@ -112,12 +112,11 @@ void CPdfStamp::writeXRefTable() {
     int n = std::snprintf(line, sizeof line, "xref\n0 %zu%c", outputTable.size(), 13);
     table.append(line, static_cast<size_t>(n));
     table.append("0000000000 65535 f \r");
-    // Every row takes 20 bytes; rows are written in place, digits from the right.
+    // Every row takes 20 bytes; rows are written in place, digits from the right, and go to
+    // the output a few thousand at a time, so that a large table is never held whole.
     constexpr size_t kRow = 20;
+    constexpr size_t kRowsAtOnce = 4096;
     constexpr uint32_t kMaxRowGeneration = 99999;
-    size_t at = table.size();
-    table.resize(at + (outputTable.size() - 1) * kRow);
-    char* out = table.data();
     // Two digits at a time, from the right; value has at most width digits.
     auto putDigits = [](char* field, uint64_t value, int width) {
         int i = width;
@@ -130,38 +129,49 @@ void CPdfStamp::writeXRefTable() {
             field[0] = static_cast<char>('0' + value % 10);
         }
     };
-    for (size_t i = 1; i < outputTable.size(); ++i, at += kRow) {
-        const OutputXRefEntry& row = outputTable[i];
-        if (!row.inUse) {
-            std::memcpy(out + at, "0000000000 00000 f \r", kRow);
-            continue;
+    for (size_t first = 1; first < outputTable.size(); first += kRowsAtOnce) {
+        const size_t last = std::min(outputTable.size(), first + kRowsAtOnce);
+        size_t at = table.size();
+        table.resize(at + (last - first) * kRow);
+        char* out = table.data();
+        for (size_t i = first; i < last; ++i, at += kRow) {
+            const OutputXRefEntry& row = outputTable[i];
+            if (!row.inUse) {
+                std::memcpy(out + at, "0000000000 00000 f \r", kRow);
+                continue;
+            }
+            if (row.offset > kMaxTableOffset) {
+                throw CPdfException("Output file is too large for a cross-reference table");
+            }
+            if (row.generation > kMaxRowGeneration) {
+                // A generation of more than five digits makes the row longer, as "%05u"
+                // writes it.
+                std::string wide;
+                appendZeroPadded(wide, row.offset, 10);
+                wide += ' ';
+                appendZeroPadded(wide, row.generation, 5);
+                wide.append(" n \r");
+                table.replace(at, kRow, wide);
+                at += wide.size() - kRow;
+                out = table.data();
+                continue;
+            }
+            putDigits(out + at, row.offset, 10);
+            out[at + 10] = ' ';
+            if (row.generation == 0) {
+                // Nearly every row: objects written new, or copied from generation 0.
+                std::memcpy(out + at + 11, "00000", 5);
+            } else {
+                putDigits(out + at + 11, row.generation, 5);
+            }
+            std::memcpy(out + at + 16, " n \r", 4);
         }
-        if (row.offset > kMaxTableOffset) {
-            throw CPdfException("Output file is too large for a cross-reference table");
-        }
-        if (row.generation > kMaxRowGeneration) {
-            // A generation of more than five digits makes the row longer, as "%05u" writes it.
-            std::string wide;
-            appendZeroPadded(wide, row.offset, 10);
-            wide += ' ';
-            appendZeroPadded(wide, row.generation, 5);
-            wide.append(" n \r");
-            table.replace(at, kRow, wide);
-            at += wide.size() - kRow;
-            out = table.data();
-            continue;
-        }
-        putDigits(out + at, row.offset, 10);
-        out[at + 10] = ' ';
-        if (row.generation == 0) {
-            // Nearly every row: objects written new, or copied from generation 0.
-            std::memcpy(out + at + 11, "00000", 5);
-        } else {
-            putDigits(out + at + 11, row.generation, 5);
-        }
-        std::memcpy(out + at + 16, " n \r", 4);
+        outputFile->write(table);
+        table.clear();
     }
-    outputFile->write(table);
+    if (!table.empty()) {
+        outputFile->write(table); // a table of row 0 alone
+    }
 }
 
 void CPdfStamp::writeTrailer(uint64_t xrefOffset) {

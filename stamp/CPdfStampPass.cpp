@@ -207,6 +207,8 @@ std::string CPdfStamp::makeResourceName(const char* prefix) const {
 }
 
 void CPdfStamp::writeStampObjects() {
+    // The three stamp objects and two streams for each page: the table grows in place.
+    outputTable.reserve(outputTable.size() + 3 + 2 * static_cast<size_t>(pageCount));
     fontResourceName = makeResourceName("F");
     addOutputObject(writeFontDescriptor(fontName));
     addOutputObject(writeFontObject(fontName));

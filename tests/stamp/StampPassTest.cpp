@@ -128,6 +128,26 @@ TEST_F(StampPassTest, CopiesTheHeaderAndEndsWithOneClassicTableAndTrailer) {
     expectValid(output_);
 }
 
+TEST_F(StampPassTest, ALargeTableLeadsToEveryObject) {
+    // 1,100 pages: 2,203 input rows and 2,203 new objects, a table of more rows than are
+    // written out at once. Every row leads to its own object, free rows stay free.
+    constexpr int kPages = 1100;
+    PdfBuilder pdf = simpleDocument(kPages);
+    pdf.classicXRef();
+    const std::string out = stamp(pdf);
+    const int size = 2 * kPages + 3 + 3 + 2 * kPages;
+    EXPECT_NE(out.find("\nxref\n0 " + std::to_string(size) + "\r"), std::string::npos);
+    for (int number = 1; number < size; ++number) {
+        const std::string text = outputObject(out, number);
+        ASSERT_EQ(text.rfind(std::to_string(number) + " 0 obj", 0), 0u) << number;
+    }
+    const int firstSave = 2 * kPages + 3 + 3; // after the input rows and the stamp objects
+    EXPECT_NE(outputObject(out, firstSave).find("stream\nq\n"), std::string::npos);
+    EXPECT_NE(outputObject(out, firstSave + 1).find("(Page 1 / 1100) Tj"), std::string::npos);
+    EXPECT_NE(outputObject(out, size - 1).find("(Page 1100 / 1100) Tj"), std::string::npos);
+    expectValid(output_);
+}
+
 TEST_F(StampPassTest, WithoutInfoTheTrailerHasSizeAndRootOnly) {
     PdfBuilder pdf = simpleDocument(1);
     pdf.classicXRef();
