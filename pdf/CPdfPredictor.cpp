@@ -135,7 +135,8 @@ bool CPdfPredictor::fetchRow()
         break;
     case 4:
         for (size_t i = first; i < end; ++i) {
-            row[i] = static_cast<uint8_t>(in[i - first] + paeth(row[i - first], up[i], up[i - first]));
+            row[i] = static_cast<uint8_t>(in[i - first] +
+                                          paeth(row[i - first], up[i], up[i - first]));
         }
         break;
     default:

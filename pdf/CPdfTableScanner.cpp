@@ -51,7 +51,8 @@ int64_t rowOffsetNumber(const unsigned char* row)
     constexpr uint64_t kHighNibbles = 0xF0F0F0F0F0F0F0F0ULL;
     constexpr uint64_t kZeros = 0x3030303030303030ULL;
     // Every byte 0x30 to 0x39: its high nibble is 3, and stays 3 when 6 is added.
-    if ((word & kHighNibbles) != kZeros || ((word + 0x0606060606060606ULL) & kHighNibbles) != kZeros) {
+    constexpr uint64_t kSixes = 0x0606060606060606ULL;
+    if ((word & kHighNibbles) != kZeros || ((word + kSixes) & kHighNibbles) != kZeros) {
         return -1;
     }
     uint64_t value = word - kZeros;
@@ -125,9 +126,30 @@ CPdfTableScanner::Token CPdfTableScanner::next()
     return token;
 }
 
+namespace {
+
+constexpr int kRowBytes = 20;
+
+// The 20 bytes of a row in the layout writers use, "oooooooooo ggggg n\r\n": false for any
+// other bytes.
+bool readRow(const unsigned char* row, int64_t& offset, int64_t& generation, bool& inUse)
+{
+    const int64_t rowOffset = rowOffsetNumber(row);
+    const int64_t rowGeneration = rowNumber(row, 11, 5);
+    if (rowOffset < 0 || rowGeneration < 0 || row[10] != ' ' || row[16] != ' ' ||
+        (row[17] != 'n' && row[17] != 'f') || !isRowEnd(row[18], row[19])) {
+        return false;
+    }
+    offset = rowOffset;
+    generation = rowGeneration;
+    inUse = row[17] == 'n';
+    return true;
+}
+
+} // namespace
+
 bool CPdfTableScanner::nextStandardRow(int64_t& offset, int64_t& generation, bool& inUse)
 {
-    constexpr int kRowBytes = 20;
     // The row read in place where the stream has it (and white-space before it) ahead: the
     // same checks on the same bytes, without a call for each of them.
     const unsigned char* ahead = nullptr;
@@ -137,37 +159,18 @@ bool CPdfTableScanner::nextStandardRow(int64_t& offset, int64_t& generation, boo
         ++lead;
     }
     if (lead < available && ahead[lead] != '%' && available - lead >= kRowBytes) {
-        const unsigned char* row = ahead + lead;
-        const int64_t rowOffset = rowOffsetNumber(row);
-        const int64_t rowGeneration = rowNumber(row, 11, 5);
-        if (rowOffset < 0 || rowGeneration < 0 || row[10] != ' ' || row[16] != ' ' ||
-            (row[17] != 'n' && row[17] != 'f') || !isRowEnd(row[18], row[19])) {
-            source_.skipBuffered(lead); // as the white-space is skipped below
-            return false;
-        }
-        source_.skipBuffered(lead + kRowBytes);
-        offset = rowOffset;
-        generation = rowGeneration;
-        inUse = row[17] == 'n';
-        return true;
+        const bool standard = readRow(ahead + lead, offset, generation, inUse);
+        // Without a row the white-space is still passed over, as skipSpace does below.
+        source_.skipBuffered(standard ? lead + kRowBytes : lead);
+        return standard;
     }
     skipSpace();
     const uint64_t start = source_.getPos();
     unsigned char row[kRowBytes];
-    if (source_.getChars(row, kRowBytes) != kRowBytes) {
+    if (source_.getChars(row, kRowBytes) != kRowBytes || !readRow(row, offset, generation, inUse)) {
         source_.setPos(static_cast<int64_t>(start), 0);
         return false;
     }
-    const int64_t rowOffset = rowOffsetNumber(row);
-    const int64_t rowGeneration = rowNumber(row, 11, 5);
-    if (rowOffset < 0 || rowGeneration < 0 || row[10] != ' ' || row[16] != ' ' ||
-        (row[17] != 'n' && row[17] != 'f') || !isRowEnd(row[18], row[19])) {
-        source_.setPos(static_cast<int64_t>(start), 0);
-        return false;
-    }
-    offset = rowOffset;
-    generation = rowGeneration;
-    inUse = row[17] == 'n';
     return true;
 }
 

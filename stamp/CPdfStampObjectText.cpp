@@ -58,43 +58,46 @@ struct FirstKeyword {
     bool isStream = false;
 };
 
+// The last bytes of the first "stream" in the window of window bytes from from, and of the
+// first "endobj" that ends before it (or anywhere in the window, when there is no "stream");
+// -1 for none. The first window, where nearly every search ends, is searched in place.
+void searchKeywordWindow(CRawInput& input, uint64_t from, uint64_t window, int64_t& stream,
+                         int64_t& endobj) {
+    std::string_view bytes;
+    if (window <= kFirstKeywordWindow && input.view(from, static_cast<size_t>(window), bytes)) {
+        const size_t streamAt = rawtext::findFirst(bytes, "stream");
+        const size_t endobjAt = rawtext::findFirst(
+            streamAt == std::string_view::npos ? bytes : bytes.substr(0, streamAt + 6), "endobj");
+        // The last byte of a match, from the base.
+        auto lastByte = [from](size_t at) {
+            return at == std::string_view::npos ? int64_t{-1} : static_cast<int64_t>(from + at + 5);
+        };
+        stream = lastByte(streamAt);
+        endobj = lastByte(endobjAt);
+        return;
+    }
+    const uint64_t limit = from + window - 1;
+    stream = input.find(from, "stream", limit);
+    endobj = input.find(from, "endobj", stream < 0 ? limit : static_cast<uint64_t>(stream));
+}
+
 FirstKeyword findStreamOrEndobj(CRawInput& input, uint64_t start) {
     // Windows that double in size keep the search near the object: a search for "endobj" alone
     // would run through a stream's data, one for "stream" alone past many small objects.
     constexpr uint64_t kOverlap = 5; // a match that ends past a window begins this far inside
     uint64_t from = start;
     uint64_t window = kFirstKeywordWindow;
-    // The first window, where nearly every search ends, is searched in place.
-    std::string_view first;
-    if (from < input.size() && input.view(from, static_cast<size_t>(window), first)) {
-        const size_t stream = rawtext::findFirst(first, "stream");
-        // An "endobj" counts when it ends before the "stream" found does.
-        const size_t endobj = rawtext::findFirst(
-            stream == std::string_view::npos ? first : first.substr(0, stream + 6), "endobj");
-        if (endobj != std::string_view::npos) {
-            return {static_cast<int64_t>(from + endobj + 5), false};
-        }
-        if (stream != std::string_view::npos) {
-            return {static_cast<int64_t>(from + stream + 5), true};
-        }
-        const uint64_t limit = from + window - 1;
-        if (limit + 1 >= input.size()) {
-            return {};
-        }
-        from = limit + 1 - kOverlap;
-        window *= 2;
-    }
     while (from < input.size()) {
-        const uint64_t limit = from + window - 1;
-        const int64_t stream = input.find(from, "stream", limit);
-        const int64_t endobj =
-            input.find(from, "endobj", stream < 0 ? limit : static_cast<uint64_t>(stream));
+        int64_t stream = -1;
+        int64_t endobj = -1;
+        searchKeywordWindow(input, from, window, stream, endobj);
         if (endobj >= 0) {
             return {endobj, false};
         }
         if (stream >= 0) {
             return {stream, true};
         }
+        const uint64_t limit = from + window - 1;
         if (limit + 1 >= input.size()) {
             break;
         }
@@ -112,7 +115,8 @@ struct LengthValue {
     int64_t generation = 0;
 };
 
-LengthValue readLengthEntry(std::string_view head, const std::optional<pdfsyntax::DictEntry>& entry) {
+LengthValue readLengthEntry(std::string_view head,
+                            const std::optional<pdfsyntax::DictEntry>& entry) {
     LengthValue length;
     if (!entry) {
         return length;

@@ -14,9 +14,46 @@ using pdfsyntax::ValueKind;
 
 namespace {
 
-// The format with its first "%lld" replaced by a and any further one by b, built on the stack:
-// the texts are short and several are made for every page.
-class RefText {
+// A short text built on the stack, as several are made for every page; a longer one moves to
+// the heap.
+class ShortText {
+public:
+    operator std::string_view() const {
+        return heap_.empty() ? std::string_view(stack_, length_) : std::string_view(heap_);
+    }
+
+protected:
+    void append(std::string_view part) {
+        if (heap_.empty() && length_ + part.size() <= sizeof stack_) {
+            if (!part.empty()) {
+                std::memcpy(stack_ + length_, part.data(), part.size());
+                length_ += part.size();
+            }
+            return;
+        }
+        appendOnHeap(part);
+    }
+    void appendNumber(int64_t value) {
+        char digits[24];
+        const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+        append(std::string_view(digits, static_cast<size_t>(end - digits)));
+    }
+
+private:
+    [[gnu::noinline]] void appendOnHeap(std::string_view part) {
+        if (heap_.empty()) {
+            heap_.assign(stack_, length_);
+        }
+        heap_.append(part);
+    }
+
+    char stack_[96];
+    size_t length_ = 0;
+    std::string heap_;
+};
+
+// The format with its first "%lld" replaced by a and any further one by b.
+class RefText : public ShortText {
 public:
     RefText(std::string_view format, int64_t a, int64_t b = 0) {
         int64_t value = a;
@@ -24,66 +61,31 @@ public:
         for (size_t hit = format.find("%lld"); hit != std::string_view::npos;
              hit = format.find("%lld", at)) {
             append(format.substr(at, hit - at));
-            char digits[24];
-            const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-            append(std::string_view(digits, static_cast<size_t>(end - digits)));
+            appendNumber(value);
             value = b;
             at = hit + 4;
         }
         append(format.substr(at));
     }
-    operator std::string_view() const { return std::string_view(text_, length_); }
-
-private:
-    void append(std::string_view part) {
-        const size_t take = std::min(part.size(), sizeof text_ - length_);
-        std::memcpy(text_ + length_, part.data(), take);
-        length_ += take;
-    }
-    char text_[96];
-    size_t length_ = 0;
 };
 
-// A resource entry for the stamp, built on the stack: " /name n 0 R " as one more key of a
-// resource dictionary, or "/key << /name n 0 R >>" as a whole one.
-class NameRefText {
+// A resource entry for the stamp: " /name n 0 R " as one more key of a resource dictionary,
+// or "/key << /name n 0 R >>" as a whole one.
+class NameRefText : public ShortText {
 public:
     NameRefText(std::string_view key, std::string_view name, int32_t number, bool whole) {
-        char digits[16];
-        const char* digitsEnd = std::to_chars(digits, digits + sizeof digits, number).ptr;
-        const std::string_view parts[] = {
-            whole ? std::string_view("/") : std::string_view(" /"),
-            whole ? key : std::string_view(),
-            whole ? std::string_view(" << /") : std::string_view(),
-            name,
-            " ",
-            std::string_view(digits, static_cast<size_t>(digitsEnd - digits)),
-            whole ? std::string_view(" 0 R >>") : std::string_view(" 0 R "),
-        };
-        size_t total = 0;
-        for (std::string_view part : parts) {
-            total += part.size();
+        if (whole) {
+            append("/");
+            append(key);
+            append(" << /");
+        } else {
+            append(" /");
         }
-        char* out = text_;
-        if (total > sizeof text_) {
-            spilled_.resize(total); // long names only
-            out = spilled_.data();
-        }
-        for (std::string_view part : parts) {
-            if (!part.empty()) {
-                std::memcpy(out + length_, part.data(), part.size());
-                length_ += part.size();
-            }
-        }
+        append(name);
+        append(" ");
+        appendNumber(number);
+        append(whole ? " 0 R >>" : " 0 R ");
     }
-    operator std::string_view() const {
-        return spilled_.empty() ? std::string_view(text_, length_) : std::string_view(spilled_);
-    }
-
-private:
-    char text_[96];
-    size_t length_ = 0;
-    std::string spilled_; // the text, when it is longer than the buffer
 };
 
 // The value of an entry as text.

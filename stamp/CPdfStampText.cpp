@@ -45,25 +45,20 @@ void appendMaskedDecimal(std::string& out, int64_t number, int32_t maskWidth) {
 void escapeForLiteralString(std::string_view text, std::string& out) {
     out.clear();
     out.reserve(text.size());
-    // The bytes up to the first one that needs care go over in one piece.
-    size_t plain = 0;
-    while (plain < text.size() && text[plain] != '(' && text[plain] != ')' &&
-           text[plain] != '\0' && text[plain] != '\\') {
-        ++plain;
-    }
-    out.append(text.data(), plain);
-    text.remove_prefix(plain);
-    for (char c : text) {
-        if (c == '\0') {
+    // Runs of plain bytes go over in one piece, up to the next parenthesis or zero byte.
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t special = at;
+        while (special < text.size() && text[special] != '(' && text[special] != ')' &&
+               text[special] != '\0') {
+            ++special;
+        }
+        out.append(text.data() + at, special - at);
+        if (special == text.size() || text[special] == '\0') {
             break;
         }
-        if (c == '(') {
-            out += "\\050";
-        } else if (c == ')') {
-            out += "\\051";
-        } else {
-            out += c;
-        }
+        out += text[special] == '(' ? "\\050" : "\\051";
+        at = special + 1;
     }
     size_t trailing = 0;
     while (trailing < out.size() && out[out.size() - 1 - trailing] == '\\') {

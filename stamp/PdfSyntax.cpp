@@ -120,29 +120,56 @@ size_t extendReference(std::string_view text, size_t end) {
     return rEnd;
 }
 
-// The end of "N G R" at pos as writers put it (digits, one space, digits, one space, "R",
-// then a byte that is not regular or the end), or npos for any other form, which the general
-// reading judges and which gives the same end for this one.
-size_t plainReferenceEnd(const char* data, size_t size, size_t pos) {
+// Spaces and line ends from pos, as writers put them between the tokens of a plain object;
+// true when there was at least one.
+bool skipPlainSpaces(std::string_view text, size_t& pos) {
+    const char* const data = text.data();
+    const size_t size = text.size();
     size_t at = pos;
-    while (at < size && isDigit(static_cast<unsigned char>(data[at]))) {
+    while (at < size && (data[at] == ' ' || data[at] == '\n' || data[at] == '\r')) {
         ++at;
     }
-    if (at == pos || at + 1 >= size || data[at] != ' ') {
-        return npos;
-    }
-    const size_t generation = ++at;
-    while (at < size && isDigit(static_cast<unsigned char>(data[at]))) {
+    const bool skipped = at > pos;
+    pos = at;
+    return skipped;
+}
+
+// Digits of the numbers in plain objects and references: no overflow in 64 bits.
+constexpr size_t kMaxPlainDigits = 18;
+
+// An unsigned decimal of one to maxDigits digits at pos, followed by a byte that is not a digit.
+inline bool readPlainDigits(std::string_view text, size_t& pos, size_t maxDigits,
+                            int64_t& value) {
+    const char* const data = text.data();
+    const size_t size = text.size();
+    const size_t start = pos;
+    const size_t stop = std::min(size, start + maxDigits);
+    size_t at = start;
+    int64_t number = 0; // a local, so that the loop keeps it in a register
+    while (at < stop && isDigit(static_cast<unsigned char>(data[at]))) {
+        number = number * 10 + (data[at] - '0');
         ++at;
     }
-    if (at == generation || at + 1 >= size || data[at] != ' ' || data[at + 1] != 'R') {
-        return npos;
+    pos = at;
+    value = number;
+    return at > start && at < size && !isDigit(static_cast<unsigned char>(data[at]));
+}
+
+// "N G R" at pos as writers put it: digits, one space, digits, one space, "R". end is one past
+// the "R". Any other form is left to the general reading, which gives the same for this one.
+inline bool readPlainReference(std::string_view text, size_t pos, size_t& end, int64_t& number,
+                               int64_t& generation) {
+    size_t at = pos;
+    if (!readPlainDigits(text, at, kMaxPlainDigits, number) || text[at] != ' ') {
+        return false;
     }
-    at += 2;
-    if (at < size && regularByte(static_cast<unsigned char>(data[at]))) {
-        return npos;
+    ++at;
+    if (!readPlainDigits(text, at, kMaxPlainDigits, generation) || at + 1 >= text.size() ||
+        text[at] != ' ' || text[at + 1] != 'R') {
+        return false;
     }
-    return at;
+    end = at + 2;
+    return true;
 }
 
 // One object from pos, nested containers followed with a stack of their kinds instead of
@@ -182,8 +209,12 @@ size_t skipObjectAt(std::string_view text, size_t pos, int depth) {
             if (isDelimiter(c)) {
                 return npos;
             }
-            if (const size_t referenceEnd = plainReferenceEnd(data, size, pos);
-                referenceEnd != npos) {
+            size_t referenceEnd = 0;
+            int64_t number = 0;
+            int64_t generation = 0;
+            if (readPlainReference(text, pos, referenceEnd, number, generation) &&
+                (referenceEnd == size ||
+                 !regularByte(static_cast<unsigned char>(data[referenceEnd])))) {
                 pos = referenceEnd;
             } else if (const size_t integerEnd = integerTokenEnd(text, pos); integerEnd != npos) {
                 pos = extendReference(text, integerEnd);
@@ -260,47 +291,15 @@ size_t skipObject(std::string_view text, size_t pos) { return skipObjectAt(text,
 
 namespace {
 
-// Spaces and line ends from pos, as writers put them between the tokens of a plain object;
-// true when there was at least one.
-bool skipPlainSpaces(std::string_view text, size_t& pos) {
-    const char* const data = text.data();
-    const size_t size = text.size();
-    size_t at = pos;
-    while (at < size && (data[at] == ' ' || data[at] == '\n' || data[at] == '\r')) {
-        ++at;
-    }
-    const bool skipped = at > pos;
-    pos = at;
-    return skipped;
-}
-
-// An unsigned decimal of one to maxDigits digits at pos, followed by a byte that is not a digit.
-bool readPlainDigits(std::string_view text, size_t& pos, size_t maxDigits, int64_t& value) {
-    const char* const data = text.data();
-    const size_t size = text.size();
-    const size_t start = pos;
-    const size_t stop = std::min(size, start + maxDigits);
-    size_t at = start;
-    int64_t number = 0; // a local, so that the loop keeps it in a register
-    while (at < stop && isDigit(static_cast<unsigned char>(data[at]))) {
-        number = number * 10 + (data[at] - '0');
-        ++at;
-    }
-    pos = at;
-    value = number;
-    return at > start && at < size && !isDigit(static_cast<unsigned char>(data[at]));
-}
-
 // "N G obj" as writers put it: digits, line ends or spaces, digits, line ends or spaces, "obj".
 // Any other form is left to the general reading, which gives the same header for this one.
 bool readPlainObjectHeader(std::string_view text, ObjectHeader& header) {
-    constexpr size_t kMaxDigits = 18; // no overflow in 64 bits
     size_t pos = 0;
     int64_t number = 0;
     int64_t generation = 0;
     skipPlainSpaces(text, pos);
-    if (!readPlainDigits(text, pos, kMaxDigits, number) || !skipPlainSpaces(text, pos) ||
-        !readPlainDigits(text, pos, kMaxDigits, generation) || !skipPlainSpaces(text, pos) ||
+    if (!readPlainDigits(text, pos, kMaxPlainDigits, number) || !skipPlainSpaces(text, pos) ||
+        !readPlainDigits(text, pos, kMaxPlainDigits, generation) || !skipPlainSpaces(text, pos) ||
         pos + 3 > text.size() || text[pos] != 'o' || text[pos + 1] != 'b' ||
         text[pos + 2] != 'j') {
         return false;
@@ -363,10 +362,10 @@ size_t findBodyDictionary(std::string_view text) {
 
 void findEntries(std::string_view text, size_t dictStart, std::span<const std::string_view> keys,
                  std::span<std::optional<DictEntry>> found) {
-    const size_t count = std::min(keys.size(), found.size());
-    for (size_t k = 0; k < count; ++k) {
-        found[k].reset();
+    for (std::optional<DictEntry>& entry : found) {
+        entry.reset();
     }
+    const size_t count = std::min({keys.size(), found.size(), kMaxKeys});
     if (dictStart >= text.size() || !doubleBracketAt(text, dictStart, '<')) {
         return;
     }
@@ -376,7 +375,7 @@ void findEntries(std::string_view text, size_t dictStart, std::span<const std::s
     // made anyway, and the search for each key would only add to it.
     size_t wanted = 0;
     bool wantedKey[kMaxKeys] = {};
-    for (size_t k = 0; k < count && k < kMaxKeys; ++k) {
+    for (size_t k = 0; k < count; ++k) {
         char name[64];
         if (count > 1 || keys[k].size() >= sizeof name) {
             wantedKey[k] = true;
@@ -417,7 +416,7 @@ void findEntries(std::string_view text, size_t dictStart, std::span<const std::s
             return;
         }
         const std::string_view key = text.substr(keyStart + 1, keyEnd - keyStart - 1);
-        for (size_t k = 0; k < count && k < kMaxKeys; ++k) {
+        for (size_t k = 0; k < count; ++k) {
             if (wantedKey[k] && key == keys[k]) {
                 found[k] = DictEntry{keyStart, valueStart, valueEnd};
                 wantedKey[k] = false;
@@ -491,31 +490,14 @@ ValueKind valueKind(std::string_view text, const DictEntry& entry) {
 }
 
 bool readReference(std::string_view value, int64_t& number, int64_t& generation) {
-    // "N G R" as writers put it, read in one pass; any other form goes the general way, which
-    // gives the same for this one.
-    {
-        constexpr size_t kMaxDigits = 18; // no overflow in 64 bits
-        const char* const data = value.data();
-        const size_t size = value.size();
-        size_t at = 0;
-        int64_t n = 0;
-        while (at < size && at < kMaxDigits && isDigit(static_cast<unsigned char>(data[at]))) {
-            n = n * 10 + (data[at++] - '0');
-        }
-        const size_t genStart = at + 1;
-        if (at > 0 && at < size && data[at] == ' ') {
-            at = genStart;
-            int64_t g = 0;
-            while (at < size && at - genStart < kMaxDigits &&
-                   isDigit(static_cast<unsigned char>(data[at]))) {
-                g = g * 10 + (data[at++] - '0');
-            }
-            if (at > genStart && at + 1 < size && data[at] == ' ' && data[at + 1] == 'R') {
-                number = n;
-                generation = g;
-                return true;
-            }
-        }
+    // "N G R" as writers put it, read in one pass; any other form goes the general way.
+    size_t plainEnd = 0;
+    int64_t plainNumber = 0;
+    int64_t plainGeneration = 0;
+    if (readPlainReference(value, 0, plainEnd, plainNumber, plainGeneration)) {
+        number = plainNumber;
+        generation = plainGeneration;
+        return true;
     }
     size_t end = skipRegularRun(value, 0);
     if (!parseDecimal(value.substr(0, end), number)) {

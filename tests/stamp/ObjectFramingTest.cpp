@@ -117,7 +117,8 @@ TEST(ObjectFraming, KeywordsAcrossTheFirstSearchWindowAndTheInputBlocks) {
         const char* ending;
         bool isStream;
     };
-    for (const Expected& e : {Expected{3, "aaa)\nendobj\n", false}, Expected{4, "abcd\nendstream\nendobj\n", true},
+    for (const Expected& e : {Expected{3, "aaa)\nendobj\n", false},
+                              Expected{4, "abcd\nendstream\nendobj\n", true},
                               Expected{5, "wxyz\nendstream\nendobj\n", true},
                               Expected{6, "fff)\nendobj\n", false},
                               Expected{7, "zzz\nendstream\nendobj\n", true}}) {
