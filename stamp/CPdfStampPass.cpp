@@ -217,6 +217,8 @@ void CPdfStamp::writeStampObjects() {
     graphicsStateName = makeResourceName("GS");
     addOutputObject(buildGraphicsState(static_cast<float>(opacity)));
     graphicsStateObjectNumber = static_cast<int32_t>(outputTable.size() - 1);
+    // The same save stream goes in front of every page's contents.
+    saveStream_ = buildSaveStream();
 }
 
 void CPdfStamp::importStartNumber() {
@@ -336,9 +338,6 @@ void CPdfStamp::stampPage(int32_t number, size_t pageIndex) {
         highestShown_ = shown;
     }
     composeText(shown);
-    if (saveStream_.empty()) {
-        saveStream_ = buildSaveStream();
-    }
     addOutputObject(saveStream_);
     addOutputObject(buildStampStream(pageIndex));
     patchPage(pageText_, number, pageIndex);
