@@ -8,7 +8,7 @@
 #include <string_view>
 
 // The only code that talks to the operating system beyond standard C++ files: folders,
-// renames, deletions, file identity, file times and the local clock.
+// renames, deletions, file identity, file times, the local clock and files mapped into memory.
 namespace platform {
 
 struct LocalTime {
@@ -52,5 +52,27 @@ std::string joinPath(std::string_view folder, std::string_view name);
 // Creates a new, empty, uniquely named file in the folder of target, opened for binary writing.
 // Returns nullptr when it cannot be created.
 std::FILE* createTempFileBeside(const std::string& target, std::string& tempPath);
+
+// A whole file mapped read-only into memory, so that its bytes are read without a copy.
+// Should the file shrink while it is mapped (another program rewriting it), a page that can no
+// longer be read reads as zeros instead of ending the process, and the mapping is marked
+// damaged: a reader checks mappingDamaged() before it trusts what it has read.
+struct FileMapping {
+    const char* data = nullptr; // nullptr when nothing is mapped
+    uint64_t size = 0;
+    int slot = -1; // where the fault handler finds this mapping
+};
+// Maps the first size bytes of an open file. False, with out left empty, when the file cannot
+// be mapped (the caller then reads it instead).
+bool mapFile(std::FILE* file, uint64_t size, FileMapping& out);
+// Unmaps and empties the mapping; nothing happens for an empty one.
+void unmapFile(FileMapping& mapping);
+// Lets the system take back the memory that holds a range of the mapping (offset a multiple of
+// 4096); the bytes are read from the file again when next touched.
+void releaseMappedRange(const FileMapping& mapping, uint64_t offset, uint64_t length);
+// True when part of the mapping could not be read since it was mapped.
+bool mappingDamaged(const FileMapping& mapping);
+// Test hook: with false, mapFile refuses every file, so that the reading path is used.
+void setFileMappingForTesting(bool enabled);
 
 } // namespace platform

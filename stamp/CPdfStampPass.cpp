@@ -364,6 +364,11 @@ void CPdfStamp::finishOutput() {
         !outputTable[static_cast<size_t>(rootObject)].inUse) {
         throw CPdfException("PDF file was damaged");
     }
+    // A file that shrank or could not be read while it was copied gave wrong bytes (zeros where
+    // its pages were gone, or objects left out): such an output is not kept.
+    if (inputFile->failed()) {
+        throw CPdfException("Input file read error");
+    }
     const uint64_t xrefOffset = outputFile->offset();
     writeXRefTable();
     writeTrailer(xrefOffset);

@@ -30,11 +30,15 @@ bool CRawInput::open(const std::string& path) {
     }
     size_ = static_cast<uint64_t>(end);
     base_ = 0;
+    failed_ = false;
+    (void)platform::mapFile(file_, size_, mapping_);
     forgetBlocks();
     return true;
 }
 
 void CRawInput::close() {
+    failed_ = failed();
+    platform::unmapFile(mapping_);
     if (file_ != nullptr) {
         std::fclose(file_);
         file_ = nullptr;
@@ -53,6 +57,7 @@ void CRawInput::forgetBlocks() {
         block.start = UINT64_MAX;
         block.length = 0;
         block.lastUse = 0;
+        block.data = nullptr;
     }
     useCount_ = 0;
     // One slot number per block of the file (-1: not held), so that a held block is found
@@ -76,30 +81,40 @@ const CRawInput::Block* CRawInput::loadBlock(uint64_t blockStart) {
     Block& block = *oldest;
     if (block.start != UINT64_MAX) {
         slotOfBlock_[static_cast<size_t>(block.start / kBlockSize)] = -1;
+        platform::releaseMappedRange(mapping_, block.start, block.length);
     }
     block.start = UINT64_MAX;
     block.length = 0;
     block.lastUse = 0;
+    block.data = nullptr;
     if (file_ == nullptr || blockStart >= size_ || index >= slotOfBlock_.size()) {
         return nullptr;
     }
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(kBlockSize, size_ - blockStart));
+    if (mapping_.data != nullptr) {
+        block.data = mapping_.data + blockStart;
+    } else if (!readBlock(block, blockStart, want)) {
+        failed_ = true;
+        return nullptr;
+    }
+    block.start = blockStart;
+    block.length = want;
+    block.lastUse = ++useCount_;
+    slotOfBlock_[index] = static_cast<int8_t>(&block - blocks_.data());
+    return &block;
+}
+
+bool CRawInput::readBlock(Block& block, uint64_t blockStart, size_t want) {
     if (!block.bytes) {
         // Not value-initialised: every byte used is read from the file first.
         block.bytes = std::make_unique_for_overwrite<char[]>(kBlockSize);
     }
-    if (std::fseek(file_, static_cast<long>(blockStart), SEEK_SET) != 0) {
-        return nullptr;
+    if (std::fseek(file_, static_cast<long>(blockStart), SEEK_SET) != 0 ||
+        std::fread(block.bytes.get(), 1, want, file_) != want) {
+        return false;
     }
-    size_t want = static_cast<size_t>(std::min<uint64_t>(kBlockSize, size_ - blockStart));
-    size_t got = std::fread(block.bytes.get(), 1, want, file_);
-    if (got != want) {
-        return nullptr;
-    }
-    block.start = blockStart;
-    block.length = got;
-    block.lastUse = ++useCount_;
-    slotOfBlock_[index] = static_cast<int8_t>(&block - blocks_.data());
-    return &block;
+    block.data = block.bytes.get();
+    return true;
 }
 
 bool CRawInput::read(uint64_t offset, size_t count, std::string& out) {
@@ -119,7 +134,7 @@ bool CRawInput::read(uint64_t offset, size_t count, std::string& out) {
         }
         size_t inBlock = static_cast<size_t>(pos - start);
         size_t take = std::min(count - out.size(), block->length - inBlock);
-        out.append(block->bytes.get() + inBlock, take);
+        out.append(block->data + inBlock, take);
     }
     return true;
 }
@@ -146,7 +161,7 @@ bool CRawInput::view(uint64_t offset, size_t count, std::string_view& out) {
     if (block == nullptr) {
         return false;
     }
-    out = std::string_view(block->bytes.get() + (absolute - blockStart), count);
+    out = std::string_view(block->data + (absolute - blockStart), count);
     return true;
 }
 
@@ -162,7 +177,7 @@ bool CRawInput::piece(uint64_t offset, size_t count, std::string_view& out) {
         return false;
     }
     const size_t inBlock = static_cast<size_t>(absolute - blockStart);
-    out = std::string_view(block->bytes.get() + inBlock, std::min(count, block->length - inBlock));
+    out = std::string_view(block->data + inBlock, std::min(count, block->length - inBlock));
     return true;
 }
 
@@ -184,7 +199,7 @@ int64_t CRawInput::find(uint64_t start, std::string_view needle, uint64_t limit)
         const size_t available =
             static_cast<size_t>(std::min<uint64_t>(loaded->length - inBlock, stop - pos));
         const size_t hit = rawtext::findFirst(
-            std::string_view(loaded->bytes.get() + inBlock, available), needle);
+            std::string_view(loaded->data + inBlock, available), needle);
         return hit == std::string_view::npos
                    ? -1
                    : static_cast<int64_t>(pos + hit + needle.size() - 1 - base_);
@@ -199,7 +214,7 @@ int64_t CRawInput::find(uint64_t start, std::string_view needle, uint64_t limit)
         }
         size_t inBlock = static_cast<size_t>(pos - blockStart);
         size_t available = static_cast<size_t>(std::min<uint64_t>(loaded->length - inBlock, stop - pos));
-        std::string_view block(loaded->bytes.get() + inBlock, available);
+        std::string_view block(loaded->data + inBlock, available);
         if (!carry.empty()) {
             // A match across the block boundary: the carried tail plus the head of this block.
             std::string joined = carry;

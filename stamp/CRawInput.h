@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Platform.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -21,6 +23,10 @@ public:
     bool open(const std::string& path);
     void close();
     bool isOpen() const { return file_ != nullptr; }
+    // True when a read since open found the file shorter than it was, or unreadable: what was
+    // read may then be wrong (a page that could not be read reads as zeros), and nothing built
+    // from it may be kept. Stays true after close, until the next open.
+    bool failed() const { return failed_ || platform::mappingDamaged(mapping_); }
     void setBase(uint64_t base) { base_ = base; }
     uint64_t base() const { return base_; }
     // Bytes after the base.
@@ -42,18 +48,28 @@ public:
 
 private:
     // One block of the file; start is a multiple of the block size (from the file's start).
+    // Its bytes lie in the file's mapping, or, where the file could not be mapped, in a buffer
+    // of the block's own that they are read into.
     struct Block {
         uint64_t start = UINT64_MAX;
         size_t length = 0;
         uint64_t lastUse = 0;
+        const char* data = nullptr;
         std::unique_ptr<char[]> bytes;
     };
     // The block at blockStart, read when none holds it (in place of the least recently used);
     // nullptr on a read error.
     const Block* loadBlock(uint64_t blockStart);
     void forgetBlocks();
+    // Reads a block that is not mapped into its own buffer; false on a read error.
+    bool readBlock(Block& block, uint64_t blockStart, size_t want);
 
     std::FILE* file_ = nullptr;
+    // The whole file mapped, where it can be: a block then costs no copy, and the memory of a
+    // block that leaves the set of held blocks is given back, so that no more than the set is
+    // held however large the file.
+    platform::FileMapping mapping_;
+    bool failed_ = false;
     uint64_t size_ = 0;
     uint64_t base_ = 0;
     // Blocks of 64 KiB, 4 MiB in all: a page, its content stream, its resources and an
