@@ -60,6 +60,8 @@ void CRawInput::forgetBlocks() {
         block.data = nullptr;
     }
     useCount_ = 0;
+    pendingStart_ = 0;
+    pendingEnd_ = 0;
     // One slot number per block of the file (-1: not held), so that a held block is found
     // without a search.
     slotOfBlock_.assign(file_ == nullptr ? 0 : static_cast<size_t>(size_ / kBlockSize) + 1, -1);
@@ -81,7 +83,7 @@ const CRawInput::Block* CRawInput::loadBlock(uint64_t blockStart) {
     Block& block = *oldest;
     if (block.start != UINT64_MAX) {
         slotOfBlock_[static_cast<size_t>(block.start / kBlockSize)] = -1;
-        platform::releaseMappedRange(mapping_, block.start, block.length);
+        releaseBlock(block.start, block.length);
     }
     block.start = UINT64_MAX;
     block.length = 0;
@@ -102,6 +104,31 @@ const CRawInput::Block* CRawInput::loadBlock(uint64_t blockStart) {
     block.lastUse = ++useCount_;
     slotOfBlock_[index] = static_cast<int8_t>(&block - blocks_.data());
     return &block;
+}
+
+void CRawInput::releaseBlock(uint64_t start, size_t length) {
+    if (mapping_.data == nullptr) {
+        return;
+    }
+    // Blocks leave the held set mostly in file order, as objects are copied: neighbours are
+    // given back together, in one call instead of one each, up to a limit that bounds the
+    // memory still held by blocks waiting to be given back.
+    constexpr uint64_t kMaxPendingBytes = 1024 * 1024;
+    if (start == pendingEnd_ && pendingEnd_ - pendingStart_ < kMaxPendingBytes) {
+        pendingEnd_ = start + length;
+        return;
+    }
+    flushRelease();
+    pendingStart_ = start;
+    pendingEnd_ = start + length;
+}
+
+void CRawInput::flushRelease() {
+    if (pendingEnd_ > pendingStart_) {
+        platform::releaseMappedRange(mapping_, pendingStart_, pendingEnd_ - pendingStart_);
+    }
+    pendingStart_ = 0;
+    pendingEnd_ = 0;
 }
 
 bool CRawInput::readBlock(Block& block, uint64_t blockStart, size_t want) {

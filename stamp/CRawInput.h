@@ -61,6 +61,9 @@ private:
     // nullptr on a read error.
     const Block* loadBlock(uint64_t blockStart);
     void forgetBlocks();
+    // Gives back the memory of a mapped block that left the held set (or of a run of them).
+    void releaseBlock(uint64_t start, size_t length);
+    void flushRelease();
     // Reads a block that is not mapped into its own buffer; false on a read error.
     bool readBlock(Block& block, uint64_t blockStart, size_t want);
 
@@ -70,6 +73,9 @@ private:
     // held however large the file.
     platform::FileMapping mapping_;
     bool failed_ = false;
+    // Blocks given up but not yet given back: one run of neighbours, [start, end).
+    uint64_t pendingStart_ = 0;
+    uint64_t pendingEnd_ = 0;
     uint64_t size_ = 0;
     uint64_t base_ = 0;
     // Blocks of 64 KiB, 4 MiB in all: a page, its content stream, its resources and an
