@@ -1,6 +1,7 @@
 #include "platform/Platform.h"
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdint>
 #include <mutex>
@@ -129,14 +130,40 @@ void unmapFile(FileMapping& mapping) {
 }
 
 void releaseMappedRange(const FileMapping& mapping, uint64_t offset, uint64_t length) {
-    if (mapping.data == nullptr || offset >= mapping.size || offset % pageSize != 0) {
+    if (mapping.data == nullptr || offset >= mapping.size) {
         return;
     }
-    if (length > mapping.size - offset) {
-        length = mapping.size - offset;
+    // Whole pages only: a page that the range shares with its neighbours stays. The last page
+    // of the file counts as whole.
+    uint64_t end = length > mapping.size - offset ? mapping.size : offset + length;
+    if (end < mapping.size) {
+        end -= end % pageSize;
     }
-    (void)madvise(const_cast<char*>(mapping.data) + offset, static_cast<size_t>(length),
+    const uint64_t start = (offset + pageSize - 1) / pageSize * pageSize;
+    if (start >= end) {
+        return;
+    }
+    (void)madvise(const_cast<char*>(mapping.data) + start, static_cast<size_t>(end - start),
                   MADV_DONTNEED);
+}
+
+bool populateMappedRange(const FileMapping& mapping, uint64_t offset, uint64_t length) {
+    if (mapping.data == nullptr || offset >= mapping.size) {
+        return false;
+    }
+#ifdef MADV_POPULATE_READ
+    const uint64_t end = length > mapping.size - offset ? mapping.size : offset + length;
+    const uint64_t start = offset - offset % pageSize;
+    if (madvise(const_cast<char*>(mapping.data) + start, static_cast<size_t>(end - start),
+                MADV_POPULATE_READ) != 0) {
+        // EFAULT: part of the range cannot be read (the file shrank). Any other error means
+        // the system cannot read ahead; the pages then come in as they are touched.
+        return errno != EFAULT;
+    }
+#else
+    (void)length;
+#endif
+    return true;
 }
 
 bool mappingDamaged(const FileMapping& mapping) {

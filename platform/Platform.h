@@ -67,9 +67,12 @@ struct FileMapping {
 bool mapFile(std::FILE* file, uint64_t size, FileMapping& out);
 // Unmaps and empties the mapping; nothing happens for an empty one.
 void unmapFile(FileMapping& mapping);
-// Lets the system take back the memory that holds a range of the mapping (offset a multiple of
-// 4096); the bytes are read from the file again when next touched.
+// Lets the system take back the memory that holds the whole pages of a range of the mapping;
+// the bytes are read from the file again when next touched.
 void releaseMappedRange(const FileMapping& mapping, uint64_t offset, uint64_t length);
+// Reads a range of the mapping in ahead of its use, in one call, where the system can. False
+// when part of the range cannot be read (the file has shrunk), or the range is not mapped.
+bool populateMappedRange(const FileMapping& mapping, uint64_t offset, uint64_t length);
 // True when part of the mapping could not be read since it was mapped.
 bool mappingDamaged(const FileMapping& mapping);
 // Test hook: with false, mapFile refuses every file, so that the reading path is used.

@@ -15,6 +15,9 @@ namespace {
 // A classic cross-reference row has ten digits for the offset.
 constexpr uint64_t kMaxTableOffset = 9999999999ULL;
 constexpr size_t kCopyChunk = 256 * 1024;
+// A run of at least this many bytes is written from the mapped input without a copy; more
+// than the output's buffer, so that the output writes it directly.
+constexpr size_t kDirectCopy = 1024 * 1024;
 
 // "00", "01", ... "99": the two digits of every number below 100.
 constexpr char kDigitPairs[] =
@@ -50,9 +53,17 @@ void appendZeroPadded(std::string& out, uint64_t value, size_t width) {
 } // namespace
 
 void CPdfStamp::copyInputRange(uint64_t start, uint64_t length) {
-    // The bytes go from the input's block to the output without a copy of their own.
+    // The bytes go from the input's block to the output without a copy of their own. Long runs
+    // (image data) go from the mapped input straight to the file, past the output's buffer.
     std::string_view piece;
     while (length > 0) {
+        if (length >= kDirectCopy && inputFile->mappedRun(start, kDirectCopy, piece)) {
+            outputFile->write(piece);
+            inputFile->releaseRun(start, piece.size());
+            start += piece.size();
+            length -= piece.size();
+            continue;
+        }
         const size_t want = static_cast<size_t>(std::min<uint64_t>(length, kCopyChunk));
         if (!inputFile->piece(start, want, piece)) {
             throw CPdfException("Input file read error");

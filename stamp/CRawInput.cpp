@@ -208,6 +208,28 @@ bool CRawInput::piece(uint64_t offset, size_t count, std::string_view& out) {
     return true;
 }
 
+bool CRawInput::mappedRun(uint64_t offset, size_t count, std::string_view& out) {
+    out = {};
+    const uint64_t absolute = base_ + offset;
+    if (mapping_.data == nullptr || absolute >= size_ || count == 0) {
+        return false;
+    }
+    const size_t length = static_cast<size_t>(std::min<uint64_t>(count, size_ - absolute));
+    // Read in ahead in one call: the output's write would otherwise fault the pages in one at
+    // a time. A run that cannot be read in is not given out; through blocks, its lost pages
+    // read as zeros and the input counts as failed.
+    if (!platform::populateMappedRange(mapping_, absolute, length)) {
+        failed_ = true;
+        return false;
+    }
+    out = std::string_view(mapping_.data + absolute, length);
+    return true;
+}
+
+void CRawInput::releaseRun(uint64_t offset, size_t count) {
+    platform::releaseMappedRange(mapping_, base_ + offset, count);
+}
+
 int64_t CRawInput::find(uint64_t start, std::string_view needle, uint64_t limit) {
     if (needle.empty() || file_ == nullptr) {
         return -1;

@@ -41,6 +41,12 @@ public:
     // comes first; valid until the next call on this input. False on a read error or when
     // offset is at or past the end.
     bool piece(uint64_t offset, size_t count, std::string_view& out);
+    // For a mapped input, up to count bytes from offset straight from the mapping: copies too
+    // long to go through blocks take no block and no copy of their own. False when the input
+    // is not mapped or offset is at or past the end. Valid until close; releaseRun gives back
+    // the memory the run took, once it has been used.
+    bool mappedRun(uint64_t offset, size_t count, std::string_view& out);
+    void releaseRun(uint64_t offset, size_t count);
     // Position of the last byte of the first occurrence of needle at or after start
     // (from the base), or -1 when there is none. With a limit, only matches that end at or
     // before the limit count.

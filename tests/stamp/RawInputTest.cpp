@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <string>
@@ -136,6 +137,8 @@ TEST_P(RawInput, AFileThatShrinksWhileOpenIsAFailureNotACrash) {
     EXPECT_TRUE(input.failed());
     // A search over the missing part finds nothing and does not fault either.
     EXPECT_EQ(input.find(7 * kInputBlock, "AB"), -1);
+    // A long run over the missing part is not given out, mapped or not.
+    EXPECT_FALSE(input.mappedRun(5 * kInputBlock, 2 * kInputBlock, view));
     // The block that is still there reads as before.
     ASSERT_TRUE(input.view(kInputBlock - 50, 50, view));
     EXPECT_EQ(view, bytes.substr(kInputBlock - 50, 50));
@@ -149,6 +152,35 @@ TEST_P(RawInput, AFileThatShrinksWhileOpenIsAFailureNotACrash) {
     EXPECT_FALSE(input.failed());
     ASSERT_TRUE(input.view(6 * kInputBlock + 10, 100, view));
     EXPECT_EQ(view, bytes.substr(6 * kInputBlock + 10, 100));
+}
+
+TEST_P(RawInput, LongRunsComeStraightFromTheMappingAndReadAgainOnceGivenBack) {
+    const std::string bytes = patterned(40 * kInputBlock + 77, 11);
+    TempDir folder;
+    const std::string path = folder.write("runs.bin", "HEAD" + bytes);
+    CRawInput input;
+    ASSERT_TRUE(input.open(path));
+    input.setBase(4);
+    std::string_view run;
+    if (!GetParam()) {
+        EXPECT_FALSE(input.mappedRun(0, 1 << 20, run));
+        return;
+    }
+    for (int round = 0; round < 2; ++round) {
+        for (uint64_t at : {uint64_t{0}, uint64_t{5000}, uint64_t{39 * kInputBlock}}) {
+            ASSERT_TRUE(input.mappedRun(at, 1 << 20, run));
+            const size_t expected = std::min<size_t>(1 << 20, bytes.size() - at);
+            ASSERT_EQ(run.size(), expected);
+            EXPECT_TRUE(run == std::string_view(bytes).substr(at, expected)) << at;
+            input.releaseRun(at, run.size());
+        }
+        // Blocks that share pages with a run given back still read right.
+        std::string_view view;
+        ASSERT_TRUE(input.view(4990, 40, view));
+        EXPECT_EQ(view, std::string_view(bytes).substr(4990, 40));
+    }
+    EXPECT_FALSE(input.mappedRun(bytes.size(), 10, run));
+    EXPECT_FALSE(input.failed());
 }
 
 INSTANTIATE_TEST_SUITE_P(MappedAndRead, RawInput, ::testing::Values(true, false),
