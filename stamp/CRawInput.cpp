@@ -9,6 +9,13 @@ namespace {
 // Raw reads go through one block of the file; searches and copies of neighbouring objects
 // then share it instead of going back to the file.
 constexpr size_t kBlockSize = 64 * 1024;
+// A file up to this size is read through its mapping alone: the memory it takes can be no more
+// than its size. A larger one is read block by block into the blocks' own buffers, which bounds
+// its memory whatever its size: the system maps a file held in large pages a large page (up to
+// 2 MiB) at a time, so 64 blocks read through a mapping could hold 128 MiB.
+constexpr uint64_t kMappedBlocksLimit = 8 * 1024 * 1024;
+// The largest page the system maps a file with (x86-64 and most others: 2 MiB).
+constexpr uint64_t kLargePage = 2 * 1024 * 1024;
 } // namespace
 
 CRawInput::~CRawInput() { close(); }
@@ -32,6 +39,7 @@ bool CRawInput::open(const std::string& path) {
     base_ = 0;
     failed_ = false;
     (void)platform::mapFile(file_, size_, mapping_);
+    blocksMapped_ = mapping_.data != nullptr && size_ <= kMappedBlocksLimit;
     forgetBlocks();
     return true;
 }
@@ -39,6 +47,7 @@ bool CRawInput::open(const std::string& path) {
 void CRawInput::close() {
     failed_ = failed();
     platform::unmapFile(mapping_);
+    blocksMapped_ = false;
     if (file_ != nullptr) {
         std::fclose(file_);
         file_ = nullptr;
@@ -60,8 +69,6 @@ void CRawInput::forgetBlocks() {
         block.data = nullptr;
     }
     useCount_ = 0;
-    pendingStart_ = 0;
-    pendingEnd_ = 0;
     // One slot number per block of the file (-1: not held), so that a held block is found
     // without a search.
     slotOfBlock_.assign(file_ == nullptr ? 0 : static_cast<size_t>(size_ / kBlockSize) + 1, -1);
@@ -83,7 +90,6 @@ const CRawInput::Block* CRawInput::loadBlock(uint64_t blockStart) {
     Block& block = *oldest;
     if (block.start != UINT64_MAX) {
         slotOfBlock_[static_cast<size_t>(block.start / kBlockSize)] = -1;
-        releaseBlock(block.start, block.length);
     }
     block.start = UINT64_MAX;
     block.length = 0;
@@ -93,7 +99,7 @@ const CRawInput::Block* CRawInput::loadBlock(uint64_t blockStart) {
         return nullptr;
     }
     const size_t want = static_cast<size_t>(std::min<uint64_t>(kBlockSize, size_ - blockStart));
-    if (mapping_.data != nullptr) {
+    if (blocksMapped_) {
         block.data = mapping_.data + blockStart;
     } else if (!readBlock(block, blockStart, want)) {
         failed_ = true;
@@ -104,31 +110,6 @@ const CRawInput::Block* CRawInput::loadBlock(uint64_t blockStart) {
     block.lastUse = ++useCount_;
     slotOfBlock_[index] = static_cast<int8_t>(&block - blocks_.data());
     return &block;
-}
-
-void CRawInput::releaseBlock(uint64_t start, size_t length) {
-    if (mapping_.data == nullptr) {
-        return;
-    }
-    // Blocks leave the held set mostly in file order, as objects are copied: neighbours are
-    // given back together, in one call instead of one each, up to a limit that bounds the
-    // memory still held by blocks waiting to be given back.
-    constexpr uint64_t kMaxPendingBytes = 1024 * 1024;
-    if (start == pendingEnd_ && pendingEnd_ - pendingStart_ < kMaxPendingBytes) {
-        pendingEnd_ = start + length;
-        return;
-    }
-    flushRelease();
-    pendingStart_ = start;
-    pendingEnd_ = start + length;
-}
-
-void CRawInput::flushRelease() {
-    if (pendingEnd_ > pendingStart_) {
-        platform::releaseMappedRange(mapping_, pendingStart_, pendingEnd_ - pendingStart_);
-    }
-    pendingStart_ = 0;
-    pendingEnd_ = 0;
 }
 
 bool CRawInput::readBlock(Block& block, uint64_t blockStart, size_t want) {
@@ -227,7 +208,16 @@ bool CRawInput::mappedRun(uint64_t offset, size_t count, std::string_view& out) 
 }
 
 void CRawInput::releaseRun(uint64_t offset, size_t count) {
-    platform::releaseMappedRange(mapping_, base_ + offset, count);
+    if (blocksMapped_) {
+        return; // the whole file may stay
+    }
+    // The system maps a file held in large pages a whole large page at a time, so the run's
+    // memory is given back in whole aligned regions as large as the largest of them. Nothing
+    // else uses the mapping of a file this large, whose blocks are read.
+    const uint64_t absolute = base_ + offset;
+    const uint64_t start = absolute - absolute % kLargePage;
+    const uint64_t end = (absolute + count + kLargePage - 1) / kLargePage * kLargePage;
+    platform::releaseMappedRange(mapping_, start, end - start);
 }
 
 int64_t CRawInput::find(uint64_t start, std::string_view needle, uint64_t limit) {

@@ -54,8 +54,8 @@ public:
 
 private:
     // One block of the file; start is a multiple of the block size (from the file's start).
-    // Its bytes lie in the file's mapping, or, where the file could not be mapped, in a buffer
-    // of the block's own that they are read into.
+    // Its bytes lie in the file's mapping (a small file), or in a buffer of the block's own
+    // that they are read into.
     struct Block {
         uint64_t start = UINT64_MAX;
         size_t length = 0;
@@ -67,21 +67,15 @@ private:
     // nullptr on a read error.
     const Block* loadBlock(uint64_t blockStart);
     void forgetBlocks();
-    // Gives back the memory of a mapped block that left the held set (or of a run of them).
-    void releaseBlock(uint64_t start, size_t length);
-    void flushRelease();
     // Reads a block that is not mapped into its own buffer; false on a read error.
     bool readBlock(Block& block, uint64_t blockStart, size_t want);
 
     std::FILE* file_ = nullptr;
-    // The whole file mapped, where it can be: a block then costs no copy, and the memory of a
-    // block that leaves the set of held blocks is given back, so that no more than the set is
-    // held however large the file.
+    // The whole file mapped, where it can be: long runs are written from it without a copy,
+    // and the blocks of a small file point into it instead of being read.
     platform::FileMapping mapping_;
     bool failed_ = false;
-    // Blocks given up but not yet given back: one run of neighbours, [start, end).
-    uint64_t pendingStart_ = 0;
-    uint64_t pendingEnd_ = 0;
+    bool blocksMapped_ = false; // blocks point into the mapping instead of being read
     uint64_t size_ = 0;
     uint64_t base_ = 0;
     // Blocks of 64 KiB, 4 MiB in all: a page, its content stream, its resources and an

@@ -24,6 +24,7 @@ class RawInput : public ::testing::TestWithParam<bool> {
 protected:
     void SetUp() override { platform::setFileMappingForTesting(GetParam()); }
     void TearDown() override { platform::setFileMappingForTesting(true); }
+    void checkLongRuns(const std::string& bytes);
 };
 
 std::string patterned(size_t size, size_t step) {
@@ -39,8 +40,9 @@ std::string patterned(size_t size, size_t step) {
 
 TEST_P(RawInput, ReadsFromManyBlocksInTurn) {
     // More blocks of the file than the input holds at once (64), read in an order that makes
-    // it let go of them and come back to them.
-    constexpr size_t kBlocks = 150;
+    // it let go of them and come back to them; a file small enough to be read through its
+    // mapping when it is mapped.
+    constexpr size_t kBlocks = 120;
     const std::string bytes = patterned(kBlocks * kInputBlock, 7);
     TempDir folder;
     const std::string path = folder.write("many.bin", bytes);
@@ -155,7 +157,15 @@ TEST_P(RawInput, AFileThatShrinksWhileOpenIsAFailureNotACrash) {
 }
 
 TEST_P(RawInput, LongRunsComeStraightFromTheMappingAndReadAgainOnceGivenBack) {
-    const std::string bytes = patterned(40 * kInputBlock + 77, 11);
+    // A small file, whose blocks are read through the mapping, and one large enough to have
+    // its blocks read, whose runs' memory is given back in whole large pages.
+    for (const size_t blocks : {40, 200}) {
+        SCOPED_TRACE(blocks);
+        checkLongRuns(patterned(blocks * kInputBlock + 77, 11));
+    }
+}
+
+void RawInput::checkLongRuns(const std::string& bytes) {
     TempDir folder;
     const std::string path = folder.write("runs.bin", "HEAD" + bytes);
     CRawInput input;
@@ -167,7 +177,7 @@ TEST_P(RawInput, LongRunsComeStraightFromTheMappingAndReadAgainOnceGivenBack) {
         return;
     }
     for (int round = 0; round < 2; ++round) {
-        for (uint64_t at : {uint64_t{0}, uint64_t{5000}, uint64_t{39 * kInputBlock}}) {
+        for (uint64_t at : {uint64_t{0}, uint64_t{5000}, bytes.size() - kInputBlock - 77}) {
             ASSERT_TRUE(input.mappedRun(at, 1 << 20, run));
             const size_t expected = std::min<size_t>(1 << 20, bytes.size() - at);
             ASSERT_EQ(run.size(), expected);
@@ -178,6 +188,9 @@ TEST_P(RawInput, LongRunsComeStraightFromTheMappingAndReadAgainOnceGivenBack) {
         std::string_view view;
         ASSERT_TRUE(input.view(4990, 40, view));
         EXPECT_EQ(view, std::string_view(bytes).substr(4990, 40));
+        const size_t middle = bytes.size() / 2 + 9;
+        ASSERT_TRUE(input.view(middle, 40, view));
+        EXPECT_EQ(view, std::string_view(bytes).substr(middle, 40));
     }
     EXPECT_FALSE(input.mappedRun(bytes.size(), 10, run));
     EXPECT_FALSE(input.failed());
