@@ -1,5 +1,6 @@
 #include "platform/Platform.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -24,6 +25,10 @@ MappingSlot mappingSlots[kMappingSlots];
 std::mutex slotsLock; // taking and freeing slots; never touched by the handler
 
 uintptr_t pageSize = 4096;
+// The largest page the system maps a file with (x86-64 and most others: 2 MiB). A file that
+// the page cache holds in large pages is mapped a large page at a time, so its memory is
+// given back a large page at a time too.
+constexpr uint64_t kLargePage = 2 * 1024 * 1024;
 struct sigaction previousBusAction {};
 bool busHandlerInstalled = false;
 std::once_flag busHandlerOnce;
@@ -74,6 +79,11 @@ void installBusHandler() {
     action.sa_flags = SA_SIGINFO;
     sigemptyset(&action.sa_mask);
     busHandlerInstalled = sigaction(SIGBUS, &action, &previousBusAction) == 0;
+}
+
+// One past the last byte of a range of the mapping (offset inside it), cut at its end.
+uint64_t mappedEnd(const FileMapping& mapping, uint64_t offset, uint64_t length) {
+    return length > mapping.size - offset ? mapping.size : offset + length;
 }
 
 } // namespace
@@ -133,16 +143,10 @@ void releaseMappedRange(const FileMapping& mapping, uint64_t offset, uint64_t le
     if (mapping.data == nullptr || offset >= mapping.size) {
         return;
     }
-    // Whole pages only: a page that the range shares with its neighbours stays. The last page
-    // of the file counts as whole.
-    uint64_t end = length > mapping.size - offset ? mapping.size : offset + length;
-    if (end < mapping.size) {
-        end -= end % pageSize;
-    }
-    const uint64_t start = (offset + pageSize - 1) / pageSize * pageSize;
-    if (start >= end) {
-        return;
-    }
+    // Whole large pages, from the one that holds the first byte to the one that holds the last.
+    const uint64_t start = offset - offset % kLargePage;
+    const uint64_t last = mappedEnd(mapping, offset, length);
+    const uint64_t end = std::min((last + kLargePage - 1) / kLargePage * kLargePage, mapping.size);
     (void)madvise(const_cast<char*>(mapping.data) + start, static_cast<size_t>(end - start),
                   MADV_DONTNEED);
 }
@@ -152,9 +156,9 @@ bool populateMappedRange(const FileMapping& mapping, uint64_t offset, uint64_t l
         return false;
     }
 #ifdef MADV_POPULATE_READ
-    const uint64_t end = length > mapping.size - offset ? mapping.size : offset + length;
     const uint64_t start = offset - offset % pageSize;
-    if (madvise(const_cast<char*>(mapping.data) + start, static_cast<size_t>(end - start),
+    if (madvise(const_cast<char*>(mapping.data) + start,
+                static_cast<size_t>(mappedEnd(mapping, offset, length) - start),
                 MADV_POPULATE_READ) != 0) {
         // EFAULT: part of the range cannot be read (the file shrank). Any other error means
         // the system cannot read ahead; the pages then come in as they are touched.

@@ -67,8 +67,9 @@ struct FileMapping {
 bool mapFile(std::FILE* file, uint64_t size, FileMapping& out);
 // Unmaps and empties the mapping; nothing happens for an empty one.
 void unmapFile(FileMapping& mapping);
-// Lets the system take back the memory that holds the whole pages of a range of the mapping;
-// the bytes are read from the file again when next touched.
+// Lets the system take back the memory that holds a range of the mapping, and the rest of the
+// large pages (2 MiB) the range touches, which the system may have mapped whole. The bytes are
+// read from the file again when next touched: more given back than asked costs only time.
 void releaseMappedRange(const FileMapping& mapping, uint64_t offset, uint64_t length);
 // Reads a range of the mapping in ahead of its use, in one call, where the system can. False
 // when part of the range cannot be read (the file has shrunk), or the range is not mapped.

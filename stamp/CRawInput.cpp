@@ -14,8 +14,6 @@ constexpr size_t kBlockSize = 64 * 1024;
 // its memory whatever its size: the system maps a file held in large pages a large page (up to
 // 2 MiB) at a time, so 64 blocks read through a mapping could hold 128 MiB.
 constexpr uint64_t kMappedBlocksLimit = 8 * 1024 * 1024;
-// The largest page the system maps a file with (x86-64 and most others: 2 MiB).
-constexpr uint64_t kLargePage = 2 * 1024 * 1024;
 } // namespace
 
 CRawInput::~CRawInput() { close(); }
@@ -211,13 +209,8 @@ void CRawInput::releaseRun(uint64_t offset, size_t count) {
     if (blocksMapped_) {
         return; // the whole file may stay
     }
-    // The system maps a file held in large pages a whole large page at a time, so the run's
-    // memory is given back in whole aligned regions as large as the largest of them. Nothing
-    // else uses the mapping of a file this large, whose blocks are read.
-    const uint64_t absolute = base_ + offset;
-    const uint64_t start = absolute - absolute % kLargePage;
-    const uint64_t end = (absolute + count + kLargePage - 1) / kLargePage * kLargePage;
-    platform::releaseMappedRange(mapping_, start, end - start);
+    // Nothing else uses the mapping of a file this large, whose blocks are read.
+    platform::releaseMappedRange(mapping_, base_ + offset, count);
 }
 
 int64_t CRawInput::find(uint64_t start, std::string_view needle, uint64_t limit) {
