@@ -342,9 +342,12 @@ TEST_F(StampPassTest, CopiesLongStreamsWholeWhetherTheInputIsMappedOrRead) {
     pdf.stream(6, "", data.substr(0, 1024 * 1024)); // exactly one run
     pdf.classicXRef();
     for (bool mapped : {true, false}) {
+        // Mapping is on again for the tests that follow, even when the pass throws.
+        struct MappingRestored {
+            ~MappingRestored() { platform::setFileMappingForTesting(true); }
+        } restored;
         platform::setFileMappingForTesting(mapped);
         const std::string out = stamp(pdf);
-        platform::setFileMappingForTesting(true);
         const std::string in = TempDir::read(input_);
         for (int number : {5, 6}) {
             const std::string header = "\n" + std::to_string(number) + " 0 obj";
