@@ -52,6 +52,11 @@ std::string joinPath(std::string_view folder, std::string_view name);
 // Creates a new, empty, uniquely named file in the folder of target, opened for binary writing.
 // Returns nullptr when it cannot be created.
 std::FILE* createTempFileBeside(const std::string& target, std::string& tempPath);
+// Asks the system to start writing a range of an open file to its disk now, without waiting
+// for it. A long output then goes to disk while the rest of it is made, instead of all at once
+// when it replaces an existing file (which makes some file systems write it out before the
+// rename returns). Only a hint: nothing happens where the system has no such call.
+void startWriteback(std::FILE* file, uint64_t offset, uint64_t length);
 
 // A whole file mapped read-only into memory, so that its bytes are read without a copy.
 // Should the file shrink while it is mapped (another program rewriting it), a page that can no

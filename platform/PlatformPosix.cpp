@@ -157,4 +157,15 @@ std::FILE* createTempFileBeside(const std::string& target, std::string& tempPath
     return file;
 }
 
+void startWriteback(std::FILE* file, uint64_t offset, uint64_t length) {
+#if defined(__linux__)
+    (void)sync_file_range(fileno(file), static_cast<off_t>(offset), static_cast<off_t>(length),
+                          SYNC_FILE_RANGE_WRITE);
+#else
+    (void)file;
+    (void)offset;
+    (void)length;
+#endif
+}
+
 } // namespace platform

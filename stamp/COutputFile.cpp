@@ -4,6 +4,8 @@
 
 namespace {
 constexpr size_t kBufferSize = 256 * 1024;
+// How much written output is let to pile up in the system's cache before it is sent on to disk.
+constexpr uint64_t kWritebackStep = 4 * 1024 * 1024;
 } // namespace
 
 COutputFile::~COutputFile() { discard(); }
@@ -12,7 +14,14 @@ bool COutputFile::create(const std::string& finalPath) {
     discard();
     finalPath_ = finalPath;
     file_ = platform::createTempFileBeside(finalPath, tempPath_);
+    if (file_ != nullptr) {
+        // The writes are gathered here already; a second buffer in the library would only split
+        // them.
+        std::setvbuf(file_, nullptr, _IONBF, 0);
+    }
     offset_ = 0;
+    written_ = 0;
+    writebackStarted_ = 0;
     failed_ = file_ == nullptr;
     buffer_.clear();
     buffer_.reserve(kBufferSize);
@@ -31,9 +40,7 @@ void COutputFile::write(std::string_view bytes) {
     if (buffer_.size() + bytes.size() > kBufferSize) {
         flushBuffer();
         if (bytes.size() >= kBufferSize) {
-            if (!failed_ && std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
-                failed_ = true;
-            }
+            fileWrite(bytes.data(), bytes.size());
             return;
         }
     }
@@ -41,11 +48,29 @@ void COutputFile::write(std::string_view bytes) {
 }
 
 void COutputFile::flushBuffer() {
-    if (!buffer_.empty() && !failed_ &&
-        std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size()) {
-        failed_ = true;
+    if (!buffer_.empty()) {
+        fileWrite(buffer_.data(), buffer_.size());
     }
     buffer_.clear();
+}
+
+void COutputFile::fileWrite(const char* data, size_t size) {
+    if (failed_) {
+        return;
+    }
+    if (std::fwrite(data, 1, size, file_) != size) {
+        failed_ = true;
+        return;
+    }
+    written_ += size;
+    if (written_ - writebackStarted_ >= kWritebackStep) {
+        if (std::fflush(file_) != 0) {
+            failed_ = true;
+            return;
+        }
+        platform::startWriteback(file_, writebackStarted_, written_ - writebackStarted_);
+        writebackStarted_ = written_;
+    }
 }
 
 bool COutputFile::commit() {

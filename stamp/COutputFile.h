@@ -30,11 +30,15 @@ public:
 
 private:
     void flushBuffer();
+    void fileWrite(const char* data, size_t size);
+
 
     std::FILE* file_ = nullptr;
     std::string finalPath_;
     std::string tempPath_;
     std::vector<char> buffer_;
     uint64_t offset_ = 0;
+    uint64_t written_ = 0;          // bytes handed to the file
+    uint64_t writebackStarted_ = 0; // bytes the system was asked to start writing to disk
     bool failed_ = false;
 };
