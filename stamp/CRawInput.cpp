@@ -10,10 +10,12 @@ namespace {
 // then share it instead of going back to the file.
 constexpr size_t kBlockSize = 64 * 1024;
 // A file up to this size is read through its mapping alone: the memory it takes can be no more
-// than its size. A larger one is read block by block into the blocks' own buffers, which bounds
+// than its size, half of the 32 MiB the whole run is meant to stay within, and it is read
+// without a copy (a file of 16 MB is otherwise read twice over: once for the page tree, once
+// for the copy). A larger one is read block by block into the blocks' own buffers, which bounds
 // its memory whatever its size: the system maps a file held in large pages a large page (up to
 // 2 MiB) at a time, so 64 blocks read through a mapping could hold 128 MiB.
-constexpr uint64_t kMappedBlocksLimit = 8 * 1024 * 1024;
+constexpr uint64_t kMappedBlocksLimit = 16 * 1024 * 1024;
 } // namespace
 
 CRawInput::~CRawInput() { close(); }

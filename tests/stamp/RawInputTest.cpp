@@ -159,7 +159,7 @@ TEST_P(RawInput, AFileThatShrinksWhileOpenIsAFailureNotACrash) {
 TEST_P(RawInput, LongRunsComeStraightFromTheMappingAndReadAgainOnceGivenBack) {
     // A small file, whose blocks are read through the mapping, and one large enough to have
     // its blocks read, whose runs' memory is given back in whole large pages.
-    for (const size_t blocks : {40, 200}) {
+    for (const size_t blocks : {40, 264}) {
         SCOPED_TRACE(blocks);
         checkLongRuns(patterned(blocks * kInputBlock + 77, 11));
     }
