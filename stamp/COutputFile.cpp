@@ -4,7 +4,10 @@
 
 namespace {
 constexpr size_t kBufferSize = 256 * 1024;
-// How much written output is let to pile up in the system's cache before it is sent on to disk.
+// When the output replaces a file, how much of it is let to pile up in the system's cache
+// before it is sent on to disk. A rename over an existing file makes some file systems (ext4)
+// write the whole new file out before the rename returns; sent on in steps, it goes to disk
+// while the rest is made. A new name has no such cost: its writing is left to the system.
 constexpr uint64_t kWritebackStep = 4 * 1024 * 1024;
 } // namespace
 
@@ -13,6 +16,7 @@ COutputFile::~COutputFile() { discard(); }
 bool COutputFile::create(const std::string& finalPath) {
     discard();
     finalPath_ = finalPath;
+    replacing_ = platform::fileExists(finalPath);
     file_ = platform::createTempFileBeside(finalPath, tempPath_);
     if (file_ != nullptr) {
         // The writes are gathered here already; a second buffer in the library would only split
@@ -63,11 +67,8 @@ void COutputFile::fileWrite(const char* data, size_t size) {
         return;
     }
     written_ += size;
-    if (written_ - writebackStarted_ >= kWritebackStep) {
-        if (std::fflush(file_) != 0) {
-            failed_ = true;
-            return;
-        }
+    if (replacing_ && written_ - writebackStarted_ >= kWritebackStep) {
+        // The file is unbuffered: what was written is with the system already.
         platform::startWriteback(file_, writebackStarted_, written_ - writebackStarted_);
         writebackStarted_ = written_;
     }

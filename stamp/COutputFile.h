@@ -40,5 +40,6 @@ private:
     uint64_t offset_ = 0;
     uint64_t written_ = 0;          // bytes handed to the file
     uint64_t writebackStarted_ = 0; // bytes the system was asked to start writing to disk
+    bool replacing_ = false;        // a file under the final name is to be replaced
     bool failed_ = false;
 };

@@ -30,29 +30,38 @@ size_t filesIn(const std::string& folder) {
 
 } // namespace
 
-TEST(OutputFile, WritesPiecesOfEverySizeInOrderAndReplacesTheOldFile) {
+TEST(OutputFile, WritesPiecesOfEverySizeInOrderUnderANewNameOrOverAnOldFile) {
     // Over 9 MiB in pieces from one byte to over a MiB: small ones gathered, large ones passed
-    // on as they are, and the output handed on to the disk in steps along the way.
+    // on as they are; an output that replaces a file is handed on to the disk in steps along
+    // the way.
     const std::string bytes = patterned(9 * 1024 * 1024 + 12345);
     TempDir folder;
-    const std::string target = folder.write("out.pdf", "the old output");
-    COutputFile output;
-    ASSERT_TRUE(output.create(target));
-    const size_t sizes[] = {1, 7, 300, 4096, 70000, 262143, 262144, 262145, 1300000, 17};
-    size_t at = 0;
-    for (size_t turn = 0; at < bytes.size(); ++turn) {
-        const size_t size = std::min(sizes[turn % std::size(sizes)], bytes.size() - at);
-        output.write(std::string_view(bytes).substr(at, size));
-        at += size;
-        EXPECT_EQ(output.offset(), at);
+    const std::string replaced = folder.write("old.pdf", "the old output");
+    for (const std::string& target : {replaced, folder.file("new.pdf")}) {
+        SCOPED_TRACE(target);
+        const bool existed = std::filesystem::exists(target);
+        COutputFile output;
+        ASSERT_TRUE(output.create(target));
+        const size_t sizes[] = {1, 7, 300, 4096, 70000, 262143, 262144, 262145, 1300000, 17};
+        size_t at = 0;
+        for (size_t turn = 0; at < bytes.size(); ++turn) {
+            const size_t size = std::min(sizes[turn % std::size(sizes)], bytes.size() - at);
+            output.write(std::string_view(bytes).substr(at, size));
+            at += size;
+            EXPECT_EQ(output.offset(), at);
+        }
+        // Nothing shows under the name until the commit.
+        EXPECT_EQ(std::filesystem::exists(target), existed);
+        if (existed) {
+            EXPECT_EQ(TempDir::read(target), "the old output");
+        }
+        ASSERT_TRUE(output.commit());
+        EXPECT_FALSE(output.failed());
+        const std::string written = TempDir::read(target);
+        ASSERT_EQ(written.size(), bytes.size());
+        EXPECT_TRUE(written == bytes);
     }
-    EXPECT_EQ(TempDir::read(target), "the old output"); // untouched until the commit
-    ASSERT_TRUE(output.commit());
-    EXPECT_FALSE(output.failed());
-    const std::string written = TempDir::read(target);
-    ASSERT_EQ(written.size(), bytes.size());
-    EXPECT_TRUE(written == bytes);
-    EXPECT_EQ(filesIn(folder.path()), 1u); // no temporary file left beside it
+    EXPECT_EQ(filesIn(folder.path()), 2u); // no temporary file left beside them
 }
 
 TEST(OutputFile, DiscardOrAFailedCreateLeavesTheNameAlone) {
