@@ -8,7 +8,8 @@
 #include <string_view>
 
 // The only code that talks to the operating system beyond standard C++ files: folders,
-// renames, deletions, file identity, file times, the local clock and files mapped into memory.
+// renames, deletions, file identity, file times, the local clock, files mapped into memory and
+// the start of an output's writeback.
 namespace platform {
 
 struct LocalTime {
