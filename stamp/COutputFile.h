@@ -32,7 +32,6 @@ private:
     void flushBuffer();
     void fileWrite(const char* data, size_t size);
 
-
     std::FILE* file_ = nullptr;
     std::string finalPath_;
     std::string tempPath_;
