@@ -79,9 +79,8 @@ bool COutputFile::commit() {
         return false;
     }
     flushBuffer();
-    if (std::fflush(file_) != 0) {
-        failed_ = true;
-    }
+    // The file is unbuffered, so fclose has nothing left to flush; it still reports a failed
+    // close.
     if (std::fclose(file_) != 0) {
         failed_ = true;
     }
