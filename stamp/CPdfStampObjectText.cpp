@@ -81,7 +81,7 @@ void searchKeywordWindow(CRawInput& input, uint64_t from, uint64_t window, int64
     endobj = input.find(from, "endobj", stream < 0 ? limit : static_cast<uint64_t>(stream));
 }
 
-FirstKeyword findStreamOrEndobj(CRawInput& input, uint64_t start) {
+FirstKeyword findPlainKeyword(CRawInput& input, uint64_t start) {
     // Windows that double in size keep the search near the object: a search for "endobj" alone
     // would run through a stream's data, one for "stream" alone past many small objects.
     constexpr uint64_t kOverlap = 5; // a match that ends past a window begins this far inside
@@ -105,6 +105,35 @@ FirstKeyword findStreamOrEndobj(CRawInput& input, uint64_t start) {
         window *= 2;
     }
     return {};
+}
+
+// The object's keyword found by its tokens, so that "endobj" or "stream" in a string, a
+// comment or a name does not end the object. The scan goes on window by window from the token
+// that a window cut; where it cannot decide (a string left open, no keyword within
+// kMaxTokenScan bytes or before the end) the keyword is searched for as plain bytes.
+FirstKeyword findStreamOrEndobj(CRawInput& input, uint64_t start) {
+    constexpr uint64_t kMaxTokenScan = 8 << 20;
+    uint64_t from = start;
+    uint64_t window = kFirstKeywordWindow;
+    while (from < input.size() && from - start <= kMaxTokenScan && window <= kMaxTokenScan) {
+        std::string_view bytes;
+        if (!input.view(from, static_cast<size_t>(window), bytes) || bytes.empty()) {
+            break;
+        }
+        const pdfsyntax::ObjectKeyword hit = pdfsyntax::findObjectKeyword(bytes, 0);
+        if (hit.kind == pdfsyntax::ObjectKeyword::kStream ||
+            hit.kind == pdfsyntax::ObjectKeyword::kEndobj) {
+            return {static_cast<int64_t>(from + hit.at + 5),
+                    hit.kind == pdfsyntax::ObjectKeyword::kStream};
+        }
+        if (hit.kind != pdfsyntax::ObjectKeyword::kNeedMore ||
+            from + bytes.size() >= input.size()) {
+            break;
+        }
+        from += hit.at;
+        window *= 2;
+    }
+    return findPlainKeyword(input, start);
 }
 
 // The /Length value of a stream dictionary as written: a direct integer or a reference.

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstring>
 
 namespace pdfsyntax {
 
@@ -510,6 +511,225 @@ bool readReference(std::string_view value, int64_t& number, int64_t& generation)
     }
     size_t r = skipWhitespace(value, genEnd);
     return r != genEnd && r < value.size() && value[r] == 'R' && number >= 0 && generation >= 0;
+}
+
+namespace {
+
+// What an object's framing scan makes of a byte: the bytes that start a token to be stepped
+// over whole, a byte of an ordinary token, or one that is only passed.
+enum FrameClass : unsigned char { kPass, kWord, kLiteral, kHex, kComment, kName };
+
+constexpr std::array<unsigned char, 256> kFrameClasses = [] {
+    std::array<unsigned char, 256> classes{};
+    for (size_t c = 0; c < 256; ++c) {
+        classes[c] = kByteClasses[c] == kRegular ? kWord : kPass;
+    }
+    classes['('] = kLiteral;
+    classes['<'] = kHex;
+    classes['%'] = kComment;
+    classes['/'] = kName;
+    return classes;
+}();
+
+// Whether the line that starts at pos begins with "N G obj", the header of the next object.
+// cut is set when the text ends before that is known.
+bool objectHeaderAt(std::string_view text, size_t pos, bool& cut) {
+    const size_t size = text.size();
+    auto digits = [&](size_t& at) {
+        const size_t from = at;
+        while (at < size && isDigit(static_cast<unsigned char>(text[at]))) {
+            ++at;
+        }
+        return at > from;
+    };
+    auto spaces = [&](size_t& at) {
+        const size_t from = at;
+        while (at < size && whitespaceByte(static_cast<unsigned char>(text[at]))) {
+            ++at;
+        }
+        return at > from;
+    };
+    size_t at = pos;
+    spaces(at);
+    const bool header = digits(at) && spaces(at) && digits(at) && spaces(at) &&
+                        text.compare(at, 3, "obj") == 0 &&
+                        (at + 3 == size || !regularByte(static_cast<unsigned char>(text[at + 3])));
+    // Any prefix of a header that the text ends in may still become one.
+    cut = !header && at + 3 >= size;
+    return header;
+}
+
+// The end of the string that opens at pos ("(" or "<"), or npos when the text ends first;
+// unclosed is set when a line inside it starts the next object's header.
+size_t skipFramedString(std::string_view text, size_t pos, bool& unclosed) {
+    const char* const data = text.data();
+    const size_t size = text.size();
+    const bool literal = data[pos] == '(';
+    int nesting = 0;
+    while (pos < size) {
+        const char c = data[pos++];
+        if (c == '\r' || c == '\n') {
+            bool cut = false;
+            if (objectHeaderAt(text, pos, cut)) {
+                unclosed = true;
+                return npos;
+            }
+            if (cut) {
+                return npos;
+            }
+        } else if (!literal) {
+            if (c == '>') {
+                return pos;
+            }
+        } else if (c == '\\') {
+            ++pos;
+        } else if (c == '(') {
+            ++nesting;
+        } else if (c == ')' && --nesting == 0) {
+            return pos;
+        }
+    }
+    return npos;
+}
+
+// The first "stream" or "endobj" in the ordinary token [from, to), or npos.
+size_t keywordInWord(const char* data, size_t from, size_t to) {
+    for (size_t at = from; at + 6 <= to; ++at) {
+        if ((data[at] == 'e' && std::memcmp(data + at, "endobj", 6) == 0) ||
+            (data[at] == 's' && std::memcmp(data + at, "stream", 6) == 0)) {
+            return at;
+        }
+    }
+    return npos;
+}
+
+// True when [from, to) holds no string and no comment: no "(", no "%" and no "<" that does not
+// open a dictionary. Such bytes are tokens that are scanned alike whether their keywords are
+// matched by the tokens or as plain bytes, names aside.
+bool withoutStringsOrComments(const char* data, size_t from, size_t to) {
+    if (std::memchr(data + from, '(', to - from) != nullptr ||
+        std::memchr(data + from, '%', to - from) != nullptr) {
+        return false;
+    }
+    for (size_t at = from; at < to; at += 2) {
+        const void* open = std::memchr(data + at, '<', to - at);
+        if (open == nullptr) {
+            return true;
+        }
+        at = static_cast<size_t>(static_cast<const char*>(open) - data);
+        if (at + 1 >= to || data[at + 1] != '<') {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The first keyword as plain bytes ("endobj" when it ends before the first "stream" does), when
+// the bytes before it show that the scan of the tokens finds the same one; most objects are
+// framed this way, at the speed of a byte search. False when the tokens have to be scanned.
+bool findPlainObjectKeyword(std::string_view text, size_t pos, ObjectKeyword& out) {
+    const std::string_view rest = text.substr(pos);
+    const size_t streamAt = rawtext::findFirst(rest, "stream");
+    const size_t endobjAt = rawtext::findFirst(
+        streamAt == std::string_view::npos ? rest : rest.substr(0, streamAt + 6), "endobj");
+    const char* const data = text.data();
+    if (endobjAt == std::string_view::npos && streamAt == std::string_view::npos) {
+        // No keyword: the scan goes on after the last token that the end may have cut, a name
+        // from its "/".
+        if (!withoutStringsOrComments(data, pos, text.size())) {
+            return false;
+        }
+        size_t resume = text.size();
+        while (resume > pos && regularByte(static_cast<unsigned char>(data[resume - 1]))) {
+            --resume;
+        }
+        if (resume > pos && data[resume - 1] == '/') {
+            --resume;
+        }
+        out = {ObjectKeyword::kNeedMore, resume};
+        return true;
+    }
+    const bool isEndobj = endobjAt != std::string_view::npos;
+    const size_t at = pos + (isEndobj ? endobjAt : streamAt);
+    size_t word = at;
+    while (word > pos && regularByte(static_cast<unsigned char>(data[word - 1]))) {
+        --word;
+    }
+    if ((word > pos && data[word - 1] == '/') || !withoutStringsOrComments(data, pos, word)) {
+        return false;
+    }
+    out = {isEndobj ? ObjectKeyword::kEndobj : ObjectKeyword::kStream, at};
+    return true;
+}
+
+// The scan of the tokens that findObjectKeyword makes where the plain search cannot decide.
+ObjectKeyword scanObjectTokens(std::string_view text, size_t pos) {
+    const char* const data = text.data();
+    const size_t size = text.size();
+    while (pos < size) {
+        const size_t token = pos;
+        switch (kFrameClasses[static_cast<unsigned char>(data[pos])]) {
+        case kPass:
+            ++pos;
+            continue;
+        case kWord: {
+            while (pos < size && regularByte(static_cast<unsigned char>(data[pos]))) {
+                ++pos;
+            }
+            if (pos - token >= 6) {
+                if (const size_t at = keywordInWord(data, token, pos); at != npos) {
+                    return {data[at] == 's' ? ObjectKeyword::kStream : ObjectKeyword::kEndobj, at};
+                }
+            }
+            if (pos == size) {
+                return {ObjectKeyword::kNeedMore, token};
+            }
+            continue;
+        }
+        case kHex:
+            if (token + 1 < size && data[token + 1] == '<') {
+                pos += 2;
+                continue;
+            }
+            [[fallthrough]];
+        case kLiteral: {
+            bool unclosed = false;
+            pos = skipFramedString(text, token, unclosed);
+            if (unclosed) {
+                return {ObjectKeyword::kUnclosedString, token};
+            }
+            break;
+        }
+        case kComment:
+            while (pos < size && data[pos] != '\r' && data[pos] != '\n') {
+                ++pos;
+            }
+            if (pos == size) {
+                pos = npos;
+            }
+            break;
+        case kName:
+            pos = skipRegularRun(text, pos + 1);
+            if (pos == size) {
+                pos = npos;
+            }
+            break;
+        }
+        if (pos == npos) {
+            return {ObjectKeyword::kNeedMore, token};
+        }
+    }
+    return {ObjectKeyword::kNeedMore, pos};
+}
+
+} // namespace
+
+ObjectKeyword findObjectKeyword(std::string_view text, size_t pos) {
+    ObjectKeyword plain;
+    if (pos < text.size() && findPlainObjectKeyword(text, pos, plain)) {
+        return plain;
+    }
+    return scanObjectTokens(text, pos);
 }
 
 bool readPlainIntegerBody(std::string_view text, size_t bodyStart, int64_t& value) {

@@ -87,6 +87,26 @@ bool readReference(std::string_view value, int64_t& number, int64_t& generation)
 // The integer value of a direct integer.
 bool readInteger(std::string_view value, int64_t& out);
 
+// The keyword that ends the frame of an indirect object's text: the first "stream" or "endobj"
+// at or after pos that lies outside literal and hex strings, comments and names. Inside other
+// tokens the keywords are matched as the bytes they are (writers that glue "endobj" to a value
+// are framed as before).
+struct ObjectKeyword {
+    enum Kind : unsigned char {
+        kStream,
+        kEndobj,
+        // The text ended before a keyword: resume is where a scan of the bytes that follow,
+        // from the same start of a token, goes on (the start of a token cut by the end).
+        kNeedMore,
+        // A literal or hex string ran into a line that starts "N G obj": the string is not
+        // closed where the object ends, and the text cannot be framed by its tokens.
+        kUnclosedString,
+    };
+    Kind kind = kNeedMore;
+    size_t at = 0; // the keyword's first byte, or the resume position
+};
+ObjectKeyword findObjectKeyword(std::string_view text, size_t pos);
+
 // The body of an integer object written plainly, from bodyStart (just after "obj"): spaces or
 // line ends, an unsigned decimal of at most nine digits, spaces or line ends, "endobj". False
 // for any other form, which a full reading has to judge.

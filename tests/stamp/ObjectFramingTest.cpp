@@ -166,3 +166,50 @@ TEST(ObjectFraming, IndirectLengthsWrittenInAnyWay) {
         }
     }
 }
+
+TEST(ObjectFraming, KeywordsInStringsCommentsAndNamesDoNotEndAnObject) {
+    struct Case {
+        const char* what;
+        std::string body;
+        bool isStream;
+    };
+    const Case cases[] = {
+        {"literal string", "<< /Title (the endobj word) >>", false},
+        {"nested and escaped parentheses",
+         "<< /T (a (b) \\) endobj \\( (c endobj) \\\\) /U 1 >>", false},
+        {"string over lines", "[ (first\nendobj\nsecond) 7 ]", false},
+        {"hex string", "<< /H <656e646f626a endobj> >>", false},
+        {"comment", "<< /A 1 % endobj here\n/B 2 >>", false},
+        {"comment ending in CR", "<< /A 1 % endobj\r/B 2 >>", false},
+        {"name", "<< /endobj /streamed /Type /endobj >>", false},
+        {"stream keyword in a string before the data",
+         "<< /Length 17 /Note (stream endobj) >>\nstream\nBT (endobj) Tj ET\nendstream", true},
+        // A string longer than the first search window, and one beyond the first block.
+        {"long string", "(" + std::string(300, 'x') + " endobj " + std::string(300, 'y') + ")",
+         false},
+        {"string past a block", "(" + std::string(70000, 'z') + " endobj )", false},
+    };
+    for (const Case& c : cases) {
+        qmtest::PdfBuilder pdf;
+        pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
+            .object(2, "<< /Type /Pages /Kids [] /Count 0 >>")
+            .object(3, c.body)
+            .object(4, "(next)")
+            .classicXRef();
+        FramedInput input(pdf);
+        EXPECT_EQ(input.text(3), "3 0 obj\n" + c.body + "\nendobj\n") << c.what;
+        CPdfStamp::ObjectExtent extent;
+        ASSERT_TRUE(input.job.findObjectExtent(3, extent)) << c.what;
+        EXPECT_EQ(extent.isStream, c.isStream) << c.what;
+    }
+    // A string that is never closed runs into the next object's header: the object is framed
+    // by its first "endobj" as plain bytes, not by one of the objects after it.
+    qmtest::PdfBuilder pdf;
+    pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
+        .object(2, "<< /Type /Pages /Kids [] /Count 0 >>")
+        .object(3, "<< /Title (open ( string >>")
+        .object(4, "(closes) here )")
+        .classicXRef();
+    FramedInput input(pdf);
+    EXPECT_EQ(input.text(3), "3 0 obj\n<< /Title (open ( string >>\nendobj\n");
+}
