@@ -236,6 +236,11 @@ private:
     void patchContents(std::string& page, size_t dict,
                        const std::optional<pdfsyntax::DictEntry>& contents, int64_t save,
                        int64_t stamp, pdfsyntax::EditLog& edits);
+    // The contents value replaced by an array of the two stamp streams alone (contents that
+    // draw nothing).
+    void replaceContents(std::string& page, const pdfsyntax::DictEntry& contents, int64_t save,
+                         int64_t stamp, pdfsyntax::EditLog& edits);
+    bool isContentsOfUnstampedPage(int32_t number);
     void patchResources(std::string& page, size_t dict,
                         const std::optional<pdfsyntax::DictEntry>& resources, size_t pageIndex);
     void addStampResources(std::string& buffer, size_t dictStart);
@@ -243,6 +248,10 @@ private:
     void writeRewrittenObject(int64_t number, std::string_view text);
     uint32_t outputGeneration(int64_t number) const;
 
+    // The objects that pages left unstamped in this pass name as their /Contents, once a
+    // shared contents array makes them needed.
+    bool unstampedContentsKnown_ = false;
+    std::vector<int32_t> unstampedContents_;
     std::vector<bool> rewritten_;      // objects that a page rewrite has written in this pass
     std::vector<bool> visitedNodes_;   // page-tree nodes already walked in this pass
     std::vector<int32_t> pageIndexOf_; // object number -> page index + 1, 0 for no page

@@ -177,6 +177,7 @@ void CPdfStamp::readPageTree() {
     pageFrames_.assign(pageCount, CachedExtent{});
     visitedNodes_.assign(inputEntries->size(), false);
     rewritten_.assign(inputEntries->size(), false);
+    unstampedContentsKnown_ = false;
 
     std::string nodeText;
     if (!getObjectText(pages.value, nodeText)) {

@@ -157,6 +157,11 @@ void CPdfStamp::patchContents(std::string& page, size_t dict,
         return;
     case ValueKind::Reference:
         break;
+    case ValueKind::Other:
+        if (valueOf(page, *contents) == "null") {
+            replaceContents(page, *contents, save, stamp, edits);
+        }
+        return;
     default:
         return;
     }
@@ -197,14 +202,16 @@ void CPdfStamp::patchContents(std::string& page, size_t dict,
     if (number > INT32_MAX || !getObjectText(static_cast<int32_t>(number), target)) {
         // A reference to an object that is not there (freed by an update) draws nothing: the
         // page gets the two stamp streams alone, so that the stamp still shows.
-        const RefText both("[ %lld 0 R %lld 0 R ]", save, stamp);
-        const size_t removed = contents->valueEnd - contents->valueStart;
-        page.replace(contents->valueStart, removed, both);
-        edits.record(contents->valueStart, removed, std::string_view(both).size());
+        replaceContents(page, *contents, save, stamp, edits);
         return;
     }
     const size_t body = pdfsyntax::findBody(target);
     if (body == npos) {
+        return;
+    }
+    if (const size_t end = pdfsyntax::skipObject(target, body);
+        end != npos && std::string_view(target).substr(body, end - body) == "null") {
+        replaceContents(page, *contents, save, stamp, edits);
         return;
     }
     if (target[body] == '[') {
@@ -215,9 +222,11 @@ void CPdfStamp::patchContents(std::string& page, size_t dict,
         std::string array = target.substr(body, end - body);
         array.insert(array.size() - 1, RefText(" %lld 0 R ", stamp));
         array.insert(1, RefText(" %lld 0 R ", save));
-        if (rewritten_[static_cast<size_t>(number)]) {
-            // The array object is shared with a page stamped before: this page gets its own
-            // array, so that every page keeps its own stamp.
+        if (rewritten_[static_cast<size_t>(number)] ||
+            isContentsOfUnstampedPage(static_cast<int32_t>(number))) {
+            // The array object is shared with a page stamped before, or with one that is not
+            // stamped: this page gets its own array, so that every page shows its own stamp
+            // and no other.
             const size_t removed = contents->valueEnd - contents->valueStart;
             page.replace(contents->valueStart, removed, array);
             edits.record(contents->valueStart, removed, array.size());
@@ -232,6 +241,43 @@ void CPdfStamp::patchContents(std::string& page, size_t dict,
         return;
     }
     wrapStream();
+}
+
+void CPdfStamp::replaceContents(std::string& page, const DictEntry& contents, int64_t save,
+                                int64_t stamp, pdfsyntax::EditLog& edits) {
+    const RefText both("[ %lld 0 R %lld 0 R ]", save, stamp);
+    const size_t removed = contents.valueEnd - contents.valueStart;
+    page.replace(contents.valueStart, removed, both);
+    edits.record(contents.valueStart, removed, std::string_view(both).size());
+}
+
+bool CPdfStamp::isContentsOfUnstampedPage(int32_t number) {
+    if (!unstampedContentsKnown_) {
+        // Found once a pass, and only for a pass that leaves pages out and meets a contents
+        // array object: the objects that the pages not stamped name as their contents.
+        unstampedContentsKnown_ = true;
+        unstampedContents_.clear();
+        std::string text;
+        for (int32_t k = 0; k < pagesFound; ++k) {
+            if (isPageSelected(k + 1)) {
+                continue;
+            }
+            const int32_t page =
+                static_cast<int32_t>(pageList[static_cast<size_t>(k)].objectNumber);
+            const size_t dict =
+                getObjectText(page, text) ? pdfsyntax::findBodyDictionary(text) : npos;
+            const auto entry =
+                dict == npos ? std::nullopt : pdfsyntax::findEntry(text, dict, "Contents");
+            int64_t named = 0;
+            int64_t generation = 0;
+            if (entry && pdfsyntax::readReference(valueOf(text, *entry), named, generation) &&
+                named <= INT32_MAX) {
+                unstampedContents_.push_back(static_cast<int32_t>(named));
+            }
+        }
+        std::sort(unstampedContents_.begin(), unstampedContents_.end());
+    }
+    return std::binary_search(unstampedContents_.begin(), unstampedContents_.end(), number);
 }
 
 void CPdfStamp::patchResources(std::string& page, size_t dict,

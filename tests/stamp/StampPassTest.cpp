@@ -197,6 +197,16 @@ TEST_F(StampPassTest, RewritesEachKindOfContents) {
          "<< /Type /Page /Annots [<< /Subtype /Text /Contents (note) >>] /Parent 2 0 R "
          "/Contents 4 0 R >>",
          "", "/Contents (note) >>] /Parent 2 0 R /Contents [ 9 0 R 4 0 R  10 0 R ]", ""},
+        // Contents that draw nothing get the stamp streams alone.
+        {"null contents", "<< /Type /Page /Parent 2 0 R /Contents null >>", "",
+         "/Contents [ 9 0 R 10 0 R ] >>", ""},
+        {"contents object null", "<< /Type /Page /Parent 2 0 R /Contents 5 0 R >>", "null",
+         "/Contents [ 9 0 R 10 0 R ] >>", ""},
+        // The page does not end at "endobj" inside its annotation's string.
+        {"endobj in a string of the page",
+         "<< /Type /Page /Parent 2 0 R /Contents 4 0 R /Annots [<< /Subtype /Text /Rect [0 0 9 "
+         "9] /Contents (an endobj \\) word) >>] >>",
+         "", "/Contents [ 9 0 R 4 0 R  10 0 R ]/Annots", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -208,6 +218,11 @@ TEST_F(StampPassTest, RewritesEachKindOfContents) {
                 << outputObject(out, 5);
         }
         expectValid(output_);
+        if (tools::available("pdftotext")) {
+            const std::vector<std::string> text = tools::pdfTextPages(output_, false);
+            ASSERT_EQ(text.size(), 1u);
+            EXPECT_NE(text[0].find("Page 1 / 1"), std::string::npos) << text[0];
+        }
     }
 }
 
@@ -259,21 +274,49 @@ TEST_F(StampPassTest, EditsContentsAndResourcesTogetherWhereverTheyStand) {
     }
 }
 
-TEST_F(StampPassTest, PagesSharingAContentsArrayEachKeepTheirOwnStamp) {
+TEST_F(StampPassTest, PagesSharingAContentsArrayEachShowTheirOwnStampAndNoOther) {
     PdfBuilder pdf;
     pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-    pdf.object(2, "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 >>");
+    pdf.object(2, "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 /MediaBox [0 0 612 792] >>");
     pdf.object(3, "<< /Type /Page /Parent 2 0 R /Contents 6 0 R /Resources << >> >>");
     pdf.object(4, "<< /Type /Page /Parent 2 0 R /Contents 6 0 R /Resources << >> >>");
     pdf.stream(5, "", "0 0 m 10 10 l S");
     pdf.object(6, "[5 0 R]");
     pdf.classicXRef();
-    const std::string out = stamp(pdf);
-    // Objects 7 to 9 are the shared stamp objects; page 1 has streams 10 and 11, page 2 12 and 13.
-    EXPECT_NE(outputObject(out, 6).find("[ 10 0 R 5 0 R 11 0 R ]"), std::string::npos);
-    EXPECT_NE(outputObject(out, 4).find("/Contents [ 12 0 R 5 0 R 13 0 R ]"), std::string::npos)
-        << outputObject(out, 4);
-    expectValid(output_);
+    // Objects 7 to 9 are the shared stamp objects, then two streams for each page stamped.
+    struct Case {
+        const char* name;
+        int32_t first;
+        int32_t last;
+        std::string six, three, four; // what object 6 and the pages' /Contents read
+        bool stamped[2];
+    };
+    const Case cases[] = {
+        {"both pages", 1, 2, "[ 10 0 R 5 0 R 11 0 R ]", "/Contents 6 0 R",
+         "/Contents [ 12 0 R 5 0 R 13 0 R ]", {true, true}},
+        {"the first page", 1, 1, "[5 0 R]", "/Contents [ 10 0 R 5 0 R 11 0 R ]",
+         "/Contents 6 0 R", {true, false}},
+        {"the second page", 2, 2, "[5 0 R]", "/Contents 6 0 R",
+         "/Contents [ 10 0 R 5 0 R 11 0 R ]", {false, true}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        job_.startPage = c.first;
+        job_.endPage = c.last;
+        const std::string out = stamp(pdf);
+        EXPECT_NE(outputObject(out, 6).find(c.six), std::string::npos) << outputObject(out, 6);
+        EXPECT_NE(outputObject(out, 3).find(c.three), std::string::npos) << outputObject(out, 3);
+        EXPECT_NE(outputObject(out, 4).find(c.four), std::string::npos) << outputObject(out, 4);
+        expectValid(output_);
+        if (tools::available("pdftotext")) {
+            const std::vector<std::string> text = tools::pdfTextPages(output_, false);
+            ASSERT_EQ(text.size(), 2u);
+            for (size_t i = 0; i < 2; ++i) {
+                EXPECT_EQ(text[i].find("Page"), c.stamped[i] ? 0u : std::string::npos)
+                    << "page " << i + 1 << ": " << text[i];
+            }
+        }
+    }
 }
 
 TEST_F(StampPassTest, AddsTheStampFontAndGraphicsStateToEveryKindOfResources) {
