@@ -110,8 +110,10 @@ FirstKeyword findPlainKeyword(CRawInput& input, uint64_t start) {
 // The object's keyword found by its tokens, so that "endobj" or "stream" in a string, a
 // comment or a name does not end the object. The scan goes on window by window from the token
 // that a window cut; where it cannot decide (a string left open, no keyword within
-// kMaxTokenScan bytes or before the end) the keyword is searched for as plain bytes.
-FirstKeyword findStreamOrEndobj(CRawInput& input, uint64_t start) {
+// kMaxTokenScan bytes or before the end) the keyword is searched for as plain bytes. So is the
+// keyword of an offset that does not lead to the object's own header, whose frame is not used:
+// rows that point many numbers at one place scan its tokens once at most.
+FirstKeyword findStreamOrEndobj(CRawInput& input, uint64_t start, int32_t number) {
     constexpr uint64_t kMaxTokenScan = 8 << 20;
     uint64_t from = start;
     uint64_t window = kFirstKeywordWindow;
@@ -120,7 +122,7 @@ FirstKeyword findStreamOrEndobj(CRawInput& input, uint64_t start) {
         if (!input.view(from, static_cast<size_t>(window), bytes) || bytes.empty()) {
             break;
         }
-        const pdfsyntax::ObjectKeyword hit = pdfsyntax::findObjectKeyword(bytes, 0);
+        const pdfsyntax::ObjectKeyword hit = pdfsyntax::findObjectKeyword(bytes, 0, from == start);
         if (hit.kind == pdfsyntax::ObjectKeyword::kStream ||
             hit.kind == pdfsyntax::ObjectKeyword::kEndobj) {
             return {static_cast<int64_t>(from + hit.at + 5),
@@ -129,6 +131,12 @@ FirstKeyword findStreamOrEndobj(CRawInput& input, uint64_t start) {
         if (hit.kind != pdfsyntax::ObjectKeyword::kNeedMore ||
             from + bytes.size() >= input.size()) {
             break;
+        }
+        if (from == start) {
+            const auto header = pdfsyntax::readObjectHeader(bytes);
+            if (!header || header->number != number) {
+                break;
+            }
         }
         from += hit.at;
         window *= 2;
@@ -228,7 +236,7 @@ bool CPdfStamp::frameObject(int32_t number, uint64_t start, ObjectExtent& out) {
                      start;
         return true;
     };
-    const FirstKeyword first = findStreamOrEndobj(*inputFile, start);
+    const FirstKeyword first = findStreamOrEndobj(*inputFile, start, number);
     if (first.end < 0) {
         return false;
     }

@@ -531,7 +531,7 @@ constexpr std::array<unsigned char, 256> kFrameClasses = [] {
     return classes;
 }();
 
-// Whether the line that starts at pos begins with "N G obj", the header of the next object.
+// Whether the text at pos begins with "N G obj", the header of the next object.
 // cut is set when the text ends before that is known.
 bool objectHeaderAt(std::string_view text, size_t pos, bool& cut) {
     const size_t size = text.size();
@@ -560,7 +560,7 @@ bool objectHeaderAt(std::string_view text, size_t pos, bool& cut) {
 }
 
 // The end of the string that opens at pos ("(" or "<"), or npos when the text ends first;
-// unclosed is set when a line inside it starts the next object's header.
+// unclosed is set when, after a white-space byte inside it, the next object's header starts.
 size_t skipFramedString(std::string_view text, size_t pos, bool& unclosed) {
     const char* const data = text.data();
     const size_t size = text.size();
@@ -568,7 +568,7 @@ size_t skipFramedString(std::string_view text, size_t pos, bool& unclosed) {
     int nesting = 0;
     while (pos < size) {
         const char c = data[pos++];
-        if (c == '\r' || c == '\n') {
+        if (whitespaceByte(static_cast<unsigned char>(c))) {
             bool cut = false;
             if (objectHeaderAt(text, pos, cut)) {
                 unclosed = true;
@@ -663,9 +663,10 @@ bool findPlainObjectKeyword(std::string_view text, size_t pos, ObjectKeyword& ou
 }
 
 // The scan of the tokens that findObjectKeyword makes where the plain search cannot decide.
-ObjectKeyword scanObjectTokens(std::string_view text, size_t pos) {
+ObjectKeyword scanObjectTokens(std::string_view text, size_t pos, bool atHeader) {
     const char* const data = text.data();
     const size_t size = text.size();
+    bool headerSeen = !atHeader;
     while (pos < size) {
         const size_t token = pos;
         switch (kFrameClasses[static_cast<unsigned char>(data[pos])]) {
@@ -675,6 +676,12 @@ ObjectKeyword scanObjectTokens(std::string_view text, size_t pos) {
         case kWord: {
             while (pos < size && regularByte(static_cast<unsigned char>(data[pos]))) {
                 ++pos;
+            }
+            if (pos - token == 3 && std::memcmp(data + token, "obj", 3) == 0) {
+                if (headerSeen) {
+                    return {ObjectKeyword::kNextObject, token};
+                }
+                headerSeen = true;
             }
             if (pos - token >= 6) {
                 if (const size_t at = keywordInWord(data, token, pos); at != npos) {
@@ -696,7 +703,7 @@ ObjectKeyword scanObjectTokens(std::string_view text, size_t pos) {
             bool unclosed = false;
             pos = skipFramedString(text, token, unclosed);
             if (unclosed) {
-                return {ObjectKeyword::kUnclosedString, token};
+                return {ObjectKeyword::kNextObject, token};
             }
             break;
         }
@@ -724,12 +731,12 @@ ObjectKeyword scanObjectTokens(std::string_view text, size_t pos) {
 
 } // namespace
 
-ObjectKeyword findObjectKeyword(std::string_view text, size_t pos) {
+ObjectKeyword findObjectKeyword(std::string_view text, size_t pos, bool atHeader) {
     ObjectKeyword plain;
     if (pos < text.size() && findPlainObjectKeyword(text, pos, plain)) {
         return plain;
     }
-    return scanObjectTokens(text, pos);
+    return scanObjectTokens(text, pos, atHeader);
 }
 
 bool readPlainIntegerBody(std::string_view text, size_t bodyStart, int64_t& value) {

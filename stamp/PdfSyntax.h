@@ -90,7 +90,8 @@ bool readInteger(std::string_view value, int64_t& out);
 // The keyword that ends the frame of an indirect object's text: the first "stream" or "endobj"
 // at or after pos that lies outside literal and hex strings, comments and names. Inside other
 // tokens the keywords are matched as the bytes they are (writers that glue "endobj" to a value
-// are framed as before).
+// are framed as before). With atHeader, pos is at the object's "N G obj", whose "obj" is the
+// first such word of the text.
 struct ObjectKeyword {
     enum Kind : unsigned char {
         kStream,
@@ -98,14 +99,15 @@ struct ObjectKeyword {
         // The text ended before a keyword: resume is where a scan of the bytes that follow,
         // from the same start of a token, goes on (the start of a token cut by the end).
         kNeedMore,
-        // A literal or hex string ran into a line that starts "N G obj": the string is not
-        // closed where the object ends, and the text cannot be framed by its tokens.
-        kUnclosedString,
+        // The next object's "obj" came first, or a string ran into a line or a word that starts
+        // "N G obj": the object is not closed where it should be, and its tokens cannot frame
+        // it.
+        kNextObject,
     };
     Kind kind = kNeedMore;
     size_t at = 0; // the keyword's first byte, or the resume position
 };
-ObjectKeyword findObjectKeyword(std::string_view text, size_t pos);
+ObjectKeyword findObjectKeyword(std::string_view text, size_t pos, bool atHeader);
 
 // The body of an integer object written plainly, from bodyStart (just after "obj"): spaces or
 // line ends, an unsigned decimal of at most nine digits, spaces or line ends, "endobj". False
