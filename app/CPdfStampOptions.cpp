@@ -1,5 +1,6 @@
 #include "stamp/CPdfStamp.h"
 
+#include "app/OptionWords.h"
 #include "app/Placeholders.h"
 #include "pdf/CPdfException.h"
 
@@ -128,11 +129,13 @@ const Option kOptions[] = {
     {"-removesourcefile", Form::Exact, [](CPdfStamp& j, const Match&) { j.removeSource = true; }},
     {"-prefix", Form::Value,
      [](CPdfStamp& j, const Match& m) {
-         j.prefixText = placeholders::expand(*m.value, j.inputName);
+         j.prefixText = placeholders::expand(*m.value, j.inputName, &j.softFailure);
      }},
     {"-sep", Form::Value, [](CPdfStamp& j, const Match& m) { j.separatorText = *m.value; }},
     {"-end", Form::Value,
-     [](CPdfStamp& j, const Match& m) { j.endText = placeholders::expand(*m.value, j.inputName); }},
+     [](CPdfStamp& j, const Match& m) {
+         j.endText = placeholders::expand(*m.value, j.inputName, &j.softFailure);
+     }},
     {"-font", Form::Value, [](CPdfStamp& j, const Match& m) { j.fontName = *m.value; }},
     {"-fontfile", Form::Value, [](CPdfStamp& j, const Match& m) { j.fontMetricsFile = *m.value; }},
     {"-color", Form::Hex, [](CPdfStamp& j, const Match& m) { j.rgbColor = m.hex; }},
@@ -154,7 +157,9 @@ const Option kOptions[] = {
     {"-fliph", Form::Exact, [](CPdfStamp& j, const Match&) { j.flipHorizontal = true; }},
     {"-align", Form::Value, [](CPdfStamp& j, const Match& m) { j.alignment = *m.value; }},
     {"-rename", Form::Value, [](CPdfStamp& j, const Match& m) { j.renamePattern = *m.value; }},
-    {"-opacity", Form::Decimal, [](CPdfStamp& j, const Match& m) { j.opacity = m.first; }},
+    // PDF's opacity runs from 0 to 1: percentages outside 0 to 100 are clamped.
+    {"-opacity", Form::Decimal,
+     [](CPdfStamp& j, const Match& m) { j.opacity = std::clamp(m.first, 0, 100); }},
     {"-textfile", Form::Value, [](CPdfStamp& j, const Match& m) { j.textLinesFile = *m.value; }},
     {"-linespace", Form::Decimal, [](CPdfStamp& j, const Match& m) { j.lineSpacing = m.first; }},
     {"-quiet", Form::Exact, [](CPdfStamp& j, const Match&) { j.quiet = true; }},
@@ -192,6 +197,15 @@ bool beginsWith(const std::string& text, std::string_view start) {
 }
 
 } // namespace
+
+bool isValueOption(std::string_view argument) {
+    for (const Option& option : kOptions) {
+        if (option.form == Form::Value && argument == option.text) {
+            return true;
+        }
+    }
+    return false;
+}
 
 int CPdfStamp::parseOptions(const std::vector<std::string>& args) {
     if (args.size() < 3) {

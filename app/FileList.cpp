@@ -11,7 +11,8 @@ int runFileList(const std::string& listName, std::vector<std::string> args,
     if (!list_line::isListFileName(listName)) {
         return kNotAList;
     }
-    if (args.size() < 3 || args[2].rfind("-f", 0) != 0) {
+    // "-f" alone (often an unset shell variable) would put the outputs at the root.
+    if (args.size() < 3 || args[2].rfind("-f", 0) != 0 || args[2].size() == 2) {
         std::fputs("please specify -f for output folder, e.g. -fc:\\test\n", stdout);
         return kListRefused;
     }
@@ -26,8 +27,9 @@ int runFileList(const std::string& listName, std::vector<std::string> args,
 
     bool anyFailure = false;
     std::string rawLine;
-    while (readLine(list.get(), rawLine)) {
-        ListLine line = list_line::interpretLine(rawLine, options);
+    for (bool first = true; readLine(list.get(), rawLine); first = false) {
+        ListLine line = list_line::interpretLine(
+            first ? list_line::skipByteOrderMark(rawLine) : std::string_view(rawLine), options);
         if (line.hasText) {
             list_line::setPrefixArgument(args, line.text);
         }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <string_view>
 
 // Lines of list files are at most this long (text-lines files use a shorter limit of their own);
 // a longer line is read as several lines, as fgets with a buffer of that size would.
@@ -18,6 +19,13 @@ struct FileCloser {
 };
 using UniqueFile = std::unique_ptr<std::FILE, FileCloser>;
 
-// Reads up to and including the next line feed, or maxBytes bytes. False at the end of the file
-// when nothing was read.
+// Reads up to and including the next line end (LF, CR LF or a CR alone), or maxBytes bytes (a
+// CR LF pair is not split). False at the end of the file when nothing was read.
 bool readLine(std::FILE* file, std::string& line, size_t maxBytes = kMaxLineBytes);
+
+// The line without its line end.
+std::string_view withoutLineEnd(std::string_view line);
+
+// The number of lines readLine reads from the file with this limit; the file is then read again
+// from its start.
+size_t countLines(std::FILE* file, size_t maxBytes);

@@ -1,5 +1,6 @@
 #include "app/ListLine.h"
 
+#include "app/OptionWords.h"
 #include "pdf/CPdfException.h"
 
 #include <algorithm>
@@ -45,28 +46,50 @@ bool isListFileName(std::string_view name) {
     return endsWith(name, ".txt") || endsWith(name, ".csv");
 }
 
+std::string_view skipByteOrderMark(std::string_view line) {
+    constexpr std::string_view kMark = "\xEF\xBB\xBF";
+    return line.substr(0, kMark.size()) == kMark ? line.substr(kMark.size()) : line;
+}
+
 std::string_view cutAtLineEnd(std::string_view line) {
     size_t end = line.find_first_of("\r\n");
     return end == std::string_view::npos ? line : line.substr(0, end);
 }
 
-std::string rewriteCsvQuotes(std::string_view line) {
-    std::string out;
-    out.reserve(line.size());
-    bool inQuotes = false;
-    auto copyTested = [&](char c) { out += (c == ',' && !inQuotes) ? '|' : c; };
-    for (size_t i = 0; i < line.size(); ++i) {
-        if (line[i] != '"') {
-            copyTested(line[i]);
-            continue;
+std::vector<std::string> splitCsvFields(std::string_view line) {
+    std::vector<std::string> fields;
+    std::string field;
+    bool quoted = false;   // the field began with a quote
+    bool inQuotes = false; // inside its quotes
+    auto endField = [&]() {
+        if (quoted || !field.empty()) {
+            fields.push_back(std::move(field));
         }
-        inQuotes = !inQuotes;
-        if (i + 1 < line.size()) {
-            ++i;
-            copyTested(line[i]);
+        field.clear();
+        quoted = false;
+    };
+    for (size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (inQuotes) {
+            if (c != '"') {
+                field += c;
+            } else if (i + 1 < line.size() && line[i + 1] == '"') {
+                field += '"';
+                ++i;
+            } else {
+                inQuotes = false;
+            }
+        } else if (c == ',') {
+            endField();
+        } else if (c == '"' && field.empty() && !quoted) {
+            quoted = true;
+            inQuotes = true;
+        } else {
+            field += c;
         }
     }
-    return out;
+    endField();
+    return fields;
 }
 
 std::vector<std::string> splitColumns(std::string_view line, std::string_view delimiters) {
@@ -130,19 +153,15 @@ ListLine interpretLine(std::string_view rawLine, const ListOptions& options) {
         result.fileName = std::string(line);
         return result;
     }
-    std::string rewritten;
-    std::string_view delimiter = options.delimiter;
-    if (options.delimiter == "," && line.find('"') != std::string_view::npos) {
-        rewritten = rewriteCsvQuotes(line);
-        line = rewritten;
-        delimiter = "|";
-    }
     std::vector<int32_t> selection;
     bool hasSelection = !options.columns.empty();
     if (hasSelection) {
         selection = parseColumnSelection(options.columns);
     }
-    std::vector<std::string> columns = splitColumns(line, delimiter);
+    // A comma-delimited line with quotes is read as CSV; other lines split at the delimiters.
+    const bool csv = options.delimiter == "," && line.find('"') != std::string_view::npos;
+    std::vector<std::string> columns =
+        csv ? splitCsvFields(line) : splitColumns(line, options.delimiter);
     if (!columns.empty()) {
         result.fileName = columns[0];
     }
@@ -155,6 +174,10 @@ void setPrefixArgument(std::vector<std::string>& args, const std::string& text) 
     bool found = false;
     for (size_t i = 3; i < args.size(); ++i) {
         if (args[i].rfind("-prefix", 0) != 0) {
+            // The value of another option ("-sep -prefix") is text, not an option.
+            if (isValueOption(args[i])) {
+                ++i;
+            }
             continue;
         }
         found = true;

@@ -29,13 +29,17 @@ inline constexpr size_t kMaxSelectedColumns = 20;
 // A list file is named "*.txt" or "*.csv" (case-sensitive).
 bool isListFileName(std::string_view name);
 
+// The line without a leading UTF-8 byte-order mark, which spreadsheets write at the start of
+// "CSV UTF-8" files.
+std::string_view skipByteOrderMark(std::string_view line);
+
 // The line up to its first CR or LF.
 std::string_view cutAtLineEnd(std::string_view line);
 
-// CSV quoting: each double quote is removed and toggles the inside-quotes state; each comma
-// outside quotes becomes "|". The character that moves into a removed quote's place is tested as
-// a comma (with the new state) but not as a quote, so "" leaves one quote in the data.
-std::string rewriteCsvQuotes(std::string_view line);
+// The fields of a CSV line, as spreadsheets write them: a field that begins with a double quote
+// runs to the closing quote and may hold commas, any other character and "" for one quote; an
+// empty quoted field ("") is a field. Unquoted empty fields are left out, as splitColumns does.
+std::vector<std::string> splitCsvFields(std::string_view line);
 
 // The runs of characters between delimiters (every character of delimiters is one); empty
 // fields are not columns.
@@ -54,7 +58,8 @@ std::string buildLineText(const std::vector<std::string>& columns,
 ListLine interpretLine(std::string_view rawLine, const ListOptions& options);
 
 // Gives every "-prefix..." argument from index 3 on the text as its value; without one,
-// appends "-prefix" and the text.
+// appends "-prefix" and the text. The values of other value options are passed over, whatever
+// they hold.
 void setPrefixArgument(std::vector<std::string>& args, const std::string& text);
 
 } // namespace list_line

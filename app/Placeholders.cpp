@@ -69,7 +69,7 @@ void replaceFirst(std::string& text, std::string_view placeholder, std::string_v
     }
 }
 
-std::string expand(std::string text, const std::string& inputName) {
+std::string expand(std::string text, const std::string& inputName, bool* timesMissing) {
     if (!containsAny(text)) {
         return text;
     }
@@ -92,6 +92,9 @@ std::string expand(std::string text, const std::string& inputName) {
         std::fflush(stdout);
         std::fputs("Problem getting file date information\n", stderr);
         std::fprintf(stderr, "%s\n", errorText.c_str());
+        if (timesMissing != nullptr) {
+            *timesMissing = true;
+        }
     }
     replaceFirst(text, "[FILEMODDATE]", modifiedText);
     replaceFirst(text, "[FILECREATEDATE]", createdText);

@@ -24,7 +24,7 @@ void replaceFirst(std::string& text, std::string_view placeholder, std::string_v
 // Expands the placeholders of text for the given input file: file title, file name (which
 // doubles every backslash of the text), the file's modification and creation times and the
 // current local time. Text without placeholders is returned unchanged. Unreadable file times
-// are reported on standard error and leave both date texts empty.
-std::string expand(std::string text, const std::string& inputName);
+// are reported on standard error, leave both date texts empty and set *timesMissing.
+std::string expand(std::string text, const std::string& inputName, bool* timesMissing = nullptr);
 
 } // namespace placeholders

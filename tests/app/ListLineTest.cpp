@@ -31,20 +31,20 @@ TEST(ListLineTest, ListFileNames) {
     }
 }
 
-TEST(ListLineTest, CsvQuotingRewrite) {
+TEST(ListLineTest, CsvFieldsAsSpreadsheetsWriteThem) {
     const std::pair<const char*, const char*> cases[] = {
-        {"A1.pdf,\"Smith, J\",X", "A1.pdf|Smith, J|X"},
-        {"a,b", "a|b"},
-        {"\"a,b\"", "a,b"},
-        {"x,\"say \"\"hi\"\"\",y", "x|say \"hi\"|y"},
-        {"a\"\"b", "a\"b"},
-        {"\"", ""},
-        {"a,\"b,c", "a|b,c"},
-        {"\",\"", ","},
-        {"a|b,\"c\"", "a|b|c"},
+        {"A1.pdf,\"Smith, J\",X", "<A1.pdf><Smith, J><X>"},
+        {"A.pdf,\"a \"\"b,c\"\" d\",E", "<A.pdf><a \"b,c\" d><E>"},
+        {"B.pdf,\"\",X", "<B.pdf><><X>"},
+        {"C.pdf,\"x|y\",z", "<C.pdf><x|y><z>"},
+        {"a,,\"b\",", "<a><b>"},
+        {"\"", "<>"},
+        {"a,\"b,c", "<a><b,c>"},
+        {"a\"b,c", "<a\"b><c>"},
+        {"\"q\"tail,x", "<qtail><x>"},
     };
     for (const auto& [line, expected] : cases) {
-        EXPECT_EQ(list_line::rewriteCsvQuotes(line), expected) << line;
+        EXPECT_EQ(joined(list_line::splitCsvFields(line)), expected) << line;
     }
 }
 
@@ -143,6 +143,20 @@ TEST(ListLineTest, InterpretLine) {
         {"columns 3,1", "AAA.pdf,123456,XX,11", {",", "/", "3,1"}, "AAA.pdf", true, "11/123456"},
         {"all columns", "AAA.pdf,123456,XX,11", {",", "/", ""}, "AAA.pdf", true, "123456/XX/11"},
         {"csv quoting", "A1.pdf,\"Smith, J\",X\r\n", {",", "+", ""}, "A1.pdf", true, "Smith, J+X"},
+        {"quoted delimiter and quotes",
+         "A.pdf,\"a \"\"b,c\"\" d\",E",
+         {",", "/", ""},
+         "A.pdf",
+         true,
+         "a \"b,c\" d/E"},
+        {"empty quoted field", "B.pdf,\"\",X", {",", "/", ""}, "B.pdf", true, "/X"},
+        {"quoted separator", "C.pdf,\"x|y\",z", {",", "|", ""}, "C.pdf", true, "x|y|z"},
+        {"quoted columns selected",
+         "\"D D.pdf\",\"\",\"2\"",
+         {",", "/", "2"},
+         "D D.pdf",
+         true,
+         "2"},
         {"pipe is data without quotes", "A|1.pdf,B", {",", "", ""}, "A|1.pdf", true, "B"},
         {"quoting only for a comma delimiter", "\"a\";b", {";", "", ""}, "\"a\"", true, "b"},
         {"selection beyond the columns", "a.pdf,t", {",", "", "2"}, "a.pdf", true, ""},
@@ -177,6 +191,12 @@ TEST(ListLineTest, PrefixArgument) {
         {"prefix as last argument gets its value",
          {"q", "-ia", "-ob", "-prefix"},
          {"q", "-ia", "-ob", "-prefix", "T"}},
+        {"the value of another option is text",
+         {"q", "-ia", "-ob", "-sep", "-prefix", "-size20"},
+         {"q", "-ia", "-ob", "-sep", "-prefix", "-size20", "-prefix", "T"}},
+        {"a value that names an option is passed over",
+         {"q", "-ia", "-ob", "-end", "-sep", "-prefix", "old", "-font", "-prefix", "-r"},
+         {"q", "-ia", "-ob", "-end", "-sep", "-prefix", "T", "-font", "-prefix", "-r"}},
         {"arguments 1 and 2 are not options",
          {"q", "-prefix", "-prefix"},
          {"q", "-prefix", "-prefix", "-prefix", "T"}},
@@ -193,7 +213,8 @@ TEST(ListLineTest, PrefixArgument) {
 TEST(LineReaderTest, ReadsLinesWithTheirLineEnds) {
     TempDir folder;
     std::string longLine(kMaxLineBytes + 10, 'x');
-    std::string name = folder.write("lines.txt", "one\r\ntwo\n\n" + longLine + "\nlast");
+    std::string name =
+        folder.write("lines.txt", "one\r\ntwo\n\n" + longLine + "\nmac\rold\r\rlast");
     UniqueFile file(std::fopen(name.c_str(), "rb"));
     ASSERT_TRUE(file);
     std::vector<std::string> lines;
@@ -202,8 +223,17 @@ TEST(LineReaderTest, ReadsLinesWithTheirLineEnds) {
         lines.push_back(line);
     }
     const std::vector<std::string> expected{
-        "one\r\n", "two\n", "\n", std::string(kMaxLineBytes, 'x'), "xxxxxxxxxx\n", "last"};
+        "one\r\n", "two\n", "\n",  std::string(kMaxLineBytes, 'x'), "xxxxxxxxxx\n", "mac\r",
+        "old\r",   "\r",    "last"};
     EXPECT_EQ(lines, expected);
+    std::vector<std::string> stripped;
+    for (const std::string& piece : lines) {
+        stripped.emplace_back(withoutLineEnd(piece));
+    }
+    EXPECT_EQ(stripped[0], "one");
+    EXPECT_EQ(stripped[5], "mac");
+    EXPECT_EQ(stripped[7], "");
+    EXPECT_EQ(stripped[8], "last");
 }
 
 TEST(LineReaderTest, EmptyFileHasNoLines) {

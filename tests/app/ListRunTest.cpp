@@ -65,7 +65,12 @@ TEST(ListRunTest, PlainListStampsEachFileIntoTheFolder) {
          true,
          {"a.pdf", "b.pdf", "c.pdf"}},
         {"last line without an end", "c.pdf\na.pdf", false, {"c.pdf", "a.pdf"}},
-        {"a CR cuts the line", "a.pdf\rjunk\nb.pdf\n", true, {"a.pdf", "b.pdf"}},
+        {"CR line ends", "a.pdf\rb.pdf\rc.pdf", true, {"a.pdf", "b.pdf", "c.pdf"}},
+        {"UTF-8 byte-order mark skipped",
+         "\xEF\xBB\xBF"
+         "b.pdf\r\na.pdf\r\n",
+         true,
+         {"b.pdf", "a.pdf"}},
     };
     for (const PlainCase& c : cases) {
         TempDir folder;
@@ -345,6 +350,7 @@ TEST(ListRunTest, RefusedLists) {
         {"list with -o instead of -f", {"-ilist.txt", "-oout.pdf"}, kBanner + kNoFolder, untouched},
         {"list as the only argument", {"-ilist.txt"}, kBanner + kNoFolder, untouched},
         {"csv list, -f later on the line", {"-ilist.csv", "-quiet", "-fout"}, kNoFolder, untouched},
+        {"-f without a folder", {"-ilist.txt", "-f", "-quiet"}, kNoFolder, untouched},
         {"list file that cannot be opened",
          {"-imissing.txt", "-fout", "-quiet"},
          "Unable to open file list: 'missing.txt'\r\n",

@@ -144,7 +144,8 @@ TEST(OptionsTest, MatchForms) {
         {{"-ns"}, [](const CPdfStamp& j) { return j.startNumber == 1 && j.nth == 0; }},
         {{"-m"}, [](const CPdfStamp& j) { return j.maskWidth == 0; }},
         {{"-opacity"}, [](const CPdfStamp& j) { return j.opacity == 100; }},
-        {{"-opacity250"}, [](const CPdfStamp& j) { return j.opacity == 250; }},
+        {{"-opacity250"}, [](const CPdfStamp& j) { return j.opacity == 100; }},
+        {{"-opacity-5"}, [](const CPdfStamp& j) { return j.opacity == 0; }},
         // hexadecimal colours
         {{"-color ff"}, [](const CPdfStamp& j) { return j.rgbColor == 0xFFu; }},
         {{"-color0x00FF00"}, [](const CPdfStamp& j) { return j.rgbColor == 0x00FF00u; }},

@@ -92,6 +92,13 @@ TEST_F(PlaceholdersTest, UnreadableFileTimesLeaveEmptyDates) {
     EXPECT_EQ(text, "<|> 07");
     EXPECT_EQ(errors.rfind("Problem getting file date information\n", 0), 0u) << errors;
     EXPECT_GT(errors.size(), std::string("Problem getting file date information\n").size());
+
+    // The run goes on with empty dates but ends with status 1.
+    CPdfStamp job;
+    testing::internal::CaptureStderr();
+    job.parseOptions({"quillmark", "-ia.pdf", "-oout.pdf", "-end", "[FILEMODDATE]"});
+    testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(job.softFailure);
 }
 
 TEST_F(PlaceholdersTest, OptionParserExpandsPrefixAndEndOnly) {
@@ -107,6 +114,7 @@ TEST_F(PlaceholdersTest, OptionParserExpandsPrefixAndEndOnly) {
                          "-end", "[MM]", "-rename", "[FILETITLE]"});
     EXPECT_EQ(second.prefixText, "c:\\\\in\\\\a.pdf ");
     EXPECT_EQ(second.endText, "12");
+    EXPECT_FALSE(second.softFailure);
     EXPECT_EQ(second.renamePattern, "[FILETITLE]");
 }
 
