@@ -31,7 +31,8 @@ struct PageEntry {
     // Object number of the nearest page-tree node above the page that has /Resources
     // (0 when none has): what a page without resources of its own inherits.
     int32_t inheritedResourcesFrom = 0;
-    // The number after the page's own "/Rotate" (0 when it has none), read during the walk.
+    // The number after the page's own "/Rotate", or else the nearest page-tree node's above it
+    // (0 when none has one), read during the walk.
     int32_t rotate = 0;
 };
 
@@ -178,8 +179,12 @@ public:
     std::string pageSizeText;
     int32_t positionX = 20;
     int32_t positionY = 10;
+    // With a centred vertical position: points above the centre where the text goes (the lines
+    // of a text-lines file are centred as one block).
+    float centredLineOffset = 0.0f;
 
-    // Set when a pass ended with its output written but a later step failed (a rename): the
+    // Set when the run goes on after a printed failure (a sizes file or file dates that cannot
+    // be read) or a pass ended with its output written but a later step failed (a rename): the
     // run did not do all that was asked, so the process ends with status 1.
     bool softFailure = false;
 
@@ -254,6 +259,7 @@ private:
     std::vector<int32_t> unstampedContents_;
     std::vector<bool> rewritten_;      // objects that a page rewrite has written in this pass
     std::vector<bool> visitedNodes_;   // page-tree nodes already walked in this pass
+    int32_t nodeRotate_ = 0;           // the /Rotate the walk's current node hands down
     std::vector<int32_t> pageIndexOf_; // object number -> page index + 1, 0 for no page
     int32_t highestShown_ = 0;
     int32_t progressCounter_ = 0;

@@ -44,6 +44,8 @@ void CPdfStamp::loadFontSizes() {
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(fontSizesFile.c_str(), "rb"));
     if (!file) {
         std::printf("Unable to open font sizes file: '%s'\r\n", fontSizesFile.c_str());
+        // The run goes on with -size, but not as asked: it ends with status 1.
+        softFailure = true;
         return;
     }
     // Every line takes the next entry, numbers found or not; lines past the tenth are ignored.

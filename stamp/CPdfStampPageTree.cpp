@@ -9,17 +9,6 @@
 
 namespace {
 
-// The box's upper-right x as the integer width that picks the font size.
-int32_t truncatedWidth(float x1) {
-    if (!(x1 > 0.0f)) {
-        return 0;
-    }
-    if (x1 >= 2147483647.0f) {
-        return INT32_MAX;
-    }
-    return static_cast<int32_t>(x1);
-}
-
 bool hasOwnResources(std::string_view text) {
     size_t dict = pdfsyntax::findBodyDictionary(text);
     return dict != pdfsyntax::npos && pdfsyntax::findEntry(text, dict, "Resources").has_value();
@@ -33,7 +22,14 @@ void CPdfStamp::walkPageTree(std::string_view nodeText, const PageBox& inherited
         throw CPdfException("PDF file was damaged");
     }
     const PageBox nodeBox = readBox(nodeText, inherited);
-    currentSize = sizeForPageWidth(truncatedWidth(nodeBox.x1));
+    // A /Rotate of the node holds for the pages below it that have none of their own.
+    if (depth == 0) {
+        nodeRotate_ = 0;
+    }
+    const int32_t rotateAbove = nodeRotate_;
+    if (const rawtext::NumberAfter own = rawtext::readNumberAfter(nodeText, "/Rotate"); own.found) {
+        nodeRotate_ = own.value;
+    }
 
     if (auto header = pdfsyntax::readObjectHeader(nodeText)) {
         if (header->number >= 0 && static_cast<size_t>(header->number) < visitedNodes_.size()) {
@@ -76,6 +72,7 @@ void CPdfStamp::walkPageTree(std::string_view nodeText, const PageBox& inherited
             visitKid(kidNumber, nodeBox, depth, inheritedResourcesFrom);
         }
     }
+    nodeRotate_ = rotateAbove;
 }
 
 void CPdfStamp::visitKid(int64_t kidNumber, const PageBox& nodeBox, int depth,
@@ -106,8 +103,8 @@ void CPdfStamp::visitKid(int64_t kidNumber, const PageBox& nodeBox, int depth,
         row.objectNumber = static_cast<uint32_t>(kidNumber);
         row.box = readBox(kidText, nodeBox);
         row.inheritedResourcesFrom = resourcesFrom;
-        // Only the page's own /Rotate counts; one inherited from a page-tree node is not seen.
-        row.rotate = rawtext::readNumberAfter(kidText, "/Rotate").value;
+        const rawtext::NumberAfter rotate = rawtext::readNumberAfter(kidText, "/Rotate");
+        row.rotate = rotate.found ? rotate.value : nodeRotate_;
         // The frame just taken by getObjectText, kept for the copy and the stamp of the page.
         CachedExtent& frame = pageFrames_[static_cast<size_t>(pagesFound)];
         frame.number = static_cast<int32_t>(kidNumber);

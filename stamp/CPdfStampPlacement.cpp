@@ -106,6 +106,18 @@ PageBox parsePageSize(std::string_view text) {
     return box;
 }
 
+// The box's width as the integer that picks the font size; 0 for a box without width.
+int32_t boxWidth(const PageBox& box) {
+    const float width = box.x1 - box.x0;
+    if (!(width > 0.0f)) {
+        return 0;
+    }
+    if (width >= 2147483647.0f) {
+        return INT32_MAX;
+    }
+    return static_cast<int32_t>(width);
+}
+
 } // namespace
 
 PageBox CPdfStamp::readBox(std::string_view text, const PageBox& fallback) const {
@@ -127,6 +139,8 @@ void CPdfStamp::computeTextPlacement(size_t pageIndex) {
         throw CPdfException("Page index outside the page list\n");
     }
     const PageEntry& page = pageList[pageIndex];
+    // The sizes file picks the size from the width of the box the text is placed in.
+    currentSize = sizeForPageWidth(boxWidth(page.box));
 
     PlacementInput input;
     input.box = page.box;
@@ -137,6 +151,7 @@ void CPdfStamp::computeTextPlacement(size_t pageIndex) {
     }
     input.positionX = positionX;
     input.positionY = positionY;
+    input.centredLineOffset = centredLineOffset;
     input.angle = angle;
     input.forcePortrait = forcePortrait;
     input.flipVertical = flipVertical;

@@ -4,117 +4,86 @@
 
 namespace {
 
-bool isQuarterTurn(int32_t r) {
-    return r == 90 || r == -270;
-}
-bool isHalfTurn(int32_t r) {
-    return r == 180 || r == -180;
-}
-bool isThreeQuarterTurn(int32_t r) {
-    return r == 270 || r == -90;
+// One axis of the page as the viewer shows it, in user space: the coordinate (x or y) that runs
+// along it, the box's extent on that coordinate, and whether the coordinate grows the same way
+// as the shown axis (left to right, bottom to top) or against it.
+struct ShownAxis {
+    float* coordinate;
+    float low;
+    float high;
+    bool forward;
+
+    // distance from the shown start edge (left, bottom) or, when fromEnd, the end edge.
+    void measure(float distance, bool fromEnd) const {
+        *coordinate = forward != fromEnd ? low + distance : high - distance;
+    }
+    void centre() const { *coordinate = low + (high - low) * 0.5f; }
+    // Moves along the shown axis: toward its end for a positive delta.
+    void move(float delta) const {
+        if (forward) {
+            *coordinate += delta;
+        } else {
+            *coordinate -= delta;
+        }
+    }
+};
+
+// The /Rotate value as a clockwise turn of 0, 90, 180 or 270 degrees. A value that is not a
+// multiple of 90 does not turn the page.
+int32_t shownTurn(int32_t rotate) {
+    if (rotate % 90 != 0) {
+        return 0;
+    }
+    const int32_t turn = rotate % 360;
+    return turn < 0 ? turn + 360 : turn;
 }
 
 } // namespace
 
 PlacementResult placeText(const PlacementInput& in) {
     const PageBox& b = in.box;
-    const int32_t r = in.rotate;
-    const float h = static_cast<float>(in.positionX);
-    const float v = static_cast<float>(in.positionY);
-    // Only /Rotate makes a page count as turned; its width against its height is not looked at.
-    const bool rotated = r != 0 && in.forcePortrait;
-    const bool rightOrCenter = in.alignment == "right" || in.alignment == "center";
-    // Float sums, so that a hostile /Rotate cannot overflow an integer.
-    const float turn = static_cast<float>(r);
+    // -noforce places the text as on an unturned page.
+    const int32_t turn = in.forcePortrait ? shownTurn(in.rotate) : 0;
 
     float x = b.x0;
     float y = b.y0;
     float angle = static_cast<float>(in.angle);
-    // Whether the alignment shift moves along Y against the text direction.
-    bool shiftReversed = false;
-
-    if (!in.flipVertical && !in.flipHorizontal) {
-        if (!rotated) {
-            x = b.x0 + h;
-            y = b.y0 + v;
-        } else {
-            angle += turn;
-            if (isQuarterTurn(r)) {
-                x = b.x1 - v;
-                y = b.y0 + h;
-            } else if (isHalfTurn(r)) {
-                x = b.x1 - h;
-                y = b.y1 - v;
-            } else if (isThreeQuarterTurn(r)) {
-                x = b.x0 + v;
-                y = b.y1 - h;
-            }
-        }
+    if (turn != 0) {
+        // The text turns with the page to stand upright as shown; a negative /Rotate adds as it
+        // is written.
+        angle += static_cast<float>(in.rotate % 360);
     }
 
-    if (in.flipVertical) {
-        if (!rotated) {
-            x = b.x0 + h;
-            y = b.y1 - v;
-        } else {
-            angle += turn;
-            if (isQuarterTurn(r)) {
-                x = b.x0 + v;
-                y = b.y0 + h;
-            } else if (isHalfTurn(r)) {
-                x = b.x1 - h;
-                y = b.y0 + v;
-            } else if (isThreeQuarterTurn(r)) {
-                x = b.x1 - h;
-                y = b.y1 - v;
-            }
-        }
+    // The shown page's horizontal (left to right) and vertical (bottom to top) axes. The viewer
+    // turns the page clockwise: at 90 the shown left edge is the box's bottom and the shown
+    // bottom its right edge; at 180 both run backwards; at 270 the shown left edge is the top.
+    const ShownAxis xAxis{&x, b.x0, b.x1, true};
+    const ShownAxis yAxis{&y, b.y0, b.y1, true};
+    ShownAxis across = xAxis;
+    ShownAxis up = yAxis;
+    if (turn == 90) {
+        across = yAxis;
+        up = {&x, b.x0, b.x1, false};
+    } else if (turn == 180) {
+        across = {&x, b.x0, b.x1, false};
+        up = {&y, b.y0, b.y1, false};
+    } else if (turn == 270) {
+        across = {&y, b.y0, b.y1, false};
+        up = xAxis;
     }
 
-    // Works on what the vertical flip left: with both flips Y ends at y1 and the angle is A + 2R.
-    if (in.flipHorizontal) {
-        if (!rotated) {
-            x = b.x1 - h;
-            y = y + v;
-        } else {
-            angle += turn;
-            if (isQuarterTurn(r)) {
-                x = b.x1 - h;
-                y = b.y1 - v;
-                if (rightOrCenter) {
-                    x = b.x1 - v;
-                    y = b.y1 - h;
-                }
-            } else if (isHalfTurn(r)) {
-                x = x + h;
-                y = b.y1 - v;
-                shiftReversed = rightOrCenter;
-            } else if (isThreeQuarterTurn(r)) {
-                x = x + v;
-                y = y + h;
-                if (rightOrCenter) {
-                    x = b.x0 + v;
-                    y = b.y0 + h;
-                }
-                shiftReversed = rightOrCenter;
-            }
-        }
-    }
-
-    // Half the box's extent, measured from 0 rather than from the box's origin.
     if (in.positionX == -1) {
-        if (rotated) {
-            y = (b.y1 - b.y0) * 0.5f;
-        } else {
-            x = (b.x1 - b.x0) * 0.5f;
-        }
+        across.centre();
+    } else {
+        across.measure(static_cast<float>(in.positionX), in.flipHorizontal);
     }
     if (in.positionY == -1) {
-        if (rotated) {
-            x = (b.x1 - b.x0) * 0.5f;
-        } else {
-            y = (b.y1 - b.y0) * 0.5f;
+        up.centre();
+        if (in.centredLineOffset != 0.0f) {
+            up.move(in.centredLineOffset);
         }
+    } else {
+        up.measure(static_cast<float>(in.positionY), in.flipVertical);
     }
 
     if (in.alignment == "left") {
@@ -127,16 +96,7 @@ PlacementResult placeText(const PlacementInput& in) {
         shift *= 0.5f;
     }
     // Truncated toward zero as an integer would be, without the overflow of a float-to-int cast.
-    const float d = std::trunc(shift);
-
-    if (!rotated) {
-        x -= d;
-    } else if (!shiftReversed) {
-        y -= d;
-    } else if (isThreeQuarterTurn(r)) {
-        y += d;
-    } else if (isHalfTurn(r)) {
-        x += d;
-    }
+    // The text ends (or is centred) at the position: it moves back along the shown horizontal.
+    across.move(-std::trunc(shift));
     return {x, y, angle};
 }

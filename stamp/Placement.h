@@ -8,9 +8,11 @@
 // What the placement of one page's text depends on.
 struct PlacementInput {
     PageBox box;
-    int32_t rotate = 0;     // the page's /Rotate
+    int32_t rotate = 0;     // the page's /Rotate, its own or inherited
     int32_t positionX = 20; // -1 centres on the axis
     int32_t positionY = 10;
+    // With a centred positionY: points above the shown page's centre (a line of a centred block).
+    float centredLineOffset = 0.0f;
     int32_t angle = 0; // degrees
     bool forcePortrait = true;
     bool flipVertical = false;
@@ -20,7 +22,9 @@ struct PlacementInput {
     int32_t fontSize = 11;
 };
 
-// Text origin and angle (degrees) of the stamp on one page.
+// Text origin and angle (degrees) of the stamp on one page. The position, flips, centring and
+// alignment mean the same on the page as the viewer shows it, whatever its /Rotate: x from the
+// shown left edge (right with flipHorizontal), y from the shown bottom (top with flipVertical).
 struct PlacementResult {
     float x = 0.0f;
     float y = 0.0f;

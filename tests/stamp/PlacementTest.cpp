@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -36,42 +37,22 @@ TEST(PlacementTest, PlaceText) {
         {"default", kLetter, 0, 20, 10, false, false, "left", 0, 11, 20, 10, 0},
         {"box origin added", kOffset, 0, 20, 10, false, false, "left", 0, 11, 30, 30, 0},
         {"angle setting", kLetter, 0, 20, 10, false, false, "left", 0, 11, 20, 10, 30, 30},
-        {"rotate 90", kLetter, 90, 20, 10, false, false, "left", 0, 11, 602, 20, 90},
-        {"rotate 90 offset box", kOffset, 90, 20, 10, false, false, "left", 0, 11, 590, 40, 90},
-        {"rotate 90 adds to the angle", kLetter, 90, 20, 10, false, false, "left", 0, 11, 602, 20,
-         120, 30},
-        {"rotate -270", kLetter, -270, 20, 10, false, false, "left", 0, 11, 602, 20, -270},
-        {"rotate 180", kLetter, 180, 20, 10, false, false, "left", 0, 11, 592, 782, 180},
-        {"rotate -180", kOffset, -180, 20, 10, false, false, "left", 0, 11, 580, 790, -180},
-        {"rotate 270", kLetter, 270, 20, 10, false, false, "left", 0, 11, 10, 772, 270},
-        {"rotate -90", kOffset, -90, 20, 10, false, false, "left", 0, 11, 20, 780, -90},
-        {"rotate 45 stays at the box origin", kOffset, 45, 20, 10, false, false, "left", 0, 11, 10,
-         20, 45},
+        {"rotate 45 does not turn the page", kOffset, 45, 20, 10, false, false, "left", 0, 11, 30,
+         30, 0},
         {"rotate 90 with -noforce", kLetter, 90, 20, 10, false, false, "left", 0, 11, 20, 10, 0, 0,
          false},
         // Flips.
         {"flip v", kOffset, 0, 20, 10, true, false, "left", 0, 11, 30, 790, 0},
-        {"flip v rotate 90", kLetter, 90, 20, 10, true, false, "left", 0, 11, 10, 20, 90},
-        {"flip v rotate 180", kLetter, 180, 20, 10, true, false, "left", 0, 11, 592, 10, 180},
-        {"flip v rotate -90", kLetter, -90, 20, 10, true, false, "left", 0, 11, 592, 782, -90},
-        {"flip v rotate 45", kOffset, 45, 20, 10, true, false, "left", 0, 11, 10, 20, 45},
         {"flip h", kOffset, 0, 20, 10, false, true, "left", 0, 11, 580, 30, 0},
-        {"flip h rotate 90", kLetter, 90, 20, 10, false, true, "left", 0, 11, 592, 782, 90},
-        {"flip h rotate 180", kLetter, 180, 20, 10, false, true, "left", 0, 11, 20, 782, 180},
-        {"flip h rotate 270", kLetter, 270, 20, 10, false, true, "left", 0, 11, 10, 20, 270},
-        {"both flips", kOffset, 0, 20, 10, true, true, "left", 0, 11, 580, 800, 0},
-        {"both flips rotate 90", kLetter, 90, 20, 10, true, true, "left", 0, 11, 592, 782, 180},
-        {"both flips rotate 180", kOffset, 180, 20, 10, true, true, "left", 0, 11, 600, 790, 360},
-        {"both flips rotate 270", kLetter, 270, 20, 10, true, true, "left", 0, 11, 602, 802, 540},
+        {"both flips measure from the top right", kOffset, 0, 20, 10, true, true, "left", 0, 11,
+         580, 790, 0},
         {"flip h with -noforce", kLetter, 90, 20, 10, false, true, "left", 0, 11, 592, 10, 0, 0,
          false},
-        // Centring: half the extent, measured from 0.
+        // Centring: the middle of the box.
         {"centre x", kLetter, 0, -1, 10, false, false, "left", 0, 11, 306, 10, 0},
         {"centre y", kLetter, 0, 20, -1, false, false, "left", 0, 11, 20, 396, 0},
-        {"centre both on an offset box", kOffset, 0, -1, -1, false, false, "left", 0, 11, 295, 390,
+        {"centre both on an offset box", kOffset, 0, -1, -1, false, false, "left", 0, 11, 305, 410,
          0},
-        {"centre x rotated", kLetter, 90, -1, 10, false, false, "left", 0, 11, 602, 396, 90},
-        {"centre y rotated", kLetter, 90, 20, -1, false, false, "left", 0, 11, 306, 20, 90},
         {"centre x then center alignment", kLetter, 0, -1, 10, false, false, "center", 3600, 14,
          281, 10, 0},
         // Alignment: s = (w / 72) * size / 14, halved for "center", truncated.
@@ -89,21 +70,6 @@ TEST(PlacementTest, PlaceText) {
         {"Left is not left", kLetter, 0, 20, 10, false, false, "Left", 3600, 14, -30, 10, 0},
         {"negative width truncates toward zero", kLetter, 0, 20, 10, false, false, "center", -3599,
          14, 44, 10, 0},
-        {"right rotate 90 shifts y", kLetter, 90, 20, 10, false, false, "right", 3600, 14, 602, -30,
-         90},
-        {"flip h rotate 90 right", kLetter, 90, 20, 10, false, true, "right", 3600, 14, 602, 722,
-         90},
-        {"flip h rotate 90 Right", kLetter, 90, 20, 10, false, true, "Right", 3600, 14, 592, 732,
-         90},
-        {"flip h rotate 180 right reverses", kLetter, 180, 20, 10, false, true, "right", 3600, 14,
-         70, 782, 180},
-        {"flip h rotate 180 Right", kLetter, 180, 20, 10, false, true, "Right", 3600, 14, 20, 732,
-         180},
-        {"flip h rotate 270 center reverses", kLetter, 270, 20, 10, false, true, "center", 3600, 14,
-         10, 45, 270},
-        {"flip h rotate -90 right reverses", kOffset, -90, 20, 10, false, true, "right", 3600, 14,
-         20, 90, -90},
-        {"flip h rotate 45 right", kLetter, 45, 20, 10, false, true, "right", 3600, 14, 0, -50, 45},
     };
     for (const PlacementRow& row : rows) {
         PlacementInput in;
@@ -125,13 +91,90 @@ TEST(PlacementTest, PlaceText) {
     }
 }
 
+// Where the viewer shows a user-space point of the box on a page turned clockwise by turn:
+// distance from the shown left edge and from the shown bottom.
+std::pair<float, float> shownPoint(const PageBox& b, int32_t turn, float x, float y) {
+    switch (turn) {
+    case 90:
+        return {y - b.y0, b.x1 - x};
+    case 180:
+        return {b.x1 - x, b.y1 - y};
+    case 270:
+        return {b.y1 - y, x - b.x0};
+    default:
+        return {x - b.x0, y - b.y0};
+    }
+}
+
+// Every option means the same on the shown page for each turn: expected positions are
+// fractions of the shown width and height (0 left/bottom, 1 right/top, 0.5 centre) plus points.
+TEST(PlacementTest, OptionsMeanTheSameOnTheShownPage) {
+    struct Row {
+        const char* name;
+        int32_t h;
+        int32_t v;
+        bool flipV;
+        bool flipH;
+        const char* alignment;
+        float centredLineOffset;
+        float uFraction;
+        float uPoints;
+        float wFraction;
+        float wPoints;
+    };
+    // Text 3600/1000 wide at size 14: "right" moves it back 50 points, "center" 25.
+    const Row rows[] = {
+        {"from the bottom left", 20, 10, false, false, "left", 0, 0, 20, 0, 10},
+        {"flip v: from the top", 20, 10, true, false, "left", 0, 0, 20, 1, -10},
+        {"flip h: from the right", 20, 10, false, true, "left", 0, 1, -20, 0, 10},
+        {"both flips: from the top right", 20, 10, true, true, "left", 0, 1, -20, 1, -10},
+        {"right ends at the position", 20, 10, false, false, "right", 0, 0, -30, 0, 10},
+        {"flip h right", 30, 20, false, true, "right", 0, 1, -80, 0, 20},
+        {"both flips center", 20, 10, true, true, "center", 0, 1, -45, 1, -10},
+        {"centre across", -1, 10, false, false, "left", 0, 0.5f, 0, 0, 10},
+        {"centre across with flip h and center", -1, 10, false, true, "center", 0, 0.5f, -25, 0,
+         10},
+        {"centre up with flip v", 20, -1, true, false, "left", 0, 0, 20, 0.5f, 0},
+        {"centre both, center", -1, -1, false, false, "center", 0, 0.5f, -25, 0.5f, 0},
+        {"a line of a centred block", 20, -1, false, false, "left", 14, 0, 20, 0.5f, 14},
+        {"a lower line of a centred block", -1, -1, false, false, "right", -7, 0.5f, -50, 0.5f, -7},
+    };
+    const int32_t rotates[] = {0, 90, 180, 270, -90, -270, 450, 360, -180};
+    for (const int32_t rotate : rotates) {
+        const int32_t turn = ((rotate % 360) + 360) % 360;
+        const bool sideways = turn == 90 || turn == 270;
+        const float shownWidth = sideways ? kOffset.y1 - kOffset.y0 : kOffset.x1 - kOffset.x0;
+        const float shownHeight = sideways ? kOffset.x1 - kOffset.x0 : kOffset.y1 - kOffset.y0;
+        for (const Row& row : rows) {
+            PlacementInput in;
+            in.box = kOffset;
+            in.rotate = rotate;
+            in.positionX = row.h;
+            in.positionY = row.v;
+            in.flipVertical = row.flipV;
+            in.flipHorizontal = row.flipH;
+            in.alignment = row.alignment;
+            in.centredLineOffset = row.centredLineOffset;
+            in.textWidth = 3600;
+            in.fontSize = 14;
+            const PlacementResult out = placeText(in);
+            const auto [u, w] = shownPoint(kOffset, turn, out.x, out.y);
+            const std::string name = std::string(row.name) + ", /Rotate " + std::to_string(rotate);
+            EXPECT_FLOAT_EQ(u, row.uFraction * shownWidth + row.uPoints) << name;
+            EXPECT_FLOAT_EQ(w, row.wFraction * shownHeight + row.wPoints) << name;
+            // Upright on the shown page: the text turns with the page.
+            EXPECT_FLOAT_EQ(out.angle, static_cast<float>(rotate % 360)) << name;
+        }
+    }
+}
+
 TEST(PlacementTest, HostileRotateDoesNotOverflow) {
     PlacementInput in;
     in.rotate = 2147483647;
     in.angle = 2147483647;
     const PlacementResult out = placeText(in);
-    EXPECT_EQ(out.angle, 4294967296.0f);
-    EXPECT_EQ(out.x, 0.0f);
+    EXPECT_EQ(out.angle, 2147483648.0f);
+    EXPECT_EQ(out.x, 20.0f);
 }
 
 struct BoxRow {
@@ -198,7 +241,7 @@ TEST(PlacementTest, ComputeTextPlacementUsesTheJobSettings) {
     job.angle = 15;
     job.flipHorizontal = true;
     job.alignment = "center";
-    job.currentSize = 20;
+    job.baseSize = 20;
     job.currentText = "Page 12 of 340 - Exhibit A";
 
     PlacementInput in;
