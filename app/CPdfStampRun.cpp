@@ -33,13 +33,20 @@ void runTextLines(CPdfStamp& job) {
     const std::string runInput = job.inputName;
     const std::string runOutput = job.outputName;
     std::printf("Input file: '%s'", runInput.c_str());
+    // Vertically centred lines are centred as a block, the first line at its top.
+    const bool centred = job.positionY == -1;
+    if (centred) {
+        const size_t count = countLines(lines.get(), kMaxTextLineBytes);
+        job.centredLineOffset = static_cast<float>(count > 0 ? count - 1 : 0) *
+                                static_cast<float>(job.lineSpacing) * 0.5f;
+    }
 
     std::string line;
     std::string lastOutput;
     for (int pass = 1; readLine(lines.get(), line, kMaxTextLineBytes); ++pass) {
         job.separatorText.clear();
         job.noPageNumbers = true;
-        job.prefixText = line;
+        job.prefixText = withoutLineEnd(line);
         if (pass > 1) {
             job.inputName = lastOutput;
         }
@@ -53,7 +60,11 @@ void runTextLines(CPdfStamp& job) {
             }
             throw;
         }
-        job.positionY -= job.lineSpacing;
+        if (centred) {
+            job.centredLineOffset -= static_cast<float>(job.lineSpacing);
+        } else {
+            job.positionY -= job.lineSpacing;
+        }
         if (pass > 1 && !isRunInput(job.inputName, runInput)) {
             platform::removeFile(job.inputName);
         }

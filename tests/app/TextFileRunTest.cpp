@@ -2,6 +2,7 @@
 // same document, each line one line spacing below the one before, chained through numbered
 // intermediate files that only the final output outlives.
 #include "RunTestUtil.h"
+#include "stamp/FontTable.h"
 #include "support/ExternalTools.h"
 #include "support/PdfBuilder.h"
 #include "support/ProgramRunner.h"
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -105,8 +107,7 @@ TEST(TextFileRunTest, EachLineStandsOneLineSpacingLower) {
         EXPECT_EQ(result.out, "Input file: 'a.pdf', output file: 'out.pdf'\n") << c.name;
         EXPECT_EQ(result.status, 0) << c.name;
         const std::vector<Draw> draws = stampDraws(TempDir::read(folder.file("out.pdf")));
-        ASSERT_EQ(textsOf(draws), (std::vector<std::string>{"one\r\n", "two\r\n", "three\r\n"}))
-            << c.name;
+        ASSERT_EQ(textsOf(draws), (std::vector<std::string>{"one", "two", "three"})) << c.name;
         for (size_t i = 0; i < draws.size(); ++i) {
             EXPECT_DOUBLE_EQ(draws[i].x, 100) << c.name << ", line " << i + 1;
             EXPECT_DOUBLE_EQ(draws[i].y, 700 - c.spacing * static_cast<double>(i))
@@ -122,6 +123,79 @@ TEST(TextFileRunTest, EachLineStandsOneLineSpacingLower) {
     }
 }
 
+// Right-aligned lines end at the position, measured without their line ends; vertically centred
+// lines are centred as a block (page 792 high: centre 396), each line below the one before.
+TEST(TextFileRunTest, AlignedAndCentredLines) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> options;
+        bool right;
+        double firstY;
+    };
+    const std::vector<Case> cases = {
+        {"right aligned", {"-pos300,700", "-align", "right"}, true, 700},
+        {"centred block", {"-pos100,-1"}, false, 396 + 14},
+        {"centred block, right aligned", {"-pos300,-1", "-align", "right"}, true, 396 + 14},
+    };
+    const std::vector<std::string> texts{"one", "two", "three"};
+    for (const Case& c : cases) {
+        TempDir folder;
+        folder.write("a.pdf", sheet("a"));
+        folder.write("lines.txt", "one\r\ntwo\r\nthree\r\n");
+        ProgramResult result = runProgram(
+            withArgs({"-ia.pdf", "-oout.pdf", "-textfile", "lines.txt", "-quiet"}, c.options),
+            folder.path());
+        EXPECT_EQ(result.status, 0) << c.name;
+        const std::vector<Draw> draws = stampDraws(TempDir::read(folder.file("out.pdf")));
+        ASSERT_EQ(textsOf(draws), texts) << c.name;
+        for (size_t i = 0; i < draws.size(); ++i) {
+            const double shift =
+                c.right ? std::trunc((getTextWidth("Arial", texts[i]) / 72) * (11 / 14.0)) : 0;
+            EXPECT_DOUBLE_EQ(draws[i].x, (c.right ? 300 : 100) - shift) << c.name << ", " << i;
+            EXPECT_DOUBLE_EQ(draws[i].y, c.firstY - 14 * static_cast<double>(i))
+                << c.name << ", " << i;
+        }
+    }
+}
+
+// The sizes file picks each page's size from the page's own box; a sizes file that cannot be
+// read lets the run go on at -size but ends it with status 1.
+TEST(TextFileRunTest, SizesFileUsesThePageBox) {
+    struct Case {
+        const char* name;
+        const char* pageBox;
+        const char* sizesFile;
+        double size;
+        int status;
+        const char* out;
+    };
+    const std::vector<Case> cases = {
+        {"A4 page box under a Letter node", "/MediaBox [0 0 595 842]", "sizes.txt", 10, 0, ""},
+        {"Letter page box", "/MediaBox [0 0 612 792]", "sizes.txt", 14, 0, ""},
+        {"offset crop box 1190 wide", "/CropBox [100 0 1290 842]", "sizes.txt", 20, 0, ""},
+        {"box inherited from the node", "", "sizes.txt", 14, 0, ""},
+        {"unreadable sizes file", "", "missing.txt", 11, 1,
+         "Unable to open font sizes file: 'missing.txt'\r\n"},
+    };
+    for (const Case& c : cases) {
+        TempDir folder;
+        qmtest::PdfBuilder pdf;
+        pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
+            .object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 /MediaBox [0 0 612 792] >>")
+            .object(3, std::string("<< /Type /Page /Parent 2 0 R ") + c.pageBox + " >>")
+            .classicXRef();
+        folder.write("a.pdf", pdf.bytes());
+        folder.write("sizes.txt", "20,1300\n14,900\n10,600\n");
+        ProgramResult result =
+            runProgram({"-ia.pdf", "-oout.pdf", "-quiet", "-sizefile", c.sizesFile}, folder.path());
+        EXPECT_EQ(result.out, c.out) << c.name;
+        EXPECT_EQ(result.status, c.status) << c.name;
+        const std::vector<Draw> draws = stampDraws(TempDir::read(folder.file("out.pdf")));
+        ASSERT_EQ(draws.size(), 1u) << c.name;
+        EXPECT_DOUBLE_EQ(draws[0].size, c.size) << c.name;
+    }
+}
+
 struct LinesCase {
     const char* name;
     std::string lines;              // the text-lines file
@@ -129,27 +203,25 @@ struct LinesCase {
     std::string text;               // what pdftotext reads
 };
 
-// Each line is drawn exactly as read, line end included, followed by the end text.
+// Each line is drawn as read without its line end (LF, CR LF or CR), followed by the end text.
 TEST(TextFileRunTest, EveryLineAsReadWithTheEndText) {
     const std::string x254(254, 'x');
     const std::vector<LinesCase> cases = {
-        {"CR LF kept", "one\r\ntwo\r\n", {"one\r\n END", "two\r\n END"}, "Sheet a one END two END"},
-        {"LF kept", "one\ntwo\n", {"one\n END", "two\n END"}, "Sheet a one END two END"},
-        {"last line without an end",
-         "one\ntwo",
-         {"one\n END", "two END"},
-         "Sheet a one END two END"},
+        {"CR LF stripped", "one\r\ntwo\r\n", {"one END", "two END"}, "Sheet a one END two END"},
+        {"LF stripped", "one\ntwo\n", {"one END", "two END"}, "Sheet a one END two END"},
+        {"CR alone ends a line", "one\rtwo\r", {"one END", "two END"}, "Sheet a one END two END"},
+        {"last line without an end", "one\ntwo", {"one END", "two END"}, "Sheet a one END two END"},
         {"an empty line is a pass of its own",
          "one\n\nthree\n",
-         {"one\n END", "\n END", "three\n END"},
+         {"one END", " END", "three END"},
          "Sheet a one END END three END"},
         {"placeholders are drawn as written",
          "[FILETITLE] [YYYY]\n",
-         {"[FILETITLE] [YYYY]\n END"},
+         {"[FILETITLE] [YYYY] END"},
          "Sheet a [FILETITLE] [YYYY] END"},
         {"a line is at most 254 bytes",
          std::string(300, 'x') + "\n",
-         {x254 + " END", std::string(46, 'x') + "\n END"},
+         {x254 + " END", std::string(46, 'x') + " END"},
          ""},
     };
     for (const LinesCase& c : cases) {
@@ -182,7 +254,7 @@ TEST(TextFileRunTest, PlaceholdersOnlyInTheCommandLineTexts) {
                    folder.path());
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(textsOf(stampDraws(TempDir::read(folder.file("out.pdf")))),
-              std::vector<std::string>{"Line of [FILETITLE]\nend of report"});
+              std::vector<std::string>{"Line of [FILETITLE]end of report"});
 }
 
 struct OutputCase {
@@ -211,7 +283,7 @@ TEST(TextFileRunTest, SuccessLeavesNoIntermediateFile) {
         std::vector<std::string> drawn;
         for (int i = 1; i <= c.lines; ++i) {
             lines += "line " + std::to_string(i) + "\n";
-            drawn.push_back("line " + std::to_string(i) + "\n");
+            drawn.push_back("line " + std::to_string(i));
         }
         folder.write("lines.txt", lines);
         std::map<std::string, std::string> before = snapshot(folder.path());
@@ -354,7 +426,7 @@ TEST(TextFileRunTest, EveryListLineRunsEveryPass) {
         for (const char* name : {"a", "b"}) {
             const std::string output = folder.file(std::string("out/") + name + ".pdf");
             const std::vector<Draw> draws = stampDraws(TempDir::read(output));
-            EXPECT_EQ(textsOf(draws), (std::vector<std::string>{"one\n", "two\n"}))
+            EXPECT_EQ(textsOf(draws), (std::vector<std::string>{"one", "two"}))
                 << label << ": " << name;
             if (haveTools()) {
                 expectPdfText(output, std::string("Sheet ") + name + " one two",
