@@ -39,6 +39,11 @@ bool renameReplacing(const std::string& from, const std::string& to);
 // Deletes a file. False when it could not be deleted (a missing file included).
 bool removeFile(const std::string& path);
 bool fileExists(const std::string& path);
+// True when the name is a folder.
+bool isDirectory(const std::string& path);
+// Opens an existing regular file for binary reading. Anything else (a folder, a FIFO, a device)
+// is refused with errorText set, and is not waited on: a FIFO without a writer does not block.
+std::FILE* openRegularFile(const std::string& path, std::string& errorText);
 // True when both names exist and denote the same file (same device and file number).
 bool sameFile(const std::string& a, const std::string& b);
 
@@ -53,6 +58,14 @@ std::string joinPath(std::string_view folder, std::string_view name);
 // Creates a new, empty, uniquely named file in the folder of target, opened for binary writing.
 // Returns nullptr when it cannot be created.
 std::FILE* createTempFileBeside(const std::string& target, std::string& tempPath);
+// Sets up the run's signals: SIGINT, SIGTERM and SIGHUP remove the files named by
+// addCleanupFile and then end the process as they would have; SIGXFSZ is ignored, so that a
+// write past a file-size limit fails instead of ending the process.
+void installSignalHandlers();
+// A temporary file of the run, to be removed should the process be ended by a signal. A file
+// made by createTempFileBeside is added already; removeFile and a rename from it drop it.
+void addCleanupFile(const std::string& path);
+void dropCleanupFile(const std::string& path);
 // Asks the system to start writing a range of an open file to its disk now, without waiting
 // for it. A long output then goes to disk while the rest of it is made, instead of all at once
 // when it replaces an existing file (which makes some file systems write it out before the

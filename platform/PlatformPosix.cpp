@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -88,11 +89,48 @@ void createDirectory(const std::string& path) {
 }
 
 bool renameReplacing(const std::string& from, const std::string& to) {
-    return std::rename(from.c_str(), to.c_str()) == 0;
+    if (std::rename(from.c_str(), to.c_str()) != 0) {
+        return false;
+    }
+    dropCleanupFile(from);
+    return true;
 }
 
 bool removeFile(const std::string& path) {
-    return unlink(path.c_str()) == 0;
+    const bool removed = unlink(path.c_str()) == 0;
+    dropCleanupFile(path);
+    return removed;
+}
+
+bool isDirectory(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::FILE* openRegularFile(const std::string& path, std::string& errorText) {
+    // Opened without waiting, then checked: a FIFO opens at once and is refused.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        errorText = std::strerror(errno);
+        return nullptr;
+    }
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        errorText =
+            S_ISDIR(info.st_mode) ? "It is a folder, not a file" : "It is not a regular file";
+        close(fd);
+        return nullptr;
+    }
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags >= 0) {
+        (void)fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    }
+    std::FILE* file = fdopen(fd, "rb");
+    if (file == nullptr) {
+        errorText = std::strerror(errno);
+        close(fd);
+    }
+    return file;
 }
 
 bool fileExists(const std::string& path) {
@@ -139,7 +177,19 @@ std::FILE* createTempFileBeside(const std::string& target, std::string& tempPath
     std::string pattern = target.substr(0, fileNameStart(target)) + ".quillmark-XXXXXX";
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
+    // No signal between the file's creation and its name's registration for removal.
+    sigset_t terminating;
+    sigset_t previous;
+    sigemptyset(&terminating);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        sigaddset(&terminating, signal);
+    }
+    sigprocmask(SIG_BLOCK, &terminating, &previous);
     int fd = mkstemp(buffer.data());
+    if (fd >= 0) {
+        addCleanupFile(buffer.data());
+    }
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
     if (fd < 0) {
         return nullptr;
     }
@@ -150,7 +200,7 @@ std::FILE* createTempFileBeside(const std::string& target, std::string& tempPath
     std::FILE* file = fdopen(fd, "wb");
     if (file == nullptr) {
         close(fd);
-        unlink(buffer.data());
+        removeFile(buffer.data());
         return nullptr;
     }
     tempPath.assign(buffer.data());

@@ -3,9 +3,13 @@
 #include "support/TempDir.h"
 
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <fcntl.h>
 #include <stdexcept>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 #ifndef QUILLMARK_BINARY
@@ -13,7 +17,7 @@
 #endif
 
 ProgramResult runProgram(const std::vector<std::string>& arguments,
-                         const std::string& workingFolder) {
+                         const std::string& workingFolder, const RunControl& control) {
     TempDir capture;
     const std::string outName = capture.file("stdout");
     const std::string errName = capture.file("stderr");
@@ -41,8 +45,36 @@ ProgramResult runProgram(const std::vector<std::string>& arguments,
         if (!workingFolder.empty() && chdir(workingFolder.c_str()) != 0) {
             _exit(126);
         }
+        if (control.fileSizeLimit != 0) {
+            struct rlimit limit {};
+            limit.rlim_cur = static_cast<rlim_t>(control.fileSizeLimit);
+            limit.rlim_max = static_cast<rlim_t>(control.fileSizeLimit);
+            if (setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+                _exit(126);
+            }
+        }
         execv(pointers[0], pointers.data());
         _exit(127);
+    }
+    if (control.whileRunning) {
+        control.whileRunning(static_cast<int>(child));
+    }
+    if (control.timeoutSeconds > 0) {
+        // Polled without reaping the child, which the wait below does.
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::seconds(control.timeoutSeconds);
+        for (;;) {
+            siginfo_t info{};
+            if (waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+                info.si_pid != 0) {
+                break;
+            }
+            if (std::chrono::steady_clock::now() > deadline) {
+                kill(child, SIGKILL);
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
     }
     int waitStatus = 0;
     while (waitpid(child, &waitStatus, 0) < 0) {
@@ -54,5 +86,6 @@ ProgramResult runProgram(const std::vector<std::string>& arguments,
     result.out = TempDir::read(outName);
     result.err = TempDir::read(errName);
     result.status = WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : -1;
+    result.signal = WIFSIGNALED(waitStatus) ? WTERMSIG(waitStatus) : 0;
     return result;
 }

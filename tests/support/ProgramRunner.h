@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -8,9 +10,20 @@ struct ProgramResult {
     std::string out;
     std::string err;
     int status = -1; // exit status; -1 when the program did not exit normally
+    int signal = 0;  // the signal that ended it, 0 when it exited
+};
+
+// How a run is set up beyond its arguments.
+struct RunControl {
+    uint64_t fileSizeLimit = 0; // the child's RLIMIT_FSIZE in bytes; 0: none set
+    // Past this many seconds the child is killed (it then reports signal SIGKILL); 0: no limit.
+    int timeoutSeconds = 0;
+    // Called in the test with the child's process id while the child runs (to signal it).
+    std::function<void(int)> whileRunning;
 };
 
 // Runs the built quillmark with the given arguments (without the program name) in the given
 // working folder (the current one when empty), capturing both streams byte for byte.
 ProgramResult runProgram(const std::vector<std::string>& arguments,
-                         const std::string& workingFolder = std::string());
+                         const std::string& workingFolder = std::string(),
+                         const RunControl& control = RunControl());
