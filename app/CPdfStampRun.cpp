@@ -4,7 +4,12 @@
 #include "pdf/CPdfException.h"
 #include "platform/Platform.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -12,27 +17,67 @@ namespace {
 // as several lines of at most this many bytes.
 constexpr size_t kMaxTextLineBytes = 254;
 
-bool isRunInput(const std::string& name, const std::string& runInput) {
-    return name == runInput || platform::sameFile(name, runInput);
-}
+// The intermediate files of a run, removed on the way out unless handed on.
+class IntermediateFiles {
+public:
+    IntermediateFiles() = default;
+    IntermediateFiles(const IntermediateFiles&) = delete;
+    IntermediateFiles& operator=(const IntermediateFiles&) = delete;
+    ~IntermediateFiles() {
+        for (const std::string& name : names_) {
+            platform::removeFile(name);
+        }
+    }
+    // A new, empty file of a unique name beside the output: never an input of the run nor any
+    // file that was there before.
+    std::string create(const std::string& output) {
+        std::string name;
+        std::FILE* file = platform::createTempFileBeside(output, name);
+        if (file == nullptr) {
+            const int error = errno;
+            std::printf("\nOutput file create error: '%s'\n", output.c_str());
+            throw CPdfException("", std::string("Can't create the output file: ") +
+                                        std::strerror(error));
+        }
+        std::fclose(file);
+        names_.push_back(name);
+        return name;
+    }
+    void remove(const std::string& name) {
+        platform::removeFile(name);
+        forget(name);
+    }
+    void forget(const std::string& name) {
+        names_.erase(std::remove(names_.begin(), names_.end(), name), names_.end());
+    }
+
+private:
+    std::vector<std::string> names_;
+};
 
 // One pass per line of the text-lines file, each drawing its line one line spacing below the
-// one before. Pass i reads the output of pass i - 1 and writes "<output>-<i>"; the last of
-// these becomes the output.
+// one before. Pass 1 reads the input, each later pass the output of the one before; every pass
+// writes a new intermediate file, and the last of these becomes the output. The rename, the
+// counter and the source's removal follow only then.
 void runTextLines(CPdfStamp& job) {
     if (job.lineSpacing == 0) {
         job.lineSpacing = job.currentSize + 3;
     }
-    UniqueFile lines(std::fopen(job.textLinesFile.c_str(), "rb"));
+    std::string openError;
+    UniqueFile lines(platform::openRegularFile(job.textLinesFile, openError));
     if (!lines) {
         std::printf("Unable to open text file: '%s'\r\n", job.textLinesFile.c_str());
-        job.softFailure = true;
+        job.failSoftly("Can't open the text file '" + job.textLinesFile + "': " + openError);
         return;
     }
     job.refuseOutputOverInput();
     const std::string runInput = job.inputName;
     const std::string runOutput = job.outputName;
     std::printf("Input file: '%s'", runInput.c_str());
+    if (platform::isDirectory(runOutput)) {
+        std::printf("\nOutput file create error: '%s'\n", runOutput.c_str());
+        throw CPdfException("", "Can't create the output file: it is a folder");
+    }
     // Vertically centred lines are centred as a block, the first line at its top.
     const bool centred = job.positionY == -1;
     if (centred) {
@@ -41,44 +86,53 @@ void runTextLines(CPdfStamp& job) {
                                 static_cast<float>(job.lineSpacing) * 0.5f;
     }
 
+    IntermediateFiles intermediates;
+    job.intermediatePass = true;
     std::string line;
     std::string lastOutput;
     for (int pass = 1; readLine(lines.get(), line, kMaxTextLineBytes); ++pass) {
         job.separatorText.clear();
         job.noPageNumbers = true;
         job.prefixText = withoutLineEnd(line);
-        if (pass > 1) {
-            job.inputName = lastOutput;
-        }
-        job.outputName = runOutput + "-" + std::to_string(pass);
-        try {
-            job.stampDocument();
-        } catch (...) {
-            // Leave the output folder as the run found it.
-            if (pass > 1 && !isRunInput(job.inputName, runInput)) {
-                platform::removeFile(job.inputName);
-            }
-            throw;
-        }
+        job.inputName = pass > 1 ? lastOutput : runInput;
+        job.outputName = intermediates.create(runOutput);
+        job.stampDocument();
         if (centred) {
             job.centredLineOffset -= static_cast<float>(job.lineSpacing);
         } else {
             job.positionY -= job.lineSpacing;
         }
-        if (pass > 1 && !isRunInput(job.inputName, runInput)) {
-            platform::removeFile(job.inputName);
+        if (pass > 1) {
+            intermediates.remove(lastOutput);
         }
         lastOutput = job.outputName;
     }
     lines.reset();
 
+    job.intermediatePass = false;
+    job.inputName = runInput;
+    job.outputName = runOutput;
     if (lastOutput.empty()) {
-        platform::removeFile(runOutput);
-    } else if (!platform::renameReplacing(lastOutput, runOutput)) {
-        platform::removeFile(lastOutput);
-        throw CPdfException("Unable to rename '" + lastOutput + "' to '" + runOutput + "'\n");
+        // The output name is left alone.
+        std::printf("\nNothing to stamp, the text file has no lines: '%s'\n",
+                    job.textLinesFile.c_str());
+        job.failSoftly("Nothing to stamp: the text file '" + job.textLinesFile + "' is empty");
+        return;
     }
+    try {
+        job.refuseRenameOverInput();
+    } catch (const CPdfException& refusal) {
+        throw CPdfException("Stamp file issue: '" + runInput + "'\n", refusal.message());
+    }
+    if (!platform::renameReplacing(lastOutput, runOutput)) {
+        const int error = errno;
+        std::printf("\nOutput file create error: '%s'\n", runOutput.c_str());
+        throw CPdfException("", "Can't move the last pass's output to '" + runOutput +
+                                    "': " + std::strerror(error));
+    }
+    intermediates.forget(lastOutput);
     std::printf(", output file: '%s'\n", runOutput.c_str());
+    job.finishRun();
 }
 
 } // namespace

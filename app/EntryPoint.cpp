@@ -97,6 +97,7 @@ int runQuillmark(const std::vector<std::string>& args) {
         scan = preScan(args);
         if (scan.wildcard) {
             std::fputs(kWildcardMessage, stdout);
+            printCause("Wildcards are not permitted in the arguments");
             return 1;
         }
     }
@@ -109,12 +110,12 @@ int runQuillmark(const std::vector<std::string>& args) {
         status = runCommandLine(args, scan.list);
     } catch (const CPdfException& failure) {
         std::fwrite(failure.message().data(), 1, failure.message().size(), stdout);
-        if (!failure.cause().empty()) {
-            printCause(failure.cause());
-        }
+        // A failure without a cause of its own (a parameter error) is its own cause.
+        printCause(failure.cause().empty() ? failure.message() : failure.cause());
         status = 1;
     } catch (...) {
         std::fputs("Unexpected exception", stdout);
+        printCause("Unexpected exception");
         status = 1;
     }
     std::fflush(stdout);

@@ -6,6 +6,16 @@
 
 #include <cstdio>
 
+namespace {
+
+// Why a list is refused, on standard error as one line.
+void refuseList(const std::string& cause) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "%s\n", cause.c_str());
+}
+
+} // namespace
+
 int runFileList(const std::string& listName, std::vector<std::string> args,
                 const ListOptions& options) {
     if (!list_line::isListFileName(listName)) {
@@ -14,14 +24,17 @@ int runFileList(const std::string& listName, std::vector<std::string> args,
     // "-f" alone (often an unset shell variable) would put the outputs at the root.
     if (args.size() < 3 || args[2].rfind("-f", 0) != 0 || args[2].size() == 2) {
         std::fputs("please specify -f for output folder, e.g. -fc:\\test\n", stdout);
+        refuseList("A list needs -f<folder> as its second argument");
         return kListRefused;
     }
     const std::string folder = args[2].substr(2);
     platform::createDirectory(folder);
 
-    UniqueFile list(std::fopen(listName.c_str(), "rb"));
+    std::string error;
+    UniqueFile list(platform::openRegularFile(listName, error));
     if (!list) {
         std::printf("Unable to open file list: '%s'\r\n", listName.c_str());
+        refuseList("Can't open the file list '" + listName + "': " + error);
         return kListRefused;
     }
 

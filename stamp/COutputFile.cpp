@@ -2,6 +2,8 @@
 
 #include "platform/Platform.h"
 
+#include <cerrno>
+
 namespace {
 constexpr size_t kBufferSize = 256 * 1024;
 // When the output replaces a file, how much of it is let to pile up in the system's cache
@@ -16,6 +18,12 @@ COutputFile::~COutputFile() { discard(); }
 bool COutputFile::create(const std::string& finalPath) {
     discard();
     finalPath_ = finalPath;
+    // A folder under the final name could never be replaced: refused before anything is written.
+    if (platform::isDirectory(finalPath)) {
+        errno = EISDIR;
+        failed_ = true;
+        return false;
+    }
     replacing_ = platform::fileExists(finalPath);
     file_ = platform::createTempFileBeside(finalPath, tempPath_);
     if (file_ != nullptr) {

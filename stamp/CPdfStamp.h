@@ -67,7 +67,17 @@ public:
     void runPair(const std::vector<std::string>& args);
 
     // --- the pass ---
+    // One pass: the output written and in place, then (unless intermediatePass is set) the
+    // rename, the -export counter and the source's removal.
     void stampDocument();
+    // The steps after the last pass of a run whose passes were intermediate: the rename, the
+    // counter and the source's removal, for inputName and outputName. Throws as a pass does.
+    void finishRun();
+    // Throws (after printing why) when the -rename target denotes the input file.
+    void refuseRenameOverInput() const;
+    // Ends the run with status 1 without an exception (a list goes on): the cause is shown on
+    // standard error.
+    void failSoftly(const std::string& cause);
     // Throws (after printing why) when the output name denotes the input file, which writing
     // would destroy while it is read.
     void refuseOutputOverInput() const;
@@ -187,6 +197,9 @@ public:
     // be read) or a pass ended with its output written but a later step failed (a rename): the
     // run did not do all that was asked, so the process ends with status 1.
     bool softFailure = false;
+    // Set for the passes of a text-lines run: their outputs are intermediate files, and the
+    // steps after the output is in place wait for the last pass.
+    bool intermediatePass = false;
 
     // Where one input object's bytes lie in the input (offsets from the header).
     struct ObjectExtent {
@@ -210,9 +223,14 @@ private:
     void copyObject(int32_t number, const ObjectExtent& extent);
     void stampPage(int32_t number, size_t pageIndex);
     void exportCounter();
+    void runFinalSteps();
+    // Runs a step; a failure closes the pass and is thrown as "Stamp file issue" with its cause.
+    void runGuarded(void (CPdfStamp::*step)());
+    std::string renameTarget() const;
     void finishOutput();
     void closeAfterFailure();
-    void renameOutput();
+    // Renames the output; returns the name the result has now (the old one on failure).
+    std::string renameOutput();
     std::string makeResourceName(const char* prefix) const;
 
     void visitKid(int64_t kidNumber, const PageBox& nodeBox, int depth, int32_t resourcesFrom);

@@ -44,10 +44,14 @@ void replaceFirst(std::string& text, std::string_view placeholder, std::string_v
 
 } // namespace
 
-void CPdfStamp::stampDocument() {
+void CPdfStamp::stampDocument() { runGuarded(&CPdfStamp::runPass); }
+
+void CPdfStamp::finishRun() { runGuarded(&CPdfStamp::runFinalSteps); }
+
+void CPdfStamp::runGuarded(void (CPdfStamp::*step)()) {
     failureCause.clear();
     try {
-        runPass();
+        (this->*step)();
         return;
     } catch (const CPdfException& e) {
         failureCause = e.message();
@@ -63,6 +67,12 @@ void CPdfStamp::stampDocument() {
         failureCause.pop_back();
     }
     throw CPdfException(formatted("Stamp file issue: '%s'\n", inputName), failureCause);
+}
+
+void CPdfStamp::failSoftly(const std::string& cause) {
+    softFailure = true;
+    std::fflush(stdout);
+    std::fprintf(stderr, "%s\n", cause.c_str());
 }
 
 void CPdfStamp::closeAfterFailure() {
@@ -86,6 +96,17 @@ void CPdfStamp::refuseOutputOverInput() const {
     }
 }
 
+void CPdfStamp::refuseRenameOverInput() const {
+    if (renamePattern.empty()) {
+        return;
+    }
+    const std::string target = renameTarget();
+    if (target == inputName || platform::sameFile(inputName, target)) {
+        std::printf("\nOutput file is the input file: '%s'\n", target.c_str());
+        throw CPdfException("The rename target is the input file");
+    }
+}
+
 void CPdfStamp::runPass() {
     openFiles();
     copyHeader();
@@ -94,12 +115,28 @@ void CPdfStamp::runPass() {
     writeStampObjects();
     importStartNumber();
     copyObjects();
-    exportCounter();
-    finishOutput();
-    if (!renamePattern.empty()) {
-        renameOutput();
+    if (!intermediatePass) {
+        // Refused before the output is in place, as an output named like the input is.
+        refuseRenameOverInput();
     }
-    if (removeSource) {
+    finishOutput();
+    if (!intermediatePass) {
+        runFinalSteps();
+    }
+}
+
+// Only once the output is in place: a failed run leaves the counter as it was, and the source
+// is removed only when every step succeeded and it is not the file the run made.
+void CPdfStamp::runFinalSteps() {
+    std::string result = outputName;
+    if (!renamePattern.empty()) {
+        result = renameOutput();
+    }
+    if (softFailure) {
+        return;
+    }
+    exportCounter();
+    if (removeSource && inputName != result && !platform::sameFile(inputName, result)) {
         platform::removeFile(inputName);
     }
 }
@@ -109,9 +146,8 @@ void CPdfStamp::openFiles() {
     refuseOutputOverInput();
     inputFile = std::make_unique<CRawInput>();
     if (!inputFile->open(inputName)) {
-        const int error = errno;
         std::printf("Input file open error: '%s'\n", inputName.c_str());
-        throw CPdfException(std::string("Can't open the input file: ") + std::strerror(error));
+        throw CPdfException("Can't open the input file: " + inputFile->openError());
     }
     if (verbose) {
         std::printf("Input file: '%s'", inputName.c_str());
@@ -226,9 +262,10 @@ void CPdfStamp::importStartNumber() {
     if (importFile.empty()) {
         return;
     }
-    std::FILE* file = std::fopen(importFile.c_str(), "rt");
+    std::string error;
+    std::FILE* file = platform::openRegularFile(importFile, error);
     if (file == nullptr) {
-        throw CPdfException("Import file error\n");
+        throw CPdfException("Import file error: " + error + "\n");
     }
     char text[11] = {};
     size_t got = std::fread(text, 1, 10, file);
@@ -382,20 +419,29 @@ void CPdfStamp::finishOutput() {
     inputEntries = nullptr;
 }
 
-void CPdfStamp::renameOutput() {
+std::string CPdfStamp::renameTarget() const {
+    std::string pattern = renamePattern;
     const std::string endText = maskedNumber(highestShown_, maskWidth);
     const std::string startText = maskedNumber(startNumber, maskWidth);
     const size_t nameStart = platform::fileNameStart(outputName);
     const std::string folder = outputName.substr(0, nameStart);
     const std::string base = outputName.substr(nameStart);
     const std::string title = base.size() > 4 ? base.substr(0, base.size() - 4) : std::string();
-    replaceFirst(renamePattern, "[PAGESTART]", startText);
-    replaceFirst(renamePattern, "[PAGEEND]", endText);
-    replaceFirst(renamePattern, "[FILETITLE]", title);
-    const std::string newName = folder + renamePattern;
+    replaceFirst(pattern, "[PAGESTART]", startText);
+    replaceFirst(pattern, "[PAGEEND]", endText);
+    replaceFirst(pattern, "[FILETITLE]", title);
+    return folder + pattern;
+}
+
+std::string CPdfStamp::renameOutput() {
+    const std::string newName = renameTarget();
     std::printf("\nRenaming output file: '%s' to '%s'\n", outputName.c_str(), newName.c_str());
     if (!platform::renameReplacing(outputName, newName)) {
+        const int error = errno;
         std::printf("Unable to rename file, check permissions, file naming\n");
-        softFailure = true;
+        failSoftly("Can't rename '" + outputName + "' to '" + newName +
+                   "': " + std::strerror(error));
+        return outputName;
     }
+    return newName;
 }

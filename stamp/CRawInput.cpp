@@ -22,7 +22,8 @@ CRawInput::~CRawInput() { close(); }
 
 bool CRawInput::open(const std::string& path) {
     close();
-    file_ = std::fopen(path.c_str(), "rb");
+    openError_.clear();
+    file_ = platform::openRegularFile(path, openError_);
     if (file_ == nullptr) {
         return false;
     }

@@ -21,6 +21,8 @@ public:
     CRawInput& operator=(const CRawInput&) = delete;
 
     bool open(const std::string& path);
+    // Why the last open failed (a missing file, a folder, a FIFO).
+    const std::string& openError() const { return openError_; }
     void close();
     bool isOpen() const { return file_ != nullptr; }
     // True when a read since open found the file shorter than it was, or unreadable: what was
@@ -88,4 +90,5 @@ private:
     uint64_t useCount_ = 0;
     std::vector<int8_t> slotOfBlock_; // per block of the file: the slot holding it, or -1
     std::string viewCopy_; // the bytes of a view that spans two blocks
+    std::string openError_;
 };

@@ -134,6 +134,12 @@ void expectRuns(const std::vector<RunCase>& cases, const std::string& folder = s
         ProgramResult result = runProgram(c.args, folder);
         EXPECT_EQ(result.out, c.out) << c.name;
         EXPECT_EQ(result.status, c.status) << c.name;
+        if (c.status == 1) {
+            // Every failure also says why on standard error, one line each.
+            EXPECT_FALSE(result.err.empty()) << c.name;
+            EXPECT_EQ(result.err.find("\n\n"), std::string::npos) << c.name << ": " << result.err;
+            EXPECT_EQ(result.err.back(), '\n') << c.name;
+        }
     }
 }
 
@@ -223,18 +229,6 @@ TEST(EntryPointTest, UnreadableTextLinesFile) {
              1},
         },
         folder.path());
-}
-
-TEST(EntryPointTest, EmptyTextLinesFileRemovesTheOutput) {
-    TempDir folder;
-    folder.write("lines.txt", "");
-    folder.write("out.pdf", "old output");
-    expectRuns({{"empty text-lines file",
-                 {"-ia.pdf", "-oout.pdf", "-textfile", "lines.txt"},
-                 kBanner + "Input file: 'a.pdf', output file: 'out.pdf'\n\nDone.\n",
-                 0}},
-               folder.path());
-    EXPECT_FALSE(std::filesystem::exists(folder.file("out.pdf")));
 }
 
 // A failed pass shows "Stamp file issue" on standard output and its cause on standard error.

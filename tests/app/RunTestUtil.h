@@ -4,11 +4,13 @@
 
 #include "support/ExternalTools.h"
 #include "support/PdfBuilder.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -40,6 +42,17 @@ inline std::vector<std::string> listing(const std::string& folder) {
     }
     std::sort(names.begin(), names.end());
     return names;
+}
+
+// Every entry below the folder with its bytes (folders and FIFOs with none), to see that a run
+// changed nothing.
+inline std::map<std::string, std::string> snapshot(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    for (const std::string& name : listing(folder)) {
+        const std::string path = folder + "/" + name;
+        files[name] = std::filesystem::is_regular_file(path) ? TempDir::read(path) : "";
+    }
+    return files;
 }
 
 inline std::vector<std::string> withArgs(std::vector<std::string> base,

@@ -11,10 +11,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <csignal>
 #include <filesystem>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -70,15 +73,6 @@ std::vector<std::string> textsOf(const std::vector<Draw>& draws) {
         texts.push_back(draw.text);
     }
     return texts;
-}
-
-// Every file below the folder with its bytes, to see that a run changed nothing.
-std::map<std::string, std::string> snapshot(const std::string& folder) {
-    std::map<std::string, std::string> files;
-    for (const std::string& name : listing(folder)) {
-        files[name] = name.back() == '/' ? "" : TempDir::read(folder + "/" + name);
-    }
-    return files;
 }
 
 struct SpacingCase {
@@ -318,9 +312,9 @@ TEST(TextFileRunTest, SuccessLeavesNoIntermediateFile) {
     }
 }
 
-// An empty text-lines file stamps nothing: an older output is removed and none is made, yet the
-// output line is printed.
-TEST(TextFileRunTest, EmptyTextLinesFileMakesNoOutput) {
+// An empty text-lines file stamps nothing: the output name is left alone, and the run says so
+// and fails.
+TEST(TextFileRunTest, EmptyTextLinesFileLeavesTheOutputAlone) {
     for (bool olderOutput : {false, true}) {
         TempDir folder;
         folder.write("a.pdf", sheet("a"));
@@ -328,53 +322,183 @@ TEST(TextFileRunTest, EmptyTextLinesFileMakesNoOutput) {
         if (olderOutput) {
             folder.write("out.pdf", "older output");
         }
+        std::map<std::string, std::string> before = snapshot(folder.path());
         ProgramResult result =
             runProgram({"-ia.pdf", "-oout.pdf", "-textfile", "lines.txt", "-quiet"}, folder.path());
         const char* label = olderOutput ? "with an older output" : "without an older output";
-        EXPECT_EQ(result.out, "Input file: 'a.pdf', output file: 'out.pdf'\n") << label;
-        EXPECT_EQ(result.status, 0) << label;
-        EXPECT_EQ(listing(folder.path()), (std::vector<std::string>{"a.pdf", "lines.txt"}))
+        EXPECT_EQ(result.out, "Input file: 'a.pdf'\nNothing to stamp, the text file has no lines: "
+                              "'lines.txt'\n")
             << label;
+        EXPECT_NE(result.err, "") << label;
+        EXPECT_EQ(result.status, 1) << label;
+        EXPECT_EQ(snapshot(folder.path()), before) << label;
     }
+}
+
+// The length of the output of a run of `lines` lines over sheet("a").
+size_t outputSize(const std::string& lines) {
+    TempDir folder;
+    folder.write("a.pdf", sheet("a"));
+    folder.write("lines.txt", lines);
+    runProgram({"-ia.pdf", "-oout.pdf", "-textfile", "lines.txt", "-quiet"}, folder.path());
+    return TempDir::read(folder.file("out.pdf")).size();
 }
 
 struct FailureCase {
     const char* name;
     std::string input;
-    std::string blocker; // a folder named like an intermediate file, so that pass cannot write it
-    std::string out;     // standard output after the "Input file" report
+    std::string output;
+    std::vector<std::string> options;
+    bool sizeLimit;  // a file-size limit that pass 1's output is within and pass 2's is not
+    std::string out; // standard output after the "Input file" report, when known
 };
 
-// A failed pass leaves the folder as the run found it: no intermediate file, the older output
-// and the input untouched.
-TEST(TextFileRunTest, FailedPassLeavesTheFolderAsFound) {
+// A failed run leaves the folder as the run found it: no intermediate file, the older output
+// and the input untouched, the source kept and the counter unchanged.
+TEST(TextFileRunTest, FailedRunLeavesTheFolderAsFound) {
+    const size_t limit = (outputSize("one\n") + outputSize("one\ntwo\n")) / 2;
     const std::vector<FailureCase> cases = {
-        {"damaged input, first pass", "damaged.pdf", "", "Stamp file issue: 'damaged.pdf'\n"},
-        {"second pass cannot write", "a.pdf", "out.pdf-2", "Stamp file issue: 'out.pdf-1'\n"},
-        {"third pass cannot write", "a.pdf", "out.pdf-3", "Stamp file issue: 'out.pdf-2'\n"},
-        {"input named like the first intermediate file", "out.pdf-1", "",
-         "\nOutput file is the input file: 'out.pdf-1'\nStamp file issue: 'out.pdf-1'\n"},
+        {"damaged input, first pass",
+         "damaged.pdf",
+         "out.pdf",
+         {},
+         false,
+         "Stamp file issue: 'damaged.pdf'\n"},
+        {"second pass cannot write", "a.pdf", "out.pdf", {}, true, ""},
+        {"second pass cannot write, source to be removed",
+         "a.pdf",
+         "out.pdf",
+         {"-removesourcefile", "-export", "count.txt"},
+         true,
+         ""},
+        {"rename onto the input",
+         "a.pdf",
+         "out.pdf",
+         {"-rename", "a.pdf", "-removesourcefile"},
+         false,
+         "\nOutput file is the input file: 'a.pdf'\nStamp file issue: 'a.pdf'\n"},
+        {"output name is a folder",
+         "a.pdf",
+         "folder.pdf",
+         {"-removesourcefile"},
+         false,
+         "\nOutput file create error: 'folder.pdf'\n"},
     };
     for (const FailureCase& c : cases) {
         TempDir folder;
         folder.write("a.pdf", sheet("a"));
-        if (c.input == "out.pdf-1") {
-            folder.write("out.pdf-1", sheet("b"));
-        }
         folder.write("damaged.pdf", "%PDF-1.7\nthis is not a document\n");
         folder.write("out.pdf", "older output");
+        folder.write("count.txt", "7");
         folder.write("lines.txt", "one\ntwo\nthree\n");
-        if (!c.blocker.empty()) {
-            fs::create_directory(folder.file(c.blocker));
-        }
+        fs::create_directory(folder.file("folder.pdf"));
         std::map<std::string, std::string> before = snapshot(folder.path());
+        RunControl control;
+        control.fileSizeLimit = c.sizeLimit ? limit : 0;
         ProgramResult result = runProgram(
-            {"-i" + c.input, "-oout.pdf", "-textfile", "lines.txt", "-quiet"}, folder.path());
-        EXPECT_EQ(result.out, "Input file: '" + c.input + "'" + c.out) << c.name;
+            withArgs({"-i" + c.input, "-o" + c.output, "-textfile", "lines.txt", "-quiet"},
+                     c.options),
+            folder.path(), control);
+        const std::string report = "Input file: '" + c.input + "'";
+        if (c.out.empty()) {
+            EXPECT_EQ(result.out.rfind(report + "Stamp file issue: '", 0), 0u)
+                << c.name << ": " << result.out;
+        } else {
+            EXPECT_EQ(result.out, report + c.out) << c.name;
+        }
         EXPECT_NE(result.err, "") << c.name;
         EXPECT_EQ(result.status, 1) << c.name;
         EXPECT_EQ(snapshot(folder.path()), before)
             << c.name << ": " << testing::PrintToString(listing(folder.path()));
+    }
+}
+
+struct NeighbourCase {
+    const char* name;
+    std::string input;
+    std::vector<std::string> options;
+    std::string result; // the name the output has at the end
+    bool sourceRemoved;
+};
+
+// Files named like "<output>-<n>", the input among them, are never written or removed, and
+// -rename and -removesourcefile act once, after the last pass.
+TEST(TextFileRunTest, OtherFilesAreNeverTouched) {
+    const std::vector<NeighbourCase> cases = {
+        {"input named like an intermediate file", "out.pdf-2", {}, "out.pdf", false},
+        {"input named like the first one, source removed",
+         "out.pdf-1",
+         {"-removesourcefile"},
+         "out.pdf",
+         true},
+        {"renamed after the last pass",
+         "a.pdf",
+         {"-rename", "r[FILETITLE].pdf"},
+         "rout.pdf",
+         false},
+        {"renamed, source removed",
+         "a.pdf",
+         {"-rename", "r.pdf", "-removesourcefile"},
+         "r.pdf",
+         true},
+    };
+    for (const NeighbourCase& c : cases) {
+        TempDir folder;
+        folder.write("a.pdf", sheet("a"));
+        for (const char* name : {"out.pdf-1", "out.pdf-2", "out.pdf-3"}) {
+            folder.write(name, sheet(name));
+        }
+        folder.write("lines.txt", "one\ntwo\nthree\n");
+        std::map<std::string, std::string> expected = snapshot(folder.path());
+        ProgramResult result = runProgram(withArgs({"-i" + c.input, "-oout.pdf", "-textfile",
+                                                    "lines.txt", "-pos100,700", "-quiet"},
+                                                   c.options),
+                                          folder.path());
+        EXPECT_EQ(result.status, 0) << c.name << ": " << result.out << result.err;
+        std::map<std::string, std::string> after = snapshot(folder.path());
+        EXPECT_EQ(textsOf(stampDraws(after[c.result])),
+                  (std::vector<std::string>{"one\n", "two\n", "three\n"}))
+            << c.name;
+        if (c.sourceRemoved) {
+            expected.erase(c.input);
+        }
+        expected[c.result] = after[c.result];
+        EXPECT_EQ(after, expected)
+            << c.name << ": " << testing::PrintToString(listing(folder.path()));
+    }
+}
+
+// SIGINT, SIGTERM or SIGHUP in the middle of a run end it as they would, and no intermediate or
+// temporary file is left.
+TEST(TextFileRunTest, SignalLeavesNoTemporaryFile) {
+    std::string lines;
+    for (int i = 0; i < 400; ++i) {
+        lines += "line " + std::to_string(i) + "\n";
+    }
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        TempDir folder;
+        folder.write("a.pdf", sheet("a"));
+        folder.write("lines.txt", lines);
+        std::map<std::string, std::string> before = snapshot(folder.path());
+        bool seen = false;
+        RunControl control;
+        control.timeoutSeconds = 60;
+        control.whileRunning = [&](int pid) {
+            // Signalled once the run's files are there.
+            for (int turn = 0; turn < 20000 && !seen; ++turn) {
+                for (const std::string& name : listing(folder.path())) {
+                    seen = seen || (name != "a.pdf" && name != "lines.txt");
+                }
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+            }
+            kill(pid, signal);
+        };
+        ProgramResult result = runProgram(
+            {"-ia.pdf", "-oout.pdf", "-textfile", "lines.txt", "-quiet"}, folder.path(), control);
+        ASSERT_TRUE(seen) << signal;
+        EXPECT_EQ(result.signal, signal);
+        EXPECT_EQ(snapshot(folder.path()), before)
+            << signal << ": " << testing::PrintToString(listing(folder.path()));
     }
 }
 

@@ -88,4 +88,10 @@ TEST(OutputFile, DiscardOrAFailedCreateLeavesTheNameAlone) {
     EXPECT_TRUE(nowhere.failed());
     EXPECT_FALSE(nowhere.commit());
     EXPECT_FALSE(std::filesystem::exists(folder.file("missing")));
+
+    // A folder under the name is refused at once, not when the finished file is moved there.
+    std::filesystem::create_directory(folder.file("folder.pdf"));
+    COutputFile overFolder;
+    EXPECT_FALSE(overFolder.create(folder.file("folder.pdf")));
+    EXPECT_EQ(filesIn(folder.path()), 2u);
 }

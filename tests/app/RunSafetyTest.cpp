@@ -1,0 +1,129 @@
+// One input/output pair run through the real program where a step can go wrong: the rename,
+// the counter, inputs that are not regular files and an output name that is a folder. A failed
+// run keeps the source and the counter and leaves no output; the run's result is never removed.
+#include "RunTestUtil.h"
+#include "support/ProgramRunner.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+using namespace runtest;
+
+namespace {
+
+struct SafetyCase {
+    const char* name;
+    std::vector<std::string> args;
+    std::string out;
+    int status;
+    std::vector<std::string> added;   // files the run makes
+    std::vector<std::string> removed; // files the run removes
+    std::string cause;                // part of the line on standard error
+};
+
+TEST(RunSafetyTest, FailedStepsKeepTheSourceAndLeaveNoOutput) {
+    const std::string folderOpen = "Input file open error: 'dir'\nStamp file issue: 'dir'\n";
+    const std::vector<SafetyCase> cases = {
+        {"rename onto the input",
+         {"-ia.pdf", "-ostamped.pdf", "-rename", "a.pdf", "-removesourcefile"},
+         "\nOutput file is the input file: 'a.pdf'\nStamp file issue: 'a.pdf'\n",
+         1,
+         {},
+         {},
+         "input file"},
+        {"rename onto the input through another folder",
+         {"-iin/x.pdf", "-oout/x.pdf", "-rename", "../in/x.pdf", "-removesourcefile"},
+         "\nOutput file is the input file: 'out/../in/x.pdf'\nStamp file issue: 'in/x.pdf'\n",
+         1,
+         {},
+         {},
+         "input file"},
+        {"failed rename keeps the source",
+         {"-ia.pdf", "-ostamped.pdf", "-rename", "nodir/x.pdf", "-removesourcefile", "-export",
+          "count.txt"},
+         "\nRenaming output file: 'stamped.pdf' to 'nodir/x.pdf'\nUnable to rename file, check "
+         "permissions, file naming\n",
+         1,
+         {"stamped.pdf"},
+         {},
+         "rename"},
+        {"output name is a folder, counter kept",
+         {"-ia.pdf", "-odir", "-export", "count.txt", "-removesourcefile"},
+         "\nOutput file create error: 'dir'\nStamp file issue: 'a.pdf'\n",
+         1,
+         {},
+         {},
+         "create"},
+        {"folder as input", {"-idir", "-oout.pdf"}, folderOpen, 1, {}, {}, "folder"},
+        {"FIFO as input",
+         {"-ipipe", "-oout.pdf"},
+         "Input file open error: 'pipe'\nStamp file issue: 'pipe'\n",
+         1,
+         {},
+         {},
+         "regular file"},
+        {"FIFO as -import file",
+         {"-ia.pdf", "-oout.pdf", "-import", "pipe"},
+         "Stamp file issue: 'a.pdf'\n",
+         1,
+         {},
+         {},
+         "regular file"},
+        {"FIFO as text-lines file",
+         {"-ia.pdf", "-oout.pdf", "-textfile", "pipe"},
+         "Unable to open text file: 'pipe'\r\n",
+         1,
+         {},
+         {},
+         "regular file"},
+        {"success: counter written, source removed",
+         {"-ia.pdf", "-ostamped.pdf", "-export", "count.txt", "-removesourcefile"},
+         "",
+         0,
+         {"stamped.pdf"},
+         {"a.pdf"},
+         ""},
+    };
+    for (const SafetyCase& c : cases) {
+        TempDir folder;
+        folder.write("a.pdf", sheet("a"));
+        fs::create_directory(folder.file("in"));
+        fs::create_directory(folder.file("out"));
+        fs::create_directory(folder.file("dir"));
+        folder.write("in/x.pdf", sheet("x"));
+        folder.write("count.txt", "7");
+        ASSERT_EQ(mkfifo(folder.file("pipe").c_str(), 0600), 0);
+        std::map<std::string, std::string> expected = snapshot(folder.path());
+        RunControl control;
+        control.timeoutSeconds = 20; // a blocked open ends the run instead of the test
+        ProgramResult result = runProgram(withArgs(c.args, {"-quiet"}), folder.path(), control);
+        EXPECT_EQ(result.out, c.out) << c.name;
+        EXPECT_EQ(result.status, c.status) << c.name;
+        std::map<std::string, std::string> after = snapshot(folder.path());
+        for (const std::string& name : c.removed) {
+            expected.erase(name);
+        }
+        for (const std::string& name : c.added) {
+            expected[name] = after[name];
+        }
+        if (c.status == 0) {
+            expected["count.txt"] = "2";
+        } else {
+            // One line on standard error says why.
+            EXPECT_NE(result.err.find(c.cause), std::string::npos) << c.name << ": " << result.err;
+            EXPECT_EQ(result.err.find('\n'), result.err.size() - 1) << c.name << ": " << result.err;
+        }
+        EXPECT_EQ(after, expected)
+            << c.name << ": " << testing::PrintToString(listing(folder.path()));
+    }
+}
+
+} // namespace
