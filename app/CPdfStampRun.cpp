@@ -119,11 +119,7 @@ void runTextLines(CPdfStamp& job) {
         job.failSoftly("Nothing to stamp: the text file '" + job.textLinesFile + "' is empty");
         return;
     }
-    try {
-        job.refuseRenameOverInput();
-    } catch (const CPdfException& refusal) {
-        throw CPdfException("Stamp file issue: '" + runInput + "'\n", refusal.message());
-    }
+    job.prepareFinalSteps();
     if (!platform::renameReplacing(lastOutput, runOutput)) {
         const int error = errno;
         std::printf("\nOutput file create error: '%s'\n", runOutput.c_str());

@@ -73,8 +73,10 @@ public:
     // The steps after the last pass of a run whose passes were intermediate: the rename, the
     // counter and the source's removal, for inputName and outputName. Throws as a pass does.
     void finishRun();
-    // Throws (after printing why) when the -rename target denotes the input file.
-    void refuseRenameOverInput() const;
+    // The checks and preparations due before the output is put in place: a -rename target that
+    // denotes the input file is refused (after printing why), and the -export counter is written
+    // to a temporary file that finishRun moves under its name. Throws as a pass does.
+    void prepareFinalSteps();
     // Ends the run with status 1 without an exception (a list goes on): the cause is shown on
     // standard error.
     void failSoftly(const std::string& cause);
@@ -222,11 +224,15 @@ private:
     void copyObjects();
     void copyObject(int32_t number, const ObjectExtent& extent);
     void stampPage(int32_t number, size_t pageIndex);
-    void exportCounter();
+    void prepareRunEnd();
+    void prepareCounter();
+    void placeCounter();
+    void refuseRenameOverInput() const;
     void runFinalSteps();
     // Runs a step; a failure closes the pass and is thrown as "Stamp file issue" with its cause.
     void runGuarded(void (CPdfStamp::*step)());
     std::string renameTarget() const;
+    std::string counterTemp_; // the next counter, written beside the counter file
     void finishOutput();
     void closeAfterFailure();
     // Renames the output; returns the name the result has now (the old one on failure).

@@ -1,5 +1,6 @@
 #include "stamp/CPdfStamp.h"
 
+#include "platform/Platform.h"
 #include "stamp/COutputFile.h"
 #include "stamp/CRawInput.h"
 
@@ -7,4 +8,9 @@
 CPdfStamp::CPdfStamp() = default;
 
 // Files are closed by the pass that opened them; the members release what is left.
-CPdfStamp::~CPdfStamp() = default;
+CPdfStamp::~CPdfStamp() {
+    // A counter prepared for a run that did not get to its end.
+    if (!counterTemp_.empty()) {
+        platform::removeFile(counterTemp_);
+    }
+}

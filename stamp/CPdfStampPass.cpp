@@ -82,6 +82,10 @@ void CPdfStamp::closeAfterFailure() {
     if (outputFile) {
         outputFile->discard();
     }
+    if (!counterTemp_.empty()) {
+        platform::removeFile(counterTemp_);
+        counterTemp_.clear();
+    }
     if (document.isOpen()) {
         document.close();
     }
@@ -116,8 +120,7 @@ void CPdfStamp::runPass() {
     importStartNumber();
     copyObjects();
     if (!intermediatePass) {
-        // Refused before the output is in place, as an output named like the input is.
-        refuseRenameOverInput();
+        prepareRunEnd();
     }
     finishOutput();
     if (!intermediatePass) {
@@ -133,9 +136,11 @@ void CPdfStamp::runFinalSteps() {
         result = renameOutput();
     }
     if (softFailure) {
+        platform::removeFile(counterTemp_);
+        counterTemp_.clear();
         return;
     }
-    exportCounter();
+    placeCounter();
     if (removeSource && inputName != result && !platform::sameFile(inputName, result)) {
         platform::removeFile(inputName);
     }
@@ -381,17 +386,48 @@ void CPdfStamp::stampPage(int32_t number, size_t pageIndex) {
     patchPage(pageText_, number, pageIndex);
 }
 
-void CPdfStamp::exportCounter() {
+void CPdfStamp::prepareFinalSteps() {
+    runGuarded(&CPdfStamp::prepareRunEnd);
+}
+
+void CPdfStamp::prepareRunEnd() {
+    refuseRenameOverInput();
+    prepareCounter();
+}
+
+// The counter goes to a file of its own first, so that the counter file changes only once the
+// output is in place, and a counter that cannot be written stops the run before that.
+void CPdfStamp::prepareCounter() {
     if (exportFile.empty()) {
         return;
     }
-    std::FILE* file = std::fopen(exportFile.c_str(), "wt");
+    if (!counterTemp_.empty()) {
+        platform::removeFile(counterTemp_);
+        counterTemp_.clear();
+    }
+    std::FILE* file = platform::createTempFileBeside(exportFile, counterTemp_);
     if (file == nullptr) {
         throw CPdfException("export file create error");
     }
     const int64_t next = static_cast<int64_t>(highestShown_) + 1;
     const bool written = std::fprintf(file, "%lld", static_cast<long long>(next)) > 0;
     if (std::fclose(file) != 0 || !written) {
+        platform::removeFile(counterTemp_);
+        counterTemp_.clear();
+        throw CPdfException("export file create error");
+    }
+}
+
+void CPdfStamp::placeCounter() {
+    if (counterTemp_.empty()) {
+        return;
+    }
+    const bool placed = platform::renameReplacing(counterTemp_, exportFile);
+    if (!placed) {
+        platform::removeFile(counterTemp_);
+    }
+    counterTemp_.clear();
+    if (!placed) {
         throw CPdfException("export file create error");
     }
 }
