@@ -45,7 +45,7 @@ void CPdfStamp::loadFontSizes() {
     if (!file) {
         std::printf("Unable to open font sizes file: '%s'\r\n", fontSizesFile.c_str());
         // The run goes on with -size, but not as asked: it ends with status 1.
-        softFailure = true;
+        failSoftly("Can't open the font sizes file '" + fontSizesFile + "'");
         return;
     }
     // Every line takes the next entry, numbers found or not; lines past the tenth are ignored.

@@ -457,7 +457,7 @@ TEST(TextFileRunTest, OtherFilesAreNeverTouched) {
         EXPECT_EQ(result.status, 0) << c.name << ": " << result.out << result.err;
         std::map<std::string, std::string> after = snapshot(folder.path());
         EXPECT_EQ(textsOf(stampDraws(after[c.result])),
-                  (std::vector<std::string>{"one\n", "two\n", "three\n"}))
+                  (std::vector<std::string>{"one", "two", "three"}))
             << c.name;
         if (c.sourceRemoved) {
             expected.erase(c.input);
