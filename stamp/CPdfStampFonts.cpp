@@ -1,6 +1,7 @@
 #include "stamp/CPdfStamp.h"
 
 #include "pdf/CPdfException.h"
+#include "platform/Platform.h"
 #include "stamp/FontTable.h"
 
 #include <cstdio>
@@ -41,11 +42,12 @@ void appendWidths(std::string& out, const FontMetrics& font) {
 
 void CPdfStamp::loadFontSizes() {
     sizeTable = SizeTable{};
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(fontSizesFile.c_str(), "rb"));
+    std::string openError;
+    std::unique_ptr<std::FILE, FileCloser> file(platform::openRegularFile(fontSizesFile, openError));
     if (!file) {
         std::printf("Unable to open font sizes file: '%s'\r\n", fontSizesFile.c_str());
         // The run goes on with -size, but not as asked: it ends with status 1.
-        failSoftly("Can't open the font sizes file '" + fontSizesFile + "'");
+        failSoftly("Can't open the font sizes file '" + fontSizesFile + "': " + openError);
         return;
     }
     // Every line takes the next entry, numbers found or not; lines past the tenth are ignored.

@@ -1,5 +1,7 @@
 #include "stamp/FontTable.h"
 
+#include "platform/Platform.h"
+
 #include <cstdio>
 #include <limits>
 #include <memory>
@@ -174,7 +176,10 @@ void buildFontTable(const std::string& path) {
     if (path.empty()) {
         return;
     }
-    FilePtr file(std::fopen(path.c_str(), "rb"));
+    // A metrics file that cannot be opened (or is no regular file, such as a pipe that would
+    // block) adds no fonts.
+    std::string openError;
+    FilePtr file(platform::openRegularFile(path, openError));
     if (!file) {
         return;
     }
