@@ -39,12 +39,20 @@ struct CPdfXRef::ObjectStreamData {
             }
             index = it->second;
         }
+        // first and the offsets come from the file: a sum is formed only once it is known to
+        // lie within the bytes.
         const int64_t size = static_cast<int64_t>(bytes.size());
         const int64_t offset = offsets[static_cast<size_t>(index)];
-        int64_t from = first + offset;
-        int64_t to = index + 1 < count ? first + offsets[static_cast<size_t>(index) + 1] : size;
-        to = std::min(to, size);
-        if (offset < 0 || from > size || to < from) {
+        if (offset < 0 || first > size || offset > size - first) {
+            return false;
+        }
+        const int64_t from = first + offset;
+        int64_t to = size;
+        if (index + 1 < count) {
+            const int64_t next = offsets[static_cast<size_t>(index) + 1];
+            to = next > size - first ? size : first + next; // first >= 0: no sum below INT64_MIN
+        }
+        if (to < from) {
             return false;
         }
         start = static_cast<size_t>(from);
@@ -213,10 +221,12 @@ CPdfXRef::ObjectStreamPtr CPdfXRef::objectStream(ObjectStreamPtr& slot, int64_t 
 
 size_t CPdfXRef::objectStreamByteLimit() const
 {
-    int64_t size = static_cast<int64_t>(std::min<uint64_t>(file_->fileSize(), INT64_MAX / 128));
-    return static_cast<size_t>(std::clamp(size * limits::kObjectStreamExpansion,
-                                          limits::kMinObjectStreamBytes,
-                                          limits::kMaxObjectStreamBytes));
+    const uint64_t size = file_->fileSize();
+    const uint64_t ceiling = static_cast<uint64_t>(limits::kMaxObjectStreamBytes);
+    const uint64_t expansion = static_cast<uint64_t>(limits::kObjectStreamExpansion);
+    const uint64_t limit = size > ceiling / expansion ? ceiling : size * expansion;
+    return static_cast<size_t>(
+        std::max(limit, static_cast<uint64_t>(limits::kMinObjectStreamBytes)));
 }
 
 void CPdfXRef::resolveEntry(const CPdfElement& dict, const char* key, CPdfElement& out,

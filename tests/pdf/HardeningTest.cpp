@@ -498,6 +498,35 @@ TEST(Sizes, MembersWithOffsetsOutOfOrderOrOutOfRange)
     EXPECT_FALSE(xref.getCompressedObjectText(6, text, length));
 }
 
+TEST(Sizes, MemberOffsetsNearTheLargestIntegerAreNotFound)
+{
+    // /First and the offset of member 3 are summed: near 2^63 the sum does not fit.
+    struct Case {
+        const char* first;
+        const char* header;
+    };
+    const Case cases[] = {
+        {"9223372036854775800", "2 0 3 100 "},
+        {"10", "2 0 3 9223372036854775800 "},
+        {"9223372036854775807", "2 9223372036854775807 3 9223372036854775807 "},
+    };
+    for (const Case& c : cases) {
+        PdfBuilder pdf;
+        pdf.object(1, "<< /Type /Catalog >>");
+        pdf.stream(4, std::string("/Type /ObjStm /N 2 /First ") + c.first,
+                   std::string(c.header) + "(two) (three)");
+        int64_t at = pdf.currentOffset();
+        pdf.stream(5, "/Type /XRef /Size 5 /W [1 2 1] /Root 1 0 R", twoMemberStreamRows(pdf))
+            .startxref(at);
+        OpenedFile file(pdf);
+        CPdfXRef& xref = file.open();
+        const unsigned char* text = nullptr;
+        size_t length = 0;
+        EXPECT_TRUE(fetch(xref, 3).is(ElementKind::Null)) << c.first;
+        EXPECT_FALSE(xref.getCompressedObjectText(3, text, length)) << c.first;
+    }
+}
+
 // --- Encryption ---
 
 TEST(Encrypt, IndirectOrDirectEncryptIsRefused)
