@@ -10,16 +10,24 @@
 
 class CPdfFileStream;
 
-// One row of the cross-reference table.
+// One row of the cross-reference table, packed into 8 bytes: a file may list millions of rows.
 struct XRefEntry {
+    // The largest value each field holds. A larger offset or index read from a file is stored
+    // as the largest, which no file reaches: an offset past any file, an index past any member.
+    static constexpr int64_t kMaxOffset = (int64_t{1} << 39) - 1;
+    static constexpr int32_t kMaxIndex = (1 << 20) - 1;
+    // Generations are five-digit numbers up to this.
+    static constexpr int32_t kMaxGeneration = 65535;
+
     // type 1: offset of the object's header, from the "%PDF-" header;
     // type 2: object number of the object stream; type 0: next free number, -1 when unset.
-    int64_t offset = -1;
-    // type 1 and 0: generation; type 2: index inside the object stream.
-    int32_t generation = 0;
+    int64_t offset : 40 = -1;
+    // type 1 and 0: generation, 0 to kMaxGeneration; type 2: index inside the object stream.
+    int32_t generation : 21 = 0;
     // 0 free or never set, 1 in the file, 2 in an object stream.
-    int32_t type = 0;
+    int32_t type : 3 = 0;
 };
+static_assert(sizeof(XRefEntry) == 8);
 
 struct ObjectRef {
     int32_t number = 0;

@@ -17,6 +17,8 @@ namespace {
 constexpr const char* kDamaged = "PDF file was damaged";
 constexpr const char* kBadTable = "Couldn't parse an xref table";
 constexpr const char* kBadStream = "Couldn't parse an xref stream";
+constexpr const char* kBadStreamGeneration =
+    "Wrong generation of xref entry while reading xref stream section";
 
 bool isPdfWhite(int c) { return c == 0 || c == 9 || c == 10 || c == 12 || c == 13 || c == 32; }
 
@@ -28,6 +30,26 @@ const CPdfElement& nullElement()
         return e;
     }();
     return null;
+}
+
+// An offset or object stream number as a row holds it.
+int64_t rowOffset(int64_t value)
+{
+    return std::clamp<int64_t>(value, -XRefEntry::kMaxOffset - 1, XRefEntry::kMaxOffset);
+}
+
+// A row of a classic table. An object in use needs a generation that a table can name (five
+// digits, up to 65535), or it could not be written again under the generation it has; the
+// generation of a free row is never used, and is kept within that range.
+void setTableRow(XRefEntry& row, int64_t offset, int64_t generation, bool inUse)
+{
+    if (inUse && (generation < 0 || generation > XRefEntry::kMaxGeneration)) {
+        throw CPdfException(kBadTable);
+    }
+    row.offset = rowOffset(offset);
+    row.generation =
+        static_cast<int32_t>(std::clamp<int64_t>(generation, 0, XRefEntry::kMaxGeneration));
+    row.type = inUse ? 1 : 0;
 }
 
 } // namespace
@@ -217,14 +239,12 @@ std::optional<int64_t> CPdfXRef::Loader::readTable(CPdfTableScanner& scanner, CP
         grow(first, count);
         for (int64_t number = first; number < first + count; ++number) {
             XRefEntry& row = xref_.entries_[static_cast<size_t>(number)];
-            int64_t rowOffset = 0;
-            int64_t rowGeneration = 0;
+            int64_t standardOffset = 0;
+            int64_t standardGeneration = 0;
             bool inUse = false;
-            if (scanner.nextStandardRow(rowOffset, rowGeneration, inUse)) {
+            if (scanner.nextStandardRow(standardOffset, standardGeneration, inUse)) {
                 if (row.offset == -1) { // rows of newer sections stay
-                    row.offset = rowOffset;
-                    row.generation = static_cast<int32_t>(rowGeneration);
-                    row.type = inUse ? 1 : 0;
+                    setTableRow(row, standardOffset, standardGeneration, inUse);
                 }
                 continue;
             }
@@ -237,10 +257,7 @@ std::optional<int64_t> CPdfXRef::Loader::readTable(CPdfTableScanner& scanner, CP
             }
             scanner.skipRowComment();
             if (row.offset == -1) { // rows of newer sections stay
-                row.offset = offset.value;
-                row.generation = static_cast<int32_t>(
-                    std::clamp<int64_t>(generation.value, INT32_MIN, INT32_MAX));
-                row.type = type.isWord("n") ? 1 : 0;
+                setTableRow(row, offset.value, generation.value, type.isWord("n"));
             }
         }
     }
@@ -379,9 +396,16 @@ void CPdfXRef::Loader::readStreamRows(CPdfStream& stream, const int (&widths)[3]
         }
         XRefEntry& row = xref_.entries_[static_cast<size_t>(number)];
         if (row.offset == -1) {
+            // As in a classic table: an object in use has a generation of five digits at most.
+            if (type == 1 && fields[2] > static_cast<uint64_t>(XRefEntry::kMaxGeneration)) {
+                throw CPdfException(kBadStreamGeneration);
+            }
+            const uint64_t largestThird = static_cast<uint64_t>(
+                type == 2 ? XRefEntry::kMaxIndex : XRefEntry::kMaxGeneration);
             row.type = static_cast<int32_t>(type);
-            row.offset = static_cast<int64_t>(std::min<uint64_t>(fields[1], INT64_MAX));
-            row.generation = static_cast<int32_t>(std::min<uint64_t>(fields[2], INT32_MAX));
+            row.offset = static_cast<int64_t>(
+                std::min<uint64_t>(fields[1], static_cast<uint64_t>(XRefEntry::kMaxOffset)));
+            row.generation = static_cast<int32_t>(std::min(fields[2], largestThird));
         }
     }
 }

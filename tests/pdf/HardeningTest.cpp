@@ -361,7 +361,8 @@ TEST(Sizes, FieldWidths)
 
 TEST(Sizes, OffsetsBeyond32BitsAreKeptExactly)
 {
-    // W [1 8 1]: an offset of 5 GiB is stored as it is (and fetches as Null in this file).
+    // W [1 8 1]: an offset of 5 GiB is stored as it is (and fetches as Null in this file); one
+    // past what a row holds stays past any file.
     PdfBuilder pdf;
     pdf.object(1, "<< /Type /Catalog >>");
     int64_t at = pdf.currentOffset();
@@ -378,7 +379,7 @@ TEST(Sizes, OffsetsBeyond32BitsAreKeptExactly)
     OpenedFile file(pdf);
     CPdfXRef& xref = file.open();
     EXPECT_EQ(xref.entries()[2].offset, int64_t(5) << 30);
-    EXPECT_EQ(xref.entries()[3].offset, INT64_MAX);
+    EXPECT_EQ(xref.entries()[3].offset, XRefEntry::kMaxOffset);
     EXPECT_TRUE(fetch(xref, 2).is(ElementKind::Null));
     EXPECT_TRUE(fetch(xref, 3).is(ElementKind::Null));
     // A classic row with ten digits beyond 32 bits, likewise.

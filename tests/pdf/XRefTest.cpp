@@ -298,6 +298,78 @@ TEST(Load, XRefStreamErrors)
     EXPECT_EQ(withDict("/Size 2 /W [1 2 1] /Index [0 2 7] /Root 1 0 R"), "");
 }
 
+TEST(Load, GenerationsATableCannotNameAreRefusedInUseAndKeptInRangeWhenFree)
+{
+    // Row 3 (the page) and row 4 (free) of a classic table, and row 3 of a stream.
+    struct Case {
+        std::string row3;
+        std::string row4;
+        std::string error;
+    };
+    const Case cases[] = {
+        {"00000 n", "00000 f", ""},
+        {"65535 n", "65535 f", ""},
+        {"-0003 n", "00000 f", "Couldn't parse an xref table"},
+        {"70000 n", "00000 f", "Couldn't parse an xref table"},
+        {"2147483648 n", "00000 f", "Couldn't parse an xref table"},
+        {"00000 n", "70000 f", ""},
+        {"00000 n", "-0003 f", ""},
+    };
+    for (const Case& c : cases) {
+        PdfBuilder pdf;
+        basicObjects(pdf);
+        std::string table = "xref\n0 5\n0000000000 65535 f \n";
+        for (int n = 1; n <= 3; ++n) {
+            char line[32];
+            std::snprintf(line, sizeof line, "%010lld ", static_cast<long long>(pdf.offsetOf(n)));
+            table += line + (n == 3 ? c.row3 : std::string("00000 n")) + " \n";
+        }
+        table += "0000000000 " + c.row4 + " \ntrailer << /Size 5 /Root 1 0 R >>\n";
+        const int64_t at = pdf.currentOffset();
+        pdf.raw(table).startxref(at);
+        OpenedFile file(pdf);
+        ASSERT_EQ(file.openError(), c.error) << c.row3 << " / " << c.row4;
+        if (c.error.empty()) {
+            for (int n = 1; n <= 4; ++n) {
+                const int generation = file.document().getXRef()->entries()[n].generation;
+                EXPECT_TRUE(generation >= 0 && generation <= 65535) << c.row3 << " / " << c.row4;
+            }
+        }
+    }
+    // A cross-reference stream: the generation of an object in use, and of a free row.
+    for (const uint32_t generation : {65535u, 65536u, 4294967293u}) {
+        for (const int type : {1, 0}) {
+            PdfBuilder pdf;
+            basicObjects(pdf);
+            const int64_t at = pdf.currentOffset();
+            std::string rows;
+            auto row = [&rows](int rowType, int64_t offset, uint32_t third) {
+                rows += static_cast<char>(rowType);
+                rows += static_cast<char>(offset >> 8);
+                rows += static_cast<char>(offset & 0xFF);
+                for (int k = 3; k >= 0; --k) {
+                    rows += static_cast<char>((third >> (8 * k)) & 0xFF);
+                }
+            };
+            row(0, 0, 65535);
+            row(1, pdf.offsetOf(1), 0);
+            row(1, pdf.offsetOf(2), 0);
+            row(type, pdf.offsetOf(3), generation);
+            pdf.stream(4, "/Type /XRef /Size 4 /W [1 2 4] /Root 1 0 R", rows).startxref(at);
+            OpenedFile file(pdf);
+            const bool refused = type == 1 && generation > 65535;
+            EXPECT_EQ(file.openError(),
+                      refused ? "Wrong generation of xref entry while reading xref stream section"
+                              : "")
+                << type << " " << generation;
+            if (!refused) {
+                EXPECT_LE(file.document().getXRef()->entries()[3].generation, 65535)
+                    << type << " " << generation;
+            }
+        }
+    }
+}
+
 TEST(Fetch, GenerationsFreeRowsAndRange)
 {
     PdfBuilder pdf;
