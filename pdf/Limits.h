@@ -27,11 +27,14 @@ inline constexpr int64_t kMaxPredictorRowBytes = 1 << 24;
 inline constexpr int64_t kMinTableRows = 65536;
 inline constexpr int64_t kFileBytesPerTableRow = 4;
 // Decoded bytes of one object stream held in memory: kObjectStreamExpansion times the file
-// size (about what zlib can make of the whole file), never less than kMinObjectStreamBytes
+// size (about the most zlib can make of the whole file), never less than kMinObjectStreamBytes
 // (real files pack a few megabytes of tiny objects into a few kilobytes) and never more than
-// kMaxObjectStreamBytes. A larger object stream is unreadable: its objects cannot be found.
+// kMaxObjectStreamBytes, which real object streams stay well below (their members are
+// dictionaries and arrays, never streams) and which keeps a hostile file of a few tens of
+// kilobytes from taking more. A larger object stream is unreadable: its objects cannot be
+// found, and a file that needs them is refused.
 inline constexpr int64_t kMinObjectStreamBytes = 4 << 20;
-inline constexpr int64_t kMaxObjectStreamBytes = 8 << 20;
+inline constexpr int64_t kMaxObjectStreamBytes = 32 << 20;
 inline constexpr int64_t kObjectStreamExpansion = 1024;
 // Decoded object streams kept for the whole of a document, in the order they were first
 // decoded, until they take this many bytes: the page-tree walk and the copy read the same

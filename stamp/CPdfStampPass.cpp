@@ -15,6 +15,7 @@
 #include <cstring>
 #include <new>
 #include <set>
+#include <string>
 
 namespace {
 
@@ -339,7 +340,8 @@ void CPdfStamp::copyObjects() {
         } else if (entries[j].type != 2) {
             continue;
         }
-        outputTable[j].offset = outputFile->offset();
+        const uint64_t start = outputFile->offset();
+        outputTable[j].offset = start;
         const int32_t pageIndex = pageIndexOf_[j];
         if (pageIndex > 0) {
             progressCounter_ += 1;
@@ -355,6 +357,16 @@ void CPdfStamp::copyObjects() {
             stampPage(number, static_cast<size_t>(pageIndex - 1));
         } else {
             copyObject(number, extent);
+        }
+        // A row leads to the object's own bytes. A member that cannot be taken out of its object
+        // stream has none, and its row would lead to the next object's: the document would
+        // lose the object, so the file is refused.
+        if (outputFile->offset() == start) {
+            std::string cause = "Object " + std::to_string(j);
+            if (entries[j].type == 2) {
+                cause += " in object stream " + std::to_string(entries[j].offset);
+            }
+            throw CPdfException(cause + " cannot be read");
         }
         outputTable[j].inUse = true;
         outputTable[j].generation = entries[j].type == 1 ? static_cast<uint32_t>(entries[j].generation) : 0;

@@ -175,6 +175,45 @@ TEST_F(StampPassTest, UnpacksObjectStreamsIntoPlainObjects) {
     expectValid(output_);
 }
 
+TEST_F(StampPassTest, AMemberThatCannotBeTakenOutOfItsObjectStreamFailsThePass) {
+    // The page's font, object 5, is listed as member 2 of object stream 4, which has two
+    // members, or as a member of object 1, which is no object stream. Its row would lead to
+    // the bytes of the next object written.
+    for (const int streamOfFive : {4, 1}) {
+        PdfBuilder pdf;
+        pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+        pdf.compressed(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+        pdf.compressed(3, "<< /Type /Page /Parent 2 0 R /Resources << /Font << /F1 5 0 R >> >> >>");
+        pdf.objectStream(4);
+        const int64_t at = pdf.currentOffset();
+        std::string rows;
+        auto row = [&rows](int type, int64_t second, int third) {
+            rows += static_cast<char>(type);
+            for (int k = 3; k >= 0; --k) {
+                rows += static_cast<char>((second >> (8 * k)) & 0xFF);
+            }
+            rows += static_cast<char>(third >> 8);
+            rows += static_cast<char>(third & 0xFF);
+        };
+        row(0, 0, 65535);
+        row(1, pdf.offsetOf(1), 0);
+        row(2, 4, 0);
+        row(2, 4, 1);
+        row(1, pdf.offsetOf(4), 0);
+        row(2, streamOfFive, 2);
+        row(1, at, 0);
+        pdf.stream(6, "/Type /XRef /Size 7 /W [1 4 2] /Root 1 0 R", rows).startxref(at);
+        try {
+            stamp(pdf);
+            ADD_FAILURE() << "object stream " << streamOfFive << ": the pass succeeded";
+        } catch (const CPdfException& e) {
+            EXPECT_EQ(e.cause(), "Object 5 in object stream " + std::to_string(streamOfFive) +
+                                     " cannot be read");
+        }
+        EXPECT_FALSE(fs::exists(output_)) << streamOfFive;
+    }
+}
+
 TEST_F(StampPassTest, RewritesEachKindOfContents) {
     struct Case {
         const char* name;
