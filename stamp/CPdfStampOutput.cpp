@@ -25,7 +25,7 @@ constexpr char kDigitPairs[] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
-// Without any object in the file, the header line alone is kept.
+// The header line with its line end (the first 1024 bytes when no line end comes before).
 uint64_t headerLineLength(CRawInput& input) {
     std::string head;
     input.read(0, 1024, head);
@@ -75,24 +75,20 @@ void CPdfStamp::copyInputRange(uint64_t start, uint64_t length) {
 }
 
 void CPdfStamp::copyHeader() {
-    // The lowest offset of an object in the file: everything before it is the header.
-    uint64_t lowest = 0;
-    bool found = false;
+    // Everything from the header up to the lowest object offset is the header. A row that
+    // points into the "%PDF-" line itself (offset 0, which some writers give) cannot hold an
+    // object and does not shorten it: the output always starts with the input's header line.
+    const uint64_t headerLine = headerLineLength(*inputFile);
+    uint64_t lowest = UINT64_MAX;
     for (size_t i = 1; i < inputEntries->size(); ++i) {
         const XRefEntry& entry = (*inputEntries)[i];
-        if (entry.type != 1 || entry.offset < 0) {
-            continue;
-        }
-        uint64_t offset = static_cast<uint64_t>(entry.offset);
-        if (!found) {
-            lowest = offset;
-            found = true;
-        } else if (offset != 0 && offset < lowest) {
-            lowest = offset;
+        if (entry.type == 1 && entry.offset >= 0 &&
+            static_cast<uint64_t>(entry.offset) >= headerLine) {
+            lowest = std::min(lowest, static_cast<uint64_t>(entry.offset));
         }
     }
-    if (!found) {
-        lowest = headerLineLength(*inputFile);
+    if (lowest == UINT64_MAX) {
+        lowest = headerLine;
     }
     copyInputRange(0, std::min(lowest, inputFile->size()));
 }

@@ -445,6 +445,33 @@ TEST_F(StampPassTest, CopiesLongStreamsWholeWhetherTheInputIsMappedOrRead) {
     }
 }
 
+TEST_F(StampPassTest, TheHeaderIsCopiedWhateverTheRowsSay) {
+    // The first row in use, object 1's, has offset 0 (some writers give it): the output still
+    // starts with the header.
+    PdfBuilder pdf;
+    pdf.root(2);
+    pdf.object(1, "(spare)");
+    pdf.object(2, "<< /Type /Catalog /Pages 3 0 R >>");
+    pdf.object(3, "<< /Type /Pages /Kids [4 0 R] /Count 1 >>");
+    pdf.object(4, "<< /Type /Page /Parent 3 0 R /Resources << >> >>");
+    pdf.classicXRef();
+    std::string bytes = pdf.bytes();
+    const size_t row = bytes.find("0000000015 00000 n");
+    ASSERT_NE(row, std::string::npos);
+    bytes.replace(row, 10, "0000000000");
+    input_ = dir_.write("in.pdf", bytes);
+    output_ = dir_.file("out.pdf");
+    job_.inputName = input_;
+    job_.outputName = output_;
+    job_.quiet = true;
+    job_.stampDocument();
+    const std::string out = TempDir::read(output_);
+    EXPECT_EQ(out.substr(0, 15), bytes.substr(0, 15));
+    EXPECT_NE(outputObject(out, 4).find("/Contents [ 8 0 R 9 0 R ]"), std::string::npos)
+        << outputObject(out, 4);
+    expectValid(output_);
+}
+
 TEST_F(StampPassTest, BytesBeforeTheHeaderAreDropped) {
     PdfBuilder pdf;
     pdf.prefix(std::string(100, 'J'));
