@@ -11,6 +11,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
+#include <utility>
 #include <vector>
 
 class COutputFile;
@@ -36,12 +38,18 @@ struct PageEntry {
     int32_t rotate = 0;
 };
 
-// One row of the output cross-reference table.
+// One row of the output cross-reference table, packed into 8 bytes.
 struct OutputXRefEntry {
-    uint64_t offset = 0;
-    uint32_t generation = 0;
-    bool inUse = false;
+    // An offset is held up to this; a larger one is stored as it, which a table cannot name
+    // either (the table's writer refuses both).
+    static constexpr uint64_t kMaxOffset = (uint64_t{1} << 40) - 1;
+    static uint64_t held(uint64_t offset) { return offset < kMaxOffset ? offset : kMaxOffset; }
+
+    uint64_t offset : 40 = 0;
+    uint32_t generation : 16 = 0;
+    bool inUse : 1 = false;
 };
+static_assert(sizeof(OutputXRefEntry) == 8);
 
 // Up to ten rows of the font sizes file: a font size and a page-width limit.
 struct SizeTable {
@@ -240,6 +248,8 @@ private:
     std::string makeResourceName(const char* prefix) const;
 
     void visitKid(int64_t kidNumber, const PageBox& nodeBox, int depth, int32_t resourcesFrom);
+    // Marks the pages of the page list and sorts them by object number, after the walk.
+    void indexPages();
 
     // Object framing (stamp/CPdfStampObjectText.cpp). Stamping a page frames the page and its
     // content stream several times, so the last few frames of the pass are kept.
@@ -281,10 +291,18 @@ private:
     // shared contents array makes them needed.
     bool unstampedContentsKnown_ = false;
     std::vector<int32_t> unstampedContents_;
-    std::vector<bool> rewritten_;      // objects that a page rewrite has written in this pass
-    std::vector<bool> visitedNodes_;   // page-tree nodes already walked in this pass
-    int32_t nodeRotate_ = 0;           // the /Rotate the walk's current node hands down
-    std::vector<int32_t> pageIndexOf_; // object number -> page index + 1, 0 for no page
+    int32_t nodeRotate_ = 0; // the /Rotate the walk's current node hands down
+    // Index + 1 of the page object `number` in the page list (its first place there), or 0
+    // when it is no page. Lookups in rising number order take constant time.
+    int32_t pageIndexOf(size_t number);
+
+    std::vector<bool> rewritten_; // objects that a page rewrite has written in this pass
+    // Memory in proportion to the rows is one bit a row here; what belongs to pages is sized
+    // by the pages the walk finds.
+    std::vector<bool> isPage_;                   // per row: the object is in the page list
+    std::vector<std::pair<uint32_t, int32_t>> pagesByNumber_; // page number, index + 1; sorted
+    size_t pageCursor_ = 0;                      // the place in pagesByNumber_ last found
+    std::unordered_set<int32_t> visitedNodes_;   // page-tree nodes already walked in this pass
     int32_t highestShown_ = 0;
     int32_t progressCounter_ = 0;
 

@@ -197,9 +197,8 @@ bool CPdfStamp::findObjectExtent(int32_t number, ObjectExtent& out) {
     if (entry.type != 1 || entry.offset < 0) {
         return false;
     }
-    const size_t index = static_cast<size_t>(number);
-    if (index < pageIndexOf_.size() && pageIndexOf_[index] > 0) {
-        const CachedExtent& page = pageFrames_[static_cast<size_t>(pageIndexOf_[index] - 1)];
+    if (const int32_t pageIndex = pageIndexOf(static_cast<size_t>(number)); pageIndex > 0) {
+        const CachedExtent& page = pageFrames_[static_cast<size_t>(pageIndex - 1)];
         if (page.number == number) {
             out = page.extent;
             return page.found;

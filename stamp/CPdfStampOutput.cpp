@@ -39,17 +39,6 @@ uint64_t headerLineLength(CRawInput& input) {
     return eol + 1;
 }
 
-// value in decimal with zeros in front up to width digits, as "%0*u" writes it.
-void appendZeroPadded(std::string& out, uint64_t value, size_t width) {
-    char digits[24];
-    const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-    const size_t count = static_cast<size_t>(end - digits);
-    if (count < width) {
-        out.append(width - count, '0');
-    }
-    out.append(digits, count);
-}
-
 } // namespace
 
 void CPdfStamp::copyInputRange(uint64_t start, uint64_t length) {
@@ -100,16 +89,19 @@ void CPdfStamp::writeNumber(int64_t value) {
 }
 
 void CPdfStamp::addOutputObject(std::string_view text) {
-    outputTable.push_back(OutputXRefEntry{outputFile->offset(), 0, true});
+    outputTable.push_back(OutputXRefEntry{OutputXRefEntry::held(outputFile->offset()), 0, true});
     writeNumber(static_cast<int64_t>(outputTable.size() - 1));
     outputFile->write(text);
 }
 
 bool CPdfStamp::setOutputEntry(int64_t number, uint32_t generation, uint64_t offset, bool inUse) {
-    if (number < 0 || static_cast<uint64_t>(number) >= outputTable.size()) {
+    // A table's generations have five digits, up to 65535.
+    if (number < 0 || static_cast<uint64_t>(number) >= outputTable.size() ||
+        generation > static_cast<uint32_t>(XRefEntry::kMaxGeneration)) {
         return false;
     }
-    outputTable[static_cast<size_t>(number)] = OutputXRefEntry{offset, generation, inUse};
+    outputTable[static_cast<size_t>(number)] =
+        OutputXRefEntry{OutputXRefEntry::held(offset), generation, inUse};
     return true;
 }
 
@@ -123,7 +115,6 @@ void CPdfStamp::writeXRefTable() {
     // the output a few thousand at a time, so that a large table is never held whole.
     constexpr size_t kRow = 20;
     constexpr size_t kRowsAtOnce = 4096;
-    constexpr uint32_t kMaxRowGeneration = 99999;
     // Two digits at a time, from the right; value has at most width digits.
     auto putDigits = [](char* field, uint64_t value, int width) {
         int i = width;
@@ -149,19 +140,6 @@ void CPdfStamp::writeXRefTable() {
             }
             if (row.offset > kMaxTableOffset) {
                 throw CPdfException("Output file is too large for a cross-reference table");
-            }
-            if (row.generation > kMaxRowGeneration) {
-                // A generation of more than five digits makes the row longer, as "%05u"
-                // writes it.
-                std::string wide;
-                appendZeroPadded(wide, row.offset, 10);
-                wide += ' ';
-                appendZeroPadded(wide, row.generation, 5);
-                wide.append(" n \r");
-                table.replace(at, kRow, wide);
-                at += wide.size() - kRow;
-                out = table.data();
-                continue;
             }
             putDigits(out + at, row.offset, 10);
             out[at + 10] = ' ';

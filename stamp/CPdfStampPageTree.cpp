@@ -5,6 +5,7 @@
 #include "stamp/PdfSyntax.h"
 #include "stamp/RawText.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -32,8 +33,8 @@ void CPdfStamp::walkPageTree(std::string_view nodeText, const PageBox& inherited
     }
 
     if (auto header = pdfsyntax::readObjectHeader(nodeText)) {
-        if (header->number >= 0 && static_cast<size_t>(header->number) < visitedNodes_.size()) {
-            visitedNodes_[static_cast<size_t>(header->number)] = true;
+        if (header->number >= 0 && header->number <= INT32_MAX) {
+            visitedNodes_.insert(static_cast<int32_t>(header->number));
         }
         if (hasOwnResources(nodeText) && header->number <= INT32_MAX) {
             inheritedResourcesFrom = static_cast<int32_t>(header->number);
@@ -91,24 +92,66 @@ void CPdfStamp::visitKid(int64_t kidNumber, const PageBox& nodeBox, int depth,
     if (isNode) {
         // A node met again (a /Kids that lists an ancestor or a node listed twice) is not
         // walked again.
-        if (visitedNodes_[static_cast<size_t>(kidNumber)]) {
+        if (visitedNodes_.count(static_cast<int32_t>(kidNumber)) != 0) {
             return;
         }
         const std::string nodeText = std::move(kidText);
         walkPageTree(nodeText, nodeBox, depth + 1, resourcesFrom);
         return;
     }
-    if (pagesFound >= 0 && static_cast<uint32_t>(pagesFound) < pageCount) {
-        PageEntry& row = pageList[static_cast<size_t>(pagesFound)];
-        row.objectNumber = static_cast<uint32_t>(kidNumber);
-        row.box = readBox(kidText, nodeBox);
-        row.inheritedResourcesFrom = resourcesFrom;
-        const rawtext::NumberAfter rotate = rawtext::readNumberAfter(kidText, "/Rotate");
-        row.rotate = rotate.found ? rotate.value : nodeRotate_;
-        // The frame just taken by getObjectText, kept for the copy and the stamp of the page.
-        CachedExtent& frame = pageFrames_[static_cast<size_t>(pagesFound)];
-        frame.number = static_cast<int32_t>(kidNumber);
-        frame.found = findObjectExtent(frame.number, frame.extent);
-        ++pagesFound;
+    // Every page is an object of its own: a tree that lists more pages than the table has rows
+    // lists some of them again, and those past that many are not recorded.
+    if (static_cast<size_t>(pagesFound) >= inputEntries->size()) {
+        return;
     }
+    PageEntry& row = pageList.emplace_back();
+    row.objectNumber = static_cast<uint32_t>(kidNumber);
+    row.box = readBox(kidText, nodeBox);
+    row.inheritedResourcesFrom = resourcesFrom;
+    const rawtext::NumberAfter rotate = rawtext::readNumberAfter(kidText, "/Rotate");
+    row.rotate = rotate.found ? rotate.value : nodeRotate_;
+    // The frame just taken by getObjectText, kept for the copy and the stamp of the page.
+    CachedExtent& frame = pageFrames_.emplace_back();
+    frame.number = static_cast<int32_t>(kidNumber);
+    frame.found = findObjectExtent(frame.number, frame.extent);
+    ++pagesFound;
+}
+
+void CPdfStamp::indexPages() {
+    pagesByNumber_.reserve(pageList.size());
+    for (size_t k = 0; k < pageList.size(); ++k) {
+        pagesByNumber_.emplace_back(pageList[k].objectNumber, static_cast<int32_t>(k + 1));
+        isPage_[pageList[k].objectNumber] = true;
+    }
+    // Pages mostly come in rising number order already. A page listed twice is found at its
+    // first place.
+    auto byNumber = [](const auto& a, const auto& b) { return a.first < b.first; };
+    if (!std::is_sorted(pagesByNumber_.begin(), pagesByNumber_.end(), byNumber)) {
+        std::stable_sort(pagesByNumber_.begin(), pagesByNumber_.end(), byNumber);
+    }
+    auto sameNumber = [](const auto& a, const auto& b) { return a.first == b.first; };
+    pagesByNumber_.erase(std::unique(pagesByNumber_.begin(), pagesByNumber_.end(), sameNumber),
+                         pagesByNumber_.end());
+    pageCursor_ = 0;
+}
+
+int32_t CPdfStamp::pageIndexOf(size_t number) {
+    if (number >= isPage_.size() || !isPage_[number]) {
+        return 0;
+    }
+    // The object loop asks in rising order: the page asked for is the one found last or the
+    // next one.
+    for (size_t at = pageCursor_; at < pagesByNumber_.size() && at <= pageCursor_ + 1; ++at) {
+        if (pagesByNumber_[at].first == number) {
+            pageCursor_ = at;
+            return pagesByNumber_[at].second;
+        }
+    }
+    auto it = std::lower_bound(pagesByNumber_.begin(), pagesByNumber_.end(), number,
+                               [](const auto& page, size_t n) { return page.first < n; });
+    if (it == pagesByNumber_.end() || it->first != number) {
+        return 0;
+    }
+    pageCursor_ = static_cast<size_t>(it - pagesByNumber_.begin());
+    return it->second;
 }

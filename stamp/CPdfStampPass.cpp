@@ -165,7 +165,6 @@ void CPdfStamp::openFiles() {
     clearExtentCache();
     rootObject = xref->root().number;
     infoObject = xref->info().number;
-    outputTable.assign(inputEntries->size(), OutputXRefEntry{});
     highestShown_ = 0;
     progressCounter_ = 0;
 
@@ -182,58 +181,69 @@ void CPdfStamp::openFiles() {
 }
 
 void CPdfStamp::readPageTree() {
-    pageIndexOf_.clear();
+    pageList.clear();
     pageFrames_.clear();
+    pagesByNumber_.clear();
+    pageCursor_ = 0;
+    visitedNodes_.clear();
+    isPage_.assign(inputEntries->size(), false);
     std::string rootText;
     if (!getObjectText(rootObject, rootText)) {
         throw CPdfException("PDF file was damaged");
     }
-    const rawtext::NumberAfter pages = rawtext::readNumberAfter(rootText, "/Pages");
-    if (pages.value <= 0 || static_cast<size_t>(pages.value) >= inputEntries->size()) {
+    // The catalog's own /Pages: a dictionary inside the catalog (a name tree's /Names, for
+    // one) may have a /Pages of its own, which is no page tree.
+    const size_t catalog = pdfsyntax::findBodyDictionary(rootText);
+    const std::optional<pdfsyntax::DictEntry> pagesEntry =
+        catalog == pdfsyntax::npos ? std::nullopt
+                                   : pdfsyntax::findEntry(rootText, catalog, "Pages");
+    int64_t pages = 0;
+    int64_t pagesGeneration = 0;
+    if (!pagesEntry ||
+        !pdfsyntax::readReference(std::string_view(rootText).substr(
+                                      pagesEntry->valueStart,
+                                      pagesEntry->valueEnd - pagesEntry->valueStart),
+                                  pages, pagesGeneration) ||
+        pages <= 0 || static_cast<uint64_t>(pages) >= inputEntries->size()) {
         throw CPdfException("PDF file was damaged");
     }
-    const XRefEntry& pagesEntry = (*inputEntries)[static_cast<size_t>(pages.value)];
+    const XRefEntry& pagesRow = (*inputEntries)[static_cast<size_t>(pages)];
     CPdfElement pagesRoot;
-    xref->fetchObject(pages.value, pagesEntry.type == 1 ? pagesEntry.generation : 0, pagesRoot);
+    xref->fetchObject(static_cast<int32_t>(pages), pagesRow.type == 1 ? pagesRow.generation : 0,
+                      pagesRoot);
     if (pagesRoot.kind() != ElementKind::Dictionary) {
         throw CPdfException("PDF file was damaged");
     }
-    int64_t count = 0;
+    int64_t count = -1;
     CPdfElement countValue;
     pagesRoot.getDictionary()->getEntry("Count", countValue);
     if (countValue.kind() == ElementKind::Integer) {
-        count = countValue.getInteger();
+        count = countValue.getInteger64();
+    } else if (countValue.kind() == ElementKind::Null) {
+        count = 0;
     }
     countValue.clear();
     pagesRoot.clear();
-    // Every page is an object of its own, so a larger count cannot be true.
-    if (count < 0 || static_cast<uint64_t>(count) > inputEntries->size()) {
-        throw CPdfException("PDF file was damaged");
-    }
-    pageCount = static_cast<uint32_t>(count);
-    pageList.assign(pageCount, PageEntry{});
-    for (PageEntry& row : pageList) {
-        row.objectNumber = 0;
-    }
     pagesFound = 0;
-    pageFrames_.assign(pageCount, CachedExtent{});
-    visitedNodes_.assign(inputEntries->size(), false);
     rewritten_.assign(inputEntries->size(), false);
     unstampedContentsKnown_ = false;
 
     std::string nodeText;
-    if (!getObjectText(pages.value, nodeText)) {
+    if (!getObjectText(static_cast<int32_t>(pages), nodeText)) {
         throw CPdfException("PDF file was damaged");
     }
     walkPageTree(nodeText, PageBox{});
-
-    pageIndexOf_.assign(inputEntries->size(), 0);
-    for (int32_t k = pagesFound - 1; k >= 0; --k) {
-        const uint32_t number = pageList[static_cast<size_t>(k)].objectNumber;
-        if (number < pageIndexOf_.size()) {
-            pageIndexOf_[number] = k + 1;
-        }
+    // The root's /Count is the page count where the tree has that many pages. A larger one
+    // (even one larger than the table could hold) cannot be right: the page count is then the
+    // number of pages the walk found. A smaller one is what viewers show, and pages past it
+    // are not stamped.
+    if (count >= 0 && count < pagesFound) {
+        pagesFound = static_cast<int32_t>(count);
+        pageList.resize(static_cast<size_t>(count));
+        pageFrames_.resize(static_cast<size_t>(count));
     }
+    pageCount = static_cast<uint32_t>(pagesFound);
+    indexPages();
 }
 
 std::string CPdfStamp::makeResourceName(const char* prefix) const {
@@ -250,8 +260,14 @@ std::string CPdfStamp::makeResourceName(const char* prefix) const {
 }
 
 void CPdfStamp::writeStampObjects() {
-    // The three stamp objects and two streams for each page: the table grows in place.
-    outputTable.reserve(outputTable.size() + 3 + 2 * static_cast<size_t>(pageCount));
+    // The input's rows, the three stamp objects and two streams for each page: the table is
+    // allocated once, at its full size.
+    const size_t rows = inputEntries->size() + 3 + 2 * static_cast<size_t>(pageCount);
+    if (outputTable.capacity() < rows) {
+        std::vector<OutputXRefEntry>().swap(outputTable);
+        outputTable.reserve(rows);
+    }
+    outputTable.assign(inputEntries->size(), OutputXRefEntry{});
     fontResourceName = makeResourceName("F");
     addOutputObject(writeFontDescriptor(fontName));
     addOutputObject(writeFontObject(fontName));
@@ -341,8 +357,8 @@ void CPdfStamp::copyObjects() {
             continue;
         }
         const uint64_t start = outputFile->offset();
-        outputTable[j].offset = start;
-        const int32_t pageIndex = pageIndexOf_[j];
+        outputTable[j].offset = OutputXRefEntry::held(start);
+        const int32_t pageIndex = pageIndexOf(j);
         if (pageIndex > 0) {
             progressCounter_ += 1;
             if (progressCounter_ > 10) {
@@ -369,7 +385,8 @@ void CPdfStamp::copyObjects() {
             throw CPdfException(cause + " cannot be read");
         }
         outputTable[j].inUse = true;
-        outputTable[j].generation = entries[j].type == 1 ? static_cast<uint32_t>(entries[j].generation) : 0;
+        outputTable[j].generation =
+            entries[j].type == 1 ? static_cast<uint32_t>(entries[j].generation) : 0;
     }
 }
 

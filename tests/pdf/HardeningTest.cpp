@@ -4,6 +4,9 @@
 #include "ReaderTestUtil.h"
 
 #include "pdf/Limits.h"
+#include "support/ProgramRunner.h"
+
+#include <fstream>
 
 using qmtest::PdfBuilder;
 using namespace readertest;
@@ -573,4 +576,55 @@ TEST(Truncation, ObjectCutOffByTheEndOfTheFileIsAnError)
     OpenedFile file(bytes);
     CPdfXRef& xref = file.open();
     EXPECT_TRUE(fetch(xref, 4).is(ElementKind::Error));
+}
+
+// --- Memory a file can make a run take ---
+
+TEST(Memory, ASparseFileClaimingMillionsOfRowsAndPagesTakesMemoryByItsRows)
+{
+    // 60 kB of data in a sparse file of 34 MB: a cross-reference stream of 8,388,607 rows, as
+    // many as PDF allows and the file's size may have, and a /Count of 8,388,600 for the one
+    // page there is. A row takes 16 bytes (8 in the input's table, 8 in the output's) and a
+    // bit or two besides; nothing is sized by /Count.
+    constexpr int64_t kRows = limits::kMaxObjectCount;
+    const int64_t streamAt = kRows * limits::kFileBytesPerTableRow;
+    TempDir dir;
+    const std::string input = dir.file("sparse.pdf");
+    {
+        PdfBuilder pdf;
+        pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
+            .object(2, "<< /Type /Pages /Kids [3 0 R] /Count 8388600 >>")
+            .object(3, "<< /Type /Page /Parent 2 0 R /Resources << >> >>");
+        std::string rows(static_cast<size_t>(kRows) * 7, '\0'); // /W [1 4 2]
+        auto row = [&rows](int number, int type, int64_t second, int third) {
+            char* at = rows.data() + 7 * number;
+            at[0] = static_cast<char>(type);
+            for (int k = 0; k < 4; ++k) {
+                at[1 + k] = static_cast<char>((second >> (8 * (3 - k))) & 0xFF);
+            }
+            at[5] = static_cast<char>(third >> 8);
+            at[6] = static_cast<char>(third & 0xFF);
+        };
+        row(0, 0, 0, 65535);
+        for (int n = 1; n <= 3; ++n) {
+            row(n, 1, pdf.offsetOf(n), 0);
+        }
+        row(4, 1, streamAt, 0);
+        const std::string packed = PdfBuilder::deflate(rows);
+        const std::string tail = "4 0 obj\n<< /Type /XRef /Size " + std::to_string(kRows) +
+                                 " /W [1 4 2] /Root 1 0 R /Filter /FlateDecode /Length " +
+                                 std::to_string(packed.size()) + " >>\nstream\n" + packed +
+                                 "\nendstream\nendobj\nstartxref\n" + std::to_string(streamAt) +
+                                 "\n%%EOF\n";
+        ASSERT_LT(pdf.bytes().size() + tail.size(), 64000u);
+        std::ofstream file(input, std::ios::binary);
+        file << pdf.bytes();
+        file.seekp(streamAt); // the hole between reads as zeros and takes no disk space
+        file << tail;
+        ASSERT_TRUE(file.good());
+    }
+    const ProgramResult run = runProgram({"-i" + input, "-o" + dir.file("out.pdf"), "-quiet"});
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    const long boundKiB = static_cast<long>(kRows * 17 / 1024) + 24 * 1024;
+    EXPECT_LT(run.peakKiB, boundKiB) << "KiB at the peak of the run";
 }

@@ -175,6 +175,53 @@ TEST_F(StampPassTest, UnpacksObjectStreamsIntoPlainObjects) {
     expectValid(output_);
 }
 
+TEST_F(StampPassTest, ACountLargerThanThePagesInTheTreeCountsThePagesInTheTree) {
+    // /Count right, larger than the tree or than the table could hold: the three pages of the
+    // tree are stamped and counted. A smaller or no /Count is what viewers show: the pages past
+    // it are not stamped.
+    struct Case {
+        std::string count;
+        int pages;
+    };
+    const Case cases[] = {{"/Count 3", 3}, {"/Count 1000", 3}, {"/Count 5", 3},
+                          {"/Count 2", 2}, {"", 0}};
+    for (const Case& c : cases) {
+        PdfBuilder pdf;
+        pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+        pdf.object(2, "<< /Type /Pages /Kids [3 0 R 4 0 R 5 0 R] " + c.count + " >>");
+        for (int page = 3; page <= 5; ++page) {
+            pdf.object(page, "<< /Type /Page /Parent 2 0 R /Resources << >> >>");
+        }
+        pdf.classicXRef();
+        const std::string out = stamp(pdf);
+        EXPECT_EQ(job_.pageCount, static_cast<uint32_t>(c.pages)) << c.count;
+        for (int page = 1; page <= 3; ++page) {
+            const std::string text = "(Page " + std::to_string(page) + " / ";
+            EXPECT_EQ(out.find(text + std::to_string(c.pages) + ") Tj") != std::string::npos,
+                      page <= c.pages)
+                << c.count << ", page " << page;
+            EXPECT_EQ(out.find(text) != std::string::npos, page <= c.pages)
+                << c.count << ", page " << page;
+        }
+        expectValid(output_);
+    }
+}
+
+TEST_F(StampPassTest, ThePageTreeIsTheCatalogsOwnPages) {
+    // A name tree in the catalog has a /Pages of its own, before the catalog's.
+    PdfBuilder pdf;
+    pdf.object(1, "<< /Type /Catalog /Names << /Pages 5 0 R >> /Pages 2 0 R >>");
+    pdf.object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+    pdf.object(3, "<< /Type /Page /Parent 2 0 R /Contents 4 0 R /Resources << >> >>");
+    pdf.stream(4, "", "0 0 m 10 10 l S");
+    pdf.object(5, "<< /Kids [] /Count 0 >>");
+    pdf.classicXRef();
+    const std::string out = stamp(pdf);
+    EXPECT_NE(outputObject(out, 3).find("/Contents [ 9 0 R 4 0 R  10 0 R ]"), std::string::npos)
+        << outputObject(out, 3);
+    expectValid(output_);
+}
+
 TEST_F(StampPassTest, AMemberThatCannotBeTakenOutOfItsObjectStreamFailsThePass) {
     // The page's font, object 5, is listed as member 2 of object stream 4, which has two
     // members, or as a member of object 1, which is no object stream. Its row would lead to

@@ -77,7 +77,8 @@ ProgramResult runProgram(const std::vector<std::string>& arguments,
         }
     }
     int waitStatus = 0;
-    while (waitpid(child, &waitStatus, 0) < 0) {
+    struct rusage usage {};
+    while (wait4(child, &waitStatus, 0, &usage) < 0) {
         if (errno != EINTR) {
             throw std::runtime_error("waitpid failed");
         }
@@ -87,5 +88,6 @@ ProgramResult runProgram(const std::vector<std::string>& arguments,
     result.err = TempDir::read(errName);
     result.status = WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : -1;
     result.signal = WIFSIGNALED(waitStatus) ? WTERMSIG(waitStatus) : 0;
+    result.peakKiB = usage.ru_maxrss;
     return result;
 }

@@ -11,6 +11,9 @@ struct ProgramResult {
     std::string err;
     int status = -1; // exit status; -1 when the program did not exit normally
     int signal = 0;  // the signal that ended it, 0 when it exited
+    // The most memory the run held (its peak resident set, in KiB); it may count the pages
+    // the test process shared with it before it started the program, as the system does.
+    long peakKiB = 0;
 };
 
 // How a run is set up beyond its arguments.
