@@ -98,7 +98,9 @@ public:
     // --- page walk and placement ---
     void walkPageTree(std::string_view nodeText, const PageBox& inherited, int depth = 0,
                       int32_t inheritedResourcesFrom = 0);
-    PageBox readBox(std::string_view text, const PageBox& fallback) const;
+    // The page's /CropBox, else its /MediaBox (read from its own object when it is a
+    // reference), else the fallback; -pagesize replaces them all.
+    PageBox readBox(std::string_view text, const PageBox& fallback);
     void computeTextPlacement(size_t pageIndex);
 
     // --- fonts ---

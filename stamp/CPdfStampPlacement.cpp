@@ -120,7 +120,7 @@ int32_t boxWidth(const PageBox& box) {
 
 } // namespace
 
-PageBox CPdfStamp::readBox(std::string_view text, const PageBox& fallback) const {
+PageBox CPdfStamp::readBox(std::string_view text, const PageBox& fallback) {
     if (!pageSizeText.empty()) {
         return parsePageSize(pageSizeText);
     }
@@ -130,6 +130,23 @@ PageBox CPdfStamp::readBox(std::string_view text, const PageBox& fallback) const
     }
     if (keyEnd == 0) {
         return fallback;
+    }
+    // A box kept in an object of its own ("/MediaBox 7 0 R") is read from that object; its
+    // reference numbers are no box.
+    const size_t valueStart = pdfsyntax::skipWhitespace(text, keyEnd + 1);
+    int64_t number = 0;
+    int64_t generation = 0;
+    if (valueStart < text.size() && text[valueStart] != '[' &&
+        pdfsyntax::readReference(text.substr(valueStart), number, generation)) {
+        std::string boxText;
+        if (number > INT32_MAX || !getObjectText(static_cast<int32_t>(number), boxText)) {
+            return fallback;
+        }
+        const size_t body = pdfsyntax::findBody(boxText);
+        if (body >= boxText.size() || boxText[body] != '[') {
+            return fallback;
+        }
+        return scanBoxNumbers(boxText, body);
     }
     return scanBoxNumbers(text, keyEnd);
 }

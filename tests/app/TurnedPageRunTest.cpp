@@ -46,12 +46,12 @@ std::vector<ShownWord> stampWords(const std::string& path, const std::string& wo
     return pages;
 }
 
-// Pages turned 0, 90, 180 and 270 degrees, and one that inherits /Rotate -90 from its node
-// and has a box that does not start at 0,0.
+// Pages turned 0, 90, 180 and 270 degrees, one that inherits /Rotate -90 from its node and has
+// a box that does not start at 0,0, and an unturned one whose box is an object of its own.
 std::string turnedPages() {
     qmtest::PdfBuilder pdf;
     pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
-        .object(2, "<< /Type /Pages /Kids [3 0 R 4 0 R 5 0 R 6 0 R 7 0 R] /Count 5 "
+        .object(2, "<< /Type /Pages /Kids [3 0 R 4 0 R 5 0 R 6 0 R 7 0 R 9 0 R] /Count 6 "
                    "/MediaBox [0 0 612 792] >>")
         .object(3, "<< /Type /Page /Parent 2 0 R >>")
         .object(4, "<< /Type /Page /Parent 2 0 R /Rotate 90 >>")
@@ -59,6 +59,8 @@ std::string turnedPages() {
         .object(6, "<< /Type /Page /Parent 2 0 R /Rotate 270 >>")
         .object(7, "<< /Type /Pages /Parent 2 0 R /Kids [8 0 R] /Count 1 /Rotate -90 >>")
         .object(8, "<< /Type /Page /Parent 7 0 R /MediaBox [50 60 662 852] >>")
+        .object(9, "<< /Type /Page /Parent 2 0 R /MediaBox 10 0 R >>")
+        .object(10, "[0 0 400 500]")
         .classicXRef();
     return pdf.bytes();
 }
@@ -105,7 +107,8 @@ TEST(TurnedPageRunTest, StampStandsWhereTheOptionsSayOnTheShownPage) {
     constexpr double kDescent = 0.207 * kSize;
     const double width = getTextWidth("Arial", "Stamp");
     // The pages' sizes as shown: turned a quarter, the box's width is the shown height.
-    const double shownSize[5][2] = {{612, 792}, {792, 612}, {612, 792}, {792, 612}, {792, 612}};
+    const double shownSize[6][2] = {{612, 792}, {792, 612}, {612, 792},
+                                    {792, 612}, {792, 612}, {400, 500}};
     for (const Row& row : rows) {
         TempDir folder;
         folder.write("turns.pdf", turnedPages());
@@ -114,7 +117,7 @@ TEST(TurnedPageRunTest, StampStandsWhereTheOptionsSayOnTheShownPage) {
         args.insert(args.end(), row.options.begin(), row.options.end());
         ASSERT_EQ(runProgram(args, folder.path()).status, 0) << row.name;
         const std::vector<ShownWord> pages = stampWords(folder.file("out.pdf"), "Stamp");
-        ASSERT_EQ(pages.size(), 5u) << row.name;
+        ASSERT_EQ(pages.size(), 6u) << row.name;
         const double shift = std::trunc(std::trunc(width / 72) * (kSize / 14.0) * row.shiftFactor);
         for (size_t i = 0; i < pages.size(); ++i) {
             const ShownWord& page = pages[i];
