@@ -245,8 +245,9 @@ private:
     std::string counterTemp_; // the next counter, written beside the counter file
     void finishOutput();
     void closeAfterFailure();
-    // Renames the output; returns the name the result has now (the old one on failure).
-    std::string renameOutput();
+    // Renames the output by the -rename pattern; result is its new name. False, with the
+    // output left under its name, when the rename failed.
+    bool renameOutput(std::string& result);
     std::string makeResourceName(const char* prefix) const;
 
     void visitKid(int64_t kidNumber, const PageBox& nodeBox, int depth, int32_t resourcesFrom);

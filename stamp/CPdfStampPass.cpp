@@ -129,20 +129,18 @@ void CPdfStamp::runPass() {
     }
 }
 
-// Only once the output is in place: a failed run leaves the counter as it was, and the source
-// is removed only when every step succeeded and it is not the file the run made.
+// Only once the output is in place: a run that failed before leaves the counter as it was, and
+// the source is removed only when every step succeeded and it is not the file the run made.
 void CPdfStamp::runFinalSteps() {
+    // The output is in place, so the counter moves on even when the rename fails or an earlier
+    // warning (a sizes file or file dates that could not be read) ends the run with status 1:
+    // a retry or the next file of a list numbers on from the pages written. The source is kept
+    // unless every step succeeded.
     std::string result = outputName;
-    if (!renamePattern.empty()) {
-        result = renameOutput();
-    }
-    if (softFailure) {
-        platform::removeFile(counterTemp_);
-        counterTemp_.clear();
-        return;
-    }
+    const bool renamed = renamePattern.empty() || renameOutput(result);
     placeCounter();
-    if (removeSource && inputName != result && !platform::sameFile(inputName, result)) {
+    if (renamed && !softFailure && removeSource && inputName != result &&
+        !platform::sameFile(inputName, result)) {
         platform::removeFile(inputName);
     }
 }
@@ -498,7 +496,7 @@ std::string CPdfStamp::renameTarget() const {
     return folder + pattern;
 }
 
-std::string CPdfStamp::renameOutput() {
+bool CPdfStamp::renameOutput(std::string& result) {
     const std::string newName = renameTarget();
     std::printf("\nRenaming output file: '%s' to '%s'\n", outputName.c_str(), newName.c_str());
     if (!platform::renameReplacing(outputName, newName)) {
@@ -506,7 +504,8 @@ std::string CPdfStamp::renameOutput() {
         std::printf("Unable to rename file, check permissions, file naming\n");
         failSoftly("Can't rename '" + outputName + "' to '" + newName +
                    "': " + std::strerror(error));
-        return outputName;
+        return false;
     }
-    return newName;
+    result = newName;
+    return true;
 }
