@@ -19,7 +19,7 @@ constexpr size_t kMaxTextLineBytes = 254;
 
 // The intermediate files of a run, removed on the way out unless handed on.
 class IntermediateFiles {
-public:
+  public:
     IntermediateFiles() = default;
     IntermediateFiles(const IntermediateFiles&) = delete;
     IntermediateFiles& operator=(const IntermediateFiles&) = delete;
@@ -51,7 +51,7 @@ public:
         names_.erase(std::remove(names_.begin(), names_.end(), name), names_.end());
     }
 
-private:
+  private:
     std::vector<std::string> names_;
 };
 

@@ -19,13 +19,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double secondsSince(Clock::time_point start)
-{
+double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-int generate(const std::string& path, int pages)
-{
+int generate(const std::string& path, int pages) {
     const int perStream = 100;
     const int perNode = 100;
     const int nodes = (pages + perNode - 1) / perNode;
@@ -82,8 +80,7 @@ int generate(const std::string& path, int pages)
 
 // A one-page document whose image is a large Flate stream of noise with PNG rows, for the
 // memory a large stream costs while it is decoded.
-int image(const std::string& path, int megabytes)
-{
+int image(const std::string& path, int megabytes) {
     const int columns = 4096;
     const int rows = megabytes * (1 << 20) / (columns * 3);
     std::string data;
@@ -101,10 +98,12 @@ int image(const std::string& path, int megabytes)
         .object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>")
         .object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources "
                    "<< /XObject << /Im1 4 0 R >> >> >>")
-        .stream(4, "/Type /XObject /Subtype /Image /Width " + std::to_string(columns) +
-                       " /Height " + std::to_string(rows) +
-                       " /ColorSpace /DeviceRGB /BitsPerComponent 8 /DecodeParms << /Predictor 15"
-                       " /Colors 3 /Columns " + std::to_string(columns) + " >>",
+        .stream(4,
+                "/Type /XObject /Subtype /Image /Width " + std::to_string(columns) + " /Height " +
+                    std::to_string(rows) +
+                    " /ColorSpace /DeviceRGB /BitsPerComponent 8 /DecodeParms << /Predictor 15"
+                    " /Colors 3 /Columns " +
+                    std::to_string(columns) + " >>",
                 data, true)
         .classicXRef();
     if (!pdf.writeTo(path)) {
@@ -114,8 +113,7 @@ int image(const std::string& path, int megabytes)
     return 0;
 }
 
-int read(const std::string& path)
-{
+int read(const std::string& path) {
     auto start = Clock::now();
     CPdfDocument document;
     try {
@@ -143,7 +141,8 @@ int read(const std::string& path)
             ++fetched;
             if (object.is(ElementKind::Stream)) {
                 ++streams;
-                for (int c = object.getStream()->getChar(); c >= 0; c = object.getStream()->getChar()) {
+                for (int c = object.getStream()->getChar(); c >= 0;
+                     c = object.getStream()->getChar()) {
                     ++streamBytes;
                 }
             } else if (object.is(ElementKind::Null)) {
@@ -173,8 +172,7 @@ int read(const std::string& path)
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc >= 3 && std::string(argv[1]) == "generate") {
         return generate(argv[2], argc >= 4 ? std::atoi(argv[3]) : 20000);
     }
@@ -184,6 +182,7 @@ int main(int argc, char** argv)
     if (argc >= 3 && std::string(argv[1]) == "read") {
         return read(argv[2]);
     }
-    std::fprintf(stderr, "usage: bench_reader generate <file> [pages] | image <file> [MB] | read <file>\n");
+    std::fprintf(stderr,
+                 "usage: bench_reader generate <file> [pages] | image <file> [MB] | read <file>\n");
     return 2;
 }

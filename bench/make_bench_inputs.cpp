@@ -41,15 +41,17 @@ namespace {
 
 // A file written from the start, keeping count of its offset.
 class Out {
-public:
+  public:
     explicit Out(const std::string& path) : path_(path) {
         f_ = std::fopen(path.c_str(), "wb");
-        if (!f_) die("cannot write " + path + ": " + std::strerror(errno));
+        if (!f_)
+            die("cannot write " + path + ": " + std::strerror(errno));
     }
     Out(const Out&) = delete;
     Out& operator=(const Out&) = delete;
     ~Out() {
-        if (f_) std::fclose(f_);
+        if (f_)
+            std::fclose(f_);
     }
     void put(std::string_view s) {
         if (!s.empty() && std::fwrite(s.data(), 1, s.size(), f_) != s.size())
@@ -58,27 +60,33 @@ public:
     }
     std::uint64_t pos() const { return pos_; }
     void close() {
-        if (std::fclose(f_) != 0) die("write failed: " + path_);
+        if (std::fclose(f_) != 0)
+            die("write failed: " + path_);
         f_ = nullptr;
     }
 
-private:
+  private:
     std::string path_;
     std::FILE* f_ = nullptr;
     std::uint64_t pos_ = 0;
 };
 
-std::string num(std::uint64_t v) { return std::to_string(v); }
+std::string num(std::uint64_t v) {
+    return std::to_string(v);
+}
 
-std::string ref(std::uint32_t obj) { return num(obj) + " 0 R"; }
+std::string ref(std::uint32_t obj) {
+    return num(obj) + " 0 R";
+}
 
 std::string deflate(std::string_view in, int level) {
     uLongf cap = compressBound(static_cast<uLong>(in.size()));
     std::string out(cap, '\0');
-    int rc = compress2(reinterpret_cast<Bytef*>(out.data()), &cap,
-                       reinterpret_cast<const Bytef*>(in.data()), static_cast<uLong>(in.size()),
-                       level);
-    if (rc != Z_OK) die("zlib compress2 failed");
+    int rc =
+        compress2(reinterpret_cast<Bytef*>(out.data()), &cap,
+                  reinterpret_cast<const Bytef*>(in.data()), static_cast<uLong>(in.size()), level);
+    if (rc != Z_OK)
+        die("zlib compress2 failed");
     out.resize(cap);
     return out;
 }
@@ -100,7 +108,8 @@ struct Noise {
             std::memcpy(buf.data() + i, &v, 8);
         }
         std::uint64_t v = next();
-        for (; i < buf.size(); ++i, v >>= 8) buf[i] = static_cast<char>(v & 0xFF);
+        for (; i < buf.size(); ++i, v >>= 8)
+            buf[i] = static_cast<char>(v & 0xFF);
     }
 };
 
@@ -127,7 +136,8 @@ std::string text_content(std::uint32_t page, std::uint32_t pages) {
     for (int line = 0; line < 6; ++line) {
         s += "(";
         for (int k = 0; k < 9; ++k) {
-            if (k) s += ' ';
+            if (k)
+                s += ' ';
             s += kWords[(w++ * 2654435761u >> 7) % kWordCount];
         }
         s += " ";
@@ -140,13 +150,13 @@ std::string text_content(std::uint32_t page, std::uint32_t pages) {
 
 // Object numbers and bodies of a document, before it is laid out in a file.
 struct Obj {
-    std::string dict;    // the object, or the stream's dictionary without /Length
-    std::string data;    // stream data (for streams)
+    std::string dict; // the object, or the stream's dictionary without /Length
+    std::string data; // stream data (for streams)
     bool stream = false;
 };
 
 struct Doc {
-    std::vector<Obj> objs;  // objs[i] is object i + 1
+    std::vector<Obj> objs; // objs[i] is object i + 1
     std::uint32_t root = 0;
     std::uint32_t info = 0;
 
@@ -168,8 +178,8 @@ Doc make_text_doc(std::uint32_t pages, const std::string& title) {
     Doc d;
     d.root = d.reserve();
     std::uint32_t tree = d.reserve();
-    std::uint32_t font = d.add(
-        "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>");
+    std::uint32_t font =
+        d.add("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>");
     d.info = d.add("<< /Title (" + title +
                    ") /Producer (Quillmark benchmark inputs) /CreationDate (D:20240101120000Z) >>");
     d.at(d.root).dict = "<< /Type /Catalog /Pages " + ref(tree) + " >>";
@@ -179,19 +189,21 @@ Doc make_text_doc(std::uint32_t pages, const std::string& title) {
     for (std::uint32_t first = 0; first < pages; first += kFan) {
         std::uint32_t count = std::min(kFan, pages - first);
         std::uint32_t node = d.reserve();
-        if (!root_kids.empty()) root_kids += ' ';
+        if (!root_kids.empty())
+            root_kids += ' ';
         root_kids += ref(node);
         std::string kids;
         for (std::uint32_t p = first; p < first + count; ++p) {
             std::uint32_t content = d.add_stream("<<", text_content(p, pages));
-            std::uint32_t page = d.add(
-                "<< /Type /Page /Parent " + ref(node) + " /Contents " + ref(content) +
-                " /Resources << /Font << /F1 " + ref(font) + " >> /ProcSet [/PDF /Text] >> >>");
-            if (!kids.empty()) kids += ' ';
+            std::uint32_t page = d.add("<< /Type /Page /Parent " + ref(node) + " /Contents " +
+                                       ref(content) + " /Resources << /Font << /F1 " + ref(font) +
+                                       " >> /ProcSet [/PDF /Text] >> >>");
+            if (!kids.empty())
+                kids += ' ';
             kids += ref(page);
         }
-        d.at(node).dict = "<< /Type /Pages /Parent " + ref(tree) + " /Kids [" + kids +
-                          "] /Count " + num(count) + " >>";
+        d.at(node).dict = "<< /Type /Pages /Parent " + ref(tree) + " /Kids [" + kids + "] /Count " +
+                          num(count) + " >>";
     }
     d.at(tree).dict = "<< /Type /Pages /Kids [" + root_kids + "] /Count " + num(pages) +
                       " /MediaBox [0 0 612 792] >>";
@@ -213,10 +225,11 @@ std::string file_id(const std::string& name) {
 
 void write_stream_obj(Out& out, std::uint32_t n, const Obj& o) {
     out.put(num(n) + " 0 obj\n");
-    std::string dict = o.dict;  // "<< ..." without the closing ">>" or a complete dict
+    std::string dict = o.dict; // "<< ..." without the closing ">>" or a complete dict
     if (dict.size() >= 2 && dict.compare(dict.size() - 2, 2, ">>") == 0 && dict != "<<")
         dict.resize(dict.size() - 2);
-    if (!dict.empty() && dict.back() != ' ') dict += ' ';
+    if (!dict.empty() && dict.back() != ' ')
+        dict += ' ';
     out.put(dict + "/Length " + num(o.data.size()) + " >>\nstream\n");
     out.put(o.data);
     out.put("\nendstream\nendobj\n");
@@ -261,7 +274,8 @@ void write_objstm(const Doc& d, const std::string& path, const std::string& name
     // cross-reference stream get numbers after the document's own objects.
     std::vector<std::uint32_t> plain;
     for (std::uint32_t n = 1; n <= n_objs; ++n)
-        if (!d.objs[n - 1].stream) plain.push_back(n);
+        if (!d.objs[n - 1].stream)
+            plain.push_back(n);
     std::size_t n_stm = (plain.size() + kPerStream - 1) / kPerStream;
     std::uint32_t xref_num = n_objs + static_cast<std::uint32_t>(n_stm) + 1;
     std::uint32_t size = xref_num + 1;
@@ -280,7 +294,8 @@ void write_objstm(const Doc& d, const std::string& path, const std::string& name
     // Streams first, in number order.
     for (std::uint32_t n = 1; n <= n_objs; ++n) {
         const Obj& o = d.objs[n - 1];
-        if (!o.stream) continue;
+        if (!o.stream)
+            continue;
         xr[n] = Entry{1, out.pos(), 0};
         write_stream_obj(out, n, o);
     }
@@ -322,13 +337,14 @@ void write_objstm(const Doc& d, const std::string& path, const std::string& name
         cur[4] = static_cast<unsigned char>(e.f2);
         cur[5] = static_cast<unsigned char>(e.f3 >> 8);
         cur[6] = static_cast<unsigned char>(e.f3);
-        rows += '\x02';  // PNG Up
+        rows += '\x02'; // PNG Up
         for (std::size_t i = 0; i < kRow; ++i) {
             rows += static_cast<char>(static_cast<unsigned char>(cur[i] - prev[i]));
             prev[i] = cur[i];
         }
     }
-    if (xref_off > 0xFFFFFFFFull) die("offset too large for /W [1 4 2]");
+    if (xref_off > 0xFFFFFFFFull)
+        die("offset too large for /W [1 4 2]");
     std::string z = deflate(rows, 6);
     out.put(num(xref_num) + " 0 obj\n<< /Type /XRef /Size " + num(size) + " /W [1 4 2] /Root " +
             ref(d.root) + " /Info " + ref(d.info) + " /ID " + file_id(name) +
@@ -355,14 +371,14 @@ void write_images(const std::string& path) {
     };
     std::string kids;
     for (std::uint32_t p = 0; p < kPages; ++p) {
-        if (p) kids += ' ';
+        if (p)
+            kids += ' ';
         kids += ref(5 + 3 * p + 2);
     }
     begin(1);
     out.put("<< /Type /Catalog /Pages 2 0 R >>\nendobj\n");
     begin(2);
-    out.put("<< /Type /Pages /Kids [" + kids + "] /Count " + num(kPages) +
-            " >>\nendobj\n");
+    out.put("<< /Type /Pages /Kids [" + kids + "] /Count " + num(kPages) + " >>\nendobj\n");
     begin(3);
     out.put("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding "
             ">>\nendobj\n");
@@ -392,8 +408,8 @@ void write_images(const std::string& path) {
         out.put("<< /Length " + num(draw.size()) + " >>\nstream\n" + draw +
                 "\nendstream\nendobj\n");
         begin(page);
-        out.put("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents " +
-                ref(content) + " /Resources << /XObject << /Im1 " + ref(img) +
+        out.put("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents " + ref(content) +
+                " /Resources << /XObject << /Im1 " + ref(img) +
                 " >> /Font << /F1 3 0 R >> /ProcSet [/PDF /Text /ImageC] >> >>\nendobj\n");
     }
     std::uint64_t xref = out.pos();
@@ -414,7 +430,7 @@ void make_dir(const std::string& path) {
         die("cannot create folder " + path + ": " + std::strerror(errno));
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     if (argc != 2 || argv[1][0] == '-') {
@@ -422,7 +438,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::string dir = argv[1];
-    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    while (dir.size() > 1 && dir.back() == '/')
+        dir.pop_back();
     make_dir(dir);
 
     std::string list;

@@ -26,8 +26,7 @@ namespace fuzzharness {
 // Bytes taken from a stream at most, so that a compression bomb costs bounded time.
 inline constexpr size_t kMaxStreamBytes = 1 << 20;
 
-inline size_t drain(CPdfStream* stream, size_t limit = kMaxStreamBytes)
-{
+inline size_t drain(CPdfStream* stream, size_t limit = kMaxStreamBytes) {
     size_t count = 0;
     while (count < limit) {
         int peeked = stream->peekChar();
@@ -43,16 +42,14 @@ inline size_t drain(CPdfStream* stream, size_t limit = kMaxStreamBytes)
     return count;
 }
 
-inline CPdfElement nullDict()
-{
+inline CPdfElement nullDict() {
     CPdfElement e;
     e.setNull();
     return e;
 }
 
 // Visits a value: container items and dictionary values, the data of streams.
-inline void touch(const CPdfElement& value, int depth = 0)
-{
+inline void touch(const CPdfElement& value, int depth = 0) {
     if (depth > 300) {
         return;
     }
@@ -72,8 +69,7 @@ inline void touch(const CPdfElement& value, int depth = 0)
 }
 
 // Arbitrary bytes through the parser, object after object.
-inline void parseBytes(const uint8_t* data, size_t size)
-{
+inline void parseBytes(const uint8_t* data, size_t size) {
     auto* source = new CPdfMemoryStream(data, size, 0, 0, nullDict());
     try {
         CPdfParser parser(nullptr, source);
@@ -91,8 +87,7 @@ inline void parseBytes(const uint8_t* data, size_t size)
 
 // Bytes through a Flate stream. The first four bytes choose the predictor and its parameters
 // (and whether the rest is compressed here first, so that the predictors see real rows).
-inline void inflateBytes(const uint8_t* data, size_t size)
-{
+inline void inflateBytes(const uint8_t* data, size_t size) {
     if (size < 4) {
         return;
     }
@@ -107,7 +102,8 @@ inline void inflateBytes(const uint8_t* data, size_t size)
     if (compressHere) {
         uLongf length = compressBound(static_cast<uLong>(input.size()));
         std::vector<uint8_t> packed(length);
-        if (compress(packed.data(), &length, input.data(), static_cast<uLong>(input.size())) != Z_OK) {
+        if (compress(packed.data(), &length, input.data(), static_cast<uLong>(input.size())) !=
+            Z_OK) {
             return;
         }
         packed.resize(length);
@@ -129,8 +125,7 @@ inline void inflateBytes(const uint8_t* data, size_t size)
 }
 
 // Opens a file as a document and fetches every row of its table.
-inline void openAndFetchAll(const std::string& path)
-{
+inline void openAndFetchAll(const std::string& path) {
     CPdfDocument document;
     try {
         document.open(path);

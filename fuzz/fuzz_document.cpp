@@ -9,8 +9,7 @@
 
 namespace {
 
-const std::string& inputPath()
-{
+const std::string& inputPath() {
     static const std::string path =
         "/tmp/quillmark-fuzz-document-" + std::to_string(getpid()) + ".pdf";
     static const bool cleanup = [] {
@@ -23,8 +22,7 @@ const std::string& inputPath()
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string& path = inputPath();
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) {

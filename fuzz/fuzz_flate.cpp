@@ -2,8 +2,7 @@
 // predictor, the row parameters and whether the rest is compressed first.
 #include "fuzz/FuzzHarness.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzzharness::inflateBytes(data, size);
     return 0;
 }

@@ -1,8 +1,7 @@
 // Arbitrary bytes through the object parser over an in-memory stream.
 #include "fuzz/FuzzHarness.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzzharness::parseBytes(data, size);
     return 0;
 }

@@ -1,7 +1,6 @@
 #include "pdf/CPdfArray.h"
 
-void CPdfArray::release()
-{
+void CPdfArray::release() {
     if (--refCount_ <= 0) {
         delete this;
     }

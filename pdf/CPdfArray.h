@@ -10,7 +10,7 @@ class CPdfXRef;
 
 // A shared PDF array. Created with reference count 1; the last release deletes it.
 class CPdfArray {
-public:
+  public:
     explicit CPdfArray(CPdfXRef* xref) : xref_(xref) {}
     virtual ~CPdfArray() = default;
     CPdfArray(const CPdfArray&) = delete;
@@ -25,7 +25,7 @@ public:
     void addRef() { ++refCount_; }
     void release();
 
-private:
+  private:
     int32_t refCount_ = 1;
     CPdfXRef* xref_;
     std::vector<CPdfElement> items_;

@@ -1,7 +1,6 @@
 #include "pdf/CPdfDictionary.h"
 
-void CPdfDictionary::getEntry(std::string_view key, CPdfElement& out) const
-{
+void CPdfDictionary::getEntry(std::string_view key, CPdfElement& out) const {
     const CPdfElement* value = find(key);
     if (!value) {
         out.setNull();
@@ -10,8 +9,7 @@ void CPdfDictionary::getEntry(std::string_view key, CPdfElement& out) const
     value->resolve(xref_, out);
 }
 
-void CPdfDictionary::getRawEntry(std::string_view key, CPdfElement& out) const
-{
+void CPdfDictionary::getRawEntry(std::string_view key, CPdfElement& out) const {
     const CPdfElement* value = find(key);
     if (!value) {
         out.setNull();
@@ -20,22 +18,19 @@ void CPdfDictionary::getRawEntry(std::string_view key, CPdfElement& out) const
     out.assign(*value);
 }
 
-const CPdfElement* CPdfDictionary::find(std::string_view key) const
-{
+const CPdfElement* CPdfDictionary::find(std::string_view key) const {
     auto it = entries_.find(key);
     return it == entries_.end() ? nullptr : &it->second;
 }
 
-void CPdfDictionary::addEntry(std::string_view key, const CPdfElement& value)
-{
+void CPdfDictionary::addEntry(std::string_view key, const CPdfElement& value) {
     // The first value of a key stays in force.
     if (entries_.find(key) == entries_.end()) {
         entries_.emplace(std::string(key), value);
     }
 }
 
-void CPdfDictionary::release()
-{
+void CPdfDictionary::release() {
     if (--refCount_ <= 0) {
         delete this;
     }

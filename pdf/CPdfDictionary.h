@@ -11,7 +11,7 @@ class CPdfXRef;
 
 // A shared PDF dictionary, keys ordered byte-wise. A key already present keeps its first value.
 class CPdfDictionary {
-public:
+  public:
     explicit CPdfDictionary(CPdfXRef* xref) : xref_(xref) {}
     virtual ~CPdfDictionary() = default;
     CPdfDictionary(const CPdfDictionary&) = delete;
@@ -33,7 +33,7 @@ public:
     void addRef() { ++refCount_; }
     void release();
 
-private:
+  private:
     int32_t refCount_ = 1;
     CPdfXRef* xref_;
     std::map<std::string, CPdfElement, std::less<>> entries_;

@@ -9,8 +9,7 @@
 namespace {
 
 // Where "%PDF-" begins within the first 1023 bytes (positions 0 to 1017), or -1.
-int64_t findHeader(CPdfFileStream& file)
-{
+int64_t findHeader(CPdfFileStream& file) {
     char head[1023];
     file.rewind();
     for (char& c : head) {
@@ -27,10 +26,11 @@ int64_t findHeader(CPdfFileStream& file)
 
 } // namespace
 
-CPdfDocument::~CPdfDocument() { close(); }
+CPdfDocument::~CPdfDocument() {
+    close();
+}
 
-void CPdfDocument::open(const std::string& path)
-{
+void CPdfDocument::open(const std::string& path) {
     close();
     file_ = std::fopen(path.c_str(), "rb");
     if (!file_) {
@@ -55,8 +55,7 @@ void CPdfDocument::open(const std::string& path)
     opened_ = true;
 }
 
-void CPdfDocument::close()
-{
+void CPdfDocument::close() {
     xref_.reset();
     if (fileStream_) {
         fileStream_->release();

@@ -10,7 +10,7 @@ class CPdfFileStream;
 
 // One opened input PDF file: the file, the stream over it and its cross-reference table.
 class CPdfDocument {
-public:
+  public:
     CPdfDocument() = default;
     virtual ~CPdfDocument();
     CPdfDocument(const CPdfDocument&) = delete;
@@ -22,7 +22,7 @@ public:
     bool isOpen() const { return opened_; }
     CPdfXRef* getXRef() const { return xref_.get(); }
 
-private:
+  private:
     bool opened_ = false;
     std::FILE* file_ = nullptr;
     CPdfFileStream* fileStream_ = nullptr;

@@ -8,12 +8,15 @@
 #include <limits>
 #include <utility>
 
-CPdfElement::CPdfElement(const CPdfElement& other) { assign(other); }
+CPdfElement::CPdfElement(const CPdfElement& other) {
+    assign(other);
+}
 
-CPdfElement::CPdfElement(CPdfElement&& other) noexcept { *this = std::move(other); }
+CPdfElement::CPdfElement(CPdfElement&& other) noexcept {
+    *this = std::move(other);
+}
 
-CPdfElement& CPdfElement::operator=(const CPdfElement& other)
-{
+CPdfElement& CPdfElement::operator=(const CPdfElement& other) {
     if (this != &other) {
         // Take the new reference before dropping the old one: other may live inside our container.
         CPdfElement copy(other);
@@ -22,8 +25,7 @@ CPdfElement& CPdfElement::operator=(const CPdfElement& other)
     return *this;
 }
 
-CPdfElement& CPdfElement::operator=(CPdfElement&& other) noexcept
-{
+CPdfElement& CPdfElement::operator=(CPdfElement&& other) noexcept {
     if (this != &other) {
         clear();
         kind_ = other.kind_;
@@ -45,10 +47,11 @@ CPdfElement& CPdfElement::operator=(CPdfElement&& other) noexcept
     return *this;
 }
 
-CPdfElement::~CPdfElement() { clear(); }
+CPdfElement::~CPdfElement() {
+    clear();
+}
 
-void CPdfElement::assign(const CPdfElement& source)
-{
+void CPdfElement::assign(const CPdfElement& source) {
     if (this == &source) {
         return;
     }
@@ -82,8 +85,7 @@ void CPdfElement::assign(const CPdfElement& source)
     }
 }
 
-void CPdfElement::clear()
-{
+void CPdfElement::clear() {
     // Detach first: releasing may destroy a container whose items point back at us.
     CPdfArray* array = std::exchange(array_, nullptr);
     CPdfDictionary* dictionary = std::exchange(dictionary_, nullptr);
@@ -107,17 +109,17 @@ void CPdfElement::clear()
     }
 }
 
-void CPdfElement::setBoolean(bool value)
-{
+void CPdfElement::setBoolean(bool value) {
     clear();
     kind_ = ElementKind::Boolean;
     boolean_ = value;
 }
 
-void CPdfElement::setInteger(int32_t value) { setInteger64(value); }
+void CPdfElement::setInteger(int32_t value) {
+    setInteger64(value);
+}
 
-void CPdfElement::setInteger64(int64_t value)
-{
+void CPdfElement::setInteger64(int64_t value) {
     clear();
     kind_ = ElementKind::Integer;
     integer64_ = value;
@@ -130,21 +132,18 @@ void CPdfElement::setInteger64(int64_t value)
     }
 }
 
-void CPdfElement::setReal(double value)
-{
+void CPdfElement::setReal(double value) {
     clear();
     kind_ = ElementKind::Real;
     real_ = value;
 }
 
-void CPdfElement::setNull()
-{
+void CPdfElement::setNull() {
     clear();
     kind_ = ElementKind::Null;
 }
 
-void CPdfElement::setReference(int32_t number, int32_t generation)
-{
+void CPdfElement::setReference(int32_t number, int32_t generation) {
     clear();
     kind_ = ElementKind::Reference;
     integer_ = number;
@@ -152,76 +151,65 @@ void CPdfElement::setReference(int32_t number, int32_t generation)
     generation_ = generation;
 }
 
-void CPdfElement::setError()
-{
+void CPdfElement::setError() {
     clear();
     kind_ = ElementKind::Error;
 }
 
-void CPdfElement::setEndOfInput()
-{
+void CPdfElement::setEndOfInput() {
     clear();
     kind_ = ElementKind::EndOfInput;
 }
 
-void CPdfElement::setString(std::string_view text)
-{
+void CPdfElement::setString(std::string_view text) {
     clear();
     kind_ = ElementKind::String;
     text_.assign(text.data(), text.size());
 }
 
-void CPdfElement::setName(std::string_view text)
-{
+void CPdfElement::setName(std::string_view text) {
     clear();
     kind_ = ElementKind::Name;
     text_.assign(text.data(), text.size());
 }
 
-void CPdfElement::setKeyword(std::string_view text)
-{
+void CPdfElement::setKeyword(std::string_view text) {
     clear();
     kind_ = ElementKind::Keyword;
     text_.assign(text.data(), text.size());
 }
 
-void CPdfElement::makeArray(CPdfXRef* xref)
-{
+void CPdfElement::makeArray(CPdfXRef* xref) {
     clear();
     kind_ = ElementKind::Array;
     array_ = new CPdfArray(xref);
 }
 
-void CPdfElement::makeDictionary(CPdfXRef* xref)
-{
+void CPdfElement::makeDictionary(CPdfXRef* xref) {
     clear();
     kind_ = ElementKind::Dictionary;
     dictionary_ = new CPdfDictionary(xref);
 }
 
-void CPdfElement::setDictionary(CPdfDictionary* dictionary)
-{
+void CPdfElement::setDictionary(CPdfDictionary* dictionary) {
     dictionary->addRef();
     clear();
     kind_ = ElementKind::Dictionary;
     dictionary_ = dictionary;
 }
 
-void CPdfElement::setStream(CPdfStream* stream)
-{
+void CPdfElement::setStream(CPdfStream* stream) {
     stream->addRef();
     clear();
     kind_ = ElementKind::Stream;
     stream_ = stream;
 }
 
-bool CPdfElement::isKeyword(std::string_view text) const
-{
+bool CPdfElement::isKeyword(std::string_view text) const {
     return kind_ == ElementKind::Keyword && text_ == text;
 }
 
-void CPdfElement::resolve(CPdfXRef* xref, CPdfElement& out) const
-{
+void CPdfElement::resolve(CPdfXRef* xref, CPdfElement& out) const {
     if (kind_ == ElementKind::Reference && xref) {
         xref->fetchObject(integer_, generation_, out);
     } else {

@@ -30,7 +30,7 @@ enum class ElementKind : int32_t {
 // One PDF value of any kind. Texts (String, Name, Keyword) are owned and keep every byte,
 // zero bytes included; arrays, dictionaries and streams are shared by counted reference.
 class CPdfElement {
-public:
+  public:
     CPdfElement() = default;
     CPdfElement(const CPdfElement& other);
     CPdfElement(CPdfElement&& other) noexcept;
@@ -80,7 +80,7 @@ public:
     int32_t getRefNumber() const { return integer_; }
     int32_t getRefGeneration() const { return generation_; }
 
-private:
+  private:
     ElementKind kind_ = ElementKind::None;
     bool boolean_ = false;
     int32_t integer_ = 0;    // Integer value, or the number of a Reference

@@ -2,12 +2,9 @@
 
 CPdfEmbedStream::CPdfEmbedStream(CPdfStream* underlying, const CPdfElement& dict, bool limited,
                                  int64_t limit)
-    : dict_(dict), underlying_(underlying), limited_(limited), remaining_(limit)
-{
-}
+    : dict_(dict), underlying_(underlying), limited_(limited), remaining_(limit) {}
 
-int CPdfEmbedStream::getChar()
-{
+int CPdfEmbedStream::getChar() {
     if (limited_) {
         if (remaining_ <= 0) {
             return -1;
@@ -17,8 +14,7 @@ int CPdfEmbedStream::getChar()
     return underlying_->getChar();
 }
 
-int CPdfEmbedStream::peekChar()
-{
+int CPdfEmbedStream::peekChar() {
     if (limited_ && remaining_ <= 0) {
         return -1;
     }

@@ -5,7 +5,7 @@
 // At most a limited number of bytes of another stream (not owned, no reference taken),
 // read from that stream's current position.
 class CPdfEmbedStream : public CPdfStream {
-public:
+  public:
     CPdfEmbedStream(CPdfStream* underlying, const CPdfElement& dict, bool limited, int64_t limit);
 
     void rewind() override {}
@@ -19,7 +19,7 @@ public:
     uint64_t getLength() const override { return 0; }
     CPdfStream* openSubStream(uint64_t, uint64_t, const CPdfElement&) override { return nullptr; }
 
-private:
+  private:
     CPdfElement dict_;
     CPdfStream* underlying_;
     bool limited_;

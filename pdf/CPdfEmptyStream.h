@@ -6,7 +6,7 @@
 // mean "no limit" and read on to the end of its source.) It keeps the position where the data
 // would start, so that getStart and getPos tell the truth.
 class CPdfEmptyStream : public CPdfStream {
-public:
+  public:
     CPdfEmptyStream(uint64_t start, const CPdfElement& dict) : dict_(dict), start_(start) {}
 
     void rewind() override {}
@@ -20,7 +20,7 @@ public:
     uint64_t getLength() const override { return 0; }
     CPdfStream* openSubStream(uint64_t, uint64_t, const CPdfElement&) override { return nullptr; }
 
-private:
+  private:
     CPdfElement dict_;
     uint64_t start_;
 };

@@ -6,7 +6,7 @@
 // The one error type of the program: a complete, fixed English message, with its own line end
 // where it has one. Thrown by value, caught by reference.
 class CPdfException {
-public:
+  public:
     explicit CPdfException(std::string_view message) : message_(message) {}
     // A message together with the cause that led to it (the first failure of a stamping pass,
     // which the entry point shows on standard error beside the message).
@@ -18,7 +18,7 @@ public:
     const std::string& message() const { return message_; }
     const std::string& cause() const { return cause_; }
 
-private:
+  private:
     std::string message_;
     std::string cause_;
 };

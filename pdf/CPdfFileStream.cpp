@@ -7,15 +7,12 @@
 
 CPdfFileStream::CPdfFileStream(std::FILE* file, uint64_t start, uint64_t length,
                                const CPdfElement& dict)
-    : CPdfFileStream(file, measure(file), start, length, dict)
-{
-}
+    : CPdfFileStream(file, measure(file), start, length, dict) {}
 
-CPdfFileStream::CPdfFileStream(std::FILE* file, uint64_t fileSize, uint64_t start,
-                               uint64_t length, const CPdfElement& dict)
+CPdfFileStream::CPdfFileStream(std::FILE* file, uint64_t fileSize, uint64_t start, uint64_t length,
+                               const CPdfElement& dict)
     : dict_(dict), file_(file), fileSize_(fileSize), start_(start), length_(length),
-      bufferPos_(start), chunk_(limits::kFileBufferMin)
-{
+      bufferPos_(start), chunk_(limits::kFileBufferMin) {
     // A window never reaches past the bytes the file holds.
     if (length_ != 0 && start_ < fileSize_ && length_ > fileSize_ - start_) {
         length_ = fileSize_ - start_;
@@ -23,8 +20,7 @@ CPdfFileStream::CPdfFileStream(std::FILE* file, uint64_t fileSize, uint64_t star
     rewind();
 }
 
-uint64_t CPdfFileStream::measure(std::FILE* file)
-{
+uint64_t CPdfFileStream::measure(std::FILE* file) {
     if (!file || fseeko(file, 0, SEEK_END) != 0) {
         return 0;
     }
@@ -32,17 +28,19 @@ uint64_t CPdfFileStream::measure(std::FILE* file)
     return size < 0 ? 0 : static_cast<uint64_t>(size);
 }
 
-uint64_t CPdfFileStream::fileSize() const { return fileSize_; }
+uint64_t CPdfFileStream::fileSize() const {
+    return fileSize_;
+}
 
-uint64_t CPdfFileStream::limitEnd() const
-{
+uint64_t CPdfFileStream::limitEnd() const {
     return length_ == 0 ? fileSize_ : std::min(fileSize_, start_ + length_);
 }
 
-void CPdfFileStream::rewind() { setPos(static_cast<int64_t>(start_), 0); }
+void CPdfFileStream::rewind() {
+    setPos(static_cast<int64_t>(start_), 0);
+}
 
-bool CPdfFileStream::refill()
-{
+bool CPdfFileStream::refill() {
     bufferPos_ += endIndex_;
     readIndex_ = endIndex_ = 0;
     uint64_t end = limitEnd();
@@ -63,24 +61,21 @@ bool CPdfFileStream::refill()
     return got > 0;
 }
 
-int CPdfFileStream::getChar()
-{
+int CPdfFileStream::getChar() {
     if (readIndex_ >= endIndex_ && !refill()) {
         return -1;
     }
     return buffer_[readIndex_++];
 }
 
-int CPdfFileStream::peekChar()
-{
+int CPdfFileStream::peekChar() {
     if (readIndex_ >= endIndex_ && !refill()) {
         return -1;
     }
     return buffer_[readIndex_];
 }
 
-size_t CPdfFileStream::getChars(unsigned char* out, size_t count)
-{
+size_t CPdfFileStream::getChars(unsigned char* out, size_t count) {
     size_t got = 0;
     while (got < count) {
         if (readIndex_ >= endIndex_ && !refill()) {
@@ -94,8 +89,7 @@ size_t CPdfFileStream::getChars(unsigned char* out, size_t count)
     return got;
 }
 
-size_t CPdfFileStream::buffered(const unsigned char*& data)
-{
+size_t CPdfFileStream::buffered(const unsigned char*& data) {
     if (readIndex_ >= endIndex_ && !refill()) {
         data = nullptr;
         return 0;
@@ -104,15 +98,15 @@ size_t CPdfFileStream::buffered(const unsigned char*& data)
     return endIndex_ - readIndex_;
 }
 
-void CPdfFileStream::skipBuffered(size_t count)
-{
+void CPdfFileStream::skipBuffered(size_t count) {
     readIndex_ += std::min(count, endIndex_ - readIndex_);
 }
 
-uint64_t CPdfFileStream::getPos() const { return bufferPos_ + readIndex_; }
+uint64_t CPdfFileStream::getPos() const {
+    return bufferPos_ + readIndex_;
+}
 
-void CPdfFileStream::setPos(int64_t offset, int origin)
-{
+void CPdfFileStream::setPos(int64_t offset, int origin) {
     int64_t base = 0;
     if (origin == 1) {
         base = static_cast<int64_t>(getPos());
@@ -136,8 +130,7 @@ void CPdfFileStream::setPos(int64_t offset, int origin)
     chunk_ = limits::kFileBufferMin;
 }
 
-void CPdfFileStream::shiftStart(int64_t bytes)
-{
+void CPdfFileStream::shiftStart(int64_t bytes) {
     start_ = bytes < 0 && static_cast<uint64_t>(-bytes) > start_ ? 0 : start_ + bytes;
     bufferPos_ = start_;
     readIndex_ = endIndex_ = 0;
@@ -145,7 +138,6 @@ void CPdfFileStream::shiftStart(int64_t bytes)
 }
 
 CPdfStream* CPdfFileStream::openSubStream(uint64_t start, uint64_t length,
-                                          const CPdfElement& dict)
-{
+                                          const CPdfElement& dict) {
     return new CPdfFileStream(file_, fileSize_, start, length, dict);
 }

@@ -7,7 +7,7 @@
 
 // A byte range of an open file (not owned), read through a buffer.
 class CPdfFileStream : public CPdfStream {
-public:
+  public:
     // length 0: up to the end of the file.
     CPdfFileStream(std::FILE* file, uint64_t start, uint64_t length, const CPdfElement& dict);
 
@@ -27,7 +27,7 @@ public:
     // Size of the underlying file in bytes.
     uint64_t fileSize() const;
 
-private:
+  private:
     // A window of a stream whose file size is already known.
     CPdfFileStream(std::FILE* file, uint64_t fileSize, uint64_t start, uint64_t length,
                    const CPdfElement& dict);
@@ -42,7 +42,7 @@ private:
     uint64_t length_;
     uint64_t bufferPos_;
     std::vector<unsigned char> buffer_;
-    size_t chunk_;  // size of the next read; grows while the stream reads on sequentially
+    size_t chunk_; // size of the next read; grows while the stream reads on sequentially
     size_t readIndex_ = 0;
     size_t endIndex_ = 0;
 };

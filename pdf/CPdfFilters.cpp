@@ -10,8 +10,7 @@ namespace {
 
 // The dictionary entry under key, or else under its abbreviation, resolved.
 void lookUp(const CPdfDictionary* dict, std::string_view key, std::string_view shortKey,
-            CPdfElement& out)
-{
+            CPdfElement& out) {
     dict->getEntry(key, out);
     if (out.is(ElementKind::Null)) {
         out.clear();
@@ -19,8 +18,7 @@ void lookUp(const CPdfDictionary* dict, std::string_view key, std::string_view s
     }
 }
 
-void readIntegerParameter(const CPdfDictionary* parms, std::string_view key, int& value)
-{
+void readIntegerParameter(const CPdfDictionary* parms, std::string_view key, int& value) {
     CPdfElement entry;
     parms->getEntry(key, entry);
     if (entry.is(ElementKind::Integer)) {
@@ -30,8 +28,7 @@ void readIntegerParameter(const CPdfDictionary* parms, std::string_view key, int
 
 } // namespace
 
-CPdfStream* applyFilters(CPdfStream* stream, const CPdfElement& streamDict)
-{
+CPdfStream* applyFilters(CPdfStream* stream, const CPdfElement& streamDict) {
     if (!stream) {
         return nullptr;
     }
@@ -60,8 +57,7 @@ CPdfStream* applyFilters(CPdfStream* stream, const CPdfElement& streamDict)
     }
 }
 
-CPdfStream* makeFilter(std::string_view name, CPdfStream* stream, const CPdfElement& decodeParms)
-{
+CPdfStream* makeFilter(std::string_view name, CPdfStream* stream, const CPdfElement& decodeParms) {
     if (name != "FlateDecode" && name != "Fl") {
         return nullptr;
     }

@@ -8,20 +8,18 @@
 
 CPdfFlateStream::CPdfFlateStream(CPdfStream* underlying, int predictor, int columns, int colors,
                                  int bitsPerComponent)
-    : underlying_(underlying), compressedLeft_(underlying ? underlying->getLength() : 0)
-{
+    : underlying_(underlying), compressedLeft_(underlying ? underlying->getLength() : 0) {
     if (predictor != 1) {
         if (CPdfPredictor::isValid(predictor, columns, colors, bitsPerComponent)) {
-            predictor_ = std::make_unique<CPdfPredictor>(this, predictor, columns, colors,
-                                                         bitsPerComponent);
+            predictor_ =
+                std::make_unique<CPdfPredictor>(this, predictor, columns, colors, bitsPerComponent);
         } else {
             ended_ = true; // rows of that size cannot be read: no data
         }
     }
 }
 
-CPdfFlateStream::~CPdfFlateStream()
-{
+CPdfFlateStream::~CPdfFlateStream() {
     if (zlibReady_) {
         inflateEnd(&zstream_);
     }
@@ -30,13 +28,11 @@ CPdfFlateStream::~CPdfFlateStream()
     }
 }
 
-int CPdfFlateStream::getChar()
-{
+int CPdfFlateStream::getChar() {
     return predictor_ ? predictor_->getChar() : getRawChar();
 }
 
-int CPdfFlateStream::peekChar()
-{
+int CPdfFlateStream::peekChar() {
     if (predictor_) {
         return predictor_->peekChar();
     }
@@ -46,24 +42,21 @@ int CPdfFlateStream::peekChar()
     return output_[readIndex_];
 }
 
-int CPdfFlateStream::getRawChar()
-{
+int CPdfFlateStream::getRawChar() {
     if (readIndex_ >= endIndex_ && !refill()) {
         return -1;
     }
     return output_[readIndex_++];
 }
 
-size_t CPdfFlateStream::getChars(unsigned char* out, size_t count)
-{
+size_t CPdfFlateStream::getChars(unsigned char* out, size_t count) {
     if (predictor_) {
         return predictor_->getChars(out, count);
     }
     return getRawChars(out, count);
 }
 
-size_t CPdfFlateStream::getRawChars(unsigned char* out, size_t count)
-{
+size_t CPdfFlateStream::getRawChars(unsigned char* out, size_t count) {
     // Whole runs of the decoded piece at a time.
     size_t got = 0;
     while (got < count) {
@@ -78,11 +71,11 @@ size_t CPdfFlateStream::getRawChars(unsigned char* out, size_t count)
     return got;
 }
 
-bool CPdfFlateStream::feedInput()
-{
+bool CPdfFlateStream::feedInput() {
     // The compressed data is read lazily, a chunk at a time; bytes missing before /Length is
     // reached are given to zlib as 0xFF, the end-of-data value cut to one byte.
-    size_t count = static_cast<size_t>(std::min<uint64_t>(compressedLeft_, limits::kFlateInputChunk));
+    size_t count =
+        static_cast<size_t>(std::min<uint64_t>(compressedLeft_, limits::kFlateInputChunk));
     if (count == 0) {
         return false;
     }
@@ -95,8 +88,7 @@ bool CPdfFlateStream::feedInput()
     return true;
 }
 
-bool CPdfFlateStream::refill()
-{
+bool CPdfFlateStream::refill() {
     readIndex_ = endIndex_ = 0;
     if (ended_) {
         return false;

@@ -11,7 +11,7 @@ class CPdfPredictor;
 // Decompresses FlateDecode data with zlib, optionally through a predictor. Reads once, from
 // the beginning to the end; it does not rewind.
 class CPdfFlateStream : public CPdfStream {
-public:
+  public:
     // Takes over the caller's reference to underlying.
     CPdfFlateStream(CPdfStream* underlying, int predictor, int columns, int colors,
                     int bitsPerComponent);
@@ -33,7 +33,7 @@ public:
     uint64_t getLength() const override { return underlying_->getLength(); }
     CPdfStream* openSubStream(uint64_t, uint64_t, const CPdfElement&) override { return nullptr; }
 
-private:
+  private:
     bool refill();
     bool feedInput();
 

@@ -8,7 +8,7 @@
 // is already in memory, and by the tests and fuzz targets. A stream object parsed from it
 // reads its data from the same memory when it is read, so the memory must outlive it too.
 class CPdfMemoryStream : public CPdfStream {
-public:
+  public:
     // length 0: up to the end of the buffer.
     CPdfMemoryStream(const unsigned char* data, size_t size, uint64_t start, uint64_t length,
                      const CPdfElement& dict);
@@ -24,7 +24,7 @@ public:
     uint64_t getLength() const override { return length_; }
     CPdfStream* openSubStream(uint64_t start, uint64_t length, const CPdfElement& dict) override;
 
-private:
+  private:
     uint64_t end() const;
 
     CPdfElement dict_;

@@ -19,8 +19,7 @@ enum CharClass : unsigned char { kRegular = 0, kWhite = 1, kDelimiter = 2 };
 
 struct CharTable {
     unsigned char cls[256];
-    constexpr CharTable() : cls{}
-    {
+    constexpr CharTable() : cls{} {
         for (int c : {0, 9, 10, 12, 13, 32}) {
             cls[c] = kWhite;
         }
@@ -32,12 +31,17 @@ struct CharTable {
 
 constexpr CharTable kChars;
 
-bool isWhite(int c) { return c >= 0 && kChars.cls[c] == kWhite; }
-bool isRegular(int c) { return c >= 0 && kChars.cls[c] == kRegular; }
-bool isDigit(int c) { return c >= '0' && c <= '9'; }
+bool isWhite(int c) {
+    return c >= 0 && kChars.cls[c] == kWhite;
+}
+bool isRegular(int c) {
+    return c >= 0 && kChars.cls[c] == kRegular;
+}
+bool isDigit(int c) {
+    return c >= '0' && c <= '9';
+}
 
-int hexValue(int c)
-{
+int hexValue(int c) {
     if (c >= '0' && c <= '9') {
         return c - '0';
     }
@@ -51,8 +55,7 @@ int hexValue(int c)
 }
 
 // Base-10 conversion that saturates at the 64-bit range, as strtoll does.
-int64_t toInteger(const std::string& text)
-{
+int64_t toInteger(const std::string& text) {
     size_t i = 0;
     bool negative = false;
     if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
@@ -78,14 +81,12 @@ int64_t toInteger(const std::string& text)
 } // namespace
 
 CPdfParser::CPdfParser(CPdfXRef* xref, CPdfStream* source, int fetchDepth)
-    : xref_(xref), source_(source), fetchDepth_(fetchDepth)
-{
+    : xref_(xref), source_(source), fetchDepth_(fetchDepth) {
     readToken(current_);
     readToken(lookahead_);
 }
 
-CPdfParser::~CPdfParser()
-{
+CPdfParser::~CPdfParser() {
     current_.clear();
     lookahead_.clear();
     if (source_) {
@@ -93,15 +94,13 @@ CPdfParser::~CPdfParser()
     }
 }
 
-void CPdfParser::advance()
-{
+void CPdfParser::advance() {
     current_ = std::move(lookahead_);
     lookahead_.clear();
     readToken(lookahead_);
 }
 
-void CPdfParser::readToken(CPdfElement& out)
-{
+void CPdfParser::readToken(CPdfElement& out) {
     int c;
     for (;;) {
         c = source_->getChar();
@@ -165,8 +164,7 @@ void CPdfParser::readToken(CPdfElement& out)
     }
 }
 
-void CPdfParser::readLiteralString(CPdfElement& out)
-{
+void CPdfParser::readLiteralString(CPdfElement& out) {
     text_.clear();
     int depth = 1;
     for (;;) {
@@ -186,11 +184,21 @@ void CPdfParser::readLiteralString(CPdfElement& out)
                 break;
             }
             switch (c) {
-            case 'n': c = '\n'; break;
-            case 'r': c = '\r'; break;
-            case 't': c = '\t'; break;
-            case 'b': c = '\b'; break;
-            case 'f': c = '\f'; break;
+            case 'n':
+                c = '\n';
+                break;
+            case 'r':
+                c = '\r';
+                break;
+            case 't':
+                c = '\t';
+                break;
+            case 'b':
+                c = '\b';
+                break;
+            case 'f':
+                c = '\f';
+                break;
             case '\n':
                 continue; // line continuation
             case '\r':
@@ -219,8 +227,7 @@ void CPdfParser::readLiteralString(CPdfElement& out)
     out.setString(text_);
 }
 
-void CPdfParser::readHexString(CPdfElement& out)
-{
+void CPdfParser::readHexString(CPdfElement& out) {
     text_.clear();
     int high = -1;
     for (;;) {
@@ -248,8 +255,7 @@ void CPdfParser::readHexString(CPdfElement& out)
     out.setString(text_);
 }
 
-void CPdfParser::readName(CPdfElement& out)
-{
+void CPdfParser::readName(CPdfElement& out) {
     text_.clear();
     while (isRegular(source_->peekChar())) {
         int c = source_->getChar();
@@ -266,8 +272,7 @@ void CPdfParser::readName(CPdfElement& out)
     out.setName(text_);
 }
 
-void CPdfParser::readNumber(int first, CPdfElement& out)
-{
+void CPdfParser::readNumber(int first, CPdfElement& out) {
     text_.assign(1, static_cast<char>(first));
     bool real = first == '.';
     for (;;) {
@@ -289,8 +294,7 @@ void CPdfParser::readNumber(int first, CPdfElement& out)
     }
 }
 
-void CPdfParser::readWord(int first, CPdfElement& out)
-{
+void CPdfParser::readWord(int first, CPdfElement& out) {
     text_.assign(1, static_cast<char>(first));
     while (isRegular(source_->peekChar())) {
         text_.push_back(static_cast<char>(source_->getChar()));
@@ -306,10 +310,11 @@ void CPdfParser::readWord(int first, CPdfElement& out)
     }
 }
 
-void CPdfParser::parseObject(CPdfElement& out) { parseObject(out, 0); }
+void CPdfParser::parseObject(CPdfElement& out) {
+    parseObject(out, 0);
+}
 
-void CPdfParser::parseObject(CPdfElement& out, int depth)
-{
+void CPdfParser::parseObject(CPdfElement& out, int depth) {
     if (depth > limits::kMaxNestingDepth) {
         throw CPdfException("PDF file was damaged");
     }
@@ -378,8 +383,7 @@ void CPdfParser::parseObject(CPdfElement& out, int depth)
     advance();
 }
 
-void CPdfParser::skipToLineEnd()
-{
+void CPdfParser::skipToLineEnd() {
     for (;;) {
         int c = source_->getChar();
         if (c < 0 || c == '\n') {
@@ -394,8 +398,7 @@ void CPdfParser::skipToLineEnd()
     }
 }
 
-bool CPdfParser::readLength(const CPdfElement& dict, int64_t& length)
-{
+bool CPdfParser::readLength(const CPdfElement& dict, int64_t& length) {
     const CPdfElement* entry = dict.getDictionary()->find("Length");
     if (!entry) {
         return false;
@@ -415,8 +418,7 @@ bool CPdfParser::readLength(const CPdfElement& dict, int64_t& length)
     return true;
 }
 
-CPdfStream* CPdfParser::readStreamBody(const CPdfElement& dict)
-{
+CPdfStream* CPdfParser::readStreamBody(const CPdfElement& dict) {
     skipToLineEnd();
     uint64_t start = source_->getPos();
     int64_t length = 0;

@@ -11,7 +11,7 @@ class CPdfXRef;
 // Lexer and recursive-descent parser over a byte stream, with two tokens of lookahead so that
 // "12 0 R" is told from two integers.
 class CPdfParser {
-public:
+  public:
     // Takes over the caller's reference to source; reads the first two tokens at once.
     // fetchDepth counts the indirect fetches that led to this parser (for an indirect /Length).
     CPdfParser(CPdfXRef* xref, CPdfStream* source, int fetchDepth = 0);
@@ -22,7 +22,7 @@ public:
     // Parses one complete object starting at the current token into out (of kind None).
     void parseObject(CPdfElement& out);
 
-private:
+  private:
     void parseObject(CPdfElement& out, int depth);
     void readToken(CPdfElement& out);
     void readLiteralString(CPdfElement& out);

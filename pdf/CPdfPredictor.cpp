@@ -11,8 +11,7 @@ namespace {
 
 constexpr int kMaxColors = 256;
 
-int paeth(int left, int up, int upLeft)
-{
+int paeth(int left, int up, int upLeft) {
     int p = left + up - upLeft;
     int pa = std::abs(p - left);
     int pb = std::abs(p - up);
@@ -25,8 +24,7 @@ int paeth(int left, int up, int upLeft)
 
 } // namespace
 
-bool CPdfPredictor::isValid(int predictor, int columns, int colors, int bitsPerComponent)
-{
+bool CPdfPredictor::isValid(int predictor, int columns, int colors, int bitsPerComponent) {
     if (predictor == 1) {
         return true;
     }
@@ -44,31 +42,25 @@ bool CPdfPredictor::isValid(int predictor, int columns, int colors, int bitsPerC
 
 CPdfPredictor::CPdfPredictor(CPdfFlateStream* source, int predictor, int columns, int colors,
                              int bitsPerComponent)
-    : source_(source), predictor_(predictor), colors_(colors),
-      bitsPerComponent_(bitsPerComponent), valuesPerRow_(int64_t(columns) * colors),
-      bytesPerPixel_((colors * bitsPerComponent + 7) / 8),
-      rowBytes_(bytesPerPixel_ + (valuesPerRow_ * bitsPerComponent + 7) / 8),
-      readPos_(rowBytes_)
-{
-}
+    : source_(source), predictor_(predictor), colors_(colors), bitsPerComponent_(bitsPerComponent),
+      valuesPerRow_(int64_t(columns) * colors), bytesPerPixel_((colors * bitsPerComponent + 7) / 8),
+      rowBytes_(bytesPerPixel_ + (valuesPerRow_ * bitsPerComponent + 7) / 8), readPos_(rowBytes_) {}
 
-int CPdfPredictor::getChar()
-{
+int CPdfPredictor::getChar() {
     if (readPos_ >= rowBytes_ && !fetchRow()) {
         return -1;
     }
     return row_[readPos_++];
 }
 
-size_t CPdfPredictor::getChars(unsigned char* out, size_t count)
-{
+size_t CPdfPredictor::getChars(unsigned char* out, size_t count) {
     size_t got = 0;
     while (got < count) {
         if (readPos_ >= rowBytes_ && !fetchRow()) {
             break;
         }
-        const size_t take =
-            static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(count - got), rowBytes_ - readPos_));
+        const size_t take = static_cast<size_t>(
+            std::min<int64_t>(static_cast<int64_t>(count - got), rowBytes_ - readPos_));
         std::memcpy(out + got, row_.data() + readPos_, take);
         readPos_ += static_cast<int64_t>(take);
         got += take;
@@ -76,16 +68,14 @@ size_t CPdfPredictor::getChars(unsigned char* out, size_t count)
     return got;
 }
 
-int CPdfPredictor::peekChar()
-{
+int CPdfPredictor::peekChar() {
     if (readPos_ >= rowBytes_ && !fetchRow()) {
         return -1;
     }
     return row_[readPos_];
 }
 
-bool CPdfPredictor::fetchRow()
-{
+bool CPdfPredictor::fetchRow() {
     if (failed_) {
         return false;
     }
@@ -135,8 +125,8 @@ bool CPdfPredictor::fetchRow()
         break;
     case 4:
         for (size_t i = first; i < end; ++i) {
-            row[i] = static_cast<uint8_t>(in[i - first] +
-                                          paeth(row[i - first], up[i], up[i - first]));
+            row[i] =
+                static_cast<uint8_t>(in[i - first] + paeth(row[i - first], up[i], up[i - first]));
         }
         break;
     default:
@@ -150,8 +140,7 @@ bool CPdfPredictor::fetchRow()
     return true;
 }
 
-void CPdfPredictor::undoTiff()
-{
+void CPdfPredictor::undoTiff() {
     uint8_t* data = row_.data() + bytesPerPixel_;
     if (bitsPerComponent_ == 8) {
         for (int64_t i = colors_; i < valuesPerRow_; ++i) {
@@ -175,7 +164,8 @@ void CPdfPredictor::undoTiff()
         int64_t bit = index * bits + bits - 1;
         for (int k = 0; k < bits; ++k, --bit, v >>= 1) {
             uint8_t m = static_cast<uint8_t>(1u << (7 - (bit & 7)));
-            data[bit >> 3] = static_cast<uint8_t>((v & 1u) ? (data[bit >> 3] | m) : (data[bit >> 3] & ~m));
+            data[bit >> 3] =
+                static_cast<uint8_t>((v & 1u) ? (data[bit >> 3] | m) : (data[bit >> 3] & ~m));
         }
     };
     for (int64_t i = colors_; i < valuesPerRow_; ++i) {

@@ -9,7 +9,7 @@ class CPdfFlateStream;
 
 // Undoes a PNG (10 and above) or TIFF (2) predictor over the rows of a Flate stream.
 class CPdfPredictor {
-public:
+  public:
     // Parameters must already be validated by the caller (see isValid).
     CPdfPredictor(CPdfFlateStream* source, int predictor, int columns, int colors,
                   int bitsPerComponent);
@@ -22,7 +22,7 @@ public:
     // Up to count bytes into out, as count calls of getChar would give them.
     size_t getChars(unsigned char* out, size_t count);
 
-private:
+  private:
     bool fetchRow();
     void undoTiff();
 

@@ -2,20 +2,17 @@
 
 #include "pdf/CPdfException.h"
 
-void CPdfStream::release()
-{
+void CPdfStream::release() {
     if (--refCount_ <= 0) {
         delete this;
     }
 }
 
-int CPdfStream::getRawChar()
-{
+int CPdfStream::getRawChar() {
     throw CPdfException("Internal: called getRawChar() on non-predictor stream");
 }
 
-size_t CPdfStream::getChars(unsigned char* out, size_t count)
-{
+size_t CPdfStream::getChars(unsigned char* out, size_t count) {
     size_t got = 0;
     for (; got < count; ++got) {
         const int c = getChar();

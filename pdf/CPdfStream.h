@@ -8,7 +8,7 @@
 // A reference-counted source of bytes, delivered one at a time, -1 at the end.
 // Positions, starts and lengths are 64-bit so that large files are addressed exactly.
 class CPdfStream {
-public:
+  public:
     CPdfStream() = default;
     CPdfStream(const CPdfStream&) = delete;
     CPdfStream& operator=(const CPdfStream&) = delete;
@@ -29,7 +29,10 @@ public:
     // that looks at many small pieces in place: data points at them and stays valid until the
     // next call on the stream. 0 for a stream that keeps none; more are read ahead first when
     // none are left. skipBuffered passes over count of those bytes (at most as many as given).
-    virtual size_t buffered(const unsigned char*& data) { data = nullptr; return 0; }
+    virtual size_t buffered(const unsigned char*& data) {
+        data = nullptr;
+        return 0;
+    }
     virtual void skipBuffered(size_t /*count*/) {}
     virtual const CPdfElement& getDict() const = 0;
     virtual uint64_t getPos() const = 0;
@@ -43,6 +46,6 @@ public:
     virtual CPdfStream* openSubStream(uint64_t start, uint64_t length, const CPdfElement& dict) = 0;
     virtual ~CPdfStream() = default;
 
-protected:
+  protected:
     int32_t refCount_ = 1;
 };

@@ -7,23 +7,34 @@
 
 namespace {
 
-bool isWhite(int c) { return c == 0 || c == 9 || c == 10 || c == 12 || c == 13 || c == 32; }
+bool isWhite(int c) {
+    return c == 0 || c == 9 || c == 10 || c == 12 || c == 13 || c == 32;
+}
 
-bool isDelimiter(int c)
-{
+bool isDelimiter(int c) {
     switch (c) {
-    case '%': case '(': case ')': case '/': case '<': case '>': case '[': case ']': case '{': case '}':
+    case '%':
+    case '(':
+    case ')':
+    case '/':
+    case '<':
+    case '>':
+    case '[':
+    case ']':
+    case '{':
+    case '}':
         return true;
     default:
         return false;
     }
 }
 
-bool isRegular(int c) { return c >= 0 && !isWhite(c) && !isDelimiter(c); }
+bool isRegular(int c) {
+    return c >= 0 && !isWhite(c) && !isDelimiter(c);
+}
 
 // Bytes [from, from + count) of a row as a decimal number, or -1 when one is no digit.
-int64_t rowNumber(const unsigned char* row, int from, int count)
-{
+int64_t rowNumber(const unsigned char* row, int from, int count) {
     // Every byte is taken and the misfits noted on the way: no branch for each digit.
     uint64_t value = 0; // unsigned: misfits may wrap it before they are found out
     unsigned misfit = 0;
@@ -38,8 +49,7 @@ int64_t rowNumber(const unsigned char* row, int from, int count)
 // The ten digits of a row's offset, or -1 when one is no digit. The first eight are taken as
 // one 64-bit word, one digit a byte, the first digit in the lowest byte whatever the machine's
 // byte order, and turned into their number in three steps of pairs.
-int64_t rowOffsetNumber(const unsigned char* row)
-{
+int64_t rowOffsetNumber(const unsigned char* row) {
     uint64_t word = 0;
     if constexpr (std::endian::native == std::endian::little) {
         std::memcpy(&word, row, sizeof word);
@@ -65,16 +75,14 @@ int64_t rowOffsetNumber(const unsigned char* row)
 
 // The two bytes after the type letter: " \r", " \n" or "\r\n". Each ends the row for
 // skipRowComment, and the white-space it leaves is what the next token skips.
-bool isRowEnd(unsigned char first, unsigned char second)
-{
+bool isRowEnd(unsigned char first, unsigned char second) {
     return (first == ' ' && (second == '\r' || second == '\n')) ||
            (first == '\r' && second == '\n');
 }
 
 } // namespace
 
-void CPdfTableScanner::skipSpace()
-{
+void CPdfTableScanner::skipSpace() {
     for (;;) {
         int c = source_.peekChar();
         if (isWhite(c)) {
@@ -89,8 +97,7 @@ void CPdfTableScanner::skipSpace()
     }
 }
 
-CPdfTableScanner::Token CPdfTableScanner::next()
-{
+CPdfTableScanner::Token CPdfTableScanner::next() {
     Token token;
     skipSpace();
     int c = source_.getChar();
@@ -102,7 +109,8 @@ CPdfTableScanner::Token CPdfTableScanner::next()
         bool negative = c == '-';
         bool real = c == '.';
         uint64_t value = c >= '0' ? static_cast<uint64_t>(c - '0') : 0;
-        for (int d = source_.peekChar(); (d >= '0' && d <= '9') || d == '.'; d = source_.peekChar()) {
+        for (int d = source_.peekChar(); (d >= '0' && d <= '9') || d == '.';
+             d = source_.peekChar()) {
             source_.getChar();
             if (d == '.') {
                 real = true;
@@ -132,8 +140,7 @@ constexpr int kRowBytes = 20;
 
 // The 20 bytes of a row in the layout writers use, "oooooooooo ggggg n\r\n": false for any
 // other bytes.
-bool readRow(const unsigned char* row, int64_t& offset, int64_t& generation, bool& inUse)
-{
+bool readRow(const unsigned char* row, int64_t& offset, int64_t& generation, bool& inUse) {
     const int64_t rowOffset = rowOffsetNumber(row);
     const int64_t rowGeneration = rowNumber(row, 11, 5);
     if (rowOffset < 0 || rowGeneration < 0 || row[10] != ' ' || row[16] != ' ' ||
@@ -148,8 +155,7 @@ bool readRow(const unsigned char* row, int64_t& offset, int64_t& generation, boo
 
 } // namespace
 
-bool CPdfTableScanner::nextStandardRow(int64_t& offset, int64_t& generation, bool& inUse)
-{
+bool CPdfTableScanner::nextStandardRow(int64_t& offset, int64_t& generation, bool& inUse) {
     // The row read in place where the stream has it (and white-space before it) ahead: the
     // same checks on the same bytes, without a call for each of them.
     const unsigned char* ahead = nullptr;
@@ -174,9 +180,9 @@ bool CPdfTableScanner::nextStandardRow(int64_t& offset, int64_t& generation, boo
     return true;
 }
 
-void CPdfTableScanner::skipRowComment()
-{
-    for (int c = source_.peekChar(); c == ' ' || c == '\t' || c == 0 || c == '\f'; c = source_.peekChar()) {
+void CPdfTableScanner::skipRowComment() {
+    for (int c = source_.peekChar(); c == ' ' || c == '\t' || c == 0 || c == '\f';
+         c = source_.peekChar()) {
         source_.getChar();
     }
     int c = source_.peekChar();

@@ -10,12 +10,12 @@ class CPdfStream;
 // accepted), and words that some writers put after a row on its line ("0000000000 65535 f
 // free list head") are passed over, as long as they begin no row, subsection or trailer.
 class CPdfTableScanner {
-public:
+  public:
     enum class Kind { Integer, Word, Other, End };
     struct Token {
         Kind kind = Kind::End;
-        int64_t value = 0;  // Integer
-        std::string text;   // Word
+        int64_t value = 0; // Integer
+        std::string text;  // Word
         bool isWord(const char* word) const { return kind == Kind::Word && text == word; }
     };
 
@@ -29,7 +29,7 @@ public:
     // Called after a row's type letter: skips the rest of its line when it holds no row.
     void skipRowComment();
 
-private:
+  private:
     void skipSpace();
 
     CPdfStream& source_;

@@ -25,8 +25,7 @@ struct CPdfXRef::ObjectStreamData {
     // The byte range of object `object`, stored as member `index`. When the header names
     // another object there, the member that the header gives that number is taken (writers
     // have been seen to shift the indexes by one); without one the object is not found.
-    bool range(int64_t index, int32_t object, size_t& start, size_t& end) const
-    {
+    bool range(int64_t index, int32_t object, size_t& start, size_t& end) const {
         if (!valid) {
             return false;
         }
@@ -62,9 +61,8 @@ struct CPdfXRef::ObjectStreamData {
 };
 
 class CPdfXRef::FetchGuard {
-public:
-    FetchGuard(CPdfXRef& xref, int32_t number, int fetchDepth) : xref_(xref)
-    {
+  public:
+    FetchGuard(CPdfXRef& xref, int32_t number, int fetchDepth) : xref_(xref) {
         // Fetching an object while it is being fetched can never end: an indirect /Length,
         // /Filter or object stream that leads back to itself.
         auto& fetching = xref.fetching_;
@@ -79,14 +77,13 @@ public:
     FetchGuard(const FetchGuard&) = delete;
     FetchGuard& operator=(const FetchGuard&) = delete;
 
-private:
+  private:
     CPdfXRef& xref_;
 };
 
 namespace {
 
-const CPdfElement& nullElement()
-{
+const CPdfElement& nullElement() {
     static const CPdfElement null = [] {
         CPdfElement e;
         e.setNull();
@@ -98,14 +95,13 @@ const CPdfElement& nullElement()
 // Parses the one object of a byte range of memory, as an object inside an object stream is
 // read: its window cannot open sub-streams, so a stream there has no readable data.
 void parseInMemory(CPdfXRef* xref, const std::string& bytes, size_t start, size_t end,
-                   CPdfElement& out, int fetchDepth)
-{
+                   CPdfElement& out, int fetchDepth) {
     auto* memory = new CPdfMemoryStream(reinterpret_cast<const unsigned char*>(bytes.data()),
                                         bytes.size(), 0, 0, nullElement());
     memory->setPos(static_cast<int64_t>(start), 0);
     try {
-        auto* window = new CPdfEmbedStream(memory, nullElement(), true,
-                                           static_cast<int64_t>(end - start));
+        auto* window =
+            new CPdfEmbedStream(memory, nullElement(), true, static_cast<int64_t>(end - start));
         CPdfParser parser(xref, window, fetchDepth);
         parser.parseObject(out);
     } catch (...) {
@@ -121,9 +117,7 @@ CPdfXRef::CPdfXRef(CPdfFileStream* file) : file_(file) {}
 
 CPdfXRef::~CPdfXRef() = default;
 
-void CPdfXRef::fetchObject(int32_t number, int32_t generation, CPdfElement& out,
-                           int fetchDepth)
-{
+void CPdfXRef::fetchObject(int32_t number, int32_t generation, CPdfElement& out, int fetchDepth) {
     if (number < 0 || static_cast<size_t>(number) >= entries_.size()) {
         throw CPdfException("Corrupted PDF file");
     }
@@ -131,7 +125,8 @@ void CPdfXRef::fetchObject(int32_t number, int32_t generation, CPdfElement& out,
     const XRefEntry entry = entries_[static_cast<size_t>(number)];
     if (entry.type == 1) {
         if (generation != entry.generation || entry.offset < 0 ||
-            static_cast<uint64_t>(entry.offset) >= file_->fileSize() - std::min(base_, file_->fileSize())) {
+            static_cast<uint64_t>(entry.offset) >=
+                file_->fileSize() - std::min(base_, file_->fileSize())) {
             out.setNull();
             return;
         }
@@ -167,9 +162,7 @@ void CPdfXRef::fetchObject(int32_t number, int32_t generation, CPdfElement& out,
     out.setNull();
 }
 
-bool CPdfXRef::getCompressedObjectText(int32_t number, const unsigned char*& data,
-                                       size_t& length)
-{
+bool CPdfXRef::getCompressedObjectText(int32_t number, const unsigned char*& data, size_t& length) {
     if (number < 0 || static_cast<size_t>(number) >= entries_.size()) {
         throw CPdfException("Corrupted PDF file");
     }
@@ -189,8 +182,7 @@ bool CPdfXRef::getCompressedObjectText(int32_t number, const unsigned char*& dat
 }
 
 CPdfXRef::ObjectStreamPtr CPdfXRef::objectStream(ObjectStreamPtr& slot, int64_t number,
-                                                 int fetchDepth)
-{
+                                                 int fetchDepth) {
     if (slot && slot->number == number) {
         return slot;
     }
@@ -207,8 +199,7 @@ CPdfXRef::ObjectStreamPtr CPdfXRef::objectStream(ObjectStreamPtr& slot, int64_t 
     ObjectStreamPtr loaded = loadObjectStream(number, fetchDepth);
     slot = loaded;
     if (loaded) {
-        const size_t bytes = loaded->bytes.size() +
-                             loaded->numbers.size() * sizeof(int32_t) +
+        const size_t bytes = loaded->bytes.size() + loaded->numbers.size() * sizeof(int32_t) +
                              loaded->offsets.size() * sizeof(int64_t) +
                              loaded->byNumber.size() * sizeof(std::pair<int32_t, int32_t>);
         if (bytes <= limits::kKeptObjectStreamBytes - keptBytes_) {
@@ -219,8 +210,7 @@ CPdfXRef::ObjectStreamPtr CPdfXRef::objectStream(ObjectStreamPtr& slot, int64_t 
     return loaded;
 }
 
-size_t CPdfXRef::objectStreamByteLimit() const
-{
+size_t CPdfXRef::objectStreamByteLimit() const {
     const uint64_t size = file_->fileSize();
     const uint64_t ceiling = static_cast<uint64_t>(limits::kMaxObjectStreamBytes);
     const uint64_t expansion = static_cast<uint64_t>(limits::kObjectStreamExpansion);
@@ -230,8 +220,7 @@ size_t CPdfXRef::objectStreamByteLimit() const
 }
 
 void CPdfXRef::resolveEntry(const CPdfElement& dict, const char* key, CPdfElement& out,
-                            int fetchDepth)
-{
+                            int fetchDepth) {
     const CPdfElement* value = dict.getDictionary()->find(key);
     if (!value) {
         out.setNull();
@@ -245,8 +234,7 @@ void CPdfXRef::resolveEntry(const CPdfElement& dict, const char* key, CPdfElemen
 // The header of an object stream as writers put it: only decimal integers of up to nine digits
 // between spaces and line ends. Such a header is read directly; any other is left to the
 // parser, which reads the same values from a plain one, only more slowly.
-bool CPdfXRef::readPlainHeader(ObjectStreamData& data, int64_t pairs, size_t headerBytes)
-{
+bool CPdfXRef::readPlainHeader(ObjectStreamData& data, int64_t pairs, size_t headerBytes) {
     const std::string_view header(data.bytes.data(), headerBytes);
     std::vector<int32_t> numbers;
     std::vector<int64_t> offsets;
@@ -254,8 +242,8 @@ bool CPdfXRef::readPlainHeader(ObjectStreamData& data, int64_t pairs, size_t hea
     offsets.reserve(static_cast<size_t>(pairs));
     size_t pos = 0;
     auto next = [&](int64_t& value) {
-        while (pos < header.size() &&
-               (header[pos] == ' ' || header[pos] == '\n' || header[pos] == '\r' || header[pos] == '\t')) {
+        while (pos < header.size() && (header[pos] == ' ' || header[pos] == '\n' ||
+                                       header[pos] == '\r' || header[pos] == '\t')) {
             ++pos;
         }
         const size_t start = pos;
@@ -287,8 +275,7 @@ bool CPdfXRef::readPlainHeader(ObjectStreamData& data, int64_t pairs, size_t hea
 }
 
 // Sorts the header by object number and marks the stream readable.
-void CPdfXRef::indexObjectStream(ObjectStreamData& data)
-{
+void CPdfXRef::indexObjectStream(ObjectStreamData& data) {
     data.byNumber.reserve(data.numbers.size());
     for (size_t k = 0; k < data.numbers.size(); ++k) {
         data.byNumber.emplace_back(data.numbers[k], static_cast<int32_t>(k));
@@ -297,8 +284,7 @@ void CPdfXRef::indexObjectStream(ObjectStreamData& data)
     data.valid = true;
 }
 
-CPdfXRef::ObjectStreamPtr CPdfXRef::loadObjectStream(int64_t number, int fetchDepth)
-{
+CPdfXRef::ObjectStreamPtr CPdfXRef::loadObjectStream(int64_t number, int fetchDepth) {
     auto data = std::make_shared<ObjectStreamData>();
     data->number = number;
     if (number < 0 || number > INT32_MAX) {
@@ -339,7 +325,8 @@ CPdfXRef::ObjectStreamPtr CPdfXRef::loadObjectStream(int64_t number, int fetchDe
     // pair takes at least two bytes of header, which bounds what N can ask for.
     const int64_t n = count.getInteger64();
     data->first = first.getInteger64();
-    const int64_t headerBytes = std::min<int64_t>(data->first, static_cast<int64_t>(data->bytes.size()));
+    const int64_t headerBytes =
+        std::min<int64_t>(data->first, static_cast<int64_t>(data->bytes.size()));
     if (n > headerBytes / 2 + 1) {
         return data;
     }

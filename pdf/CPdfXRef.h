@@ -36,7 +36,7 @@ struct ObjectRef {
 
 // The cross-reference data of one document and random access to its objects by number.
 class CPdfXRef {
-public:
+  public:
     explicit CPdfXRef(CPdfFileStream* file);
     virtual ~CPdfXRef();
     CPdfXRef(const CPdfXRef&) = delete;
@@ -62,7 +62,7 @@ public:
     // for another object stream. False when the object cannot be found.
     bool getCompressedObjectText(int32_t number, const unsigned char*& data, size_t& length);
 
-private:
+  private:
     // One decoded object stream: its bytes and the object numbers and offsets of its header.
     struct ObjectStreamData;
     using ObjectStreamPtr = std::shared_ptr<const ObjectStreamData>;
@@ -79,8 +79,7 @@ private:
     static bool readPlainHeader(ObjectStreamData& data, int64_t pairs, size_t headerBytes);
     static void indexObjectStream(ObjectStreamData& data);
     // An entry of a dictionary, an indirect value fetched one level deeper.
-    void resolveEntry(const CPdfElement& dict, const char* key, CPdfElement& out,
-                      int fetchDepth);
+    void resolveEntry(const CPdfElement& dict, const char* key, CPdfElement& out, int fetchDepth);
     // Bytes of one decoded object stream that may be held in memory.
     size_t objectStreamByteLimit() const;
 

@@ -20,10 +20,11 @@ constexpr const char* kBadStream = "Couldn't parse an xref stream";
 constexpr const char* kBadStreamGeneration =
     "Wrong generation of xref entry while reading xref stream section";
 
-bool isPdfWhite(int c) { return c == 0 || c == 9 || c == 10 || c == 12 || c == 13 || c == 32; }
+bool isPdfWhite(int c) {
+    return c == 0 || c == 9 || c == 10 || c == 12 || c == 13 || c == 32;
+}
 
-const CPdfElement& nullElement()
-{
+const CPdfElement& nullElement() {
     static const CPdfElement null = [] {
         CPdfElement e;
         e.setNull();
@@ -33,16 +34,14 @@ const CPdfElement& nullElement()
 }
 
 // An offset or object stream number as a row holds it.
-int64_t rowOffset(int64_t value)
-{
+int64_t rowOffset(int64_t value) {
     return std::clamp<int64_t>(value, -XRefEntry::kMaxOffset - 1, XRefEntry::kMaxOffset);
 }
 
 // A row of a classic table. An object in use needs a generation that a table can name (five
 // digits, up to 65535), or it could not be written again under the generation it has; the
 // generation of a free row is never used, and is kept within that range.
-void setTableRow(XRefEntry& row, int64_t offset, int64_t generation, bool inUse)
-{
+void setTableRow(XRefEntry& row, int64_t offset, int64_t generation, bool inUse) {
     if (inUse && (generation < 0 || generation > XRefEntry::kMaxGeneration)) {
         throw CPdfException(kBadTable);
     }
@@ -54,12 +53,13 @@ void setTableRow(XRefEntry& row, int64_t offset, int64_t generation, bool inUse)
 
 } // namespace
 
-void CPdfXRef::load() { Loader(*this).run(); }
+void CPdfXRef::load() {
+    Loader(*this).run();
+}
 
 CPdfXRef::Loader::Loader(CPdfXRef& xref) : xref_(xref) {}
 
-void CPdfXRef::Loader::run()
-{
+void CPdfXRef::Loader::run() {
     xref_.base_ = xref_.file_->getStart();
     fileSize_ = xref_.file_->fileSize();
     // A table can be no larger than the file could describe.
@@ -100,22 +100,19 @@ void CPdfXRef::Loader::run()
     }
     // Encryption given directly is refused as well: the file cannot be read without it.
     const CPdfElement* encrypt = dict->find("Encrypt");
-    if (encrypt &&
-        (encrypt->is(ElementKind::Reference) || encrypt->is(ElementKind::Dictionary))) {
+    if (encrypt && (encrypt->is(ElementKind::Reference) || encrypt->is(ElementKind::Dictionary))) {
         throw CPdfException("PDF file is encrypted");
     }
     trailer.getDictionary()->setXRef(&xref_);
 }
 
-void CPdfXRef::Loader::countSection()
-{
+void CPdfXRef::Loader::countSection() {
     if (++sections_ > limits::kMaxSections) {
         throw CPdfException(kDamaged);
     }
 }
 
-int64_t CPdfXRef::Loader::findStartxref()
-{
+int64_t CPdfXRef::Loader::findStartxref() {
     const uint64_t count = std::min<uint64_t>(1023, fileSize_);
     std::string tail(count, ' ');
     CPdfFileStream& file = *xref_.file_;
@@ -147,8 +144,7 @@ int64_t CPdfXRef::Loader::findStartxref()
     return value;
 }
 
-std::optional<int64_t> CPdfXRef::Loader::offsetEntry(const CPdfElement& trailer, const char* key)
-{
+std::optional<int64_t> CPdfXRef::Loader::offsetEntry(const CPdfElement& trailer, const char* key) {
     const CPdfElement* value = trailer.getDictionary()->find(key);
     if (!value) {
         return std::nullopt;
@@ -165,15 +161,15 @@ std::optional<int64_t> CPdfXRef::Loader::offsetEntry(const CPdfElement& trailer,
     return value->getInteger64();
 }
 
-std::optional<int64_t> CPdfXRef::Loader::readSection(int64_t offset, bool hybridStream)
-{
+std::optional<int64_t> CPdfXRef::Loader::readSection(int64_t offset, bool hybridStream) {
     const uint64_t base = xref_.base_;
     uint64_t position = offset < 0 || static_cast<uint64_t>(offset) > fileSize_
                             ? fileSize_
                             : std::min(fileSize_, base + static_cast<uint64_t>(offset));
     CPdfStream* window = xref_.file_->openSubStream(position, 0, nullElement());
     // The parser below takes its own reference; this one is dropped on every way out.
-    std::unique_ptr<CPdfStream, void (*)(CPdfStream*)> hold(window, [](CPdfStream* s) { s->release(); });
+    std::unique_ptr<CPdfStream, void (*)(CPdfStream*)> hold(window,
+                                                            [](CPdfStream* s) { s->release(); });
     if (!hybridStream) {
         CPdfTableScanner scanner(*window);
         if (scanner.next().isWord("xref")) {
@@ -205,8 +201,7 @@ std::optional<int64_t> CPdfXRef::Loader::readSection(int64_t offset, bool hybrid
     return readStream(stream, hybridStream);
 }
 
-void CPdfXRef::Loader::grow(int64_t first, int64_t count)
-{
+void CPdfXRef::Loader::grow(int64_t first, int64_t count) {
     if (first < 0 || count < 0 || first > maxRows_ || count > maxRows_ - first) {
         throw CPdfException(kDamaged);
     }
@@ -215,8 +210,7 @@ void CPdfXRef::Loader::grow(int64_t first, int64_t count)
     }
 }
 
-std::optional<int64_t> CPdfXRef::Loader::readTable(CPdfTableScanner& scanner, CPdfStream& window)
-{
+std::optional<int64_t> CPdfXRef::Loader::readTable(CPdfTableScanner& scanner, CPdfStream& window) {
     using Kind = CPdfTableScanner::Kind;
     for (;;) {
         CPdfTableScanner::Token head = scanner.next();
@@ -279,8 +273,7 @@ std::optional<int64_t> CPdfXRef::Loader::readTable(CPdfTableScanner& scanner, CP
     return offsetEntry(trailer, "Prev");
 }
 
-void CPdfXRef::Loader::readHybridStream(int64_t offset)
-{
+void CPdfXRef::Loader::readHybridStream(int64_t offset) {
     if (!visitedHybrid_.insert(offset).second) {
         return;
     }
@@ -289,8 +282,7 @@ void CPdfXRef::Loader::readHybridStream(int64_t offset)
 }
 
 std::optional<int64_t> CPdfXRef::Loader::readStream(const CPdfElement& streamObject,
-                                                    bool hybridStream)
-{
+                                                    bool hybridStream) {
     CPdfStream& stream = *streamObject.getStream();
     const CPdfElement& dictElement = stream.getDict();
     const CPdfDictionary* dict = dictElement.getDictionary();
@@ -374,8 +366,7 @@ std::optional<int64_t> CPdfXRef::Loader::readStream(const CPdfElement& streamObj
 }
 
 void CPdfXRef::Loader::readStreamRows(CPdfStream& stream, const int (&widths)[3], int64_t first,
-                                      int64_t count)
-{
+                                      int64_t count) {
     grow(first, count);
     const size_t rowBytes = static_cast<size_t>(widths[0] + widths[1] + widths[2]);
     unsigned char bytes[3 * limits::kMaxXRefFieldWidth];
@@ -400,8 +391,8 @@ void CPdfXRef::Loader::readStreamRows(CPdfStream& stream, const int (&widths)[3]
             if (type == 1 && fields[2] > static_cast<uint64_t>(XRefEntry::kMaxGeneration)) {
                 throw CPdfException(kBadStreamGeneration);
             }
-            const uint64_t largestThird = static_cast<uint64_t>(
-                type == 2 ? XRefEntry::kMaxIndex : XRefEntry::kMaxGeneration);
+            const uint64_t largestThird =
+                static_cast<uint64_t>(type == 2 ? XRefEntry::kMaxIndex : XRefEntry::kMaxGeneration);
             row.type = static_cast<int32_t>(type);
             row.offset = static_cast<int64_t>(
                 std::min<uint64_t>(fields[1], static_cast<uint64_t>(XRefEntry::kMaxOffset)));

@@ -52,7 +52,8 @@ void onBusError(int signal, siginfo_t* info, void* context) {
         }
         break;
     }
-    if ((previousBusAction.sa_flags & SA_SIGINFO) != 0 && previousBusAction.sa_sigaction != nullptr) {
+    if ((previousBusAction.sa_flags & SA_SIGINFO) != 0 &&
+        previousBusAction.sa_sigaction != nullptr) {
         previousBusAction.sa_sigaction(signal, info, context);
         return;
     }

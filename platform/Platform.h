@@ -13,8 +13,8 @@
 namespace platform {
 
 struct LocalTime {
-    std::tm tm{};            // local calendar time
-    int millisecond = 0;     // 0 to 999
+    std::tm tm{};        // local calendar time
+    int millisecond = 0; // 0 to 999
     int64_t epochSeconds = 0;
 };
 

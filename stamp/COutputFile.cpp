@@ -13,7 +13,9 @@ constexpr size_t kBufferSize = 256 * 1024;
 constexpr uint64_t kWritebackStep = 4 * 1024 * 1024;
 } // namespace
 
-COutputFile::~COutputFile() { discard(); }
+COutputFile::~COutputFile() {
+    discard();
+}
 
 bool COutputFile::create(const std::string& finalPath) {
     discard();

@@ -9,7 +9,7 @@
 // The output PDF, written to a temporary file beside its final name and moved there only when
 // it is complete. Every write is checked; the first failure is kept and reported by commit.
 class COutputFile {
-public:
+  public:
     COutputFile() = default;
     ~COutputFile();
     COutputFile(const COutputFile&) = delete;
@@ -28,7 +28,7 @@ public:
     void discard();
     bool isOpen() const { return file_ != nullptr; }
 
-private:
+  private:
     void flushBuffer();
     void fileWrite(const char* data, size_t size);
 

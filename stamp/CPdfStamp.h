@@ -62,7 +62,7 @@ struct SizeTable {
 // One stamp job: every setting of a run with its default, and the state of the pass under way.
 // The operations of the stamping engine are its members; each concern has its own source file.
 class CPdfStamp {
-public:
+  public:
     CPdfStamp();
     virtual ~CPdfStamp();
     CPdfStamp(const CPdfStamp&) = delete;
@@ -224,7 +224,7 @@ public:
     // it (for a stream with a usable /Length, the "endobj" after its data).
     bool findObjectExtent(int32_t number, ObjectExtent& out);
 
-private:
+  private:
     // Helpers of the pass (stamp/CPdfStampPass.cpp).
     void runPass();
     void openFiles();
@@ -302,10 +302,10 @@ private:
     std::vector<bool> rewritten_; // objects that a page rewrite has written in this pass
     // Memory in proportion to the rows is one bit a row here; what belongs to pages is sized
     // by the pages the walk finds.
-    std::vector<bool> isPage_;                   // per row: the object is in the page list
+    std::vector<bool> isPage_; // per row: the object is in the page list
     std::vector<std::pair<uint32_t, int32_t>> pagesByNumber_; // page number, index + 1; sorted
-    size_t pageCursor_ = 0;                      // the place in pagesByNumber_ last found
-    std::unordered_set<int32_t> visitedNodes_;   // page-tree nodes already walked in this pass
+    size_t pageCursor_ = 0;                    // the place in pagesByNumber_ last found
+    std::unordered_set<int32_t> visitedNodes_; // page-tree nodes already walked in this pass
     int32_t highestShown_ = 0;
     int32_t progressCounter_ = 0;
 

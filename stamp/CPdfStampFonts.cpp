@@ -43,7 +43,8 @@ void appendWidths(std::string& out, const FontMetrics& font) {
 void CPdfStamp::loadFontSizes() {
     sizeTable = SizeTable{};
     std::string openError;
-    std::unique_ptr<std::FILE, FileCloser> file(platform::openRegularFile(fontSizesFile, openError));
+    std::unique_ptr<std::FILE, FileCloser> file(
+        platform::openRegularFile(fontSizesFile, openError));
     if (!file) {
         std::printf("Unable to open font sizes file: '%s'\r\n", fontSizesFile.c_str());
         // The run goes on with -size, but not as asked: it ends with status 1.

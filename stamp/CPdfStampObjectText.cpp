@@ -231,8 +231,8 @@ bool CPdfStamp::frameObject(int32_t number, uint64_t start, ObjectExtent& out) {
         if (endobj < 0) {
             return false;
         }
-        out.length = std::min<uint64_t>(static_cast<uint64_t>(endobj) + 2, inputFile->size()) -
-                     start;
+        out.length =
+            std::min<uint64_t>(static_cast<uint64_t>(endobj) + 2, inputFile->size()) - start;
         return true;
     };
     const FirstKeyword first = findStreamOrEndobj(*inputFile, start, number);

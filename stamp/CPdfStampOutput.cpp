@@ -172,8 +172,8 @@ void CPdfStamp::writeTrailer(uint64_t xrefOffset) {
         }
         return std::to_string(number) + " " + std::to_string(generation) + " R\n";
     };
-    std::string trailer = "trailer\n<<\n/Size " + std::to_string(outputTable.size()) +
-                          "\n/Root " + reference(rootObject);
+    std::string trailer = "trailer\n<<\n/Size " + std::to_string(outputTable.size()) + "\n/Root " +
+                          reference(rootObject);
     if (infoObject != 0) {
         trailer += "/Info " + reference(infoObject);
     }

@@ -45,9 +45,13 @@ void replaceFirst(std::string& text, std::string_view placeholder, std::string_v
 
 } // namespace
 
-void CPdfStamp::stampDocument() { runGuarded(&CPdfStamp::runPass); }
+void CPdfStamp::stampDocument() {
+    runGuarded(&CPdfStamp::runPass);
+}
 
-void CPdfStamp::finishRun() { runGuarded(&CPdfStamp::runFinalSteps); }
+void CPdfStamp::finishRun() {
+    runGuarded(&CPdfStamp::runFinalSteps);
+}
 
 void CPdfStamp::runGuarded(void (CPdfStamp::*step)()) {
     failureCause.clear();
@@ -198,10 +202,10 @@ void CPdfStamp::readPageTree() {
     int64_t pages = 0;
     int64_t pagesGeneration = 0;
     if (!pagesEntry ||
-        !pdfsyntax::readReference(std::string_view(rootText).substr(
-                                      pagesEntry->valueStart,
-                                      pagesEntry->valueEnd - pagesEntry->valueStart),
-                                  pages, pagesGeneration) ||
+        !pdfsyntax::readReference(
+            std::string_view(rootText).substr(pagesEntry->valueStart,
+                                              pagesEntry->valueEnd - pagesEntry->valueStart),
+            pages, pagesGeneration) ||
         pages <= 0 || static_cast<uint64_t>(pages) >= inputEntries->size()) {
         throw CPdfException("PDF file was damaged");
     }

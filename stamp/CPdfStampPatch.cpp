@@ -17,12 +17,12 @@ namespace {
 // A short text built on the stack, as several are made for every page; a longer one moves to
 // the heap.
 class ShortText {
-public:
+  public:
     operator std::string_view() const {
         return heap_.empty() ? std::string_view(stack_, length_) : std::string_view(heap_);
     }
 
-protected:
+  protected:
     void append(std::string_view part) {
         if (heap_.empty() && length_ + part.size() <= sizeof stack_) {
             if (!part.empty()) {
@@ -39,7 +39,7 @@ protected:
         append(std::string_view(digits, static_cast<size_t>(end - digits)));
     }
 
-private:
+  private:
     [[gnu::noinline]] void appendOnHeap(std::string_view part) {
         if (heap_.empty()) {
             heap_.assign(stack_, length_);
@@ -54,7 +54,7 @@ private:
 
 // The format with its first "%lld" replaced by a and any further one by b.
 class RefText : public ShortText {
-public:
+  public:
     RefText(std::string_view format, int64_t a, int64_t b = 0) {
         int64_t value = a;
         size_t at = 0;
@@ -72,7 +72,7 @@ public:
 // A resource entry for the stamp: " /name n 0 R " as one more key of a resource dictionary,
 // or "/key << /name n 0 R >>" as a whole one.
 class NameRefText : public ShortText {
-public:
+  public:
     NameRefText(std::string_view key, std::string_view name, int32_t number, bool whole) {
         if (whole) {
             append("/");
@@ -133,8 +133,7 @@ void CPdfStamp::patchPage(std::string& page, int32_t pageObjectNumber, size_t pa
 namespace {
 
 // Inserts part at pos of text and records it.
-void insertLogged(std::string& text, size_t pos, std::string_view part,
-                  pdfsyntax::EditLog& edits) {
+void insertLogged(std::string& text, size_t pos, std::string_view part, pdfsyntax::EditLog& edits) {
     text.insert(pos, part);
     edits.record(pos, 0, part.size());
 }
@@ -142,8 +141,8 @@ void insertLogged(std::string& text, size_t pos, std::string_view part,
 } // namespace
 
 void CPdfStamp::patchContents(std::string& page, size_t dict,
-                              const std::optional<DictEntry>& contents, int64_t save,
-                              int64_t stamp, pdfsyntax::EditLog& edits) {
+                              const std::optional<DictEntry>& contents, int64_t save, int64_t stamp,
+                              pdfsyntax::EditLog& edits) {
     if (!contents) {
         insertLogged(page, dict + 2, RefText("/Contents [ %lld 0 R %lld 0 R ]", save, stamp),
                      edits);

@@ -18,7 +18,9 @@ constexpr size_t kBlockSize = 64 * 1024;
 constexpr uint64_t kMappedBlocksLimit = 16 * 1024 * 1024;
 } // namespace
 
-CRawInput::~CRawInput() { close(); }
+CRawInput::~CRawInput() {
+    close();
+}
 
 bool CRawInput::open(const std::string& path) {
     close();
@@ -233,8 +235,8 @@ int64_t CRawInput::find(uint64_t start, std::string_view needle, uint64_t limit)
         const size_t inBlock = static_cast<size_t>(pos - firstBlock);
         const size_t available =
             static_cast<size_t>(std::min<uint64_t>(loaded->length - inBlock, stop - pos));
-        const size_t hit = rawtext::findFirst(
-            std::string_view(loaded->data + inBlock, available), needle);
+        const size_t hit =
+            rawtext::findFirst(std::string_view(loaded->data + inBlock, available), needle);
         return hit == std::string_view::npos
                    ? -1
                    : static_cast<int64_t>(pos + hit + needle.size() - 1 - base_);
@@ -248,7 +250,8 @@ int64_t CRawInput::find(uint64_t start, std::string_view needle, uint64_t limit)
             return -1;
         }
         size_t inBlock = static_cast<size_t>(pos - blockStart);
-        size_t available = static_cast<size_t>(std::min<uint64_t>(loaded->length - inBlock, stop - pos));
+        size_t available =
+            static_cast<size_t>(std::min<uint64_t>(loaded->length - inBlock, stop - pos));
         std::string_view block(loaded->data + inBlock, available);
         if (!carry.empty()) {
             // A match across the block boundary: the carried tail plus the head of this block.

@@ -14,7 +14,7 @@
 // The input file opened for raw reading: object bytes are copied from it unchanged.
 // Offsets count from the "%PDF-" header (the base), as the reader's offsets do.
 class CRawInput {
-public:
+  public:
     CRawInput() = default;
     ~CRawInput();
     CRawInput(const CRawInput&) = delete;
@@ -54,7 +54,7 @@ public:
     // before the limit count.
     int64_t find(uint64_t start, std::string_view needle, uint64_t limit = UINT64_MAX);
 
-private:
+  private:
     // One block of the file; start is a multiple of the block size (from the file's start).
     // Its bytes lie in the file's mapping (a small file), or in a buffer of the block's own
     // that they are read into.
@@ -89,6 +89,6 @@ private:
     std::array<Block, 64> blocks_;
     uint64_t useCount_ = 0;
     std::vector<int8_t> slotOfBlock_; // per block of the file: the slot holding it, or -1
-    std::string viewCopy_; // the bytes of a view that spans two blocks
+    std::string viewCopy_;            // the bytes of a view that spans two blocks
     std::string openError_;
 };

@@ -14,7 +14,9 @@ namespace {
 // Nesting of containers that a scan follows before it gives up on the text.
 constexpr int kMaxDepth = 256;
 
-bool isDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+bool isDigit(unsigned char c) {
+    return c >= '0' && c <= '9';
+}
 
 // The class of every byte, looked up once per byte by the scans below.
 enum ByteClass : unsigned char { kRegular, kWhitespace, kDelimiter };
@@ -30,13 +32,17 @@ constexpr std::array<unsigned char, 256> kByteClasses = [] {
     return classes;
 }();
 
-inline bool whitespaceByte(unsigned char c) { return kByteClasses[c] == kWhitespace; }
+inline bool whitespaceByte(unsigned char c) {
+    return kByteClasses[c] == kWhitespace;
+}
 
 // True when the two bytes at pos are "<<" or ">>" (pair is '<' or '>').
 inline bool doubleBracketAt(std::string_view text, size_t pos, char pair) {
     return pos + 1 < text.size() && text[pos] == pair && text[pos + 1] == pair;
 }
-inline bool regularByte(unsigned char c) { return kByteClasses[c] == kRegular; }
+inline bool regularByte(unsigned char c) {
+    return kByteClasses[c] == kRegular;
+}
 
 size_t skipRegularRun(std::string_view text, size_t pos) {
     while (pos < text.size() && regularByte(static_cast<unsigned char>(text[pos]))) {
@@ -139,8 +145,7 @@ bool skipPlainSpaces(std::string_view text, size_t& pos) {
 constexpr size_t kMaxPlainDigits = 18;
 
 // An unsigned decimal of one to maxDigits digits at pos, followed by a byte that is not a digit.
-inline bool readPlainDigits(std::string_view text, size_t& pos, size_t maxDigits,
-                            int64_t& value) {
+inline bool readPlainDigits(std::string_view text, size_t& pos, size_t maxDigits, int64_t& value) {
     const char* const data = text.data();
     const size_t size = text.size();
     const size_t start = pos;
@@ -266,11 +271,17 @@ bool parseDecimal(std::string_view token, int64_t& out) {
 
 } // namespace
 
-bool isWhitespace(unsigned char c) { return whitespaceByte(c); }
+bool isWhitespace(unsigned char c) {
+    return whitespaceByte(c);
+}
 
-bool isDelimiter(unsigned char c) { return kByteClasses[c] == kDelimiter; }
+bool isDelimiter(unsigned char c) {
+    return kByteClasses[c] == kDelimiter;
+}
 
-bool isRegular(unsigned char c) { return regularByte(c); }
+bool isRegular(unsigned char c) {
+    return regularByte(c);
+}
 
 size_t skipWhitespace(std::string_view text, size_t pos) {
     while (pos < text.size()) {
@@ -288,7 +299,9 @@ size_t skipWhitespace(std::string_view text, size_t pos) {
     return pos;
 }
 
-size_t skipObject(std::string_view text, size_t pos) { return skipObjectAt(text, pos, 0); }
+size_t skipObject(std::string_view text, size_t pos) {
+    return skipObjectAt(text, pos, 0);
+}
 
 namespace {
 
@@ -301,8 +314,7 @@ bool readPlainObjectHeader(std::string_view text, ObjectHeader& header) {
     skipPlainSpaces(text, pos);
     if (!readPlainDigits(text, pos, kMaxPlainDigits, number) || !skipPlainSpaces(text, pos) ||
         !readPlainDigits(text, pos, kMaxPlainDigits, generation) || !skipPlainSpaces(text, pos) ||
-        pos + 3 > text.size() || text[pos] != 'o' || text[pos + 1] != 'b' ||
-        text[pos + 2] != 'j') {
+        pos + 3 > text.size() || text[pos] != 'o' || text[pos + 1] != 'b' || text[pos + 2] != 'j') {
         return false;
     }
     pos += 3;

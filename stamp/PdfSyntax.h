@@ -55,7 +55,7 @@ void findEntries(std::string_view text, size_t dictStart, std::span<const std::s
 // The edits made to a text, at positions of the text before them, so that an entry found
 // before them can be carried over to the edited text instead of being looked for again.
 class EditLog {
-public:
+  public:
     // The bytes [pos, pos + removed) replaced by added bytes (removed 0: an insertion at pos).
     void record(size_t pos, size_t removed, size_t added);
     // An edit that may have changed how the text reads: entries are to be looked for again.
@@ -64,7 +64,7 @@ public:
     // falls inside the entry, and the entry is then to be looked for again.
     bool carry(DictEntry& entry) const;
 
-private:
+  private:
     struct Edit {
         size_t pos = 0;
         size_t removed = 0;

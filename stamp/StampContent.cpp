@@ -71,7 +71,8 @@ void appendMatrix(std::string& out, const std::array<float, 6>& values) {
     thread_local std::string lastText;
     if (lastText.empty() || std::memcmp(values.data(), lastValues.data(), sizeof lastValues) != 0) {
         lastText.clear();
-        appendFixedList(lastText, {values[0], values[1], values[2], values[3], values[4], values[5]});
+        appendFixedList(lastText,
+                        {values[0], values[1], values[2], values[3], values[4], values[5]});
         lastValues = values;
     }
     out += lastText;

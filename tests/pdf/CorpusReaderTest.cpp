@@ -21,8 +21,7 @@ struct CorpusFile {
     int pages = 0;
 };
 
-std::vector<CorpusFile> manifest(const std::string& dir)
-{
+std::vector<CorpusFile> manifest(const std::string& dir) {
     std::vector<CorpusFile> files;
     std::ifstream in(dir + "/MANIFEST.tsv");
     std::string line;
@@ -41,8 +40,7 @@ std::vector<CorpusFile> manifest(const std::string& dir)
     return files;
 }
 
-std::string run(const std::string& command)
-{
+std::string run(const std::string& command) {
     std::string out;
     if (std::FILE* pipe = popen(command.c_str(), "r")) {
         char buffer[4096];
@@ -55,13 +53,16 @@ std::string run(const std::string& command)
     return out;
 }
 
-bool haveQpdf() { return std::system("qpdf --version > /dev/null 2>&1") == 0; }
+bool haveQpdf() {
+    return std::system("qpdf --version > /dev/null 2>&1") == 0;
+}
 
-std::string quoted(const std::string& path) { return "'" + path + "'"; }
+std::string quoted(const std::string& path) {
+    return "'" + path + "'";
+}
 
 // Fetches every in-use row; the failures as "number: message" lines.
-std::string fetchEveryRow(CPdfXRef& xref)
-{
+std::string fetchEveryRow(CPdfXRef& xref) {
     std::string failures;
     for (size_t n = 0; n < xref.entries().size(); ++n) {
         const XRefEntry row = xref.entries()[n];
@@ -86,9 +87,8 @@ std::string fetchEveryRow(CPdfXRef& xref)
 }
 
 class Corpus : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         dir_ = qmtest::corpusDir();
         if (dir_.empty()) {
             GTEST_SKIP() << "corpus folder missing";
@@ -102,8 +102,7 @@ protected:
 
 } // namespace
 
-TEST_F(Corpus, CleanFilesLoadAndEveryRowFetches)
-{
+TEST_F(Corpus, CleanFilesLoadAndEveryRowFetches) {
     int checked = 0;
     for (const CorpusFile& f : files_) {
         if (f.status != "clean") {
@@ -125,8 +124,7 @@ TEST_F(Corpus, CleanFilesLoadAndEveryRowFetches)
     EXPECT_GT(checked, 400);
 }
 
-TEST_F(Corpus, EncryptedFilesAreRefused)
-{
+TEST_F(Corpus, EncryptedFilesAreRefused) {
     int refused = 0;
     int total = 0;
     for (const CorpusFile& f : files_) {
@@ -147,8 +145,7 @@ TEST_F(Corpus, EncryptedFilesAreRefused)
     EXPECT_GE(refused, total - 2);
 }
 
-TEST_F(Corpus, NoFileCrashesOrHangs)
-{
+TEST_F(Corpus, NoFileCrashesOrHangs) {
     // Every file, whatever qpdf says of it, through the same code the document fuzzer runs.
     for (const CorpusFile& f : files_) {
         SCOPED_TRACE(f.path);
@@ -156,8 +153,7 @@ TEST_F(Corpus, NoFileCrashesOrHangs)
     }
 }
 
-TEST_F(Corpus, RowsAndPageCountsAgreeWithQpdf)
-{
+TEST_F(Corpus, RowsAndPageCountsAgreeWithQpdf) {
     if (!haveQpdf()) {
         GTEST_SKIP() << "qpdf missing";
     }
@@ -194,8 +190,8 @@ TEST_F(Corpus, RowsAndPageCountsAgreeWithQpdf)
             if (std::sscanf(line.c_str(), "%lu/%d: uncompressed; offset = %lld", &n, &generation,
                             &field2) == 3) {
                 byNumber[n].push_back({1, field2, generation});
-            } else if (std::sscanf(line.c_str(), "%lu/%d: compressed; stream = %lld, index = %d", &n,
-                                   &generation, &field2, &index) == 4) {
+            } else if (std::sscanf(line.c_str(), "%lu/%d: compressed; stream = %lld, index = %d",
+                                   &n, &generation, &field2, &index) == 4) {
                 byNumber[n].push_back({2, field2, index});
             }
         }
@@ -208,7 +204,8 @@ TEST_F(Corpus, RowsAndPageCountsAgreeWithQpdf)
             }
             bool found = false;
             for (const QpdfRow& q : candidates) {
-                found = found || (q.type == row.type && q.field2 == row.offset && q.field3 == row.generation);
+                found = found || (q.type == row.type && q.field2 == row.offset &&
+                                  q.field3 == row.generation);
             }
             EXPECT_TRUE(found) << f.path << " object " << n << ": type " << row.type << " "
                                << row.offset << " " << row.generation;
@@ -223,7 +220,8 @@ TEST_F(Corpus, RowsAndPageCountsAgreeWithQpdf)
         if (pages.is(ElementKind::Dictionary)) {
             pages.getDictionary()->getEntry("Count", count);
         }
-        int qpdfPages = std::atoi(run("qpdf --show-npages " + quoted(f.path) + " 2>/dev/null").c_str());
+        int qpdfPages =
+            std::atoi(run("qpdf --show-npages " + quoted(f.path) + " 2>/dev/null").c_str());
         EXPECT_EQ(count.getInteger(), qpdfPages) << f.path;
         ++compared;
     }

@@ -4,8 +4,7 @@
 
 using namespace readertest;
 
-TEST(Element, FreshAndClearedElementsAreNone)
-{
+TEST(Element, FreshAndClearedElementsAreNone) {
     CPdfElement e;
     EXPECT_TRUE(e.is(ElementKind::None));
     e.setString("abc");
@@ -16,8 +15,7 @@ TEST(Element, FreshAndClearedElementsAreNone)
     EXPECT_TRUE(e.is(ElementKind::None));
 }
 
-TEST(Element, TextsKeepEveryByteIncludingZeroBytes)
-{
+TEST(Element, TextsKeepEveryByteIncludingZeroBytes) {
     const std::string text("a\0b\0", 4);
     CPdfElement s;
     s.setString(text);
@@ -29,8 +27,7 @@ TEST(Element, TextsKeepEveryByteIncludingZeroBytes)
     EXPECT_EQ(CPdfElement(name).getText().size(), 3u);
 }
 
-TEST(Element, IsKeywordComparesKindAndWholeText)
-{
+TEST(Element, IsKeywordComparesKindAndWholeText) {
     CPdfElement rg;
     rg.setKeyword("RG");
     CPdfElement nameR;
@@ -42,8 +39,7 @@ TEST(Element, IsKeywordComparesKindAndWholeText)
     EXPECT_TRUE(r.isKeyword("R"));
 }
 
-TEST(Element, CopiesShareTheArrayWhichLivesUntilTheLastHolderClears)
-{
+TEST(Element, CopiesShareTheArrayWhichLivesUntilTheLastHolderClears) {
     CPdfElement first;
     first.makeArray(nullptr);
     CPdfElement item;
@@ -58,8 +54,7 @@ TEST(Element, CopiesShareTheArrayWhichLivesUntilTheLastHolderClears)
     second.clear(); // frees the array (the sanitizer build reports a leak or a double free)
 }
 
-TEST(Element, AssignmentFromAnItemOfItsOwnContainerIsSafe)
-{
+TEST(Element, AssignmentFromAnItemOfItsOwnContainerIsSafe) {
     CPdfElement array;
     array.makeArray(nullptr);
     CPdfElement inner;
@@ -72,8 +67,7 @@ TEST(Element, AssignmentFromAnItemOfItsOwnContainerIsSafe)
     EXPECT_TRUE(array.is(ElementKind::Dictionary));
 }
 
-TEST(Element, MovedFromElementIsNone)
-{
+TEST(Element, MovedFromElementIsNone) {
     CPdfElement a;
     a.setString("text");
     CPdfElement b(std::move(a));
@@ -81,8 +75,7 @@ TEST(Element, MovedFromElementIsNone)
     EXPECT_EQ(b.getText(), "text");
 }
 
-TEST(Element, IntegersKeepTheirExactValueBeside32BitSaturation)
-{
+TEST(Element, IntegersKeepTheirExactValueBeside32BitSaturation) {
     CPdfElement e;
     e.setInteger64(5000000000LL);
     EXPECT_EQ(e.getInteger(), INT32_MAX);
@@ -91,8 +84,7 @@ TEST(Element, IntegersKeepTheirExactValueBeside32BitSaturation)
     EXPECT_EQ(e.getInteger64(), -3);
 }
 
-TEST(Dictionary, MissingKeyIsNullForBothLookups)
-{
+TEST(Dictionary, MissingKeyIsNullForBothLookups) {
     CPdfElement dict = parseOne("<< /A 1 >>");
     CPdfElement raw;
     CPdfElement resolved;
@@ -102,8 +94,7 @@ TEST(Dictionary, MissingKeyIsNullForBothLookups)
     EXPECT_TRUE(resolved.is(ElementKind::Null));
 }
 
-TEST(Dictionary, WithoutXRefAReferenceStaysUnresolved)
-{
+TEST(Dictionary, WithoutXRefAReferenceStaysUnresolved) {
     CPdfElement dict = parseOne("<< /A 4 0 R >>");
     CPdfElement value;
     dict.getDictionary()->getEntry("A", value);
@@ -111,15 +102,13 @@ TEST(Dictionary, WithoutXRefAReferenceStaysUnresolved)
     EXPECT_EQ(value.getRefNumber(), 4);
 }
 
-TEST(Dictionary, FirstValueOfARepeatedKeyStays)
-{
+TEST(Dictionary, FirstValueOfARepeatedKeyStays) {
     CPdfElement dict = parseOne("<< /A 1 /A 2 >>");
     EXPECT_EQ(intEntry(dict, "A"), 1);
     EXPECT_EQ(dict.getDictionary()->getCount(), 1u);
 }
 
-TEST(Dictionary, KeysAreOrderedBytewiseShorterPrefixFirst)
-{
+TEST(Dictionary, KeysAreOrderedBytewiseShorterPrefixFirst) {
     CPdfElement dict = parseOne("<< /b 1 /ab 2 /a 3 /B 4 /\xC3 5 >>");
     std::vector<std::string> keys;
     for (const auto& [key, value] : dict.getDictionary()->entries()) {
@@ -129,11 +118,13 @@ TEST(Dictionary, KeysAreOrderedBytewiseShorterPrefixFirst)
     EXPECT_EQ(keys, (std::vector<std::string>{"B", "a", "ab", "b", "\xC3"}));
 }
 
-TEST(Dictionary, GetEntryResolvesThroughTheDocumentOnce)
-{
+TEST(Dictionary, GetEntryResolvesThroughTheDocumentOnce) {
     // Object 4 is itself a reference: the lookup follows one level and gives that reference.
     qmtest::PdfBuilder pdf;
-    basicObjects(pdf).object(4, "5 0 R").object(5, "42").object(6, "<< /A 4 0 R /B 5 0 R >>")
+    basicObjects(pdf)
+        .object(4, "5 0 R")
+        .object(5, "42")
+        .object(6, "<< /A 4 0 R /B 5 0 R >>")
         .classicXRef();
     OpenedFile file(pdf);
     CPdfXRef& xref = file.open();
@@ -151,8 +142,7 @@ TEST(Dictionary, GetEntryResolvesThroughTheDocumentOnce)
     EXPECT_TRUE(raw.is(ElementKind::Reference));
 }
 
-TEST(Exception, CopiesCarryTheirOwnText)
-{
+TEST(Exception, CopiesCarryTheirOwnText) {
     std::string message = "Stamp file issue: 'a.pdf'\n";
     CPdfException original(message);
     message[0] = 'X';

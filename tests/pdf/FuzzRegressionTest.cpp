@@ -11,8 +11,7 @@
 
 namespace fs = std::filesystem;
 
-TEST(FuzzRegression, EveryStoredInputRunsCleanly)
-{
+TEST(FuzzRegression, EveryStoredInputRunsCleanly) {
     const fs::path dir = fs::path(QUILLMARK_SOURCE_DIR) / "tests" / "pdf" / "regressions";
     ASSERT_TRUE(fs::is_directory(dir)) << dir;
     int count = 0;

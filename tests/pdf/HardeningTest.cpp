@@ -14,15 +14,14 @@ using namespace readertest;
 namespace {
 
 // A file whose newest section is written by hand: everything before it comes from pdf.
-std::string withSection(PdfBuilder& pdf, const std::string& section)
-{
+std::string withSection(PdfBuilder& pdf, const std::string& section) {
     int64_t at = pdf.currentOffset();
     pdf.raw(section).startxref(at);
     return OpenedFile(pdf).openError();
 }
 
-std::string xrefStreamError(const std::string& dict, const std::string& data = std::string(8, '\0'))
-{
+std::string xrefStreamError(const std::string& dict,
+                            const std::string& data = std::string(8, '\0')) {
     PdfBuilder pdf;
     basicObjects(pdf);
     int64_t at = pdf.currentOffset();
@@ -34,8 +33,7 @@ std::string xrefStreamError(const std::string& dict, const std::string& data = s
 
 // --- Hybrid files: the classic trailer's XRefStm is read before Prev. ---
 
-TEST(Hybrid, CompressedObjectsListedOnlyInXRefStmAreFound)
-{
+TEST(Hybrid, CompressedObjectsListedOnlyInXRefStmAreFound) {
     PdfBuilder pdf;
     pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
         .compressed(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>")
@@ -52,8 +50,7 @@ TEST(Hybrid, CompressedObjectsListedOnlyInXRefStmAreFound)
     EXPECT_TRUE(xref.getCompressedObjectText(3, text, length));
 }
 
-TEST(Hybrid, UpdateWithEmptyTableAndXRefStmBeforeOlderFullTable)
-{
+TEST(Hybrid, UpdateWithEmptyTableAndXRefStmBeforeOlderFullTable) {
     // The shape of files that a hybrid writer updates: the newest table is empty and its
     // XRefStm moves objects into an object stream; the older table still lists them in the file.
     PdfBuilder pdf;
@@ -66,8 +63,7 @@ TEST(Hybrid, UpdateWithEmptyTableAndXRefStmBeforeOlderFullTable)
     EXPECT_TRUE(fetch(xref, 3).is(ElementKind::Dictionary));
 }
 
-TEST(Hybrid, XRefStmRowsDoNotReplaceRowsOfItsOwnTable)
-{
+TEST(Hybrid, XRefStmRowsDoNotReplaceRowsOfItsOwnTable) {
     PdfBuilder pdf;
     basicObjects(pdf).object(4, "(in the file)");
     pdf.compressed(9, "(only compressed)").objectStream(5);
@@ -100,8 +96,7 @@ TEST(Hybrid, XRefStmRowsDoNotReplaceRowsOfItsOwnTable)
     EXPECT_EQ(fetch(xref, 9).getText(), "only compressed");
 }
 
-TEST(Hybrid, XRefStmThatIsNotAStreamOrIsIndirect)
-{
+TEST(Hybrid, XRefStmThatIsNotAStreamOrIsIndirect) {
     PdfBuilder pdf;
     basicObjects(pdf);
     int64_t objAt = pdf.currentOffset();
@@ -118,8 +113,7 @@ TEST(Hybrid, XRefStmThatIsNotAStreamOrIsIndirect)
 
 // --- Prev chains ---
 
-TEST(PrevChain, ASectionNamingItselfStopsThere)
-{
+TEST(PrevChain, ASectionNamingItselfStopsThere) {
     PdfBuilder pdf;
     basicObjects(pdf);
     int64_t at = pdf.currentOffset();
@@ -132,8 +126,7 @@ namespace {
 
 // Sections A (oldest) .. newest, each with the automatic Prev to the one before, and A's Prev
 // patched to name the newest: newest -> ... -> A -> newest.
-std::string loopFile(int sections, bool asStream)
-{
+std::string loopFile(int sections, bool asStream) {
     PdfBuilder pdf;
     basicObjects(pdf);
     PdfBuilder::Section first;
@@ -155,8 +148,7 @@ std::string loopFile(int sections, bool asStream)
 
 } // namespace
 
-TEST(PrevChain, LoopsOfSectionsStopAtTheFirstSectionReadAgain)
-{
+TEST(PrevChain, LoopsOfSectionsStopAtTheFirstSectionReadAgain) {
     for (bool asStream : {false, true}) {
         for (int sections : {2, 3}) {
             OpenedFile file(loopFile(sections, asStream));
@@ -167,8 +159,7 @@ TEST(PrevChain, LoopsOfSectionsStopAtTheFirstSectionReadAgain)
     }
 }
 
-TEST(PrevChain, IndirectOrNegativePrevIsRefused)
-{
+TEST(PrevChain, IndirectOrNegativePrevIsRefused) {
     // An indirect Prev cannot be followed while the table is read; ignoring it would lose the
     // objects of older sections, so the file is refused.
     for (const char* prev : {"/Prev 4 0 R", "/Prev -20"}) {
@@ -185,8 +176,7 @@ TEST(PrevChain, IndirectOrNegativePrevIsRefused)
     EXPECT_EQ(OpenedFile(odd).openError(), "");
 }
 
-TEST(PrevChain, PrevBeyondTheFileIsAnError)
-{
+TEST(PrevChain, PrevBeyondTheFileIsAnError) {
     PdfBuilder pdf;
     basicObjects(pdf).classicXRef({.trailerExtra = "/Prev 99999999", .writePrev = false});
     EXPECT_EQ(OpenedFile(pdf).openError(), "Couldn't parse an xref");
@@ -194,8 +184,7 @@ TEST(PrevChain, PrevBeyondTheFileIsAnError)
 
 // --- Depth ---
 
-TEST(Depth, DeeplyNestedObjectThrowsInsteadOfOverflowingTheStack)
-{
+TEST(Depth, DeeplyNestedObjectThrowsInsteadOfOverflowingTheStack) {
     PdfBuilder pdf;
     basicObjects(pdf).object(4, std::string(200000, '[')).classicXRef();
     OpenedFile file(pdf);
@@ -203,8 +192,7 @@ TEST(Depth, DeeplyNestedObjectThrowsInsteadOfOverflowingTheStack)
     EXPECT_EQ(errorOf([&] { fetch(xref, 4); }), "PDF file was damaged");
 }
 
-TEST(Depth, IndirectLengthThatIsTheStreamItself)
-{
+TEST(Depth, IndirectLengthThatIsTheStreamItself) {
     PdfBuilder pdf;
     basicObjects(pdf).object(4, "<< /Length 4 0 R >>\nstream\nabc\nendstream").classicXRef();
     OpenedFile file(pdf);
@@ -212,8 +200,7 @@ TEST(Depth, IndirectLengthThatIsTheStreamItself)
     EXPECT_EQ(errorOf([&] { fetch(xref, 4); }), "PDF file was damaged");
 }
 
-TEST(Depth, IndirectFilterOrParametersLeadingBack)
-{
+TEST(Depth, IndirectFilterOrParametersLeadingBack) {
     PdfBuilder pdf;
     basicObjects(pdf)
         .object(4, "<< /Length 3 /Filter 4 0 R >>\nstream\nabc\nendstream")
@@ -225,15 +212,15 @@ TEST(Depth, IndirectFilterOrParametersLeadingBack)
     EXPECT_EQ(errorOf([&] { fetch(xref, 5); }), "PDF file was damaged");
 }
 
-TEST(Depth, LongChainsOfIndirectLengthsEndAtTheFetchLimit)
-{
+TEST(Depth, LongChainsOfIndirectLengthsEndAtTheFetchLimit) {
     // Stream k's Length is stream k+1 (a stream is no length, so a short chain gives Error).
     auto chain = [](int count) {
         PdfBuilder pdf;
         basicObjects(pdf);
         for (int k = 0; k < count; ++k) {
             int n = 10 + k;
-            pdf.object(n, "<< /Length " + std::to_string(n + 1) + " 0 R >>\nstream\nabc\nendstream");
+            pdf.object(n,
+                       "<< /Length " + std::to_string(n + 1) + " 0 R >>\nstream\nabc\nendstream");
         }
         pdf.object(10 + count, "3");
         pdf.classicXRef();
@@ -248,8 +235,7 @@ TEST(Depth, LongChainsOfIndirectLengthsEndAtTheFetchLimit)
     EXPECT_EQ(errorOf([&] { fetch(deep, 10); }), "PDF file was damaged");
 }
 
-TEST(Depth, NestedObjectsAtEveryFetchLevelFitTheStack)
-{
+TEST(Depth, NestedObjectsAtEveryFetchLevelFitTheStack) {
     // The worst the limits allow together: each stream of a chain of indirect lengths sits at
     // the deepest nesting level.
     PdfBuilder pdf;
@@ -266,36 +252,39 @@ TEST(Depth, NestedObjectsAtEveryFetchLevelFitTheStack)
     EXPECT_EQ(errorOf([&] { fetch(xref, 10); }), "PDF file was damaged");
 }
 
-TEST(Depth, ObjectStreamWhoseLengthIsOneOfItsMembers)
-{
+TEST(Depth, ObjectStreamWhoseLengthIsOneOfItsMembers) {
     PdfBuilder pdf;
     pdf.object(1, "<< /Type /Catalog >>");
     std::string data = "2 0 3 ";
     data += "(two)";
     // Stream 3 holds member 2, and its Length is object 2: loading it needs itself.
-    pdf.object(3, "<< /Type /ObjStm /N 1 /First 6 /Length 2 0 R >>\nstream\n" + data + "\nendstream");
+    pdf.object(3,
+               "<< /Type /ObjStm /N 1 /First 6 /Length 2 0 R >>\nstream\n" + data + "\nendstream");
     int64_t at = pdf.currentOffset();
     std::string rows = std::string("\0\0\0\xFF", 4);
-    rows += std::string{1, static_cast<char>(pdf.offsetOf(1) >> 8), static_cast<char>(pdf.offsetOf(1) & 0xFF), 0};
+    rows += std::string{1, static_cast<char>(pdf.offsetOf(1) >> 8),
+                        static_cast<char>(pdf.offsetOf(1) & 0xFF), 0};
     rows += std::string("\x02\x00\x03\x00", 4);
-    rows += std::string{1, static_cast<char>(pdf.offsetOf(3) >> 8), static_cast<char>(pdf.offsetOf(3) & 0xFF), 0};
+    rows += std::string{1, static_cast<char>(pdf.offsetOf(3) >> 8),
+                        static_cast<char>(pdf.offsetOf(3) & 0xFF), 0};
     pdf.stream(4, "/Type /XRef /Size 4 /W [1 2 1] /Root 1 0 R", rows).startxref(at);
     OpenedFile file(pdf);
     CPdfXRef& xref = file.open();
     EXPECT_EQ(errorOf([&] { fetch(xref, 2); }), "PDF file was damaged");
     const unsigned char* text = nullptr;
     size_t length = 0;
-    EXPECT_EQ(errorOf([&] { xref.getCompressedObjectText(2, text, length); }), "PDF file was damaged");
+    EXPECT_EQ(errorOf([&] { xref.getCompressedObjectText(2, text, length); }),
+              "PDF file was damaged");
 }
 
-TEST(Depth, ObjectStreamThatIsItsOwnMember)
-{
+TEST(Depth, ObjectStreamThatIsItsOwnMember) {
     PdfBuilder pdf;
     pdf.object(1, "<< /Type /Catalog >>");
     int64_t at = pdf.currentOffset();
     // Row 2 says object 2 is inside object stream 2.
     std::string rows = std::string("\0\0\0\xFF", 4);
-    rows += std::string{1, static_cast<char>(pdf.offsetOf(1) >> 8), static_cast<char>(pdf.offsetOf(1) & 0xFF), 0};
+    rows += std::string{1, static_cast<char>(pdf.offsetOf(1) >> 8),
+                        static_cast<char>(pdf.offsetOf(1) & 0xFF), 0};
     rows += std::string("\x02\x00\x02\x00", 4);
     pdf.stream(3, "/Type /XRef /Size 3 /W [1 2 1] /Root 1 0 R", rows).startxref(at);
     OpenedFile file(pdf);
@@ -305,8 +294,7 @@ TEST(Depth, ObjectStreamThatIsItsOwnMember)
 
 // --- Sizes from the file ---
 
-TEST(Sizes, TableLargerThanTheFileCouldDescribeIsDamaged)
-{
+TEST(Sizes, TableLargerThanTheFileCouldDescribeIsDamaged) {
     PdfBuilder pdf;
     basicObjects(pdf);
     EXPECT_EQ(withSection(pdf, "xref\n0 100000000\n0000000000 65535 f \ntrailer << >>\n"),
@@ -331,8 +319,7 @@ TEST(Sizes, TableLargerThanTheFileCouldDescribeIsDamaged)
     EXPECT_EQ(xrefStreamError(many + "] /Root 1 0 R"), "PDF file was damaged");
 }
 
-TEST(Sizes, RowLimitGrowsWithTheFile)
-{
+TEST(Sizes, RowLimitGrowsWithTheFile) {
     // Beyond the fixed minimum, one row is allowed for every few bytes of file.
     auto open = [](int64_t size, size_t padding) {
         PdfBuilder pdf;
@@ -345,7 +332,8 @@ TEST(Sizes, RowLimitGrowsWithTheFile)
     };
     EXPECT_EQ(open(limits::kMinTableRows, 10).first, "");
     EXPECT_EQ(open(limits::kMinTableRows + 1, 10).first, "PDF file was damaged");
-    const size_t padding = static_cast<size_t>(limits::kMinTableRows * limits::kFileBytesPerTableRow * 2);
+    const size_t padding =
+        static_cast<size_t>(limits::kMinTableRows * limits::kFileBytesPerTableRow * 2);
     auto [fits, size] = open(limits::kMinTableRows * 2, padding);
     const int64_t allowed = size / limits::kFileBytesPerTableRow;
     ASSERT_GE(allowed, limits::kMinTableRows * 2);
@@ -354,16 +342,14 @@ TEST(Sizes, RowLimitGrowsWithTheFile)
     EXPECT_EQ(open(allowed + 1, padding).first, "PDF file was damaged");
 }
 
-TEST(Sizes, FieldWidths)
-{
+TEST(Sizes, FieldWidths) {
     EXPECT_EQ(xrefStreamError("/Size 1 /W [1 9 1] /Root 1 0 R"), "PDF file was damaged");
     EXPECT_EQ(xrefStreamError("/Size 1 /W [1 -2 1] /Root 1 0 R"), "PDF file was damaged");
     EXPECT_EQ(xrefStreamError("/Size 1 /W [0 0 0] /Root 1 0 R"), "PDF file was damaged");
     EXPECT_EQ(xrefStreamError("/Size 1 /W [1 99999999999 1] /Root 1 0 R"), "PDF file was damaged");
 }
 
-TEST(Sizes, OffsetsBeyond32BitsAreKeptExactly)
-{
+TEST(Sizes, OffsetsBeyond32BitsAreKeptExactly) {
     // W [1 8 1]: an offset of 5 GiB is stored as it is (and fetches as Null in this file); one
     // past what a row holds stays past any file.
     PdfBuilder pdf;
@@ -391,7 +377,8 @@ TEST(Sizes, OffsetsBeyond32BitsAreKeptExactly)
     std::string table = "xref\n0 5\n0000000000 65535 f \n";
     for (int n = 1; n <= 3; ++n) {
         char line[32];
-        std::snprintf(line, sizeof line, "%010lld 00000 n \n", static_cast<long long>(classic.offsetOf(n)));
+        std::snprintf(line, sizeof line, "%010lld 00000 n \n",
+                      static_cast<long long>(classic.offsetOf(n)));
         table += line;
     }
     table += "9999999999 00000 n \ntrailer << /Root 1 0 R /Size 5 >>\n";
@@ -403,8 +390,7 @@ TEST(Sizes, OffsetsBeyond32BitsAreKeptExactly)
     EXPECT_TRUE(fetch(classicXRef, 4).is(ElementKind::Null));
 }
 
-TEST(Sizes, StreamLengthBeyondTheFileReadsNothing)
-{
+TEST(Sizes, StreamLengthBeyondTheFileReadsNothing) {
     PdfBuilder pdf;
     basicObjects(pdf)
         .object(4, "<< /Length 2000000000 /Filter /FlateDecode >>\nstream\nxyz\nendstream")
@@ -416,15 +402,16 @@ TEST(Sizes, StreamLengthBeyondTheFileReadsNothing)
     EXPECT_EQ(errorOf([&] { fetch(xref, 5); }), "Missing 'endstream'");
 }
 
-TEST(Sizes, PredictorParametersOfAnXRefStream)
-{
-    for (const char* parms : {"<< /Predictor 12 /Columns 0 >>", "<< /Predictor 12 /Columns -4 >>",
-                              "<< /Predictor 12 /Columns 2147483647 >>",
-                              "<< /Predictor 12 /Columns 4 /Colors 0 >>",
-                              "<< /Predictor 12 /Columns 4 /Colors 100000 >>",
-                              "<< /Predictor 12 /Columns 4 /BitsPerComponent 0 >>",
-                              "<< /Predictor 12 /Columns 4 /BitsPerComponent 64 >>"}) {
-        std::string dict = std::string("/Size 1 /W [1 2 1] /Root 1 0 R /Filter /FlateDecode /DecodeParms ") + parms;
+TEST(Sizes, PredictorParametersOfAnXRefStream) {
+    for (const char* parms :
+         {"<< /Predictor 12 /Columns 0 >>", "<< /Predictor 12 /Columns -4 >>",
+          "<< /Predictor 12 /Columns 2147483647 >>", "<< /Predictor 12 /Columns 4 /Colors 0 >>",
+          "<< /Predictor 12 /Columns 4 /Colors 100000 >>",
+          "<< /Predictor 12 /Columns 4 /BitsPerComponent 0 >>",
+          "<< /Predictor 12 /Columns 4 /BitsPerComponent 64 >>"}) {
+        std::string dict =
+            std::string("/Size 1 /W [1 2 1] /Root 1 0 R /Filter /FlateDecode /DecodeParms ") +
+            parms;
         PdfBuilder pdf;
         basicObjects(pdf);
         int64_t at = pdf.currentOffset();
@@ -436,8 +423,7 @@ TEST(Sizes, PredictorParametersOfAnXRefStream)
     }
 }
 
-TEST(Sizes, DecodedObjectStreamIsBoundedInMemory)
-{
+TEST(Sizes, DecodedObjectStreamIsBoundedInMemory) {
     // 9 MB of decoded text from a few kilobytes of file: beyond what one object stream may
     // take, so its objects are not found (and nothing that large is held).
     const size_t big = static_cast<size_t>(limits::kMaxObjectStreamBytes) + 1000000;
@@ -458,15 +444,17 @@ TEST(Sizes, DecodedObjectStreamIsBoundedInMemory)
     EXPECT_FALSE(xref.getCompressedObjectText(3, text, length));
 }
 
-TEST(Sizes, ObjectStreamOfMegabytesFromAFewKilobytesLoads)
-{
+TEST(Sizes, ObjectStreamOfMegabytesFromAFewKilobytesLoads) {
     // Real files do this (millions of nulls packed into 3 kB); a file of 10 kB may hold an
     // object stream of more than 9 MB.
     for (size_t size : {size_t{3000000}, size_t{9400000}}) {
         std::string big(size, 'x');
         PdfBuilder pdf;
-        pdf.object(1, "<< /Type /Catalog >>").compressed(2, "(" + big + ")").compressed(3, "(small)")
-            .objectStream(4).streamXRef();
+        pdf.object(1, "<< /Type /Catalog >>")
+            .compressed(2, "(" + big + ")")
+            .compressed(3, "(small)")
+            .objectStream(4)
+            .streamXRef();
         ASSERT_LT(pdf.bytes().size(), 12000u);
         OpenedFile file(pdf);
         CPdfXRef& xref = file.open();
@@ -475,8 +463,7 @@ TEST(Sizes, ObjectStreamOfMegabytesFromAFewKilobytesLoads)
     }
 }
 
-TEST(Sizes, MembersWithOffsetsOutOfOrderOrOutOfRange)
-{
+TEST(Sizes, MembersWithOffsetsOutOfOrderOrOutOfRange) {
     PdfBuilder pdf;
     pdf.object(1, "<< /Type /Catalog >>");
     std::string header = "2 8 3 0 5 -1 6 500 ";
@@ -484,10 +471,12 @@ TEST(Sizes, MembersWithOffsetsOutOfOrderOrOutOfRange)
     pdf.stream(4, "/Type /ObjStm /N 4 /First " + std::to_string(header.size()), data);
     int64_t at = pdf.currentOffset();
     std::string rows = std::string("\0\0\0\xFF", 4);
-    rows += std::string{1, static_cast<char>(pdf.offsetOf(1) >> 8), static_cast<char>(pdf.offsetOf(1) & 0xFF), 0};
+    rows += std::string{1, static_cast<char>(pdf.offsetOf(1) >> 8),
+                        static_cast<char>(pdf.offsetOf(1) & 0xFF), 0};
     rows += std::string("\x02\x00\x04\x00", 4);
     rows += std::string("\x02\x00\x04\x01", 4);
-    rows += std::string{1, static_cast<char>(pdf.offsetOf(4) >> 8), static_cast<char>(pdf.offsetOf(4) & 0xFF), 0};
+    rows += std::string{1, static_cast<char>(pdf.offsetOf(4) >> 8),
+                        static_cast<char>(pdf.offsetOf(4) & 0xFF), 0};
     rows += std::string("\x02\x00\x04\x02", 4);
     rows += std::string("\x02\x00\x04\x03", 4);
     pdf.stream(7, "/Type /XRef /Size 7 /W [1 2 1] /Root 1 0 R", rows).startxref(at);
@@ -506,8 +495,7 @@ TEST(Sizes, MembersWithOffsetsOutOfOrderOrOutOfRange)
     EXPECT_FALSE(xref.getCompressedObjectText(6, text, length));
 }
 
-TEST(Sizes, MemberOffsetsNearTheLargestIntegerAreNotFound)
-{
+TEST(Sizes, MemberOffsetsNearTheLargestIntegerAreNotFound) {
     // /First and the offset of member 3 are summed: near 2^63 the sum does not fit.
     struct Case {
         const char* first;
@@ -537,14 +525,17 @@ TEST(Sizes, MemberOffsetsNearTheLargestIntegerAreNotFound)
 
 // --- Encryption ---
 
-TEST(Encrypt, IndirectOrDirectEncryptIsRefused)
-{
+TEST(Encrypt, IndirectOrDirectEncryptIsRefused) {
     for (const char* encrypt : {"/Encrypt 4 0 R", "/Encrypt << /Filter /Standard /V 2 >>"}) {
         PdfBuilder pdf;
-        basicObjects(pdf).object(4, "<< /Filter /Standard >>").classicXRef({.trailerExtra = encrypt});
+        basicObjects(pdf)
+            .object(4, "<< /Filter /Standard >>")
+            .classicXRef({.trailerExtra = encrypt});
         EXPECT_EQ(OpenedFile(pdf).openError(), "PDF file is encrypted") << encrypt;
         PdfBuilder stream;
-        basicObjects(stream).object(4, "<< /Filter /Standard >>").streamXRef({.trailerExtra = encrypt});
+        basicObjects(stream)
+            .object(4, "<< /Filter /Standard >>")
+            .streamXRef({.trailerExtra = encrypt});
         EXPECT_EQ(OpenedFile(stream).openError(), "PDF file is encrypted") << encrypt;
     }
     PdfBuilder nullEncrypt;
@@ -554,8 +545,7 @@ TEST(Encrypt, IndirectOrDirectEncryptIsRefused)
 
 // --- End of input inside objects of a file ---
 
-TEST(Truncation, ObjectCutOffByTheEndOfTheFileIsAnError)
-{
+TEST(Truncation, ObjectCutOffByTheEndOfTheFileIsAnError) {
     // The table names object 4 after "%%EOF", where the file ends inside its dictionary.
     PdfBuilder pdf;
     basicObjects(pdf);
@@ -564,7 +554,8 @@ TEST(Truncation, ObjectCutOffByTheEndOfTheFileIsAnError)
     bytes += "xref\n0 5\n0000000000 65535 f \n";
     for (int n = 1; n <= 3; ++n) {
         char line[32];
-        std::snprintf(line, sizeof line, "%010lld 00000 n \n", static_cast<long long>(pdf.offsetOf(n)));
+        std::snprintf(line, sizeof line, "%010lld 00000 n \n",
+                      static_cast<long long>(pdf.offsetOf(n)));
         bytes += line;
     }
     bytes += "@@@@@@@@@@ 00000 n \ntrailer << /Root 1 0 R /Size 5 >>\nstartxref\n" +
@@ -580,8 +571,7 @@ TEST(Truncation, ObjectCutOffByTheEndOfTheFileIsAnError)
 
 // --- Memory a file can make a run take ---
 
-TEST(Memory, ASparseFileClaimingMillionsOfRowsAndPagesTakesMemoryByItsRows)
-{
+TEST(Memory, ASparseFileClaimingMillionsOfRowsAndPagesTakesMemoryByItsRows) {
     // 60 kB of data in a sparse file of 34 MB: a cross-reference stream of 8,388,607 rows, as
     // many as PDF allows and the file's size may have, and a /Count of 8,388,600 for the one
     // page there is. A row takes 16 bytes (8 in the input's table, 8 in the output's) and a

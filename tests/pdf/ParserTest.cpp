@@ -8,8 +8,7 @@ using namespace readertest;
 
 namespace {
 
-std::string textOf(const std::string& input)
-{
+std::string textOf(const std::string& input) {
     CPdfElement e = parseOne(input);
     EXPECT_TRUE(e.is(ElementKind::String) || e.is(ElementKind::Name)) << input;
     return e.getText();
@@ -17,8 +16,7 @@ std::string textOf(const std::string& input)
 
 } // namespace
 
-TEST(Parser, ReferenceIsToldFromTwoIntegers)
-{
+TEST(Parser, ReferenceIsToldFromTwoIntegers) {
     auto ref = parseAll("12 0 R");
     ASSERT_EQ(ref.size(), 1u);
     ASSERT_TRUE(ref[0].is(ElementKind::Reference));
@@ -37,8 +35,7 @@ TEST(Parser, ReferenceIsToldFromTwoIntegers)
     EXPECT_TRUE(lone[1].isKeyword("R"));
 }
 
-TEST(Parser, LiteralStrings)
-{
+TEST(Parser, LiteralStrings) {
     struct Case {
         std::string input;
         std::string text;
@@ -46,45 +43,43 @@ TEST(Parser, LiteralStrings)
         {"(a(b)c)", "a(b)c"},
         {"(a\\)b)", "a)b"},
         {"(\\101\\60x)", "A0x"},
-        {"(ab", "ab"},                   // open at end of input
+        {"(ab", "ab"}, // open at end of input
         {"(\\n\\r\\t\\b\\f)", "\n\r\t\b\f"},
-        {"(a\\\nb)", "ab"},              // line continuation
+        {"(a\\\nb)", "ab"}, // line continuation
         {"(a\\\r\nb)", "ab"},
         {"(a\\\rb)", "ab"},
-        {"(\\q\\\\)", "q\\"},            // unknown escape gives the letter
-        {"(\\0613)", "13"},             // three octal digits at most
-        {"(\\777)", "\xFF"},             // low 8 bits
-        {"(\\18)", "\x01" "8"},          // a non-octal digit ends the escape
+        {"(\\q\\\\)", "q\\"}, // unknown escape gives the letter
+        {"(\\0613)", "13"},   // three octal digits at most
+        {"(\\777)", "\xFF"},  // low 8 bits
+        {"(\\18)", "\x01"
+                   "8"}, // a non-octal digit ends the escape
         {"(line\r\nend)", "line\r\nend"},
-        {"(ab\\", "ab"},                 // end of input right after the backslash
+        {"(ab\\", "ab"}, // end of input right after the backslash
     };
     for (const auto& c : cases) {
         EXPECT_EQ(textOf(c.input), c.text) << c.input;
     }
 }
 
-TEST(Parser, StringsKeepZeroBytes)
-{
+TEST(Parser, StringsKeepZeroBytes) {
     EXPECT_EQ(textOf("(a\\000b)"), std::string("a\0b", 3));
     EXPECT_EQ(textOf("<410042>"), std::string("A\0B", 3));
     EXPECT_EQ(textOf("/A#00B"), std::string("A\0B", 3));
 }
 
-TEST(Parser, HexStrings)
-{
+TEST(Parser, HexStrings) {
     EXPECT_EQ(textOf("<48 65 6C6C 6F>"), "Hello");
     EXPECT_EQ(textOf("<414>"), "A@");
     EXPECT_EQ(textOf("<>"), "");
-    EXPECT_EQ(textOf("<4g>"), "@");     // a non-hex byte counts as 0
-    EXPECT_EQ(textOf("<41"), "A");      // end of input
-    EXPECT_EQ(textOf("<6\n1>"), "a");   // white-space between the digits of a pair
+    EXPECT_EQ(textOf("<4g>"), "@");   // a non-hex byte counts as 0
+    EXPECT_EQ(textOf("<41"), "A");    // end of input
+    EXPECT_EQ(textOf("<6\n1>"), "a"); // white-space between the digits of a pair
 }
 
-TEST(Parser, Names)
-{
+TEST(Parser, Names) {
     EXPECT_EQ(textOf("/A#42C"), "ABC");
     EXPECT_EQ(textOf("/A#zz"), "A#zz");
-    EXPECT_EQ(textOf("/A#4 x"), "A@x");  // second digit not hex: 0, and consumed all the same
+    EXPECT_EQ(textOf("/A#4 x"), "A@x"); // second digit not hex: 0, and consumed all the same
     EXPECT_EQ(textOf("/ x"), "");
     EXPECT_EQ(textOf("/Name/Next"), "Name");
     auto two = parseAll("/A/B");
@@ -92,8 +87,7 @@ TEST(Parser, Names)
     EXPECT_EQ(two[1].getText(), "B");
 }
 
-TEST(Parser, Numbers)
-{
+TEST(Parser, Numbers) {
     CPdfElement r = parseOne("-.5");
     ASSERT_TRUE(r.is(ElementKind::Real));
     EXPECT_DOUBLE_EQ(r.getReal(), -0.5);
@@ -116,8 +110,7 @@ TEST(Parser, Numbers)
     EXPECT_TRUE(plus.isKeyword("+12"));
 }
 
-TEST(Parser, BareWordsAndDelimiters)
-{
+TEST(Parser, BareWordsAndDelimiters) {
     auto items = parseAll("true false null RG ) { } > [ ]");
     ASSERT_EQ(items.size(), 9u);
     EXPECT_TRUE(items[0].is(ElementKind::Boolean) && items[0].getBoolean());
@@ -133,13 +126,11 @@ TEST(Parser, BareWordsAndDelimiters)
     EXPECT_EQ(items[8].getArray()->getCount(), 0u);
 }
 
-TEST(Parser, VerticalTabIsARegularByte)
-{
+TEST(Parser, VerticalTabIsARegularByte) {
     EXPECT_TRUE(parseOne("a\vb").isKeyword("a\vb"));
 }
 
-TEST(Parser, CommentEndsAToken)
-{
+TEST(Parser, CommentEndsAToken) {
     auto items = parseAll("1% comment\n2");
     ASSERT_EQ(items.size(), 2u);
     EXPECT_EQ(items[0].getInteger(), 1);
@@ -149,8 +140,7 @@ TEST(Parser, CommentEndsAToken)
     EXPECT_EQ(cr[0].getText(), "A");
 }
 
-TEST(Parser, ArraysHoldStrayTokens)
-{
+TEST(Parser, ArraysHoldStrayTokens) {
     CPdfElement a = parseOne("[1 >> (x) ) /N]");
     ASSERT_TRUE(a.is(ElementKind::Array));
     const CPdfArray* array = a.getArray();
@@ -159,24 +149,21 @@ TEST(Parser, ArraysHoldStrayTokens)
     EXPECT_TRUE(array->getItem(3).is(ElementKind::Error));
 }
 
-TEST(Parser, DictionaryKeyFollowedByErrorIsDropped)
-{
+TEST(Parser, DictionaryKeyFollowedByErrorIsDropped) {
     CPdfElement d = parseOne("<< /A ) /B 2 >>");
     ASSERT_TRUE(d.is(ElementKind::Dictionary));
     EXPECT_EQ(d.getDictionary()->find("A"), nullptr);
     EXPECT_EQ(intEntry(d, "B"), 2);
 }
 
-TEST(Parser, DictionaryTokensThatAreNotKeysAreSkipped)
-{
+TEST(Parser, DictionaryTokensThatAreNotKeysAreSkipped) {
     CPdfElement d = parseOne("<< 1 (s) /A 3 >>");
     ASSERT_TRUE(d.is(ElementKind::Dictionary));
     EXPECT_EQ(d.getDictionary()->getCount(), 1u);
     EXPECT_EQ(intEntry(d, "A"), 3);
 }
 
-TEST(Parser, EndOfInputInsideContainersGivesError)
-{
+TEST(Parser, EndOfInputInsideContainersGivesError) {
     // A container cut off by the end of the input is unusable: an Error, and parsing ends.
     for (const char* input : {"[1 2", "<< /A 1", "<< /A", "[[[", "<< /A [1 <<", "[ (open"}) {
         TextParser parser(input);
@@ -186,8 +173,7 @@ TEST(Parser, EndOfInputInsideContainersGivesError)
     }
 }
 
-TEST(Parser, EndOfInputStaysEndOfInput)
-{
+TEST(Parser, EndOfInputStaysEndOfInput) {
     TextParser parser("1");
     EXPECT_EQ(parser.next().getInteger(), 1);
     for (int i = 0; i < 3; ++i) {
@@ -195,8 +181,7 @@ TEST(Parser, EndOfInputStaysEndOfInput)
     }
 }
 
-TEST(Parser, NestingDeeperThanTheLimitThrows)
-{
+TEST(Parser, NestingDeeperThanTheLimitThrows) {
     const int limit = limits::kMaxNestingDepth;
     std::string ok = std::string(limit, '[') + std::string(limit, ']');
     EXPECT_TRUE(parseOne(ok).is(ElementKind::Array));
@@ -209,8 +194,7 @@ TEST(Parser, NestingDeeperThanTheLimitThrows)
     EXPECT_EQ(errorOf([&] { parseOne(dicts); }), "PDF file was damaged");
 }
 
-TEST(ParserStream, LengthMustLeadToEndstream)
-{
+TEST(ParserStream, LengthMustLeadToEndstream) {
     auto parseStream = [](const std::string& text) {
         return errorOf([&] {
             TextParser parser(text);
@@ -223,7 +207,7 @@ TEST(ParserStream, LengthMustLeadToEndstream)
         });
     };
     EXPECT_EQ(parseStream("<< /Length 5 >>\nstream\nHello\nendstream 7"), "");
-    EXPECT_EQ(parseStream("<< /Length 6 >>\nstream\nHello\nendstream 7"), "");   // the line end
+    EXPECT_EQ(parseStream("<< /Length 6 >>\nstream\nHello\nendstream 7"), ""); // the line end
     EXPECT_EQ(parseStream("<< /Length 5 >>\nstream\r\nHello\r\n  endstream 7"), "");
     EXPECT_EQ(parseStream("<< /Length 5 >>stream junk\nHello endstream 7"), "");
     EXPECT_EQ(parseStream("<< /Length 4 >>\nstream\nHello\nendstream 7"), "Missing 'endstream'");
@@ -232,8 +216,7 @@ TEST(ParserStream, LengthMustLeadToEndstream)
               "Missing 'endstream'");
 }
 
-TEST(ParserStream, ExactDataAndPosition)
-{
+TEST(ParserStream, ExactDataAndPosition) {
     TextParser parser("<< /Length 5 >>\nstream\nHello\nendstream\nendobj");
     CPdfElement e = parser.next();
     ASSERT_TRUE(e.is(ElementKind::Stream));
@@ -246,8 +229,7 @@ TEST(ParserStream, ExactDataAndPosition)
     EXPECT_TRUE(parser.next().isKeyword("endobj"));
 }
 
-TEST(ParserStream, LengthZeroIsAnEmptyStream)
-{
+TEST(ParserStream, LengthZeroIsAnEmptyStream) {
     // A window of length 0 would mean "no limit": the data of an empty stream must be empty.
     TextParser parser("<< /Length 0 >>\nstream\n\nendstream 1 2 3");
     CPdfElement e = parser.next();
@@ -257,27 +239,26 @@ TEST(ParserStream, LengthZeroIsAnEmptyStream)
     EXPECT_EQ(parser.next().getInteger(), 1);
 }
 
-TEST(ParserStream, UnusableLengthGivesError)
-{
-    for (const char* text : {"<< >>\nstream\nab\nendstream", "<< /Length (5) >>\nstream\nab\nendstream",
-                             "<< /Length 3 0 R >>\nstream\nab\nendstream",
-                             "<< /Length -2 >>\nstream\nab\nendstream"}) {
+TEST(ParserStream, UnusableLengthGivesError) {
+    for (const char* text :
+         {"<< >>\nstream\nab\nendstream", "<< /Length (5) >>\nstream\nab\nendstream",
+          "<< /Length 3 0 R >>\nstream\nab\nendstream",
+          "<< /Length -2 >>\nstream\nab\nendstream"}) {
         EXPECT_TRUE(parseOne(text).is(ElementKind::Error)) << text;
     }
 }
 
-TEST(ParserStream, UnsupportedFiltersGiveError)
-{
+TEST(ParserStream, UnsupportedFiltersGiveError) {
     for (const char* filter : {"/LZWDecode", "[/FlateDecode /FlateDecode]", "[]", "(Fl)"}) {
-        std::string text = std::string("<< /Length 2 /Filter ") + filter + " >>\nstream\nab\nendstream 9";
+        std::string text =
+            std::string("<< /Length 2 /Filter ") + filter + " >>\nstream\nab\nendstream 9";
         TextParser parser(text);
         EXPECT_TRUE(parser.next().is(ElementKind::Error)) << filter;
         EXPECT_EQ(parser.next().getInteger(), 9) << filter; // the data was skipped all the same
     }
 }
 
-TEST(ParserStream, FlateFiltersDecode)
-{
+TEST(ParserStream, FlateFiltersDecode) {
     std::string packed = qmtest::PdfBuilder::deflate("decoded text");
     for (const char* filter : {"/FlateDecode", "/Fl", "[/FlateDecode]"}) {
         std::string text = std::string("<< /Filter ") + filter + " /Length " +
@@ -288,8 +269,7 @@ TEST(ParserStream, FlateFiltersDecode)
     }
 }
 
-TEST(ParserStream, FilterAbbreviationsFAndDP)
-{
+TEST(ParserStream, FilterAbbreviationsFAndDP) {
     std::string rows = std::string("\x02\x01\x02", 3) + std::string("\x02\x01\x01", 3);
     std::string packed = qmtest::PdfBuilder::deflate(rows);
     std::string text = "<< /F /Fl /DP << /Predictor 12 /Columns 2 >> /Length " +

@@ -24,8 +24,7 @@
 
 namespace readertest {
 
-inline CPdfElement nullElement()
-{
+inline CPdfElement nullElement() {
     CPdfElement e;
     e.setNull();
     return e;
@@ -33,39 +32,37 @@ inline CPdfElement nullElement()
 
 // Stream values read their data from the parsed text later on, so parsed texts live until
 // the test program ends.
-inline const std::string& keepText(const std::string& text)
-{
+inline const std::string& keepText(const std::string& text) {
     static std::deque<std::string> texts;
     return texts.emplace_back(text);
 }
 
 // A parser over a text (kept alive: the memory stream does not own its bytes).
 class TextParser {
-public:
-    explicit TextParser(const std::string& text, CPdfXRef* xref = nullptr)
-    {
+  public:
+    explicit TextParser(const std::string& text, CPdfXRef* xref = nullptr) {
         const std::string& kept = keepText(text);
         auto* source = new CPdfMemoryStream(reinterpret_cast<const unsigned char*>(kept.data()),
                                             kept.size(), 0, 0, nullElement());
         parser_ = std::make_unique<CPdfParser>(xref, source);
     }
-    CPdfElement next()
-    {
+    CPdfElement next() {
         CPdfElement e;
         parser_->parseObject(e);
         return e;
     }
 
-private:
+  private:
     std::unique_ptr<CPdfParser> parser_;
 };
 
 // The first object of a text.
-inline CPdfElement parseOne(const std::string& text) { return TextParser(text).next(); }
+inline CPdfElement parseOne(const std::string& text) {
+    return TextParser(text).next();
+}
 
 // Every object of a text up to the end of input.
-inline std::vector<CPdfElement> parseAll(const std::string& text)
-{
+inline std::vector<CPdfElement> parseAll(const std::string& text) {
     TextParser parser(text);
     std::vector<CPdfElement> out;
     for (int i = 0; i < 1000; ++i) {
@@ -79,8 +76,7 @@ inline std::vector<CPdfElement> parseAll(const std::string& text)
 }
 
 // Every byte a stream delivers.
-inline std::string readAll(CPdfStream* stream, size_t limit = 1 << 24)
-{
+inline std::string readAll(CPdfStream* stream, size_t limit = 1 << 24) {
     std::string out;
     for (int c = stream->getChar(); c >= 0 && out.size() < limit; c = stream->getChar()) {
         out.push_back(static_cast<char>(c));
@@ -90,18 +86,16 @@ inline std::string readAll(CPdfStream* stream, size_t limit = 1 << 24)
 
 // A document opened from built bytes, in a folder of its own.
 class OpenedFile {
-public:
+  public:
     explicit OpenedFile(const std::string& bytes) { path_ = folder_.write("test.pdf", bytes); }
     explicit OpenedFile(const qmtest::PdfBuilder& pdf) : OpenedFile(pdf.bytes()) {}
     // Opens the file; throws CPdfException as the document does.
-    CPdfXRef& open()
-    {
+    CPdfXRef& open() {
         document_.open(path_);
         return *document_.getXRef();
     }
     // The message of the CPdfException that opening throws, or "" when it opens.
-    std::string openError()
-    {
+    std::string openError() {
         try {
             document_.open(path_);
         } catch (const CPdfException& e) {
@@ -112,23 +106,20 @@ public:
     CPdfDocument& document() { return document_; }
     const std::string& path() const { return path_; }
 
-private:
+  private:
     TempDir folder_;
     std::string path_;
     CPdfDocument document_;
 };
 
-inline CPdfElement fetch(CPdfXRef& xref, int number, int generation = 0)
-{
+inline CPdfElement fetch(CPdfXRef& xref, int number, int generation = 0) {
     CPdfElement out;
     xref.fetchObject(number, generation, out);
     return out;
 }
 
 // The message of the CPdfException that fn throws, or "" when it throws none.
-template <class Fn>
-std::string errorOf(Fn&& fn)
-{
+template <class Fn> std::string errorOf(Fn&& fn) {
     try {
         fn();
     } catch (const CPdfException& e) {
@@ -138,16 +129,14 @@ std::string errorOf(Fn&& fn)
 }
 
 // The text of an integer entry of a dictionary value (for short assertions).
-inline int intEntry(const CPdfElement& dict, const char* key)
-{
+inline int intEntry(const CPdfElement& dict, const char* key) {
     CPdfElement value;
     dict.getDictionary()->getRawEntry(key, value);
     return value.is(ElementKind::Integer) ? value.getInteger() : -999999;
 }
 
 // A minimal document: catalog 1, page tree 2, one page 3.
-inline qmtest::PdfBuilder& basicObjects(qmtest::PdfBuilder& pdf)
-{
+inline qmtest::PdfBuilder& basicObjects(qmtest::PdfBuilder& pdf) {
     return pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
         .object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>")
         .object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>");
@@ -156,8 +145,7 @@ inline qmtest::PdfBuilder& basicObjects(qmtest::PdfBuilder& pdf)
 // Object 1 and two members of object stream 4 (objects 2 and 3) and the stream itself, as a
 // cross-reference stream with /W [1 2 1] and /Size 5 gives them; object 1 and 4 are read at
 // their offsets in pdf.
-inline std::string twoMemberStreamRows(const qmtest::PdfBuilder& pdf)
-{
+inline std::string twoMemberStreamRows(const qmtest::PdfBuilder& pdf) {
     auto plain = [&pdf](int number) {
         return std::string{1, static_cast<char>(pdf.offsetOf(number) >> 8),
                            static_cast<char>(pdf.offsetOf(number) & 0xFF), 0};

@@ -13,25 +13,24 @@ using namespace readertest;
 
 namespace {
 
-std::string row(int64_t offset, int generation, char type, const char* end)
-{
+std::string row(int64_t offset, int generation, char type, const char* end) {
     char text[40];
-    std::snprintf(text, sizeof text, "%010lld %05d %c%s", static_cast<long long>(offset), generation,
-                  type, end);
+    std::snprintf(text, sizeof text, "%010lld %05d %c%s", static_cast<long long>(offset),
+                  generation, type, end);
     return text;
 }
 
 } // namespace
 
-TEST(StandardRows, EveryLineEndAndRowsOfOtherLayoutsInOneTable)
-{
+TEST(StandardRows, EveryLineEndAndRowsOfOtherLayoutsInOneTable) {
     PdfBuilder pdf;
     basicObjects(pdf);
     // Rows 1-3 in the standard layout with the three two-byte line ends, row 0 with a comment
     // word after it, and a short row: the last two go the token way.
     std::string table = "xref\n0 4\n0000000000 65535 f free list\n" +
                         row(pdf.offsetOf(1), 0, 'n', " \r") + row(pdf.offsetOf(2), 0, 'n', " \n") +
-                        std::to_string(pdf.offsetOf(3)) + " 0 n\n" + "trailer << /Root 1 0 R /Size 4 >>\n";
+                        std::to_string(pdf.offsetOf(3)) + " 0 n\n" +
+                        "trailer << /Root 1 0 R /Size 4 >>\n";
     int64_t at = pdf.currentOffset();
     pdf.raw(table).startxref(at);
     OpenedFile file(pdf);
@@ -46,8 +45,7 @@ TEST(StandardRows, EveryLineEndAndRowsOfOtherLayoutsInOneTable)
     EXPECT_TRUE(fetch(xref, 3).is(ElementKind::Dictionary));
 }
 
-TEST(StandardRows, ATableLongerThanTheReadAheadKeepsEveryRow)
-{
+TEST(StandardRows, ATableLongerThanTheReadAheadKeepsEveryRow) {
     // Rows straddle the blocks the file stream reads ahead, which start small and grow.
     PdfBuilder pdf;
     basicObjects(pdf);
@@ -71,8 +69,7 @@ TEST(StandardRows, ATableLongerThanTheReadAheadKeepsEveryRow)
     }
 }
 
-TEST(StandardRows, ScannerReadsOnlyRowsOfTheLayout)
-{
+TEST(StandardRows, ScannerReadsOnlyRowsOfTheLayout) {
     struct Case {
         std::string text;
         bool standard;
@@ -83,11 +80,11 @@ TEST(StandardRows, ScannerReadsOnlyRowsOfTheLayout)
     const Case cases[] = {
         {"0000012345 00000 n\r\nrest", true, 12345, 0, true},
         {"  \n0000000017 00003 f \nrest", true, 17, 3, false},
-        {"0000012345 00000 n  \n", false, 0, 0, false},   // three bytes after the letter
-        {"000001234 00000 n \r\n", false, 0, 0, false},   // nine digits
-        {"0000012345 00000 x \r", false, 0, 0, false},    // no n or f
-        {"0000012345 00000 nx\n", false, 0, 0, false},    // the letter starts a longer word
-        {"0000012345 0000", false, 0, 0, false},          // the end of the bytes
+        {"0000012345 00000 n  \n", false, 0, 0, false}, // three bytes after the letter
+        {"000001234 00000 n \r\n", false, 0, 0, false}, // nine digits
+        {"0000012345 00000 x \r", false, 0, 0, false},  // no n or f
+        {"0000012345 00000 nx\n", false, 0, 0, false},  // the letter starts a longer word
+        {"0000012345 0000", false, 0, 0, false},        // the end of the bytes
         {"trailer\n<< /Size 1 >>", false, 0, 0, false},
         {"% a comment\n0000000017 00000 n \nrest", true, 17, 0, true}, // the token way
         {"0000000017 0000a n \n", false, 0, 0, false},                 // a letter among digits
@@ -115,7 +112,8 @@ TEST(StandardRows, ScannerReadsOnlyRowsOfTheLayout)
                 EXPECT_EQ(offset, c.offset) << c.text;
                 EXPECT_EQ(generation, c.generation) << c.text;
                 EXPECT_EQ(inUse, c.inUse) << c.text;
-                EXPECT_TRUE(scanner.next().isWord("rest") || c.text.find("rest") == std::string::npos)
+                EXPECT_TRUE(scanner.next().isWord("rest") ||
+                            c.text.find("rest") == std::string::npos)
                     << c.text;
             } else {
                 // Nothing but white-space was consumed: the tokens are still all there.
@@ -127,8 +125,7 @@ TEST(StandardRows, ScannerReadsOnlyRowsOfTheLayout)
     }
 }
 
-TEST(StandardRows, GetCharsReadsAsGetCharDoes)
-{
+TEST(StandardRows, GetCharsReadsAsGetCharDoes) {
     std::string bytes;
     for (int i = 0; i < 70000; ++i) {
         bytes.push_back(static_cast<char>(i * 7 + i / 251));
@@ -160,8 +157,8 @@ TEST(StandardRows, GetCharsReadsAsGetCharDoes)
     std::fclose(f);
 
     // The default of the base class: a memory stream reads through getChar.
-    CPdfMemoryStream* memory = new CPdfMemoryStream(reinterpret_cast<const unsigned char*>(bytes.data()),
-                                                    bytes.size(), 0, 0, nullElement());
+    CPdfMemoryStream* memory = new CPdfMemoryStream(
+        reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), 0, 0, nullElement());
     std::vector<unsigned char> all(bytes.size() + 5);
     EXPECT_EQ(memory->getChars(all.data(), all.size()), bytes.size());
     EXPECT_EQ(std::string(all.begin(), all.begin() + static_cast<long>(bytes.size())), bytes);

@@ -17,23 +17,21 @@ namespace {
 
 // A file of bytes, opened for reading, closed at the end of the test.
 class ReadFile {
-public:
-    explicit ReadFile(const std::string& bytes)
-    {
+  public:
+    explicit ReadFile(const std::string& bytes) {
         path_ = folder_.write("data.bin", bytes);
         file_ = std::fopen(path_.c_str(), "rb");
     }
     ~ReadFile() { std::fclose(file_); }
     std::FILE* get() const { return file_; }
 
-private:
+  private:
     TempDir folder_;
     std::string path_;
     std::FILE* file_ = nullptr;
 };
 
-std::string randomBytes(size_t count, unsigned seed)
-{
+std::string randomBytes(size_t count, unsigned seed) {
     std::mt19937 random(seed);
     std::string out(count, '\0');
     for (char& c : out) {
@@ -44,8 +42,7 @@ std::string randomBytes(size_t count, unsigned seed)
 
 // A Flate stream over the compressed form of data, with a predictor.
 std::string inflate(const std::string& data, int predictor = 1, int columns = 1, int colors = 1,
-                    int bits = 8)
-{
+                    int bits = 8) {
     static std::vector<std::unique_ptr<std::string>> keep;
     keep.push_back(std::make_unique<std::string>(qmtest::PdfBuilder::deflate(data)));
     const std::string& packed = *keep.back();
@@ -59,8 +56,7 @@ std::string inflate(const std::string& data, int predictor = 1, int columns = 1,
 
 } // namespace
 
-TEST(FileStream, LengthZeroReadsToTheEndOfTheFile)
-{
+TEST(FileStream, LengthZeroReadsToTheEndOfTheFile) {
     std::string data = randomBytes(100000, 1);
     ReadFile file(data);
     auto* s = new CPdfFileStream(file.get(), 10, 0, nullElement());
@@ -69,8 +65,7 @@ TEST(FileStream, LengthZeroReadsToTheEndOfTheFile)
     s->release();
 }
 
-TEST(FileStream, WindowsReadTheirRangeAndStopAtTheFileEnd)
-{
+TEST(FileStream, WindowsReadTheirRangeAndStopAtTheFileEnd) {
     std::string data = randomBytes(50000, 2);
     ReadFile file(data);
     auto* whole = new CPdfFileStream(file.get(), 0, 0, nullElement());
@@ -89,8 +84,7 @@ TEST(FileStream, WindowsReadTheirRangeAndStopAtTheFileEnd)
     whole->release();
 }
 
-TEST(FileStream, InterleavedStreamsOnOneFileAndSeeks)
-{
+TEST(FileStream, InterleavedStreamsOnOneFileAndSeeks) {
     std::string data = randomBytes(40000, 3);
     ReadFile file(data);
     auto* a = new CPdfFileStream(file.get(), 0, 0, nullElement());
@@ -118,8 +112,7 @@ TEST(FileStream, InterleavedStreamsOnOneFileAndSeeks)
     a->release();
 }
 
-TEST(FileStream, GetRawCharIsRefused)
-{
+TEST(FileStream, GetRawCharIsRefused) {
     ReadFile file("abc");
     auto* s = new CPdfFileStream(file.get(), 0, 0, nullElement());
     EXPECT_EQ(errorOf([&] { s->getRawChar(); }),
@@ -127,8 +120,7 @@ TEST(FileStream, GetRawCharIsRefused)
     s->release();
 }
 
-TEST(MemoryStream, WindowsSubRangesAndPositions)
-{
+TEST(MemoryStream, WindowsSubRangesAndPositions) {
     const std::string data = "0123456789";
     const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
     auto* s = new CPdfMemoryStream(bytes, data.size(), 2, 5, nullElement());
@@ -147,8 +139,7 @@ TEST(MemoryStream, WindowsSubRangesAndPositions)
     s->release();
 }
 
-TEST(EmbedStream, LimitOfTenGivesTenBytesThenEnd)
-{
+TEST(EmbedStream, LimitOfTenGivesTenBytesThenEnd) {
     const std::string data = "abcdefghijklmnopqrstuvwxyz";
     auto* under = new CPdfMemoryStream(reinterpret_cast<const unsigned char*>(data.data()),
                                        data.size(), 0, 0, nullElement());
@@ -167,8 +158,7 @@ TEST(EmbedStream, LimitOfTenGivesTenBytesThenEnd)
     under->release();
 }
 
-TEST(Flate, LongDataIsDeliveredCompletelyAndInOrder)
-{
+TEST(Flate, LongDataIsDeliveredCompletelyAndInOrder) {
     std::string text;
     for (int i = 0; i < 20000; ++i) {
         text += std::to_string(i) + " ";
@@ -178,8 +168,7 @@ TEST(Flate, LongDataIsDeliveredCompletelyAndInOrder)
     EXPECT_EQ(inflate(noise), noise);
 }
 
-TEST(Flate, BytesAfterTheZlibStreamEndAreNotDelivered)
-{
+TEST(Flate, BytesAfterTheZlibStreamEndAreNotDelivered) {
     std::string packed = qmtest::PdfBuilder::deflate("abc") + "\r\nJUNK";
     auto* raw = new CPdfMemoryStream(reinterpret_cast<const unsigned char*>(packed.data()),
                                      packed.size(), 0, packed.size(), nullElement());
@@ -190,8 +179,7 @@ TEST(Flate, BytesAfterTheZlibStreamEndAreNotDelivered)
     flate->release();
 }
 
-TEST(Flate, CorruptDataEndsSilently)
-{
+TEST(Flate, CorruptDataEndsSilently) {
     std::string packed = qmtest::PdfBuilder::deflate(randomBytes(5000, 5));
     packed[packed.size() / 2] ^= 0x55;
     packed[packed.size() / 2 + 1] ^= 0x55;
@@ -211,13 +199,12 @@ TEST(Flate, CorruptDataEndsSilently)
     flate2->release();
 }
 
-TEST(Flate, AStreamCutShortDeliversWhatItHas)
-{
+TEST(Flate, AStreamCutShortDeliversWhatItHas) {
     std::string text = randomBytes(20000, 6);
     std::string packed = qmtest::PdfBuilder::deflate(text);
     std::string cut = packed.substr(0, packed.size() / 2);
-    auto* raw = new CPdfMemoryStream(reinterpret_cast<const unsigned char*>(cut.data()),
-                                     cut.size(), 0, cut.size(), nullElement());
+    auto* raw = new CPdfMemoryStream(reinterpret_cast<const unsigned char*>(cut.data()), cut.size(),
+                                     0, cut.size(), nullElement());
     auto* flate = new CPdfFlateStream(raw, 1, 1, 1, 8);
     std::string out = readAll(flate);
     EXPECT_GT(out.size(), 5000u);
@@ -225,8 +212,7 @@ TEST(Flate, AStreamCutShortDeliversWhatItHas)
     flate->release();
 }
 
-TEST(Flate, StreamsThatAreNeverReadCostNothing)
-{
+TEST(Flate, StreamsThatAreNeverReadCostNothing) {
     // Construction neither reads the data nor sets up zlib; many idle streams are cheap.
     std::string packed = qmtest::PdfBuilder::deflate("x");
     for (int i = 0; i < 10000; ++i) {
@@ -237,8 +223,7 @@ TEST(Flate, StreamsThatAreNeverReadCostNothing)
     }
 }
 
-TEST(Predictor, PngRowsWithEachTag)
-{
+TEST(Predictor, PngRowsWithEachTag) {
     // Columns 3, 1 byte per pixel: rows "tag b0 b1 b2".
     std::string rows;
     rows += std::string("\x00\x01\x02\x03", 4); // None
@@ -260,15 +245,14 @@ TEST(Predictor, PngRowsWithEachTag)
     EXPECT_EQ(got, expected);
 }
 
-TEST(Predictor, UpRowsOfAnXRefStreamShape)
-{
+TEST(Predictor, UpRowsOfAnXRefStreamShape) {
     // Predictor 12, Columns 5: each row is a tag and 5 data bytes; Up adds the byte above.
-    std::string rows = std::string("\x02\x01\x00\x00\x10\x00", 6) + std::string("\x02\x00\x00\x00\x20\x00", 6);
+    std::string rows =
+        std::string("\x02\x01\x00\x00\x10\x00", 6) + std::string("\x02\x00\x00\x00\x20\x00", 6);
     EXPECT_EQ(inflate(rows, 12, 5), std::string("\x01\x00\x00\x10\x00\x01\x00\x00\x30\x00", 10));
 }
 
-TEST(Predictor, PaethWithFourBytesPerPixelLooksFourBytesBack)
-{
+TEST(Predictor, PaethWithFourBytesPerPixelLooksFourBytesBack) {
     // Two pixels of 4 bytes (8-bit CMYK). Row 1 (None): 15 15 15 15 20 20 20 20. Row 2 (Paeth):
     // the first pixel takes up (15) - 5 = 10; for the second, left 10, up 20 and up-left 15
     // (4 bytes back in row 1) make p = 15, so the up-left byte wins: 15 + 0.
@@ -279,8 +263,7 @@ TEST(Predictor, PaethWithFourBytesPerPixelLooksFourBytesBack)
     EXPECT_EQ(out.substr(8), "\x0A\x0A\x0A\x0A\x0F\x0F\x0F\x0F");
 }
 
-TEST(Predictor, PeekThenGetReturnTheSameByte)
-{
+TEST(Predictor, PeekThenGetReturnTheSameByte) {
     std::string packed = qmtest::PdfBuilder::deflate(std::string("\x01\x05\x01", 3));
     auto* raw = new CPdfMemoryStream(reinterpret_cast<const unsigned char*>(packed.data()),
                                      packed.size(), 0, packed.size(), nullElement());
@@ -294,29 +277,25 @@ TEST(Predictor, PeekThenGetReturnTheSameByte)
     flate->release();
 }
 
-TEST(Predictor, PartialRowIsNotDelivered)
-{
+TEST(Predictor, PartialRowIsNotDelivered) {
     // Columns 4: the second row has its tag and only two bytes.
     std::string rows = std::string("\x00\x01\x02\x03\x04", 5) + std::string("\x00\x09\x09", 3);
     EXPECT_EQ(inflate(rows, 10, 4), std::string("\x01\x02\x03\x04", 4));
 }
 
-TEST(Predictor, OtherNumbersPassWholeRowsThrough)
-{
+TEST(Predictor, OtherNumbersPassWholeRowsThrough) {
     std::string data = "abcdefg"; // columns 3: the last partial row is dropped
     EXPECT_EQ(inflate(data, 3, 3), "abcdef");
     EXPECT_EQ(inflate(data, 0, 3), "abcdef");
 }
 
-TEST(Predictor, Tiff8Bit)
-{
+TEST(Predictor, Tiff8Bit) {
     // Colors 2: each byte adds the byte 2 positions before it.
     std::string data = std::string("\x01\x02\x01\x01\x01\x01", 6);
     EXPECT_EQ(inflate(data, 2, 3, 2), std::string("\x01\x02\x02\x03\x03\x04", 6));
 }
 
-TEST(Predictor, TiffSmallAndWideSamples)
-{
+TEST(Predictor, TiffSmallAndWideSamples) {
     // 4-bit samples, 1 color, 4 columns: nibbles 1 1 1 F -> 1 2 3 2 (modulo 16).
     EXPECT_EQ(inflate(std::string("\x11\x1F", 2), 2, 4, 1, 4), std::string("\x12\x32", 2));
     // 1-bit samples: 8 columns, bits 1 0 0 1 0 0 0 0 -> running xor 1 1 1 0 0 0 0 0.
@@ -328,8 +307,7 @@ TEST(Predictor, TiffSmallAndWideSamples)
               std::string("\x00\xFF\x01\x00", 4));
 }
 
-TEST(Predictor, ParametersThatGiveNoSensibleRowAreRefused)
-{
+TEST(Predictor, ParametersThatGiveNoSensibleRowAreRefused) {
     EXPECT_TRUE(CPdfPredictor::isValid(12, 5, 1, 8));
     EXPECT_TRUE(CPdfPredictor::isValid(1, 0, 0, 0)); // no predictor: parameters unused
     EXPECT_FALSE(CPdfPredictor::isValid(12, 0, 1, 8));
@@ -343,8 +321,7 @@ TEST(Predictor, ParametersThatGiveNoSensibleRowAreRefused)
     EXPECT_FALSE(CPdfPredictor::isValid(2, 5, 100000, 8));
 }
 
-TEST(Filters, MakeFilterNamesAndParameters)
-{
+TEST(Filters, MakeFilterNamesAndParameters) {
     std::string packed = qmtest::PdfBuilder::deflate("abc");
     auto* raw = new CPdfMemoryStream(reinterpret_cast<const unsigned char*>(packed.data()),
                                      packed.size(), 0, packed.size(), nullElement());
@@ -360,11 +337,11 @@ TEST(Filters, MakeFilterNamesAndParameters)
     flate->release();
 }
 
-TEST(Filters, OneElementArrayOfParametersIsNotLookedInto)
-{
+TEST(Filters, OneElementArrayOfParametersIsNotLookedInto) {
     std::string packed = qmtest::PdfBuilder::deflate("abcdef");
-    std::string text = "<< /Filter [/FlateDecode] /DecodeParms [<< /Predictor 12 /Columns 2 >>] /Length " +
-                       std::to_string(packed.size()) + " >>\nstream\n" + packed + "\nendstream";
+    std::string text =
+        "<< /Filter [/FlateDecode] /DecodeParms [<< /Predictor 12 /Columns 2 >>] /Length " +
+        std::to_string(packed.size()) + " >>\nstream\n" + packed + "\nendstream";
     CPdfElement e = parseOne(text);
     ASSERT_TRUE(e.is(ElementKind::Stream));
     EXPECT_EQ(readAll(e.getStream()), "abcdef");

@@ -7,8 +7,7 @@ using namespace readertest;
 
 namespace {
 
-PdfBuilder::Section streamSection(int predictor = 0, bool deflate = true)
-{
+PdfBuilder::Section streamSection(int predictor = 0, bool deflate = true) {
     PdfBuilder::Section s;
     s.predictor = predictor;
     s.deflate = deflate;
@@ -17,10 +16,11 @@ PdfBuilder::Section streamSection(int predictor = 0, bool deflate = true)
 
 } // namespace
 
-TEST(Load, ClassicTableRowsAndTrailer)
-{
+TEST(Load, ClassicTableRowsAndTrailer) {
     PdfBuilder pdf;
-    basicObjects(pdf).object(4, "<< /Producer (test) >>").classicXRef({.trailerExtra = "/Info 4 0 R"});
+    basicObjects(pdf)
+        .object(4, "<< /Producer (test) >>")
+        .classicXRef({.trailerExtra = "/Info 4 0 R"});
     OpenedFile file(pdf);
     CPdfXRef& xref = file.open();
     EXPECT_TRUE(file.document().isOpen());
@@ -44,23 +44,22 @@ TEST(Load, ClassicTableRowsAndTrailer)
     EXPECT_EQ(type.getText(), "Catalog");
 }
 
-TEST(Load, InfoMissingGivesZeroAndRootMustBeAReference)
-{
+TEST(Load, InfoMissingGivesZeroAndRootMustBeAReference) {
     PdfBuilder pdf;
     basicObjects(pdf).classicXRef();
     OpenedFile file(pdf);
     EXPECT_EQ(file.open().info().number, 0);
 
     PdfBuilder direct;
-    basicObjects(direct).classicXRef({.trailerExtra = "/Root << /Type /Catalog >>", .writeRoot = false});
+    basicObjects(direct).classicXRef(
+        {.trailerExtra = "/Root << /Type /Catalog >>", .writeRoot = false});
     EXPECT_EQ(OpenedFile(direct).openError(), "PDF file was damaged");
     PdfBuilder none;
     basicObjects(none).classicXRef({.trailerExtra = "", .writeRoot = false});
     EXPECT_EQ(OpenedFile(none).openError(), "PDF file was damaged");
 }
 
-TEST(Load, JunkBeforeTheHeaderShiftsEveryOffset)
-{
+TEST(Load, JunkBeforeTheHeaderShiftsEveryOffset) {
     PdfBuilder pdf;
     pdf.prefix(std::string(100, 'J'));
     basicObjects(pdf).classicXRef();
@@ -70,8 +69,7 @@ TEST(Load, JunkBeforeTheHeaderShiftsEveryOffset)
     EXPECT_TRUE(fetch(xref, 3).is(ElementKind::Dictionary));
 }
 
-TEST(Load, HeaderAtOrAfter1018IsNotFound)
-{
+TEST(Load, HeaderAtOrAfter1018IsNotFound) {
     // At 1017 it is found; at 1018 it is not, and offsets then count from the start of the
     // file, which no longer fits this file: the objects are not where the table says.
     for (int junk : {1017, 1018}) {
@@ -89,8 +87,7 @@ TEST(Load, HeaderAtOrAfter1018IsNotFound)
     }
 }
 
-TEST(Load, StartxrefSearch)
-{
+TEST(Load, StartxrefSearch) {
     // A small file is searched whole; of two "startxref" the later one counts.
     PdfBuilder pdf;
     basicObjects(pdf).classicXRef();
@@ -112,15 +109,13 @@ TEST(Load, StartxrefSearch)
     EXPECT_EQ(OpenedFile("%PDF-1.4\nnothing here\n").openError(), "PDF file was damaged");
 }
 
-TEST(Load, CannotOpenAMissingFile)
-{
+TEST(Load, CannotOpenAMissingFile) {
     CPdfDocument document;
     EXPECT_EQ(errorOf([&] { document.open("/nonexistent/folder/file.pdf"); }), "Can't open file");
     EXPECT_FALSE(document.isOpen());
 }
 
-TEST(Load, FailedOpenLeavesTheDocumentClosedAndReusable)
-{
+TEST(Load, FailedOpenLeavesTheDocumentClosedAndReusable) {
     PdfBuilder bad;
     basicObjects(bad).classicXRef({.trailerExtra = "", .writeRoot = false});
     PdfBuilder good;
@@ -137,8 +132,7 @@ TEST(Load, FailedOpenLeavesTheDocumentClosedAndReusable)
     EXPECT_FALSE(document.isOpen());
 }
 
-TEST(Load, SectionErrors)
-{
+TEST(Load, SectionErrors) {
     auto withSection = [](const std::string& section) {
         PdfBuilder pdf;
         basicObjects(pdf);
@@ -156,10 +150,12 @@ TEST(Load, SectionErrors)
               "Couldn't parse an xref stream");
     EXPECT_EQ(withSection("7 0 obj << /Length 2 /Filter /LZWDecode >>\nstream\nab\nendstream\n"),
               "Couldn't parse an xref stream");
-    EXPECT_EQ(withSection("7 0 obj << /Length 1 >>\nstream\nab\nendstream\n"), "Missing 'endstream'");
+    EXPECT_EQ(withSection("7 0 obj << /Length 1 >>\nstream\nab\nendstream\n"),
+              "Missing 'endstream'");
     EXPECT_EQ(withSection("xref\n0 1\n0000000000 65535 f \ntrailer\n[/Root 1 0 R]\n"),
               "Trailer dictionary is wrong type");
-    EXPECT_EQ(withSection("xref\n0 1\n0000000000 65535 f \nstartxref\n"), "Couldn't parse an xref table");
+    EXPECT_EQ(withSection("xref\n0 1\n0000000000 65535 f \nstartxref\n"),
+              "Couldn't parse an xref table");
     EXPECT_EQ(withSection("xref\n0 2\n0000000000 65535 f \n0000000009 00000 x \ntrailer\n<<>>\n"),
               "Couldn't parse an xref table");
     EXPECT_EQ(withSection("xref\n0 2\n0000000000 65535 f \ntrailer\n<<>>\n"),
@@ -170,13 +166,13 @@ TEST(Load, SectionErrors)
               "Couldn't parse an xref table");
 }
 
-TEST(Load, TableRowsNeedNotBeTwentyBytes)
-{
+TEST(Load, TableRowsNeedNotBeTwentyBytes) {
     PdfBuilder pdf;
     basicObjects(pdf);
     std::string table = "xref\n0 4\n0 65535 f\n" + std::to_string(pdf.offsetOf(1)) + " 0 n " +
                         std::to_string(pdf.offsetOf(2)) + "\r\n0 n\n" + "000" +
-                        std::to_string(pdf.offsetOf(3)) + " 00000 n\n" + "0 0\ntrailer << /Root 1 0 R /Size 4 >>\n";
+                        std::to_string(pdf.offsetOf(3)) + " 00000 n\n" +
+                        "0 0\ntrailer << /Root 1 0 R /Size 4 >>\n";
     int64_t at = pdf.currentOffset();
     pdf.raw(table).startxref(at);
     OpenedFile file(pdf);
@@ -184,8 +180,7 @@ TEST(Load, TableRowsNeedNotBeTwentyBytes)
     EXPECT_TRUE(fetch(xref, 3).is(ElementKind::Dictionary));
 }
 
-TEST(Load, IncrementalUpdateNewestRowAndTrailerWin)
-{
+TEST(Load, IncrementalUpdateNewestRowAndTrailerWin) {
     for (int kind = 0; kind < 2; ++kind) {
         PdfBuilder pdf;
         basicObjects(pdf).object(4, "(old)");
@@ -202,8 +197,7 @@ TEST(Load, IncrementalUpdateNewestRowAndTrailerWin)
     }
 }
 
-TEST(Load, MixedChainsLoad)
-{
+TEST(Load, MixedChainsLoad) {
     // A classic table whose Prev is a cross-reference stream, and the other way round.
     for (int newestClassic = 0; newestClassic < 2; ++newestClassic) {
         PdfBuilder pdf;
@@ -218,11 +212,13 @@ TEST(Load, MixedChainsLoad)
     }
 }
 
-TEST(Load, XRefStreamWidthsAndIndex)
-{
+TEST(Load, XRefStreamWidthsAndIndex) {
     // W [1 2 1] with Index [0 3 10 2]: rows 0 to 2 and 10 to 11.
     PdfBuilder pdf;
-    pdf.object(1, "<< /Type /Catalog >>").object(2, "(two)").object(10, "(ten)").object(11, "(eleven)");
+    pdf.object(1, "<< /Type /Catalog >>")
+        .object(2, "(two)")
+        .object(10, "(ten)")
+        .object(11, "(eleven)");
     int64_t at = pdf.currentOffset();
     auto row = [](int type, int64_t offset, int gen) {
         return std::string{static_cast<char>(type), static_cast<char>(offset >> 8),
@@ -245,8 +241,7 @@ TEST(Load, XRefStreamWidthsAndIndex)
     }
 }
 
-TEST(Load, XRefStreamWithoutTypeFieldMakesEveryRowInUse)
-{
+TEST(Load, XRefStreamWithoutTypeFieldMakesEveryRowInUse) {
     PdfBuilder pdf;
     pdf.object(1, "<< /Type /Catalog >>").object(2, "(two)");
     int64_t at = pdf.currentOffset();
@@ -264,8 +259,7 @@ TEST(Load, XRefStreamWithoutTypeFieldMakesEveryRowInUse)
     EXPECT_EQ(fetch(xref, 2).getText(), "two");
 }
 
-TEST(Load, XRefStreamPredictorRows)
-{
+TEST(Load, XRefStreamPredictorRows) {
     PdfBuilder pdf;
     basicObjects(pdf).object(4, "(four)").streamXRef(streamSection(12));
     OpenedFile file(pdf);
@@ -274,8 +268,7 @@ TEST(Load, XRefStreamPredictorRows)
     EXPECT_EQ(xref.entries()[4].offset, pdf.offsetOf(4));
 }
 
-TEST(Load, XRefStreamErrors)
-{
+TEST(Load, XRefStreamErrors) {
     auto withDict = [](const std::string& dict, const std::string& data = std::string(8, '\0')) {
         PdfBuilder pdf;
         basicObjects(pdf);
@@ -298,8 +291,7 @@ TEST(Load, XRefStreamErrors)
     EXPECT_EQ(withDict("/Size 2 /W [1 2 1] /Index [0 2 7] /Root 1 0 R"), "");
 }
 
-TEST(Load, GenerationsATableCannotNameAreRefusedInUseAndKeptInRangeWhenFree)
-{
+TEST(Load, GenerationsATableCannotNameAreRefusedInUseAndKeptInRangeWhenFree) {
     // Row 3 (the page) and row 4 (free) of a classic table, and row 3 of a stream.
     struct Case {
         std::string row3;
@@ -370,8 +362,7 @@ TEST(Load, GenerationsATableCannotNameAreRefusedInUseAndKeptInRangeWhenFree)
     }
 }
 
-TEST(Fetch, GenerationsFreeRowsAndRange)
-{
+TEST(Fetch, GenerationsFreeRowsAndRange) {
     PdfBuilder pdf;
     basicObjects(pdf).object(4, "(gen 3)", 3).classicXRef();
     OpenedFile file(pdf);
@@ -384,8 +375,7 @@ TEST(Fetch, GenerationsFreeRowsAndRange)
               "Corrupted PDF file");
 }
 
-TEST(Fetch, ObjectNotWhereTheRowSaysIsNull)
-{
+TEST(Fetch, ObjectNotWhereTheRowSaysIsNull) {
     PdfBuilder pdf;
     basicObjects(pdf);
     pdf.raw("5 0 obj (five) endobj\n").object(4, "(four)");
@@ -393,11 +383,13 @@ TEST(Fetch, ObjectNotWhereTheRowSaysIsNull)
     std::string table = "xref\n0 5\n0000000000 65535 f \n";
     for (int n = 1; n <= 3; ++n) {
         char line[32];
-        std::snprintf(line, sizeof line, "%010lld 00000 n \n", static_cast<long long>(pdf.offsetOf(n)));
+        std::snprintf(line, sizeof line, "%010lld 00000 n \n",
+                      static_cast<long long>(pdf.offsetOf(n)));
         table += line;
     }
     char wrong[32];
-    std::snprintf(wrong, sizeof wrong, "%010lld 00000 n \n", static_cast<long long>(pdf.offsetOf(4) - 22));
+    std::snprintf(wrong, sizeof wrong, "%010lld 00000 n \n",
+                  static_cast<long long>(pdf.offsetOf(4) - 22));
     table += wrong;
     int64_t at = pdf.currentOffset();
     pdf.raw(table + "trailer << /Root 1 0 R /Size 5 >>\n").startxref(at);
@@ -406,10 +398,11 @@ TEST(Fetch, ObjectNotWhereTheRowSaysIsNull)
     EXPECT_TRUE(fetch(xref, 4).is(ElementKind::Null));
 }
 
-TEST(Fetch, StreamObjectsKeepTheirWindow)
-{
+TEST(Fetch, StreamObjectsKeepTheirWindow) {
     PdfBuilder pdf;
-    basicObjects(pdf).stream(4, "/Kind /Plain", "raw data").stream(5, "", std::string(5000, 'z'), true)
+    basicObjects(pdf)
+        .stream(4, "/Kind /Plain", "raw data")
+        .stream(5, "", std::string(5000, 'z'), true)
         .classicXRef();
     OpenedFile file(pdf);
     CPdfXRef& xref = file.open();
@@ -426,10 +419,11 @@ TEST(Fetch, StreamObjectsKeepTheirWindow)
     EXPECT_EQ(kind.getText(), "Plain");
 }
 
-TEST(Fetch, IndirectLengthIsResolved)
-{
+TEST(Fetch, IndirectLengthIsResolved) {
     PdfBuilder pdf;
-    basicObjects(pdf).object(4, "<< /Length 5 0 R >>\nstream\nhello\nendstream").object(5, "5")
+    basicObjects(pdf)
+        .object(4, "<< /Length 5 0 R >>\nstream\nhello\nendstream")
+        .object(5, "5")
         .classicXRef();
     OpenedFile file(pdf);
     CPdfXRef& xref = file.open();
@@ -438,8 +432,7 @@ TEST(Fetch, IndirectLengthIsResolved)
     EXPECT_EQ(readAll(s.getStream()), "hello");
 }
 
-TEST(ObjectStreams, MembersFetchAndTheirText)
-{
+TEST(ObjectStreams, MembersFetchAndTheirText) {
     PdfBuilder pdf;
     pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
         .compressed(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>")
@@ -463,11 +456,11 @@ TEST(ObjectStreams, MembersFetchAndTheirText)
     ASSERT_TRUE(xref.getCompressedObjectText(4, text, length));
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(text), length), "(text\\051)\n");
     EXPECT_FALSE(xref.getCompressedObjectText(1, text, length)); // not in an object stream
-    EXPECT_EQ(errorOf([&] { xref.getCompressedObjectText(99, text, length); }), "Corrupted PDF file");
+    EXPECT_EQ(errorOf([&] { xref.getCompressedObjectText(99, text, length); }),
+              "Corrupted PDF file");
 }
 
-TEST(ObjectStreams, AlternatingStreamsGiveCorrectObjects)
-{
+TEST(ObjectStreams, AlternatingStreamsGiveCorrectObjects) {
     PdfBuilder pdf;
     pdf.object(1, "<< /Type /Catalog >>");
     pdf.compressed(2, "(a2)").compressed(3, "(a3)").objectStream(4);
@@ -490,8 +483,7 @@ TEST(ObjectStreams, AlternatingStreamsGiveCorrectObjects)
     }
 }
 
-TEST(ObjectStreams, StreamsReadAgainInTheSameOrderGiveTheirOwnObjects)
-{
+TEST(ObjectStreams, StreamsReadAgainInTheSameOrderGiveTheirOwnObjects) {
     // Five object streams of about 1.5 MiB decoded each, read twice in turn as the page walk
     // and the copy read them: more than the two slots hold and more than are kept whole, so
     // some come from those kept and some are decoded again.
@@ -521,8 +513,7 @@ TEST(ObjectStreams, StreamsReadAgainInTheSameOrderGiveTheirOwnObjects)
     }
 }
 
-TEST(ObjectStreams, HeaderAndMemberMismatchesGiveNull)
-{
+TEST(ObjectStreams, HeaderAndMemberMismatchesGiveNull) {
     PdfBuilder pdf;
     pdf.object(1, "<< /Type /Catalog >>");
     // Header names 9 where the row says 2; member 3 is fine.
@@ -556,12 +547,11 @@ TEST(ObjectStreams, HeaderAndMemberMismatchesGiveNull)
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(text), length), "(three)");
 }
 
-TEST(ObjectStreams, UnreadableObjectStreamsHoldNoObjects)
-{
+TEST(ObjectStreams, UnreadableObjectStreamsHoldNoObjects) {
     const char* dicts[] = {
-        "/Type /ObjStm /First 4",            // no N
-        "/Type /ObjStm /N 1",                // no First
-        "/Type /ObjStm /N 0 /First 4",       // N 0
+        "/Type /ObjStm /First 4",      // no N
+        "/Type /ObjStm /N 1",          // no First
+        "/Type /ObjStm /N 0 /First 4", // N 0
         "/Type /ObjStm /N -1 /First 4",
         "/Type /ObjStm /N 1 /First -4",
         "/Type /ObjStm /N 1 /First 4 /Filter /LZWDecode",
@@ -574,9 +564,11 @@ TEST(ObjectStreams, UnreadableObjectStreamsHoldNoObjects)
         pdf.stream(3, dict, "2 0 (two)");
         int64_t at = pdf.currentOffset();
         std::string rows = std::string("\0\0\0\xFF", 4);
-        rows += std::string{1, static_cast<char>(pdf.offsetOf(1) >> 8), static_cast<char>(pdf.offsetOf(1) & 0xFF), 0};
+        rows += std::string{1, static_cast<char>(pdf.offsetOf(1) >> 8),
+                            static_cast<char>(pdf.offsetOf(1) & 0xFF), 0};
         rows += std::string("\x02\x00\x03\x00", 4);
-        rows += std::string{1, static_cast<char>(pdf.offsetOf(3) >> 8), static_cast<char>(pdf.offsetOf(3) & 0xFF), 0};
+        rows += std::string{1, static_cast<char>(pdf.offsetOf(3) >> 8),
+                            static_cast<char>(pdf.offsetOf(3) & 0xFF), 0};
         pdf.stream(4, "/Type /XRef /Size 4 /W [1 2 1] /Root 1 0 R", rows).startxref(at);
         OpenedFile file(pdf);
         CPdfXRef& xref = file.open();
@@ -587,13 +579,13 @@ TEST(ObjectStreams, UnreadableObjectStreamsHoldNoObjects)
     }
 }
 
-TEST(ObjectStreams, ObjectStreamNumberOutsideTheTable)
-{
+TEST(ObjectStreams, ObjectStreamNumberOutsideTheTable) {
     PdfBuilder pdf;
     pdf.object(1, "<< /Type /Catalog >>");
     int64_t at = pdf.currentOffset();
     std::string rows = std::string("\0\0\0\xFF", 4);
-    rows += std::string{1, static_cast<char>(pdf.offsetOf(1) >> 8), static_cast<char>(pdf.offsetOf(1) & 0xFF), 0};
+    rows += std::string{1, static_cast<char>(pdf.offsetOf(1) >> 8),
+                        static_cast<char>(pdf.offsetOf(1) & 0xFF), 0};
     rows += std::string("\x02\x7F\x00\x00", 4);
     pdf.stream(3, "/Type /XRef /Size 3 /W [1 2 1] /Root 1 0 R", rows).startxref(at);
     OpenedFile file(pdf);
@@ -601,8 +593,7 @@ TEST(ObjectStreams, ObjectStreamNumberOutsideTheTable)
     EXPECT_EQ(errorOf([&] { fetch(xref, 2); }), "Corrupted PDF file");
 }
 
-TEST(ObjectStreams, StreamInsideAnObjectStreamHasNoData)
-{
+TEST(ObjectStreams, StreamInsideAnObjectStreamHasNoData) {
     PdfBuilder pdf;
     pdf.object(1, "<< /Type /Catalog >>")
         .compressed(2, "<< /Length 3 >>\nstream\nabc\nendstream")
@@ -615,16 +606,17 @@ TEST(ObjectStreams, StreamInsideAnObjectStreamHasNoData)
     EXPECT_EQ(fetch(xref, 3).getText(), "after");
 }
 
-TEST(ObjectStreams, RowIndexNamingAnotherMemberFallsBackToTheHeader)
-{
+TEST(ObjectStreams, RowIndexNamingAnotherMemberFallsBackToTheHeader) {
     // The header lists the stream itself first, so every row's index is one too small (as a
     // real writer did): the object is found by its number in the header.
     PdfBuilder pdf;
     std::string header = "1 0 2 0 3 5 ";
-    pdf.stream(1, "/Type /ObjStm /N 3 /First " + std::to_string(header.size()), header + "(two)(three)");
+    pdf.stream(1, "/Type /ObjStm /N 3 /First " + std::to_string(header.size()),
+               header + "(two)(three)");
     int64_t at = pdf.currentOffset();
     std::string rows = std::string("\0\0\0\xFF", 4);
-    rows += std::string{1, static_cast<char>(pdf.offsetOf(1) >> 8), static_cast<char>(pdf.offsetOf(1) & 0xFF), 0};
+    rows += std::string{1, static_cast<char>(pdf.offsetOf(1) >> 8),
+                        static_cast<char>(pdf.offsetOf(1) & 0xFF), 0};
     rows += std::string("\x02\x00\x01\x00", 4);
     rows += std::string("\x02\x00\x01\x01", 4);
     pdf.stream(4, "/Type /XRef /Size 4 /W [1 2 1] /Root 2 0 R", rows).startxref(at);
@@ -638,8 +630,7 @@ TEST(ObjectStreams, RowIndexNamingAnotherMemberFallsBackToTheHeader)
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(text), length), "(two)");
 }
 
-TEST(ObjectStreams, HeadersWrittenInAnyWayGiveTheSameMembers)
-{
+TEST(ObjectStreams, HeadersWrittenInAnyWayGiveTheSameMembers) {
     // Header texts as writers lay them out, plain or with comments, other white-space and long
     // numbers, and two that end before their pairs do.
     struct Case {
@@ -647,14 +638,10 @@ TEST(ObjectStreams, HeadersWrittenInAnyWayGiveTheSameMembers)
         bool readable;
     };
     const Case cases[] = {
-        {"2 0 3 5 ", true},
-        {"2 0\r\n3 5\n", true},
-        {"\n2 0\t3 5", true},
-        {"2 0 % members\n3 5 ", true},
-        {"2\f0 3 5 ", true},
-        {"0000000002 0 3 0000000005 ", true},
-        {"2 0 3 ", false},
-        {"2 0 ", false},
+        {"2 0 3 5 ", true},   {"2 0\r\n3 5\n", true},
+        {"\n2 0\t3 5", true}, {"2 0 % members\n3 5 ", true},
+        {"2\f0 3 5 ", true},  {"0000000002 0 3 0000000005 ", true},
+        {"2 0 3 ", false},    {"2 0 ", false},
     };
     for (const Case& c : cases) {
         PdfBuilder pdf;
@@ -680,8 +667,7 @@ TEST(ObjectStreams, HeadersWrittenInAnyWayGiveTheSameMembers)
     }
 }
 
-TEST(ObjectStreams, LargeCompressedStreamKeepsEveryMember)
-{
+TEST(ObjectStreams, LargeCompressedStreamKeepsEveryMember) {
     // Decoded data far beyond one piece of zlib output: members at its end are still whole.
     PdfBuilder pdf;
     pdf.object(1, "<< /Type /Catalog >>");
@@ -692,6 +678,7 @@ TEST(ObjectStreams, LargeCompressedStreamKeepsEveryMember)
     OpenedFile file(pdf);
     CPdfXRef& xref = file.open();
     for (int n : {2, 600, 1201}) {
-        EXPECT_EQ(fetch(xref, n).getText(), "member " + std::to_string(n) + " " + std::string(40, 'x'));
+        EXPECT_EQ(fetch(xref, n).getText(),
+                  "member " + std::to_string(n) + " " + std::string(40, 'x'));
     }
 }

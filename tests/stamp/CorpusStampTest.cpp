@@ -66,7 +66,7 @@ bool onlyTheOutputIn(const TempDir& dir, const std::string& output) {
 }
 
 class CorpusStampTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         if (!fs::exists(fs::path(QUILLMARK_CORPUS_DIR) / "MANIFEST.tsv")) {
             GTEST_SKIP() << "no corpus at " << QUILLMARK_CORPUS_DIR;

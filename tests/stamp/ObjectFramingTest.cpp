@@ -98,7 +98,7 @@ TEST(ObjectFraming, KeywordsAcrossTheFirstSearchWindowAndTheInputBlocks) {
     pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
         .object(2, "<< /Type /Pages /Kids [] /Count 0 >>")
         // "3 0 obj\n" and 243 bytes put "endobj" across byte 256 of the object. A frame ends one
-    // byte past "endobj".
+        // byte past "endobj".
         .object(3, "(" + std::string(241, 'a') + ")")
         // A dictionary of 243 bytes puts "stream" across byte 256.
         .object(4, "<< /Length 4 /P (" + std::string(222, 'p') + ") >>\nstream\nabcd\nendstream")
@@ -117,11 +117,10 @@ TEST(ObjectFraming, KeywordsAcrossTheFirstSearchWindowAndTheInputBlocks) {
         const char* ending;
         bool isStream;
     };
-    for (const Expected& e : {Expected{3, "aaa)\nendobj\n", false},
-                              Expected{4, "abcd\nendstream\nendobj\n", true},
-                              Expected{5, "wxyz\nendstream\nendobj\n", true},
-                              Expected{6, "fff)\nendobj\n", false},
-                              Expected{7, "zzz\nendstream\nendobj\n", true}}) {
+    for (const Expected& e :
+         {Expected{3, "aaa)\nendobj\n", false}, Expected{4, "abcd\nendstream\nendobj\n", true},
+          Expected{5, "wxyz\nendstream\nendobj\n", true}, Expected{6, "fff)\nendobj\n", false},
+          Expected{7, "zzz\nendstream\nendobj\n", true}}) {
         const std::string text = input.text(e.number);
         EXPECT_EQ(text.rfind(std::to_string(e.number) + " 0 obj", 0), 0u) << e.number;
         ASSERT_GE(text.size(), std::strlen(e.ending)) << e.number;
@@ -147,7 +146,7 @@ TEST(ObjectFraming, IndirectLengthsWrittenInAnyWay) {
         {"% the length\n" + n, true},
         {"0000000000" + n, true},
         {std::to_string(data.size() - 1), false}, // "endstream" does not follow the data
-        {n + ".0", false},                          // not an integer
+        {n + ".0", false},                        // not an integer
         {"(" + n + ")", false},
     };
     for (const Case& c : cases) {
@@ -160,7 +159,8 @@ TEST(ObjectFraming, IndirectLengthsWrittenInAnyWay) {
         FramedInput input(pdf);
         const std::string three = input.text(3);
         if (c.framedByLength) {
-            EXPECT_NE(three.find(data + "\nendstream\nendobj"), std::string::npos) << c.lengthObject;
+            EXPECT_NE(three.find(data + "\nendstream\nendobj"), std::string::npos)
+                << c.lengthObject;
         } else {
             EXPECT_EQ(three.find("endstream"), std::string::npos) << c.lengthObject;
         }
@@ -175,8 +175,8 @@ TEST(ObjectFraming, KeywordsInStringsCommentsAndNamesDoNotEndAnObject) {
     };
     const Case cases[] = {
         {"literal string", "<< /Title (the endobj word) >>", false},
-        {"nested and escaped parentheses",
-         "<< /T (a (b) \\) endobj \\( (c endobj) \\\\) /U 1 >>", false},
+        {"nested and escaped parentheses", "<< /T (a (b) \\) endobj \\( (c endobj) \\\\) /U 1 >>",
+         false},
         {"string over lines", "[ (first\nendobj\nsecond) 7 ]", false},
         {"hex string", "<< /H <656e646f626a endobj> >>", false},
         {"comment", "<< /A 1 % endobj here\n/B 2 >>", false},

@@ -72,9 +72,9 @@ TEST(PdfSyntaxTest, SkipsWholeObjectsAndReferences) {
         size_t end;
     };
     const Case cases[] = {
-        {"12 0 R /X", 6}, {"12 0 obj", 2},   {"12 R", 2},       {"[1 [2] 3] x", 9},
-        {"<< /A [1] >>x", 12}, {"(a\\)b)c", 6}, {"<414>x", 5},     {"/Name/X", 5},
-        {"true false", 4},     {"[1 2", npos},  {")", npos},       {"", npos},
+        {"12 0 R /X", 6},      {"12 0 obj", 2}, {"12 R", 2},   {"[1 [2] 3] x", 9},
+        {"<< /A [1] >>x", 12}, {"(a\\)b)c", 6}, {"<414>x", 5}, {"/Name/X", 5},
+        {"true false", 4},     {"[1 2", npos},  {")", npos},   {"", npos},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(pdfsyntax::skipObject(c.text, 0), c.end) << c.text;
@@ -167,10 +167,10 @@ TEST(PdfSyntaxTest, CarriesAnEntryOverEditsOutsideIt) {
         return log.carry(moved) ? std::optional<pdfsyntax::DictEntry>(moved) : std::nullopt;
     };
     auto before = carried([](pdfsyntax::EditLog& log) {
-        log.record(5, 0, 7);   // insertion before the key
-        log.record(20, 0, 3);  // insertion right at the key, which it pushes along
-        log.record(40, 0, 9);  // insertion right after the value
-        log.record(10, 4, 1);  // four bytes replaced by one, before the key
+        log.record(5, 0, 7);  // insertion before the key
+        log.record(20, 0, 3); // insertion right at the key, which it pushes along
+        log.record(40, 0, 9); // insertion right after the value
+        log.record(10, 4, 1); // four bytes replaced by one, before the key
     });
     ASSERT_TRUE(before.has_value());
     // 7 + 3 + 1 bytes in, 4 out: everything moves by 7.

@@ -21,7 +21,7 @@ constexpr size_t kInputBlock = 64 * 1024;
 
 // Runs each test once with the file mapped and once with it read.
 class RawInput : public ::testing::TestWithParam<bool> {
-protected:
+  protected:
     void SetUp() override { platform::setFileMappingForTesting(GetParam()); }
     void TearDown() override { platform::setFileMappingForTesting(true); }
     void checkLongRuns(const std::string& bytes);

@@ -32,8 +32,8 @@ PdfBuilder simpleDocument(int pages) {
         const int page = 3 + 2 * i;
         pdf.object(page, "<< /Type /Page /Parent 2 0 R /Contents " + std::to_string(page + 1) +
                              " 0 R\n/Resources << /Font << /F0 99 0 R >> >> >>");
-        pdf.stream(page + 1, "", "BT /F0 12 Tf 100 700 Td (Sheet " + std::to_string(i + 1) +
-                                      ") Tj ET");
+        pdf.stream(page + 1, "",
+                   "BT /F0 12 Tf 100 700 Td (Sheet " + std::to_string(i + 1) + ") Tj ET");
     }
     return pdf;
 }
@@ -52,7 +52,7 @@ PdfBuilder onePageDocument(const std::string& page, const std::string& five) {
 }
 
 class StampPassTest : public ::testing::Test {
-protected:
+  protected:
     // Stamps the document with the job's settings; returns the output bytes.
     std::string stamp(const PdfBuilder& pdf) {
         input_ = dir_.file("in.pdf");
@@ -183,8 +183,8 @@ TEST_F(StampPassTest, ACountLargerThanThePagesInTheTreeCountsThePagesInTheTree) 
         std::string count;
         int pages;
     };
-    const Case cases[] = {{"/Count 3", 3}, {"/Count 1000", 3}, {"/Count 5", 3},
-                          {"/Count 2", 2}, {"", 0}};
+    const Case cases[] = {
+        {"/Count 3", 3}, {"/Count 1000", 3}, {"/Count 5", 3}, {"/Count 2", 2}, {"", 0}};
     for (const Case& c : cases) {
         PdfBuilder pdf;
         pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>");
@@ -350,8 +350,8 @@ TEST_F(StampPassTest, EditsContentsAndResourcesTogetherWhereverTheyStand) {
         SCOPED_TRACE(c.name);
         const std::string out = stamp(onePageDocument(c.page, "null"));
         std::string expected = c.expected;
-        const std::string font = " /" + job_.fontResourceName + " " +
-                                 std::to_string(job_.fontObjectNumber) + " 0 R ";
+        const std::string font =
+            " /" + job_.fontResourceName + " " + std::to_string(job_.fontObjectNumber) + " 0 R ";
         const std::string state = " /" + job_.graphicsStateName + " " +
                                   std::to_string(job_.graphicsStateObjectNumber) + " 0 R ";
         expected.replace(expected.find("%F"), 2, font);
@@ -378,12 +378,27 @@ TEST_F(StampPassTest, PagesSharingAContentsArrayEachShowTheirOwnStampAndNoOther)
         bool stamped[2];
     };
     const Case cases[] = {
-        {"both pages", 1, 2, "[ 10 0 R 5 0 R 11 0 R ]", "/Contents 6 0 R",
-         "/Contents [ 12 0 R 5 0 R 13 0 R ]", {true, true}},
-        {"the first page", 1, 1, "[5 0 R]", "/Contents [ 10 0 R 5 0 R 11 0 R ]",
-         "/Contents 6 0 R", {true, false}},
-        {"the second page", 2, 2, "[5 0 R]", "/Contents 6 0 R",
-         "/Contents [ 10 0 R 5 0 R 11 0 R ]", {false, true}},
+        {"both pages",
+         1,
+         2,
+         "[ 10 0 R 5 0 R 11 0 R ]",
+         "/Contents 6 0 R",
+         "/Contents [ 12 0 R 5 0 R 13 0 R ]",
+         {true, true}},
+        {"the first page",
+         1,
+         1,
+         "[5 0 R]",
+         "/Contents [ 10 0 R 5 0 R 11 0 R ]",
+         "/Contents 6 0 R",
+         {true, false}},
+        {"the second page",
+         2,
+         2,
+         "[5 0 R]",
+         "/Contents 6 0 R",
+         "/Contents [ 10 0 R 5 0 R 11 0 R ]",
+         {false, true}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -421,8 +436,8 @@ TEST_F(StampPassTest, AddsTheStampFontAndGraphicsStateToEveryKindOfResources) {
         {"font dictionary object",
          "<< /Type /Page /Parent 2 0 R /Contents 4 0 R /Resources << /Font 5 0 R >> >>",
          "<< /F0 6 0 R >>", 5},
-        {"resources inherited from the tree",
-         "<< /Type /Page /Parent 2 0 R /Contents 4 0 R >>", "null", 3},
+        {"resources inherited from the tree", "<< /Type /Page /Parent 2 0 R /Contents 4 0 R >>",
+         "null", 3},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -664,17 +679,31 @@ TEST(PageNumberingTest, SelectsAndNumbersPagesInEveryOrder) {
         {"A/B two-up", [](CPdfStamp& j) { j.abTwoUp = true; }, {1, 3, 5, 7, 9, 2, 4, 6, 8, 10}},
         {"reverse", [](CPdfStamp& j) { j.reverse = true; }, {10, 9, 8, 7, 6, 5, 4, 3, 2, 1}},
         {"start page 3", [](CPdfStamp& j) { j.startPage = 3; }, {0, 0, 1, 2, 3, 4, 5, 6, 7, 8}},
-        {"start 5 end 3", [](CPdfStamp& j) { j.startPage = 5; j.endPage = 3; },
+        {"start 5 end 3",
+         [](CPdfStamp& j) {
+             j.startPage = 5;
+             j.endPage = 3;
+         },
          {0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
         {"every second", [](CPdfStamp& j) { j.nth = 2; }, {1, 0, 3, 0, 5, 0, 7, 0, 9, 0}},
         {"every third left out", [](CPdfStamp& j) { j.nth = 3; }, {1, 2, 0, 4, 5, 0, 7, 8, 0, 10}},
-        {"nth 2 from page 2", [](CPdfStamp& j) { j.nth = 2; j.startPage = 2; },
+        {"nth 2 from page 2",
+         [](CPdfStamp& j) {
+             j.nth = 2;
+             j.startPage = 2;
+         },
          {0, 1, 0, 3, 0, 5, 0, 7, 0, 9}},
-        {"sequential", [](CPdfStamp& j) { j.nth = 2; j.sequential = true; },
+        {"sequential",
+         [](CPdfStamp& j) {
+             j.nth = 2;
+             j.sequential = true;
+         },
          {1, 0, 2, 0, 3, 0, 4, 0, 5, 0}},
-        {"sequential without nth", [](CPdfStamp& j) { j.sequential = true; },
+        {"sequential without nth",
+         [](CPdfStamp& j) { j.sequential = true; },
          {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}},
-        {"start number 41", [](CPdfStamp& j) { j.startNumber = 41; },
+        {"start number 41",
+         [](CPdfStamp& j) { j.startNumber = 41; },
          {41, 42, 43, 44, 45, 46, 47, 48, 49, 50}},
     };
     for (const Case& c : cases) {

@@ -1,8 +1,8 @@
 #include "support/ExternalTools.h"
 
 #include <array>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <sys/wait.h>
 
 namespace tools {

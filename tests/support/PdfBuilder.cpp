@@ -9,17 +9,14 @@ namespace qmtest {
 
 namespace {
 
-std::string format(const char* pattern, long long a, long long b = 0)
-{
+std::string format(const char* pattern, long long a, long long b = 0) {
     char line[64];
     std::snprintf(line, sizeof line, pattern, a, b);
     return line;
 }
 
 // Consecutive runs of the keys of a map, as (first, count) pairs.
-template <class Map>
-std::vector<std::pair<int, int>> runs(const Map& rows)
-{
+template <class Map> std::vector<std::pair<int, int>> runs(const Map& rows) {
     std::vector<std::pair<int, int>> out;
     for (const auto& [number, row] : rows) {
         (void)row;
@@ -34,40 +31,34 @@ std::vector<std::pair<int, int>> runs(const Map& rows)
 
 } // namespace
 
-PdfBuilder& PdfBuilder::prefix(std::string_view bytes)
-{
+PdfBuilder& PdfBuilder::prefix(std::string_view bytes) {
     prefix_.assign(bytes);
     return *this;
 }
 
-PdfBuilder& PdfBuilder::header(std::string_view text)
-{
+PdfBuilder& PdfBuilder::header(std::string_view text) {
     header_.assign(text);
     return *this;
 }
 
-PdfBuilder& PdfBuilder::root(int number)
-{
+PdfBuilder& PdfBuilder::root(int number) {
     root_ = number;
     return *this;
 }
 
-void PdfBuilder::ensureHeader()
-{
+void PdfBuilder::ensureHeader() {
     if (!headerWritten_) {
         body_.insert(0, header_);
         headerWritten_ = true;
     }
 }
 
-void PdfBuilder::record(int number, const Row& row)
-{
+void PdfBuilder::record(int number, const Row& row) {
     all_[number] = row;
     pending_[number] = row;
 }
 
-PdfBuilder& PdfBuilder::object(int number, std::string_view body, int generation)
-{
+PdfBuilder& PdfBuilder::object(int number, std::string_view body, int generation) {
     ensureHeader();
     record(number, Row{1, currentOffset(), generation});
     body_ += format("%lld %lld obj\n", number, generation);
@@ -77,8 +68,7 @@ PdfBuilder& PdfBuilder::object(int number, std::string_view body, int generation
 }
 
 PdfBuilder& PdfBuilder::stream(int number, std::string_view dictEntries, std::string_view data,
-                               bool compress, int generation)
-{
+                               bool compress, int generation) {
     std::string bytes = compress ? deflate(data) : std::string(data);
     std::string body = "<< ";
     body.append(dictEntries);
@@ -90,14 +80,12 @@ PdfBuilder& PdfBuilder::stream(int number, std::string_view dictEntries, std::st
     return object(number, body, generation);
 }
 
-PdfBuilder& PdfBuilder::compressed(int number, std::string_view body)
-{
+PdfBuilder& PdfBuilder::compressed(int number, std::string_view body) {
     compressed_.emplace_back(number, std::string(body));
     return *this;
 }
 
-PdfBuilder& PdfBuilder::objectStream(int number, bool compress, std::string_view extraDict)
-{
+PdfBuilder& PdfBuilder::objectStream(int number, bool compress, std::string_view extraDict) {
     std::string head;
     std::string objects;
     int index = 0;
@@ -107,23 +95,21 @@ PdfBuilder& PdfBuilder::objectStream(int number, bool compress, std::string_view
         record(member, Row{2, number, index++});
     }
     std::string data = head + objects;
-    std::string dict = format("/Type /ObjStm /N %lld /First %lld ", index,
-                              static_cast<long long>(head.size()));
+    std::string dict =
+        format("/Type /ObjStm /N %lld /First %lld ", index, static_cast<long long>(head.size()));
     dict.append(extraDict);
     compressed_.clear();
     // The stream's own row comes after its members' (recorded by stream()).
     return stream(number, dict, data, compress);
 }
 
-PdfBuilder& PdfBuilder::raw(std::string_view bytes)
-{
+PdfBuilder& PdfBuilder::raw(std::string_view bytes) {
     ensureHeader();
     body_.append(bytes);
     return *this;
 }
 
-int PdfBuilder::nextNumber() const
-{
+int PdfBuilder::nextNumber() const {
     int next = all_.empty() ? 1 : all_.rbegin()->first + 1;
     for (const auto& [number, body] : compressed_) {
         (void)body;
@@ -132,13 +118,11 @@ int PdfBuilder::nextNumber() const
     return next;
 }
 
-std::map<int, PdfBuilder::Row> PdfBuilder::sectionRows(const Section& section) const
-{
+std::map<int, PdfBuilder::Row> PdfBuilder::sectionRows(const Section& section) const {
     return section.listAll || sections_ == 0 ? all_ : pending_;
 }
 
-std::string PdfBuilder::trailerEntries(const Section& section, int size) const
-{
+std::string PdfBuilder::trailerEntries(const Section& section, int size) const {
     std::string text;
     if (section.writeSize) {
         text += format("/Size %lld ", size);
@@ -154,8 +138,7 @@ std::string PdfBuilder::trailerEntries(const Section& section, int size) const
 }
 
 void PdfBuilder::writeTable(const std::map<int, Row>& rows, const Section& section, int size,
-                            const std::string& extra)
-{
+                            const std::string& extra) {
     const bool full = section.listAll || sections_ == 0;
     // Lines of the table by object number; a full table has a free line for every gap.
     std::map<int, std::string> lines;
@@ -186,16 +169,14 @@ void PdfBuilder::writeTable(const std::map<int, Row>& rows, const Section& secti
     finishSection(offset);
 }
 
-PdfBuilder& PdfBuilder::classicXRef(const Section& section)
-{
+PdfBuilder& PdfBuilder::classicXRef(const Section& section) {
     ensureHeader();
     writeTable(sectionRows(section), section, nextNumber(), "");
     return *this;
 }
 
 int64_t PdfBuilder::writeStream(const std::map<int, Row>& rows, const Section& section, int size,
-                                bool withPrev, bool full)
-{
+                                bool withPrev, bool full) {
     std::map<int, Row> table;
     if (full) {
         for (int n = 0; n < size; ++n) {
@@ -219,8 +200,7 @@ int64_t PdfBuilder::writeStream(const std::map<int, Row>& rows, const Section& s
         put(static_cast<uint64_t>(row.field2), w[1]);
         put(static_cast<uint64_t>(row.field3), w[2]);
     }
-    std::string dict = format("/Type /XRef /W [%lld %lld ", w[0], w[1]) +
-                       format("%lld] ", w[2]);
+    std::string dict = format("/Type /XRef /W [%lld %lld ", w[0], w[1]) + format("%lld] ", w[2]);
     Section entries = section;
     entries.writeSize = true;
     entries.writePrev = withPrev && section.writePrev;
@@ -260,8 +240,7 @@ int64_t PdfBuilder::writeStream(const std::map<int, Row>& rows, const Section& s
     return offset;
 }
 
-PdfBuilder& PdfBuilder::streamXRef(const Section& section)
-{
+PdfBuilder& PdfBuilder::streamXRef(const Section& section) {
     ensureHeader();
     const int number = section.streamNumber > 0 ? section.streamNumber : nextNumber();
     // The stream lists itself: its row is known before its bytes are written.
@@ -269,14 +248,13 @@ PdfBuilder& PdfBuilder::streamXRef(const Section& section)
     Section own = section;
     own.streamNumber = number;
     const int size = std::max(nextNumber(), number + 1);
-    int64_t offset = writeStream(sectionRows(section), own, size, true,
-                                 section.listAll || sections_ == 0);
+    int64_t offset =
+        writeStream(sectionRows(section), own, size, true, section.listAll || sections_ == 0);
     finishSection(offset);
     return *this;
 }
 
-PdfBuilder& PdfBuilder::hybridXRef(const Section& section)
-{
+PdfBuilder& PdfBuilder::hybridXRef(const Section& section) {
     ensureHeader();
     std::map<int, Row> rows = sectionRows(section);
     std::map<int, Row> compressedRows;
@@ -300,37 +278,32 @@ PdfBuilder& PdfBuilder::hybridXRef(const Section& section)
     return *this;
 }
 
-PdfBuilder& PdfBuilder::startxref(int64_t offset)
-{
+PdfBuilder& PdfBuilder::startxref(int64_t offset) {
     ensureHeader();
     body_ += format("startxref\n%lld\n%%%%EOF\n", offset);
     return *this;
 }
 
-void PdfBuilder::finishSection(int64_t xrefOffset)
-{
+void PdfBuilder::finishSection(int64_t xrefOffset) {
     body_ += format("startxref\n%lld\n%%%%EOF\n", xrefOffset);
     lastXRef_ = xrefOffset;
     pending_.clear();
     ++sections_;
 }
 
-int64_t PdfBuilder::offsetOf(int number) const
-{
+int64_t PdfBuilder::offsetOf(int number) const {
     auto it = all_.find(number);
     return it == all_.end() || it->second.type != 1 ? -1 : it->second.field2;
 }
 
-std::string PdfBuilder::bytes() const
-{
+std::string PdfBuilder::bytes() const {
     if (!headerWritten_) {
         return prefix_ + header_ + body_;
     }
     return prefix_ + body_;
 }
 
-bool PdfBuilder::writeTo(const std::string& path) const
-{
+bool PdfBuilder::writeTo(const std::string& path) const {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) {
         return false;
@@ -340,8 +313,7 @@ bool PdfBuilder::writeTo(const std::string& path) const
     return std::fclose(file) == 0 && ok;
 }
 
-std::string PdfBuilder::deflate(std::string_view data)
-{
+std::string PdfBuilder::deflate(std::string_view data) {
     uLongf size = compressBound(static_cast<uLong>(data.size()));
     std::string out(size, '\0');
     if (compress(reinterpret_cast<Bytef*>(out.data()), &size,

@@ -14,18 +14,18 @@ namespace qmtest {
 // pdf.classicXRef({.trailerExtra = "/Info 4 0 R"}); pdf.streamXRef({.trailerExtra = "", .writeRoot
 // = false}) (name trailerExtra first, or -Wextra warns of the fields left out).
 struct XRefSection {
-    std::string trailerExtra;   // text put inside the trailer (or xref stream) dictionary
-    int root = -1;              // /Root number (generation 0); -1: the builder's root()
-    bool writeRoot = true;      // false: no /Root entry
-    bool writeSize = true;      // false: no /Size entry (classic tables only)
-    bool writePrev = true;      // false: no automatic /Prev (put your own in trailerExtra)
-    bool listAll = false;       // list every object so far, not only this section's
+    std::string trailerExtra; // text put inside the trailer (or xref stream) dictionary
+    int root = -1;            // /Root number (generation 0); -1: the builder's root()
+    bool writeRoot = true;    // false: no /Root entry
+    bool writeSize = true;    // false: no /Size entry (classic tables only)
+    bool writePrev = true;    // false: no automatic /Prev (put your own in trailerExtra)
+    bool listAll = false;     // list every object so far, not only this section's
     // Cross-reference streams only:
-    int streamNumber = 0;       // object number of the xref stream; 0: the next free one
+    int streamNumber = 0;               // object number of the xref stream; 0: the next free one
     std::array<int, 3> widths{1, 4, 2}; // /W
-    bool deflate = true;        // /Filter /FlateDecode
-    int predictor = 0;          // 0 none, 12: PNG Up rows (/DecodeParms)
-    bool writeIndex = true;     // /Index when the section does not list 0 to Size - 1
+    bool deflate = true;                // /Filter /FlateDecode
+    int predictor = 0;                  // 0 none, 12: PNG Up rows (/DecodeParms)
+    bool writeIndex = true;             // /Index when the section does not list 0 to Size - 1
 };
 
 // Lays out a PDF file in memory for tests, in the order the calls are made:
@@ -43,7 +43,7 @@ struct XRefSection {
 // names the previous one in /Prev: an incremental update is simply more objects and another
 // section. Offsets count from the "%PDF-" header, also when bytes are put before it (prefix).
 class PdfBuilder {
-public:
+  public:
     using Section = XRefSection;
 
     // Bytes before "%PDF-" (junk that offsets do not count); call before anything else.
@@ -93,11 +93,11 @@ public:
     // zlib-compressed data (default level), as a FlateDecode stream holds it.
     static std::string deflate(std::string_view data);
 
-private:
+  private:
     struct Row {
-        int type = 1;          // 1 in the file, 2 in an object stream
-        int64_t field2 = 0;    // offset, or object stream number
-        int field3 = 0;        // generation, or index in the object stream
+        int type = 1;       // 1 in the file, 2 in an object stream
+        int64_t field2 = 0; // offset, or object stream number
+        int field3 = 0;     // generation, or index in the object stream
     };
 
     void ensureHeader();
@@ -114,10 +114,10 @@ private:
     std::string prefix_;
     std::string header_ = "%PDF-1.7\n%\xE2\xE3\xCF\xD3\n";
     bool headerWritten_ = false;
-    std::string body_;                 // from the header on
+    std::string body_; // from the header on
     int root_ = 1;
-    std::map<int, Row> all_;           // every row written so far
-    std::map<int, Row> pending_;       // rows since the last section
+    std::map<int, Row> all_;     // every row written so far
+    std::map<int, Row> pending_; // rows since the last section
     std::vector<std::pair<int, std::string>> compressed_;
     int64_t lastXRef_ = -1;
     int sections_ = 0;

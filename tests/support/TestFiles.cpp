@@ -7,8 +7,7 @@ namespace qmtest {
 
 namespace fs = std::filesystem;
 
-std::string corpusDir()
-{
+std::string corpusDir() {
     std::string dir;
     if (const char* env = std::getenv("QUILLMARK_CORPUS_DIR"); env && *env) {
         dir = env;
