@@ -207,6 +207,14 @@ bool isValueOption(std::string_view argument) {
     return false;
 }
 
+std::vector<std::string_view> optionWords() {
+    std::vector<std::string_view> words;
+    for (const Option& option : kOptions) {
+        words.emplace_back(option.text);
+    }
+    return words;
+}
+
 int CPdfStamp::parseOptions(const std::vector<std::string>& args) {
     if (args.size() < 3) {
         throw CPdfException("Error parameter, less than 3 arguments.\n");

@@ -1,3 +1,5 @@
+#include "RunTestUtil.h"
+#include "app/OptionWords.h"
 #include "support/ProgramRunner.h"
 #include "support/TempDir.h"
 
@@ -5,110 +7,39 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
 
-const std::string kBanner = "\r\nQuillmark 1.24\r\n\r\n";
+using runtest::kBanner;
 
-const char* const kUsageLines[] = {
-    "Parameters:\n",
-    "-i<pdf input filename> source pdf filename or list of files in txt file\n",
-    "-o<pdf output filename> destination pdf filename\n",
-    "-f<pdf output folder> destination folder, the source file title is used for output pdf file "
-    "title\n",
-    "\n",
-    "-s(n) page to start processing at, default at 1\n",
-    "-e(n) page to end processing at, default at 99999\n",
-    "-ns(n) page number to start at, default at 1\n",
-    "-ne(n) page number to end at, default at 99999\n",
-    "-m(n) mask number with n zeros e.g. -m5 would create number 00001, e.g. page 00001 of 00010, "
-    "default mask 0\n",
-    "-n(n) only page number 1 in nth> e.g. -n2 would page number pages 1,3,5,7 with page numbers "
-    "1,3,5,7, default 0\n",
-    "-seq sequential numbering for -n(n), e.g. e.g. -n2 -seq would page number pages 1,3,5,7 with "
-    "page numbers 1,2,3,4, default 0\n",
-    "-r reverse page numbers first page would be last page number, last page would be first page "
-    "number.\n",
-    "-2up 2 up page numbering e.g. 10 page doc, page 1 would be 1, page 2 would be 6, page 3 would "
-    "be 2, page 3 would be 7.\n",
-    "-ab2 A/B 2 up page numbering e.g. 10 page doc, page 1 would be 1, page 2\n",
-    "-one one page number text only, e.g. by default page number 1 / 2, 2 / 2 so one would be just "
-    "1 then 2\n",
-    "-rom roman numerals numbering lower case e.g. xii\n",
-    "-ROM roman numerals numbering in upper case, e.g. XII\n",
-    "-export<filename> carry last page number over to next pdf, save last number+1 to a file\n",
-    "-import<filename> import above file for number to start at.\n",
-    "-noincrement no page number increment until next pdf when used with export\n",
-    "-nopg no page numbers just text, e.g. -nopg -prefix \"my text here\" -sep \"\" -end \"\"\n",
-    "-prefix <text> text to prefix page number with e.g. 'Page ' e.g. for Page 1 / 2, set default "
-    "to 'Page '\n",
-    "-sep <text> text to separate page number start and end with, e.g. ' / ' for e.g. 1 / 2, set "
-    "default to ' / '\n",
-    "-end <text> text to end with, e.g. ' Pages' for e.g. 1 of 2 Pages, no default i.e. ''\n",
-    "-font <text> font name to use, e.g. Arial, use Arial as default\n",
-    "-fontfile <filename> for loading other font metrics into the program\n",
-    "-color(xxxxxx) RGB hex font color to use in rgb hex. -color000000 is default for black. "
-    "default as black.\n",
-    "-CMYKcolor(xxxxxx) CMYK hex font color to use in cmyk hex. -color00000000 is default for "
-    "black. default as black.\n",
-    "-size(n) font size to use, e.g. 11, use 11 as default\n",
-    "-angle(n) angle of text in degrees, use 0 as default\n",
-    "-align <text> align justified text, can be 'left', 'right' or 'center', left is default. e.g. "
-    "right on positions 20,20 would mean last character right edge ends at that position.\n",
-    "-noforce no force portrait when landscape, if view is rotated then calculate as unrotated. "
-    "(default is turned on)\n",
-    "-pos(n),(n) h,v (horizontal, vertical) positions on page calculated from bottom left up. e.g. "
-    "20,20 would be bottom left corner. use 10,20 as default. if -1 is specified then center on "
-    "page size.\n",
-    "-flipv flips vertical positions so 20,20 would be top left calculated from top of page.\n",
-    "-fliph flips horizontal positions so 20,20 would be bottom right from right edge of page.\n",
-    "-rename <filename> rename output file to include pdf page information e.g. -rename "
-    "[FILETITLE]_[PAGESTART]-[PAGEEND].pdf\n",
-    "-opacity change the text so it's see-thru e.g. -opacity30    1-100%, default is 100\n",
-    "-textfile <filename>  multiple text lines file\n",
-    "-linespace for linespacing when using a text file above, e.g. -linespace15\n",
-    "-listdelim <string>   listdelimiter for filelist, e.g.   -listdelim ,  would separate "
-    "AAA.pdf,ACCOUNT: 1234546   on the comma\n",
-    "-listsep <string>   filelist text separator, e.g.   -listsep / would output 123456,AAA,11: "
-    "ACCOUNT: 123456/AAA/11\n",
-    "-listusecol <string> columns to use in delimited file (optional, if not set then will use "
-    "all), e.g. -listusecol 1,3   would use columns 1 & 3 only, i.e. skips 2. note: col 0 is the "
-    "filename\n",
-    "-removesourcefile removes source file after processing\n",
-    "-sizefile <filename> for various size fonts depending on page size\n",
-    "-pagesize n,n,n,n  set page size if invalid mediabox in pdf\n",
-    "-quiet for supressing processing text, excluding errors\n",
-    "\r\nExample usage:-\r\n",
-    "quillmark -ifilein.pdf -ofileout.pdf -pos20,10\r\n",
-    "quillmark -ifilein.pdf -ofileout.pdf -prefix \"Page No: \" -sep \" of \" -end \" Pages.\"\r\n",
-    "quillmark -ifilein.pdf -ofileout.pdf -nopg -prefix \"my text here\" -sep \"\" -end \"\"\n",
-    "see examples folder for all parameters usage in test.bat, list.bat and list_complex.bat\r\n",
-    "NOTE: first 2 parameters have to be -i -o or -i -f\r\n",
-    "If your filename has spaces in it then use double quotes around the filename, e.g. \"c:\\my "
-    "test\\test file.pdf\"\n",
-    "\nWildcards * are not permitted, if you want to process many files then do: dir /B *.pdf > "
-    "list.txt, then quillmark -ilist.txt -ooutputfile.pdf\n",
-    "\r\n",
-    "\r\n",
-};
-
-std::string usageText() {
-    std::string text = kBanner;
-    for (const char* line : kUsageLines) {
-        text += line;
-    }
-    return text;
-}
-
+// The usage text begins with the banner, names every option the parser knows at the start of a
+// line (followed by what it takes), and is the same for every way of asking for it.
 TEST(EntryPointTest, UsageText) {
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{}, {"--help"}, {"-h"}, {"-?"}}) {
-        ProgramResult result = runProgram(args);
-        std::string label = args.empty() ? "no arguments" : args[0];
-        EXPECT_EQ(result.out, usageText()) << label;
-        EXPECT_EQ(result.err, "") << label;
-        EXPECT_EQ(result.status, 0) << label;
+    const ProgramResult bare = runProgram({});
+    EXPECT_EQ(bare.err, "");
+    EXPECT_EQ(bare.status, 0);
+    const std::string& usage = bare.out;
+    EXPECT_EQ(usage.rfind(kBanner + "Parameters:\n", 0), 0u) << usage.substr(0, 40);
+    ASSERT_FALSE(usage.empty());
+    EXPECT_EQ(usage.back(), '\n');
+    for (const std::string_view word : optionWords()) {
+        std::string start = "\n";
+        start += word;
+        bool named = false;
+        for (size_t at = usage.find(start); at != std::string::npos && !named;
+             at = usage.find(start, at + 1)) {
+            const char next = usage[at + start.size()];
+            named = next == ' ' || next == '(' || next == '<';
+        }
+        EXPECT_TRUE(named) << word;
+    }
+    for (const char* way : {"--help", "-h", "-?"}) {
+        const ProgramResult result = runProgram({way});
+        EXPECT_EQ(result.out, usage) << way;
+        EXPECT_EQ(result.err, "") << way;
+        EXPECT_EQ(result.status, 0) << way;
     }
 }
 
