@@ -11,26 +11,6 @@
 using qmtest::PdfBuilder;
 using namespace readertest;
 
-namespace {
-
-// A file whose newest section is written by hand: everything before it comes from pdf.
-std::string withSection(PdfBuilder& pdf, const std::string& section) {
-    int64_t at = pdf.currentOffset();
-    pdf.raw(section).startxref(at);
-    return OpenedFile(pdf).openError();
-}
-
-std::string xrefStreamError(const std::string& dict,
-                            const std::string& data = std::string(8, '\0')) {
-    PdfBuilder pdf;
-    basicObjects(pdf);
-    int64_t at = pdf.currentOffset();
-    pdf.stream(4, dict, data).startxref(at);
-    return OpenedFile(pdf).openError();
-}
-
-} // namespace
-
 // --- Hybrid files: the classic trailer's XRefStm is read before Prev. ---
 
 TEST(Hybrid, CompressedObjectsListedOnlyInXRefStmAreFound) {
@@ -45,9 +25,7 @@ TEST(Hybrid, CompressedObjectsListedOnlyInXRefStmAreFound) {
     EXPECT_EQ(xref.entries()[2].type, 2);
     EXPECT_EQ(intEntry(fetch(xref, 2), "Count"), 1);
     EXPECT_TRUE(fetch(xref, 3).is(ElementKind::Dictionary));
-    const unsigned char* text = nullptr;
-    size_t length = 0;
-    EXPECT_TRUE(xref.getCompressedObjectText(3, text, length));
+    EXPECT_TRUE(memberText(xref, 3));
 }
 
 TEST(Hybrid, UpdateWithEmptyTableAndXRefStmBeforeOlderFullTable) {
@@ -69,27 +47,14 @@ TEST(Hybrid, XRefStmRowsDoNotReplaceRowsOfItsOwnTable) {
     pdf.compressed(9, "(only compressed)").objectStream(5);
     int64_t stmAt = pdf.currentOffset();
     // An xref stream that also claims object 4 is compressed (index 0 of stream 5).
-    std::string rows;
-    auto row = [&rows](int type, int64_t f2, int f3) {
-        rows += static_cast<char>(type);
-        for (int k = 3; k >= 0; --k) {
-            rows += static_cast<char>((f2 >> (8 * k)) & 0xFF);
-        }
-        rows += static_cast<char>(f3);
-    };
-    row(2, 5, 0);
-    row(2, 5, 0);
-    pdf.stream(6, "/Type /XRef /Size 10 /W [1 4 1] /Index [4 1 9 1]", rows);
-    int64_t tableAt = pdf.currentOffset();
+    const std::string row = PdfBuilder::xrefStreamRow(2, 5, 0, {1, 4, 1});
+    pdf.stream(6, "/Type /XRef /Size 10 /W [1 4 1] /Index [4 1 9 1]", row + row);
     std::string table = "xref\n0 7\n0000000000 65535 f \n";
     for (int n = 1; n <= 6; ++n) {
-        char line[32];
-        std::snprintf(line, sizeof line, "%010lld 00000 n \n",
-                      static_cast<long long>(n == 6 ? stmAt : pdf.offsetOf(n)));
-        table += line;
+        table += PdfBuilder::tableRow(n == 6 ? stmAt : pdf.offsetOf(n));
     }
-    table += "trailer << /Size 10 /Root 1 0 R /XRefStm " + std::to_string(stmAt) + " >>\n";
-    pdf.raw(table).startxref(tableAt);
+    pdf.rawSection(table + "trailer << /Size 10 /Root 1 0 R /XRefStm " + std::to_string(stmAt) +
+                   " >>\n");
     OpenedFile file(pdf);
     CPdfXRef& xref = file.open();
     EXPECT_EQ(fetch(xref, 4).getText(), "in the file");
@@ -260,33 +225,18 @@ TEST(Depth, ObjectStreamWhoseLengthIsOneOfItsMembers) {
     // Stream 3 holds member 2, and its Length is object 2: loading it needs itself.
     pdf.object(3,
                "<< /Type /ObjStm /N 1 /First 6 /Length 2 0 R >>\nstream\n" + data + "\nendstream");
-    int64_t at = pdf.currentOffset();
-    std::string rows = std::string("\0\0\0\xFF", 4);
-    rows += std::string{1, static_cast<char>(pdf.offsetOf(1) >> 8),
-                        static_cast<char>(pdf.offsetOf(1) & 0xFF), 0};
-    rows += std::string("\x02\x00\x03\x00", 4);
-    rows += std::string{1, static_cast<char>(pdf.offsetOf(3) >> 8),
-                        static_cast<char>(pdf.offsetOf(3) & 0xFF), 0};
-    pdf.stream(4, "/Type /XRef /Size 4 /W [1 2 1] /Root 1 0 R", rows).startxref(at);
+    rowStream(pdf, 4, freeRow() + fileRow(pdf, 1) + memberRow(3, 0) + fileRow(pdf, 3));
     OpenedFile file(pdf);
     CPdfXRef& xref = file.open();
     EXPECT_EQ(errorOf([&] { fetch(xref, 2); }), "PDF file was damaged");
-    const unsigned char* text = nullptr;
-    size_t length = 0;
-    EXPECT_EQ(errorOf([&] { xref.getCompressedObjectText(2, text, length); }),
-              "PDF file was damaged");
+    EXPECT_EQ(errorOf([&] { memberText(xref, 2); }), "PDF file was damaged");
 }
 
 TEST(Depth, ObjectStreamThatIsItsOwnMember) {
     PdfBuilder pdf;
     pdf.object(1, "<< /Type /Catalog >>");
-    int64_t at = pdf.currentOffset();
     // Row 2 says object 2 is inside object stream 2.
-    std::string rows = std::string("\0\0\0\xFF", 4);
-    rows += std::string{1, static_cast<char>(pdf.offsetOf(1) >> 8),
-                        static_cast<char>(pdf.offsetOf(1) & 0xFF), 0};
-    rows += std::string("\x02\x00\x02\x00", 4);
-    pdf.stream(3, "/Type /XRef /Size 3 /W [1 2 1] /Root 1 0 R", rows).startxref(at);
+    rowStream(pdf, 3, freeRow() + fileRow(pdf, 1) + memberRow(2, 0));
     OpenedFile file(pdf);
     CPdfXRef& xref = file.open();
     EXPECT_EQ(errorOf([&] { fetch(xref, 2); }), "PDF file was damaged");
@@ -295,13 +245,9 @@ TEST(Depth, ObjectStreamThatIsItsOwnMember) {
 // --- Sizes from the file ---
 
 TEST(Sizes, TableLargerThanTheFileCouldDescribeIsDamaged) {
-    PdfBuilder pdf;
-    basicObjects(pdf);
-    EXPECT_EQ(withSection(pdf, "xref\n0 100000000\n0000000000 65535 f \ntrailer << >>\n"),
+    EXPECT_EQ(sectionError("xref\n0 100000000\n0000000000 65535 f \ntrailer << >>\n"),
               "PDF file was damaged");
-    PdfBuilder big;
-    basicObjects(big);
-    EXPECT_EQ(withSection(big, "xref\n2147483000 2000\n"), "PDF file was damaged");
+    EXPECT_EQ(sectionError("xref\n2147483000 2000\n"), "PDF file was damaged");
     EXPECT_EQ(xrefStreamError("/Size 2147483647 /W [1 2 1] /Root 1 0 R"), "PDF file was damaged");
     EXPECT_EQ(xrefStreamError("/Size 8388608 /W [1 2 1] /Root 1 0 R"), "PDF file was damaged");
     EXPECT_EQ(xrefStreamError("/Size -1 /W [1 2 1] /Root 1 0 R"), "PDF file was damaged");
@@ -324,9 +270,8 @@ TEST(Sizes, RowLimitGrowsWithTheFile) {
     auto open = [](int64_t size, size_t padding) {
         PdfBuilder pdf;
         basicObjects(pdf).raw(std::string(padding, ' ') + "\n");
-        int64_t at = pdf.currentOffset();
-        std::string dict = "/Size " + std::to_string(size) + " /W [1 2 1] /Index [0 1] /Root 1 0 R";
-        pdf.stream(4, dict, std::string("\0\0\0\xFF", 4)).startxref(at);
+        pdf.rawXRefStream(
+            4, "/Size " + std::to_string(size) + " /W [1 2 1] /Index [0 1] /Root 1 0 R", freeRow());
         std::string bytes = pdf.bytes();
         return std::make_pair(OpenedFile(bytes).openError(), static_cast<int64_t>(bytes.size()));
     };
@@ -354,17 +299,13 @@ TEST(Sizes, OffsetsBeyond32BitsAreKeptExactly) {
     // past what a row holds stays past any file.
     PdfBuilder pdf;
     pdf.object(1, "<< /Type /Catalog >>");
-    int64_t at = pdf.currentOffset();
-    auto row = [](int type, uint64_t f2, int f3) {
-        std::string r(1, static_cast<char>(type));
-        for (int k = 7; k >= 0; --k) {
-            r += static_cast<char>((f2 >> (8 * k)) & 0xFF);
-        }
-        return r + static_cast<char>(f3);
+    auto row = [](int type, uint64_t offset, int generation) {
+        return PdfBuilder::xrefStreamRow(type, offset, static_cast<uint64_t>(generation),
+                                         {1, 8, 1});
     };
-    std::string rows = row(0, 0, 255) + row(1, static_cast<uint64_t>(pdf.offsetOf(1)), 0) +
-                       row(1, 5ULL << 30, 0) + row(1, ~0ULL, 0);
-    pdf.stream(4, "/Type /XRef /Size 4 /W [1 8 1] /Root 1 0 R", rows).startxref(at);
+    pdf.rawXRefStream(4, "/Type /XRef /Size 4 /W [1 8 1] /Root 1 0 R",
+                      row(0, 0, 255) + row(1, static_cast<uint64_t>(pdf.offsetOf(1)), 0) +
+                          row(1, 5ULL << 30, 0) + row(1, ~0ULL, 0));
     OpenedFile file(pdf);
     CPdfXRef& xref = file.open();
     EXPECT_EQ(xref.entries()[2].offset, int64_t(5) << 30);
@@ -376,14 +317,9 @@ TEST(Sizes, OffsetsBeyond32BitsAreKeptExactly) {
     basicObjects(classic);
     std::string table = "xref\n0 5\n0000000000 65535 f \n";
     for (int n = 1; n <= 3; ++n) {
-        char line[32];
-        std::snprintf(line, sizeof line, "%010lld 00000 n \n",
-                      static_cast<long long>(classic.offsetOf(n)));
-        table += line;
+        table += PdfBuilder::tableRow(classic.offsetOf(n));
     }
-    table += "9999999999 00000 n \ntrailer << /Root 1 0 R /Size 5 >>\n";
-    int64_t tableAt = classic.currentOffset();
-    classic.raw(table).startxref(tableAt);
+    classic.rawSection(table + "9999999999 00000 n \ntrailer << /Root 1 0 R /Size 5 >>\n");
     OpenedFile classicFile(classic);
     CPdfXRef& classicXRef = classicFile.open();
     EXPECT_EQ(classicXRef.entries()[4].offset, 9999999999LL);
@@ -432,16 +368,12 @@ TEST(Sizes, DecodedObjectStreamIsBoundedInMemory) {
     PdfBuilder pdf;
     pdf.object(1, "<< /Type /Catalog >>");
     pdf.stream(4, "/Type /ObjStm /N 2 /First " + std::to_string(header.size()), data, true);
-    int64_t at = pdf.currentOffset();
-    pdf.stream(5, "/Type /XRef /Size 5 /W [1 2 1] /Root 1 0 R", twoMemberStreamRows(pdf))
-        .startxref(at);
+    rowStream(pdf, 5, twoMemberStreamRows(pdf));
     ASSERT_LT(pdf.bytes().size(), 40000u);
     OpenedFile file(pdf);
     CPdfXRef& xref = file.open();
     EXPECT_TRUE(fetch(xref, 2).is(ElementKind::Null));
-    const unsigned char* text = nullptr;
-    size_t length = 0;
-    EXPECT_FALSE(xref.getCompressedObjectText(3, text, length));
+    EXPECT_FALSE(memberText(xref, 3));
 }
 
 TEST(Sizes, ObjectStreamOfMegabytesFromAFewKilobytesLoads) {
@@ -469,17 +401,7 @@ TEST(Sizes, MembersWithOffsetsOutOfOrderOrOutOfRange) {
     std::string header = "2 8 3 0 5 -1 6 500 ";
     std::string data = header + "(three) (two)";
     pdf.stream(4, "/Type /ObjStm /N 4 /First " + std::to_string(header.size()), data);
-    int64_t at = pdf.currentOffset();
-    std::string rows = std::string("\0\0\0\xFF", 4);
-    rows += std::string{1, static_cast<char>(pdf.offsetOf(1) >> 8),
-                        static_cast<char>(pdf.offsetOf(1) & 0xFF), 0};
-    rows += std::string("\x02\x00\x04\x00", 4);
-    rows += std::string("\x02\x00\x04\x01", 4);
-    rows += std::string{1, static_cast<char>(pdf.offsetOf(4) >> 8),
-                        static_cast<char>(pdf.offsetOf(4) & 0xFF), 0};
-    rows += std::string("\x02\x00\x04\x02", 4);
-    rows += std::string("\x02\x00\x04\x03", 4);
-    pdf.stream(7, "/Type /XRef /Size 7 /W [1 2 1] /Root 1 0 R", rows).startxref(at);
+    rowStream(pdf, 7, twoMemberStreamRows(pdf) + memberRow(4, 2) + memberRow(4, 3));
     OpenedFile file(pdf);
     CPdfXRef& xref = file.open();
     // A member ends where the next one starts: member 2 (at 8) would end at 0 and member 3
@@ -488,11 +410,9 @@ TEST(Sizes, MembersWithOffsetsOutOfOrderOrOutOfRange) {
     EXPECT_TRUE(fetch(xref, 3).is(ElementKind::Null));
     EXPECT_TRUE(fetch(xref, 5).is(ElementKind::Null)); // negative offset
     EXPECT_TRUE(fetch(xref, 6).is(ElementKind::Null)); // beyond the data
-    const unsigned char* text = nullptr;
-    size_t length = 0;
-    EXPECT_FALSE(xref.getCompressedObjectText(2, text, length));
-    EXPECT_FALSE(xref.getCompressedObjectText(5, text, length));
-    EXPECT_FALSE(xref.getCompressedObjectText(6, text, length));
+    EXPECT_FALSE(memberText(xref, 2));
+    EXPECT_FALSE(memberText(xref, 5));
+    EXPECT_FALSE(memberText(xref, 6));
 }
 
 TEST(Sizes, MemberOffsetsNearTheLargestIntegerAreNotFound) {
@@ -511,15 +431,11 @@ TEST(Sizes, MemberOffsetsNearTheLargestIntegerAreNotFound) {
         pdf.object(1, "<< /Type /Catalog >>");
         pdf.stream(4, std::string("/Type /ObjStm /N 2 /First ") + c.first,
                    std::string(c.header) + "(two) (three)");
-        int64_t at = pdf.currentOffset();
-        pdf.stream(5, "/Type /XRef /Size 5 /W [1 2 1] /Root 1 0 R", twoMemberStreamRows(pdf))
-            .startxref(at);
+        rowStream(pdf, 5, twoMemberStreamRows(pdf));
         OpenedFile file(pdf);
         CPdfXRef& xref = file.open();
-        const unsigned char* text = nullptr;
-        size_t length = 0;
         EXPECT_TRUE(fetch(xref, 3).is(ElementKind::Null)) << c.first;
-        EXPECT_FALSE(xref.getCompressedObjectText(3, text, length)) << c.first;
+        EXPECT_FALSE(memberText(xref, 3)) << c.first;
     }
 }
 
@@ -553,10 +469,7 @@ TEST(Truncation, ObjectCutOffByTheEndOfTheFileIsAnError) {
     const int64_t tableAt = static_cast<int64_t>(bytes.size());
     bytes += "xref\n0 5\n0000000000 65535 f \n";
     for (int n = 1; n <= 3; ++n) {
-        char line[32];
-        std::snprintf(line, sizeof line, "%010lld 00000 n \n",
-                      static_cast<long long>(pdf.offsetOf(n)));
-        bytes += line;
+        bytes += PdfBuilder::tableRow(pdf.offsetOf(n));
     }
     bytes += "@@@@@@@@@@ 00000 n \ntrailer << /Root 1 0 R /Size 5 >>\nstartxref\n" +
              std::to_string(tableAt) + "\n%%EOF\n";

@@ -19,6 +19,7 @@
 
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -142,20 +143,61 @@ inline qmtest::PdfBuilder& basicObjects(qmtest::PdfBuilder& pdf) {
         .object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>");
 }
 
+// Rows of a cross-reference stream with /W [1 2 1]: the free row 0, an object at its offset in
+// pdf, a member of an object stream.
+inline std::string freeRow() {
+    return qmtest::PdfBuilder::xrefStreamRow(0, 0, 255);
+}
+inline std::string fileRow(const qmtest::PdfBuilder& pdf, int number) {
+    return qmtest::PdfBuilder::xrefStreamRow(1, static_cast<uint64_t>(pdf.offsetOf(number)), 0);
+}
+inline std::string memberRow(int stream, int index) {
+    return qmtest::PdfBuilder::xrefStreamRow(2, static_cast<uint64_t>(stream),
+                                             static_cast<uint64_t>(index));
+}
+
 // Object 1 and two members of object stream 4 (objects 2 and 3) and the stream itself, as a
 // cross-reference stream with /W [1 2 1] and /Size 5 gives them; object 1 and 4 are read at
 // their offsets in pdf.
 inline std::string twoMemberStreamRows(const qmtest::PdfBuilder& pdf) {
-    auto plain = [&pdf](int number) {
-        return std::string{1, static_cast<char>(pdf.offsetOf(number) >> 8),
-                           static_cast<char>(pdf.offsetOf(number) & 0xFF), 0};
-    };
-    std::string rows = std::string("\0\0\0\xFF", 4);
-    rows += plain(1);
-    rows += std::string("\x02\x00\x04\x00", 4);
-    rows += std::string("\x02\x00\x04\x01", 4);
-    rows += plain(4);
-    return rows;
+    return freeRow() + fileRow(pdf, 1) + memberRow(4, 0) + memberRow(4, 1) + fileRow(pdf, 4);
+}
+
+// A cross-reference stream, object `number`, of such rows (its /Size is their count), and the
+// startxref naming it.
+inline qmtest::PdfBuilder& rowStream(qmtest::PdfBuilder& pdf, int number, const std::string& rows,
+                                     int root = 1) {
+    return pdf.rawXRefStream(number,
+                             "/Type /XRef /Size " + std::to_string(rows.size() / 4) +
+                                 " /W [1 2 1] /Root " + std::to_string(root) + " 0 R",
+                             rows);
+}
+
+// The text of an object stream member as getCompressedObjectText gives it; none when it gives
+// none.
+inline std::optional<std::string> memberText(CPdfXRef& xref, int number) {
+    const unsigned char* text = nullptr;
+    size_t length = 0;
+    if (!xref.getCompressedObjectText(number, text, length)) {
+        return std::nullopt;
+    }
+    return std::string(reinterpret_cast<const char*>(text), length);
+}
+
+// The open error of basicObjects followed by a newest section written by hand.
+inline std::string sectionError(const std::string& section) {
+    qmtest::PdfBuilder pdf;
+    basicObjects(pdf).rawSection(section);
+    return OpenedFile(pdf).openError();
+}
+
+// The open error of basicObjects followed by a cross-reference stream (object 4) of the given
+// dictionary entries and data.
+inline std::string xrefStreamError(const std::string& dict,
+                                   const std::string& data = std::string(8, '\0')) {
+    qmtest::PdfBuilder pdf;
+    basicObjects(pdf).rawXRefStream(4, dict, data);
+    return OpenedFile(pdf).openError();
 }
 
 } // namespace readertest

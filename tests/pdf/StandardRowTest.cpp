@@ -6,19 +6,12 @@
 #include "pdf/CPdfFileStream.h"
 #include "pdf/CPdfTableScanner.h"
 
-#include <cstdio>
-
 using qmtest::PdfBuilder;
 using namespace readertest;
 
 namespace {
 
-std::string row(int64_t offset, int generation, char type, const char* end) {
-    char text[40];
-    std::snprintf(text, sizeof text, "%010lld %05d %c%s", static_cast<long long>(offset),
-                  generation, type, end);
-    return text;
-}
+const auto row = PdfBuilder::tableRow;
 
 } // namespace
 
@@ -31,8 +24,7 @@ TEST(StandardRows, EveryLineEndAndRowsOfOtherLayoutsInOneTable) {
                         row(pdf.offsetOf(1), 0, 'n', " \r") + row(pdf.offsetOf(2), 0, 'n', " \n") +
                         std::to_string(pdf.offsetOf(3)) + " 0 n\n" +
                         "trailer << /Root 1 0 R /Size 4 >>\n";
-    int64_t at = pdf.currentOffset();
-    pdf.raw(table).startxref(at);
+    pdf.rawSection(table);
     OpenedFile file(pdf);
     CPdfXRef& xref = file.open();
     ASSERT_EQ(xref.entries().size(), 4u);
@@ -56,8 +48,7 @@ TEST(StandardRows, ATableLongerThanTheReadAheadKeepsEveryRow) {
         table += row(offset, n % 3, n % 5 == 0 ? 'f' : 'n', n % 2 == 0 ? "\r\n" : " \n");
     }
     table += "trailer << /Root 1 0 R /Size " + std::to_string(kRows) + " >>\n";
-    const int64_t at = pdf.currentOffset();
-    pdf.raw(table).startxref(at);
+    pdf.rawSection(table);
     OpenedFile file(pdf);
     CPdfXRef& xref = file.open();
     ASSERT_EQ(xref.entries().size(), static_cast<size_t>(kRows));

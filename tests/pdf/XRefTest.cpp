@@ -133,36 +133,29 @@ TEST(Load, FailedOpenLeavesTheDocumentClosedAndReusable) {
 }
 
 TEST(Load, SectionErrors) {
-    auto withSection = [](const std::string& section) {
-        PdfBuilder pdf;
-        basicObjects(pdf);
-        int64_t at = pdf.currentOffset();
-        pdf.raw(section).startxref(at);
-        return OpenedFile(pdf).openError();
-    };
-    EXPECT_EQ(withSection("trailer << /Root 1 0 R >>\n"), "Couldn't parse an xref");
-    EXPECT_EQ(withSection("(xref)\n"), "Couldn't parse an xref");
-    EXPECT_EQ(withSection("7 0 R\n"), "Couldn't parse an xref");
-    EXPECT_EQ(withSection("7 (x)\n"), "Couldn't parse an xref stream");
-    EXPECT_EQ(withSection("7 0 endobj\n"), "Couldn't parse an xref stream");
-    EXPECT_EQ(withSection("7 0 obj << /Type /XRef >>\nendobj\n"), "Couldn't parse an xref stream");
-    EXPECT_EQ(withSection("7 0 obj << /Length 9 0 R >>\nstream\nab\nendstream\n"),
+    EXPECT_EQ(sectionError("trailer << /Root 1 0 R >>\n"), "Couldn't parse an xref");
+    EXPECT_EQ(sectionError("(xref)\n"), "Couldn't parse an xref");
+    EXPECT_EQ(sectionError("7 0 R\n"), "Couldn't parse an xref");
+    EXPECT_EQ(sectionError("7 (x)\n"), "Couldn't parse an xref stream");
+    EXPECT_EQ(sectionError("7 0 endobj\n"), "Couldn't parse an xref stream");
+    EXPECT_EQ(sectionError("7 0 obj << /Type /XRef >>\nendobj\n"), "Couldn't parse an xref stream");
+    EXPECT_EQ(sectionError("7 0 obj << /Length 9 0 R >>\nstream\nab\nendstream\n"),
               "Couldn't parse an xref stream");
-    EXPECT_EQ(withSection("7 0 obj << /Length 2 /Filter /LZWDecode >>\nstream\nab\nendstream\n"),
+    EXPECT_EQ(sectionError("7 0 obj << /Length 2 /Filter /LZWDecode >>\nstream\nab\nendstream\n"),
               "Couldn't parse an xref stream");
-    EXPECT_EQ(withSection("7 0 obj << /Length 1 >>\nstream\nab\nendstream\n"),
+    EXPECT_EQ(sectionError("7 0 obj << /Length 1 >>\nstream\nab\nendstream\n"),
               "Missing 'endstream'");
-    EXPECT_EQ(withSection("xref\n0 1\n0000000000 65535 f \ntrailer\n[/Root 1 0 R]\n"),
+    EXPECT_EQ(sectionError("xref\n0 1\n0000000000 65535 f \ntrailer\n[/Root 1 0 R]\n"),
               "Trailer dictionary is wrong type");
-    EXPECT_EQ(withSection("xref\n0 1\n0000000000 65535 f \nstartxref\n"),
+    EXPECT_EQ(sectionError("xref\n0 1\n0000000000 65535 f \nstartxref\n"),
               "Couldn't parse an xref table");
-    EXPECT_EQ(withSection("xref\n0 2\n0000000000 65535 f \n0000000009 00000 x \ntrailer\n<<>>\n"),
+    EXPECT_EQ(sectionError("xref\n0 2\n0000000000 65535 f \n0000000009 00000 x \ntrailer\n<<>>\n"),
               "Couldn't parse an xref table");
-    EXPECT_EQ(withSection("xref\n0 2\n0000000000 65535 f \ntrailer\n<<>>\n"),
+    EXPECT_EQ(sectionError("xref\n0 2\n0000000000 65535 f \ntrailer\n<<>>\n"),
               "Couldn't parse an xref table");
-    EXPECT_EQ(withSection("xref\n(0) 1\n"), "Couldn't parse an xref table");
-    EXPECT_EQ(withSection("xref\n0 /One\n"), "Couldn't parse an xref table");
-    EXPECT_EQ(withSection("xref\n-1 1\n0000000000 65535 f \ntrailer\n<< /Root 1 0 R >>\n"),
+    EXPECT_EQ(sectionError("xref\n(0) 1\n"), "Couldn't parse an xref table");
+    EXPECT_EQ(sectionError("xref\n0 /One\n"), "Couldn't parse an xref table");
+    EXPECT_EQ(sectionError("xref\n-1 1\n0000000000 65535 f \ntrailer\n<< /Root 1 0 R >>\n"),
               "Couldn't parse an xref table");
 }
 
@@ -173,8 +166,7 @@ TEST(Load, TableRowsNeedNotBeTwentyBytes) {
                         std::to_string(pdf.offsetOf(2)) + "\r\n0 n\n" + "000" +
                         std::to_string(pdf.offsetOf(3)) + " 00000 n\n" +
                         "0 0\ntrailer << /Root 1 0 R /Size 4 >>\n";
-    int64_t at = pdf.currentOffset();
-    pdf.raw(table).startxref(at);
+    pdf.rawSection(table);
     OpenedFile file(pdf);
     CPdfXRef& xref = file.open();
     EXPECT_TRUE(fetch(xref, 3).is(ElementKind::Dictionary));
@@ -219,15 +211,9 @@ TEST(Load, XRefStreamWidthsAndIndex) {
         .object(2, "(two)")
         .object(10, "(ten)")
         .object(11, "(eleven)");
-    int64_t at = pdf.currentOffset();
-    auto row = [](int type, int64_t offset, int gen) {
-        return std::string{static_cast<char>(type), static_cast<char>(offset >> 8),
-                           static_cast<char>(offset & 0xFF), static_cast<char>(gen)};
-    };
-    std::string data = row(0, 0, 255) + row(1, pdf.offsetOf(1), 0) + row(1, pdf.offsetOf(2), 0) +
-                       row(1, pdf.offsetOf(10), 0) + row(1, pdf.offsetOf(11), 0);
-    pdf.stream(12, "/Type /XRef /Size 12 /W [1 2 1] /Index [0 3 10 2] /Root 1 0 R", data);
-    pdf.startxref(at);
+    pdf.rawXRefStream(12, "/Type /XRef /Size 12 /W [1 2 1] /Index [0 3 10 2] /Root 1 0 R",
+                      freeRow() + fileRow(pdf, 1) + fileRow(pdf, 2) + fileRow(pdf, 10) +
+                          fileRow(pdf, 11));
     OpenedFile file(pdf);
     CPdfXRef& xref = file.open();
     ASSERT_EQ(xref.entries().size(), 12u);
@@ -244,13 +230,11 @@ TEST(Load, XRefStreamWidthsAndIndex) {
 TEST(Load, XRefStreamWithoutTypeFieldMakesEveryRowInUse) {
     PdfBuilder pdf;
     pdf.object(1, "<< /Type /Catalog >>").object(2, "(two)");
-    int64_t at = pdf.currentOffset();
     std::string data;
     for (int64_t offset : {int64_t(0), pdf.offsetOf(1), pdf.offsetOf(2)}) {
-        data += static_cast<char>(offset >> 8);
-        data += static_cast<char>(offset & 0xFF);
+        data += PdfBuilder::xrefStreamRow(1, static_cast<uint64_t>(offset), 0, {0, 2, 0});
     }
-    pdf.stream(3, "/Type /XRef /Size 3 /W [0 2 0] /Root 1 0 R", data).startxref(at);
+    pdf.rawXRefStream(3, "/Type /XRef /Size 3 /W [0 2 0] /Root 1 0 R", data);
     OpenedFile file(pdf);
     CPdfXRef& xref = file.open();
     for (int n = 0; n < 3; ++n) {
@@ -269,26 +253,23 @@ TEST(Load, XRefStreamPredictorRows) {
 }
 
 TEST(Load, XRefStreamErrors) {
-    auto withDict = [](const std::string& dict, const std::string& data = std::string(8, '\0')) {
-        PdfBuilder pdf;
-        basicObjects(pdf);
-        int64_t at = pdf.currentOffset();
-        pdf.stream(4, dict, data).startxref(at);
-        return OpenedFile(pdf).openError();
-    };
-    EXPECT_EQ(withDict("/W [1 2 1] /Root 1 0 R"), "Size of xref Stream is wrong type");
-    EXPECT_EQ(withDict("/Size 5 0 R /W [1 2 1] /Root 1 0 R"), "Size of xref Stream is wrong type");
-    EXPECT_EQ(withDict("/Size 2 /Root 1 0 R"), "W item of xref Stream is wrong type");
-    EXPECT_EQ(withDict("/Size 2 /W [1 2] /Root 1 0 R"), "W item of xref Stream is wrong length");
-    EXPECT_EQ(withDict("/Size 2 /W [1 (2) 1] /Root 1 0 R"), "W item of xref Stream is wrong type");
-    EXPECT_EQ(withDict("/Size 2 /W [1 2 1] /Index [0 (2)] /Root 1 0 R"),
+    EXPECT_EQ(xrefStreamError("/W [1 2 1] /Root 1 0 R"), "Size of xref Stream is wrong type");
+    EXPECT_EQ(xrefStreamError("/Size 5 0 R /W [1 2 1] /Root 1 0 R"),
+              "Size of xref Stream is wrong type");
+    EXPECT_EQ(xrefStreamError("/Size 2 /Root 1 0 R"), "W item of xref Stream is wrong type");
+    EXPECT_EQ(xrefStreamError("/Size 2 /W [1 2] /Root 1 0 R"),
+              "W item of xref Stream is wrong length");
+    EXPECT_EQ(xrefStreamError("/Size 2 /W [1 (2) 1] /Root 1 0 R"),
+              "W item of xref Stream is wrong type");
+    EXPECT_EQ(xrefStreamError("/Size 2 /W [1 2 1] /Index [0 (2)] /Root 1 0 R"),
               "Index item of xref Stream is wrong type");
-    EXPECT_EQ(withDict("/Size 3 /W [1 2 1] /Root 1 0 R"),
+    EXPECT_EQ(xrefStreamError("/Size 3 /W [1 2 1] /Root 1 0 R"),
               "Unexpected EOF while reading xref stream section");
-    EXPECT_EQ(withDict("/Size 2 /W [1 2 1] /Root 1 0 R", std::string("\x03\0\0\0\0\0\0\0", 8)),
-              "Wrong type of xref entry while reading xref stream section");
+    EXPECT_EQ(
+        xrefStreamError("/Size 2 /W [1 2 1] /Root 1 0 R", std::string("\x03\0\0\0\0\0\0\0", 8)),
+        "Wrong type of xref entry while reading xref stream section");
     // A trailing odd item of Index is ignored.
-    EXPECT_EQ(withDict("/Size 2 /W [1 2 1] /Index [0 2 7] /Root 1 0 R"), "");
+    EXPECT_EQ(xrefStreamError("/Size 2 /W [1 2 1] /Index [0 2 7] /Root 1 0 R"), "");
 }
 
 TEST(Load, GenerationsATableCannotNameAreRefusedInUseAndKeptInRangeWhenFree) {
@@ -317,8 +298,7 @@ TEST(Load, GenerationsATableCannotNameAreRefusedInUseAndKeptInRangeWhenFree) {
             table += line + (n == 3 ? c.row3 : std::string("00000 n")) + " \n";
         }
         table += "0000000000 " + c.row4 + " \ntrailer << /Size 5 /Root 1 0 R >>\n";
-        const int64_t at = pdf.currentOffset();
-        pdf.raw(table).startxref(at);
+        pdf.rawSection(table);
         OpenedFile file(pdf);
         ASSERT_EQ(file.openError(), c.error) << c.row3 << " / " << c.row4;
         if (c.error.empty()) {
@@ -333,21 +313,14 @@ TEST(Load, GenerationsATableCannotNameAreRefusedInUseAndKeptInRangeWhenFree) {
         for (const int type : {1, 0}) {
             PdfBuilder pdf;
             basicObjects(pdf);
-            const int64_t at = pdf.currentOffset();
-            std::string rows;
-            auto row = [&rows](int rowType, int64_t offset, uint32_t third) {
-                rows += static_cast<char>(rowType);
-                rows += static_cast<char>(offset >> 8);
-                rows += static_cast<char>(offset & 0xFF);
-                for (int k = 3; k >= 0; --k) {
-                    rows += static_cast<char>((third >> (8 * k)) & 0xFF);
-                }
+            auto row = [&pdf](int rowType, int number, uint32_t third) {
+                const int64_t offset = number == 0 ? 0 : pdf.offsetOf(number);
+                return PdfBuilder::xrefStreamRow(rowType, static_cast<uint64_t>(offset), third,
+                                                 {1, 2, 4});
             };
-            row(0, 0, 65535);
-            row(1, pdf.offsetOf(1), 0);
-            row(1, pdf.offsetOf(2), 0);
-            row(type, pdf.offsetOf(3), generation);
-            pdf.stream(4, "/Type /XRef /Size 4 /W [1 2 4] /Root 1 0 R", rows).startxref(at);
+            pdf.rawXRefStream(4, "/Type /XRef /Size 4 /W [1 2 4] /Root 1 0 R",
+                              row(0, 0, 65535) + row(1, 1, 0) + row(1, 2, 0) +
+                                  row(type, 3, generation));
             OpenedFile file(pdf);
             const bool refused = type == 1 && generation > 65535;
             EXPECT_EQ(file.openError(),
@@ -382,17 +355,10 @@ TEST(Fetch, ObjectNotWhereTheRowSaysIsNull) {
     // Row 4 points at object 5's header.
     std::string table = "xref\n0 5\n0000000000 65535 f \n";
     for (int n = 1; n <= 3; ++n) {
-        char line[32];
-        std::snprintf(line, sizeof line, "%010lld 00000 n \n",
-                      static_cast<long long>(pdf.offsetOf(n)));
-        table += line;
+        table += PdfBuilder::tableRow(pdf.offsetOf(n));
     }
-    char wrong[32];
-    std::snprintf(wrong, sizeof wrong, "%010lld 00000 n \n",
-                  static_cast<long long>(pdf.offsetOf(4) - 22));
-    table += wrong;
-    int64_t at = pdf.currentOffset();
-    pdf.raw(table + "trailer << /Root 1 0 R /Size 5 >>\n").startxref(at);
+    table += PdfBuilder::tableRow(pdf.offsetOf(4) - 22);
+    pdf.rawSection(table + "trailer << /Root 1 0 R /Size 5 >>\n");
     OpenedFile file(pdf);
     CPdfXRef& xref = file.open();
     EXPECT_TRUE(fetch(xref, 4).is(ElementKind::Null));
@@ -448,16 +414,10 @@ TEST(ObjectStreams, MembersFetchAndTheirText) {
     EXPECT_EQ(intEntry(fetch(xref, 2), "Count"), 1);
     EXPECT_EQ(fetch(xref, 4).getText(), "text)");
     EXPECT_TRUE(fetch(xref, 3, 77).is(ElementKind::Dictionary)); // generation not compared
-    const unsigned char* text = nullptr;
-    size_t length = 0;
-    ASSERT_TRUE(xref.getCompressedObjectText(3, text, length));
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(text), length),
-              "<< /Type /Page /Parent 2 0 R >>\n");
-    ASSERT_TRUE(xref.getCompressedObjectText(4, text, length));
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(text), length), "(text\\051)\n");
-    EXPECT_FALSE(xref.getCompressedObjectText(1, text, length)); // not in an object stream
-    EXPECT_EQ(errorOf([&] { xref.getCompressedObjectText(99, text, length); }),
-              "Corrupted PDF file");
+    EXPECT_EQ(memberText(xref, 3), "<< /Type /Page /Parent 2 0 R >>\n");
+    EXPECT_EQ(memberText(xref, 4), "(text\\051)\n");
+    EXPECT_FALSE(memberText(xref, 1)); // not in an object stream
+    EXPECT_EQ(errorOf([&] { memberText(xref, 99); }), "Corrupted PDF file");
 }
 
 TEST(ObjectStreams, AlternatingStreamsGiveCorrectObjects) {
@@ -478,8 +438,7 @@ TEST(ObjectStreams, AlternatingStreamsGiveCorrectObjects) {
         EXPECT_EQ(fetch(xref, 5).getText(), "b5"); // another stream for fetches only
         EXPECT_EQ(std::string(reinterpret_cast<const char*>(text), length), a3);
         EXPECT_EQ(a3, "(a3)\n");
-        ASSERT_TRUE(xref.getCompressedObjectText(5, text, length));
-        EXPECT_EQ(std::string(reinterpret_cast<const char*>(text), length), "(b5)\n");
+        EXPECT_EQ(memberText(xref, 5), "(b5)\n");
     }
 }
 
@@ -503,11 +462,7 @@ TEST(ObjectStreams, StreamsReadAgainInTheSameOrderGiveTheirOwnObjects) {
         for (int s = 0; s < 5; ++s) {
             SCOPED_TRACE("round " + std::to_string(round) + ", stream " + std::to_string(s));
             const int first = 2 + 3 * s;
-            const unsigned char* text = nullptr;
-            size_t length = 0;
-            ASSERT_TRUE(xref.getCompressedObjectText(first, text, length));
-            EXPECT_EQ(std::string(reinterpret_cast<const char*>(text), length),
-                      "(head " + std::to_string(s) + ")\n");
+            EXPECT_EQ(memberText(xref, first), "(head " + std::to_string(s) + ")\n");
             EXPECT_EQ(fetch(xref, first + 1).getText().size(), filler.size());
         }
     }
@@ -519,32 +474,16 @@ TEST(ObjectStreams, HeaderAndMemberMismatchesGiveNull) {
     // Header names 9 where the row says 2; member 3 is fine.
     std::string data = "9 0 3 6 (two) (three)";
     pdf.stream(4, "/Type /ObjStm /N 2 /First 8", data);
-    int64_t at = pdf.currentOffset();
-    std::string rows;
-    auto row = [&rows](int type, int64_t f2, int f3) {
-        rows += static_cast<char>(type);
-        rows += static_cast<char>(f2 >> 8);
-        rows += static_cast<char>(f2 & 0xFF);
-        rows += static_cast<char>(f3);
-    };
-    row(0, 0, 255);
-    row(1, pdf.offsetOf(1), 0);
-    row(2, 4, 0);
-    row(2, 4, 1);
-    row(1, pdf.offsetOf(4), 0);
-    row(2, 4, 7); // index beyond N
-    pdf.stream(6, "/Type /XRef /Size 6 /W [1 2 1] /Root 1 0 R", rows).startxref(at);
+    // Object 5's index is beyond N.
+    rowStream(pdf, 6, twoMemberStreamRows(pdf) + memberRow(4, 7));
     OpenedFile file(pdf);
     CPdfXRef& xref = file.open();
     EXPECT_TRUE(fetch(xref, 2).is(ElementKind::Null));
     EXPECT_EQ(fetch(xref, 3).getText(), "three");
     EXPECT_TRUE(fetch(xref, 5).is(ElementKind::Null));
-    const unsigned char* text = nullptr;
-    size_t length = 0;
-    EXPECT_FALSE(xref.getCompressedObjectText(2, text, length));
-    EXPECT_FALSE(xref.getCompressedObjectText(5, text, length));
-    ASSERT_TRUE(xref.getCompressedObjectText(3, text, length));
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(text), length), "(three)");
+    EXPECT_FALSE(memberText(xref, 2));
+    EXPECT_FALSE(memberText(xref, 5));
+    EXPECT_EQ(memberText(xref, 3), "(three)");
 }
 
 TEST(ObjectStreams, UnreadableObjectStreamsHoldNoObjects) {
@@ -562,32 +501,18 @@ TEST(ObjectStreams, UnreadableObjectStreamsHoldNoObjects) {
         PdfBuilder pdf;
         pdf.object(1, "<< /Type /Catalog >>");
         pdf.stream(3, dict, "2 0 (two)");
-        int64_t at = pdf.currentOffset();
-        std::string rows = std::string("\0\0\0\xFF", 4);
-        rows += std::string{1, static_cast<char>(pdf.offsetOf(1) >> 8),
-                            static_cast<char>(pdf.offsetOf(1) & 0xFF), 0};
-        rows += std::string("\x02\x00\x03\x00", 4);
-        rows += std::string{1, static_cast<char>(pdf.offsetOf(3) >> 8),
-                            static_cast<char>(pdf.offsetOf(3) & 0xFF), 0};
-        pdf.stream(4, "/Type /XRef /Size 4 /W [1 2 1] /Root 1 0 R", rows).startxref(at);
+        rowStream(pdf, 4, freeRow() + fileRow(pdf, 1) + memberRow(3, 0) + fileRow(pdf, 3));
         OpenedFile file(pdf);
         CPdfXRef& xref = file.open();
         EXPECT_TRUE(fetch(xref, 2).is(ElementKind::Null)) << dict;
-        const unsigned char* text = nullptr;
-        size_t length = 0;
-        EXPECT_FALSE(xref.getCompressedObjectText(2, text, length)) << dict;
+        EXPECT_FALSE(memberText(xref, 2)) << dict;
     }
 }
 
 TEST(ObjectStreams, ObjectStreamNumberOutsideTheTable) {
     PdfBuilder pdf;
     pdf.object(1, "<< /Type /Catalog >>");
-    int64_t at = pdf.currentOffset();
-    std::string rows = std::string("\0\0\0\xFF", 4);
-    rows += std::string{1, static_cast<char>(pdf.offsetOf(1) >> 8),
-                        static_cast<char>(pdf.offsetOf(1) & 0xFF), 0};
-    rows += std::string("\x02\x7F\x00\x00", 4);
-    pdf.stream(3, "/Type /XRef /Size 3 /W [1 2 1] /Root 1 0 R", rows).startxref(at);
+    rowStream(pdf, 3, freeRow() + fileRow(pdf, 1) + memberRow(0x7F00, 0));
     OpenedFile file(pdf);
     CPdfXRef& xref = file.open();
     EXPECT_EQ(errorOf([&] { fetch(xref, 2); }), "Corrupted PDF file");
@@ -613,21 +538,12 @@ TEST(ObjectStreams, RowIndexNamingAnotherMemberFallsBackToTheHeader) {
     std::string header = "1 0 2 0 3 5 ";
     pdf.stream(1, "/Type /ObjStm /N 3 /First " + std::to_string(header.size()),
                header + "(two)(three)");
-    int64_t at = pdf.currentOffset();
-    std::string rows = std::string("\0\0\0\xFF", 4);
-    rows += std::string{1, static_cast<char>(pdf.offsetOf(1) >> 8),
-                        static_cast<char>(pdf.offsetOf(1) & 0xFF), 0};
-    rows += std::string("\x02\x00\x01\x00", 4);
-    rows += std::string("\x02\x00\x01\x01", 4);
-    pdf.stream(4, "/Type /XRef /Size 4 /W [1 2 1] /Root 2 0 R", rows).startxref(at);
+    rowStream(pdf, 4, freeRow() + fileRow(pdf, 1) + memberRow(1, 0) + memberRow(1, 1), 2);
     OpenedFile file(pdf);
     CPdfXRef& xref = file.open();
     EXPECT_EQ(fetch(xref, 2).getText(), "two");
     EXPECT_EQ(fetch(xref, 3).getText(), "three");
-    const unsigned char* text = nullptr;
-    size_t length = 0;
-    ASSERT_TRUE(xref.getCompressedObjectText(2, text, length));
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(text), length), "(two)");
+    EXPECT_EQ(memberText(xref, 2), "(two)");
 }
 
 TEST(ObjectStreams, HeadersWrittenInAnyWayGiveTheSameMembers) {
@@ -648,22 +564,17 @@ TEST(ObjectStreams, HeadersWrittenInAnyWayGiveTheSameMembers) {
         pdf.object(1, "<< /Type /Catalog >>");
         pdf.stream(4, "/Type /ObjStm /N 2 /First " + std::to_string(c.header.size()),
                    c.header + "(two)(three)", true);
-        int64_t at = pdf.currentOffset();
-        pdf.stream(5, "/Type /XRef /Size 5 /W [1 2 1] /Root 1 0 R", twoMemberStreamRows(pdf))
-            .startxref(at);
+        rowStream(pdf, 5, twoMemberStreamRows(pdf));
         OpenedFile file(pdf);
         CPdfXRef& xref = file.open();
-        const unsigned char* text = nullptr;
-        size_t length = 0;
         if (!c.readable) {
             EXPECT_TRUE(fetch(xref, 3).is(ElementKind::Null)) << c.header;
-            EXPECT_FALSE(xref.getCompressedObjectText(3, text, length)) << c.header;
+            EXPECT_FALSE(memberText(xref, 3)) << c.header;
             continue;
         }
         EXPECT_EQ(fetch(xref, 2).getText(), "two") << c.header;
         EXPECT_EQ(fetch(xref, 3).getText(), "three") << c.header;
-        ASSERT_TRUE(xref.getCompressedObjectText(3, text, length)) << c.header;
-        EXPECT_EQ(std::string(reinterpret_cast<const char*>(text), length), "(three)") << c.header;
+        EXPECT_EQ(memberText(xref, 3), "(three)") << c.header;
     }
 }
 

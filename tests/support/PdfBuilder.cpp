@@ -284,6 +284,19 @@ PdfBuilder& PdfBuilder::startxref(int64_t offset) {
     return *this;
 }
 
+PdfBuilder& PdfBuilder::rawSection(std::string_view bytes) {
+    ensureHeader();
+    const int64_t at = currentOffset();
+    return raw(bytes).startxref(at);
+}
+
+PdfBuilder& PdfBuilder::rawXRefStream(int number, std::string_view dictEntries,
+                                      std::string_view rows) {
+    ensureHeader();
+    const int64_t at = currentOffset();
+    return stream(number, dictEntries, rows).startxref(at);
+}
+
 void PdfBuilder::finishSection(int64_t xrefOffset) {
     body_ += format("startxref\n%lld\n%%%%EOF\n", xrefOffset);
     lastXRef_ = xrefOffset;
@@ -311,6 +324,25 @@ bool PdfBuilder::writeTo(const std::string& path) const {
     std::string data = bytes();
     bool ok = std::fwrite(data.data(), 1, data.size(), file) == data.size();
     return std::fclose(file) == 0 && ok;
+}
+
+std::string PdfBuilder::tableRow(int64_t offset, int generation, char type, std::string_view end) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%010lld %05d %c", static_cast<long long>(offset), generation,
+                  type);
+    return text + std::string(end);
+}
+
+std::string PdfBuilder::xrefStreamRow(int type, uint64_t second, uint64_t third,
+                                      const std::array<int, 3>& widths) {
+    std::string row;
+    const uint64_t fields[3] = {static_cast<uint64_t>(type), second, third};
+    for (int f = 0; f < 3; ++f) {
+        for (int k = widths[f] - 1; k >= 0; --k) {
+            row += static_cast<char>((fields[f] >> (8 * k)) & 0xFF);
+        }
+    }
+    return row;
 }
 
 std::string PdfBuilder::deflate(std::string_view data) {

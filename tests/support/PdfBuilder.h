@@ -76,6 +76,11 @@ class PdfBuilder {
     PdfBuilder& hybridXRef(const Section& section = {});
     // Only "startxref\n<offset>\n%%EOF\n" (for hand-made sections written with raw()).
     PdfBuilder& startxref(int64_t offset);
+    // A hand-made newest section: the bytes as they are, then startxref naming their start.
+    PdfBuilder& rawSection(std::string_view bytes);
+    // A hand-made cross-reference stream, object `number` with the dictionary entries and rows
+    // as given (not compressed), then startxref naming it.
+    PdfBuilder& rawXRefStream(int number, std::string_view dictEntries, std::string_view rows);
 
     // Offset of the object's "N G obj" from the header (-1 when it was not written).
     int64_t offsetOf(int number) const;
@@ -92,6 +97,12 @@ class PdfBuilder {
 
     // zlib-compressed data (default level), as a FlateDecode stream holds it.
     static std::string deflate(std::string_view data);
+    // One row of a classic table: "oooooooooo ggggg n" and the line end.
+    static std::string tableRow(int64_t offset, int generation = 0, char type = 'n',
+                                std::string_view end = " \n");
+    // One row of a cross-reference stream: each field big-endian in its width (/W).
+    static std::string xrefStreamRow(int type, uint64_t second, uint64_t third,
+                                     const std::array<int, 3>& widths = {1, 2, 1});
 
   private:
     struct Row {
