@@ -38,14 +38,17 @@ PdfBuilder simpleDocument(int pages) {
     return pdf;
 }
 
-// A catalog (1), a page-tree root (2) with the one page (3) of the given body, a content stream
-// (4) and object 5 of the given body.
+// A catalog (1), a page-tree root (2) of the given body and the one page (3) of the given body.
+PdfBuilder& onePage(PdfBuilder& pdf,
+                    const std::string& page = "<< /Type /Page /Parent 2 0 R /Resources << >> >>",
+                    const std::string& tree = "<< /Type /Pages /Kids [3 0 R] /Count 1 >>") {
+    return pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>").object(2, tree).object(3, page);
+}
+
+// onePage, a content stream (4) and object 5 of the given body.
 PdfBuilder onePageDocument(const std::string& page, const std::string& five) {
     PdfBuilder pdf;
-    pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-    pdf.object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
-    pdf.object(3, page);
-    pdf.stream(4, "", "0 0 m 10 10 l S");
+    onePage(pdf, page).stream(4, "", "0 0 m 10 10 l S");
     pdf.object(5, five);
     pdf.classicXRef();
     return pdf;
@@ -54,10 +57,12 @@ PdfBuilder onePageDocument(const std::string& page, const std::string& five) {
 class StampPassTest : public ::testing::Test {
   protected:
     // Stamps the document with the job's settings; returns the output bytes.
-    std::string stamp(const PdfBuilder& pdf) {
-        input_ = dir_.file("in.pdf");
+    std::string stamp(const PdfBuilder& pdf) { return stampBytes(pdf.bytes()); }
+
+    // Stamps an input of these bytes.
+    std::string stampBytes(const std::string& bytes) {
+        input_ = dir_.write("in.pdf", bytes);
         output_ = dir_.file("out.pdf");
-        EXPECT_TRUE(pdf.writeTo(input_));
         job_.inputName = input_;
         job_.outputName = output_;
         job_.quiet = true;
@@ -442,11 +447,9 @@ TEST_F(StampPassTest, AddsTheStampFontAndGraphicsStateToEveryKindOfResources) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         PdfBuilder pdf;
-        pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-        pdf.object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 "
-                      "/Resources << /Font << /F0 6 0 R >> >> >>");
-        pdf.object(3, c.page);
-        pdf.stream(4, "", "BT /F0 12 Tf (x) Tj ET");
+        onePage(pdf, c.page,
+                "<< /Type /Pages /Kids [3 0 R] /Count 1 /Resources << /Font << /F0 6 0 R >> >> >>")
+            .stream(4, "", "BT /F0 12 Tf (x) Tj ET");
         pdf.object(5, c.five);
         pdf.object(6, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
         pdf.classicXRef();
@@ -521,13 +524,7 @@ TEST_F(StampPassTest, TheHeaderIsCopiedWhateverTheRowsSay) {
     const size_t row = bytes.find("0000000015 00000 n");
     ASSERT_NE(row, std::string::npos);
     bytes.replace(row, 10, "0000000000");
-    input_ = dir_.write("in.pdf", bytes);
-    output_ = dir_.file("out.pdf");
-    job_.inputName = input_;
-    job_.outputName = output_;
-    job_.quiet = true;
-    job_.stampDocument();
-    const std::string out = TempDir::read(output_);
+    const std::string out = stampBytes(bytes);
     EXPECT_EQ(out.substr(0, 15), bytes.substr(0, 15));
     EXPECT_NE(outputObject(out, 4).find("/Contents [ 8 0 R 9 0 R ]"), std::string::npos)
         << outputObject(out, 4);
@@ -537,10 +534,7 @@ TEST_F(StampPassTest, TheHeaderIsCopiedWhateverTheRowsSay) {
 TEST_F(StampPassTest, BytesBeforeTheHeaderAreDropped) {
     PdfBuilder pdf;
     pdf.prefix(std::string(100, 'J'));
-    pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-    pdf.object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
-    pdf.object(3, "<< /Type /Page /Parent 2 0 R /Resources << >> >>");
-    pdf.classicXRef();
+    onePage(pdf).classicXRef();
     const std::string out = stamp(pdf);
     EXPECT_EQ(out.substr(0, 5), "%PDF-");
     EXPECT_NE(outputObject(out, 3).find("/Contents [ 7 0 R 8 0 R ]"), std::string::npos);
@@ -610,10 +604,9 @@ TEST_F(StampPassTest, QuarterTurnsBeyondAFullTurnPlaceTheStampAsTheirRemainder) 
     // The stamp's text matrix for each /Rotate, compared with that of the equivalent turn.
     auto matrixFor = [this](const std::string& rotate) {
         PdfBuilder pdf;
-        pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-        pdf.object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 /MediaBox [0 0 612 792] >>");
-        pdf.object(3, "<< /Type /Page /Parent 2 0 R /Rotate " + rotate + " /Resources << >> >>");
-        pdf.classicXRef();
+        onePage(pdf, "<< /Type /Page /Parent 2 0 R /Rotate " + rotate + " /Resources << >> >>",
+                "<< /Type /Pages /Kids [3 0 R] /Count 1 /MediaBox [0 0 612 792] >>")
+            .classicXRef();
         const std::string out = stamp(pdf);
         const size_t tm = out.find(" Tm\n");
         return out.substr(out.rfind('\n', tm) + 1, tm - out.rfind('\n', tm) - 1);
@@ -626,10 +619,7 @@ TEST_F(StampPassTest, QuarterTurnsBeyondAFullTurnPlaceTheStampAsTheirRemainder) 
 
 TEST_F(StampPassTest, ContentsThatReferToAFreedObjectGetTheStampStreamsAlone) {
     PdfBuilder pdf;
-    pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-    pdf.object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
-    pdf.object(3, "<< /Type /Page /Parent 2 0 R /Contents 4 0 R /Resources << >> >>");
-    pdf.classicXRef();
+    onePage(pdf, "<< /Type /Page /Parent 2 0 R /Contents 4 0 R /Resources << >> >>").classicXRef();
     // Object 4 is not in the table: rows 0 to 3, stamp objects 4 to 6, streams 7 and 8.
     const std::string out = stamp(pdf);
     EXPECT_NE(outputObject(out, 3).find("/Contents [ 7 0 R 8 0 R ]"), std::string::npos)
@@ -649,13 +639,7 @@ TEST_F(StampPassTest, TheTrailerNamesTheCatalogWithItsOwnGeneration) {
     std::string fixed = bytes;
     const size_t trailer = fixed.rfind("trailer");
     fixed.insert(fixed.find("<<", trailer) + 2, " /Root 1 1 R ");
-    input_ = dir_.write("in.pdf", fixed);
-    output_ = dir_.file("out.pdf");
-    job_.inputName = input_;
-    job_.outputName = output_;
-    job_.quiet = true;
-    job_.stampDocument();
-    const std::string out = TempDir::read(output_);
+    const std::string out = stampBytes(fixed);
     EXPECT_NE(out.find("/Root 1 1 R\n/Info 4 2 R\n"), std::string::npos);
     expectValid(output_);
 }
