@@ -4,6 +4,8 @@
 
 #include "pdf/Limits.h"
 
+#include <cstdio>
+
 using namespace readertest;
 
 namespace {
@@ -14,25 +16,87 @@ std::string textOf(const std::string& input) {
     return e.getText();
 }
 
+// One parsed object as a short text: "int 12", "ref 12 0", "kw obj", "[int 1 name N]" …
+std::string describe(const CPdfElement& e) {
+    switch (e.kind()) {
+    case ElementKind::Boolean:
+        return e.getBoolean() ? "true" : "false";
+    case ElementKind::Integer:
+        return "int " + std::to_string(e.getInteger());
+    case ElementKind::Real: {
+        char text[32];
+        std::snprintf(text, sizeof text, "real %g", e.getReal());
+        return text;
+    }
+    case ElementKind::String:
+        return "(" + e.getText() + ")";
+    case ElementKind::Name:
+        return "name " + e.getText();
+    case ElementKind::Null:
+        return "null";
+    case ElementKind::Reference:
+        return "ref " + std::to_string(e.getRefNumber()) + " " +
+               std::to_string(e.getRefGeneration());
+    case ElementKind::Keyword:
+        return "kw " + e.getText();
+    case ElementKind::Error:
+        return "error";
+    case ElementKind::Array: {
+        std::string items;
+        for (size_t i = 0; i < e.getArray()->getCount(); ++i) {
+            items += (i == 0 ? "" : " ") + describe(e.getArray()->getItem(i));
+        }
+        return "[" + items + "]";
+    }
+    default:
+        return "kind " + std::to_string(static_cast<int>(e.kind()));
+    }
+}
+
+// Every object of a text up to the end of input, described and separated by " | ".
+std::string describeAll(const std::string& text) {
+    std::string out;
+    for (const CPdfElement& e : parseAll(text)) {
+        out += (out.empty() ? "" : " | ") + describe(e);
+    }
+    return out;
+}
+
 } // namespace
 
-TEST(Parser, ReferenceIsToldFromTwoIntegers) {
-    auto ref = parseAll("12 0 R");
-    ASSERT_EQ(ref.size(), 1u);
-    ASSERT_TRUE(ref[0].is(ElementKind::Reference));
-    EXPECT_EQ(ref[0].getRefNumber(), 12);
-    EXPECT_EQ(ref[0].getRefGeneration(), 0);
-
-    auto obj = parseAll("12 0 obj");
-    ASSERT_EQ(obj.size(), 3u);
-    EXPECT_EQ(obj[0].getInteger(), 12);
-    EXPECT_EQ(obj[1].getInteger(), 0);
-    EXPECT_TRUE(obj[2].isKeyword("obj"));
-
-    auto lone = parseAll("12 R");
-    ASSERT_EQ(lone.size(), 2u);
-    EXPECT_EQ(lone[0].getInteger(), 12);
-    EXPECT_TRUE(lone[1].isKeyword("R"));
+TEST(Parser, TokensAndSimpleObjects) {
+    struct Case {
+        std::string input;
+        std::string objects;
+    } cases[] = {
+        {"12 0 R", "ref 12 0"}, // a reference is told from two integers
+        {"12 0 obj", "int 12 | int 0 | kw obj"},
+        {"12 R", "int 12 | kw R"},
+        {"/A#42C", "name ABC"},
+        {"/A#zz", "name A#zz"},
+        {"/A#4 x", "name A@x"}, // second digit not hex: 0, and consumed all the same
+        {"/ x", "name  | kw x"},
+        {"/Name/Next", "name Name | name Next"},
+        {"-.5", "real -0.5"},
+        {"007", "int 7"},
+        {"99999999999", "int 2147483647"},
+        {"-99999999999", "int -2147483648"},
+        {"1.2.3", "real 1.2"},
+        {"-", "int 0"},
+        {".", "real 0"},
+        {"--5", "int 0 | int -5"},
+        {"+12", "kw +12"},
+        {"true false null RG ) { } > [ ]", "true | false | null | kw RG | error | error | error | "
+                                           "error | []"},
+        {"a\vb", "kw a\vb"},                // vertical tab is a regular byte
+        {"1% comment\n2", "int 1 | int 2"}, // a comment ends a token
+        {"% only\r/A", "name A"},
+        {"[1 >> (x) ) /N]", "[int 1 kw >> (x) error name N]"}, // arrays hold stray tokens
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(describeAll(c.input), c.objects) << c.input;
+    }
+    EXPECT_EQ(parseOne("99999999999").getInteger64(), 99999999999LL);
 }
 
 TEST(Parser, LiteralStrings) {
@@ -74,79 +138,6 @@ TEST(Parser, HexStrings) {
     EXPECT_EQ(textOf("<4g>"), "@");   // a non-hex byte counts as 0
     EXPECT_EQ(textOf("<41"), "A");    // end of input
     EXPECT_EQ(textOf("<6\n1>"), "a"); // white-space between the digits of a pair
-}
-
-TEST(Parser, Names) {
-    EXPECT_EQ(textOf("/A#42C"), "ABC");
-    EXPECT_EQ(textOf("/A#zz"), "A#zz");
-    EXPECT_EQ(textOf("/A#4 x"), "A@x"); // second digit not hex: 0, and consumed all the same
-    EXPECT_EQ(textOf("/ x"), "");
-    EXPECT_EQ(textOf("/Name/Next"), "Name");
-    auto two = parseAll("/A/B");
-    ASSERT_EQ(two.size(), 2u);
-    EXPECT_EQ(two[1].getText(), "B");
-}
-
-TEST(Parser, Numbers) {
-    CPdfElement r = parseOne("-.5");
-    ASSERT_TRUE(r.is(ElementKind::Real));
-    EXPECT_DOUBLE_EQ(r.getReal(), -0.5);
-    EXPECT_EQ(parseOne("007").getInteger(), 7);
-    EXPECT_EQ(parseOne("99999999999").getInteger(), INT32_MAX);
-    EXPECT_EQ(parseOne("-99999999999").getInteger(), INT32_MIN);
-    EXPECT_EQ(parseOne("99999999999").getInteger64(), 99999999999LL);
-    EXPECT_DOUBLE_EQ(parseOne("1.2.3").getReal(), 1.2);
-    CPdfElement minus = parseOne("-");
-    ASSERT_TRUE(minus.is(ElementKind::Integer));
-    EXPECT_EQ(minus.getInteger(), 0);
-    CPdfElement dot = parseOne(".");
-    ASSERT_TRUE(dot.is(ElementKind::Real));
-    EXPECT_EQ(dot.getReal(), 0.0);
-    auto twoMinus = parseAll("--5");
-    ASSERT_EQ(twoMinus.size(), 2u);
-    EXPECT_EQ(twoMinus[0].getInteger(), 0);
-    EXPECT_EQ(twoMinus[1].getInteger(), -5);
-    CPdfElement plus = parseOne("+12");
-    EXPECT_TRUE(plus.isKeyword("+12"));
-}
-
-TEST(Parser, BareWordsAndDelimiters) {
-    auto items = parseAll("true false null RG ) { } > [ ]");
-    ASSERT_EQ(items.size(), 9u);
-    EXPECT_TRUE(items[0].is(ElementKind::Boolean) && items[0].getBoolean());
-    EXPECT_TRUE(items[1].is(ElementKind::Boolean) && !items[1].getBoolean());
-    EXPECT_TRUE(items[2].is(ElementKind::Null));
-    EXPECT_TRUE(items[3].isKeyword("RG"));
-    EXPECT_TRUE(items[4].is(ElementKind::Error));
-    EXPECT_TRUE(items[5].is(ElementKind::Error));
-    EXPECT_TRUE(items[6].is(ElementKind::Error));
-    EXPECT_TRUE(items[7].is(ElementKind::Error));
-    // "[ ]" is an empty array
-    EXPECT_TRUE(items[8].is(ElementKind::Array));
-    EXPECT_EQ(items[8].getArray()->getCount(), 0u);
-}
-
-TEST(Parser, VerticalTabIsARegularByte) {
-    EXPECT_TRUE(parseOne("a\vb").isKeyword("a\vb"));
-}
-
-TEST(Parser, CommentEndsAToken) {
-    auto items = parseAll("1% comment\n2");
-    ASSERT_EQ(items.size(), 2u);
-    EXPECT_EQ(items[0].getInteger(), 1);
-    EXPECT_EQ(items[1].getInteger(), 2);
-    auto cr = parseAll("% only\r/A");
-    ASSERT_EQ(cr.size(), 1u);
-    EXPECT_EQ(cr[0].getText(), "A");
-}
-
-TEST(Parser, ArraysHoldStrayTokens) {
-    CPdfElement a = parseOne("[1 >> (x) ) /N]");
-    ASSERT_TRUE(a.is(ElementKind::Array));
-    const CPdfArray* array = a.getArray();
-    ASSERT_EQ(array->getCount(), 5u);
-    EXPECT_TRUE(array->getItem(1).isKeyword(">>"));
-    EXPECT_TRUE(array->getItem(3).is(ElementKind::Error));
 }
 
 TEST(Parser, DictionaryKeyFollowedByErrorIsDropped) {
