@@ -426,9 +426,8 @@ TEST(ListRunTest, OutputNamesJoinTheFolderAndTheLine) {
     }
 }
 
-// A name of 251 bytes fits the file system (255 bytes a name), so its line must be stamped.
-// Fails at present: the output is first written to a temporary file named after it with 9 more
-// bytes, which the file system refuses ("File name too long").
+// A name of 251 bytes fits the file system (255 bytes a name), so its line must be stamped: the
+// temporary file the output is first written to must fit as well.
 TEST(ListRunTest, NameNearTheFileSystemLimitIsStamped) {
     TempDir folder;
     const std::string name = std::string(247, 'n') + ".pdf";

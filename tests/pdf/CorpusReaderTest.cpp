@@ -5,61 +5,15 @@
 #include "ReaderTestUtil.h"
 
 #include "fuzz/FuzzHarness.h"
+#include "support/ExternalTools.h"
 
 #include <cstdio>
-#include <fstream>
 #include <map>
 #include <sstream>
 
 using namespace readertest;
 
 namespace {
-
-struct CorpusFile {
-    std::string path;
-    std::string status; // clean, warnings, errors, encrypted
-    int pages = 0;
-};
-
-std::vector<CorpusFile> manifest(const std::string& dir) {
-    std::vector<CorpusFile> files;
-    std::ifstream in(dir + "/MANIFEST.tsv");
-    std::string line;
-    std::getline(in, line); // heading
-    while (std::getline(in, line)) {
-        std::istringstream fields(line);
-        CorpusFile f;
-        std::string pages;
-        std::getline(fields, f.path, '\t');
-        std::getline(fields, f.status, '\t');
-        std::getline(fields, pages, '\t');
-        f.path = dir + "/" + f.path;
-        f.pages = std::atoi(pages.c_str());
-        files.push_back(f);
-    }
-    return files;
-}
-
-std::string run(const std::string& command) {
-    std::string out;
-    if (std::FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        size_t got;
-        while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-            out.append(buffer, got);
-        }
-        pclose(pipe);
-    }
-    return out;
-}
-
-bool haveQpdf() {
-    return std::system("qpdf --version > /dev/null 2>&1") == 0;
-}
-
-std::string quoted(const std::string& path) {
-    return "'" + path + "'";
-}
 
 // Fetches every in-use row; the failures as "number: message" lines.
 std::string fetchEveryRow(CPdfXRef& xref) {
@@ -72,12 +26,8 @@ std::string fetchEveryRow(CPdfXRef& xref) {
         try {
             CPdfElement object;
             xref.fetchObject(static_cast<int32_t>(n), row.type == 1 ? row.generation : 0, object);
-            if (row.type == 2) {
-                const unsigned char* text = nullptr;
-                size_t length = 0;
-                if (!xref.getCompressedObjectText(static_cast<int32_t>(n), text, length)) {
-                    failures += std::to_string(n) + ": no compressed text\n";
-                }
+            if (row.type == 2 && !memberText(xref, static_cast<int32_t>(n))) {
+                failures += std::to_string(n) + ": no compressed text\n";
             }
         } catch (const CPdfException& e) {
             failures += std::to_string(n) + ": " + e.getMessage() + "\n";
@@ -93,19 +43,19 @@ class Corpus : public ::testing::Test {
         if (dir_.empty()) {
             GTEST_SKIP() << "corpus folder missing";
         }
-        files_ = manifest(dir_);
+        files_ = qmtest::corpusFiles(dir_);
         ASSERT_FALSE(files_.empty());
     }
     std::string dir_;
-    std::vector<CorpusFile> files_;
+    std::vector<qmtest::CorpusFile> files_;
 };
 
 } // namespace
 
 TEST_F(Corpus, CleanFilesLoadAndEveryRowFetches) {
     int checked = 0;
-    for (const CorpusFile& f : files_) {
-        if (f.status != "clean") {
+    for (const qmtest::CorpusFile& f : files_) {
+        if (f.verdict != "clean") {
             continue;
         }
         SCOPED_TRACE(f.path);
@@ -127,8 +77,8 @@ TEST_F(Corpus, CleanFilesLoadAndEveryRowFetches) {
 TEST_F(Corpus, EncryptedFilesAreRefused) {
     int refused = 0;
     int total = 0;
-    for (const CorpusFile& f : files_) {
-        if (f.status != "encrypted") {
+    for (const qmtest::CorpusFile& f : files_) {
+        if (f.verdict != "encrypted") {
             continue;
         }
         ++total;
@@ -147,20 +97,20 @@ TEST_F(Corpus, EncryptedFilesAreRefused) {
 
 TEST_F(Corpus, NoFileCrashesOrHangs) {
     // Every file, whatever qpdf says of it, through the same code the document fuzzer runs.
-    for (const CorpusFile& f : files_) {
+    for (const qmtest::CorpusFile& f : files_) {
         SCOPED_TRACE(f.path);
         fuzzharness::openAndFetchAll(f.path);
     }
 }
 
 TEST_F(Corpus, RowsAndPageCountsAgreeWithQpdf) {
-    if (!haveQpdf()) {
+    if (!tools::available("qpdf")) {
         GTEST_SKIP() << "qpdf missing";
     }
     int compared = 0;
     for (size_t i = 0; i < files_.size(); i += 7) {
-        const CorpusFile& f = files_[i];
-        if (f.status != "clean") {
+        const qmtest::CorpusFile& f = files_[i];
+        if (f.verdict != "clean") {
             continue;
         }
         CPdfDocument document;
@@ -180,7 +130,7 @@ TEST_F(Corpus, RowsAndPageCountsAgreeWithQpdf) {
             int field3;
         };
         std::map<size_t, std::vector<QpdfRow>> byNumber;
-        std::istringstream lines(run("qpdf --show-xref " + quoted(f.path) + " 2>/dev/null"));
+        std::istringstream lines(tools::run({"qpdf", "--show-xref", f.path}).out);
         std::string line;
         while (std::getline(lines, line)) {
             unsigned long n = 0;
@@ -220,9 +170,7 @@ TEST_F(Corpus, RowsAndPageCountsAgreeWithQpdf) {
         if (pages.is(ElementKind::Dictionary)) {
             pages.getDictionary()->getEntry("Count", count);
         }
-        int qpdfPages =
-            std::atoi(run("qpdf --show-npages " + quoted(f.path) + " 2>/dev/null").c_str());
-        EXPECT_EQ(count.getInteger(), qpdfPages) << f.path;
+        EXPECT_EQ(count.getInteger(), tools::qpdfPageCount(f.path)) << f.path;
         ++compared;
     }
     EXPECT_GT(compared, 40);

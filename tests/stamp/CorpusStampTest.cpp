@@ -4,42 +4,15 @@
 #include "support/ExternalTools.h"
 #include "support/ProgramRunner.h"
 #include "support/TempDir.h"
+#include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace fs = std::filesystem;
 
 namespace {
-
-struct CorpusFile {
-    std::string path;
-    std::string verdict; // clean, warnings, errors, encrypted
-    int pages = 0;
-};
-
-std::vector<CorpusFile> corpusFiles() {
-    std::vector<CorpusFile> files;
-    const fs::path folder = QUILLMARK_CORPUS_DIR;
-    std::ifstream manifest(folder / "MANIFEST.tsv");
-    std::string line;
-    std::getline(manifest, line); // column names
-    while (std::getline(manifest, line)) {
-        std::istringstream fields(line);
-        CorpusFile file;
-        std::string pages;
-        if (std::getline(fields, file.path, '\t') && std::getline(fields, file.verdict, '\t') &&
-            std::getline(fields, pages, '\t')) {
-            file.path = (folder / file.path).string();
-            file.pages = std::atoi(pages.c_str());
-            files.push_back(file);
-        }
-    }
-    return files;
-}
 
 // The text with the first occurrence of part (and one blank beside it) taken out.
 std::string withoutFirst(std::string text, const std::string& part) {
@@ -74,11 +47,11 @@ class CorpusStampTest : public ::testing::Test {
         if (!tools::available("qpdf") || !tools::available("pdftotext")) {
             GTEST_SKIP() << "qpdf and pdftotext are needed";
         }
-        files_ = corpusFiles();
+        files_ = qmtest::corpusFiles(QUILLMARK_CORPUS_DIR);
         ASSERT_GT(files_.size(), 600u) << "the manifest lists the corpus";
     }
 
-    std::vector<CorpusFile> files_;
+    std::vector<qmtest::CorpusFile> files_;
 };
 
 // A document that qpdf reads cleanly stamps into a document that qpdf reads cleanly, with every
@@ -86,7 +59,7 @@ class CorpusStampTest : public ::testing::Test {
 TEST_F(CorpusStampTest, CleanFilesStampIntoCleanOutputs) {
     int checked = 0;
     int unreadable = 0;
-    for (const CorpusFile& file : files_) {
+    for (const qmtest::CorpusFile& file : files_) {
         if (file.verdict != "clean") {
             continue;
         }
@@ -146,7 +119,7 @@ TEST_F(CorpusStampTest, CleanFilesStampIntoCleanOutputs) {
 // Files that qpdf has to repair, or cannot read, either stamp into a readable output or fail
 // cleanly: the failure message, status 1 and no output file.
 TEST_F(CorpusStampTest, DamagedFilesStampOrFailCleanly) {
-    for (const CorpusFile& file : files_) {
+    for (const qmtest::CorpusFile& file : files_) {
         if (file.verdict != "warnings" && file.verdict != "errors") {
             continue;
         }
@@ -167,7 +140,7 @@ TEST_F(CorpusStampTest, DamagedFilesStampOrFailCleanly) {
 }
 
 TEST_F(CorpusStampTest, EncryptedFilesAreRefused) {
-    for (const CorpusFile& file : files_) {
+    for (const qmtest::CorpusFile& file : files_) {
         if (file.verdict != "encrypted") {
             continue;
         }

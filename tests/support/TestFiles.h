@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace qmtest {
 
@@ -8,5 +9,15 @@ namespace qmtest {
 // QUILLMARK_CORPUS_DIR, else the folder configured at build time), or an empty text when it
 // does not exist; a test then calls GTEST_SKIP().
 std::string corpusDir();
+
+// One line of the corpus folder's MANIFEST.tsv.
+struct CorpusFile {
+    std::string path;    // below the corpus folder, joined to it
+    std::string verdict; // clean, warnings, errors, encrypted
+    int pages = 0;
+};
+
+// The files MANIFEST.tsv in the folder lists (lines of fewer than three fields are skipped).
+std::vector<CorpusFile> corpusFiles(const std::string& dir);
 
 } // namespace qmtest
