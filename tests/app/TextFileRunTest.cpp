@@ -67,6 +67,17 @@ std::vector<Draw> stampDraws(const std::string& file) {
     return draws;
 }
 
+// sheet("a") as a.pdf and the text-lines file lines.txt.
+void writeInputs(TempDir& folder, const std::string& lines) {
+    folder.write("a.pdf", sheet("a"));
+    folder.write("lines.txt", lines);
+}
+
+// The arguments of a run of lines.txt over a.pdf into out.pdf, and more.
+std::vector<std::string> linesRun(const std::vector<std::string>& more) {
+    return withArgs({"-ia.pdf", "-oout.pdf", "-textfile", "lines.txt"}, more);
+}
+
 std::vector<std::string> textsOf(const std::vector<Draw>& draws) {
     std::vector<std::string> texts;
     for (const Draw& draw : draws) {
@@ -92,12 +103,9 @@ TEST(TextFileRunTest, EachLineStandsOneLineSpacingLower) {
     };
     for (const SpacingCase& c : cases) {
         TempDir folder;
-        folder.write("a.pdf", sheet("a"));
-        folder.write("lines.txt", "one\r\ntwo\r\nthree\r\n");
-        ProgramResult result = runProgram(
-            withArgs({"-ia.pdf", "-oout.pdf", "-textfile", "lines.txt", "-pos100,700", "-quiet"},
-                     c.options),
-            folder.path());
+        writeInputs(folder, "one\r\ntwo\r\nthree\r\n");
+        ProgramResult result =
+            runProgram(withArgs(linesRun({"-pos100,700", "-quiet"}), c.options), folder.path());
         EXPECT_EQ(result.out, "Input file: 'a.pdf', output file: 'out.pdf'\n") << c.name;
         EXPECT_EQ(result.status, 0) << c.name;
         const std::vector<Draw> draws = stampDraws(TempDir::read(folder.file("out.pdf")));
@@ -134,11 +142,8 @@ TEST(TextFileRunTest, AlignedAndCentredLines) {
     const std::vector<std::string> texts{"one", "two", "three"};
     for (const Case& c : cases) {
         TempDir folder;
-        folder.write("a.pdf", sheet("a"));
-        folder.write("lines.txt", "one\r\ntwo\r\nthree\r\n");
-        ProgramResult result = runProgram(
-            withArgs({"-ia.pdf", "-oout.pdf", "-textfile", "lines.txt", "-quiet"}, c.options),
-            folder.path());
+        writeInputs(folder, "one\r\ntwo\r\nthree\r\n");
+        ProgramResult result = runProgram(withArgs(linesRun({"-quiet"}), c.options), folder.path());
         EXPECT_EQ(result.status, 0) << c.name;
         const std::vector<Draw> draws = stampDraws(TempDir::read(folder.file("out.pdf")));
         ASSERT_EQ(textsOf(draws), texts) << c.name;
@@ -220,11 +225,9 @@ TEST(TextFileRunTest, EveryLineAsReadWithTheEndText) {
     };
     for (const LinesCase& c : cases) {
         TempDir folder;
-        folder.write("a.pdf", sheet("a"));
-        folder.write("lines.txt", c.lines);
-        ProgramResult result = runProgram({"-ia.pdf", "-oout.pdf", "-textfile", "lines.txt",
-                                           "-pos100,700", "-end", " END", "-quiet"},
-                                          folder.path());
+        writeInputs(folder, c.lines);
+        ProgramResult result =
+            runProgram(linesRun({"-pos100,700", "-end", " END", "-quiet"}), folder.path());
         EXPECT_EQ(result.status, 0) << c.name;
         const std::vector<Draw> draws = stampDraws(TempDir::read(folder.file("out.pdf")));
         EXPECT_EQ(textsOf(draws), c.drawn) << c.name;
@@ -317,14 +320,12 @@ TEST(TextFileRunTest, SuccessLeavesNoIntermediateFile) {
 TEST(TextFileRunTest, EmptyTextLinesFileLeavesTheOutputAlone) {
     for (bool olderOutput : {false, true}) {
         TempDir folder;
-        folder.write("a.pdf", sheet("a"));
-        folder.write("lines.txt", "");
+        writeInputs(folder, "");
         if (olderOutput) {
             folder.write("out.pdf", "older output");
         }
         std::map<std::string, std::string> before = snapshot(folder.path());
-        ProgramResult result =
-            runProgram({"-ia.pdf", "-oout.pdf", "-textfile", "lines.txt", "-quiet"}, folder.path());
+        ProgramResult result = runProgram(linesRun({"-quiet"}), folder.path());
         const char* label = olderOutput ? "with an older output" : "without an older output";
         EXPECT_EQ(result.out, "Input file: 'a.pdf'\nNothing to stamp, the text file has no lines: "
                               "'lines.txt'\n")
@@ -338,9 +339,8 @@ TEST(TextFileRunTest, EmptyTextLinesFileLeavesTheOutputAlone) {
 // The length of the output of a run of `lines` lines over sheet("a").
 size_t outputSize(const std::string& lines) {
     TempDir folder;
-    folder.write("a.pdf", sheet("a"));
-    folder.write("lines.txt", lines);
-    runProgram({"-ia.pdf", "-oout.pdf", "-textfile", "lines.txt", "-quiet"}, folder.path());
+    writeInputs(folder, lines);
+    runProgram(linesRun({"-quiet"}), folder.path());
     return TempDir::read(folder.file("out.pdf")).size();
 }
 
@@ -477,8 +477,7 @@ TEST(TextFileRunTest, SignalLeavesNoTemporaryFile) {
     }
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
         TempDir folder;
-        folder.write("a.pdf", sheet("a"));
-        folder.write("lines.txt", lines);
+        writeInputs(folder, lines);
         std::map<std::string, std::string> before = snapshot(folder.path());
         bool seen = false;
         RunControl control;
@@ -493,8 +492,7 @@ TEST(TextFileRunTest, SignalLeavesNoTemporaryFile) {
             }
             kill(pid, signal);
         };
-        ProgramResult result = runProgram(
-            {"-ia.pdf", "-oout.pdf", "-textfile", "lines.txt", "-quiet"}, folder.path(), control);
+        ProgramResult result = runProgram(linesRun({"-quiet"}), folder.path(), control);
         ASSERT_TRUE(seen) << signal;
         EXPECT_EQ(result.signal, signal);
         EXPECT_EQ(snapshot(folder.path()), before)
