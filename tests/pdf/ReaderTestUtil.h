@@ -184,6 +184,16 @@ inline std::optional<std::string> memberText(CPdfXRef& xref, int number) {
     return std::string(reinterpret_cast<const char*>(text), length);
 }
 
+// The message of what fetching object 4 throws ("" when nothing), in basicObjects followed by
+// object 4 of the given body and a classic table.
+inline std::string fetchError(const std::string& body) {
+    qmtest::PdfBuilder pdf;
+    basicObjects(pdf).object(4, body).classicXRef();
+    OpenedFile file(pdf);
+    CPdfXRef& xref = file.open();
+    return errorOf([&] { fetch(xref, 4); });
+}
+
 // The open error of basicObjects followed by a newest section written by hand.
 inline std::string sectionError(const std::string& section) {
     qmtest::PdfBuilder pdf;
