@@ -3,90 +3,14 @@
 #include "app/OptionWords.h"
 #include "app/Placeholders.h"
 #include "pdf/CPdfException.h"
+#include "stamp/NumberScan.h"
 
 #include <algorithm>
-#include <cctype>
-#include <cstdio>
-#include <limits>
 
 namespace {
 
-bool isBlank(char c) {
-    return std::isspace(static_cast<unsigned char>(c)) != 0;
-}
-
-// scanf "%d": optional blanks, optional sign, at least one decimal digit. Out-of-range numbers
-// saturate.
-bool scanDecimal(std::string_view text, size_t& pos, int32_t& value) {
-    size_t at = pos;
-    while (at < text.size() && isBlank(text[at])) {
-        ++at;
-    }
-    bool negative = false;
-    if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
-        negative = text[at] == '-';
-        ++at;
-    }
-    constexpr int64_t kLimit = int64_t{std::numeric_limits<int32_t>::max()} + 1;
-    int64_t magnitude = 0;
-    size_t digitsStart = at;
-    while (at < text.size() && std::isdigit(static_cast<unsigned char>(text[at]))) {
-        magnitude = std::min<int64_t>(magnitude * 10 + (text[at] - '0'), kLimit);
-        ++at;
-    }
-    if (at == digitsStart) {
-        return false;
-    }
-    int64_t signedValue = negative ? -magnitude : magnitude;
-    value = static_cast<int32_t>(std::min<int64_t>(signedValue, kLimit - 1));
-    pos = at;
-    return true;
-}
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
-// scanf "%X": optional blanks, optional sign, optional "0x", at least one hexadecimal digit.
-// Out-of-range numbers saturate; a minus sign negates modulo 2^32, as strtoul does.
-bool scanHex(std::string_view text, size_t& pos, uint32_t& value) {
-    size_t at = pos;
-    while (at < text.size() && isBlank(text[at])) {
-        ++at;
-    }
-    bool negative = false;
-    if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
-        negative = text[at] == '-';
-        ++at;
-    }
-    if (at + 2 < text.size() && text[at] == '0' && (text[at + 1] == 'x' || text[at + 1] == 'X') &&
-        hexDigit(text[at + 2]) >= 0) {
-        at += 2;
-    }
-    uint64_t magnitude = 0;
-    size_t digitsStart = at;
-    while (at < text.size() && hexDigit(text[at]) >= 0) {
-        magnitude = std::min<uint64_t>(magnitude * 16 + static_cast<uint64_t>(hexDigit(text[at])),
-                                       uint64_t{0xFFFFFFFF} + 1);
-        ++at;
-    }
-    if (at == digitsStart) {
-        return false;
-    }
-    uint32_t result = magnitude > 0xFFFFFFFF ? 0xFFFFFFFFu : static_cast<uint32_t>(magnitude);
-    value = negative && magnitude <= 0xFFFFFFFF ? 0u - result : result;
-    pos = at;
-    return true;
-}
+using numberscan::scanDecimal;
+using numberscan::scanHex;
 
 enum class Form { Exact, Decimal, Hex, DecimalPair, Value };
 

@@ -1,8 +1,9 @@
 #include "stamp/CPdfStamp.h"
 
-#include "app/LineReader.h"
 #include "pdf/CPdfException.h"
 #include "platform/Platform.h"
+#include "platform/UniqueFile.h"
+#include "stamp/LineReader.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -32,14 +33,13 @@ class IntermediateFiles {
     // file that was there before.
     std::string create(const std::string& output) {
         std::string name;
-        std::FILE* file = platform::createTempFileBeside(output, name);
-        if (file == nullptr) {
+        const UniqueFile file(platform::createTempFileBeside(output, name));
+        if (!file) {
             const int error = errno;
             std::printf("\nOutput file create error: '%s'\n", output.c_str());
             throw CPdfException("", std::string("Can't create the output file: ") +
                                         std::strerror(error));
         }
-        std::fclose(file);
         names_.push_back(name);
         return name;
     }

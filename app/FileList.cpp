@@ -1,8 +1,9 @@
 #include "app/FileList.h"
 
-#include "app/LineReader.h"
 #include "platform/Platform.h"
+#include "platform/UniqueFile.h"
 #include "stamp/CPdfStamp.h"
+#include "stamp/LineReader.h"
 
 #include <cstdio>
 

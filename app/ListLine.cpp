@@ -2,10 +2,7 @@
 
 #include "app/OptionWords.h"
 #include "pdf/CPdfException.h"
-
-#include <algorithm>
-#include <cctype>
-#include <limits>
+#include "stamp/NumberScan.h"
 
 namespace list_line {
 
@@ -13,31 +10,6 @@ namespace {
 
 bool endsWith(std::string_view text, std::string_view end) {
     return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
-}
-
-// atoi: leading blanks, a sign, digits up to the first other character; 0 without digits.
-// Out-of-range numbers saturate.
-int32_t readInteger(std::string_view text) {
-    size_t pos = 0;
-    while (pos < text.size() && std::isspace(static_cast<unsigned char>(text[pos]))) {
-        ++pos;
-    }
-    bool negative = false;
-    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
-        negative = text[pos] == '-';
-        ++pos;
-    }
-    int64_t value = 0;
-    constexpr int64_t kLimit = int64_t{std::numeric_limits<int32_t>::max()} + 1;
-    while (pos < text.size() && std::isdigit(static_cast<unsigned char>(text[pos]))) {
-        value = std::min<int64_t>(value * 10 + (text[pos] - '0'), kLimit);
-        ++pos;
-    }
-    value = negative ? -value : value;
-    if (value > std::numeric_limits<int32_t>::max()) {
-        return std::numeric_limits<int32_t>::max();
-    }
-    return static_cast<int32_t>(value);
 }
 
 } // namespace
@@ -116,7 +88,7 @@ std::vector<int32_t> parseColumnSelection(std::string_view selection) {
         if (numbers.size() == kMaxSelectedColumns) {
             throw CPdfException("Too many columns specified in csv/txt file.  max is 20");
         }
-        numbers.push_back(readInteger(piece));
+        numbers.push_back(numberscan::leadingDecimal(piece));
     }
     return numbers;
 }

@@ -27,11 +27,11 @@ bool COutputFile::create(const std::string& finalPath) {
         return false;
     }
     replacing_ = platform::fileExists(finalPath);
-    file_ = platform::createTempFileBeside(finalPath, tempPath_);
+    file_.reset(platform::createTempFileBeside(finalPath, tempPath_));
     if (file_ != nullptr) {
         // The writes are gathered here already; a second buffer in the library would only split
         // them.
-        std::setvbuf(file_, nullptr, _IONBF, 0);
+        std::setvbuf(file_.get(), nullptr, _IONBF, 0);
     }
     offset_ = 0;
     written_ = 0;
@@ -72,14 +72,14 @@ void COutputFile::fileWrite(const char* data, size_t size) {
     if (failed_) {
         return;
     }
-    if (std::fwrite(data, 1, size, file_) != size) {
+    if (std::fwrite(data, 1, size, file_.get()) != size) {
         failed_ = true;
         return;
     }
     written_ += size;
     if (replacing_ && written_ - writebackStarted_ >= kWritebackStep) {
         // The file is unbuffered: what was written is with the system already.
-        platform::startWriteback(file_, writebackStarted_, written_ - writebackStarted_);
+        platform::startWriteback(file_.get(), writebackStarted_, written_ - writebackStarted_);
         writebackStarted_ = written_;
     }
 }
@@ -91,10 +91,9 @@ bool COutputFile::commit() {
     flushBuffer();
     // The file is unbuffered, so fclose has nothing left to flush; it still reports a failed
     // close.
-    if (std::fclose(file_) != 0) {
+    if (std::fclose(file_.release()) != 0) {
         failed_ = true;
     }
-    file_ = nullptr;
     if (failed_ || !platform::renameReplacing(tempPath_, finalPath_)) {
         platform::removeFile(tempPath_);
         tempPath_.clear();
@@ -105,10 +104,7 @@ bool COutputFile::commit() {
 }
 
 void COutputFile::discard() {
-    if (file_ != nullptr) {
-        std::fclose(file_);
-        file_ = nullptr;
-    }
+    file_.reset();
     if (!tempPath_.empty()) {
         platform::removeFile(tempPath_);
         tempPath_.clear();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/UniqueFile.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -32,7 +34,7 @@ class COutputFile {
     void flushBuffer();
     void fileWrite(const char* data, size_t size);
 
-    std::FILE* file_ = nullptr;
+    UniqueFile file_;
     std::string finalPath_;
     std::string tempPath_;
     std::vector<char> buffer_;

@@ -2,29 +2,17 @@
 
 #include "pdf/CPdfException.h"
 #include "platform/Platform.h"
+#include "platform/UniqueFile.h"
 #include "stamp/FontTable.h"
+#include "stamp/LineReader.h"
+#include "stamp/NumberScan.h"
 
 #include <cstdio>
-#include <memory>
-
-// Defined in stamp/FontTable.cpp, which reads the font metrics file the same way.
-namespace fontfile {
-// Reads the next piece of a line: up to and including a line feed, at most maxBytes bytes.
-// False at the end of the file when nothing was read.
-bool readLinePiece(std::FILE* file, size_t maxBytes, std::string& piece);
-// Reads "%d" at pos as scanf would: white space skipped, an optional sign, digits; pos is moved
-// past the number. False when there is no number. Values beyond 32 bits are clamped.
-bool readInt(std::string_view text, size_t& pos, int32_t& value);
-} // namespace fontfile
 
 namespace {
 
 // A sizes file line is read into 255 bytes: at most 254 bytes, longer lines in pieces.
-constexpr size_t kSizesLinePiece = 254;
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
+constexpr size_t kSizesLineBytes = 254;
 
 // Writes widths[0..255] as sixteen lines of sixteen "%d " numbers.
 void appendWidths(std::string& out, const FontMetrics& font) {
@@ -43,8 +31,7 @@ void appendWidths(std::string& out, const FontMetrics& font) {
 void CPdfStamp::loadFontSizes() {
     sizeTable = SizeTable{};
     std::string openError;
-    std::unique_ptr<std::FILE, FileCloser> file(
-        platform::openRegularFile(fontSizesFile, openError));
+    UniqueFile file(platform::openRegularFile(fontSizesFile, openError));
     if (!file) {
         std::printf("Unable to open font sizes file: '%s'\r\n", fontSizesFile.c_str());
         // The run goes on with -size, but not as asked: it ends with status 1.
@@ -53,14 +40,13 @@ void CPdfStamp::loadFontSizes() {
     }
     // Every line takes the next entry, numbers found or not; lines past the tenth are ignored.
     std::string line;
-    while (sizeTable.count < SizeTable::kCapacity &&
-           fontfile::readLinePiece(file.get(), kSizesLinePiece, line)) {
+    while (sizeTable.count < SizeTable::kCapacity && readLine(file.get(), line, kSizesLineBytes)) {
         int32_t size = 0;
         int32_t limit = 0;
         size_t pos = 0;
-        if (fontfile::readInt(line, pos, size) && pos < line.size() && line[pos] == ',') {
+        if (numberscan::scanDecimal(line, pos, size) && pos < line.size() && line[pos] == ',') {
             ++pos;
-            fontfile::readInt(line, pos, limit);
+            numberscan::scanDecimal(line, pos, limit);
         }
         sizeTable.size[sizeTable.count] = size;
         sizeTable.widthLimit[sizeTable.count] = limit;

@@ -2,11 +2,9 @@
 
 #include "pdf/CPdfException.h"
 #include "stamp/FontTable.h"
+#include "stamp/NumberScan.h"
 #include "stamp/Placement.h"
 #include "stamp/RawText.h"
-
-#include <cctype>
-#include <limits>
 
 namespace {
 
@@ -26,60 +24,9 @@ PageBox scanBoxNumbers(std::string_view text, size_t start) {
             ++pos;
             continue;
         }
-        // A "." before the first digit is not part of the number: ".5" reads as 5.
-        const bool negative = pos > 0 && text[pos - 1] == '-';
-        float value = 0.0f;
-        bool inFraction = false;
-        double divisor = 1.0;
-        for (; pos < text.size() && (isDigit(text[pos]) || text[pos] == '.'); ++pos) {
-            if (text[pos] == '.') {
-                inFraction = true;
-                continue;
-            }
-            const int digit = text[pos] - '0';
-            if (inFraction) {
-                divisor *= 10.0;
-                value = static_cast<float>(value + digit / divisor);
-            } else {
-                value = value * 10.0f + static_cast<float>(digit);
-            }
-        }
-        *slots[stored++] = negative ? -value : value;
+        *slots[stored++] = numberscan::scanBoxNumber(text, pos);
     }
     return box;
-}
-
-// One "%d" conversion: blanks, an optional sign and at least one digit. Values beyond 32 bits
-// saturate.
-bool scanInteger(std::string_view text, size_t& pos, int32_t& out) {
-    size_t p = pos;
-    while (p < text.size() && std::isspace(static_cast<unsigned char>(text[p]))) {
-        ++p;
-    }
-    bool negative = false;
-    if (p < text.size() && (text[p] == '+' || text[p] == '-')) {
-        negative = text[p] == '-';
-        ++p;
-    }
-    if (p == text.size() || !isDigit(text[p])) {
-        return false;
-    }
-    constexpr int64_t kLimit = int64_t{std::numeric_limits<int32_t>::max()} + 1;
-    int64_t magnitude = 0;
-    for (; p < text.size() && isDigit(text[p]); ++p) {
-        if (magnitude <= kLimit) {
-            magnitude = magnitude * 10 + (text[p] - '0');
-        }
-    }
-    int64_t value = negative ? -magnitude : magnitude;
-    if (value > std::numeric_limits<int32_t>::max()) {
-        value = std::numeric_limits<int32_t>::max();
-    } else if (value < std::numeric_limits<int32_t>::min()) {
-        value = std::numeric_limits<int32_t>::min();
-    }
-    out = static_cast<int32_t>(value);
-    pos = p;
-    return true;
 }
 
 // The page-size text read as "x0,y0,x1,y1" into presets 0, 0, 612, 792; reading stops at the
@@ -94,7 +41,7 @@ PageBox parsePageSize(std::string_view text) {
             }
             ++pos;
         }
-        if (!scanInteger(text, pos, values[i])) {
+        if (!numberscan::scanDecimal(text, pos, values[i])) {
             break;
         }
     }

@@ -1,10 +1,11 @@
 #include "stamp/FontTable.h"
 
 #include "platform/Platform.h"
+#include "platform/UniqueFile.h"
+#include "stamp/LineReader.h"
+#include "stamp/NumberScan.h"
 
 #include <cstdio>
-#include <limits>
-#include <memory>
 #include <vector>
 
 namespace {
@@ -12,8 +13,6 @@ namespace {
 // A font metrics file adds at most this many fonts; each costs about a kilobyte, so a huge file
 // of short lines cannot exhaust the memory. Further lines are ignored.
 constexpr size_t kMaxFileFonts = 4096;
-// Lines are read in pieces of at most this many bytes, each piece treated as a line.
-constexpr size_t kMetricsLinePiece = 4095;
 // Lines of this length or less (line end included) carry no font.
 constexpr size_t kMinMetricsLine = 21;
 // Fields before the first width: a free tag, the name, four bounding-box numbers, six unused.
@@ -47,86 +46,6 @@ FontTable& table() {
     return instance;
 }
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
-} // namespace
-
-// Reading of the text files that configure the fonts, shared with the font sizes file reader
-// (stamp/CPdfStampFonts.cpp), which declares these two functions for itself.
-namespace fontfile {
-
-namespace {
-
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-} // namespace
-
-// Reads the next piece of a line: up to and including a line feed, at most maxBytes bytes.
-// False at the end of the file when nothing was read.
-bool readLinePiece(std::FILE* file, size_t maxBytes, std::string& piece) {
-    piece.clear();
-    while (piece.size() < maxBytes) {
-        int c = std::getc(file);
-        if (c == EOF) {
-            break;
-        }
-        piece.push_back(static_cast<char>(c));
-        if (c == '\n') {
-            break;
-        }
-    }
-    return !piece.empty();
-}
-
-// A signed decimal number at the start of text after white space; pos is moved past it.
-// False when no digit follows. Values beyond 32 bits are clamped.
-bool readInt(std::string_view text, size_t& pos, int32_t& value) {
-    size_t i = pos;
-    while (i < text.size() && isBlank(text[i])) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    if (i >= text.size() || text[i] < '0' || text[i] > '9') {
-        return false;
-    }
-    constexpr int64_t kLimit = int64_t{std::numeric_limits<int32_t>::max()} + 1;
-    int64_t magnitude = 0;
-    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
-        if (magnitude < kLimit) {
-            magnitude = magnitude * 10 + (text[i] - '0');
-        }
-        ++i;
-    }
-    int64_t signedValue = negative ? -magnitude : magnitude;
-    if (signedValue > std::numeric_limits<int32_t>::max()) {
-        signedValue = std::numeric_limits<int32_t>::max();
-    } else if (signedValue < std::numeric_limits<int32_t>::min()) {
-        signedValue = std::numeric_limits<int32_t>::min();
-    }
-    value = static_cast<int32_t>(signedValue);
-    pos = i;
-    return true;
-}
-
-} // namespace fontfile
-
-namespace {
-
-int32_t fieldNumber(std::string_view field) {
-    size_t pos = 0;
-    int32_t value = 0;
-    return fontfile::readInt(field, pos, value) ? value : 0;
-}
-
 // The non-empty fields of a line, split at "|" and line feed.
 std::vector<std::string_view> splitFields(std::string_view line) {
     std::vector<std::string_view> fields;
@@ -150,10 +69,10 @@ bool parseMetricsLine(std::string_view line, FontMetrics& font) {
     }
     font.name = std::string(fields[1]);
     for (size_t i = 0; i < 4; ++i) {
-        font.bbox[i] = 2 + i < fields.size() ? fieldNumber(fields[2 + i]) : 0;
+        font.bbox[i] = 2 + i < fields.size() ? numberscan::leadingDecimal(fields[2 + i]) : 0;
     }
     for (size_t code = 0; code < 256 && kFirstWidthField + code < fields.size(); ++code) {
-        font.widths[code] = fieldNumber(fields[kFirstWidthField + code]);
+        font.widths[code] = numberscan::leadingDecimal(fields[kFirstWidthField + code]);
     }
     return true;
 }
@@ -179,14 +98,14 @@ void buildFontTable(const std::string& path) {
     // A metrics file that cannot be opened (or is no regular file, such as a pipe that would
     // block) adds no fonts.
     std::string openError;
-    FilePtr file(platform::openRegularFile(path, openError));
+    UniqueFile file(platform::openRegularFile(path, openError));
     if (!file) {
         return;
     }
     std::printf("\nUsing fonts file: '%s'\n", path.c_str());
     std::string line;
     size_t added = 0;
-    while (added < kMaxFileFonts && fontfile::readLinePiece(file.get(), kMetricsLinePiece, line)) {
+    while (added < kMaxFileFonts && readLine(file.get(), line, kMaxLineBytes)) {
         if (line.size() < kMinMetricsLine) {
             continue;
         }

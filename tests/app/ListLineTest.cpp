@@ -1,6 +1,7 @@
 #include "app/ListLine.h"
-#include "app/LineReader.h"
 #include "pdf/CPdfException.h"
+#include "platform/UniqueFile.h"
+#include "stamp/LineReader.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>

@@ -89,10 +89,9 @@ TEST(FontSizes, EveryLineTakesAnEntryAndMissingNumbersReadAsZero) {
         int32_t size, limit;
     };
     const Row rows[] = {
-        {"15\n", 15, 0},        {",700\n", 0, 0},
-        {"abc\n", 0, 0},        {"\n", 0, 0},
-        {" 12 , 800\n", 12, 0}, {"12, 800\r\n", 12, 800},
-        {"-3,-4\n", -3, -4},    {"9,99999999999\n", 9, 2147483647},
+        {"15\n", 15, 0},     {",700\n", 0, 0},       {"abc\n", 0, 0},
+        {"\n", 0, 0},        {" 12 , 800\n", 12, 0}, {"12, 800\r\n", 12, 800},
+        {"7,500\r", 7, 500}, {"-3,-4\n", -3, -4},    {"9,99999999999\n", 9, 2147483647},
     };
     std::string contents;
     for (const Row& row : rows) {
@@ -101,8 +100,8 @@ TEST(FontSizes, EveryLineTakesAnEntryAndMissingNumbersReadAsZero) {
     TempFile file(contents);
     CPdfStamp job;
     loadSizesCapturing(job, file.path());
-    ASSERT_EQ(job.sizeTable.count, 8);
-    for (int i = 0; i < 8; ++i) {
+    ASSERT_EQ(job.sizeTable.count, 9);
+    for (int i = 0; i < 9; ++i) {
         EXPECT_EQ(job.sizeTable.size[i], rows[i].size) << "line «" << rows[i].line << "»";
         EXPECT_EQ(job.sizeTable.widthLimit[i], rows[i].limit) << "line «" << rows[i].line << "»";
     }

@@ -1,4 +1,4 @@
-#include "app/LineReader.h"
+#include "stamp/LineReader.h"
 
 bool readLine(std::FILE* file, std::string& line, size_t maxBytes) {
     line.clear();

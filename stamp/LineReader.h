@@ -2,22 +2,13 @@
 
 #include <cstddef>
 #include <cstdio>
-#include <memory>
 #include <string>
 #include <string_view>
 
-// Lines of list files are at most this long (text-lines files use a shorter limit of their own);
-// a longer line is read as several lines, as fgets with a buffer of that size would.
+// Lines of list files and font metrics files are at most this long (text-lines and font sizes
+// files use a shorter limit of their own); a longer line is read as several lines, as fgets
+// with a buffer of that size would.
 inline constexpr size_t kMaxLineBytes = 4095;
-
-struct FileCloser {
-    void operator()(std::FILE* file) const {
-        if (file != nullptr) {
-            std::fclose(file);
-        }
-    }
-};
-using UniqueFile = std::unique_ptr<std::FILE, FileCloser>;
 
 // Reads up to and including the next line end (LF, CR LF or a CR alone), or maxBytes bytes (a
 // CR LF pair is not split). False at the end of the file when nothing was read.
