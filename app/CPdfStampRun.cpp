@@ -3,6 +3,7 @@
 #include "pdf/CPdfException.h"
 #include "platform/Platform.h"
 #include "platform/UniqueFile.h"
+#include "stamp/COutputFile.h"
 #include "stamp/LineReader.h"
 
 #include <algorithm>
@@ -74,7 +75,7 @@ void runTextLines(CPdfStamp& job) {
     const std::string runInput = job.inputName;
     const std::string runOutput = job.outputName;
     std::printf("Input file: '%s'", runInput.c_str());
-    if (platform::isDirectory(runOutput)) {
+    if (!COutputFile::acceptsName(runOutput)) {
         std::printf("\nOutput file create error: '%s'\n", runOutput.c_str());
         throw CPdfException("", "Can't create the output file: it is a folder");
     }

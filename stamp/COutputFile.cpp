@@ -17,12 +17,18 @@ COutputFile::~COutputFile() {
     discard();
 }
 
+bool COutputFile::acceptsName(const std::string& finalPath) {
+    if (platform::isDirectory(finalPath)) {
+        errno = EISDIR;
+        return false;
+    }
+    return true;
+}
+
 bool COutputFile::create(const std::string& finalPath) {
     discard();
     finalPath_ = finalPath;
-    // A folder under the final name could never be replaced: refused before anything is written.
-    if (platform::isDirectory(finalPath)) {
-        errno = EISDIR;
+    if (!acceptsName(finalPath)) {
         failed_ = true;
         return false;
     }

@@ -17,7 +17,12 @@ class COutputFile {
     COutputFile(const COutputFile&) = delete;
     COutputFile& operator=(const COutputFile&) = delete;
 
-    // Creates the temporary file in the folder of finalPath.
+    // Whether an output can be made under finalPath: not where a folder has that name, which
+    // could never be replaced (errno is then set to EISDIR). A run that makes its output in
+    // steps asks before the first.
+    static bool acceptsName(const std::string& finalPath);
+    // Creates the temporary file in the folder of finalPath; refused for a name that
+    // acceptsName refuses, before anything is written.
     bool create(const std::string& finalPath);
     void write(std::string_view bytes);
     void write(const char* data, size_t size) { write(std::string_view(data, size)); }
