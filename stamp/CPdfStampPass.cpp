@@ -3,6 +3,7 @@
 #include "pdf/CPdfDictionary.h"
 #include "pdf/CPdfException.h"
 #include "platform/Platform.h"
+#include "platform/UniqueFile.h"
 #include "stamp/COutputFile.h"
 #include "stamp/CRawInput.h"
 #include "stamp/FontTable.h"
@@ -287,13 +288,13 @@ void CPdfStamp::importStartNumber() {
         return;
     }
     std::string error;
-    std::FILE* file = platform::openRegularFile(importFile, error);
-    if (file == nullptr) {
+    UniqueFile file(platform::openRegularFile(importFile, error));
+    if (!file) {
         throw CPdfException("Import file error: " + error + "\n");
     }
     char text[11] = {};
-    size_t got = std::fread(text, 1, 10, file);
-    std::fclose(file);
+    size_t got = std::fread(text, 1, 10, file.get());
+    file.reset();
     text[got] = '\0';
     startNumber = std::atoi(text);
 }
@@ -436,13 +437,14 @@ void CPdfStamp::prepareCounter() {
         platform::removeFile(counterTemp_);
         counterTemp_.clear();
     }
-    std::FILE* file = platform::createTempFileBeside(exportFile, counterTemp_);
-    if (file == nullptr) {
+    UniqueFile file(platform::createTempFileBeside(exportFile, counterTemp_));
+    if (!file) {
         throw CPdfException("export file create error");
     }
     const int64_t next = static_cast<int64_t>(highestShown_) + 1;
-    const bool written = std::fprintf(file, "%lld", static_cast<long long>(next)) > 0;
-    if (std::fclose(file) != 0 || !written) {
+    const bool written = std::fprintf(file.get(), "%lld", static_cast<long long>(next)) > 0;
+    // The close reports a failed write of what fprintf left in the buffer.
+    if (std::fclose(file.release()) != 0 || !written) {
         platform::removeFile(counterTemp_);
         counterTemp_.clear();
         throw CPdfException("export file create error");
