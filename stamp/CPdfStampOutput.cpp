@@ -19,11 +19,25 @@ constexpr size_t kCopyChunk = 256 * 1024;
 // than the output's buffer, so that the output writes it directly.
 constexpr size_t kDirectCopy = 1024 * 1024;
 
-// "00", "01", ... "99": the two digits of every number below 100.
-constexpr char kDigitPairs[] =
-    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-    "8081828384858687888990919293949596979899";
+// Every row of a cross-reference table takes 20 bytes.
+constexpr size_t kRow = 20;
+
+// Writes value into the digits that end at fieldEnd, which hold zeros already.
+void putDigitsBefore(char* fieldEnd, uint64_t value) {
+    char digits[20];
+    const size_t length =
+        static_cast<size_t>(std::to_chars(digits, digits + sizeof digits, value).ptr - digits);
+    std::memcpy(fieldEnd - length, digits, length);
+}
+
+// The row of an object in use: the offset in ten digits, the generation in five.
+void putUsedRow(char* row, uint64_t offset, uint32_t generation) {
+    std::memcpy(row, "0000000000 00000 n \r", kRow);
+    putDigitsBefore(row + 10, offset);
+    if (generation != 0) {
+        putDigitsBefore(row + 16, generation);
+    }
+}
 
 // The header line with its line end (the first 1024 bytes when no line end comes before).
 uint64_t headerLineLength(CRawInput& input) {
@@ -111,45 +125,23 @@ void CPdfStamp::writeXRefTable() {
     int n = std::snprintf(line, sizeof line, "xref\n0 %zu%c", outputTable.size(), 13);
     table.append(line, static_cast<size_t>(n));
     table.append("0000000000 65535 f \r");
-    // Every row takes 20 bytes; rows are written in place, digits from the right, and go to
-    // the output a few thousand at a time, so that a large table is never held whole.
-    constexpr size_t kRow = 20;
+    // The rows go to the output a few thousand at a time, so that a large table is never held
+    // whole.
     constexpr size_t kRowsAtOnce = 4096;
-    // Two digits at a time, from the right; value has at most width digits.
-    auto putDigits = [](char* field, uint64_t value, int width) {
-        int i = width;
-        for (; i >= 2; i -= 2) {
-            const uint64_t rest = value / 100;
-            std::memcpy(field + i - 2, kDigitPairs + 2 * (value - rest * 100), 2);
-            value = rest;
-        }
-        if (i == 1) {
-            field[0] = static_cast<char>('0' + value % 10);
-        }
-    };
     for (size_t first = 1; first < outputTable.size(); first += kRowsAtOnce) {
         const size_t last = std::min(outputTable.size(), first + kRowsAtOnce);
         size_t at = table.size();
         table.resize(at + (last - first) * kRow);
-        char* out = table.data();
         for (size_t i = first; i < last; ++i, at += kRow) {
             const OutputXRefEntry& row = outputTable[i];
             if (!row.inUse) {
-                std::memcpy(out + at, "0000000000 00000 f \r", kRow);
+                std::memcpy(table.data() + at, "0000000000 00000 f \r", kRow);
                 continue;
             }
             if (row.offset > kMaxTableOffset) {
                 throw CPdfException("Output file is too large for a cross-reference table");
             }
-            putDigits(out + at, row.offset, 10);
-            out[at + 10] = ' ';
-            if (row.generation == 0) {
-                // Nearly every row: objects written new, or copied from generation 0.
-                std::memcpy(out + at + 11, "00000", 5);
-            } else {
-                putDigits(out + at + 11, row.generation, 5);
-            }
-            std::memcpy(out + at + 16, " n \r", 4);
+            putUsedRow(table.data() + at, row.offset, row.generation);
         }
         outputFile->write(table);
         table.clear();
