@@ -1,6 +1,8 @@
 #include "stamp/NumberScan.h"
 
 #include <algorithm>
+#include <cctype>
+#include <charconv>
 #include <limits>
 
 namespace numberscan {
@@ -15,19 +17,6 @@ bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-int hexDigit(char c) {
-    if (isDigit(c)) {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 // Skips the blanks and reads the sign in front of a number; at is moved past both.
 bool readSign(std::string_view text, size_t& at) {
     while (at < text.size() && isBlank(text[at])) {
@@ -39,22 +28,34 @@ bool readSign(std::string_view text, size_t& at) {
     return false;
 }
 
+// The unsigned number in the given base at text[at], as far as its digits go; at is moved past
+// them. False when no digit is there; saturated when the digits go beyond 32 bits.
+bool readDigits(std::string_view text, size_t& at, int base, uint32_t& value, bool& saturated) {
+    const char* const end = text.data() + text.size();
+    const std::from_chars_result read = std::from_chars(text.data() + at, end, value, base);
+    if (read.ec == std::errc::invalid_argument) {
+        return false;
+    }
+    saturated = read.ec == std::errc::result_out_of_range;
+    at = static_cast<size_t>(read.ptr - text.data());
+    return true;
+}
+
 } // namespace
 
 bool scanDecimal(std::string_view text, size_t& pos, int32_t& value) {
     size_t at = pos;
     const bool negative = readSign(text, at);
-    // The magnitude stops one past the largest int32 value, which the minus sign still reaches.
-    constexpr int64_t kLimit = int64_t{std::numeric_limits<int32_t>::max()} + 1;
-    int64_t magnitude = 0;
-    const size_t digitsStart = at;
-    for (; at < text.size() && isDigit(text[at]); ++at) {
-        magnitude = std::min<int64_t>(magnitude * 10 + (text[at] - '0'), kLimit);
-    }
-    if (at == digitsStart) {
+    uint32_t magnitude = 0;
+    bool saturated = false;
+    if (!readDigits(text, at, 10, magnitude, saturated)) {
         return false;
     }
-    value = static_cast<int32_t>(std::min<int64_t>(negative ? -magnitude : magnitude, kLimit - 1));
+    constexpr int64_t kMin = std::numeric_limits<int32_t>::min();
+    constexpr int64_t kMax = std::numeric_limits<int32_t>::max();
+    const int64_t signedValue = negative ? -int64_t{magnitude} : int64_t{magnitude};
+    value = static_cast<int32_t>(saturated ? (negative ? kMin : kMax)
+                                           : std::clamp(signedValue, kMin, kMax));
     pos = at;
     return true;
 }
@@ -63,23 +64,18 @@ bool scanHex(std::string_view text, size_t& pos, uint32_t& value) {
     size_t at = pos;
     const bool negative = readSign(text, at);
     if (at + 2 < text.size() && text[at] == '0' && (text[at + 1] == 'x' || text[at + 1] == 'X') &&
-        hexDigit(text[at + 2]) >= 0) {
+        std::isxdigit(static_cast<unsigned char>(text[at + 2]))) {
         at += 2;
     }
-    constexpr uint64_t kLimit = uint64_t{0xFFFFFFFF} + 1;
-    uint64_t magnitude = 0;
-    const size_t digitsStart = at;
-    for (; at < text.size() && hexDigit(text[at]) >= 0; ++at) {
-        magnitude =
-            std::min<uint64_t>(magnitude * 16 + static_cast<uint64_t>(hexDigit(text[at])), kLimit);
-    }
-    if (at == digitsStart) {
+    uint32_t magnitude = 0;
+    bool saturated = false;
+    if (!readDigits(text, at, 16, magnitude, saturated)) {
         return false;
     }
-    if (magnitude == kLimit) {
+    if (saturated) {
         value = 0xFFFFFFFFu;
     } else {
-        value = negative ? 0u - static_cast<uint32_t>(magnitude) : static_cast<uint32_t>(magnitude);
+        value = negative ? 0u - magnitude : magnitude;
     }
     pos = at;
     return true;
