@@ -30,7 +30,8 @@ void putDigitsBefore(char* fieldEnd, uint64_t value) {
     std::memcpy(fieldEnd - length, digits, length);
 }
 
-// The row of an object in use: the offset in ten digits, the generation in five.
+// The row of an object in use: the offset in ten digits, the generation in five (the caller
+// has checked the offset; a generation is at most 65535).
 void putUsedRow(char* row, uint64_t offset, uint32_t generation) {
     std::memcpy(row, "0000000000 00000 n \r", kRow);
     putDigitsBefore(row + 10, offset);
