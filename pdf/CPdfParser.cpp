@@ -8,77 +8,16 @@
 #include "pdf/CPdfStream.h"
 #include "pdf/CPdfXRef.h"
 #include "pdf/Limits.h"
+#include "pdf/PdfSyntax.h"
 
 #include <charconv>
 #include <cstdint>
 #include <limits>
 
-namespace {
-
-enum CharClass : unsigned char { kRegular = 0, kWhite = 1, kDelimiter = 2 };
-
-struct CharTable {
-    unsigned char cls[256];
-    constexpr CharTable() : cls{} {
-        for (int c : {0, 9, 10, 12, 13, 32}) {
-            cls[c] = kWhite;
-        }
-        for (char c : {'%', '(', ')', '/', '<', '>', '[', ']', '{', '}'}) {
-            cls[static_cast<unsigned char>(c)] = kDelimiter;
-        }
-    }
-};
-
-constexpr CharTable kChars;
-
-bool isWhite(int c) {
-    return c >= 0 && kChars.cls[c] == kWhite;
-}
-bool isRegular(int c) {
-    return c >= 0 && kChars.cls[c] == kRegular;
-}
-bool isDigit(int c) {
-    return c >= '0' && c <= '9';
-}
-
-int hexValue(int c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
-// Base-10 conversion that saturates at the 64-bit range, as strtoll does.
-int64_t toInteger(const std::string& text) {
-    size_t i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    uint64_t value = 0;
-    const uint64_t limit = negative ? uint64_t(INT64_MAX) + 1 : uint64_t(INT64_MAX);
-    for (; i < text.size() && isDigit(static_cast<unsigned char>(text[i])); ++i) {
-        unsigned digit = static_cast<unsigned>(text[i] - '0');
-        if (value > (limit - digit) / 10) {
-            value = limit;
-        } else {
-            value = value * 10 + digit;
-        }
-    }
-    if (negative) {
-        return value == uint64_t(INT64_MAX) + 1 ? INT64_MIN : -static_cast<int64_t>(value);
-    }
-    return static_cast<int64_t>(value);
-}
-
-} // namespace
+using pdfsyntax::hexValue;
+using pdfsyntax::isDigit;
+using pdfsyntax::isRegular;
+using pdfsyntax::isWhitespace;
 
 CPdfParser::CPdfParser(CPdfXRef* xref, CPdfStream* source, int fetchDepth)
     : xref_(xref), source_(source), fetchDepth_(fetchDepth) {
@@ -108,7 +47,7 @@ void CPdfParser::readToken(CPdfElement& out) {
             out.setEndOfInput();
             return;
         }
-        if (isWhite(c)) {
+        if (isWhitespace(c)) {
             continue;
         }
         if (c == '%') {
@@ -235,7 +174,7 @@ void CPdfParser::readHexString(CPdfElement& out) {
         if (c < 0 || c == '>') {
             break;
         }
-        if (isWhite(c)) {
+        if (isWhitespace(c)) {
             continue;
         }
         int digit = hexValue(c);
@@ -290,7 +229,8 @@ void CPdfParser::readNumber(int first, CPdfElement& out) {
         std::from_chars(text_.data(), text_.data() + text_.size(), value);
         out.setReal(value);
     } else {
-        out.setInteger64(toInteger(text_));
+        // Held at the 64-bit range, as strtoll does.
+        out.setInteger64(pdfsyntax::readSignedInteger(text_, 0).value);
     }
 }
 

@@ -1,37 +1,16 @@
 #include "pdf/CPdfTableScanner.h"
 
 #include "pdf/CPdfStream.h"
+#include "pdf/PdfSyntax.h"
 
 #include <bit>
 #include <cstring>
 
+using pdfsyntax::isDigit;
+using pdfsyntax::isRegular;
+using pdfsyntax::isWhitespace;
+
 namespace {
-
-bool isWhite(int c) {
-    return c == 0 || c == 9 || c == 10 || c == 12 || c == 13 || c == 32;
-}
-
-bool isDelimiter(int c) {
-    switch (c) {
-    case '%':
-    case '(':
-    case ')':
-    case '/':
-    case '<':
-    case '>':
-    case '[':
-    case ']':
-    case '{':
-    case '}':
-        return true;
-    default:
-        return false;
-    }
-}
-
-bool isRegular(int c) {
-    return c >= 0 && !isWhite(c) && !isDelimiter(c);
-}
 
 // Bytes [from, from + count) of a row as a decimal number, or -1 when one is no digit.
 int64_t rowNumber(const unsigned char* row, int from, int count) {
@@ -85,7 +64,7 @@ bool isRowEnd(unsigned char first, unsigned char second) {
 void CPdfTableScanner::skipSpace() {
     for (;;) {
         int c = source_.peekChar();
-        if (isWhite(c)) {
+        if (isWhitespace(c)) {
             source_.getChar();
         } else if (c == '%') {
             do {
@@ -104,22 +83,27 @@ CPdfTableScanner::Token CPdfTableScanner::next() {
     if (c < 0) {
         return token;
     }
-    if (c == '-' || c == '.' || (c >= '0' && c <= '9')) {
-        // As the lexer: the first byte, then digits and dots; a dot makes it no integer.
-        bool negative = c == '-';
+    if (c == '-' || c == '.' || isDigit(c)) {
+        // As the lexer: the first byte, then digits and dots; a dot makes it no integer, and
+        // the value is held at the 64-bit range.
+        const bool negative = c == '-';
         bool real = c == '.';
-        uint64_t value = c >= '0' ? static_cast<uint64_t>(c - '0') : 0;
-        for (int d = source_.peekChar(); (d >= '0' && d <= '9') || d == '.';
-             d = source_.peekChar()) {
+        uint64_t value = isDigit(c) ? static_cast<uint64_t>(c - '0') : 0;
+        const uint64_t limit = uint64_t{INT64_MAX} + (negative ? 1 : 0);
+        for (int d = source_.peekChar(); isDigit(d) || d == '.'; d = source_.peekChar()) {
             source_.getChar();
             if (d == '.') {
                 real = true;
-            } else if (value < (uint64_t(1) << 60)) {
-                value = value * 10 + static_cast<uint64_t>(d - '0');
+            } else {
+                value = pdfsyntax::appendDigit(value, static_cast<unsigned>(d - '0'), limit);
             }
         }
         token.kind = real ? Kind::Other : Kind::Integer;
-        token.value = negative ? -static_cast<int64_t>(value) : static_cast<int64_t>(value);
+        if (!negative) {
+            token.value = static_cast<int64_t>(value);
+        } else {
+            token.value = value == limit ? INT64_MIN : -static_cast<int64_t>(value);
+        }
         return token;
     }
     if (isRegular(c)) {
@@ -161,7 +145,7 @@ bool CPdfTableScanner::nextStandardRow(int64_t& offset, int64_t& generation, boo
     const unsigned char* ahead = nullptr;
     const size_t available = source_.buffered(ahead);
     size_t lead = 0;
-    while (lead < available && isWhite(ahead[lead])) {
+    while (lead < available && isWhitespace(ahead[lead])) {
         ++lead;
     }
     if (lead < available && ahead[lead] != '%' && available - lead >= kRowBytes) {

@@ -7,6 +7,7 @@
 #include "pdf/CPdfMemoryStream.h"
 #include "pdf/CPdfParser.h"
 #include "pdf/Limits.h"
+#include "pdf/PdfSyntax.h"
 
 #include <algorithm>
 #include <string>
@@ -83,25 +84,16 @@ class CPdfXRef::FetchGuard {
 
 namespace {
 
-const CPdfElement& nullElement() {
-    static const CPdfElement null = [] {
-        CPdfElement e;
-        e.setNull();
-        return e;
-    }();
-    return null;
-}
-
 // Parses the one object of a byte range of memory, as an object inside an object stream is
 // read: its window cannot open sub-streams, so a stream there has no readable data.
 void parseInMemory(CPdfXRef* xref, const std::string& bytes, size_t start, size_t end,
                    CPdfElement& out, int fetchDepth) {
     auto* memory = new CPdfMemoryStream(reinterpret_cast<const unsigned char*>(bytes.data()),
-                                        bytes.size(), 0, 0, nullElement());
+                                        bytes.size(), 0, 0, CPdfXRef::nullElement());
     memory->setPos(static_cast<int64_t>(start), 0);
     try {
-        auto* window =
-            new CPdfEmbedStream(memory, nullElement(), true, static_cast<int64_t>(end - start));
+        auto* window = new CPdfEmbedStream(memory, CPdfXRef::nullElement(), true,
+                                           static_cast<int64_t>(end - start));
         CPdfParser parser(xref, window, fetchDepth);
         parser.parseObject(out);
     } catch (...) {
@@ -112,6 +104,15 @@ void parseInMemory(CPdfXRef* xref, const std::string& bytes, size_t start, size_
 }
 
 } // namespace
+
+const CPdfElement& CPdfXRef::nullElement() {
+    static const CPdfElement null = [] {
+        CPdfElement e;
+        e.setNull();
+        return e;
+    }();
+    return null;
+}
 
 CPdfXRef::CPdfXRef(CPdfFileStream* file) : file_(file) {}
 
@@ -242,23 +243,15 @@ bool CPdfXRef::readPlainHeader(ObjectStreamData& data, int64_t pairs, size_t hea
     offsets.reserve(static_cast<size_t>(pairs));
     size_t pos = 0;
     auto next = [&](int64_t& value) {
-        while (pos < header.size() && (header[pos] == ' ' || header[pos] == '\n' ||
-                                       header[pos] == '\r' || header[pos] == '\t')) {
+        while (pos < header.size() && pdfsyntax::isPlainSpace(header[pos])) {
             ++pos;
         }
         const size_t start = pos;
-        value = 0;
-        while (pos < header.size() && header[pos] >= '0' && header[pos] <= '9') {
-            value = value * 10 + (header[pos] - '0');
-            ++pos;
-        }
-        const size_t digits = pos - start;
-        if (digits == 0 || digits > 9) {
-            return false;
-        }
-        // A token must end at a space or line end (or at the end of the header).
-        return pos == header.size() || header[pos] == ' ' || header[pos] == '\n' ||
-               header[pos] == '\r' || header[pos] == '\t';
+        uint64_t digits = 0;
+        pos = pdfsyntax::readShortDigits(header, start, 9, digits);
+        value = static_cast<int64_t>(digits);
+        // One to nine digits, ending at a space or line end (or at the end of the header).
+        return pos > start && (pos == header.size() || pdfsyntax::isPlainSpace(header[pos]));
     };
     for (int64_t k = 0; k < pairs; ++k) {
         int64_t number = 0;

@@ -62,6 +62,9 @@ class CPdfXRef {
     // for another object stream. False when the object cannot be found.
     bool getCompressedObjectText(int32_t number, const unsigned char*& data, size_t& length);
 
+    // A null element, the dictionary of the reader's windows onto the file and its objects.
+    static const CPdfElement& nullElement();
+
   private:
     // One decoded object stream: its bytes and the object numbers and offsets of its header.
     struct ObjectStreamData;

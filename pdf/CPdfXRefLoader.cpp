@@ -7,6 +7,7 @@
 #include "pdf/CPdfParser.h"
 #include "pdf/CPdfTableScanner.h"
 #include "pdf/Limits.h"
+#include "pdf/PdfSyntax.h"
 
 #include <algorithm>
 #include <memory>
@@ -19,19 +20,6 @@ constexpr const char* kBadTable = "Couldn't parse an xref table";
 constexpr const char* kBadStream = "Couldn't parse an xref stream";
 constexpr const char* kBadStreamGeneration =
     "Wrong generation of xref entry while reading xref stream section";
-
-bool isPdfWhite(int c) {
-    return c == 0 || c == 9 || c == 10 || c == 12 || c == 13 || c == 32;
-}
-
-const CPdfElement& nullElement() {
-    static const CPdfElement null = [] {
-        CPdfElement e;
-        e.setNull();
-        return e;
-    }();
-    return null;
-}
 
 // An offset or object stream number as a row holds it.
 int64_t rowOffset(int64_t value) {
@@ -126,7 +114,7 @@ int64_t CPdfXRef::Loader::findStartxref() {
         throw CPdfException(kDamaged);
     }
     size_t i = at + 9;
-    while (i < tail.size() && isPdfWhite(static_cast<unsigned char>(tail[i]))) {
+    while (i < tail.size() && pdfsyntax::isWhitespace(static_cast<unsigned char>(tail[i]))) {
         ++i;
     }
     bool negative = false;
@@ -134,14 +122,14 @@ int64_t CPdfXRef::Loader::findStartxref() {
         negative = tail[i] == '-';
         ++i;
     }
-    int64_t value = 0;
-    for (; i < tail.size() && tail[i] >= '0' && tail[i] <= '9'; ++i) {
-        value = std::min<int64_t>(value * 10 + (tail[i] - '0'), INT64_MAX / 16);
-    }
+    // Held far below the 64-bit range: offsets are added to the header's position.
+    uint64_t value = 0;
+    bool capped = false;
+    pdfsyntax::readDigits(tail, i, INT64_MAX / 16, value, capped);
     if (value == 0 || negative) {
         throw CPdfException(kDamaged);
     }
-    return value;
+    return static_cast<int64_t>(value);
 }
 
 std::optional<int64_t> CPdfXRef::Loader::offsetEntry(const CPdfElement& trailer, const char* key) {
@@ -166,7 +154,7 @@ std::optional<int64_t> CPdfXRef::Loader::readSection(int64_t offset, bool hybrid
     uint64_t position = offset < 0 || static_cast<uint64_t>(offset) > fileSize_
                             ? fileSize_
                             : std::min(fileSize_, base + static_cast<uint64_t>(offset));
-    CPdfStream* window = xref_.file_->openSubStream(position, 0, nullElement());
+    CPdfStream* window = xref_.file_->openSubStream(position, 0, CPdfXRef::nullElement());
     // The parser below takes its own reference; this one is dropped on every way out.
     std::unique_ptr<CPdfStream, void (*)(CPdfStream*)> hold(window,
                                                             [](CPdfStream* s) { s->release(); });

@@ -2,7 +2,7 @@
 
 #include "pdf/CPdfDocument.h"
 #include "pdf/CPdfXRef.h"
-#include "stamp/PdfSyntax.h"
+#include "pdf/PdfSyntax.h"
 
 #include <array>
 #include <cstdint>

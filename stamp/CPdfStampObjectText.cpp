@@ -3,7 +3,7 @@
 #include "pdf/CPdfException.h"
 #include "pdf/CPdfXRef.h"
 #include "stamp/CRawInput.h"
-#include "stamp/PdfSyntax.h"
+#include "pdf/PdfSyntax.h"
 #include "stamp/RawText.h"
 
 #include <charconv>

@@ -2,7 +2,7 @@
 
 #include "pdf/CPdfException.h"
 #include "pdf/Limits.h"
-#include "stamp/PdfSyntax.h"
+#include "pdf/PdfSyntax.h"
 #include "stamp/RawText.h"
 
 #include <algorithm>
@@ -53,17 +53,15 @@ void CPdfStamp::walkPageTree(std::string_view nodeText, const PageBox& inherited
         if (c == ']' || c == '/') {
             break;
         }
-        if (c < '0' || c > '9') {
+        if (!pdfsyntax::isDigit(c)) {
             ++pos;
             continue;
         }
-        int64_t value = 0;
-        while (pos < nodeText.size() && nodeText[pos] >= '0' && nodeText[pos] <= '9') {
-            if (value <= INT32_MAX) {
-                value = value * 10 + (nodeText[pos] - '0');
-            }
-            ++pos;
-        }
+        // Held just past the range of object numbers, which is all a kid's number needs.
+        uint64_t digits = 0;
+        bool capped = false;
+        pos = pdfsyntax::readDigits(nodeText, pos, uint64_t{INT32_MAX} + 1, digits, capped);
+        const int64_t value = static_cast<int64_t>(digits);
         ++pos; // the byte after a number is passed over
         if (!haveNumber) {
             kidNumber = value;

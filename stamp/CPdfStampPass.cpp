@@ -7,7 +7,7 @@
 #include "stamp/COutputFile.h"
 #include "stamp/CRawInput.h"
 #include "stamp/FontTable.h"
-#include "stamp/PdfSyntax.h"
+#include "pdf/PdfSyntax.h"
 #include "stamp/RawText.h"
 
 #include <cerrno>

@@ -1,7 +1,7 @@
 #include "stamp/CPdfStamp.h"
 
 #include "stamp/COutputFile.h"
-#include "stamp/PdfSyntax.h"
+#include "pdf/PdfSyntax.h"
 
 #include <algorithm>
 #include <charconv>

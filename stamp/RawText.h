@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pdf/PdfSyntax.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -7,8 +9,7 @@
 // Searches in the raw bytes of PDF objects. Every scan stops at the end of its buffer.
 namespace rawtext {
 
-// Index of the first occurrence of needle in text, or npos (also for an empty needle).
-size_t findFirst(std::string_view text, std::string_view needle);
+using pdfsyntax::findFirst;
 
 // Index of the last byte of the first occurrence of needle at or after start, or 0 when there
 // is none (a match that ends at index 0 therefore reads as absent, as does an empty needle).

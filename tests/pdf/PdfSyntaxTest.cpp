@@ -1,4 +1,4 @@
-#include "stamp/PdfSyntax.h"
+#include "pdf/PdfSyntax.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,7 @@
-#include "stamp/PdfSyntax.h"
-
-#include "stamp/RawText.h"
+#include "pdf/PdfSyntax.h"
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cstring>
 
 namespace pdfsyntax {
@@ -14,38 +11,13 @@ namespace {
 // Nesting of containers that a scan follows before it gives up on the text.
 constexpr int kMaxDepth = 256;
 
-bool isDigit(unsigned char c) {
-    return c >= '0' && c <= '9';
-}
-
-// The class of every byte, looked up once per byte by the scans below.
-enum ByteClass : unsigned char { kRegular, kWhitespace, kDelimiter };
-
-constexpr std::array<unsigned char, 256> kByteClasses = [] {
-    std::array<unsigned char, 256> classes{};
-    for (unsigned char c : {0, 9, 10, 12, 13, 32}) {
-        classes[c] = kWhitespace;
-    }
-    for (unsigned char c : {'%', '(', ')', '/', '<', '>', '[', ']', '{', '}'}) {
-        classes[c] = kDelimiter;
-    }
-    return classes;
-}();
-
-inline bool whitespaceByte(unsigned char c) {
-    return kByteClasses[c] == kWhitespace;
-}
-
 // True when the two bytes at pos are "<<" or ">>" (pair is '<' or '>').
 inline bool doubleBracketAt(std::string_view text, size_t pos, char pair) {
     return pos + 1 < text.size() && text[pos] == pair && text[pos + 1] == pair;
 }
-inline bool regularByte(unsigned char c) {
-    return kByteClasses[c] == kRegular;
-}
 
 size_t skipRegularRun(std::string_view text, size_t pos) {
-    while (pos < text.size() && regularByte(static_cast<unsigned char>(text[pos]))) {
+    while (pos < text.size() && isRegular(static_cast<unsigned char>(text[pos]))) {
         ++pos;
     }
     return pos;
@@ -73,22 +45,6 @@ size_t skipHexString(std::string_view text, size_t pos) {
     return close == std::string_view::npos ? npos : close + 1;
 }
 
-bool isIntegerToken(std::string_view token) {
-    size_t i = 0;
-    if (!token.empty() && (token[0] == '+' || token[0] == '-')) {
-        i = 1;
-    }
-    if (i == token.size()) {
-        return false;
-    }
-    for (; i < token.size(); ++i) {
-        if (!isDigit(static_cast<unsigned char>(token[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // The end of the integer token at pos (an optional sign and digits, then a byte that is not
 // regular, or the end), or npos when the token at pos is not an integer.
 size_t integerTokenEnd(std::string_view text, size_t pos) {
@@ -100,7 +56,7 @@ size_t integerTokenEnd(std::string_view text, size_t pos) {
     while (p < text.size() && isDigit(static_cast<unsigned char>(text[p]))) {
         ++p;
     }
-    if (p == digits || (p < text.size() && regularByte(static_cast<unsigned char>(text[p])))) {
+    if (p == digits || (p < text.size() && isRegular(static_cast<unsigned char>(text[p])))) {
         return npos;
     }
     return p;
@@ -133,7 +89,7 @@ bool skipPlainSpaces(std::string_view text, size_t& pos) {
     const char* const data = text.data();
     const size_t size = text.size();
     size_t at = pos;
-    while (at < size && (data[at] == ' ' || data[at] == '\n' || data[at] == '\r')) {
+    while (at < size && isPlainSpace(data[at])) {
         ++at;
     }
     const bool skipped = at > pos;
@@ -146,19 +102,11 @@ constexpr size_t kMaxPlainDigits = 18;
 
 // An unsigned decimal of one to maxDigits digits at pos, followed by a byte that is not a digit.
 inline bool readPlainDigits(std::string_view text, size_t& pos, size_t maxDigits, int64_t& value) {
-    const char* const data = text.data();
-    const size_t size = text.size();
     const size_t start = pos;
-    const size_t stop = std::min(size, start + maxDigits);
-    size_t at = start;
-    int64_t number = 0; // a local, so that the loop keeps it in a register
-    while (at < stop && isDigit(static_cast<unsigned char>(data[at]))) {
-        number = number * 10 + (data[at] - '0');
-        ++at;
-    }
-    pos = at;
-    value = number;
-    return at > start && at < size && !isDigit(static_cast<unsigned char>(data[at]));
+    uint64_t number = 0;
+    pos = readShortDigits(text, start, maxDigits, number);
+    value = static_cast<int64_t>(number);
+    return pos > start && pos < text.size() && !isDigit(static_cast<unsigned char>(text[pos]));
 }
 
 // "N G R" at pos as writers put it: digits, one space, digits, one space, "R". end is one past
@@ -220,7 +168,7 @@ size_t skipObjectAt(std::string_view text, size_t pos, int depth) {
             int64_t generation = 0;
             if (readPlainReference(text, pos, referenceEnd, number, generation) &&
                 (referenceEnd == size ||
-                 !regularByte(static_cast<unsigned char>(data[referenceEnd])))) {
+                 !isRegular(static_cast<unsigned char>(data[referenceEnd])))) {
                 pos = referenceEnd;
             } else if (const size_t integerEnd = integerTokenEnd(text, pos); integerEnd != npos) {
                 pos = extendReference(text, integerEnd);
@@ -252,41 +200,65 @@ size_t skipObjectAt(std::string_view text, size_t pos, int depth) {
     }
 }
 
+// A whole token that is an integer within the 64-bit range.
 bool parseDecimal(std::string_view token, int64_t& out) {
-    if (!isIntegerToken(token)) {
+    const SignedInteger integer = readSignedInteger(token, 0);
+    if (!integer.digits || integer.capped || integer.end != token.size()) {
         return false;
     }
-    bool negative = token[0] == '-';
-    size_t i = (token[0] == '+' || token[0] == '-') ? 1 : 0;
-    int64_t value = 0;
-    for (; i < token.size(); ++i) {
-        if (value > (INT64_MAX - 9) / 10) {
-            return false;
-        }
-        value = value * 10 + (token[i] - '0');
-    }
-    out = negative ? -value : value;
+    out = integer.value;
     return true;
 }
 
 } // namespace
 
-bool isWhitespace(unsigned char c) {
-    return whitespaceByte(c);
+SignedInteger readSignedInteger(std::string_view text, size_t pos) {
+    SignedInteger integer;
+    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
+        integer.negative = text[pos] == '-';
+        ++pos;
+    }
+    // The magnitude of INT64_MIN is one more than INT64_MAX.
+    const uint64_t limit = uint64_t{INT64_MAX} + (integer.negative ? 1 : 0);
+    uint64_t magnitude = 0;
+    integer.end = readDigits(text, pos, limit, magnitude, integer.capped);
+    integer.digits = integer.end > pos;
+    if (!integer.negative) {
+        integer.value = static_cast<int64_t>(magnitude);
+    } else {
+        integer.value = magnitude == limit ? INT64_MIN : -static_cast<int64_t>(magnitude);
+    }
+    return integer;
 }
 
-bool isDelimiter(unsigned char c) {
-    return kByteClasses[c] == kDelimiter;
-}
-
-bool isRegular(unsigned char c) {
-    return regularByte(c);
+size_t findFirst(std::string_view text, std::string_view needle) {
+    if (needle.empty() || needle.size() > text.size()) {
+        return std::string_view::npos;
+    }
+    // Candidates are found by the needle's last byte: the keys and keywords searched begin with
+    // "/" or a letter common in PDF text, and end in one that is rarer there.
+    const size_t head = needle.size() - 1;
+    size_t pos = head;
+    while (pos < text.size()) {
+        const void* hit = std::memchr(text.data() + pos, needle.back(), text.size() - pos);
+        if (hit == nullptr) {
+            break;
+        }
+        pos = static_cast<size_t>(static_cast<const char*>(hit) - text.data());
+        // The first byte is compared before the rest: most candidates fail on it.
+        if (text[pos - head] == needle[0] &&
+            std::memcmp(text.data() + pos - head, needle.data(), head) == 0) {
+            return pos - head;
+        }
+        ++pos;
+    }
+    return std::string_view::npos;
 }
 
 size_t skipWhitespace(std::string_view text, size_t pos) {
     while (pos < text.size()) {
         unsigned char c = static_cast<unsigned char>(text[pos]);
-        if (whitespaceByte(c)) {
+        if (isWhitespace(c)) {
             ++pos;
         } else if (c == '%') {
             while (pos < text.size() && text[pos] != '\r' && text[pos] != '\n') {
@@ -395,9 +367,9 @@ void findEntries(std::string_view text, size_t dictStart, std::span<const std::s
         } else {
             name[0] = '/';
             keys[k].copy(name + 1, keys[k].size());
-            wantedKey[k] = rawtext::findFirst(text.substr(dictStart),
-                                              std::string_view(name, keys[k].size() + 1)) !=
-                           std::string_view::npos;
+            wantedKey[k] =
+                findFirst(text.substr(dictStart), std::string_view(name, keys[k].size() + 1)) !=
+                std::string_view::npos;
         }
         wanted += wantedKey[k] ? 1 : 0;
     }
@@ -556,7 +528,7 @@ bool objectHeaderAt(std::string_view text, size_t pos, bool& cut) {
     };
     auto spaces = [&](size_t& at) {
         const size_t from = at;
-        while (at < size && whitespaceByte(static_cast<unsigned char>(text[at]))) {
+        while (at < size && isWhitespace(static_cast<unsigned char>(text[at]))) {
             ++at;
         }
         return at > from;
@@ -565,7 +537,7 @@ bool objectHeaderAt(std::string_view text, size_t pos, bool& cut) {
     spaces(at);
     const bool header = digits(at) && spaces(at) && digits(at) && spaces(at) &&
                         text.compare(at, 3, "obj") == 0 &&
-                        (at + 3 == size || !regularByte(static_cast<unsigned char>(text[at + 3])));
+                        (at + 3 == size || !isRegular(static_cast<unsigned char>(text[at + 3])));
     // Any prefix of a header that the text ends in may still become one.
     cut = !header && at + 3 >= size;
     return header;
@@ -580,7 +552,7 @@ size_t skipFramedString(std::string_view text, size_t pos, bool& unclosed) {
     int nesting = 0;
     while (pos < size) {
         const char c = data[pos++];
-        if (whitespaceByte(static_cast<unsigned char>(c))) {
+        if (isWhitespace(static_cast<unsigned char>(c))) {
             bool cut = false;
             if (objectHeaderAt(text, pos, cut)) {
                 unclosed = true;
@@ -641,8 +613,8 @@ bool withoutStringsOrComments(const char* data, size_t from, size_t to) {
 // framed this way, at the speed of a byte search. False when the tokens have to be scanned.
 bool findPlainObjectKeyword(std::string_view text, size_t pos, ObjectKeyword& out) {
     const std::string_view rest = text.substr(pos);
-    const size_t streamAt = rawtext::findFirst(rest, "stream");
-    const size_t endobjAt = rawtext::findFirst(
+    const size_t streamAt = findFirst(rest, "stream");
+    const size_t endobjAt = findFirst(
         streamAt == std::string_view::npos ? rest : rest.substr(0, streamAt + 6), "endobj");
     const char* const data = text.data();
     if (endobjAt == std::string_view::npos && streamAt == std::string_view::npos) {
@@ -652,7 +624,7 @@ bool findPlainObjectKeyword(std::string_view text, size_t pos, ObjectKeyword& ou
             return false;
         }
         size_t resume = text.size();
-        while (resume > pos && regularByte(static_cast<unsigned char>(data[resume - 1]))) {
+        while (resume > pos && isRegular(static_cast<unsigned char>(data[resume - 1]))) {
             --resume;
         }
         if (resume > pos && data[resume - 1] == '/') {
@@ -664,7 +636,7 @@ bool findPlainObjectKeyword(std::string_view text, size_t pos, ObjectKeyword& ou
     const bool isEndobj = endobjAt != std::string_view::npos;
     const size_t at = pos + (isEndobj ? endobjAt : streamAt);
     size_t word = at;
-    while (word > pos && regularByte(static_cast<unsigned char>(data[word - 1]))) {
+    while (word > pos && isRegular(static_cast<unsigned char>(data[word - 1]))) {
         --word;
     }
     if ((word > pos && data[word - 1] == '/') || !withoutStringsOrComments(data, pos, word)) {
@@ -686,7 +658,7 @@ ObjectKeyword scanObjectTokens(std::string_view text, size_t pos, bool atHeader)
             ++pos;
             continue;
         case kWord: {
-            while (pos < size && regularByte(static_cast<unsigned char>(data[pos]))) {
+            while (pos < size && isRegular(static_cast<unsigned char>(data[pos]))) {
                 ++pos;
             }
             if (pos - token == 3 && std::memcmp(data + token, "obj", 3) == 0) {

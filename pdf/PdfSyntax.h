@@ -1,0 +1,235 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
+
+// The byte syntax of PDF, shared by the object parser, the cross-reference table scanner and
+// the stamping engine's byte edits: the classes of bytes, the reading of numbers, and the
+// token-level scans of raw object text that find the entries of one dictionary without looking
+// into nested dictionaries, arrays, strings or comments, and the keyword that ends an object.
+// Every scan stops at the end of its buffer.
+namespace pdfsyntax {
+
+inline constexpr size_t npos = static_cast<size_t>(-1);
+
+// The classes of bytes. The lookups are inline: the lexer and the scans classify every byte
+// they pass.
+enum ByteClass : unsigned char { kRegular, kWhitespace, kDelimiter };
+
+inline constexpr std::array<unsigned char, 256> kByteClasses = [] {
+    std::array<unsigned char, 256> classes{};
+    for (unsigned char c : {0, 9, 10, 12, 13, 32}) {
+        classes[c] = kWhitespace;
+    }
+    for (unsigned char c : {'%', '(', ')', '/', '<', '>', '[', ']', '{', '}'}) {
+        classes[c] = kDelimiter;
+    }
+    return classes;
+}();
+
+// c is a byte (0 to 255), or -1 for the end of a stream's input, which is of no class. A char
+// is cast to unsigned char first: a byte above 127 would otherwise read as the end.
+inline bool isWhitespace(int c) {
+    return static_cast<unsigned>(c) < 256 && kByteClasses[static_cast<size_t>(c)] == kWhitespace;
+}
+inline bool isDelimiter(int c) {
+    return static_cast<unsigned>(c) < 256 && kByteClasses[static_cast<size_t>(c)] == kDelimiter;
+}
+inline bool isRegular(int c) {
+    return static_cast<unsigned>(c) < 256 && kByteClasses[static_cast<size_t>(c)] == kRegular;
+}
+inline bool isDigit(int c) {
+    return c >= '0' && c <= '9';
+}
+bool isWhitespace(char) = delete;
+bool isDelimiter(char) = delete;
+bool isRegular(char) = delete;
+// The spaces and line ends that writers put between the tokens of plain objects.
+inline bool isPlainSpace(char c) {
+    return c == ' ' || c == '\n' || c == '\r';
+}
+
+// The value of a hexadecimal digit (either case), or -1 for any other byte.
+inline int hexValue(int c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+// Numbers. Every reader checks its bounds: a run of digits of any length reads without
+// overflow, under the rule its caller names.
+
+// value * 10 + digit, held at limit once it would pass it.
+inline uint64_t appendDigit(uint64_t value, unsigned digit, uint64_t limit) {
+    return value > (limit - digit) / 10 ? limit : value * 10 + digit;
+}
+
+// The decimal digits at pos into value, held at limit (capped is then set); the position after
+// them, which is pos when there are none.
+inline size_t readDigits(std::string_view text, size_t pos, uint64_t limit, uint64_t& value,
+                         bool& capped) {
+    const char* const data = text.data();
+    const size_t size = text.size();
+    uint64_t number = 0; // a local, so that the loop keeps it in a register
+    bool held = false;
+    for (; pos < size && isDigit(static_cast<unsigned char>(data[pos])); ++pos) {
+        const unsigned digit = static_cast<unsigned>(data[pos] - '0');
+        if (number > (limit - digit) / 10) {
+            number = limit;
+            held = true;
+        } else {
+            number = number * 10 + digit;
+        }
+    }
+    value = number;
+    capped = held;
+    return pos;
+}
+
+// At most maxDigits (19 or fewer, which cannot overflow) decimal digits at pos into value: the
+// position after them. The digits past maxDigits are left where they are.
+inline size_t readShortDigits(std::string_view text, size_t pos, size_t maxDigits,
+                              uint64_t& value) {
+    const char* const data = text.data();
+    const size_t stop = pos + maxDigits < text.size() ? pos + maxDigits : text.size();
+    uint64_t number = 0;
+    for (; pos < stop && isDigit(static_cast<unsigned char>(data[pos])); ++pos) {
+        number = number * 10 + static_cast<unsigned>(data[pos] - '0');
+    }
+    value = number;
+    return pos;
+}
+
+// The decimal digits at pos as 32-bit unsigned arithmetic, which wraps on overflow (the
+// readings that take the number modulo 2^32); the position after them.
+inline size_t readDigitsModulo32(std::string_view text, size_t pos, uint32_t& value) {
+    uint32_t number = 0;
+    for (; pos < text.size() && isDigit(static_cast<unsigned char>(text[pos])); ++pos) {
+        number = number * 10u + static_cast<uint32_t>(text[pos] - '0');
+    }
+    value = number;
+    return pos;
+}
+
+// An integer as PDF writes it: an optional "+" or "-", then decimal digits.
+struct SignedInteger {
+    int64_t value = 0;     // held at INT64_MIN or INT64_MAX beyond the 64-bit range, as strtoll
+    size_t end = 0;        // one past the last digit (past the sign when there is no digit)
+    bool digits = false;   // at least one digit
+    bool negative = false; // a "-" stood before the digits
+    bool capped = false;   // the value was held at the end of the range
+};
+SignedInteger readSignedInteger(std::string_view text, size_t pos);
+
+// Position of the first occurrence of needle in text, or npos (also for an empty needle).
+size_t findFirst(std::string_view text, std::string_view needle);
+
+// Position of the first byte at or after pos that is neither white-space nor in a comment.
+size_t skipWhitespace(std::string_view text, size_t pos);
+// Position just past the one complete object starting at pos (an "n g R" reference counts as
+// one object), or npos when the object is malformed or runs past the end.
+size_t skipObject(std::string_view text, size_t pos);
+
+// The header "n g obj" at the start of an indirect object's text.
+struct ObjectHeader {
+    int64_t number = -1;
+    int64_t generation = -1;
+    size_t bodyStart = 0; // first byte after "obj"
+};
+std::optional<ObjectHeader> readObjectHeader(std::string_view text);
+
+// Position of the "<<" that opens the body of an indirect object, or npos when the body is not
+// a dictionary.
+size_t findBodyDictionary(std::string_view text);
+// Position of the first byte of the body of an indirect object (after "obj" and white-space).
+size_t findBody(std::string_view text);
+
+// One entry of a dictionary: the key (with its "/") and the value's extent.
+struct DictEntry {
+    size_t keyStart = 0;
+    size_t valueStart = 0;
+    size_t valueEnd = 0; // one past the value's last byte
+};
+// The entry with the given key (without "/") among the top-level entries of the dictionary
+// whose "<<" stands at dictStart; nullopt when it is absent or the dictionary is malformed
+// before it.
+std::optional<DictEntry> findEntry(std::string_view text, size_t dictStart, std::string_view key);
+// The entries of several keys, each as findEntry finds it, in one scan of the dictionary:
+// found[i] belongs to keys[i]. Keys past the first kMaxKeys are not looked for.
+inline constexpr size_t kMaxKeys = 4;
+void findEntries(std::string_view text, size_t dictStart, std::span<const std::string_view> keys,
+                 std::span<std::optional<DictEntry>> found);
+// The edits made to a text, at positions of the text before them, so that an entry found
+// before them can be carried over to the edited text instead of being looked for again.
+class EditLog {
+  public:
+    // The bytes [pos, pos + removed) replaced by added bytes (removed 0: an insertion at pos).
+    void record(size_t pos, size_t removed, size_t added);
+    // An edit that may have changed how the text reads: entries are to be looked for again.
+    void markUnsure() { unsure_ = true; }
+    // The entry moved along with the bytes before it; false when the log is unsure or an edit
+    // falls inside the entry, and the entry is then to be looked for again.
+    bool carry(DictEntry& entry) const;
+
+  private:
+    struct Edit {
+        size_t pos = 0;
+        size_t removed = 0;
+        size_t added = 0;
+    };
+    static constexpr size_t kCapacity = 4;
+    Edit edits_[kCapacity];
+    size_t count_ = 0;
+    bool unsure_ = false;
+};
+
+// Position of the ">>" that closes the dictionary at dictStart, or npos.
+size_t findDictionaryEnd(std::string_view text, size_t dictStart);
+
+// What a value's text is.
+enum class ValueKind { Dictionary, Array, Reference, Name, Other };
+ValueKind valueKind(std::string_view text, const DictEntry& entry);
+// The object number and generation of a reference value "n g R".
+bool readReference(std::string_view value, int64_t& number, int64_t& generation);
+// The integer value of a direct integer: the whole text is one, within the 64-bit range.
+bool readInteger(std::string_view value, int64_t& out);
+
+// The keyword that ends the frame of an indirect object's text: the first "stream" or "endobj"
+// at or after pos that lies outside literal and hex strings, comments and names. Inside other
+// tokens the keywords are matched as the bytes they are, so that an "endobj" glued to the value
+// before it ("5endobj", as some writers put it) still ends the object. With atHeader, pos is at the
+// object's "N G obj", whose "obj" is the first such word of the text.
+struct ObjectKeyword {
+    enum Kind : unsigned char {
+        kStream,
+        kEndobj,
+        // The text ended before a keyword: resume is where a scan of the bytes that follow,
+        // from the same start of a token, goes on (the start of a token cut by the end).
+        kNeedMore,
+        // The next object's "obj" came first, or a string ran into a line or a word that starts
+        // "N G obj": the object is not closed where it should be, and its tokens cannot frame
+        // it.
+        kNextObject,
+    };
+    Kind kind = kNeedMore;
+    size_t at = 0; // the keyword's first byte, or the resume position
+};
+ObjectKeyword findObjectKeyword(std::string_view text, size_t pos, bool atHeader);
+
+// The body of an integer object written plainly, from bodyStart (just after "obj"): spaces or
+// line ends, an unsigned decimal of at most nine digits, spaces or line ends, "endobj". False
+// for any other form, which a full reading has to judge.
+bool readPlainIntegerBody(std::string_view text, size_t bodyStart, int64_t& value);
+
+} // namespace pdfsyntax
