@@ -212,49 +212,6 @@ bool parseDecimal(std::string_view token, int64_t& out) {
 
 } // namespace
 
-SignedInteger readSignedInteger(std::string_view text, size_t pos) {
-    SignedInteger integer;
-    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
-        integer.negative = text[pos] == '-';
-        ++pos;
-    }
-    // The magnitude of INT64_MIN is one more than INT64_MAX.
-    const uint64_t limit = uint64_t{INT64_MAX} + (integer.negative ? 1 : 0);
-    uint64_t magnitude = 0;
-    integer.end = readDigits(text, pos, limit, magnitude, integer.capped);
-    integer.digits = integer.end > pos;
-    if (!integer.negative) {
-        integer.value = static_cast<int64_t>(magnitude);
-    } else {
-        integer.value = magnitude == limit ? INT64_MIN : -static_cast<int64_t>(magnitude);
-    }
-    return integer;
-}
-
-size_t findFirst(std::string_view text, std::string_view needle) {
-    if (needle.empty() || needle.size() > text.size()) {
-        return std::string_view::npos;
-    }
-    // Candidates are found by the needle's last byte: the keys and keywords searched begin with
-    // "/" or a letter common in PDF text, and end in one that is rarer there.
-    const size_t head = needle.size() - 1;
-    size_t pos = head;
-    while (pos < text.size()) {
-        const void* hit = std::memchr(text.data() + pos, needle.back(), text.size() - pos);
-        if (hit == nullptr) {
-            break;
-        }
-        pos = static_cast<size_t>(static_cast<const char*>(hit) - text.data());
-        // The first byte is compared before the rest: most candidates fail on it.
-        if (text[pos - head] == needle[0] &&
-            std::memcmp(text.data() + pos - head, needle.data(), head) == 0) {
-            return pos - head;
-        }
-        ++pos;
-    }
-    return std::string_view::npos;
-}
-
 size_t skipWhitespace(std::string_view text, size_t pos) {
     while (pos < text.size()) {
         unsigned char c = static_cast<unsigned char>(text[pos]);

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -70,9 +71,14 @@ inline int hexValue(int c) {
 // Numbers. Every reader checks its bounds: a run of digits of any length reads without
 // overflow, under the rule its caller names.
 
-// value * 10 + digit, held at limit once it would pass it.
+// value * 10 + digit, held at limit once it would pass it (for digits read one at a time from a
+// stream). With a constant limit the two bounds are constants: no division per digit.
 inline uint64_t appendDigit(uint64_t value, unsigned digit, uint64_t limit) {
-    return value > (limit - digit) / 10 ? limit : value * 10 + digit;
+    const uint64_t tenth = limit / 10;
+    if (value < tenth || (value == tenth && digit <= limit % 10)) {
+        return value * 10 + digit;
+    }
+    return limit;
 }
 
 // The decimal digits at pos into value, held at limit (capped is then set); the position after
@@ -81,15 +87,24 @@ inline size_t readDigits(std::string_view text, size_t pos, uint64_t limit, uint
                          bool& capped) {
     const char* const data = text.data();
     const size_t size = text.size();
+    // Below safe any digit keeps the value within limit: one comparison a digit, and the exact
+    // one only near the limit.
+    const uint64_t safe = limit < 9 ? 0 : (limit - 9) / 10 + 1;
+    const uint64_t tenth = limit / 10;
+    const uint64_t last = limit % 10;
     uint64_t number = 0; // a local, so that the loop keeps it in a register
     bool held = false;
-    for (; pos < size && isDigit(static_cast<unsigned char>(data[pos])); ++pos) {
-        const unsigned digit = static_cast<unsigned>(data[pos] - '0');
-        if (number > (limit - digit) / 10) {
+    for (; pos < size; ++pos) {
+        // The byte's value less '0': above 9 for every byte that is no digit.
+        const unsigned digit = static_cast<unsigned char>(data[pos]) - unsigned{'0'};
+        if (digit > 9) {
+            break;
+        }
+        if (number < safe || number < tenth || (number == tenth && digit <= last)) {
+            number = number * 10 + digit;
+        } else {
             number = limit;
             held = true;
-        } else {
-            number = number * 10 + digit;
         }
     }
     value = number;
@@ -104,8 +119,12 @@ inline size_t readShortDigits(std::string_view text, size_t pos, size_t maxDigit
     const char* const data = text.data();
     const size_t stop = pos + maxDigits < text.size() ? pos + maxDigits : text.size();
     uint64_t number = 0;
-    for (; pos < stop && isDigit(static_cast<unsigned char>(data[pos])); ++pos) {
-        number = number * 10 + static_cast<unsigned>(data[pos] - '0');
+    for (; pos < stop; ++pos) {
+        const unsigned digit = static_cast<unsigned char>(data[pos]) - unsigned{'0'};
+        if (digit > 9) {
+            break;
+        }
+        number = number * 10 + digit;
     }
     value = number;
     return pos;
@@ -130,10 +149,52 @@ struct SignedInteger {
     bool negative = false; // a "-" stood before the digits
     bool capped = false;   // the value was held at the end of the range
 };
-SignedInteger readSignedInteger(std::string_view text, size_t pos);
+inline SignedInteger readSignedInteger(std::string_view text, size_t pos) {
+    SignedInteger integer;
+    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
+        integer.negative = text[pos] == '-';
+        ++pos;
+    }
+    // The magnitude of INT64_MIN is one more than INT64_MAX.
+    constexpr uint64_t kLimit = uint64_t{INT64_MAX} + 1;
+    uint64_t magnitude = 0;
+    integer.end = readDigits(text, pos, kLimit, magnitude, integer.capped);
+    integer.digits = integer.end > pos;
+    if (integer.negative) {
+        integer.value = magnitude == kLimit ? INT64_MIN : -static_cast<int64_t>(magnitude);
+    } else if (magnitude > uint64_t{INT64_MAX}) {
+        integer.value = INT64_MAX;
+        integer.capped = true;
+    } else {
+        integer.value = static_cast<int64_t>(magnitude);
+    }
+    return integer;
+}
 
 // Position of the first occurrence of needle in text, or npos (also for an empty needle).
-size_t findFirst(std::string_view text, std::string_view needle);
+inline size_t findFirst(std::string_view text, std::string_view needle) {
+    if (needle.empty() || needle.size() > text.size()) {
+        return std::string_view::npos;
+    }
+    // Candidates are found by the needle's last byte: the keys and keywords searched begin with
+    // "/" or a letter common in PDF text, and end in one that is rarer there.
+    const size_t head = needle.size() - 1;
+    size_t pos = head;
+    while (pos < text.size()) {
+        const void* hit = std::memchr(text.data() + pos, needle.back(), text.size() - pos);
+        if (hit == nullptr) {
+            break;
+        }
+        pos = static_cast<size_t>(static_cast<const char*>(hit) - text.data());
+        // The first byte is compared before the rest: most candidates fail on it.
+        if (text[pos - head] == needle[0] &&
+            std::memcmp(text.data() + pos - head, needle.data(), head) == 0) {
+            return pos - head;
+        }
+        ++pos;
+    }
+    return std::string_view::npos;
+}
 
 // Position of the first byte at or after pos that is neither white-space nor in a comment.
 size_t skipWhitespace(std::string_view text, size_t pos);
