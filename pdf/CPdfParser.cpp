@@ -13,6 +13,7 @@
 #include <charconv>
 #include <cstdint>
 #include <limits>
+#include <string>
 
 using pdfsyntax::hexValue;
 using pdfsyntax::isDigit;
@@ -256,7 +257,10 @@ void CPdfParser::parseObject(CPdfElement& out) {
 
 void CPdfParser::parseObject(CPdfElement& out, int depth) {
     if (depth > limits::kMaxNestingDepth) {
-        throw CPdfException("PDF file was damaged");
+        throw CPdfException("PDF file was damaged", "arrays and dictionaries nested deeper than " +
+                                                        std::to_string(limits::kMaxNestingDepth) +
+                                                        " levels, at byte " +
+                                                        std::to_string(source_->getPos()));
     }
     if (current_.isKeyword("[")) {
         advance();
@@ -366,7 +370,9 @@ CPdfStream* CPdfParser::readStreamBody(const CPdfElement& dict) {
         return nullptr;
     }
     if (uint64_t(length) > UINT64_MAX / 2 - start) {
-        throw CPdfException("Missing 'endstream'");
+        throw CPdfException("Missing 'endstream'", "stream data at byte " + std::to_string(start) +
+                                                       " has a /Length of " +
+                                                       std::to_string(length) + ", past any file");
     }
     uint64_t end = start + uint64_t(length);
 
@@ -400,7 +406,9 @@ CPdfStream* CPdfParser::readStreamBody(const CPdfElement& dict) {
         if (decoded) {
             decoded->release();
         }
-        throw CPdfException("Missing 'endstream'");
+        throw CPdfException("Missing 'endstream'",
+                            "no endstream after the " + std::to_string(length) +
+                                " bytes of the stream data at byte " + std::to_string(start));
     }
     advance();
     return decoded;

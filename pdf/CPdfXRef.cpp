@@ -67,10 +67,22 @@ class CPdfXRef::FetchGuard {
         // Fetching an object while it is being fetched can never end: an indirect /Length,
         // /Filter or object stream that leads back to itself.
         auto& fetching = xref.fetching_;
+        if (std::find(fetching.begin(), fetching.end(), number) != fetching.end()) {
+            std::string chain;
+            for (int32_t link : fetching) {
+                chain += std::to_string(link) + " -> ";
+            }
+            throw CPdfException("PDF file was damaged",
+                                "object " + std::to_string(number) +
+                                    " refers back to itself while it is read (objects " + chain +
+                                    std::to_string(number) + ")");
+        }
         if (fetchDepth > limits::kMaxFetchDepth ||
-            fetching.size() >= static_cast<size_t>(limits::kMaxFetchDepth) ||
-            std::find(fetching.begin(), fetching.end(), number) != fetching.end()) {
-            throw CPdfException("PDF file was damaged");
+            fetching.size() >= static_cast<size_t>(limits::kMaxFetchDepth)) {
+            throw CPdfException("PDF file was damaged", "indirect objects nested deeper than " +
+                                                            std::to_string(limits::kMaxFetchDepth) +
+                                                            " levels, at object " +
+                                                            std::to_string(number));
         }
         fetching.push_back(number);
     }
@@ -116,11 +128,16 @@ const CPdfElement& CPdfXRef::nullElement() {
 
 CPdfXRef::CPdfXRef(CPdfFileStream* file) : file_(file) {}
 
+std::string CPdfXRef::outsideTable(int64_t number) const {
+    return "object " + std::to_string(number) + " is outside the cross-reference table (" +
+           std::to_string(entries_.size()) + " rows)";
+}
+
 CPdfXRef::~CPdfXRef() = default;
 
 void CPdfXRef::fetchObject(int32_t number, int32_t generation, CPdfElement& out, int fetchDepth) {
     if (number < 0 || static_cast<size_t>(number) >= entries_.size()) {
-        throw CPdfException("Corrupted PDF file");
+        throw CPdfException("Corrupted PDF file", outsideTable(number));
     }
     FetchGuard guard(*this, number, fetchDepth);
     const XRefEntry entry = entries_[static_cast<size_t>(number)];
@@ -165,7 +182,7 @@ void CPdfXRef::fetchObject(int32_t number, int32_t generation, CPdfElement& out,
 
 bool CPdfXRef::getCompressedObjectText(int32_t number, const unsigned char*& data, size_t& length) {
     if (number < 0 || static_cast<size_t>(number) >= entries_.size()) {
-        throw CPdfException("Corrupted PDF file");
+        throw CPdfException("Corrupted PDF file", outsideTable(number));
     }
     const XRefEntry entry = entries_[static_cast<size_t>(number)];
     if (entry.type != 2) {
@@ -281,7 +298,8 @@ CPdfXRef::ObjectStreamPtr CPdfXRef::loadObjectStream(int64_t number, int fetchDe
     auto data = std::make_shared<ObjectStreamData>();
     data->number = number;
     if (number < 0 || number > INT32_MAX) {
-        throw CPdfException("Corrupted PDF file");
+        throw CPdfException("Corrupted PDF file", "object stream number " + std::to_string(number) +
+                                                      " is no object number");
     }
     CPdfElement object;
     fetchObject(static_cast<int32_t>(number), 0, object, fetchDepth + 1);

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -83,6 +84,8 @@ class CPdfXRef {
     static void indexObjectStream(ObjectStreamData& data);
     // An entry of a dictionary, an indirect value fetched one level deeper.
     void resolveEntry(const CPdfElement& dict, const char* key, CPdfElement& out, int fetchDepth);
+    // The cause of a failure for an object number that has no row.
+    std::string outsideTable(int64_t number) const;
     // Bytes of one decoded object stream that may be held in memory.
     size_t objectStreamByteLimit() const;
 

@@ -29,9 +29,11 @@ int64_t rowOffset(int64_t value) {
 // A row of a classic table. An object in use needs a generation that a table can name (five
 // digits, up to 65535), or it could not be written again under the generation it has; the
 // generation of a free row is never used, and is kept within that range.
-void setTableRow(XRefEntry& row, int64_t offset, int64_t generation, bool inUse) {
+void setTableRow(XRefEntry& row, int64_t number, int64_t offset, int64_t generation, bool inUse) {
     if (inUse && (generation < 0 || generation > XRefEntry::kMaxGeneration)) {
-        throw CPdfException(kBadTable);
+        throw CPdfException(kBadTable, "the row of object " + std::to_string(number) +
+                                           " gives generation " + std::to_string(generation) +
+                                           " to an object in use");
     }
     row.offset = rowOffset(offset);
     row.generation =
@@ -74,12 +76,13 @@ void CPdfXRef::Loader::run() {
 
     const CPdfElement& trailer = xref_.trailer_;
     if (!trailer.is(ElementKind::Dictionary)) {
-        throw CPdfException(kDamaged);
+        throw CPdfException(kDamaged, "no trailer dictionary");
     }
     const CPdfDictionary* dict = trailer.getDictionary();
     const CPdfElement* root = dict->find("Root");
     if (!root || !root->is(ElementKind::Reference)) {
-        throw CPdfException(kDamaged);
+        throw CPdfException(kDamaged, root ? "the trailer's /Root is no reference"
+                                           : "no /Root in the trailer");
     }
     xref_.root_ = {root->getRefNumber(), root->getRefGeneration()};
     const CPdfElement* info = dict->find("Info");
@@ -96,7 +99,8 @@ void CPdfXRef::Loader::run() {
 
 void CPdfXRef::Loader::countSection() {
     if (++sections_ > limits::kMaxSections) {
-        throw CPdfException(kDamaged);
+        throw CPdfException(kDamaged, "more than " + std::to_string(limits::kMaxSections) +
+                                          " cross-reference sections");
     }
 }
 
@@ -111,7 +115,8 @@ int64_t CPdfXRef::Loader::findStartxref() {
     }
     size_t at = tail.rfind("startxref");
     if (at == std::string::npos) {
-        throw CPdfException(kDamaged);
+        throw CPdfException(kDamaged, "startxref not found in the last " + std::to_string(count) +
+                                          " bytes of the file");
     }
     size_t i = at + 9;
     while (i < tail.size() && pdfsyntax::isWhitespace(static_cast<unsigned char>(tail[i]))) {
@@ -127,7 +132,7 @@ int64_t CPdfXRef::Loader::findStartxref() {
     bool capped = false;
     pdfsyntax::readDigits(tail, i, INT64_MAX / 16, value, capped);
     if (value == 0 || negative) {
-        throw CPdfException(kDamaged);
+        throw CPdfException(kDamaged, "no offset greater than 0 after startxref");
     }
     return static_cast<int64_t>(value);
 }
@@ -139,9 +144,12 @@ std::optional<int64_t> CPdfXRef::Loader::offsetEntry(const CPdfElement& trailer,
     }
     // An offset given indirectly cannot be followed while the table is being read, and
     // leaving it out would lose the objects listed there: the file is refused.
-    if (value->is(ElementKind::Reference) ||
-        (value->is(ElementKind::Integer) && value->getInteger64() < 0)) {
-        throw CPdfException(kDamaged);
+    if (value->is(ElementKind::Reference)) {
+        throw CPdfException(kDamaged, std::string("/") + key + " is given as a reference");
+    }
+    if (value->is(ElementKind::Integer) && value->getInteger64() < 0) {
+        throw CPdfException(kDamaged, std::string("/") + key + " is negative (" +
+                                          std::to_string(value->getInteger64()) + ")");
     }
     if (!value->is(ElementKind::Integer)) {
         return std::nullopt;
@@ -170,7 +178,9 @@ std::optional<int64_t> CPdfXRef::Loader::readSection(int64_t offset, bool hybrid
     CPdfElement first;
     parser.parseObject(first);
     if (!first.is(ElementKind::Integer)) {
-        throw CPdfException(hybridStream ? kBadStream : "Couldn't parse an xref");
+        throw CPdfException(hybridStream ? kBadStream : "Couldn't parse an xref",
+                            "no cross-reference table or stream at offset " +
+                                std::to_string(offset));
     }
     CPdfElement generation;
     CPdfElement keyword;
@@ -184,14 +194,17 @@ std::optional<int64_t> CPdfXRef::Loader::readSection(int64_t offset, bool hybrid
     }
     if (!stream.is(ElementKind::Stream) ||
         !stream.getStream()->getDict().is(ElementKind::Dictionary)) {
-        throw CPdfException(kBadStream);
+        throw CPdfException(kBadStream, "the object at offset " + std::to_string(offset) +
+                                            " is no stream with a dictionary");
     }
     return readStream(stream, hybridStream);
 }
 
 void CPdfXRef::Loader::grow(int64_t first, int64_t count) {
     if (first < 0 || count < 0 || first > maxRows_ || count > maxRows_ - first) {
-        throw CPdfException(kDamaged);
+        throw CPdfException(kDamaged, std::to_string(count) + " rows from object " +
+                                          std::to_string(first) + " do not fit the " +
+                                          std::to_string(maxRows_) + " rows this file can have");
     }
     if (static_cast<size_t>(first + count) > xref_.entries_.size()) {
         xref_.entries_.resize(static_cast<size_t>(first + count));
@@ -204,7 +217,8 @@ std::optional<int64_t> CPdfXRef::Loader::readTable(CPdfTableScanner& scanner, CP
         CPdfTableScanner::Token head = scanner.next();
         if (head.kind == Kind::Word) {
             if (!head.isWord("trailer")) {
-                throw CPdfException(kBadTable);
+                throw CPdfException(kBadTable,
+                                    "'" + head.text + "' where a subsection or the trailer begins");
             }
             break;
         }
@@ -214,7 +228,8 @@ std::optional<int64_t> CPdfXRef::Loader::readTable(CPdfTableScanner& scanner, CP
         }
         if (head.kind != Kind::Integer || countToken.kind != Kind::Integer || head.value < 0 ||
             countToken.value < 0) {
-            throw CPdfException(kBadTable);
+            throw CPdfException(kBadTable, "a subsection does not begin with its first object "
+                                           "number and its count");
         }
         const int64_t first = head.value;
         const int64_t count = countToken.value;
@@ -226,7 +241,7 @@ std::optional<int64_t> CPdfXRef::Loader::readTable(CPdfTableScanner& scanner, CP
             bool inUse = false;
             if (scanner.nextStandardRow(standardOffset, standardGeneration, inUse)) {
                 if (row.offset == -1) { // rows of newer sections stay
-                    setTableRow(row, standardOffset, standardGeneration, inUse);
+                    setTableRow(row, number, standardOffset, standardGeneration, inUse);
                 }
                 continue;
             }
@@ -235,11 +250,12 @@ std::optional<int64_t> CPdfXRef::Loader::readTable(CPdfTableScanner& scanner, CP
             CPdfTableScanner::Token type = scanner.next();
             if (offset.kind != Kind::Integer || generation.kind != Kind::Integer ||
                 !(type.isWord("n") || type.isWord("f"))) {
-                throw CPdfException(kBadTable);
+                throw CPdfException(kBadTable, "the row of object " + std::to_string(number) +
+                                                   " is not an offset, a generation and n or f");
             }
             scanner.skipRowComment();
             if (row.offset == -1) { // rows of newer sections stay
-                setTableRow(row, offset.value, generation.value, type.isWord("n"));
+                setTableRow(row, number, offset.value, generation.value, type.isWord("n"));
             }
         }
     }
@@ -248,7 +264,8 @@ std::optional<int64_t> CPdfXRef::Loader::readTable(CPdfTableScanner& scanner, CP
     CPdfElement trailer;
     parser.parseObject(trailer);
     if (!trailer.is(ElementKind::Dictionary)) {
-        throw CPdfException("Trailer dictionary is wrong type");
+        throw CPdfException("Trailer dictionary is wrong type",
+                            "no dictionary after the table's trailer keyword");
     }
     if (xref_.trailer_.is(ElementKind::None)) {
         xref_.trailer_.assign(trailer);
@@ -277,42 +294,53 @@ std::optional<int64_t> CPdfXRef::Loader::readStream(const CPdfElement& streamObj
 
     const CPdfElement* size = dict->find("Size");
     if (!size || !size->is(ElementKind::Integer)) {
-        throw CPdfException("Size of xref Stream is wrong type");
+        throw CPdfException("Size of xref Stream is wrong type",
+                            "the cross-reference stream has no integer /Size");
     }
     grow(0, size->getInteger64());
 
     const CPdfElement* w = dict->find("W");
     if (!w || !w->is(ElementKind::Array)) {
-        throw CPdfException("W item of xref Stream is wrong type");
+        throw CPdfException("W item of xref Stream is wrong type",
+                            "the cross-reference stream has no /W array");
     }
     const CPdfArray* widthArray = w->getArray();
     if (widthArray->getCount() < 3) {
-        throw CPdfException("W item of xref Stream is wrong length");
+        throw CPdfException("W item of xref Stream is wrong length",
+                            "the cross-reference stream's /W has " +
+                                std::to_string(widthArray->getCount()) + " of 3 widths");
     }
     int widths[3];
     int total = 0;
     for (int k = 0; k < 3; ++k) {
         const CPdfElement& item = widthArray->getItem(static_cast<size_t>(k));
         if (!item.is(ElementKind::Integer)) {
-            throw CPdfException("W item of xref Stream is wrong type");
+            throw CPdfException("W item of xref Stream is wrong type",
+                                "width " + std::to_string(k + 1) +
+                                    " of the cross-reference stream's /W is no integer");
         }
         // A field wider than 8 bytes cannot be held; rows without any byte cost nothing to
         // read and would let a tiny file ask for endless work.
         if (item.getInteger64() < 0 || item.getInteger64() > limits::kMaxXRefFieldWidth) {
-            throw CPdfException(kDamaged);
+            throw CPdfException(kDamaged, "cross-reference stream field width " +
+                                              std::to_string(item.getInteger64()) +
+                                              " is outside 0 to " +
+                                              std::to_string(limits::kMaxXRefFieldWidth));
         }
         widths[k] = item.getInteger();
         total += widths[k];
     }
     if (total == 0) {
-        throw CPdfException(kDamaged);
+        throw CPdfException(kDamaged, "cross-reference stream rows of 0 bytes (/W [0 0 0])");
     }
 
     stream.rewind();
     int64_t rowsRead = 0;
     auto readRange = [&](int64_t first, int64_t count) {
         if (count < 0 || count > maxRows_ - rowsRead) {
-            throw CPdfException(kDamaged);
+            throw CPdfException(kDamaged, "the cross-reference stream asks for " +
+                                              std::to_string(count) + " more rows, of the " +
+                                              std::to_string(maxRows_) + " this file can have");
         }
         rowsRead += count;
         readStreamRows(stream, widths, first, count);
@@ -328,7 +356,10 @@ std::optional<int64_t> CPdfXRef::Loader::readStream(const CPdfElement& streamObj
                 break;
             }
             if (count.getInteger64() < 0 || count.getInteger64() > maxRows_ - requested) {
-                throw CPdfException(kDamaged);
+                throw CPdfException(kDamaged, "the cross-reference stream's /Index asks for " +
+                                                  std::to_string(count.getInteger64()) +
+                                                  " more rows, of the " + std::to_string(maxRows_) +
+                                                  " this file can have");
             }
             requested += count.getInteger64();
         }
@@ -336,7 +367,9 @@ std::optional<int64_t> CPdfXRef::Loader::readStream(const CPdfElement& streamObj
             const CPdfElement& first = pairs->getItem(k);
             const CPdfElement& count = pairs->getItem(k + 1);
             if (!first.is(ElementKind::Integer) || !count.is(ElementKind::Integer)) {
-                throw CPdfException("Index item of xref Stream is wrong type");
+                throw CPdfException("Index item of xref Stream is wrong type",
+                                    "the cross-reference stream's /Index holds a pair that "
+                                    "is not two integers");
             }
             readRange(first.getInteger64(), count.getInteger64());
         }
@@ -360,7 +393,9 @@ void CPdfXRef::Loader::readStreamRows(CPdfStream& stream, const int (&widths)[3]
     unsigned char bytes[3 * limits::kMaxXRefFieldWidth];
     for (int64_t number = first; number < first + count; ++number) {
         if (stream.getChars(bytes, rowBytes) != rowBytes) {
-            throw CPdfException("Unexpected EOF while reading xref stream section");
+            throw CPdfException("Unexpected EOF while reading xref stream section",
+                                "the cross-reference stream ends before the row of object " +
+                                    std::to_string(number));
         }
         uint64_t fields[3] = {0, 0, 0};
         size_t at = 0;
@@ -371,13 +406,18 @@ void CPdfXRef::Loader::readStreamRows(CPdfStream& stream, const int (&widths)[3]
         }
         const uint64_t type = widths[0] == 0 ? 1 : fields[0];
         if (type > 2) {
-            throw CPdfException("Wrong type of xref entry while reading xref stream section");
+            throw CPdfException("Wrong type of xref entry while reading xref stream section",
+                                "the row of object " + std::to_string(number) + " has type " +
+                                    std::to_string(type));
         }
         XRefEntry& row = xref_.entries_[static_cast<size_t>(number)];
         if (row.offset == -1) {
             // As in a classic table: an object in use has a generation of five digits at most.
             if (type == 1 && fields[2] > static_cast<uint64_t>(XRefEntry::kMaxGeneration)) {
-                throw CPdfException(kBadStreamGeneration);
+                throw CPdfException(kBadStreamGeneration,
+                                    "the row of object " + std::to_string(number) +
+                                        " gives generation " + std::to_string(fields[2]) +
+                                        " to an object in use");
             }
             const uint64_t largestThird =
                 static_cast<uint64_t>(type == 2 ? XRefEntry::kMaxIndex : XRefEntry::kMaxGeneration);

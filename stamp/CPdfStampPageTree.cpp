@@ -20,7 +20,9 @@ bool hasOwnResources(std::string_view text) {
 void CPdfStamp::walkPageTree(std::string_view nodeText, const PageBox& inherited, int depth,
                              int32_t inheritedResourcesFrom) {
     if (depth > limits::kMaxPageTreeDepth) {
-        throw CPdfException("PDF file was damaged");
+        throw CPdfException("PDF file was damaged", "page tree deeper than " +
+                                                        std::to_string(limits::kMaxPageTreeDepth) +
+                                                        " levels");
     }
     const PageBox nodeBox = readBox(nodeText, inherited);
     // A /Rotate of the node holds for the pages below it that have none of their own.
@@ -80,11 +82,14 @@ void CPdfStamp::visitKid(int64_t kidNumber, const PageBox& nodeBox, int depth,
     // text with it.
     std::string& kidText = kidText_;
     if (kidNumber > INT32_MAX || !getObjectText(static_cast<int32_t>(kidNumber), kidText)) {
-        throw CPdfException("PDF file was damaged");
+        throw CPdfException("PDF file was damaged",
+                            "the page tree's kid " + std::to_string(kidNumber) + " cannot be read");
     }
     const size_t body = pdfsyntax::findBody(kidText);
     if (body == pdfsyntax::npos || kidText.compare(body, 4, "null") == 0) {
-        throw CPdfException("PDF file was damaged");
+        throw CPdfException("PDF file was damaged", "the page tree's kid " +
+                                                        std::to_string(kidNumber) +
+                                                        " is null or has no object body");
     }
     const bool isNode = rawtext::findText(kidText, "/Pages") != 0 || kidText[body] == '[';
     if (isNode) {

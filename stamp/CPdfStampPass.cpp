@@ -2,12 +2,12 @@
 
 #include "pdf/CPdfDictionary.h"
 #include "pdf/CPdfException.h"
+#include "pdf/PdfSyntax.h"
 #include "platform/Platform.h"
 #include "platform/UniqueFile.h"
 #include "stamp/COutputFile.h"
 #include "stamp/CRawInput.h"
 #include "stamp/FontTable.h"
-#include "pdf/PdfSyntax.h"
 #include "stamp/RawText.h"
 
 #include <cerrno>
@@ -60,7 +60,15 @@ void CPdfStamp::runGuarded(void (CPdfStamp::*step)()) {
         (this->*step)();
         return;
     } catch (const CPdfException& e) {
+        // The message first, as the user knows it, then what was found where.
         failureCause = e.message();
+        while (!failureCause.empty() &&
+               (failureCause.back() == '\n' || failureCause.back() == '\r')) {
+            failureCause.pop_back();
+        }
+        if (!e.cause().empty()) {
+            failureCause += ": " + e.cause();
+        }
     } catch (const std::bad_alloc&) {
         failureCause = "Out of memory";
     } catch (const std::exception& e) {
@@ -192,7 +200,9 @@ void CPdfStamp::readPageTree() {
     isPage_.assign(inputEntries->size(), false);
     std::string rootText;
     if (!getObjectText(rootObject, rootText)) {
-        throw CPdfException("PDF file was damaged");
+        throw CPdfException("PDF file was damaged", "the catalog (object " +
+                                                        std::to_string(rootObject) +
+                                                        ") cannot be read");
     }
     // The catalog's own /Pages: a dictionary inside the catalog (a name tree's /Names, for
     // one) may have a /Pages of its own, which is no page tree.
@@ -208,14 +218,20 @@ void CPdfStamp::readPageTree() {
                                               pagesEntry->valueEnd - pagesEntry->valueStart),
             pages, pagesGeneration) ||
         pages <= 0 || static_cast<uint64_t>(pages) >= inputEntries->size()) {
-        throw CPdfException("PDF file was damaged");
+        throw CPdfException("PDF file was damaged",
+                            std::string(pagesEntry
+                                            ? "/Pages is no reference to an object of the file"
+                                            : "no /Pages") +
+                                " in the catalog (object " + std::to_string(rootObject) + ")");
     }
     const XRefEntry& pagesRow = (*inputEntries)[static_cast<size_t>(pages)];
     CPdfElement pagesRoot;
     xref->fetchObject(static_cast<int32_t>(pages), pagesRow.type == 1 ? pagesRow.generation : 0,
                       pagesRoot);
     if (pagesRoot.kind() != ElementKind::Dictionary) {
-        throw CPdfException("PDF file was damaged");
+        throw CPdfException("PDF file was damaged", "the root of the page tree (object " +
+                                                        std::to_string(pages) +
+                                                        ") is no dictionary");
     }
     int64_t count = -1;
     CPdfElement countValue;
@@ -233,7 +249,8 @@ void CPdfStamp::readPageTree() {
 
     std::string nodeText;
     if (!getObjectText(static_cast<int32_t>(pages), nodeText)) {
-        throw CPdfException("PDF file was damaged");
+        throw CPdfException("PDF file was damaged", "the root of the page tree (object " +
+                                                        std::to_string(pages) + ") cannot be read");
     }
     walkPageTree(nodeText, PageBox{});
     // The root's /Count is the page count where the tree has that many pages. A larger one
@@ -469,7 +486,9 @@ void CPdfStamp::finishOutput() {
     // Without its catalog the output could not be read at all.
     if (rootObject <= 0 || static_cast<size_t>(rootObject) >= outputTable.size() ||
         !outputTable[static_cast<size_t>(rootObject)].inUse) {
-        throw CPdfException("PDF file was damaged");
+        throw CPdfException("PDF file was damaged", "the catalog (object " +
+                                                        std::to_string(rootObject) +
+                                                        ") is not in the file");
     }
     // A file that shrank or could not be read while it was copied gave wrong bytes (zeros where
     // its pages were gone, or objects left out): such an output is not kept.
