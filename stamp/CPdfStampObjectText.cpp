@@ -2,8 +2,8 @@
 
 #include "pdf/CPdfException.h"
 #include "pdf/CPdfXRef.h"
-#include "stamp/CRawInput.h"
 #include "pdf/PdfSyntax.h"
+#include "stamp/CRawInput.h"
 #include "stamp/RawText.h"
 
 #include <charconv>

@@ -1,7 +1,7 @@
 #include "stamp/CPdfStamp.h"
 
-#include "stamp/COutputFile.h"
 #include "pdf/PdfSyntax.h"
+#include "stamp/COutputFile.h"
 
 #include <algorithm>
 #include <charconv>
