@@ -20,6 +20,29 @@ using pdfsyntax::isDigit;
 using pdfsyntax::isRegular;
 using pdfsyntax::isWhitespace;
 
+namespace {
+
+// Out of line, so that the recursion of parseObject keeps small frames: the strings of the
+// message would take room in every one of them.
+[[noreturn, gnu::noinline, gnu::cold]] void throwTooDeep(uint64_t position) {
+    throw CPdfException("PDF file was damaged", "arrays and dictionaries nested deeper than " +
+                                                    std::to_string(limits::kMaxNestingDepth) +
+                                                    " levels, at byte " + std::to_string(position));
+}
+
+// A stream whose data does not end in "endstream": its /Length runs past any file (pastAnyFile),
+// or the bytes after the data are something else.
+[[noreturn, gnu::noinline, gnu::cold]] void throwMissingEndstream(uint64_t start, int64_t length,
+                                                                  bool pastAnyFile) {
+    const std::string data = "stream data at byte " + std::to_string(start);
+    throw CPdfException(
+        "Missing 'endstream'",
+        pastAnyFile ? data + " has a /Length of " + std::to_string(length) + ", past any file"
+                    : "no endstream after the " + std::to_string(length) + " bytes of the " + data);
+}
+
+} // namespace
+
 CPdfParser::CPdfParser(CPdfXRef* xref, CPdfStream* source, int fetchDepth)
     : xref_(xref), source_(source), fetchDepth_(fetchDepth) {
     readToken(current_);
@@ -257,10 +280,7 @@ void CPdfParser::parseObject(CPdfElement& out) {
 
 void CPdfParser::parseObject(CPdfElement& out, int depth) {
     if (depth > limits::kMaxNestingDepth) {
-        throw CPdfException("PDF file was damaged", "arrays and dictionaries nested deeper than " +
-                                                        std::to_string(limits::kMaxNestingDepth) +
-                                                        " levels, at byte " +
-                                                        std::to_string(source_->getPos()));
+        throwTooDeep(source_->getPos());
     }
     if (current_.isKeyword("[")) {
         advance();
@@ -370,9 +390,7 @@ CPdfStream* CPdfParser::readStreamBody(const CPdfElement& dict) {
         return nullptr;
     }
     if (uint64_t(length) > UINT64_MAX / 2 - start) {
-        throw CPdfException("Missing 'endstream'", "stream data at byte " + std::to_string(start) +
-                                                       " has a /Length of " +
-                                                       std::to_string(length) + ", past any file");
+        throwMissingEndstream(start, length, true);
     }
     uint64_t end = start + uint64_t(length);
 
@@ -406,9 +424,7 @@ CPdfStream* CPdfParser::readStreamBody(const CPdfElement& dict) {
         if (decoded) {
             decoded->release();
         }
-        throw CPdfException("Missing 'endstream'",
-                            "no endstream after the " + std::to_string(length) +
-                                " bytes of the stream data at byte " + std::to_string(start));
+        throwMissingEndstream(start, length, false);
     }
     advance();
     return decoded;
