@@ -46,6 +46,11 @@ bool isDirectory(const std::string& path);
 std::FILE* openRegularFile(const std::string& path, std::string& errorText);
 // True when both names exist and denote the same file (same device and file number).
 bool sameFile(const std::string& a, const std::string& b);
+// The size in bytes of a file opened by openRegularFile; false when it cannot be told.
+bool fileSize(std::FILE* file, uint64_t& size);
+// Reads count bytes at offset of a file opened by openRegularFile, whatever was read before:
+// false when fewer could be read (the file ends sooner, or the read fails).
+bool readAt(std::FILE* file, uint64_t offset, char* buffer, size_t count);
 
 // Folder separators of this platform: on POSIX both "/" and "\" separate folders.
 bool isFolderSeparator(char c);

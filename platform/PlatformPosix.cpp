@@ -147,6 +147,37 @@ bool sameFile(const std::string& a, const std::string& b) {
     return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
+bool fileSize(std::FILE* file, uint64_t& size) {
+    struct stat info {};
+    if (file == nullptr || fstat(fileno(file), &info) != 0 || info.st_size < 0) {
+        return false;
+    }
+    size = static_cast<uint64_t>(info.st_size);
+    return true;
+}
+
+bool readAt(std::FILE* file, uint64_t offset, char* buffer, size_t count) {
+    constexpr uint64_t kLargest = static_cast<uint64_t>(INT64_MAX);
+    if (file == nullptr || count > kLargest || offset > kLargest - count) {
+        return false;
+    }
+    const int descriptor = fileno(file);
+    // A read may return fewer bytes than asked for; the rest is asked for again.
+    while (count > 0) {
+        const ssize_t got = pread(descriptor, buffer, count, static_cast<off_t>(offset));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            return false;
+        }
+        buffer += got;
+        count -= static_cast<size_t>(got);
+        offset += static_cast<uint64_t>(got);
+    }
+    return true;
+}
+
 bool isFolderSeparator(char c) {
     return c == '/' || c == '\\';
 }
