@@ -4,24 +4,18 @@
 #include "pdf/CPdfFileStream.h"
 #include "pdf/CPdfXRef.h"
 
-#include <cstring>
+#include <string_view>
 
 namespace {
 
 // Where "%PDF-" begins within the first 1023 bytes (positions 0 to 1017), or -1.
-int64_t findHeader(CPdfFileStream& file) {
-    char head[1023];
-    file.rewind();
-    for (char& c : head) {
-        int b = file.getChar();
-        c = static_cast<char>(b < 0 ? 255 : b);
+int64_t findHeader(CPdfInputFile& input) {
+    std::string_view head;
+    if (!input.view(0, 1023, head)) {
+        return -1;
     }
-    for (int p = 0; p <= 1017; ++p) {
-        if (std::memcmp(head + p, "%PDF-", 5) == 0) {
-            return p;
-        }
-    }
-    return -1;
+    const size_t at = head.find("%PDF-");
+    return at == std::string_view::npos || at > 1017 ? -1 : static_cast<int64_t>(at);
 }
 
 } // namespace
@@ -30,22 +24,20 @@ CPdfDocument::~CPdfDocument() {
     close();
 }
 
-void CPdfDocument::open(const std::string& path) {
+bool CPdfDocument::openFile(const std::string& path) {
     close();
-    file_ = std::fopen(path.c_str(), "rb");
-    if (!file_) {
-        throw CPdfException("Can't open file");
-    }
-    // The file streams buffer for themselves; a second buffer in the C library would only copy.
-    std::setvbuf(file_, nullptr, _IONBF, 0);
+    return input_.open(path);
+}
+
+void CPdfDocument::load() {
     try {
+        const int64_t header = findHeader(input_);
+        if (header > 0) {
+            input_.setBase(static_cast<uint64_t>(header));
+        }
         CPdfElement none;
         none.setNull();
-        fileStream_ = new CPdfFileStream(file_, 0, 0, none);
-        int64_t header = findHeader(*fileStream_);
-        if (header > 0) {
-            fileStream_->shiftStart(header);
-        }
+        fileStream_ = new CPdfFileStream(input_, 0, 0, none);
         xref_ = std::make_unique<CPdfXRef>(fileStream_);
         xref_->load();
     } catch (...) {
@@ -55,15 +47,19 @@ void CPdfDocument::open(const std::string& path) {
     opened_ = true;
 }
 
+void CPdfDocument::open(const std::string& path) {
+    if (!openFile(path)) {
+        throw CPdfException("Can't open file", input_.openError());
+    }
+    load();
+}
+
 void CPdfDocument::close() {
     xref_.reset();
     if (fileStream_) {
         fileStream_->release();
         fileStream_ = nullptr;
     }
-    if (file_) {
-        std::fclose(file_);
-        file_ = nullptr;
-    }
+    input_.close();
     opened_ = false;
 }

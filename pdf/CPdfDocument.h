@@ -1,8 +1,8 @@
 #pragma once
 
+#include "pdf/CPdfInputFile.h"
 #include "pdf/CPdfXRef.h" // complete, since the defaulted constructor destroys xref_ on failure
 
-#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -16,15 +16,23 @@ class CPdfDocument {
     CPdfDocument(const CPdfDocument&) = delete;
     CPdfDocument& operator=(const CPdfDocument&) = delete;
 
-    // Opens and loads the file, or throws CPdfException ("Can't open file", loader messages).
+    // Opens the file (a regular file only); false when it cannot be opened, with
+    // input().openError() saying why.
+    bool openFile(const std::string& path);
+    // Finds the header of the file opened and loads its cross-reference data, or throws
+    // CPdfException (the loader's messages).
+    void load();
+    // Both, or throws CPdfException ("Can't open file", the loader's messages).
     void open(const std::string& path);
     void close();
     bool isOpen() const { return opened_; }
     CPdfXRef* getXRef() const { return xref_.get(); }
+    // The file's bytes, by offsets from its header.
+    CPdfInputFile& input() { return input_; }
 
   private:
     bool opened_ = false;
-    std::FILE* file_ = nullptr;
+    CPdfInputFile input_;
     CPdfFileStream* fileStream_ = nullptr;
     std::unique_ptr<CPdfXRef> xref_;
 };

@@ -1,35 +1,21 @@
 #include "pdf/CPdfFileStream.h"
 
+#include "pdf/CPdfInputFile.h"
 #include "pdf/Limits.h"
 
 #include <algorithm>
-#include <sys/types.h>
+#include <cstring>
+#include <string_view>
 
-CPdfFileStream::CPdfFileStream(std::FILE* file, uint64_t start, uint64_t length,
+CPdfFileStream::CPdfFileStream(CPdfInputFile& input, uint64_t start, uint64_t length,
                                const CPdfElement& dict)
-    : CPdfFileStream(file, measure(file), start, length, dict) {}
-
-CPdfFileStream::CPdfFileStream(std::FILE* file, uint64_t fileSize, uint64_t start, uint64_t length,
-                               const CPdfElement& dict)
-    : dict_(dict), file_(file), fileSize_(fileSize), start_(start), length_(length),
+    : dict_(dict), input_(input), fileSize_(input.size()), start_(start), length_(length),
       bufferPos_(start), chunk_(limits::kFileBufferMin) {
     // A window never reaches past the bytes the file holds.
     if (length_ != 0 && start_ < fileSize_ && length_ > fileSize_ - start_) {
         length_ = fileSize_ - start_;
     }
     rewind();
-}
-
-uint64_t CPdfFileStream::measure(std::FILE* file) {
-    if (!file || fseeko(file, 0, SEEK_END) != 0) {
-        return 0;
-    }
-    off_t size = ftello(file);
-    return size < 0 ? 0 : static_cast<uint64_t>(size);
-}
-
-uint64_t CPdfFileStream::fileSize() const {
-    return fileSize_;
 }
 
 uint64_t CPdfFileStream::limitEnd() const {
@@ -43,36 +29,48 @@ void CPdfFileStream::rewind() {
 bool CPdfFileStream::refill() {
     bufferPos_ += endIndex_;
     readIndex_ = endIndex_ = 0;
-    uint64_t end = limitEnd();
-    if (bufferPos_ >= end || !file_) {
+    const uint64_t end = limitEnd();
+    if (bufferPos_ >= end) {
         return false;
     }
-    size_t count = static_cast<size_t>(std::min<uint64_t>(chunk_, end - bufferPos_));
+    const uint64_t left = end - bufferPos_;
+    std::string_view piece;
+    if (input_.bytesStay()) {
+        // The rest of the window at once, read in place.
+        if (!input_.view(bufferPos_, static_cast<size_t>(left), piece) || piece.empty()) {
+            return false;
+        }
+        data_ = reinterpret_cast<const unsigned char*>(piece.data());
+        endIndex_ = piece.size();
+        return true;
+    }
+    const size_t count = static_cast<size_t>(std::min<uint64_t>(chunk_, left));
+    if (!input_.piece(bufferPos_, count, piece)) {
+        return false;
+    }
     if (buffer_.size() < count) {
         buffer_.resize(count);
     }
-    if (fseeko(file_, static_cast<off_t>(bufferPos_), SEEK_SET) != 0) {
-        return false;
-    }
-    size_t got = std::fread(buffer_.data(), 1, count, file_);
-    endIndex_ = got;
-    // Reading on sequentially: take larger blocks, so that long stretches cost few reads.
+    std::memcpy(buffer_.data(), piece.data(), piece.size());
+    data_ = buffer_.data();
+    endIndex_ = piece.size();
+    // Reading on sequentially: take larger pieces, so that long stretches cost few reads.
     chunk_ = std::min(chunk_ * 2, limits::kFileBufferMax);
-    return got > 0;
+    return true;
 }
 
 int CPdfFileStream::getChar() {
     if (readIndex_ >= endIndex_ && !refill()) {
         return -1;
     }
-    return buffer_[readIndex_++];
+    return data_[readIndex_++];
 }
 
 int CPdfFileStream::peekChar() {
     if (readIndex_ >= endIndex_ && !refill()) {
         return -1;
     }
-    return buffer_[readIndex_];
+    return data_[readIndex_];
 }
 
 size_t CPdfFileStream::getChars(unsigned char* out, size_t count) {
@@ -82,7 +80,7 @@ size_t CPdfFileStream::getChars(unsigned char* out, size_t count) {
             break;
         }
         const size_t take = std::min(count - got, endIndex_ - readIndex_);
-        std::copy_n(buffer_.data() + readIndex_, take, out + got);
+        std::copy_n(data_ + readIndex_, take, out + got);
         readIndex_ += take;
         got += take;
     }
@@ -94,7 +92,7 @@ size_t CPdfFileStream::buffered(const unsigned char*& data) {
         data = nullptr;
         return 0;
     }
-    data = buffer_.data() + readIndex_;
+    data = data_ + readIndex_;
     return endIndex_ - readIndex_;
 }
 
@@ -139,5 +137,5 @@ void CPdfFileStream::shiftStart(int64_t bytes) {
 
 CPdfStream* CPdfFileStream::openSubStream(uint64_t start, uint64_t length,
                                           const CPdfElement& dict) {
-    return new CPdfFileStream(file_, fileSize_, start, length, dict);
+    return new CPdfFileStream(input_, start, length, dict);
 }

@@ -2,14 +2,18 @@
 
 #include "pdf/CPdfStream.h"
 
-#include <cstdio>
 #include <vector>
 
-// A byte range of an open file (not owned), read through a buffer.
+class CPdfInputFile;
+
+// A byte range of the input file (not owned), with positions from its header like every file
+// offset. Read in place where the input's bytes stay valid (a file read through its mapping),
+// else through a buffer that pieces are copied into: any other stream on the same input may
+// take the input's block away between two reads.
 class CPdfFileStream : public CPdfStream {
   public:
     // length 0: up to the end of the file.
-    CPdfFileStream(std::FILE* file, uint64_t start, uint64_t length, const CPdfElement& dict);
+    CPdfFileStream(CPdfInputFile& input, uint64_t start, uint64_t length, const CPdfElement& dict);
 
     void rewind() override;
     int getChar() override;
@@ -24,25 +28,22 @@ class CPdfFileStream : public CPdfStream {
     void shiftStart(int64_t bytes) override;
     uint64_t getLength() const override { return length_; }
     CPdfStream* openSubStream(uint64_t start, uint64_t length, const CPdfElement& dict) override;
-    // Size of the underlying file in bytes.
-    uint64_t fileSize() const;
+    // Bytes of the file after its header.
+    uint64_t fileSize() const { return fileSize_; }
 
   private:
-    // A window of a stream whose file size is already known.
-    CPdfFileStream(std::FILE* file, uint64_t fileSize, uint64_t start, uint64_t length,
-                   const CPdfElement& dict);
     bool refill();
     uint64_t limitEnd() const;
-    static uint64_t measure(std::FILE* file);
 
     CPdfElement dict_;
-    std::FILE* file_;
+    CPdfInputFile& input_;
     uint64_t fileSize_;
     uint64_t start_;
     uint64_t length_;
     uint64_t bufferPos_;
+    const unsigned char* data_ = nullptr; // the bytes from bufferPos_ on
     std::vector<unsigned char> buffer_;
-    size_t chunk_; // size of the next read; grows while the stream reads on sequentially
+    size_t chunk_; // bytes of the next copy; grows while the stream reads on sequentially
     size_t readIndex_ = 0;
     size_t endIndex_ = 0;
 };

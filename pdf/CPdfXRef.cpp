@@ -143,13 +143,12 @@ void CPdfXRef::fetchObject(int32_t number, int32_t generation, CPdfElement& out,
     const XRefEntry entry = entries_[static_cast<size_t>(number)];
     if (entry.type == 1) {
         if (generation != entry.generation || entry.offset < 0 ||
-            static_cast<uint64_t>(entry.offset) >=
-                file_->fileSize() - std::min(base_, file_->fileSize())) {
+            static_cast<uint64_t>(entry.offset) >= file_->fileSize()) {
             out.setNull();
             return;
         }
         CPdfStream* window =
-            file_->openSubStream(base_ + static_cast<uint64_t>(entry.offset), 0, nullElement());
+            file_->openSubStream(static_cast<uint64_t>(entry.offset), 0, nullElement());
         CPdfParser parser(this, window, fetchDepth);
         CPdfElement num;
         CPdfElement gen;

@@ -52,8 +52,6 @@ class CPdfXRef {
     const CPdfElement& trailer() const { return trailer_; }
     int64_t startxrefOffset() const { return startxrefOffset_; }
     const std::vector<XRefEntry>& entries() const { return entries_; }
-    // Position of the "%PDF-" header in the file; every file offset counts from it.
-    uint64_t base() const { return base_; }
 
     // Parses indirect object number/generation into out (of kind None). For type 2 rows the
     // generation is not compared. Throws "Corrupted PDF file" for a number outside the table.
@@ -90,7 +88,6 @@ class CPdfXRef {
     size_t objectStreamByteLimit() const;
 
     CPdfFileStream* file_;
-    uint64_t base_ = 0;
     std::vector<XRefEntry> entries_;
     ObjectRef root_;
     ObjectRef info_;

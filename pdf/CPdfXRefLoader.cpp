@@ -50,7 +50,6 @@ void CPdfXRef::load() {
 CPdfXRef::Loader::Loader(CPdfXRef& xref) : xref_(xref) {}
 
 void CPdfXRef::Loader::run() {
-    xref_.base_ = xref_.file_->getStart();
     fileSize_ = xref_.file_->fileSize();
     // A table can be no larger than the file could describe.
     maxRows_ = std::min<int64_t>(
@@ -158,10 +157,9 @@ std::optional<int64_t> CPdfXRef::Loader::offsetEntry(const CPdfElement& trailer,
 }
 
 std::optional<int64_t> CPdfXRef::Loader::readSection(int64_t offset, bool hybridStream) {
-    const uint64_t base = xref_.base_;
     uint64_t position = offset < 0 || static_cast<uint64_t>(offset) > fileSize_
                             ? fileSize_
-                            : std::min(fileSize_, base + static_cast<uint64_t>(offset));
+                            : static_cast<uint64_t>(offset);
     CPdfStream* window = xref_.file_->openSubStream(position, 0, CPdfXRef::nullElement());
     // The parser below takes its own reference; this one is dropped on every way out.
     std::unique_ptr<CPdfStream, void (*)(CPdfStream*)> hold(window,

@@ -16,7 +16,7 @@
 #include <vector>
 
 class COutputFile;
-class CRawInput;
+class CPdfInputFile;
 
 // A page box in PDF user space units: lower-left x, y, upper-right x, y.
 struct PageBox {
@@ -132,7 +132,7 @@ class CPdfStamp {
     void writeTrailer(uint64_t xrefOffset);
 
     // ---------------------------------------------------------------- pass state
-    std::unique_ptr<CRawInput> inputFile;
+    CPdfInputFile* inputFile = nullptr; // the document's input, while a pass has it open
     std::unique_ptr<COutputFile> outputFile;
     std::string inputName;
     std::string outputName;

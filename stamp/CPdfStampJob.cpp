@@ -2,7 +2,6 @@
 
 #include "platform/Platform.h"
 #include "stamp/COutputFile.h"
-#include "stamp/CRawInput.h"
 
 // Every setting starts at its default (see the member initialisers); the pass state is empty.
 CPdfStamp::CPdfStamp() = default;

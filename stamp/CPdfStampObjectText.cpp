@@ -1,9 +1,9 @@
 #include "stamp/CPdfStamp.h"
 
 #include "pdf/CPdfException.h"
+#include "pdf/CPdfInputFile.h"
 #include "pdf/CPdfXRef.h"
 #include "pdf/PdfSyntax.h"
-#include "stamp/CRawInput.h"
 #include "stamp/RawText.h"
 
 #include <charconv>
@@ -18,7 +18,7 @@ constexpr uint64_t kMaxDictionaryBytes = 1 << 20;
 constexpr uint64_t kFirstKeywordWindow = 256;
 
 // After the keyword "stream": the end-of-line that starts the data (CR LF, LF, or a lone CR).
-uint64_t dataStartAfterKeyword(CRawInput& input, uint64_t afterKeyword) {
+uint64_t dataStartAfterKeyword(CPdfInputFile& input, uint64_t afterKeyword) {
     std::string_view eol;
     if (!input.view(afterKeyword, 2, eol) || eol.empty()) {
         return afterKeyword;
@@ -30,7 +30,7 @@ uint64_t dataStartAfterKeyword(CRawInput& input, uint64_t afterKeyword) {
 }
 
 // True when "endstream" follows position pos after white-space only.
-bool endstreamFollows(CRawInput& input, uint64_t pos, uint64_t& afterEndstream) {
+bool endstreamFollows(CPdfInputFile& input, uint64_t pos, uint64_t& afterEndstream) {
     std::string_view window;
     if (!input.view(pos, 512, window)) {
         return false;
@@ -61,7 +61,7 @@ struct FirstKeyword {
 // The last bytes of the first "stream" in the window of window bytes from from, and of the
 // first "endobj" that ends before it (or anywhere in the window, when there is no "stream");
 // -1 for none. The first window, where nearly every search ends, is searched in place.
-void searchKeywordWindow(CRawInput& input, uint64_t from, uint64_t window, int64_t& stream,
+void searchKeywordWindow(CPdfInputFile& input, uint64_t from, uint64_t window, int64_t& stream,
                          int64_t& endobj) {
     std::string_view bytes;
     if (window <= kFirstKeywordWindow && input.view(from, static_cast<size_t>(window), bytes)) {
@@ -81,7 +81,7 @@ void searchKeywordWindow(CRawInput& input, uint64_t from, uint64_t window, int64
     endobj = input.find(from, "endobj", stream < 0 ? limit : static_cast<uint64_t>(stream));
 }
 
-FirstKeyword findPlainKeyword(CRawInput& input, uint64_t start) {
+FirstKeyword findPlainKeyword(CPdfInputFile& input, uint64_t start) {
     // Windows that double in size keep the search near the object: a search for "endobj" alone
     // would run through a stream's data, one for "stream" alone past many small objects.
     constexpr uint64_t kOverlap = 5; // a match that ends past a window begins this far inside
@@ -113,7 +113,7 @@ FirstKeyword findPlainKeyword(CRawInput& input, uint64_t start) {
 // kMaxTokenScan bytes or before the end) the keyword is searched for as plain bytes. So is the
 // keyword of an offset that does not lead to the object's own header, whose frame is not used:
 // rows that point many numbers at one place scan its tokens once at most.
-FirstKeyword findStreamOrEndobj(CRawInput& input, uint64_t start, int32_t number) {
+FirstKeyword findStreamOrEndobj(CPdfInputFile& input, uint64_t start, int32_t number) {
     constexpr uint64_t kMaxTokenScan = 8 << 20;
     uint64_t from = start;
     uint64_t window = kFirstKeywordWindow;

@@ -1,8 +1,8 @@
 #include "stamp/CPdfStamp.h"
 
 #include "pdf/CPdfException.h"
+#include "pdf/CPdfInputFile.h"
 #include "stamp/COutputFile.h"
-#include "stamp/CRawInput.h"
 
 #include <algorithm>
 #include <charconv>
@@ -14,10 +14,6 @@ namespace {
 
 // A classic cross-reference row has ten digits for the offset.
 constexpr uint64_t kMaxTableOffset = 9999999999ULL;
-constexpr size_t kCopyChunk = 256 * 1024;
-// A run of at least this many bytes is written from the mapped input without a copy; more
-// than the output's buffer, so that the output writes it directly.
-constexpr size_t kDirectCopy = 1024 * 1024;
 
 // Every row of a cross-reference table takes 20 bytes.
 constexpr size_t kRow = 20;
@@ -41,7 +37,7 @@ void putUsedRow(char* row, uint64_t offset, uint32_t generation) {
 }
 
 // The header line with its line end (the first 1024 bytes when no line end comes before).
-uint64_t headerLineLength(CRawInput& input) {
+uint64_t headerLineLength(CPdfInputFile& input) {
     std::string head;
     input.read(0, 1024, head);
     size_t eol = head.find_first_of("\r\n");
@@ -57,18 +53,12 @@ uint64_t headerLineLength(CRawInput& input) {
 } // namespace
 
 void CPdfStamp::copyInputRange(uint64_t start, uint64_t length) {
-    // The bytes go from the input's block to the output without a copy of their own. Long runs
-    // (image data) go from the mapped input straight to the file, past the output's buffer.
+    // The bytes go from the input to the output without a copy of their own. Long runs (image
+    // data) go from the mapped input straight to the file, past the output's buffer.
     std::string_view piece;
     while (length > 0) {
-        if (length >= kDirectCopy && inputFile->mappedRun(start, kDirectCopy, piece)) {
-            outputFile->write(piece);
-            inputFile->releaseRun(start, piece.size());
-            start += piece.size();
-            length -= piece.size();
-            continue;
-        }
-        const size_t want = static_cast<size_t>(std::min<uint64_t>(length, kCopyChunk));
+        const size_t want =
+            static_cast<size_t>(std::min<uint64_t>(length, CPdfInputFile::kLongRun));
         if (!inputFile->piece(start, want, piece)) {
             throw CPdfException("Input file read error");
         }

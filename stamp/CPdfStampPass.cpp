@@ -2,11 +2,11 @@
 
 #include "pdf/CPdfDictionary.h"
 #include "pdf/CPdfException.h"
+#include "pdf/CPdfInputFile.h"
 #include "pdf/PdfSyntax.h"
 #include "platform/Platform.h"
 #include "platform/UniqueFile.h"
 #include "stamp/COutputFile.h"
-#include "stamp/CRawInput.h"
 #include "stamp/FontTable.h"
 #include "stamp/RawText.h"
 
@@ -103,6 +103,7 @@ void CPdfStamp::closeAfterFailure() {
     if (document.isOpen()) {
         document.close();
     }
+    inputFile = nullptr;
     xref = nullptr;
     inputEntries = nullptr;
 }
@@ -161,18 +162,17 @@ void CPdfStamp::runFinalSteps() {
 void CPdfStamp::openFiles() {
     const bool verbose = textLinesFile.empty() && !quiet;
     refuseOutputOverInput();
-    inputFile = std::make_unique<CRawInput>();
-    if (!inputFile->open(inputName)) {
+    if (!document.openFile(inputName)) {
         std::printf("Input file open error: '%s'\n", inputName.c_str());
-        throw CPdfException("Can't open the input file: " + inputFile->openError());
+        throw CPdfException("Can't open the input file: " + document.input().openError());
     }
+    inputFile = &document.input();
     if (verbose) {
         std::printf("Input file: '%s'", inputName.c_str());
     }
-    document.open(inputName);
+    document.load();
     xref = document.getXRef();
     inputEntries = &xref->entries();
-    inputFile->setBase(xref->base());
     clearExtentCache();
     rootObject = xref->root().number;
     infoObject = xref->info().number;
@@ -503,6 +503,7 @@ void CPdfStamp::finishOutput() {
         throw CPdfException("Output file write error");
     }
     document.close();
+    inputFile = nullptr;
     xref = nullptr;
     inputEntries = nullptr;
 }

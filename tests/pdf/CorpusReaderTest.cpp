@@ -119,7 +119,7 @@ TEST_F(Corpus, RowsAndPageCountsAgreeWithQpdf) {
             continue;
         }
         CPdfXRef& xref = *document.getXRef();
-        if (xref.base() != 0) {
+        if (document.input().base() != 0) {
             continue; // qpdf reports offsets from the start of the file
         }
         // qpdf lists older generations of a number too; the table holds the newest, which

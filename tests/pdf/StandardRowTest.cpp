@@ -4,6 +4,7 @@
 #include "ReaderTestUtil.h"
 
 #include "pdf/CPdfFileStream.h"
+#include "pdf/CPdfInputFile.h"
 #include "pdf/CPdfTableScanner.h"
 
 using qmtest::PdfBuilder;
@@ -89,10 +90,10 @@ TEST(StandardRows, ScannerReadsOnlyRowsOfTheLayout) {
     for (const Case& c : cases) {
         TempDir folder;
         const std::string path = folder.write("rows.bin", c.text);
-        std::FILE* f = std::fopen(path.c_str(), "rb");
-        ASSERT_NE(f, nullptr);
+        CPdfInputFile input;
+        ASSERT_TRUE(input.open(path));
         {
-            CPdfFileStream stream(f, 0, 0, nullElement());
+            CPdfFileStream stream(input, 0, 0, nullElement());
             CPdfTableScanner scanner(stream);
             int64_t offset = -1;
             int64_t generation = -1;
@@ -112,7 +113,6 @@ TEST(StandardRows, ScannerReadsOnlyRowsOfTheLayout) {
                 EXPECT_NE(first.kind, CPdfTableScanner::Kind::End) << c.text;
             }
         }
-        std::fclose(f);
     }
 }
 
@@ -123,10 +123,10 @@ TEST(StandardRows, GetCharsReadsAsGetCharDoes) {
     }
     TempDir folder;
     const std::string path = folder.write("bytes.bin", bytes);
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    ASSERT_NE(f, nullptr);
+    CPdfInputFile input;
+    ASSERT_TRUE(input.open(path));
     {
-        CPdfFileStream stream(f, 0, 0, nullElement());
+        CPdfFileStream stream(input, 0, 0, nullElement());
         std::string read;
         unsigned char chunk[3001];
         // Pieces that cross the stream's buffer refills, mixed with single bytes.
@@ -145,7 +145,6 @@ TEST(StandardRows, GetCharsReadsAsGetCharDoes) {
         EXPECT_EQ(read, bytes);
         EXPECT_EQ(stream.getChars(chunk, 10), 0u);
     }
-    std::fclose(f);
 
     // The default of the base class: a memory stream reads through getChar.
     CPdfMemoryStream* memory = new CPdfMemoryStream(

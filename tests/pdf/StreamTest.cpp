@@ -6,9 +6,9 @@
 #include "pdf/CPdfFileStream.h"
 #include "pdf/CPdfFilters.h"
 #include "pdf/CPdfFlateStream.h"
+#include "pdf/CPdfInputFile.h"
 #include "pdf/CPdfPredictor.h"
 
-#include <cstdio>
 #include <random>
 
 using namespace readertest;
@@ -20,15 +20,14 @@ class ReadFile {
   public:
     explicit ReadFile(const std::string& bytes) {
         path_ = folder_.write("data.bin", bytes);
-        file_ = std::fopen(path_.c_str(), "rb");
+        EXPECT_TRUE(input_.open(path_));
     }
-    ~ReadFile() { std::fclose(file_); }
-    std::FILE* get() const { return file_; }
+    CPdfInputFile& get() { return input_; }
 
   private:
     TempDir folder_;
     std::string path_;
-    std::FILE* file_ = nullptr;
+    CPdfInputFile input_;
 };
 
 std::string randomBytes(size_t count, unsigned seed) {

@@ -34,7 +34,7 @@ TEST(Load, ClassicTableRowsAndTrailer) {
     EXPECT_EQ(xref.root().number, 1);
     EXPECT_EQ(xref.info().number, 4);
     EXPECT_EQ(xref.startxrefOffset(), pdf.lastXRefOffset());
-    EXPECT_EQ(xref.base(), 0u);
+    EXPECT_EQ(file.document().input().base(), 0u);
     // The trailer resolves references once loading is done.
     CPdfElement root;
     xref.trailer().getDictionary()->getEntry("Root", root);
@@ -65,7 +65,7 @@ TEST(Load, JunkBeforeTheHeaderShiftsEveryOffset) {
     basicObjects(pdf).classicXRef();
     OpenedFile file(pdf);
     CPdfXRef& xref = file.open();
-    EXPECT_EQ(xref.base(), 100u);
+    EXPECT_EQ(file.document().input().base(), 100u);
     EXPECT_TRUE(fetch(xref, 3).is(ElementKind::Dictionary));
 }
 
@@ -79,7 +79,7 @@ TEST(Load, HeaderAtOrAfter1018IsNotFound) {
         OpenedFile file(pdf);
         if (junk == 1017) {
             CPdfXRef& xref = file.open();
-            EXPECT_EQ(xref.base(), 1017u);
+            EXPECT_EQ(file.document().input().base(), 1017u);
             EXPECT_TRUE(fetch(xref, 1).is(ElementKind::Dictionary));
         } else {
             EXPECT_NE(file.openError(), "");
