@@ -4,8 +4,6 @@
 #include "pdf/Limits.h"
 
 #include <algorithm>
-#include <cstring>
-#include <string_view>
 
 CPdfFileStream::CPdfFileStream(CPdfInputFile& input, uint64_t start, uint64_t length,
                                const CPdfElement& dict)
@@ -29,48 +27,34 @@ void CPdfFileStream::rewind() {
 bool CPdfFileStream::refill() {
     bufferPos_ += endIndex_;
     readIndex_ = endIndex_ = 0;
-    const uint64_t end = limitEnd();
+    uint64_t end = limitEnd();
     if (bufferPos_ >= end) {
         return false;
     }
-    const uint64_t left = end - bufferPos_;
-    std::string_view piece;
-    if (input_.bytesStay()) {
-        // The rest of the window at once, read in place.
-        if (!input_.view(bufferPos_, static_cast<size_t>(left), piece) || piece.empty()) {
-            return false;
-        }
-        data_ = reinterpret_cast<const unsigned char*>(piece.data());
-        endIndex_ = piece.size();
-        return true;
-    }
-    const size_t count = static_cast<size_t>(std::min<uint64_t>(chunk_, left));
-    if (!input_.piece(bufferPos_, count, piece)) {
-        return false;
-    }
+    size_t count = static_cast<size_t>(std::min<uint64_t>(chunk_, end - bufferPos_));
     if (buffer_.size() < count) {
         buffer_.resize(count);
     }
-    std::memcpy(buffer_.data(), piece.data(), piece.size());
-    data_ = buffer_.data();
-    endIndex_ = piece.size();
-    // Reading on sequentially: take larger pieces, so that long stretches cost few reads.
+    const size_t got =
+        input_.readDirect(bufferPos_, reinterpret_cast<char*>(buffer_.data()), count);
+    endIndex_ = got;
+    // Reading on sequentially: take larger blocks, so that long stretches cost few reads.
     chunk_ = std::min(chunk_ * 2, limits::kFileBufferMax);
-    return true;
+    return got > 0;
 }
 
 int CPdfFileStream::getChar() {
     if (readIndex_ >= endIndex_ && !refill()) {
         return -1;
     }
-    return data_[readIndex_++];
+    return buffer_[readIndex_++];
 }
 
 int CPdfFileStream::peekChar() {
     if (readIndex_ >= endIndex_ && !refill()) {
         return -1;
     }
-    return data_[readIndex_];
+    return buffer_[readIndex_];
 }
 
 size_t CPdfFileStream::getChars(unsigned char* out, size_t count) {
@@ -80,7 +64,7 @@ size_t CPdfFileStream::getChars(unsigned char* out, size_t count) {
             break;
         }
         const size_t take = std::min(count - got, endIndex_ - readIndex_);
-        std::copy_n(data_ + readIndex_, take, out + got);
+        std::copy_n(buffer_.data() + readIndex_, take, out + got);
         readIndex_ += take;
         got += take;
     }
@@ -92,7 +76,7 @@ size_t CPdfFileStream::buffered(const unsigned char*& data) {
         data = nullptr;
         return 0;
     }
-    data = data_ + readIndex_;
+    data = buffer_.data() + readIndex_;
     return endIndex_ - readIndex_;
 }
 

@@ -7,9 +7,7 @@
 class CPdfInputFile;
 
 // A byte range of the input file (not owned), with positions from its header like every file
-// offset. Read in place where the input's bytes stay valid (a file read through its mapping),
-// else through a buffer that pieces are copied into: any other stream on the same input may
-// take the input's block away between two reads.
+// offset, read through a buffer.
 class CPdfFileStream : public CPdfStream {
   public:
     // length 0: up to the end of the file.
@@ -41,9 +39,8 @@ class CPdfFileStream : public CPdfStream {
     uint64_t start_;
     uint64_t length_;
     uint64_t bufferPos_;
-    const unsigned char* data_ = nullptr; // the bytes from bufferPos_ on
     std::vector<unsigned char> buffer_;
-    size_t chunk_; // bytes of the next copy; grows while the stream reads on sequentially
+    size_t chunk_; // size of the next read; grows while the stream reads on sequentially
     size_t readIndex_ = 0;
     size_t endIndex_ = 0;
 };

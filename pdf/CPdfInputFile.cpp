@@ -212,6 +212,18 @@ bool CPdfInputFile::read(uint64_t offset, size_t count, std::string& out) {
     return true;
 }
 
+size_t CPdfInputFile::readDirect(uint64_t offset, char* out, size_t count) {
+    if (offset >= size()) {
+        return 0;
+    }
+    count = static_cast<size_t>(std::min<uint64_t>(count, size() - offset));
+    if (!platform::readAt(file_, base_ + offset, out, count)) {
+        failed_ = true;
+        return 0;
+    }
+    return count;
+}
+
 int64_t CPdfInputFile::find(uint64_t start, std::string_view needle, uint64_t limit) {
     if (needle.empty() || start >= size()) {
         return -1;

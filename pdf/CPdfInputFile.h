@@ -44,18 +44,21 @@ class CPdfInputFile {
     uint64_t size() const { return size_ - base_; }
 
     // The bytes from offset on, up to count, as many as lie together in one place: the
-    // mapping, or one block of the file. Valid until the next call on this input, or until
-    // close when bytesStay(). A long run (count of at least kLongRun) of a mapped file comes
-    // from its mapping, read in ahead; for a file read by blocks, the memory the run took is
-    // given back at the next piece or at close. False on a read error, or when offset is at or
-    // past the end or count is 0.
+    // mapping, or one block of the file; valid until the next call on this input. A long run (count
+    // of at least kLongRun) of a mapped file comes from its mapping, read in ahead; for a file read
+    // by blocks, the memory the run took is given back at the next piece or at close. False on a
+    // read error, or when offset is at or past the end or count is 0.
     bool piece(uint64_t offset, size_t count, std::string_view& out);
     // Up to count bytes from offset (fewer at the end) as one range, copied only when they lie
-    // in two blocks; valid until the next call on this input, or until close when bytesStay().
-    // False on a read error or when offset is past the end.
+    // in two blocks; valid until the next call on this input. False on a read error or when
+    // offset is past the end.
     bool view(uint64_t offset, size_t count, std::string_view& out);
-    // True when every piece and view lies in the mapping and stays valid until close.
-    bool bytesStay() const { return readMapped_; }
+    // Up to count bytes from offset read straight from the file into out, past the mapping
+    // and the blocks; how many were read (fewer only at the end, 0 on a read error, which
+    // counts as a failure). For the reader's streams: most of what they read (cross-reference
+    // data, object streams) is never copied, and read so it takes no memory in the mapping and
+    // leaves the copy's blocks in place.
+    size_t readDirect(uint64_t offset, char* out, size_t count);
     // As view, into out.
     bool read(uint64_t offset, size_t count, std::string& out);
     // Offset of the last byte of the first occurrence of needle at or after start, or -1 when
