@@ -11,10 +11,11 @@
 #include <string_view>
 #include <vector>
 
-// The input PDF file, opened once and read by the reader and the writer alike: through its
-// mapping where the system can map it, else through a cache of blocks read from the file.
-// Every offset counts from the "%PDF-" header (the base), so bytes before the header are never
-// handed out once the base is set.
+// The input PDF file, opened once for the reader and the writer alike. A small file is read
+// through its mapping; a large one, or one the system cannot map, through a cache of blocks,
+// with long runs taken from the mapping where there is one; the reader's streams read straight
+// from the file. Every offset counts from the "%PDF-" header (the base), so bytes before the
+// header are never handed out once the base is set.
 class CPdfInputFile {
   public:
     // A piece asked for with at least this many bytes comes straight from the mapping of a
@@ -43,11 +44,11 @@ class CPdfInputFile {
     // Bytes after the base.
     uint64_t size() const { return size_ - base_; }
 
-    // The bytes from offset on, up to count, as many as lie together in one place: the
-    // mapping, or one block of the file; valid until the next call on this input. A long run (count
-    // of at least kLongRun) of a mapped file comes from its mapping, read in ahead; for a file read
-    // by blocks, the memory the run took is given back at the next piece or at close. False on a
-    // read error, or when offset is at or past the end or count is 0.
+    // The bytes from offset on, up to count, as many as lie together in one place (the
+    // mapping, or one block of the file); valid until the next call on this input. A long run
+    // (count of at least kLongRun) of a mapped file comes from its mapping, read in ahead; for
+    // a file read by blocks, the memory the run took is given back at the next piece or at
+    // close. False on a read error, or when offset is at or past the end or count is 0.
     bool piece(uint64_t offset, size_t count, std::string_view& out);
     // Up to count bytes from offset (fewer at the end) as one range, copied only when they lie
     // in two blocks; valid until the next call on this input. False on a read error or when
