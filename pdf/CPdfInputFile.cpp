@@ -25,16 +25,16 @@ bool CPdfInputFile::open(const std::string& path) {
     openError_.clear();
     failed_ = false;
     base_ = 0;
-    file_ = platform::openRegularFile(path, openError_);
+    file_.reset(platform::openRegularFile(path, openError_));
     if (file_ == nullptr) {
         return false;
     }
-    if (!platform::fileSize(file_, size_)) {
+    if (!platform::fileSize(file_.get(), size_)) {
         openError_ = "The size of the file cannot be read";
         close();
         return false;
     }
-    (void)platform::mapFile(file_, size_, mapping_);
+    (void)platform::mapFile(file_.get(), size_, mapping_);
     readMapped_ = mapping_.data != nullptr && size_ <= kReadMappedLimit;
     forgetBlocks();
     return true;
@@ -45,10 +45,7 @@ void CPdfInputFile::close() {
     releaseRun();
     platform::unmapFile(mapping_);
     readMapped_ = false;
-    if (file_ != nullptr) {
-        std::fclose(file_);
-        file_ = nullptr;
-    }
+    file_.reset();
     size_ = 0;
     base_ = 0;
     forgetBlocks();
@@ -100,7 +97,7 @@ const CPdfInputFile::Block* CPdfInputFile::loadBlock(uint64_t blockStart) {
         block.bytes = std::make_unique_for_overwrite<char[]>(kBlockSize);
     }
     const size_t want = static_cast<size_t>(std::min<uint64_t>(kBlockSize, size_ - blockStart));
-    if (!platform::readAt(file_, blockStart, block.bytes.get(), want)) {
+    if (!platform::readAt(file_.get(), blockStart, block.bytes.get(), want)) {
         failed_ = true;
         return nullptr;
     }
@@ -217,7 +214,7 @@ size_t CPdfInputFile::readDirect(uint64_t offset, char* out, size_t count) {
         return 0;
     }
     count = static_cast<size_t>(std::min<uint64_t>(count, size() - offset));
-    if (!platform::readAt(file_, base_ + offset, out, count)) {
+    if (!platform::readAt(file_.get(), base_ + offset, out, count)) {
         failed_ = true;
         return 0;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Platform.h"
+#include "platform/UniqueFile.h"
 
 #include <array>
 #include <cstddef>
@@ -92,7 +93,7 @@ class CPdfInputFile {
     // them; pos lies before the end of the file.
     bool bytesAt(uint64_t pos, size_t count, std::string_view& out);
 
-    std::FILE* file_ = nullptr;
+    UniqueFile file_;
     // The whole file mapped, where it can be: long runs are taken from it without a copy, and
     // a small file is read through it alone.
     platform::FileMapping mapping_;
