@@ -2,10 +2,25 @@
 # Quick start: installs what is missing, builds Quillmark in build/, writes a three-page
 # sample PDF and stamps page numbers onto it.
 #
-#   tools/quickstart.sh
+#   tools/quickstart.sh [--help]
 #
 # Needs Debian 12 (or a close relative with apt-get). Runs apt-get through sudo when not root.
 set -euo pipefail
+
+usage() {
+    cat <<'TEXT'
+usage: tools/quickstart.sh
+
+Installs what the build needs (apt-get, through sudo when not root), builds Quillmark in build/,
+writes the three-page sample build/sample.pdf and stamps it into build/sample-stamped.pdf.
+TEXT
+}
+
+case "${1-}" in
+    "") ;;
+    -h | --help) usage; exit 0 ;;
+    *) usage >&2; exit 2 ;;
+esac
 
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 . tools/install-deps.sh
