@@ -1,5 +1,7 @@
 // Runs one whole stamping pass on arbitrary bytes: the input is written to a temporary file and
-// stamped into another; every failure must end as a clean CPdfException.
+// stamped into another; every failure must end as a clean CPdfException. Built twice: as
+// fuzz_stamp for the rewrite, and with QUILLMARK_FUZZ_INCREMENTAL as fuzz_incremental for the
+// incremental update.
 #include "pdf/CPdfException.h"
 #include "stamp/CPdfStamp.h"
 
@@ -36,6 +38,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     job.inputName = input;
     job.outputName = output;
     job.quiet = true;
+#ifdef QUILLMARK_FUZZ_INCREMENTAL
+    job.incremental = true;
+#endif
     job.alignment = (size % 2) ? "right" : "left";
     try {
         job.stampDocument();
