@@ -170,21 +170,23 @@ void CPdfStamp::writeUpdateTable() {
         throw CPdfException("Output file is too large for a cross-reference table");
     }
     std::string table = "xref\n";
+    constexpr size_t kRowsAtOnce = 4096;
     for (const auto& [first, count] : updatedRuns()) {
         table += std::to_string(first) + " " + std::to_string(count) + "\n";
-        for (size_t i = first; i < first + count; ++i) {
-            const OutputXRefEntry& row = outputTable[i];
-            if (row.offset > kMaxTableOffset) {
-                throw CPdfException("Output file is too large for a cross-reference table");
+        // The rows go out a few thousand at a time, as the rewrite's table does.
+        for (size_t from = first; from < first + count; from += kRowsAtOnce) {
+            const size_t to = std::min(first + count, from + kRowsAtOnce);
+            size_t at = table.size();
+            table.resize(at + (to - from) * kRow);
+            for (size_t i = from; i < to; ++i, at += kRow) {
+                const OutputXRefEntry& row = outputTable[i];
+                if (row.offset > kMaxTableOffset) {
+                    throw CPdfException("Output file is too large for a cross-reference table");
+                }
+                putUsedRow(table.data() + at, row.offset, row.generation);
             }
-            const size_t at = table.size();
-            table.resize(at + kRow);
-            putUsedRow(table.data() + at, row.offset, row.generation);
-            // The rows go out a few thousand at a time, as the rewrite's table does.
-            if (table.size() >= 4096 * kRow) {
-                outputFile->write(table);
-                table.clear();
-            }
+            outputFile->write(table);
+            table.clear();
         }
     }
     table += "trailer\n<<\n" + updateTrailerEntries(outputTable.size()) + ">>\nstartxref\n" +
