@@ -78,7 +78,7 @@ run_ctest() {
 
 stage_release() {
     section "Release build (build/)"
-    cmake -S . -B build -DCMAKE_BUILD_TYPE=Release || return 1
+    cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DQUILLMARK_TESTS=ON || return 1
     cmake --build build -j"$jobs" || return 1
     section "Tests (build/)"
     run_ctest build
@@ -86,7 +86,8 @@ stage_release() {
 
 stage_asan() {
     section "Sanitizer build (build-asan/)"
-    cmake -S . -B build-asan -DQUILLMARK_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo || return 1
+    cmake -S . -B build-asan -DQUILLMARK_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DQUILLMARK_TESTS=ON || return 1
     # Test discovery runs the test binaries during the build, so the options apply there too.
     env "${sanitizer_env[@]}" cmake --build build-asan -j"$jobs" || return 1
     section "Tests under the sanitizers (build-asan/)"
