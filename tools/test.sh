@@ -9,9 +9,12 @@
 # Environment:
 #   FUZZ_SECONDS  time per fuzz target in seconds (default 20)
 #
-# Fuzz seeds: a target fuzz_x reads fuzz/seeds/fuzz_x/ when it exists. If fuzz/seed.sh exists it
-# is run first as "fuzz/seed.sh <folder>"; the seed files it writes into <folder>/fuzz_x/ are
-# read by fuzz_x too.
+# Fuzz seeds: a target fuzz_x reads the committed seeds in fuzz/seeds/fuzz_x/ (written by
+# fuzz/make_seeds.cpp). If fuzz/seed.sh exists it is run first as "fuzz/seed.sh <folder>"; the
+# seed files it writes into <folder>/fuzz_x/ are read by fuzz_x too.
+#
+# The summary gives each ctest run's result, the number of skipped tests and the reasons they
+# gave, and each fuzz target's last coverage ("cov:" edges, "ft:" features).
 #
 # Installs missing Debian packages first (through sudo when not root). Stages that fail do not
 # stop the later ones; the exit status is 1 when any stage failed.
@@ -27,7 +30,7 @@ for arg in "$@"; do
     --no-asan) run_asan=0 ;;
     --no-fuzz) run_fuzz=0 ;;
     -h | --help)
-        sed -n '2,17p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
+        sed -n '2,20p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
         exit 0
         ;;
     *)
@@ -94,12 +97,13 @@ stage_asan() {
     run_ctest build-asan "${sanitizer_env[@]}"
 }
 
-# Runs one libFuzzer executable $1 for the configured time.
+# Runs one libFuzzer executable $1 for the configured time; its output goes to the terminal
+# and to build-fuzz/logs/<target>.log.
 run_fuzzer() {
     local exe="$1" name
     name=$(basename "$exe")
     local work="build-fuzz/corpus/$name" artifacts="build-fuzz/artifacts/$name/"
-    mkdir -p "$work" "$artifacts"
+    mkdir -p "$work" "$artifacts" build-fuzz/logs
     # The first folder receives new inputs; the seed folders are only read.
     local corpora=("$work")
     [ -d "fuzz/seeds/$name" ] && corpora+=("fuzz/seeds/$name")
@@ -108,7 +112,14 @@ run_fuzzer() {
     # The outer timeout only guards against a fuzzer that ignores -max_total_time.
     env "${sanitizer_env[@]}" timeout -k 10 $((fuzz_seconds + 300)) \
         "$exe" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 -timeout=30 \
-        -artifact_prefix="$artifacts" -print_final_stats=1 "${corpora[@]}"
+        -artifact_prefix="$artifacts" -print_final_stats=1 "${corpora[@]}" 2>&1 |
+        tee "build-fuzz/logs/$name.log"
+    return "${PIPESTATUS[0]}"
+}
+
+# The coverage that the last status line of a fuzz log $1 reports: "cov: 2255 ft: 8123".
+fuzz_coverage() {
+    grep -oE 'cov: [0-9]+ ft: [0-9]+' "$1" 2>/dev/null | tail -n 1 || true
 }
 
 stage_fuzz() {
@@ -129,10 +140,13 @@ stage_fuzz() {
         echo "test.sh: no fuzz_* executables in build-fuzz/fuzz/" >&2
         return 1
     fi
+    local coverage seeds
     for exe in "${targets[@]}"; do
         name=$(basename "$exe")
+        seeds=$(find "fuzz/seeds/$name" -type f 2>/dev/null | wc -l)
         if run_fuzzer "$exe"; then
-            summaries+=("fuzz $name: ran ${fuzz_seconds}s without a finding")
+            coverage=$(fuzz_coverage "build-fuzz/logs/$name.log")
+            summaries+=("fuzz $name: ran ${fuzz_seconds}s without a finding; ${coverage:-no coverage line}; $seeds committed seeds")
         else
             summaries+=("fuzz $name: FAILED, inputs in build-fuzz/artifacts/$name/")
             status=1
