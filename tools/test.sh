@@ -66,16 +66,28 @@ section() {
     echo "==== $* ===="
 }
 
+# The reasons that GTEST_SKIP() gave in ctest's full log $1 (the line after "...: Skipped"),
+# counted: "   3 no corpus at /path".
+skip_reasons() {
+    [ -f "$1" ] || return 0
+    awk '/: Skipped$/ { grab = 1; next } grab { print; grab = 0 }' "$1" | sort | uniq -c |
+        sort -rn
+}
+
 # Runs ctest in build folder $1, with the environment assignments that follow, and keeps its
-# summary line for the end of the run.
+# summary line, the number of skipped tests and their reasons for the end of the run.
 run_ctest() {
-    local dir="$1" status=0 line
+    local dir="$1" status=0 line skipped reason
     shift
-    rm -f "$dir/ctest.log"
+    rm -f "$dir/ctest.log" "$dir/Testing/Temporary/LastTest.log"
     env "$@" ctest --test-dir "$dir" --output-on-failure --no-tests=error 2>&1 |
         tee "$dir/ctest.log" || status=$?
     line=$(grep -E 'tests passed|No tests were found' "$dir/ctest.log" | tail -n 1 || true)
-    summaries+=("$dir: ${line:-no ctest summary}")
+    skipped=$(grep -cE '^[[:space:]]*[0-9]+ - .*\(Skipped\)$' "$dir/ctest.log" || true)
+    summaries+=("$dir: ${line:-no ctest summary}; ${skipped:-0} skipped")
+    while IFS= read -r reason; do
+        [ -n "$reason" ] && summaries+=("  skipped:$reason")
+    done < <(skip_reasons "$dir/Testing/Temporary/LastTest.log")
     return "$status"
 }
 
