@@ -87,6 +87,7 @@ const Option kOptions[] = {
     {"-textfile", Form::Value, [](CPdfStamp& j, const Match& m) { j.textLinesFile = *m.value; }},
     {"-linespace", Form::Decimal, [](CPdfStamp& j, const Match& m) { j.lineSpacing = m.first; }},
     {"-quiet", Form::Exact, [](CPdfStamp& j, const Match&) { j.quiet = true; }},
+    {"-incremental", Form::Exact, [](CPdfStamp& j, const Match&) { j.incremental = true; }},
 };
 
 // Whether argument matches option (value options are matched by the caller's exact test).

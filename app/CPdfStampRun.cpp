@@ -129,6 +129,9 @@ void runTextLines(CPdfStamp& job) {
     }
     intermediates.forget(lastOutput);
     std::printf(", output file: '%s'\n", runOutput.c_str());
+    if (job.signedInput) {
+        job.printSignedInputNotice();
+    }
     job.finishRun();
 }
 

@@ -73,6 +73,8 @@ const char* const kUsageLines[] = {
     "-sizefile <filename> for various size fonts depending on page size\n",
     "-pagesize n,n,n,n  set page size if invalid mediabox in pdf\n",
     "-quiet for supressing processing text, excluding errors\n",
+    "-incremental keeps every byte of the input and appends the stamp as an incremental update "
+    "(signed files are always stamped so, which keeps their signatures valid)\n",
     "\r\nExample usage:-\r\n",
     "quillmark -ifilein.pdf -ofileout.pdf -pos20,10\r\n",
     "quillmark -ifilein.pdf -ofileout.pdf -prefix \"Page No: \" -sep \" of \" -end \" Pages.\"\r\n",

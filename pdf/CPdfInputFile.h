@@ -44,6 +44,9 @@ class CPdfInputFile {
     uint64_t base() const { return base_; }
     // Bytes after the base.
     uint64_t size() const { return size_ - base_; }
+    // The open file itself, for a copy of its bytes that the system makes (nullptr when
+    // closed); reads through it do not disturb this input.
+    std::FILE* handle() const { return file_.get(); }
 
     // The bytes from offset on, up to count, as many as lie together in one place (the
     // mapping, or one block of the file); valid until the next call on this input. A long run

@@ -51,6 +51,9 @@ class CPdfXRef {
     ObjectRef info() const { return info_; }
     const CPdfElement& trailer() const { return trailer_; }
     int64_t startxrefOffset() const { return startxrefOffset_; }
+    // Whether the section that "startxref" leads to is a cross-reference stream (false for a
+    // classic table, a hybrid file's included).
+    bool lastSectionIsStream() const { return lastSectionIsStream_; }
     const std::vector<XRefEntry>& entries() const { return entries_; }
 
     // Parses indirect object number/generation into out (of kind None). For type 2 rows the
@@ -93,6 +96,7 @@ class CPdfXRef {
     ObjectRef info_;
     CPdfElement trailer_;
     int64_t startxrefOffset_ = 0;
+    bool lastSectionIsStream_ = false;
     // Last object stream used by fetchObject and by getCompressedObjectText; the two share
     // one decoded copy when they use the same object stream.
     ObjectStreamPtr streamCache_;

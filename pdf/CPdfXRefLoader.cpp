@@ -377,6 +377,7 @@ std::optional<int64_t> CPdfXRef::Loader::readStream(const CPdfElement& streamObj
 
     if (xref_.trailer_.is(ElementKind::None)) {
         xref_.trailer_.setDictionary(dictElement.getDictionary());
+        xref_.lastSectionIsStream_ = true;
     }
     if (hybridStream) {
         return std::nullopt; // the classic trailer's "Prev" goes on instead

@@ -51,6 +51,12 @@ bool fileSize(std::FILE* file, uint64_t& size);
 // Reads count bytes at offset of a file opened by openRegularFile, whatever was read before:
 // false when fewer could be read (the file ends sooner, or the read fails).
 bool readAt(std::FILE* file, uint64_t offset, char* buffer, size_t count);
+// Appends count bytes of source, from offset on, to the end of target: both files are open, and
+// target is unbuffered with nothing of its own pending. Where the system can, it copies them
+// itself (on one file system without reading them into the program, or by sharing the blocks),
+// else they are read and written in pieces. False when fewer could be copied (the source ends
+// sooner, or a read or a write fails); what was appended is then not to be trusted.
+bool appendFileRange(std::FILE* source, uint64_t offset, uint64_t count, std::FILE* target);
 
 // Folder separators of this platform: on POSIX both "/" and "\" separate folders.
 bool isFolderSeparator(char c);

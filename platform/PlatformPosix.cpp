@@ -1,5 +1,6 @@
 #include "platform/Platform.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -176,6 +177,67 @@ bool readAt(std::FILE* file, uint64_t offset, char* buffer, size_t count) {
         offset += static_cast<uint64_t>(got);
     }
     return true;
+}
+
+namespace {
+
+// The copy through the program's memory, where the system cannot copy between the two files.
+bool appendByReading(std::FILE* source, uint64_t offset, uint64_t count, int target) {
+    constexpr size_t kPiece = 1024 * 1024;
+    std::vector<char> buffer(static_cast<size_t>(std::min<uint64_t>(count, kPiece)));
+    while (count > 0) {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(count, kPiece));
+        if (!readAt(source, offset, buffer.data(), want)) {
+            return false;
+        }
+        for (size_t done = 0; done < want;) {
+            const ssize_t put = write(target, buffer.data() + done, want - done);
+            if (put < 0 && errno == EINTR) {
+                continue;
+            }
+            if (put <= 0) {
+                return false;
+            }
+            done += static_cast<size_t>(put);
+        }
+        offset += want;
+        count -= want;
+    }
+    return true;
+}
+
+} // namespace
+
+bool appendFileRange(std::FILE* source, uint64_t offset, uint64_t count, std::FILE* target) {
+    constexpr uint64_t kLargest = static_cast<uint64_t>(INT64_MAX);
+    if (source == nullptr || target == nullptr || count > kLargest || offset > kLargest - count) {
+        return false;
+    }
+    const int in = fileno(source);
+    const int out = fileno(target);
+#if defined(__linux__)
+    // At most 1 GiB a call: the kernel copies in such steps anyway, and a signal between two
+    // calls is seen soon.
+    constexpr uint64_t kStep = uint64_t{1} << 30;
+    while (count > 0) {
+        loff_t from = static_cast<loff_t>(offset);
+        const ssize_t copied = copy_file_range(in, &from, out, nullptr,
+                                               static_cast<size_t>(std::min(count, kStep)), 0);
+        if (copied < 0 && errno == EINTR) {
+            continue;
+        }
+        if (copied < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL ||
+                           errno == EOPNOTSUPP || errno == EPERM || errno == ETXTBSY)) {
+            break; // these two files cannot be copied by the system: the rest is read
+        }
+        if (copied <= 0) {
+            return false; // a read or write error, or the source ends sooner
+        }
+        offset += static_cast<uint64_t>(copied);
+        count -= static_cast<uint64_t>(copied);
+    }
+#endif
+    return count == 0 || appendByReading(source, offset, count, out);
 }
 
 bool isFolderSeparator(char c) {

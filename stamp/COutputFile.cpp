@@ -40,6 +40,7 @@ bool COutputFile::create(const std::string& finalPath) {
         std::setvbuf(file_.get(), nullptr, _IONBF, 0);
     }
     offset_ = 0;
+    origin_ = 0;
     written_ = 0;
     writebackStarted_ = 0;
     failed_ = file_ == nullptr;
@@ -67,6 +68,23 @@ void COutputFile::write(std::string_view bytes) {
     buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
 }
 
+bool COutputFile::appendFileRange(std::FILE* source, uint64_t offset, uint64_t count) {
+    if (file_ == nullptr) {
+        failed_ = true;
+    }
+    offset_ += count;
+    if (failed_) {
+        return false;
+    }
+    flushBuffer();
+    if (failed_ || !platform::appendFileRange(source, offset, count, file_.get())) {
+        failed_ = true;
+        return false;
+    }
+    handedOver(count);
+    return true;
+}
+
 void COutputFile::flushBuffer() {
     if (!buffer_.empty()) {
         fileWrite(buffer_.data(), buffer_.size());
@@ -82,7 +100,11 @@ void COutputFile::fileWrite(const char* data, size_t size) {
         failed_ = true;
         return;
     }
-    written_ += size;
+    handedOver(size);
+}
+
+void COutputFile::handedOver(uint64_t count) {
+    written_ += count;
     if (replacing_ && written_ - writebackStarted_ >= kWritebackStep) {
         // The file is unbuffered: what was written is with the system already.
         platform::startWriteback(file_.get(), writebackStarted_, written_ - writebackStarted_);

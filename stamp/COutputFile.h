@@ -26,7 +26,15 @@ class COutputFile {
     bool create(const std::string& finalPath);
     void write(std::string_view bytes);
     void write(const char* data, size_t size) { write(std::string_view(data, size)); }
-    uint64_t offset() const { return offset_; }
+    // Appends count bytes of an open file from offset on, copied by the system where it can
+    // (see platform::appendFileRange). False, and the output failed, when they could not all
+    // be copied.
+    bool appendFileRange(std::FILE* source, uint64_t offset, uint64_t count);
+    // Where offset() counts from: the output's offsets count as the input's do, from its
+    // "%PDF-" header, when the input's bytes before it are copied as well. 0 unless set.
+    void setOrigin(uint64_t position) { origin_ = position; }
+    // The position of the next byte, from the origin.
+    uint64_t offset() const { return offset_ - origin_; }
     bool failed() const { return failed_; }
     // Flushes, closes and renames the temporary file to the final name; false on any failure
     // (the temporary file is then removed).
@@ -38,12 +46,15 @@ class COutputFile {
   private:
     void flushBuffer();
     void fileWrite(const char* data, size_t size);
+    // Counts bytes now with the system, and starts the writeback of a replacing output.
+    void handedOver(uint64_t count);
 
     UniqueFile file_;
     std::string finalPath_;
     std::string tempPath_;
     std::vector<char> buffer_;
     uint64_t offset_ = 0;
+    uint64_t origin_ = 0;
     uint64_t written_ = 0;          // bytes handed to the file
     uint64_t writebackStarted_ = 0; // bytes the system was asked to start writing to disk
     bool replacing_ = false;        // a file under the final name is to be replaced

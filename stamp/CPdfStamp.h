@@ -131,6 +131,13 @@ class CPdfStamp {
     void copyInputRange(uint64_t start, uint64_t length);
     void writeTrailer(uint64_t xrefOffset);
 
+    // --- incremental update (stamp/CPdfStampUpdate.cpp, stamp/CPdfStampSignatures.cpp) ---
+    // Sets signedInput when the document carries a signature; refuses a document whose
+    // certification allows no changes. A form that cannot be read counts as no signature.
+    void checkSignatures();
+    // The line shown (unless quiet) when a signed input is stamped as an update.
+    void printSignedInputNotice() const;
+
     // ---------------------------------------------------------------- pass state
     CPdfInputFile* inputFile = nullptr; // the document's input, while a pass has it open
     std::unique_ptr<COutputFile> outputFile;
@@ -155,6 +162,8 @@ class CPdfStamp {
     int32_t graphicsStateObjectNumber = 0;
     // The first failure of the last failed pass, shown beside "Stamp file issue".
     std::string failureCause;
+    // The input of the last pass carries a signature, so it was stamped as an update.
+    bool signedInput = false;
 
     // ---------------------------------------------------------------- settings
     int32_t startPage = 1;
@@ -178,6 +187,8 @@ class CPdfStamp {
     bool flipVertical = false;
     bool flipHorizontal = false;
     bool quiet = false;
+    // The output is the input's bytes as they are with the stamp appended as an update.
+    bool incremental = false;
     bool removeSource = false;
     std::string exportFile;
     std::string importFile;
@@ -249,6 +260,26 @@ class CPdfStamp {
     // output left under its name, when the rename failed.
     bool renameOutput(std::string& result);
     std::string makeResourceName(const char* prefix) const;
+    // Whether the object's row leads to its own bytes (its extent in out), or it is a member
+    // of an object stream: what can be copied or stamped. Objects elsewhere are left out.
+    bool locateObject(int32_t number, ObjectExtent& out);
+    // Counts a page met while the objects are gone through, and shows the progress dots.
+    void countPageProgress();
+
+    // The update instead of the rewrite (stamp/CPdfStampUpdate.cpp): the whole input copied
+    // first, the stamped pages after it, and a cross-reference section for just those.
+    void copyWholeInput();
+    void stampPagesForUpdate();
+    void writeUpdateSection();
+    void writeUpdateTable();
+    void writeUpdateStream();
+    // The update's trailer entries, one a line: /Size (at least size), /Root, /Info and /ID
+    // as the input's last trailer has them, and /Prev.
+    std::string updateTrailerEntries(uint64_t size) const;
+    // The rows of the output written in this pass, as runs of consecutive object numbers:
+    // first number and count.
+    std::vector<std::pair<size_t, size_t>> updatedRuns() const;
+    bool writesUpdate_ = false; // this pass appends an update
 
     void visitKid(int64_t kidNumber, const PageBox& nodeBox, int depth, int32_t resourcesFrom);
     // Marks the pages of the page list and sorts them by object number, after the walk.

@@ -163,3 +163,31 @@ void CPdfStamp::writeTrailer(uint64_t xrefOffset) {
     trailer += ">>\nstartxref\n" + std::to_string(xrefOffset) + "\n%%EOF";
     outputFile->write(trailer);
 }
+
+void CPdfStamp::writeUpdateTable() {
+    const uint64_t xrefOffset = outputFile->offset();
+    if (xrefOffset > kMaxTableOffset) {
+        throw CPdfException("Output file is too large for a cross-reference table");
+    }
+    std::string table = "xref\n";
+    for (const auto& [first, count] : updatedRuns()) {
+        table += std::to_string(first) + " " + std::to_string(count) + "\n";
+        for (size_t i = first; i < first + count; ++i) {
+            const OutputXRefEntry& row = outputTable[i];
+            if (row.offset > kMaxTableOffset) {
+                throw CPdfException("Output file is too large for a cross-reference table");
+            }
+            const size_t at = table.size();
+            table.resize(at + kRow);
+            putUsedRow(table.data() + at, row.offset, row.generation);
+            // The rows go out a few thousand at a time, as the rewrite's table does.
+            if (table.size() >= 4096 * kRow) {
+                outputFile->write(table);
+                table.clear();
+            }
+        }
+    }
+    table += "trailer\n<<\n" + updateTrailerEntries(outputTable.size()) + ">>\nstartxref\n" +
+             std::to_string(xrefOffset) + "\n%%EOF\n";
+    outputFile->write(table);
+}

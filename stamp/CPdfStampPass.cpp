@@ -128,12 +128,20 @@ void CPdfStamp::refuseRenameOverInput() const {
 
 void CPdfStamp::runPass() {
     openFiles();
-    copyHeader();
+    if (writesUpdate_) {
+        copyWholeInput();
+    } else {
+        copyHeader();
+    }
     readPageTree();
     buildFontTable(fontMetricsFile);
     writeStampObjects();
     importStartNumber();
-    copyObjects();
+    if (writesUpdate_) {
+        stampPagesForUpdate();
+    } else {
+        copyObjects();
+    }
     if (!intermediatePass) {
         prepareRunEnd();
     }
@@ -178,6 +186,8 @@ void CPdfStamp::openFiles() {
     infoObject = xref->info().number;
     highestShown_ = 0;
     progressCounter_ = 0;
+    checkSignatures();
+    writesUpdate_ = incremental || signedInput;
 
     outputFile = std::make_unique<COutputFile>();
     if (!outputFile->create(outputName)) {
@@ -187,6 +197,9 @@ void CPdfStamp::openFiles() {
     }
     if (verbose) {
         std::printf(", output file: '%s'\n", outputName.c_str());
+        if (signedInput) {
+            printSignedInputNotice();
+        }
         std::printf("Processing");
     }
 }
@@ -352,42 +365,50 @@ int32_t CPdfStamp::pageNumberFor(int32_t position) const {
     return static_cast<int32_t>(v);
 }
 
+bool CPdfStamp::locateObject(int32_t number, ObjectExtent& extent) {
+    const XRefEntry& entry = (*inputEntries)[static_cast<size_t>(number)];
+    if (entry.type == 2) {
+        return true;
+    }
+    if (entry.type != 1 || !findObjectExtent(number, extent) || extent.isObjectStream) {
+        return false;
+    }
+    // An offset that does not lead to this object's header would copy foreign bytes.
+    std::string_view head;
+    if (!inputFile->view(extent.start, 64, head)) {
+        return false;
+    }
+    auto header = pdfsyntax::readObjectHeader(head);
+    return header && header->number == number;
+}
+
+void CPdfStamp::countPageProgress() {
+    progressCounter_ += 1;
+    if (progressCounter_ > 10) {
+        if (!quiet) {
+            std::printf(".");
+        }
+        progressCounter_ = 0;
+    }
+    progressCounter_ += 1;
+}
+
 void CPdfStamp::copyObjects() {
     const std::vector<XRefEntry>& entries = *inputEntries;
-    std::string_view head;
     for (size_t j = 0; j < entries.size(); ++j) {
         const int32_t number = static_cast<int32_t>(j);
         if (entries[j].type == 0 || outputTable[j].inUse) {
             continue;
         }
         ObjectExtent extent;
-        if (entries[j].type == 1) {
-            if (!findObjectExtent(number, extent) || extent.isObjectStream) {
-                continue;
-            }
-            // An offset that does not lead to this object's header would copy foreign bytes.
-            if (!inputFile->view(extent.start, 64, head)) {
-                continue;
-            }
-            auto header = pdfsyntax::readObjectHeader(head);
-            if (!header || header->number != number) {
-                continue;
-            }
-        } else if (entries[j].type != 2) {
+        if (!locateObject(number, extent)) {
             continue;
         }
         const uint64_t start = outputFile->offset();
         outputTable[j].offset = OutputXRefEntry::held(start);
         const int32_t pageIndex = pageIndexOf(j);
         if (pageIndex > 0) {
-            progressCounter_ += 1;
-            if (progressCounter_ > 10) {
-                if (!quiet) {
-                    std::printf(".");
-                }
-                progressCounter_ = 0;
-            }
-            progressCounter_ += 1;
+            countPageProgress();
         }
         if (pageIndex > 0 && isPageSelected(pageIndex)) {
             stampPage(number, static_cast<size_t>(pageIndex - 1));
@@ -483,9 +504,11 @@ void CPdfStamp::placeCounter() {
 }
 
 void CPdfStamp::finishOutput() {
-    // Without its catalog the output could not be read at all.
-    if (rootObject <= 0 || static_cast<size_t>(rootObject) >= outputTable.size() ||
-        !outputTable[static_cast<size_t>(rootObject)].inUse) {
+    // Without its catalog the output could not be read at all. An update leaves it where the
+    // input has it, read already when the page tree was found.
+    if (!writesUpdate_ &&
+        (rootObject <= 0 || static_cast<size_t>(rootObject) >= outputTable.size() ||
+         !outputTable[static_cast<size_t>(rootObject)].inUse)) {
         throw CPdfException("PDF file was damaged", "the catalog (object " +
                                                         std::to_string(rootObject) +
                                                         ") is not in the file");
@@ -495,9 +518,13 @@ void CPdfStamp::finishOutput() {
     if (inputFile->failed()) {
         throw CPdfException("Input file read error");
     }
-    const uint64_t xrefOffset = outputFile->offset();
-    writeXRefTable();
-    writeTrailer(xrefOffset);
+    if (writesUpdate_) {
+        writeUpdateSection();
+    } else {
+        const uint64_t xrefOffset = outputFile->offset();
+        writeXRefTable();
+        writeTrailer(xrefOffset);
+    }
     inputFile->close();
     if (!outputFile->commit()) {
         throw CPdfException("Output file write error");
