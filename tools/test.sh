@@ -158,7 +158,8 @@ stage_fuzz() {
         seeds=$(find "fuzz/seeds/$name" -type f 2>/dev/null | wc -l)
         if run_fuzzer "$exe"; then
             coverage=$(fuzz_coverage "build-fuzz/logs/$name.log")
-            summaries+=("fuzz $name: ran ${fuzz_seconds}s without a finding; ${coverage:-no coverage line}; $seeds committed seeds")
+            coverage=${coverage:-no coverage line}
+            summaries+=("fuzz $name: ran ${fuzz_seconds}s without a finding; $coverage; $seeds seeds")
         else
             summaries+=("fuzz $name: FAILED, inputs in build-fuzz/artifacts/$name/")
             status=1
