@@ -30,7 +30,7 @@ for arg in "$@"; do
     --no-asan) run_asan=0 ;;
     --no-fuzz) run_fuzz=0 ;;
     -h | --help)
-        sed -n '2,20p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
+        sed -n '2,20p' tools/test.sh | sed 's/^# \{0,1\}//'
         exit 0
         ;;
     *)
