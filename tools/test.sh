@@ -9,9 +9,12 @@
 # Environment:
 #   FUZZ_SECONDS  time per fuzz target in seconds (default 20)
 #
-# Fuzz seeds: a target fuzz_x reads fuzz/seeds/fuzz_x/ when it exists. If fuzz/seed.sh exists it
-# is run first as "fuzz/seed.sh <folder>"; the seed files it writes into <folder>/fuzz_x/ are
-# read by fuzz_x too.
+# Fuzz seeds: a target fuzz_x reads the committed seeds in fuzz/seeds/fuzz_x/ (written by
+# fuzz/make_seeds.cpp). If fuzz/seed.sh exists it is run first as "fuzz/seed.sh <folder>"; the
+# seed files it writes into <folder>/fuzz_x/ are read by fuzz_x too.
+#
+# The summary gives each ctest run's result, the number of skipped tests and the reasons they
+# gave, and each fuzz target's last coverage ("cov:" edges, "ft:" features).
 #
 # Installs missing Debian packages first (through sudo when not root). Stages that fail do not
 # stop the later ones; the exit status is 1 when any stage failed.
@@ -27,7 +30,7 @@ for arg in "$@"; do
     --no-asan) run_asan=0 ;;
     --no-fuzz) run_fuzz=0 ;;
     -h | --help)
-        sed -n '2,17p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
+        sed -n '2,20p' tools/test.sh | sed 's/^# \{0,1\}//'
         exit 0
         ;;
     *)
@@ -63,22 +66,34 @@ section() {
     echo "==== $* ===="
 }
 
+# The reasons that GTEST_SKIP() gave in ctest's full log $1 (the line after "...: Skipped"),
+# counted: "   3 no corpus at /path".
+skip_reasons() {
+    [ -f "$1" ] || return 0
+    awk '/: Skipped$/ { grab = 1; next } grab { print; grab = 0 }' "$1" | sort | uniq -c |
+        sort -rn
+}
+
 # Runs ctest in build folder $1, with the environment assignments that follow, and keeps its
-# summary line for the end of the run.
+# summary line, the number of skipped tests and their reasons for the end of the run.
 run_ctest() {
-    local dir="$1" status=0 line
+    local dir="$1" status=0 line skipped reason
     shift
-    rm -f "$dir/ctest.log"
+    rm -f "$dir/ctest.log" "$dir/Testing/Temporary/LastTest.log"
     env "$@" ctest --test-dir "$dir" --output-on-failure --no-tests=error 2>&1 |
         tee "$dir/ctest.log" || status=$?
     line=$(grep -E 'tests passed|No tests were found' "$dir/ctest.log" | tail -n 1 || true)
-    summaries+=("$dir: ${line:-no ctest summary}")
+    skipped=$(grep -cE '^[[:space:]]*[0-9]+ - .*\(Skipped\)$' "$dir/ctest.log" || true)
+    summaries+=("$dir: ${line:-no ctest summary}; ${skipped:-0} skipped")
+    while IFS= read -r reason; do
+        [ -n "$reason" ] && summaries+=("  skipped:$reason")
+    done < <(skip_reasons "$dir/Testing/Temporary/LastTest.log")
     return "$status"
 }
 
 stage_release() {
     section "Release build (build/)"
-    cmake -S . -B build -DCMAKE_BUILD_TYPE=Release || return 1
+    cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DQUILLMARK_TESTS=ON || return 1
     cmake --build build -j"$jobs" || return 1
     section "Tests (build/)"
     run_ctest build
@@ -86,19 +101,21 @@ stage_release() {
 
 stage_asan() {
     section "Sanitizer build (build-asan/)"
-    cmake -S . -B build-asan -DQUILLMARK_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo || return 1
+    cmake -S . -B build-asan -DQUILLMARK_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DQUILLMARK_TESTS=ON || return 1
     # Test discovery runs the test binaries during the build, so the options apply there too.
     env "${sanitizer_env[@]}" cmake --build build-asan -j"$jobs" || return 1
     section "Tests under the sanitizers (build-asan/)"
     run_ctest build-asan "${sanitizer_env[@]}"
 }
 
-# Runs one libFuzzer executable $1 for the configured time.
+# Runs one libFuzzer executable $1 for the configured time; its output goes to the terminal
+# and to build-fuzz/logs/<target>.log.
 run_fuzzer() {
     local exe="$1" name
     name=$(basename "$exe")
     local work="build-fuzz/corpus/$name" artifacts="build-fuzz/artifacts/$name/"
-    mkdir -p "$work" "$artifacts"
+    mkdir -p "$work" "$artifacts" build-fuzz/logs
     # The first folder receives new inputs; the seed folders are only read.
     local corpora=("$work")
     [ -d "fuzz/seeds/$name" ] && corpora+=("fuzz/seeds/$name")
@@ -107,7 +124,14 @@ run_fuzzer() {
     # The outer timeout only guards against a fuzzer that ignores -max_total_time.
     env "${sanitizer_env[@]}" timeout -k 10 $((fuzz_seconds + 300)) \
         "$exe" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 -timeout=30 \
-        -artifact_prefix="$artifacts" -print_final_stats=1 "${corpora[@]}"
+        -artifact_prefix="$artifacts" -print_final_stats=1 "${corpora[@]}" 2>&1 |
+        tee "build-fuzz/logs/$name.log"
+    return "${PIPESTATUS[0]}"
+}
+
+# The coverage that the last status line of a fuzz log $1 reports: "cov: 2255 ft: 8123".
+fuzz_coverage() {
+    grep -oE 'cov: [0-9]+ ft: [0-9]+' "$1" 2>/dev/null | tail -n 1 || true
 }
 
 stage_fuzz() {
@@ -128,10 +152,14 @@ stage_fuzz() {
         echo "test.sh: no fuzz_* executables in build-fuzz/fuzz/" >&2
         return 1
     fi
+    local coverage seeds
     for exe in "${targets[@]}"; do
         name=$(basename "$exe")
+        seeds=$(find "fuzz/seeds/$name" -type f 2>/dev/null | wc -l)
         if run_fuzzer "$exe"; then
-            summaries+=("fuzz $name: ran ${fuzz_seconds}s without a finding")
+            coverage=$(fuzz_coverage "build-fuzz/logs/$name.log")
+            coverage=${coverage:-no coverage line}
+            summaries+=("fuzz $name: ran ${fuzz_seconds}s without a finding; $coverage; $seeds seeds")
         else
             summaries+=("fuzz $name: FAILED, inputs in build-fuzz/artifacts/$name/")
             status=1

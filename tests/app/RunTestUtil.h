@@ -16,7 +16,7 @@
 
 namespace runtest {
 
-inline const std::string kBanner = "\r\nQuillmark 1.24\r\n\r\n";
+inline const std::string kBanner = "\r\nQuillmark " QUILLMARK_VERSION "\r\n\r\n";
 inline const std::string kDone = "\nDone.\n";
 
 // A one-page document whose own content draws "Sheet <tag>" high on the page, above every stamp

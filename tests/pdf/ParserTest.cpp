@@ -43,8 +43,12 @@ std::string describe(const CPdfElement& e) {
         return "error";
     case ElementKind::Array: {
         std::string items;
+        // Appended piece by piece: g++ 12 warns falsely (-Wrestrict) on a literal + a string.
         for (size_t i = 0; i < e.getArray()->getCount(); ++i) {
-            items += (i == 0 ? "" : " ") + describe(e.getArray()->getItem(i));
+            if (i > 0) {
+                items += ' ';
+            }
+            items += describe(e.getArray()->getItem(i));
         }
         return "[" + items + "]";
     }

@@ -1,0 +1,320 @@
+// make_fuzz_seeds: writes the seed inputs of the fuzz targets, small valid and broken inputs
+// that reach the reader's main paths from the first run on (classic tables, cross-reference
+// streams with and without predictors, object streams, updates, page trees; and the damage the
+// reader must refuse cleanly).
+//
+// Usage: make_fuzz_seeds <folder>     (writes <folder>/fuzz_document/, fuzz_stamp/, ...)
+//
+// The files are committed under fuzz/seeds/; run it again after changing it:
+//   cmake --build build --target make_fuzz_seeds && build/make_fuzz_seeds fuzz/seeds
+
+#include "support/PdfBuilder.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using qmtest::PdfBuilder;
+
+using Seeds = std::vector<std::pair<std::string, std::string>>; // name, bytes
+
+const char* const kCatalog = "<< /Type /Catalog /Pages 2 0 R >>";
+const char* const kFont = "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>";
+const char* const kContent = "BT /F1 12 Tf 72 720 Td (Seed page) Tj ET";
+
+std::string pageBody(int contents, const std::string& extra = "") {
+    return "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Font << /F1 4 "
+           "0 R >> >> /Contents " +
+           std::to_string(contents) + " 0 R" + extra + " >>";
+}
+
+// Catalog 1, pages 2, page 3 with content 5 and font 4: the objects most seeds start from.
+PdfBuilder& onePage(PdfBuilder& pdf, const std::string& pageExtra = "") {
+    return pdf.object(1, kCatalog)
+        .object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>")
+        .object(3, pageBody(5, pageExtra))
+        .object(4, kFont)
+        .stream(5, "", kContent);
+}
+
+std::string classicOnePage() {
+    PdfBuilder pdf;
+    onePage(pdf).classicXRef();
+    return pdf.bytes();
+}
+
+Seeds documentSeeds() {
+    Seeds seeds;
+    seeds.emplace_back("classic-one-page.pdf", classicOnePage());
+    {
+        PdfBuilder pdf;
+        pdf.object(1, kCatalog)
+            .object(2, "<< /Type /Pages /Kids [3 0 R 6 0 R 8 0 R] /Count 3 >>")
+            .object(3, pageBody(5))
+            .object(4, kFont)
+            .stream(5, "", kContent, true)
+            .object(6, pageBody(7, " /Rotate 90"))
+            .stream(7, "", "BT /F1 10 Tf 50 50 Td (Two) Tj ET")
+            .object(8, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /CropBox [10 10 585 "
+                       "832] /Contents [5 0 R 7 0 R] /Resources << /Font << /F1 4 0 R >> >> >>")
+            .object(9, "<< /Title (Seed) /Producer (make_fuzz_seeds) >>")
+            .classicXRef({.trailerExtra = "/Info 9 0 R"});
+        seeds.emplace_back("classic-three-pages-info.pdf", pdf.bytes());
+    }
+    {
+        PdfBuilder pdf;
+        pdf.object(1, kCatalog)
+            .object(2, "<< /Type /Pages /Kids [6 0 R] /Count 2 /MediaBox [0 0 400 300] /Rotate "
+                       "180 >>")
+            .object(6, "<< /Type /Pages /Parent 2 0 R /Kids [3 0 R 7 0 R] /Count 2 >>")
+            .object(3, "<< /Type /Page /Parent 6 0 R /Contents 5 0 R >>")
+            .object(7, "<< /Type /Page /Parent 6 0 R /Rotate 270 >>")
+            .object(4, kFont)
+            .stream(5, "", kContent)
+            .classicXRef();
+        seeds.emplace_back("nested-tree-inherited.pdf", pdf.bytes());
+    }
+    {
+        PdfBuilder pdf;
+        pdf.object(1, kCatalog).object(4, kFont).stream(5, "", kContent);
+        pdf.compressed(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>")
+            .compressed(3, pageBody(5))
+            .objectStream(6)
+            .streamXRef();
+        seeds.emplace_back("xref-stream-object-stream.pdf", pdf.bytes());
+    }
+    {
+        PdfBuilder pdf;
+        onePage(pdf).streamXRef({.trailerExtra = "", .widths = {1, 2, 1}, .predictor = 12});
+        seeds.emplace_back("xref-stream-png-up.pdf", pdf.bytes());
+    }
+    {
+        PdfBuilder pdf;
+        pdf.object(1, kCatalog).object(4, kFont).stream(5, "", kContent);
+        pdf.compressed(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>")
+            .compressed(3, pageBody(5))
+            .objectStream(6, false)
+            .hybridXRef();
+        seeds.emplace_back("hybrid-xref.pdf", pdf.bytes());
+    }
+    {
+        PdfBuilder pdf;
+        onePage(pdf).classicXRef();
+        pdf.object(3, pageBody(6)).stream(6, "", "BT /F1 9 Tf 10 10 Td (Update) Tj ET");
+        pdf.classicXRef();
+        seeds.emplace_back("incremental-update.pdf", pdf.bytes());
+    }
+    {
+        PdfBuilder pdf;
+        pdf.prefix("junk before the header\n");
+        onePage(pdf).classicXRef();
+        seeds.emplace_back("bytes-before-header.pdf", pdf.bytes());
+    }
+    // Damaged files: each must be refused or read without harm.
+    {
+        std::string bytes = classicOnePage();
+        const size_t at = bytes.rfind("startxref\n");
+        bytes.replace(at, std::string::npos, "startxref\n9999999\n%%EOF\n");
+        seeds.emplace_back("broken-startxref.pdf", bytes);
+    }
+    {
+        std::string bytes = classicOnePage();
+        seeds.emplace_back("broken-truncated.pdf", bytes.substr(0, bytes.size() * 2 / 3));
+    }
+    {
+        PdfBuilder pdf;
+        onePage(pdf);
+        pdf.rawSection("xref\n0 6\n0000000000 65535 f \nabcdefghij 00000 n \n"
+                       "trailer\n<< /Size 6 /Root 1 0 R >>\n");
+        seeds.emplace_back("broken-xref-row.pdf", pdf.bytes());
+    }
+    {
+        PdfBuilder pdf;
+        onePage(pdf).classicXRef();
+        // The second section names itself as the previous one.
+        const int64_t self = pdf.currentOffset();
+        pdf.classicXRef({.trailerExtra = "/Prev " + std::to_string(self), .writePrev = false});
+        seeds.emplace_back("broken-prev-loop.pdf", pdf.bytes());
+    }
+    {
+        PdfBuilder pdf;
+        onePage(pdf).classicXRef({.trailerExtra = "", .writeRoot = false});
+        seeds.emplace_back("broken-no-root.pdf", pdf.bytes());
+    }
+    {
+        PdfBuilder pdf;
+        pdf.object(1, kCatalog)
+            .object(2, "<< /Type /Pages /Kids [3 0 R 2 0 R] /Count 2000000000 >>")
+            .object(3, pageBody(5))
+            .object(4, kFont)
+            .stream(5, "", kContent)
+            .classicXRef();
+        seeds.emplace_back("broken-count-cycle.pdf", pdf.bytes());
+    }
+    {
+        PdfBuilder pdf;
+        pdf.object(1, kCatalog).object(4, kFont).stream(5, "", kContent);
+        pdf.compressed(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>")
+            .compressed(3, pageBody(5))
+            .objectStream(6, true, "/Extends 6 0 R")
+            .streamXRef();
+        std::string bytes = pdf.bytes();
+        const size_t at = bytes.find("/First ");
+        if (at != std::string::npos) {
+            bytes.replace(at, 7, "/First -");
+        }
+        seeds.emplace_back("broken-object-stream-first.pdf", bytes);
+    }
+    {
+        PdfBuilder pdf;
+        pdf.object(1, kCatalog)
+            .object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>")
+            .object(3, pageBody(5))
+            .object(4, kFont)
+            .raw("5 0 obj\n<< /Length 6 0 R >>\nstream\nBT ET\nendstream\nendobj\n")
+            .object(6, "5 0 R")
+            .classicXRef();
+        seeds.emplace_back("broken-length-reference.pdf", pdf.bytes());
+    }
+    {
+        PdfBuilder pdf;
+        onePage(pdf).object(6, "<< /Filter /Standard /V 1 /R 2 /O <00> /U <00> /P -4 >>");
+        pdf.classicXRef({.trailerExtra = "/Encrypt 6 0 R /ID [<01> <01>]"});
+        seeds.emplace_back("encrypted.pdf", pdf.bytes());
+    }
+    {
+        PdfBuilder pdf;
+        onePage(pdf).object(6, std::string(400, '[') + std::string(400, ']'));
+        pdf.classicXRef({.trailerExtra = "/Info 6 0 R"});
+        seeds.emplace_back("deep-nesting.pdf", pdf.bytes());
+    }
+    {
+        PdfBuilder pdf;
+        onePage(pdf).rawXRefStream(6, "/Type /XRef /Size 7 /Root 1 0 R /W [1 4]",
+                                   std::string(20, '\xff'));
+        seeds.emplace_back("broken-xref-stream-widths.pdf", pdf.bytes());
+    }
+    return seeds;
+}
+
+Seeds parserSeeds() {
+    return {
+        {"dictionary", "<< /Type /Page /Count 3 /Kids [1 0 R 2 0 R] /Open true /None null >>"},
+        {"numbers", "0 -17 +4 3.25 -.5 4. 2147483647 2147483648 -2147483649 1e5 00012"},
+        {"strings", "(plain) (nested (paren) text) (esc \\n\\r\\t\\b\\f\\(\\)\\\\ \\101\\7) "
+                    "(line\\\ncontinued) <48656C6C6F> <4 8 6> <ABC>"},
+        {"names",
+         "/Name /A#20B /#41#42 /With.Dots-and_dashes / /Bad#G1 /Long" + std::string(200, 'x')},
+        {"references", "[1 0 R 12 3 R 0 0 R -1 0 R 5 R 7 65535 R]"},
+        {"indirect-objects", "1 0 obj\n<< /A 1 >>\nendobj\n2 0 obj\n[1 2 3]\nendobj\n"},
+        {"stream", "3 0 obj\n<< /Length 11 >>\nstream\nhello world\nendstream\nendobj\n"},
+        {"stream-length-wrong",
+         "3 0 obj\n<< /Length 9999 >>\nstream\nshort\nendstream\nendobj\n4 0 obj 1 endobj"},
+        {"comments", "% a comment\n<< /A % inside\n 1 >> %end\r\n[ %x\n ]"},
+        {"keywords", "true false null obj endobj stream endstream R xref trailer startxref"},
+        {"unbalanced", "<< /A [1 2 << /B (open"},
+        {"stray-delimiters", ">> ] ) } { > <<>> [] () <>"},
+        {"deep-arrays", std::string(600, '[') + std::string(600, ']')},
+        {"deep-dictionaries",
+         [] {
+             std::string text;
+             for (int i = 0; i < 300; ++i) {
+                 text += "<< /K ";
+             }
+             return text + std::string(300 * 3, '>');
+         }()},
+        {"binary", std::string("\x00\x01\xff\xfe<<\x80/\x90(\x00)>>", 16)},
+    };
+}
+
+// Four parameter bytes (predictor choice with bit 7 "compress here", columns, colours, bits)
+// and the data, as fuzz_flate reads them.
+std::string flateSeed(unsigned char predictor, unsigned char columns, unsigned char colors,
+                      unsigned char bits, const std::string& data) {
+    std::string out;
+    out += static_cast<char>(predictor);
+    out += static_cast<char>(columns);
+    out += static_cast<char>(colors);
+    out += static_cast<char>(bits);
+    return out + data;
+}
+
+Seeds flateSeeds() {
+    const std::string text = "BT /F1 12 Tf 72 720 Td (Flate seed text, repeated) Tj ET\n";
+    std::string rows; // PNG rows of 4 bytes, one of each filter type 0 to 4
+    for (int row = 0; row < 10; ++row) {
+        rows += static_cast<char>(row % 5);
+        for (int i = 0; i < 4; ++i) {
+            rows += static_cast<char>(row * 7 + i * 3);
+        }
+    }
+    std::string tiff(64, '\0');
+    for (size_t i = 0; i < tiff.size(); ++i) {
+        tiff[i] = static_cast<char>(i * 5);
+    }
+    const std::string packedText = PdfBuilder::deflate(text + text + text);
+    Seeds seeds;
+    // Selector = index into the harness's predictor list: 0 none, 1 TIFF, 2 to 7 PNG, 8 and 9
+    // values no filter knows.
+    const char* const names[] = {"none",    "tiff",      "png-none",    "png-sub",   "png-up",
+                                 "png-avg", "png-paeth", "png-optimum", "unknown-3", "zero"};
+    for (unsigned char selector = 0; selector < 10; ++selector) {
+        const std::string& data = selector == 1 ? tiff : rows;
+        seeds.emplace_back(std::string("compress-here-") + names[selector],
+                           flateSeed(0x80 | selector, 4, 1, 3, data));
+    }
+    seeds.emplace_back("packed-text", flateSeed(0, 0, 0, 3, packedText));
+    seeds.emplace_back("packed-png-rows", flateSeed(4, 3, 0, 3, PdfBuilder::deflate(rows)));
+    seeds.emplace_back("tiff-rgb-16bit", flateSeed(0x81, 2, 2, 4, tiff));
+    seeds.emplace_back("tiff-1bit", flateSeed(0x81, 63, 0, 0, tiff));
+    seeds.emplace_back("truncated", flateSeed(0, 0, 0, 3, packedText.substr(0, 12)));
+    seeds.emplace_back("bad-header", flateSeed(0, 0, 0, 3, "\x78\x01garbage that is no zlib"));
+    seeds.emplace_back("bad-checksum", [&] {
+        std::string bytes = packedText;
+        bytes[bytes.size() - 1] ^= 0x55;
+        return flateSeed(0, 0, 0, 3, bytes);
+    }());
+    return seeds;
+}
+
+bool writeSeeds(const fs::path& folder, const Seeds& seeds) {
+    std::error_code error;
+    fs::create_directories(folder, error);
+    if (error) {
+        std::cerr << "make_fuzz_seeds: cannot create " << folder << ": " << error.message() << '\n';
+        return false;
+    }
+    for (const auto& [name, bytes] : seeds) {
+        std::ofstream out(folder / name, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        if (!out) {
+            std::cerr << "make_fuzz_seeds: cannot write " << (folder / name) << '\n';
+            return false;
+        }
+    }
+    std::cout << folder.string() << ": " << seeds.size() << " seeds\n";
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::cerr << "usage: make_fuzz_seeds <folder>\n";
+        return 2;
+    }
+    const fs::path root = argv[1];
+    const Seeds documents = documentSeeds();
+    const bool written = writeSeeds(root / "fuzz_document", documents) &&
+                         writeSeeds(root / "fuzz_stamp", documents) &&
+                         writeSeeds(root / "fuzz_parser", parserSeeds()) &&
+                         writeSeeds(root / "fuzz_flate", flateSeeds());
+    return written ? 0 : 1;
+}
