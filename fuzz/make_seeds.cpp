@@ -3,7 +3,7 @@
 // streams with and without predictors, object streams, updates, page trees; and the damage the
 // reader must refuse cleanly).
 //
-// Usage: make_fuzz_seeds <folder>     (writes <folder>/fuzz_document/, fuzz_stamp/, ...)
+// Usage: make_fuzz_seeds <folder>     (writes <folder>/fuzz_document/, fuzz_stamp/, fuzz_incremental/, ...)
 //
 // The files are committed under fuzz/seeds/; run it again after changing it:
 //   cmake --build build --target make_fuzz_seeds && build/make_fuzz_seeds fuzz/seeds
@@ -314,6 +314,7 @@ int main(int argc, char** argv) {
     const Seeds documents = documentSeeds();
     const bool written = writeSeeds(root / "fuzz_document", documents) &&
                          writeSeeds(root / "fuzz_stamp", documents) &&
+                         writeSeeds(root / "fuzz_incremental", documents) &&
                          writeSeeds(root / "fuzz_parser", parserSeeds()) &&
                          writeSeeds(root / "fuzz_flate", flateSeeds());
     return written ? 0 : 1;
