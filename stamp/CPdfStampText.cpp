@@ -108,6 +108,10 @@ void CPdfStamp::composeText(int32_t number) {
     }
     text += endText;
 
+    if (!embedFontFile.empty()) {
+        layOutEmbeddedText();
+        return;
+    }
     // Plain ASCII reads the same in both encodings and needs no conversion.
     if (isAscii(text)) {
         escapeForLiteralString(text, currentText);
