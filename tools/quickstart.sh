@@ -30,7 +30,8 @@ die() {
     exit 1
 }
 
-install_missing quickstart g++ cmake make zlib1g-dev libgtest-dev qpdf poppler-utils
+install_missing quickstart g++ cmake make zlib1g-dev libgtest-dev qpdf poppler-utils \
+    pkg-config libharfbuzz-dev
 
 echo "quickstart: building in build/"
 { cmake -S . -B build -DCMAKE_BUILD_TYPE=Release && cmake --build build -j2; } || die "build failed"
