@@ -193,11 +193,11 @@ int32_t EmbeddedFont::width1000(uint32_t glyph) {
 }
 
 void EmbeddedFont::noteGlyph(uint32_t glyph, std::string_view clusterText) {
-    const auto [at, added] = used_.try_emplace(glyph);
-    if (!added || glyph == 0) {
-        return;
+    std::u32string& text = used_[glyph];
+    // A glyph met first inside another's cluster takes the text of a cluster it starts later.
+    if (text.empty() && glyph != 0 && !clusterText.empty()) {
+        text = decodeUtf8(clusterText);
     }
-    at->second = decodeUtf8(clusterText);
 }
 
 void EmbeddedFont::layOut(std::string_view utf8, std::string& glyphArray, float& width) {
