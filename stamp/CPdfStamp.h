@@ -323,6 +323,7 @@ class CPdfStamp {
     std::string pageText_;
     std::string kidText_;
     std::string composed_;
+    std::vector<size_t> composedPieces_; // with -embedfont: where each piece of it ends
     std::string saveStream_;
     std::string stampContent_;
     std::string stampObject_;

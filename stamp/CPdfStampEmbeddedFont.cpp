@@ -61,7 +61,7 @@ void CPdfStamp::writeEmbeddedFontObjects() {
 }
 
 void CPdfStamp::layOutEmbeddedText() {
-    embeddedFont_->layOut(composed_, glyphArray_, glyphArrayWidth_);
+    embeddedFont_->layOut(composed_, composedPieces_, glyphArray_, glyphArrayWidth_);
     // Every character the font cannot draw is named once in the run; the page shows .notdef.
     for (uint32_t c : embeddedFont_->takeMissingCharacters()) {
         std::fflush(stdout);

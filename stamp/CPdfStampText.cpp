@@ -95,18 +95,32 @@ void CPdfStamp::composeText(int32_t number) {
     std::string& text = composed_;
     text.clear();
     text.reserve(prefixText.size() + separatorText.size() + endText.size() + 48);
+    // An embedded font shapes the text piece by piece: where each piece ends.
+    const bool pieces = !embedFontFile.empty();
+    composedPieces_.clear();
+    auto endPiece = [&] {
+        if (pieces) {
+            composedPieces_.push_back(text.size());
+        }
+    };
     text += prefixText;
+    endPiece();
     if (noPageNumbers) {
         text += separatorText;
     } else if (numberOnly) {
         append(text, number);
+        endPiece();
         text += separatorText;
     } else {
         append(text, number);
+        endPiece();
         text += separatorText;
+        endPiece();
         append(text, pageCount);
     }
+    endPiece();
     text += endText;
+    endPiece();
 
     if (!embedFontFile.empty()) {
         layOutEmbeddedText();

@@ -28,8 +28,8 @@ void appendUtf16(std::string& out, char32_t c) {
     }
 }
 
-// A TJ adjustment in thousandths of the font size, with at most two decimals.
-void appendAdjustment(std::string& out, float value) {
+// A width with at most two decimals, without trailing zeros.
+void appendDecimal(std::string& out, float value) {
     char text[32];
     const auto written =
         std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 2);
@@ -65,7 +65,7 @@ std::string reference(int32_t number) {
 }
 
 // The glyphs' widths as /W runs: "first [w w w]" for each run of consecutive glyph ids.
-std::string widthArray(const std::map<uint32_t, int32_t>& widths) {
+std::string widthArray(const std::map<uint32_t, float>& widths) {
     std::string out = "[";
     uint32_t next = 0;
     bool open = false;
@@ -79,7 +79,7 @@ std::string widthArray(const std::map<uint32_t, int32_t>& widths) {
         } else {
             out += ' ';
         }
-        out += std::to_string(width);
+        appendDecimal(out, width);
         next = glyph + 1;
     }
     if (open) {
@@ -172,91 +172,194 @@ void EmbeddedFont::open(const std::string& spec) {
     spec_.clear();
     face_.load(spec);
     unitsPerEm_ = face_.metrics().unitsPerEm;
-    widths_.assign(face_.glyphCount(), -1);
+    widths_.assign(face_.glyphCount(), -1.0f);
     spec_ = spec;
 }
 
 void EmbeddedFont::beginPass() {
+    ++pass_;
     used_.clear();
+    noted_.assign(widths_.size(), false);
 }
 
-int32_t EmbeddedFont::width1000(uint32_t glyph) {
+float EmbeddedFont::width1000(uint32_t glyph) {
     if (glyph >= widths_.size()) {
-        return 0;
+        return 0.0f;
     }
-    int32_t& width = widths_[glyph];
-    if (width < 0) {
+    float& width = widths_[glyph];
+    if (width < 0.0f) {
+        // Two decimals, as /W gives it.
         const double scaled = face_.defaultAdvance(glyph) * 1000.0 / unitsPerEm_;
-        width = static_cast<int32_t>(std::lround(std::max(scaled, 0.0)));
+        width = static_cast<float>(std::round(std::max(scaled, 0.0) * 100.0) / 100.0);
     }
     return width;
 }
 
-void EmbeddedFont::noteGlyph(uint32_t glyph, std::string_view clusterText) {
-    std::u32string& text = used_[glyph];
-    // A glyph met first inside another's cluster takes the text of a cluster it starts later.
-    if (text.empty() && glyph != 0 && !clusterText.empty()) {
-        text = decodeUtf8(clusterText);
+namespace {
+
+// Appends a TJ number (thousandths of the font size that the next glyph moves back by) when
+// owed has reached a whole one, and keeps the rest owed.
+void payWhole(std::string& out, float& owed) {
+    const float whole = std::trunc(owed);
+    if (whole == 0.0f) {
+        return;
     }
+    char number[16];
+    const auto written = std::to_chars(number, number + sizeof number, static_cast<int32_t>(whole));
+    out += ' ';
+    out.append(number, written.ptr);
+    out += ' ';
+    owed -= whole;
 }
 
-void EmbeddedFont::layOut(std::string_view utf8, std::string& glyphArray, float& width) {
-    const std::vector<ShapedGlyph> glyphs = face_.shape(utf8);
-    // Each glyph stands for the text from its cluster to the next cluster in the text.
-    std::vector<uint32_t> starts;
-    starts.reserve(glyphs.size() + 1);
-    for (const ShapedGlyph& g : glyphs) {
-        starts.push_back(g.cluster);
-    }
-    starts.push_back(static_cast<uint32_t>(utf8.size()));
-    std::sort(starts.begin(), starts.end());
-    starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
+} // namespace
 
+EmbeddedFont::PieceLayout& EmbeddedFont::layOutPiece(std::string_view piece) {
+    // Numbers seldom come back; the cache is emptied when full rather than kept in order.
+    constexpr size_t kCachedPieces = 4096;
+    const auto found = pieceCache_.find(piece);
+    if (found != pieceCache_.end()) {
+        return found->second;
+    }
+    if (pieceCache_.size() >= kCachedPieces) {
+        pieceCache_.clear();
+    }
+    PieceLayout layout;
+    layout.glyphs = face_.shape(piece);
     const float scale = 1000.0f / static_cast<float>(unitsPerEm_);
-    glyphArray.clear();
-    glyphArray += '[';
+    // What the glyphs are owed against their /W widths, in thousandths of the font size.
+    float owed = 0.0f;
     bool inString = false;
-    float pending = 0.0f; // the adjustment owed before the next glyph
-    double total = 0.0;
-    uint32_t previousCluster = UINT32_MAX;
-    for (const ShapedGlyph& g : glyphs) {
-        const auto next = std::upper_bound(starts.begin(), starts.end(), g.cluster);
-        const uint32_t end = next == starts.end() ? static_cast<uint32_t>(utf8.size()) : *next;
-        const std::string_view cluster =
-            g.cluster < utf8.size() ? utf8.substr(g.cluster, end - g.cluster) : std::string_view();
+    for (const ShapedGlyph& g : layout.glyphs) {
+        const float advance = static_cast<float>(g.advance) * scale;
+        const float offset = static_cast<float>(g.xOffset) * scale;
+        owed -= offset;
+        if (std::fabs(owed) >= 1.0f) {
+            if (inString) {
+                layout.fragment += '>';
+                inString = false;
+            }
+            payWhole(layout.fragment, owed);
+        }
+        if (!inString) {
+            layout.fragment += '<';
+            inString = true;
+        }
+        appendHex4(layout.fragment, g.glyph);
+        // The width draws the glyph further than the shaped advance goes; the offset is undone.
+        owed += width1000(g.glyph) - advance + offset;
+        layout.advance += static_cast<double>(advance);
+    }
+    if (inString) {
+        layout.fragment += '>';
+    }
+    layout.owed = owed;
+    return pieceCache_.emplace(std::string(piece), std::move(layout)).first->second;
+}
+
+void EmbeddedFont::notePiece(std::string_view piece, const PieceLayout& layout) {
+    const std::vector<ShapedGlyph>& glyphs = layout.glyphs;
+    for (size_t i = 0; i < glyphs.size(); ++i) {
+        const ShapedGlyph& g = glyphs[i];
+        if (g.glyph < noted_.size() && noted_[g.glyph]) {
+            continue;
+        }
+        // The glyph stands for the text from its cluster to the next cluster of the piece; the
+        // further glyphs of a cluster stand for none.
+        size_t end = piece.size();
+        for (const ShapedGlyph& other : glyphs) {
+            if (other.cluster > g.cluster && other.cluster < end) {
+                end = other.cluster;
+            }
+        }
+        const bool firstOfCluster = i == 0 || glyphs[i - 1].cluster != g.cluster;
+        const std::string_view cluster = g.cluster < piece.size()
+                                             ? piece.substr(g.cluster, end - g.cluster)
+                                             : std::string_view();
         if (g.glyph == 0) {
+            used_.try_emplace(0);
             for (char32_t c : decodeUtf8(cluster)) {
                 if (missingNamed_.insert(static_cast<uint32_t>(c)).second) {
                     missingNew_.push_back(static_cast<uint32_t>(c));
                 }
             }
+            continue;
         }
-        noteGlyph(g.glyph, g.cluster == previousCluster ? std::string_view() : cluster);
-        previousCluster = g.cluster;
-
-        pending -= static_cast<float>(g.xOffset) * scale;
-        if (std::fabs(pending) >= 0.005f) {
-            if (inString) {
-                glyphArray += '>';
-                inString = false;
+        std::u32string& text = used_[g.glyph];
+        // A glyph met first inside another's cluster takes the text of a cluster it starts
+        // later.
+        if (firstOfCluster && !cluster.empty()) {
+            text = decodeUtf8(cluster);
+            if (g.glyph < noted_.size()) {
+                noted_[g.glyph] = true;
             }
-            glyphArray += ' ';
-            appendAdjustment(glyphArray, pending);
-            glyphArray += ' ';
         }
-        if (!inString) {
-            glyphArray += '<';
-            inString = true;
-        }
-        appendHex4(glyphArray, g.glyph);
-        // A TJ number moves the next glyph back by that many thousandths: what the font's
-        // width overshoots the shaped advance, the offset undone.
-        pending = static_cast<float>(width1000(g.glyph)) - static_cast<float>(g.advance) * scale +
-                  static_cast<float>(g.xOffset) * scale;
-        total += static_cast<double>(g.advance) * scale;
     }
-    if (inString) {
-        glyphArray += '>';
+}
+
+bool EmbeddedFont::digitsCompose() {
+    if (digitsCompose_ == 0) {
+        // Every digit one glyph, and every pair of digits the two glyphs with the same
+        // advances: no kerning, ligature or contextual form between digits.
+        bool compose = true;
+        char pair[2];
+        for (char a = '0'; a <= '9' && compose; ++a) {
+            const std::vector<ShapedGlyph> first = layOutPiece(std::string_view(&a, 1)).glyphs;
+            for (char b = '0'; b <= '9' && compose; ++b) {
+                const std::vector<ShapedGlyph> second = layOutPiece(std::string_view(&b, 1)).glyphs;
+                pair[0] = a;
+                pair[1] = b;
+                const std::vector<ShapedGlyph> both = face_.shape(std::string_view(pair, 2));
+                compose = first.size() == 1 && second.size() == 1 && both.size() == 2 &&
+                          both[0].glyph == first[0].glyph && both[1].glyph == second[0].glyph &&
+                          both[0].advance == first[0].advance &&
+                          both[1].advance == second[0].advance && both[0].xOffset == 0 &&
+                          both[1].xOffset == 0 && first[0].xOffset == 0 && second[0].xOffset == 0;
+            }
+        }
+        digitsCompose_ = compose ? 1 : -1;
+    }
+    return digitsCompose_ > 0;
+}
+
+void EmbeddedFont::appendPiece(std::string_view piece, std::string& glyphArray, float& owed,
+                               double& total) {
+    PieceLayout& layout = layOutPiece(piece);
+    if (layout.notedInPass != pass_) {
+        notePiece(piece, layout);
+        layout.notedInPass = pass_;
+    }
+    payWhole(glyphArray, owed);
+    glyphArray += layout.fragment;
+    owed += layout.owed;
+    total += layout.advance;
+}
+
+void EmbeddedFont::layOut(std::string_view utf8, const std::vector<size_t>& pieceEnds,
+                          std::string& glyphArray, float& width) {
+    glyphArray.clear();
+    glyphArray += '[';
+    // What a piece leaves owed (less than one) is carried into the gap before the next.
+    float owed = 0.0f;
+    double total = 0.0;
+    size_t start = 0;
+    for (size_t end : pieceEnds) {
+        if (end <= start || end > utf8.size()) {
+            continue;
+        }
+        const std::string_view piece = utf8.substr(start, end - start);
+        start = end;
+        // A page number is new on every page; where the font's digits do not act on each
+        // other, it is laid out digit by digit from the cache instead of shaped.
+        const bool digits =
+            std::all_of(piece.begin(), piece.end(), [](char c) { return c >= '0' && c <= '9'; });
+        if (digits && piece.size() > 1 && digitsCompose()) {
+            for (size_t i = 0; i < piece.size(); ++i) {
+                appendPiece(piece.substr(i, 1), glyphArray, owed, total);
+            }
+            continue;
+        }
+        appendPiece(piece, glyphArray, owed, total);
     }
     glyphArray += ']';
     width = static_cast<float>(total);
@@ -300,11 +403,11 @@ std::vector<std::string> EmbeddedFont::writeObjects(int32_t first) const {
     const bool cff = face_.isCff();
 
     std::vector<uint32_t> glyphs;
-    std::map<uint32_t, int32_t> widths;
+    std::map<uint32_t, float> widths;
     for (const auto& entry : used_) {
         glyphs.push_back(entry.first);
         widths[entry.first] =
-            entry.first < widths_.size() && widths_[entry.first] >= 0 ? widths_[entry.first] : 0;
+            entry.first < widths_.size() && widths_[entry.first] >= 0 ? widths_[entry.first] : 0.0f;
     }
 
     std::vector<std::string> objects;

@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 // The font of -embedfont for one job: the face is read once, each pass collects the glyphs its
@@ -23,9 +24,14 @@ class EmbeddedFont {
     // Forgets the glyphs of the pass before.
     void beginPass();
 
-    // The shaped text as the operand of TJ ("[<0012002A> -12.5 <0033>]") into glyphArray, and
+    // The shaped text as the operand of TJ ("[<0012002A> -12 <0033>]") into glyphArray, and
     // its advance in thousandths of the font size. The glyphs go into the pass's set.
-    void layOut(std::string_view utf8, std::string& glyphArray, float& width);
+    // pieceEnds (rising, the last one the text's size) cut the text into pieces that are shaped
+    // on their own: prefix, number, separator, count and end. The fixed pieces are then shaped
+    // once for the job and only the numbers page by page; what is lost is kerning across a
+    // piece boundary.
+    void layOut(std::string_view utf8, const std::vector<size_t>& pieceEnds,
+                std::string& glyphArray, float& width);
     // The characters that had no glyph since the last call, each named once in the job.
     std::vector<uint32_t> takeMissingCharacters();
 
@@ -35,16 +41,42 @@ class EmbeddedFont {
     std::vector<std::string> writeObjects(int32_t first) const;
 
   private:
-    int32_t width1000(uint32_t glyph);
-    void noteGlyph(uint32_t glyph, std::string_view clusterText);
+    // A piece of text shaped and written as TJ operands, kept for the pages that show it again.
+    struct PieceLayout {
+        std::vector<ShapedGlyph> glyphs;
+        std::string fragment; // "<hex glyphs> 12 <hex glyphs>"
+        double advance = 0.0; // thousandths of the font size
+        float owed = 0.0f;    // what the fragment still owes its glyphs' shaped advances (< 1)
+        uint64_t notedInPass = 0;
+    };
+    float width1000(uint32_t glyph);
+    // The piece shaped and laid out, once while the cache has room.
+    PieceLayout& layOutPiece(std::string_view piece);
+    // Adds the piece's glyphs to the pass's set and names the characters without glyph.
+    void notePiece(std::string_view piece, const PieceLayout& layout);
+    // The piece's glyphs appended to the TJ operand, what it owes carried on.
+    void appendPiece(std::string_view piece, std::string& glyphArray, float& owed, double& total);
+    // Whether a run of digits lays out as its digits one by one (tested once for the face).
+    bool digitsCompose();
 
     FontFace face_;
     std::string spec_;
     int32_t unitsPerEm_ = 1000;
-    std::vector<int32_t> widths_; // per glyph: the /W width, or -1 while not yet needed
+    std::vector<float> widths_; // per glyph: the /W width, or -1 while not yet needed
     // The pass's glyphs, each with the characters it stands for (the text of its cluster; empty
     // for the further glyphs of a cluster and for .notdef).
     std::map<uint32_t, std::u32string> used_;
+    std::vector<bool> noted_; // per glyph: in used_ with its text
+    // Looked up by string_view, without a copy of the key.
+    struct PieceHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view text) const {
+            return std::hash<std::string_view>()(text);
+        }
+    };
+    std::unordered_map<std::string, PieceLayout, PieceHash, std::equal_to<>> pieceCache_;
+    uint64_t pass_ = 0;
+    int digitsCompose_ = 0; // 0 not yet known, 1 yes, -1 no
     std::set<uint32_t> missingNamed_;
     std::vector<uint32_t> missingNew_;
 };

@@ -155,6 +155,12 @@ TEST(EmbeddedFont, TextExtractsAsTypedFromAnEmbeddedSubset) {
          {"-prefix", "Ярослав office fi ", "-rom"},
          {"Ярослав office fi i / iii", "Ярослав office fi ii / iii", "Ярослав office fi iii / iii"},
          "CID TrueType"},
+        {"numbers of many digits, masked",
+         kDejaVu,
+         kDejaVu,
+         {"-prefix", "Nr ", "-ns9998", "-m5", "-sep", " ⁄ "},
+         {"Nr 09998 ⁄ 00003", "Nr 09999 ⁄ 00003", "Nr 10000 ⁄ 00003"},
+         "CID TrueType"},
         {"CFF outlines (when fonts-urw-base35 is there)",
          kNimbusCff,
          kNimbusCff,
@@ -209,12 +215,35 @@ TEST(EmbeddedFont, AlignedTextSitsWhereThePositionSays) {
         std::string align;
         const char* pos;
         double expected; // the right edge, or the centre for "center"
+        std::string size;
+        std::vector<std::string> options;
     };
+    const std::vector<std::string> noNumbers = {"-nopg", "-sep", ""};
     const std::vector<Case> cases = {
-        {"kerned Latin, right", kDejaVu, "AVATAR WAVE Tę Łódź", "right", "-pos300,100", 300.0},
-        {"Japanese, right", kIpaGothic, "第1頁／全1頁", "right", "-pos300,100", 300.0},
-        {"Greek, centred", kDejaVu, "Ελλάδα AVAVA", "center", "-pos-1,100", 306.0},
-        {"large and right", kDejaVu, "Tą WAWA", "right", "-pos500,400", 500.0},
+        {"kerned Latin, right", kDejaVu, "AVATAR WAVE Tę Łódź", "right", "-pos300,100", 300.0,
+         "-size18", noNumbers},
+        {"Japanese, right", kIpaGothic, "第1頁／全1頁", "right", "-pos300,100", 300.0, "-size18",
+         noNumbers},
+        {"Greek, centred", kDejaVu, "Ελλάδα AVAVA", "center", "-pos-1,100", 306.0, "-size18",
+         noNumbers},
+        {"large and right", kDejaVu, "Tą WAWA", "right", "-pos500,400", 500.0, "-size40",
+         noNumbers},
+        {"numbers of many digits, right",
+         kDejaVu,
+         "Seite ",
+         "right",
+         "-pos300,100",
+         300.0,
+         "-size30",
+         {"-ns107894", "-m7", "-sep", " von 1 AV"}},
+        {"numbers of many digits in IPAGothic, right",
+         kIpaGothic,
+         "第",
+         "right",
+         "-pos300,100",
+         300.0,
+         "-size30",
+         {"-ns2026", "-sep", "頁／全", "-end", "頁"}},
     };
     REQUIRE_EMBEDDING();
     for (const Case& c : cases) {
@@ -222,11 +251,10 @@ TEST(EmbeddedFont, AlignedTextSitsWhereThePositionSays) {
         TempDir dir;
         const std::string in = dir.write("in.pdf", emptyPages(1));
         const std::string out = dir.file("out.pdf");
-        const std::string size = c.expected == 500.0 ? "-size40" : "-size18";
-        const ProgramResult run =
-            runProgram(args(in, out,
-                            {"-embedfont", c.font, "-nopg", "-sep", "", "-prefix", c.text, "-align",
-                             c.align, c.pos, size}));
+        std::vector<std::string> options = {"-embedfont", c.font,  "-prefix", c.text,
+                                            "-align",     c.align, c.pos,     c.size};
+        options.insert(options.end(), c.options.begin(), c.options.end());
+        const ProgramResult run = runProgram(args(in, out, options));
         ASSERT_EQ(run.status, 0) << run.err;
         double left = 0;
         double right = 0;
