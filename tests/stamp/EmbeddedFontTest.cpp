@@ -357,6 +357,36 @@ TEST(EmbeddedFont, OutputIsReproducibleAndTextLinesEmbedOneSubsetAPass) {
     }
 }
 
+// In list mode every output file has a subset of its own, of the glyphs its line's text drew.
+TEST(EmbeddedFont, EveryFileOfAListGetsItsOwnSubset) {
+    REQUIRE_EMBEDDING();
+    TempDir dir;
+    dir.write("a.pdf", emptyPages(1));
+    dir.write("b.pdf", emptyPages(1));
+    const std::string list = dir.write("list.txt", "a.pdf,Łódź\nb.pdf,Москва\n");
+    const std::string outFolder = dir.file("out");
+    fs::create_directory(outFolder);
+    const ProgramResult run = runProgram({"-i" + list, "-f" + outFolder, "-quiet", "-embedfont",
+                                          kDejaVu, "-listdelim", ",", "-sep", " ", "-end", " ✓"},
+                                         dir.path());
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    const struct {
+        const char* file;
+        const char* text;
+    } outputs[] = {{"a.pdf", "Łódź1 1 ✓"}, {"b.pdf", "Москва1 1 ✓"}};
+    std::vector<std::string> names;
+    for (const auto& output : outputs) {
+        const std::string path = outFolder + "/" + output.file;
+        const std::vector<std::string> pages = tools::pdfTextPages(path, true);
+        ASSERT_EQ(pages.size(), 1u) << output.file;
+        EXPECT_EQ(tools::normalizeSpace(pages[0]), output.text) << output.file;
+        const std::vector<FontRow> fonts = fontRows(path);
+        ASSERT_EQ(fonts.size(), 1u) << output.file;
+        names.push_back(fonts[0].name);
+    }
+    EXPECT_NE(names[0], names[1]) << "the two files drew other glyphs";
+}
+
 TEST(EmbeddedFont, Utf8DecodesWellFormedTextAndReplacesTheRest) {
     const struct {
         const char* label;
