@@ -361,6 +361,9 @@ void EmbeddedFont::layOut(std::string_view utf8, const std::vector<size_t>& piec
         }
         appendPiece(piece, glyphArray, owed, total);
     }
+    if (start < utf8.size()) {
+        appendPiece(utf8.substr(start), glyphArray, owed, total);
+    }
     glyphArray += ']';
     width = static_cast<float>(total);
 }

@@ -26,10 +26,10 @@ class EmbeddedFont {
 
     // The shaped text as the operand of TJ ("[<0012002A> -12 <0033>]") into glyphArray, and
     // its advance in thousandths of the font size. The glyphs go into the pass's set.
-    // pieceEnds (rising, the last one the text's size) cut the text into pieces that are shaped
-    // on their own: prefix, number, separator, count and end. The fixed pieces are then shaped
-    // once for the job and only the numbers page by page; what is lost is kerning across a
-    // piece boundary.
+    // pieceEnds (rising) cut the text into pieces that are shaped on their own: prefix, number,
+    // separator, count and end (text past the last end is one more piece). Each piece is shaped
+    // once for the job, a page number digit by digit where the digits allow it; what is lost is
+    // kerning and joining across the border of two pieces.
     void layOut(std::string_view utf8, const std::vector<size_t>& pieceEnds,
                 std::string& glyphArray, float& width);
     // The characters that had no glyph since the last call, each named once in the job.
@@ -46,7 +46,7 @@ class EmbeddedFont {
         std::vector<ShapedGlyph> glyphs;
         std::string fragment; // "<hex glyphs> 12 <hex glyphs>"
         double advance = 0.0; // thousandths of the font size
-        float owed = 0.0f;    // what the fragment still owes its glyphs' shaped advances (< 1)
+        float owed = 0.0f;    // what the fragment leaves owed, paid before the next piece
         uint64_t notedInPass = 0;
     };
     float width1000(uint32_t glyph);
