@@ -61,6 +61,7 @@ const Option kOptions[] = {
          j.endText = placeholders::expand(*m.value, j.inputName, &j.softFailure);
      }},
     {"-font", Form::Value, [](CPdfStamp& j, const Match& m) { j.fontName = *m.value; }},
+    {"-embedfont", Form::Value, [](CPdfStamp& j, const Match& m) { j.embedFontFile = *m.value; }},
     {"-fontfile", Form::Value, [](CPdfStamp& j, const Match& m) { j.fontMetricsFile = *m.value; }},
     {"-color", Form::Hex, [](CPdfStamp& j, const Match& m) { j.rgbColor = m.hex; }},
     {"-CMYKcolor", Form::Hex, [](CPdfStamp& j, const Match& m) { j.cmykColor = m.hex; }},

@@ -42,6 +42,8 @@ const char* const kUsageLines[] = {
     "-end <text> text to end with, e.g. ' Pages' for e.g. 1 of 2 Pages, no default i.e. ''\n",
     "-font <text> font name to use, e.g. Arial, use Arial as default\n",
     "-fontfile <filename> for loading other font metrics into the program\n",
+    "-embedfont <filename> TrueType or OpenType font file (file.ttc,N for face N of a "
+    "collection) to draw the text in as UTF-8, embedded as a subset of the glyphs used\n",
     "-color(xxxxxx) RGB hex font color to use in rgb hex. -color000000 is default for black. "
     "default as black.\n",
     "-CMYKcolor(xxxxxx) CMYK hex font color to use in cmyk hex. -color00000000 is default for "

@@ -50,5 +50,7 @@ inline constexpr size_t kFlateOutputChunk = 1024;
 
 // Depth of the page tree.
 inline constexpr int kMaxPageTreeDepth = 256;
+// Largest font file -embedfont reads into memory (the large CJK collections are about 30 MiB).
+inline constexpr uint64_t kMaxFontFileBytes = uint64_t{256} << 20;
 
 } // namespace limits

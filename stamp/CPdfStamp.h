@@ -17,6 +17,7 @@
 
 class COutputFile;
 class CPdfInputFile;
+class EmbeddedFont;
 
 // A page box in PDF user space units: lower-left x, y, upper-right x, y.
 struct PageBox {
@@ -108,6 +109,11 @@ class CPdfStamp {
     int32_t sizeForPageWidth(int32_t width) const;
     std::string writeFontDescriptor(const std::string& fontName) const;
     std::string writeFontObject(const std::string& fontName) const;
+    // -embedfont: the face read and the rows of its objects kept at the pass's start; the
+    // objects written after the pages, once the pass's glyphs are known
+    // (stamp/CPdfStampEmbeddedFont.cpp).
+    void reserveEmbeddedFontObjects();
+    void writeEmbeddedFontObjects();
 
     // --- text ---
     void composeText(int32_t number);
@@ -196,6 +202,8 @@ class CPdfStamp {
     std::string separatorText = " / ";
     std::string endText;
     std::string fontName = "Arial";
+    // -embedfont: a font file ("file" or "file.ttc,N") whose subset draws the text as UTF-8.
+    std::string embedFontFile;
     std::string alignment = "left";
     uint32_t rgbColor = 0;
     uint32_t cmykColor = 0;
@@ -346,7 +354,14 @@ class CPdfStamp {
     std::string pageText_;
     std::string kidText_;
     std::string composed_;
+    std::vector<size_t> composedPieces_; // with -embedfont: where each piece of it ends
     std::string saveStream_;
     std::string stampContent_;
     std::string stampObject_;
+
+    // -embedfont: the font of the job, the page's text as glyphs and its width in thousandths.
+    void layOutEmbeddedText();
+    std::unique_ptr<EmbeddedFont> embeddedFont_;
+    std::string glyphArray_;
+    float glyphArrayWidth_ = 0.0f;
 };

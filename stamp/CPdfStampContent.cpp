@@ -24,6 +24,9 @@ const std::string& CPdfStamp::buildStampStream(size_t pageIndex) {
     content.fontResourceName = fontResourceName;
     content.fontSize = currentSize;
     content.text = currentText;
+    if (!embedFontFile.empty()) {
+        content.glyphArray = glyphArray_;
+    }
     // Both texts are built in buffers kept from page to page.
     stampContent_.clear();
     appendStampContent(stampContent_, content);

@@ -2,6 +2,7 @@
 
 #include "platform/Platform.h"
 #include "stamp/COutputFile.h"
+#include "stamp/EmbeddedFont.h"
 
 // Every setting starts at its default (see the member initialisers); the pass state is empty.
 CPdfStamp::CPdfStamp() = default;

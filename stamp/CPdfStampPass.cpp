@@ -142,6 +142,7 @@ void CPdfStamp::runPass() {
     } else {
         copyObjects();
     }
+    writeEmbeddedFontObjects();
     if (!intermediatePass) {
         prepareRunEnd();
     }
@@ -302,9 +303,13 @@ void CPdfStamp::writeStampObjects() {
     }
     outputTable.assign(inputEntries->size(), OutputXRefEntry{});
     fontResourceName = makeResourceName("F");
-    addOutputObject(writeFontDescriptor(fontName));
-    addOutputObject(writeFontObject(fontName));
-    fontObjectNumber = static_cast<int32_t>(outputTable.size() - 1);
+    if (embedFontFile.empty()) {
+        addOutputObject(writeFontDescriptor(fontName));
+        addOutputObject(writeFontObject(fontName));
+        fontObjectNumber = static_cast<int32_t>(outputTable.size() - 1);
+    } else {
+        reserveEmbeddedFontObjects();
+    }
 
     graphicsStateName = makeResourceName("GS");
     addOutputObject(buildGraphicsState(static_cast<float>(opacity)));

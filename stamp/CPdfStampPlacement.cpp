@@ -121,7 +121,9 @@ void CPdfStamp::computeTextPlacement(size_t pageIndex) {
     input.flipVertical = flipVertical;
     input.flipHorizontal = flipHorizontal;
     input.alignment = alignment;
-    if (alignment != "left") {
+    if (!embedFontFile.empty()) {
+        input.exactTextWidth = glyphArrayWidth_;
+    } else if (alignment != "left") {
         input.textWidth = getTextWidth(fontName, currentText);
     }
     input.fontSize = currentSize;

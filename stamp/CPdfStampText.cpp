@@ -95,19 +95,37 @@ void CPdfStamp::composeText(int32_t number) {
     std::string& text = composed_;
     text.clear();
     text.reserve(prefixText.size() + separatorText.size() + endText.size() + 48);
+    // An embedded font shapes the text piece by piece: where each piece ends.
+    const bool pieces = !embedFontFile.empty();
+    composedPieces_.clear();
+    auto endPiece = [&] {
+        if (pieces) {
+            composedPieces_.push_back(text.size());
+        }
+    };
     text += prefixText;
+    endPiece();
     if (noPageNumbers) {
         text += separatorText;
     } else if (numberOnly) {
         append(text, number);
+        endPiece();
         text += separatorText;
     } else {
         append(text, number);
+        endPiece();
         text += separatorText;
+        endPiece();
         append(text, pageCount);
     }
+    endPiece();
     text += endText;
+    endPiece();
 
+    if (!embedFontFile.empty()) {
+        layOutEmbeddedText();
+        return;
+    }
     // Plain ASCII reads the same in both encodings and needs no conversion.
     if (isAscii(text)) {
         escapeForLiteralString(text, currentText);

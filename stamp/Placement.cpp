@@ -91,6 +91,11 @@ PlacementResult placeText(const PlacementInput& in) {
     }
 
     // Any word but "left" and "center" shifts by the full width, as "right" does.
+    if (in.exactTextWidth >= 0.0f) {
+        const float exact = in.exactTextWidth / 1000.0f * static_cast<float>(in.fontSize);
+        across.move(in.alignment == "center" ? -0.5f * exact : -exact);
+        return {x, y, angle};
+    }
     float shift = static_cast<float>((in.textWidth / 72) * (in.fontSize / 14.0));
     if (in.alignment == "center") {
         shift *= 0.5f;

@@ -19,6 +19,9 @@ struct PlacementInput {
     bool flipHorizontal = false;
     std::string_view alignment = "left";
     int32_t textWidth = 0; // thousandths of the font size; read unless the alignment is "left"
+    // When not negative, the width in thousandths of the font size from an embedded font's own
+    // advances: the text then ends (or is centred) exactly at the position.
+    float exactTextWidth = -1.0f;
     int32_t fontSize = 11;
 };
 

@@ -101,7 +101,7 @@ void appendStampContent(std::string& out, const StampContentInput& in) {
     const float s = std::sin(in.angleRadians);
     const std::string_view text = untilZero(in.text);
     out.reserve(out.size() + 160 + in.graphicsStateName.size() + in.colorOperator.size() +
-                in.fontResourceName.size() + text.size());
+                in.fontResourceName.size() + text.size() + in.glyphArray.size());
     out += "\nQ\nBT\n/";
     out += untilZero(in.graphicsStateName);
     out += " gs\n";
@@ -112,6 +112,12 @@ void appendStampContent(std::string& out, const StampContentInput& in) {
     out += untilZero(in.fontResourceName);
     out += ' ';
     appendDecimal(out, in.fontSize);
+    if (!in.glyphArray.empty()) {
+        out += " Tf\n";
+        out += in.glyphArray;
+        out += " TJ\nET\n";
+        return;
+    }
     out += " Tf\n(";
     out += text;
     out += ") Tj\nET\n";

@@ -14,12 +14,15 @@ struct StampContentInput {
     std::string_view fontResourceName;
     int32_t fontSize = 0;
     std::string_view text; // already escaped for a literal string
+    // When not empty, the operand of TJ drawn instead of the text ("[<0012> -5 <0034>]").
+    std::string_view glyphArray;
 };
 
 // The text angle in radians, computed with 3.14 for pi (so 90 degrees gives cos 0.000796).
 float stampAngleRadians(float degrees);
 
-// "\nQ\nBT\n/GS gs\n<matrix> Tm\n<colour>\n/F <size> Tf\n(<text>) Tj\nET\n"; grows with the text.
+// "\nQ\nBT\n/GS gs\n<matrix> Tm\n<colour>\n/F <size> Tf\n(<text>) Tj\nET\n" (or "<glyphs> TJ");
+// grows with the text.
 std::string formatStampContent(const StampContentInput& input);
 // As formatStampContent, appended to out.
 void appendStampContent(std::string& out, const StampContentInput& input);

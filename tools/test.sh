@@ -51,7 +51,8 @@ esac
 jobs=$(nproc 2>/dev/null || echo 1)
 [ "$jobs" -gt 2 ] && jobs=2
 
-packages=(g++ cmake make zlib1g-dev libgtest-dev qpdf poppler-utils openssl)
+packages=(g++ cmake make zlib1g-dev libgtest-dev qpdf poppler-utils openssl pkg-config
+          libharfbuzz-dev fonts-dejavu-core fonts-ipafont-gothic)
 [ "$run_fuzz" -eq 1 ] && packages+=(clang libclang-rt-14-dev)
 install_missing test.sh "${packages[@]}"
 

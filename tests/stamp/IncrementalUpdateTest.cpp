@@ -2,6 +2,7 @@
 // pages follow with a cross-reference section that chains to the input's, and signed inputs
 // keep a valid signature. Judged by qpdf, pdftotext and poppler's pdfsig; the signed inputs
 // are made here and signed with openssl.
+#include "stamp/FontFace.h"
 #include "support/ExternalTools.h"
 #include "support/PdfBuilder.h"
 #include "support/ProgramRunner.h"
@@ -113,7 +114,7 @@ TEST_F(SignedInputTest, StampsAsAnUpdateThatKeepsTheSignatureValid) {
         bool noticeShown;
         std::vector<std::string> stamps;
     };
-    const Case cases[] = {
+    std::vector<Case> cases = {
         {"without the option", {}, true, {"Page 1 / 1"}},
         {"with -incremental", {"-incremental"}, true, {"Page 1 / 1"}},
         {"quiet", {"-quiet"}, false, {"Page 1 / 1"}},
@@ -122,6 +123,14 @@ TEST_F(SignedInputTest, StampsAsAnUpdateThatKeepsTheSignatureValid) {
          true,
          {"first line", "second line"}},
     };
+    // The embedded font's objects go into the update as well.
+    const std::string dejaVu = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+    if (FontFace::supported() && fs::exists(dejaVu)) {
+        cases.push_back({"embedded font",
+                         {"-embedfont", dejaVu, "-prefix", "Strona ", "-sep", " z "},
+                         true,
+                         {"Strona 1 z 1"}});
+    }
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TempDir dir;

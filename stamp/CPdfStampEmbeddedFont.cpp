@@ -1,0 +1,72 @@
+#include "stamp/CPdfStamp.h"
+
+#include "pdf/CPdfException.h"
+#include "stamp/COutputFile.h"
+#include "stamp/EmbeddedFont.h"
+
+#include <cstdio>
+
+namespace {
+
+// The character as UTF-8, for the warning line.
+std::string utf8Of(uint32_t c) {
+    std::string out;
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+    return out;
+}
+
+} // namespace
+
+void CPdfStamp::reserveEmbeddedFontObjects() {
+    if (!embeddedFont_) {
+        embeddedFont_ = std::make_unique<EmbeddedFont>();
+    }
+    try {
+        embeddedFont_->open(embedFontFile);
+    } catch (const CPdfException& e) {
+        throw CPdfException("Font file error", e.message());
+    }
+    embeddedFont_->beginPass();
+    // The rows stay free until the objects are written after the pages; the Type0 font comes
+    // first and is what the pages name.
+    fontObjectNumber = static_cast<int32_t>(outputTable.size());
+    outputTable.resize(outputTable.size() + EmbeddedFont::kObjectCount);
+}
+
+void CPdfStamp::writeEmbeddedFontObjects() {
+    if (embedFontFile.empty()) {
+        return;
+    }
+    const std::vector<std::string> objects = embeddedFont_->writeObjects(fontObjectNumber);
+    for (size_t i = 0; i < objects.size(); ++i) {
+        const int32_t number = fontObjectNumber + static_cast<int32_t>(i);
+        setOutputEntry(number, 0, outputFile->offset(), true);
+        writeNumber(number);
+        outputFile->write(objects[i]);
+    }
+}
+
+void CPdfStamp::layOutEmbeddedText() {
+    embeddedFont_->layOut(composed_, composedPieces_, glyphArray_, glyphArrayWidth_);
+    // Every character the font cannot draw is named once in the run; the page shows .notdef.
+    for (uint32_t c : embeddedFont_->takeMissingCharacters()) {
+        std::fflush(stdout);
+        std::fprintf(stderr,
+                     "Warning: the font '%s' has no glyph for U+%04X '%s': drawn as .notdef\n",
+                     embedFontFile.c_str(), c, utf8Of(c).c_str());
+    }
+}
