@@ -154,8 +154,10 @@ void CPdfStamp::runFinalSteps() {
     const bool renamed = renamePattern.empty() || renameOutput(result);
     placeCounter();
     if (renamed && !softFailure && removeSource && inputName != result &&
-        !platform::sameFile(inputName, result)) {
-        platform::removeFile(inputName);
+        !platform::sameFile(inputName, result) && !platform::removeFile(inputName) &&
+        platform::lastFailureWasInUse()) {
+        failSoftly("Can't remove the source file '" + inputName +
+                   "': it is in use by another program");
     }
 }
 
@@ -500,6 +502,11 @@ void CPdfStamp::finishOutput() {
     writeTrailer(xrefOffset);
     inputFile->close();
     if (!outputFile->commit()) {
+        if (outputFile->targetInUse()) {
+            throw CPdfException("Output file write error",
+                                "the output file '" + outputName +
+                                    "' is in use by another program: close it and run again");
+        }
         throw CPdfException("Output file write error");
     }
     document.close();
@@ -528,8 +535,9 @@ bool CPdfStamp::renameOutput(std::string& result) {
     if (!platform::renameReplacing(outputName, newName)) {
         const int error = errno;
         std::printf("Unable to rename file, check permissions, file naming\n");
-        failSoftly("Can't rename '" + outputName + "' to '" + newName +
-                   "': " + std::strerror(error));
+        failSoftly("Can't rename '" + outputName + "' to '" + newName + "': " +
+                   (platform::lastFailureWasInUse() ? "it is in use by another program"
+                                                    : std::strerror(error)));
         return false;
     }
     result = newName;
