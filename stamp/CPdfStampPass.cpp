@@ -8,6 +8,7 @@
 #include "platform/UniqueFile.h"
 #include "stamp/COutputFile.h"
 #include "stamp/FontTable.h"
+#include "stamp/PseudoRandom.h"
 #include "stamp/RawText.h"
 
 #include <cerrno>
@@ -273,10 +274,10 @@ std::string CPdfStamp::makeResourceName(const char* prefix) const {
     // pass over an earlier pass's output would then add a second key of the same name.
     static std::set<std::string> used;
     const platform::LocalTime now = platform::now();
-    std::srand(static_cast<unsigned>(now.epochSeconds + now.millisecond));
+    PseudoRandom numbers(static_cast<uint32_t>(now.epochSeconds + now.millisecond));
     std::string name;
     do {
-        name = prefix + std::to_string(static_cast<int64_t>(std::rand()) + now.millisecond);
+        name = prefix + std::to_string(static_cast<int64_t>(numbers.next()) + now.millisecond);
     } while (!used.insert(name).second);
     return name;
 }
