@@ -79,10 +79,11 @@ void runTextLines(CPdfStamp& job) {
         std::printf("\nOutput file create error: '%s'\n", runOutput.c_str());
         throw CPdfException("", "Can't create the output file: it is a folder");
     }
+    const LineEncoding encoding = startLines(lines.get());
     // Vertically centred lines are centred as a block, the first line at its top.
     const bool centred = job.positionY == -1;
     if (centred) {
-        const size_t count = countLines(lines.get(), kMaxTextLineBytes);
+        const size_t count = countLines(lines.get(), kMaxTextLineBytes, encoding);
         job.centredLineOffset = static_cast<float>(count > 0 ? count - 1 : 0) *
                                 static_cast<float>(job.lineSpacing) * 0.5f;
     }
@@ -91,7 +92,7 @@ void runTextLines(CPdfStamp& job) {
     job.intermediatePass = true;
     std::string line;
     std::string lastOutput;
-    for (int pass = 1; readLine(lines.get(), line, kMaxTextLineBytes); ++pass) {
+    for (int pass = 1; readLine(lines.get(), line, kMaxTextLineBytes, encoding); ++pass) {
         job.separatorText.clear();
         job.noPageNumbers = true;
         job.prefixText = withoutLineEnd(line);
@@ -124,8 +125,10 @@ void runTextLines(CPdfStamp& job) {
     if (!platform::renameReplacing(lastOutput, runOutput)) {
         const int error = errno;
         std::printf("\nOutput file create error: '%s'\n", runOutput.c_str());
-        throw CPdfException("", "Can't move the last pass's output to '" + runOutput +
-                                    "': " + std::strerror(error));
+        throw CPdfException("",
+                            "Can't move the last pass's output to '" + runOutput + "': " +
+                                (platform::lastFailureWasInUse() ? "it is in use by another program"
+                                                                 : std::strerror(error)));
     }
     intermediates.forget(lastOutput);
     std::printf(", output file: '%s'\n", runOutput.c_str());

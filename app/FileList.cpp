@@ -41,7 +41,8 @@ int runFileList(const std::string& listName, std::vector<std::string> args,
 
     bool anyFailure = false;
     std::string rawLine;
-    for (bool first = true; readLine(list.get(), rawLine); first = false) {
+    const LineEncoding encoding = startLines(list.get());
+    for (bool first = true; readLine(list.get(), rawLine, kMaxLineBytes, encoding); first = false) {
         ListLine line = list_line::interpretLine(
             first ? list_line::skipByteOrderMark(rawLine) : std::string_view(rawLine), options);
         if (line.hasText) {

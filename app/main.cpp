@@ -6,6 +6,6 @@
 
 int main(int argc, char** argv) {
     platform::installSignalHandlers();
-    std::vector<std::string> args(argv, argv + argc);
-    return runQuillmark(args);
+    platform::setUpConsole();
+    return runQuillmark(platform::commandLineArguments(argc, argv));
 }

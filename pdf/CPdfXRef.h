@@ -24,9 +24,11 @@ struct XRefEntry {
     // type 2: object number of the object stream; type 0: next free number, -1 when unset.
     int64_t offset : 40 = -1;
     // type 1 and 0: generation, 0 to kMaxGeneration; type 2: index inside the object stream.
-    int32_t generation : 21 = 0;
+    // The three fields share one 64-bit type so that every compiler packs them into 8 bytes
+    // (the Microsoft layout, used by mingw, starts a new unit at each change of type).
+    int64_t generation : 21 = 0;
     // 0 free or never set, 1 in the file, 2 in an object stream.
-    int32_t type : 3 = 0;
+    int64_t type : 3 = 0;
 };
 static_assert(sizeof(XRefEntry) == 8);
 

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The only code that talks to the operating system beyond standard C++ files: folders,
 // renames, deletions, file identity, file times, the local clock, files mapped into memory and
@@ -38,6 +39,9 @@ void createDirectory(const std::string& path);
 bool renameReplacing(const std::string& from, const std::string& to);
 // Deletes a file. False when it could not be deleted (a missing file included).
 bool removeFile(const std::string& path);
+// After a failed renameReplacing or removeFile: true when it failed because another program
+// holds the file open (Windows refuses both then; POSIX never does).
+bool lastFailureWasInUse();
 bool fileExists(const std::string& path);
 // True when the name is a folder.
 bool isDirectory(const std::string& path);
@@ -58,20 +62,28 @@ bool readAt(std::FILE* file, uint64_t offset, char* buffer, size_t count);
 // sooner, or a read or a write fails); what was appended is then not to be trusted.
 bool appendFileRange(std::FILE* source, uint64_t offset, uint64_t count, std::FILE* target);
 
-// Folder separators of this platform: on POSIX both "/" and "\" separate folders.
+// Folder separators of this platform: both "/" and "\" separate folders, on POSIX and Windows.
 bool isFolderSeparator(char c);
-// The separator used to join a folder and a name.
+// The separator used to join a folder and a name: "/" on POSIX, "\" on Windows.
 char folderSeparator();
-// Index one past the last folder separator of name (0 when it has none).
+// Index one past the last folder separator of name (0 when it has none). On Windows a drive
+// prefix ("Z:" of "Z:a.pdf") ends the folder part too.
 size_t fileNameStart(std::string_view name);
 std::string joinPath(std::string_view folder, std::string_view name);
 
 // Creates a new, empty, uniquely named file in the folder of target, opened for binary writing.
 // Returns nullptr when it cannot be created.
 std::FILE* createTempFileBeside(const std::string& target, std::string& tempPath);
+// The program's arguments as UTF-8, args[0] the program name. On Windows they are taken from
+// the wide command line, whatever the console's code page; on POSIX they are argv as given.
+std::vector<std::string> commandLineArguments(int argc, char** argv);
+// Makes standard output and error write the program's bytes unchanged (no line-end
+// translation) and, on a Windows console, show UTF-8 names as such.
+void setUpConsole();
 // Sets up the run's signals: SIGINT, SIGTERM and SIGHUP remove the files named by
 // addCleanupFile and then end the process as they would have; SIGXFSZ is ignored, so that a
-// write past a file-size limit fails instead of ending the process.
+// write past a file-size limit fails instead of ending the process. On Windows the console's
+// Ctrl+C, Ctrl+Break and close events and a crash remove the files the same way.
 void installSignalHandlers();
 // A temporary file of the run, to be removed should the process be ended by a signal. A file
 // made by createTempFileBeside is added already; removeFile and a rename from it drop it.

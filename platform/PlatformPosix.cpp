@@ -103,6 +103,11 @@ bool removeFile(const std::string& path) {
     return removed;
 }
 
+bool lastFailureWasInUse() {
+    // A POSIX system lets a file be renamed over or removed while others hold it open.
+    return false;
+}
+
 bool isDirectory(const std::string& path) {
     struct stat info {};
     return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);

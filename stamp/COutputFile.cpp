@@ -122,7 +122,9 @@ bool COutputFile::commit() {
     if (std::fclose(file_.release()) != 0) {
         failed_ = true;
     }
+    targetInUse_ = false;
     if (failed_ || !platform::renameReplacing(tempPath_, finalPath_)) {
+        targetInUse_ = !failed_ && platform::lastFailureWasInUse();
         platform::removeFile(tempPath_);
         tempPath_.clear();
         return false;

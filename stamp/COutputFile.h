@@ -39,6 +39,9 @@ class COutputFile {
     // Flushes, closes and renames the temporary file to the final name; false on any failure
     // (the temporary file is then removed).
     bool commit();
+    // After a failed commit: true when the final name could not be replaced because another
+    // program holds that file open (a viewer, on Windows).
+    bool targetInUse() const { return targetInUse_; }
     // Closes and removes the temporary file; the final name is not touched.
     void discard();
     bool isOpen() const { return file_ != nullptr; }
@@ -59,4 +62,5 @@ class COutputFile {
     uint64_t writebackStarted_ = 0; // bytes the system was asked to start writing to disk
     bool replacing_ = false;        // a file under the final name is to be replaced
     bool failed_ = false;
+    bool targetInUse_ = false;
 };

@@ -46,9 +46,11 @@ struct OutputXRefEntry {
     static constexpr uint64_t kMaxOffset = (uint64_t{1} << 40) - 1;
     static uint64_t held(uint64_t offset) { return offset < kMaxOffset ? offset : kMaxOffset; }
 
+    // One 64-bit type for the three fields, so that the Microsoft layout (mingw) packs them
+    // into 8 bytes as well.
     uint64_t offset : 40 = 0;
-    uint32_t generation : 16 = 0;
-    bool inUse : 1 = false;
+    uint64_t generation : 16 = 0;
+    uint64_t inUse : 1 = false;
 };
 static_assert(sizeof(OutputXRefEntry) == 8);
 

@@ -8,6 +8,7 @@
 #include "platform/UniqueFile.h"
 #include "stamp/COutputFile.h"
 #include "stamp/FontTable.h"
+#include "stamp/PseudoRandom.h"
 #include "stamp/RawText.h"
 
 #include <cerrno>
@@ -163,8 +164,10 @@ void CPdfStamp::runFinalSteps() {
     const bool renamed = renamePattern.empty() || renameOutput(result);
     placeCounter();
     if (renamed && !softFailure && removeSource && inputName != result &&
-        !platform::sameFile(inputName, result)) {
-        platform::removeFile(inputName);
+        !platform::sameFile(inputName, result) && !platform::removeFile(inputName) &&
+        platform::lastFailureWasInUse()) {
+        failSoftly("Can't remove the source file '" + inputName +
+                   "': it is in use by another program");
     }
 }
 
@@ -285,10 +288,10 @@ std::string CPdfStamp::makeResourceName(const char* prefix) const {
     // pass over an earlier pass's output would then add a second key of the same name.
     static std::set<std::string> used;
     const platform::LocalTime now = platform::now();
-    std::srand(static_cast<unsigned>(now.epochSeconds + now.millisecond));
+    PseudoRandom numbers(static_cast<uint32_t>(now.epochSeconds + now.millisecond));
     std::string name;
     do {
-        name = prefix + std::to_string(static_cast<int64_t>(std::rand()) + now.millisecond);
+        name = prefix + std::to_string(static_cast<int64_t>(numbers.next()) + now.millisecond);
     } while (!used.insert(name).second);
     return name;
 }
@@ -532,6 +535,11 @@ void CPdfStamp::finishOutput() {
     }
     inputFile->close();
     if (!outputFile->commit()) {
+        if (outputFile->targetInUse()) {
+            throw CPdfException("Output file write error",
+                                "the output file '" + outputName +
+                                    "' is in use by another program: close it and run again");
+        }
         throw CPdfException("Output file write error");
     }
     document.close();
@@ -560,8 +568,9 @@ bool CPdfStamp::renameOutput(std::string& result) {
     if (!platform::renameReplacing(outputName, newName)) {
         const int error = errno;
         std::printf("Unable to rename file, check permissions, file naming\n");
-        failSoftly("Can't rename '" + outputName + "' to '" + newName +
-                   "': " + std::strerror(error));
+        failSoftly("Can't rename '" + outputName + "' to '" + newName + "': " +
+                   (platform::lastFailureWasInUse() ? "it is in use by another program"
+                                                    : std::strerror(error)));
         return false;
     }
     result = newName;

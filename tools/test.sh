@@ -2,9 +2,11 @@
 # Builds Quillmark and runs every test:
 #   1. Release build in build/ and its unit tests (ctest);
 #   2. AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/ and the same tests;
-#   3. libFuzzer targets built with clang in build-fuzz/, each run for FUZZ_SECONDS seconds.
+#   3. libFuzzer targets built with clang in build-fuzz/, each run for FUZZ_SECONDS seconds;
+#   4. Windows: quillmark.exe and the unit tests cross-built in build-win/, the tests run under
+#      wine, then tools/windows-checks.sh (the .exe under wine, judged from Linux).
 #
-#   tools/test.sh [--no-asan] [--no-fuzz]
+#   tools/test.sh [--no-asan] [--no-fuzz] [--no-windows]
 #
 # Environment:
 #   FUZZ_SECONDS  time per fuzz target in seconds (default 20)
@@ -25,16 +27,18 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 run_asan=1
 run_fuzz=1
+run_windows=1
 for arg in "$@"; do
     case "$arg" in
     --no-asan) run_asan=0 ;;
     --no-fuzz) run_fuzz=0 ;;
+    --no-windows) run_windows=0 ;;
     -h | --help)
-        sed -n '2,20p' tools/test.sh | sed 's/^# \{0,1\}//'
+        sed -n '2,22p' tools/test.sh | sed 's/^# \{0,1\}//'
         exit 0
         ;;
     *)
-        echo "test.sh: unknown option '$arg' (use --no-asan, --no-fuzz)" >&2
+        echo "test.sh: unknown option '$arg' (use --no-asan, --no-fuzz, --no-windows)" >&2
         exit 2
         ;;
     esac
@@ -54,6 +58,7 @@ jobs=$(nproc 2>/dev/null || echo 1)
 packages=(g++ cmake make zlib1g-dev libgtest-dev qpdf poppler-utils openssl pkg-config
           libharfbuzz-dev fonts-dejavu-core fonts-ipafont-gothic)
 [ "$run_fuzz" -eq 1 ] && packages+=(clang libclang-rt-14-dev)
+[ "$run_windows" -eq 1 ] && packages+=(faketime)
 install_missing test.sh "${packages[@]}"
 
 failed=()
@@ -169,6 +174,21 @@ stage_fuzz() {
     return "$status"
 }
 
+stage_windows() {
+    section "Windows build (build-win/) and its tests under wine"
+    bash tools/build-windows.sh --tests || return 1
+    export WINEPREFIX="$PWD/build-win/wine" WINEDEBUG=-all
+    local exe status=0
+    for exe in build-win/tests/pdf_tests.exe build-win/tests/stamp_tests.exe \
+        build-win/tests/app_tests.exe; do
+        (cd build-win/tests && timeout 900 wine "./$(basename "$exe")") || status=1
+    done
+    summaries+=("build-win: unit tests under wine: $([ "$status" -eq 0 ] && echo passed || echo FAILED)")
+    section "Program checks of quillmark.exe under wine"
+    bash tools/windows-checks.sh || status=1
+    return "$status"
+}
+
 stage_release || failed+=("release build and tests")
 if [ "$run_asan" -eq 1 ]; then
     stage_asan || failed+=("sanitizer build and tests")
@@ -177,12 +197,17 @@ if [ "$run_fuzz" -eq 1 ]; then
     stage_fuzz || failed+=("fuzzing")
 fi
 
+if [ "$run_windows" -eq 1 ]; then
+    stage_windows || failed+=("Windows build and tests under wine")
+fi
+
 section "Summary"
 for line in "${summaries[@]}"; do
     echo "$line"
 done
 [ "$run_asan" -eq 1 ] || echo "sanitizer stage skipped (--no-asan)"
 [ "$run_fuzz" -eq 1 ] || echo "fuzz stage skipped (--no-fuzz)"
+[ "$run_windows" -eq 1 ] || echo "Windows stage skipped (--no-windows)"
 if [ "${#failed[@]}" -gt 0 ]; then
     printf 'FAILED: %s\n' "${failed[@]}"
     exit 1

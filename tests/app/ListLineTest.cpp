@@ -239,6 +239,75 @@ TEST(LineReaderTest, ReadsLinesWithTheirLineEnds) {
     EXPECT_EQ(stripped[8], "last");
 }
 
+// UTF-16 of the code units, with its byte-order mark first.
+std::string utf16(std::u16string_view units, bool littleEndian) {
+    std::string bytes = littleEndian ? "\xFF\xFE" : "\xFE\xFF";
+    for (char16_t unit : units) {
+        const char low = static_cast<char>(unit & 0xFF);
+        const char high = static_cast<char>(unit >> 8);
+        bytes += littleEndian ? std::string{low, high} : std::string{high, low};
+    }
+    return bytes;
+}
+
+// Lists written by Windows tools: UTF-8 with or without its mark, UTF-16 of either byte order
+// (PowerShell's "ls > list.txt"). Every line comes out as UTF-8 with its line end.
+TEST(LineReaderTest, ByteOrderMarksChooseHowTheFileIsRead) {
+    struct Case {
+        const char* name;
+        std::string bytes;
+        size_t maxBytes;
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        {"no mark", "a\xC3\xBC\r\nb", kMaxLineBytes, {"a\xC3\xBC\r\n", "b"}},
+        {"UTF-8 mark",
+         "\xEF\xBB\xBF"
+         "a.pdf\r\nb.pdf\r\n",
+         kMaxLineBytes,
+         {"a.pdf\r\n", "b.pdf\r\n"}},
+        {"UTF-8 mark only", "\xEF\xBB\xBF", kMaxLineBytes, {}},
+        {"a lone FF is no mark", "\xFFz\n", kMaxLineBytes, {"\xFFz\n"}},
+        {"UTF-16 LE",
+         utf16(u"Gr\u00F6\u00DFe.pdf\r\n\u03A9\n", true),
+         kMaxLineBytes,
+         {"Gr\xC3\xB6\xC3\x9F"
+          "e.pdf\r\n",
+          "\xCE\xA9\n"}},
+        {"UTF-16 BE, CR alone and CR CR",
+         utf16(u"a\rb\r\rc", false),
+         kMaxLineBytes,
+         {"a\r", "b\r", "\r", "c"}},
+        {"surrogate pair", utf16(u"\U0001F600x", true), kMaxLineBytes, {"\xF0\x9F\x98\x80x"}},
+        {"unpaired high surrogate", utf16(u"\xD83Dx\n", true), kMaxLineBytes, {"\xEF\xBF\xBDx\n"}},
+        {"lone low surrogate", utf16(u"\xDE00\n", false), kMaxLineBytes, {"\xEF\xBF\xBD\n"}},
+        {"odd last byte dropped", utf16(u"ab", true) + "c", kMaxLineBytes, {"ab"}},
+        {"no character split at the limit",
+         utf16(u"ab\u20ACc\n", true),
+         4,
+         {"ab",
+          "\xE2\x82\xAC"
+          "c",
+          "\n"}},
+        {"CR LF not split at the limit", utf16(u"abc\r\nd", true), 4, {"abc\r\n", "d"}},
+    };
+    TempDir folder;
+    for (const Case& c : cases) {
+        const std::string name = folder.write("lines.txt", c.bytes);
+        UniqueFile file(std::fopen(name.c_str(), "rb"));
+        ASSERT_TRUE(file) << c.name;
+        const LineEncoding encoding = startLines(file.get());
+        EXPECT_EQ(countLines(file.get(), c.maxBytes, encoding), c.expected.size()) << c.name;
+        // Counted, then read again from past the mark.
+        std::vector<std::string> lines;
+        std::string line;
+        while (readLine(file.get(), line, c.maxBytes, encoding)) {
+            lines.push_back(line);
+        }
+        EXPECT_EQ(lines, c.expected) << c.name;
+    }
+}
+
 TEST(LineReaderTest, EmptyFileHasNoLines) {
     TempDir folder;
     std::string name = folder.write("empty.txt", "");

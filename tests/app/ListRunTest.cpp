@@ -88,8 +88,8 @@ TEST(ListRunTest, PlainListStampsEachFileIntoTheFolder) {
         std::vector<std::string> entries = {"a.pdf", "b.pdf", "c.pdf", "list.txt", "out/"};
         for (const std::string& name : c.stamped) {
             if (!c.quiet) {
-                expected +=
-                    "Input file: '" + name + "', output file: 'out/" + name + "'\nProcessing";
+                expected += "Input file: '" + name + "', output file: '" + listOutput("out", name) +
+                            "'\nProcessing";
             }
             expected += kDone;
             entries.push_back("out/" + name);
@@ -389,7 +389,9 @@ TEST(ListRunTest, OutputNamesJoinTheFolderAndTheLine) {
     const std::vector<PathCase> cases = {
         {"path in the line, subfolder there", "sub/a.pdf", "out", true, kDone, "out/sub/a.pdf"},
         {"path in the line, no subfolder", "sub/a.pdf", "out", false,
-         "\nOutput file create error: 'out/sub/a.pdf'\nStamp file issue: 'sub/a.pdf'\n", ""},
+         "\nOutput file create error: '" + listOutput("out", "sub/a.pdf") +
+             "'\nStamp file issue: 'sub/a.pdf'\n",
+         ""},
         {"long folder and file names", longName, longFolder, false, kDone,
          longFolder + "/" + longName},
         {"name longer than the file system takes", tooLong, "out", false,

@@ -7,10 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <string>
+#ifndef _WIN32
 #include <sys/stat.h>
+#endif
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -110,7 +113,16 @@ TEST(RunSafetyTest, FailedStepsKeepTheSourceAndLeaveNoOutput) {
         fs::create_directory(folder.file("dir"));
         folder.write("in/x.pdf", sheet("x"));
         folder.write("count.txt", "7");
+#ifdef _WIN32
+        // Windows has no FIFO in the file system: the rows that read one run on POSIX only.
+        if (std::any_of(c.args.begin(), c.args.end(), [](const std::string& argument) {
+                return argument == "pipe" || argument == "-ipipe";
+            })) {
+            continue;
+        }
+#else
         ASSERT_EQ(mkfifo(folder.file("pipe").c_str(), 0600), 0);
+#endif
         std::map<std::string, std::string> expected = snapshot(folder.path());
         RunControl control;
         control.timeoutSeconds = 20; // a blocked open ends the run instead of the test

@@ -2,6 +2,7 @@
 // banner and closing texts, a small input document, folder listings and the output checks.
 #pragma once
 
+#include "platform/Platform.h"
 #include "support/ExternalTools.h"
 #include "support/PdfBuilder.h"
 #include "support/TempDir.h"
@@ -18,6 +19,11 @@ namespace runtest {
 
 inline const std::string kBanner = "\r\nQuillmark " QUILLMARK_VERSION "\r\n\r\n";
 inline const std::string kDone = "\nDone.\n";
+// A list's output name as the program prints it: the folder and the line joined by the
+// platform's separator ("/" on POSIX, "\\" on Windows).
+inline std::string listOutput(const std::string& folder, const std::string& name) {
+    return platform::joinPath(folder, name);
+}
 
 // A one-page document whose own content draws "Sheet <tag>" high on the page, above every stamp
 // of these tests, so that the output's text shows which input it came from.

@@ -385,6 +385,11 @@ TEST(TextFileRunTest, FailedRunLeavesTheFolderAsFound) {
          "\nOutput file create error: 'folder.pdf'\n"},
     };
     for (const FailureCase& c : cases) {
+#ifdef _WIN32
+        if (c.sizeLimit) {
+            continue; // no per-process file-size limit on Windows
+        }
+#endif
         TempDir folder;
         folder.write("a.pdf", sheet("a"));
         folder.write("damaged.pdf", "%PDF-1.7\nthis is not a document\n");
@@ -471,6 +476,9 @@ TEST(TextFileRunTest, OtherFilesAreNeverTouched) {
 // SIGINT, SIGTERM or SIGHUP in the middle of a run end it as they would, and no intermediate or
 // temporary file is left.
 TEST(TextFileRunTest, SignalLeavesNoTemporaryFile) {
+#ifdef _WIN32
+    GTEST_SKIP() << "POSIX signals";
+#else
     std::string lines;
     for (int i = 0; i < 400; ++i) {
         lines += "line " + std::to_string(i) + "\n";
@@ -498,6 +506,7 @@ TEST(TextFileRunTest, SignalLeavesNoTemporaryFile) {
         EXPECT_EQ(snapshot(folder.path()), before)
             << signal << ": " << testing::PrintToString(listing(folder.path()));
     }
+#endif
 }
 
 TEST(TextFileRunTest, UnreadableTextLinesFileStampsNothing) {
@@ -539,8 +548,9 @@ TEST(TextFileRunTest, EveryListLineRunsEveryPass) {
         }
         ProgramResult result = runProgram(args, folder.path());
         const char* label = delimited ? "delimited list" : "plain list";
-        EXPECT_EQ(result.out, "Input file: 'a.pdf', output file: 'out/a.pdf'\n" + kDone +
-                                  "Input file: 'b.pdf', output file: 'out/b.pdf'\n" + kDone)
+        EXPECT_EQ(result.out, "Input file: 'a.pdf', output file: '" + listOutput("out", "a.pdf") +
+                                  "'\n" + kDone + "Input file: 'b.pdf', output file: '" +
+                                  listOutput("out", "b.pdf") + "'\n" + kDone)
             << label;
         EXPECT_EQ(result.status, 0) << label;
         EXPECT_EQ(listing(folder.file("out")), (std::vector<std::string>{"a.pdf", "b.pdf"}))

@@ -2,19 +2,126 @@
 
 #include "support/TempDir.h"
 
-#include <cerrno>
-#include <chrono>
-#include <csignal>
-#include <fcntl.h>
 #include <stdexcept>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
 
 #ifndef QUILLMARK_BINARY
 #error "QUILLMARK_BINARY must name the program under test"
 #endif
+
+#ifdef _WIN32
+
+#include <filesystem>
+#include <windows.h>
+
+#include <psapi.h>
+
+namespace {
+
+std::wstring wide(const std::string& text) {
+    const std::u8string utf8(text.begin(), text.end());
+    return std::filesystem::path(utf8).wstring();
+}
+
+// One argument as CommandLineToArgvW splits it again: quoted, with the backslashes before a
+// quote (and before the closing quote) doubled.
+std::wstring quotedArgument(const std::wstring& argument) {
+    std::wstring text = L"\"";
+    size_t backslashes = 0;
+    for (wchar_t c : argument) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        text.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+        backslashes = 0;
+        text += c;
+    }
+    text.append(backslashes * 2, L'\\');
+    return text + L"\"";
+}
+
+HANDLE inheritableFile(const std::string& name, bool write) {
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    return CreateFileW(wide(name).c_str(), write ? GENERIC_WRITE : GENERIC_READ,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                       write ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+} // namespace
+
+// The Windows runner: a process made with CreateProcessW, its streams in files. A file-size
+// limit cannot be set for one process here (the tests that need one run on POSIX only).
+ProgramResult runProgram(const std::vector<std::string>& arguments,
+                         const std::string& workingFolder, const RunControl& control) {
+    TempDir capture;
+    const std::string outName = capture.file("stdout");
+    const std::string errName = capture.file("stderr");
+    const std::string inName = capture.write("stdin", "");
+    // Made absolute in the test's own folder, which a working folder of the run may not be.
+    const std::wstring program = std::filesystem::absolute(QUILLMARK_BINARY).wstring();
+    std::wstring commandLine = quotedArgument(program);
+    for (const std::string& argument : arguments) {
+        commandLine += L" " + quotedArgument(wide(argument));
+    }
+    HANDLE out = inheritableFile(outName, true);
+    HANDLE err = inheritableFile(errName, true);
+    HANDLE in = inheritableFile(inName, false);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = out;
+    startup.hStdError = err;
+    startup.hStdInput = in;
+    PROCESS_INFORMATION process{};
+    const std::wstring folder = workingFolder.empty() ? std::wstring() : wide(workingFolder);
+    const BOOL started =
+        out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE && in != INVALID_HANDLE_VALUE &&
+        CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                       folder.empty() ? nullptr : folder.c_str(), &startup, &process);
+    for (HANDLE handle : {out, err, in}) {
+        if (handle != INVALID_HANDLE_VALUE) {
+            CloseHandle(handle);
+        }
+    }
+    if (!started) {
+        throw std::runtime_error("CreateProcessW failed");
+    }
+    if (control.whileRunning) {
+        control.whileRunning(static_cast<int>(process.dwProcessId));
+    }
+    const DWORD wait =
+        control.timeoutSeconds > 0 ? static_cast<DWORD>(control.timeoutSeconds) * 1000 : INFINITE;
+    ProgramResult result;
+    if (WaitForSingleObject(process.hProcess, wait) == WAIT_TIMEOUT) {
+        TerminateProcess(process.hProcess, 1);
+        WaitForSingleObject(process.hProcess, INFINITE);
+        result.signal = 9; // reported as a kill, as on POSIX
+    }
+    DWORD exitCode = 0;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    PROCESS_MEMORY_COUNTERS memory{};
+    if (GetProcessMemoryInfo(process.hProcess, &memory, sizeof memory)) {
+        result.peakKiB = static_cast<long>(memory.PeakWorkingSetSize / 1024);
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    result.out = TempDir::read(outName);
+    result.err = TempDir::read(errName);
+    // A crash ends a Windows process with its exception code as the status.
+    result.status = result.signal == 0 && exitCode < 256 ? static_cast<int>(exitCode) : -1;
+    return result;
+}
+
+#else
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
 ProgramResult runProgram(const std::vector<std::string>& arguments,
                          const std::string& workingFolder, const RunControl& control) {
@@ -91,3 +198,5 @@ ProgramResult runProgram(const std::vector<std::string>& arguments,
     result.peakKiB = usage.ru_maxrss;
     return result;
 }
+
+#endif
