@@ -165,15 +165,15 @@ std::u32string decodeUtf8(std::string_view text) {
     return out;
 }
 
-void EmbeddedFont::open(const std::string& spec) {
-    if (spec == spec_) {
+void EmbeddedFont::open(const std::string& fontArgument) {
+    if (fontArgument == loadedFont_) {
         return;
     }
-    spec_.clear();
-    face_.load(spec);
+    loadedFont_.clear();
+    face_.load(fontArgument);
     unitsPerEm_ = face_.metrics().unitsPerEm;
     widths_.assign(face_.glyphCount(), -1.0f);
-    spec_ = spec;
+    loadedFont_ = fontArgument;
 }
 
 void EmbeddedFont::beginPass() {

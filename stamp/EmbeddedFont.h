@@ -20,7 +20,7 @@ class EmbeddedFont {
     static constexpr int kObjectCount = 5;
 
     // Reads the face unless the same file and face is read already; throws CPdfException.
-    void open(const std::string& spec);
+    void open(const std::string& fontArgument);
     // Forgets the glyphs of the pass before.
     void beginPass();
 
@@ -60,7 +60,7 @@ class EmbeddedFont {
     bool digitsCompose();
 
     FontFace face_;
-    std::string spec_;
+    std::string loadedFont_;
     int32_t unitsPerEm_ = 1000;
     std::vector<float> widths_; // per glyph: the /W width, or -1 while not yet needed
     // The pass's glyphs, each with the characters it stands for (the text of its cluster; empty

@@ -19,19 +19,19 @@ namespace {
 
 // "file" or "file,N": the path and the face index. A comma followed by anything but digits
 // belongs to the file name.
-void splitFaceSpec(const std::string& spec, std::string& path, unsigned& index) {
-    path = spec;
+void splitFaceIndex(const std::string& fontArgument, std::string& path, unsigned& index) {
+    path = fontArgument;
     index = 0;
-    const size_t comma = spec.rfind(',');
-    if (comma == std::string::npos || comma + 1 == spec.size()) {
+    const size_t comma = fontArgument.rfind(',');
+    if (comma == std::string::npos || comma + 1 == fontArgument.size()) {
         return;
     }
-    const char* first = spec.data() + comma + 1;
-    const char* last = spec.data() + spec.size();
+    const char* first = fontArgument.data() + comma + 1;
+    const char* last = fontArgument.data() + fontArgument.size();
     unsigned value = 0;
     const auto result = std::from_chars(first, last, value);
     if (result.ec == std::errc() && result.ptr == last) {
-        path = spec.substr(0, comma);
+        path = fontArgument.substr(0, comma);
         index = value;
     }
 }
@@ -97,10 +97,10 @@ bool FontFace::supported() {
     return true;
 }
 
-void FontFace::load(const std::string& spec) {
+void FontFace::load(const std::string& fontArgument) {
     std::string path;
     unsigned index = 0;
-    splitFaceSpec(spec, path, index);
+    splitFaceIndex(fontArgument, path, index);
     auto handles = std::make_unique<Handles>();
     handles->bytes = readFontFile(path);
     handles->blob =
@@ -260,10 +260,10 @@ bool FontFace::supported() {
     return false;
 }
 
-void FontFace::load(const std::string& spec) {
+void FontFace::load(const std::string& fontArgument) {
     std::string path;
     unsigned index = 0;
-    splitFaceSpec(spec, path, index);
+    splitFaceIndex(fontArgument, path, index);
     throw CPdfException("Can't embed the font '" + path +
                         "': this build of quillmark has no HarfBuzz (shaping and subsetting)");
 }

@@ -37,7 +37,7 @@ class FontFace {
     static bool supported();
     // Reads "file" or "file,N" (face N of a collection; face 0 otherwise). Throws
     // CPdfException with the cause when the file cannot be read or holds no usable face.
-    void load(const std::string& spec);
+    void load(const std::string& fontArgument);
 
     // The glyphs of the UTF-8 text after shaping, in drawing order.
     std::vector<ShapedGlyph> shape(std::string_view utf8) const;
