@@ -30,61 +30,61 @@ struct Option {
 
 // Tested in this order; the first that matches applies.
 const Option kOptions[] = {
-    {"-s", Form::Decimal, [](CPdfStamp& j, const Match& m) { j.startPage = m.first; }},
-    {"-e", Form::Decimal, [](CPdfStamp& j, const Match& m) { j.endPage = m.first; }},
-    {"-ns", Form::Decimal, [](CPdfStamp& j, const Match& m) { j.startNumber = m.first; }},
-    {"-ne", Form::Decimal, [](CPdfStamp& j, const Match& m) { j.endNumber = m.first; }},
-    {"-m", Form::Decimal, [](CPdfStamp& j, const Match& m) { j.maskWidth = m.first; }},
-    {"-n", Form::Decimal, [](CPdfStamp& j, const Match& m) { j.nth = m.first; }},
-    {"-seq", Form::Exact, [](CPdfStamp& j, const Match&) { j.sequential = true; }},
-    {"-r", Form::Exact, [](CPdfStamp& j, const Match&) { j.reverse = true; }},
-    {"-one", Form::Exact, [](CPdfStamp& j, const Match&) { j.numberOnly = true; }},
-    {"-2up", Form::Exact, [](CPdfStamp& j, const Match&) { j.twoUp = true; }},
-    {"-ab2", Form::Exact, [](CPdfStamp& j, const Match&) { j.abTwoUp = true; }},
-    {"-rom", Form::Exact, [](CPdfStamp& j, const Match&) { j.lowerRoman = true; }},
-    {"-ROM", Form::Exact, [](CPdfStamp& j, const Match&) { j.upperRoman = true; }},
+    {"-s", Form::Decimal, [](CPdfStamp& j, const Match& m) { j.stamp.startPage = m.first; }},
+    {"-e", Form::Decimal, [](CPdfStamp& j, const Match& m) { j.stamp.endPage = m.first; }},
+    {"-ns", Form::Decimal, [](CPdfStamp& j, const Match& m) { j.stamp.startNumber = m.first; }},
+    {"-ne", Form::Decimal, [](CPdfStamp& j, const Match& m) { j.stamp.endNumber = m.first; }},
+    {"-m", Form::Decimal, [](CPdfStamp& j, const Match& m) { j.stamp.maskWidth = m.first; }},
+    {"-n", Form::Decimal, [](CPdfStamp& j, const Match& m) { j.stamp.nth = m.first; }},
+    {"-seq", Form::Exact, [](CPdfStamp& j, const Match&) { j.stamp.sequential = true; }},
+    {"-r", Form::Exact, [](CPdfStamp& j, const Match&) { j.stamp.reverse = true; }},
+    {"-one", Form::Exact, [](CPdfStamp& j, const Match&) { j.stamp.numberOnly = true; }},
+    {"-2up", Form::Exact, [](CPdfStamp& j, const Match&) { j.stamp.twoUp = true; }},
+    {"-ab2", Form::Exact, [](CPdfStamp& j, const Match&) { j.stamp.abTwoUp = true; }},
+    {"-rom", Form::Exact, [](CPdfStamp& j, const Match&) { j.stamp.lowerRoman = true; }},
+    {"-ROM", Form::Exact, [](CPdfStamp& j, const Match&) { j.stamp.upperRoman = true; }},
     {"-export", Form::Value, [](CPdfStamp& j, const Match& m) { j.exportFile = *m.value; }},
     {"-import", Form::Value, [](CPdfStamp& j, const Match& m) { j.importFile = *m.value; }},
     {"-listdelim", Form::Value, [](CPdfStamp& j, const Match& m) { j.listDelimiter = *m.value; }},
     {"-listsep", Form::Value, [](CPdfStamp& j, const Match& m) { j.listSeparator = *m.value; }},
     {"-listusecol", Form::Value, [](CPdfStamp& j, const Match& m) { j.listColumns = *m.value; }},
-    {"-pagesize", Form::Value, [](CPdfStamp& j, const Match& m) { j.pageSizeText = *m.value; }},
-    {"-nopg", Form::Exact, [](CPdfStamp& j, const Match&) { j.noPageNumbers = true; }},
+    {"-pagesize", Form::Value,
+     [](CPdfStamp& j, const Match& m) { j.stamp.pageSizeText = *m.value; }},
+    {"-nopg", Form::Exact, [](CPdfStamp& j, const Match&) { j.stamp.noPageNumbers = true; }},
     {"-removesourcefile", Form::Exact, [](CPdfStamp& j, const Match&) { j.removeSource = true; }},
     {"-prefix", Form::Value,
      [](CPdfStamp& j, const Match& m) {
-         j.prefixText = placeholders::expand(*m.value, j.inputName, &j.softFailure);
+         j.stamp.prefixText = placeholders::expand(*m.value, j.inputName, &j.softFailure);
      }},
-    {"-sep", Form::Value, [](CPdfStamp& j, const Match& m) { j.separatorText = *m.value; }},
+    {"-sep", Form::Value, [](CPdfStamp& j, const Match& m) { j.stamp.separatorText = *m.value; }},
     {"-end", Form::Value,
      [](CPdfStamp& j, const Match& m) {
-         j.endText = placeholders::expand(*m.value, j.inputName, &j.softFailure);
+         j.stamp.endText = placeholders::expand(*m.value, j.inputName, &j.softFailure);
      }},
-    {"-font", Form::Value, [](CPdfStamp& j, const Match& m) { j.fontName = *m.value; }},
-    {"-embedfont", Form::Value, [](CPdfStamp& j, const Match& m) { j.embedFontFile = *m.value; }},
-    {"-fontfile", Form::Value, [](CPdfStamp& j, const Match& m) { j.fontMetricsFile = *m.value; }},
-    {"-color", Form::Hex, [](CPdfStamp& j, const Match& m) { j.rgbColor = m.hex; }},
-    {"-CMYKcolor", Form::Hex, [](CPdfStamp& j, const Match& m) { j.cmykColor = m.hex; }},
-    {"-size", Form::Decimal,
-     [](CPdfStamp& j, const Match& m) {
-         j.baseSize = m.first;
-         j.currentSize = m.first;
-     }},
-    {"-sizefile", Form::Value, [](CPdfStamp& j, const Match& m) { j.fontSizesFile = *m.value; }},
-    {"-angle", Form::Decimal, [](CPdfStamp& j, const Match& m) { j.angle = m.first; }},
-    {"-noforce", Form::Exact, [](CPdfStamp& j, const Match&) { j.forcePortrait = false; }},
+    {"-font", Form::Value, [](CPdfStamp& j, const Match& m) { j.stamp.fontName = *m.value; }},
+    {"-embedfont", Form::Value,
+     [](CPdfStamp& j, const Match& m) { j.stamp.embedFontFile = *m.value; }},
+    {"-fontfile", Form::Value,
+     [](CPdfStamp& j, const Match& m) { j.stamp.fontMetricsFile = *m.value; }},
+    {"-color", Form::Hex, [](CPdfStamp& j, const Match& m) { j.stamp.rgbColor = m.hex; }},
+    {"-CMYKcolor", Form::Hex, [](CPdfStamp& j, const Match& m) { j.stamp.cmykColor = m.hex; }},
+    {"-size", Form::Decimal, [](CPdfStamp& j, const Match& m) { j.stamp.baseSize = m.first; }},
+    {"-sizefile", Form::Value,
+     [](CPdfStamp& j, const Match& m) { j.stamp.fontSizesFile = *m.value; }},
+    {"-angle", Form::Decimal, [](CPdfStamp& j, const Match& m) { j.stamp.angle = m.first; }},
+    {"-noforce", Form::Exact, [](CPdfStamp& j, const Match&) { j.stamp.forcePortrait = false; }},
     {"-pos", Form::DecimalPair,
      [](CPdfStamp& j, const Match& m) {
-         j.positionX = m.first;
-         j.positionY = m.second;
+         j.stamp.positionX = m.first;
+         j.stamp.positionY = m.second;
      }},
-    {"-flipv", Form::Exact, [](CPdfStamp& j, const Match&) { j.flipVertical = true; }},
-    {"-fliph", Form::Exact, [](CPdfStamp& j, const Match&) { j.flipHorizontal = true; }},
-    {"-align", Form::Value, [](CPdfStamp& j, const Match& m) { j.alignment = *m.value; }},
+    {"-flipv", Form::Exact, [](CPdfStamp& j, const Match&) { j.stamp.flipVertical = true; }},
+    {"-fliph", Form::Exact, [](CPdfStamp& j, const Match&) { j.stamp.flipHorizontal = true; }},
+    {"-align", Form::Value, [](CPdfStamp& j, const Match& m) { j.stamp.alignment = *m.value; }},
     {"-rename", Form::Value, [](CPdfStamp& j, const Match& m) { j.renamePattern = *m.value; }},
     // PDF's opacity runs from 0 to 1: percentages outside 0 to 100 are clamped.
     {"-opacity", Form::Decimal,
-     [](CPdfStamp& j, const Match& m) { j.opacity = std::clamp(m.first, 0, 100); }},
+     [](CPdfStamp& j, const Match& m) { j.stamp.opacity = std::clamp(m.first, 0, 100); }},
     {"-textfile", Form::Value, [](CPdfStamp& j, const Match& m) { j.textLinesFile = *m.value; }},
     {"-linespace", Form::Decimal, [](CPdfStamp& j, const Match& m) { j.lineSpacing = m.first; }},
     {"-quiet", Form::Exact, [](CPdfStamp& j, const Match&) { j.quiet = true; }},

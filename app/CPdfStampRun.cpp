@@ -62,7 +62,7 @@ class IntermediateFiles {
 // counter and the source's removal follow only then.
 void runTextLines(CPdfStamp& job) {
     if (job.lineSpacing == 0) {
-        job.lineSpacing = job.currentSize + 3;
+        job.lineSpacing = job.stamp.baseSize + 3;
     }
     std::string openError;
     UniqueFile lines(platform::openRegularFile(job.textLinesFile, openError));
@@ -81,11 +81,11 @@ void runTextLines(CPdfStamp& job) {
     }
     const LineEncoding encoding = startLines(lines.get());
     // Vertically centred lines are centred as a block, the first line at its top.
-    const bool centred = job.positionY == -1;
+    const bool centred = job.stamp.positionY == -1;
     if (centred) {
         const size_t count = countLines(lines.get(), kMaxTextLineBytes, encoding);
-        job.centredLineOffset = static_cast<float>(count > 0 ? count - 1 : 0) *
-                                static_cast<float>(job.lineSpacing) * 0.5f;
+        job.stamp.centredLineOffset = static_cast<float>(count > 0 ? count - 1 : 0) *
+                                      static_cast<float>(job.lineSpacing) * 0.5f;
     }
 
     IntermediateFiles intermediates;
@@ -93,16 +93,16 @@ void runTextLines(CPdfStamp& job) {
     std::string line;
     std::string lastOutput;
     for (int pass = 1; readLine(lines.get(), line, kMaxTextLineBytes, encoding); ++pass) {
-        job.separatorText.clear();
-        job.noPageNumbers = true;
-        job.prefixText = withoutLineEnd(line);
+        job.stamp.separatorText.clear();
+        job.stamp.noPageNumbers = true;
+        job.stamp.prefixText = withoutLineEnd(line);
         job.inputName = pass > 1 ? lastOutput : runInput;
         job.outputName = intermediates.create(runOutput);
         job.stampDocument();
         if (centred) {
-            job.centredLineOffset -= static_cast<float>(job.lineSpacing);
+            job.stamp.centredLineOffset -= static_cast<float>(job.lineSpacing);
         } else {
-            job.positionY -= job.lineSpacing;
+            job.stamp.positionY -= job.lineSpacing;
         }
         if (pass > 1) {
             intermediates.remove(lastOutput);
@@ -142,8 +142,8 @@ void runTextLines(CPdfStamp& job) {
 
 void CPdfStamp::runPair(const std::vector<std::string>& args) {
     parseOptions(args);
-    if (!fontSizesFile.empty()) {
-        loadFontSizes();
+    if (!stamp.fontSizesFile.empty()) {
+        stamp.sizeTable = loadFontSizes();
     }
     if (textLinesFile.empty()) {
         stampDocument();

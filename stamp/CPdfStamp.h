@@ -3,6 +3,7 @@
 #include "pdf/CPdfDocument.h"
 #include "pdf/CPdfXRef.h"
 #include "pdf/PdfSyntax.h"
+#include "stamp/StampDefinition.h"
 
 #include <array>
 #include <cstdint>
@@ -54,15 +55,8 @@ struct OutputXRefEntry {
 };
 static_assert(sizeof(OutputXRefEntry) == 8);
 
-// Up to ten rows of the font sizes file: a font size and a page-width limit.
-struct SizeTable {
-    static constexpr int kCapacity = 10;
-    int32_t size[kCapacity] = {};
-    int32_t widthLimit[kCapacity] = {};
-    int32_t count = 0;
-};
-
-// One stamp job: every setting of a run with its default, and the state of the pass under way.
+// One stamp job: the settings of a run and the definition of its stamp, each with its default,
+// and the state of the pass under way. The front end fills the settings; the pass reads them.
 // The operations of the stamping engine are its members; each concern has its own source file.
 class CPdfStamp {
   public:
@@ -94,9 +88,6 @@ class CPdfStamp {
     // Throws (after printing why) when the output name denotes the input file, which writing
     // would destroy while it is read.
     void refuseOutputOverInput() const;
-    // Whether the page at a 1-based position is stamped, and the number it shows.
-    bool isPageSelected(int32_t position) const;
-    int32_t pageNumberFor(int32_t position) const;
 
     // --- page walk and placement ---
     void walkPageTree(std::string_view nodeText, const PageBox& inherited, int depth = 0,
@@ -107,7 +98,8 @@ class CPdfStamp {
     void computeTextPlacement(size_t pageIndex);
 
     // --- fonts ---
-    void loadFontSizes();
+    // The rows of the font sizes file (stamp.fontSizesFile); none when it cannot be read.
+    SizeTable loadFontSizes();
     int32_t sizeForPageWidth(int32_t width) const;
     std::string writeFontDescriptor(const std::string& fontName) const;
     std::string writeFontObject(const std::string& fontName) const;
@@ -173,58 +165,27 @@ class CPdfStamp {
     // The input of the last pass carries a signature, so it was stamped as an update.
     bool signedInput = false;
 
-    // ---------------------------------------------------------------- settings
-    int32_t startPage = 1;
-    int32_t endPage = 99999;
-    int32_t startNumber = 1;
-    int32_t endNumber = 99999;
-    int32_t maskWidth = 0;
-    int32_t nth = 0;
+    // The text's size on the page under way: the sizes table's choice for its width.
     int32_t currentSize = 11;
-    int32_t angle = 0;
-    int32_t baseSize = 11;
-    bool sequential = false;
-    bool reverse = false;
-    bool twoUp = false;
-    bool abTwoUp = false;
-    bool numberOnly = false;
-    bool lowerRoman = false;
-    bool upperRoman = false;
-    bool noPageNumbers = false;
-    bool forcePortrait = true;
-    bool flipVertical = false;
-    bool flipHorizontal = false;
+    // The number the first stamped page counts from: -ns, or the -import counter.
+    int32_t firstNumber = 1;
+
+    // ---------------------------------------------------------------- run settings
     bool quiet = false;
     // The output is the input's bytes as they are with the stamp appended as an update.
     bool incremental = false;
     bool removeSource = false;
     std::string exportFile;
     std::string importFile;
-    std::string prefixText = "Page ";
-    std::string separatorText = " / ";
-    std::string endText;
-    std::string fontName = "Arial";
-    // -embedfont: a font file ("file" or "file.ttc,N") whose subset draws the text as UTF-8.
-    std::string embedFontFile;
-    std::string alignment = "left";
-    uint32_t rgbColor = 0;
-    uint32_t cmykColor = 0;
     std::string renamePattern;
-    std::string fontMetricsFile;
-    std::string fontSizesFile;
-    SizeTable sizeTable;
-    int32_t opacity = 100;
-    int32_t lineSpacing = 0;
     std::string textLinesFile;
+    int32_t lineSpacing = 0;
     std::string listDelimiter;
     std::string listSeparator;
     std::string listColumns;
-    std::string pageSizeText;
-    int32_t positionX = 20;
-    int32_t positionY = 10;
-    // With a centred vertical position: points above the centre where the text goes (the lines
-    // of a text-lines file are centred as one block).
-    float centredLineOffset = 0.0f;
+
+    // ---------------------------------------------------------------- the stamp
+    StampDefinition stamp;
 
     // Set when the run goes on after a printed failure (a sizes file or file dates that cannot
     // be read) or a pass ended with its output written but a later step failed (a rename): the
@@ -251,7 +212,8 @@ class CPdfStamp {
     void openFiles();
     void readPageTree();
     void writeStampObjects();
-    void importStartNumber();
+    // The number the -import counter file holds.
+    int32_t importStartNumber() const;
     void copyObjects();
     void copyObject(int32_t number, const ObjectExtent& extent);
     void stampPage(int32_t number, size_t pageIndex);

@@ -7,7 +7,7 @@ std::string CPdfStamp::buildSaveStream() const {
 }
 
 std::string CPdfStamp::buildColorOperator() const {
-    return formatColorOperator(rgbColor, cmykColor);
+    return formatColorOperator(stamp.rgbColor, stamp.cmykColor);
 }
 
 const std::string& CPdfStamp::buildStampStream(size_t pageIndex) {
@@ -20,11 +20,11 @@ const std::string& CPdfStamp::buildStampStream(size_t pageIndex) {
     content.x = textX;
     content.y = textY;
     content.angleRadians = textAngle;
-    content.colorOperator = formatColorOperator(rgbColor, cmykColor);
+    content.colorOperator = formatColorOperator(stamp.rgbColor, stamp.cmykColor);
     content.fontResourceName = fontResourceName;
     content.fontSize = currentSize;
     content.text = currentText;
-    if (!embedFontFile.empty()) {
+    if (!stamp.embedFontFile.empty()) {
         content.glyphArray = glyphArray_;
     }
     // Both texts are built in buffers kept from page to page.

@@ -36,7 +36,7 @@ void CPdfStamp::reserveEmbeddedFontObjects() {
         embeddedFont_ = std::make_unique<EmbeddedFont>();
     }
     try {
-        embeddedFont_->open(embedFontFile);
+        embeddedFont_->open(stamp.embedFontFile);
     } catch (const CPdfException& e) {
         throw CPdfException("Font file error", e.message());
     }
@@ -48,7 +48,7 @@ void CPdfStamp::reserveEmbeddedFontObjects() {
 }
 
 void CPdfStamp::writeEmbeddedFontObjects() {
-    if (embedFontFile.empty()) {
+    if (stamp.embedFontFile.empty()) {
         return;
     }
     const std::vector<std::string> objects = embeddedFont_->writeObjects(fontObjectNumber);
@@ -67,6 +67,6 @@ void CPdfStamp::layOutEmbeddedText() {
         std::fflush(stdout);
         std::fprintf(stderr,
                      "Warning: the font '%s' has no glyph for U+%04X '%s': drawn as .notdef\n",
-                     embedFontFile.c_str(), c, utf8Of(c).c_str());
+                     stamp.embedFontFile.c_str(), c, utf8Of(c).c_str());
     }
 }

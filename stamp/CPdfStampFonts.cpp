@@ -28,19 +28,19 @@ void appendWidths(std::string& out, const FontMetrics& font) {
 
 } // namespace
 
-void CPdfStamp::loadFontSizes() {
-    sizeTable = SizeTable{};
+SizeTable CPdfStamp::loadFontSizes() {
+    SizeTable table;
     std::string openError;
-    UniqueFile file(platform::openRegularFile(fontSizesFile, openError));
+    UniqueFile file(platform::openRegularFile(stamp.fontSizesFile, openError));
     if (!file) {
-        std::printf("Unable to open font sizes file: '%s'\r\n", fontSizesFile.c_str());
+        std::printf("Unable to open font sizes file: '%s'\r\n", stamp.fontSizesFile.c_str());
         // The run goes on with -size, but not as asked: it ends with status 1.
-        failSoftly("Can't open the font sizes file '" + fontSizesFile + "': " + openError);
-        return;
+        failSoftly("Can't open the font sizes file '" + stamp.fontSizesFile + "': " + openError);
+        return table;
     }
     // Every line takes the next entry, numbers found or not; lines past the tenth are ignored.
     std::string line;
-    while (sizeTable.count < SizeTable::kCapacity && readLine(file.get(), line, kSizesLineBytes)) {
+    while (table.count < SizeTable::kCapacity && readLine(file.get(), line, kSizesLineBytes)) {
         int32_t size = 0;
         int32_t limit = 0;
         size_t pos = 0;
@@ -48,23 +48,24 @@ void CPdfStamp::loadFontSizes() {
             ++pos;
             numberscan::scanDecimal(line, pos, limit);
         }
-        sizeTable.size[sizeTable.count] = size;
-        sizeTable.widthLimit[sizeTable.count] = limit;
-        ++sizeTable.count;
+        table.size[table.count] = size;
+        table.widthLimit[table.count] = limit;
+        ++table.count;
     }
+    return table;
 }
 
 int32_t CPdfStamp::sizeForPageWidth(int32_t width) const {
-    int32_t size = baseSize;
-    if (fontSizesFile.empty() || width <= 0) {
+    int32_t size = stamp.baseSize;
+    if (stamp.fontSizesFile.empty() || width <= 0) {
         return size;
     }
-    const int32_t count =
-        sizeTable.count < SizeTable::kCapacity ? sizeTable.count : SizeTable::kCapacity;
+    const SizeTable& table = stamp.sizeTable;
+    const int32_t count = table.count < SizeTable::kCapacity ? table.count : SizeTable::kCapacity;
     // The last entry whose limit covers the width wins.
     for (int32_t i = 0; i < count; ++i) {
-        if (sizeTable.widthLimit[i] >= width) {
-            size = sizeTable.size[i];
+        if (table.widthLimit[i] >= width) {
+            size = table.size[i];
         }
     }
     return size;

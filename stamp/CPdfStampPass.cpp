@@ -8,6 +8,7 @@
 #include "platform/UniqueFile.h"
 #include "stamp/COutputFile.h"
 #include "stamp/FontTable.h"
+#include "stamp/PageNumbering.h"
 #include "stamp/PseudoRandom.h"
 #include "stamp/RawText.h"
 
@@ -135,9 +136,9 @@ void CPdfStamp::runPass() {
         copyHeader();
     }
     readPageTree();
-    buildFontTable(fontMetricsFile);
+    buildFontTable(stamp.fontMetricsFile);
     writeStampObjects();
-    importStartNumber();
+    firstNumber = importFile.empty() ? stamp.startNumber : importStartNumber();
     if (writesUpdate_) {
         stampPagesForUpdate();
     } else {
@@ -306,25 +307,22 @@ void CPdfStamp::writeStampObjects() {
     }
     outputTable.assign(inputEntries->size(), OutputXRefEntry{});
     fontResourceName = makeResourceName("F");
-    if (embedFontFile.empty()) {
-        addOutputObject(writeFontDescriptor(fontName));
-        addOutputObject(writeFontObject(fontName));
+    if (stamp.embedFontFile.empty()) {
+        addOutputObject(writeFontDescriptor(stamp.fontName));
+        addOutputObject(writeFontObject(stamp.fontName));
         fontObjectNumber = static_cast<int32_t>(outputTable.size() - 1);
     } else {
         reserveEmbeddedFontObjects();
     }
 
     graphicsStateName = makeResourceName("GS");
-    addOutputObject(buildGraphicsState(static_cast<float>(opacity)));
+    addOutputObject(buildGraphicsState(static_cast<float>(stamp.opacity)));
     graphicsStateObjectNumber = static_cast<int32_t>(outputTable.size() - 1);
     // The same save stream goes in front of every page's contents.
     saveStream_ = buildSaveStream();
 }
 
-void CPdfStamp::importStartNumber() {
-    if (importFile.empty()) {
-        return;
-    }
+int32_t CPdfStamp::importStartNumber() const {
     std::string error;
     UniqueFile file(platform::openRegularFile(importFile, error));
     if (!file) {
@@ -334,43 +332,7 @@ void CPdfStamp::importStartNumber() {
     size_t got = std::fread(text, 1, 10, file.get());
     file.reset();
     text[got] = '\0';
-    startNumber = std::atoi(text);
-}
-
-bool CPdfStamp::isPageSelected(int32_t position) const {
-    if (position < startPage || position > endPage) {
-        return false;
-    }
-    if (nth == 0) {
-        return true;
-    }
-    const int64_t counted = static_cast<int64_t>(startPage) + position - 1;
-    return counted % nth != 0;
-}
-
-int32_t CPdfStamp::pageNumberFor(int32_t position) const {
-    int64_t v = position;
-    const int64_t half = pageCount / 2;
-    // With no n-th value every page is stamped, so the stamped pages count as their positions.
-    if (sequential && nth != 0) {
-        v = v / nth + 1;
-    }
-    if (twoUp) {
-        v = (v % 2 != 0) ? v / 2 + 1 : v / 2 + half;
-    }
-    if (abTwoUp) {
-        v = v > half ? 2 * (v - half) : 2 * v - 1;
-    }
-    if (reverse) {
-        v = static_cast<int64_t>(pageCount) - v + 1;
-    }
-    v += static_cast<int64_t>(startNumber) - startPage;
-    if (v > INT32_MAX) {
-        v = INT32_MAX;
-    } else if (v < INT32_MIN) {
-        v = INT32_MIN;
-    }
-    return static_cast<int32_t>(v);
+    return std::atoi(text);
 }
 
 bool CPdfStamp::locateObject(int32_t number, ObjectExtent& extent) {
@@ -418,7 +380,7 @@ void CPdfStamp::copyObjects() {
         if (pageIndex > 0) {
             countPageProgress();
         }
-        if (pageIndex > 0 && isPageSelected(pageIndex)) {
+        if (pageIndex > 0 && isPageSelected(stamp, pageIndex)) {
             stampPage(number, static_cast<size_t>(pageIndex - 1));
         } else {
             copyObject(number, extent);
@@ -454,7 +416,8 @@ void CPdfStamp::stampPage(int32_t number, size_t pageIndex) {
     if (!getObjectText(number, pageText_)) {
         return;
     }
-    const int32_t shown = pageNumberFor(static_cast<int32_t>(pageIndex + 1));
+    const int32_t shown =
+        pageNumberFor(stamp, firstNumber, pageCount, static_cast<int32_t>(pageIndex + 1));
     if (shown > highestShown_) {
         highestShown_ = shown;
     }
@@ -550,8 +513,8 @@ void CPdfStamp::finishOutput() {
 
 std::string CPdfStamp::renameTarget() const {
     std::string pattern = renamePattern;
-    const std::string endText = maskedNumber(highestShown_, maskWidth);
-    const std::string startText = maskedNumber(startNumber, maskWidth);
+    const std::string endText = maskedNumber(highestShown_, stamp.maskWidth);
+    const std::string startText = maskedNumber(firstNumber, stamp.maskWidth);
     const size_t nameStart = platform::fileNameStart(outputName);
     const std::string folder = outputName.substr(0, nameStart);
     const std::string base = outputName.substr(nameStart);

@@ -2,6 +2,7 @@
 
 #include "pdf/PdfSyntax.h"
 #include "stamp/COutputFile.h"
+#include "stamp/PageNumbering.h"
 
 #include <algorithm>
 #include <charconv>
@@ -258,7 +259,7 @@ bool CPdfStamp::isContentsOfUnstampedPage(int32_t number) {
         unstampedContents_.clear();
         std::string text;
         for (int32_t k = 0; k < pagesFound; ++k) {
-            if (isPageSelected(k + 1)) {
+            if (isPageSelected(stamp, k + 1)) {
                 continue;
             }
             const int32_t page =

@@ -68,8 +68,8 @@ int32_t boxWidth(const PageBox& box) {
 } // namespace
 
 PageBox CPdfStamp::readBox(std::string_view text, const PageBox& fallback) {
-    if (!pageSizeText.empty()) {
-        return parsePageSize(pageSizeText);
+    if (!stamp.pageSizeText.empty()) {
+        return parsePageSize(stamp.pageSizeText);
     }
     size_t keyEnd = rawtext::findText(text, "/CropBox");
     if (keyEnd == 0) {
@@ -113,18 +113,18 @@ void CPdfStamp::computeTextPlacement(size_t pageIndex) {
     if (input.rotate % 90 == 0) {
         input.rotate %= 360;
     }
-    input.positionX = positionX;
-    input.positionY = positionY;
-    input.centredLineOffset = centredLineOffset;
-    input.angle = angle;
-    input.forcePortrait = forcePortrait;
-    input.flipVertical = flipVertical;
-    input.flipHorizontal = flipHorizontal;
-    input.alignment = alignment;
-    if (!embedFontFile.empty()) {
+    input.positionX = stamp.positionX;
+    input.positionY = stamp.positionY;
+    input.centredLineOffset = stamp.centredLineOffset;
+    input.angle = stamp.angle;
+    input.forcePortrait = stamp.forcePortrait;
+    input.flipVertical = stamp.flipVertical;
+    input.flipHorizontal = stamp.flipHorizontal;
+    input.alignment = stamp.alignment;
+    if (!stamp.embedFontFile.empty()) {
         input.exactTextWidth = glyphArrayWidth_;
-    } else if (alignment != "left") {
-        input.textWidth = getTextWidth(fontName, currentText);
+    } else if (stamp.alignment != "left") {
+        input.textWidth = getTextWidth(stamp.fontName, currentText);
     }
     input.fontSize = currentSize;
 

@@ -80,49 +80,49 @@ void CPdfStamp::composeText(int32_t number) {
     // The page's number and the page count, roman or decimal; numbers without a roman form are
     // shown in decimal, unmasked.
     auto append = [&](std::string& out, int64_t value) {
-        if (upperRoman || lowerRoman) {
+        if (stamp.upperRoman || stamp.lowerRoman) {
             if (value < 0 || value > CRomanNumeral::kLargest) {
                 appendMaskedDecimal(out, value, 0);
                 return;
             }
             CRomanNumeral roman;
-            out += roman.toRoman(static_cast<int32_t>(value), !upperRoman);
+            out += roman.toRoman(static_cast<int32_t>(value), !stamp.upperRoman);
             return;
         }
-        appendMaskedDecimal(out, value, maskWidth);
+        appendMaskedDecimal(out, value, stamp.maskWidth);
     };
 
     std::string& text = composed_;
     text.clear();
-    text.reserve(prefixText.size() + separatorText.size() + endText.size() + 48);
+    text.reserve(stamp.prefixText.size() + stamp.separatorText.size() + stamp.endText.size() + 48);
     // An embedded font shapes the text piece by piece: where each piece ends.
-    const bool pieces = !embedFontFile.empty();
+    const bool pieces = !stamp.embedFontFile.empty();
     composedPieces_.clear();
     auto endPiece = [&] {
         if (pieces) {
             composedPieces_.push_back(text.size());
         }
     };
-    text += prefixText;
+    text += stamp.prefixText;
     endPiece();
-    if (noPageNumbers) {
-        text += separatorText;
-    } else if (numberOnly) {
+    if (stamp.noPageNumbers) {
+        text += stamp.separatorText;
+    } else if (stamp.numberOnly) {
         append(text, number);
         endPiece();
-        text += separatorText;
+        text += stamp.separatorText;
     } else {
         append(text, number);
         endPiece();
-        text += separatorText;
+        text += stamp.separatorText;
         endPiece();
         append(text, pageCount);
     }
     endPiece();
-    text += endText;
+    text += stamp.endText;
     endPiece();
 
-    if (!embedFontFile.empty()) {
+    if (!stamp.embedFontFile.empty()) {
         layOutEmbeddedText();
         return;
     }

@@ -6,6 +6,7 @@
 #include "pdf/CPdfInputFile.h"
 #include "platform/Platform.h"
 #include "stamp/COutputFile.h"
+#include "stamp/PageNumbering.h"
 
 #include <algorithm>
 #include <string>
@@ -84,7 +85,7 @@ void CPdfStamp::stampPagesForUpdate() {
             continue;
         }
         countPageProgress();
-        if (!isPageSelected(position)) {
+        if (!isPageSelected(stamp, position)) {
             continue;
         }
         const uint64_t start = outputFile->offset();

@@ -28,36 +28,36 @@ std::string parseFailure(const std::vector<std::string>& args) {
 }
 
 TEST(OptionsTest, FreshJobHasTheDefaults) {
-    CPdfStamp job;
-    EXPECT_EQ(job.startPage, 1);
-    EXPECT_EQ(job.endPage, 99999);
-    EXPECT_EQ(job.startNumber, 1);
-    EXPECT_EQ(job.endNumber, 99999);
-    EXPECT_EQ(job.maskWidth, 0);
-    EXPECT_EQ(job.nth, 0);
-    EXPECT_EQ(job.currentSize, 11);
-    EXPECT_EQ(job.baseSize, 11);
-    EXPECT_EQ(job.angle, 0);
-    EXPECT_FALSE(job.sequential || job.reverse || job.twoUp || job.abTwoUp || job.numberOnly ||
-                 job.lowerRoman || job.upperRoman || job.noPageNumbers || job.flipVertical ||
-                 job.flipHorizontal || job.quiet || job.removeSource);
-    EXPECT_TRUE(job.forcePortrait);
-    EXPECT_EQ(job.prefixText, "Page ");
-    EXPECT_EQ(job.separatorText, " / ");
-    EXPECT_EQ(job.endText, "");
-    EXPECT_EQ(job.fontName, "Arial");
-    EXPECT_EQ(job.alignment, "left");
-    EXPECT_EQ(job.rgbColor, 0u);
-    EXPECT_EQ(job.cmykColor, 0u);
-    EXPECT_EQ(job.opacity, 100);
+    const CPdfStamp job;
+    const StampDefinition& stamp = job.stamp;
+    EXPECT_EQ(stamp.startPage, 1);
+    EXPECT_EQ(stamp.endPage, 99999);
+    EXPECT_EQ(stamp.startNumber, 1);
+    EXPECT_EQ(stamp.endNumber, 99999);
+    EXPECT_EQ(stamp.maskWidth, 0);
+    EXPECT_EQ(stamp.nth, 0);
+    EXPECT_EQ(stamp.baseSize, 11);
+    EXPECT_EQ(stamp.angle, 0);
+    EXPECT_FALSE(stamp.sequential || stamp.reverse || stamp.twoUp || stamp.abTwoUp ||
+                 stamp.numberOnly || stamp.lowerRoman || stamp.upperRoman || stamp.noPageNumbers ||
+                 stamp.flipVertical || stamp.flipHorizontal || job.quiet || job.removeSource);
+    EXPECT_TRUE(stamp.forcePortrait);
+    EXPECT_EQ(stamp.prefixText, "Page ");
+    EXPECT_EQ(stamp.separatorText, " / ");
+    EXPECT_EQ(stamp.endText, "");
+    EXPECT_EQ(stamp.fontName, "Arial");
+    EXPECT_EQ(stamp.alignment, "left");
+    EXPECT_EQ(stamp.rgbColor, 0u);
+    EXPECT_EQ(stamp.cmykColor, 0u);
+    EXPECT_EQ(stamp.opacity, 100);
     EXPECT_EQ(job.lineSpacing, 0);
-    EXPECT_EQ(job.positionX, 20);
-    EXPECT_EQ(job.positionY, 10);
-    EXPECT_EQ(job.sizeTable.count, 0);
+    EXPECT_EQ(stamp.positionX, 20);
+    EXPECT_EQ(stamp.positionY, 10);
+    EXPECT_EQ(stamp.sizeTable.count, 0);
     for (const std::string* text :
-         {&job.exportFile, &job.importFile, &job.renamePattern, &job.fontMetricsFile,
-          &job.fontSizesFile, &job.textLinesFile, &job.listDelimiter, &job.listSeparator,
-          &job.listColumns, &job.pageSizeText, &job.inputName, &job.outputName}) {
+         {&job.exportFile, &job.importFile, &job.renamePattern, &stamp.fontMetricsFile,
+          &stamp.fontSizesFile, &job.textLinesFile, &job.listDelimiter, &job.listSeparator,
+          &job.listColumns, &stamp.pageSizeText, &job.inputName, &job.outputName}) {
         EXPECT_TRUE(text->empty());
     }
 }
@@ -82,46 +82,51 @@ void expectOptions(const std::vector<OptionCase>& cases) {
 // Every option of the table, in the table's order.
 TEST(OptionsTest, EachOptionSetsItsSetting) {
     expectOptions({
-        {{"-s3"}, [](const CPdfStamp& j) { return j.startPage == 3; }},
-        {{"-e7"}, [](const CPdfStamp& j) { return j.endPage == 7; }},
-        {{"-ns5"}, [](const CPdfStamp& j) { return j.startNumber == 5 && j.startPage == 1; }},
-        {{"-ne9"}, [](const CPdfStamp& j) { return j.endNumber == 9 && j.nth == 0; }},
-        {{"-m4"}, [](const CPdfStamp& j) { return j.maskWidth == 4; }},
-        {{"-n2"}, [](const CPdfStamp& j) { return j.nth == 2; }},
-        {{"-seq"}, [](const CPdfStamp& j) { return j.sequential; }},
-        {{"-r"}, [](const CPdfStamp& j) { return j.reverse; }},
-        {{"-one"}, [](const CPdfStamp& j) { return j.numberOnly; }},
-        {{"-2up"}, [](const CPdfStamp& j) { return j.twoUp; }},
-        {{"-ab2"}, [](const CPdfStamp& j) { return j.abTwoUp; }},
-        {{"-rom"}, [](const CPdfStamp& j) { return j.lowerRoman && !j.reverse; }},
-        {{"-ROM"}, [](const CPdfStamp& j) { return j.upperRoman && !j.reverse; }},
+        {{"-s3"}, [](const CPdfStamp& j) { return j.stamp.startPage == 3; }},
+        {{"-e7"}, [](const CPdfStamp& j) { return j.stamp.endPage == 7; }},
+        {{"-ns5"},
+         [](const CPdfStamp& j) { return j.stamp.startNumber == 5 && j.stamp.startPage == 1; }},
+        {{"-ne9"}, [](const CPdfStamp& j) { return j.stamp.endNumber == 9 && j.stamp.nth == 0; }},
+        {{"-m4"}, [](const CPdfStamp& j) { return j.stamp.maskWidth == 4; }},
+        {{"-n2"}, [](const CPdfStamp& j) { return j.stamp.nth == 2; }},
+        {{"-seq"}, [](const CPdfStamp& j) { return j.stamp.sequential; }},
+        {{"-r"}, [](const CPdfStamp& j) { return j.stamp.reverse; }},
+        {{"-one"}, [](const CPdfStamp& j) { return j.stamp.numberOnly; }},
+        {{"-2up"}, [](const CPdfStamp& j) { return j.stamp.twoUp; }},
+        {{"-ab2"}, [](const CPdfStamp& j) { return j.stamp.abTwoUp; }},
+        {{"-rom"}, [](const CPdfStamp& j) { return j.stamp.lowerRoman && !j.stamp.reverse; }},
+        {{"-ROM"}, [](const CPdfStamp& j) { return j.stamp.upperRoman && !j.stamp.reverse; }},
         {{"-export", "count.txt"}, [](const CPdfStamp& j) { return j.exportFile == "count.txt"; }},
         {{"-import", "in.txt"}, [](const CPdfStamp& j) { return j.importFile == "in.txt"; }},
         {{"-listdelim", ","}, [](const CPdfStamp& j) { return j.listDelimiter == ","; }},
         {{"-listsep", "/"}, [](const CPdfStamp& j) { return j.listSeparator == "/"; }},
         {{"-listusecol", "1,3"}, [](const CPdfStamp& j) { return j.listColumns == "1,3"; }},
         {{"-pagesize", "0,0,612,792"},
-         [](const CPdfStamp& j) { return j.pageSizeText == "0,0,612,792"; }},
-        {{"-nopg"}, [](const CPdfStamp& j) { return j.noPageNumbers; }},
+         [](const CPdfStamp& j) { return j.stamp.pageSizeText == "0,0,612,792"; }},
+        {{"-nopg"}, [](const CPdfStamp& j) { return j.stamp.noPageNumbers; }},
         {{"-removesourcefile"}, [](const CPdfStamp& j) { return j.removeSource; }},
-        {{"-prefix", "No. "}, [](const CPdfStamp& j) { return j.prefixText == "No. "; }},
-        {{"-sep", " of "}, [](const CPdfStamp& j) { return j.separatorText == " of "; }},
-        {{"-end", " Pages"}, [](const CPdfStamp& j) { return j.endText == " Pages"; }},
-        {{"-font", "Courier"}, [](const CPdfStamp& j) { return j.fontName == "Courier"; }},
-        {{"-fontfile", "m.txt"}, [](const CPdfStamp& j) { return j.fontMetricsFile == "m.txt"; }},
-        {{"-colorFF00aa"}, [](const CPdfStamp& j) { return j.rgbColor == 0xFF00AAu; }},
-        {{"-CMYKcolor0A0B0C0D"}, [](const CPdfStamp& j) { return j.cmykColor == 0x0A0B0C0Du; }},
-        {{"-size14"}, [](const CPdfStamp& j) { return j.baseSize == 14 && j.currentSize == 14; }},
-        {{"-sizefile", "s.txt"}, [](const CPdfStamp& j) { return j.fontSizesFile == "s.txt"; }},
-        {{"-angle45"}, [](const CPdfStamp& j) { return j.angle == 45; }},
-        {{"-noforce"}, [](const CPdfStamp& j) { return !j.forcePortrait; }},
-        {{"-pos30,40"}, [](const CPdfStamp& j) { return j.positionX == 30 && j.positionY == 40; }},
-        {{"-flipv"}, [](const CPdfStamp& j) { return j.flipVertical; }},
-        {{"-fliph"}, [](const CPdfStamp& j) { return j.flipHorizontal; }},
-        {{"-align", "right"}, [](const CPdfStamp& j) { return j.alignment == "right"; }},
+        {{"-prefix", "No. "}, [](const CPdfStamp& j) { return j.stamp.prefixText == "No. "; }},
+        {{"-sep", " of "}, [](const CPdfStamp& j) { return j.stamp.separatorText == " of "; }},
+        {{"-end", " Pages"}, [](const CPdfStamp& j) { return j.stamp.endText == " Pages"; }},
+        {{"-font", "Courier"}, [](const CPdfStamp& j) { return j.stamp.fontName == "Courier"; }},
+        {{"-fontfile", "m.txt"},
+         [](const CPdfStamp& j) { return j.stamp.fontMetricsFile == "m.txt"; }},
+        {{"-colorFF00aa"}, [](const CPdfStamp& j) { return j.stamp.rgbColor == 0xFF00AAu; }},
+        {{"-CMYKcolor0A0B0C0D"},
+         [](const CPdfStamp& j) { return j.stamp.cmykColor == 0x0A0B0C0Du; }},
+        {{"-size14"}, [](const CPdfStamp& j) { return j.stamp.baseSize == 14; }},
+        {{"-sizefile", "s.txt"},
+         [](const CPdfStamp& j) { return j.stamp.fontSizesFile == "s.txt"; }},
+        {{"-angle45"}, [](const CPdfStamp& j) { return j.stamp.angle == 45; }},
+        {{"-noforce"}, [](const CPdfStamp& j) { return !j.stamp.forcePortrait; }},
+        {{"-pos30,40"},
+         [](const CPdfStamp& j) { return j.stamp.positionX == 30 && j.stamp.positionY == 40; }},
+        {{"-flipv"}, [](const CPdfStamp& j) { return j.stamp.flipVertical; }},
+        {{"-fliph"}, [](const CPdfStamp& j) { return j.stamp.flipHorizontal; }},
+        {{"-align", "right"}, [](const CPdfStamp& j) { return j.stamp.alignment == "right"; }},
         {{"-rename", "[FILETITLE]_x.pdf"},
          [](const CPdfStamp& j) { return j.renamePattern == "[FILETITLE]_x.pdf"; }},
-        {{"-opacity30"}, [](const CPdfStamp& j) { return j.opacity == 30; }},
+        {{"-opacity30"}, [](const CPdfStamp& j) { return j.stamp.opacity == 30; }},
         {{"-textfile", "t.txt"}, [](const CPdfStamp& j) { return j.textLinesFile == "t.txt"; }},
         {{"-linespace15"}, [](const CPdfStamp& j) { return j.lineSpacing == 15; }},
         {{"-quiet"}, [](const CPdfStamp& j) { return j.quiet; }},
@@ -131,51 +136,64 @@ TEST(OptionsTest, EachOptionSetsItsSetting) {
 TEST(OptionsTest, MatchForms) {
     expectOptions({
         // number forms: scanf-like reading, trailing characters ignored
-        {{"-size12x"}, [](const CPdfStamp& j) { return j.baseSize == 12 && j.currentSize == 12; }},
-        {{"-sizex"}, [](const CPdfStamp& j) { return j.baseSize == 11 && j.startPage == 1; }},
-        {{"-s 5"}, [](const CPdfStamp& j) { return j.startPage == 5; }},
-        {{"-s-3"}, [](const CPdfStamp& j) { return j.startPage == -3; }},
-        {{"-e+4"}, [](const CPdfStamp& j) { return j.endPage == 4; }},
-        {{"-s-"}, [](const CPdfStamp& j) { return j.startPage == 1; }},
+        {{"-size12x"}, [](const CPdfStamp& j) { return j.stamp.baseSize == 12; }},
+        {{"-sizex"},
+         [](const CPdfStamp& j) { return j.stamp.baseSize == 11 && j.stamp.startPage == 1; }},
+        {{"-s 5"}, [](const CPdfStamp& j) { return j.stamp.startPage == 5; }},
+        {{"-s-3"}, [](const CPdfStamp& j) { return j.stamp.startPage == -3; }},
+        {{"-e+4"}, [](const CPdfStamp& j) { return j.stamp.endPage == 4; }},
+        {{"-s-"}, [](const CPdfStamp& j) { return j.stamp.startPage == 1; }},
         {{"-s99999999999"},
-         [](const CPdfStamp& j) { return j.startPage == std::numeric_limits<int32_t>::max(); }},
+         [](const CPdfStamp& j) {
+             return j.stamp.startPage == std::numeric_limits<int32_t>::max();
+         }},
         {{"-s-99999999999"},
-         [](const CPdfStamp& j) { return j.startPage == std::numeric_limits<int32_t>::min(); }},
-        {{"-ns"}, [](const CPdfStamp& j) { return j.startNumber == 1 && j.nth == 0; }},
-        {{"-m"}, [](const CPdfStamp& j) { return j.maskWidth == 0; }},
-        {{"-opacity"}, [](const CPdfStamp& j) { return j.opacity == 100; }},
-        {{"-opacity250"}, [](const CPdfStamp& j) { return j.opacity == 100; }},
-        {{"-opacity-5"}, [](const CPdfStamp& j) { return j.opacity == 0; }},
+         [](const CPdfStamp& j) {
+             return j.stamp.startPage == std::numeric_limits<int32_t>::min();
+         }},
+        {{"-ns"}, [](const CPdfStamp& j) { return j.stamp.startNumber == 1 && j.stamp.nth == 0; }},
+        {{"-m"}, [](const CPdfStamp& j) { return j.stamp.maskWidth == 0; }},
+        {{"-opacity"}, [](const CPdfStamp& j) { return j.stamp.opacity == 100; }},
+        {{"-opacity250"}, [](const CPdfStamp& j) { return j.stamp.opacity == 100; }},
+        {{"-opacity-5"}, [](const CPdfStamp& j) { return j.stamp.opacity == 0; }},
         // hexadecimal colours
-        {{"-color ff"}, [](const CPdfStamp& j) { return j.rgbColor == 0xFFu; }},
-        {{"-color0x00FF00"}, [](const CPdfStamp& j) { return j.rgbColor == 0x00FF00u; }},
-        {{"-colorGG"}, [](const CPdfStamp& j) { return j.rgbColor == 0u; }},
-        {{"-color123456789"}, [](const CPdfStamp& j) { return j.rgbColor == 0xFFFFFFFFu; }},
+        {{"-color ff"}, [](const CPdfStamp& j) { return j.stamp.rgbColor == 0xFFu; }},
+        {{"-color0x00FF00"}, [](const CPdfStamp& j) { return j.stamp.rgbColor == 0x00FF00u; }},
+        {{"-colorGG"}, [](const CPdfStamp& j) { return j.stamp.rgbColor == 0u; }},
+        {{"-color123456789"}, [](const CPdfStamp& j) { return j.stamp.rgbColor == 0xFFFFFFFFu; }},
         // -pos needs both numbers
-        {{"-pos20"}, [](const CPdfStamp& j) { return j.positionX == 20 && j.positionY == 10; }},
-        {{"-pos50"}, [](const CPdfStamp& j) { return j.positionX == 20 && j.positionY == 10; }},
-        {{"-pos50,"}, [](const CPdfStamp& j) { return j.positionX == 20 && j.positionY == 10; }},
-        {{"-pos50 ,60"}, [](const CPdfStamp& j) { return j.positionX == 20; }},
-        {{"-pos50, 60"}, [](const CPdfStamp& j) { return j.positionX == 50 && j.positionY == 60; }},
-        {{"-pos-1,-1"}, [](const CPdfStamp& j) { return j.positionX == -1 && j.positionY == -1; }},
+        {{"-pos20"},
+         [](const CPdfStamp& j) { return j.stamp.positionX == 20 && j.stamp.positionY == 10; }},
+        {{"-pos50"},
+         [](const CPdfStamp& j) { return j.stamp.positionX == 20 && j.stamp.positionY == 10; }},
+        {{"-pos50,"},
+         [](const CPdfStamp& j) { return j.stamp.positionX == 20 && j.stamp.positionY == 10; }},
+        {{"-pos50 ,60"}, [](const CPdfStamp& j) { return j.stamp.positionX == 20; }},
+        {{"-pos50, 60"},
+         [](const CPdfStamp& j) { return j.stamp.positionX == 50 && j.stamp.positionY == 60; }},
+        {{"-pos-1,-1"},
+         [](const CPdfStamp& j) { return j.stamp.positionX == -1 && j.stamp.positionY == -1; }},
         // exact forms
-        {{"-rx"}, [](const CPdfStamp& j) { return !j.reverse && !j.lowerRoman; }},
-        {{"-rom"}, [](const CPdfStamp& j) { return !j.reverse; }},
+        {{"-rx"}, [](const CPdfStamp& j) { return !j.stamp.reverse && !j.stamp.lowerRoman; }},
+        {{"-rom"}, [](const CPdfStamp& j) { return !j.stamp.reverse; }},
         {{"-quietly"}, [](const CPdfStamp& j) { return !j.quiet; }},
-        {{"-noincrement"}, [](const CPdfStamp& j) { return j.startNumber == 1 && !j.nth; }},
-        {{"-unknown", "-r"}, [](const CPdfStamp& j) { return j.reverse; }},
+        {{"-noincrement"},
+         [](const CPdfStamp& j) { return j.stamp.startNumber == 1 && !j.stamp.nth; }},
+        {{"-unknown", "-r"}, [](const CPdfStamp& j) { return j.stamp.reverse; }},
         // value forms: the next argument, whatever it holds
         {{"-sep", "-prefix"},
          [](const CPdfStamp& j) {
-             return j.separatorText == "-prefix" && j.prefixText == "Page ";
+             return j.stamp.separatorText == "-prefix" && j.stamp.prefixText == "Page ";
          }},
-        {{"-sep", ""}, [](const CPdfStamp& j) { return j.separatorText.empty(); }},
-        {{"-prefix", "-r"}, [](const CPdfStamp& j) { return j.prefixText == "-r" && !j.reverse; }},
+        {{"-sep", ""}, [](const CPdfStamp& j) { return j.stamp.separatorText.empty(); }},
+        {{"-prefix", "-r"},
+         [](const CPdfStamp& j) { return j.stamp.prefixText == "-r" && !j.stamp.reverse; }},
         {{"-prefixx", "-r"},
-         [](const CPdfStamp& j) { return j.prefixText == "Page " && j.reverse; }},
-        {{"-prefix", "A", "-prefix", "B"}, [](const CPdfStamp& j) { return j.prefixText == "B"; }},
-        {{"-s2", "-s9"}, [](const CPdfStamp& j) { return j.startPage == 9; }},
-        {{"-sep", "[DD]"}, [](const CPdfStamp& j) { return j.separatorText == "[DD]"; }},
+         [](const CPdfStamp& j) { return j.stamp.prefixText == "Page " && j.stamp.reverse; }},
+        {{"-prefix", "A", "-prefix", "B"},
+         [](const CPdfStamp& j) { return j.stamp.prefixText == "B"; }},
+        {{"-s2", "-s9"}, [](const CPdfStamp& j) { return j.stamp.startPage == 9; }},
+        {{"-sep", "[DD]"}, [](const CPdfStamp& j) { return j.stamp.separatorText == "[DD]"; }},
     });
 }
 

@@ -105,15 +105,15 @@ TEST_F(PlaceholdersTest, OptionParserExpandsPrefixAndEndOnly) {
     CPdfStamp job;
     job.parseOptions({"quillmark", "-ic:\\in\\report.pdf", "-oout.pdf", "-end",
                       "[FILETITLE] [DD]/[MM]/[YYYY]", "-sep", "[DD]"});
-    EXPECT_EQ(job.endText, "report 07/12/2026");
-    EXPECT_EQ(job.prefixText, "Page ");
-    EXPECT_EQ(job.separatorText, "[DD]");
+    EXPECT_EQ(job.stamp.endText, "report 07/12/2026");
+    EXPECT_EQ(job.stamp.prefixText, "Page ");
+    EXPECT_EQ(job.stamp.separatorText, "[DD]");
 
     CPdfStamp second;
     second.parseOptions({"quillmark", "-ic:\\in\\a.pdf", "-oout.pdf", "-prefix", "[FILENAME] ",
                          "-end", "[MM]", "-rename", "[FILETITLE]"});
-    EXPECT_EQ(second.prefixText, "c:\\\\in\\\\a.pdf ");
-    EXPECT_EQ(second.endText, "12");
+    EXPECT_EQ(second.stamp.prefixText, "c:\\\\in\\\\a.pdf ");
+    EXPECT_EQ(second.stamp.endText, "12");
     EXPECT_FALSE(second.softFailure);
     EXPECT_EQ(second.renamePattern, "[FILETITLE]");
 }

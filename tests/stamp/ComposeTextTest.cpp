@@ -23,14 +23,14 @@ struct ComposeCase {
 
 std::string compose(const ComposeCase& c) {
     CPdfStamp job;
-    job.prefixText = c.prefix;
-    job.separatorText = c.separator;
-    job.endText = c.end;
-    job.maskWidth = c.mask;
-    job.numberOnly = c.numberOnly;
-    job.noPageNumbers = c.noPageNumbers;
-    job.lowerRoman = c.lowerRoman;
-    job.upperRoman = c.upperRoman;
+    job.stamp.prefixText = c.prefix;
+    job.stamp.separatorText = c.separator;
+    job.stamp.endText = c.end;
+    job.stamp.maskWidth = c.mask;
+    job.stamp.numberOnly = c.numberOnly;
+    job.stamp.noPageNumbers = c.noPageNumbers;
+    job.stamp.lowerRoman = c.lowerRoman;
+    job.stamp.upperRoman = c.upperRoman;
     job.pageCount = c.pageCount;
     job.composeText(c.number);
     return job.currentText;

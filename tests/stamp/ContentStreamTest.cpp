@@ -51,8 +51,8 @@ TEST(ContentStreamTest, BuildStampStreamPlacesThenFormats) {
     job.graphicsStateName = "GS7";
     job.fontResourceName = "F5";
     job.currentText = "Page 2 / 2";
-    job.angle = 90;
-    job.rgbColor = 0xFF0000;
+    job.stamp.angle = 90;
+    job.stamp.rgbColor = 0xFF0000;
 
     const std::string object = job.buildStampStream(1);
     EXPECT_NE(object.find("\nQ\nBT\n/GS7 gs\n"
@@ -114,8 +114,8 @@ TEST(ContentStreamTest, ColorOperator) {
     };
     for (const ColorRow& row : rows) {
         CPdfStamp job;
-        job.rgbColor = row.rgb;
-        job.cmykColor = row.cmyk;
+        job.stamp.rgbColor = row.rgb;
+        job.stamp.cmykColor = row.cmyk;
         EXPECT_EQ(job.buildColorOperator(), row.expected) << row.name;
     }
 }

@@ -19,9 +19,9 @@ namespace {
 
 // Loads the sizes file into the job and captures what loadFontSizes prints.
 std::string loadSizesCapturing(CPdfStamp& job, const std::string& path) {
-    job.fontSizesFile = path;
+    job.stamp.fontSizesFile = path;
     testing::internal::CaptureStdout();
-    job.loadFontSizes();
+    job.stamp.sizeTable = job.loadFontSizes();
     std::fflush(stdout);
     return testing::internal::GetCapturedStdout();
 }
@@ -41,7 +41,7 @@ TEST(FontSizes, ExampleFileChoosesTheSmallestLimitThatCoversTheWidth) {
     TempFile file("20,1300\n14,900\n10,600\n");
     CPdfStamp job;
     EXPECT_EQ(loadSizesCapturing(job, file.path()), "");
-    ASSERT_EQ(job.sizeTable.count, 3);
+    ASSERT_EQ(job.stamp.sizeTable.count, 3);
 
     struct Row {
         int32_t width;
@@ -65,21 +65,21 @@ TEST(FontSizes, LimitEqualToTheWidthMatches) {
 TEST(FontSizes, ConfiguredSizeIsTheFallbackAndNeedsASizesFile) {
     TempFile file("20,1300\n");
     CPdfStamp job;
-    job.baseSize = 14;
+    job.stamp.baseSize = 14;
     loadSizesCapturing(job, file.path());
     EXPECT_EQ(job.sizeForPageWidth(2000), 14);
     EXPECT_EQ(job.sizeForPageWidth(1000), 20);
     // Without a sizes file the table plays no part.
-    job.fontSizesFile.clear();
+    job.stamp.fontSizesFile.clear();
     EXPECT_EQ(job.sizeForPageWidth(1000), 14);
 }
 
 TEST(FontSizes, UnreadableFileIsReportedAndLeavesTheTableEmpty) {
     CPdfStamp job;
-    job.sizeTable.count = 2;
+    job.stamp.sizeTable.count = 2;
     const std::string path = "/nonexistent/qm-sizes.txt";
     EXPECT_EQ(loadSizesCapturing(job, path), "Unable to open font sizes file: '" + path + "'\r\n");
-    EXPECT_EQ(job.sizeTable.count, 0);
+    EXPECT_EQ(job.stamp.sizeTable.count, 0);
     EXPECT_EQ(job.sizeForPageWidth(612), 11);
 }
 
@@ -100,10 +100,11 @@ TEST(FontSizes, EveryLineTakesAnEntryAndMissingNumbersReadAsZero) {
     TempFile file(contents);
     CPdfStamp job;
     loadSizesCapturing(job, file.path());
-    ASSERT_EQ(job.sizeTable.count, 9);
+    ASSERT_EQ(job.stamp.sizeTable.count, 9);
     for (int i = 0; i < 9; ++i) {
-        EXPECT_EQ(job.sizeTable.size[i], rows[i].size) << "line «" << rows[i].line << "»";
-        EXPECT_EQ(job.sizeTable.widthLimit[i], rows[i].limit) << "line «" << rows[i].line << "»";
+        EXPECT_EQ(job.stamp.sizeTable.size[i], rows[i].size) << "line «" << rows[i].line << "»";
+        EXPECT_EQ(job.stamp.sizeTable.widthLimit[i], rows[i].limit)
+            << "line «" << rows[i].line << "»";
     }
 }
 
@@ -116,8 +117,8 @@ TEST(FontSizes, LinesAfterTheTenthAreIgnored) {
     TempFile file(contents);
     CPdfStamp job;
     loadSizesCapturing(job, file.path());
-    EXPECT_EQ(job.sizeTable.count, 10);
-    EXPECT_EQ(job.sizeTable.size[9], 10);
+    EXPECT_EQ(job.stamp.sizeTable.count, 10);
+    EXPECT_EQ(job.stamp.sizeTable.size[9], 10);
     EXPECT_EQ(job.sizeForPageWidth(50000), 11) << "the eleventh line must not be used";
     EXPECT_EQ(job.sizeForPageWidth(100), 10);
 }
@@ -127,10 +128,10 @@ TEST(FontSizes, LongLinesAreReadInPiecesOf254Bytes) {
     TempFile file("20,1300" + std::string(300, ' ') + "\n14,900\n");
     CPdfStamp job;
     loadSizesCapturing(job, file.path());
-    ASSERT_EQ(job.sizeTable.count, 3);
-    EXPECT_EQ(job.sizeTable.size[0], 20);
-    EXPECT_EQ(job.sizeTable.size[1], 0);
-    EXPECT_EQ(job.sizeTable.size[2], 14);
+    ASSERT_EQ(job.stamp.sizeTable.count, 3);
+    EXPECT_EQ(job.stamp.sizeTable.size[0], 20);
+    EXPECT_EQ(job.stamp.sizeTable.size[1], 0);
+    EXPECT_EQ(job.stamp.sizeTable.size[2], 14);
 }
 
 TEST(FontDescriptor, HasTheExactLayout) {

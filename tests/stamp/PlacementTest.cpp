@@ -211,7 +211,7 @@ TEST(PlacementTest, ReadBox) {
     };
     for (const BoxRow& row : rows) {
         CPdfStamp job;
-        job.pageSizeText = row.pageSize;
+        job.stamp.pageSizeText = row.pageSize;
         const PageBox box = job.readBox(row.text, kFallback);
         EXPECT_EQ(box.x0, row.expected.x0) << row.name;
         EXPECT_EQ(box.y0, row.expected.y0) << row.name;
@@ -234,12 +234,12 @@ TEST(PlacementTest, ComputeTextPlacementUsesTheJobSettings) {
     CPdfStamp job;
     job.pageList.resize(1);
     job.pageList[0].box = kOffset;
-    job.positionX = 40;
-    job.positionY = -1;
-    job.angle = 15;
-    job.flipHorizontal = true;
-    job.alignment = "center";
-    job.baseSize = 20;
+    job.stamp.positionX = 40;
+    job.stamp.positionY = -1;
+    job.stamp.angle = 15;
+    job.stamp.flipHorizontal = true;
+    job.stamp.alignment = "center";
+    job.stamp.baseSize = 20;
     job.currentText = "Page 12 of 340 - Exhibit A";
 
     PlacementInput in;
@@ -250,7 +250,7 @@ TEST(PlacementTest, ComputeTextPlacementUsesTheJobSettings) {
     in.flipHorizontal = true;
     in.alignment = "center";
     in.fontSize = 20;
-    in.textWidth = getTextWidth(job.fontName, job.currentText);
+    in.textWidth = getTextWidth(job.stamp.fontName, job.currentText);
     ASSERT_GT(in.textWidth, 72 * 2);
     const PlacementResult expected = placeText(in);
     ASSERT_NE(expected.x, kOffset.x1 - 40.0f);

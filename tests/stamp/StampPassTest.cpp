@@ -3,6 +3,7 @@
 #include "pdf/CPdfException.h"
 #include "platform/Platform.h"
 #include "stamp/CPdfStamp.h"
+#include "stamp/PageNumbering.h"
 #include "support/ExternalTools.h"
 #include "support/PdfBuilder.h"
 #include "support/TempDir.h"
@@ -407,8 +408,8 @@ TEST_F(StampPassTest, PagesSharingAContentsArrayEachShowTheirOwnStampAndNoOther)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        job_.startPage = c.first;
-        job_.endPage = c.last;
+        job_.stamp.startPage = c.first;
+        job_.stamp.endPage = c.last;
         const std::string out = stamp(pdf);
         EXPECT_NE(outputObject(out, 6).find(c.six), std::string::npos) << outputObject(out, 6);
         EXPECT_NE(outputObject(out, 3).find(c.three), std::string::npos) << outputObject(out, 3);
@@ -654,51 +655,57 @@ TEST_F(StampPassTest, ACatalogThatCannotBeCopiedFailsThePass) {
 TEST(PageNumberingTest, SelectsAndNumbersPagesInEveryOrder) {
     struct Case {
         const char* name;
-        void (*setup)(CPdfStamp&);
+        void (*setup)(StampDefinition&);
         std::vector<int> shown; // number shown for positions 1..10, 0 when not stamped
     };
     const Case cases[] = {
-        {"plain", [](CPdfStamp&) {}, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}},
-        {"two-up", [](CPdfStamp& j) { j.twoUp = true; }, {1, 6, 2, 7, 3, 8, 4, 9, 5, 10}},
-        {"A/B two-up", [](CPdfStamp& j) { j.abTwoUp = true; }, {1, 3, 5, 7, 9, 2, 4, 6, 8, 10}},
-        {"reverse", [](CPdfStamp& j) { j.reverse = true; }, {10, 9, 8, 7, 6, 5, 4, 3, 2, 1}},
-        {"start page 3", [](CPdfStamp& j) { j.startPage = 3; }, {0, 0, 1, 2, 3, 4, 5, 6, 7, 8}},
+        {"plain", [](StampDefinition&) {}, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}},
+        {"two-up", [](StampDefinition& s) { s.twoUp = true; }, {1, 6, 2, 7, 3, 8, 4, 9, 5, 10}},
+        {"A/B two-up",
+         [](StampDefinition& s) { s.abTwoUp = true; },
+         {1, 3, 5, 7, 9, 2, 4, 6, 8, 10}},
+        {"reverse", [](StampDefinition& s) { s.reverse = true; }, {10, 9, 8, 7, 6, 5, 4, 3, 2, 1}},
+        {"start page 3",
+         [](StampDefinition& s) { s.startPage = 3; },
+         {0, 0, 1, 2, 3, 4, 5, 6, 7, 8}},
         {"start 5 end 3",
-         [](CPdfStamp& j) {
-             j.startPage = 5;
-             j.endPage = 3;
+         [](StampDefinition& s) {
+             s.startPage = 5;
+             s.endPage = 3;
          },
          {0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
-        {"every second", [](CPdfStamp& j) { j.nth = 2; }, {1, 0, 3, 0, 5, 0, 7, 0, 9, 0}},
-        {"every third left out", [](CPdfStamp& j) { j.nth = 3; }, {1, 2, 0, 4, 5, 0, 7, 8, 0, 10}},
+        {"every second", [](StampDefinition& s) { s.nth = 2; }, {1, 0, 3, 0, 5, 0, 7, 0, 9, 0}},
+        {"every third left out",
+         [](StampDefinition& s) { s.nth = 3; },
+         {1, 2, 0, 4, 5, 0, 7, 8, 0, 10}},
         {"nth 2 from page 2",
-         [](CPdfStamp& j) {
-             j.nth = 2;
-             j.startPage = 2;
+         [](StampDefinition& s) {
+             s.nth = 2;
+             s.startPage = 2;
          },
          {0, 1, 0, 3, 0, 5, 0, 7, 0, 9}},
         {"sequential",
-         [](CPdfStamp& j) {
-             j.nth = 2;
-             j.sequential = true;
+         [](StampDefinition& s) {
+             s.nth = 2;
+             s.sequential = true;
          },
          {1, 0, 2, 0, 3, 0, 4, 0, 5, 0}},
         {"sequential without nth",
-         [](CPdfStamp& j) { j.sequential = true; },
+         [](StampDefinition& s) { s.sequential = true; },
          {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}},
         {"start number 41",
-         [](CPdfStamp& j) { j.startNumber = 41; },
+         [](StampDefinition& s) { s.startNumber = 41; },
          {41, 42, 43, 44, 45, 46, 47, 48, 49, 50}},
     };
     for (const Case& c : cases) {
-        CPdfStamp job;
-        job.pageCount = 10;
-        c.setup(job);
+        StampDefinition stamp;
+        c.setup(stamp);
         for (int p = 1; p <= 10; ++p) {
             const int expected = c.shown[static_cast<size_t>(p - 1)];
-            EXPECT_EQ(job.isPageSelected(p), expected != 0) << c.name << ", position " << p;
+            EXPECT_EQ(isPageSelected(stamp, p), expected != 0) << c.name << ", position " << p;
             if (expected != 0) {
-                EXPECT_EQ(job.pageNumberFor(p), expected) << c.name << ", position " << p;
+                EXPECT_EQ(pageNumberFor(stamp, stamp.startNumber, 10, p), expected)
+                    << c.name << ", position " << p;
             }
         }
     }
@@ -718,8 +725,8 @@ TEST_F(StampPassTest, ImportsAndExportsTheCounter) {
 }
 
 TEST_F(StampPassTest, ExportsOneWhenNoPageIsStamped) {
-    job_.startPage = 5;
-    job_.endPage = 3;
+    job_.stamp.startPage = 5;
+    job_.stamp.endPage = 3;
     job_.exportFile = dir_.file("counter.txt");
     PdfBuilder pdf = simpleDocument(2);
     pdf.classicXRef();
@@ -729,7 +736,7 @@ TEST_F(StampPassTest, ExportsOneWhenNoPageIsStamped) {
 }
 
 TEST_F(StampPassTest, RenamesTheOutputAndRemovesTheSource) {
-    job_.maskWidth = 3;
+    job_.stamp.maskWidth = 3;
     job_.renamePattern = "[FILETITLE]_[PAGESTART]-[PAGEEND].pdf";
     job_.removeSource = true;
     PdfBuilder pdf = simpleDocument(7);
