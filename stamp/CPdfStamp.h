@@ -3,6 +3,7 @@
 #include "pdf/CPdfDocument.h"
 #include "pdf/CPdfXRef.h"
 #include "pdf/PdfSyntax.h"
+#include "stamp/COutputWriter.h"
 #include "stamp/StampDefinition.h"
 
 #include <array>
@@ -16,7 +17,6 @@
 #include <utility>
 #include <vector>
 
-class COutputFile;
 class CPdfInputFile;
 class EmbeddedFont;
 
@@ -39,21 +39,6 @@ struct PageEntry {
     // (0 when none has one), read during the walk.
     int32_t rotate = 0;
 };
-
-// One row of the output cross-reference table, packed into 8 bytes.
-struct OutputXRefEntry {
-    // An offset is held up to this; a larger one is stored as it, which a table cannot name
-    // either (the table's writer refuses both).
-    static constexpr uint64_t kMaxOffset = (uint64_t{1} << 40) - 1;
-    static uint64_t held(uint64_t offset) { return offset < kMaxOffset ? offset : kMaxOffset; }
-
-    // One 64-bit type for the three fields, so that the Microsoft layout (mingw) packs them
-    // into 8 bytes as well.
-    uint64_t offset : 40 = 0;
-    uint64_t generation : 16 = 0;
-    uint64_t inUse : 1 = false;
-};
-static_assert(sizeof(OutputXRefEntry) == 8);
 
 // One stamp job: the settings of a run and the definition of its stamp, each with its default,
 // and the state of the pass under way. The front end fills the settings; the pass reads them.
@@ -120,16 +105,11 @@ class CPdfStamp {
     std::string buildGraphicsState(float opacity) const;
     void patchPage(std::string& pageText, int32_t pageObjectNumber, size_t pageIndex);
 
-    // --- output writer ---
+    // --- copying input to the output ---
     bool getObjectText(int32_t number, std::string& out);
     void copyHeader();
-    void writeNumber(int64_t value);
-    void addOutputObject(std::string_view text);
-    bool setOutputEntry(int64_t number, uint32_t generation, uint64_t offset, bool inUse);
-    void writeXRefTable();
     // Copies input bytes (offsets from the header) to the output, block by block.
     void copyInputRange(uint64_t start, uint64_t length);
-    void writeTrailer(uint64_t xrefOffset);
 
     // --- incremental update (stamp/CPdfStampUpdate.cpp, stamp/CPdfStampSignatures.cpp) ---
     // Sets signedInput when the document carries a signature; refuses a document whose
@@ -140,7 +120,8 @@ class CPdfStamp {
 
     // ---------------------------------------------------------------- pass state
     CPdfInputFile* inputFile = nullptr; // the document's input, while a pass has it open
-    std::unique_ptr<COutputFile> outputFile;
+    // The output: its file, its cross-reference rows and the table or update that ends it.
+    COutputWriter output;
     std::string inputName;
     std::string outputName;
     const std::vector<XRefEntry>* inputEntries = nullptr;
@@ -154,7 +135,6 @@ class CPdfStamp {
     float textX = 0.0f;
     float textY = 0.0f;
     float textAngle = 0.0f;
-    std::vector<OutputXRefEntry> outputTable;
     std::vector<PageEntry> pageList;
     std::string graphicsStateName;
     std::string fontResourceName;
@@ -242,15 +222,6 @@ class CPdfStamp {
     // first, the stamped pages after it, and a cross-reference section for just those.
     void copyWholeInput();
     void stampPagesForUpdate();
-    void writeUpdateSection();
-    void writeUpdateTable();
-    void writeUpdateStream();
-    // The update's trailer entries, one a line: /Size (at least size), /Root, /Info and /ID
-    // as the input's last trailer has them, and /Prev.
-    std::string updateTrailerEntries(uint64_t size) const;
-    // The rows of the output written in this pass, as runs of consecutive object numbers:
-    // first number and count.
-    std::vector<std::pair<size_t, size_t>> updatedRuns() const;
     bool writesUpdate_ = false; // this pass appends an update
 
     void visitKid(int64_t kidNumber, const PageBox& nodeBox, int depth, int32_t resourcesFrom);

@@ -43,8 +43,7 @@ void CPdfStamp::reserveEmbeddedFontObjects() {
     embeddedFont_->beginPass();
     // The rows stay free until the objects are written after the pages; the Type0 font comes
     // first and is what the pages name.
-    fontObjectNumber = static_cast<int32_t>(outputTable.size());
-    outputTable.resize(outputTable.size() + EmbeddedFont::kObjectCount);
+    fontObjectNumber = static_cast<int32_t>(output.reserveRows(EmbeddedFont::kObjectCount));
 }
 
 void CPdfStamp::writeEmbeddedFontObjects() {
@@ -54,9 +53,9 @@ void CPdfStamp::writeEmbeddedFontObjects() {
     const std::vector<std::string> objects = embeddedFont_->writeObjects(fontObjectNumber);
     for (size_t i = 0; i < objects.size(); ++i) {
         const int32_t number = fontObjectNumber + static_cast<int32_t>(i);
-        setOutputEntry(number, 0, outputFile->offset(), true);
-        writeNumber(number);
-        outputFile->write(objects[i]);
+        output.setOutputEntry(number, 0, output.offset(), true);
+        output.writeNumber(number);
+        output.write(objects[i]);
     }
 }
 

@@ -95,8 +95,8 @@ void CPdfStamp::closeAfterFailure() {
     if (inputFile) {
         inputFile->close();
     }
-    if (outputFile) {
-        outputFile->discard();
+    if (output.isOpen()) {
+        output.file().discard();
     }
     if (!counterTemp_.empty()) {
         platform::removeFile(counterTemp_);
@@ -194,8 +194,7 @@ void CPdfStamp::openFiles() {
     checkSignatures();
     writesUpdate_ = incremental || signedInput;
 
-    outputFile = std::make_unique<COutputFile>();
-    if (!outputFile->create(outputName)) {
+    if (!output.create(outputName)) {
         const int error = errno;
         std::printf("\nOutput file create error: '%s'\n", outputName.c_str());
         throw CPdfException(std::string("Can't create the output file: ") + std::strerror(error));
@@ -300,24 +299,20 @@ std::string CPdfStamp::makeResourceName(const char* prefix) const {
 void CPdfStamp::writeStampObjects() {
     // The input's rows, the three stamp objects and two streams for each page: the table is
     // allocated once, at its full size.
-    const size_t rows = inputEntries->size() + 3 + 2 * static_cast<size_t>(pageCount);
-    if (outputTable.capacity() < rows) {
-        std::vector<OutputXRefEntry>().swap(outputTable);
-        outputTable.reserve(rows);
-    }
-    outputTable.assign(inputEntries->size(), OutputXRefEntry{});
+    output.startRows(inputEntries->size(),
+                     inputEntries->size() + 3 + 2 * static_cast<size_t>(pageCount));
     fontResourceName = makeResourceName("F");
     if (stamp.embedFontFile.empty()) {
-        addOutputObject(writeFontDescriptor(stamp.fontName));
-        addOutputObject(writeFontObject(stamp.fontName));
-        fontObjectNumber = static_cast<int32_t>(outputTable.size() - 1);
+        output.addOutputObject(writeFontDescriptor(stamp.fontName));
+        fontObjectNumber =
+            static_cast<int32_t>(output.addOutputObject(writeFontObject(stamp.fontName)));
     } else {
         reserveEmbeddedFontObjects();
     }
 
     graphicsStateName = makeResourceName("GS");
-    addOutputObject(buildGraphicsState(static_cast<float>(stamp.opacity)));
-    graphicsStateObjectNumber = static_cast<int32_t>(outputTable.size() - 1);
+    graphicsStateObjectNumber = static_cast<int32_t>(
+        output.addOutputObject(buildGraphicsState(static_cast<float>(stamp.opacity))));
     // The same save stream goes in front of every page's contents.
     saveStream_ = buildSaveStream();
 }
@@ -367,15 +362,15 @@ void CPdfStamp::copyObjects() {
     const std::vector<XRefEntry>& entries = *inputEntries;
     for (size_t j = 0; j < entries.size(); ++j) {
         const int32_t number = static_cast<int32_t>(j);
-        if (entries[j].type == 0 || outputTable[j].inUse) {
+        if (entries[j].type == 0 || output.row(j).inUse) {
             continue;
         }
         ObjectExtent extent;
         if (!locateObject(number, extent)) {
             continue;
         }
-        const uint64_t start = outputFile->offset();
-        outputTable[j].offset = OutputXRefEntry::held(start);
+        const uint64_t start = output.offset();
+        output.row(j).offset = OutputXRefEntry::held(start);
         const int32_t pageIndex = pageIndexOf(j);
         if (pageIndex > 0) {
             countPageProgress();
@@ -388,15 +383,15 @@ void CPdfStamp::copyObjects() {
         // A row leads to the object's own bytes. A member that cannot be taken out of its object
         // stream has none, and its row would lead to the next object's: the document would
         // lose the object, so the file is refused.
-        if (outputFile->offset() == start) {
+        if (output.offset() == start) {
             std::string cause = "Object " + std::to_string(j);
             if (entries[j].type == 2) {
                 cause += " in object stream " + std::to_string(entries[j].offset);
             }
             throw CPdfException(cause + " cannot be read");
         }
-        outputTable[j].inUse = true;
-        outputTable[j].generation =
+        output.row(j).inUse = true;
+        output.row(j).generation =
             entries[j].type == 1 ? static_cast<uint32_t>(entries[j].generation) : 0;
     }
 }
@@ -408,7 +403,7 @@ void CPdfStamp::copyObject(int32_t number, const ObjectExtent& extent) {
     }
     std::string text;
     if (getObjectText(number, text)) {
-        outputFile->write(text);
+        output.write(text);
     }
 }
 
@@ -422,8 +417,8 @@ void CPdfStamp::stampPage(int32_t number, size_t pageIndex) {
         highestShown_ = shown;
     }
     composeText(shown);
-    addOutputObject(saveStream_);
-    addOutputObject(buildStampStream(pageIndex));
+    output.addOutputObject(saveStream_);
+    output.addOutputObject(buildStampStream(pageIndex));
     patchPage(pageText_, number, pageIndex);
 }
 
@@ -478,8 +473,8 @@ void CPdfStamp::finishOutput() {
     // Without its catalog the output could not be read at all. An update leaves it where the
     // input has it, read already when the page tree was found.
     if (!writesUpdate_ &&
-        (rootObject <= 0 || static_cast<size_t>(rootObject) >= outputTable.size() ||
-         !outputTable[static_cast<size_t>(rootObject)].inUse)) {
+        (rootObject <= 0 || static_cast<size_t>(rootObject) >= output.rowCount() ||
+         !output.row(static_cast<size_t>(rootObject)).inUse)) {
         throw CPdfException("PDF file was damaged", "the catalog (object " +
                                                         std::to_string(rootObject) +
                                                         ") is not in the file");
@@ -490,15 +485,15 @@ void CPdfStamp::finishOutput() {
         throw CPdfException("Input file read error");
     }
     if (writesUpdate_) {
-        writeUpdateSection();
+        output.writeUpdateSection(*xref);
     } else {
-        const uint64_t xrefOffset = outputFile->offset();
-        writeXRefTable();
-        writeTrailer(xrefOffset);
+        const uint64_t xrefOffset = output.offset();
+        output.writeXRefTable();
+        output.writeTrailer(xrefOffset, rootObject, infoObject);
     }
     inputFile->close();
-    if (!outputFile->commit()) {
-        if (outputFile->targetInUse()) {
+    if (!output.file().commit()) {
+        if (output.file().targetInUse()) {
             throw CPdfException("Output file write error",
                                 "the output file '" + outputName +
                                     "' is in use by another program: close it and run again");

@@ -102,14 +102,14 @@ uint32_t CPdfStamp::outputGeneration(int64_t number) const {
 }
 
 void CPdfStamp::writeRewrittenObject(int64_t number, std::string_view text) {
-    setOutputEntry(number, outputGeneration(number), outputFile->offset(), true);
-    outputFile->write(text);
+    output.setOutputEntry(number, outputGeneration(number), output.offset(), true);
+    output.write(text);
     rewritten_[static_cast<size_t>(number)] = true;
 }
 
 void CPdfStamp::patchPage(std::string& page, int32_t pageObjectNumber, size_t pageIndex) {
-    const int64_t save = static_cast<int64_t>(outputTable.size()) - 2;
-    const int64_t stamp = static_cast<int64_t>(outputTable.size()) - 1;
+    const int64_t save = static_cast<int64_t>(output.rowCount()) - 2;
+    const int64_t stamp = static_cast<int64_t>(output.rowCount()) - 1;
     const size_t dict = pdfsyntax::findBodyDictionary(page);
     if (dict != npos) {
         // Both entries are found in one scan; the edits of the contents move the resources
@@ -126,9 +126,9 @@ void CPdfStamp::patchPage(std::string& page, int32_t pageObjectNumber, size_t pa
         }
         patchResources(page, dict, resources, pageIndex);
     }
-    setOutputEntry(pageObjectNumber, outputGeneration(pageObjectNumber), outputFile->offset(),
-                   true);
-    outputFile->write(page);
+    output.setOutputEntry(pageObjectNumber, outputGeneration(pageObjectNumber), output.offset(),
+                          true);
+    output.write(page);
 }
 
 namespace {
