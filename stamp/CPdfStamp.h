@@ -18,6 +18,7 @@
 #include <vector>
 
 class CPdfInputFile;
+struct PlacementResult;
 class EmbeddedFont;
 
 // A page box in PDF user space units: lower-left x, y, upper-right x, y.
@@ -80,7 +81,8 @@ class CPdfStamp {
     // The page's /CropBox, else its /MediaBox (read from its own object when it is a
     // reference), else the fallback; -pagesize replaces them all.
     PageBox readBox(std::string_view text, const PageBox& fallback);
-    void computeTextPlacement(size_t pageIndex);
+    // Where the text goes on the page of the page list, and at what angle (degrees).
+    PlacementResult computeTextPlacement(size_t pageIndex);
 
     // --- fonts ---
     // The rows of the font sizes file (stamp.fontSizesFile); none when it cannot be read.
@@ -132,9 +134,6 @@ class CPdfStamp {
     int32_t pagesFound = 0;
     uint32_t pageCount = 0;
     std::string currentText;
-    float textX = 0.0f;
-    float textY = 0.0f;
-    float textAngle = 0.0f;
     std::vector<PageEntry> pageList;
     std::string graphicsStateName;
     std::string fontResourceName;

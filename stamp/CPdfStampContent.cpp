@@ -1,5 +1,6 @@
 #include "stamp/CPdfStamp.h"
 
+#include "stamp/Placement.h"
 #include "stamp/StampContent.h"
 
 std::string CPdfStamp::buildSaveStream() const {
@@ -11,15 +12,13 @@ std::string CPdfStamp::buildColorOperator() const {
 }
 
 const std::string& CPdfStamp::buildStampStream(size_t pageIndex) {
-    computeTextPlacement(pageIndex);
-    // The angle field holds radians from here on; the next placement starts again from degrees.
-    textAngle = stampAngleRadians(textAngle);
+    const PlacementResult placed = computeTextPlacement(pageIndex);
 
     StampContentInput content;
     content.graphicsStateName = graphicsStateName;
-    content.x = textX;
-    content.y = textY;
-    content.angleRadians = textAngle;
+    content.x = placed.x;
+    content.y = placed.y;
+    content.angleRadians = stampAngleRadians(placed.angle);
     content.colorOperator = formatColorOperator(stamp.rgbColor, stamp.cmykColor);
     content.fontResourceName = fontResourceName;
     content.fontSize = currentSize;

@@ -98,7 +98,7 @@ PageBox CPdfStamp::readBox(std::string_view text, const PageBox& fallback) {
     return scanBoxNumbers(text, keyEnd);
 }
 
-void CPdfStamp::computeTextPlacement(size_t pageIndex) {
+PlacementResult CPdfStamp::computeTextPlacement(size_t pageIndex) {
     if (pageIndex >= pageList.size()) {
         throw CPdfException("Page index outside the page list\n");
     }
@@ -128,8 +128,5 @@ void CPdfStamp::computeTextPlacement(size_t pageIndex) {
     }
     input.fontSize = currentSize;
 
-    const PlacementResult placed = placeText(input);
-    textX = placed.x;
-    textY = placed.y;
-    textAngle = placed.angle;
+    return placeText(input);
 }

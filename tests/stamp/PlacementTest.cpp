@@ -255,10 +255,10 @@ TEST(PlacementTest, ComputeTextPlacementUsesTheJobSettings) {
     const PlacementResult expected = placeText(in);
     ASSERT_NE(expected.x, kOffset.x1 - 40.0f);
 
-    job.computeTextPlacement(0);
-    EXPECT_EQ(job.textX, expected.x);
-    EXPECT_EQ(job.textY, expected.y);
-    EXPECT_EQ(job.textAngle, expected.angle);
+    const PlacementResult placed = job.computeTextPlacement(0);
+    EXPECT_EQ(placed.x, expected.x);
+    EXPECT_EQ(placed.y, expected.y);
+    EXPECT_EQ(placed.angle, expected.angle);
 }
 
 TEST(PlacementTest, PlacementOfARowOutsideThePageListThrows) {
