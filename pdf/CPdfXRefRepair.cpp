@@ -174,6 +174,19 @@ uint64_t CPdfXRef::Repair::readObject(uint64_t offset, int64_t number, int64_t g
     std::string_view head;
     if (keywordAt - offset <= kMaxDictionaryBytes &&
         input_.view(offset, static_cast<size_t>(keywordAt - offset), head)) {
+        // An object left without its "endobj": the next header before the keyword ends it.
+        for (size_t from = std::min(bodyStart, head.size());;) {
+            const size_t objAt = pdfsyntax::findFirst(head.substr(from), "obj");
+            if (objAt == pdfsyntax::npos) {
+                break;
+            }
+            const size_t start = headerStart(head, from + objAt, false);
+            if (start != pdfsyntax::npos && start >= bodyStart &&
+                pdfsyntax::readObjectHeader(head.substr(start))) {
+                return offset + start;
+            }
+            from += objAt + 3;
+        }
         const size_t dict = pdfsyntax::findBodyDictionary(head);
         if (dict != pdfsyntax::npos) {
             constexpr std::string_view kKeys[] = {"Type", "Length"};
