@@ -189,6 +189,29 @@ TEST(DamagedInput, EachKindIsStampedWithAWarningIntoAValidOutput) {
     }
 }
 
+TEST(DamagedInput, ASignedFileThatNeedsRepairIsRefused) {
+    PdfBuilder pdf;
+    pdf.object(1, "<< /Type /Catalog /Pages 2 0 R /AcroForm << /Fields [4 0 R] /SigFlags 3 >> >>")
+        .object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>")
+        .object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Annots [4 0 R] >>")
+        .object(4, "<< /Type /Annot /Subtype /Widget /FT /Sig /T (S) /Rect [0 0 0 0] /P 3 0 R "
+                   "/V 5 0 R >>")
+        .object(5, "<< /Type /Sig /Filter /Adobe.PPKLite /ByteRange [0 10 20 30] /Contents <00> >>");
+    TempDir dir;
+    const std::string input = dir.write("in.pdf", pdf.bytes()); // no table: truncated
+    for (const char* mode : {"-quiet", "-incremental"}) {
+        const ProgramResult run =
+            runProgram({"-i" + input, "-o" + dir.file("out.pdf"), "-quiet", mode});
+        EXPECT_EQ(run.status, 1) << mode;
+        EXPECT_EQ(run.out.find("Stamp file issue"), 0u) << run.out;
+        EXPECT_NE(run.err.find("startxref not found"), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("the file is signed, and repairing it would break its signature"),
+                  std::string::npos)
+            << run.err;
+        EXPECT_FALSE(std::filesystem::exists(dir.file("out.pdf")));
+    }
+}
+
 TEST(DamagedInput, WhatCannotBeRepairedIsRefusedWithBothCauses) {
     TempDir dir;
     // No table, and no catalog to be found.
