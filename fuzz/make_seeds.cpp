@@ -3,13 +3,14 @@
 // streams with and without predictors, object streams, updates, page trees; and the damage the
 // reader must refuse cleanly).
 //
-// Usage: make_fuzz_seeds <folder>     (writes <folder>/fuzz_document/, fuzz_stamp/, fuzz_incremental/, ...)
+// Usage: make_fuzz_seeds <folder>     (writes <folder>/fuzz_document/, fuzz_stamp/, fuzz_incremental/, fuzz_repair/, ...)
 //
 // The files are committed under fuzz/seeds/; run it again after changing it:
 //   cmake --build build --target make_fuzz_seeds && build/make_fuzz_seeds fuzz/seeds
 
 #include "support/PdfBuilder.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -305,6 +306,28 @@ bool writeSeeds(const fs::path& folder, const Seeds& seeds) {
 
 } // namespace
 
+// Damaged files for the rebuild of the table: each document cut before its last
+// cross-reference section (a truncated download), and with bytes inserted after its header.
+Seeds repairSeeds(const Seeds& documents) {
+    Seeds seeds;
+    for (const auto& [name, bytes] : documents) {
+        const size_t table = bytes.rfind("\nxref");
+        const size_t stream = bytes.rfind("/Type /XRef");
+        if (stream != std::string::npos && (table == std::string::npos || stream > table)) {
+            seeds.emplace_back("cut-" + name, bytes.substr(0, bytes.rfind("obj", stream)));
+        } else if (table != std::string::npos) {
+            seeds.emplace_back("cut-" + name, bytes.substr(0, table + 1));
+        }
+        const size_t line = bytes.find('\n');
+        if (line != std::string::npos) {
+            std::string shifted = bytes;
+            shifted.insert(line + 1, "% inserted\n");
+            seeds.emplace_back("shifted-" + name, shifted);
+        }
+    }
+    return seeds;
+}
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::cerr << "usage: make_fuzz_seeds <folder>\n";
@@ -315,6 +338,7 @@ int main(int argc, char** argv) {
     const bool written = writeSeeds(root / "fuzz_document", documents) &&
                          writeSeeds(root / "fuzz_stamp", documents) &&
                          writeSeeds(root / "fuzz_incremental", documents) &&
+                         writeSeeds(root / "fuzz_repair", repairSeeds(documents)) &&
                          writeSeeds(root / "fuzz_parser", parserSeeds()) &&
                          writeSeeds(root / "fuzz_flate", flateSeeds());
     return written ? 0 : 1;

@@ -28,6 +28,8 @@ class CPdfFileStream : public CPdfStream {
     CPdfStream* openSubStream(uint64_t start, uint64_t length, const CPdfElement& dict) override;
     // Bytes of the file after its header.
     uint64_t fileSize() const { return fileSize_; }
+    // The input file the stream reads.
+    CPdfInputFile& input() const { return input_; }
 
   private:
     bool refill();

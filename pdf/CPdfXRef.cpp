@@ -227,6 +227,14 @@ CPdfXRef::ObjectStreamPtr CPdfXRef::objectStream(ObjectStreamPtr& slot, int64_t 
     return loaded;
 }
 
+std::vector<int32_t> CPdfXRef::objectStreamMembers(int32_t number) {
+    ObjectStreamPtr data = objectStream(streamCache_, number, 0);
+    if (!data || !data->valid) {
+        return {};
+    }
+    return data->numbers;
+}
+
 size_t CPdfXRef::objectStreamByteLimit() const {
     const uint64_t size = file_->fileSize();
     const uint64_t ceiling = static_cast<uint64_t>(limits::kMaxObjectStreamBytes);

@@ -45,8 +45,18 @@ class CPdfXRef {
     CPdfXRef(const CPdfXRef&) = delete;
     CPdfXRef& operator=(const CPdfXRef&) = delete;
 
-    // Reads every section from the last "startxref" on; throws CPdfException.
+    // Reads every section from the last "startxref" on. When they cannot be used (no
+    // startxref, a section that cannot be read, no trailer or /Root, a row that does not lead to
+    // its object's own header) the table is rebuilt by reading the whole file, and repaired()
+    // then says so. Throws CPdfException when neither gives a catalog (the first cause with the
+    // rebuild's) and for an encrypted file.
     void load();
+    // The table was rebuilt from the whole file, for the first cause.
+    bool repaired() const { return repaired_; }
+    // Why the cross-reference data could not be used, when repaired: the message of the first
+    // failure ("PDF file was damaged", "Couldn't parse an xref table", ...) and its cause.
+    const std::string& repairMessage() const { return repairMessage_; }
+    const std::string& repairCause() const { return repairCause_; }
 
     ObjectRef root() const { return root_; }
     // number 0 when the trailer has no indirect /Info.
@@ -76,6 +86,9 @@ class CPdfXRef {
     // Reads the cross-reference sections (pdf/CPdfXRefLoader.cpp).
     class Loader;
     friend class Loader;
+    // Rebuilds the table from the whole file (pdf/CPdfXRefRepair.cpp).
+    class Repair;
+    friend class Repair;
     // Marks an object as being fetched, refusing loops and too deep nesting.
     class FetchGuard;
     friend class FetchGuard;
@@ -91,6 +104,19 @@ class CPdfXRef {
     std::string outsideTable(int64_t number) const;
     // Bytes of one decoded object stream that may be held in memory.
     size_t objectStreamByteLimit() const;
+    // The rows a table of this file may have.
+    int64_t maxRows() const;
+    // Takes /Root and /Info from the trailer; throws "PDF file was damaged" without a /Root.
+    void readTrailerReferences();
+    // The first row of an object in the file that leads to no "N G obj" header (white-space
+    // and comments before it pass) or to its own object's header under another generation, as
+    // a cause; empty when none.
+    std::string firstMisplacedRow();
+    // The object numbers that object stream `number` holds, in its order (none when it cannot
+    // be read).
+    std::vector<int32_t> objectStreamMembers(int32_t number);
+    // Forgets every row, the trailer and the decoded object streams.
+    void reset();
 
     CPdfFileStream* file_;
     std::vector<XRefEntry> entries_;
@@ -99,6 +125,9 @@ class CPdfXRef {
     CPdfElement trailer_;
     int64_t startxrefOffset_ = 0;
     bool lastSectionIsStream_ = false;
+    bool repaired_ = false;
+    std::string repairMessage_;
+    std::string repairCause_;
     // Last object stream used by fetchObject and by getCompressedObjectText; the two share
     // one decoded copy when they use the same object stream.
     ObjectStreamPtr streamCache_;

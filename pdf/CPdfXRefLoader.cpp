@@ -4,6 +4,8 @@
 #include "pdf/CPdfDictionary.h"
 #include "pdf/CPdfException.h"
 #include "pdf/CPdfFileStream.h"
+#include "pdf/CPdfInputFile.h"
+#include "pdf/CPdfXRefRepair.h"
 #include "pdf/CPdfParser.h"
 #include "pdf/CPdfTableScanner.h"
 #include "pdf/Limits.h"
@@ -44,18 +46,121 @@ void setTableRow(XRefEntry& row, int64_t number, int64_t offset, int64_t generat
 } // namespace
 
 void CPdfXRef::load() {
-    Loader(*this).run();
+    reset();
+    std::string message;
+    std::string cause;
+    try {
+        Loader(*this).run();
+        readTrailerReferences();
+        cause = firstMisplacedRow();
+        message = kDamaged;
+    } catch (const CPdfException& e) {
+        message = e.message();
+        cause = e.cause();
+        if (cause.empty()) {
+            cause = message;
+        }
+    }
+    if (!cause.empty()) {
+        reset();
+        repaired_ = true;
+        repairMessage_ = message;
+        repairCause_ = cause;
+        try {
+            Repair(*this).run();
+        } catch (const CPdfException& e) {
+            throw CPdfException(message, cause + "; " + e.cause());
+        }
+    }
+    // Encryption given directly is refused as well: the file cannot be read without it.
+    const CPdfElement* encrypt = trailer_.getDictionary()->find("Encrypt");
+    if (encrypt && (encrypt->is(ElementKind::Reference) || encrypt->is(ElementKind::Dictionary))) {
+        throw CPdfException("PDF file is encrypted");
+    }
+    trailer_.getDictionary()->setXRef(this);
+}
+
+int64_t CPdfXRef::maxRows() const {
+    // A table can be no larger than the file could describe.
+    return std::min<int64_t>(
+        limits::kMaxObjectCount + 1,
+        std::max<int64_t>(limits::kMinTableRows,
+                          static_cast<int64_t>(file_->fileSize() / limits::kFileBytesPerTableRow)));
+}
+
+void CPdfXRef::reset() {
+    entries_.clear();
+    entries_.shrink_to_fit();
+    trailer_.clear();
+    root_ = {};
+    info_ = {};
+    startxrefOffset_ = 0;
+    lastSectionIsStream_ = false;
+    repaired_ = false;
+    repairMessage_.clear();
+    repairCause_.clear();
+    streamCache_.reset();
+    textCache_.reset();
+    kept_.clear();
+    keptBytes_ = 0;
+}
+
+void CPdfXRef::readTrailerReferences() {
+    if (!trailer_.is(ElementKind::Dictionary)) {
+        throw CPdfException(kDamaged, "no trailer dictionary");
+    }
+    const CPdfDictionary* dict = trailer_.getDictionary();
+    const CPdfElement* root = dict->find("Root");
+    if (!root || !root->is(ElementKind::Reference)) {
+        throw CPdfException(kDamaged, root ? "the trailer's /Root is no reference"
+                                           : "no /Root in the trailer");
+    }
+    root_ = {root->getRefNumber(), root->getRefGeneration()};
+    const CPdfElement* info = dict->find("Info");
+    if (info && info->is(ElementKind::Reference)) {
+        info_ = {info->getRefNumber(), info->getRefGeneration()};
+    }
+}
+
+std::string CPdfXRef::firstMisplacedRow() {
+    CPdfInputFile& input = file_->input();
+    // Row 0 is never an object's, whatever it says.
+    for (size_t number = 1; number < entries_.size(); ++number) {
+        const XRefEntry& row = entries_[number];
+        if (row.type != 1) {
+            continue;
+        }
+        auto where = [&] {
+            return "the row of object " + std::to_string(number) + " (offset " +
+                   std::to_string(static_cast<int64_t>(row.offset)) + ")";
+        };
+        std::string_view text;
+        if (row.offset < 0 || !input.view(static_cast<uint64_t>(row.offset), 256, text) ||
+            text.empty()) {
+            return where() + " lies outside the file";
+        }
+        const size_t at = pdfsyntax::skipWhitespace(text, 0);
+        const auto header = at >= text.size() ? std::nullopt
+                                              : pdfsyntax::readObjectHeader(text.substr(at));
+        if (!header) {
+            return where() + " does not lead to an object's header";
+        }
+        // A row that leads to another object's header names an object the file does not have
+        // (writers leave such rows for objects they dropped): it is found as missing.
+        if (header->number == static_cast<int64_t>(number) &&
+            header->generation != row.generation) {
+            return where() + " gives generation " + std::to_string(row.generation) +
+                   ", its object has generation " + std::to_string(header->generation);
+        }
+    }
+    return {};
 }
 
 CPdfXRef::Loader::Loader(CPdfXRef& xref) : xref_(xref) {}
 
 void CPdfXRef::Loader::run() {
     fileSize_ = xref_.file_->fileSize();
-    // A table can be no larger than the file could describe.
-    maxRows_ = std::min<int64_t>(
-        limits::kMaxObjectCount + 1,
-        std::max<int64_t>(limits::kMinTableRows,
-                          static_cast<int64_t>(fileSize_ / limits::kFileBytesPerTableRow)));
+    maxRows_ = xref_.maxRows();
 
     int64_t offset = findStartxref();
     xref_.startxrefOffset_ = offset;
@@ -72,28 +177,6 @@ void CPdfXRef::Loader::run() {
         }
         offset = *prev;
     }
-
-    const CPdfElement& trailer = xref_.trailer_;
-    if (!trailer.is(ElementKind::Dictionary)) {
-        throw CPdfException(kDamaged, "no trailer dictionary");
-    }
-    const CPdfDictionary* dict = trailer.getDictionary();
-    const CPdfElement* root = dict->find("Root");
-    if (!root || !root->is(ElementKind::Reference)) {
-        throw CPdfException(kDamaged, root ? "the trailer's /Root is no reference"
-                                           : "no /Root in the trailer");
-    }
-    xref_.root_ = {root->getRefNumber(), root->getRefGeneration()};
-    const CPdfElement* info = dict->find("Info");
-    if (info && info->is(ElementKind::Reference)) {
-        xref_.info_ = {info->getRefNumber(), info->getRefGeneration()};
-    }
-    // Encryption given directly is refused as well: the file cannot be read without it.
-    const CPdfElement* encrypt = dict->find("Encrypt");
-    if (encrypt && (encrypt->is(ElementKind::Reference) || encrypt->is(ElementKind::Dictionary))) {
-        throw CPdfException("PDF file is encrypted");
-    }
-    trailer.getDictionary()->setXRef(&xref_);
 }
 
 void CPdfXRef::Loader::countSection() {

@@ -119,6 +119,8 @@ class CPdfStamp {
     void checkSignatures();
     // The line shown (unless quiet) when a signed input is stamped as an update.
     void printSignedInputNotice() const;
+    // The line on standard error for an input whose cross-reference data had to be rebuilt.
+    void printRepairWarning() const;
 
     // ---------------------------------------------------------------- pass state
     CPdfInputFile* inputFile = nullptr; // the document's input, while a pass has it open
@@ -143,6 +145,8 @@ class CPdfStamp {
     std::string failureCause;
     // The input of the last pass carries a signature, so it was stamped as an update.
     bool signedInput = false;
+    // The input of the last pass had its cross-reference data rebuilt, so it was rewritten.
+    bool repairedInput = false;
 
     // The text's size on the page under way: the sizes table's choice for its width.
     int32_t currentSize = 11;
@@ -180,6 +184,12 @@ class CPdfStamp {
         uint64_t length = 0;
         bool isStream = false;
         bool isObjectStream = false;
+        // A stream whose /Length does not end at its "endstream" is framed by the "endstream":
+        // the length of its data so framed, which the copy writes as its /Length; -1 when the
+        // /Length holds.
+        int64_t framedLength = -1;
+        // Where the "stream" keyword starts (streams framed by their "endstream").
+        uint64_t keywordStart = 0;
     };
     // The extent of a type 1 object: from its offset to one byte past the "endobj" that ends
     // it (for a stream with a usable /Length, the "endobj" after its data).
@@ -195,6 +205,8 @@ class CPdfStamp {
     int32_t importStartNumber() const;
     void copyObjects();
     void copyObject(int32_t number, const ObjectExtent& extent);
+    // A stream framed by its "endstream", written with the /Length of that frame.
+    void copyStreamWithFramedLength(const ObjectExtent& extent);
     void stampPage(int32_t number, size_t pageIndex);
     void prepareRunEnd();
     void prepareCounter();

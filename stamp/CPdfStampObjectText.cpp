@@ -4,6 +4,7 @@
 #include "pdf/CPdfInputFile.h"
 #include "pdf/CPdfXRef.h"
 #include "pdf/PdfSyntax.h"
+#include "stamp/COutputFile.h"
 #include "stamp/RawText.h"
 
 #include <charconv>
@@ -269,10 +270,38 @@ bool CPdfStamp::frameObject(int32_t number, uint64_t start, ObjectExtent& out) {
     out.isObjectStream = isObjectStreamType(head, found[0]);
     const LengthValue lengthEntry = readLengthEntry(head, found[1]);
 
+    const uint64_t dataStart = dataStartAfterKeyword(*inputFile, keywordStart + 6);
+    // A /Length that does not end at "endstream": the data is framed by the first "endstream"
+    // after its start, as viewers read it, and the copy writes the /Length of that frame.
+    auto endstreamFrame = [&] {
+        const int64_t endstream = inputFile->find(dataStart, "endstream");
+        if (endstream < 0) {
+            return fallback();
+        }
+        const uint64_t endstreamAt = static_cast<uint64_t>(endstream) - 8;
+        const int64_t realEnd = inputFile->find(endstreamAt + 9, "endobj");
+        if (realEnd < 0) {
+            return fallback();
+        }
+        // The line end before "endstream" belongs to the keyword, not to the data.
+        uint64_t dataEnd = endstreamAt;
+        std::string_view before;
+        if (dataEnd > dataStart && inputFile->view(dataEnd - 1, 1, before) && before == "\n") {
+            --dataEnd;
+        }
+        if (dataEnd > dataStart && inputFile->view(dataEnd - 1, 1, before) && before == "\r") {
+            --dataEnd;
+        }
+        out.framedLength = static_cast<int64_t>(dataEnd - dataStart);
+        out.keywordStart = keywordStart;
+        out.length =
+            std::min<uint64_t>(static_cast<uint64_t>(realEnd) + 2, inputFile->size()) - start;
+        return true;
+    };
     // With a usable /Length the data is skipped, so "endobj" inside the data is not taken for
     // the end of the object.
     if (!lengthEntry.present) {
-        return fallback();
+        return endstreamFrame();
     }
     int64_t length = -1;
     if (lengthEntry.isReference) {
@@ -296,16 +325,12 @@ bool CPdfStamp::frameObject(int32_t number, uint64_t start, ObjectExtent& out) {
     } else {
         length = lengthEntry.value;
     }
-    if (length < 0) {
-        return fallback();
-    }
-    const uint64_t dataStart = dataStartAfterKeyword(*inputFile, keywordStart + 6);
-    if (static_cast<uint64_t>(length) > inputFile->size() - dataStart) {
-        return fallback();
+    if (length < 0 || static_cast<uint64_t>(length) > inputFile->size() - dataStart) {
+        return endstreamFrame();
     }
     uint64_t afterEndstream = 0;
     if (!endstreamFollows(*inputFile, dataStart + static_cast<uint64_t>(length), afterEndstream)) {
-        return fallback();
+        return endstreamFrame();
     }
     const int64_t realEnd = inputFile->find(afterEndstream, "endobj");
     if (realEnd < 0) {
@@ -313,6 +338,32 @@ bool CPdfStamp::frameObject(int32_t number, uint64_t start, ObjectExtent& out) {
     }
     out.length = std::min<uint64_t>(static_cast<uint64_t>(realEnd) + 2, inputFile->size()) - start;
     return true;
+}
+
+void CPdfStamp::copyStreamWithFramedLength(const ObjectExtent& extent) {
+    std::string head;
+    if (!inputFile->read(extent.start, static_cast<size_t>(extent.keywordStart - extent.start),
+                         head)) {
+        throw CPdfException("Can't read the input file");
+    }
+    const size_t dict = pdfsyntax::findBodyDictionary(head);
+    if (dict == pdfsyntax::npos) {
+        copyInputRange(extent.start, extent.length);
+        return;
+    }
+    const std::string length = std::to_string(extent.framedLength);
+    if (const auto entry = pdfsyntax::findEntry(head, dict, "Length")) {
+        std::string value = " " + length;
+        if (entry->valueEnd < head.size() && pdfsyntax::isRegular(static_cast<unsigned char>(
+                                                 head[entry->valueEnd]))) {
+            value += " ";
+        }
+        head.replace(entry->keyStart + 7, entry->valueEnd - entry->keyStart - 7, value);
+    } else {
+        head.insert(dict + 2, "/Length " + length + " ");
+    }
+    outputFile->write(head);
+    copyInputRange(extent.keywordStart, extent.length - (extent.keywordStart - extent.start));
 }
 
 bool CPdfStamp::getObjectText(int32_t number, std::string& out) {

@@ -91,6 +91,20 @@ void CPdfStamp::failSoftly(const std::string& cause) {
     std::fprintf(stderr, "%s\n", cause.c_str());
 }
 
+void CPdfStamp::printRepairWarning() const {
+    // "was damaged" stands in the line already; other messages name the part that was.
+    const std::string& message = xref->repairMessage();
+    const std::string& cause = xref->repairCause();
+    const std::string what =
+        message == "PDF file was damaged" || message == cause ? cause : message + ": " + cause;
+    std::fflush(stdout);
+    std::fprintf(stderr,
+                 "Warning: '%s' was damaged (%s); its objects were found by reading the whole "
+                 "file%s\n",
+                 inputName.c_str(), what.c_str(),
+                 incremental ? "; it was written in full, not as an incremental update" : "");
+}
+
 void CPdfStamp::closeAfterFailure() {
     if (inputFile) {
         inputFile->close();
@@ -192,7 +206,19 @@ void CPdfStamp::openFiles() {
     highestShown_ = 0;
     progressCounter_ = 0;
     checkSignatures();
-    writesUpdate_ = incremental || signedInput;
+    repairedInput = xref->repaired();
+    if (repairedInput && signedInput) {
+        // A rewrite would break the signature, and an update on a broken table cannot be
+        // read safely.
+        throw CPdfException("PDF file was damaged",
+                            xref->repairCause() +
+                                "; the file is signed, and repairing it would break its signature");
+    }
+    // A repaired file is written in full: the rewrite's table is right by construction.
+    writesUpdate_ = (incremental || signedInput) && !repairedInput;
+    if (repairedInput) {
+        printRepairWarning();
+    }
 
     if (!output.create(outputName)) {
         const int error = errno;
@@ -398,6 +424,10 @@ void CPdfStamp::copyObjects() {
 
 void CPdfStamp::copyObject(int32_t number, const ObjectExtent& extent) {
     if ((*inputEntries)[static_cast<size_t>(number)].type == 1) {
+        if (extent.framedLength >= 0) {
+            copyStreamWithFramedLength(extent);
+            return;
+        }
         copyInputRange(extent.start, extent.length);
         return;
     }

@@ -95,14 +95,15 @@ class OpenedFile {
         document_.open(path_);
         return *document_.getXRef();
     }
-    // The message of the CPdfException that opening throws, or "" when it opens.
+    // The message of the CPdfException that opening throws, or of the failure that made the
+    // reader rebuild the table from the whole file; "" when it opens as it is.
     std::string openError() {
         try {
             document_.open(path_);
         } catch (const CPdfException& e) {
             return e.getMessage();
         }
-        return "";
+        return document_.getXRef()->repairMessage();
     }
     CPdfDocument& document() { return document_; }
     const std::string& path() const { return path_; }

@@ -116,8 +116,9 @@ TEST(Load, CannotOpenAMissingFile) {
 }
 
 TEST(Load, FailedOpenLeavesTheDocumentClosedAndReusable) {
+    // No /Root, and no catalog in the file either.
     PdfBuilder bad;
-    basicObjects(bad).classicXRef({.trailerExtra = "", .writeRoot = false});
+    bad.object(1, "<< >>").classicXRef({.trailerExtra = "", .writeRoot = false});
     PdfBuilder good;
     basicObjects(good).classicXRef();
     OpenedFile badFile(bad);
@@ -281,7 +282,9 @@ TEST(Load, GenerationsATableCannotNameAreRefusedInUseAndKeptInRangeWhenFree) {
     };
     const Case cases[] = {
         {"00000 n", "00000 f", ""},
-        {"65535 n", "65535 f", ""},
+        // A generation its object does not have: the table is rebuilt from the file.
+        {"65535 n", "65535 f", "PDF file was damaged"},
+        {"00000 n", "65535 f", ""},
         {"-0003 n", "00000 f", "Couldn't parse an xref table"},
         {"70000 n", "00000 f", "Couldn't parse an xref table"},
         {"2147483648 n", "00000 f", "Couldn't parse an xref table"},
@@ -323,9 +326,11 @@ TEST(Load, GenerationsATableCannotNameAreRefusedInUseAndKeptInRangeWhenFree) {
                                   row(type, 3, generation));
             OpenedFile file(pdf);
             const bool refused = type == 1 && generation > 65535;
+            // In use under 65535, which its object does not have: damage all the same.
+            const char* mismatch = type == 1 ? "PDF file was damaged" : "";
             EXPECT_EQ(file.openError(),
                       refused ? "Wrong generation of xref entry while reading xref stream section"
-                              : "")
+                              : mismatch)
                 << type << " " << generation;
             if (!refused) {
                 EXPECT_LE(file.document().getXRef()->entries()[3].generation, 65535)
@@ -362,6 +367,22 @@ TEST(Fetch, ObjectNotWhereTheRowSaysIsNull) {
     OpenedFile file(pdf);
     CPdfXRef& xref = file.open();
     EXPECT_TRUE(fetch(xref, 4).is(ElementKind::Null));
+    // A row that leads into the middle of an object is damage: the table is rebuilt from the
+    // file, where object 4 is found.
+    PdfBuilder inside;
+    basicObjects(inside).object(4, "(four)");
+    std::string rows = "xref\n0 5\n0000000000 65535 f \n";
+    for (int n = 1; n <= 3; ++n) {
+        rows += PdfBuilder::tableRow(inside.offsetOf(n));
+    }
+    rows += PdfBuilder::tableRow(inside.offsetOf(4) + 4);
+    inside.rawSection(rows + "trailer << /Root 1 0 R /Size 5 >>\n");
+    OpenedFile insideFile(inside);
+    CPdfXRef& rebuilt = insideFile.open();
+    EXPECT_TRUE(rebuilt.repaired());
+    EXPECT_NE(rebuilt.repairCause().find("row of object 4"), std::string::npos)
+        << rebuilt.repairCause();
+    EXPECT_EQ(fetch(rebuilt, 4).getText(), "four");
 }
 
 TEST(Fetch, StreamObjectsKeepTheirWindow) {

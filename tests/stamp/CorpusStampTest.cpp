@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 
 namespace fs = std::filesystem;
 
@@ -154,6 +155,26 @@ TEST_F(CorpusStampTest, DamagedFilesStampOrFailCleanly) {
         const std::string output = dir.file("out.pdf");
         ProgramResult run = runProgram({"-i" + file.path, "-o" + output, "-quiet"});
         ASSERT_TRUE(run.status == 0 || run.status == 1) << run.out << run.err;
+        // A damaged file that qpdf and MuPDF both open is repaired and stamped, as viewers
+        // repair it; these few are still refused, each for the cause named.
+        static const std::set<std::string> kRefused = {
+            "pypdf-samples/017-unreadable-meta-data_unreadablemetadata.pdf", // page tree root
+            "qpdf-tests/append-xref-loop.pdf", // root of the page tree is no dictionary
+            "qpdf-tests/bad-direct-root.pdf",  // the trailer's /Root is a direct dictionary
+            "qpdf-tests/bad11.pdf",            // the catalog cannot be read
+            "qpdf-tests/fuzz-16214.pdf",       // no catalog found
+            "qpdf-tests/inspect.pdf",          // no catalog found
+            "qpdf-tests/issue-119.pdf",        // no /Pages in the catalog
+            "qpdf-tests/issue-120.pdf",        // no /Pages in the catalog
+            "qpdf-tests/issue-143.pdf",        // no catalog found
+            "qpdf-tests/pages-is-page.pdf",    // the page tree's kid cannot be read
+        };
+        const std::string name = fs::relative(file.path, QUILLMARK_CORPUS_DIR).generic_string();
+        if (file.verdict == "warnings" && !kRefused.count(name) &&
+            tools::run({"mutool", "info", file.path}).status == 0 &&
+            tools::qpdfPageCount(file.path) > 0) {
+            EXPECT_EQ(run.status, 0) << run.out << run.err;
+        }
         if (run.status == 0) {
             EXPECT_TRUE(onlyTheOutputIn(dir, output));
             EXPECT_GE(tools::qpdfPageCount(output), 0) << "the output is readable";

@@ -59,7 +59,8 @@ TEST(ObjectFraming, StreamsAndPlainObjects) {
         .object(5, "3000")
         // "stream" inside a string of the dictionary: not a stream keyword, the plain frame.
         .object(6, "<< /Title (mainstream) >>")
-        // A /Length that does not lead to "endstream": the plain frame, up to the first endobj.
+        // A /Length that does not lead to "endstream": framed by its "endstream", and written
+        // with the /Length of that frame.
         .object(7, "<< /Length 2 >>\nstream\nabc endobj\nendstream")
         .classicXRef();
     std::map<int, std::string> copied = copiedObjects(pdf);
@@ -68,7 +69,7 @@ TEST(ObjectFraming, StreamsAndPlainObjects) {
     EXPECT_NE(copied[3].find("(endobj) Tj ET\nendstream\nendobj"), std::string::npos) << copied[3];
     EXPECT_NE(copied[4].find(filler + "\nendstream\nendobj"), std::string::npos);
     EXPECT_EQ(copied[6], "6 0 obj\n<< /Title (mainstream) >>\nendobj\n");
-    EXPECT_EQ(copied[7], "7 0 obj\n<< /Length 2 >>\nstream\nabc endobj\n");
+    EXPECT_EQ(copied[7], "7 0 obj\n<< /Length 10 >>\nstream\nabc endobj\nendstream\nendobj\n");
 }
 
 TEST(ObjectFraming, KeywordsAcrossTheFirstSearchWindowAndFarBeyond) {
@@ -133,7 +134,10 @@ TEST(ObjectFraming, IndirectLengthsWrittenInAnyWay) {
             EXPECT_NE(three.find(data + "\nendstream\nendobj"), std::string::npos)
                 << c.lengthObject;
         } else {
-            EXPECT_EQ(three.find("endstream"), std::string::npos) << c.lengthObject;
+            // Framed by its "endstream", and written with the length of that frame.
+            EXPECT_NE(three.find("<< /Length " + n + " >>\nstream\n" + data + "\nendstream\nendobj"),
+                      std::string::npos)
+                << c.lengthObject << three;
         }
     }
 }

@@ -1,0 +1,142 @@
+// The table rebuilt from the whole file: which definition of each object is found, and where
+// the trailer and the catalog come from.
+
+#include "ReaderTestUtil.h"
+
+#include <functional>
+
+namespace {
+
+using qmtest::PdfBuilder;
+using readertest::basicObjects;
+using readertest::fetch;
+using readertest::OpenedFile;
+
+struct RepairRow {
+    const char* name;
+    std::function<std::string()> bytes;
+    int object;            // fetched after the repair
+    const char* text;      // its text (a string object), "" for a dictionary
+    int root;              // the catalog found
+};
+
+// Files without any cross-reference data: only objects (and what the row adds).
+std::string withoutTable(PdfBuilder& pdf) {
+    return pdf.bytes();
+}
+
+const RepairRow kRows[] = {
+    {"the last definition of a number wins",
+     [] {
+         PdfBuilder pdf;
+         basicObjects(pdf).object(4, "(old)").object(4, "(new)");
+         return withoutTable(pdf);
+     },
+     4, "new", 1},
+    {"an object stream's member, and a later plain definition over it",
+     [] {
+         PdfBuilder pdf;
+         basicObjects(pdf).object(5, "(plain before)");
+         pdf.compressed(4, "(member)").compressed(5, "(member five)").objectStream(9);
+         pdf.object(4, "(plain after)");
+         return withoutTable(pdf);
+     },
+     5, "member five", 1},
+    {"a plain definition after the object stream wins",
+     [] {
+         PdfBuilder pdf;
+         basicObjects(pdf).compressed(4, "(member)").objectStream(9);
+         pdf.object(4, "(plain after)");
+         return withoutTable(pdf);
+     },
+     4, "plain after", 1},
+    {"a header inside a string or a stream's data is none",
+     [] {
+         PdfBuilder pdf;
+         basicObjects(pdf).object(4, "(text\n5 0 obj (fake) endobj)");
+         pdf.stream(6, "", "7 0 obj (fake) endobj");
+         pdf.object(5, "(real)");
+         return withoutTable(pdf);
+     },
+     5, "real", 1},
+    {"an object without endobj ends at the next header",
+     [] {
+         PdfBuilder pdf;
+         basicObjects(pdf).raw("4 0 obj\n(four)\n\n5 0 obj\n(five)\nendobj\n");
+         return withoutTable(pdf);
+     },
+     5, "five", 1},
+    {"a stream with a wrong /Length is passed by its endstream",
+     [] {
+         PdfBuilder pdf;
+         basicObjects(pdf).raw("4 0 obj\n<< /Length 2 >>\nstream\n5 0 obj (x) endobj\n"
+                               "endstream\nendobj\n");
+         pdf.object(5, "(after the stream)");
+         return withoutTable(pdf);
+     },
+     5, "after the stream", 1},
+    {"/Root from the last trailer",
+     [] {
+         PdfBuilder pdf;
+         basicObjects(pdf).object(7, "<< /Type /Catalog /Pages 2 0 R >>");
+         pdf.raw("trailer\n<< /Root 1 0 R >>\n");
+         return withoutTable(pdf);
+     },
+     1, "", 1},
+    {"/Root from the last catalog when no trailer names one",
+     [] {
+         PdfBuilder pdf;
+         basicObjects(pdf).object(7, "<< /Type /Catalog /Pages 2 0 R >>");
+         pdf.raw("trailer\n<< /Root 99 0 R >>\n");
+         return withoutTable(pdf);
+     },
+     7, "", 7},
+    {"a catalog inside an object stream",
+     [] {
+         PdfBuilder pdf;
+         pdf.compressed(1, "<< /Type /Catalog /Pages 2 0 R >>").objectStream(9);
+         pdf.object(2, "<< /Type /Pages /Kids [] /Count 0 >>");
+         return withoutTable(pdf);
+     },
+     1, "", 1},
+    {"a cross-reference stream's dictionary is the trailer",
+     [] {
+         PdfBuilder pdf;
+         basicObjects(pdf).object(7, "<< /Type /Catalog /Pages 2 0 R >>");
+         pdf.streamXRef({.trailerExtra = "", .root = 7});
+         std::string bytes = pdf.bytes();
+         bytes.resize(bytes.rfind("startxref"));
+         return bytes;
+     },
+     7, "", 7},
+};
+
+TEST(Repair, EachDefinitionIsFoundAsViewersFindIt) {
+    for (const RepairRow& row : kRows) {
+        SCOPED_TRACE(row.name);
+        OpenedFile file(row.bytes());
+        CPdfXRef& xref = file.open();
+        EXPECT_TRUE(xref.repaired());
+        EXPECT_EQ(xref.root().number, row.root);
+        const CPdfElement object = fetch(xref, row.object);
+        if (std::string(row.text).empty()) {
+            EXPECT_TRUE(object.is(ElementKind::Dictionary));
+        } else {
+            EXPECT_EQ(object.getText(), row.text);
+        }
+    }
+}
+
+TEST(Repair, AFileWithoutACatalogIsRefusedWithBothCauses) {
+    OpenedFile file("%PDF-1.4\n1 0 obj\n<< >>\nendobj\n");
+    try {
+        file.open();
+        FAIL() << "opened";
+    } catch (const CPdfException& e) {
+        EXPECT_EQ(e.message(), "PDF file was damaged");
+        EXPECT_NE(e.cause().find("startxref not found"), std::string::npos) << e.cause();
+        EXPECT_NE(e.cause().find("found no catalog"), std::string::npos) << e.cause();
+    }
+}
+
+} // namespace

@@ -1,0 +1,229 @@
+// Damaged inputs of the kinds met in the field, made from one clean file: each is stamped with
+// a warning (its table rebuilt from the whole file), the output is valid, every page shows the
+// stamp and keeps its own text.
+
+#include "support/ExternalTools.h"
+#include "support/PdfBuilder.h"
+#include "support/ProgramRunner.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+
+namespace {
+
+using qmtest::PdfBuilder;
+
+constexpr int kPages = 3;
+
+std::string pageText(int page) {
+    return "Original" + std::string(1, static_cast<char>('A' + page)) + "text";
+}
+
+std::string content(int page) {
+    return "BT /F1 24 Tf 72 700 Td (" + pageText(page) + ") Tj ET";
+}
+
+// Catalog 1, pages 2, font 3, then page 4 + 2k with its content stream 5 + 2k.
+PdfBuilder& cleanObjects(PdfBuilder& pdf) {
+    std::string kids;
+    for (int k = 0; k < kPages; ++k) {
+        kids += std::to_string(4 + 2 * k) + " 0 R ";
+    }
+    pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
+        .object(2, "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(kPages) + " >>")
+        .object(3, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
+    for (int k = 0; k < kPages; ++k) {
+        pdf.object(4 + 2 * k, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents " +
+                                  std::to_string(5 + 2 * k) +
+                                  " 0 R /Resources << /Font << /F1 3 0 R >> >> >>")
+            .stream(5 + 2 * k, "", content(k));
+    }
+    return pdf;
+}
+
+std::string cleanFile() {
+    PdfBuilder pdf;
+    cleanObjects(pdf).classicXRef();
+    return pdf.bytes();
+}
+
+std::string replaceFirst(std::string text, const std::string& from, const std::string& to) {
+    const size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    if (at != std::string::npos) {
+        text.replace(at, from.size(), to);
+    }
+    return text;
+}
+
+struct DamageCase {
+    const char* name;
+    std::function<std::string()> bytes;
+    bool repaired; // the table is rebuilt (a warning), or the file reads as it is
+    const char* cause; // part of the warning's cause
+};
+
+const DamageCase kCases[] = {
+    {"truncated after the last object",
+     [] {
+         const std::string clean = cleanFile();
+         return clean.substr(0, clean.find("xref"));
+     },
+     true, "startxref not found"},
+    {"bytes inserted after the header",
+     [] { return replaceFirst(cleanFile(), "%PDF-1.7\n", "%PDF-1.7\n% inserted by an editor\n"); },
+     true, "no cross-reference table or stream"},
+    {"startxref a few bytes off",
+     [] {
+         PdfBuilder pdf;
+         cleanObjects(pdf).classicXRef();
+         const std::string at = std::to_string(pdf.lastXRefOffset());
+         return replaceFirst(pdf.bytes(), "startxref\n" + at,
+                             "startxref\n" + std::to_string(pdf.lastXRefOffset() + 3));
+     },
+     true, "Couldn't parse an xref"},
+    {"startxref 0",
+     [] {
+         PdfBuilder pdf;
+         cleanObjects(pdf).classicXRef();
+         return replaceFirst(pdf.bytes(), "startxref\n" + std::to_string(pdf.lastXRefOffset()),
+                             "startxref\n0");
+     },
+     true, "no offset greater than 0 after startxref"},
+    {"one row corrupted",
+     [] {
+         PdfBuilder pdf;
+         cleanObjects(pdf).classicXRef();
+         return replaceFirst(pdf.bytes(), PdfBuilder::tableRow(pdf.offsetOf(5)),
+                             PdfBuilder::tableRow(pdf.offsetOf(5) + 9));
+     },
+     true, "row of object 5"},
+    {"a row with a generation its object does not have",
+     [] {
+         PdfBuilder pdf;
+         cleanObjects(pdf).classicXRef();
+         return replaceFirst(pdf.bytes(), PdfBuilder::tableRow(pdf.offsetOf(1)),
+                             PdfBuilder::tableRow(pdf.offsetOf(1), 1));
+     },
+     true, "row of object 1"},
+    {"a content stream with a wrong /Length",
+     [] {
+         return replaceFirst(cleanFile(), "/Length " + std::to_string(content(0).size()),
+                             "/Length 30");
+     },
+     false, ""},
+    {"converted to CR LF",
+     [] {
+         std::string out;
+         for (char c : cleanFile()) {
+             if (c == '\n') {
+                 out += '\r';
+             }
+             out += c;
+         }
+         return out;
+     },
+     true, ""},
+    {"junk after %%EOF",
+     [] { return cleanFile() + std::string(4096, '\0') + std::string(2000, 'J'); }, true,
+     "startxref not found"},
+    {"damaged cross-reference stream",
+     [] {
+         PdfBuilder pdf;
+         cleanObjects(pdf).streamXRef();
+         std::string bytes = pdf.bytes();
+         const size_t data = bytes.find("stream\n", static_cast<size_t>(pdf.lastXRefOffset()));
+         for (size_t k = data + 7; k < data + 17 && k < bytes.size(); ++k) {
+             bytes[k] = static_cast<char>(~bytes[k]);
+         }
+         return bytes;
+     },
+     true, "xref"},
+};
+
+TEST(DamagedInput, EachKindIsStampedWithAWarningIntoAValidOutput) {
+    for (const DamageCase& c : kCases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string input = dir.write("in.pdf", c.bytes());
+        const std::string output = dir.file("out.pdf");
+        for (const bool incremental : {false, true}) {
+            std::vector<std::string> args{"-i" + input, "-o" + output, "-quiet"};
+            if (incremental) {
+                args.push_back("-incremental");
+            }
+            const ProgramResult run = runProgram(args);
+            ASSERT_EQ(run.status, 0) << run.out << run.err;
+            const std::string warning = "Warning: '" + input + "' was damaged (";
+            if (!c.repaired) {
+                EXPECT_EQ(run.err.find("Warning"), std::string::npos) << run.err;
+            } else {
+                EXPECT_EQ(run.err.find(warning), 0u) << run.err;
+                EXPECT_NE(run.err.find(c.cause), std::string::npos) << run.err;
+                EXPECT_NE(run.err.find("); its objects were found by reading the whole file"),
+                          std::string::npos)
+                    << run.err;
+                EXPECT_EQ(run.err.find("written in full") != std::string::npos, incremental)
+                    << run.err;
+                // A repaired file is written in full: no update on the broken table.
+                EXPECT_NE(TempDir::read(output).rfind("trailer\n<<\n/Size"), std::string::npos);
+            }
+            std::string details;
+            EXPECT_TRUE(tools::qpdfCheckClean(output, details)) << details;
+            const std::vector<std::string> pages = tools::pdfTextPages(output, true);
+            ASSERT_EQ(pages.size(), static_cast<size_t>(kPages));
+            for (int k = 0; k < kPages; ++k) {
+                const std::string text = tools::normalizeSpace(pages[static_cast<size_t>(k)]);
+                EXPECT_NE(text.find(pageText(k)), std::string::npos) << k << ": " << text;
+                EXPECT_NE(text.find("Page " + std::to_string(k + 1)), std::string::npos)
+                    << k << ": " << text;
+            }
+            if (!c.repaired) {
+                break; // an undamaged table takes an update as always
+            }
+        }
+    }
+}
+
+TEST(DamagedInput, ASignedFileThatNeedsRepairIsRefused) {
+    PdfBuilder pdf;
+    pdf.object(1, "<< /Type /Catalog /Pages 2 0 R /AcroForm << /Fields [4 0 R] /SigFlags 3 >> >>")
+        .object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>")
+        .object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Annots [4 0 R] >>")
+        .object(4, "<< /Type /Annot /Subtype /Widget /FT /Sig /T (S) /Rect [0 0 0 0] /P 3 0 R "
+                   "/V 5 0 R >>")
+        .object(5, "<< /Type /Sig /Filter /Adobe.PPKLite /ByteRange [0 10 20 30] /Contents <00> >>");
+    TempDir dir;
+    const std::string input = dir.write("in.pdf", pdf.bytes()); // no table: truncated
+    for (const char* mode : {"-quiet", "-incremental"}) {
+        const ProgramResult run =
+            runProgram({"-i" + input, "-o" + dir.file("out.pdf"), "-quiet", mode});
+        EXPECT_EQ(run.status, 1) << mode;
+        EXPECT_EQ(run.out.find("Stamp file issue"), 0u) << run.out;
+        EXPECT_NE(run.err.find("startxref not found"), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("the file is signed, and repairing it would break its signature"),
+                  std::string::npos)
+            << run.err;
+        EXPECT_FALSE(std::filesystem::exists(dir.file("out.pdf")));
+    }
+}
+
+TEST(DamagedInput, WhatCannotBeRepairedIsRefusedWithBothCauses) {
+    TempDir dir;
+    // No table, and no catalog to be found.
+    const std::string input =
+        dir.write("in.pdf", "%PDF-1.4\n1 0 obj\n<< /Type /Pages /Kids [] /Count 0 >>\nendobj\n");
+    const ProgramResult run = runProgram({"-i" + input, "-o" + dir.file("out.pdf"), "-quiet"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out.find("Stamp file issue"), 0u) << run.out;
+    EXPECT_NE(run.err.find("startxref not found"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("reading the whole file found no catalog"), std::string::npos)
+        << run.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("out.pdf")));
+}
+
+} // namespace
