@@ -88,11 +88,6 @@ void CPdfXRef::Loader::run() {
     if (info && info->is(ElementKind::Reference)) {
         xref_.info_ = {info->getRefNumber(), info->getRefGeneration()};
     }
-    // Encryption given directly is refused as well: the file cannot be read without it.
-    const CPdfElement* encrypt = dict->find("Encrypt");
-    if (encrypt && (encrypt->is(ElementKind::Reference) || encrypt->is(ElementKind::Dictionary))) {
-        throw CPdfException("PDF file is encrypted");
-    }
     trailer.getDictionary()->setXRef(&xref_);
 }
 

@@ -16,6 +16,7 @@
 #include <vector>
 
 class COutputFile;
+class CPdfSecurityHandler;
 class CPdfInputFile;
 class EmbeddedFont;
 
@@ -133,6 +134,11 @@ class CPdfStamp {
     void copyHeader();
     void writeNumber(int64_t value);
     void addOutputObject(std::string_view text);
+    // Writes an object of the output from its whole text ("N G obj ..."). For a protected
+    // input it is encrypted first: a new object (fresh) in its strings and stream data, an
+    // object of the input rewritten in its strings only (its stream data, if any, is the
+    // input's, encrypted with the same key already).
+    void writeObject(int64_t number, uint32_t generation, std::string_view text, bool fresh);
     bool setOutputEntry(int64_t number, uint32_t generation, uint64_t offset, bool inUse);
     void writeXRefTable();
     // Copies input bytes (offsets from the header) to the output, block by block.
@@ -172,6 +178,9 @@ class CPdfStamp {
     std::string failureCause;
     // The input of the last pass carries a signature, so it was stamped as an update.
     bool signedInput = false;
+    // The input of the pass is protected: its handler encrypts what the update adds, which
+    // writeObject does for every object of the update (nullptr for an unprotected input).
+    const CPdfSecurityHandler* security = nullptr;
 
     // ---------------------------------------------------------------- settings
     int32_t startPage = 1;
@@ -197,6 +206,10 @@ class CPdfStamp {
     bool quiet = false;
     // The output is the input's bytes as they are with the stamp appended as an update.
     bool incremental = false;
+    // -password: tried on a protected input as its owner's or its user's password.
+    std::string password;
+    // -ignorepermissions: a protected input whose permissions allow no changes is stamped.
+    bool ignorePermissions = false;
     bool removeSource = false;
     std::string exportFile;
     std::string importFile;

@@ -55,8 +55,7 @@ void CPdfStamp::writeEmbeddedFontObjects() {
     for (size_t i = 0; i < objects.size(); ++i) {
         const int32_t number = fontObjectNumber + static_cast<int32_t>(i);
         setOutputEntry(number, 0, outputFile->offset(), true);
-        writeNumber(number);
-        outputFile->write(objects[i]);
+        writeObject(number, 0, std::to_string(number) + objects[i], true);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "pdf/CPdfException.h"
 #include "pdf/CPdfInputFile.h"
+#include "pdf/CPdfSecurityHandler.h"
 #include "stamp/COutputFile.h"
 
 #include <algorithm>
@@ -95,8 +96,23 @@ void CPdfStamp::writeNumber(int64_t value) {
 
 void CPdfStamp::addOutputObject(std::string_view text) {
     outputTable.push_back(OutputXRefEntry{OutputXRefEntry::held(outputFile->offset()), 0, true});
-    writeNumber(static_cast<int64_t>(outputTable.size() - 1));
+    const int64_t number = static_cast<int64_t>(outputTable.size() - 1);
+    if (security != nullptr) {
+        writeObject(number, 0, std::to_string(number) + std::string(text), true);
+        return;
+    }
+    writeNumber(number);
     outputFile->write(text);
+}
+
+void CPdfStamp::writeObject(int64_t number, uint32_t generation, std::string_view text,
+                            bool fresh) {
+    if (security == nullptr) {
+        outputFile->write(text);
+        return;
+    }
+    outputFile->write(fresh ? security->encryptNewObject(number, generation, text)
+                            : security->encryptStringsOfText(number, generation, text));
 }
 
 bool CPdfStamp::setOutputEntry(int64_t number, uint32_t generation, uint64_t offset, bool inUse) {

@@ -3,6 +3,7 @@
 #include "pdf/CPdfDictionary.h"
 #include "pdf/CPdfException.h"
 #include "pdf/CPdfInputFile.h"
+#include "pdf/CPdfSecurityHandler.h"
 #include "pdf/PdfSyntax.h"
 #include "platform/Platform.h"
 #include "platform/UniqueFile.h"
@@ -182,6 +183,8 @@ void CPdfStamp::openFiles() {
     if (verbose) {
         std::printf("Input file: '%s'", inputName.c_str());
     }
+    document.setPassword(password);
+    security = nullptr;
     document.load();
     xref = document.getXRef();
     inputEntries = &xref->entries();
@@ -190,8 +193,15 @@ void CPdfStamp::openFiles() {
     infoObject = xref->info().number;
     highestShown_ = 0;
     progressCounter_ = 0;
+    security = xref->security();
+    if (security != nullptr && !security->ownerAccess() && !security->permitsChanges() &&
+        !ignorePermissions) {
+        throw CPdfException("PDF file does not permit changes (permissions of its encryption); "
+                            "stamp it anyway with -ignorepermissions");
+    }
     checkSignatures();
-    writesUpdate_ = incremental || signedInput;
+    // A protected input is stamped as an update, which keeps its protection as it is.
+    writesUpdate_ = incremental || signedInput || security != nullptr;
 
     outputFile = std::make_unique<COutputFile>();
     if (!outputFile->create(outputName)) {

@@ -102,7 +102,7 @@ uint32_t CPdfStamp::outputGeneration(int64_t number) const {
 
 void CPdfStamp::writeRewrittenObject(int64_t number, std::string_view text) {
     setOutputEntry(number, outputGeneration(number), outputFile->offset(), true);
-    outputFile->write(text);
+    writeObject(number, outputGeneration(number), text, false);
     rewritten_[static_cast<size_t>(number)] = true;
 }
 
@@ -127,7 +127,7 @@ void CPdfStamp::patchPage(std::string& page, int32_t pageObjectNumber, size_t pa
     }
     setOutputEntry(pageObjectNumber, outputGeneration(pageObjectNumber), outputFile->offset(),
                    true);
-    outputFile->write(page);
+    writeObject(pageObjectNumber, outputGeneration(pageObjectNumber), page, false);
 }
 
 namespace {

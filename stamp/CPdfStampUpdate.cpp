@@ -145,6 +145,15 @@ std::string CPdfStamp::updateTrailerEntries(uint64_t size) const {
             text += "/ID [" + items + "]\n";
         }
     }
+    // A protected file's update is protected as the file is: the same /Encrypt.
+    if (const CPdfElement* encrypt = last->find("Encrypt"); security != nullptr && encrypt) {
+        if (!encrypt->is(ElementKind::Reference)) {
+            throw CPdfException("PDF file has its /Encrypt dictionary inside its trailer, which "
+                                "an update cannot carry over");
+        }
+        text += "/Encrypt " +
+                reference({encrypt->getRefNumber(), encrypt->getRefGeneration()}) + "\n";
+    }
     text += "/Prev " + std::to_string(xref->startxrefOffset()) + "\n";
     return text;
 }
