@@ -103,6 +103,7 @@ void CPdfStamp::closeAfterFailure() {
         counterTemp_.clear();
     }
     if (document.isOpen()) {
+        security = nullptr;
         document.close();
     }
     inputFile = nullptr;
@@ -552,6 +553,7 @@ void CPdfStamp::finishOutput() {
         }
         throw CPdfException("Output file write error");
     }
+    security = nullptr;
     document.close();
     inputFile = nullptr;
     xref = nullptr;
