@@ -1,6 +1,5 @@
 #include "pdf/CPdfSecurityHandler.h"
 
-#include "pdf/CPdfArray.h"
 #include "pdf/CPdfDictionary.h"
 #include "pdf/CPdfElement.h"
 #include "pdf/CPdfException.h"
@@ -9,8 +8,8 @@
 #include <gcrypt.h>
 
 #include <algorithm>
-#include <array>
 #include <mutex>
+#include <optional>
 
 namespace {
 
