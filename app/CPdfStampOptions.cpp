@@ -89,6 +89,9 @@ const Option kOptions[] = {
     {"-linespace", Form::Decimal, [](CPdfStamp& j, const Match& m) { j.lineSpacing = m.first; }},
     {"-quiet", Form::Exact, [](CPdfStamp& j, const Match&) { j.quiet = true; }},
     {"-incremental", Form::Exact, [](CPdfStamp& j, const Match&) { j.incremental = true; }},
+    {"-password", Form::Value, [](CPdfStamp& j, const Match& m) { j.password = *m.value; }},
+    {"-ignorepermissions", Form::Exact,
+     [](CPdfStamp& j, const Match&) { j.ignorePermissions = true; }},
 };
 
 // Whether argument matches option (value options are matched by the caller's exact test).

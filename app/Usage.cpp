@@ -77,6 +77,10 @@ const char* const kUsageLines[] = {
     "-quiet for supressing processing text, excluding errors\n",
     "-incremental keeps every byte of the input and appends the stamp as an incremental update "
     "(signed files are always stamped so, which keeps their signatures valid)\n",
+    "-password <string> user or owner password of a protected PDF file (protected files are "
+    "always stamped as an incremental update that keeps their protection)\n",
+    "-ignorepermissions stamps a protected file whose permissions do not allow changes (at your "
+    "own responsibility)\n",
     "\r\nExample usage:-\r\n",
     "quillmark -ifilein.pdf -ofileout.pdf -pos20,10\r\n",
     "quillmark -ifilein.pdf -ofileout.pdf -prefix \"Page No: \" -sep \" of \" -end \" Pages.\"\r\n",

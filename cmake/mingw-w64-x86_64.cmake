@@ -19,3 +19,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(ZLIB_USE_STATIC_LIBS ON)
 set(ZLIB_LIBRARY /usr/${QM_MINGW_PREFIX}/lib/libz.a CACHE FILEPATH "zlib for Windows")
 set(ZLIB_INCLUDE_DIR /usr/${QM_MINGW_PREFIX}/include CACHE PATH "zlib headers for Windows")
+# libgcrypt and libgpg-error linked in as well (their static archives).
+set(GCRYPT_LIBRARY /usr/${QM_MINGW_PREFIX}/lib/libgcrypt.a CACHE FILEPATH "libgcrypt for Windows")
+set(GPG_ERROR_LIBRARY /usr/${QM_MINGW_PREFIX}/lib/libgpg-error.a CACHE FILEPATH
+    "libgpg-error for Windows")

@@ -32,13 +32,13 @@ set(CPACK_DEBIAN_PACKAGE_SECTION text)
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "Reads existing PDF files and writes new ones whose pages carry page numbers, a caption,\n\
  dates, the file name or per-file texts from a list file.")
-# dpkg-shlibdeps reads the libraries the program links (zlib, and HarfBuzz in a build that uses
+# dpkg-shlibdeps reads the libraries the program links (zlib, libgcrypt, and HarfBuzz in a build that uses
 # it) and declares them with the versions the build saw. Without it they are declared by hand.
 find_program(QM_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(QM_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 else()
-  set(QM_DEB_DEPENDS "libc6 (>= 2.36)" "zlib1g (>= 1:1.1.4)")
+  set(QM_DEB_DEPENDS "libc6 (>= 2.36)" "zlib1g (>= 1:1.1.4)" "libgcrypt20 (>= 1.10)")
   if(TARGET PkgConfig::HARFBUZZ OR TARGET PkgConfig::harfbuzz)
     list(APPEND QM_DEB_DEPENDS "libharfbuzz0b")
   endif()

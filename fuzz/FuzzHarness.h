@@ -12,6 +12,7 @@
 #include "pdf/CPdfFlateStream.h"
 #include "pdf/CPdfMemoryStream.h"
 #include "pdf/CPdfParser.h"
+#include "pdf/CPdfSecurityHandler.h"
 #include "pdf/CPdfStream.h"
 #include "pdf/CPdfXRef.h"
 
@@ -164,6 +165,56 @@ inline void openAndFetchAll(const std::string& path) {
             } catch (const CPdfException&) {
             }
         }
+    }
+}
+
+// A protected file's pieces, separated by zero bytes: the /Encrypt dictionary's text, the first
+// /ID string, a password and an object's text. The handler is made from the dictionary and
+// opened with the password; the object's text is then parsed decrypted, its
+// strings decrypted and encrypted as text, and the text encrypted as a new object.
+inline void decryptPieces(const uint8_t* data, size_t size) {
+    const std::string bytes(reinterpret_cast<const char*>(data), size);
+    std::string pieces[4];
+    size_t at = 0;
+    for (int k = 0; k < 4; ++k) {
+        const size_t end = k == 3 ? std::string::npos : bytes.find('\0', at);
+        pieces[k] = bytes.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        if (end == std::string::npos) {
+            break;
+        }
+        at = end + 1;
+    }
+    try {
+        CPdfElement dict;
+        {
+            auto* memory = new CPdfMemoryStream(
+                reinterpret_cast<const unsigned char*>(pieces[0].data()), pieces[0].size(), 0, 0,
+                nullDict());
+            CPdfParser parser(nullptr, memory);
+            parser.parseObject(dict);
+        }
+        if (!dict.is(ElementKind::Dictionary)) {
+            return;
+        }
+        CPdfSecurityHandler security(*dict.getDictionary(), pieces[1]);
+        if (!security.authenticate(pieces[2])) {
+            return;
+        }
+        const std::string& text = pieces[3];
+        auto* memory = new CPdfMemoryStream(reinterpret_cast<const unsigned char*>(text.data()),
+                                            text.size(), 0, 0, nullDict());
+        CPdfParser parser(nullptr, memory);
+        parser.setDecryption(&security, 5, 0);
+        CPdfElement object;
+        parser.parseObject(object);
+        touch(object);
+        const std::string clear = security.decryptStringsOfText(5, 0, text);
+        if (security.decryptStringsOfText(5, 0, security.encryptStringsOfText(5, 0, clear)) !=
+            clear) {
+            __builtin_trap(); // what is encrypted reads back as it was
+        }
+        (void)security.encryptNewObject(5, 0, text);
+    } catch (const CPdfException&) {
     }
 }
 

@@ -328,6 +328,63 @@ Seeds repairSeeds(const Seeds& documents) {
     return seeds;
 }
 
+// Inputs of the decryption target: /Encrypt dictionary, first /ID string, password and an
+// object's text, separated by zero bytes. The dictionaries are those qpdf writes for RC4 40,
+// AES-128 (both with the owner password "owner" and an empty user password) and AES-256 (user
+// password "user").
+Seeds decryptSeeds() {
+    auto hexBytes = [](std::string_view hex) {
+        std::string out;
+        for (size_t i = 0; i + 1 < hex.size(); i += 2) {
+            out += static_cast<char>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16));
+        }
+        return out;
+    };
+    auto seed = [&](std::string_view dict, std::string_view id, std::string_view password,
+                    std::string_view object) {
+        std::string bytes(dict);
+        bytes += '\0';
+        bytes += hexBytes(id);
+        bytes += '\0';
+        bytes += password;
+        bytes += '\0';
+        bytes += object;
+        return bytes;
+    };
+    const std::string rc4 =
+        "<< /Filter /Standard /Length 40 /O "
+        "<c92422687facee686e373f10b5c7d04738053152f7e2ee30e11c69ec442576ab> /P -4 /R 2 /U "
+        "<1a5fd1041bda4022b6e790752b1be8d3a269e8da893e6c3ae5b0da237c88ec49> /V 1 >>";
+    const std::string aes128 =
+        "<< /CF << /StdCF << /AuthEvent /DocOpen /CFM /AESV2 /Length 16 >> >> /Filter /Standard "
+        "/Length 128 /O <566fa873ee33c797cd3b904fdadf814afa34df9a38f6ed41b984e2c6da2aa6f5> /P -4 "
+        "/R 4 /StmF /StdCF /StrF /StdCF /U "
+        "<7dd06697eab78d4fa929ee5279dd32560122456a91bae5134273a6db134c87c4> /V 4 >>";
+    const std::string aes256 =
+        "<< /CF << /StdCF << /AuthEvent /DocOpen /CFM /AESV3 /Length 32 >> >> /Filter /Standard "
+        "/Length 256 /O <6eb805ade636fcd9ced8c2aa70df132e89238c9d5914faa74a114fa38b343b2849814ab7"
+        "cc1aaec082c1a900bf890429> /OE "
+        "<36a86ccdba598c2d17fed810a6bd3ab95d3ce4296e81e87f43fadf0b1797d174> /P -4 /Perms "
+        "<c8eb876c335b6c7a4c239a528860e963> /R 6 /StmF /StdCF /StrF /StdCF /U "
+        "<baa90693bf4bdc7c379980371a298f6d07aa195c46c3ca36042e8b492697537dd57487a1ffee3ee11a327127"
+        "bfd35f6a> /UE <590b37ce64ef135067ea586f8922398e36f96666b59c9e66f3a80cddde8196d2> /V 5 >>";
+    const std::string page =
+        "5 0 obj\n<< /Type /Page /T (a \\(b\\) c\\101) /V <0102030405060708090a0b0c0d0e0f1011> "
+        "/Contents (x) /K [(y) <7a>] >>\nendobj\n";
+    const std::string stream =
+        "5 0 obj\n<< /Length 32 /Type /Sig /Contents <00ff> >>\nstream\n"
+        "0123456789abcdef0123456789abcdef\nendstream\nendobj\n";
+    return {
+        {"rc4-40-page", seed(rc4, "263803e504a8bad1a7ee323f39cbd4eb", "", page)},
+        {"rc4-40-owner-stream", seed(rc4, "263803e504a8bad1a7ee323f39cbd4eb", "owner", stream)},
+        {"aes128-page", seed(aes128, "58719e45581631dbaf388fdffaa9acc5", "", page)},
+        {"aes128-stream", seed(aes128, "58719e45581631dbaf388fdffaa9acc5", "owner", stream)},
+        {"aes256-user-page", seed(aes256, "a6706663a57df9358dc30b126ffaa037", "user", page)},
+        {"aes256-owner-stream", seed(aes256, "a6706663a57df9358dc30b126ffaa037", "owner", stream)},
+        {"pubsec", seed("<< /Filter /Adobe.PubSec /V 4 /R 4 >>", "01", "", page)},
+    };
+}
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::cerr << "usage: make_fuzz_seeds <folder>\n";
@@ -340,6 +397,7 @@ int main(int argc, char** argv) {
                          writeSeeds(root / "fuzz_incremental", documents) &&
                          writeSeeds(root / "fuzz_repair", repairSeeds(documents)) &&
                          writeSeeds(root / "fuzz_parser", parserSeeds()) &&
-                         writeSeeds(root / "fuzz_flate", flateSeeds());
+                         writeSeeds(root / "fuzz_flate", flateSeeds()) &&
+                         writeSeeds(root / "fuzz_decrypt", decryptSeeds());
     return written ? 0 : 1;
 }

@@ -1,7 +1,10 @@
 #include "pdf/CPdfDocument.h"
 
 #include "pdf/CPdfException.h"
+#include "pdf/CPdfArray.h"
+#include "pdf/CPdfDictionary.h"
 #include "pdf/CPdfFileStream.h"
+#include "pdf/CPdfSecurityHandler.h"
 #include "pdf/CPdfXRef.h"
 
 #include <string_view>
@@ -40,11 +43,45 @@ void CPdfDocument::load() {
         fileStream_ = new CPdfFileStream(input_, 0, 0, none);
         xref_ = std::make_unique<CPdfXRef>(fileStream_);
         xref_->load();
+        if (xref_->isEncrypted()) {
+            openProtection();
+        }
     } catch (...) {
         close();
         throw;
     }
     opened_ = true;
+}
+
+void CPdfDocument::openProtection() {
+    const CPdfDictionary& trailer = *xref_->trailer().getDictionary();
+    const CPdfElement* entry = trailer.find("Encrypt");
+    CPdfElement encrypt;
+    int32_t encryptNumber = 0;
+    if (entry->is(ElementKind::Reference)) {
+        encryptNumber = entry->getRefNumber();
+        xref_->fetchObject(entry->getRefNumber(), entry->getRefGeneration(), encrypt);
+    } else {
+        encrypt.assign(*entry);
+    }
+    if (!encrypt.is(ElementKind::Dictionary)) {
+        throw CPdfException("PDF file was damaged", "the trailer's /Encrypt is no dictionary");
+    }
+    std::string firstId;
+    CPdfElement id;
+    trailer.getEntry("ID", id);
+    if (id.is(ElementKind::Array) && id.getArray()->getCount() > 0 &&
+        id.getArray()->getItem(0).is(ElementKind::String)) {
+        firstId = id.getArray()->getItem(0).getText();
+    }
+    auto security = std::make_unique<CPdfSecurityHandler>(*encrypt.getDictionary(), firstId);
+    if (!(!password_.empty() && security->authenticate(password_)) && !security->authenticate("")) {
+        throw CPdfException(password_.empty()
+                                ? "PDF file needs a password: give it with -password"
+                                : "PDF file password is wrong: the password given with -password "
+                                  "opens it neither as its owner nor as its user");
+    }
+    xref_->setSecurity(std::move(security), encryptNumber);
 }
 
 void CPdfDocument::open(const std::string& path) {

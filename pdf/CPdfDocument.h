@@ -20,8 +20,12 @@ class CPdfDocument {
     // input().openError() saying why.
     bool openFile(const std::string& path);
     // Finds the header of the file opened and loads its cross-reference data, or throws
-    // CPdfException (the loader's messages).
+    // CPdfException (the loader's messages). A protected file is opened with the password set
+    // before (or else the empty one): its objects are then read decrypted.
     void load();
+    // The password tried on a protected file, as the owner's or the user's; when it opens
+    // neither, the empty user password is tried as well.
+    void setPassword(std::string password) { password_ = std::move(password); }
     // Both, or throws CPdfException ("Can't open file", the loader's messages).
     void open(const std::string& path);
     void close();
@@ -31,6 +35,10 @@ class CPdfDocument {
     CPdfInputFile& input() { return input_; }
 
   private:
+    // Opens the protection of the file with the password, or throws the cause.
+    void openProtection();
+
+    std::string password_;
     bool opened_ = false;
     CPdfInputFile input_;
     CPdfFileStream* fileStream_ = nullptr;

@@ -1,6 +1,9 @@
 #include "pdf/CPdfParser.h"
 
+#include "pdf/CPdfSecurityHandler.h"
+
 #include "pdf/CPdfArray.h"
+#include "pdf/CPdfDecryptStream.h"
 #include "pdf/CPdfDictionary.h"
 #include "pdf/CPdfEmptyStream.h"
 #include "pdf/CPdfException.h"
@@ -278,6 +281,24 @@ void CPdfParser::parseObject(CPdfElement& out) {
     parseObject(out, 0);
 }
 
+void CPdfParser::setDecryption(const CPdfSecurityHandler* security, int64_t number,
+                               int64_t generation) {
+    security_ = security;
+    objectNumber_ = number;
+    objectGeneration_ = generation;
+}
+
+namespace {
+
+// A signature dictionary keeps its /Contents clear in a protected file.
+bool isSignatureDictionary(const CPdfDictionary& dict) {
+    const CPdfElement* type = dict.find("Type");
+    return type && type->is(ElementKind::Name) &&
+           (type->getText() == "Sig" || type->getText() == "DocTimeStamp");
+}
+
+} // namespace
+
 void CPdfParser::parseObject(CPdfElement& out, int depth) {
     if (depth > limits::kMaxNestingDepth) {
         throwTooDeep(source_->getPos());
@@ -293,6 +314,10 @@ void CPdfParser::parseObject(CPdfElement& out, int depth) {
             }
             CPdfElement item;
             parseObject(item, depth + 1);
+            if (security_ && item.is(ElementKind::String)) {
+                item.setString(security_->decrypt(false, objectNumber_, objectGeneration_,
+                                                  item.getText()));
+            }
             array->append(item);
         }
         advance();
@@ -302,6 +327,7 @@ void CPdfParser::parseObject(CPdfElement& out, int depth) {
         advance();
         out.makeDictionary(xref_);
         CPdfDictionary* dict = out.getDictionary();
+        CPdfElement pendingContents;
         while (!current_.isKeyword(">>")) {
             if (current_.is(ElementKind::EndOfInput)) {
                 out.setError();
@@ -318,7 +344,25 @@ void CPdfParser::parseObject(CPdfElement& out, int depth) {
             }
             CPdfElement value;
             parseObject(value, depth + 1);
+            if (security_ && value.is(ElementKind::String)) {
+                if (key == "Contents") {
+                    // Decrypted once the dictionary shows it is no signature's.
+                    if (!pendingContents.is(ElementKind::String)) {
+                        pendingContents = std::move(value);
+                    }
+                    continue;
+                }
+                value.setString(security_->decrypt(false, objectNumber_, objectGeneration_,
+                                                   value.getText()));
+            }
             dict->addEntry(key, value);
+        }
+        if (pendingContents.is(ElementKind::String)) {
+            if (!isSignatureDictionary(*dict)) {
+                pendingContents.setString(security_->decrypt(
+                    false, objectNumber_, objectGeneration_, pendingContents.getText()));
+            }
+            dict->addEntry("Contents", pendingContents);
         }
         if (lookahead_.isKeyword("stream")) {
             CPdfStream* stream = readStreamBody(out);
@@ -345,6 +389,9 @@ void CPdfParser::parseObject(CPdfElement& out, int depth) {
     }
     out = std::move(current_);
     advance();
+    if (security_ && depth == 0 && out.is(ElementKind::String)) {
+        out.setString(security_->decrypt(false, objectNumber_, objectGeneration_, out.getText()));
+    }
 }
 
 void CPdfParser::skipToLineEnd() {
@@ -382,6 +429,13 @@ bool CPdfParser::readLength(const CPdfElement& dict, int64_t& length) {
     return true;
 }
 
+bool CPdfParser::decryptsStream(const CPdfElement& dict) const {
+    const CPdfElement* type = dict.getDictionary()->find("Type");
+    const std::string name = type && type->is(ElementKind::Name) ? type->getText() : "";
+    // Cross-reference streams are never encrypted; metadata is kept clear when the file says so.
+    return name != "XRef" && (name != "Metadata" || security_->encryptsMetadata());
+}
+
 CPdfStream* CPdfParser::readStreamBody(const CPdfElement& dict) {
     skipToLineEnd();
     uint64_t start = source_->getPos();
@@ -403,6 +457,9 @@ CPdfStream* CPdfParser::readStreamBody(const CPdfElement& dict) {
         window = source_->openSubStream(start, uint64_t(length), dict);
     }
     CPdfStream* decoded = nullptr;
+    if (window && security_ && length != 0 && decryptsStream(dict)) {
+        window = new CPdfDecryptStream(window, *security_, objectNumber_, objectGeneration_);
+    }
     if (window) {
         try {
             decoded = applyFilters(window, dict);

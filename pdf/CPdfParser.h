@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+class CPdfSecurityHandler;
 class CPdfStream;
 class CPdfXRef;
 
@@ -21,6 +22,10 @@ class CPdfParser {
 
     // Parses one complete object starting at the current token into out (of kind None).
     void parseObject(CPdfElement& out);
+    // The object parsed next is object number/generation of a protected file: its strings and
+    // stream data are decrypted with its key (not a signature's /Contents, not a
+    // cross-reference stream, not metadata that the file keeps clear).
+    void setDecryption(const CPdfSecurityHandler* security, int64_t number, int64_t generation);
 
   private:
     void parseObject(CPdfElement& out, int depth);
@@ -32,6 +37,7 @@ class CPdfParser {
     void readWord(int first, CPdfElement& out);
     void advance();
     CPdfStream* readStreamBody(const CPdfElement& dict);
+    bool decryptsStream(const CPdfElement& dict) const;
     void skipToLineEnd();
     bool readLength(const CPdfElement& dict, int64_t& length);
 
@@ -41,4 +47,7 @@ class CPdfParser {
     CPdfElement current_;
     CPdfElement lookahead_;
     std::string text_; // scratch buffer for the token being read
+    const CPdfSecurityHandler* security_ = nullptr;
+    int64_t objectNumber_ = 0;
+    int64_t objectGeneration_ = 0;
 };

@@ -6,6 +6,7 @@
 #include "pdf/CPdfFileStream.h"
 #include "pdf/CPdfMemoryStream.h"
 #include "pdf/CPdfParser.h"
+#include "pdf/CPdfSecurityHandler.h"
 #include "pdf/Limits.h"
 #include "pdf/PdfSyntax.h"
 
@@ -135,6 +136,22 @@ std::string CPdfXRef::outsideTable(int64_t number) const {
 
 CPdfXRef::~CPdfXRef() = default;
 
+bool CPdfXRef::isEncrypted() const {
+    const CPdfElement* encrypt =
+        trailer_.is(ElementKind::Dictionary) ? trailer_.getDictionary()->find("Encrypt") : nullptr;
+    return encrypt && (encrypt->is(ElementKind::Reference) || encrypt->is(ElementKind::Dictionary));
+}
+
+void CPdfXRef::setSecurity(std::unique_ptr<CPdfSecurityHandler> security, int32_t encryptNumber) {
+    security_ = std::move(security);
+    encryptNumber_ = encryptNumber;
+    // Object streams decoded before are decoded again, decrypted.
+    streamCache_.reset();
+    textCache_.reset();
+    kept_.clear();
+    keptBytes_ = 0;
+}
+
 void CPdfXRef::fetchObject(int32_t number, int32_t generation, CPdfElement& out, int fetchDepth) {
     if (number < 0 || static_cast<size_t>(number) >= entries_.size()) {
         throw CPdfException("Corrupted PDF file", outsideTable(number));
@@ -161,6 +178,9 @@ void CPdfXRef::fetchObject(int32_t number, int32_t generation, CPdfElement& out,
             !obj.isKeyword("obj")) {
             out.setNull();
             return;
+        }
+        if (security_ && number != encryptNumber_) {
+            parser.setDecryption(security_.get(), number, generation);
         }
         parser.parseObject(out);
         return;

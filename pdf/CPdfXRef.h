@@ -10,6 +10,7 @@
 #include <vector>
 
 class CPdfFileStream;
+class CPdfSecurityHandler;
 
 // One row of the cross-reference table, packed into 8 bytes: a file may list millions of rows.
 struct XRefEntry {
@@ -76,6 +77,13 @@ class CPdfXRef {
     // for another object stream. False when the object cannot be found.
     bool getCompressedObjectText(int32_t number, const unsigned char*& data, size_t& length);
 
+    // The trailer names an /Encrypt dictionary: the file is protected.
+    bool isEncrypted() const;
+    // The handler that decrypts the objects fetched from now on; the /Encrypt dictionary's own
+    // object (encryptNumber, 0 when it is direct) is read as it stands.
+    void setSecurity(std::unique_ptr<CPdfSecurityHandler> security, int32_t encryptNumber);
+    const CPdfSecurityHandler* security() const { return security_.get(); }
+
     // A null element, the dictionary of the reader's windows onto the file and its objects.
     static const CPdfElement& nullElement();
 
@@ -135,6 +143,8 @@ class CPdfXRef {
     // Object streams kept beside the two slots, by number, and the bytes they take.
     std::unordered_map<int64_t, ObjectStreamPtr> kept_;
     size_t keptBytes_ = 0;
+    std::unique_ptr<CPdfSecurityHandler> security_;
+    int32_t encryptNumber_ = 0;
     // Object numbers whose fetch is under way, innermost last.
     std::vector<int32_t> fetching_;
 };

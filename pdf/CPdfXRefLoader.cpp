@@ -72,11 +72,6 @@ void CPdfXRef::load() {
             throw CPdfException(message, cause + "; " + e.cause());
         }
     }
-    // Encryption given directly is refused as well: the file cannot be read without it.
-    const CPdfElement* encrypt = trailer_.getDictionary()->find("Encrypt");
-    if (encrypt && (encrypt->is(ElementKind::Reference) || encrypt->is(ElementKind::Dictionary))) {
-        throw CPdfException("PDF file is encrypted");
-    }
     trailer_.getDictionary()->setXRef(this);
 }
 

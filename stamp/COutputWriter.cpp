@@ -3,6 +3,7 @@
 #include "pdf/CPdfArray.h"
 #include "pdf/CPdfDictionary.h"
 #include "pdf/CPdfException.h"
+#include "pdf/CPdfSecurityHandler.h"
 #include "pdf/CPdfXRef.h"
 
 #include <algorithm>
@@ -78,6 +79,7 @@ void putBigEndian(std::string& out, uint64_t value, int bytes) {
 
 bool COutputWriter::create(const std::string& name) {
     file_ = std::make_unique<COutputFile>();
+    security_ = nullptr;
     return file_->create(name);
 }
 
@@ -105,9 +107,24 @@ size_t COutputWriter::reserveRows(size_t count) {
 size_t COutputWriter::addOutputObject(std::string_view text) {
     table_.push_back(OutputXRefEntry{OutputXRefEntry::held(file_->offset()), 0, true});
     const size_t number = table_.size() - 1;
+    if (security_ != nullptr) {
+        writeObject(static_cast<int64_t>(number), 0, std::to_string(number) + std::string(text),
+                    true);
+        return number;
+    }
     writeNumber(static_cast<int64_t>(number));
     file_->write(text);
     return number;
+}
+
+void COutputWriter::writeObject(int64_t number, uint32_t generation, std::string_view text,
+                                bool fresh) {
+    if (security_ == nullptr) {
+        file_->write(text);
+        return;
+    }
+    file_->write(fresh ? security_->encryptNewObject(number, generation, text)
+                       : security_->encryptStringsOfText(number, generation, text));
 }
 
 bool COutputWriter::setOutputEntry(int64_t number, uint32_t generation, uint64_t offset,
@@ -212,6 +229,15 @@ std::string COutputWriter::updateTrailerEntries(const CPdfXRef& xref, uint64_t s
         if (!items.empty()) {
             text += "/ID [" + items + "]\n";
         }
+    }
+    // A protected file's update is protected as the file is: the same /Encrypt.
+    if (const CPdfElement* encrypt = last->find("Encrypt"); security_ != nullptr && encrypt) {
+        if (!encrypt->is(ElementKind::Reference)) {
+            throw CPdfException("PDF file has its /Encrypt dictionary inside its trailer, which "
+                                "an update cannot carry over");
+        }
+        text += "/Encrypt " +
+                reference({encrypt->getRefNumber(), encrypt->getRefGeneration()}) + "\n";
     }
     text += "/Prev " + std::to_string(xref.startxrefOffset()) + "\n";
     return text;

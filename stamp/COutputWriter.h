@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+class CPdfSecurityHandler;
 class CPdfXRef;
 
 // One row of the output cross-reference table, packed into 8 bytes.
@@ -49,6 +50,14 @@ class COutputWriter {
     size_t reserveRows(size_t count);
     // Writes "N" followed by text as object N, the next row of the table; its number.
     size_t addOutputObject(std::string_view text);
+    // The handler of a protected input, whose protection the output's new and rewritten
+    // objects take on (nullptr, the default, writes them as they are).
+    void setSecurity(const CPdfSecurityHandler* security) { security_ = security; }
+    // Writes an object of the output from its whole text ("N G obj ..."). For a protected
+    // input it is encrypted first: a new object (fresh) in its strings and stream data, an
+    // object of the input rewritten in its strings only (its stream data, if any, is the
+    // input's, encrypted with the same key already).
+    void writeObject(int64_t number, uint32_t generation, std::string_view text, bool fresh);
     // Sets a row; false for a number outside the table or a generation a table cannot hold.
     bool setOutputEntry(int64_t number, uint32_t generation, uint64_t offset, bool inUse);
 
@@ -74,4 +83,5 @@ class COutputWriter {
 
     std::unique_ptr<COutputFile> file_;
     std::vector<OutputXRefEntry> table_;
+    const CPdfSecurityHandler* security_ = nullptr;
 };

@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+class CPdfSecurityHandler;
 class CPdfInputFile;
 struct PlacementResult;
 class EmbeddedFont;
@@ -147,6 +148,9 @@ class CPdfStamp {
     bool signedInput = false;
     // The input of the last pass had its cross-reference data rebuilt, so it was rewritten.
     bool repairedInput = false;
+    // The input of the pass is protected: its handler decrypts the input's object text, and the
+    // writer encrypts what the update adds (nullptr for an unprotected input).
+    const CPdfSecurityHandler* security = nullptr;
 
     // The text's size on the page under way: the sizes table's choice for its width.
     int32_t currentSize = 11;
@@ -157,6 +161,10 @@ class CPdfStamp {
     bool quiet = false;
     // The output is the input's bytes as they are with the stamp appended as an update.
     bool incremental = false;
+    // -password: tried on a protected input as its owner's or its user's password.
+    std::string password;
+    // -ignorepermissions: a protected input whose permissions allow no changes is stamped.
+    bool ignorePermissions = false;
     bool removeSource = false;
     std::string exportFile;
     std::string importFile;

@@ -54,8 +54,7 @@ void CPdfStamp::writeEmbeddedFontObjects() {
     for (size_t i = 0; i < objects.size(); ++i) {
         const int32_t number = fontObjectNumber + static_cast<int32_t>(i);
         output.setOutputEntry(number, 0, output.offset(), true);
-        output.writeNumber(number);
-        output.write(objects[i]);
+        output.writeObject(number, 0, std::to_string(number) + objects[i], true);
     }
 }
 

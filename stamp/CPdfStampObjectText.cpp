@@ -2,6 +2,7 @@
 
 #include "pdf/CPdfException.h"
 #include "pdf/CPdfInputFile.h"
+#include "pdf/CPdfSecurityHandler.h"
 #include "pdf/CPdfXRef.h"
 #include "pdf/PdfSyntax.h"
 #include "stamp/COutputFile.h"
@@ -362,7 +363,7 @@ void CPdfStamp::copyStreamWithFramedLength(const ObjectExtent& extent) {
     } else {
         head.insert(dict + 2, "/Length " + length + " ");
     }
-    outputFile->write(head);
+    output.write(head);
     copyInputRange(extent.keywordStart, extent.length - (extent.keywordStart - extent.start));
 }
 
@@ -378,8 +379,16 @@ bool CPdfStamp::getObjectText(int32_t number, std::string& out) {
         if (!findObjectExtent(number, extent)) {
             return false;
         }
-        return inputFile->read(extent.start, static_cast<size_t>(extent.length), out) &&
-               !out.empty();
+        if (!inputFile->read(extent.start, static_cast<size_t>(extent.length), out) ||
+            out.empty()) {
+            return false;
+        }
+        // The strings of a protected file's object, decrypted: the engine reads and writes
+        // clear text, which the writer encrypts again.
+        if (security != nullptr) {
+            out = security->decryptStringsOfText(number, entry.generation, out);
+        }
+        return true;
     }
     if (entry.type == 2 && xref != nullptr) {
         const unsigned char* data = nullptr;

@@ -2,6 +2,7 @@
 
 #include "pdf/CPdfException.h"
 #include "pdf/CPdfInputFile.h"
+#include "pdf/CPdfSecurityHandler.h"
 #include "stamp/COutputFile.h"
 
 #include <algorithm>

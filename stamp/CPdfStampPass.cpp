@@ -3,6 +3,7 @@
 #include "pdf/CPdfDictionary.h"
 #include "pdf/CPdfException.h"
 #include "pdf/CPdfInputFile.h"
+#include "pdf/CPdfSecurityHandler.h"
 #include "pdf/PdfSyntax.h"
 #include "platform/Platform.h"
 #include "platform/UniqueFile.h"
@@ -117,6 +118,7 @@ void CPdfStamp::closeAfterFailure() {
         counterTemp_.clear();
     }
     if (document.isOpen()) {
+        security = nullptr;
         document.close();
     }
     inputFile = nullptr;
@@ -197,6 +199,8 @@ void CPdfStamp::openFiles() {
     if (verbose) {
         std::printf("Input file: '%s'", inputName.c_str());
     }
+    document.setPassword(password);
+    security = nullptr;
     document.load();
     xref = document.getXRef();
     inputEntries = &xref->entries();
@@ -205,17 +209,28 @@ void CPdfStamp::openFiles() {
     infoObject = xref->info().number;
     highestShown_ = 0;
     progressCounter_ = 0;
+    security = xref->security();
+    if (security != nullptr && !security->ownerAccess() && !security->permitsChanges() &&
+        !ignorePermissions) {
+        throw CPdfException("PDF file does not permit changes (permissions of its encryption); "
+                            "stamp it anyway with -ignorepermissions");
+    }
     checkSignatures();
     repairedInput = xref->repaired();
-    if (repairedInput && signedInput) {
-        // A rewrite would break the signature, and an update on a broken table cannot be
-        // read safely.
+    if (repairedInput && (signedInput || security != nullptr)) {
+        // A rewrite would break the signature or drop the protection, and an update on a
+        // broken table cannot be read safely.
         throw CPdfException("PDF file was damaged",
                             xref->repairCause() +
-                                "; the file is signed, and repairing it would break its signature");
+                                (signedInput ? "; the file is signed, and repairing it would "
+                                               "break its signature"
+                                             : "; the file is protected, and its protection is "
+                                               "kept only in an update, which a damaged file "
+                                               "cannot take"));
     }
-    // A repaired file is written in full: the rewrite's table is right by construction.
-    writesUpdate_ = (incremental || signedInput) && !repairedInput;
+    // A repaired file is written in full: the rewrite's table is right by construction. A
+    // protected input is stamped as an update, which keeps its protection as it is.
+    writesUpdate_ = (incremental || signedInput || security != nullptr) && !repairedInput;
     if (repairedInput) {
         printRepairWarning();
     }
@@ -225,6 +240,7 @@ void CPdfStamp::openFiles() {
         std::printf("\nOutput file create error: '%s'\n", outputName.c_str());
         throw CPdfException(std::string("Can't create the output file: ") + std::strerror(error));
     }
+    output.setSecurity(security);
     if (verbose) {
         std::printf(", output file: '%s'\n", outputName.c_str());
         if (signedInput) {
@@ -530,6 +546,7 @@ void CPdfStamp::finishOutput() {
         }
         throw CPdfException("Output file write error");
     }
+    security = nullptr;
     document.close();
     inputFile = nullptr;
     xref = nullptr;

@@ -103,7 +103,7 @@ uint32_t CPdfStamp::outputGeneration(int64_t number) const {
 
 void CPdfStamp::writeRewrittenObject(int64_t number, std::string_view text) {
     output.setOutputEntry(number, outputGeneration(number), output.offset(), true);
-    output.write(text);
+    output.writeObject(number, outputGeneration(number), text, false);
     rewritten_[static_cast<size_t>(number)] = true;
 }
 
@@ -128,7 +128,7 @@ void CPdfStamp::patchPage(std::string& page, int32_t pageObjectNumber, size_t pa
     }
     output.setOutputEntry(pageObjectNumber, outputGeneration(pageObjectNumber), output.offset(),
                           true);
-    output.write(page);
+    output.writeObject(pageObjectNumber, outputGeneration(pageObjectNumber), page, false);
 }
 
 namespace {

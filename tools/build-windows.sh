@@ -7,7 +7,7 @@
 #   --tests  also builds the unit tests for Windows (GoogleTest from /usr/src/googletest, built
 #            with the same toolchain into build-win/googletest/); they run under wine.
 #
-# Installs what is missing first (g++-mingw-w64-x86-64-posix, libz-mingw-w64-dev, wine, and
+# Installs what is missing first (g++-mingw-w64-x86-64-posix, libz-mingw-w64-dev, libgcrypt-mingw-w64-dev, wine, and
 # googletest for --tests), through sudo when not root.
 set -euo pipefail
 
@@ -32,7 +32,7 @@ done
 jobs=$(nproc 2>/dev/null || echo 1)
 [ "$jobs" -gt 2 ] && jobs=2
 
-packages=(cmake make g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64)
+packages=(cmake make g++-mingw-w64-x86-64-posix libz-mingw-w64-dev libgcrypt-mingw-w64-dev wine wine64)
 [ "$with_tests" -eq 1 ] && packages+=(googletest)
 install_missing build-windows.sh "${packages[@]}"
 

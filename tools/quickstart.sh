@@ -30,7 +30,7 @@ die() {
     exit 1
 }
 
-install_missing quickstart g++ cmake make zlib1g-dev qpdf poppler-utils pkg-config libharfbuzz-dev
+install_missing quickstart g++ cmake make zlib1g-dev libgcrypt20-dev qpdf poppler-utils pkg-config libharfbuzz-dev
 
 # Only the program and the sample writer: the test programs are tools/test.sh's business.
 echo "quickstart: building in build/"

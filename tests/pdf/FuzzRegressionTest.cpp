@@ -1,5 +1,6 @@
 // Inputs that once made a fuzz target fail, run again through the code of that target.
-// A file's name says which: parser-*, flate-* or document-* (tests/pdf/regressions/).
+// A file's name says which: parser-*, flate-*, document-* or decrypt-*
+// (tests/pdf/regressions/).
 
 #include "support/TempDir.h"
 
@@ -27,6 +28,8 @@ TEST(FuzzRegression, EveryStoredInputRunsCleanly) {
             fuzzharness::inflateBytes(data, bytes.size());
         } else if (name.rfind("document-", 0) == 0) {
             fuzzharness::openAndFetchAll(path);
+        } else if (name.rfind("decrypt-", 0) == 0) {
+            fuzzharness::decryptPieces(data, bytes.size());
         } else {
             continue;
         }
