@@ -151,3 +151,124 @@ TEST(UserFilesRunTest, CounterFilesAsEditorsWriteThem) {
 }
 
 } // namespace
+
+namespace {
+
+struct CauseCase {
+    const char* name;
+    std::vector<std::string> args;
+    int status;
+    std::string err;                     // standard error, "<text>" the system's text
+    std::vector<std::string> entries;    // the folder afterwards
+    bool readOnlySource = false;
+};
+
+// The system's own text for a missing folder: not "Success", not the C library's text for a
+// made-up errno.
+void expectSystemText(const std::string& text, const std::string& label) {
+#ifdef _WIN32
+    EXPECT_FALSE(text.empty()) << label;
+    for (const char* wrong : {"Success", "Unknown error", "Permission denied", "System error"}) {
+        EXPECT_EQ(text.find(wrong), std::string::npos) << label << ": " << text;
+    }
+#else
+    EXPECT_EQ(text, "No such file or directory") << label;
+#endif
+}
+
+TEST(UserFilesRunTest, FailuresSayWhy) {
+    const std::vector<std::string> untouched = {"a.pdf", "count.txt"};
+    const std::vector<CauseCase> cases = {
+        {"missing output folder",
+         {"-ia.pdf", "-onodir/out.pdf"},
+         1,
+         "Can't create the output file: <text>",
+         untouched},
+        {"counter in a missing folder",
+         {"-ia.pdf", "-ostamped.pdf", "-export", "nodir/count.txt"},
+         1,
+         "export file create error: Can't write the counter file 'nodir/count.txt': <text>",
+         untouched},
+        {"rename to a name with '?'",
+         {"-ia.pdf", "-ostamped.pdf", "-rename", "[FILETITLE]?.pdf", "-export", "count.txt",
+          "-removesourcefile"},
+         1,
+         "Rename name refused: the -rename name 'stamped?.pdf' holds '?', which file names may "
+         "not hold",
+         untouched},
+        {"rename to a name with a colon in a subfolder",
+         {"-ia.pdf", "-ostamped.pdf", "-rename", "sub/a:b.pdf"},
+         1,
+         "Rename name refused: the -rename name 'a:b.pdf' holds ':', which file names may not "
+         "hold",
+         untouched},
+        {"read-only source with -removesourcefile: output kept, status 1",
+         {"-ia.pdf", "-ostamped.pdf", "-export", "count.txt", "-removesourcefile"},
+         1,
+         "Can't remove the source file 'a.pdf': it is read-only",
+         {"a.pdf", "count.txt", "stamped.pdf"},
+         true},
+    };
+    for (const CauseCase& c : cases) {
+        TempDir folder;
+        folder.write("a.pdf", sheet("a"));
+        folder.write("count.txt", "7");
+        const fs::path source = folder.file("a.pdf");
+        if (c.readOnlySource) {
+            fs::permissions(source, fs::perms::owner_write | fs::perms::group_write |
+                                        fs::perms::others_write,
+                            fs::perm_options::remove);
+        }
+        const ProgramResult result = runProgram(withArgs(c.args, {"-quiet"}), folder.path());
+        fs::permissions(source, fs::perms::owner_write, fs::perm_options::add);
+        EXPECT_EQ(result.status, c.status) << c.name;
+        std::string err = result.err;
+        const size_t text = c.err.find("<text>");
+        if (text != std::string::npos) {
+            ASSERT_EQ(err.substr(0, text), c.err.substr(0, text)) << c.name << ": " << err;
+            ASSERT_EQ(err.back(), '\n') << c.name;
+            expectSystemText(err.substr(text, err.size() - text - 1), c.name);
+        } else {
+            EXPECT_EQ(err, c.err + "\n") << c.name;
+        }
+        EXPECT_EQ(listing(folder.path()), c.entries) << c.name;
+        EXPECT_EQ(TempDir::read(folder.file("count.txt")), c.entries.size() == 3 ? "2" : "7")
+            << c.name;
+    }
+}
+
+// Habits of Windows users: "/?" for help, a slip of letter case in an option, and a quoted
+// folder whose final backslash turned the closing quote into part of the argument.
+TEST(UserFilesRunTest, WindowsHabits) {
+    const ProgramResult usage = runProgram({"-?"});
+    const ProgramResult slash = runProgram({"/?"});
+    EXPECT_EQ(slash.out, usage.out);
+    EXPECT_EQ(slash.status, 0);
+    EXPECT_EQ(slash.err, "");
+
+    TempDir folder;
+    folder.write("a.pdf", sheet("a"));
+    const std::vector<std::string> base = {"-ia.pdf", "-oplain.pdf", "-quiet", "-s1"};
+    const ProgramResult plain = runProgram(base, folder.path());
+    const ProgramResult slips = runProgram(
+        {"-ia.pdf", "-oslips.pdf", "-flipH", "-quiet", "-prefix", "-Quiet", "-s1", "-Size9"},
+        folder.path());
+    EXPECT_EQ(slips.status, 0);
+    EXPECT_EQ(slips.out, plain.out);
+    // The value of "-prefix" is text, not an option.
+    EXPECT_EQ(slips.err, "Warning: unknown option '-flipH' ignored; options are case-sensitive\n"
+                         "Warning: unknown option '-Size9' ignored; options are case-sensitive\n");
+    EXPECT_TRUE(fs::exists(folder.file("slips.pdf")));
+    EXPECT_EQ(plain.err, "");
+
+    folder.write("list.txt", "a.pdf\n");
+    const ProgramResult quoted = runProgram({"-ilist.txt", "-fno/such\"", "-quiet"}, folder.path());
+    EXPECT_EQ(quoted.status, 1);
+    EXPECT_NE(quoted.err.find("(the argument '-fno/such\"' ends in a double quote: a quoted "
+                              "folder ending in \\\" keeps the quote on Windows, leave out the "
+                              "final backslash)\n"),
+              std::string::npos)
+        << quoted.err;
+}
+
+} // namespace
