@@ -96,7 +96,8 @@ void setUpConsole();
 // Sets up the run's signals: SIGINT, SIGTERM and SIGHUP remove the files named by
 // addCleanupFile and then end the process as they would have; SIGXFSZ is ignored, so that a
 // write past a file-size limit fails instead of ending the process. On Windows the console's
-// Ctrl+C, Ctrl+Break and close events and a crash remove the files the same way.
+// Ctrl+C, Ctrl+Break and close events and a crash remove the files the same way; a console
+// event then ends the process with the status of an interrupt (STATUS_CONTROL_C_EXIT).
 void installSignalHandlers();
 // A temporary file of the run, to be removed should the process be ended by a signal. A file
 // made by createTempFileBeside is added already; removeFile and a rename from it drop it.

@@ -246,9 +246,12 @@ bool fileExists(const std::string& path) {
 
 std::FILE* openRegularFile(const std::string& path, std::string& errorText) {
     const std::wstring name = win32_text::toWide(path);
-    // Others may go on reading and writing it; a folder does not open this way.
-    HANDLE handle = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Others may go on reading and writing it, and it may be removed while it is read: an
+    // intermediate file of the run that is the input of the next pass must go when the run is
+    // interrupted. A folder does not open this way.
+    HANDLE handle = CreateFileW(name.c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         errorText = isDirectory(path)     ? "It is a folder, not a file"

@@ -158,8 +158,8 @@ struct CauseCase {
     const char* name;
     std::vector<std::string> args;
     int status;
-    std::string err;                     // standard error, "<text>" the system's text
-    std::vector<std::string> entries;    // the folder afterwards
+    std::string err;                  // standard error, "<text>" the system's text
+    std::vector<std::string> entries; // the folder afterwards
     bool readOnlySource = false;
 };
 
@@ -215,9 +215,9 @@ TEST(UserFilesRunTest, FailuresSayWhy) {
         folder.write("count.txt", "7");
         const fs::path source = folder.file("a.pdf");
         if (c.readOnlySource) {
-            fs::permissions(source, fs::perms::owner_write | fs::perms::group_write |
-                                        fs::perms::others_write,
-                            fs::perm_options::remove);
+            fs::permissions(
+                source, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                fs::perm_options::remove);
         }
         const ProgramResult result = runProgram(withArgs(c.args, {"-quiet"}), folder.path());
         fs::permissions(source, fs::perms::owner_write, fs::perm_options::add);
