@@ -136,6 +136,16 @@ bool isValueOption(std::string_view argument) {
     return false;
 }
 
+bool isKnownOption(std::string_view argument) {
+    for (const Option& option : kOptions) {
+        Match match;
+        if (matches(option, argument, match)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 std::vector<std::string_view> optionWords() {
     std::vector<std::string_view> words;
     for (const Option& option : kOptions) {

@@ -7,9 +7,7 @@
 #include "stamp/LineReader.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -36,10 +34,9 @@ class IntermediateFiles {
         std::string name;
         const UniqueFile file(platform::createTempFileBeside(output, name));
         if (!file) {
-            const int error = errno;
+            const std::string reason = platform::lastErrorText();
             std::printf("\nOutput file create error: '%s'\n", output.c_str());
-            throw CPdfException("", std::string("Can't create the output file: ") +
-                                        std::strerror(error));
+            throw CPdfException("", "Can't create the output file: " + reason);
         }
         names_.push_back(name);
         return name;
@@ -123,12 +120,12 @@ void runTextLines(CPdfStamp& job) {
     }
     job.prepareFinalSteps();
     if (!platform::renameReplacing(lastOutput, runOutput)) {
-        const int error = errno;
+        const std::string reason = platform::lastFailureWasInUse()
+                                       ? "it is in use by another program"
+                                       : platform::lastErrorText();
         std::printf("\nOutput file create error: '%s'\n", runOutput.c_str());
         throw CPdfException("",
-                            "Can't move the last pass's output to '" + runOutput + "': " +
-                                (platform::lastFailureWasInUse() ? "it is in use by another program"
-                                                                 : std::strerror(error)));
+                            "Can't move the last pass's output to '" + runOutput + "': " + reason);
     }
     intermediates.forget(lastOutput);
     std::printf(", output file: '%s'\n", runOutput.c_str());

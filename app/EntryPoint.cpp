@@ -1,6 +1,7 @@
 #include "app/EntryPoint.h"
 
 #include "app/FileList.h"
+#include "app/OptionWords.h"
 #include "app/Usage.h"
 #include "pdf/CPdfException.h"
 #include "stamp/CPdfStamp.h"
@@ -24,6 +25,37 @@ void printCause(const std::string& cause) {
     }
     std::fflush(stdout);
     std::fprintf(stderr, "%s\n", line.c_str());
+}
+
+// Options the parser passes over: misspelt, or in the wrong letter case ("-flipH"). They are
+// still ignored, as they always were, but said on standard error, once for the run.
+void warnUnknownOptions(const std::vector<std::string>& args) {
+    for (size_t i = 3; i < args.size(); ++i) {
+        const std::string& argument = args[i];
+        if (isValueOption(argument)) {
+            ++i;
+            continue;
+        }
+        if (argument.size() < 2 || argument[0] != '-' || isKnownOption(argument)) {
+            continue;
+        }
+        std::fflush(stdout);
+        std::fprintf(stderr, "Warning: unknown option '%s' ignored; options are case-sensitive\n",
+                     argument.c_str());
+    }
+}
+
+// On Windows a quoted argument that ends in a backslash ("-fC:\out folder\") ends in a double
+// quote instead: the backslash makes the closing quote part of the argument.
+std::string quoteHint(const std::vector<std::string>& args) {
+    for (size_t i = 1; i < args.size(); ++i) {
+        if (!args[i].empty() && args[i].back() == '"') {
+            return " (the argument '" + args[i] +
+                   "' ends in a double quote: a quoted folder ending in \\\" keeps the quote on "
+                   "Windows, leave out the final backslash)";
+        }
+    }
+    return "";
 }
 
 struct PreScan {
@@ -85,7 +117,7 @@ int runQuillmark(const std::vector<std::string>& args) {
     PreScan scan;
     if (args.size() == 2) {
         const std::string& only = args[1];
-        if (only == "--help" || only == "-h" || only == "-?") {
+        if (only == "--help" || only == "-h" || only == "-?" || only == "/?") {
             printUsage();
             return 0;
         }
@@ -104,6 +136,7 @@ int runQuillmark(const std::vector<std::string>& args) {
     if (!scan.quiet) {
         printBanner();
     }
+    warnUnknownOptions(args);
 
     int status = 1;
     try {
@@ -111,7 +144,11 @@ int runQuillmark(const std::vector<std::string>& args) {
     } catch (const CPdfException& failure) {
         std::fwrite(failure.message().data(), 1, failure.message().size(), stdout);
         // A failure without a cause of its own (a parameter error) is its own cause.
-        printCause(failure.cause().empty() ? failure.message() : failure.cause());
+        std::string cause = failure.cause().empty() ? failure.message() : failure.cause();
+        while (!cause.empty() && (cause.back() == '\n' || cause.back() == '\r')) {
+            cause.pop_back();
+        }
+        printCause(cause + quoteHint(args));
         status = 1;
     } catch (...) {
         std::fputs("Unexpected exception", stdout);

@@ -1,5 +1,6 @@
 #include "app/FileList.h"
 
+#include "app/ListName.h"
 #include "platform/Platform.h"
 #include "platform/UniqueFile.h"
 #include "stamp/CPdfStamp.h"
@@ -39,17 +40,25 @@ int runFileList(const std::string& listName, std::vector<std::string> args,
         return kListRefused;
     }
 
+    ListOptions lineOptions = options;
+    lineOptions.spreadsheet = list_line::isSpreadsheetList(listName, options.delimiter);
     bool anyFailure = false;
     std::string rawLine;
     const LineEncoding encoding = startLines(list.get());
     for (bool first = true; readLine(list.get(), rawLine, kMaxLineBytes, encoding); first = false) {
-        ListLine line = list_line::interpretLine(
-            first ? list_line::skipByteOrderMark(rawLine) : std::string_view(rawLine), options);
+        const std::string_view text =
+            first ? list_line::skipByteOrderMark(rawLine) : std::string_view(rawLine);
+        // An empty line (an extra Enter at the end of the list) names no file.
+        if (list_line::isBlankLine(text)) {
+            continue;
+        }
+        ListLine line = list_line::interpretLine(text, lineOptions);
         if (line.hasText) {
             list_line::setPrefixArgument(args, line.text);
         }
-        args[1] = "-i" + line.fileName;
-        args[2] = "-o" + platform::joinPath(folder, line.fileName);
+        const std::string fileName = list_name::resolve(line.fileName);
+        args[1] = "-i" + fileName;
+        args[2] = "-o" + list_name::outputName(folder, fileName);
 
         CPdfStamp job;
         job.runPair(args);

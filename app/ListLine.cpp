@@ -2,7 +2,11 @@
 
 #include "app/OptionWords.h"
 #include "pdf/CPdfException.h"
+#include "platform/Platform.h"
 #include "stamp/NumberScan.h"
+
+#include <algorithm>
+#include <cctype>
 
 namespace list_line {
 
@@ -12,10 +16,32 @@ bool endsWith(std::string_view text, std::string_view end) {
     return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
 }
 
+bool hasExtension(std::string_view name, std::string_view extension) {
+    if (!platform::fileNamesIgnoreCase()) {
+        return endsWith(name, extension);
+    }
+    if (name.size() < extension.size()) {
+        return false;
+    }
+    const std::string_view end = name.substr(name.size() - extension.size());
+    return std::equal(end.begin(), end.end(), extension.begin(), [](char a, char b) {
+        return std::tolower(static_cast<unsigned char>(a)) == b;
+    });
+}
+
 } // namespace
 
 bool isListFileName(std::string_view name) {
-    return endsWith(name, ".txt") || endsWith(name, ".csv");
+    return hasExtension(name, ".txt") || hasExtension(name, ".csv");
+}
+
+bool isSpreadsheetList(std::string_view listName, std::string_view delimiter) {
+    return hasExtension(listName, ".csv") &&
+           (delimiter == "," || delimiter == ";" || delimiter == "\t");
+}
+
+bool isBlankLine(std::string_view rawLine) {
+    return rawLine.find_first_not_of(" \t\r\n") == std::string_view::npos;
 }
 
 std::string_view skipByteOrderMark(std::string_view line) {
@@ -28,13 +54,13 @@ std::string_view cutAtLineEnd(std::string_view line) {
     return end == std::string_view::npos ? line : line.substr(0, end);
 }
 
-std::vector<std::string> splitCsvFields(std::string_view line) {
+std::vector<std::string> splitCsvFields(std::string_view line, char delimiter, bool keepEmpty) {
     std::vector<std::string> fields;
     std::string field;
     bool quoted = false;   // the field began with a quote
     bool inQuotes = false; // inside its quotes
     auto endField = [&]() {
-        if (quoted || !field.empty()) {
+        if (quoted || keepEmpty || !field.empty()) {
             fields.push_back(std::move(field));
         }
         field.clear();
@@ -51,7 +77,7 @@ std::vector<std::string> splitCsvFields(std::string_view line) {
             } else {
                 inQuotes = false;
             }
-        } else if (c == ',') {
+        } else if (c == delimiter) {
             endField();
         } else if (c == '"' && field.empty() && !quoted) {
             quoted = true;
@@ -130,10 +156,16 @@ ListLine interpretLine(std::string_view rawLine, const ListOptions& options) {
     if (hasSelection) {
         selection = parseColumnSelection(options.columns);
     }
-    // A comma-delimited line with quotes is read as CSV; other lines split at the delimiters.
-    const bool csv = options.delimiter == "," && line.find('"') != std::string_view::npos;
-    std::vector<std::string> columns =
-        csv ? splitCsvFields(line) : splitColumns(line, options.delimiter);
+    // A spreadsheet's line keeps its empty cells; elsewhere a comma-delimited line with quotes
+    // is read as CSV, and other lines split at the delimiters.
+    std::vector<std::string> columns;
+    if (options.spreadsheet) {
+        columns = splitCsvFields(line, options.delimiter[0], true);
+    } else if (options.delimiter == "," && line.find('"') != std::string_view::npos) {
+        columns = splitCsvFields(line);
+    } else {
+        columns = splitColumns(line, options.delimiter);
+    }
     if (!columns.empty()) {
         result.fileName = columns[0];
     }

@@ -13,6 +13,9 @@ struct ListOptions {
     std::string delimiter;
     std::string separator;
     std::string columns;
+    // A ".csv" list delimited by one ",", ";" or tab: its lines are read as spreadsheets write
+    // them (set by the list runner from the list's name).
+    bool spreadsheet = false;
 };
 
 // What a list line asks for: the input file name and, with a delimiter, the stamp text.
@@ -26,8 +29,16 @@ namespace list_line {
 
 inline constexpr size_t kMaxSelectedColumns = 20;
 
-// A list file is named "*.txt" or "*.csv" (case-sensitive).
+// A list file is named "*.txt" or "*.csv": case-sensitive, but in any case where the system's
+// file names are (Windows).
 bool isListFileName(std::string_view name);
+
+// Whether the lines of this list are read as spreadsheets write them: a ".csv" list whose
+// delimiter is a single ",", ";" or tab.
+bool isSpreadsheetList(std::string_view listName, std::string_view delimiter);
+
+// True for a line that holds nothing but blanks and its line end: it names no file.
+bool isBlankLine(std::string_view rawLine);
 
 // The line without a leading UTF-8 byte-order mark, which spreadsheets write at the start of
 // "CSV UTF-8" files.
@@ -37,9 +48,11 @@ std::string_view skipByteOrderMark(std::string_view line);
 std::string_view cutAtLineEnd(std::string_view line);
 
 // The fields of a CSV line, as spreadsheets write them: a field that begins with a double quote
-// runs to the closing quote and may hold commas, any other character and "" for one quote; an
-// empty quoted field ("") is a field. Unquoted empty fields are left out, as splitColumns does.
-std::vector<std::string> splitCsvFields(std::string_view line);
+// runs to the closing quote and may hold the delimiter, any other character and "" for one
+// quote; an empty quoted field ("") is a field. Unquoted empty fields are fields only with
+// keepEmpty (a spreadsheet's empty cell); without it they are left out, as splitColumns does.
+std::vector<std::string> splitCsvFields(std::string_view line, char delimiter = ',',
+                                        bool keepEmpty = false);
 
 // The runs of characters between delimiters (every character of delimiters is one); empty
 // fields are not columns.

@@ -43,6 +43,17 @@ bool removeFile(const std::string& path);
 // holds the file open (Windows refuses both then; POSIX never does).
 bool lastFailureWasInUse();
 bool fileExists(const std::string& path);
+// True when the file is marked read-only: Windows' read-only attribute, or on POSIX no write
+// permission for anyone. Such a file is one its owner asked to keep.
+bool isReadOnly(const std::string& path);
+// The system's own text for why the last failed call of this thread failed, to be asked for
+// right after it: on Windows the text of the system's error code when a Win32 call of this
+// layer failed (creating, renaming or removing a file), else the C library's text for errno.
+std::string lastErrorText();
+// The readings of a name that is not valid UTF-8 in the code pages the system's own programs
+// write names in, as UTF-8, most likely first: on Windows the ANSI code page, then the console's
+// OEM code page ("dir" writes that one). None on POSIX, which has no such code page.
+std::vector<std::string> localCodePageReadings(std::string_view bytes);
 // True when the name is a folder.
 bool isDirectory(const std::string& path);
 // Opens an existing regular file for binary reading. Anything else (a folder, a FIFO, a device)
@@ -62,6 +73,8 @@ bool readAt(std::FILE* file, uint64_t offset, char* buffer, size_t count);
 // sooner, or a read or a write fails); what was appended is then not to be trusted.
 bool appendFileRange(std::FILE* source, uint64_t offset, uint64_t count, std::FILE* target);
 
+// True where the file system does not tell names apart by letter case (Windows).
+bool fileNamesIgnoreCase();
 // Folder separators of this platform: both "/" and "\" separate folders, on POSIX and Windows.
 bool isFolderSeparator(char c);
 // The separator used to join a folder and a name: "/" on POSIX, "\" on Windows.
@@ -83,7 +96,8 @@ void setUpConsole();
 // Sets up the run's signals: SIGINT, SIGTERM and SIGHUP remove the files named by
 // addCleanupFile and then end the process as they would have; SIGXFSZ is ignored, so that a
 // write past a file-size limit fails instead of ending the process. On Windows the console's
-// Ctrl+C, Ctrl+Break and close events and a crash remove the files the same way.
+// Ctrl+C, Ctrl+Break and close events and a crash remove the files the same way; a console
+// event then ends the process with the status of an interrupt (STATUS_CONTROL_C_EXIT).
 void installSignalHandlers();
 // A temporary file of the run, to be removed should the process be ended by a signal. A file
 // made by createTempFileBeside is added already; removeFile and a rename from it drop it.

@@ -103,6 +103,21 @@ bool removeFile(const std::string& path) {
     return removed;
 }
 
+bool isReadOnly(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+}
+
+std::string lastErrorText() {
+    const int error = errno;
+    return error != 0 ? std::strerror(error) : "the system gave no cause";
+}
+
+std::vector<std::string> localCodePageReadings(std::string_view bytes) {
+    (void)bytes;
+    return {};
+}
+
 bool lastFailureWasInUse() {
     // A POSIX system lets a file be renamed over or removed while others hold it open.
     return false;
@@ -243,6 +258,10 @@ bool appendFileRange(std::FILE* source, uint64_t offset, uint64_t count, std::FI
     }
 #endif
     return count == 0 || appendByReading(source, offset, count, out);
+}
+
+bool fileNamesIgnoreCase() {
+    return false;
 }
 
 bool isFolderSeparator(char c) {

@@ -1,6 +1,7 @@
 #include "platform/Platform.h"
 #include "platform/Win32Text.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -31,6 +32,16 @@ bool isInUseError(DWORD error) {
            error == ERROR_USER_MAPPED_FILE;
 }
 
+// errno after a failed Win32 call of this layer, whose own error code is kept beside it: no
+// C library error has this value.
+constexpr int kSystemErrorMarker = 0x5157;
+thread_local DWORD lastSystemError = 0;
+
+void recordSystemError(DWORD error) {
+    lastSystemError = error;
+    errno = kSystemErrorMarker;
+}
+
 // A rename over or a deletion of a file that another program holds open without delete
 // sharing fails as "access denied" too; a read-only file or a folder gives the same error,
 // so those are told apart by the file's attributes.
@@ -41,7 +52,7 @@ void noteFailure(DWORD error, const std::wstring& target) {
         lastFailureInUse = attributes != INVALID_FILE_ATTRIBUTES &&
                            (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) == 0;
     }
-    errno = lastFailureInUse ? EBUSY : EACCES;
+    recordSystemError(error);
 }
 
 std::tm toTm(const SYSTEMTIME& time) {
@@ -195,6 +206,31 @@ bool removeFile(const std::string& path) {
     return removed;
 }
 
+bool isReadOnly(const std::string& path) {
+    const DWORD attributes = GetFileAttributesW(win32_text::toWide(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+std::string lastErrorText() {
+    const int error = errno;
+    if (error == kSystemErrorMarker) {
+        return win32_text::systemMessage(lastSystemError);
+    }
+    return error != 0 ? std::strerror(error) : "the system gave no cause";
+}
+
+std::vector<std::string> localCodePageReadings(std::string_view bytes) {
+    std::vector<std::string> readings;
+    for (const UINT codePage : {GetACP(), GetOEMCP()}) {
+        const std::string reading = win32_text::fromCodePage(codePage, bytes);
+        if (!reading.empty() &&
+            std::find(readings.begin(), readings.end(), reading) == readings.end()) {
+            readings.push_back(reading);
+        }
+    }
+    return readings;
+}
+
 bool lastFailureWasInUse() {
     return lastFailureInUse;
 }
@@ -210,9 +246,12 @@ bool fileExists(const std::string& path) {
 
 std::FILE* openRegularFile(const std::string& path, std::string& errorText) {
     const std::wstring name = win32_text::toWide(path);
-    // Others may go on reading and writing it; a folder does not open this way.
-    HANDLE handle = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Others may go on reading and writing it, and it may be removed while it is read: an
+    // intermediate file of the run that is the input of the next pass must go when the run is
+    // interrupted. A folder does not open this way.
+    HANDLE handle = CreateFileW(name.c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         errorText = isDirectory(path)     ? "It is a folder, not a file"
@@ -297,6 +336,10 @@ bool appendFileRange(std::FILE* source, uint64_t offset, uint64_t count, std::FI
     return true;
 }
 
+bool fileNamesIgnoreCase() {
+    return true;
+}
+
 bool isFolderSeparator(char c) {
     return c == '/' || c == '\\';
 }
@@ -345,6 +388,7 @@ std::FILE* createTempFileBeside(const std::string& target, std::string& tempPath
             if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) {
                 continue;
             }
+            recordSystemError(error);
             return nullptr;
         }
         addCleanupFile(name);

@@ -28,12 +28,26 @@ void removeCleanupFiles() {
     }
 }
 
+// The program's own thread, stopped before the files go so that it makes no new one meanwhile.
+HANDLE programThread = nullptr;
+volatile LONG ending = 0;
+
 // Ctrl+C, Ctrl+Break, the console window closed, the user logging off or the system shutting
-// down: the files go, and the system's own handling then ends the process.
+// down: the program's thread is stopped, the files go, and the process ends at once with the
+// status of a console interrupt. It is ended, not exited: the stopped thread may hold a lock
+// that the library's own exit steps would wait for.
 BOOL WINAPI onConsoleEvent(DWORD event) {
     (void)event;
+    if (InterlockedExchange(&ending, 1) != 0) {
+        // A second event while the first is handled: the first ends the process.
+        Sleep(INFINITE);
+    }
+    if (programThread != nullptr) {
+        SuspendThread(programThread);
+    }
     removeCleanupFiles();
-    return FALSE;
+    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(STATUS_CONTROL_C_EXIT));
+    return TRUE;
 }
 
 // A crash leaves no temporary file either; the crash is then reported as it would have been.
@@ -52,6 +66,10 @@ void onAbort(int signal) {
 } // namespace
 
 void installSignalHandlers() {
+    if (programThread == nullptr) {
+        (void)DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(),
+                              &programThread, THREAD_SUSPEND_RESUME, FALSE, 0);
+    }
     SetConsoleCtrlHandler(onConsoleEvent, TRUE);
     SetUnhandledExceptionFilter(onUnhandledException);
     std::signal(SIGABRT, onAbort);

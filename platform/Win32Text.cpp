@@ -32,6 +32,21 @@ std::string toUtf8(std::wstring_view text) {
     return narrow;
 }
 
+std::string fromCodePage(unsigned int codePage, std::string_view text) {
+    if (text.empty()) {
+        return {};
+    }
+    const int size = static_cast<int>(text.size());
+    const int length =
+        MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
+    if (length <= 0) {
+        return {};
+    }
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(), size, wide.data(), length);
+    return toUtf8(wide);
+}
+
 std::string systemMessage(unsigned long error) {
     wchar_t* buffer = nullptr;
     const DWORD length = FormatMessageW(

@@ -11,6 +11,8 @@ namespace win32_text {
 std::wstring toWide(std::string_view text);
 // UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
 std::string toUtf8(std::wstring_view text);
+// Text in a Windows code page to UTF-8; empty when the code page cannot read it.
+std::string fromCodePage(unsigned int codePage, std::string_view text);
 // The system's text for an error code, without its line end.
 std::string systemMessage(unsigned long error);
 

@@ -221,6 +221,7 @@ class CPdfStamp {
     void placeCounter();
     void refuseRenameOverInput() const;
     void runFinalSteps();
+    void removeSourceFile();
     // Runs a step; a failure closes the pass and is thrown as "Stamp file issue" with its cause.
     void runGuarded(void (CPdfStamp::*step)());
     std::string renameTarget() const;

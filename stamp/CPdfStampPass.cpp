@@ -8,6 +8,8 @@
 #include "platform/Platform.h"
 #include "platform/UniqueFile.h"
 #include "stamp/COutputFile.h"
+#include "stamp/CounterFile.h"
+#include "stamp/FileNameRules.h"
 #include "stamp/FontTable.h"
 #include "stamp/PageNumbering.h"
 #include "stamp/PseudoRandom.h"
@@ -38,6 +40,18 @@ std::string maskedNumber(int32_t value, int32_t mask) {
     char text[96];
     std::snprintf(text, sizeof text, "%-*.*d", width, width, value);
     return text;
+}
+
+// A character of a refused name as the user would type it, a control character by its code.
+std::string describeCharacter(char c) {
+    if (static_cast<unsigned char>(c) < 0x20) {
+        return "the control character " + std::to_string(static_cast<int>(c));
+    }
+    return std::string("'") + c + "'";
+}
+
+std::string counterFileCause(const std::string& name, const std::string& reason) {
+    return "Can't write the counter file '" + name + "': " + reason;
 }
 
 void replaceFirst(std::string& text, std::string_view placeholder, std::string_view value) {
@@ -138,6 +152,16 @@ void CPdfStamp::refuseRenameOverInput() const {
         return;
     }
     const std::string target = renameTarget();
+    // Refused before the output is put in place: a name Windows cannot hold fails there only
+    // after the run, and copies of the output could not go there later.
+    const std::string pattern = target.substr(platform::fileNameStart(outputName));
+    const std::string_view name = file_name_rules::lastPart(pattern);
+    if (const char c = file_name_rules::forbiddenCharacter(name); c != '\0') {
+        std::printf("\nUnable to rename file, check permissions, file naming\n");
+        throw CPdfException("Rename name refused", "the -rename name '" + std::string(name) +
+                                                       "' holds " + describeCharacter(c) +
+                                                       ", which file names may not hold");
+    }
     if (target == inputName || platform::sameFile(inputName, target)) {
         std::printf("\nOutput file is the input file: '%s'\n", target.c_str());
         throw CPdfException("The rename target is the input file");
@@ -181,11 +205,24 @@ void CPdfStamp::runFinalSteps() {
     const bool renamed = renamePattern.empty() || renameOutput(result);
     placeCounter();
     if (renamed && !softFailure && removeSource && inputName != result &&
-        !platform::sameFile(inputName, result) && !platform::removeFile(inputName) &&
-        platform::lastFailureWasInUse()) {
-        failSoftly("Can't remove the source file '" + inputName +
-                   "': it is in use by another program");
+        !platform::sameFile(inputName, result)) {
+        removeSourceFile();
     }
+}
+
+// A source that cannot be removed is kept and the run ends with status 1, the output in place:
+// a source marked read-only is one its owner asked to keep, on every system.
+void CPdfStamp::removeSourceFile() {
+    std::string reason;
+    if (platform::isReadOnly(inputName)) {
+        reason = "it is read-only";
+    } else if (!platform::removeFile(inputName)) {
+        reason = platform::lastFailureWasInUse() ? "it is in use by another program"
+                                                 : platform::lastErrorText();
+    } else {
+        return;
+    }
+    failSoftly("Can't remove the source file '" + inputName + "': " + reason);
 }
 
 void CPdfStamp::openFiles() {
@@ -236,9 +273,9 @@ void CPdfStamp::openFiles() {
     }
 
     if (!output.create(outputName)) {
-        const int error = errno;
+        const std::string reason = platform::lastErrorText();
         std::printf("\nOutput file create error: '%s'\n", outputName.c_str());
-        throw CPdfException(std::string("Can't create the output file: ") + std::strerror(error));
+        throw CPdfException("Can't create the output file: " + reason);
     }
     output.setSecurity(security);
     if (verbose) {
@@ -360,16 +397,13 @@ void CPdfStamp::writeStampObjects() {
 }
 
 int32_t CPdfStamp::importStartNumber() const {
-    std::string error;
-    UniqueFile file(platform::openRegularFile(importFile, error));
-    if (!file) {
-        throw CPdfException("Import file error: " + error + "\n");
+    // A counter that cannot be read ends the run: numbering from 0 would restart the series.
+    int32_t number = 0;
+    std::string cause;
+    if (!counter_file::read(importFile, number, cause)) {
+        throw CPdfException("Import file error\n", cause);
     }
-    char text[11] = {};
-    size_t got = std::fread(text, 1, 10, file.get());
-    file.reset();
-    text[got] = '\0';
-    return std::atoi(text);
+    return number;
 }
 
 bool CPdfStamp::locateObject(int32_t number, ObjectExtent& extent) {
@@ -489,15 +523,17 @@ void CPdfStamp::prepareCounter() {
     }
     UniqueFile file(platform::createTempFileBeside(exportFile, counterTemp_));
     if (!file) {
-        throw CPdfException("export file create error");
+        throw CPdfException("export file create error",
+                            counterFileCause(exportFile, platform::lastErrorText()));
     }
     const int64_t next = static_cast<int64_t>(highestShown_) + 1;
     const bool written = std::fprintf(file.get(), "%lld", static_cast<long long>(next)) > 0;
     // The close reports a failed write of what fprintf left in the buffer.
     if (std::fclose(file.release()) != 0 || !written) {
+        const std::string reason = platform::lastErrorText();
         platform::removeFile(counterTemp_);
         counterTemp_.clear();
-        throw CPdfException("export file create error");
+        throw CPdfException("export file create error", counterFileCause(exportFile, reason));
     }
 }
 
@@ -506,12 +542,15 @@ void CPdfStamp::placeCounter() {
         return;
     }
     const bool placed = platform::renameReplacing(counterTemp_, exportFile);
+    const std::string reason = placed                            ? std::string()
+                               : platform::lastFailureWasInUse() ? "it is in use by another program"
+                                                                 : platform::lastErrorText();
     if (!placed) {
         platform::removeFile(counterTemp_);
     }
     counterTemp_.clear();
     if (!placed) {
-        throw CPdfException("export file create error");
+        throw CPdfException("export file create error", counterFileCause(exportFile, reason));
     }
 }
 
@@ -571,11 +610,11 @@ bool CPdfStamp::renameOutput(std::string& result) {
     const std::string newName = renameTarget();
     std::printf("\nRenaming output file: '%s' to '%s'\n", outputName.c_str(), newName.c_str());
     if (!platform::renameReplacing(outputName, newName)) {
-        const int error = errno;
+        const std::string reason = platform::lastFailureWasInUse()
+                                       ? "it is in use by another program"
+                                       : platform::lastErrorText();
         std::printf("Unable to rename file, check permissions, file naming\n");
-        failSoftly("Can't rename '" + outputName + "' to '" + newName + "': " +
-                   (platform::lastFailureWasInUse() ? "it is in use by another program"
-                                                    : std::strerror(error)));
+        failSoftly("Can't rename '" + outputName + "' to '" + newName + "': " + reason);
         return false;
     }
     result = newName;

@@ -98,4 +98,28 @@ std::string toWinAnsi(std::string_view text) {
     return result;
 }
 
+std::string fromWinAnsi(std::string_view text) {
+    std::string result;
+    result.reserve(text.size() * 2);
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        uint32_t codePoint = byte;
+        if (byte >= 0x80 && byte < 0xA0) {
+            // The five bytes without a character keep the code point of the same number.
+            codePoint = kHighControls[byte - 0x80] != 0 ? kHighControls[byte - 0x80] : byte;
+        }
+        if (codePoint < 0x80) {
+            result += static_cast<char>(codePoint);
+        } else if (codePoint < 0x800) {
+            result += static_cast<char>(0xC0 | (codePoint >> 6));
+            result += static_cast<char>(0x80 | (codePoint & 0x3F));
+        } else {
+            result += static_cast<char>(0xE0 | (codePoint >> 12));
+            result += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+            result += static_cast<char>(0x80 | (codePoint & 0x3F));
+        }
+    }
+    return result;
+}
+
 } // namespace text_encoding

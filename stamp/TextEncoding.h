@@ -15,4 +15,8 @@ bool isValidUtf8(std::string_view text);
 // "?". Any other text is taken as code page 1252 already and returned unchanged.
 std::string toWinAnsi(std::string_view text);
 
+// Code page 1252 bytes as UTF-8 (the five bytes without a character become the C1 controls of
+// the same number).
+std::string fromWinAnsi(std::string_view text);
+
 } // namespace text_encoding

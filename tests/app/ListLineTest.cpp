@@ -1,5 +1,6 @@
 #include "app/ListLine.h"
 #include "pdf/CPdfException.h"
+#include "platform/Platform.h"
 #include "platform/UniqueFile.h"
 #include "stamp/LineReader.h"
 #include "support/TempDir.h"
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -23,12 +25,34 @@ std::string joined(const Columns& columns) {
 
 TEST(ListLineTest, ListFileNames) {
     const std::pair<const char*, bool> cases[] = {
-        {"list.txt", true},  {"files.csv", true}, {".txt", true},      {"dir/a.csv", true},
-        {"list.TXT", false}, {"a.Csv", false},    {"list.pdf", false}, {"txt", false},
-        {"", false},         {"a.txt ", false},
+        {"list.txt", true},  {"files.csv", true}, {".txt", true}, {"dir/a.csv", true},
+        {"list.pdf", false}, {"txt", false},      {"", false},    {"a.txt ", false},
     };
     for (const auto& [name, isList] : cases) {
         EXPECT_EQ(list_line::isListFileName(name), isList) << name;
+    }
+    // Windows' own names match in any letter case; elsewhere the case is part of the name.
+    for (const char* name : {"LIST.TXT", "a.Csv"}) {
+        EXPECT_EQ(list_line::isListFileName(name), platform::fileNamesIgnoreCase()) << name;
+    }
+}
+
+// Only a ".csv" list with a single spreadsheet delimiter is read as a spreadsheet writes it.
+TEST(ListLineTest, SpreadsheetLists) {
+    const std::tuple<const char*, const char*, bool> cases[] = {
+        {"l.csv", ",", true},   {"l.csv", ";", true}, {"l.csv", "\t", true}, {"l.csv", "|", false},
+        {"l.csv", ";,", false}, {"l.csv", "", false}, {"l.txt", ",", false}, {"l.txt", ";", false},
+    };
+    for (const auto& [name, delimiter, spreadsheet] : cases) {
+        EXPECT_EQ(list_line::isSpreadsheetList(name, delimiter), spreadsheet)
+            << name << " " << delimiter;
+    }
+    EXPECT_EQ(list_line::isSpreadsheetList("L.CSV", ","), platform::fileNamesIgnoreCase());
+    for (const char* blank : {"", "\n", "\r\n", " \t \r\n"}) {
+        EXPECT_TRUE(list_line::isBlankLine(blank)) << testing::PrintToString(blank);
+    }
+    for (const char* named : {"a", " a\n", ",\n", ";"}) {
+        EXPECT_FALSE(list_line::isBlankLine(named)) << named;
     }
 }
 
@@ -46,6 +70,23 @@ TEST(ListLineTest, CsvFieldsAsSpreadsheetsWriteThem) {
     };
     for (const auto& [line, expected] : cases) {
         EXPECT_EQ(joined(list_line::splitCsvFields(line)), expected) << line;
+    }
+}
+
+// A spreadsheet's empty cells are columns of their own, whatever its delimiter.
+TEST(ListLineTest, SpreadsheetCellsKeepTheirColumns) {
+    const std::tuple<const char*, char, const char*> cases[] = {
+        {"a.pdf,O'Brien,,Ref 14", ',', "<a.pdf><O'Brien><><Ref 14>"},
+        {"a.pdf,,", ',', "<a.pdf><><>"},
+        {",x", ',', "<><x>"},
+        {"a.pdf;\"M\u00fcller / Hans\";\"Akte \"\"A\"\" 12\"", ';',
+         "<a.pdf><M\u00fcller / Hans><Akte \"A\" 12>"},
+        {"a.pdf;x,y;;z", ';', "<a.pdf><x,y><><z>"},
+        {"a.pdf\t\tb", '\t', "<a.pdf><><b>"},
+        {"", ',', "<>"},
+    };
+    for (const auto& [line, delimiter, expected] : cases) {
+        EXPECT_EQ(joined(list_line::splitCsvFields(line, delimiter, true)), expected) << line;
     }
 }
 
@@ -164,6 +205,24 @@ TEST(ListLineTest, InterpretLine) {
         {"quoting only for a comma delimiter", "\"a\";b", {";", "", ""}, "\"a\"", true, "b"},
         {"selection beyond the columns", "a.pdf,t", {",", "", "2"}, "a.pdf", true, ""},
         {"no text columns gives an empty text", "a.pdf", {",", "/", ""}, "a.pdf", true, ""},
+        {"spreadsheet: an empty cell is a column",
+         "a.pdf,O'Brien,,Ref 14\r\n",
+         {",", "/", "1,3", true},
+         "a.pdf",
+         true,
+         "O'Brien/Ref 14"},
+        {"spreadsheet: semicolon cells with quotes",
+         "\"a b.pdf\";\"x;y\";z",
+         {";", "/", "", true},
+         "a b.pdf",
+         true,
+         "x;y/z"},
+        {"not a spreadsheet: runs of delimiters count as one",
+         "a.pdf,O'Brien,,Ref 14",
+         {",", "/", "1,3"},
+         "a.pdf",
+         true,
+         "O'Brien"},
     };
     for (const Case& c : cases) {
         ListLine line = list_line::interpretLine(c.line, c.options);

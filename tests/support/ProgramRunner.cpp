@@ -76,7 +76,8 @@ ProgramResult runProgram(const std::vector<std::string>& arguments,
     const std::wstring folder = workingFolder.empty() ? std::wstring() : wide(workingFolder);
     const BOOL started =
         out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE && in != INVALID_HANDLE_VALUE &&
-        CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+        CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                       control.ownProcessGroup ? CREATE_NEW_PROCESS_GROUP : 0, nullptr,
                        folder.empty() ? nullptr : folder.c_str(), &startup, &process);
     for (HANDLE handle : {out, err, in}) {
         if (handle != INVALID_HANDLE_VALUE) {

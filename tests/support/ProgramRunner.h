@@ -23,6 +23,9 @@ struct RunControl {
     int timeoutSeconds = 0;
     // Called in the test with the child's process id while the child runs (to signal it).
     std::function<void(int)> whileRunning;
+    // Windows: the child gets a console process group of its own, so that a console event
+    // (Ctrl+Break) can be sent to it alone. Nothing on POSIX.
+    bool ownProcessGroup = false;
 };
 
 // Runs the built quillmark with the given arguments (without the program name) in the given
