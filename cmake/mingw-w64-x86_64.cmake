@@ -19,3 +19,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(ZLIB_USE_STATIC_LIBS ON)
 set(ZLIB_LIBRARY /usr/${QM_MINGW_PREFIX}/lib/libz.a CACHE FILEPATH "zlib for Windows")
 set(ZLIB_INCLUDE_DIR /usr/${QM_MINGW_PREFIX}/include CACHE PATH "zlib headers for Windows")
+
+# Libraries cross-built for Windows into folders of their own (HarfBuzz, by
+# tools/build-windows.sh): their pkg-config files name absolute paths, which are searched only
+# when the folder is one of the roots.
+if(QUILLMARK_WINDOWS_PREFIXES)
+  list(APPEND CMAKE_FIND_ROOT_PATH ${QUILLMARK_WINDOWS_PREFIXES})
+endif()
