@@ -23,6 +23,8 @@ done
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# A step that fails unexpectedly is named, not left as a silent exit.
+trap 'echo "FAIL: deb_test.sh stopped at line $LINENO: $BASH_COMMAND"' ERR
 failures=0
 fail() {
     echo "FAIL: $*"
@@ -54,12 +56,13 @@ gzip -dc "$work/unpacked/usr/share/man/man1/quillmark.1.gz" 2>/dev/null | grep -
 program="$work/unpacked/usr/bin/quillmark"
 declared=$(echo "$depends" | tr ',|' '\n\n' | sed 's/(.*//; s/[[:space:]]//g' | sort -u)
 while IFS= read -r soname; do
-    path=$(ldconfig -p | awk -v n="$soname" '$1 == n && /x86-64/ { print $NF; exit }')
-    [ -n "$path" ] || path=$(ldconfig -p | awk -v n="$soname" '$1 == n { print $NF; exit }')
+    # awk reads the whole cache (an early exit would end ldconfig with SIGPIPE).
+    path=$(ldconfig -p | awk -v n="$soname" '$1 == n && /x86-64/ && !found++ { print $NF }')
+    [ -n "$path" ] || path=$(ldconfig -p | awk -v n="$soname" '$1 == n && !found++ { print $NF }')
     owner=""
     for candidate in "$path" "$(readlink -f "$path")" "/usr$path" "${path#/usr}"; do
-        owner=$(dpkg-query -S "$candidate" 2>/dev/null | head -n 1 | sed 's/: .*//; s/:.*//') &&
-            [ -n "$owner" ] && break
+        owner=$(dpkg-query -S "$candidate" 2>/dev/null | sed -n '1 { s/: .*//; s/:.*//; p }' || true)
+        [ -n "$owner" ] && break
     done
     if [ -z "$owner" ]; then
         fail "no installed package holds $soname ($path)"
@@ -73,9 +76,14 @@ done < <(objdump -p "$program" | awk '$1 == "NEEDED" { print $2 }')
 if command -v dpkg-shlibdeps >/dev/null; then
     mkdir -p "$work/shlibdeps/debian"
     : >"$work/shlibdeps/debian/control"
-    (cd "$work/shlibdeps" && dpkg-shlibdeps -O "$program" 2>/dev/null) |
-        sed -n 's/^shlibs:Depends=//p' | tr ',' '\n' | sed 's/(.*//; s/[[:space:]]//g' |
-        sort -u >"$work/by-shlibdeps"
+    if (cd "$work/shlibdeps" && dpkg-shlibdeps -O "$program") >"$work/shlibdeps.out" \
+        2>"$work/shlibdeps.err"; then
+        sed -n 's/^shlibs:Depends=//p' "$work/shlibdeps.out" | tr ',' '\n' |
+            sed 's/(.*//; s/[[:space:]]//g' | sort -u >"$work/by-shlibdeps"
+    else
+        fail "dpkg-shlibdeps failed: $(cat "$work/shlibdeps.err")"
+        : >"$work/by-shlibdeps"
+    fi
     sh "$source/dist/deb-depends.sh" "$program" | tr ',' '\n' | sed 's/(.*//; s/[[:space:]]//g' |
         sort -u >"$work/by-script"
     [ -s "$work/by-shlibdeps" ] || fail "dpkg-shlibdeps gave no dependencies"
