@@ -19,7 +19,15 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(ZLIB_USE_STATIC_LIBS ON)
 set(ZLIB_LIBRARY /usr/${QM_MINGW_PREFIX}/lib/libz.a CACHE FILEPATH "zlib for Windows")
 set(ZLIB_INCLUDE_DIR /usr/${QM_MINGW_PREFIX}/include CACHE PATH "zlib headers for Windows")
-# libgcrypt and libgpg-error linked in as well (their static archives).
-set(GCRYPT_LIBRARY /usr/${QM_MINGW_PREFIX}/lib/libgcrypt.a CACHE FILEPATH "libgcrypt for Windows")
-set(GPG_ERROR_LIBRARY /usr/${QM_MINGW_PREFIX}/lib/libgpg-error.a CACHE FILEPATH
+# libgcrypt and libgpg-error as the DLLs of Debian's mingw packages (through their import
+# libraries): they ship beside quillmark.exe, unchanged, under their own licence.
+set(GCRYPT_LIBRARY /usr/${QM_MINGW_PREFIX}/lib/libgcrypt.dll.a CACHE FILEPATH "libgcrypt for Windows")
+set(GPG_ERROR_LIBRARY /usr/${QM_MINGW_PREFIX}/lib/libgpg-error.dll.a CACHE FILEPATH
     "libgpg-error for Windows")
+
+# Libraries cross-built for Windows into folders of their own (HarfBuzz, by
+# tools/build-windows.sh): their pkg-config files name absolute paths, which are searched only
+# when the folder is one of the roots.
+if(QUILLMARK_WINDOWS_PREFIXES)
+  list(APPEND CMAKE_FIND_ROOT_PATH ${QUILLMARK_WINDOWS_PREFIXES})
+endif()

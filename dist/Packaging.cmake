@@ -15,14 +15,28 @@ include(GNUInstallDirs)
 # The page carries the project's version, as --version does.
 configure_file(${CMAKE_SOURCE_DIR}/dist/quillmark.1.in ${CMAKE_BINARY_DIR}/quillmark.1 @ONLY)
 
+# The manual page and the changelog are installed compressed, as Debian's policy has it; gzip -n
+# leaves out the name and time, so that the same sources give the same bytes.
+configure_file(${CMAKE_SOURCE_DIR}/dist/changelog.in ${CMAKE_BINARY_DIR}/changelog @ONLY)
+find_program(QM_GZIP gzip REQUIRED)
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/quillmark.1.gz ${CMAKE_BINARY_DIR}/changelog.gz
+  COMMAND ${QM_GZIP} -9nc ${CMAKE_BINARY_DIR}/quillmark.1 > ${CMAKE_BINARY_DIR}/quillmark.1.gz
+  COMMAND ${QM_GZIP} -9nc ${CMAKE_BINARY_DIR}/changelog > ${CMAKE_BINARY_DIR}/changelog.gz
+  DEPENDS ${CMAKE_BINARY_DIR}/quillmark.1 ${CMAKE_BINARY_DIR}/changelog VERBATIM)
+add_custom_target(quillmark_docs ALL
+  DEPENDS ${CMAKE_BINARY_DIR}/quillmark.1.gz ${CMAKE_BINARY_DIR}/changelog.gz)
+
 install(TARGETS quillmark RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES ${CMAKE_BINARY_DIR}/quillmark.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${CMAKE_BINARY_DIR}/quillmark.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# The licence in Debian's machine-readable copyright format, and the changelog.
+install(FILES ${CMAKE_SOURCE_DIR}/dist/copyright ${CMAKE_BINARY_DIR}/changelog.gz
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/quillmark)
 install(FILES ${CMAKE_SOURCE_DIR}/dist/quillmark.bash-completion
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME quillmark)
 
 set(CPACK_PACKAGE_NAME quillmark)
 set(CPACK_PACKAGE_VENDOR "Quillmark")
-set(CPACK_PACKAGE_CONTACT "Quillmark maintainers <quillmark@localhost>")
+set(CPACK_PACKAGE_CONTACT "Quillmark authors <quillmark@users.noreply.quillmark.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "stamps page numbers or a line of text onto PDF pages")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_GENERATOR "DEB;TGZ")
@@ -30,18 +44,22 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION text)
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "Reads existing PDF files and writes new ones whose pages carry page numbers, a caption,\n\
- dates, the file name or per-file texts from a list file.")
-# dpkg-shlibdeps reads the libraries the program links (zlib, libgcrypt, and HarfBuzz in a build that uses
-# it) and declares them with the versions the build saw. Without it they are declared by hand.
+    "Reads existing PDF files and writes new ones whose pages carry page numbers,\n\
+ a caption, dates, the file name or per-file texts from a list file.")
+# Directories of the package as root owns them, and the files' modes as Debian wants them.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE
+    GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+# The package's dependencies are every shared library that the program links (zlib, HarfBuzz
+# and its subsetter, libgcrypt, the C library ...). dpkg-shlibdeps (dpkg-dev) reads them with
+# the versions of the libraries' symbols files; without it dist/deb-depends.sh reads the same
+# libraries from the program and their packages' shlibs files, when cpack runs.
 find_program(QM_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(QM_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 else()
-  set(QM_DEB_DEPENDS "libc6 (>= 2.36)" "zlib1g (>= 1:1.1.4)" "libgcrypt20 (>= 1.10)")
-  if(TARGET PkgConfig::HARFBUZZ OR TARGET PkgConfig::harfbuzz)
-    list(APPEND QM_DEB_DEPENDS "libharfbuzz0b")
-  endif()
-  list(JOIN QM_DEB_DEPENDS ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
+  configure_file(${CMAKE_SOURCE_DIR}/dist/CPackDebDepends.cmake.in
+                 ${CMAKE_BINARY_DIR}/CPackDebDepends.cmake @ONLY)
+  set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_BINARY_DIR}/CPackDebDepends.cmake)
 endif()
 include(CPack)

@@ -3,8 +3,9 @@
 #   1. Release build in build/ and its unit tests (ctest);
 #   2. AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/ and the same tests;
 #   3. libFuzzer targets built with clang in build-fuzz/, each run for FUZZ_SECONDS seconds;
-#   4. Windows: quillmark.exe and the unit tests cross-built in build-win/, the tests run under
-#      wine, then tools/windows-checks.sh (the .exe under wine, judged from Linux).
+#   4. Windows: quillmark.exe (HarfBuzz from Debian's source package built in the first time),
+#      the zip and the unit tests cross-built in build-win/ by tools/build-windows.sh, the tests
+#      run under wine, then tools/windows-checks.sh (the .exe and the zip, judged from Linux).
 #
 #   tools/test.sh [--no-asan] [--no-fuzz] [--no-windows]
 #
@@ -15,8 +16,9 @@
 # fuzz/make_seeds.cpp). If fuzz/seed.sh exists it is run first as "fuzz/seed.sh <folder>"; the
 # seed files it writes into <folder>/fuzz_x/ are read by fuzz_x too.
 #
-# The summary gives each ctest run's result, the number of skipped tests and the reasons they
-# gave, and each fuzz target's last coverage ("cov:" edges, "ft:" features).
+# The summary gives each ctest run's result and that of the unit tests under wine, the number of
+# skipped tests and each reason they gave once with its count, and each fuzz target's last
+# coverage ("cov:" edges, "ft:" features).
 #
 # Installs missing Debian packages first (through sudo when not root). Stages that fail do not
 # stop the later ones; the exit status is 1 when any stage failed.
@@ -34,7 +36,7 @@ for arg in "$@"; do
     --no-fuzz) run_fuzz=0 ;;
     --no-windows) run_windows=0 ;;
     -h | --help)
-        sed -n '2,22p' tools/test.sh | sed 's/^# \{0,1\}//'
+        sed -n '2,24p' tools/test.sh | sed 's/^# \{0,1\}//'
         exit 0
         ;;
     *)
@@ -56,7 +58,7 @@ jobs=$(nproc 2>/dev/null || echo 1)
 [ "$jobs" -gt 2 ] && jobs=2
 
 packages=(g++ cmake make zlib1g-dev libgcrypt20-dev libgtest-dev qpdf poppler-utils openssl pkg-config
-          libharfbuzz-dev fonts-dejavu-core fonts-ipafont-gothic)
+          libharfbuzz-dev fonts-dejavu-core fonts-ipafont-gothic lintian)
 [ "$run_fuzz" -eq 1 ] && packages+=(clang libclang-rt-14-dev)
 [ "$run_windows" -eq 1 ] && packages+=(faketime)
 install_missing test.sh "${packages[@]}"
@@ -174,16 +176,36 @@ stage_fuzz() {
     return "$status"
 }
 
+# The skipped tests of a GoogleTest program's output $1 ("[  SKIPPED ] Suite.Name", each once).
+gtest_skipped() {
+    tr -d '\r' <"$1" | grep -E '^\[  SKIPPED \] [A-Za-z_]' | sed 's/ ([0-9]* ms)$//' | sort -u |
+        wc -l
+}
+
 stage_windows() {
     section "Windows build (build-win/) and its tests under wine"
     bash tools/build-windows.sh --tests || return 1
     export WINEPREFIX="$PWD/build-win/wine" WINEDEBUG=-all
-    local exe status=0
+    # The programs load libgcrypt and libgpg-error from the mingw packages' DLL folder.
+    export WINEPATH="/usr/x86_64-w64-mingw32/bin"
+    local exe name status=0 skipped=0 log passed reason
+    rm -f build-win/tests/*.wine.log
     for exe in build-win/tests/pdf_tests.exe build-win/tests/stamp_tests.exe \
         build-win/tests/app_tests.exe; do
-        (cd build-win/tests && timeout 600 wine "./$(basename "$exe")") || status=1
+        name=$(basename "$exe" .exe)
+        log="build-win/tests/$name.wine.log"
+        (cd build-win/tests && timeout 600 wine "./$name.exe") >"$log" 2>&1 || status=1
+        # The program's output without the line of every test that ran and passed.
+        grep -vE '^\[ +(RUN|OK) +\]' "$log" || true
+        skipped=$((skipped + $(gtest_skipped "$log")))
     done
-    summaries+=("build-win: unit tests under wine: $([ "$status" -eq 0 ] && echo passed || echo FAILED)")
+    passed=$([ "$status" -eq 0 ] && echo passed || echo FAILED)
+    summaries+=("build-win: unit tests under wine: $passed; $skipped skipped")
+    # GoogleTest prints "<file>:<line>: Skipped" and the reason on the next line.
+    while IFS= read -r reason; do
+        [ -n "$reason" ] && summaries+=("  skipped:$reason")
+    done < <(cat build-win/tests/*.wine.log | tr -d '\r' |
+        awk '/: Skipped$/ { grab = 1; next } grab { print; grab = 0 }' | sort | uniq -c | sort -rn)
     section "Program checks of quillmark.exe under wine"
     bash tools/windows-checks.sh || status=1
     # The wine server of this prefix ends with the stage, not some seconds after it.

@@ -7,6 +7,9 @@
 set -u
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 export WINEPREFIX="${WINEPREFIX:-$PWD/build-win/wine}" WINEDEBUG="${WINEDEBUG:--all}"
+# The program loads libgcrypt and libgpg-error from the mingw packages' DLL folder (the
+# unpacked zip is run without it: its DLLs must be beside the program).
+export WINEPATH="/usr/x86_64-w64-mingw32/bin"
 exe="$PWD/build-win/quillmark.exe"
 linux="$PWD/build/quillmark"
 work=$(mktemp -d /tmp/quillmark-wine-XXXXXX)
@@ -61,6 +64,69 @@ for opts in "" "-s2 -ROM -font Times-Roman -colorFF0000 -opacity50 -prefix [DD].
     check "frozen clock: the Windows output is the Linux output byte for byte [$opts]" \
         cmp -s "$work/w.pdf" "$work/l.pdf"
 done
+
+# -embedfont: text in other scripts, drawn in an embedded subset of the font, given back as typed
+# and, under the same frozen clock, the Linux program's bytes.
+dejavu=/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
+ipag=/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf
+while IFS='|' read -r label font text; do
+    [ -f "$font" ] || { echo "skipped: -embedfont $label (no $font)"; continue; }
+    timeout 120 faketime -f '2026-01-02 03:04:05' wine "$exe" "-i$(winpath "$sub/a.pdf")" \
+        "-o$(winpath "$work/font-w.pdf")" -quiet -embedfont "$(winpath "$font")" \
+        -prefix "$text " > "$work/font-w.txt" 2>&1
+    faketime -f '2026-01-02 03:04:05' "$linux" "-i$sub/a.pdf" "-o$work/font-l.pdf" -quiet \
+        -embedfont "$font" -prefix "$text " > /dev/null 2>&1
+    check "-embedfont $label: pdftotext gives the text back as typed" \
+        sh -c "pdftotext '$work/font-w.pdf' - 2>/dev/null | grep -qF '$text 1 / 3'"
+    check "-embedfont $label: the font is embedded as a subset" \
+        sh -c "pdffonts '$work/font-w.pdf' | awk 'NR > 2 && \$(NF-4) == \"yes\" && \$(NF-3) == \"yes\"' | grep -q ."
+    check "-embedfont $label: frozen clock, the Windows output is the Linux output byte for byte" \
+        cmp -s "$work/font-w.pdf" "$work/font-l.pdf"
+    rm -f "$work/font-w.pdf" "$work/font-l.pdf"
+done <<TABLE
+Polish, Greek and Cyrillic|$dejavu|Zażółć gęślą jaźń Ελληνικά Кириллица
+Japanese|$ipag|日本語のページ
+TABLE
+
+# The zip for users: one folder, the stripped program with its version information and
+# manifest, the DLLs it loads, the licences and a CRLF README; the unpacked program runs from its
+# own folder (the DLLs it needs are there, not found elsewhere).
+zip=$(ls build-win/quillmark-*-windows.zip 2>/dev/null | head -n 1)
+if [ -z "$zip" ]; then
+    check "the Windows zip was built" false
+else
+    folder=$(basename "$zip" .zip)
+    version=${folder#quillmark-}
+    version=${version%-windows}
+    unzip -Z1 "$zip" | sort > "$work/listing"
+    check "every file of the zip is in its folder $folder/" \
+        sh -c "! grep -v '^$folder/' '$work/listing'"
+    for name in quillmark.exe LICENSE THIRD-PARTY-NOTICES README-Windows.txt; do
+        check "the zip holds $folder/$name" grep -qx "$folder/$name" "$work/listing"
+    done
+    unzip -q "$zip" -d "$work/unzipped"
+    unpacked="$work/unzipped/$folder"
+    readme="$unpacked/README-Windows.txt"
+    check "README-Windows.txt ends every line in CR LF" \
+        test "$(grep -c $'\r$' "$readme")" -eq "$(wc -l < "$readme")" -a -s "$readme"
+    check "quillmark.exe is stripped (no symbol table)" \
+        sh -c "x86_64-w64-mingw32-objdump -t '$unpacked/quillmark.exe' | grep -q 'SYMBOL TABLE:' && ! x86_64-w64-mingw32-objdump -t '$unpacked/quillmark.exe' | grep -q '(sec '"
+    x86_64-w64-mingw32-windres -i "$unpacked/quillmark.exe" -O rc > "$work/resources.rc" 2>/dev/null
+    check "quillmark.exe carries its version information" \
+        grep -q "VALUE \"ProductVersion\", \"$version\"" "$work/resources.rc"
+    check "quillmark.exe carries a manifest: long paths and Windows 7 to 11" \
+        sh -c "grep -q 'longPathAware' '$work/resources.rc' && grep -q '35138b9a-5d96-4fbd-8e2d-a2440225f93a' '$work/resources.rc' && grep -q '8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a' '$work/resources.rc'"
+    missing=""
+    for dll in $(x86_64-w64-mingw32-objdump -p "$unpacked/quillmark.exe" | awk '/DLL Name:/ { print $3 }'); do
+        if [ -f "/usr/x86_64-w64-mingw32/bin/$dll" ] && ! grep -qx "$folder/$dll" "$work/listing"; then
+            missing="$missing $dll"
+        fi
+    done
+    check "the zip holds every DLL the program loads beyond Windows' own${missing:+ (missing:$missing)}" \
+        test -z "$missing"
+    check "the unpacked program runs from its folder: --version" \
+        sh -c "cd '$unpacked' && WINEPATH= WINEDLLPATH= wine ./quillmark.exe --version 2>&1 | tr -d '\r' | grep -qx 'Quillmark $version'"
+fi
 
 echo "windows-checks.sh: $failures failed"
 [ "$failures" -eq 0 ]

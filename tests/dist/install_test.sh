@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the build into a scratch DESTDIR and checks what a user gets: the program (it runs
-# and tells its version), the manual page (renders without warnings and names every option of
-# the usage text) and the bash completion (option names, and file names behind -i, -o, -f and
+# and tells its version), the manual page (gzip-compressed; renders without warnings and names
+# every option of the usage text), the licence and changelog, and the bash completion (option names, and file names behind -i, -o, -f and
 # after the options that take a file).
 #
 #   tests/dist/install_test.sh <build folder> <source folder> <version>
@@ -21,11 +21,14 @@ DESTDIR="$root/dest" cmake --install "$build" --prefix /usr >"$root/install.log"
     { cat "$root/install.log"; fail "cmake --install failed"; exit 1; }
 
 program="$root/dest/usr/bin/quillmark"
-page="$root/dest/usr/share/man/man1/quillmark.1"
+page_gz="$root/dest/usr/share/man/man1/quillmark.1.gz"
 completion="$root/dest/usr/share/bash-completion/completions/quillmark"
-for path in "$program" "$page" "$completion"; do
+doc="$root/dest/usr/share/doc/quillmark"
+for path in "$program" "$page_gz" "$completion" "$doc/copyright" "$doc/changelog.gz"; do
     [ -f "$path" ] || fail "not installed: ${path#"$root/dest"}"
 done
+page="$root/quillmark.1"
+gzip -dc "$page_gz" >"$page" 2>/dev/null || fail "the manual page is not gzip-compressed"
 [ -x "$program" ] || fail "the installed program is not executable"
 got=$("$program" --version 2>&1) || fail "the installed program's --version failed"
 [ "$got" = "Quillmark $version" ] || fail "--version printed '$got', not 'Quillmark $version'"

@@ -41,7 +41,7 @@ class Corpus : public ::testing::Test {
     void SetUp() override {
         dir_ = qmtest::corpusDir();
         if (dir_.empty()) {
-            GTEST_SKIP() << "corpus folder missing";
+            GTEST_SKIP() << qmtest::corpusMissing();
         }
         files_ = qmtest::corpusFiles(dir_);
         ASSERT_FALSE(files_.empty());

@@ -43,7 +43,7 @@ class CorpusStampTest : public ::testing::Test {
   protected:
     void SetUp() override {
         if (!fs::exists(fs::path(QUILLMARK_CORPUS_DIR) / "MANIFEST.tsv")) {
-            GTEST_SKIP() << "no corpus at " << QUILLMARK_CORPUS_DIR;
+            GTEST_SKIP() << qmtest::corpusMissing();
         }
         if (!tools::available("qpdf") || !tools::available("pdftotext")) {
             GTEST_SKIP() << "qpdf and pdftotext are needed";

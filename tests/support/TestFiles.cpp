@@ -9,15 +9,29 @@ namespace qmtest {
 
 namespace fs = std::filesystem;
 
-std::string corpusDir() {
-    std::string dir;
+namespace {
+
+// The folder asked for: the environment's, else the configured one.
+std::string corpusFolderAskedFor() {
     if (const char* env = std::getenv("QUILLMARK_CORPUS_DIR"); env && *env) {
-        dir = env;
-    } else {
-#ifdef QUILLMARK_CORPUS_DIR
-        dir = QUILLMARK_CORPUS_DIR;
-#endif
+        return env;
     }
+#ifdef QUILLMARK_CORPUS_DIR
+    return QUILLMARK_CORPUS_DIR;
+#else
+    return {};
+#endif
+}
+
+} // namespace
+
+std::string corpusMissing() {
+    const std::string dir = corpusFolderAskedFor();
+    return dir.empty() ? "no corpus folder configured" : "no corpus at " + dir;
+}
+
+std::string corpusDir() {
+    const std::string dir = corpusFolderAskedFor();
     std::error_code error;
     if (dir.empty() || !fs::is_directory(dir, error)) {
         return {};

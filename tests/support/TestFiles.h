@@ -10,6 +10,10 @@ namespace qmtest {
 // does not exist; a test then calls GTEST_SKIP().
 std::string corpusDir();
 
+// The reason every corpus test gives when the corpus is missing, one text for all so that the
+// test summary counts one missing corpus under one cause: "no corpus at <folder>".
+std::string corpusMissing();
+
 // One line of the corpus folder's MANIFEST.tsv.
 struct CorpusFile {
     std::string path;    // below the corpus folder, joined to it
