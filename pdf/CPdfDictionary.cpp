@@ -30,6 +30,14 @@ void CPdfDictionary::addEntry(std::string_view key, const CPdfElement& value) {
     }
 }
 
+void CPdfDictionary::replaceEntry(std::string_view key, const CPdfElement& value) {
+    if (auto it = entries_.find(key); it != entries_.end()) {
+        it->second = value;
+    } else {
+        entries_.emplace(std::string(key), value);
+    }
+}
+
 void CPdfDictionary::release() {
     if (--refCount_ <= 0) {
         delete this;

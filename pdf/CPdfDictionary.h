@@ -24,6 +24,8 @@ class CPdfDictionary {
     // The stored value, or nullptr when the key is absent.
     const CPdfElement* find(std::string_view key) const;
     void addEntry(std::string_view key, const CPdfElement& value);
+    // Sets a key's value, replacing the one it has.
+    void replaceEntry(std::string_view key, const CPdfElement& value);
     size_t getCount() const { return entries_.size(); }
     const std::map<std::string, CPdfElement, std::less<>>& entries() const { return entries_; }
 

@@ -303,78 +303,14 @@ void CPdfParser::parseObject(CPdfElement& out, int depth) {
     if (depth > limits::kMaxNestingDepth) {
         throwTooDeep(source_->getPos());
     }
+    // Arrays and dictionaries are read by functions of their own, so that the frame that
+    // recursion multiplies by the nesting depth holds no more than it needs.
     if (current_.isKeyword("[")) {
-        advance();
-        out.makeArray(xref_);
-        CPdfArray* array = out.getArray();
-        while (!current_.isKeyword("]")) {
-            if (current_.is(ElementKind::EndOfInput)) {
-                out.setError(); // an array cut off by the end of the input is unusable
-                return;
-            }
-            CPdfElement item;
-            parseObject(item, depth + 1);
-            if (security_ && item.is(ElementKind::String)) {
-                item.setString(security_->decrypt(false, objectNumber_, objectGeneration_,
-                                                  item.getText()));
-            }
-            array->append(item);
-        }
-        advance();
+        parseArray(out, depth);
         return;
     }
     if (current_.isKeyword("<<")) {
-        advance();
-        out.makeDictionary(xref_);
-        CPdfDictionary* dict = out.getDictionary();
-        CPdfElement pendingContents;
-        while (!current_.isKeyword(">>")) {
-            if (current_.is(ElementKind::EndOfInput)) {
-                out.setError();
-                return;
-            }
-            if (!current_.is(ElementKind::Name)) {
-                advance(); // not a key: skipped
-                continue;
-            }
-            std::string key = current_.getText();
-            advance();
-            if (current_.is(ElementKind::Error)) {
-                continue; // the key is dropped; the Error is skipped on the next pass
-            }
-            CPdfElement value;
-            parseObject(value, depth + 1);
-            if (security_ && value.is(ElementKind::String)) {
-                if (key == "Contents") {
-                    // Decrypted once the dictionary shows it is no signature's.
-                    if (!pendingContents.is(ElementKind::String)) {
-                        pendingContents = std::move(value);
-                    }
-                    continue;
-                }
-                value.setString(security_->decrypt(false, objectNumber_, objectGeneration_,
-                                                   value.getText()));
-            }
-            dict->addEntry(key, value);
-        }
-        if (pendingContents.is(ElementKind::String)) {
-            if (!isSignatureDictionary(*dict)) {
-                pendingContents.setString(security_->decrypt(
-                    false, objectNumber_, objectGeneration_, pendingContents.getText()));
-            }
-            dict->addEntry("Contents", pendingContents);
-        }
-        if (lookahead_.isKeyword("stream")) {
-            CPdfStream* stream = readStreamBody(out);
-            if (stream) {
-                out.setStream(stream);
-                stream->release();
-            } else {
-                out.setError();
-            }
-        } else {
-            advance();
-        }
+        parseDictionary(out, depth);
         return;
     }
     if (current_.is(ElementKind::Integer)) {
@@ -390,7 +326,68 @@ void CPdfParser::parseObject(CPdfElement& out, int depth) {
     out = std::move(current_);
     advance();
     if (security_ && depth == 0 && out.is(ElementKind::String)) {
-        out.setString(security_->decrypt(false, objectNumber_, objectGeneration_, out.getText()));
+        decryptString(out);
+    }
+}
+
+void CPdfParser::parseArray(CPdfElement& out, int depth) {
+    advance();
+    out.makeArray(xref_);
+    CPdfArray* array = out.getArray();
+    while (!current_.isKeyword("]")) {
+        if (current_.is(ElementKind::EndOfInput)) {
+            out.setError(); // an array cut off by the end of the input is unusable
+            return;
+        }
+        CPdfElement item;
+        parseObject(item, depth + 1);
+        if (security_ && item.is(ElementKind::String)) {
+            decryptString(item);
+        }
+        array->append(item);
+    }
+    advance();
+}
+
+void CPdfParser::parseDictionary(CPdfElement& out, int depth) {
+    advance();
+    out.makeDictionary(xref_);
+    CPdfDictionary* dict = out.getDictionary();
+    while (!current_.isKeyword(">>")) {
+        if (current_.is(ElementKind::EndOfInput)) {
+            out.setError();
+            return;
+        }
+        if (!current_.is(ElementKind::Name)) {
+            advance(); // not a key: skipped
+            continue;
+        }
+        std::string key = current_.getText();
+        advance();
+        if (current_.is(ElementKind::Error)) {
+            continue; // the key is dropped; the Error is skipped on the next pass
+        }
+        CPdfElement value;
+        parseObject(value, depth + 1);
+        // /Contents is decrypted once the dictionary shows it is no signature's.
+        if (security_ && value.is(ElementKind::String) && key != "Contents") {
+            decryptString(value);
+        }
+        dict->addEntry(key, value);
+    }
+    if (security_) {
+        decryptContentsUnlessSignature(*dict);
+    }
+    if (lookahead_.isKeyword("stream")) {
+        CPdfStream* stream = readStreamBody(out);
+        if (stream) {
+            out.setStream(stream);
+            stream->release();
+        } else {
+            out.setError();
+        }
+    } else {
+        advance();
     }
 }
 
@@ -427,6 +424,22 @@ bool CPdfParser::readLength(const CPdfElement& dict, int64_t& length) {
     }
     length = value.getInteger64();
     return true;
+}
+
+// Both helpers stay out of parseObject's frame, which recursion multiplies by the nesting depth.
+void CPdfParser::decryptString(CPdfElement& string) const {
+    string.setString(security_->decrypt(false, objectNumber_, objectGeneration_, string.getText()));
+}
+
+void CPdfParser::decryptContentsUnlessSignature(CPdfDictionary& dict) const {
+    const CPdfElement* contents = dict.find("Contents");
+    if (!contents || !contents->is(ElementKind::String) || isSignatureDictionary(dict)) {
+        return;
+    }
+    CPdfElement clear;
+    clear.setString(
+        security_->decrypt(false, objectNumber_, objectGeneration_, contents->getText()));
+    dict.replaceEntry("Contents", clear);
 }
 
 bool CPdfParser::decryptsStream(const CPdfElement& dict) const {

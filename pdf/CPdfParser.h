@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+class CPdfDictionary;
 class CPdfSecurityHandler;
 class CPdfStream;
 class CPdfXRef;
@@ -38,6 +39,13 @@ class CPdfParser {
     void advance();
     CPdfStream* readStreamBody(const CPdfElement& dict);
     bool decryptsStream(const CPdfElement& dict) const;
+    // A string of the object being read, decrypted in place with the object's key.
+    [[gnu::noinline]] void decryptString(CPdfElement& string) const;
+    // The array or dictionary that starts at the current token, with its items at depth + 1.
+    [[gnu::noinline]] void parseArray(CPdfElement& out, int depth);
+    [[gnu::noinline]] void parseDictionary(CPdfElement& out, int depth);
+    // A dictionary's /Contents string, decrypted unless the dictionary is a signature's.
+    [[gnu::noinline]] void decryptContentsUnlessSignature(CPdfDictionary& dict) const;
     void skipToLineEnd();
     bool readLength(const CPdfElement& dict, int64_t& length);
 
