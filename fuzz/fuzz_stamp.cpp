@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 #ifdef QUILLMARK_FUZZ_INCREMENTAL
     job.incremental = true;
 #endif
-    job.alignment = (size % 2) ? "right" : "left";
+    job.stamp.alignment = (size % 2) ? "right" : "left";
     try {
         job.stampDocument();
     } catch (const CPdfException&) {
