@@ -187,9 +187,9 @@ inline void decryptPieces(const uint8_t* data, size_t size) {
     try {
         CPdfElement dict;
         {
-            auto* memory = new CPdfMemoryStream(
-                reinterpret_cast<const unsigned char*>(pieces[0].data()), pieces[0].size(), 0, 0,
-                nullDict());
+            auto* memory =
+                new CPdfMemoryStream(reinterpret_cast<const unsigned char*>(pieces[0].data()),
+                                     pieces[0].size(), 0, 0, nullDict());
             CPdfParser parser(nullptr, memory);
             parser.parseObject(dict);
         }

@@ -3,7 +3,8 @@
 // streams with and without predictors, object streams, updates, page trees; and the damage the
 // reader must refuse cleanly).
 //
-// Usage: make_fuzz_seeds <folder>     (writes <folder>/fuzz_document/, fuzz_stamp/, fuzz_incremental/, fuzz_repair/, ...)
+// Usage: make_fuzz_seeds <folder>     (writes <folder>/fuzz_document/, fuzz_stamp/,
+// fuzz_incremental/, fuzz_repair/, ...)
 //
 // The files are committed under fuzz/seeds/; run it again after changing it:
 //   cmake --build build --target make_fuzz_seeds && build/make_fuzz_seeds fuzz/seeds
@@ -371,9 +372,8 @@ Seeds decryptSeeds() {
     const std::string page =
         "5 0 obj\n<< /Type /Page /T (a \\(b\\) c\\101) /V <0102030405060708090a0b0c0d0e0f1011> "
         "/Contents (x) /K [(y) <7a>] >>\nendobj\n";
-    const std::string stream =
-        "5 0 obj\n<< /Length 32 /Type /Sig /Contents <00ff> >>\nstream\n"
-        "0123456789abcdef0123456789abcdef\nendstream\nendobj\n";
+    const std::string stream = "5 0 obj\n<< /Length 32 /Type /Sig /Contents <00ff> >>\nstream\n"
+                               "0123456789abcdef0123456789abcdef\nendstream\nendobj\n";
     return {
         {"rc4-40-page", seed(rc4, "263803e504a8bad1a7ee323f39cbd4eb", "", page)},
         {"rc4-40-owner-stream", seed(rc4, "263803e504a8bad1a7ee323f39cbd4eb", "owner", stream)},

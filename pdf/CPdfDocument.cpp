@@ -1,8 +1,8 @@
 #include "pdf/CPdfDocument.h"
 
-#include "pdf/CPdfException.h"
 #include "pdf/CPdfArray.h"
 #include "pdf/CPdfDictionary.h"
+#include "pdf/CPdfException.h"
 #include "pdf/CPdfFileStream.h"
 #include "pdf/CPdfSecurityHandler.h"
 #include "pdf/CPdfXRef.h"

@@ -178,23 +178,33 @@ std::string readLiteral(std::string_view text, size_t& pos) {
             }
             const char e = text[pos++];
             switch (e) {
-            case 'n': bytes += '\n'; break;
-            case 'r': bytes += '\r'; break;
-            case 't': bytes += '\t'; break;
-            case 'b': bytes += '\b'; break;
-            case 'f': bytes += '\f'; break;
+            case 'n':
+                bytes += '\n';
+                break;
+            case 'r':
+                bytes += '\r';
+                break;
+            case 't':
+                bytes += '\t';
+                break;
+            case 'b':
+                bytes += '\b';
+                break;
+            case 'f':
+                bytes += '\f';
+                break;
             case '\r':
                 if (pos < text.size() && text[pos] == '\n') {
                     ++pos;
                 }
                 break;
-            case '\n': break;
+            case '\n':
+                break;
             default:
                 if (e >= '0' && e <= '7') {
                     int value = e - '0';
-                    for (int k = 0; k < 2 && pos < text.size() && text[pos] >= '0' &&
-                                    text[pos] <= '7';
-                         ++k) {
+                    for (int k = 0;
+                         k < 2 && pos < text.size() && text[pos] >= '0' && text[pos] <= '7'; ++k) {
                         value = value * 8 + (text[pos++] - '0');
                     }
                     bytes += static_cast<char>(value & 0xFF);
@@ -267,8 +277,8 @@ CPdfSecurityHandler::CPdfSecurityHandler(const CPdfDictionary& encrypt, std::str
         lengthMissing_ = version_ == 2 && !length.is(ElementKind::Integer);
         const int64_t bits = version_ == 1 || lengthMissing_ ? 40 : length.getInteger64();
         if (bits < 40 || bits > 128 || bits % 8 != 0) {
-            throw CPdfException(std::string(kProtected) + " with a key of " +
-                                std::to_string(bits) + " bits, which cannot be read");
+            throw CPdfException(std::string(kProtected) + " with a key of " + std::to_string(bits) +
+                                " bits, which cannot be read");
         }
         keyBytes_ = revision_ == 2 ? 5 : static_cast<int>(bits / 8);
         stringMethod_ = streamMethod_ = Method::RC4;
@@ -349,8 +359,7 @@ bool CPdfSecurityHandler::legacyUserMatches(const std::string& key) const {
         return rc4(key, std::string_view(reinterpret_cast<const char*>(kPadding), 32)) ==
                std::string_view(userHash_).substr(0, 32);
     }
-    std::string value =
-        md5(std::string(reinterpret_cast<const char*>(kPadding), 32) + firstId_);
+    std::string value = md5(std::string(reinterpret_cast<const char*>(kPadding), 32) + firstId_);
     value = rc4(key, value);
     for (unsigned char i = 1; i <= 19; ++i) {
         value = rc4(xorKey(key, i), value);
@@ -376,8 +385,8 @@ std::string CPdfSecurityHandler::hash256(std::string_view password, std::string_
         for (int r = 0; r < 64; ++r) {
             k1 += once;
         }
-        const std::string e = aesCbc(std::string_view(k).substr(0, 16),
-                                     std::string_view(k).substr(16, 16), k1, true);
+        const std::string e =
+            aesCbc(std::string_view(k).substr(0, 16), std::string_view(k).substr(16, 16), k1, true);
         // The first 16 bytes as a number modulo 3: each byte counts alone, as 256 is 1 modulo 3.
         int sum = 0;
         for (int b = 0; b < 16; ++b) {
@@ -401,8 +410,8 @@ bool CPdfSecurityHandler::tryUserPassword(std::string_view password) {
             return false;
         }
         const std::string key = hash256(text, u.substr(40, 8), {});
-        fileKey_ = aesCbc(key, std::string(16, '\0'), std::string_view(userEncrypted_).substr(0, 32),
-                          false);
+        fileKey_ = aesCbc(key, std::string(16, '\0'),
+                          std::string_view(userEncrypted_).substr(0, 32), false);
         return true;
     }
     std::string key = legacyFileKey(password);
@@ -523,14 +532,16 @@ std::string CPdfSecurityHandler::transformStrings(int64_t number, int64_t genera
                                       : decrypt(false, number, generation, bytes));
         } else if (c == '/') {
             size_t end = pos + 1;
-            while (end < text.size() && pdfsyntax::isRegular(static_cast<unsigned char>(text[end]))) {
+            while (end < text.size() &&
+                   pdfsyntax::isRegular(static_cast<unsigned char>(text[end]))) {
                 ++end;
             }
             out.append(text.substr(pos, end - pos));
             pos = end;
         } else if (pdfsyntax::isRegular(c)) {
             size_t end = pos;
-            while (end < text.size() && pdfsyntax::isRegular(static_cast<unsigned char>(text[end]))) {
+            while (end < text.size() &&
+                   pdfsyntax::isRegular(static_cast<unsigned char>(text[end]))) {
                 ++end;
             }
             const std::string_view word = text.substr(pos, end - pos);
@@ -583,9 +594,9 @@ std::string CPdfSecurityHandler::encryptNewObject(int64_t number, int64_t genera
         dict == pdfsyntax::npos ? std::nullopt : pdfsyntax::findEntry(out, dict, "Length");
     int64_t length = -1;
     if (!entry ||
-        !pdfsyntax::readInteger(std::string_view(out).substr(entry->valueStart,
-                                                             entry->valueEnd - entry->valueStart),
-                                length) ||
+        !pdfsyntax::readInteger(
+            std::string_view(out).substr(entry->valueStart, entry->valueEnd - entry->valueStart),
+            length) ||
         length < 0 || static_cast<uint64_t>(length) > out.size() - dataStart) {
         throw CPdfException("Internal: a new stream object has no /Length that frames its data");
     }

@@ -80,8 +80,8 @@ class CPdfSecurityHandler {
     bool encryptMetadata_ = true;
     Method stringMethod_ = Method::RC4;
     Method streamMethod_ = Method::RC4;
-    std::string ownerHash_; // /O
-    std::string userHash_;  // /U
+    std::string ownerHash_;      // /O
+    std::string userHash_;       // /U
     std::string ownerEncrypted_; // /OE
     std::string userEncrypted_;  // /UE
     std::string firstId_;

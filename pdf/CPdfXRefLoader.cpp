@@ -5,9 +5,9 @@
 #include "pdf/CPdfException.h"
 #include "pdf/CPdfFileStream.h"
 #include "pdf/CPdfInputFile.h"
-#include "pdf/CPdfXRefRepair.h"
 #include "pdf/CPdfParser.h"
 #include "pdf/CPdfTableScanner.h"
+#include "pdf/CPdfXRefRepair.h"
 #include "pdf/Limits.h"
 #include "pdf/PdfSyntax.h"
 
@@ -135,8 +135,8 @@ std::string CPdfXRef::firstMisplacedRow() {
             return where() + " lies outside the file";
         }
         const size_t at = pdfsyntax::skipWhitespace(text, 0);
-        const auto header = at >= text.size() ? std::nullopt
-                                              : pdfsyntax::readObjectHeader(text.substr(at));
+        const auto header =
+            at >= text.size() ? std::nullopt : pdfsyntax::readObjectHeader(text.substr(at));
         if (!header) {
             return where() + " does not lead to an object's header";
         }

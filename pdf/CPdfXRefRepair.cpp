@@ -200,7 +200,8 @@ uint64_t CPdfXRef::Repair::readObject(uint64_t offset, int64_t number, int64_t g
             } else if (hit.kind == pdfsyntax::ObjectKeyword::kStream && type == "/XRef") {
                 lastXRefStream_ = here;
             } else if (hit.kind == pdfsyntax::ObjectKeyword::kStream && type == "/ObjStm" &&
-                       number <= INT32_MAX && objectStreams_.size() < static_cast<size_t>(maxRows_)) {
+                       number <= INT32_MAX &&
+                       objectStreams_.size() < static_cast<size_t>(maxRows_)) {
                 objectStreams_.emplace_back(offset, static_cast<int32_t>(number));
             }
             int64_t value = 0;

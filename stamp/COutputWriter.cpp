@@ -236,8 +236,8 @@ std::string COutputWriter::updateTrailerEntries(const CPdfXRef& xref, uint64_t s
             throw CPdfException("PDF file has its /Encrypt dictionary inside its trailer, which "
                                 "an update cannot carry over");
         }
-        text += "/Encrypt " +
-                reference({encrypt->getRefNumber(), encrypt->getRefGeneration()}) + "\n";
+        text +=
+            "/Encrypt " + reference({encrypt->getRefNumber(), encrypt->getRefGeneration()}) + "\n";
     }
     text += "/Prev " + std::to_string(xref.startxrefOffset()) + "\n";
     return text;
