@@ -11,6 +11,7 @@
 #include "pdf/CPdfException.h"
 #include "pdf/CPdfFlateStream.h"
 #include "pdf/CPdfMemoryStream.h"
+#include "pdf/CPdfObjectFraming.h"
 #include "pdf/CPdfParser.h"
 #include "pdf/CPdfSecurityHandler.h"
 #include "pdf/CPdfStream.h"
@@ -125,7 +126,7 @@ inline void inflateBytes(const uint8_t* data, size_t size) {
     flate->release();
 }
 
-// Opens a file as a document and fetches every row of its table.
+// Opens a file as a document, frames and fetches every row of its table.
 inline void openAndFetchAll(const std::string& path) {
     CPdfDocument document;
     try {
@@ -140,9 +141,21 @@ inline void openAndFetchAll(const std::string& path) {
         touch(root);
     } catch (const CPdfException&) {
     }
+    // The raw access of the byte copy: every object framed and its text read.
+    CPdfObjectFraming objects;
+    objects.attach(document.input(), *xref);
     const size_t count = xref->entries().size();
     for (size_t n = 0; n < count; ++n) {
         const XRefEntry row = xref->entries()[n];
+        try {
+            ObjectExtent extent;
+            std::string text;
+            if (objects.locateObject(static_cast<int32_t>(n), extent) &&
+                objects.getObjectText(static_cast<int32_t>(n), text) && extent.framedLength >= 0) {
+                objects.framedStreamHead(extent, text);
+            }
+        } catch (const CPdfException&) {
+        }
         try {
             CPdfElement object;
             xref->fetchObject(static_cast<int32_t>(n), row.type == 1 ? row.generation : 0, object);

@@ -5,6 +5,7 @@
 #include "pdf/CPdfException.h"
 #include "pdf/CPdfFileStream.h"
 #include "pdf/CPdfMemoryStream.h"
+#include "pdf/CPdfObjectFraming.h"
 #include "pdf/CPdfParser.h"
 #include "pdf/CPdfSecurityHandler.h"
 #include "pdf/Limits.h"
@@ -164,21 +165,18 @@ void CPdfXRef::fetchObject(int32_t number, int32_t generation, CPdfElement& out,
             out.setNull();
             return;
         }
-        CPdfStream* window =
-            file_->openSubStream(static_cast<uint64_t>(entry.offset), 0, nullElement());
-        CPdfParser parser(this, window, fetchDepth);
-        CPdfElement num;
-        CPdfElement gen;
-        CPdfElement obj;
-        parser.parseObject(num);
-        parser.parseObject(gen);
-        parser.parseObject(obj);
-        if (!num.is(ElementKind::Integer) || num.getInteger64() != number ||
-            !gen.is(ElementKind::Integer) || gen.getInteger64() != generation ||
-            !obj.isKeyword("obj")) {
+        // The row has to lead to the object's own header; the body is parsed from after it.
+        std::string_view head;
+        size_t bodyStart = 0;
+        if (!CPdfObjectFraming::headerWindow(file_->input(), static_cast<uint64_t>(entry.offset),
+                                             head) ||
+            !CPdfObjectFraming::headerNames(head, number, generation, bodyStart)) {
             out.setNull();
             return;
         }
+        CPdfStream* window = file_->openSubStream(static_cast<uint64_t>(entry.offset) + bodyStart,
+                                                  0, nullElement());
+        CPdfParser parser(this, window, fetchDepth);
         if (security_ && number != encryptNumber_) {
             parser.setDecryption(security_.get(), number, generation);
         }

@@ -196,6 +196,25 @@ inline size_t findFirst(std::string_view text, std::string_view needle) {
     return std::string_view::npos;
 }
 
+// Searches in the raw bytes of an object's text, where the first occurrence of a key counts
+// wherever it stands.
+
+// Index of the last byte of the first occurrence of needle at or after start, or 0 when there
+// is none (a match that ends at index 0 therefore reads as absent, as does an empty needle).
+size_t findText(std::string_view buffer, std::string_view needle, size_t start = 0);
+
+struct NumberAfter {
+    int32_t value = 0;
+    // The digits are followed by " 0 R": a reference with generation 0.
+    bool isReference = false;
+    // The key and a digit after it were found.
+    bool found = false;
+};
+
+// The integer that follows key: from the key, forward to the first decimal digit; negative when
+// a "-" stands right before that digit. Digits accumulate in 32 bits and wrap on overflow.
+NumberAfter readNumberAfter(std::string_view buffer, std::string_view key);
+
 // Position of the first byte at or after pos that is neither white-space nor in a comment.
 size_t skipWhitespace(std::string_view text, size_t pos);
 // Position just past the one complete object starting at pos (an "n g R" reference counts as

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pdf/CPdfDocument.h"
+#include "pdf/CPdfObjectFraming.h"
 #include "pdf/CPdfXRef.h"
 #include "pdf/PdfSyntax.h"
 #include "stamp/COutputWriter.h"
@@ -109,7 +110,12 @@ class CPdfStamp {
     void patchPage(std::string& pageText, int32_t pageObjectNumber, size_t pageIndex);
 
     // --- copying input to the output ---
-    bool getObjectText(int32_t number, std::string& out);
+    bool getObjectText(int32_t number, std::string& out) {
+        return objects_.getObjectText(number, out);
+    }
+    bool findObjectExtent(int32_t number, ObjectExtent& out) {
+        return objects_.findObjectExtent(number, out);
+    }
     void copyHeader();
     // Copies input bytes (offsets from the header) to the output, block by block.
     void copyInputRange(uint64_t start, uint64_t length);
@@ -186,23 +192,6 @@ class CPdfStamp {
     // steps after the output is in place wait for the last pass.
     bool intermediatePass = false;
 
-    // Where one input object's bytes lie in the input (offsets from the header).
-    struct ObjectExtent {
-        uint64_t start = 0;
-        uint64_t length = 0;
-        bool isStream = false;
-        bool isObjectStream = false;
-        // A stream whose /Length does not end at its "endstream" is framed by the "endstream":
-        // the length of its data so framed, which the copy writes as its /Length; -1 when the
-        // /Length holds.
-        int64_t framedLength = -1;
-        // Where the "stream" keyword starts (streams framed by their "endstream").
-        uint64_t keywordStart = 0;
-    };
-    // The extent of a type 1 object: from its offset to one byte past the "endobj" that ends
-    // it (for a stream with a usable /Length, the "endobj" after its data).
-    bool findObjectExtent(int32_t number, ObjectExtent& out);
-
   private:
     // Helpers of the pass (stamp/CPdfStampPass.cpp).
     void runPass();
@@ -213,8 +202,6 @@ class CPdfStamp {
     int32_t importStartNumber() const;
     void copyObjects();
     void copyObject(int32_t number, const ObjectExtent& extent);
-    // A stream framed by its "endstream", written with the /Length of that frame.
-    void copyStreamWithFramedLength(const ObjectExtent& extent);
     void stampPage(int32_t number, size_t pageIndex);
     void prepareRunEnd();
     void prepareCounter();
@@ -232,9 +219,6 @@ class CPdfStamp {
     // output left under its name, when the rename failed.
     bool renameOutput(std::string& result);
     std::string makeResourceName(const char* prefix) const;
-    // Whether the object's row leads to its own bytes (its extent in out), or it is a member
-    // of an object stream: what can be copied or stamped. Objects elsewhere are left out.
-    bool locateObject(int32_t number, ObjectExtent& out);
     // Counts a page met while the objects are gone through, and shows the progress dots.
     void countPageProgress();
 
@@ -248,23 +232,8 @@ class CPdfStamp {
     // Marks the pages of the page list and sorts them by object number, after the walk.
     void indexPages();
 
-    // Object framing (stamp/CPdfStampObjectText.cpp). Stamping a page frames the page and its
-    // content stream several times, so the last few frames of the pass are kept.
-    bool frameObject(int32_t number, uint64_t start, ObjectExtent& out);
-    // An indirect /Length read from its bytes when it is written plainly ("N G obj 1234
-    // endobj"); false otherwise, and the reader has to fetch it.
-    bool readPlainLength(int32_t number, int64_t generation, int64_t& value);
-    void clearExtentCache();
-    struct CachedExtent {
-        int32_t number = -1;
-        bool found = false;
-        ObjectExtent extent;
-    };
-    std::array<CachedExtent, 4> extentCache_{};
-    size_t extentCacheNext_ = 0;
-    // The frame of each page object, taken while the page tree is walked: a page is framed
-    // again when it is copied or stamped, long after the small cache has lost it.
-    std::vector<CachedExtent> pageFrames_;
+    // The input's objects as their bytes stand: frames, texts, rows that lead to their object.
+    CPdfObjectFraming objects_;
 
     // Page rewrite helpers (stamp/CPdfStampPatch.cpp).
     // The edits made to the page are logged, so that an entry found before them can be

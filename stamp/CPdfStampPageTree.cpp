@@ -3,7 +3,6 @@
 #include "pdf/CPdfException.h"
 #include "pdf/Limits.h"
 #include "pdf/PdfSyntax.h"
-#include "stamp/RawText.h"
 
 #include <algorithm>
 #include <cmath>
@@ -30,7 +29,7 @@ void CPdfStamp::walkPageTree(std::string_view nodeText, const PageBox& inherited
         nodeRotate_ = 0;
     }
     const int32_t rotateAbove = nodeRotate_;
-    if (const rawtext::NumberAfter own = rawtext::readNumberAfter(nodeText, "/Rotate"); own.found) {
+    if (const pdfsyntax::NumberAfter own = pdfsyntax::readNumberAfter(nodeText, "/Rotate"); own.found) {
         nodeRotate_ = own.value;
     }
 
@@ -43,9 +42,9 @@ void CPdfStamp::walkPageTree(std::string_view nodeText, const PageBox& inherited
         }
     }
 
-    size_t pos = rawtext::findText(nodeText, "/Kids");
+    size_t pos = pdfsyntax::findText(nodeText, "/Kids");
     if (pos == 0) {
-        pos = rawtext::findText(nodeText, "[");
+        pos = pdfsyntax::findText(nodeText, "[");
     }
     // Kids come as pairs of numbers: the object number, then the generation, which is skipped.
     bool haveNumber = false;
@@ -91,7 +90,7 @@ void CPdfStamp::visitKid(int64_t kidNumber, const PageBox& nodeBox, int depth,
                                                         std::to_string(kidNumber) +
                                                         " is null or has no object body");
     }
-    const bool isNode = rawtext::findText(kidText, "/Pages") != 0 || kidText[body] == '[';
+    const bool isNode = pdfsyntax::findText(kidText, "/Pages") != 0 || kidText[body] == '[';
     if (isNode) {
         // A node met again (a /Kids that lists an ancestor or a node listed twice) is not
         // walked again.
@@ -111,12 +110,10 @@ void CPdfStamp::visitKid(int64_t kidNumber, const PageBox& nodeBox, int depth,
     row.objectNumber = static_cast<uint32_t>(kidNumber);
     row.box = readBox(kidText, nodeBox);
     row.inheritedResourcesFrom = resourcesFrom;
-    const rawtext::NumberAfter rotate = rawtext::readNumberAfter(kidText, "/Rotate");
+    const pdfsyntax::NumberAfter rotate = pdfsyntax::readNumberAfter(kidText, "/Rotate");
     row.rotate = rotate.found ? rotate.value : nodeRotate_;
     // The frame just taken by getObjectText, kept for the copy and the stamp of the page.
-    CachedExtent& frame = pageFrames_.emplace_back();
-    frame.number = static_cast<int32_t>(kidNumber);
-    frame.found = findObjectExtent(frame.number, frame.extent);
+    objects_.keepFrame(static_cast<int32_t>(kidNumber));
     ++pagesFound;
 }
 

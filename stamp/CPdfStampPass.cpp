@@ -13,7 +13,6 @@
 #include "stamp/FontTable.h"
 #include "stamp/PageNumbering.h"
 #include "stamp/PseudoRandom.h"
-#include "stamp/RawText.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -241,7 +240,9 @@ void CPdfStamp::openFiles() {
     document.load();
     xref = document.getXRef();
     inputEntries = &xref->entries();
-    clearExtentCache();
+    objects_.attach(*inputFile, *xref);
+    // A page is framed while the tree is walked and again when it is copied or stamped.
+    objects_.setKeptIndex([this](size_t number) { return pageIndexOf(number); });
     rootObject = xref->root().number;
     infoObject = xref->info().number;
     highestShown_ = 0;
@@ -289,7 +290,7 @@ void CPdfStamp::openFiles() {
 
 void CPdfStamp::readPageTree() {
     pageList.clear();
-    pageFrames_.clear();
+    objects_.forgetKeptFrames();
     pagesByNumber_.clear();
     pageCursor_ = 0;
     visitedNodes_.clear();
@@ -356,7 +357,7 @@ void CPdfStamp::readPageTree() {
     if (count >= 0 && count < pagesFound) {
         pagesFound = static_cast<int32_t>(count);
         pageList.resize(static_cast<size_t>(count));
-        pageFrames_.resize(static_cast<size_t>(count));
+        objects_.keepFirstFrames(static_cast<size_t>(count));
     }
     pageCount = static_cast<uint32_t>(pagesFound);
     indexPages();
@@ -406,23 +407,6 @@ int32_t CPdfStamp::importStartNumber() const {
     return number;
 }
 
-bool CPdfStamp::locateObject(int32_t number, ObjectExtent& extent) {
-    const XRefEntry& entry = (*inputEntries)[static_cast<size_t>(number)];
-    if (entry.type == 2) {
-        return true;
-    }
-    if (entry.type != 1 || !findObjectExtent(number, extent) || extent.isObjectStream) {
-        return false;
-    }
-    // An offset that does not lead to this object's header would copy foreign bytes.
-    std::string_view head;
-    if (!inputFile->view(extent.start, 64, head)) {
-        return false;
-    }
-    auto header = pdfsyntax::readObjectHeader(head);
-    return header && header->number == number;
-}
-
 void CPdfStamp::countPageProgress() {
     progressCounter_ += 1;
     if (progressCounter_ > 10) {
@@ -442,7 +426,7 @@ void CPdfStamp::copyObjects() {
             continue;
         }
         ObjectExtent extent;
-        if (!locateObject(number, extent)) {
+        if (!objects_.locateObject(number, extent)) {
             continue;
         }
         const uint64_t start = output.offset();
@@ -475,7 +459,14 @@ void CPdfStamp::copyObjects() {
 void CPdfStamp::copyObject(int32_t number, const ObjectExtent& extent) {
     if ((*inputEntries)[static_cast<size_t>(number)].type == 1) {
         if (extent.framedLength >= 0) {
-            copyStreamWithFramedLength(extent);
+            // A stream framed by its "endstream", written with the /Length of that frame.
+            std::string head;
+            if (!objects_.framedStreamHead(extent, head)) {
+                throw CPdfException("Can't read the input file");
+            }
+            output.write(head);
+            copyInputRange(extent.keywordStart,
+                           extent.length - (extent.keywordStart - extent.start));
             return;
         }
         copyInputRange(extent.start, extent.length);

@@ -1,10 +1,10 @@
 #include "stamp/CPdfStamp.h"
 
 #include "pdf/CPdfException.h"
+#include "pdf/PdfSyntax.h"
 #include "stamp/FontTable.h"
 #include "stamp/NumberScan.h"
 #include "stamp/Placement.h"
-#include "stamp/RawText.h"
 
 namespace {
 
@@ -71,9 +71,9 @@ PageBox CPdfStamp::readBox(std::string_view text, const PageBox& fallback) {
     if (!stamp.pageSizeText.empty()) {
         return parsePageSize(stamp.pageSizeText);
     }
-    size_t keyEnd = rawtext::findText(text, "/CropBox");
+    size_t keyEnd = pdfsyntax::findText(text, "/CropBox");
     if (keyEnd == 0) {
-        keyEnd = rawtext::findText(text, "/MediaBox");
+        keyEnd = pdfsyntax::findText(text, "/MediaBox");
     }
     if (keyEnd == 0) {
         return fallback;

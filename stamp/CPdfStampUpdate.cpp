@@ -46,7 +46,7 @@ void CPdfStamp::stampPagesForUpdate() {
     for (const auto& [number, position] : pagesByNumber_) {
         const int32_t object = static_cast<int32_t>(number);
         ObjectExtent extent;
-        if (output.row(number).inUse || !locateObject(object, extent)) {
+        if (output.row(number).inUse || !objects_.locateObject(object, extent)) {
             continue;
         }
         countPageProgress();

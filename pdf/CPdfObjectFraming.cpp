@@ -1,13 +1,13 @@
-#include "stamp/CPdfStamp.h"
+#include "pdf/CPdfObjectFraming.h"
 
+#include "pdf/CPdfElement.h"
 #include "pdf/CPdfException.h"
 #include "pdf/CPdfInputFile.h"
 #include "pdf/CPdfSecurityHandler.h"
 #include "pdf/CPdfXRef.h"
 #include "pdf/PdfSyntax.h"
-#include "stamp/COutputFile.h"
-#include "stamp/RawText.h"
 
+#include <algorithm>
 #include <charconv>
 #include <string>
 
@@ -67,8 +67,8 @@ void searchKeywordWindow(CPdfInputFile& input, uint64_t from, uint64_t window, i
                          int64_t& endobj) {
     std::string_view bytes;
     if (window <= kFirstKeywordWindow && input.view(from, static_cast<size_t>(window), bytes)) {
-        const size_t streamAt = rawtext::findFirst(bytes, "stream");
-        const size_t endobjAt = rawtext::findFirst(
+        const size_t streamAt = pdfsyntax::findFirst(bytes, "stream");
+        const size_t endobjAt = pdfsyntax::findFirst(
             streamAt == std::string_view::npos ? bytes : bytes.substr(0, streamAt + 6), "endobj");
         // The last byte of a match, from the base.
         auto lastByte = [from](size_t at) {
@@ -134,11 +134,10 @@ FirstKeyword findStreamOrEndobj(CPdfInputFile& input, uint64_t start, int32_t nu
             from + bytes.size() >= input.size()) {
             break;
         }
-        if (from == start) {
-            const auto header = pdfsyntax::readObjectHeader(bytes);
-            if (!header || header->number != number) {
-                break;
-            }
+        size_t bodyStart = 0;
+        if (from == start && !CPdfObjectFraming::headerNames(
+                                 bytes, number, CPdfObjectFraming::kAnyGeneration, bodyStart)) {
+            break;
         }
         from += hit.at;
         window *= 2;
@@ -172,41 +171,68 @@ LengthValue readLengthEntry(std::string_view head,
 
 } // namespace
 
-bool CPdfStamp::readPlainLength(int32_t number, int64_t generation, int64_t& value) {
-    if (number < 0 || static_cast<size_t>(number) >= inputEntries->size()) {
+bool CPdfObjectFraming::headerNames(std::string_view text, int64_t number, int64_t generation,
+                                    size_t& bodyStart) {
+    const auto header = pdfsyntax::readObjectHeader(text);
+    if (!header || header->number != number ||
+        (generation != kAnyGeneration && header->generation != generation)) {
         return false;
     }
-    const XRefEntry& entry = (*inputEntries)[static_cast<size_t>(number)];
+    bodyStart = header->bodyStart;
+    return true;
+}
+
+bool CPdfObjectFraming::headerWindow(CPdfInputFile& input, uint64_t offset,
+                                     std::string_view& text) {
+    // A header lies in the first bytes at its offset: a row is taken as sound only when its
+    // header lies within as many.
+    constexpr size_t kHeaderWindow = 256;
+    return input.view(offset, kHeaderWindow, text);
+}
+
+void CPdfObjectFraming::attach(CPdfInputFile& input, CPdfXRef& xref) {
+    input_ = &input;
+    xref_ = &xref;
+    entries_ = &xref.entries();
+    security_ = xref.security();
+    cache_.fill(CachedExtent{});
+    cacheNext_ = 0;
+    kept_.clear();
+}
+
+bool CPdfObjectFraming::readPlainLength(int32_t number, int64_t generation, int64_t& value) {
+    if (number < 0 || static_cast<size_t>(number) >= entries_->size()) {
+        return false;
+    }
+    const XRefEntry& entry = (*entries_)[static_cast<size_t>(number)];
     if (entry.type != 1 || entry.offset < 0 || entry.generation != generation) {
         return false;
     }
     std::string_view text;
-    if (!inputFile->view(static_cast<uint64_t>(entry.offset), 64, text)) {
-        return false;
-    }
-    const auto header = pdfsyntax::readObjectHeader(text);
-    return header && header->number == number && header->generation == generation &&
-           pdfsyntax::readPlainIntegerBody(text, header->bodyStart, value);
+    size_t bodyStart = 0;
+    return headerWindow(*input_, static_cast<uint64_t>(entry.offset), text) &&
+           headerNames(text, number, generation, bodyStart) &&
+           pdfsyntax::readPlainIntegerBody(text, bodyStart, value);
 }
 
-bool CPdfStamp::findObjectExtent(int32_t number, ObjectExtent& out) {
+bool CPdfObjectFraming::findObjectExtent(int32_t number, ObjectExtent& out) {
     out = ObjectExtent{};
-    if (inputEntries == nullptr || number < 0 ||
-        static_cast<size_t>(number) >= inputEntries->size()) {
+    if (entries_ == nullptr || number < 0 || static_cast<size_t>(number) >= entries_->size()) {
         return false;
     }
-    const XRefEntry& entry = (*inputEntries)[static_cast<size_t>(number)];
+    const XRefEntry& entry = (*entries_)[static_cast<size_t>(number)];
     if (entry.type != 1 || entry.offset < 0) {
         return false;
     }
-    if (const int32_t pageIndex = pageIndexOf(static_cast<size_t>(number)); pageIndex > 0) {
-        const CachedExtent& page = pageFrames_[static_cast<size_t>(pageIndex - 1)];
-        if (page.number == number) {
-            out = page.extent;
-            return page.found;
+    if (const int32_t index = keptIndex_ ? keptIndex_(static_cast<size_t>(number)) : 0;
+        index > 0 && static_cast<size_t>(index) <= kept_.size()) {
+        const CachedExtent& kept = kept_[static_cast<size_t>(index - 1)];
+        if (kept.number == number) {
+            out = kept.extent;
+            return kept.found;
         }
     }
-    for (const CachedExtent& cached : extentCache_) {
+    for (const CachedExtent& cached : cache_) {
         if (cached.number == number) {
             out = cached.extent;
             return cached.found;
@@ -216,17 +242,59 @@ bool CPdfStamp::findObjectExtent(int32_t number, ObjectExtent& out) {
     if (!found) {
         out = ObjectExtent{};
     }
-    extentCache_[extentCacheNext_] = CachedExtent{number, found, out};
-    extentCacheNext_ = (extentCacheNext_ + 1) % extentCache_.size();
+    cache_[cacheNext_] = CachedExtent{number, found, out};
+    cacheNext_ = (cacheNext_ + 1) % cache_.size();
     return found;
 }
 
-void CPdfStamp::clearExtentCache() {
-    extentCache_.fill(CachedExtent{});
-    extentCacheNext_ = 0;
+void CPdfObjectFraming::keepFrame(int32_t number) {
+    CachedExtent& frame = kept_.emplace_back();
+    frame.number = number;
+    frame.found = findObjectExtent(number, frame.extent);
 }
 
-bool CPdfStamp::frameObject(int32_t number, uint64_t start, ObjectExtent& out) {
+bool CPdfObjectFraming::locateObject(int32_t number, ObjectExtent& extent) {
+    if (entries_ == nullptr || number < 0 || static_cast<size_t>(number) >= entries_->size()) {
+        return false;
+    }
+    const XRefEntry& entry = (*entries_)[static_cast<size_t>(number)];
+    if (entry.type == 2) {
+        return true;
+    }
+    if (entry.type != 1 || !findObjectExtent(number, extent) || extent.isObjectStream) {
+        return false;
+    }
+    // An offset that does not lead to this object's header would copy foreign bytes.
+    std::string_view head;
+    size_t bodyStart = 0;
+    return headerWindow(*input_, extent.start, head) &&
+           headerNames(head, number, kAnyGeneration, bodyStart);
+}
+
+bool CPdfObjectFraming::framedStreamHead(const ObjectExtent& extent, std::string& head) {
+    if (!input_->read(extent.start, static_cast<size_t>(extent.keywordStart - extent.start),
+                      head)) {
+        return false;
+    }
+    const size_t dict = pdfsyntax::findBodyDictionary(head);
+    if (dict == pdfsyntax::npos) {
+        return true;
+    }
+    const std::string length = std::to_string(extent.framedLength);
+    if (const auto entry = pdfsyntax::findEntry(head, dict, "Length")) {
+        std::string value = " " + length;
+        if (entry->valueEnd < head.size() && pdfsyntax::isRegular(static_cast<unsigned char>(
+                                                 head[entry->valueEnd]))) {
+            value += " ";
+        }
+        head.replace(entry->keyStart + 7, entry->valueEnd - entry->keyStart - 7, value);
+    } else {
+        head.insert(dict + 2, "/Length " + length + " ");
+    }
+    return true;
+}
+
+bool CPdfObjectFraming::frameObject(int32_t number, uint64_t start, ObjectExtent& out) {
     out.start = start;
     // The plain frame: up to the byte after the first "endobj" (or to the end of the file).
     auto plainFrame = [&](int64_t endobj) {
@@ -234,10 +302,10 @@ bool CPdfStamp::frameObject(int32_t number, uint64_t start, ObjectExtent& out) {
             return false;
         }
         out.length =
-            std::min<uint64_t>(static_cast<uint64_t>(endobj) + 2, inputFile->size()) - start;
+            std::min<uint64_t>(static_cast<uint64_t>(endobj) + 2, input_->size()) - start;
         return true;
     };
-    const FirstKeyword first = findStreamOrEndobj(*inputFile, start, number);
+    const FirstKeyword first = findStreamOrEndobj(*input_, start, number);
     if (first.end < 0) {
         return false;
     }
@@ -246,13 +314,13 @@ bool CPdfStamp::frameObject(int32_t number, uint64_t start, ObjectExtent& out) {
     }
     // "stream" comes before the first "endobj": the stream frame when it holds, else the plain
     // frame, for which the first "endobj" is still to be found.
-    auto fallback = [&] { return plainFrame(inputFile->find(start, "endobj")); };
+    auto fallback = [&] { return plainFrame(input_->find(start, "endobj")); };
     const uint64_t keywordStart = static_cast<uint64_t>(first.end) - 5;
     if (keywordStart < start || keywordStart - start > kMaxDictionaryBytes) {
         return fallback();
     }
     std::string_view head;
-    if (!inputFile->view(start, static_cast<size_t>(keywordStart - start), head)) {
+    if (!input_->view(start, static_cast<size_t>(keywordStart - start), head)) {
         return fallback();
     }
     const size_t dictStart = pdfsyntax::findBodyDictionary(head);
@@ -271,32 +339,32 @@ bool CPdfStamp::frameObject(int32_t number, uint64_t start, ObjectExtent& out) {
     out.isObjectStream = isObjectStreamType(head, found[0]);
     const LengthValue lengthEntry = readLengthEntry(head, found[1]);
 
-    const uint64_t dataStart = dataStartAfterKeyword(*inputFile, keywordStart + 6);
+    const uint64_t dataStart = dataStartAfterKeyword(*input_, keywordStart + 6);
     // A /Length that does not end at "endstream": the data is framed by the first "endstream"
     // after its start, as viewers read it, and the copy writes the /Length of that frame.
     auto endstreamFrame = [&] {
-        const int64_t endstream = inputFile->find(dataStart, "endstream");
+        const int64_t endstream = input_->find(dataStart, "endstream");
         if (endstream < 0) {
             return fallback();
         }
         const uint64_t endstreamAt = static_cast<uint64_t>(endstream) - 8;
-        const int64_t realEnd = inputFile->find(endstreamAt + 9, "endobj");
+        const int64_t realEnd = input_->find(endstreamAt + 9, "endobj");
         if (realEnd < 0) {
             return fallback();
         }
         // The line end before "endstream" belongs to the keyword, not to the data.
         uint64_t dataEnd = endstreamAt;
         std::string_view before;
-        if (dataEnd > dataStart && inputFile->view(dataEnd - 1, 1, before) && before == "\n") {
+        if (dataEnd > dataStart && input_->view(dataEnd - 1, 1, before) && before == "\n") {
             --dataEnd;
         }
-        if (dataEnd > dataStart && inputFile->view(dataEnd - 1, 1, before) && before == "\r") {
+        if (dataEnd > dataStart && input_->view(dataEnd - 1, 1, before) && before == "\r") {
             --dataEnd;
         }
         out.framedLength = static_cast<int64_t>(dataEnd - dataStart);
         out.keywordStart = keywordStart;
         out.length =
-            std::min<uint64_t>(static_cast<uint64_t>(realEnd) + 2, inputFile->size()) - start;
+            std::min<uint64_t>(static_cast<uint64_t>(realEnd) + 2, input_->size()) - start;
         return true;
     };
     // With a usable /Length the data is skipped, so "endobj" inside the data is not taken for
@@ -306,7 +374,7 @@ bool CPdfStamp::frameObject(int32_t number, uint64_t start, ObjectExtent& out) {
     }
     int64_t length = -1;
     if (lengthEntry.isReference) {
-        if (lengthEntry.value == number || xref == nullptr || lengthEntry.value > INT32_MAX ||
+        if (lengthEntry.value == number || xref_ == nullptr || lengthEntry.value > INT32_MAX ||
             lengthEntry.generation > INT32_MAX) {
             return fallback();
         }
@@ -314,7 +382,7 @@ bool CPdfStamp::frameObject(int32_t number, uint64_t start, ObjectExtent& out) {
                              length)) {
             try {
                 CPdfElement resolved;
-                xref->fetchObject(static_cast<int32_t>(lengthEntry.value),
+                xref_->fetchObject(static_cast<int32_t>(lengthEntry.value),
                                   static_cast<int32_t>(lengthEntry.generation), resolved);
                 if (resolved.kind() == ElementKind::Integer) {
                     length = resolved.getInteger();
@@ -326,74 +394,48 @@ bool CPdfStamp::frameObject(int32_t number, uint64_t start, ObjectExtent& out) {
     } else {
         length = lengthEntry.value;
     }
-    if (length < 0 || static_cast<uint64_t>(length) > inputFile->size() - dataStart) {
+    if (length < 0 || static_cast<uint64_t>(length) > input_->size() - dataStart) {
         return endstreamFrame();
     }
     uint64_t afterEndstream = 0;
-    if (!endstreamFollows(*inputFile, dataStart + static_cast<uint64_t>(length), afterEndstream)) {
+    if (!endstreamFollows(*input_, dataStart + static_cast<uint64_t>(length), afterEndstream)) {
         return endstreamFrame();
     }
-    const int64_t realEnd = inputFile->find(afterEndstream, "endobj");
+    const int64_t realEnd = input_->find(afterEndstream, "endobj");
     if (realEnd < 0) {
         return fallback();
     }
-    out.length = std::min<uint64_t>(static_cast<uint64_t>(realEnd) + 2, inputFile->size()) - start;
+    out.length = std::min<uint64_t>(static_cast<uint64_t>(realEnd) + 2, input_->size()) - start;
     return true;
 }
 
-void CPdfStamp::copyStreamWithFramedLength(const ObjectExtent& extent) {
-    std::string head;
-    if (!inputFile->read(extent.start, static_cast<size_t>(extent.keywordStart - extent.start),
-                         head)) {
-        throw CPdfException("Can't read the input file");
-    }
-    const size_t dict = pdfsyntax::findBodyDictionary(head);
-    if (dict == pdfsyntax::npos) {
-        copyInputRange(extent.start, extent.length);
-        return;
-    }
-    const std::string length = std::to_string(extent.framedLength);
-    if (const auto entry = pdfsyntax::findEntry(head, dict, "Length")) {
-        std::string value = " " + length;
-        if (entry->valueEnd < head.size() && pdfsyntax::isRegular(static_cast<unsigned char>(
-                                                 head[entry->valueEnd]))) {
-            value += " ";
-        }
-        head.replace(entry->keyStart + 7, entry->valueEnd - entry->keyStart - 7, value);
-    } else {
-        head.insert(dict + 2, "/Length " + length + " ");
-    }
-    output.write(head);
-    copyInputRange(extent.keywordStart, extent.length - (extent.keywordStart - extent.start));
-}
-
-bool CPdfStamp::getObjectText(int32_t number, std::string& out) {
+bool CPdfObjectFraming::getObjectText(int32_t number, std::string& out) {
     out.clear();
-    if (inputEntries == nullptr || number < 0 ||
-        static_cast<size_t>(number) >= inputEntries->size()) {
+    if (entries_ == nullptr || number < 0 ||
+        static_cast<size_t>(number) >= entries_->size()) {
         return false;
     }
-    const XRefEntry& entry = (*inputEntries)[static_cast<size_t>(number)];
+    const XRefEntry& entry = (*entries_)[static_cast<size_t>(number)];
     if (entry.type == 1) {
         ObjectExtent extent;
         if (!findObjectExtent(number, extent)) {
             return false;
         }
-        if (!inputFile->read(extent.start, static_cast<size_t>(extent.length), out) ||
+        if (!input_->read(extent.start, static_cast<size_t>(extent.length), out) ||
             out.empty()) {
             return false;
         }
         // The strings of a protected file's object, decrypted: the engine reads and writes
         // clear text, which the writer encrypts again.
-        if (security != nullptr) {
-            out = security->decryptStringsOfText(number, entry.generation, out);
+        if (security_ != nullptr) {
+            out = security_->decryptStringsOfText(number, entry.generation, out);
         }
         return true;
     }
-    if (entry.type == 2 && xref != nullptr) {
+    if (entry.type == 2 && xref_ != nullptr) {
         const unsigned char* data = nullptr;
         size_t length = 0;
-        if (!xref->getCompressedObjectText(number, data, length) || data == nullptr ||
+        if (!xref_->getCompressedObjectText(number, data, length) || data == nullptr ||
             length == 0) {
             return false;
         }

@@ -1,48 +1,51 @@
-// Framing of input objects for the byte copy, seen in the output of a stamping pass: the search
-// for the first "stream" or "endobj", stream data framed by /Length, keywords inside strings,
-// comments and names, and objects that cross the first search window and run on for far more.
+// Framing of input objects for the byte copy: the search for the first "stream" or "endobj",
+// stream data framed by /Length, keywords inside strings, comments and names, and objects that
+// cross the first search window and run on for far more.
 
 #include "pdf/CPdfDocument.h"
-#include "stamp/CPdfStamp.h"
+#include "pdf/CPdfInputFile.h"
+#include "pdf/CPdfObjectFraming.h"
 #include "support/PdfBuilder.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <iterator>
 #include <map>
 #include <string>
 
 namespace {
 
-// The bytes each object has in the output of a pass over the built file. The file has no
-// pages to stamp, so every object is copied as it is framed: its bytes run from its offset in
-// the output to the next object's (or to the table, after the last one).
+// The bytes a byte copy writes for each object of the built file: its frame, and for a stream
+// framed by its "endstream" the head with the /Length of that frame before the rest.
 std::map<int, std::string> copiedObjects(const qmtest::PdfBuilder& pdf) {
     TempDir folder;
-    CPdfStamp job;
-    job.inputName = folder.write("in.pdf", pdf.bytes());
-    job.outputName = folder.file("out.pdf");
-    job.quiet = true;
-    job.stampDocument();
-    const std::string output = TempDir::read(job.outputName);
     CPdfDocument document;
-    document.open(job.outputName);
-    const CPdfXRef& xref = *document.getXRef();
-    std::map<int64_t, int> numberAt{{xref.startxrefOffset(), -1}};
+    document.open(folder.write("in.pdf", pdf.bytes()));
+    CPdfXRef& xref = *document.getXRef();
+    CPdfInputFile& input = document.input();
+    CPdfObjectFraming objects;
+    objects.attach(input, xref);
+    std::map<int, std::string> copied;
     for (size_t n = 1; n < xref.entries().size(); ++n) {
-        if (xref.entries()[n].type == 1) {
-            numberAt[xref.entries()[n].offset] = static_cast<int>(n);
+        const int32_t number = static_cast<int32_t>(n);
+        ObjectExtent extent;
+        if (xref.entries()[n].type != 1 || !objects.locateObject(number, extent)) {
+            continue;
         }
+        std::string text;
+        if (extent.framedLength >= 0) {
+            std::string rest;
+            EXPECT_TRUE(objects.framedStreamHead(extent, text));
+            EXPECT_TRUE(input.read(extent.keywordStart,
+                                   extent.length - (extent.keywordStart - extent.start), rest));
+            text += rest;
+        } else {
+            EXPECT_TRUE(objects.getObjectText(number, text));
+        }
+        copied[number] = text;
     }
-    std::map<int, std::string> objects;
-    for (auto at = numberAt.begin(); std::next(at) != numberAt.end(); ++at) {
-        const auto next = std::next(at);
-        objects[at->second] = output.substr(static_cast<size_t>(at->first),
-                                            static_cast<size_t>(next->first - at->first));
-    }
-    return objects;
+    return copied;
 }
 
 } // namespace

@@ -1,0 +1,108 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class CPdfInputFile;
+class CPdfSecurityHandler;
+class CPdfXRef;
+struct XRefEntry;
+
+// Where one input object's bytes lie in the input (offsets from the header).
+struct ObjectExtent {
+    uint64_t start = 0;
+    uint64_t length = 0;
+    bool isStream = false;
+    bool isObjectStream = false;
+    // A stream whose /Length does not end at its "endstream" is framed by the "endstream": the
+    // length of its data so framed, which a copy writes as its /Length; -1 when the /Length
+    // holds.
+    int64_t framedLength = -1;
+    // Where the "stream" keyword starts (streams framed by their "endstream").
+    uint64_t keywordStart = 0;
+};
+
+// Raw access to the objects of a loaded document: whether the bytes at a row's offset are the
+// object's own, where each object begins and ends (its frame), and its text as it stands in the
+// file, for a byte copy that keeps every object as it was written.
+//
+// A dictionary is read in one of three ways, each where its cost and its exactness fit:
+// - The byte search (pdfsyntax::findText, readNumberAfter) finds the first occurrence of a key
+//   anywhere in an object's text. The page tree walk reads /Kids, /Rotate, /Pages, /CropBox and
+//   /MediaBox so: it runs once for every page of documents with tens of thousands of pages, and
+//   these keys occur only at the top of page and page-tree dictionaries as writers produce them.
+// - The token-aware scans (pdfsyntax::findEntry, findEntries, findObjectKeyword) find an entry
+//   among one dictionary's own entries, past strings, comments, names and nested values, and
+//   give its exact byte extent. They serve wherever bytes are edited or an extent is decided:
+//   the frames of this class (a stream's /Type and /Length, the keyword that ends an object),
+//   the catalog's /Pages, a page's /Contents and /Resources that the stamp rewrites in place.
+// - The object model (CPdfXRef::fetchObject, CPdfElement) parses an object completely, with
+//   decryption and references resolved. It reads what is judged rather than copied: the
+//   trailer, the root of the page tree and its /Count, the signature fields of the form, and an
+//   indirect /Length that is not written plainly.
+class CPdfObjectFraming {
+  public:
+    // Whether text, the bytes at an object's offset, begins with that object's own header
+    // "number generation obj" (white-space and comments before it pass); any generation when
+    // generation is kAnyGeneration. bodyStart receives the position after "obj".
+    static constexpr int64_t kAnyGeneration = -1;
+    static bool headerNames(std::string_view text, int64_t number, int64_t generation,
+                            size_t& bodyStart);
+    // The bytes at offset that headerNames judges: the window in which a header has to lie.
+    static bool headerWindow(CPdfInputFile& input, uint64_t offset, std::string_view& text);
+
+    // The document's input and its table; the frames of another document are forgotten.
+    void attach(CPdfInputFile& input, CPdfXRef& xref);
+
+    // The extent of a type 1 object: from its offset to one byte past the "endobj" that ends it
+    // (for a stream with a usable /Length, the "endobj" after its data).
+    bool findObjectExtent(int32_t number, ObjectExtent& out);
+    // Whether the object's row leads to its own bytes (its extent in out), or it is a member of
+    // an object stream: what can be copied. Objects elsewhere are to be left out.
+    bool locateObject(int32_t number, ObjectExtent& out);
+    // The object's text: its frame's bytes (strings decrypted for a protected file), or a
+    // member of an object stream written as an indirect object of its own.
+    bool getObjectText(int32_t number, std::string& out);
+    // The bytes of a stream framed by its "endstream" up to its "stream" keyword, with the
+    // /Length of that frame; false when they cannot be read.
+    bool framedStreamHead(const ObjectExtent& extent, std::string& head);
+
+    // Frames kept for the whole pass (the page objects, framed again when they are copied or
+    // stamped long after the small cache has lost them). keptIndex gives the index + 1 of the
+    // kept frame of an object number, 0 for none; keepFrame keeps the next one.
+    void setKeptIndex(std::function<int32_t(size_t)> keptIndex) { keptIndex_ = std::move(keptIndex); }
+    void keepFrame(int32_t number);
+    void forgetKeptFrames() { kept_.clear(); }
+    void keepFirstFrames(size_t count) {
+        if (count < kept_.size()) {
+            kept_.resize(count);
+        }
+    }
+
+  private:
+    struct CachedExtent {
+        int32_t number = -1;
+        bool found = false;
+        ObjectExtent extent;
+    };
+    bool frameObject(int32_t number, uint64_t start, ObjectExtent& out);
+    // An indirect /Length read from its bytes when it is written plainly ("N G obj 1234
+    // endobj"); false otherwise, and the reader has to fetch it.
+    bool readPlainLength(int32_t number, int64_t generation, int64_t& value);
+
+    CPdfInputFile* input_ = nullptr;
+    CPdfXRef* xref_ = nullptr;
+    const std::vector<XRefEntry>* entries_ = nullptr;
+    const CPdfSecurityHandler* security_ = nullptr;
+    // Stamping a page frames the page and its content stream several times, so the last few
+    // frames are kept.
+    std::array<CachedExtent, 4> cache_{};
+    size_t cacheNext_ = 0;
+    std::vector<CachedExtent> kept_;
+    std::function<int32_t(size_t)> keptIndex_;
+};
