@@ -283,8 +283,8 @@ bool CPdfObjectFraming::framedStreamHead(const ObjectExtent& extent, std::string
     const std::string length = std::to_string(extent.framedLength);
     if (const auto entry = pdfsyntax::findEntry(head, dict, "Length")) {
         std::string value = " " + length;
-        if (entry->valueEnd < head.size() && pdfsyntax::isRegular(static_cast<unsigned char>(
-                                                 head[entry->valueEnd]))) {
+        if (entry->valueEnd < head.size() &&
+            pdfsyntax::isRegular(static_cast<unsigned char>(head[entry->valueEnd]))) {
             value += " ";
         }
         head.replace(entry->keyStart + 7, entry->valueEnd - entry->keyStart - 7, value);
@@ -301,8 +301,7 @@ bool CPdfObjectFraming::frameObject(int32_t number, uint64_t start, ObjectExtent
         if (endobj < 0) {
             return false;
         }
-        out.length =
-            std::min<uint64_t>(static_cast<uint64_t>(endobj) + 2, input_->size()) - start;
+        out.length = std::min<uint64_t>(static_cast<uint64_t>(endobj) + 2, input_->size()) - start;
         return true;
     };
     const FirstKeyword first = findStreamOrEndobj(*input_, start, number);
@@ -363,8 +362,7 @@ bool CPdfObjectFraming::frameObject(int32_t number, uint64_t start, ObjectExtent
         }
         out.framedLength = static_cast<int64_t>(dataEnd - dataStart);
         out.keywordStart = keywordStart;
-        out.length =
-            std::min<uint64_t>(static_cast<uint64_t>(realEnd) + 2, input_->size()) - start;
+        out.length = std::min<uint64_t>(static_cast<uint64_t>(realEnd) + 2, input_->size()) - start;
         return true;
     };
     // With a usable /Length the data is skipped, so "endobj" inside the data is not taken for
@@ -383,7 +381,7 @@ bool CPdfObjectFraming::frameObject(int32_t number, uint64_t start, ObjectExtent
             try {
                 CPdfElement resolved;
                 xref_->fetchObject(static_cast<int32_t>(lengthEntry.value),
-                                  static_cast<int32_t>(lengthEntry.generation), resolved);
+                                   static_cast<int32_t>(lengthEntry.generation), resolved);
                 if (resolved.kind() == ElementKind::Integer) {
                     length = resolved.getInteger();
                 }
@@ -411,8 +409,7 @@ bool CPdfObjectFraming::frameObject(int32_t number, uint64_t start, ObjectExtent
 
 bool CPdfObjectFraming::getObjectText(int32_t number, std::string& out) {
     out.clear();
-    if (entries_ == nullptr || number < 0 ||
-        static_cast<size_t>(number) >= entries_->size()) {
+    if (entries_ == nullptr || number < 0 || static_cast<size_t>(number) >= entries_->size()) {
         return false;
     }
     const XRefEntry& entry = (*entries_)[static_cast<size_t>(number)];
@@ -421,8 +418,7 @@ bool CPdfObjectFraming::getObjectText(int32_t number, std::string& out) {
         if (!findObjectExtent(number, extent)) {
             return false;
         }
-        if (!input_->read(extent.start, static_cast<size_t>(extent.length), out) ||
-            out.empty()) {
+        if (!input_->read(extent.start, static_cast<size_t>(extent.length), out) || out.empty()) {
             return false;
         }
         // The strings of a protected file's object, decrypted: the engine reads and writes

@@ -75,7 +75,9 @@ class CPdfObjectFraming {
     // Frames kept for the whole pass (the page objects, framed again when they are copied or
     // stamped long after the small cache has lost them). keptIndex gives the index + 1 of the
     // kept frame of an object number, 0 for none; keepFrame keeps the next one.
-    void setKeptIndex(std::function<int32_t(size_t)> keptIndex) { keptIndex_ = std::move(keptIndex); }
+    void setKeptIndex(std::function<int32_t(size_t)> keptIndex) {
+        keptIndex_ = std::move(keptIndex);
+    }
     void keepFrame(int32_t number);
     void forgetKeptFrames() { kept_.clear(); }
     void keepFirstFrames(size_t count) {

@@ -174,8 +174,8 @@ void CPdfXRef::fetchObject(int32_t number, int32_t generation, CPdfElement& out,
             out.setNull();
             return;
         }
-        CPdfStream* window = file_->openSubStream(static_cast<uint64_t>(entry.offset) + bodyStart,
-                                                  0, nullElement());
+        CPdfStream* window =
+            file_->openSubStream(static_cast<uint64_t>(entry.offset) + bodyStart, 0, nullElement());
         CPdfParser parser(this, window, fetchDepth);
         if (security_ && number != encryptNumber_) {
             parser.setDecryption(security_.get(), number, generation);

@@ -138,8 +138,9 @@ TEST(ObjectFraming, IndirectLengthsWrittenInAnyWay) {
                 << c.lengthObject;
         } else {
             // Framed by its "endstream", and written with the length of that frame.
-            EXPECT_NE(three.find("<< /Length " + n + " >>\nstream\n" + data + "\nendstream\nendobj"),
-                      std::string::npos)
+            EXPECT_NE(
+                three.find("<< /Length " + n + " >>\nstream\n" + data + "\nendstream\nendobj"),
+                std::string::npos)
                 << c.lengthObject << three;
         }
     }
