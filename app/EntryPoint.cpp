@@ -1,11 +1,12 @@
 #include "app/EntryPoint.h"
 
 #include "app/FileList.h"
-#include "app/OptionWords.h"
+#include "app/OptionTable.h"
 #include "app/Usage.h"
 #include "pdf/CPdfException.h"
 #include "stamp/CPdfStamp.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -32,11 +33,11 @@ void printCause(const std::string& cause) {
 void warnUnknownOptions(const std::vector<std::string>& args) {
     for (size_t i = 3; i < args.size(); ++i) {
         const std::string& argument = args[i];
-        if (isValueOption(argument)) {
+        if (OptionTable::isValueOption(argument)) {
             ++i;
             continue;
         }
-        if (argument.size() < 2 || argument[0] != '-' || isKnownOption(argument)) {
+        if (argument.size() < 2 || argument[0] != '-' || OptionTable::isKnownOption(argument)) {
             continue;
         }
         std::fflush(stdout);
@@ -58,34 +59,11 @@ std::string quoteHint(const std::vector<std::string>& args) {
     return "";
 }
 
-struct PreScan {
-    bool wildcard = false;
-    bool quiet = false;
-    ListOptions list;
-};
-
-// Every argument is scanned, values included. A list option without a value leaves its setting
-// empty; the option parser refuses it.
-PreScan preScan(const std::vector<std::string>& args) {
-    PreScan scan;
-    for (size_t i = 1; i < args.size(); ++i) {
-        const std::string& argument = args[i];
-        if (argument.find('*') != std::string::npos) {
-            scan.wildcard = true;
-            return scan;
-        }
-        const bool hasNext = i + 1 < args.size();
-        if (argument == "-quiet") {
-            scan.quiet = true;
-        } else if (argument == "-listdelim" && hasNext) {
-            scan.list.delimiter = args[i + 1];
-        } else if (argument == "-listsep" && hasNext) {
-            scan.list.separator = args[i + 1];
-        } else if (argument == "-listusecol" && hasNext) {
-            scan.list.columns = args[i + 1];
-        }
-    }
-    return scan;
+// A "*" in any argument, values included: the shell of Windows does not expand it.
+bool hasWildcard(const std::vector<std::string>& args) {
+    return std::any_of(args.begin() + 1, args.end(), [](const std::string& argument) {
+        return argument.find('*') != std::string::npos;
+    });
 }
 
 // A list file or one input/output pair. Throws what the run throws.
@@ -114,7 +92,7 @@ int runQuillmark(const std::vector<std::string>& args) {
         printUsage();
         return 0;
     }
-    PreScan scan;
+    OptionTable::PreScan scan;
     if (args.size() == 2) {
         const std::string& only = args[1];
         if (only == "--help" || only == "-h" || only == "-?" || only == "/?") {
@@ -126,12 +104,12 @@ int runQuillmark(const std::vector<std::string>& args) {
             return 0;
         }
     } else {
-        scan = preScan(args);
-        if (scan.wildcard) {
+        if (hasWildcard(args)) {
             std::fputs(kWildcardMessage, stdout);
             printCause("Wildcards are not permitted in the arguments");
             return 1;
         }
+        scan = OptionTable::preScan(args);
     }
     if (!scan.quiet) {
         printBanner();

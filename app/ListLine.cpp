@@ -1,6 +1,6 @@
 #include "app/ListLine.h"
 
-#include "app/OptionWords.h"
+#include "app/OptionTable.h"
 #include "pdf/CPdfException.h"
 #include "platform/Platform.h"
 #include "stamp/NumberScan.h"
@@ -179,7 +179,7 @@ void setPrefixArgument(std::vector<std::string>& args, const std::string& text) 
     for (size_t i = 3; i < args.size(); ++i) {
         if (args[i].rfind("-prefix", 0) != 0) {
             // The value of another option ("-sep -prefix") is text, not an option.
-            if (isValueOption(args[i])) {
+            if (OptionTable::isValueOption(args[i])) {
                 ++i;
             }
             continue;

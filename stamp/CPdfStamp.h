@@ -177,9 +177,6 @@ class CPdfStamp {
     std::string renamePattern;
     std::string textLinesFile;
     int32_t lineSpacing = 0;
-    std::string listDelimiter;
-    std::string listSeparator;
-    std::string listColumns;
 
     // ---------------------------------------------------------------- the stamp
     StampDefinition stamp;

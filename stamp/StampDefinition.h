@@ -18,7 +18,6 @@ struct StampDefinition {
     int32_t startPage = 1;
     int32_t endPage = 99999;
     int32_t startNumber = 1;
-    int32_t endNumber = 99999;
     int32_t maskWidth = 0;
     int32_t nth = 0;
     bool sequential = false;

@@ -1,5 +1,5 @@
 #include "RunTestUtil.h"
-#include "app/OptionWords.h"
+#include "app/OptionTable.h"
 #include "support/ProgramRunner.h"
 #include "support/TempDir.h"
 
@@ -24,7 +24,7 @@ TEST(EntryPointTest, UsageText) {
     EXPECT_EQ(usage.rfind(kBanner + "Parameters:\n", 0), 0u) << usage.substr(0, 40);
     ASSERT_FALSE(usage.empty());
     EXPECT_EQ(usage.back(), '\n');
-    for (const std::string_view word : optionWords()) {
+    for (const std::string_view word : OptionTable::words()) {
         std::string start = "\n";
         start += word;
         bool named = false;

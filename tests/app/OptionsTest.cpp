@@ -1,10 +1,17 @@
+#include "app/OptionTable.h"
 #include "pdf/CPdfException.h"
 #include "stamp/CPdfStamp.h"
+#include "support/ProgramRunner.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <limits>
+#include <map>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -33,7 +40,6 @@ TEST(OptionsTest, FreshJobHasTheDefaults) {
     EXPECT_EQ(stamp.startPage, 1);
     EXPECT_EQ(stamp.endPage, 99999);
     EXPECT_EQ(stamp.startNumber, 1);
-    EXPECT_EQ(stamp.endNumber, 99999);
     EXPECT_EQ(stamp.maskWidth, 0);
     EXPECT_EQ(stamp.nth, 0);
     EXPECT_EQ(stamp.baseSize, 11);
@@ -56,8 +62,8 @@ TEST(OptionsTest, FreshJobHasTheDefaults) {
     EXPECT_EQ(stamp.sizeTable.count, 0);
     for (const std::string* text :
          {&job.exportFile, &job.importFile, &job.renamePattern, &stamp.fontMetricsFile,
-          &stamp.fontSizesFile, &job.textLinesFile, &job.listDelimiter, &job.listSeparator,
-          &job.listColumns, &stamp.pageSizeText, &job.inputName, &job.outputName}) {
+          &stamp.fontSizesFile, &job.textLinesFile, &stamp.pageSizeText, &job.inputName,
+          &job.outputName}) {
         EXPECT_TRUE(text->empty());
     }
 }
@@ -86,7 +92,8 @@ TEST(OptionsTest, EachOptionSetsItsSetting) {
         {{"-e7"}, [](const CPdfStamp& j) { return j.stamp.endPage == 7; }},
         {{"-ns5"},
          [](const CPdfStamp& j) { return j.stamp.startNumber == 5 && j.stamp.startPage == 1; }},
-        {{"-ne9"}, [](const CPdfStamp& j) { return j.stamp.endNumber == 9 && j.stamp.nth == 0; }},
+        // Accepted, setting nothing: not taken for "-n" or "-ns".
+        {{"-ne9"}, [](const CPdfStamp& j) { return j.stamp.nth == 0 && j.stamp.startNumber == 1; }},
         {{"-m4"}, [](const CPdfStamp& j) { return j.stamp.maskWidth == 4; }},
         {{"-n2"}, [](const CPdfStamp& j) { return j.stamp.nth == 2; }},
         {{"-seq"}, [](const CPdfStamp& j) { return j.stamp.sequential; }},
@@ -98,9 +105,10 @@ TEST(OptionsTest, EachOptionSetsItsSetting) {
         {{"-ROM"}, [](const CPdfStamp& j) { return j.stamp.upperRoman && !j.stamp.reverse; }},
         {{"-export", "count.txt"}, [](const CPdfStamp& j) { return j.exportFile == "count.txt"; }},
         {{"-import", "in.txt"}, [](const CPdfStamp& j) { return j.importFile == "in.txt"; }},
-        {{"-listdelim", ","}, [](const CPdfStamp& j) { return j.listDelimiter == ","; }},
-        {{"-listsep", "/"}, [](const CPdfStamp& j) { return j.listSeparator == "/"; }},
-        {{"-listusecol", "1,3"}, [](const CPdfStamp& j) { return j.listColumns == "1,3"; }},
+        // The list settings are the pre-scan's: the parser only takes their values away.
+        {{"-listdelim", "-r"}, [](const CPdfStamp& j) { return !j.stamp.reverse; }},
+        {{"-listsep", "-r"}, [](const CPdfStamp& j) { return !j.stamp.reverse; }},
+        {{"-listusecol", "-r"}, [](const CPdfStamp& j) { return !j.stamp.reverse; }},
         {{"-pagesize", "0,0,612,792"},
          [](const CPdfStamp& j) { return j.stamp.pageSizeText == "0,0,612,792"; }},
         {{"-nopg"}, [](const CPdfStamp& j) { return j.stamp.noPageNumbers; }},
@@ -241,6 +249,86 @@ TEST(OptionsTest, ValueOptionAsLastArgumentIsRefused) {
         EXPECT_EQ(parseFailure(commandLine({"-r", option})),
                   std::string("Error parameter, missing value after: ") + option + "\n")
             << option;
+    }
+}
+
+// The pre-scan reads -quiet and the list settings from every argument, values included; a
+// value option at the end leaves its setting empty.
+TEST(OptionsTest, PreScanTakesItsSettingsFromTheTable) {
+    const OptionTable::PreScan scan =
+        OptionTable::preScan({"quillmark", "-ilist.txt", "-fout", "-listdelim", ",", "-prefix",
+                              "-quiet", "-listsep", "/", "-listusecol"});
+    EXPECT_TRUE(scan.quiet);
+    EXPECT_EQ(scan.list.delimiter, ",");
+    EXPECT_EQ(scan.list.separator, "/");
+    EXPECT_EQ(scan.list.columns, "");
+    const OptionTable::PreScan none = OptionTable::preScan({"quillmark", "-ia.pdf", "-ob.pdf"});
+    EXPECT_FALSE(none.quiet);
+    EXPECT_TRUE(none.list.delimiter.empty() && none.list.separator.empty());
+}
+
+// The words of a list variable of the bash completion ("_quillmark_file_values=\"…\"").
+std::set<std::string> completionWords(const std::string& script, const std::string& variable) {
+    const size_t start = script.find(variable + "=\"");
+    EXPECT_NE(start, std::string::npos) << variable;
+    if (start == std::string::npos) {
+        return {};
+    }
+    const size_t from = start + variable.size() + 2;
+    std::istringstream words(script.substr(from, script.find('"', from) - from));
+    std::set<std::string> result;
+    for (std::string word; words >> word;) {
+        result.insert(word);
+    }
+    return result;
+}
+
+// The bash completion offers each option of the table in the list of its form, and no other
+// option of the table; the manual page and the README describe every option of the table.
+TEST(OptionsTest, CompletionAndDocumentsFollowTheTable) {
+    std::map<std::string, std::set<std::string>> expected;
+    std::vector<std::string> words;
+    for (const OptionTable::Row& row : OptionTable::rows()) {
+        const char* list = "_quillmark_exact_options";
+        if (row.form == OptionTable::Form::Value) {
+            list = row.value == OptionTable::ValueKind::File ? "_quillmark_file_values"
+                                                             : "_quillmark_text_values";
+        } else if (row.form != OptionTable::Form::Exact) {
+            list = "_quillmark_number_options";
+        }
+        expected[list].insert(row.word);
+        words.emplace_back(row.word);
+    }
+    const std::string source = QUILLMARK_SOURCE_DIR;
+    const std::string completion = TempDir::read(source + "/dist/quillmark.bash-completion");
+    // A word the usage text lists and the parser has no row for ("-noincrement") may be offered
+    // as well.
+    const std::string usage = runProgram({}).out;
+    for (const auto& [variable, options] : expected) {
+        std::set<std::string> offered = completionWords(completion, variable);
+        std::erase_if(offered, [&](const std::string& word) {
+            return std::find(words.begin(), words.end(), word) == words.end() &&
+                   usage.find("\n" + word + " ") != std::string::npos;
+        });
+        EXPECT_EQ(offered, options) << variable;
+    }
+    const std::string manual = TempDir::read(source + "/dist/quillmark.1.in");
+    const std::string readme = TempDir::read(source + "/README.md");
+    for (const std::string& word : words) {
+        // "\-word" in the manual page and "| `-word" at the start of a README table row, each
+        // followed by what the option takes or by its end.
+        auto named = [&word](const std::string& text, const std::string& start) {
+            for (size_t at = text.find(start); at != std::string::npos;
+                 at = text.find(start, at + 1)) {
+                const char next = text[at + start.size()];
+                if (next == ' ' || next == '"' || next == '\n' || next == '<' || next == '`') {
+                    return true;
+                }
+            }
+            return false;
+        };
+        EXPECT_TRUE(named(manual, "\\-" + word.substr(1))) << word;
+        EXPECT_TRUE(named(readme, "| `" + word)) << word;
     }
 }
 

@@ -1,0 +1,242 @@
+#include "app/OptionTable.h"
+
+#include "app/Placeholders.h"
+#include "stamp/CPdfStamp.h"
+#include "stamp/NumberScan.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace {
+
+using Form = OptionTable::Form;
+using ValueKind = OptionTable::ValueKind;
+using Match = OptionTable::Match;
+using PreScan = OptionTable::PreScan;
+
+const OptionTable::Row kRows[] = {
+    {"-s", Form::Decimal, ValueKind::None,
+     [](CPdfStamp& j, const Match& m) { j.stamp.startPage = m.first; },
+     nullptr},
+    {"-e", Form::Decimal, ValueKind::None,
+     [](CPdfStamp& j, const Match& m) { j.stamp.endPage = m.first; },
+     nullptr},
+    {"-ns", Form::Decimal, ValueKind::None,
+     [](CPdfStamp& j, const Match& m) { j.stamp.startNumber = m.first; },
+     nullptr},
+    // The page number to end at: listed in the usage text, and sets nothing.
+    {"-ne", Form::Decimal, ValueKind::None,
+     nullptr,
+     nullptr},
+    {"-m", Form::Decimal, ValueKind::None,
+     [](CPdfStamp& j, const Match& m) { j.stamp.maskWidth = m.first; },
+     nullptr},
+    {"-n", Form::Decimal, ValueKind::None,
+     [](CPdfStamp& j, const Match& m) { j.stamp.nth = m.first; },
+     nullptr},
+    {"-seq", Form::Exact, ValueKind::None,
+     [](CPdfStamp& j, const Match&) { j.stamp.sequential = true; },
+     nullptr},
+    {"-r", Form::Exact, ValueKind::None,
+     [](CPdfStamp& j, const Match&) { j.stamp.reverse = true; },
+     nullptr},
+    {"-one", Form::Exact, ValueKind::None,
+     [](CPdfStamp& j, const Match&) { j.stamp.numberOnly = true; },
+     nullptr},
+    {"-2up", Form::Exact, ValueKind::None,
+     [](CPdfStamp& j, const Match&) { j.stamp.twoUp = true; },
+     nullptr},
+    {"-ab2", Form::Exact, ValueKind::None,
+     [](CPdfStamp& j, const Match&) { j.stamp.abTwoUp = true; },
+     nullptr},
+    {"-rom", Form::Exact, ValueKind::None,
+     [](CPdfStamp& j, const Match&) { j.stamp.lowerRoman = true; },
+     nullptr},
+    {"-ROM", Form::Exact, ValueKind::None,
+     [](CPdfStamp& j, const Match&) { j.stamp.upperRoman = true; },
+     nullptr},
+    {"-export", Form::Value, ValueKind::File,
+     [](CPdfStamp& j, const Match& m) { j.exportFile = *m.value; },
+     nullptr},
+    {"-import", Form::Value, ValueKind::File,
+     [](CPdfStamp& j, const Match& m) { j.importFile = *m.value; },
+     nullptr},
+    // List settings: read by the pre-scan, which the list runner takes them from.
+    {"-listdelim", Form::Value, ValueKind::Text,
+     nullptr,
+     [](PreScan& s, const std::string& v) { s.list.delimiter = v; }},
+    {"-listsep", Form::Value, ValueKind::Text,
+     nullptr,
+     [](PreScan& s, const std::string& v) { s.list.separator = v; }},
+    {"-listusecol", Form::Value, ValueKind::Text,
+     nullptr,
+     [](PreScan& s, const std::string& v) { s.list.columns = v; }},
+    {"-pagesize", Form::Value, ValueKind::Text,
+     [](CPdfStamp& j, const Match& m) { j.stamp.pageSizeText = *m.value; },
+     nullptr},
+    {"-nopg", Form::Exact, ValueKind::None,
+     [](CPdfStamp& j, const Match&) { j.stamp.noPageNumbers = true; },
+     nullptr},
+    {"-removesourcefile", Form::Exact, ValueKind::None,
+     [](CPdfStamp& j, const Match&) { j.removeSource = true; },
+     nullptr},
+    {"-prefix", Form::Value, ValueKind::Text,
+     [](CPdfStamp& j, const Match& m) {
+         j.stamp.prefixText = placeholders::expand(*m.value, j.inputName, &j.softFailure);
+     },
+     nullptr},
+    {"-sep", Form::Value, ValueKind::Text,
+     [](CPdfStamp& j, const Match& m) { j.stamp.separatorText = *m.value; },
+     nullptr},
+    {"-end", Form::Value, ValueKind::Text,
+     [](CPdfStamp& j, const Match& m) {
+         j.stamp.endText = placeholders::expand(*m.value, j.inputName, &j.softFailure);
+     },
+     nullptr},
+    {"-font", Form::Value, ValueKind::Text,
+     [](CPdfStamp& j, const Match& m) { j.stamp.fontName = *m.value; },
+     nullptr},
+    {"-embedfont", Form::Value, ValueKind::File,
+     [](CPdfStamp& j, const Match& m) { j.stamp.embedFontFile = *m.value; },
+     nullptr},
+    {"-fontfile", Form::Value, ValueKind::File,
+     [](CPdfStamp& j, const Match& m) { j.stamp.fontMetricsFile = *m.value; },
+     nullptr},
+    {"-color", Form::Hex, ValueKind::None,
+     [](CPdfStamp& j, const Match& m) { j.stamp.rgbColor = m.hex; },
+     nullptr},
+    {"-CMYKcolor", Form::Hex, ValueKind::None,
+     [](CPdfStamp& j, const Match& m) { j.stamp.cmykColor = m.hex; },
+     nullptr},
+    {"-size", Form::Decimal, ValueKind::None,
+     [](CPdfStamp& j, const Match& m) { j.stamp.baseSize = m.first; },
+     nullptr},
+    {"-sizefile", Form::Value, ValueKind::File,
+     [](CPdfStamp& j, const Match& m) { j.stamp.fontSizesFile = *m.value; },
+     nullptr},
+    {"-angle", Form::Decimal, ValueKind::None,
+     [](CPdfStamp& j, const Match& m) { j.stamp.angle = m.first; },
+     nullptr},
+    {"-noforce", Form::Exact, ValueKind::None,
+     [](CPdfStamp& j, const Match&) { j.stamp.forcePortrait = false; },
+     nullptr},
+    {"-pos", Form::DecimalPair, ValueKind::None,
+     [](CPdfStamp& j, const Match& m) {
+         j.stamp.positionX = m.first;
+         j.stamp.positionY = m.second;
+     },
+     nullptr},
+    {"-flipv", Form::Exact, ValueKind::None,
+     [](CPdfStamp& j, const Match&) { j.stamp.flipVertical = true; },
+     nullptr},
+    {"-fliph", Form::Exact, ValueKind::None,
+     [](CPdfStamp& j, const Match&) { j.stamp.flipHorizontal = true; },
+     nullptr},
+    {"-align", Form::Value, ValueKind::Text,
+     [](CPdfStamp& j, const Match& m) { j.stamp.alignment = *m.value; },
+     nullptr},
+    {"-rename", Form::Value, ValueKind::File,
+     [](CPdfStamp& j, const Match& m) { j.renamePattern = *m.value; },
+     nullptr},
+    // PDF's opacity runs from 0 to 1: percentages outside 0 to 100 are clamped.
+    {"-opacity", Form::Decimal, ValueKind::None,
+     [](CPdfStamp& j, const Match& m) { j.stamp.opacity = std::clamp(m.first, 0, 100); },
+     nullptr},
+    {"-textfile", Form::Value, ValueKind::File,
+     [](CPdfStamp& j, const Match& m) { j.textLinesFile = *m.value; },
+     nullptr},
+    {"-linespace", Form::Decimal, ValueKind::None,
+     [](CPdfStamp& j, const Match& m) { j.lineSpacing = m.first; },
+     nullptr},
+    {"-quiet", Form::Exact, ValueKind::None,
+     [](CPdfStamp& j, const Match&) { j.quiet = true; },
+     [](PreScan& s, const std::string&) { s.quiet = true; }},
+    {"-incremental", Form::Exact, ValueKind::None,
+     [](CPdfStamp& j, const Match&) { j.incremental = true; },
+     nullptr},
+    {"-password", Form::Value, ValueKind::Text,
+     [](CPdfStamp& j, const Match& m) { j.password = *m.value; },
+     nullptr},
+    {"-ignorepermissions", Form::Exact, ValueKind::None,
+     [](CPdfStamp& j, const Match&) { j.ignorePermissions = true; },
+     nullptr},
+};
+
+// Whether argument matches the row (value options by their word alone).
+bool matches(const OptionTable::Row& row, std::string_view argument, Match& match) {
+    const std::string_view word = row.word;
+    if (row.form == Form::Exact || row.form == Form::Value) {
+        return argument == word;
+    }
+    if (argument.substr(0, word.size()) != word) {
+        return false;
+    }
+    size_t pos = word.size();
+    switch (row.form) {
+    case Form::Decimal:
+        return numberscan::scanDecimal(argument, pos, match.first);
+    case Form::Hex:
+        return numberscan::scanHex(argument, pos, match.hex);
+    case Form::DecimalPair:
+        if (!numberscan::scanDecimal(argument, pos, match.first) || pos >= argument.size() ||
+            argument[pos] != ',') {
+            return false;
+        }
+        ++pos;
+        return numberscan::scanDecimal(argument, pos, match.second);
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+std::span<const OptionTable::Row> OptionTable::rows() {
+    return kRows;
+}
+
+const OptionTable::Row* OptionTable::find(std::string_view argument, Match& match) {
+    for (const Row& row : kRows) {
+        match = Match{};
+        if (matches(row, argument, match)) {
+            return &row;
+        }
+    }
+    return nullptr;
+}
+
+bool OptionTable::isValueOption(std::string_view argument) {
+    return std::any_of(std::begin(kRows), std::end(kRows), [argument](const Row& row) {
+        return row.form == Form::Value && argument == row.word;
+    });
+}
+
+bool OptionTable::isKnownOption(std::string_view argument) {
+    Match match;
+    return find(argument, match) != nullptr;
+}
+
+std::vector<std::string_view> OptionTable::words() {
+    std::vector<std::string_view> words;
+    for (const Row& row : kRows) {
+        words.emplace_back(row.word);
+    }
+    return words;
+}
+
+OptionTable::PreScan OptionTable::preScan(const std::vector<std::string>& args) {
+    PreScan scan;
+    for (size_t i = 1; i < args.size(); ++i) {
+        for (const Row& row : kRows) {
+            if (row.preScan == nullptr || args[i] != row.word) {
+                continue;
+            }
+            if (row.form != Form::Value) {
+                row.preScan(scan, args[i]);
+            } else if (i + 1 < args.size()) {
+                row.preScan(scan, args[i + 1]);
+            }
+        }
+    }
+    return scan;
+}
