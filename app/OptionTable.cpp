@@ -28,6 +28,10 @@ const OptionTable::Row kRows[] = {
     {"-ne", Form::Decimal, ValueKind::None,
      nullptr,
      nullptr},
+    // Listed in the usage text from the start; accepted, and sets nothing.
+    {"-noincrement", Form::Exact, ValueKind::None,
+     nullptr,
+     nullptr},
     {"-m", Form::Decimal, ValueKind::None,
      [](CPdfStamp& j, const Match& m) { j.stamp.maskWidth = m.first; },
      nullptr},
