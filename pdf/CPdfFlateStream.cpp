@@ -4,7 +4,13 @@
 #include "pdf/Limits.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+
+namespace {
+// Compressed bytes handed to zlib at a time when the whole data is read at once.
+constexpr size_t kReadRestInputChunk = 65536;
+} // namespace
 
 CPdfFlateStream::CPdfFlateStream(CPdfStream* underlying, int predictor, int columns, int colors,
                                  int bitsPerComponent)
@@ -71,11 +77,11 @@ size_t CPdfFlateStream::getRawChars(unsigned char* out, size_t count) {
     return got;
 }
 
-bool CPdfFlateStream::feedInput() {
+bool CPdfFlateStream::feedInput(size_t chunk) {
     // The compressed data is read lazily, a chunk at a time; bytes missing before /Length is
     // reached are given to zlib as 0xFF, the end-of-data value cut to one byte.
     size_t count =
-        static_cast<size_t>(std::min<uint64_t>(compressedLeft_, limits::kFlateInputChunk));
+        static_cast<size_t>(std::min<uint64_t>(compressedLeft_, chunk));
     if (count == 0) {
         return false;
     }
@@ -131,4 +137,62 @@ bool CPdfFlateStream::refill() {
     }
     endIndex_ = output_.size() - zstream_.avail_out;
     return endIndex_ > 0;
+}
+
+bool CPdfFlateStream::readRest(std::string& out, size_t limit) {
+    if (predictor_ || zlibReady_ || ended_) {
+        return CPdfStream::readRest(out, limit);
+    }
+    ended_ = true; // this reads to the end
+    zlibReady_ = true;
+    zstream_ = z_stream{};
+    if (inflateInit_(&zstream_, "1.2.2", static_cast<int>(sizeof(z_stream))) != Z_OK) {
+        zlibReady_ = false;
+        return true; // zlib could not be set up: no data
+    }
+    // getChars hands out the data in pieces of kFlateOutputChunk bytes counted from its start
+    // and drops the piece in which zlib fails. zlib writes every byte before the failing code
+    // whatever room it is given, so inflating into out at once and cutting it back to the last
+    // piece boundary gives the same bytes. One piece past limit is decoded before it is known
+    // whether that piece is kept.
+    constexpr size_t piece = limits::kFlateOutputChunk;
+    const size_t before = out.size();
+    const size_t most = limit > SIZE_MAX / 2 - before ? SIZE_MAX / 2 : before + limit + piece;
+    size_t room = static_cast<size_t>(
+        std::clamp<uint64_t>(std::min<uint64_t>(compressedLeft_, SIZE_MAX / 8) * 4, 16384, std::max<uint64_t>(most - before, 1)));
+    size_t size = before;
+    bool failed = false;
+    for (;;) {
+        if (size == out.size()) {
+            if (out.size() >= most) {
+                break; // more than limit bytes in complete pieces
+            }
+            out.resize(std::min(most, out.size() + room));
+            room = out.size() - before; // the room doubles
+        }
+        const bool noInput = zstream_.avail_in == 0 && !feedInput(kReadRestInputChunk);
+        zstream_.next_out = reinterpret_cast<Bytef*>(out.data()) + size;
+        zstream_.avail_out = static_cast<uInt>(std::min<size_t>(out.size() - size, UINT32_MAX));
+        const int ret = inflate(&zstream_, Z_NO_FLUSH);
+        size = out.size() - zstream_.avail_out;
+        if (ret == Z_STREAM_END) {
+            break;
+        }
+        if (ret != Z_OK && ret != Z_BUF_ERROR) {
+            failed = true;
+            break;
+        }
+        if (noInput && zstream_.avail_out > 0) {
+            break; // without input zlib has handed out all it holds
+        }
+    }
+    if (failed) {
+        size = before + (size - before) / piece * piece;
+    }
+    if (size - before > limit) {
+        out.resize(before);
+        return false;
+    }
+    out.resize(size);
+    return true;
 }

@@ -211,6 +211,72 @@ TEST(Flate, AStreamCutShortDeliversWhatItHas) {
     flate->release();
 }
 
+// readRest inflates straight into its buffer; it must give exactly the bytes getChars gives,
+// the piece dropped at a zlib error included, for intact and damaged data alike.
+TEST(Flate, ReadRestGivesWhatGetCharsGives) {
+    const std::string text = randomBytes(9000, 7) + std::string(40000, 'a') + randomBytes(3000, 8);
+    const std::string packed = qmtest::PdfBuilder::deflate(text);
+    auto flipped = [&](size_t at) {
+        std::string bytes = packed;
+        bytes[at] ^= 0x55;
+        bytes[at + 1] ^= 0x55;
+        return bytes;
+    };
+    std::string badCheck = packed;
+    badCheck.back() ^= 1;
+    const struct {
+        const char* name;
+        std::string bytes;
+        size_t declared; // the window's length; beyond the bytes zlib is given 0xFF
+    } cases[] = {
+        {"intact", packed, packed.size()},
+        {"long incompressible", qmtest::PdfBuilder::deflate(randomBytes(300000, 9)), 0},
+        {"damaged early", flipped(100), packed.size()},
+        {"damaged in the middle", flipped(packed.size() / 2), packed.size()},
+        {"damaged late", flipped(packed.size() - 40), packed.size()},
+        {"checksum wrong", badCheck, badCheck.size()},
+        {"cut in the middle", packed.substr(0, packed.size() / 2), packed.size() / 2},
+        {"cut before the checksum", packed.substr(0, packed.size() - 4), packed.size() - 4},
+        {"length past the data", packed.substr(0, packed.size() / 3), packed.size()},
+        {"junk after the end", packed + "\r\nJUNK", packed.size() + 6},
+        {"not zlib", "this is not compressed", 22},
+        {"empty", "", 0},
+    };
+    auto open = [](const std::string& bytes, size_t declared) {
+        auto* raw = new CPdfMemoryStream(reinterpret_cast<const unsigned char*>(bytes.data()),
+                                         bytes.size(), 0, declared ? declared : bytes.size(),
+                                         nullElement());
+        return new CPdfFlateStream(raw, 1, 1, 1, 8);
+    };
+    for (const auto& c : cases) {
+        auto* byChars = open(c.bytes, c.declared);
+        const std::string expected = readAll(byChars);
+        byChars->release();
+
+        auto* whole = open(c.bytes, c.declared);
+        std::string out = "kept";
+        EXPECT_TRUE(whole->readRest(out, SIZE_MAX)) << c.name;
+        EXPECT_EQ(out, "kept" + expected) << c.name << ": " << out.size() - 4 << " bytes against "
+                                           << expected.size();
+        EXPECT_EQ(whole->getChar(), -1) << c.name;
+        whole->release();
+
+        // The limit counts the bytes kept: exactly as many pass, one fewer refuses them all.
+        if (!expected.empty()) {
+            auto* atLimit = open(c.bytes, c.declared);
+            std::string exact;
+            EXPECT_TRUE(atLimit->readRest(exact, expected.size())) << c.name;
+            EXPECT_EQ(exact, expected) << c.name;
+            atLimit->release();
+            auto* overLimit = open(c.bytes, c.declared);
+            std::string over = "kept";
+            EXPECT_FALSE(overLimit->readRest(over, expected.size() - 1)) << c.name;
+            EXPECT_EQ(over, "kept") << c.name;
+            overLimit->release();
+        }
+    }
+}
+
 TEST(Flate, StreamsThatAreNeverReadCostNothing) {
     // Construction neither reads the data nor sets up zlib; many idle streams are cheap.
     std::string packed = qmtest::PdfBuilder::deflate("x");
