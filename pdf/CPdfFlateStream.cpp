@@ -10,6 +10,9 @@
 namespace {
 // Compressed bytes handed to zlib at a time when the whole data is read at once.
 constexpr size_t kReadRestInputChunk = 65536;
+// Decoded bytes made in one step of getChars: whole pieces, enough that zlib's cost per call
+// is small against its cost per byte.
+constexpr size_t kDecodeStep = 16 * limits::kFlateOutputChunk;
 } // namespace
 
 CPdfFlateStream::CPdfFlateStream(CPdfStream* underlying, int predictor, int columns, int colors,
@@ -106,21 +109,23 @@ bool CPdfFlateStream::refill() {
             return false;
         }
         zlibReady_ = true;
-        output_.resize(limits::kFlateOutputChunk);
+        output_.resize(kDecodeStep);
     }
-    // Fill one whole piece of output (or up to the end), feeding input as zlib asks for it;
-    // a piece that ends in a zlib error is dropped, as the data ends there.
+    // Fill the whole buffer (or up to the end), feeding input as zlib asks for it. The data
+    // is handed out in pieces of kFlateOutputChunk bytes counted from its start, and the piece
+    // that ends in a zlib error is dropped, as the data ends there: every earlier fill was
+    // whole pieces, so the bytes kept are cut back to a piece boundary of this buffer.
     zstream_.next_out = output_.data();
     zstream_.avail_out = static_cast<uInt>(output_.size());
+    bool failed = false;
     while (zstream_.avail_out > 0) {
         if (zstream_.avail_in == 0 && !feedInput()) {
             // No input left: let zlib hand out what it still holds, then stop.
             int ret = inflate(&zstream_, Z_NO_FLUSH);
-            if (ret != Z_OK && ret != Z_BUF_ERROR && ret != Z_STREAM_END) {
+            if (ret != Z_OK && ret != Z_BUF_ERROR) {
+                failed = ret != Z_STREAM_END;
                 ended_ = true;
-                return false;
-            }
-            if (ret == Z_STREAM_END || zstream_.avail_out > 0) {
+            } else if (zstream_.avail_out > 0) {
                 ended_ = true;
             }
             break;
@@ -132,10 +137,14 @@ bool CPdfFlateStream::refill() {
         }
         if (ret != Z_OK && ret != Z_BUF_ERROR) {
             ended_ = true;
-            return false;
+            failed = true;
+            break;
         }
     }
     endIndex_ = output_.size() - zstream_.avail_out;
+    if (failed) {
+        endIndex_ = endIndex_ / limits::kFlateOutputChunk * limits::kFlateOutputChunk;
+    }
     return endIndex_ > 0;
 }
 
