@@ -83,8 +83,7 @@ size_t CPdfFlateStream::getRawChars(unsigned char* out, size_t count) {
 bool CPdfFlateStream::feedInput(size_t chunk) {
     // The compressed data is read lazily, a chunk at a time; bytes missing before /Length is
     // reached are given to zlib as 0xFF, the end-of-data value cut to one byte.
-    size_t count =
-        static_cast<size_t>(std::min<uint64_t>(compressedLeft_, chunk));
+    size_t count = static_cast<size_t>(std::min<uint64_t>(compressedLeft_, chunk));
     if (count == 0) {
         return false;
     }
@@ -167,8 +166,10 @@ bool CPdfFlateStream::readRest(std::string& out, size_t limit) {
     constexpr size_t piece = limits::kFlateOutputChunk;
     const size_t before = out.size();
     const size_t most = limit > SIZE_MAX / 2 - before ? SIZE_MAX / 2 : before + limit + piece;
-    size_t room = static_cast<size_t>(
-        std::clamp<uint64_t>(std::min<uint64_t>(compressedLeft_, SIZE_MAX / 8) * 4, 16384, std::max<uint64_t>(most - before, 1)));
+    // A first guess of the decoded size: four times the compressed bytes, at least 16 KiB.
+    const uint64_t guess =
+        std::max<uint64_t>(std::min<uint64_t>(compressedLeft_, SIZE_MAX / 8) * 4, 16384);
+    size_t room = static_cast<size_t>(std::min<uint64_t>(guess, most - before));
     size_t size = before;
     bool failed = false;
     for (;;) {

@@ -237,17 +237,16 @@ TEST(Flate, ReadRestGivesWhatGetCharsGives) {
         {"damaged late", flipped(packed.size() - 40), packed.size(), true},
         {"checksum wrong", badCheck, badCheck.size(), true},
         {"cut in the middle", packed.substr(0, packed.size() / 2), packed.size() / 2, false},
-        {"cut before the checksum", packed.substr(0, packed.size() - 4), packed.size() - 4,
-         false},
+        {"cut before the checksum", packed.substr(0, packed.size() - 4), packed.size() - 4, false},
         {"length past the data", packed.substr(0, packed.size() / 3), packed.size(), false},
         {"junk after the end", packed + "\r\nJUNK", packed.size() + 6, false},
         {"not zlib", "this is not compressed", 22, true},
         {"empty", "", 0, false},
     };
     auto open = [](const std::string& bytes, size_t declared) {
-        auto* raw = new CPdfMemoryStream(reinterpret_cast<const unsigned char*>(bytes.data()),
-                                         bytes.size(), 0, declared ? declared : bytes.size(),
-                                         nullElement());
+        auto* raw =
+            new CPdfMemoryStream(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(),
+                                 0, declared ? declared : bytes.size(), nullElement());
         return new CPdfFlateStream(raw, 1, 1, 1, 8);
     };
     for (const auto& c : cases) {
