@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pdf/CPdfStream.h"
+#include "pdf/Limits.h"
 
 #include <memory>
 #include <vector>
@@ -25,6 +26,9 @@ class CPdfFlateStream : public CPdfStream {
     size_t getRawChars(unsigned char* out, size_t count);
     int peekChar() override;
     size_t getChars(unsigned char* out, size_t count) override;
+    // Without a predictor and before any other read, inflates straight into out, in steps as
+    // large as out can take; the bytes are those getChars would give, pieces dropped included.
+    bool readRest(std::string& out, size_t limit) override;
     const CPdfElement& getDict() const override { return underlying_->getDict(); }
     uint64_t getPos() const override { return underlying_->getPos(); }
     void setPos(int64_t, int = 0) override {}
@@ -35,7 +39,7 @@ class CPdfFlateStream : public CPdfStream {
 
   private:
     bool refill();
-    bool feedInput();
+    bool feedInput(size_t chunk = limits::kFlateInputChunk);
 
     CPdfStream* underlying_;
     std::unique_ptr<CPdfPredictor> predictor_;

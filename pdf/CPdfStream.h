@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 // A reference-counted source of bytes, delivered one at a time, -1 at the end.
 // Positions, starts and lengths are 64-bit so that large files are addressed exactly.
@@ -25,6 +26,10 @@ class CPdfStream {
     // Reads up to count bytes into out, as count calls of getChar would; fewer only at the end.
     // Returns how many were read.
     virtual size_t getChars(unsigned char* out, size_t count);
+    // Appends the rest of the data to out, the bytes getChars would give up to the end, read
+    // straight into out. False, with out cut back to its size before, when more than limit
+    // bytes would be appended.
+    virtual bool readRest(std::string& out, size_t limit);
     // The bytes at the current position that the stream has already read ahead, for a reader
     // that looks at many small pieces in place: data points at them and stays valid until the
     // next call on the stream. 0 for a stream that keeps none; more are read ahead first when

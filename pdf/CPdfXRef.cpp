@@ -234,7 +234,7 @@ CPdfXRef::ObjectStreamPtr CPdfXRef::objectStream(ObjectStreamPtr& slot, int64_t 
     ObjectStreamPtr loaded = loadObjectStream(number, fetchDepth);
     slot = loaded;
     if (loaded) {
-        const size_t bytes = loaded->bytes.size() + loaded->numbers.size() * sizeof(int32_t) +
+        const size_t bytes = loaded->bytes.capacity() + loaded->numbers.size() * sizeof(int32_t) +
                              loaded->offsets.size() * sizeof(int64_t) +
                              loaded->byNumber.size() * sizeof(std::pair<int32_t, int32_t>);
         if (bytes <= limits::kKeptObjectStreamBytes - keptBytes_) {
@@ -342,19 +342,16 @@ CPdfXRef::ObjectStreamPtr CPdfXRef::loadObjectStream(int64_t number, int fetchDe
         count.getInteger64() <= 0 || first.getInteger64() < 0) {
         return data;
     }
-    // The decoded bytes, never more than a bounded amount of memory.
-    const size_t limit = objectStreamByteLimit();
-    unsigned char chunk[4096];
-    for (size_t got = stream->getChars(chunk, sizeof chunk); got > 0;
-         got = stream->getChars(chunk, sizeof chunk)) {
-        if (got > limit - data->bytes.size()) {
-            data->bytes.clear();
-            data->bytes.shrink_to_fit();
-            return data;
-        }
-        data->bytes.append(reinterpret_cast<const char*>(chunk), got);
+    // The decoded bytes, decoded once into one buffer, never more than a bounded amount.
+    if (!stream->readRest(data->bytes, objectStreamByteLimit())) {
+        data->bytes.clear();
+        data->bytes.shrink_to_fit();
+        return data;
     }
-    data->bytes.shrink_to_fit(); // the cache holds the bytes, not the slack of their growth
+    // The cache holds the bytes, not much slack of their growth.
+    if (data->bytes.capacity() - data->bytes.size() > data->bytes.size() / 8) {
+        data->bytes.shrink_to_fit();
+    }
     object.clear();
 
     // The header: N pairs of object number and offset within the first "First" bytes. Every

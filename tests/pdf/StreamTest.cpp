@@ -211,6 +211,82 @@ TEST(Flate, AStreamCutShortDeliversWhatItHas) {
     flate->release();
 }
 
+// readRest inflates straight into its buffer; it must give exactly the bytes getChars gives,
+// the piece dropped at a zlib error included, for intact and damaged data alike.
+TEST(Flate, ReadRestGivesWhatGetCharsGives) {
+    const std::string text = randomBytes(9000, 7) + std::string(40000, 'a') + randomBytes(3000, 8);
+    const std::string packed = qmtest::PdfBuilder::deflate(text);
+    auto flipped = [&](size_t at) {
+        std::string bytes = packed;
+        bytes[at] ^= 0x55;
+        bytes[at + 1] ^= 0x55;
+        return bytes;
+    };
+    std::string badCheck = packed;
+    badCheck.back() ^= 1;
+    const struct {
+        const char* name;
+        std::string bytes;
+        size_t declared; // the window's length; beyond the bytes zlib is given 0xFF
+        bool failing;    // zlib fails on it: whole pieces of 1,024 bytes of text, no more
+    } cases[] = {
+        {"intact", packed, packed.size(), false},
+        {"long incompressible", qmtest::PdfBuilder::deflate(randomBytes(300000, 9)), 0, false},
+        {"damaged early", flipped(100), packed.size(), true},
+        {"damaged in the middle", flipped(packed.size() / 2), packed.size(), true},
+        {"damaged late", flipped(packed.size() - 40), packed.size(), true},
+        {"checksum wrong", badCheck, badCheck.size(), true},
+        {"cut in the middle", packed.substr(0, packed.size() / 2), packed.size() / 2, false},
+        {"cut before the checksum", packed.substr(0, packed.size() - 4), packed.size() - 4, false},
+        {"length past the data", packed.substr(0, packed.size() / 3), packed.size(), false},
+        {"junk after the end", packed + "\r\nJUNK", packed.size() + 6, false},
+        {"not zlib", "this is not compressed", 22, true},
+        {"empty", "", 0, false},
+    };
+    auto open = [](const std::string& bytes, size_t declared) {
+        auto* raw =
+            new CPdfMemoryStream(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(),
+                                 0, declared ? declared : bytes.size(), nullElement());
+        return new CPdfFlateStream(raw, 1, 1, 1, 8);
+    };
+    for (const auto& c : cases) {
+        auto* byChars = open(c.bytes, c.declared);
+        const std::string expected = readAll(byChars);
+        byChars->release();
+        if (c.failing) {
+            EXPECT_EQ(expected.size() % 1024, 0u) << c.name << ": " << expected.size();
+            EXPECT_LT(expected.size(), text.size()) << c.name;
+        }
+
+        if (c.bytes == badCheck) { // every byte decodes: all whole pieces of the text
+            EXPECT_EQ(expected.size(), text.size() / 1024 * 1024);
+            EXPECT_TRUE(expected == text.substr(0, expected.size()));
+        }
+
+        auto* whole = open(c.bytes, c.declared);
+        std::string out = "kept";
+        EXPECT_TRUE(whole->readRest(out, SIZE_MAX)) << c.name;
+        EXPECT_TRUE(out == "kept" + expected)
+            << c.name << ": " << out.size() - 4 << " bytes against " << expected.size();
+        EXPECT_EQ(whole->getChar(), -1) << c.name;
+        whole->release();
+
+        // The limit counts the bytes kept: exactly as many pass, one fewer refuses them all.
+        if (!expected.empty()) {
+            auto* atLimit = open(c.bytes, c.declared);
+            std::string exact;
+            EXPECT_TRUE(atLimit->readRest(exact, expected.size())) << c.name;
+            EXPECT_TRUE(exact == expected) << c.name;
+            atLimit->release();
+            auto* overLimit = open(c.bytes, c.declared);
+            std::string over = "kept";
+            EXPECT_FALSE(overLimit->readRest(over, expected.size() - 1)) << c.name;
+            EXPECT_EQ(over, "kept") << c.name;
+            overLimit->release();
+        }
+    }
+}
+
 TEST(Flate, StreamsThatAreNeverReadCostNothing) {
     // Construction neither reads the data nor sets up zlib; many idle streams are cheap.
     std::string packed = qmtest::PdfBuilder::deflate("x");
