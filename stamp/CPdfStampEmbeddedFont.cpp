@@ -62,9 +62,9 @@ void CPdfStamp::layOutEmbeddedText() {
     embeddedFont_->layOut(composed_, composedPieces_, glyphArray_, glyphArrayWidth_);
     // Every character the font cannot draw is named once in the run; the page shows .notdef.
     for (uint32_t c : embeddedFont_->takeMissingCharacters()) {
-        std::fflush(stdout);
-        std::fprintf(stderr,
-                     "Warning: the font '%s' has no glyph for U+%04X '%s': drawn as .notdef\n",
-                     stamp.embedFontFile.c_str(), c, utf8Of(c).c_str());
+        char code[16];
+        std::snprintf(code, sizeof code, "U+%04X", c);
+        reporter_->warning("Warning: the font '" + stamp.embedFontFile + "' has no glyph for " +
+                           code + " '" + utf8Of(c) + "': drawn as .notdef");
     }
 }
