@@ -287,6 +287,12 @@ class CPdfStamp {
     void patchResources(std::string& page, size_t dict,
                         const std::optional<pdfsyntax::DictEntry>& resources, size_t pageIndex);
     void addStampResources(std::string& buffer, size_t dictStart);
+    // The object that the reference in entry names, edited by edit(objectText, dictStart) at
+    // its dictionary and written again; left alone when it cannot be read, has been rewritten
+    // in this pass already, or holds no dictionary.
+    template <class Edit>
+    void rewriteReferencedDictionary(std::string_view text, const pdfsyntax::DictEntry& entry,
+                                     Edit edit);
     std::string inheritedResources(size_t pageIndex);
     void writeRewrittenObject(int64_t number, std::string_view text);
     uint32_t outputGeneration(int64_t number) const;
