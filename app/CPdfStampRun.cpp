@@ -35,8 +35,8 @@ class IntermediateFiles {
         const UniqueFile file(platform::createTempFileBeside(output, name));
         if (!file) {
             const std::string reason = platform::lastErrorText();
-            std::printf("\nOutput file create error: '%s'\n", output.c_str());
-            throw CPdfException("", "Can't create the output file: " + reason);
+            throw CPdfException("\nOutput file create error: '" + output + "'\n",
+                                "Can't create the output file: " + reason);
         }
         names_.push_back(name);
         return name;
@@ -73,8 +73,8 @@ void runTextLines(CPdfStamp& job) {
     const std::string runOutput = job.outputName;
     std::printf("Input file: '%s'", runInput.c_str());
     if (!COutputFile::acceptsName(runOutput)) {
-        std::printf("\nOutput file create error: '%s'\n", runOutput.c_str());
-        throw CPdfException("", "Can't create the output file: it is a folder");
+        throw CPdfException("\nOutput file create error: '" + runOutput + "'\n",
+                            "Can't create the output file: it is a folder");
     }
     const LineEncoding encoding = startLines(lines.get());
     // Vertically centred lines are centred as a block, the first line at its top.
@@ -123,14 +123,13 @@ void runTextLines(CPdfStamp& job) {
         const std::string reason = platform::lastFailureWasInUse()
                                        ? "it is in use by another program"
                                        : platform::lastErrorText();
-        std::printf("\nOutput file create error: '%s'\n", runOutput.c_str());
-        throw CPdfException("",
+        throw CPdfException("\nOutput file create error: '" + runOutput + "'\n",
                             "Can't move the last pass's output to '" + runOutput + "': " + reason);
     }
     intermediates.forget(lastOutput);
     std::printf(", output file: '%s'\n", runOutput.c_str());
     if (job.signedInput) {
-        job.printSignedInputNotice();
+        job.reportSignedInput();
     }
     job.finishRun();
 }

@@ -1,5 +1,6 @@
 #include "app/EntryPoint.h"
 
+#include "app/ConsoleReporter.h"
 #include "app/FileList.h"
 #include "app/OptionTable.h"
 #include "app/Usage.h"
@@ -75,7 +76,9 @@ int runCommandLine(const std::vector<std::string>& args, const ListOptions& list
     if (listResult != kNotAList) {
         return listResult == kListProcessed ? 0 : 1;
     }
+    ConsoleReporter console;
     CPdfStamp job;
+    job.setReporter(console);
     job.runPair(args);
     if (!job.quiet) {
         std::fputs("\nDone.\n", stdout);

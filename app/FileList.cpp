@@ -1,5 +1,6 @@
 #include "app/FileList.h"
 
+#include "app/ConsoleReporter.h"
 #include "app/ListName.h"
 #include "platform/Platform.h"
 #include "platform/UniqueFile.h"
@@ -60,7 +61,9 @@ int runFileList(const std::string& listName, std::vector<std::string> args,
         args[1] = "-i" + fileName;
         args[2] = "-o" + list_name::outputName(folder, fileName);
 
+        ConsoleReporter console;
         CPdfStamp job;
+        job.setReporter(console);
         job.runPair(args);
         if (job.softFailure) {
             anyFailure = true;

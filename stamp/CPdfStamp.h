@@ -5,6 +5,7 @@
 #include "pdf/CPdfXRef.h"
 #include "pdf/PdfSyntax.h"
 #include "stamp/COutputWriter.h"
+#include "stamp/Reporter.h"
 #include "stamp/StampDefinition.h"
 
 #include <array>
@@ -70,12 +71,15 @@ class CPdfStamp {
     // denotes the input file is refused (after printing why), and the -export counter is written
     // to a temporary file that finishRun moves under its name. Throws as a pass does.
     void prepareFinalSteps();
-    // Ends the run with status 1 without an exception (a list goes on): the cause is shown on
-    // standard error.
+    // Ends the run with status 1 without an exception (a list goes on): the cause goes to the
+    // reporter as a warning.
     void failSoftly(const std::string& cause);
-    // Throws (after printing why) when the output name denotes the input file, which writing
+    // Throws (after reporting why) when the output name denotes the input file, which writing
     // would destroy while it is read.
     void refuseOutputOverInput() const;
+    // Where the job's notes, progress and warnings go; none are kept unless a reporter is set.
+    void setReporter(Reporter& reporter) { reporter_ = &reporter; }
+    Reporter& reporter() const { return *reporter_; }
 
     // --- page walk and placement ---
     void walkPageTree(std::string_view nodeText, const PageBox& inherited, int depth = 0,
@@ -124,10 +128,10 @@ class CPdfStamp {
     // Sets signedInput when the document carries a signature; refuses a document whose
     // certification allows no changes. A form that cannot be read counts as no signature.
     void checkSignatures();
-    // The line shown (unless quiet) when a signed input is stamped as an update.
-    void printSignedInputNotice() const;
-    // The line on standard error for an input whose cross-reference data had to be rebuilt.
-    void printRepairWarning() const;
+    // The note (unless quiet) that a signed input is stamped as an update.
+    void reportSignedInput() const;
+    // The warning for an input whose cross-reference data had to be rebuilt.
+    void reportRepairWarning() const;
 
     // ---------------------------------------------------------------- pass state
     CPdfInputFile* inputFile = nullptr; // the document's input, while a pass has it open
@@ -190,6 +194,9 @@ class CPdfStamp {
     bool intermediatePass = false;
 
   private:
+    static Reporter silent_;
+    Reporter* reporter_ = &silent_;
+
     // Helpers of the pass (stamp/CPdfStampPass.cpp).
     void runPass();
     void openFiles();
@@ -246,6 +253,12 @@ class CPdfStamp {
     void patchResources(std::string& page, size_t dict,
                         const std::optional<pdfsyntax::DictEntry>& resources, size_t pageIndex);
     void addStampResources(std::string& buffer, size_t dictStart);
+    // The object that the reference in entry names, edited by edit(objectText, dictStart) at
+    // its dictionary and written again; left alone when it cannot be read, has been rewritten
+    // in this pass already, or holds no dictionary.
+    template <class Edit>
+    void rewriteReferencedDictionary(std::string_view text, const pdfsyntax::DictEntry& entry,
+                                     Edit edit);
     std::string inheritedResources(size_t pageIndex);
     void writeRewrittenObject(int64_t number, std::string_view text);
     uint32_t outputGeneration(int64_t number) const;

@@ -3,33 +3,9 @@
 #include "pdf/CPdfException.h"
 #include "stamp/COutputFile.h"
 #include "stamp/EmbeddedFont.h"
+#include "stamp/TextEncoding.h"
 
 #include <cstdio>
-
-namespace {
-
-// The character as UTF-8, for the warning line.
-std::string utf8Of(uint32_t c) {
-    std::string out;
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-    return out;
-}
-
-} // namespace
 
 void CPdfStamp::reserveEmbeddedFontObjects() {
     if (!embeddedFont_) {
@@ -62,9 +38,11 @@ void CPdfStamp::layOutEmbeddedText() {
     embeddedFont_->layOut(composed_, composedPieces_, glyphArray_, glyphArrayWidth_);
     // Every character the font cannot draw is named once in the run; the page shows .notdef.
     for (uint32_t c : embeddedFont_->takeMissingCharacters()) {
-        std::fflush(stdout);
-        std::fprintf(stderr,
-                     "Warning: the font '%s' has no glyph for U+%04X '%s': drawn as .notdef\n",
-                     stamp.embedFontFile.c_str(), c, utf8Of(c).c_str());
+        std::string character;
+        text_encoding::appendUtf8(character, c);
+        char code[16];
+        std::snprintf(code, sizeof code, "U+%04X", c);
+        reporter_->warning("Warning: the font '" + stamp.embedFontFile + "' has no glyph for " +
+                           code + " '" + character + "': drawn as .notdef");
     }
 }

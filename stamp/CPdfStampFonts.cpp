@@ -33,7 +33,7 @@ SizeTable CPdfStamp::loadFontSizes() {
     std::string openError;
     UniqueFile file(platform::openRegularFile(stamp.fontSizesFile, openError));
     if (!file) {
-        std::printf("Unable to open font sizes file: '%s'\r\n", stamp.fontSizesFile.c_str());
+        reporter_->note("Unable to open font sizes file: '" + stamp.fontSizesFile + "'\r\n");
         // The run goes on with -size, but not as asked: it ends with status 1.
         failSoftly("Can't open the font sizes file '" + stamp.fontSizesFile + "': " + openError);
         return table;

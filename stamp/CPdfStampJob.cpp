@@ -4,6 +4,8 @@
 #include "stamp/COutputFile.h"
 #include "stamp/EmbeddedFont.h"
 
+Reporter CPdfStamp::silent_;
+
 // Every setting starts at its default (see the member initialisers); the pass state is empty.
 CPdfStamp::CPdfStamp() = default;
 

@@ -101,22 +101,19 @@ void CPdfStamp::runGuarded(void (CPdfStamp::*step)()) {
 
 void CPdfStamp::failSoftly(const std::string& cause) {
     softFailure = true;
-    std::fflush(stdout);
-    std::fprintf(stderr, "%s\n", cause.c_str());
+    reporter_->warning(cause);
 }
 
-void CPdfStamp::printRepairWarning() const {
+void CPdfStamp::reportRepairWarning() const {
     // "was damaged" stands in the line already; other messages name the part that was.
     const std::string& message = xref->repairMessage();
     const std::string& cause = xref->repairCause();
     const std::string what =
         message == "PDF file was damaged" || message == cause ? cause : message + ": " + cause;
-    std::fflush(stdout);
-    std::fprintf(stderr,
-                 "Warning: '%s' was damaged (%s); its objects were found by reading the whole "
-                 "file%s\n",
-                 inputName.c_str(), what.c_str(),
-                 incremental ? "; it was written in full, not as an incremental update" : "");
+    reporter_->warning(
+        "Warning: '" + inputName + "' was damaged (" + what +
+        "); its objects were found by reading the whole file" +
+        (incremental ? "; it was written in full, not as an incremental update" : ""));
 }
 
 void CPdfStamp::closeAfterFailure() {
@@ -141,7 +138,7 @@ void CPdfStamp::closeAfterFailure() {
 
 void CPdfStamp::refuseOutputOverInput() const {
     if (inputName == outputName || platform::sameFile(inputName, outputName)) {
-        std::printf("\nOutput file is the input file: '%s'\n", outputName.c_str());
+        reporter_->note("\nOutput file is the input file: '" + outputName + "'\n");
         throw CPdfException("The output file is the input file");
     }
 }
@@ -156,13 +153,13 @@ void CPdfStamp::refuseRenameOverInput() const {
     const std::string pattern = target.substr(platform::fileNameStart(outputName));
     const std::string_view name = file_name_rules::lastPart(pattern);
     if (const char c = file_name_rules::forbiddenCharacter(name); c != '\0') {
-        std::printf("\nUnable to rename file, check permissions, file naming\n");
+        reporter_->note("\nUnable to rename file, check permissions, file naming\n");
         throw CPdfException("Rename name refused", "the -rename name '" + std::string(name) +
                                                        "' holds " + describeCharacter(c) +
                                                        ", which file names may not hold");
     }
     if (target == inputName || platform::sameFile(inputName, target)) {
-        std::printf("\nOutput file is the input file: '%s'\n", target.c_str());
+        reporter_->note("\nOutput file is the input file: '" + target + "'\n");
         throw CPdfException("The rename target is the input file");
     }
 }
@@ -175,7 +172,9 @@ void CPdfStamp::runPass() {
         copyHeader();
     }
     readPageTree();
-    buildFontTable(stamp.fontMetricsFile);
+    if (buildFontTable(stamp.fontMetricsFile)) {
+        reporter_->note("\nUsing fonts file: '" + stamp.fontMetricsFile + "'\n");
+    }
     writeStampObjects();
     firstNumber = importFile.empty() ? stamp.startNumber : importStartNumber();
     if (writesUpdate_) {
@@ -228,12 +227,12 @@ void CPdfStamp::openFiles() {
     const bool verbose = textLinesFile.empty() && !quiet;
     refuseOutputOverInput();
     if (!document.openFile(inputName)) {
-        std::printf("Input file open error: '%s'\n", inputName.c_str());
+        reporter_->note("Input file open error: '" + inputName + "'\n");
         throw CPdfException("Can't open the input file: " + document.input().openError());
     }
     inputFile = &document.input();
     if (verbose) {
-        std::printf("Input file: '%s'", inputName.c_str());
+        reporter_->note("Input file: '" + inputName + "'");
     }
     document.setPassword(password);
     security = nullptr;
@@ -270,21 +269,21 @@ void CPdfStamp::openFiles() {
     // protected input is stamped as an update, which keeps its protection as it is.
     writesUpdate_ = (incremental || signedInput || security != nullptr) && !repairedInput;
     if (repairedInput) {
-        printRepairWarning();
+        reportRepairWarning();
     }
 
     if (!output.create(outputName)) {
         const std::string reason = platform::lastErrorText();
-        std::printf("\nOutput file create error: '%s'\n", outputName.c_str());
+        reporter_->note("\nOutput file create error: '" + outputName + "'\n");
         throw CPdfException("Can't create the output file: " + reason);
     }
     output.setSecurity(security);
     if (verbose) {
-        std::printf(", output file: '%s'\n", outputName.c_str());
+        reporter_->note(", output file: '" + outputName + "'\n");
         if (signedInput) {
-            printSignedInputNotice();
+            reportSignedInput();
         }
-        std::printf("Processing");
+        reporter_->note("Processing");
     }
 }
 
@@ -411,7 +410,7 @@ void CPdfStamp::countPageProgress() {
     progressCounter_ += 1;
     if (progressCounter_ > 10) {
         if (!quiet) {
-            std::printf(".");
+            reporter_->progress();
         }
         progressCounter_ = 0;
     }
@@ -599,12 +598,12 @@ std::string CPdfStamp::renameTarget() const {
 
 bool CPdfStamp::renameOutput(std::string& result) {
     const std::string newName = renameTarget();
-    std::printf("\nRenaming output file: '%s' to '%s'\n", outputName.c_str(), newName.c_str());
+    reporter_->note("\nRenaming output file: '" + outputName + "' to '" + newName + "'\n");
     if (!platform::renameReplacing(outputName, newName)) {
         const std::string reason = platform::lastFailureWasInUse()
                                        ? "it is in use by another program"
                                        : platform::lastErrorText();
-        std::printf("Unable to rename file, check permissions, file naming\n");
+        reporter_->note("Unable to rename file, check permissions, file naming\n");
         failSoftly("Can't rename '" + outputName + "' to '" + newName + "': " + reason);
         return false;
     }

@@ -280,6 +280,25 @@ bool CPdfStamp::isContentsOfUnstampedPage(int32_t number) {
     return std::binary_search(unstampedContents_.begin(), unstampedContents_.end(), number);
 }
 
+template <class Edit>
+void CPdfStamp::rewriteReferencedDictionary(std::string_view text,
+                                            const pdfsyntax::DictEntry& entry, Edit edit) {
+    int64_t number = 0;
+    int64_t generation = 0;
+    pdfsyntax::readReference(valueOf(text, entry), number, generation);
+    std::string object;
+    if (number > INT32_MAX || !getObjectText(static_cast<int32_t>(number), object) ||
+        rewritten_[static_cast<size_t>(number)]) {
+        return;
+    }
+    const size_t dict = pdfsyntax::findBodyDictionary(object);
+    if (dict == npos) {
+        return;
+    }
+    edit(object, dict);
+    writeRewrittenObject(number, object);
+}
+
 void CPdfStamp::patchResources(std::string& page, size_t dict,
                                const std::optional<DictEntry>& resources, size_t pageIndex) {
     if (!resources) {
@@ -294,23 +313,11 @@ void CPdfStamp::patchResources(std::string& page, size_t dict,
     case ValueKind::Dictionary:
         addStampResources(page, resources->valueStart);
         return;
-    case ValueKind::Reference: {
-        int64_t number = 0;
-        int64_t generation = 0;
-        pdfsyntax::readReference(valueOf(page, *resources), number, generation);
-        std::string text;
-        if (number > INT32_MAX || !getObjectText(static_cast<int32_t>(number), text) ||
-            rewritten_[static_cast<size_t>(number)]) {
-            return;
-        }
-        const size_t resourcesDict = pdfsyntax::findBodyDictionary(text);
-        if (resourcesDict == npos) {
-            return;
-        }
-        addStampResources(text, resourcesDict);
-        writeRewrittenObject(number, text);
+    case ValueKind::Reference:
+        rewriteReferencedDictionary(page, *resources, [this](std::string& text, size_t dict) {
+            addStampResources(text, dict);
+        });
         return;
-    }
     default:
         return;
     }
@@ -383,23 +390,11 @@ void CPdfStamp::addStampResources(std::string& buffer, size_t dictStart) {
             insertLogged(buffer, entry->valueStart + 2,
                          NameRefText({}, kind.name, kind.number, false), edits);
             break;
-        case ValueKind::Reference: {
-            int64_t number = 0;
-            int64_t generation = 0;
-            pdfsyntax::readReference(valueOf(buffer, *entry), number, generation);
-            std::string text;
-            if (number > INT32_MAX || !getObjectText(static_cast<int32_t>(number), text) ||
-                rewritten_[static_cast<size_t>(number)]) {
-                break;
-            }
-            const size_t dict = pdfsyntax::findBodyDictionary(text);
-            if (dict == npos) {
-                break;
-            }
-            text.insert(dict + 2, NameRefText({}, kind.name, kind.number, false));
-            writeRewrittenObject(number, text);
+        case ValueKind::Reference:
+            rewriteReferencedDictionary(buffer, *entry, [&kind](std::string& text, size_t dict) {
+                text.insert(dict + 2, NameRefText({}, kind.name, kind.number, false));
+            });
             break;
-        }
         default:
             break;
         }

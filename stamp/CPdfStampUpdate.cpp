@@ -11,10 +11,10 @@
 #include <algorithm>
 #include <string>
 
-void CPdfStamp::printSignedInputNotice() const {
+void CPdfStamp::reportSignedInput() const {
     if (!quiet) {
-        std::printf("Signed PDF file: the stamp is added as an incremental update, so that the "
-                    "signature stays valid\n");
+        reporter_->note("Signed PDF file: the stamp is added as an incremental update, so that "
+                        "the signature stays valid\n");
     }
 }
 

@@ -1,6 +1,7 @@
 #include "stamp/EmbeddedFont.h"
 
 #include "pdf/CPdfException.h"
+#include "stamp/TextEncoding.h"
 
 #include <zlib.h>
 
@@ -125,42 +126,13 @@ std::u32string decodeUtf8(std::string_view text) {
     std::u32string out;
     size_t i = 0;
     while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        int extra = -1; // continuation bytes after the lead byte
-        char32_t c = 0;
-        if (lead < 0x80) {
-            extra = 0;
-            c = lead;
-        } else if (lead >= 0xC2 && lead < 0xE0) {
-            extra = 1;
-            c = lead & 0x1F;
-        } else if (lead >= 0xE0 && lead < 0xF0) {
-            extra = 2;
-            c = lead & 0x0F;
-        } else if (lead >= 0xF0 && lead < 0xF5) {
-            extra = 3;
-            c = lead & 0x07;
-        }
-        bool good = extra >= 0 && static_cast<size_t>(extra) < text.size() - i;
-        for (int k = 1; good && k <= extra; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + static_cast<size_t>(k)]);
-            if ((next & 0xC0) != 0x80) {
-                good = false;
-            }
-            c = (c << 6) | (next & 0x3F);
-        }
-        // Overlong forms, surrogates and values past U+10FFFF are no characters.
-        if (good && ((extra == 2 && c < 0x800) || (extra == 3 && (c < 0x10000 || c > 0x10FFFF)) ||
-                     (c >= 0xD800 && c <= 0xDFFF))) {
-            good = false;
-        }
-        if (!good) {
+        // A byte that starts no well-formed sequence stands for U+FFFD on its own.
+        if (const std::optional<uint32_t> c = text_encoding::decodeUtf8At(text, i)) {
+            out += static_cast<char32_t>(*c);
+        } else {
             out += U'\uFFFD';
             ++i;
-            continue;
         }
-        out += c;
-        i += static_cast<size_t>(extra) + 1;
     }
     return out;
 }

@@ -89,20 +89,19 @@ std::string fontMatchingKey(std::string_view name) {
     return key;
 }
 
-void buildFontTable(const std::string& path) {
+bool buildFontTable(const std::string& path) {
     FontTable& t = table();
     t.reset();
     if (path.empty()) {
-        return;
+        return false;
     }
     // A metrics file that cannot be opened (or is no regular file, such as a pipe that would
     // block) adds no fonts.
     std::string openError;
     UniqueFile file(platform::openRegularFile(path, openError));
     if (!file) {
-        return;
+        return false;
     }
-    std::printf("\nUsing fonts file: '%s'\n", path.c_str());
     std::string line;
     size_t added = 0;
     while (added < kMaxFileFonts && readLine(file.get(), line, kMaxLineBytes)) {
@@ -115,6 +114,7 @@ void buildFontTable(const std::string& path) {
             ++added;
         }
     }
+    return true;
 }
 
 const FontMetrics* findFont(std::string_view name) {

@@ -19,8 +19,9 @@ extern const int kBuiltinFontCount;
 std::string fontMatchingKey(std::string_view name);
 
 // Rebuilds the process-wide font table: the built-in entries, then the entries of the font
-// metrics file at path (none when path is empty or the file cannot be opened).
-void buildFontTable(const std::string& path);
+// metrics file at path (none when path is empty or the file cannot be opened). True when the
+// file was opened and read, whatever fonts it held.
+bool buildFontTable(const std::string& path);
 // The first entry whose matching key equals that of name, or nullptr.
 const FontMetrics* findFont(std::string_view name);
 // Sum of the widths of the bytes of text (up to a zero byte) in the font found for fontName;

@@ -1,5 +1,7 @@
 #include "stamp/LineReader.h"
 
+#include "stamp/TextEncoding.h"
+
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
@@ -43,26 +45,6 @@ long readCharacter(std::FILE* file, LineEncoding encoding) {
     return kReplacement;
 }
 
-std::string toUtf8(long c) {
-    std::string bytes;
-    if (c < 0x80) {
-        bytes += static_cast<char>(c);
-    } else if (c < 0x800) {
-        bytes += static_cast<char>(0xC0 | (c >> 6));
-        bytes += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        bytes += static_cast<char>(0xE0 | (c >> 12));
-        bytes += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        bytes += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        bytes += static_cast<char>(0xF0 | (c >> 18));
-        bytes += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        bytes += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        bytes += static_cast<char>(0x80 | (c & 0x3F));
-    }
-    return bytes;
-}
-
 bool readUtf16Line(std::FILE* file, std::string& line, size_t maxBytes, LineEncoding encoding) {
     while (line.size() < maxBytes) {
         std::fpos_t before{};
@@ -71,7 +53,8 @@ bool readUtf16Line(std::FILE* file, std::string& line, size_t maxBytes, LineEnco
         if (c < 0) {
             break;
         }
-        const std::string bytes = toUtf8(c);
+        std::string bytes;
+        text_encoding::appendUtf8(bytes, static_cast<uint32_t>(c));
         if (!line.empty() && line.size() + bytes.size() > maxBytes) {
             // The character starts the next line.
             std::fsetpos(file, &before);

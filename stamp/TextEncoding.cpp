@@ -8,8 +8,27 @@ namespace text_encoding {
 
 namespace {
 
-// Decodes the sequence starting at text[pos]; advances pos. Empty on malformed input.
-std::optional<uint32_t> decodeOne(std::string_view text, size_t& pos) {
+// Code page 1252 bytes 0x80 to 0x9F; 0 marks the five bytes without a character.
+const uint16_t kHighControls[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+char toCodePage1252(uint32_t codePoint) {
+    if (codePoint < 0x80 || (codePoint >= 0xA0 && codePoint <= 0xFF)) {
+        return static_cast<char>(codePoint);
+    }
+    for (int i = 0; i < 32; ++i) {
+        if (kHighControls[i] != 0 && kHighControls[i] == codePoint) {
+            return static_cast<char>(0x80 + i);
+        }
+    }
+    return '?';
+}
+
+} // namespace
+
+std::optional<uint32_t> decodeUtf8At(std::string_view text, size_t& pos) {
     auto byteAt = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
     unsigned char lead = byteAt(pos);
     if (lead < 0x80) {
@@ -52,30 +71,28 @@ std::optional<uint32_t> decodeOne(std::string_view text, size_t& pos) {
     return codePoint;
 }
 
-// Code page 1252 bytes 0x80 to 0x9F; 0 marks the five bytes without a character.
-const uint16_t kHighControls[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
-                                    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-char toCodePage1252(uint32_t codePoint) {
-    if (codePoint < 0x80 || (codePoint >= 0xA0 && codePoint <= 0xFF)) {
-        return static_cast<char>(codePoint);
+void appendUtf8(std::string& out, uint32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
     }
-    for (int i = 0; i < 32; ++i) {
-        if (kHighControls[i] != 0 && kHighControls[i] == codePoint) {
-            return static_cast<char>(0x80 + i);
-        }
-    }
-    return '?';
 }
-
-} // namespace
 
 bool isValidUtf8(std::string_view text) {
     size_t pos = 0;
     while (pos < text.size()) {
-        if (!decodeOne(text, pos)) {
+        if (!decodeUtf8At(text, pos)) {
             return false;
         }
     }
@@ -93,7 +110,7 @@ std::string toWinAnsi(std::string_view text) {
     result.reserve(text.size());
     size_t pos = 0;
     while (pos < text.size()) {
-        result += toCodePage1252(*decodeOne(text, pos));
+        result += toCodePage1252(*decodeUtf8At(text, pos));
     }
     return result;
 }
@@ -108,16 +125,7 @@ std::string fromWinAnsi(std::string_view text) {
             // The five bytes without a character keep the code point of the same number.
             codePoint = kHighControls[byte - 0x80] != 0 ? kHighControls[byte - 0x80] : byte;
         }
-        if (codePoint < 0x80) {
-            result += static_cast<char>(codePoint);
-        } else if (codePoint < 0x800) {
-            result += static_cast<char>(0xC0 | (codePoint >> 6));
-            result += static_cast<char>(0x80 | (codePoint & 0x3F));
-        } else {
-            result += static_cast<char>(0xE0 | (codePoint >> 12));
-            result += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-            result += static_cast<char>(0x80 | (codePoint & 0x3F));
-        }
+        appendUtf8(result, codePoint);
     }
     return result;
 }

@@ -1,11 +1,20 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 // The stamp is drawn with a single-byte WinAnsi font (Windows code page 1252), while arguments
 // and text files arrive as UTF-8.
 namespace text_encoding {
+
+// The UTF-8 sequence starting at text[pos] (pos < text.size()), pos moved past it. Empty, pos
+// unmoved, when the bytes there are no well-formed sequence.
+std::optional<uint32_t> decodeUtf8At(std::string_view text, size_t& pos);
+
+// The UTF-8 bytes of code point c (at most U+10FFFF) appended to out.
+void appendUtf8(std::string& out, uint32_t c);
 
 // True when text is well-formed UTF-8 (no overlong forms, no surrogates, nothing above
 // U+10FFFF). Plain ASCII is valid UTF-8.

@@ -1,4 +1,5 @@
 #include "FontTestUtil.h"
+#include "support/RecordingReporter.h"
 
 #include "pdf/CPdfException.h"
 #include "stamp/CPdfStamp.h"
@@ -17,13 +18,18 @@ using fonttest::TempFile;
 
 namespace {
 
-// Loads the sizes file into the job and captures what loadFontSizes prints.
-std::string loadSizesCapturing(CPdfStamp& job, const std::string& path) {
+// Loads the sizes file into the job; returns the notes loadFontSizes gave, its warnings go to
+// warnings.
+std::string loadSizesCapturing(CPdfStamp& job, const std::string& path,
+                               std::vector<std::string>* warnings = nullptr) {
+    RecordingReporter reported;
+    job.setReporter(reported);
     job.stamp.fontSizesFile = path;
-    testing::internal::CaptureStdout();
     job.stamp.sizeTable = job.loadFontSizes();
-    std::fflush(stdout);
-    return testing::internal::GetCapturedStdout();
+    if (warnings != nullptr) {
+        *warnings = reported.warnings;
+    }
+    return reported.notes;
 }
 
 std::string widthsText(const FontMetrics& font) {
@@ -78,7 +84,12 @@ TEST(FontSizes, UnreadableFileIsReportedAndLeavesTheTableEmpty) {
     CPdfStamp job;
     job.stamp.sizeTable.count = 2;
     const std::string path = "/nonexistent/qm-sizes.txt";
-    EXPECT_EQ(loadSizesCapturing(job, path), "Unable to open font sizes file: '" + path + "'\r\n");
+    std::vector<std::string> warnings;
+    EXPECT_EQ(loadSizesCapturing(job, path, &warnings),
+              "Unable to open font sizes file: '" + path + "'\r\n");
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_EQ(warnings[0].rfind("Can't open the font sizes file '" + path + "': ", 0), 0u);
+    EXPECT_TRUE(job.softFailure);
     EXPECT_EQ(job.stamp.sizeTable.count, 0);
     EXPECT_EQ(job.sizeForPageWidth(612), 11);
 }

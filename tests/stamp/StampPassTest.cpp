@@ -6,6 +6,7 @@
 #include "stamp/PageNumbering.h"
 #include "support/ExternalTools.h"
 #include "support/PdfBuilder.h"
+#include "support/RecordingReporter.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -80,7 +81,10 @@ class StampPassTest : public ::testing::Test {
         EXPECT_TRUE(tools::qpdfCheckClean(path, details)) << details;
     }
 
+    void SetUp() override { job_.setReporter(reported_); }
+
     TempDir dir_;
+    RecordingReporter reported_;
     CPdfStamp job_;
     std::string input_;
     std::string output_;
@@ -561,9 +565,8 @@ TEST_F(StampPassTest, RefusesAnOutputThatIsTheInputAndKeepsTheInput) {
     job_.inputName = input;
     job_.outputName = dir_.path() + "/./same.pdf";
     job_.quiet = true;
-    testing::internal::CaptureStdout();
     EXPECT_THROW(job_.stampDocument(), CPdfException);
-    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(reported_.notes, "\nOutput file is the input file: '" + job_.outputName + "'\n");
     EXPECT_EQ(TempDir::read(input), pdf.bytes());
 }
 
@@ -594,12 +597,10 @@ TEST_F(StampPassTest, AnOutputThatCannotBeCreatedFailsThePass) {
     ASSERT_TRUE(pdf.writeTo(dir_.file("in.pdf")));
     job_.inputName = dir_.file("in.pdf");
     job_.outputName = dir_.file("missing-folder/out.pdf");
-    testing::internal::CaptureStdout();
     EXPECT_THROW(job_.stampDocument(), CPdfException);
-    const std::string printed = testing::internal::GetCapturedStdout();
-    EXPECT_NE(printed.find("\nOutput file create error: '" + job_.outputName + "'\n"),
+    EXPECT_NE(reported_.notes.find("\nOutput file create error: '" + job_.outputName + "'\n"),
               std::string::npos)
-        << printed;
+        << reported_.notes;
 }
 
 TEST_F(StampPassTest, QuarterTurnsBeyondAFullTurnPlaceTheStampAsTheirRemainder) {
@@ -742,11 +743,9 @@ TEST_F(StampPassTest, RenamesTheOutputAndRemovesTheSource) {
     job_.removeSource = true;
     PdfBuilder pdf = simpleDocument(7);
     pdf.classicXRef();
-    testing::internal::CaptureStdout();
     stamp(pdf);
-    const std::string printed = testing::internal::GetCapturedStdout();
     const std::string renamed = dir_.file("out_001-007.pdf");
-    EXPECT_EQ(printed, "\nRenaming output file: '" + output_ + "' to '" + renamed + "'\n");
+    EXPECT_EQ(reported_.notes, "\nRenaming output file: '" + output_ + "' to '" + renamed + "'\n");
     EXPECT_TRUE(fs::exists(renamed));
     EXPECT_FALSE(fs::exists(output_));
     EXPECT_FALSE(fs::exists(input_)) << "the source is removed";
@@ -759,11 +758,9 @@ TEST_F(StampPassTest, PrintsProgressWithADotForEverySixthPage) {
     ASSERT_TRUE(pdf.writeTo(dir_.file("in.pdf")));
     job_.inputName = dir_.file("in.pdf");
     job_.outputName = dir_.file("out.pdf");
-    testing::internal::CaptureStdout();
     job_.stampDocument();
-    const std::string printed = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(printed, "Input file: '" + job_.inputName + "', output file: '" + job_.outputName +
-                           "'\nProcessing..");
+    EXPECT_EQ(reported_.notes, "Input file: '" + job_.inputName + "', output file: '" +
+                                   job_.outputName + "'\nProcessing..");
 }
 
 } // namespace
