@@ -1,4 +1,4 @@
-#include "stamp/CPdfStamp.h"
+#include "stamp/pass/CPdfStamp.h"
 
 #include "app/OptionTable.h"
 #include "pdf/CPdfException.h"

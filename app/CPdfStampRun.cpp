@@ -1,10 +1,10 @@
-#include "stamp/CPdfStamp.h"
+#include "stamp/pass/CPdfStamp.h"
 
 #include "pdf/CPdfException.h"
 #include "platform/Platform.h"
 #include "platform/UniqueFile.h"
-#include "stamp/COutputFile.h"
-#include "stamp/LineReader.h"
+#include "stamp/files/LineReader.h"
+#include "stamp/write/COutputFile.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "stamp/Reporter.h"
+#include "stamp/pass/Reporter.h"
 
 // The console's side of a stamp job: notes and progress dots on standard output as they come,
 // warnings as lines on standard error once standard output is flushed, so that a console that

@@ -5,7 +5,7 @@
 #include "app/OptionTable.h"
 #include "app/Usage.h"
 #include "pdf/CPdfException.h"
-#include "stamp/CPdfStamp.h"
+#include "stamp/pass/CPdfStamp.h"
 
 #include <algorithm>
 #include <cstdio>

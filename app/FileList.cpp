@@ -4,8 +4,8 @@
 #include "app/ListName.h"
 #include "platform/Platform.h"
 #include "platform/UniqueFile.h"
-#include "stamp/CPdfStamp.h"
-#include "stamp/LineReader.h"
+#include "stamp/files/LineReader.h"
+#include "stamp/pass/CPdfStamp.h"
 
 #include <cstdio>
 

@@ -3,7 +3,7 @@
 #include "app/OptionTable.h"
 #include "pdf/CPdfException.h"
 #include "platform/Platform.h"
-#include "stamp/NumberScan.h"
+#include "stamp/files/NumberScan.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,7 +1,7 @@
 #include "app/ListName.h"
 
 #include "platform/Platform.h"
-#include "stamp/TextEncoding.h"
+#include "stamp/text/TextEncoding.h"
 
 #include <vector>
 

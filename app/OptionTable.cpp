@@ -1,8 +1,8 @@
 #include "app/OptionTable.h"
 
 #include "app/Placeholders.h"
-#include "stamp/CPdfStamp.h"
-#include "stamp/NumberScan.h"
+#include "stamp/files/NumberScan.h"
+#include "stamp/pass/CPdfStamp.h"
 
 #include <algorithm>
 #include <iterator>

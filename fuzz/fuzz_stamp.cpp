@@ -3,7 +3,7 @@
 // fuzz_stamp for the rewrite, and with QUILLMARK_FUZZ_INCREMENTAL as fuzz_incremental for the
 // incremental update.
 #include "pdf/CPdfException.h"
-#include "stamp/CPdfStamp.h"
+#include "stamp/pass/CPdfStamp.h"
 
 #include <cstdint>
 #include <cstdio>

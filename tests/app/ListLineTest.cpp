@@ -2,7 +2,7 @@
 #include "pdf/CPdfException.h"
 #include "platform/Platform.h"
 #include "platform/UniqueFile.h"
-#include "stamp/LineReader.h"
+#include "stamp/files/LineReader.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>

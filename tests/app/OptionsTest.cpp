@@ -1,6 +1,6 @@
 #include "app/OptionTable.h"
 #include "pdf/CPdfException.h"
-#include "stamp/CPdfStamp.h"
+#include "stamp/pass/CPdfStamp.h"
 #include "support/ProgramRunner.h"
 #include "support/TempDir.h"
 

@@ -1,6 +1,6 @@
 #include "app/Placeholders.h"
 #include "platform/Platform.h"
-#include "stamp/CPdfStamp.h"
+#include "stamp/pass/CPdfStamp.h"
 
 #include <gtest/gtest.h>
 

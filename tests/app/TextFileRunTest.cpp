@@ -2,7 +2,7 @@
 // same document, each line one line spacing below the one before, chained through numbered
 // intermediate files that only the final output outlives.
 #include "RunTestUtil.h"
-#include "stamp/FontTable.h"
+#include "stamp/fonts/FontTable.h"
 #include "support/ExternalTools.h"
 #include "support/PdfBuilder.h"
 #include "support/ProgramRunner.h"

@@ -1,4 +1,4 @@
-#include "stamp/FontTable.h"
+#include "stamp/fonts/FontTable.h"
 #include "support/ExternalTools.h"
 #include "support/PdfBuilder.h"
 #include "support/ProgramRunner.h"

@@ -1,4 +1,4 @@
-#include "stamp/CPdfStamp.h"
+#include "stamp/pass/CPdfStamp.h"
 
 #include <gtest/gtest.h>
 

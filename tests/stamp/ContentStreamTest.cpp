@@ -1,6 +1,6 @@
-#include "stamp/CPdfStamp.h"
-#include "stamp/Placement.h"
-#include "stamp/StampContent.h"
+#include "stamp/layout/Placement.h"
+#include "stamp/layout/StampContent.h"
+#include "stamp/pass/CPdfStamp.h"
 
 #include <gtest/gtest.h>
 

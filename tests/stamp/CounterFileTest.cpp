@@ -1,4 +1,4 @@
-#include "stamp/CounterFile.h"
+#include "stamp/files/CounterFile.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // -embedfont run through the real program: the text drawn in a subset of a TrueType or OpenType
 // font, judged by independent readers (pdftotext for the text and its boxes, pdffonts for the
 // embedding, qpdf for validity).
-#include "stamp/EmbeddedFont.h"
-#include "stamp/FontFace.h"
+#include "stamp/fonts/EmbeddedFont.h"
+#include "stamp/fonts/FontFace.h"
 #include "support/ExternalTools.h"
 #include "support/PdfBuilder.h"
 #include "support/ProgramRunner.h"

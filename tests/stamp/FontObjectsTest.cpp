@@ -2,8 +2,8 @@
 #include "support/RecordingReporter.h"
 
 #include "pdf/CPdfException.h"
-#include "stamp/CPdfStamp.h"
-#include "stamp/FontTable.h"
+#include "stamp/fonts/FontTable.h"
+#include "stamp/pass/CPdfStamp.h"
 
 #include <gtest/gtest.h>
 

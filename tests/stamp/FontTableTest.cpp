@@ -1,6 +1,6 @@
 #include "FontTestUtil.h"
 
-#include "stamp/FontTable.h"
+#include "stamp/fonts/FontTable.h"
 
 #include <gtest/gtest.h>
 

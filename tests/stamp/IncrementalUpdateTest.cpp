@@ -2,7 +2,7 @@
 // pages follow with a cross-reference section that chains to the input's, and signed inputs
 // keep a valid signature. Judged by qpdf, pdftotext and poppler's pdfsig; the signed inputs
 // are made here and signed with openssl.
-#include "stamp/FontFace.h"
+#include "stamp/fonts/FontFace.h"
 #include "support/ExternalTools.h"
 #include "support/PdfBuilder.h"
 #include "support/ProgramRunner.h"

@@ -1,7 +1,7 @@
 // The output file: bytes written in pieces of any size arrive in order, a complete file
 // replaces what was under its name, and a discarded or failed one leaves that name alone.
 
-#include "stamp/COutputFile.h"
+#include "stamp/write/COutputFile.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
-#include "stamp/Placement.h"
+#include "stamp/layout/Placement.h"
 #include "pdf/CPdfException.h"
-#include "stamp/CPdfStamp.h"
-#include "stamp/FontTable.h"
+#include "stamp/fonts/FontTable.h"
+#include "stamp/pass/CPdfStamp.h"
 
 #include <gtest/gtest.h>
 

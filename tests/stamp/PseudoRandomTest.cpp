@@ -1,4 +1,4 @@
-#include "stamp/PseudoRandom.h"
+#include "stamp/write/PseudoRandom.h"
 
 #include <gtest/gtest.h>
 

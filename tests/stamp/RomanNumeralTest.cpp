@@ -1,4 +1,4 @@
-#include "stamp/CRomanNumeral.h"
+#include "stamp/text/CRomanNumeral.h"
 
 #include <gtest/gtest.h>
 

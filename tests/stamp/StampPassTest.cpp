@@ -2,8 +2,8 @@
 // of the output, its cross-reference table and trailer, the page rewrites and the mended faults.
 #include "pdf/CPdfException.h"
 #include "platform/Platform.h"
-#include "stamp/CPdfStamp.h"
-#include "stamp/PageNumbering.h"
+#include "stamp/pass/CPdfStamp.h"
+#include "stamp/text/PageNumbering.h"
 #include "support/ExternalTools.h"
 #include "support/PdfBuilder.h"
 #include "support/RecordingReporter.h"

@@ -1,4 +1,4 @@
-#include "stamp/TextEncoding.h"
+#include "stamp/text/TextEncoding.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "stamp/Reporter.h"
+#include "stamp/pass/Reporter.h"
 
 #include <string>
 #include <vector>

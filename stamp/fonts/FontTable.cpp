@@ -1,0 +1,167 @@
+#include "stamp/fonts/FontTable.h"
+
+#include "platform/Platform.h"
+#include "platform/UniqueFile.h"
+#include "stamp/files/LineReader.h"
+#include "stamp/files/NumberScan.h"
+
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+// A font metrics file adds at most this many fonts; each costs about a kilobyte, so a huge file
+// of short lines cannot exhaust the memory. Further lines are ignored.
+constexpr size_t kMaxFileFonts = 4096;
+// Lines of this length or less (line end included) carry no font.
+constexpr size_t kMinMetricsLine = 21;
+// Fields before the first width: a free tag, the name, four bounding-box numbers, six unused.
+constexpr size_t kFirstWidthField = 12;
+
+struct FontTable {
+    std::vector<FontMetrics> fonts;
+    std::vector<std::string> keys; // matching key of fonts[i]
+
+    void reset() {
+        fonts.assign(kBuiltinFonts, kBuiltinFonts + kBuiltinFontCount);
+        keys.clear();
+        keys.reserve(fonts.size());
+        for (const FontMetrics& font : fonts) {
+            keys.push_back(fontMatchingKey(font.name));
+        }
+    }
+    void add(FontMetrics font) {
+        keys.push_back(fontMatchingKey(font.name));
+        fonts.push_back(std::move(font));
+    }
+};
+
+// The table holds the built-in fonts from its first use, so lookups work before any rebuild.
+FontTable& table() {
+    static FontTable instance = [] {
+        FontTable t;
+        t.reset();
+        return t;
+    }();
+    return instance;
+}
+
+// The non-empty fields of a line, split at "|" and line feed.
+std::vector<std::string_view> splitFields(std::string_view line) {
+    std::vector<std::string_view> fields;
+    size_t start = 0;
+    for (size_t i = 0; i <= line.size(); ++i) {
+        if (i == line.size() || line[i] == '|' || line[i] == '\n') {
+            if (i > start) {
+                fields.push_back(line.substr(start, i - start));
+            }
+            start = i + 1;
+        }
+    }
+    return fields;
+}
+
+// One font from one line of a metrics file; false when the line names none.
+bool parseMetricsLine(std::string_view line, FontMetrics& font) {
+    std::vector<std::string_view> fields = splitFields(line);
+    if (fields.size() < 2) {
+        return false;
+    }
+    font.name = std::string(fields[1]);
+    for (size_t i = 0; i < 4; ++i) {
+        font.bbox[i] = 2 + i < fields.size() ? numberscan::leadingDecimal(fields[2 + i]) : 0;
+    }
+    for (size_t code = 0; code < 256 && kFirstWidthField + code < fields.size(); ++code) {
+        font.widths[code] = numberscan::leadingDecimal(fields[kFirstWidthField + code]);
+    }
+    return true;
+}
+
+} // namespace
+
+std::string fontMatchingKey(std::string_view name) {
+    std::string key;
+    for (char c : name) {
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) {
+            key.push_back(c);
+        }
+    }
+    return key;
+}
+
+bool buildFontTable(const std::string& path) {
+    FontTable& t = table();
+    t.reset();
+    if (path.empty()) {
+        return false;
+    }
+    // A metrics file that cannot be opened (or is no regular file, such as a pipe that would
+    // block) adds no fonts.
+    std::string openError;
+    UniqueFile file(platform::openRegularFile(path, openError));
+    if (!file) {
+        return false;
+    }
+    std::string line;
+    size_t added = 0;
+    while (added < kMaxFileFonts && readLine(file.get(), line, kMaxLineBytes)) {
+        if (line.size() < kMinMetricsLine) {
+            continue;
+        }
+        FontMetrics font;
+        if (parseMetricsLine(line, font)) {
+            t.add(std::move(font));
+            ++added;
+        }
+    }
+    return true;
+}
+
+const FontMetrics* findFont(std::string_view name) {
+    const FontTable& t = table();
+    const std::string key = fontMatchingKey(name);
+    for (size_t i = 0; i < t.fonts.size(); ++i) {
+        if (t.keys[i] == key) {
+            return &t.fonts[i];
+        }
+    }
+    return nullptr;
+}
+
+int32_t getTextWidth(std::string_view fontName, std::string_view text) {
+    const FontMetrics* font = findFont(fontName);
+    if (font == nullptr) {
+        return 0;
+    }
+    // Widths from a metrics file can be anything: the sum wraps as a 32-bit value would.
+    uint32_t sum = 0;
+    for (char c : text) {
+        if (c == '\0') {
+            break;
+        }
+        sum += static_cast<uint32_t>(font->widths[static_cast<unsigned char>(c)]);
+    }
+    return static_cast<int32_t>(sum);
+}
+
+std::string pdfNameEscape(std::string_view name) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    static constexpr std::string_view kDelimiters = "()<>[]{}/%#";
+    std::string out;
+    out.reserve(name.size());
+    for (char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        // A name cannot hold a zero byte, not even escaped.
+        if (byte == 0) {
+            continue;
+        }
+        if (byte < 0x21 || byte > 0x7E || kDelimiters.find(c) != std::string_view::npos) {
+            out.push_back('#');
+            out.push_back(kHex[byte >> 4]);
+            out.push_back(kHex[byte & 0x0F]);
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
+}

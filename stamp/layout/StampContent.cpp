@@ -1,0 +1,180 @@
+#include "stamp/layout/StampContent.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <initializer_list>
+
+namespace {
+
+// printf-style formatting into a string of whatever length the result needs.
+[[gnu::format(printf, 1, 2)]] std::string format(const char* pattern, ...) {
+    va_list args;
+    va_start(args, pattern);
+    va_list again;
+    va_copy(again, args);
+    const int length = std::vsnprintf(nullptr, 0, pattern, args);
+    va_end(args);
+    std::string out;
+    if (length > 0) {
+        out.resize(static_cast<size_t>(length) + 1);
+        std::vsnprintf(out.data(), out.size(), pattern, again);
+        out.resize(static_cast<size_t>(length));
+    }
+    va_end(again);
+    return out;
+}
+
+// Texts go into the content as "%s" puts them: up to a zero byte.
+std::string_view untilZero(std::string_view text) {
+    return text.substr(0, text.find('\0'));
+}
+
+// value as "%f" writes it: six decimals, rounded as printf rounds. std::to_chars gives the same
+// digits for every finite value without printf's cost; infinities and NaN go through printf.
+void appendFixed(std::string& out, double value) {
+    char text[512]; // "%f" of the largest double takes 317 characters
+    if (std::isfinite(value)) {
+        const auto written =
+            std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 6);
+        if (written.ec == std::errc()) {
+            out.append(text, written.ptr);
+            return;
+        }
+    }
+    const int length = std::snprintf(text, sizeof text, "%f", value);
+    if (length > 0) {
+        out.append(text, std::min(static_cast<size_t>(length), sizeof text - 1));
+    }
+}
+
+// The values separated by single spaces, each as "%f" writes it.
+void appendFixedList(std::string& out, std::initializer_list<float> values) {
+    bool first = true;
+    for (float value : values) {
+        if (!first) {
+            out += ' ';
+        }
+        first = false;
+        appendFixed(out, static_cast<double>(value));
+    }
+}
+
+// The six numbers of the text matrix as "%f %f %f %f %f %f". The text of the last call is
+// kept: pages of one size and rotation draw the stamp with the same matrix.
+void appendMatrix(std::string& out, const std::array<float, 6>& values) {
+    thread_local std::array<float, 6> lastValues{};
+    thread_local std::string lastText;
+    if (lastText.empty() || std::memcmp(values.data(), lastValues.data(), sizeof lastValues) != 0) {
+        lastText.clear();
+        appendFixedList(lastText,
+                        {values[0], values[1], values[2], values[3], values[4], values[5]});
+        lastValues = values;
+    }
+    out += lastText;
+}
+
+void appendDecimal(std::string& out, int64_t value) {
+    char digits[24];
+    const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    out.append(digits, static_cast<size_t>(end - digits));
+}
+
+} // namespace
+
+float stampAngleRadians(float degrees) {
+    return static_cast<float>(static_cast<double>(degrees) * 3.14 / 180.0);
+}
+
+std::string formatStampContent(const StampContentInput& in) {
+    std::string out;
+    appendStampContent(out, in);
+    return out;
+}
+
+void appendStampContent(std::string& out, const StampContentInput& in) {
+    const float c = std::cos(in.angleRadians);
+    const float s = std::sin(in.angleRadians);
+    const std::string_view text = untilZero(in.text);
+    out.reserve(out.size() + 160 + in.graphicsStateName.size() + in.colorOperator.size() +
+                in.fontResourceName.size() + text.size() + in.glyphArray.size());
+    out += "\nQ\nBT\n/";
+    out += untilZero(in.graphicsStateName);
+    out += " gs\n";
+    appendMatrix(out, {c, s, -s, c, in.x, in.y});
+    out += " Tm\n";
+    out += untilZero(in.colorOperator);
+    out += "\n/";
+    out += untilZero(in.fontResourceName);
+    out += ' ';
+    appendDecimal(out, in.fontSize);
+    if (!in.glyphArray.empty()) {
+        out += " Tf\n";
+        out += in.glyphArray;
+        out += " TJ\nET\n";
+        return;
+    }
+    out += " Tf\n(";
+    out += text;
+    out += ") Tj\nET\n";
+}
+
+std::string formatStreamObject(std::string_view data) {
+    std::string out;
+    appendStreamObject(out, data);
+    return out;
+}
+
+void appendStreamObject(std::string& out, std::string_view data) {
+    out.reserve(out.size() + 64 + data.size());
+    out += " 0 obj\n<<\n/Length ";
+    appendDecimal(out, static_cast<int64_t>(data.size()));
+    out += " \n>>\nstream\n";
+    out += data;
+    out += "\nendstream\nendobj\n";
+}
+
+namespace {
+
+std::string formatColorOperatorText(uint32_t rgb, uint32_t cmyk) {
+    std::string out;
+    if (cmyk != 0) {
+        const float c = static_cast<float>(cmyk & 0xFF000000u) / 4278190080.0f;
+        const float m = static_cast<float>(cmyk & 0xFF0000u) / 16711680.0f;
+        const float y = static_cast<float>(cmyk & 0xFF00u) / 65280.0f;
+        const float k = static_cast<float>(cmyk & 0xFFu) / 255.0f;
+        appendFixedList(out, {c, m, y, k});
+        out += " k";
+        return out;
+    }
+    const float r = static_cast<float>(rgb & 0xFF0000u) / 16711680.0f;
+    const float g = static_cast<float>(rgb & 0xFF00u) / 65280.0f;
+    const float b = static_cast<float>(rgb & 0xFFu) / 255.0f;
+    appendFixedList(out, {r, g, b});
+    out += " rg";
+    return out;
+}
+
+} // namespace
+
+const std::string& formatColorOperator(uint32_t rgb, uint32_t cmyk) {
+    // A job draws every page in one colour: the text of the last call is kept.
+    thread_local uint32_t lastRgb = 0;
+    thread_local uint32_t lastCmyk = 0;
+    thread_local std::string lastText;
+    if (lastText.empty() || rgb != lastRgb || cmyk != lastCmyk) {
+        lastText = formatColorOperatorText(rgb, cmyk);
+        lastRgb = rgb;
+        lastCmyk = cmyk;
+    }
+    return lastText;
+}
+
+std::string formatGraphicsState(float opacityPercent) {
+    return format(" 0 obj<</Type/ExtGState/ca %.2f>>\n endobj\n",
+                  static_cast<double>(opacityPercent / 100.0f));
+}

@@ -1,0 +1,135 @@
+#include "stamp/pass/CPdfStamp.h"
+
+#include "stamp/text/CRomanNumeral.h"
+#include "stamp/text/TextEncoding.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace {
+
+// Longer masks pad beyond anything a page can show; the cap keeps hostile widths from
+// allocating without bound.
+constexpr int32_t kMaskWidthLimit = 64;
+
+int32_t decimalDigits(uint64_t magnitude) {
+    int32_t digits = 0;
+    while (magnitude != 0) {
+        ++digits;
+        magnitude /= 10;
+    }
+    return digits;
+}
+
+// Appends number padded to the mask width with zeros. A number counts its digits, except 0,
+// which counts none (so mask 3 turns 0 into "0000"); a minus sign is not a digit and stays
+// behind the zeros.
+void appendMaskedDecimal(std::string& out, int64_t number, int32_t maskWidth) {
+    if (maskWidth > 0) {
+        uint64_t magnitude =
+            number < 0 ? 0 - static_cast<uint64_t>(number) : static_cast<uint64_t>(number);
+        int32_t width = std::min(maskWidth, kMaskWidthLimit);
+        int32_t missing = width - decimalDigits(magnitude);
+        if (missing > 0) {
+            out.append(static_cast<size_t>(missing), '0');
+        }
+    }
+    char digits[24];
+    const char* end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+    out.append(digits, static_cast<size_t>(end - digits));
+}
+
+// The text up to its first zero byte, with "(" and ")" as octal escapes so that it can sit
+// inside "(...) Tj", into out; a trailing odd run of backslashes would escape the closing
+// parenthesis, so its last backslash is doubled.
+void escapeForLiteralString(std::string_view text, std::string& out) {
+    out.clear();
+    out.reserve(text.size());
+    // Runs of plain bytes go over in one piece, up to the next parenthesis or zero byte.
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t special = at;
+        while (special < text.size() && text[special] != '(' && text[special] != ')' &&
+               text[special] != '\0') {
+            ++special;
+        }
+        out.append(text.data() + at, special - at);
+        if (special == text.size() || text[special] == '\0') {
+            break;
+        }
+        out += text[special] == '(' ? "\\050" : "\\051";
+        at = special + 1;
+    }
+    size_t trailing = 0;
+    while (trailing < out.size() && out[out.size() - 1 - trailing] == '\\') {
+        ++trailing;
+    }
+    if (trailing % 2 == 1) {
+        out += '\\';
+    }
+}
+
+bool isAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+} // namespace
+
+void CPdfStamp::composeText(int32_t number) {
+    // The page's number and the page count, roman or decimal; numbers without a roman form are
+    // shown in decimal, unmasked.
+    auto append = [&](std::string& out, int64_t value) {
+        if (stamp.upperRoman || stamp.lowerRoman) {
+            if (value < 0 || value > CRomanNumeral::kLargest) {
+                appendMaskedDecimal(out, value, 0);
+                return;
+            }
+            CRomanNumeral roman;
+            out += roman.toRoman(static_cast<int32_t>(value), !stamp.upperRoman);
+            return;
+        }
+        appendMaskedDecimal(out, value, stamp.maskWidth);
+    };
+
+    std::string& text = composed_;
+    text.clear();
+    text.reserve(stamp.prefixText.size() + stamp.separatorText.size() + stamp.endText.size() + 48);
+    // An embedded font shapes the text piece by piece: where each piece ends.
+    const bool pieces = !stamp.embedFontFile.empty();
+    composedPieces_.clear();
+    auto endPiece = [&] {
+        if (pieces) {
+            composedPieces_.push_back(text.size());
+        }
+    };
+    text += stamp.prefixText;
+    endPiece();
+    if (stamp.noPageNumbers) {
+        text += stamp.separatorText;
+    } else if (stamp.numberOnly) {
+        append(text, number);
+        endPiece();
+        text += stamp.separatorText;
+    } else {
+        append(text, number);
+        endPiece();
+        text += stamp.separatorText;
+        endPiece();
+        append(text, pageCount);
+    }
+    endPiece();
+    text += stamp.endText;
+    endPiece();
+
+    if (!stamp.embedFontFile.empty()) {
+        layOutEmbeddedText();
+        return;
+    }
+    // Plain ASCII reads the same in both encodings and needs no conversion.
+    if (isAscii(text)) {
+        escapeForLiteralString(text, currentText);
+    } else {
+        escapeForLiteralString(text_encoding::toWinAnsi(text), currentText);
+    }
+}

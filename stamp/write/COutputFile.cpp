@@ -1,0 +1,143 @@
+#include "stamp/write/COutputFile.h"
+
+#include "platform/Platform.h"
+
+#include <cerrno>
+
+namespace {
+constexpr size_t kBufferSize = 256 * 1024;
+// When the output replaces a file, how much of it is let to pile up in the system's cache
+// before it is sent on to disk. A rename over an existing file makes some file systems (ext4)
+// write the whole new file out before the rename returns; sent on in steps, it goes to disk
+// while the rest is made. A new name has no such cost: its writing is left to the system.
+constexpr uint64_t kWritebackStep = 4 * 1024 * 1024;
+} // namespace
+
+COutputFile::~COutputFile() {
+    discard();
+}
+
+bool COutputFile::acceptsName(const std::string& finalPath) {
+    if (platform::isDirectory(finalPath)) {
+        errno = EISDIR;
+        return false;
+    }
+    return true;
+}
+
+bool COutputFile::create(const std::string& finalPath) {
+    discard();
+    finalPath_ = finalPath;
+    if (!acceptsName(finalPath)) {
+        failed_ = true;
+        return false;
+    }
+    replacing_ = platform::fileExists(finalPath);
+    file_.reset(platform::createTempFileBeside(finalPath, tempPath_));
+    if (file_ != nullptr) {
+        // The writes are gathered here already; a second buffer in the library would only split
+        // them.
+        std::setvbuf(file_.get(), nullptr, _IONBF, 0);
+    }
+    offset_ = 0;
+    origin_ = 0;
+    written_ = 0;
+    writebackStarted_ = 0;
+    failed_ = file_ == nullptr;
+    buffer_.clear();
+    buffer_.reserve(kBufferSize);
+    return file_ != nullptr;
+}
+
+void COutputFile::write(std::string_view bytes) {
+    if (file_ == nullptr) {
+        failed_ = true;
+        return;
+    }
+    offset_ += bytes.size();
+    if (failed_) {
+        return;
+    }
+    if (buffer_.size() + bytes.size() > kBufferSize) {
+        flushBuffer();
+        if (bytes.size() >= kBufferSize) {
+            fileWrite(bytes.data(), bytes.size());
+            return;
+        }
+    }
+    buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
+}
+
+bool COutputFile::appendFileRange(std::FILE* source, uint64_t offset, uint64_t count) {
+    if (file_ == nullptr) {
+        failed_ = true;
+    }
+    offset_ += count;
+    if (failed_) {
+        return false;
+    }
+    flushBuffer();
+    if (failed_ || !platform::appendFileRange(source, offset, count, file_.get())) {
+        failed_ = true;
+        return false;
+    }
+    handedOver(count);
+    return true;
+}
+
+void COutputFile::flushBuffer() {
+    if (!buffer_.empty()) {
+        fileWrite(buffer_.data(), buffer_.size());
+    }
+    buffer_.clear();
+}
+
+void COutputFile::fileWrite(const char* data, size_t size) {
+    if (failed_) {
+        return;
+    }
+    if (std::fwrite(data, 1, size, file_.get()) != size) {
+        failed_ = true;
+        return;
+    }
+    handedOver(size);
+}
+
+void COutputFile::handedOver(uint64_t count) {
+    written_ += count;
+    if (replacing_ && written_ - writebackStarted_ >= kWritebackStep) {
+        // The file is unbuffered: what was written is with the system already.
+        platform::startWriteback(file_.get(), writebackStarted_, written_ - writebackStarted_);
+        writebackStarted_ = written_;
+    }
+}
+
+bool COutputFile::commit() {
+    if (file_ == nullptr) {
+        return false;
+    }
+    flushBuffer();
+    // The file is unbuffered, so fclose has nothing left to flush; it still reports a failed
+    // close.
+    if (std::fclose(file_.release()) != 0) {
+        failed_ = true;
+    }
+    targetInUse_ = false;
+    if (failed_ || !platform::renameReplacing(tempPath_, finalPath_)) {
+        targetInUse_ = !failed_ && platform::lastFailureWasInUse();
+        platform::removeFile(tempPath_);
+        tempPath_.clear();
+        return false;
+    }
+    tempPath_.clear();
+    return true;
+}
+
+void COutputFile::discard() {
+    file_.reset();
+    if (!tempPath_.empty()) {
+        platform::removeFile(tempPath_);
+        tempPath_.clear();
+    }
+    buffer_.clear();
+}

@@ -1,0 +1,402 @@
+#include "stamp/pass/CPdfStamp.h"
+
+#include "pdf/PdfSyntax.h"
+#include "stamp/text/PageNumbering.h"
+#include "stamp/write/COutputFile.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <string>
+
+using pdfsyntax::DictEntry;
+using pdfsyntax::npos;
+using pdfsyntax::ValueKind;
+
+namespace {
+
+// A short text built on the stack, as several are made for every page; a longer one moves to
+// the heap.
+class ShortText {
+  public:
+    operator std::string_view() const {
+        return heap_.empty() ? std::string_view(stack_, length_) : std::string_view(heap_);
+    }
+
+  protected:
+    void append(std::string_view part) {
+        if (heap_.empty() && length_ + part.size() <= sizeof stack_) {
+            if (!part.empty()) {
+                std::memcpy(stack_ + length_, part.data(), part.size());
+                length_ += part.size();
+            }
+            return;
+        }
+        appendOnHeap(part);
+    }
+    void appendNumber(int64_t value) {
+        char digits[24];
+        const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+        append(std::string_view(digits, static_cast<size_t>(end - digits)));
+    }
+
+  private:
+    [[gnu::noinline]] void appendOnHeap(std::string_view part) {
+        if (heap_.empty()) {
+            heap_.assign(stack_, length_);
+        }
+        heap_.append(part);
+    }
+
+    char stack_[96];
+    size_t length_ = 0;
+    std::string heap_;
+};
+
+// The format with its first "%lld" replaced by a and any further one by b.
+class RefText : public ShortText {
+  public:
+    RefText(std::string_view format, int64_t a, int64_t b = 0) {
+        int64_t value = a;
+        size_t at = 0;
+        for (size_t hit = format.find("%lld"); hit != std::string_view::npos;
+             hit = format.find("%lld", at)) {
+            append(format.substr(at, hit - at));
+            appendNumber(value);
+            value = b;
+            at = hit + 4;
+        }
+        append(format.substr(at));
+    }
+};
+
+// A resource entry for the stamp: " /name n 0 R " as one more key of a resource dictionary,
+// or "/key << /name n 0 R >>" as a whole one.
+class NameRefText : public ShortText {
+  public:
+    NameRefText(std::string_view key, std::string_view name, int32_t number, bool whole) {
+        if (whole) {
+            append("/");
+            append(key);
+            append(" << /");
+        } else {
+            append(" /");
+        }
+        append(name);
+        append(" ");
+        appendNumber(number);
+        append(whole ? " 0 R >>" : " 0 R ");
+    }
+};
+
+// The value of an entry as text.
+std::string_view valueOf(std::string_view text, const DictEntry& entry) {
+    return text.substr(entry.valueStart, entry.valueEnd - entry.valueStart);
+}
+
+} // namespace
+
+uint32_t CPdfStamp::outputGeneration(int64_t number) const {
+    const XRefEntry& entry = (*inputEntries)[static_cast<size_t>(number)];
+    return entry.type == 1 ? static_cast<uint32_t>(entry.generation) : 0;
+}
+
+void CPdfStamp::writeRewrittenObject(int64_t number, std::string_view text) {
+    output.setOutputEntry(number, outputGeneration(number), output.offset(), true);
+    output.writeObject(number, outputGeneration(number), text, false);
+    rewritten_[static_cast<size_t>(number)] = true;
+}
+
+void CPdfStamp::patchPage(std::string& page, int32_t pageObjectNumber, size_t pageIndex) {
+    const int64_t save = static_cast<int64_t>(output.rowCount()) - 2;
+    const int64_t stamp = static_cast<int64_t>(output.rowCount()) - 1;
+    const size_t dict = pdfsyntax::findBodyDictionary(page);
+    if (dict != npos) {
+        // Both entries are found in one scan; the edits of the contents move the resources
+        // entry along, or, where they may have changed how the page reads, it is looked for
+        // again in the edited page.
+        constexpr std::string_view kKeys[] = {"Contents", "Resources"};
+        std::optional<DictEntry> found[2];
+        pdfsyntax::findEntries(page, dict, kKeys, found);
+        pdfsyntax::EditLog edits;
+        patchContents(page, dict, found[0], save, stamp, edits);
+        std::optional<DictEntry> resources = found[1];
+        if (resources && !edits.carry(*resources)) {
+            resources = pdfsyntax::findEntry(page, dict, "Resources");
+        }
+        patchResources(page, dict, resources, pageIndex);
+    }
+    output.setOutputEntry(pageObjectNumber, outputGeneration(pageObjectNumber), output.offset(),
+                          true);
+    output.writeObject(pageObjectNumber, outputGeneration(pageObjectNumber), page, false);
+}
+
+namespace {
+
+// Inserts part at pos of text and records it.
+void insertLogged(std::string& text, size_t pos, std::string_view part, pdfsyntax::EditLog& edits) {
+    text.insert(pos, part);
+    edits.record(pos, 0, part.size());
+}
+
+} // namespace
+
+void CPdfStamp::patchContents(std::string& page, size_t dict,
+                              const std::optional<DictEntry>& contents, int64_t save, int64_t stamp,
+                              pdfsyntax::EditLog& edits) {
+    if (!contents) {
+        insertLogged(page, dict + 2, RefText("/Contents [ %lld 0 R %lld 0 R ]", save, stamp),
+                     edits);
+        return;
+    }
+    switch (pdfsyntax::valueKind(page, *contents)) {
+    case ValueKind::Array:
+        // The array written in the page: the save stream first, the stamp stream last.
+        insertLogged(page, contents->valueEnd - 1, RefText(" %lld 0 R ", stamp), edits);
+        insertLogged(page, contents->valueStart + 1, RefText(" %lld 0 R ", save), edits);
+        return;
+    case ValueKind::Reference:
+        break;
+    case ValueKind::Other:
+        if (valueOf(page, *contents) == "null") {
+            replaceContents(page, *contents, save, stamp, edits);
+        }
+        return;
+    default:
+        return;
+    }
+    int64_t number = 0;
+    int64_t generation = 0;
+    pdfsyntax::readReference(valueOf(page, *contents), number, generation);
+    // A single content stream becomes an array of the save stream, it and the stamp stream. The
+    // closing bracket goes before the next key or the end of the dictionary, and before the line
+    // end that precedes it.
+    auto wrapStream = [&] {
+        size_t close = page.find_first_of("/<>", contents->valueEnd);
+        if (close == std::string::npos || page.find('%', contents->valueEnd) < close) {
+            close = contents->valueEnd;
+        }
+        while (close > contents->valueEnd && (page[close - 1] == '\r' || page[close - 1] == '\n')) {
+            --close;
+        }
+        // Anything but white-space between the reference and the bracket now goes inside the
+        // array, and the page may read differently after it.
+        for (size_t i = contents->valueEnd; i < close; ++i) {
+            if (!pdfsyntax::isWhitespace(static_cast<unsigned char>(page[i]))) {
+                edits.markUnsure();
+                break;
+            }
+        }
+        insertLogged(page, close, RefText(" %lld 0 R ]", stamp), edits);
+        insertLogged(page, contents->valueStart, RefText("[ %lld 0 R ", save), edits);
+    };
+    ObjectExtent extent;
+    if (number <= INT32_MAX && findObjectExtent(static_cast<int32_t>(number), extent) &&
+        extent.isStream) {
+        // A stream in the file: its frame has shown its dictionary, so its text, which may be
+        // large, is not read.
+        wrapStream();
+        return;
+    }
+    std::string target;
+    if (number > INT32_MAX || !getObjectText(static_cast<int32_t>(number), target)) {
+        // A reference to an object that is not there (freed by an update) draws nothing: the
+        // page gets the two stamp streams alone, so that the stamp still shows.
+        replaceContents(page, *contents, save, stamp, edits);
+        return;
+    }
+    const size_t body = pdfsyntax::findBody(target);
+    if (body == npos) {
+        return;
+    }
+    if (const size_t end = pdfsyntax::skipObject(target, body);
+        end != npos && std::string_view(target).substr(body, end - body) == "null") {
+        replaceContents(page, *contents, save, stamp, edits);
+        return;
+    }
+    if (target[body] == '[') {
+        const size_t end = pdfsyntax::skipObject(target, body);
+        if (end == npos) {
+            return;
+        }
+        std::string array = target.substr(body, end - body);
+        array.insert(array.size() - 1, RefText(" %lld 0 R ", stamp));
+        array.insert(1, RefText(" %lld 0 R ", save));
+        if (rewritten_[static_cast<size_t>(number)] ||
+            isContentsOfUnstampedPage(static_cast<int32_t>(number))) {
+            // The array object is shared with a page stamped before, or with one that is not
+            // stamped: this page gets its own array, so that every page shows its own stamp
+            // and no other.
+            const size_t removed = contents->valueEnd - contents->valueStart;
+            page.replace(contents->valueStart, removed, array);
+            edits.record(contents->valueStart, removed, array.size());
+            return;
+        }
+        target.replace(body, end - body, array);
+        writeRewrittenObject(number, target);
+        return;
+    }
+    if (target.compare(body, 2, "<<") != 0 ||
+        !findObjectExtent(static_cast<int32_t>(number), extent) || !extent.isStream) {
+        return;
+    }
+    wrapStream();
+}
+
+void CPdfStamp::replaceContents(std::string& page, const DictEntry& contents, int64_t save,
+                                int64_t stamp, pdfsyntax::EditLog& edits) {
+    const RefText both("[ %lld 0 R %lld 0 R ]", save, stamp);
+    const size_t removed = contents.valueEnd - contents.valueStart;
+    page.replace(contents.valueStart, removed, both);
+    edits.record(contents.valueStart, removed, std::string_view(both).size());
+}
+
+bool CPdfStamp::isContentsOfUnstampedPage(int32_t number) {
+    if (!unstampedContentsKnown_) {
+        // Found once a pass, and only for a pass that leaves pages out and meets a contents
+        // array object: the objects that the pages not stamped name as their contents.
+        unstampedContentsKnown_ = true;
+        unstampedContents_.clear();
+        std::string text;
+        for (int32_t k = 0; k < pagesFound; ++k) {
+            if (isPageSelected(stamp, k + 1)) {
+                continue;
+            }
+            const int32_t page =
+                static_cast<int32_t>(pageList[static_cast<size_t>(k)].objectNumber);
+            const size_t dict =
+                getObjectText(page, text) ? pdfsyntax::findBodyDictionary(text) : npos;
+            const auto entry =
+                dict == npos ? std::nullopt : pdfsyntax::findEntry(text, dict, "Contents");
+            int64_t named = 0;
+            int64_t generation = 0;
+            if (entry && pdfsyntax::readReference(valueOf(text, *entry), named, generation) &&
+                named <= INT32_MAX) {
+                unstampedContents_.push_back(static_cast<int32_t>(named));
+            }
+        }
+        std::sort(unstampedContents_.begin(), unstampedContents_.end());
+    }
+    return std::binary_search(unstampedContents_.begin(), unstampedContents_.end(), number);
+}
+
+template <class Edit>
+void CPdfStamp::rewriteReferencedDictionary(std::string_view text,
+                                            const pdfsyntax::DictEntry& entry, Edit edit) {
+    int64_t number = 0;
+    int64_t generation = 0;
+    pdfsyntax::readReference(valueOf(text, entry), number, generation);
+    std::string object;
+    if (number > INT32_MAX || !getObjectText(static_cast<int32_t>(number), object) ||
+        rewritten_[static_cast<size_t>(number)]) {
+        return;
+    }
+    const size_t dict = pdfsyntax::findBodyDictionary(object);
+    if (dict == npos) {
+        return;
+    }
+    edit(object, dict);
+    writeRewrittenObject(number, object);
+}
+
+void CPdfStamp::patchResources(std::string& page, size_t dict,
+                               const std::optional<DictEntry>& resources, size_t pageIndex) {
+    if (!resources) {
+        // Resources inherited from a page-tree node (or none at all): the page gets its own
+        // copy with the stamp's font and graphics state, so that the stamp can show.
+        std::string own = inheritedResources(pageIndex);
+        addStampResources(own, 0);
+        page.insert(dict + 2, "/Resources " + own);
+        return;
+    }
+    switch (pdfsyntax::valueKind(page, *resources)) {
+    case ValueKind::Dictionary:
+        addStampResources(page, resources->valueStart);
+        return;
+    case ValueKind::Reference:
+        rewriteReferencedDictionary(page, *resources, [this](std::string& text, size_t dict) {
+            addStampResources(text, dict);
+        });
+        return;
+    default:
+        return;
+    }
+}
+
+std::string CPdfStamp::inheritedResources(size_t pageIndex) {
+    const int32_t from = pageList[pageIndex].inheritedResourcesFrom;
+    std::string node;
+    if (from <= 0 || !getObjectText(from, node)) {
+        return "<< >>";
+    }
+    const size_t nodeDict = pdfsyntax::findBodyDictionary(node);
+    auto entry = pdfsyntax::findEntry(node, nodeDict, "Resources");
+    if (!entry) {
+        return "<< >>";
+    }
+    switch (pdfsyntax::valueKind(node, *entry)) {
+    case ValueKind::Dictionary:
+        return std::string(valueOf(node, *entry));
+    case ValueKind::Reference: {
+        int64_t number = 0;
+        int64_t generation = 0;
+        pdfsyntax::readReference(valueOf(node, *entry), number, generation);
+        std::string text;
+        if (number > INT32_MAX || !getObjectText(static_cast<int32_t>(number), text)) {
+            return "<< >>";
+        }
+        const size_t start = pdfsyntax::findBodyDictionary(text);
+        const size_t end = start == npos ? npos : pdfsyntax::findDictionaryEnd(text, start);
+        if (end == npos) {
+            return "<< >>";
+        }
+        return text.substr(start, end + 2 - start);
+    }
+    default:
+        return "<< >>";
+    }
+}
+
+void CPdfStamp::addStampResources(std::string& buffer, size_t dictStart) {
+    // Each kind's entry is written only where it goes: as a whole dictionary
+    // ("/Font << /F1 12 0 R >>") or as one more key of the page's own (" /F1 12 0 R ").
+    struct Resource {
+        std::string_view key;
+        const std::string& name;
+        int32_t number;
+    };
+    const Resource kinds[] = {
+        {"Font", fontResourceName, fontObjectNumber},
+        {"ExtGState", graphicsStateName, graphicsStateObjectNumber},
+    };
+    // Both entries are found in one scan; the edits for the font move the other entry along.
+    constexpr std::string_view kKeys[] = {"Font", "ExtGState"};
+    std::optional<DictEntry> found[2];
+    pdfsyntax::findEntries(buffer, dictStart, kKeys, found);
+    pdfsyntax::EditLog edits;
+    for (size_t k = 0; k < 2; ++k) {
+        const Resource& kind = kinds[k];
+        std::optional<DictEntry> entry = found[k];
+        if (entry && !edits.carry(*entry)) {
+            entry = pdfsyntax::findEntry(buffer, dictStart, kind.key);
+        }
+        if (!entry) {
+            const NameRefText dictionaryText(kind.key, kind.name, kind.number, true);
+            insertLogged(buffer, dictStart + 2, dictionaryText, edits);
+            continue;
+        }
+        switch (pdfsyntax::valueKind(buffer, *entry)) {
+        case ValueKind::Dictionary:
+            insertLogged(buffer, entry->valueStart + 2,
+                         NameRefText({}, kind.name, kind.number, false), edits);
+            break;
+        case ValueKind::Reference:
+            rewriteReferencedDictionary(buffer, *entry, [&kind](std::string& text, size_t dict) {
+                text.insert(dict + 2, NameRefText({}, kind.name, kind.number, false));
+            });
+            break;
+        default:
+            break;
+        }
+    }
+}
