@@ -11,9 +11,12 @@
 
 namespace {
 
+// The input is written to a file for every execution: in memory (/dev/shm) where the system
+// has it, since a disk file's truncation and write cost more than the run itself.
 const std::string& inputPath() {
     static const std::string path =
-        "/tmp/quillmark-fuzz-repair-" + std::to_string(getpid()) + ".pdf";
+        std::string(access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") +
+        "/quillmark-fuzz-repair-" + std::to_string(getpid()) + ".pdf";
     static const bool cleanup = [] {
         std::atexit([] { std::remove(inputPath().c_str()); });
         return true;

@@ -295,6 +295,7 @@ CPdfSecurityHandler::CPdfSecurityHandler(const CPdfDictionary& encrypt, std::str
         keyBytes_ = 32;
         ownerEncrypted_ = stringEntry(encrypt, "OE");
         userEncrypted_ = stringEntry(encrypt, "UE");
+        permsCopy_ = stringEntry(encrypt, "Perms");
         stringMethod_ = filterMethod(encrypt, nameEntry(encrypt, "StrF"));
         streamMethod_ = filterMethod(encrypt, nameEntry(encrypt, "StmF"));
         if (ownerHash_.size() < 48 || userHash_.size() < 48 || ownerEncrypted_.size() < 32 ||
@@ -318,9 +319,11 @@ bool CPdfSecurityHandler::authenticate(std::string_view password) {
     owner_ = false;
     if (tryOwnerPassword(password)) {
         owner_ = true;
+        applyPermsCopy();
         return true;
     }
     if (tryUserPassword(password)) {
+        applyPermsCopy();
         return true;
     }
     if (lengthMissing_ && revision_ == 3 && keyBytes_ == 5) {
@@ -400,6 +403,24 @@ std::string CPdfSecurityHandler::hash256(std::string_view password, std::string_
         }
     }
     return k.substr(0, 32);
+}
+
+void CPdfSecurityHandler::applyPermsCopy() {
+    if (version_ != 5 || permsCopy_.size() < 16 || fileKey_.size() != 32) {
+        return;
+    }
+    // One block, decrypted without chaining: the permissions in bytes 0 to 3 (least
+    // significant first), "adb" in bytes 9 to 11.
+    const std::string clear = aesCbc(fileKey_, std::string(16, '\0'),
+                                     std::string_view(permsCopy_).substr(0, 16), false);
+    if (clear.size() != 16 || clear.compare(9, 3, "adb") != 0) {
+        return;
+    }
+    uint32_t copy = 0;
+    for (int b = 3; b >= 0; --b) {
+        copy = (copy << 8) | static_cast<unsigned char>(clear[static_cast<size_t>(b)]);
+    }
+    permissions_ = static_cast<int32_t>(static_cast<uint32_t>(permissions_) & copy);
 }
 
 bool CPdfSecurityHandler::tryUserPassword(std::string_view password) {

@@ -28,7 +28,9 @@ class CPdfSecurityHandler {
     bool authenticated() const { return !fileKey_.empty(); }
     // The owner password was given (not only the user's).
     bool ownerAccess() const { return owner_; }
-    // Bit 4 of /P: the document may be changed.
+    // Bit 4 of the permissions: the document may be changed. With AES-256, once a password
+    // fits, a permission counts only where /P and its encrypted copy in /Perms both give it
+    // (a /Perms that does not decrypt to such a copy is passed over).
     bool permitsChanges() const { return (permissions_ & 8) != 0; }
     // false when /EncryptMetadata false keeps the metadata streams clear.
     bool encryptsMetadata() const { return encryptMetadata_; }
@@ -71,6 +73,9 @@ class CPdfSecurityHandler {
     // Revisions 5 and 6: the hash of Algorithm 2.A (R5) or 2.B (R6).
     std::string hash256(std::string_view password, std::string_view salt,
                         std::string_view userKey) const;
+    // Revisions 5 and 6, with the file key known: the permissions narrowed to those that /Perms
+    // also gives.
+    void applyPermsCopy();
 
     int version_ = 0;
     int revision_ = 0;
@@ -84,6 +89,7 @@ class CPdfSecurityHandler {
     std::string userHash_;       // /U
     std::string ownerEncrypted_; // /OE
     std::string userEncrypted_;  // /UE
+    std::string permsCopy_;      // /Perms
     std::string firstId_;
     std::string fileKey_;
     bool owner_ = false;

@@ -13,13 +13,16 @@
 
 namespace {
 
-// The bytes looked at in one step of the scan between objects.
-constexpr size_t kScanWindow = 1 << 20;
+// The bytes looked at in one step of the scan between objects: at most kScanWindow, taken as
+// the file holds them together, and at least kMinScanStep.
+constexpr size_t kScanWindow = 512 << 10;
+constexpr size_t kMinScanStep = 4096;
 // Bytes before a step's start that a header cut by the step's start may take ("N G ").
 constexpr size_t kHeaderLookBack = 32;
-// The first window of an object's framing; it doubles up to kScanWindow while the object goes
-// on. An object without its keyword within kMaxObjectScan bytes is taken as ending there.
+// The first window of an object's framing; it doubles up to kMaxObjectWindow while the object
+// goes on. An object without its keyword within kMaxObjectScan bytes is taken as ending there.
 constexpr size_t kFirstObjectWindow = 4096;
+constexpr size_t kMaxObjectWindow = 1 << 20;
 constexpr uint64_t kMaxObjectScan = 8 << 20;
 // A dictionary larger than this is not examined for its /Type and /Length.
 constexpr uint64_t kMaxDictionaryBytes = 1 << 20;
@@ -79,8 +82,17 @@ void CPdfXRef::Repair::scan() {
     uint64_t pos = 0;
     while (pos < size_) {
         const size_t back = static_cast<size_t>(std::min<uint64_t>(pos, kHeaderLookBack));
+        // The bytes that lie together from the step's start, as they are held (no copy); a
+        // step that starts just before the end of what is held takes a short copied window.
         std::string_view text;
-        if (!input_.view(pos - back, kScanWindow + back, text) || text.size() <= back) {
+        if (!input_.piece(pos - back, kScanWindow + back, text)) {
+            break;
+        }
+        if (text.size() < back + kMinScanStep &&
+            !input_.view(pos - back, kMinScanStep + back, text)) {
+            break;
+        }
+        if (text.size() <= back) {
             break;
         }
         const std::string_view rest = text.substr(back);
@@ -92,8 +104,10 @@ void CPdfXRef::Repair::scan() {
             readTrailerDictionary(pos);
             continue;
         }
-        if (objAt == pdfsyntax::npos) {
-            if (pos + rest.size() >= size_) {
+        const bool atEnd = pos + rest.size() >= size_;
+        // An "obj" that ends the window may go on past it ("objects"): the next step decides.
+        if (objAt == pdfsyntax::npos || (objAt + 3 == rest.size() && !atEnd)) {
+            if (atEnd) {
                 break;
             }
             // A keyword cut by the window's end is found by the next step.
@@ -158,12 +172,12 @@ uint64_t CPdfXRef::Repair::readObject(uint64_t offset, int64_t number, int64_t g
             record(number, generation, offset);
             return std::max(from + hit.at, offset + bodyStart);
         }
-        if (hit.at == 0 && window >= kScanWindow) {
+        if (hit.at == 0 && window >= kMaxObjectWindow) {
             record(number, generation, offset);
             return from + bytes.size();
         }
         from += hit.at;
-        window = std::min(window * 2, kScanWindow);
+        window = std::min(window * 2, kMaxObjectWindow);
     }
     const uint64_t keywordAt = from + hit.at;
     record(number, generation, offset);

@@ -127,6 +127,48 @@ TEST(Repair, EachDefinitionIsFoundAsViewersFindIt) {
     }
 }
 
+// A file too large to be read through its mapping alone is read in blocks of 64 KiB: headers
+// that the blocks' ends cut at every place are found, and a word that only begins with "obj"
+// at a block's end is no header.
+TEST(Repair, HeadersAreFoundWhereverTheBlocksOfALargeFileCutThem) {
+    constexpr size_t kBlock = 64 * 1024;
+    constexpr int kFirst = 10;
+    constexpr int kCount = 270; // past 16 MiB
+    qmtest::PdfBuilder pdf;
+    basicObjects(pdf).object(9, "(nine)");
+    std::string bytes = withoutTable(pdf);
+    auto padTo = [&bytes](size_t at) {
+        ASSERT_GE(at, bytes.size() + 2);
+        bytes += '%';
+        bytes.append(at - bytes.size() - 1, 'x');
+        bytes += '\n';
+    };
+    for (int i = 0; i < kCount; ++i) {
+        const size_t boundary = (static_cast<size_t>(i) + 1) * kBlock;
+        if (i % 50 == 7) {
+            // "9 0 objects" whose "obj" ends the block.
+            padTo(boundary - 7);
+            bytes += "9 0 objects\n";
+            continue;
+        }
+        padTo(boundary - static_cast<size_t>(i % 48));
+        const int number = kFirst + i;
+        bytes += std::to_string(number) + " 0 obj\n(text " + std::to_string(number) + ")\nendobj\n";
+    }
+    ASSERT_GT(bytes.size(), size_t{16} << 20);
+    OpenedFile file(bytes);
+    CPdfXRef& xref = file.open();
+    EXPECT_TRUE(xref.repaired());
+    EXPECT_EQ(xref.root().number, 1);
+    EXPECT_EQ(fetch(xref, 9).getText(), "nine");
+    for (int i = 0; i < kCount; ++i) {
+        if (i % 50 != 7) {
+            const int number = kFirst + i;
+            EXPECT_EQ(fetch(xref, number).getText(), "text " + std::to_string(number)) << number;
+        }
+    }
+}
+
 TEST(Repair, AFileWithoutACatalogIsRefusedWithBothCauses) {
     OpenedFile file("%PDF-1.4\n1 0 obj\n<< >>\nendobj\n");
     try {

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -189,5 +190,57 @@ TEST(SecurityHandlerTest, NewObjectsAreEncryptedWithTheirOwnKey) {
         if (std::string(bits) != "256") {
             EXPECT_NE(security.decrypt(true, 8, 0, readAll(object.getStream())), "hello world");
         }
+    }
+}
+
+// With AES-256, /P is also stored encrypted in /Perms: a /P changed after encryption to allow
+// changes (same length, so that the table still fits) allows none, while a file encrypted to
+// allow them still does.
+TEST(SecurityHandlerTest, AES256PermissionsFollowTheirEncryptedCopy) {
+    if (!tools::available("qpdf")) {
+        GTEST_SKIP() << "qpdf is needed";
+    }
+    struct Case {
+        const char* name;
+        std::vector<std::string> encrypt; // after the passwords
+        bool editP;
+        bool permitsChanges;
+    };
+    const Case cases[] = {
+        {"R6 allowing changes", {"256"}, false, true},
+        {"R6 allowing none", {"256", "--modify=none"}, false, false},
+        {"R6 allowing none, /P changed", {"256", "--modify=none"}, true, false},
+        {"R5 allowing none, /P changed", {"256", "--force-R5", "--modify=none"}, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string plain = makePlain(dir);
+        const std::string path = dir.file("protected.pdf");
+        std::vector<std::string> make = {"qpdf", "--encrypt", "", "owner"};
+        make.insert(make.end(), c.encrypt.begin(), c.encrypt.end());
+        make.insert(make.end(), {"--", plain, path});
+        ASSERT_EQ(tools::run(make).status, 0);
+        if (c.editP) {
+            std::string bytes = TempDir::read(path);
+            const size_t at = bytes.find("/P ");
+            ASSERT_NE(at, std::string::npos);
+            const size_t start = at + 3;
+            size_t end = start;
+            while (end < bytes.size() && (bytes[end] == '-' || isdigit(bytes[end]))) {
+                ++end;
+            }
+            const int64_t p = std::stoll(bytes.substr(start, end - start));
+            ASSERT_EQ(p & 8, 0);
+            std::string allowed = std::to_string(static_cast<int32_t>(p | 8));
+            ASSERT_LE(allowed.size(), end - start);
+            allowed.insert(0, end - start - allowed.size(), ' ');
+            bytes.replace(start, end - start, allowed);
+            dir.write("protected.pdf", bytes);
+        }
+        CPdfDocument document;
+        ASSERT_EQ(errorOf([&] { document.open(path); }), "");
+        ASSERT_NE(document.getXRef()->security(), nullptr);
+        EXPECT_EQ(document.getXRef()->security()->permitsChanges(), c.permitsChanges);
     }
 }
