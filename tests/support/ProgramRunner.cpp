@@ -10,6 +10,10 @@
 
 #ifdef _WIN32
 
+#ifndef QUILLMARK_SEND_CTRL_C
+#error "QUILLMARK_SEND_CTRL_C must name the helper that presses Ctrl+C in a console"
+#endif
+
 #include <filesystem>
 #include <windows.h>
 
@@ -47,18 +51,16 @@ HANDLE inheritableFile(const std::string& name, bool write) {
                        write ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-} // namespace
-
 // The Windows runner: a process made with CreateProcessW, its streams in files. A file-size
 // limit cannot be set for one process here (the tests that need one run on POSIX only).
-ProgramResult runProgram(const std::vector<std::string>& arguments,
-                         const std::string& workingFolder, const RunControl& control) {
+ProgramResult runBinary(const char* binary, const std::vector<std::string>& arguments,
+                        const std::string& workingFolder, const RunControl& control) {
     TempDir capture;
     const std::string outName = capture.file("stdout");
     const std::string errName = capture.file("stderr");
     const std::string inName = capture.write("stdin", "");
     // Made absolute in the test's own folder, which a working folder of the run may not be.
-    const std::wstring program = std::filesystem::absolute(QUILLMARK_BINARY).wstring();
+    const std::wstring program = std::filesystem::absolute(binary).wstring();
     std::wstring commandLine = quotedArgument(program);
     for (const std::string& argument : arguments) {
         commandLine += L" " + quotedArgument(wide(argument));
@@ -77,7 +79,7 @@ ProgramResult runProgram(const std::vector<std::string>& arguments,
     const BOOL started =
         out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE && in != INVALID_HANDLE_VALUE &&
         CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                       control.ownProcessGroup ? CREATE_NEW_PROCESS_GROUP : 0, nullptr,
+                       control.ownConsole ? CREATE_NO_WINDOW : 0, nullptr,
                        folder.empty() ? nullptr : folder.c_str(), &startup, &process);
     for (HANDLE handle : {out, err, in}) {
         if (handle != INVALID_HANDLE_VALUE) {
@@ -110,7 +112,21 @@ ProgramResult runProgram(const std::vector<std::string>& arguments,
     result.err = TempDir::read(errName);
     // A crash ends a Windows process with its exception code as the status.
     result.status = result.signal == 0 && exitCode < 256 ? static_cast<int>(exitCode) : -1;
+    result.exitCode = exitCode;
     return result;
+}
+
+} // namespace
+
+ProgramResult runProgram(const std::vector<std::string>& arguments,
+                         const std::string& workingFolder, const RunControl& control) {
+    return runBinary(QUILLMARK_BINARY, arguments, workingFolder, control);
+}
+
+ProgramResult sendCtrlC(int pid) {
+    RunControl control;
+    control.timeoutSeconds = 60;
+    return runBinary(QUILLMARK_SEND_CTRL_C, {std::to_string(pid)}, std::string(), control);
 }
 
 #else

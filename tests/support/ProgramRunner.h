@@ -14,6 +14,9 @@ struct ProgramResult {
     // The most memory the run held (its peak resident set, in KiB); it may count the pages
     // the test process shared with it before it started the program, as the system does.
     long peakKiB = 0;
+    // Windows: the exit code as the system gave it, also an exception's or a console
+    // interrupt's (STATUS_CONTROL_C_EXIT), which status reports as -1.
+    unsigned long exitCode = 0;
 };
 
 // How a run is set up beyond its arguments.
@@ -23,9 +26,9 @@ struct RunControl {
     int timeoutSeconds = 0;
     // Called in the test with the child's process id while the child runs (to signal it).
     std::function<void(int)> whileRunning;
-    // Windows: the child gets a console process group of its own, so that a console event
-    // (Ctrl+Break) can be sent to it alone. Nothing on POSIX.
-    bool ownProcessGroup = false;
+    // Windows: the child gets a console of its own, without a window, so that a console event
+    // (sendCtrlC) reaches it and no other process. Nothing on POSIX.
+    bool ownConsole = false;
 };
 
 // Runs the built quillmark with the given arguments (without the program name) in the given
@@ -33,3 +36,9 @@ struct RunControl {
 ProgramResult runProgram(const std::vector<std::string>& arguments,
                          const std::string& workingFolder = std::string(),
                          const RunControl& control = RunControl());
+
+#ifdef _WIN32
+// Presses Ctrl+C in the console of the running process pid (started with ownConsole) through
+// the helper program send_ctrl_c; its result tells whether the event was sent.
+ProgramResult sendCtrlC(int pid);
+#endif
