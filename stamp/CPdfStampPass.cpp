@@ -53,13 +53,6 @@ std::string counterFileCause(const std::string& name, const std::string& reason)
     return "Can't write the counter file '" + name + "': " + reason;
 }
 
-void replaceFirst(std::string& text, std::string_view placeholder, std::string_view value) {
-    size_t at = text.find(placeholder);
-    if (at != std::string::npos) {
-        text.replace(at, placeholder.size(), value);
-    }
-}
-
 } // namespace
 
 void CPdfStamp::stampDocument() {
@@ -590,9 +583,9 @@ std::string CPdfStamp::renameTarget() const {
     const std::string folder = outputName.substr(0, nameStart);
     const std::string base = outputName.substr(nameStart);
     const std::string title = base.size() > 4 ? base.substr(0, base.size() - 4) : std::string();
-    replaceFirst(pattern, "[PAGESTART]", startText);
-    replaceFirst(pattern, "[PAGEEND]", endText);
-    replaceFirst(pattern, "[FILETITLE]", title);
+    file_name_rules::replaceFirst(pattern, "[PAGESTART]", startText);
+    file_name_rules::replaceFirst(pattern, "[PAGEEND]", endText);
+    file_name_rules::replaceFirst(pattern, "[FILETITLE]", title);
     return folder + pattern;
 }
 
