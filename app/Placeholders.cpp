@@ -1,10 +1,13 @@
 #include "app/Placeholders.h"
 
 #include "platform/Platform.h"
+#include "stamp/files/FileNameRules.h"
 
 #include <cstdio>
 
 namespace placeholders {
+
+using file_name_rules::replaceFirst;
 
 namespace {
 
@@ -60,13 +63,6 @@ std::string formatCtime(const std::tm& time) {
     std::snprintf(buffer, sizeof buffer, "%.3s %.3s%3d %.2d:%.2d:%.2d %d\n", day, month,
                   time.tm_mday, time.tm_hour, time.tm_min, time.tm_sec, 1900 + time.tm_year);
     return buffer;
-}
-
-void replaceFirst(std::string& text, std::string_view placeholder, std::string_view value) {
-    size_t at = text.find(placeholder);
-    if (at != std::string::npos) {
-        text.replace(at, placeholder.size(), value);
-    }
 }
 
 std::string expand(std::string text, const std::string& inputName, bool* timesMissing) {

@@ -18,9 +18,6 @@ std::string fileTitle(std::string_view inputName);
 // The C library's ctime layout, "Www Mmm dd hh:mm:ss yyyy\n", with English names.
 std::string formatCtime(const std::tm& time);
 
-// Replaces the first occurrence of placeholder, if any.
-void replaceFirst(std::string& text, std::string_view placeholder, std::string_view value);
-
 // Expands the placeholders of text for the given input file: file title, file name (which
 // doubles every backslash of the text), the file's modification and creation times and the
 // current local time. Text without placeholders is returned unchanged. Unreadable file times

@@ -8,7 +8,6 @@
 #include "pdf/PdfSyntax.h"
 
 #include <algorithm>
-#include <charconv>
 #include <string>
 
 namespace {
@@ -435,9 +434,8 @@ bool CPdfObjectFraming::getObjectText(int32_t number, std::string& out) {
             length == 0) {
             return false;
         }
-        char digits[16];
-        const char* end = std::to_chars(digits, digits + sizeof digits, number).ptr;
-        out.assign(digits, static_cast<size_t>(end - digits));
+        out.clear();
+        pdfsyntax::appendDecimal(out, number);
         out += " 0 obj\r";
         out.append(reinterpret_cast<const char*>(data), length);
         out += " endobj\r";

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <charconv>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -49,6 +50,17 @@ inline bool isDigit(int c) {
 bool isWhitespace(char) = delete;
 bool isDelimiter(char) = delete;
 bool isRegular(char) = delete;
+
+// Appends the decimal digits of value, with a "-" in front when it is negative, to out: a
+// string, or any buffer with append(std::string_view). Object numbers, offsets, lengths and the
+// numbers of content streams are all written through here.
+template <typename Out>
+inline void appendDecimal(Out& out, int64_t value) {
+    char digits[20]; // "-9223372036854775808"
+    const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    out.append(std::string_view(digits, static_cast<size_t>(end - digits)));
+}
+
 // The spaces and line ends that writers put between the tokens of plain objects.
 inline bool isPlainSpace(char c) {
     return c == ' ' || c == '\n' || c == '\r';

@@ -1,4 +1,5 @@
 #include "platform/Platform.h"
+#include "platform/PlatformSystem.h"
 
 #include <algorithm>
 #include <atomic>
@@ -25,14 +26,9 @@ MappingSlot mappingSlots[kMappingSlots];
 std::mutex slotsLock; // taking and freeing slots; never touched by the handler
 
 uintptr_t pageSize = 4096;
-// The largest page the system maps a file with (x86-64 and most others: 2 MiB). A file that
-// the page cache holds in large pages is mapped a large page at a time, so its memory is
-// given back a large page at a time too.
-constexpr uint64_t kLargePage = 2 * 1024 * 1024;
 struct sigaction previousBusAction {};
 bool busHandlerInstalled = false;
 std::once_flag busHandlerOnce;
-std::atomic<bool> mappingEnabled{true};
 
 // A read from a mapped file whose page cannot be read (the file shrank, or the device failed)
 // raises SIGBUS. For our mappings a page of zeros takes the page's place and the mapping is
@@ -82,19 +78,9 @@ void installBusHandler() {
     busHandlerInstalled = sigaction(SIGBUS, &action, &previousBusAction) == 0;
 }
 
-// One past the last byte of a range of the mapping (offset inside it), cut at its end.
-uint64_t mappedEnd(const FileMapping& mapping, uint64_t offset, uint64_t length) {
-    return length > mapping.size - offset ? mapping.size : offset + length;
-}
-
 } // namespace
 
-bool mapFile(std::FILE* file, uint64_t size, FileMapping& out) {
-    out = FileMapping{};
-    if (file == nullptr || size == 0 || size > SIZE_MAX / 2 ||
-        !mappingEnabled.load(std::memory_order_relaxed)) {
-        return false;
-    }
+bool systemMapFile(std::FILE* file, uint64_t size, FileMapping& out) {
     std::call_once(busHandlerOnce, installBusHandler);
     if (!busHandlerInstalled) {
         return false;
@@ -140,16 +126,8 @@ void unmapFile(FileMapping& mapping) {
     mapping = FileMapping{};
 }
 
-void releaseMappedRange(const FileMapping& mapping, uint64_t offset, uint64_t length) {
-    if (mapping.data == nullptr || offset >= mapping.size) {
-        return;
-    }
-    // Whole large pages, from the one that holds the first byte to the one that holds the last.
-    const uint64_t start = offset - offset % kLargePage;
-    const uint64_t last = mappedEnd(mapping, offset, length);
-    const uint64_t end = std::min((last + kLargePage - 1) / kLargePage * kLargePage, mapping.size);
-    (void)madvise(const_cast<char*>(mapping.data) + start, static_cast<size_t>(end - start),
-                  MADV_DONTNEED);
+void systemReleasePages(const char* start, uint64_t length) {
+    (void)madvise(const_cast<char*>(start), static_cast<size_t>(length), MADV_DONTNEED);
 }
 
 bool populateMappedRange(const FileMapping& mapping, uint64_t offset, uint64_t length) {
@@ -176,10 +154,6 @@ bool mappingDamaged(const FileMapping& mapping) {
         return false;
     }
     return mappingSlots[mapping.slot].damaged.load(std::memory_order_acquire);
-}
-
-void setFileMappingForTesting(bool enabled) {
-    mappingEnabled.store(enabled, std::memory_order_relaxed);
 }
 
 } // namespace platform

@@ -1,4 +1,5 @@
 #include "platform/Platform.h"
+#include "platform/PlatformSystem.h"
 
 #include <algorithm>
 #include <atomic>
@@ -15,22 +16,9 @@ namespace platform {
 
 namespace {
 
-std::atomic<bool> mappingEnabled{true};
-// The large page size of the POSIX side: memory is given back in the same steps.
-constexpr uint64_t kLargePage = 2 * 1024 * 1024;
-
-uint64_t mappedEnd(const FileMapping& mapping, uint64_t offset, uint64_t length) {
-    return length > mapping.size - offset ? mapping.size : offset + length;
-}
-
 } // namespace
 
-bool mapFile(std::FILE* file, uint64_t size, FileMapping& out) {
-    out = FileMapping{};
-    if (file == nullptr || size == 0 || size > SIZE_MAX / 2 ||
-        !mappingEnabled.load(std::memory_order_relaxed)) {
-        return false;
-    }
+bool systemMapFile(std::FILE* file, uint64_t size, FileMapping& out) {
     const int descriptor = _fileno(file);
     if (descriptor < 0) {
         return false;
@@ -64,16 +52,10 @@ void unmapFile(FileMapping& mapping) {
     mapping = FileMapping{};
 }
 
-void releaseMappedRange(const FileMapping& mapping, uint64_t offset, uint64_t length) {
-    if (mapping.data == nullptr || offset >= mapping.size) {
-        return;
-    }
-    const uint64_t start = offset - offset % kLargePage;
-    const uint64_t last = mappedEnd(mapping, offset, length);
-    const uint64_t end = std::min((last + kLargePage - 1) / kLargePage * kLargePage, mapping.size);
+void systemReleasePages(const char* start, uint64_t length) {
     // Unlocking pages that are not locked takes them out of the working set: the memory goes
     // back to the system, and the pages are read from the file again when next touched.
-    (void)VirtualUnlock(const_cast<char*>(mapping.data) + start, static_cast<SIZE_T>(end - start));
+    (void)VirtualUnlock(const_cast<char*>(start), static_cast<SIZE_T>(length));
 }
 
 bool populateMappedRange(const FileMapping& mapping, uint64_t offset, uint64_t length) {
@@ -87,10 +69,6 @@ bool populateMappedRange(const FileMapping& mapping, uint64_t offset, uint64_t l
 bool mappingDamaged(const FileMapping& mapping) {
     (void)mapping;
     return false;
-}
-
-void setFileMappingForTesting(bool enabled) {
-    mappingEnabled.store(enabled, std::memory_order_relaxed);
 }
 
 } // namespace platform

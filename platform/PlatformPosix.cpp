@@ -1,4 +1,5 @@
 #include "platform/Platform.h"
+#include "platform/PlatformSystem.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -13,16 +14,6 @@
 namespace platform {
 
 namespace {
-
-std::function<LocalTime()>& nowProvider() {
-    static std::function<LocalTime()> provider;
-    return provider;
-}
-
-std::function<bool(const std::string&, FileTimes&)>& fileTimesProvider() {
-    static std::function<bool(const std::string&, FileTimes&)> provider;
-    return provider;
-}
 
 std::tm toLocal(time_t seconds) {
     std::tm tm{};
@@ -46,10 +37,7 @@ time_t creationTime(const std::string& path, const struct stat& info) {
 
 } // namespace
 
-LocalTime now() {
-    if (nowProvider()) {
-        return nowProvider()();
-    }
+LocalTime systemNow() {
     timespec clock{};
     clock_gettime(CLOCK_REALTIME, &clock);
     LocalTime result;
@@ -59,14 +47,7 @@ LocalTime now() {
     return result;
 }
 
-bool getFileTimes(const std::string& path, FileTimes& out, std::string& errorText) {
-    if (fileTimesProvider()) {
-        if (fileTimesProvider()(path, out)) {
-            return true;
-        }
-        errorText = "File times not available";
-        return false;
-    }
+bool systemFileTimes(const std::string& path, FileTimes& out, std::string& errorText) {
     struct stat info {};
     if (stat(path.c_str(), &info) != 0) {
         errorText = std::strerror(errno);
@@ -75,14 +56,6 @@ bool getFileTimes(const std::string& path, FileTimes& out, std::string& errorTex
     out.modified = toLocal(info.st_mtime);
     out.created = toLocal(creationTime(path, info));
     return true;
-}
-
-void setNowForTesting(std::function<LocalTime()> provider) {
-    nowProvider() = std::move(provider);
-}
-
-void setFileTimesForTesting(std::function<bool(const std::string&, FileTimes&)> provider) {
-    fileTimesProvider() = std::move(provider);
 }
 
 void createDirectory(const std::string& path) {
@@ -264,10 +237,6 @@ bool fileNamesIgnoreCase() {
     return false;
 }
 
-bool isFolderSeparator(char c) {
-    return c == '/' || c == '\\';
-}
-
 char folderSeparator() {
     return '/';
 }
@@ -279,13 +248,6 @@ size_t fileNameStart(std::string_view name) {
         }
     }
     return 0;
-}
-
-std::string joinPath(std::string_view folder, std::string_view name) {
-    std::string path(folder);
-    path += folderSeparator();
-    path += name;
-    return path;
 }
 
 std::FILE* createTempFileBeside(const std::string& target, std::string& tempPath) {

@@ -1,4 +1,5 @@
 #include "platform/Platform.h"
+#include "platform/PlatformSystem.h"
 #include "platform/Win32Text.h"
 
 #include <algorithm>
@@ -13,16 +14,6 @@
 namespace platform {
 
 namespace {
-
-std::function<LocalTime()>& nowProvider() {
-    static std::function<LocalTime()> provider;
-    return provider;
-}
-
-std::function<bool(const std::string&, FileTimes&)>& fileTimesProvider() {
-    static std::function<bool(const std::string&, FileTimes&)> provider;
-    return provider;
-}
 
 // Set by the file operations that can fail because another program holds the file open.
 thread_local bool lastFailureInUse = false;
@@ -133,10 +124,7 @@ bool isDriveLetter(char c) {
 
 } // namespace
 
-LocalTime now() {
-    if (nowProvider()) {
-        return nowProvider()();
-    }
+LocalTime systemNow() {
     SYSTEMTIME local{};
     GetLocalTime(&local);
     FILETIME utc{};
@@ -149,14 +137,7 @@ LocalTime now() {
     return result;
 }
 
-bool getFileTimes(const std::string& path, FileTimes& out, std::string& errorText) {
-    if (fileTimesProvider()) {
-        if (fileTimesProvider()(path, out)) {
-            return true;
-        }
-        errorText = "File times not available";
-        return false;
-    }
+bool systemFileTimes(const std::string& path, FileTimes& out, std::string& errorText) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!GetFileAttributesExW(win32_text::toWide(path).c_str(), GetFileExInfoStandard, &data)) {
         errorText = win32_text::systemMessage(GetLastError());
@@ -168,14 +149,6 @@ bool getFileTimes(const std::string& path, FileTimes& out, std::string& errorTex
         return false;
     }
     return true;
-}
-
-void setNowForTesting(std::function<LocalTime()> provider) {
-    nowProvider() = std::move(provider);
-}
-
-void setFileTimesForTesting(std::function<bool(const std::string&, FileTimes&)> provider) {
-    fileTimesProvider() = std::move(provider);
 }
 
 void createDirectory(const std::string& path) {
@@ -340,10 +313,6 @@ bool fileNamesIgnoreCase() {
     return true;
 }
 
-bool isFolderSeparator(char c) {
-    return c == '/' || c == '\\';
-}
-
 char folderSeparator() {
     return '\\';
 }
@@ -359,13 +328,6 @@ size_t fileNameStart(std::string_view name) {
         return 2;
     }
     return 0;
-}
-
-std::string joinPath(std::string_view folder, std::string_view name) {
-    std::string path(folder);
-    path += folderSeparator();
-    path += name;
-    return path;
 }
 
 std::FILE* createTempFileBeside(const std::string& target, std::string& tempPath) {

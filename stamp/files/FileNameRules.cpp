@@ -17,4 +17,11 @@ std::string_view lastPart(std::string_view path) {
     return separator == std::string_view::npos ? path : path.substr(separator + 1);
 }
 
+void replaceFirst(std::string& text, std::string_view placeholder, std::string_view value) {
+    const size_t at = text.find(placeholder);
+    if (at != std::string::npos) {
+        text.replace(at, placeholder.size(), value);
+    }
+}
+
 } // namespace file_name_rules

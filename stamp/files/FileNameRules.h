@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 
 // Names the program makes up from the user's patterns must be names every system can hold: the
@@ -12,5 +13,9 @@ char forbiddenCharacter(std::string_view name);
 
 // The last part of a path: what follows its last "/" or "\".
 std::string_view lastPart(std::string_view path);
+
+// Replaces the first occurrence of placeholder in a user's pattern (a rename pattern, a prefix
+// or end text), if there is one.
+void replaceFirst(std::string& text, std::string_view placeholder, std::string_view value);
 
 } // namespace file_name_rules

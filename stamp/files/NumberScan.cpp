@@ -1,5 +1,7 @@
 #include "stamp/files/NumberScan.h"
 
+#include "pdf/PdfSyntax.h"
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -9,12 +11,10 @@ namespace numberscan {
 
 namespace {
 
+using pdfsyntax::isDigit;
+
 bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
 }
 
 // Skips the blanks and reads the sign in front of a number; at is moved past both.

@@ -1,6 +1,7 @@
 #include "stamp/fonts/EmbeddedFont.h"
 
 #include "pdf/CPdfException.h"
+#include "pdf/PdfSyntax.h"
 #include "stamp/text/TextEncoding.h"
 
 #include <zlib.h>
@@ -176,10 +177,8 @@ void payWhole(std::string& out, float& owed) {
     if (whole == 0.0f) {
         return;
     }
-    char number[16];
-    const auto written = std::to_chars(number, number + sizeof number, static_cast<int32_t>(whole));
     out += ' ';
-    out.append(number, written.ptr);
+    pdfsyntax::appendDecimal(out, static_cast<int32_t>(whole));
     out += ' ';
     owed -= whole;
 }

@@ -8,9 +8,7 @@
 
 namespace {
 
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
+using pdfsyntax::isDigit;
 
 // The numbers of a box array, scanned from start up to the first "]" or the end of the text.
 // At most four are stored; entries without a number keep the default box's values.

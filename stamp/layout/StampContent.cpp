@@ -1,5 +1,7 @@
 #include "stamp/layout/StampContent.h"
 
+#include "pdf/PdfSyntax.h"
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -10,6 +12,8 @@
 #include <initializer_list>
 
 namespace {
+
+using pdfsyntax::appendDecimal;
 
 // printf-style formatting into a string of whatever length the result needs.
 [[gnu::format(printf, 1, 2)]] std::string format(const char* pattern, ...) {
@@ -76,12 +80,6 @@ void appendMatrix(std::string& out, const std::array<float, 6>& values) {
         lastValues = values;
     }
     out += lastText;
-}
-
-void appendDecimal(std::string& out, int64_t value) {
-    char digits[24];
-    const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-    out.append(digits, static_cast<size_t>(end - digits));
 }
 
 } // namespace

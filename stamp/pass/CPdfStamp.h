@@ -207,6 +207,8 @@ class CPdfStamp {
     void copyObjects();
     void copyObject(int32_t number, const ObjectExtent& extent);
     void stampPage(int32_t number, size_t pageIndex);
+    // Refuses the file when writing object number left the output where it was at start.
+    void requireObjectWritten(size_t number, uint64_t start) const;
     void prepareRunEnd();
     void prepareCounter();
     void placeCounter();

@@ -53,13 +53,6 @@ std::string counterFileCause(const std::string& name, const std::string& reason)
     return "Can't write the counter file '" + name + "': " + reason;
 }
 
-void replaceFirst(std::string& text, std::string_view placeholder, std::string_view value) {
-    size_t at = text.find(placeholder);
-    if (at != std::string::npos) {
-        text.replace(at, placeholder.size(), value);
-    }
-}
-
 } // namespace
 
 void CPdfStamp::stampDocument() {
@@ -417,6 +410,21 @@ void CPdfStamp::countPageProgress() {
     progressCounter_ += 1;
 }
 
+// A row leads to the object's own bytes. A member that cannot be taken out of its object stream
+// has none, and its row would lead to the next object's: the document would lose the object, so
+// the file is refused.
+void CPdfStamp::requireObjectWritten(size_t number, uint64_t start) const {
+    if (output.offset() != start) {
+        return;
+    }
+    std::string cause = "Object " + std::to_string(number);
+    const XRefEntry& row = (*inputEntries)[number];
+    if (row.type == 2) {
+        cause += " in object stream " + std::to_string(row.offset);
+    }
+    throw CPdfException(cause + " cannot be read");
+}
+
 void CPdfStamp::copyObjects() {
     const std::vector<XRefEntry>& entries = *inputEntries;
     for (size_t j = 0; j < entries.size(); ++j) {
@@ -439,16 +447,7 @@ void CPdfStamp::copyObjects() {
         } else {
             copyObject(number, extent);
         }
-        // A row leads to the object's own bytes. A member that cannot be taken out of its object
-        // stream has none, and its row would lead to the next object's: the document would
-        // lose the object, so the file is refused.
-        if (output.offset() == start) {
-            std::string cause = "Object " + std::to_string(j);
-            if (entries[j].type == 2) {
-                cause += " in object stream " + std::to_string(entries[j].offset);
-            }
-            throw CPdfException(cause + " cannot be read");
-        }
+        requireObjectWritten(j, start);
         output.row(j).inUse = true;
         output.row(j).generation =
             entries[j].type == 1 ? static_cast<uint32_t>(entries[j].generation) : 0;
@@ -590,9 +589,9 @@ std::string CPdfStamp::renameTarget() const {
     const std::string folder = outputName.substr(0, nameStart);
     const std::string base = outputName.substr(nameStart);
     const std::string title = base.size() > 4 ? base.substr(0, base.size() - 4) : std::string();
-    replaceFirst(pattern, "[PAGESTART]", startText);
-    replaceFirst(pattern, "[PAGEEND]", endText);
-    replaceFirst(pattern, "[FILETITLE]", title);
+    file_name_rules::replaceFirst(pattern, "[PAGESTART]", startText);
+    file_name_rules::replaceFirst(pattern, "[PAGEEND]", endText);
+    file_name_rules::replaceFirst(pattern, "[FILETITLE]", title);
     return folder + pattern;
 }
 

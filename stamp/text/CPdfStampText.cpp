@@ -1,10 +1,10 @@
 #include "stamp/pass/CPdfStamp.h"
 
+#include "pdf/PdfSyntax.h"
 #include "stamp/text/CRomanNumeral.h"
 #include "stamp/text/TextEncoding.h"
 
 #include <algorithm>
-#include <charconv>
 
 namespace {
 
@@ -34,9 +34,7 @@ void appendMaskedDecimal(std::string& out, int64_t number, int32_t maskWidth) {
             out.append(static_cast<size_t>(missing), '0');
         }
     }
-    char digits[24];
-    const char* end = std::to_chars(digits, digits + sizeof digits, number).ptr;
-    out.append(digits, static_cast<size_t>(end - digits));
+    pdfsyntax::appendDecimal(out, number);
 }
 
 // The text up to its first zero byte, with "(" and ")" as octal escapes so that it can sit

@@ -5,6 +5,7 @@
 #include "pdf/CPdfException.h"
 #include "pdf/CPdfSecurityHandler.h"
 #include "pdf/CPdfXRef.h"
+#include "pdf/PdfSyntax.h"
 
 #include <algorithm>
 #include <charconv>
@@ -84,9 +85,11 @@ bool COutputWriter::create(const std::string& name) {
 }
 
 void COutputWriter::writeNumber(int64_t value) {
-    char text[24];
-    const char* end = std::to_chars(text, text + sizeof text, value).ptr;
-    file_->write(text, static_cast<size_t>(end - text));
+    struct FileSink {
+        COutputFile& file;
+        void append(std::string_view digits) { file.write(digits); }
+    } sink{*file_};
+    pdfsyntax::appendDecimal(sink, value);
 }
 
 void COutputWriter::startRows(size_t inputRows, size_t capacity) {

@@ -5,7 +5,6 @@
 #include "stamp/write/COutputFile.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstring>
 #include <string>
 
@@ -23,7 +22,6 @@ class ShortText {
         return heap_.empty() ? std::string_view(stack_, length_) : std::string_view(heap_);
     }
 
-  protected:
     void append(std::string_view part) {
         if (heap_.empty() && length_ + part.size() <= sizeof stack_) {
             if (!part.empty()) {
@@ -34,12 +32,6 @@ class ShortText {
         }
         appendOnHeap(part);
     }
-    void appendNumber(int64_t value) {
-        char digits[24];
-        const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-        append(std::string_view(digits, static_cast<size_t>(end - digits)));
-    }
-
   private:
     [[gnu::noinline]] void appendOnHeap(std::string_view part) {
         if (heap_.empty()) {
@@ -62,7 +54,7 @@ class RefText : public ShortText {
         for (size_t hit = format.find("%lld"); hit != std::string_view::npos;
              hit = format.find("%lld", at)) {
             append(format.substr(at, hit - at));
-            appendNumber(value);
+            pdfsyntax::appendDecimal(*this, value);
             value = b;
             at = hit + 4;
         }
@@ -84,7 +76,7 @@ class NameRefText : public ShortText {
         }
         append(name);
         append(" ");
-        appendNumber(number);
+        pdfsyntax::appendDecimal(*this, number);
         append(whole ? " 0 R >>" : " 0 R ");
     }
 };

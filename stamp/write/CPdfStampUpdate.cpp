@@ -55,13 +55,6 @@ void CPdfStamp::stampPagesForUpdate() {
         }
         const uint64_t start = output.offset();
         stampPage(object, static_cast<size_t>(position - 1));
-        if (output.offset() == start) {
-            std::string cause = "Object " + std::to_string(number);
-            const XRefEntry& row = (*inputEntries)[number];
-            if (row.type == 2) {
-                cause += " in object stream " + std::to_string(row.offset);
-            }
-            throw CPdfException(cause + " cannot be read");
-        }
+        requireObjectWritten(number, start);
     }
 }

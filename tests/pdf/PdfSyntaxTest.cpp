@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <optional>
 #include <string>
 #include <tuple>
+#include <utility>
 
 namespace {
 
@@ -245,6 +247,22 @@ TEST(PdfSyntaxTest, ReadNumberAfterKey) {
         EXPECT_EQ(n.value, row.value) << row.name;
         EXPECT_EQ(n.isReference, row.isReference) << row.name;
         EXPECT_EQ(n.found, row.found) << row.name;
+    }
+}
+
+TEST(PdfSyntaxTest, AppendsDecimalDigitsBehindWhatIsThere) {
+    const std::pair<int64_t, std::string_view> rows[] = {
+        {0, "0"},
+        {-1, "-1"},
+        {65535, "65535"},
+        {9999999999, "9999999999"},
+        {std::numeric_limits<int64_t>::max(), "9223372036854775807"},
+        {std::numeric_limits<int64_t>::min(), "-9223372036854775808"},
+    };
+    for (const auto& [value, digits] : rows) {
+        std::string out = "12 0 R ";
+        pdfsyntax::appendDecimal(out, value);
+        EXPECT_EQ(out, "12 0 R " + std::string(digits)) << digits;
     }
 }
 
