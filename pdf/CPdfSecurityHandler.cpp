@@ -411,8 +411,8 @@ void CPdfSecurityHandler::applyPermsCopy() {
     }
     // One block, decrypted without chaining: the permissions in bytes 0 to 3 (least
     // significant first), "adb" in bytes 9 to 11.
-    const std::string clear = aesCbc(fileKey_, std::string(16, '\0'),
-                                     std::string_view(permsCopy_).substr(0, 16), false);
+    const std::string clear =
+        aesCbc(fileKey_, std::string(16, '\0'), std::string_view(permsCopy_).substr(0, 16), false);
     if (clear.size() != 16 || clear.compare(9, 3, "adb") != 0) {
         return;
     }
@@ -494,13 +494,33 @@ std::string CPdfSecurityHandler::objectKey(Method method, int64_t number,
 
 std::string CPdfSecurityHandler::decrypt(bool stream, int64_t number, int64_t generation,
                                          std::string_view data) const {
+    return transform(stream, number, generation, data, false);
+}
+
+std::string CPdfSecurityHandler::encrypt(bool stream, int64_t number, int64_t generation,
+                                         std::string_view data) const {
+    return transform(stream, number, generation, data, true);
+}
+
+std::string CPdfSecurityHandler::transform(bool stream, int64_t number, int64_t generation,
+                                           std::string_view data, bool encrypting) const {
     const Method method = stream ? streamMethod_ : stringMethod_;
     if (method == Method::None) {
         return std::string(data);
     }
     const std::string key = objectKey(method, number, generation);
     if (method == Method::RC4) {
+        // RC4 is its own inverse.
         return rc4(key, data);
+    }
+    if (encrypting) {
+        // A fresh random vector ahead of the blocks, the padding's length in each of its bytes.
+        std::string iv(16, '\0');
+        gcry_create_nonce(iv.data(), iv.size());
+        std::string plain(data);
+        const size_t pad = 16 - plain.size() % 16;
+        plain.append(pad, static_cast<char>(pad));
+        return iv + aesCbc(key, iv, plain, true);
     }
     if (data.size() < 32) {
         // No room for the vector and one block: nothing can be read.
@@ -514,24 +534,6 @@ std::string CPdfSecurityHandler::decrypt(bool stream, int64_t number, int64_t ge
         out.erase(out.end() - static_cast<std::ptrdiff_t>(pad), out.end());
     }
     return out;
-}
-
-std::string CPdfSecurityHandler::encrypt(bool stream, int64_t number, int64_t generation,
-                                         std::string_view data) const {
-    const Method method = stream ? streamMethod_ : stringMethod_;
-    if (method == Method::None) {
-        return std::string(data);
-    }
-    const std::string key = objectKey(method, number, generation);
-    if (method == Method::RC4) {
-        return rc4(key, data);
-    }
-    std::string iv(16, '\0');
-    gcry_create_nonce(iv.data(), iv.size());
-    std::string plain(data);
-    const size_t pad = 16 - plain.size() % 16;
-    plain.append(pad, static_cast<char>(pad));
-    return iv + aesCbc(key, iv, plain, true);
 }
 
 std::string CPdfSecurityHandler::transformStrings(int64_t number, int64_t generation,

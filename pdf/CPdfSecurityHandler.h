@@ -62,6 +62,9 @@ class CPdfSecurityHandler {
     std::string objectKey(Method method, int64_t number, int64_t generation) const;
 
   private:
+    // decrypt and encrypt: one object's string or stream data through its method and key.
+    std::string transform(bool stream, int64_t number, int64_t generation, std::string_view data,
+                          bool encrypting) const;
     std::string transformStrings(int64_t number, int64_t generation, std::string_view text,
                                  bool encrypting, size_t* streamKeyword) const;
     bool tryUserPassword(std::string_view password);
