@@ -112,7 +112,7 @@ TEST(ListRunTest, PlainListStampsEachFileIntoTheFolder) {
         }
     }
     if (!haveTools()) {
-        GTEST_SKIP() << "qpdf or pdftotext missing: outputs not checked by them";
+        GTEST_SKIP() << tools::kJudgesMissing;
     }
 }
 
@@ -207,7 +207,7 @@ TEST(ListRunTest, ColumnsBecomeTheStampText) {
         }
     }
     if (!haveTools()) {
-        GTEST_SKIP() << "qpdf or pdftotext missing: outputs not checked by them";
+        GTEST_SKIP() << tools::kJudgesMissing;
     }
 }
 
@@ -275,7 +275,7 @@ TEST(ListRunTest, EachLineGetsItsOwnText) {
         }
     }
     if (!haveTools()) {
-        GTEST_SKIP() << "qpdf or pdftotext missing: outputs not checked by them";
+        GTEST_SKIP() << tools::kJudgesMissing;
     }
 }
 

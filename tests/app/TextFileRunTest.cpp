@@ -137,7 +137,7 @@ TEST(TextFileRunTest, EachLineStandsOneLineSpacingLower) {
         }
     }
     if (!haveTools()) {
-        GTEST_SKIP() << "qpdf or pdftotext missing: outputs not checked by them";
+        GTEST_SKIP() << tools::kJudgesMissing;
     }
 }
 
@@ -252,7 +252,7 @@ TEST(TextFileRunTest, EveryLineAsReadWithTheEndText) {
         }
     }
     if (!haveTools()) {
-        GTEST_SKIP() << "qpdf or pdftotext missing: outputs not checked by them";
+        GTEST_SKIP() << tools::kJudgesMissing;
     }
 }
 
@@ -327,7 +327,7 @@ TEST(TextFileRunTest, SuccessLeavesNoIntermediateFile) {
         }
     }
     if (!haveTools()) {
-        GTEST_SKIP() << "qpdf or pdftotext missing: outputs not checked by them";
+        GTEST_SKIP() << tools::kJudgesMissing;
     }
 }
 
@@ -607,7 +607,7 @@ TEST(TextFileRunTest, EveryListLineRunsEveryPass) {
         }
     }
     if (!haveTools()) {
-        GTEST_SKIP() << "qpdf or pdftotext missing: outputs not checked by them";
+        GTEST_SKIP() << tools::kJudgesMissing;
     }
 }
 

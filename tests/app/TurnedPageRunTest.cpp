@@ -71,7 +71,7 @@ std::string turnedPages() {
 // alignment's shift, and its baseline from the shown bottom.
 TEST(TurnedPageRunTest, StampStandsWhereTheOptionsSayOnTheShownPage) {
     if (!tools::available("pdftotext")) {
-        GTEST_SKIP() << "pdftotext missing";
+        GTEST_SKIP() << tools::kJudgesMissing;
     }
     struct Row {
         const char* name;

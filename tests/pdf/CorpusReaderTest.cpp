@@ -1,6 +1,6 @@
 // Every real file of the corpus through the reader: clean files load and fetch completely,
-// encrypted ones open as qpdf opens them, and no file crashes, hangs or trips a sanitizer. A sample of
-// files is compared with qpdf's view of the same file.
+// encrypted ones open as qpdf opens them, and no file crashes, hangs or trips a sanitizer. A sample
+// of files is compared with qpdf's view of the same file.
 
 #include "ReaderTestUtil.h"
 
@@ -78,7 +78,7 @@ TEST_F(Corpus, CleanFilesLoadAndEveryRowFetches) {
 // need a password (one is damaged before its encryption can be read).
 TEST_F(Corpus, EncryptedFilesOpenWithTheEmptyPassword) {
     if (!tools::available("qpdf")) {
-        GTEST_SKIP() << "qpdf is needed";
+        GTEST_SKIP() << tools::kJudgesMissing;
     }
     int opened = 0;
     int damaged = 0;
@@ -112,7 +112,7 @@ TEST_F(Corpus, NoFileCrashesOrHangs) {
 
 TEST_F(Corpus, RowsAndPageCountsAgreeWithQpdf) {
     if (!tools::available("qpdf")) {
-        GTEST_SKIP() << "qpdf missing";
+        GTEST_SKIP() << tools::kJudgesMissing;
     }
     int compared = 0;
     for (size_t i = 0; i < files_.size(); i += 7) {

@@ -59,7 +59,7 @@ std::string qpdfKey(const std::string& path, const std::string& password) {
 
 TEST(SecurityHandlerTest, KeysAndClearTextMatchWhatQpdfEncrypted) {
     if (!tools::available("qpdf")) {
-        GTEST_SKIP() << "qpdf is needed";
+        GTEST_SKIP() << tools::kJudgesMissing;
     }
     struct Case {
         const char* name;
@@ -160,7 +160,7 @@ TEST(SecurityHandlerTest, KeysAndClearTextMatchWhatQpdfEncrypted) {
 // new stream object written with the object's key, its /Length set to the encrypted data.
 TEST(SecurityHandlerTest, NewObjectsAreEncryptedWithTheirOwnKey) {
     if (!tools::available("qpdf")) {
-        GTEST_SKIP() << "qpdf is needed";
+        GTEST_SKIP() << tools::kJudgesMissing;
     }
     for (const char* bits : {"40", "128", "256"}) {
         SCOPED_TRACE(bits);
@@ -198,7 +198,7 @@ TEST(SecurityHandlerTest, NewObjectsAreEncryptedWithTheirOwnKey) {
 // allow them still does.
 TEST(SecurityHandlerTest, AES256PermissionsFollowTheirEncryptedCopy) {
     if (!tools::available("qpdf")) {
-        GTEST_SKIP() << "qpdf is needed";
+        GTEST_SKIP() << tools::kJudgesMissing;
     }
     struct Case {
         const char* name;

@@ -45,7 +45,7 @@ class CorpusStampTest : public ::testing::Test {
             GTEST_SKIP() << qmtest::corpusMissing();
         }
         if (!tools::available("qpdf") || !tools::available("pdftotext")) {
-            GTEST_SKIP() << "qpdf and pdftotext are needed";
+            GTEST_SKIP() << tools::kJudgesMissing;
         }
         files_ = qmtest::corpusFiles(QUILLMARK_CORPUS_DIR);
         ASSERT_GT(files_.size(), 600u) << "the manifest lists the corpus";
@@ -156,8 +156,7 @@ TEST_F(CorpusStampTest, DamagedFilesStampOrFailCleanly) {
         ASSERT_TRUE(run.status == 0 || run.status == 1) << run.out << run.err;
         // A damaged file that qpdf and MuPDF both open is repaired and stamped, as viewers
         // repair it.
-        if (file.verdict == "warnings" &&
-            tools::run({"mutool", "info", file.path}).status == 0 &&
+        if (file.verdict == "warnings" && tools::run({"mutool", "info", file.path}).status == 0 &&
             tools::qpdfPageCount(file.path) > 0) {
             EXPECT_EQ(run.status, 0) << run.out << run.err;
         }

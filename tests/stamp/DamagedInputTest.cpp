@@ -63,7 +63,7 @@ std::string replaceFirst(std::string text, const std::string& from, const std::s
 struct DamageCase {
     const char* name;
     std::function<std::string()> bytes;
-    bool repaired; // the table is rebuilt (a warning), or the file reads as it is
+    bool repaired;     // the table is rebuilt (a warning), or the file reads as it is
     const char* cause; // part of the warning's cause
 };
 
@@ -147,7 +147,7 @@ const DamageCase kCases[] = {
 
 TEST(DamagedInput, EachKindIsStampedWithAWarningIntoAValidOutput) {
     if (!tools::available("qpdf") || !tools::available("pdftotext")) {
-        GTEST_SKIP() << "qpdf and pdftotext are needed";
+        GTEST_SKIP() << tools::kJudgesMissing;
     }
     for (const DamageCase& c : kCases) {
         SCOPED_TRACE(c.name);
@@ -199,7 +199,8 @@ TEST(DamagedInput, ASignedFileThatNeedsRepairIsRefused) {
         .object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Annots [4 0 R] >>")
         .object(4, "<< /Type /Annot /Subtype /Widget /FT /Sig /T (S) /Rect [0 0 0 0] /P 3 0 R "
                    "/V 5 0 R >>")
-        .object(5, "<< /Type /Sig /Filter /Adobe.PPKLite /ByteRange [0 10 20 30] /Contents <00> >>");
+        .object(5,
+                "<< /Type /Sig /Filter /Adobe.PPKLite /ByteRange [0 10 20 30] /Contents <00> >>");
     TempDir dir;
     const std::string input = dir.write("in.pdf", pdf.bytes()); // no table: truncated
     for (const char* mode : {"-quiet", "-incremental"}) {

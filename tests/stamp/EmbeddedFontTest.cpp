@@ -53,7 +53,7 @@ std::string emptyPages(int pages) {
         }                                                                                          \
         if (!tools::available("pdftotext") || !tools::available("pdffonts") ||                     \
             !tools::available("qpdf")) {                                                           \
-            GTEST_SKIP() << "needs pdftotext, pdffonts and qpdf";                                  \
+            GTEST_SKIP() << tools::kJudgesMissing;                                                 \
         }                                                                                          \
     } while (false)
 

@@ -1,4 +1,5 @@
 #include "FontTestUtil.h"
+#include "support/ExternalTools.h"
 #include "support/RecordingReporter.h"
 
 #include "pdf/CPdfException.h"
@@ -286,7 +287,7 @@ std::string onePagePdf(const CPdfStamp& job, const std::string& fontName) {
 
 TEST(FontObjects, QpdfAcceptsAPageThatUsesThem) {
     if (std::system("qpdf --version > /dev/null 2>&1") != 0) {
-        GTEST_SKIP() << "qpdf is not installed";
+        GTEST_SKIP() << tools::kJudgesMissing;
     }
     CPdfStamp job;
     job.fontResourceName = "F1";

@@ -97,7 +97,7 @@ class SignedInputTest : public ::testing::Test {
     void SetUp() override {
         for (const char* tool : {"openssl", "pdfsig", "qpdf", "pdftotext"}) {
             if (!tools::available(tool)) {
-                GTEST_SKIP() << tool << " is needed";
+                GTEST_SKIP() << tools::kJudgesMissing;
             }
         }
     }
@@ -206,7 +206,7 @@ TEST_F(SignedInputTest, CertificationThatAllowsNoChangesIsRefused) {
 // to the input's last section; an output stamped again chains a second update after the first.
 TEST(IncrementalUpdateTest, EveryKindOfInputChainsItsUpdates) {
     if (!tools::available("qpdf") || !tools::available("pdftotext")) {
-        GTEST_SKIP() << "qpdf and pdftotext are needed";
+        GTEST_SKIP() << tools::kJudgesMissing;
     }
     auto twoPages = [](qmtest::PdfBuilder& pdf) -> qmtest::PdfBuilder& {
         return pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")

@@ -39,8 +39,7 @@ std::string makeInput(const TempDir& dir) {
     return dir.write("plain.pdf", pdf.bytes());
 }
 
-std::vector<std::string> withPassword(std::vector<std::string> words,
-                                      const std::string& password) {
+std::vector<std::string> withPassword(std::vector<std::string> words, const std::string& password) {
     if (!password.empty()) {
         words.insert(words.begin() + 1, "--password=" + password);
     }
@@ -52,7 +51,7 @@ class ProtectedFileTest : public ::testing::Test {
     void SetUp() override {
         for (const char* tool : {"qpdf", "pdftotext"}) {
             if (!tools::available(tool)) {
-                GTEST_SKIP() << tool << " is needed";
+                GTEST_SKIP() << tools::kJudgesMissing;
             }
         }
     }
@@ -93,7 +92,11 @@ TEST_F(ProtectedFileTest, StampedOutputKeepsTheProtection) {
          "",
          "R = 6"},
         {"AES-256 R5", {}, {"", "owner", "256", "--force-R5"}, {}, "", "R = 5"},
-        {"user password given", {}, {"user", "owner", "256"}, {"-password", "user"}, "user",
+        {"user password given",
+         {},
+         {"user", "owner", "256"},
+         {"-password", "user"},
+         "user",
          "R = 6"},
         {"owner password given for a user password",
          {"--allow-weak-crypto"},
@@ -148,9 +151,9 @@ TEST_F(ProtectedFileTest, StampedOutputKeepsTheProtection) {
         EXPECT_NE(shown.out.find(c.revision), std::string::npos) << shown.out;
         // The rewritten first page still carries its note, readable with the file's key.
         const std::string clear = dir.file("clear.pdf");
-        const tools::ToolResult decrypted = tools::run(withPassword(
-            {"qpdf", "--decrypt", "--qdf", "--object-streams=disable", output, clear},
-            c.openPassword));
+        const tools::ToolResult decrypted = tools::run(
+            withPassword({"qpdf", "--decrypt", "--qdf", "--object-streams=disable", output, clear},
+                         c.openPassword));
         EXPECT_EQ(decrypted.status, 0) << decrypted.out;
         EXPECT_NE(TempDir::read(clear).find("/Contents (Note \\(one\\) text)"), std::string::npos)
             << "the note's text";
@@ -182,7 +185,10 @@ TEST_F(ProtectedFileTest, RefusesWhatItMayNotOpenOrChange) {
         const char* cause;
     };
     const Case cases[] = {
-        {"password needed", {"user", "owner", "256"}, {}, "PDF file needs a password: give it with -password"},
+        {"password needed",
+         {"user", "owner", "256"},
+         {},
+         "PDF file needs a password: give it with -password"},
         {"password needed (RC4)",
          {"user", "owner", "128", "--use-aes=n"},
          {},
