@@ -54,8 +54,7 @@ bool isRegular(char) = delete;
 // Appends the decimal digits of value, with a "-" in front when it is negative, to out: a
 // string, or any buffer with append(std::string_view). Object numbers, offsets, lengths and the
 // numbers of content streams are all written through here.
-template <typename Out>
-inline void appendDecimal(Out& out, int64_t value) {
+template <typename Out> inline void appendDecimal(Out& out, int64_t value) {
     char digits[20]; // "-9223372036854775808"
     const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
     out.append(std::string_view(digits, static_cast<size_t>(end - digits)));

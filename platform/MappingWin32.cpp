@@ -14,9 +14,7 @@ namespace platform {
 // cannot happen here, and a mapping is never marked damaged. The pages come in as they are
 // touched; nothing is read ahead.
 
-namespace {
-
-} // namespace
+namespace {} // namespace
 
 bool systemMapFile(std::FILE* file, uint64_t size, FileMapping& out) {
     const int descriptor = _fileno(file);

@@ -32,6 +32,7 @@ class ShortText {
         }
         appendOnHeap(part);
     }
+
   private:
     [[gnu::noinline]] void appendOnHeap(std::string_view part) {
         if (heap_.empty()) {

@@ -292,11 +292,12 @@ TEST(Sizes, OffsetsBeyond32BitsAreKeptExactly) {
         };
         pdf.rawXRefStream(5, "/Type /XRef /Size 4 /W [1 8 1] /Root 1 0 R",
                           row(0, 0, 255) + row(1, static_cast<uint64_t>(pdf.offsetOf(1)), 0) +
-                              row(1, offset, 0) + row(1, static_cast<uint64_t>(pdf.offsetOf(3)), 0));
+                              row(1, offset, 0) +
+                              row(1, static_cast<uint64_t>(pdf.offsetOf(3)), 0));
         OpenedFile file(pdf);
         CPdfXRef& xref = file.open();
-        const int64_t kept = offset == ~uint64_t{0} ? XRefEntry::kMaxOffset
-                                                    : static_cast<int64_t>(offset);
+        const int64_t kept =
+            offset == ~uint64_t{0} ? XRefEntry::kMaxOffset : static_cast<int64_t>(offset);
         EXPECT_TRUE(xref.repaired());
         EXPECT_NE(xref.repairCause().find("object 2 (offset " + std::to_string(kept) + ")"),
                   std::string::npos)

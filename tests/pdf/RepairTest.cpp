@@ -15,9 +15,9 @@ using readertest::OpenedFile;
 struct RepairRow {
     const char* name;
     std::function<std::string()> bytes;
-    int object;            // fetched after the repair
-    const char* text;      // its text (a string object), "" for a dictionary
-    int root;              // the catalog found
+    int object;       // fetched after the repair
+    const char* text; // its text (a string object), "" for a dictionary
+    int root;         // the catalog found
 };
 
 // Files without any cross-reference data: only objects (and what the row adds).

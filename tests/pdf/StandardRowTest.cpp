@@ -44,7 +44,9 @@ TEST(StandardRows, ATableLongerThanTheReadAheadKeepsEveryRow) {
     basicObjects(pdf);
     constexpr int kRows = 3000;
     // Objects in use are in the file, under the generation their rows give.
-    auto offsetOf = [&pdf](int n) { return n <= 3 || n % 5 != 0 ? pdf.offsetOf(n) : 100000 + 7 * n; };
+    auto offsetOf = [&pdf](int n) {
+        return n <= 3 || n % 5 != 0 ? pdf.offsetOf(n) : 100000 + 7 * n;
+    };
     auto generationOf = [](int n) { return n <= 3 ? 0 : n % 3; };
     for (int n = 4; n < kRows; ++n) {
         if (n % 5 != 0) {
