@@ -515,9 +515,10 @@ void CPdfStamp::prepareCounter() {
         throw CPdfException("export file create error",
                             counterFileCause(exportFile, platform::lastErrorText()));
     }
-    const int64_t next = static_cast<int64_t>(highestShown_) + 1;
-    const bool written = std::fprintf(file.get(), "%lld", static_cast<long long>(next)) > 0;
-    // The close reports a failed write of what fprintf left in the buffer.
+    std::string next;
+    pdfsyntax::appendDecimal(next, static_cast<int64_t>(highestShown_) + 1);
+    const bool written = std::fwrite(next.data(), 1, next.size(), file.get()) == next.size();
+    // The close reports a failed write of what was left in the buffer.
     if (std::fclose(file.release()) != 0 || !written) {
         const std::string reason = platform::lastErrorText();
         platform::removeFile(counterTemp_);
