@@ -96,18 +96,22 @@ bool CPdfFlateStream::feedInput(size_t chunk) {
     return true;
 }
 
+bool CPdfFlateStream::startZlib() {
+    zstream_ = z_stream{};
+    zlibReady_ = inflateInit_(&zstream_, "1.2.2", static_cast<int>(sizeof(z_stream))) == Z_OK;
+    return zlibReady_;
+}
+
 bool CPdfFlateStream::refill() {
     readIndex_ = endIndex_ = 0;
     if (ended_) {
         return false;
     }
     if (!zlibReady_) {
-        zstream_ = z_stream{};
-        if (inflateInit_(&zstream_, "1.2.2", static_cast<int>(sizeof(z_stream))) != Z_OK) {
+        if (!startZlib()) {
             ended_ = true; // zlib could not be set up: the data ends here
             return false;
         }
-        zlibReady_ = true;
         output_.resize(kDecodeStep);
     }
     // Fill the whole buffer (or up to the end), feeding input as zlib asks for it. The data
@@ -152,10 +156,7 @@ bool CPdfFlateStream::readRest(std::string& out, size_t limit) {
         return CPdfStream::readRest(out, limit);
     }
     ended_ = true; // this reads to the end
-    zlibReady_ = true;
-    zstream_ = z_stream{};
-    if (inflateInit_(&zstream_, "1.2.2", static_cast<int>(sizeof(z_stream))) != Z_OK) {
-        zlibReady_ = false;
+    if (!startZlib()) {
         return true; // zlib could not be set up: no data
     }
     // getChars hands out the data in pieces of kFlateOutputChunk bytes counted from its start
@@ -181,10 +182,11 @@ bool CPdfFlateStream::readRest(std::string& out, size_t limit) {
             room = out.size() - before; // the room doubles
         }
         const bool noInput = zstream_.avail_in == 0 && !feedInput(kReadRestInputChunk);
+        const uInt given = static_cast<uInt>(std::min<size_t>(out.size() - size, UINT32_MAX));
         zstream_.next_out = reinterpret_cast<Bytef*>(out.data()) + size;
-        zstream_.avail_out = static_cast<uInt>(std::min<size_t>(out.size() - size, UINT32_MAX));
+        zstream_.avail_out = given;
         const int ret = inflate(&zstream_, Z_NO_FLUSH);
-        size = out.size() - zstream_.avail_out;
+        size += given - zstream_.avail_out;
         if (ret == Z_STREAM_END) {
             break;
         }

@@ -38,6 +38,8 @@ class CPdfFlateStream : public CPdfStream {
     CPdfStream* openSubStream(uint64_t, uint64_t, const CPdfElement&) override { return nullptr; }
 
   private:
+    // Sets zlib up for inflating; false when it could not be.
+    bool startZlib();
     bool refill();
     bool feedInput(size_t chunk = limits::kFlateInputChunk);
 
