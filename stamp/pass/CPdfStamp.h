@@ -4,6 +4,7 @@
 #include "pdf/CPdfObjectFraming.h"
 #include "pdf/CPdfXRef.h"
 #include "pdf/PdfSyntax.h"
+#include "stamp/pass/PassResult.h"
 #include "stamp/pass/Reporter.h"
 #include "stamp/pass/StampDefinition.h"
 #include "stamp/write/COutputWriter.h"
@@ -62,8 +63,8 @@ class CPdfStamp {
 
     // --- the pass ---
     // One pass: the output written and in place, then (unless intermediatePass is set) the
-    // rename, the -export counter and the source's removal.
-    void stampDocument();
+    // rename, the -export counter and the source's removal. Returns what the pass did.
+    PassResult stampDocument();
     // The steps after the last pass of a run whose passes were intermediate: the rename, the
     // counter and the source's removal, for inputName and outputName. Throws as a pass does.
     void finishRun();
@@ -207,6 +208,8 @@ class CPdfStamp {
     void copyObjects();
     void copyObject(int32_t number, const ObjectExtent& extent);
     void stampPage(int32_t number, size_t pageIndex);
+    // Counts a stamped page in the pass's result, with the number and text just composed.
+    void noteStampedPage(size_t pageIndex, int32_t shown);
     // Refuses the file when writing object number left the output where it was at start.
     void requireObjectWritten(size_t number, uint64_t start) const;
     void prepareRunEnd();
@@ -282,6 +285,9 @@ class CPdfStamp {
     size_t pageCursor_ = 0;                    // the place in pagesByNumber_ last found
     std::unordered_set<int32_t> visitedNodes_; // page-tree nodes already walked in this pass
     int32_t highestShown_ = 0;
+    PassResult result_;       // what the pass under way did so far
+    size_t firstStamped_ = 0; // page index of result_.firstText, and of its lastText
+    size_t lastStamped_ = 0;
     int32_t progressCounter_ = 0;
 
     // Buffers kept from page to page, so that stamping a page allocates nothing once they have

@@ -55,8 +55,10 @@ std::string counterFileCause(const std::string& name, const std::string& reason)
 
 } // namespace
 
-void CPdfStamp::stampDocument() {
+PassResult CPdfStamp::stampDocument() {
+    result_ = PassResult{};
     runGuarded(&CPdfStamp::runPass);
+    return result_;
 }
 
 void CPdfStamp::finishRun() {
@@ -239,6 +241,7 @@ void CPdfStamp::openFiles() {
     infoObject = xref->info().number;
     highestShown_ = 0;
     progressCounter_ = 0;
+    result_ = PassResult{};
     security = xref->security();
     if (security != nullptr && !security->ownerAccess() && !security->permitsChanges() &&
         !ignorePermissions) {
@@ -264,6 +267,9 @@ void CPdfStamp::openFiles() {
     if (repairedInput) {
         reportRepairWarning();
     }
+    result_.update = writesUpdate_;
+    result_.repaired = repairedInput;
+    result_.signedInput = signedInput;
 
     if (!output.create(outputName)) {
         const std::string reason = platform::lastErrorText();
@@ -352,6 +358,7 @@ void CPdfStamp::readPageTree() {
         objects_.keepFirstFrames(static_cast<size_t>(count));
     }
     pageCount = static_cast<uint32_t>(pagesFound);
+    result_.pages = pageCount;
     indexPages();
 }
 
@@ -486,9 +493,25 @@ void CPdfStamp::stampPage(int32_t number, size_t pageIndex) {
         highestShown_ = shown;
     }
     composeText(shown);
+    noteStampedPage(pageIndex, shown);
     output.addOutputObject(saveStream_);
     output.addOutputObject(buildStampStream(pageIndex));
     patchPage(pageText_, number, pageIndex);
+}
+
+// Pages are stamped in object-number order: the first and last in page order are kept apart.
+void CPdfStamp::noteStampedPage(size_t pageIndex, int32_t shown) {
+    if (result_.stampedPages == 0 || pageIndex < firstStamped_) {
+        firstStamped_ = pageIndex;
+        result_.firstNumber = shown;
+        result_.firstText = composed_;
+    }
+    if (result_.stampedPages == 0 || pageIndex > lastStamped_) {
+        lastStamped_ = pageIndex;
+        result_.lastNumber = shown;
+        result_.lastText = composed_;
+    }
+    result_.stampedPages += 1;
 }
 
 void CPdfStamp::prepareFinalSteps() {

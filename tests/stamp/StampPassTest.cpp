@@ -764,3 +764,55 @@ TEST_F(StampPassTest, PrintsProgressWithADotForEverySixthPage) {
 }
 
 } // namespace
+
+// What the pass returns: the page counts, the number and text of the first and last stamped
+// page in page order (pages are stamped in object-number order, which differs here), and how
+// the output was written.
+TEST_F(StampPassTest, ResultNamesTheFirstAndLastStampedPage) {
+    struct Case {
+        const char* name;
+        int32_t startPage;
+        int32_t nth;
+        bool reverse;
+        bool incremental;
+        uint32_t stamped;
+        int32_t firstNumber;
+        int32_t lastNumber;
+        const char* firstText;
+        const char* lastText;
+    };
+    const Case cases[] = {
+        {"every page", 1, 0, false, false, 4, 1, 4, "Page 1 / 4", "Page 4 / 4"},
+        {"from page 2", 2, 0, false, false, 3, 1, 3, "Page 1 / 4", "Page 3 / 4"},
+        {"every second page", 1, 2, false, true, 2, 1, 3, "Page 1 / 4", "Page 3 / 4"},
+        {"reversed", 1, 0, true, false, 4, 4, 1, "Page 4 / 4", "Page 1 / 4"},
+    };
+    for (const Case& c : cases) {
+        // Kids listed in the reverse of object-number order: page 1 is the highest object.
+        PdfBuilder pdf;
+        pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+        pdf.object(2, "<< /Type /Pages /Kids [6 0 R 5 0 R 4 0 R 3 0 R] /Count 4 "
+                      "/MediaBox [0 0 612 792] >>");
+        for (int page = 3; page <= 6; ++page) {
+            pdf.object(page, "<< /Type /Page /Parent 2 0 R /Resources << >> >>");
+        }
+        pdf.classicXRef();
+        job_.stamp.startPage = c.startPage;
+        job_.stamp.nth = c.nth;
+        job_.stamp.reverse = c.reverse;
+        job_.incremental = c.incremental;
+        input_ = dir_.write("in.pdf", pdf.bytes());
+        job_.inputName = input_;
+        job_.outputName = dir_.file("out.pdf");
+        job_.quiet = true;
+        const PassResult result = job_.stampDocument();
+        EXPECT_EQ(result.pages, 4u) << c.name;
+        EXPECT_EQ(result.stampedPages, c.stamped) << c.name;
+        EXPECT_EQ(result.firstNumber, c.firstNumber) << c.name;
+        EXPECT_EQ(result.lastNumber, c.lastNumber) << c.name;
+        EXPECT_EQ(result.firstText, c.firstText) << c.name;
+        EXPECT_EQ(result.lastText, c.lastText) << c.name;
+        EXPECT_EQ(result.update, c.incremental) << c.name;
+        EXPECT_FALSE(result.repaired) << c.name;
+    }
+}

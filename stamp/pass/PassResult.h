@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// What one pass did, for the front end's reports and logs.
+struct PassResult {
+    uint32_t pages = 0;        // pages of the document
+    uint32_t stampedPages = 0; // pages that got the stamp
+    // The number and the text (UTF-8, as composed) on the first and the last stamped page, in
+    // page order; zero and empty when no page was stamped.
+    int32_t firstNumber = 0;
+    int32_t lastNumber = 0;
+    std::string firstText;
+    std::string lastText;
+    bool update = false;   // written as an incremental update
+    bool repaired = false; // its cross-reference data had to be rebuilt
+    bool signedInput = false;
+};
