@@ -9,6 +9,18 @@
 
 namespace tools {
 
+#ifdef _WIN32
+// The readers are Linux programs: under wine they cannot be run, so every check that needs one
+// is skipped there, and the Windows stage of tools/test.sh runs them on the outputs from the
+// Linux side.
+ToolResult run(const std::vector<std::string>&) {
+    return ToolResult{};
+}
+
+bool available(const std::string&) {
+    return false;
+}
+#else
 namespace {
 
 std::string quoted(const std::string& word) {
@@ -25,18 +37,6 @@ std::string quoted(const std::string& word) {
 
 } // namespace
 
-#ifdef _WIN32
-// The readers are Linux programs: under wine they cannot be run, so every check that needs one
-// is skipped there, and the Windows stage of tools/test.sh runs them on the outputs from the
-// Linux side.
-ToolResult run(const std::vector<std::string>&) {
-    return ToolResult{};
-}
-
-bool available(const std::string&) {
-    return false;
-}
-#else
 ToolResult run(const std::vector<std::string>& words) {
     // A reader that hangs on some file must not hang the test run.
     std::string command = "timeout 30 ";
