@@ -58,7 +58,7 @@ jobs=$(nproc 2>/dev/null || echo 1)
 [ "$jobs" -gt 2 ] && jobs=2
 
 packages=(g++ cmake make zlib1g-dev libgcrypt20-dev libgtest-dev qpdf poppler-utils openssl pkg-config
-          libharfbuzz-dev fonts-dejavu-core fonts-ipafont-gothic lintian)
+          libharfbuzz-dev fonts-dejavu-core fonts-ipafont-gothic fonts-liberation lintian)
 [ "$run_fuzz" -eq 1 ] && packages+=(clang libclang-rt-14-dev)
 [ "$run_windows" -eq 1 ] && packages+=(faketime)
 install_missing test.sh "${packages[@]}"

@@ -1,5 +1,7 @@
 #include "stamp/layout/Placement.h"
 
+#include "stamp/layout/StampContent.h"
+
 #include <cmath>
 
 namespace {
@@ -91,17 +93,30 @@ PlacementResult placeText(const PlacementInput& in) {
     }
 
     // Any word but "left" and "center" shifts by the full width, as "right" does.
+    float shift = 0.0f;
     if (in.exactTextWidth >= 0.0f) {
         const float exact = in.exactTextWidth / 1000.0f * static_cast<float>(in.fontSize);
-        across.move(in.alignment == "center" ? -0.5f * exact : -exact);
+        shift = in.alignment == "center" ? 0.5f * exact : exact;
+    } else {
+        shift = static_cast<float>((in.textWidth / 72) * (in.fontSize / 14.0));
+        if (in.alignment == "center") {
+            shift *= 0.5f;
+        }
+        // Truncated toward zero as an integer would be, without the overflow of a float-to-int
+        // cast.
+        shift = std::trunc(shift);
+    }
+    if (in.angle == 0) {
+        // The text runs along the shown horizontal: it ends (or is centred) at the position by
+        // moving back along it.
+        across.move(-shift);
         return {x, y, angle};
     }
-    float shift = static_cast<float>((in.textWidth / 72) * (in.fontSize / 14.0));
-    if (in.alignment == "center") {
-        shift *= 0.5f;
-    }
-    // Truncated toward zero as an integer would be, without the overflow of a float-to-int cast.
-    // The text ends (or is centred) at the position: it moves back along the shown horizontal.
-    across.move(-std::trunc(shift));
+    // A turned text moves back along its own baseline, so that the middle or the end of its
+    // advance lands on the position and the baseline still passes through it. The direction is
+    // the one the text matrix draws, with the same rounded angle.
+    const double radians = static_cast<double>(stampAngleRadians(angle));
+    x = static_cast<float>(static_cast<double>(x) - static_cast<double>(shift) * std::cos(radians));
+    y = static_cast<float>(static_cast<double>(y) - static_cast<double>(shift) * std::sin(radians));
     return {x, y, angle};
 }

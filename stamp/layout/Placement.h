@@ -28,6 +28,8 @@ struct PlacementInput {
 // Text origin and angle (degrees) of the stamp on one page. The position, flips, centring and
 // alignment mean the same on the page as the viewer shows it, whatever its /Rotate: x from the
 // shown left edge (right with flipHorizontal), y from the shown bottom (top with flipVertical).
+// Right and centre alignment move the text back along its own baseline, whatever its angle: the
+// end (or the middle) of its advance lands on the position, and the baseline passes through it.
 struct PlacementResult {
     float x = 0.0f;
     float y = 0.0f;

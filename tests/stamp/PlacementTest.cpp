@@ -1,11 +1,14 @@
 #include "stamp/layout/Placement.h"
 #include "pdf/CPdfException.h"
 #include "stamp/fonts/FontTable.h"
+#include "stamp/layout/StampContent.h"
 #include "stamp/pass/CPdfStamp.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
+#include <string_view>
 #include <utility>
 
 namespace {
@@ -164,6 +167,71 @@ TEST(PlacementTest, OptionsMeanTheSameOnTheShownPage) {
             EXPECT_FLOAT_EQ(w, row.wFraction * shownHeight + row.wPoints) << name;
             // Upright on the shown page: the text turns with the page.
             EXPECT_FLOAT_EQ(out.angle, static_cast<float>(rotate % 360)) << name;
+        }
+    }
+}
+
+// Right and centre alignment move a turned text back along its own baseline: the end (or the
+// middle) of its advance, drawn in the direction of the text matrix, lands on the position that
+// left alignment starts at, on every turn of the page, with flips and with -noforce.
+TEST(PlacementTest, AlignmentRunsAlongTheTextsOwnDirection) {
+    struct Row {
+        int32_t angle;
+        int32_t h;
+        int32_t v;
+        bool flipV;
+        bool flipH;
+        bool exact; // width from an embedded font's advances
+    };
+    const Row rows[] = {
+        {0, -1, -1, false, false, false},   {30, -1, -1, false, false, false},
+        {45, -1, -1, false, false, false},  {90, -1, -1, false, false, false},
+        {-45, -1, -1, false, false, false}, {180, -1, -1, false, false, false},
+        {30, 30, 20, false, true, false},   {-45, 30, 20, true, true, false},
+        {90, 40, 60, true, false, false},   {45, -1, -1, false, false, true},
+        {-30, 30, 20, false, true, true},
+    };
+    const char* const alignments[] = {"left", "center", "right"};
+    const int32_t rotates[] = {0, 90, 180, -90};
+    for (const bool forcePortrait : {true, false}) {
+        for (const int32_t rotate : rotates) {
+            for (const Row& row : rows) {
+                PlacementInput in;
+                in.box = kOffset;
+                in.rotate = rotate;
+                in.forcePortrait = forcePortrait;
+                in.positionX = row.h;
+                in.positionY = row.v;
+                in.flipVertical = row.flipV;
+                in.flipHorizontal = row.flipH;
+                in.angle = row.angle;
+                // 3600 thousandths at size 14: an advance of 50 points by either measure.
+                in.textWidth = 3600;
+                in.exactTextWidth = row.exact ? 3571.42857f : -1.0f;
+                in.fontSize = 14;
+                in.alignment = "left";
+                const PlacementResult start = placeText(in);
+                for (const char* alignment : alignments) {
+                    in.alignment = alignment;
+                    const PlacementResult out = placeText(in);
+                    const std::string name =
+                        std::string(alignment) + ", -angle" + std::to_string(row.angle) +
+                        ", /Rotate " + std::to_string(rotate) + ", pos " + std::to_string(row.h) +
+                        "," + std::to_string(row.v) + (row.flipV ? " -flipv" : "") +
+                        (row.flipH ? " -fliph" : "") + (row.exact ? " exact" : "") +
+                        (forcePortrait ? "" : " -noforce");
+                    EXPECT_EQ(out.angle, start.angle) << name;
+                    const double along = std::string_view(alignment) == "left"     ? 0.0
+                                         : std::string_view(alignment) == "center" ? 25.0
+                                                                                   : 50.0;
+                    const double theta = stampAngleRadians(out.angle);
+                    // Unturned text keeps its former shift along the shown axis, from which the
+                    // drawn angle (3.14 for pi) strays on a turned page by up to 0.0024 radians.
+                    const double tolerance = row.angle == 0 ? 0.003 * along + 2e-3 : 2e-3;
+                    EXPECT_NEAR(out.x + along * std::cos(theta), start.x, tolerance) << name;
+                    EXPECT_NEAR(out.y + along * std::sin(theta), start.y, tolerance) << name;
+                }
+            }
         }
     }
 }
