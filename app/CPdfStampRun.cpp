@@ -56,8 +56,10 @@ class IntermediateFiles {
 // One pass per line of the text-lines file, each drawing its line one line spacing below the
 // one before. Pass 1 reads the input, each later pass the output of the one before; every pass
 // writes a new intermediate file, and the last of these becomes the output. The rename, the
-// counter and the source's removal follow only then.
-void runTextLines(CPdfStamp& job) {
+// counter and the source's removal follow only then. The result is the first pass's, with the
+// last pass's number and text on the last stamped page and the output's final name; nothing is
+// put in place when the text file cannot be read or holds no lines.
+PassResult runTextLines(CPdfStamp& job) {
     if (job.lineSpacing == 0) {
         job.lineSpacing = job.stamp.baseSize + 3;
     }
@@ -66,7 +68,7 @@ void runTextLines(CPdfStamp& job) {
     if (!lines) {
         std::printf("Unable to open text file: '%s'\r\n", job.textLinesFile.c_str());
         job.failSoftly("Can't open the text file '" + job.textLinesFile + "': " + openError);
-        return;
+        return PassResult{};
     }
     job.refuseOutputOverInput();
     const std::string runInput = job.inputName;
@@ -89,13 +91,20 @@ void runTextLines(CPdfStamp& job) {
     job.intermediatePass = true;
     std::string line;
     std::string lastOutput;
+    PassResult result;
     for (int pass = 1; readLine(lines.get(), line, kMaxTextLineBytes, encoding); ++pass) {
         job.stamp.separatorText.clear();
         job.stamp.noPageNumbers = true;
         job.stamp.prefixText = withoutLineEnd(line);
         job.inputName = pass > 1 ? lastOutput : runInput;
         job.outputName = intermediates.create(runOutput);
-        job.stampDocument();
+        const PassResult passResult = job.stampDocument();
+        if (pass == 1) {
+            result = passResult;
+        } else {
+            result.lastNumber = passResult.lastNumber;
+            result.lastText = passResult.lastText;
+        }
         if (centred) {
             job.stamp.centredLineOffset -= static_cast<float>(job.lineSpacing);
         } else {
@@ -116,7 +125,7 @@ void runTextLines(CPdfStamp& job) {
         std::printf("\nNothing to stamp, the text file has no lines: '%s'\n",
                     job.textLinesFile.c_str());
         job.failSoftly("Nothing to stamp: the text file '" + job.textLinesFile + "' is empty");
-        return;
+        return PassResult{};
     }
     job.prepareFinalSteps();
     if (!platform::renameReplacing(lastOutput, runOutput)) {
@@ -131,19 +140,19 @@ void runTextLines(CPdfStamp& job) {
     if (job.signedInput) {
         job.reportSignedInput();
     }
-    job.finishRun();
+    result.output = job.finishRun();
+    return result;
 }
 
 } // namespace
 
-void CPdfStamp::runPair(const std::vector<std::string>& args) {
+PassResult CPdfStamp::runPair(const std::vector<std::string>& args) {
     parseOptions(args);
     if (!stamp.fontSizesFile.empty()) {
         stamp.sizeTable = loadFontSizes();
     }
     if (textLinesFile.empty()) {
-        stampDocument();
-        return;
+        return stampDocument();
     }
-    runTextLines(*this);
+    return runTextLines(*this);
 }

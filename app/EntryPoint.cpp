@@ -1,11 +1,12 @@
 #include "app/EntryPoint.h"
 
 #include "app/ConsoleReporter.h"
+#include "app/DocumentRun.h"
 #include "app/FileList.h"
 #include "app/OptionTable.h"
+#include "app/ProductionLog.h"
 #include "app/Usage.h"
 #include "pdf/CPdfException.h"
-#include "stamp/pass/CPdfStamp.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -15,19 +16,6 @@ namespace {
 constexpr const char* kWildcardMessage =
     "\nError! Wildcards * are not permitted, if you want to process many files then do: dir /B "
     "*.pdf > list.txt, then quillmark -ilist.txt -fc:\\test\n\n";
-
-// The cause of a failure, on standard error as one line.
-void printCause(const std::string& cause) {
-    std::string line;
-    for (char c : cause) {
-        line += (c == '\r' || c == '\n') ? ' ' : c;
-    }
-    while (!line.empty() && line.back() == ' ') {
-        line.pop_back();
-    }
-    std::fflush(stdout);
-    std::fprintf(stderr, "%s\n", line.c_str());
-}
 
 // Options the parser passes over: misspelt, or in the wrong letter case ("-flipH"). They are
 // still ignored, as they always were, but said on standard error, once for the run.
@@ -67,25 +55,30 @@ bool hasWildcard(const std::vector<std::string>& args) {
     });
 }
 
-// A list file or one input/output pair. Throws what the run throws.
-int runCommandLine(const std::vector<std::string>& args, const ListOptions& list) {
+// A list file or one input/output pair, each document logged when a log is given. Throws what
+// the run throws.
+int runCommandLine(const std::vector<std::string>& args, const OptionTable::PreScan& scan) {
     if (args[1].size() < 2) {
         throw CPdfException("-i parameter missing");
     }
-    int listResult = runFileList(args[1].substr(2), args, list);
+    const ProductionLog log(scan.logFile);
+    if (log.enabled()) {
+        log.start();
+    }
+    int listResult = runFileList(args[1].substr(2), args, scan.list, log);
     if (listResult != kNotAList) {
         return listResult == kListProcessed ? 0 : 1;
     }
-    ConsoleReporter console;
-    CPdfStamp job;
-    job.setReporter(console);
-    job.runPair(args);
-    if (!job.quiet) {
+    DocumentRun document = DocumentRun::run(args, log);
+    if (document.failure) {
+        throw *document.failure;
+    }
+    if (!document.quiet) {
         std::fputs("\nDone.\n", stdout);
     }
     // A text-lines file that could not be opened, or a failed rename, ends the run without an
     // exception but without doing all that was asked.
-    return job.softFailure ? 1 : 0;
+    return document.softFailure ? 1 : 0;
 }
 
 } // namespace
@@ -109,7 +102,7 @@ int runQuillmark(const std::vector<std::string>& args) {
     } else {
         if (hasWildcard(args)) {
             std::fputs(kWildcardMessage, stdout);
-            printCause("Wildcards are not permitted in the arguments");
+            ConsoleReporter::printCause("Wildcards are not permitted in the arguments");
             return 1;
         }
         scan = OptionTable::preScan(args);
@@ -121,19 +114,13 @@ int runQuillmark(const std::vector<std::string>& args) {
 
     int status = 1;
     try {
-        status = runCommandLine(args, scan.list);
+        status = runCommandLine(args, scan);
     } catch (const CPdfException& failure) {
-        std::fwrite(failure.message().data(), 1, failure.message().size(), stdout);
-        // A failure without a cause of its own (a parameter error) is its own cause.
-        std::string cause = failure.cause().empty() ? failure.message() : failure.cause();
-        while (!cause.empty() && (cause.back() == '\n' || cause.back() == '\r')) {
-            cause.pop_back();
-        }
-        printCause(cause + quoteHint(args));
+        ConsoleReporter::printFailure(failure, quoteHint(args));
         status = 1;
     } catch (...) {
         std::fputs("Unexpected exception", stdout);
-        printCause("Unexpected exception");
+        ConsoleReporter::printCause("Unexpected exception");
         status = 1;
     }
     std::fflush(stdout);

@@ -1,11 +1,11 @@
 #include "app/FileList.h"
 
 #include "app/ConsoleReporter.h"
+#include "app/DocumentRun.h"
 #include "app/ListName.h"
 #include "platform/Platform.h"
 #include "platform/UniqueFile.h"
 #include "stamp/files/LineReader.h"
-#include "stamp/pass/CPdfStamp.h"
 
 #include <cstdio>
 
@@ -20,7 +20,7 @@ void refuseList(const std::string& cause) {
 } // namespace
 
 int runFileList(const std::string& listName, std::vector<std::string> args,
-                const ListOptions& options) {
+                const ListOptions& options, const ProductionLog& log) {
     if (!list_line::isListFileName(listName)) {
         return kNotAList;
     }
@@ -44,6 +44,8 @@ int runFileList(const std::string& listName, std::vector<std::string> args,
     ListOptions lineOptions = options;
     lineOptions.spreadsheet = list_line::isSpreadsheetList(listName, options.delimiter);
     bool anyFailure = false;
+    size_t documents = 0;
+    size_t failed = 0;
     std::string rawLine;
     const LineEncoding encoding = startLines(list.get());
     for (bool first = true; readLine(list.get(), rawLine, kMaxLineBytes, encoding); first = false) {
@@ -61,14 +63,30 @@ int runFileList(const std::string& listName, std::vector<std::string> args,
         args[1] = "-i" + fileName;
         args[2] = "-o" + list_name::outputName(folder, fileName);
 
-        ConsoleReporter console;
-        CPdfStamp job;
-        job.setReporter(console);
-        job.runPair(args);
-        if (job.softFailure) {
+        ++documents;
+        DocumentRun document = DocumentRun::run(args, log);
+        if (document.failed) {
+            ++failed;
+        }
+        if (document.softFailure || document.failed) {
             anyFailure = true;
         }
+        if (document.failure) {
+            if (!options.keepGoing) {
+                throw *document.failure;
+            }
+            // Shown as a run that it ended would show it; its output and the counter are as
+            // any failed run leaves them, and the next line goes on from there.
+            ConsoleReporter::printFailure(*document.failure, std::string());
+            continue;
+        }
         std::fputs("\nDone.\n", stdout);
+    }
+    if (options.keepGoing) {
+        const std::string summary = "Stamped " + std::to_string(documents - failed) + " of " +
+                                    std::to_string(documents) + " files; " +
+                                    std::to_string(failed) + " failed\n";
+        std::fputs(summary.c_str(), stdout);
     }
     return anyFailure ? kListProcessedWithFailures : kListProcessed;
 }

@@ -16,6 +16,8 @@ struct ListOptions {
     // A ".csv" list delimited by one ",", ";" or tab: its lines are read as spreadsheets write
     // them (set by the list runner from the list's name).
     bool spreadsheet = false;
+    // "-keepgoing": a line that fails is reported and the list goes on with the next one.
+    bool keepGoing = false;
 };
 
 // What a list line asks for: the input file name and, with a delimiter, the stamp text.

@@ -164,6 +164,13 @@ const OptionTable::Row kRows[] = {
     {"-ignorepermissions", Form::Exact, ValueKind::None,
      [](CPdfStamp& j, const Match&) { j.ignorePermissions = true; },
      nullptr},
+    // Run settings of the entry point and the list runner, read by the pre-scan.
+    {"-log", Form::Value, ValueKind::File,
+     nullptr,
+     [](PreScan& s, const std::string& v) { s.logFile = v; }},
+    {"-keepgoing", Form::Exact, ValueKind::None,
+     nullptr,
+     [](PreScan& s, const std::string&) { s.list.keepGoing = true; }},
 };
 
 // Whether argument matches the row (value options by their word alone).

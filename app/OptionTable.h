@@ -34,11 +34,12 @@ class OptionTable {
         const std::string* value = nullptr;
     };
 
-    // The settings read before the options are parsed: -quiet decides the banner, and the list
-    // settings the reading of the list file.
+    // The settings read before the options are parsed: -quiet decides the banner, the list
+    // settings the reading of the list file, and -log the run's production log.
     struct PreScan {
         bool quiet = false;
         ListOptions list;
+        std::string logFile;
     };
 
     struct Row {

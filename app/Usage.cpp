@@ -64,6 +64,10 @@ const char* const kUsageLines[] = {
     "-opacity change the text so it's see-thru e.g. -opacity30    1-100%, default is 100\n",
     "-textfile <filename>  multiple text lines file\n",
     "-linespace for linespacing when using a text file above, e.g. -linespace15\n",
+    "-log <filename> appends one row per input file to this CSV production log: input, output, "
+    "status, pages, first and last number and text (BegBates/EndBates), cause of a failure\n",
+    "-keepgoing a list goes on past a file that fails, and ends with a summary line (status 1 "
+    "when any failed)\n",
     "-listdelim <string>   listdelimiter for filelist, e.g.   -listdelim ,  would separate "
     "AAA.pdf,ACCOUNT: 1234546   on the comma\n",
     "-listsep <string>   filelist text separator, e.g.   -listsep / would output 123456,AAA,11: "

@@ -59,6 +59,10 @@ bool isDirectory(const std::string& path);
 // Opens an existing regular file for binary reading. Anything else (a folder, a FIFO, a device)
 // is refused with errorText set, and is not waited on: a FIFO without a writer does not block.
 std::FILE* openRegularFile(const std::string& path, std::string& errorText);
+// Opens a regular file for binary appending, creating it when it does not exist: every write
+// goes to its end, also when another program appended meanwhile. Anything else (a folder, a
+// FIFO, a device) is refused with errorText set, without waiting on it.
+std::FILE* openForAppend(const std::string& path, std::string& errorText);
 // True when both names exist and denote the same file (same device and file number).
 bool sameFile(const std::string& a, const std::string& b);
 // The size in bytes of a file opened by openRegularFile; false when it cannot be told.

@@ -127,6 +127,31 @@ std::FILE* openRegularFile(const std::string& path, std::string& errorText) {
     return file;
 }
 
+std::FILE* openForAppend(const std::string& path, std::string& errorText) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        errorText = std::strerror(errno);
+        return nullptr;
+    }
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        errorText =
+            S_ISDIR(info.st_mode) ? "It is a folder, not a file" : "It is not a regular file";
+        close(fd);
+        return nullptr;
+    }
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags >= 0) {
+        (void)fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    }
+    std::FILE* file = fdopen(fd, "ab");
+    if (file == nullptr) {
+        errorText = std::strerror(errno);
+        close(fd);
+    }
+    return file;
+}
+
 bool fileExists(const std::string& path) {
     struct stat info {};
     return stat(path.c_str(), &info) == 0;

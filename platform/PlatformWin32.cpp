@@ -244,6 +244,32 @@ std::FILE* openRegularFile(const std::string& path, std::string& errorText) {
     return file;
 }
 
+std::FILE* openForAppend(const std::string& path, std::string& errorText) {
+    const std::wstring name = win32_text::toWide(path);
+    // Appending only: each write goes to the file's end. Others may go on reading it (a log
+    // open in an editor).
+    HANDLE handle = CreateFileW(name.c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        errorText = isDirectory(path)     ? "It is a folder, not a file"
+                    : isInUseError(error) ? "The file is in use by another program"
+                                          : win32_text::systemMessage(error);
+        return nullptr;
+    }
+    if (GetFileType(handle) != FILE_TYPE_DISK) {
+        errorText = "It is not a regular file";
+        CloseHandle(handle);
+        return nullptr;
+    }
+    std::FILE* file = wrapHandle(handle, _O_WRONLY | _O_APPEND | _O_BINARY, "ab");
+    if (file == nullptr) {
+        errorText = std::strerror(errno);
+    }
+    return file;
+}
+
 bool sameFile(const std::string& a, const std::string& b) {
     BY_HANDLE_FILE_INFORMATION first{};
     BY_HANDLE_FILE_INFORMATION second{};

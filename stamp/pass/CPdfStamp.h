@@ -58,8 +58,10 @@ class CPdfStamp {
     // --- command line (app/) ---
     // Fills the settings from the arguments (args[0] is the program name); throws CPdfException.
     int parseOptions(const std::vector<std::string>& args);
-    // Parses the options and stamps one input/output pair, or one pass per text line.
-    void runPair(const std::vector<std::string>& args);
+    // Parses the options and stamps one input/output pair, or one pass per text line. Returns
+    // what was done; its output is empty when nothing was put in place (a failure after which
+    // the run goes on).
+    PassResult runPair(const std::vector<std::string>& args);
 
     // --- the pass ---
     // One pass: the output written and in place, then (unless intermediatePass is set) the
@@ -67,7 +69,8 @@ class CPdfStamp {
     PassResult stampDocument();
     // The steps after the last pass of a run whose passes were intermediate: the rename, the
     // counter and the source's removal, for inputName and outputName. Throws as a pass does.
-    void finishRun();
+    // Returns the output's name after them (renamed, when it was).
+    std::string finishRun();
     // The checks and preparations due before the output is put in place: a -rename target that
     // denotes the input file is refused (after printing why), and the -export counter is written
     // to a temporary file that finishRun moves under its name. Throws as a pass does.

@@ -61,8 +61,9 @@ PassResult CPdfStamp::stampDocument() {
     return result_;
 }
 
-void CPdfStamp::finishRun() {
+std::string CPdfStamp::finishRun() {
     runGuarded(&CPdfStamp::runFinalSteps);
+    return result_.output;
 }
 
 void CPdfStamp::runGuarded(void (CPdfStamp::*step)()) {
@@ -196,6 +197,7 @@ void CPdfStamp::runFinalSteps() {
     // unless every step succeeded.
     std::string result = outputName;
     const bool renamed = renamePattern.empty() || renameOutput(result);
+    result_.output = result;
     placeCounter();
     if (renamed && !softFailure && removeSource && inputName != result &&
         !platform::sameFile(inputName, result)) {

@@ -16,4 +16,7 @@ struct PassResult {
     bool update = false;   // written as an incremental update
     bool repaired = false; // its cross-reference data had to be rebuilt
     bool signedInput = false;
+    // The output's name once the run's last steps are done: after the rename, when it was
+    // renamed. Empty for an intermediate pass, whose output is not the run's.
+    std::string output;
 };

@@ -1,0 +1,31 @@
+#include "app/DocumentRun.h"
+
+#include "app/ConsoleReporter.h"
+#include "app/ProductionLog.h"
+#include "stamp/pass/CPdfStamp.h"
+
+DocumentRun DocumentRun::run(const std::vector<std::string>& args, const ProductionLog& log) {
+    DocumentRun outcome;
+    ConsoleReporter console;
+    CPdfStamp job;
+    job.setReporter(console);
+    ProductionLog::Row row;
+    try {
+        row.pass = job.runPair(args);
+        row.output = row.pass.output;
+        row.stamped = !row.output.empty();
+        row.cause = console.warnings();
+    } catch (const CPdfException& failure) {
+        outcome.failure = failure;
+        row.cause = ConsoleReporter::causeLine(failure);
+    }
+    outcome.softFailure = job.softFailure;
+    outcome.failed = !row.stamped;
+    outcome.quiet = job.quiet;
+    if (log.enabled()) {
+        const std::string& first = args.size() > 1 ? args[1] : std::string();
+        row.input = first.rfind("-i", 0) == 0 ? first.substr(2) : job.inputName;
+        log.append(row);
+    }
+    return outcome;
+}

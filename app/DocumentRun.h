@@ -1,0 +1,25 @@
+#pragma once
+
+#include "pdf/CPdfException.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+class ProductionLog;
+
+// One input document stamped by a job of its own, the console its reporter, and its row
+// appended to the production log once it is finished, whether it was stamped or failed.
+struct DocumentRun {
+    // The job's failure (nothing was put in place); the caller shows it or ends the run with it.
+    std::optional<CPdfException> failure;
+    // The job went on after a failure (a rename, a sizes file): the run ends with status 1.
+    bool softFailure = false;
+    // Nothing was put in place, with or without an exception: the document failed.
+    bool failed = false;
+    bool quiet = false;
+
+    // Runs args as CPdfStamp::runPair takes them. A failure of the log itself is thrown: it ends
+    // the run.
+    static DocumentRun run(const std::vector<std::string>& args, const ProductionLog& log);
+};

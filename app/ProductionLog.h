@@ -1,0 +1,52 @@
+#pragma once
+
+#include "stamp/pass/PassResult.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The production log of a run (-log): one CSV row per input document, appended to the file as
+// soon as the document is finished, so that the log of an interrupted run lists what was done.
+// The file is UTF-8, its fields quoted as RFC 4180 has them, its lines ended by CR LF; a file
+// that is new or empty gets the header row first.
+class ProductionLog {
+  public:
+    // What became of one input document.
+    struct Row {
+        std::string input;
+        // The output's final name (after -rename); empty when nothing was put in place.
+        std::string output;
+        bool stamped = false;
+        PassResult pass; // what the pass did, when it was stamped
+        // The cause of the failure, or the warnings of a document stamped all the same.
+        std::string cause;
+    };
+
+    // A log that writes nothing: the run was given no -log.
+    ProductionLog() = default;
+    explicit ProductionLog(std::string fileName) : fileName_(std::move(fileName)) {}
+
+    bool enabled() const { return !fileName_.empty(); }
+    // Opens the file for appending (creating it) and writes the header row when it is empty,
+    // so that a log that cannot be written stops the run before anything is stamped. Throws
+    // CPdfException when it cannot be written.
+    void start() const;
+    // Appends the row: opened, written, flushed and closed. Throws CPdfException when it
+    // cannot be written.
+    void append(const Row& row) const;
+
+    // The column names, in order.
+    static std::vector<std::string> header();
+    // The row's fields, in the order of the header.
+    static std::vector<std::string> fields(const Row& row);
+    // The fields as one CSV line with its CR LF: a field holding a comma, a double quote, a CR
+    // or an LF is quoted, its double quotes doubled.
+    static std::string csvLine(const std::vector<std::string>& fields);
+
+  private:
+    // Appends bytes to the file (the header first when the file is empty); throws on failure.
+    void write(std::string_view bytes) const;
+
+    std::string fileName_;
+};

@@ -1,0 +1,288 @@
+// A production through the real program: a list of documents numbered in one Bates series with
+// a counter file, each document's row in the -log file, and -keepgoing lists that go on past
+// documents that fail.
+#include "RunTestUtil.h"
+#include "support/ExternalTools.h"
+#include "support/PdfBuilder.h"
+#include "support/ProgramRunner.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+using namespace runtest;
+
+namespace {
+
+const std::vector<std::string> kBates = {"-prefix", "ABC", "-m6", "-one", "-sep", ""};
+const std::vector<std::string> kHeader = {
+    "input",       "output",     "status",    "pages",  "stamped pages", "first number",
+    "last number", "first text", "last text", "update", "repaired",      "cause"};
+
+// A document of `pages` pages, each drawing "<tag> p<n>" high on the page.
+std::string document(const std::string& tag, int pages) {
+    qmtest::PdfBuilder pdf;
+    std::string kids;
+    for (int i = 0; i < pages; ++i) {
+        kids += std::to_string(10 + 2 * i) + " 0 R ";
+    }
+    pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
+        .object(2, "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages) +
+                       " /MediaBox [0 0 612 792] >>")
+        .object(3, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
+    for (int i = 0; i < pages; ++i) {
+        pdf.object(10 + 2 * i, "<< /Type /Page /Parent 2 0 R /Contents " +
+                                   std::to_string(11 + 2 * i) +
+                                   " 0 R /Resources << /Font << /F1 3 0 R >> >> >>")
+            .stream(11 + 2 * i, "",
+                    "BT /F1 12 Tf 100 750 Td (" + tag + " p" + std::to_string(i + 1) + ") Tj ET");
+    }
+    pdf.classicXRef();
+    return pdf.bytes();
+}
+
+// The records of a CSV file as RFC 4180 has them: fields split at commas, a quoted field running
+// to its closing quote ("" inside is one quote, and commas and line ends are its own), records
+// ended by CR LF. A malformed file fails the test.
+std::vector<std::vector<std::string>> readCsv(const std::string& text) {
+    std::vector<std::vector<std::string>> records;
+    std::vector<std::string> record;
+    std::string field;
+    size_t i = 0;
+    while (i < text.size()) {
+        if (text[i] == '"') {
+            ++i;
+            for (;; ++i) {
+                if (i >= text.size()) {
+                    ADD_FAILURE() << "unclosed quote in\n" << text;
+                    return records;
+                }
+                if (text[i] == '"') {
+                    if (i + 1 < text.size() && text[i + 1] == '"') {
+                        field += '"';
+                        ++i;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                field += text[i];
+            }
+        }
+        for (; i < text.size() && text[i] != ',' && text[i] != '\r' && text[i] != '\n'; ++i) {
+            EXPECT_NE(text[i], '"') << "quote inside an unquoted field in\n" << text;
+            field += text[i];
+        }
+        record.push_back(field);
+        field.clear();
+        if (i < text.size() && text[i] == ',') {
+            ++i;
+            continue;
+        }
+        EXPECT_EQ(text.substr(i, 2), "\r\n") << "record not ended by CR LF in\n" << text;
+        i += 2;
+        records.push_back(record);
+        record.clear();
+    }
+    return records;
+}
+
+std::string bates(int number) {
+    std::string digits = std::to_string(number);
+    return "ABC" + std::string(6 - digits.size(), '0') + digits;
+}
+
+// The texts pdftotext finds on each page of a stamped document, one string per page.
+std::vector<std::string> pageTexts(const std::string& path) {
+    std::vector<std::string> pages = tools::pdfTextPages(path, true);
+    for (std::string& page : pages) {
+        page = tools::normalizeSpace(page);
+    }
+    return pages;
+}
+
+struct Member {
+    std::string name;
+    int pages; // 0: fails (damaged, missing or unreadable)
+};
+
+// Five documents of a production, the third damaged: the list goes on with -keepgoing, the
+// series runs on from the last good document, and every document has its row, the stamped
+// ones with their final name and their first and last Bates number and text.
+TEST(ProductionRunTest, LogIndexesTheSeriesOfAList) {
+    const std::vector<Member> members = {
+        {"a.pdf", 3}, {"b.pdf", 1}, {"bad.pdf", 0}, {"c, final.pdf", 4}, {"d.pdf", 2}};
+    TempDir folder;
+    std::string list;
+    for (const Member& m : members) {
+        folder.write(m.name, m.pages > 0 ? document(m.name, m.pages)
+                                         : "%PDF-1.7\n\x01\x02 garbage \xFF\xFE\n");
+        list += m.name + "\n";
+    }
+    folder.write("list.txt", list);
+    folder.write("counter.txt", "1");
+    // An empty log file (made ready by hand) gets the header first.
+    folder.write("log.csv", "");
+    ProgramResult first =
+        runProgram(withArgs({"-ilist.txt", "-fout", "-import", "counter.txt", "-export",
+                             "counter.txt", "-rename", "[FILETITLE]_[PAGESTART]-[PAGEEND].pdf",
+                             "-log", "log.csv", "-keepgoing", "-quiet"},
+                            kBates),
+                   folder.path());
+    EXPECT_EQ(first.status, 1) << first.out << first.err;
+    EXPECT_EQ(TempDir::read(folder.file("counter.txt")), "11");
+
+    std::vector<std::vector<std::string>> rows = readCsv(TempDir::read(folder.file("log.csv")));
+    ASSERT_EQ(rows.size(), members.size() + 1) << TempDir::read(folder.file("log.csv"));
+    EXPECT_EQ(rows[0], kHeader);
+    int next = 1;
+    for (size_t i = 0; i < members.size(); ++i) {
+        const Member& m = members[i];
+        const std::vector<std::string>& row = rows[i + 1];
+        ASSERT_EQ(row.size(), kHeader.size()) << m.name;
+        EXPECT_EQ(row[0], m.name);
+        if (m.pages == 0) {
+            EXPECT_EQ(row[1], "") << m.name;
+            EXPECT_EQ(row[2], "failed") << m.name;
+            EXPECT_EQ(std::vector<std::string>(row.begin() + 3, row.end() - 1),
+                      std::vector<std::string>(8, ""))
+                << m.name;
+            // The cause as standard error shows it, also to the line.
+            EXPECT_NE(row[11], "") << m.name;
+            EXPECT_NE(first.err.find(row[11] + "\n"), std::string::npos) << row[11] << "\n"
+                                                                         << first.err;
+            continue;
+        }
+        const int last = next + m.pages - 1;
+        const std::string title = m.name.substr(0, m.name.size() - 4);
+        const std::string output = listOutput("out", title + "_" + bates(next).substr(3) + "-" +
+                                                         bates(last).substr(3) + ".pdf");
+        EXPECT_EQ(row, (std::vector<std::string>{m.name, output, "stamped", std::to_string(m.pages),
+                                                 std::to_string(m.pages), std::to_string(next),
+                                                 std::to_string(last), bates(next), bates(last),
+                                                 "no", "no", ""}))
+            << m.name;
+        ASSERT_TRUE(fs::is_regular_file(folder.file(output))) << output;
+        if (haveTools()) {
+            const std::vector<std::string> texts = pageTexts(folder.file(output));
+            ASSERT_EQ(texts.size(), static_cast<size_t>(m.pages)) << output;
+            EXPECT_EQ(texts.front(), m.name + " p1 " + row[7]) << output;
+            EXPECT_EQ(texts.back(), m.name + " p" + std::to_string(m.pages) + " " + row[8])
+                << output;
+        }
+        next = last + 1;
+    }
+
+    // A single run appends its row after them; its text needs quoting.
+    ProgramResult single = runProgram({"-ia.pdf", "-oone.pdf", "-log", "log.csv", "-nopg",
+                                       "-prefix", "Exhibit \"A\", page", "-sep", "", "-quiet"},
+                                      folder.path());
+    EXPECT_EQ(single.status, 0) << single.err;
+    rows = readCsv(TempDir::read(folder.file("log.csv")));
+    ASSERT_EQ(rows.size(), members.size() + 2);
+    EXPECT_EQ(rows.back(), (std::vector<std::string>{"a.pdf", "one.pdf", "stamped", "3", "3", "1",
+                                                     "3", "Exhibit \"A\", page",
+                                                     "Exhibit \"A\", page", "no", "no", ""}));
+    if (!haveTools()) {
+        GTEST_SKIP() << tools::kJudgesMissing;
+    }
+}
+
+// A list with a damaged, an unreadable and a missing document among good ones: every good one is
+// stamped, numbered on from the one before; the failed ones leave no output and no temporary
+// file; the list ends with its summary and status 1. Without -keepgoing the list would have
+// ended at the damaged one.
+TEST(ProductionRunTest, KeepGoingListGoesPastFailedDocuments) {
+    bool unreadable = true;
+#ifdef _WIN32
+    unreadable = false; // no permission bits that keep the owner out
+#else
+    unreadable = geteuid() != 0; // root reads any file
+#endif
+    std::vector<Member> members = {{"g1.pdf", 2}, {"damaged.pdf", 0}, {"g2.pdf", 3}};
+    if (unreadable) {
+        members.push_back({"locked.pdf", 0});
+    }
+    members.push_back({"missing.pdf", 0});
+    members.push_back({"g3.pdf", 1});
+    for (bool quiet : {false, true}) {
+        TempDir folder;
+        std::string list;
+        for (const Member& m : members) {
+            if (m.name == "damaged.pdf") {
+                folder.write(m.name, std::string("\x89garbage\x00\xFF bytes", 16));
+            } else if (m.name == "locked.pdf") {
+                folder.write(m.name, document("locked", 2));
+                fs::permissions(folder.file(m.name), fs::perms::none);
+            } else if (m.pages > 0) {
+                folder.write(m.name, document(m.name, m.pages));
+            }
+            list += m.name + "\r\n";
+        }
+        folder.write("list.txt", list);
+        folder.write("counter.txt", "5");
+        std::vector<std::string> args = withArgs({"-ilist.txt", "-fout", "-keepgoing", "-import",
+                                                  "counter.txt", "-export", "counter.txt"},
+                                                 kBates);
+        if (quiet) {
+            args.push_back("-quiet");
+        }
+        ProgramResult result = runProgram(args, folder.path());
+        const std::string label = quiet ? "quiet" : "not quiet";
+        const size_t failed = unreadable ? 3 : 2;
+        const std::string summary = "Stamped 3 of " + std::to_string(members.size()) + " files; " +
+                                    std::to_string(failed) + " failed\n";
+        ASSERT_GE(result.out.size(), summary.size()) << label;
+        EXPECT_EQ(result.out.substr(result.out.size() - summary.size()), summary) << label << "\n"
+                                                                                  << result.out;
+        EXPECT_EQ(result.status, 1) << label;
+        for (const char* name : {"damaged.pdf", "missing.pdf"}) {
+            EXPECT_NE(result.out.find("Stamp file issue: '" + std::string(name) + "'\n"),
+                      std::string::npos)
+                << label << ": " << name << "\n"
+                << result.out;
+        }
+        // Good documents only: no output, partial file or temporary file of a failed one.
+        EXPECT_EQ(listing(folder.file("out")),
+                  (std::vector<std::string>{"g1.pdf", "g2.pdf", "g3.pdf"}))
+            << label;
+        std::vector<std::string> top = listing(folder.path());
+        for (const std::string& name : top) {
+            EXPECT_EQ(name.find(".quillmark-"), std::string::npos) << label << ": " << name;
+        }
+        // 5, 6 | 7, 8, 9 | 10: the counter runs on over the good documents without a gap.
+        EXPECT_EQ(TempDir::read(folder.file("counter.txt")), "11") << label;
+        if (haveTools()) {
+            int next = 5;
+            for (const Member& m : members) {
+                if (m.pages == 0) {
+                    continue;
+                }
+                const std::vector<std::string> texts = pageTexts(folder.file("out/" + m.name));
+                ASSERT_EQ(texts.size(), static_cast<size_t>(m.pages)) << m.name;
+                for (int page = 0; page < m.pages; ++page) {
+                    EXPECT_EQ(texts[page],
+                              m.name + " p" + std::to_string(page + 1) + " " + bates(next++))
+                        << label << ": " << m.name;
+                }
+            }
+        }
+        if (unreadable) {
+            fs::permissions(folder.file("locked.pdf"), fs::perms::owner_all);
+        }
+    }
+    if (!haveTools()) {
+        GTEST_SKIP() << tools::kJudgesMissing;
+    }
+}
+
+} // namespace
