@@ -112,6 +112,12 @@ const OptionTable::Row kRows[] = {
     {"-CMYKcolor", Form::Hex, ValueKind::None,
      [](CPdfStamp& j, const Match& m) { j.stamp.cmykColor = m.hex; },
      nullptr},
+    {"-box", Form::Hex, ValueKind::None,
+     [](CPdfStamp& j, const Match& m) {
+         j.stamp.boxColor = m.hex;
+         j.stamp.boxSet = true;
+     },
+     nullptr},
     {"-size", Form::Decimal, ValueKind::None,
      [](CPdfStamp& j, const Match& m) { j.stamp.baseSize = m.first; },
      nullptr},
@@ -120,6 +126,9 @@ const OptionTable::Row kRows[] = {
      nullptr},
     {"-angle", Form::Decimal, ValueKind::None,
      [](CPdfStamp& j, const Match& m) { j.stamp.angle = m.first; },
+     nullptr},
+    {"-under", Form::Exact, ValueKind::None,
+     [](CPdfStamp& j, const Match&) { j.stamp.under = true; },
      nullptr},
     {"-noforce", Form::Exact, ValueKind::None,
      [](CPdfStamp& j, const Match&) { j.stamp.forcePortrait = false; },

@@ -48,10 +48,14 @@ const char* const kUsageLines[] = {
     "default as black.\n",
     "-CMYKcolor(xxxxxx) CMYK hex font color to use in cmyk hex. -color00000000 is default for "
     "black. default as black.\n",
+    "-box(xxxxxx) RGB hex colour of a box filled behind the text, a quarter of the font size "
+    "wider on every side and turned with it; no box is the default.\n",
     "-size(n) font size to use, e.g. 11, use 11 as default\n",
     "-angle(n) angle of text in degrees, use 0 as default\n",
     "-align <text> align justified text, can be 'left', 'right' or 'center', left is default. e.g. "
     "right on positions 20,20 would mean last character right edge ends at that position.\n",
+    "-under draw the stamp before the page's own content, so that the page's text and pictures "
+    "lie on top of it (default is on top).\n",
     "-noforce no force portrait when landscape, if view is rotated then calculate as unrotated. "
     "(default is turned on)\n",
     "-pos(n),(n) h,v (horizontal, vertical) positions on page calculated from bottom left up. e.g. "

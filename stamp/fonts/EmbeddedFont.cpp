@@ -144,7 +144,10 @@ void EmbeddedFont::open(const std::string& fontArgument) {
     }
     loadedFont_.clear();
     face_.load(fontArgument);
-    unitsPerEm_ = face_.metrics().unitsPerEm;
+    const FaceMetrics metrics = face_.metrics();
+    unitsPerEm_ = metrics.unitsPerEm > 0 ? metrics.unitsPerEm : 1000;
+    descent_ = static_cast<float>(metrics.descender) * 1000.0f / static_cast<float>(unitsPerEm_);
+    ascent_ = static_cast<float>(metrics.ascender) * 1000.0f / static_cast<float>(unitsPerEm_);
     widths_.assign(face_.glyphCount(), -1.0f);
     loadedFont_ = fontArgument;
 }

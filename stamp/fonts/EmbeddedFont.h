@@ -35,6 +35,10 @@ class EmbeddedFont {
     // The characters that had no glyph since the last call, each named once in the job.
     std::vector<uint32_t> takeMissingCharacters();
 
+    // The face's descender (negative) and ascender in thousandths of the font size.
+    float descent() const { return descent_; }
+    float ascent() const { return ascent_; }
+
     // The six capital letters before the subset's name, from the glyphs of the pass.
     std::string subsetTag() const;
     // The object texts (each from " 0 obj" to "endobj\n") for objects numbered from first on.
@@ -62,6 +66,8 @@ class EmbeddedFont {
     FontFace face_;
     std::string loadedFont_;
     int32_t unitsPerEm_ = 1000;
+    float descent_ = 0.0f;
+    float ascent_ = 0.0f;
     std::vector<float> widths_; // per glyph: the /W width, or -1 while not yet needed
     // The pass's glyphs, each with the characters it stands for (the text of its cluster; empty
     // for the further glyphs of a cluster and for .notdef).

@@ -100,10 +100,29 @@ void appendStampContent(std::string& out, const StampContentInput& in) {
     const std::string_view text = untilZero(in.text);
     out.reserve(out.size() + 160 + in.graphicsStateName.size() + in.colorOperator.size() +
                 in.fontResourceName.size() + text.size() + in.glyphArray.size());
-    out += "\nQ\nBT\n/";
-    out += untilZero(in.graphicsStateName);
-    out += " gs\n";
-    appendMatrix(out, {c, s, -s, c, in.x, in.y});
+    out += in.under ? "q\n" : "\nQ\n";
+    if (in.artifact) {
+        out += "/Artifact << /Type /Pagination >> BDC\n";
+    }
+    const std::array<float, 6> matrix{c, s, -s, c, in.x, in.y};
+    if (!in.boxColorOperator.empty()) {
+        // The graphics state (the opacity) is set for box and text alike; the box is filled in
+        // the text's space, which the save and restore around it leave behind.
+        out += '/';
+        out += untilZero(in.graphicsStateName);
+        out += " gs\nq\n";
+        appendMatrix(out, matrix);
+        out += " cm\n";
+        out += untilZero(in.boxColorOperator);
+        out += '\n';
+        appendFixedList(out, {in.boxX, in.boxY, in.boxWidth, in.boxHeight});
+        out += " re\nf\nQ\nBT\n";
+    } else {
+        out += "BT\n/";
+        out += untilZero(in.graphicsStateName);
+        out += " gs\n";
+    }
+    appendMatrix(out, matrix);
     out += " Tm\n";
     out += untilZero(in.colorOperator);
     out += "\n/";
@@ -114,11 +133,32 @@ void appendStampContent(std::string& out, const StampContentInput& in) {
         out += " Tf\n";
         out += in.glyphArray;
         out += " TJ\nET\n";
-        return;
+    } else {
+        out += " Tf\n(";
+        out += text;
+        out += ") Tj\nET\n";
     }
-    out += " Tf\n(";
-    out += text;
-    out += ") Tj\nET\n";
+    if (in.artifact) {
+        out += "EMC\n";
+    }
+    if (in.under) {
+        out += "Q\nq\n";
+    }
+}
+
+StampBox stampBoxRect(float advance, float descent, float ascent, int32_t fontSize) {
+    const float size = static_cast<float>(fontSize);
+    const float margin = size / 4.0f;
+    StampBox box;
+    box.x = -margin;
+    box.y = descent * size / 1000.0f - margin;
+    box.width = advance * size / 1000.0f + 2.0f * margin;
+    box.height = (ascent - descent) * size / 1000.0f + 2.0f * margin;
+    return box;
+}
+
+std::string_view fixedStreamText(bool under) {
+    return under ? "Q\n" : "q\n";
 }
 
 std::string formatStreamObject(std::string_view data) {

@@ -114,6 +114,11 @@ class CPdfStamp {
     std::string buildColorOperator() const;
     // The stamp stream object of the page; valid until the next call.
     const std::string& buildStampStream(size_t pageIndex);
+    // The font's descent and ascent in thousandths of the font size, for the box behind the text.
+    void stampFontExtent(float& descent, float& ascent) const;
+    // Whether the catalog has /MarkInfo with /Marked true, directly or through references: the
+    // document is tagged. A catalog or entry that cannot be read counts as untagged.
+    bool isMarkedCatalog();
     std::string buildGraphicsState(float opacity) const;
     void patchPage(std::string& pageText, int32_t pageObjectNumber, size_t pageIndex);
 
@@ -300,7 +305,8 @@ class CPdfStamp {
     std::string kidText_;
     std::string composed_;
     std::vector<size_t> composedPieces_; // with -embedfont: where each piece of it ends
-    std::string saveStream_;
+    std::string saveStream_;      // with -under: the restore stream after the page's contents
+    bool markedDocument_ = false; // the pass's document is tagged: the stamp is an artifact
     std::string stampContent_;
     std::string stampObject_;
 

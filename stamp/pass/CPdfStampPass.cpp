@@ -394,8 +394,10 @@ void CPdfStamp::writeStampObjects() {
     graphicsStateName = makeResourceName("GS");
     graphicsStateObjectNumber = static_cast<int32_t>(
         output.addOutputObject(buildGraphicsState(static_cast<float>(stamp.opacity))));
-    // The same save stream goes in front of every page's contents.
+    // The same save stream goes in front of every page's contents (with -under, the same
+    // restore after them).
     saveStream_ = buildSaveStream();
+    markedDocument_ = isMarkedCatalog();
 }
 
 int32_t CPdfStamp::importStartNumber() const {
@@ -496,8 +498,14 @@ void CPdfStamp::stampPage(int32_t number, size_t pageIndex) {
     }
     composeText(shown);
     noteStampedPage(pageIndex, shown);
-    output.addOutputObject(saveStream_);
-    output.addOutputObject(buildStampStream(pageIndex));
+    if (stamp.under) {
+        // The page's contents go between the two streams: first the stamp, then the restore.
+        output.addOutputObject(buildStampStream(pageIndex));
+        output.addOutputObject(saveStream_);
+    } else {
+        output.addOutputObject(saveStream_);
+        output.addOutputObject(buildStampStream(pageIndex));
+    }
     patchPage(pageText_, number, pageIndex);
 }
 

@@ -48,6 +48,9 @@ struct StampDefinition {
     uint32_t rgbColor = 0;
     uint32_t cmykColor = 0;
     int32_t opacity = 100;
+    // -box: a filled rectangle in this RGB colour behind the text, when boxSet.
+    bool boxSet = false;
+    uint32_t boxColor = 0;
 
     // ---- placement
     int32_t angle = 0;
@@ -61,4 +64,6 @@ struct StampDefinition {
     // With a centred vertical position: points above the centre where the text goes (the lines
     // of a text-lines file are centred as one block).
     float centredLineOffset = 0.0f;
+    // -under: drawn before the page's own content instead of after it.
+    bool under = false;
 };

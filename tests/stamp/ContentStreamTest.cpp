@@ -1,9 +1,11 @@
+#include "stamp/fonts/FontTable.h"
 #include "stamp/layout/Placement.h"
 #include "stamp/layout/StampContent.h"
 #include "stamp/pass/CPdfStamp.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -154,6 +156,87 @@ TEST(ContentStreamTest, TextEndsAtAZeroByteAsPrintfWouldCutIt) {
     const std::string text("ab\0cd", 5);
     in.text = text;
     EXPECT_NE(formatStampContent(in).find("(ab) Tj"), std::string::npos);
+}
+
+// The box behind the text, drawing under the content and the artifact marking of a tagged
+// document, alone and together: each wraps the same text drawing.
+TEST(ContentStreamTest, BoxUnderAndArtifactWrapTheText) {
+    const std::string matrix = "1.000000 0.000000 -0.000000 1.000000 20.000000 10.000000";
+    const std::string text = "0 0 0 rg\n/F2 11 Tf\n(Page 1 / 2) Tj\nET\n";
+    const std::string plain = "BT\n/GS3 gs\n" + matrix + " Tm\n" + text;
+    const std::string boxed = "/GS3 gs\nq\n" + matrix +
+                              " cm\n1.000000 1.000000 0.000000 rg\n"
+                              "-5.000000 -9.000000 60.000000 30.000000 re\nf\nQ\nBT\n" +
+                              matrix + " Tm\n" + text;
+    const std::string bdc = "/Artifact << /Type /Pagination >> BDC\n";
+    struct Row {
+        const char* name;
+        bool box;
+        bool under;
+        bool artifact;
+        std::string expected;
+    };
+    const Row rows[] = {
+        {"on top", false, false, false, "\nQ\n" + plain},
+        {"box", true, false, false, "\nQ\n" + boxed},
+        {"under", false, true, false, "q\n" + plain + "Q\nq\n"},
+        {"artifact", false, false, true, "\nQ\n" + bdc + plain + "EMC\n"},
+        {"all three", true, true, true, "q\n" + bdc + boxed + "EMC\nQ\nq\n"},
+    };
+    for (const Row& row : rows) {
+        StampContentInput in = defaultContent(PlacementResult{20.0f, 10.0f, 0.0f}, "0 0 0 rg");
+        if (row.box) {
+            // Two and a half ems at size 20 from the descent -0.2 to the ascent 0.8: 50 by 20
+            // points and a margin of 5 on every side.
+            const StampBox box = stampBoxRect(2500.0f, -200.0f, 800.0f, 20);
+            in.boxColorOperator = "1.000000 1.000000 0.000000 rg";
+            in.boxX = box.x;
+            in.boxY = box.y;
+            in.boxWidth = box.width;
+            in.boxHeight = box.height;
+        }
+        in.under = row.under;
+        in.artifact = row.artifact;
+        EXPECT_EQ(formatStampContent(in), row.expected) << row.name;
+    }
+}
+
+// Under the content the fixed stream restores after the page's contents instead of saving
+// before them; the box takes the text's width from the font table and its colour stays apart
+// from the text's.
+TEST(ContentStreamTest, BuildStreamsForBoxAndUnder) {
+    CPdfStamp job;
+    EXPECT_EQ(job.buildSaveStream(), formatStreamObject("q\n"));
+    job.stamp.under = true;
+    EXPECT_EQ(job.buildSaveStream(), formatStreamObject("Q\n"));
+
+    job.pageList.resize(1);
+    job.pageList[0].box = PageBox{0.0f, 0.0f, 612.0f, 792.0f};
+    job.graphicsStateName = "GS7";
+    job.fontResourceName = "F5";
+    job.currentText = "Page 2 / 2";
+    job.stamp.rgbColor = 0xFF0000;
+    job.stamp.boxSet = true;
+    job.stamp.boxColor = 0x00FF00;
+    job.stamp.baseSize = 20;
+    const std::string object = job.buildStampStream(0);
+    // Arial's box runs from -210 to 896 thousandths.
+    const auto advance = static_cast<float>(getTextWidth("Arial", "Page 2 / 2"));
+    const StampBox box = stampBoxRect(advance, -210.0f, 896.0f, 20);
+    EXPECT_FLOAT_EQ(box.x, -5.0f);
+    EXPECT_FLOAT_EQ(box.width, advance * 20 / 1000 + 10.0f);
+    EXPECT_NEAR(box.y, -4.2f - 5.0f, 1e-4);
+    EXPECT_NEAR(box.height, 22.12f + 10.0f, 1e-4);
+    char rect[128];
+    std::snprintf(rect, sizeof rect, "%f %f %f %f re\n", static_cast<double>(box.x),
+                  static_cast<double>(box.y), static_cast<double>(box.width),
+                  static_cast<double>(box.height));
+    EXPECT_NE(object.find("stream\nq\n/GS7 gs\nq\n"), std::string::npos) << object;
+    EXPECT_NE(object.find("0.000000 1.000000 0.000000 rg\n" + std::string(rect)), std::string::npos)
+        << object;
+    EXPECT_NE(object.find("1.000000 0.000000 0.000000 rg\n/F5 20 Tf\n(Page 2 / 2) Tj\nET\nQ\nq\n"),
+              std::string::npos)
+        << object;
 }
 
 } // namespace
