@@ -604,6 +604,10 @@ bool readReference(std::string_view value, int64_t& number, int64_t& generation)
         generation = plainGeneration;
         return true;
     }
+    // The shortest reference, "0 0 R", has five bytes: a shorter value is none (a /Length).
+    if (value.size() < 5) {
+        return false;
+    }
     size_t end = skipRegularRun(value, 0);
     if (!parseDecimal(value.substr(0, end), number)) {
         return false;

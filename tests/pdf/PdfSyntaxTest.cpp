@@ -156,6 +156,30 @@ TEST(PdfSyntaxTest, ClassifiesValues) {
     EXPECT_EQ(pdfsyntax::findDictionaryEnd(text, dict), text.find(">> endobj"));
 }
 
+TEST(PdfSyntaxTest, ReadsReferencesAndNothingElse) {
+    struct Case {
+        const char* value;
+        bool reference;
+        int64_t number;
+        int64_t generation;
+    };
+    const Case cases[] = {
+        {"0 0 R", true, 0, 0},     {"12 3 R", true, 12, 3}, {"1\n0\nR", true, 1, 0},
+        {"7 0 %c\nR", true, 7, 0}, {"567", false, 0, 0},    {"0 0R", false, 0, 0},
+        {"12 0", false, 0, 0},     {"-1 0 R", false, 0, 0}, {"1 -2 R", false, 0, 0},
+        {"", false, 0, 0},         {"R", false, 0, 0},      {"1.0 0 R", false, 0, 0},
+    };
+    for (const Case& c : cases) {
+        int64_t number = -7;
+        int64_t generation = -7;
+        ASSERT_EQ(pdfsyntax::readReference(c.value, number, generation), c.reference) << c.value;
+        if (c.reference) {
+            EXPECT_EQ(number, c.number) << c.value;
+            EXPECT_EQ(generation, c.generation) << c.value;
+        }
+    }
+}
+
 // One scan for several keys finds each entry as a scan for that key alone does, also where the
 // dictionary breaks off between them.
 TEST(PdfSyntaxTest, FindsSeveralKeysInOneScanAsOneByOne) {
