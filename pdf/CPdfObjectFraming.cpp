@@ -325,15 +325,14 @@ bool CPdfObjectFraming::frameObject(int32_t number, uint64_t start, ObjectExtent
     if (dictStart == pdfsyntax::npos) {
         return fallback();
     }
-    const size_t dictEnd = pdfsyntax::findDictionaryEnd(head, dictStart);
+    constexpr std::string_view kKeys[] = {"Type", "Length"};
+    std::optional<pdfsyntax::DictEntry> found[2];
+    const size_t dictEnd = pdfsyntax::findEntriesAndEnd(head, dictStart, kKeys, found);
     if (dictEnd == pdfsyntax::npos || pdfsyntax::skipWhitespace(head, dictEnd + 2) != head.size()) {
         // "stream" is not the keyword right after the object's dictionary.
         return fallback();
     }
     out.isStream = true;
-    constexpr std::string_view kKeys[] = {"Type", "Length"};
-    std::optional<pdfsyntax::DictEntry> found[2];
-    pdfsyntax::findEntries(head, dictStart, kKeys, found);
     out.isObjectStream = isObjectStreamType(head, found[0]);
     const LengthValue lengthEntry = readLengthEntry(head, found[1]);
 

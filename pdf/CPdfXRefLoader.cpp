@@ -12,6 +12,8 @@
 #include "pdf/PdfSyntax.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -133,6 +135,19 @@ std::string CPdfXRef::firstMisplacedRow() {
         if (row.offset < 0 || !input.view(static_cast<uint64_t>(row.offset), 256, text) ||
             text.empty()) {
             return where() + " lies outside the file";
+        }
+        // The header as writers put it, "N G obj" with this row's number and generation, is
+        // compared as bytes; any other text is read.
+        char expected[48];
+        char* end = std::to_chars(expected, expected + 20, number).ptr;
+        *end++ = ' ';
+        end = std::to_chars(end, end + 20, row.generation).ptr;
+        std::memcpy(end, " obj", 4);
+        const size_t length = static_cast<size_t>(end + 4 - expected);
+        if (text.size() >= length && std::memcmp(text.data(), expected, length) == 0 &&
+            (text.size() == length ||
+             !pdfsyntax::isRegular(static_cast<unsigned char>(text[length])))) {
+            continue;
         }
         const size_t at = pdfsyntax::skipWhitespace(text, 0);
         const auto header =

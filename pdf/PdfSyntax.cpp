@@ -16,9 +16,34 @@ inline bool doubleBracketAt(std::string_view text, size_t pos, char pair) {
     return pos + 1 < text.size() && text[pos] == pair && text[pos + 1] == pair;
 }
 
-size_t skipRegularRun(std::string_view text, size_t pos) {
-    while (pos < text.size() && isRegular(static_cast<unsigned char>(text[pos]))) {
+inline bool regularByte(char c) {
+    return kByteClasses[static_cast<unsigned char>(c)] == kRegular;
+}
+
+inline size_t skipRegularRun(std::string_view text, size_t pos) {
+    const char* const data = text.data();
+    const size_t size = text.size();
+    while (pos < size && regularByte(data[pos])) {
         ++pos;
+    }
+    return pos;
+}
+
+// White-space and comments from pos; the scans call this between every two tokens.
+inline size_t skipSpace(std::string_view text, size_t pos) {
+    const char* const data = text.data();
+    const size_t size = text.size();
+    while (pos < size) {
+        const unsigned char c = static_cast<unsigned char>(data[pos]);
+        if (kByteClasses[c] == kWhitespace) {
+            ++pos;
+        } else if (c == '%') {
+            while (pos < size && data[pos] != '\r' && data[pos] != '\n') {
+                ++pos;
+            }
+        } else {
+            break;
+        }
     }
     return pos;
 }
@@ -83,6 +108,48 @@ size_t extendReference(std::string_view text, size_t end) {
     return rEnd;
 }
 
+// The same as extendReference, deciding the forms writers put after an integer ("N G R" with
+// single spaces, or a space or delimiter before something that cannot be a generation) from
+// the bytes at hand, and the rest by the general reading.
+inline size_t referenceEnd(std::string_view text, size_t end) {
+    const char* const data = text.data();
+    const size_t size = text.size();
+    if (end + 1 >= size) {
+        return extendReference(text, end);
+    }
+    const char after = data[end];
+    if (after != ' ') {
+        // Not white-space: nothing is skipped, so no generation can follow.
+        return after == '%' || isWhitespace(static_cast<unsigned char>(after))
+                   ? extendReference(text, end)
+                   : end;
+    }
+    const unsigned char next = static_cast<unsigned char>(data[end + 1]);
+    if (!isDigit(next)) {
+        // A generation begins with a sign or a digit, after any white-space or comment.
+        return next == '+' || next == '-' || next == '%' || isWhitespace(next)
+                   ? extendReference(text, end)
+                   : end;
+    }
+    size_t at = end + 2;
+    while (at < size && isDigit(static_cast<unsigned char>(data[at]))) {
+        ++at;
+    }
+    if (at + 1 < size && data[at] == ' ') {
+        const char r = data[at + 1];
+        if (r == 'R') {
+            return at + 2 == size || !regularByte(data[at + 2]) ? at + 2 : end;
+        }
+        if (r != '%' && !isWhitespace(static_cast<unsigned char>(r))) {
+            return end;
+        }
+    } else if (at < size && regularByte(data[at])) {
+        // The generation's token goes on past its digits: it is no integer.
+        return end;
+    }
+    return extendReference(text, end);
+}
+
 // Spaces and line ends from pos, as writers put them between the tokens of a plain object;
 // true when there was at least one.
 bool skipPlainSpaces(std::string_view text, size_t& pos) {
@@ -126,6 +193,32 @@ inline bool readPlainReference(std::string_view text, size_t pos, size_t& end, i
     return true;
 }
 
+// The token of regular bytes at pos: an integer with the reference it may begin, or another
+// word (a real number, a keyword).
+inline size_t skipWord(std::string_view text, size_t pos) {
+    const char* const data = text.data();
+    const size_t size = text.size();
+    size_t at = pos + (data[pos] == '+' || data[pos] == '-' ? 1 : 0);
+    const size_t digits = at;
+    while (at < size && isDigit(static_cast<unsigned char>(data[at]))) {
+        ++at;
+    }
+    if (at == digits || (at < size && regularByte(data[at]))) {
+        return skipRegularRun(text, at);
+    }
+    return referenceEnd(text, at);
+}
+
+// The end of the value at pos (within the text) when it is a name or a word, as skipObjectAt
+// gives it, without that scan's set-up; npos for a value that skipObjectAt is to read.
+inline size_t skipSimpleValue(std::string_view text, size_t pos) {
+    const char c = text[pos];
+    if (c == '/') {
+        return skipRegularRun(text, pos + 1);
+    }
+    return regularByte(c) ? skipWord(text, pos) : npos;
+}
+
 // One object from pos, nested containers followed with a stack of their kinds instead of
 // calls within calls: every value inside n open containers is read at depth + n, and one
 // deeper than kMaxDepth makes the object malformed.
@@ -163,18 +256,7 @@ size_t skipObjectAt(std::string_view text, size_t pos, int depth) {
             if (isDelimiter(c)) {
                 return npos;
             }
-            size_t referenceEnd = 0;
-            int64_t number = 0;
-            int64_t generation = 0;
-            if (readPlainReference(text, pos, referenceEnd, number, generation) &&
-                (referenceEnd == size ||
-                 !isRegular(static_cast<unsigned char>(data[referenceEnd])))) {
-                pos = referenceEnd;
-            } else if (const size_t integerEnd = integerTokenEnd(text, pos); integerEnd != npos) {
-                pos = extendReference(text, integerEnd);
-            } else {
-                pos = skipRegularRun(text, pos);
-            }
+            pos = skipWord(text, pos);
             break;
         }
         if (pos == npos) {
@@ -186,7 +268,7 @@ size_t skipObjectAt(std::string_view text, size_t pos, int depth) {
             if (count == 0) {
                 return pos;
             }
-            pos = skipWhitespace(text, pos);
+            pos = skipSpace(text, pos);
             if (pos >= size) {
                 return npos;
             }
@@ -213,19 +295,7 @@ bool parseDecimal(std::string_view token, int64_t& out) {
 } // namespace
 
 size_t skipWhitespace(std::string_view text, size_t pos) {
-    while (pos < text.size()) {
-        unsigned char c = static_cast<unsigned char>(text[pos]);
-        if (isWhitespace(c)) {
-            ++pos;
-        } else if (c == '%') {
-            while (pos < text.size() && text[pos] != '\r' && text[pos] != '\n') {
-                ++pos;
-            }
-        } else {
-            break;
-        }
-    }
-    return pos;
+    return skipSpace(text, pos);
 }
 
 size_t skipObject(std::string_view text, size_t pos) {
@@ -237,32 +307,51 @@ namespace {
 // "N G obj" as writers put it: digits, line ends or spaces, digits, line ends or spaces, "obj".
 // Any other form is left to the general reading, which gives the same header for this one.
 bool readPlainObjectHeader(std::string_view text, ObjectHeader& header) {
+    const char* const data = text.data();
+    const size_t size = text.size();
     size_t pos = 0;
+    // One to kMaxPlainDigits digits and then a space or line end; the value in number.
+    auto plainNumber = [&](int64_t& number) {
+        const size_t start = pos;
+        const size_t stop = std::min(size, start + kMaxPlainDigits);
+        uint64_t value = 0;
+        while (pos < stop) {
+            const unsigned digit = static_cast<unsigned char>(data[pos]) - unsigned{'0'};
+            if (digit > 9) {
+                break;
+            }
+            value = value * 10 + digit;
+            ++pos;
+        }
+        number = static_cast<int64_t>(value);
+        if (pos == start || pos >= size || !isPlainSpace(data[pos])) {
+            return false;
+        }
+        do {
+            ++pos;
+        } while (pos < size && isPlainSpace(data[pos]));
+        return true;
+    };
+    while (pos < size && isPlainSpace(data[pos])) {
+        ++pos;
+    }
     int64_t number = 0;
     int64_t generation = 0;
-    skipPlainSpaces(text, pos);
-    if (!readPlainDigits(text, pos, kMaxPlainDigits, number) || !skipPlainSpaces(text, pos) ||
-        !readPlainDigits(text, pos, kMaxPlainDigits, generation) || !skipPlainSpaces(text, pos) ||
-        pos + 3 > text.size() || text[pos] != 'o' || text[pos + 1] != 'b' || text[pos + 2] != 'j') {
-        return false;
-    }
-    pos += 3;
-    if (pos < text.size() && isRegular(static_cast<unsigned char>(text[pos]))) {
+    if (!plainNumber(number) || !plainNumber(generation) || size - pos < 3 || data[pos] != 'o' ||
+        data[pos + 1] != 'b' || data[pos + 2] != 'j' ||
+        (pos + 3 < size && regularByte(data[pos + 3]))) {
         return false;
     }
     header.number = number;
     header.generation = generation;
-    header.bodyStart = pos;
+    header.bodyStart = pos + 3;
     return true;
 }
 
-} // namespace
-
-std::optional<ObjectHeader> readObjectHeader(std::string_view text) {
+// Any other form of the header, which is rare: out of line, so that the plain reading does not
+// pay for this one's set-up.
+[[gnu::noinline]] std::optional<ObjectHeader> readGeneralObjectHeader(std::string_view text) {
     ObjectHeader header;
-    if (readPlainObjectHeader(text, header)) {
-        return header;
-    }
     size_t pos = skipWhitespace(text, 0);
     size_t end = skipRegularRun(text, pos);
     if (!parseDecimal(text.substr(pos, end - pos), header.number)) {
@@ -283,6 +372,16 @@ std::optional<ObjectHeader> readObjectHeader(std::string_view text) {
     }
     header.bodyStart = pos;
     return header;
+}
+
+} // namespace
+
+std::optional<ObjectHeader> readObjectHeader(std::string_view text) {
+    ObjectHeader header;
+    if (readPlainObjectHeader(text, header)) {
+        return header;
+    }
+    return readGeneralObjectHeader(text);
 }
 
 size_t findBody(std::string_view text) {
@@ -332,13 +431,13 @@ void findEntries(std::string_view text, size_t dictStart, std::span<const std::s
     }
     size_t pos = dictStart + 2;
     while (wanted > 0) {
-        pos = skipWhitespace(text, pos);
+        pos = skipSpace(text, pos);
         if (pos >= text.size() || doubleBracketAt(text, pos, '>')) {
             return;
         }
         if (text[pos] != '/') {
             // Not a key: step over the stray object and look for the next key.
-            pos = skipObject(text, pos);
+            pos = skipObjectAt(text, pos, 0);
             if (pos == npos) {
                 return;
             }
@@ -346,14 +445,17 @@ void findEntries(std::string_view text, size_t dictStart, std::span<const std::s
         }
         size_t keyStart = pos;
         size_t keyEnd = skipRegularRun(text, pos + 1);
-        size_t valueStart = skipWhitespace(text, keyEnd);
+        size_t valueStart = skipSpace(text, keyEnd);
         if (valueStart >= text.size()) {
             return;
         }
         if (doubleBracketAt(text, valueStart, '>')) {
             return;
         }
-        size_t valueEnd = skipObject(text, valueStart);
+        size_t valueEnd = skipSimpleValue(text, valueStart);
+        if (valueEnd == npos) {
+            valueEnd = skipObjectAt(text, valueStart, 0);
+        }
         if (valueEnd == npos) {
             return;
         }
@@ -367,6 +469,67 @@ void findEntries(std::string_view text, size_t dictStart, std::span<const std::s
         }
         pos = valueEnd;
     }
+}
+
+size_t findEntriesAndEnd(std::string_view text, size_t dictStart,
+                         std::span<const std::string_view> keys,
+                         std::span<std::optional<DictEntry>> found) {
+    for (std::optional<DictEntry>& entry : found) {
+        entry.reset();
+    }
+    const size_t count = std::min({keys.size(), found.size(), kMaxKeys});
+    if (dictStart >= text.size() || !doubleBracketAt(text, dictStart, '<')) {
+        return npos;
+    }
+    // The values are skipped one level down, as the skip of the whole dictionary reads them.
+    // Where that fails the two are made apart: findEntries reads its values from level 0, and
+    // keeps what it found before the point where the text fails.
+    bool wantedKey[kMaxKeys] = {};
+    std::fill(wantedKey, wantedKey + count, true);
+    size_t pos = dictStart + 2;
+    while (true) {
+        pos = skipSpace(text, pos);
+        if (pos >= text.size()) {
+            break;
+        }
+        if (doubleBracketAt(text, pos, '>')) {
+            return pos;
+        }
+        if (text[pos] != '/') {
+            pos = skipObjectAt(text, pos, 1);
+            if (pos == npos) {
+                break;
+            }
+            continue;
+        }
+        const size_t keyStart = pos;
+        const size_t keyEnd = skipRegularRun(text, pos + 1);
+        const size_t valueStart = skipSpace(text, keyEnd);
+        if (valueStart >= text.size()) {
+            break;
+        }
+        if (doubleBracketAt(text, valueStart, '>')) {
+            // A key without a value ends the entries; the name is the last object.
+            return valueStart;
+        }
+        size_t valueEnd = skipSimpleValue(text, valueStart);
+        if (valueEnd == npos) {
+            valueEnd = skipObjectAt(text, valueStart, 1);
+        }
+        if (valueEnd == npos) {
+            break;
+        }
+        const std::string_view key = text.substr(keyStart + 1, keyEnd - keyStart - 1);
+        for (size_t k = 0; k < count; ++k) {
+            if (wantedKey[k] && key == keys[k]) {
+                found[k] = DictEntry{keyStart, valueStart, valueEnd};
+                wantedKey[k] = false;
+            }
+        }
+        pos = valueEnd;
+    }
+    findEntries(text, dictStart, keys, found);
+    return findDictionaryEnd(text, dictStart);
 }
 
 std::optional<DictEntry> findEntry(std::string_view text, size_t dictStart, std::string_view key) {
@@ -440,6 +603,10 @@ bool readReference(std::string_view value, int64_t& number, int64_t& generation)
         number = plainNumber;
         generation = plainGeneration;
         return true;
+    }
+    // The shortest reference, "0 0 R", has five bytes: a shorter value is none (a /Length).
+    if (value.size() < 5) {
+        return false;
     }
     size_t end = skipRegularRun(value, 0);
     if (!parseDecimal(value.substr(0, end), number)) {

@@ -261,6 +261,11 @@ std::optional<DictEntry> findEntry(std::string_view text, size_t dictStart, std:
 inline constexpr size_t kMaxKeys = 4;
 void findEntries(std::string_view text, size_t dictStart, std::span<const std::string_view> keys,
                  std::span<std::optional<DictEntry>> found);
+// The entries as findEntries finds them, and from the same scan the position of the ">>" that
+// closes the dictionary, as findDictionaryEnd gives it (npos when it does not close).
+size_t findEntriesAndEnd(std::string_view text, size_t dictStart,
+                         std::span<const std::string_view> keys,
+                         std::span<std::optional<DictEntry>> found);
 // The edits made to a text, at positions of the text before them, so that an entry found
 // before them can be carried over to the edited text instead of being looked for again.
 class EditLog {

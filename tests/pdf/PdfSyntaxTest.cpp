@@ -7,6 +7,7 @@
 #include <string>
 #include <tuple>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -74,9 +75,38 @@ TEST(PdfSyntaxTest, SkipsWholeObjectsAndReferences) {
         size_t end;
     };
     const Case cases[] = {
-        {"12 0 R /X", 6},      {"12 0 obj", 2}, {"12 R", 2},   {"[1 [2] 3] x", 9},
-        {"<< /A [1] >>x", 12}, {"(a\\)b)c", 6}, {"<414>x", 5}, {"/Name/X", 5},
-        {"true false", 4},     {"[1 2", npos},  {")", npos},   {"", npos},
+        {"12 0 R /X", 6},
+        {"12 0 obj", 2},
+        {"12 R", 2},
+        {"[1 [2] 3] x", 9},
+        {"<< /A [1] >>x", 12},
+        {"(a\\)b)c", 6},
+        {"<414>x", 5},
+        {"/Name/X", 5},
+        {"true false", 4},
+        {"[1 2", npos},
+        {")", npos},
+        {"", npos},
+        // References in the forms writers use and in the others PDF allows; integers that
+        // only look like the start of one.
+        {"12 0 R", 6},
+        {"12 0 R]", 6},
+        {"-3 0 R", 6},
+        {"12 0 Rx", 2},
+        {"12  0 R", 7},
+        {"12\n0\nR", 6},
+        {"12 0 %c\nR", 9},
+        {"12 +0 R", 7},
+        {"12 0x R", 2},
+        {"12 0", 2},
+        {"12 0 ", 2},
+        {"1 2 3", 1},
+        {"12 0]", 2},
+        {"12/X", 2},
+        {"1.5 0 R", 3},
+        {"12 0 S", 2},
+        {"[1 0 R 2 0 S]", 13},
+        {"<</A 1 0 R/B 2>>", 16},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(pdfsyntax::skipObject(c.text, 0), c.end) << c.text;
@@ -126,6 +156,30 @@ TEST(PdfSyntaxTest, ClassifiesValues) {
     EXPECT_EQ(pdfsyntax::findDictionaryEnd(text, dict), text.find(">> endobj"));
 }
 
+TEST(PdfSyntaxTest, ReadsReferencesAndNothingElse) {
+    struct Case {
+        const char* value;
+        bool reference;
+        int64_t number;
+        int64_t generation;
+    };
+    const Case cases[] = {
+        {"0 0 R", true, 0, 0},     {"12 3 R", true, 12, 3}, {"1\n0\nR", true, 1, 0},
+        {"7 0 %c\nR", true, 7, 0}, {"567", false, 0, 0},    {"0 0R", false, 0, 0},
+        {"12 0", false, 0, 0},     {"-1 0 R", false, 0, 0}, {"1 -2 R", false, 0, 0},
+        {"", false, 0, 0},         {"R", false, 0, 0},      {"1.0 0 R", false, 0, 0},
+    };
+    for (const Case& c : cases) {
+        int64_t number = -7;
+        int64_t generation = -7;
+        ASSERT_EQ(pdfsyntax::readReference(c.value, number, generation), c.reference) << c.value;
+        if (c.reference) {
+            EXPECT_EQ(number, c.number) << c.value;
+            EXPECT_EQ(generation, c.generation) << c.value;
+        }
+    }
+}
+
 // One scan for several keys finds each entry as a scan for that key alone does, also where the
 // dictionary breaks off between them.
 TEST(PdfSyntaxTest, FindsSeveralKeysInOneScanAsOneByOne) {
@@ -136,22 +190,45 @@ TEST(PdfSyntaxTest, FindsSeveralKeysInOneScanAsOneByOne) {
         // Malformed after the first key: later keys are not found.
         "3 0 obj << /Contents 4 0 R /X ) /Resources 2 0 R >> endobj",
         "3 0 obj << /Type /Page >> endobj",
+        // A key without a value ends the entries and the dictionary; a stray value is passed.
+        "3 0 obj << /Contents 4 0 R /Resources >> endobj",
+        "3 0 obj << 7 /Contents 4 0 R [1] /Type /Page >> endobj",
+        "3 0 obj << /Contents 4 0 R",
     };
+    // A value inside 256 containers is read on its own, but is one too deep inside the
+    // dictionary: the entries after it are found, the dictionary has no end.
+    const std::string deep = "3 0 obj << /Type " + std::string(256, '[') + "1" +
+                             std::string(256, ']') + " /Contents 4 0 R >> endobj";
+    const std::string fits = "3 0 obj << /Type " + std::string(255, '[') + "1" +
+                             std::string(255, ']') + " /Contents 4 0 R >> endobj";
+    std::vector<std::string_view> all(std::begin(texts), std::end(texts));
+    all.push_back(deep);
+    all.push_back(fits);
     constexpr std::string_view keys[] = {"Contents", "Resources", "Type", "Missing"};
-    for (const char* text : texts) {
-        SCOPED_TRACE(text);
+    for (const std::string_view text : all) {
+        SCOPED_TRACE(text.substr(0, 80));
         const size_t dict = pdfsyntax::findBodyDictionary(text);
         std::optional<pdfsyntax::DictEntry> found[4];
         pdfsyntax::findEntries(text, dict, keys, found);
+        // The scan that also gives the end of the dictionary finds the same entries.
+        std::optional<pdfsyntax::DictEntry> withEnd[4];
+        EXPECT_EQ(pdfsyntax::findEntriesAndEnd(text, dict, keys, withEnd),
+                  pdfsyntax::findDictionaryEnd(text, dict));
         for (size_t k = 0; k < 4; ++k) {
             const auto alone = pdfsyntax::findEntry(text, dict, keys[k]);
             ASSERT_EQ(found[k].has_value(), alone.has_value()) << keys[k];
+            ASSERT_EQ(withEnd[k].has_value(), alone.has_value()) << keys[k];
             if (alone) {
                 EXPECT_EQ(found[k]->keyStart, alone->keyStart) << keys[k];
                 EXPECT_EQ(found[k]->valueEnd, alone->valueEnd) << keys[k];
+                EXPECT_EQ(withEnd[k]->keyStart, alone->keyStart) << keys[k];
+                EXPECT_EQ(withEnd[k]->valueEnd, alone->valueEnd) << keys[k];
             }
         }
     }
+    EXPECT_EQ(pdfsyntax::findDictionaryEnd(deep, pdfsyntax::findBodyDictionary(deep)), npos);
+    EXPECT_NE(pdfsyntax::findDictionaryEnd(fits, pdfsyntax::findBodyDictionary(fits)), npos);
+    EXPECT_TRUE(pdfsyntax::findEntry(deep, pdfsyntax::findBodyDictionary(deep), "Contents"));
     std::optional<pdfsyntax::DictEntry> found[4];
     pdfsyntax::findEntries(texts[3], pdfsyntax::findBodyDictionary(texts[3]), keys, found);
     EXPECT_TRUE(found[0].has_value());

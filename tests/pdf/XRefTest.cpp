@@ -385,6 +385,46 @@ TEST(Fetch, ObjectNotWhereTheRowSaysIsNull) {
     EXPECT_EQ(fetch(rebuilt, 4).getText(), "four");
 }
 
+// Every row in use must lead to a header of its object's generation, however the header is
+// spaced; a word that only begins with "obj" is no header, and either fault has the table
+// rebuilt.
+TEST(Load, RowsAreCheckedAgainstTheHeadersTheyLeadTo) {
+    struct Case {
+        const char* object;
+        bool repaired;
+    };
+    const Case cases[] = {
+        {"4 0 obj (four) endobj\n", false},
+        {"4 0 obj(four) endobj\n", false},
+        {"4  0\r\nobj (four) endobj\n", false},
+        {"04 0 obj (four) endobj\n", false},
+        {"4 0 obj", false},
+        {"4 0 objx (four) endobj\n", true},
+        {"4 1 obj (four) endobj\n", true},
+        {"4 0 ob (four) endobj\n", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.object);
+        PdfBuilder pdf;
+        basicObjects(pdf);
+        const int64_t offset = pdf.currentOffset();
+        pdf.raw(c.object).raw("\n");
+        std::string table = "xref\n0 5\n0000000000 65535 f \n";
+        for (int n = 1; n <= 3; ++n) {
+            table += PdfBuilder::tableRow(pdf.offsetOf(n));
+        }
+        table += PdfBuilder::tableRow(offset);
+        pdf.rawSection(table + "trailer << /Root 1 0 R /Size 5 >>\n");
+        OpenedFile file(pdf);
+        CPdfXRef& xref = file.open();
+        EXPECT_EQ(xref.repaired(), c.repaired) << xref.repairCause();
+        if (c.repaired) {
+            EXPECT_NE(xref.repairCause().find("row of object 4"), std::string::npos)
+                << xref.repairCause();
+        }
+    }
+}
+
 TEST(Fetch, StreamObjectsKeepTheirWindow) {
     PdfBuilder pdf;
     basicObjects(pdf)
