@@ -89,13 +89,14 @@ void runTextLines(CPdfStamp& job) {
     job.intermediatePass = true;
     std::string line;
     std::string lastOutput;
+    bool signedInput = false;
     for (int pass = 1; readLine(lines.get(), line, kMaxTextLineBytes, encoding); ++pass) {
         job.stamp.separatorText.clear();
         job.stamp.noPageNumbers = true;
         job.stamp.prefixText = withoutLineEnd(line);
         job.inputName = pass > 1 ? lastOutput : runInput;
         job.outputName = intermediates.create(runOutput);
-        job.stampDocument();
+        signedInput = job.stampDocument().signedInput;
         if (centred) {
             job.stamp.centredLineOffset -= static_cast<float>(job.lineSpacing);
         } else {
@@ -128,7 +129,7 @@ void runTextLines(CPdfStamp& job) {
     }
     intermediates.forget(lastOutput);
     std::printf(", output file: '%s'\n", runOutput.c_str());
-    if (job.signedInput) {
+    if (signedInput) {
         job.reportSignedInput();
     }
     job.finishRun();

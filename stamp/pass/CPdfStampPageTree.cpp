@@ -1,4 +1,4 @@
-#include "stamp/pass/CPdfStamp.h"
+#include "stamp/pass/CPdfStampPass.h"
 
 #include "pdf/CPdfException.h"
 #include "pdf/Limits.h"
@@ -16,14 +16,14 @@ bool hasOwnResources(std::string_view text) {
 
 } // namespace
 
-void CPdfStamp::walkPageTree(std::string_view nodeText, const PageBox& inherited, int depth,
-                             int32_t inheritedResourcesFrom) {
+void CPdfStampPass::walkPageTree(std::string_view nodeText, const PageBox& inherited, int depth,
+                                 int32_t inheritedResourcesFrom) {
     if (depth > limits::kMaxPageTreeDepth) {
         throw CPdfException("PDF file was damaged", "page tree deeper than " +
                                                         std::to_string(limits::kMaxPageTreeDepth) +
                                                         " levels");
     }
-    const PageBox nodeBox = readBox(nodeText, inherited);
+    const PageBox nodeBox = readBox(stamp_, nodeText, inherited, &objects_);
     // A /Rotate of the node holds for the pages below it that have none of their own.
     if (depth == 0) {
         nodeRotate_ = 0;
@@ -76,8 +76,8 @@ void CPdfStamp::walkPageTree(std::string_view nodeText, const PageBox& inherited
     nodeRotate_ = rotateAbove;
 }
 
-void CPdfStamp::visitKid(int64_t kidNumber, const PageBox& nodeBox, int depth,
-                         int32_t resourcesFrom) {
+void CPdfStampPass::visitKid(int64_t kidNumber, const PageBox& nodeBox, int depth,
+                             int32_t resourcesFrom) {
     // Read into a buffer kept from kid to kid; a node, walked with kids of its own, takes the
     // text with it.
     std::string& kidText = kidText_;
@@ -104,25 +104,25 @@ void CPdfStamp::visitKid(int64_t kidNumber, const PageBox& nodeBox, int depth,
     }
     // Every page is an object of its own: a tree that lists more pages than the table has rows
     // lists some of them again, and those past that many are not recorded.
-    if (static_cast<size_t>(pagesFound) >= inputEntries->size()) {
+    if (static_cast<size_t>(pagesFound_) >= inputEntries_->size()) {
         return;
     }
-    PageEntry& row = pageList.emplace_back();
+    PageEntry& row = pageList_.emplace_back();
     row.objectNumber = static_cast<uint32_t>(kidNumber);
-    row.box = readBox(kidText, nodeBox);
+    row.box = readBox(stamp_, kidText, nodeBox, &objects_);
     row.inheritedResourcesFrom = resourcesFrom;
     const pdfsyntax::NumberAfter rotate = pdfsyntax::readNumberAfter(kidText, "/Rotate");
     row.rotate = rotate.found ? rotate.value : nodeRotate_;
     // The frame just taken by getObjectText, kept for the copy and the stamp of the page.
     objects_.keepFrame(static_cast<int32_t>(kidNumber));
-    ++pagesFound;
+    ++pagesFound_;
 }
 
-void CPdfStamp::indexPages() {
-    pagesByNumber_.reserve(pageList.size());
-    for (size_t k = 0; k < pageList.size(); ++k) {
-        pagesByNumber_.emplace_back(pageList[k].objectNumber, static_cast<int32_t>(k + 1));
-        isPage_[pageList[k].objectNumber] = true;
+void CPdfStampPass::indexPages() {
+    pagesByNumber_.reserve(pageList_.size());
+    for (size_t k = 0; k < pageList_.size(); ++k) {
+        pagesByNumber_.emplace_back(pageList_[k].objectNumber, static_cast<int32_t>(k + 1));
+        isPage_[pageList_[k].objectNumber] = true;
     }
     // Pages mostly come in rising number order already. A page listed twice is found at its
     // first place.
@@ -136,7 +136,7 @@ void CPdfStamp::indexPages() {
     pageCursor_ = 0;
 }
 
-int32_t CPdfStamp::pageIndexOf(size_t number) {
+int32_t CPdfStampPass::pageIndexOf(size_t number) {
     if (number >= isPage_.size() || !isPage_[number]) {
         return 0;
     }
