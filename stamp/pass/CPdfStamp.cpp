@@ -5,6 +5,7 @@
 #include "platform/Platform.h"
 #include "platform/UniqueFile.h"
 #include "stamp/files/FileNameRules.h"
+#include "stamp/fonts/EmbeddedFont.h"
 #include "stamp/fonts/FontTable.h"
 #include "stamp/pass/CPdfStampPass.h"
 
@@ -58,7 +59,10 @@ CPdfStamp::~CPdfStamp() {
 }
 
 PassResult CPdfStamp::stampDocument() {
-    CPdfStampPass pass(*this, stamp, *reporter_);
+    if (!stamp.embedFontFile.empty() && !embeddedFont_) {
+        embeddedFont_ = std::make_unique<EmbeddedFont>();
+    }
+    CPdfStampPass pass(*this, stamp, *reporter_, embeddedFont_.get());
     runGuarded(
         [&] {
             // Before the output is put in place: the checks and the counter of the steps after.

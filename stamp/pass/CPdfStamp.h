@@ -6,10 +6,12 @@
 #include "stamp/pass/StampDefinition.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 class CPdfStampPass;
+class EmbeddedFont;
 struct PassNumbers;
 
 // One stamp job: the settings of a run (its files, how the output is written, the steps after
@@ -90,4 +92,6 @@ class CPdfStamp : public RunSettings {
     int32_t firstNumber_ = 1;
     int32_t highestShown_ = 0;
     std::string counterTemp_; // the next counter, written beside the counter file
+    // -embedfont: the font of the run, lent to each pass.
+    std::unique_ptr<EmbeddedFont> embeddedFont_;
 };

@@ -22,8 +22,8 @@
 #include <string>
 
 CPdfStampPass::CPdfStampPass(const RunSettings& run, const StampDefinition& stamp,
-                             Reporter& reporter)
-    : run_(run), stamp_(stamp), reporter_(reporter) {}
+                             Reporter& reporter, EmbeddedFont* font)
+    : run_(run), stamp_(stamp), reporter_(reporter), embeddedFont_(font) {}
 
 // A pass that did not get to its end leaves no output behind.
 CPdfStampPass::~CPdfStampPass() {
@@ -115,7 +115,7 @@ void CPdfStampPass::openFiles() {
     inputEntries_ = &xref_->entries();
     objects_.attach(*inputFile_, *xref_);
     // A page is framed while the tree is walked and again when it is copied or stamped.
-    objects_.setKeptIndex([this](size_t number) { return pageIndexOf(number); });
+    objects_.setKeptIndex([this](size_t number) { return pages_.indexOf(number); });
     rootObject_ = xref_->root().number;
     infoObject_ = xref_->info().number;
     numbers_.highestShown = 0;
@@ -175,79 +175,11 @@ void CPdfStampPass::createOutput(bool verbose) {
 }
 
 void CPdfStampPass::readPageTree() {
-    pageList_.clear();
-    objects_.forgetKeptFrames();
-    pagesByNumber_.clear();
-    pageCursor_ = 0;
-    visitedNodes_.clear();
-    isPage_.assign(inputEntries_->size(), false);
-    std::string rootText;
-    if (!getObjectText(rootObject_, rootText)) {
-        throw CPdfException("PDF file was damaged", "the catalog (object " +
-                                                        std::to_string(rootObject_) +
-                                                        ") cannot be read");
-    }
-    // The catalog's own /Pages: a dictionary inside the catalog (a name tree's /Names, for
-    // one) may have a /Pages of its own, which is no page tree.
-    const size_t catalog = pdfsyntax::findBodyDictionary(rootText);
-    const std::optional<pdfsyntax::DictEntry> pagesEntry =
-        catalog == pdfsyntax::npos ? std::nullopt
-                                   : pdfsyntax::findEntry(rootText, catalog, "Pages");
-    int64_t pages = 0;
-    int64_t pagesGeneration = 0;
-    if (!pagesEntry ||
-        !pdfsyntax::readReference(
-            std::string_view(rootText).substr(pagesEntry->valueStart,
-                                              pagesEntry->valueEnd - pagesEntry->valueStart),
-            pages, pagesGeneration) ||
-        pages <= 0 || static_cast<uint64_t>(pages) >= inputEntries_->size()) {
-        throw CPdfException("PDF file was damaged",
-                            std::string(pagesEntry
-                                            ? "/Pages is no reference to an object of the file"
-                                            : "no /Pages") +
-                                " in the catalog (object " + std::to_string(rootObject_) + ")");
-    }
-    const XRefEntry& pagesRow = (*inputEntries_)[static_cast<size_t>(pages)];
-    CPdfElement pagesRoot;
-    xref_->fetchObject(static_cast<int32_t>(pages), pagesRow.type == 1 ? pagesRow.generation : 0,
-                       pagesRoot);
-    if (pagesRoot.kind() != ElementKind::Dictionary) {
-        throw CPdfException("PDF file was damaged", "the root of the page tree (object " +
-                                                        std::to_string(pages) +
-                                                        ") is no dictionary");
-    }
-    int64_t count = -1;
-    CPdfElement countValue;
-    pagesRoot.getDictionary()->getEntry("Count", countValue);
-    if (countValue.kind() == ElementKind::Integer) {
-        count = countValue.getInteger64();
-    } else if (countValue.kind() == ElementKind::Null) {
-        count = 0;
-    }
-    countValue.clear();
-    pagesRoot.clear();
-    pagesFound_ = 0;
+    pages_.read(*xref_, rootObject_);
     rewritten_.assign(inputEntries_->size(), false);
     unstampedContentsKnown_ = false;
-
-    std::string nodeText;
-    if (!getObjectText(static_cast<int32_t>(pages), nodeText)) {
-        throw CPdfException("PDF file was damaged", "the root of the page tree (object " +
-                                                        std::to_string(pages) + ") cannot be read");
-    }
-    walkPageTree(nodeText, PageBox{});
-    // The root's /Count is the page count where the tree has that many pages. A larger one
-    // (even one larger than the table could hold) cannot be right: the page count is then the
-    // number of pages the walk found. A smaller one is what viewers show, and pages past it
-    // are not stamped.
-    if (count >= 0 && count < pagesFound_) {
-        pagesFound_ = static_cast<int32_t>(count);
-        pageList_.resize(static_cast<size_t>(count));
-        objects_.keepFirstFrames(static_cast<size_t>(count));
-    }
-    pageCount_ = static_cast<uint32_t>(pagesFound_);
+    pageCount_ = static_cast<uint32_t>(pages_.size());
     result_.pages = pageCount_;
-    indexPages();
 }
 
 std::string CPdfStampPass::makeResourceName(const char* prefix) const {
@@ -333,7 +265,7 @@ void CPdfStampPass::copyObjects() {
         }
         const uint64_t start = output_.offset();
         output_.row(j).offset = OutputXRefEntry::held(start);
-        const int32_t pageIndex = pageIndexOf(j);
+        const int32_t pageIndex = pages_.indexOf(j);
         if (pageIndex > 0) {
             countPageProgress();
         }
@@ -448,7 +380,7 @@ void CPdfStampPass::finishOutput() {
 void CPdfStampPass::stampPagesForUpdate() {
     // The pages in object-number order, as the rewrite meets them; only those stamped are
     // read beyond what the page tree showed.
-    for (const auto& [number, position] : pagesByNumber_) {
+    for (const auto& [number, position] : pages_.byNumber()) {
         const int32_t object = static_cast<int32_t>(number);
         ObjectExtent extent;
         if (output_.row(number).inUse || !objects_.locateObject(object, extent)) {
@@ -466,7 +398,7 @@ void CPdfStampPass::stampPagesForUpdate() {
 
 const std::string& CPdfStampPass::buildStampStream(size_t pageIndex) {
     // The sizes file picks the size from the width of the box the text is placed in.
-    const PageEntry& page = pageList_[pageIndex];
+    const PageEntry& page = pages_[pageIndex];
     const int32_t size = sizeForPageWidth(stamp_, boxWidth(page.box));
     const bool embedded = !stamp_.embedFontFile.empty();
     const PlacementResult placed =
@@ -489,8 +421,9 @@ const std::string& CPdfStampPass::buildStampStream(size_t pageIndex) {
 }
 
 void CPdfStampPass::reserveEmbeddedFontObjects() {
-    if (!embeddedFont_) {
-        embeddedFont_ = std::make_unique<EmbeddedFont>();
+    if (embeddedFont_ == nullptr) {
+        ownFont_ = std::make_unique<EmbeddedFont>();
+        embeddedFont_ = ownFont_.get();
     }
     try {
         embeddedFont_->open(stamp_.embedFontFile);

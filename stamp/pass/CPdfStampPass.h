@@ -5,6 +5,7 @@
 #include "pdf/CPdfXRef.h"
 #include "pdf/PdfSyntax.h"
 #include "stamp/layout/Placement.h"
+#include "stamp/pass/PageList.h"
 #include "stamp/pass/PassResult.h"
 #include "stamp/pass/Reporter.h"
 #include "stamp/pass/RunSettings.h"
@@ -37,7 +38,11 @@ struct PassNumbers {
 // stamp, which it only reads; everything it finds and writes on the way is its own.
 class CPdfStampPass {
   public:
-    CPdfStampPass(const RunSettings& run, const StampDefinition& stamp, Reporter& reporter);
+    // font, when given, is the run's -embedfont font, kept from pass to pass (its face is read
+    // once, and a character it cannot draw is named once in the run); without one the pass
+    // makes its own.
+    CPdfStampPass(const RunSettings& run, const StampDefinition& stamp, Reporter& reporter,
+                  EmbeddedFont* font = nullptr);
     ~CPdfStampPass();
     CPdfStampPass(const CPdfStampPass&) = delete;
     CPdfStampPass& operator=(const CPdfStampPass&) = delete;
@@ -95,16 +100,6 @@ class CPdfStampPass {
     // The update instead of the rewrite: the whole input copied first, the stamped pages after
     // it, and a cross-reference section for just those.
     void stampPagesForUpdate();
-
-    // --- page walk (stamp/pass/CPdfStampPageTree.cpp)
-    void walkPageTree(std::string_view nodeText, const PageBox& inherited, int depth = 0,
-                      int32_t inheritedResourcesFrom = 0);
-    void visitKid(int64_t kidNumber, const PageBox& nodeBox, int depth, int32_t resourcesFrom);
-    // Marks the pages of the page list and sorts them by object number, after the walk.
-    void indexPages();
-    // Index + 1 of the page object `number` in the page list (its first place there), or 0
-    // when it is no page. Lookups in rising number order take constant time.
-    int32_t pageIndexOf(size_t number);
 
     // --- the stamp on a page
     // The stamp stream object of the page, for the text just composed; valid until the next call.
@@ -166,21 +161,13 @@ class CPdfStampPass {
     int32_t graphicsStateObjectNumber_ = 0;
 
     // ---------------------------------------------------------------- the pages
-    std::vector<PageEntry> pageList_;
-    int32_t pagesFound_ = 0;
+    PageList pages_{stamp_, objects_};
     uint32_t pageCount_ = 0;
     // The objects that pages left unstamped in this pass name as their /Contents, once a
     // shared contents array makes them needed.
     bool unstampedContentsKnown_ = false;
     std::vector<int32_t> unstampedContents_;
-    int32_t nodeRotate_ = 0;      // the /Rotate the walk's current node hands down
     std::vector<bool> rewritten_; // objects that a page rewrite has written in this pass
-    // Memory in proportion to the rows is one bit a row here; what belongs to pages is sized
-    // by the pages the walk finds.
-    std::vector<bool> isPage_; // per row: the object is in the page list
-    std::vector<std::pair<uint32_t, int32_t>> pagesByNumber_; // page number, index + 1; sorted
-    size_t pageCursor_ = 0;                    // the place in pagesByNumber_ last found
-    std::unordered_set<int32_t> visitedNodes_; // page-tree nodes already walked in this pass
 
     // ---------------------------------------------------------------- what the pass did
     PassNumbers numbers_;
@@ -190,18 +177,19 @@ class CPdfStampPass {
     int32_t progressCounter_ = 0;
 
     // Buffers kept from page to page, so that stamping a page allocates nothing once they have
-    // grown: the page's text, a page met in the walk, the composed text and its literal form,
-    // the save stream object and the stamp stream's content and object.
+    // grown: the page's text, the composed text and its literal form, the save stream object
+    // and the stamp stream's content and object.
     std::string pageText_;
-    std::string kidText_;
     ComposedText composed_;
     std::string literalText_;
     std::string saveStream_;
     std::string stampContent_;
     std::string stampObject_;
 
-    // -embedfont: the font of the pass, the page's text as glyphs and its width in thousandths.
-    std::unique_ptr<EmbeddedFont> embeddedFont_;
+    // -embedfont: the font of the run (or of the pass alone), the page's text as glyphs and its
+    // width in thousandths.
+    EmbeddedFont* embeddedFont_ = nullptr;
+    std::unique_ptr<EmbeddedFont> ownFont_;
     std::string glyphArray_;
     float glyphArrayWidth_ = 0.0f;
 };

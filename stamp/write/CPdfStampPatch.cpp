@@ -251,12 +251,11 @@ bool CPdfStampPass::isContentsOfUnstampedPage(int32_t number) {
         unstampedContentsKnown_ = true;
         unstampedContents_.clear();
         std::string text;
-        for (int32_t k = 0; k < pagesFound_; ++k) {
-            if (isPageSelected(stamp_, k + 1)) {
+        for (size_t k = 0; k < pages_.size(); ++k) {
+            if (isPageSelected(stamp_, static_cast<int32_t>(k + 1))) {
                 continue;
             }
-            const int32_t page =
-                static_cast<int32_t>(pageList_[static_cast<size_t>(k)].objectNumber);
+            const int32_t page = static_cast<int32_t>(pages_[k].objectNumber);
             const size_t dict =
                 getObjectText(page, text) ? pdfsyntax::findBodyDictionary(text) : npos;
             const auto entry =
@@ -317,7 +316,7 @@ void CPdfStampPass::patchResources(std::string& page, size_t dict,
 }
 
 std::string CPdfStampPass::inheritedResources(size_t pageIndex) {
-    const int32_t from = pageList_[pageIndex].inheritedResourcesFrom;
+    const int32_t from = pages_[pageIndex].inheritedResourcesFrom;
     std::string node;
     if (from <= 0 || !getObjectText(from, node)) {
         return "<< >>";
