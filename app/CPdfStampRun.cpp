@@ -92,6 +92,7 @@ PassResult runTextLines(CPdfStamp& job) {
     std::string line;
     std::string lastOutput;
     PassResult result;
+    bool signedInput = false;
     for (int pass = 1; readLine(lines.get(), line, kMaxTextLineBytes, encoding); ++pass) {
         job.stamp.separatorText.clear();
         job.stamp.noPageNumbers = true;
@@ -99,6 +100,7 @@ PassResult runTextLines(CPdfStamp& job) {
         job.inputName = pass > 1 ? lastOutput : runInput;
         job.outputName = intermediates.create(runOutput);
         const PassResult passResult = job.stampDocument();
+        signedInput = passResult.signedInput;
         if (pass == 1) {
             result = passResult;
         } else {
@@ -137,7 +139,7 @@ PassResult runTextLines(CPdfStamp& job) {
     }
     intermediates.forget(lastOutput);
     std::printf(", output file: '%s'\n", runOutput.c_str());
-    if (job.signedInput) {
+    if (signedInput) {
         job.reportSignedInput();
     }
     result.output = job.finishRun();

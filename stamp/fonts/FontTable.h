@@ -1,5 +1,8 @@
 #pragma once
 
+#include "stamp/pass/StampDefinition.h"
+
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -30,3 +33,16 @@ int32_t getTextWidth(std::string_view fontName, std::string_view text);
 // The name written in PDF name syntax (without the leading "/"): bytes outside the regular
 // printable range, white-space, delimiters and "#" become "#" and two hex digits.
 std::string pdfNameEscape(std::string_view name);
+
+// The rows of the font sizes file at path into table: every line takes the next row, numbers
+// found or not, up to ten. False, with why in openError, when the file cannot be opened.
+bool readFontSizes(const std::string& path, SizeTable& table, std::string& openError);
+// The font size for a page of this width: the last row of the stamp's sizes table whose limit
+// covers it, else the stamp's base size.
+int32_t sizeForPageWidth(const StampDefinition& stamp, int32_t width);
+// The TrueType font's descriptor object (without its number); throws for a name of no entry.
+std::string writeFontDescriptor(const std::string& fontName);
+// The TrueType font object (without its number), named resourceName, with the widths of its
+// entry and the descriptor of that number.
+std::string writeFontObject(const std::string& fontName, std::string_view resourceName,
+                            size_t descriptorNumber);

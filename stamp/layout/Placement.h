@@ -1,9 +1,31 @@
 #pragma once
 
-#include "stamp/pass/CPdfStamp.h"
+#include "stamp/pass/StampDefinition.h"
 
 #include <cstdint>
 #include <string_view>
+
+class CPdfObjectFraming;
+
+// A page box in PDF user space units: lower-left x, y, upper-right x, y.
+struct PageBox {
+    float x0 = 0.0f;
+    float y0 = 0.0f;
+    float x1 = 612.0f;
+    float y1 = 792.0f;
+};
+
+// One page of the page list, in document page order.
+struct PageEntry {
+    uint32_t objectNumber = 0;
+    PageBox box;
+    // Object number of the nearest page-tree node above the page that has /Resources
+    // (0 when none has): what a page without resources of its own inherits.
+    int32_t inheritedResourcesFrom = 0;
+    // The number after the page's own "/Rotate", or else the nearest page-tree node's above it
+    // (0 when none has one), read during the walk.
+    int32_t rotate = 0;
+};
 
 // What the placement of one page's text depends on.
 struct PlacementInput {
@@ -37,3 +59,17 @@ struct PlacementResult {
 };
 
 PlacementResult placeText(const PlacementInput& input);
+
+// The page's /CropBox, else its /MediaBox (read from its own object through objects when it is a
+// reference; without objects such a box falls back), else the fallback; the stamp's -pagesize
+// replaces them all.
+PageBox readBox(const StampDefinition& stamp, std::string_view text, const PageBox& fallback,
+                CPdfObjectFraming* objects);
+// The box's width as the integer that picks the font size; 0 for a box without width.
+int32_t boxWidth(const PageBox& box);
+// Where the stamp's text goes on the page, and at what angle (degrees), in the font size given.
+// literalText is the text as drawn by Tj (its width aligns it); a glyphWidth that is not
+// negative is the width of an embedded font's glyphs in thousandths, which is used instead.
+PlacementResult computeTextPlacement(const StampDefinition& stamp, const PageEntry& page,
+                                     int32_t fontSize, std::string_view literalText,
+                                     float glyphWidth);

@@ -216,3 +216,10 @@ std::string formatGraphicsState(float opacityPercent) {
     return format(" 0 obj<</Type/ExtGState/ca %.2f>>\n endobj\n",
                   static_cast<double>(opacityPercent / 100.0f));
 }
+
+void buildStampStream(const StampContentInput& input, std::string& content, std::string& object) {
+    content.clear();
+    appendStampContent(content, input);
+    object.clear();
+    appendStreamObject(object, content);
+}

@@ -57,6 +57,10 @@ void appendStampContent(std::string& out, const StampContentInput& input);
 // front of the page's contents, or under the content "Q\n", the restore after them.
 std::string_view fixedStreamText(bool under);
 
+// The stamp stream object of a page (without its number): its content into content, the whole
+// object into object; both buffers are reused from page to page.
+void buildStampStream(const StampContentInput& input, std::string& content, std::string& object);
+
 // An unfiltered stream object without its number: " 0 obj", the dictionary with /Length, the
 // data and "endstream", "endobj".
 std::string formatStreamObject(std::string_view data);

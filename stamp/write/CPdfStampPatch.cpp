@@ -1,4 +1,4 @@
-#include "stamp/pass/CPdfStamp.h"
+#include "stamp/pass/CPdfStampPass.h"
 
 #include "pdf/PdfSyntax.h"
 #include "stamp/text/PageNumbering.h"
@@ -89,20 +89,20 @@ std::string_view valueOf(std::string_view text, const DictEntry& entry) {
 
 } // namespace
 
-uint32_t CPdfStamp::outputGeneration(int64_t number) const {
-    const XRefEntry& entry = (*inputEntries)[static_cast<size_t>(number)];
+uint32_t CPdfStampPass::outputGeneration(int64_t number) const {
+    const XRefEntry& entry = (*inputEntries_)[static_cast<size_t>(number)];
     return entry.type == 1 ? static_cast<uint32_t>(entry.generation) : 0;
 }
 
-void CPdfStamp::writeRewrittenObject(int64_t number, std::string_view text) {
-    output.setOutputEntry(number, outputGeneration(number), output.offset(), true);
-    output.writeObject(number, outputGeneration(number), text, false);
+void CPdfStampPass::writeRewrittenObject(int64_t number, std::string_view text) {
+    output_.setOutputEntry(number, outputGeneration(number), output_.offset(), true);
+    output_.writeObject(number, outputGeneration(number), text, false);
     rewritten_[static_cast<size_t>(number)] = true;
 }
 
-void CPdfStamp::patchPage(std::string& page, int32_t pageObjectNumber, size_t pageIndex) {
-    const int64_t save = static_cast<int64_t>(output.rowCount()) - 2;
-    const int64_t stamp = static_cast<int64_t>(output.rowCount()) - 1;
+void CPdfStampPass::patchPage(std::string& page, int32_t pageObjectNumber, size_t pageIndex) {
+    const int64_t save = static_cast<int64_t>(output_.rowCount()) - 2;
+    const int64_t stamp = static_cast<int64_t>(output_.rowCount()) - 1;
     const size_t dict = pdfsyntax::findBodyDictionary(page);
     if (dict != npos) {
         // Both entries are found in one scan; the edits of the contents move the resources
@@ -119,9 +119,9 @@ void CPdfStamp::patchPage(std::string& page, int32_t pageObjectNumber, size_t pa
         }
         patchResources(page, dict, resources, pageIndex);
     }
-    output.setOutputEntry(pageObjectNumber, outputGeneration(pageObjectNumber), output.offset(),
-                          true);
-    output.writeObject(pageObjectNumber, outputGeneration(pageObjectNumber), page, false);
+    output_.setOutputEntry(pageObjectNumber, outputGeneration(pageObjectNumber), output_.offset(),
+                           true);
+    output_.writeObject(pageObjectNumber, outputGeneration(pageObjectNumber), page, false);
 }
 
 namespace {
@@ -134,9 +134,9 @@ void insertLogged(std::string& text, size_t pos, std::string_view part, pdfsynta
 
 } // namespace
 
-void CPdfStamp::patchContents(std::string& page, size_t dict,
-                              const std::optional<DictEntry>& contents, int64_t save, int64_t stamp,
-                              pdfsyntax::EditLog& edits) {
+void CPdfStampPass::patchContents(std::string& page, size_t dict,
+                                  const std::optional<DictEntry>& contents, int64_t save,
+                                  int64_t stamp, pdfsyntax::EditLog& edits) {
     if (!contents) {
         insertLogged(page, dict + 2, RefText("/Contents [ %lld 0 R %lld 0 R ]", save, stamp),
                      edits);
@@ -236,27 +236,26 @@ void CPdfStamp::patchContents(std::string& page, size_t dict,
     wrapStream();
 }
 
-void CPdfStamp::replaceContents(std::string& page, const DictEntry& contents, int64_t save,
-                                int64_t stamp, pdfsyntax::EditLog& edits) {
+void CPdfStampPass::replaceContents(std::string& page, const DictEntry& contents, int64_t save,
+                                    int64_t stamp, pdfsyntax::EditLog& edits) {
     const RefText both("[ %lld 0 R %lld 0 R ]", save, stamp);
     const size_t removed = contents.valueEnd - contents.valueStart;
     page.replace(contents.valueStart, removed, both);
     edits.record(contents.valueStart, removed, std::string_view(both).size());
 }
 
-bool CPdfStamp::isContentsOfUnstampedPage(int32_t number) {
+bool CPdfStampPass::isContentsOfUnstampedPage(int32_t number) {
     if (!unstampedContentsKnown_) {
         // Found once a pass, and only for a pass that leaves pages out and meets a contents
         // array object: the objects that the pages not stamped name as their contents.
         unstampedContentsKnown_ = true;
         unstampedContents_.clear();
         std::string text;
-        for (int32_t k = 0; k < pagesFound; ++k) {
-            if (isPageSelected(stamp, k + 1)) {
+        for (size_t k = 0; k < pages_.size(); ++k) {
+            if (isPageSelected(stamp_, static_cast<int32_t>(k + 1))) {
                 continue;
             }
-            const int32_t page =
-                static_cast<int32_t>(pageList[static_cast<size_t>(k)].objectNumber);
+            const int32_t page = static_cast<int32_t>(pages_[k].objectNumber);
             const size_t dict =
                 getObjectText(page, text) ? pdfsyntax::findBodyDictionary(text) : npos;
             const auto entry =
@@ -274,8 +273,8 @@ bool CPdfStamp::isContentsOfUnstampedPage(int32_t number) {
 }
 
 template <class Edit>
-void CPdfStamp::rewriteReferencedDictionary(std::string_view text,
-                                            const pdfsyntax::DictEntry& entry, Edit edit) {
+void CPdfStampPass::rewriteReferencedDictionary(std::string_view text,
+                                                const pdfsyntax::DictEntry& entry, Edit edit) {
     int64_t number = 0;
     int64_t generation = 0;
     pdfsyntax::readReference(valueOf(text, entry), number, generation);
@@ -292,8 +291,8 @@ void CPdfStamp::rewriteReferencedDictionary(std::string_view text,
     writeRewrittenObject(number, object);
 }
 
-void CPdfStamp::patchResources(std::string& page, size_t dict,
-                               const std::optional<DictEntry>& resources, size_t pageIndex) {
+void CPdfStampPass::patchResources(std::string& page, size_t dict,
+                                   const std::optional<DictEntry>& resources, size_t pageIndex) {
     if (!resources) {
         // Resources inherited from a page-tree node (or none at all): the page gets its own
         // copy with the stamp's font and graphics state, so that the stamp can show.
@@ -316,8 +315,8 @@ void CPdfStamp::patchResources(std::string& page, size_t dict,
     }
 }
 
-std::string CPdfStamp::inheritedResources(size_t pageIndex) {
-    const int32_t from = pageList[pageIndex].inheritedResourcesFrom;
+std::string CPdfStampPass::inheritedResources(size_t pageIndex) {
+    const int32_t from = pages_[pageIndex].inheritedResourcesFrom;
     std::string node;
     if (from <= 0 || !getObjectText(from, node)) {
         return "<< >>";
@@ -350,7 +349,7 @@ std::string CPdfStamp::inheritedResources(size_t pageIndex) {
     }
 }
 
-void CPdfStamp::addStampResources(std::string& buffer, size_t dictStart) {
+void CPdfStampPass::addStampResources(std::string& buffer, size_t dictStart) {
     // Each kind's entry is written only where it goes: as a whole dictionary
     // ("/Font << /F1 12 0 R >>") or as one more key of the page's own (" /F1 12 0 R ").
     struct Resource {
@@ -359,8 +358,8 @@ void CPdfStamp::addStampResources(std::string& buffer, size_t dictStart) {
         int32_t number;
     };
     const Resource kinds[] = {
-        {"Font", fontResourceName, fontObjectNumber},
-        {"ExtGState", graphicsStateName, graphicsStateObjectNumber},
+        {"Font", fontResourceName_, fontObjectNumber_},
+        {"ExtGState", graphicsStateName_, graphicsStateObjectNumber_},
     };
     // Both entries are found in one scan; the edits for the font move the other entry along.
     constexpr std::string_view kKeys[] = {"Font", "ExtGState"};

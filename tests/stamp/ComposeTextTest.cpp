@@ -1,4 +1,4 @@
-#include "stamp/pass/CPdfStamp.h"
+#include "stamp/text/ComposeText.h"
 
 #include <gtest/gtest.h>
 
@@ -21,19 +21,20 @@ struct ComposeCase {
     bool upperRoman = false;
 };
 
+// The text as the page draws it: composed, then as the operand of Tj.
 std::string compose(const ComposeCase& c) {
-    CPdfStamp job;
-    job.stamp.prefixText = c.prefix;
-    job.stamp.separatorText = c.separator;
-    job.stamp.endText = c.end;
-    job.stamp.maskWidth = c.mask;
-    job.stamp.numberOnly = c.numberOnly;
-    job.stamp.noPageNumbers = c.noPageNumbers;
-    job.stamp.lowerRoman = c.lowerRoman;
-    job.stamp.upperRoman = c.upperRoman;
-    job.pageCount = c.pageCount;
-    job.composeText(c.number);
-    return job.currentText;
+    StampDefinition stamp;
+    stamp.prefixText = c.prefix;
+    stamp.separatorText = c.separator;
+    stamp.endText = c.end;
+    stamp.maskWidth = c.mask;
+    stamp.numberOnly = c.numberOnly;
+    stamp.noPageNumbers = c.noPageNumbers;
+    stamp.lowerRoman = c.lowerRoman;
+    stamp.upperRoman = c.upperRoman;
+    std::string literal;
+    toLiteralText(composeText(stamp, c.number, c.pageCount).text, literal);
+    return literal;
 }
 
 void expectAll(const std::vector<ComposeCase>& cases) {
@@ -310,13 +311,16 @@ TEST(ComposeTextTest, Utf8BecomesCodePage1252) {
     expectAll(cases);
 }
 
-TEST(ComposeTextTest, EachCallReplacesTheText) {
-    CPdfStamp job;
-    job.pageCount = 5;
-    job.composeText(4);
-    ASSERT_EQ(job.currentText, "Page 4 / 5");
-    job.composeText(5);
-    EXPECT_EQ(job.currentText, "Page 5 / 5");
+TEST(ComposeTextTest, EachCallReplacesTheTextInTheBuffers) {
+    StampDefinition stamp;
+    ComposedText text;
+    composeText(stamp, 4, 5, text);
+    ASSERT_EQ(text.text, "Page 4 / 5");
+    EXPECT_TRUE(text.pieces.empty()) << "pieces only for an embedded font";
+    stamp.embedFontFile = "font.ttf";
+    composeText(stamp, 5, 5, text);
+    EXPECT_EQ(text.text, "Page 5 / 5");
+    EXPECT_EQ(text.pieces, (std::vector<size_t>{5, 6, 9, 10, 10}));
 }
 
 } // namespace

@@ -283,6 +283,14 @@ TEST(EmbeddedFont, MissingGlyphIsNamedOnceAndTheRestIsDrawn) {
     ASSERT_EQ(pages.size(), 4u);
     EXPECT_NE(pages[3].find("Łódź"), std::string::npos) << pages[3];
     EXPECT_NE(pages[3].find("4 / 4"), std::string::npos) << pages[3];
+
+    // Every line of a text-lines file is a pass of its own; the run still names it once.
+    const std::string lines = dir.write("lines.txt", "第 one\n第 two\n");
+    const ProgramResult linesRun =
+        runProgram(args(in, dir.file("lines.pdf"), {"-embedfont", kDejaVu, "-textfile", lines}));
+    EXPECT_EQ(linesRun.status, 0);
+    EXPECT_EQ(linesRun.err, "Warning: the font '" + kDejaVu +
+                                "' has no glyph for U+7B2C '第': drawn as .notdef\n");
 }
 
 // What cannot give a font is refused before anything is written: status 1, the cause on

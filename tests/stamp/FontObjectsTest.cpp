@@ -57,7 +57,7 @@ TEST(FontSizes, ExampleFileChoosesTheSmallestLimitThatCoversTheWidth) {
     const Row rows[] = {{612, 14}, {1190, 20}, {1500, 11}, {600, 10}, {599, 10},
                         {601, 14}, {1300, 20}, {1301, 11}, {0, 11},   {-50, 11}};
     for (const Row& row : rows) {
-        EXPECT_EQ(job.sizeForPageWidth(row.width), row.size) << "width " << row.width;
+        EXPECT_EQ(sizeForPageWidth(job.stamp, row.width), row.size) << "width " << row.width;
     }
 }
 
@@ -65,8 +65,8 @@ TEST(FontSizes, LimitEqualToTheWidthMatches) {
     TempFile file("20,1300\n14,900\n");
     CPdfStamp job;
     loadSizesCapturing(job, file.path());
-    EXPECT_EQ(job.sizeForPageWidth(900), 14);
-    EXPECT_EQ(job.sizeForPageWidth(901), 20);
+    EXPECT_EQ(sizeForPageWidth(job.stamp, 900), 14);
+    EXPECT_EQ(sizeForPageWidth(job.stamp, 901), 20);
 }
 
 TEST(FontSizes, ConfiguredSizeIsTheFallbackAndNeedsASizesFile) {
@@ -74,11 +74,11 @@ TEST(FontSizes, ConfiguredSizeIsTheFallbackAndNeedsASizesFile) {
     CPdfStamp job;
     job.stamp.baseSize = 14;
     loadSizesCapturing(job, file.path());
-    EXPECT_EQ(job.sizeForPageWidth(2000), 14);
-    EXPECT_EQ(job.sizeForPageWidth(1000), 20);
+    EXPECT_EQ(sizeForPageWidth(job.stamp, 2000), 14);
+    EXPECT_EQ(sizeForPageWidth(job.stamp, 1000), 20);
     // Without a sizes file the table plays no part.
     job.stamp.fontSizesFile.clear();
-    EXPECT_EQ(job.sizeForPageWidth(1000), 14);
+    EXPECT_EQ(sizeForPageWidth(job.stamp, 1000), 14);
 }
 
 TEST(FontSizes, UnreadableFileIsReportedAndLeavesTheTableEmpty) {
@@ -92,7 +92,7 @@ TEST(FontSizes, UnreadableFileIsReportedAndLeavesTheTableEmpty) {
     EXPECT_EQ(warnings[0].rfind("Can't open the font sizes file '" + path + "': ", 0), 0u);
     EXPECT_TRUE(job.softFailure);
     EXPECT_EQ(job.stamp.sizeTable.count, 0);
-    EXPECT_EQ(job.sizeForPageWidth(612), 11);
+    EXPECT_EQ(sizeForPageWidth(job.stamp, 612), 11);
 }
 
 TEST(FontSizes, EveryLineTakesAnEntryAndMissingNumbersReadAsZero) {
@@ -131,8 +131,8 @@ TEST(FontSizes, LinesAfterTheTenthAreIgnored) {
     loadSizesCapturing(job, file.path());
     EXPECT_EQ(job.stamp.sizeTable.count, 10);
     EXPECT_EQ(job.stamp.sizeTable.size[9], 10);
-    EXPECT_EQ(job.sizeForPageWidth(50000), 11) << "the eleventh line must not be used";
-    EXPECT_EQ(job.sizeForPageWidth(100), 10);
+    EXPECT_EQ(sizeForPageWidth(job.stamp, 50000), 11) << "the eleventh line must not be used";
+    EXPECT_EQ(sizeForPageWidth(job.stamp, 100), 10);
 }
 
 TEST(FontSizes, LongLinesAreReadInPiecesOf254Bytes) {
@@ -147,29 +147,26 @@ TEST(FontSizes, LongLinesAreReadInPiecesOf254Bytes) {
 }
 
 TEST(FontDescriptor, HasTheExactLayout) {
-    CPdfStamp job;
-    EXPECT_EQ(job.writeFontDescriptor("Arial"),
+    EXPECT_EQ(writeFontDescriptor("Arial"),
               " 0 obj\n<<\n/Type /FontDescriptor\n/FontName /Arial\n"
               "/FontBBox [-46 -210 1000 896]\n/Flags 34\n/ItalicAngle 0\n>>\nendobj\n");
 }
 
 TEST(FontDescriptor, WritesTheGivenNameAsAPdfNameAndTheSelectedBox) {
-    CPdfStamp job;
     const FontMetrics* bold = findFont("Arial-Bold");
     ASSERT_NE(bold, nullptr);
     char box[64];
     std::snprintf(box, sizeof box, "[%d %d %d %d]", bold->bbox[0], bold->bbox[1], bold->bbox[2],
                   bold->bbox[3]);
-    const std::string text = job.writeFontDescriptor("Arial Bold");
+    const std::string text = writeFontDescriptor("Arial Bold");
     EXPECT_NE(text.find("\n/FontName /Arial#20Bold\n"), std::string::npos) << text;
     EXPECT_NE(text.find(std::string("/FontBBox ") + box), std::string::npos) << text;
 }
 
 TEST(FontDescriptor, UnknownNameThrows) {
-    CPdfStamp job;
     for (const char* name : {"arial", "", "NoSuchFont", "12"}) {
         try {
-            job.writeFontDescriptor(name);
+            writeFontDescriptor(name);
             ADD_FAILURE() << "«" << name << "» did not throw";
         } catch (const CPdfException& e) {
             EXPECT_EQ(e.message(), "Unknown font name") << "«" << name << "»";
@@ -178,10 +175,6 @@ TEST(FontDescriptor, UnknownNameThrows) {
 }
 
 TEST(FontObject, HasTheExactLayout) {
-    CPdfStamp job;
-    job.fontResourceName = "F7";
-    const std::vector<XRefEntry> entries(42);
-    job.inputEntries = &entries;
     std::string sixteen;
     for (int i = 0; i < 16; ++i) {
         sixteen += "600 ";
@@ -190,7 +183,7 @@ TEST(FontObject, HasTheExactLayout) {
     for (int i = 0; i < 16; ++i) {
         widths += sixteen + "\n";
     }
-    EXPECT_EQ(job.writeFontObject("Courier"),
+    EXPECT_EQ(writeFontObject("Courier", "F7", 42),
               " 0 obj\n<<\n/Type /Font\n/Name /F7 \n/Subtype /TrueType\n"
               "/Encoding /WinAnsiEncoding\n/BaseFont /Courier\n/FontDescriptor 42 0 R\n"
               "/FirstChar 0\n/LastChar 255\n/Widths [\n" +
@@ -198,12 +191,10 @@ TEST(FontObject, HasTheExactLayout) {
 }
 
 TEST(FontObject, WidthsAreSixteenLinesOfSixteenOfTheSelectedFont) {
-    CPdfStamp job;
-    job.fontResourceName = "F1";
     for (const char* name : {"Arial", "Times New Roman", "Wingdings3", "ZapfDingbats"}) {
         const FontMetrics* font = findFont(name);
         ASSERT_NE(font, nullptr) << name;
-        const std::string text = job.writeFontObject(name);
+        const std::string text = writeFontObject(name, "F1", 0);
         const size_t start = text.find("/Widths [\n");
         const size_t end = text.find(" ]\n>>\nendobj\n");
         ASSERT_NE(start, std::string::npos) << name;
@@ -228,26 +219,15 @@ TEST(FontObject, WidthsAreSixteenLinesOfSixteenOfTheSelectedFont) {
     }
 }
 
-TEST(FontObject, EscapesTheNameAndNumbersTheDescriptorFromTheInputTable) {
-    CPdfStamp job;
-    job.fontResourceName = "F3";
-    std::string text = job.writeFontObject("Arial Bold");
+TEST(FontObject, EscapesTheNameAndNumbersTheDescriptorAsGiven) {
+    const std::string text = writeFontObject("Arial Bold", "F3", 7);
     EXPECT_NE(text.find("\n/BaseFont /Arial#20Bold\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("\n/FontDescriptor 0 0 R\n"), std::string::npos)
-        << "no input table: number 0\n"
-        << text;
-    EXPECT_NE(text.find(widthsText(*findFont("Arial-Bold"))), std::string::npos);
-
-    const std::vector<XRefEntry> entries(7);
-    job.inputEntries = &entries;
-    text = job.writeFontObject("Arial Bold");
     EXPECT_NE(text.find("\n/FontDescriptor 7 0 R\n"), std::string::npos) << text;
+    EXPECT_NE(text.find(widthsText(*findFont("Arial-Bold"))), std::string::npos);
 }
 
 TEST(FontObject, NameWithoutEntryHasNoWidths) {
-    CPdfStamp job;
-    job.fontResourceName = "F2";
-    const std::string text = job.writeFontObject("arial");
+    const std::string text = writeFontObject("arial", "F2", 0);
     EXPECT_EQ(text, " 0 obj\n<<\n/Type /Font\n/Name /F2 \n/Subtype /TrueType\n"
                     "/Encoding /WinAnsiEncoding\n/BaseFont /arial\n/FontDescriptor 0 0 R\n"
                     "/FirstChar 0\n/LastChar 255\n>>\nendobj\n");
@@ -255,7 +235,7 @@ TEST(FontObject, NameWithoutEntryHasNoWidths) {
 
 // Lays out a one-page PDF whose page draws text with the two font objects, numbered as a
 // stamping pass numbers them: the input has objects 0 to 4, the descriptor is 5, the font 6.
-std::string onePagePdf(const CPdfStamp& job, const std::string& fontName) {
+std::string onePagePdf(const std::string& fontName) {
     const std::string content = "BT /F1 12 Tf 72 720 Td (Page 1 / 12) Tj ET";
     const std::vector<std::string> bodies = {
         " 0 obj\n<< /Type /Catalog /Pages 2 0 R >>\nendobj\n",
@@ -264,8 +244,8 @@ std::string onePagePdf(const CPdfStamp& job, const std::string& fontName) {
         "/Resources << /Font << /F1 6 0 R >> >> /Contents 4 0 R >>\nendobj\n",
         " 0 obj\n<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content +
             "\nendstream\nendobj\n",
-        job.writeFontDescriptor(fontName),
-        job.writeFontObject(fontName),
+        writeFontDescriptor(fontName),
+        writeFontObject(fontName, "F1", 5),
     };
     std::string pdf = "%PDF-1.4\n";
     std::vector<size_t> offsets;
@@ -289,12 +269,8 @@ TEST(FontObjects, QpdfAcceptsAPageThatUsesThem) {
     if (std::system("qpdf --version > /dev/null 2>&1") != 0) {
         GTEST_SKIP() << tools::kJudgesMissing;
     }
-    CPdfStamp job;
-    job.fontResourceName = "F1";
-    const std::vector<XRefEntry> entries(5);
-    job.inputEntries = &entries;
     for (const char* name : {"Arial Bold", "Helvetica", "Times New Roman", "Arial (Bold)#1"}) {
-        TempFile pdf(onePagePdf(job, name), ".pdf");
+        TempFile pdf(onePagePdf(name), ".pdf");
         TempFile report("");
         const std::string command =
             "qpdf --check '" + pdf.path() + "' > '" + report.path() + "' 2>&1";

@@ -2,7 +2,6 @@
 #include "pdf/CPdfException.h"
 #include "stamp/fonts/FontTable.h"
 #include "stamp/layout/StampContent.h"
-#include "stamp/pass/CPdfStamp.h"
 
 #include <gtest/gtest.h>
 
@@ -278,9 +277,9 @@ TEST(PlacementTest, ReadBox) {
         {"page size that is no number", "/MediaBox [0 0 595 842]", "abc", {0, 0, 612, 792}},
     };
     for (const BoxRow& row : rows) {
-        CPdfStamp job;
-        job.stamp.pageSizeText = row.pageSize;
-        const PageBox box = job.readBox(row.text, kFallback);
+        StampDefinition stamp;
+        stamp.pageSizeText = row.pageSize;
+        const PageBox box = readBox(stamp, row.text, kFallback, nullptr);
         EXPECT_EQ(box.x0, row.expected.x0) << row.name;
         EXPECT_EQ(box.y0, row.expected.y0) << row.name;
         EXPECT_EQ(box.x1, row.expected.x1) << row.name;
@@ -291,47 +290,55 @@ TEST(PlacementTest, ReadBox) {
 TEST(PlacementTest, ReadBoxStaysInsideItsText) {
     // The view ends inside the third number; the bytes after it in memory are not read.
     const std::string text = "/MediaBox [0 0 612 792]";
-    CPdfStamp job;
-    const PageBox box = job.readBox(std::string_view(text.data(), 16), kFallback);
+    const PageBox box =
+        readBox(StampDefinition{}, std::string_view(text.data(), 16), kFallback, nullptr);
     EXPECT_EQ(box.x1, 6.0f);
     EXPECT_EQ(box.y1, 792.0f);
 }
 
-// With no input open the page has no raw text and reads as unrotated.
-TEST(PlacementTest, ComputeTextPlacementUsesTheJobSettings) {
-    CPdfStamp job;
-    job.pageList.resize(1);
-    job.pageList[0].box = kOffset;
-    job.stamp.positionX = 40;
-    job.stamp.positionY = -1;
-    job.stamp.angle = 15;
-    job.stamp.flipHorizontal = true;
-    job.stamp.alignment = "center";
-    job.stamp.baseSize = 20;
-    job.currentText = "Page 12 of 340 - Exhibit A";
+// The settings and the page go into the placement as they stand; the text's width is that of
+// its font, or the width an embedded font gives.
+TEST(PlacementTest, ComputeTextPlacementUsesTheStampSettings) {
+    StampDefinition stamp;
+    stamp.positionX = 40;
+    stamp.positionY = -1;
+    stamp.angle = 15;
+    stamp.flipHorizontal = true;
+    stamp.alignment = "center";
+    PageEntry page;
+    page.box = kOffset;
+    page.rotate = 450;
+    const std::string text = "Page 12 of 340 - Exhibit A";
 
     PlacementInput in;
     in.box = kOffset;
+    in.rotate = 90;
     in.positionX = 40;
     in.positionY = -1;
     in.angle = 15;
     in.flipHorizontal = true;
     in.alignment = "center";
     in.fontSize = 20;
-    in.textWidth = getTextWidth(job.stamp.fontName, job.currentText);
+    in.textWidth = getTextWidth(stamp.fontName, text);
     ASSERT_GT(in.textWidth, 72 * 2);
     const PlacementResult expected = placeText(in);
     ASSERT_NE(expected.x, kOffset.x1 - 40.0f);
+    in.textWidth = 0;
+    in.exactTextWidth = 5000.0f;
+    const PlacementResult expectedGlyphs = placeText(in);
+    ASSERT_TRUE(expectedGlyphs.x != expected.x || expectedGlyphs.y != expected.y);
 
-    const PlacementResult placed = job.computeTextPlacement(0);
-    EXPECT_EQ(placed.x, expected.x);
-    EXPECT_EQ(placed.y, expected.y);
-    EXPECT_EQ(placed.angle, expected.angle);
-}
-
-TEST(PlacementTest, PlacementOfARowOutsideThePageListThrows) {
-    CPdfStamp job;
-    EXPECT_THROW(job.computeTextPlacement(0), CPdfException);
+    const struct {
+        const char* name;
+        float glyphWidth;
+        PlacementResult expected;
+    } rows[] = {{"font table width", -1.0f, expected}, {"glyph width", 5000.0f, expectedGlyphs}};
+    for (const auto& row : rows) {
+        const PlacementResult placed = computeTextPlacement(stamp, page, 20, text, row.glyphWidth);
+        EXPECT_EQ(placed.x, row.expected.x) << row.name;
+        EXPECT_EQ(placed.y, row.expected.y) << row.name;
+        EXPECT_EQ(placed.angle, row.expected.angle) << row.name;
+    }
 }
 
 } // namespace

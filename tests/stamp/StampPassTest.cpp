@@ -68,7 +68,7 @@ class StampPassTest : public ::testing::Test {
         job_.inputName = input_;
         job_.outputName = output_;
         job_.quiet = true;
-        job_.stampDocument();
+        result_ = job_.stampDocument();
         return TempDir::read(output_);
     }
 
@@ -86,11 +86,29 @@ class StampPassTest : public ::testing::Test {
     TempDir dir_;
     RecordingReporter reported_;
     CPdfStamp job_;
+    PassResult result_; // what the last stamp() did
     std::string input_;
     std::string output_;
 };
 
 // The text of indirect object `number` in the output, as the output's own table locates it.
+// The entries the stamp adds to a page's resources ("/name n 0 R"), read from the output: the
+// font object and the graphics state object, and the names the stamp stream uses.
+struct StampEntries {
+    std::string font;
+    std::string state;
+};
+StampEntries stampEntries(const std::string& out) {
+    std::smatch font;
+    std::smatch stateObject;
+    std::smatch stateName;
+    std::regex_search(out, font, std::regex("(\\d+) 0 obj\n<<\n/Type /Font\n/Name /(F\\d+) "));
+    std::regex_search(out, stateObject, std::regex("(\\d+) 0 obj<</Type/ExtGState"));
+    std::regex_search(out, stateName, std::regex("\n/(GS\\d+) gs\n"));
+    return {"/" + font.str(2) + " " + font.str(1) + " 0 R",
+            "/" + stateName.str(1) + " " + stateObject.str(1) + " 0 R"};
+}
+
 std::string outputObject(const std::string& file, int number) {
     const size_t xref = file.rfind("\nxref\n");
     if (xref == std::string::npos) {
@@ -204,7 +222,7 @@ TEST_F(StampPassTest, ACountLargerThanThePagesInTheTreeCountsThePagesInTheTree) 
         }
         pdf.classicXRef();
         const std::string out = stamp(pdf);
-        EXPECT_EQ(job_.pageCount, static_cast<uint32_t>(c.pages)) << c.count;
+        EXPECT_EQ(result_.pages, static_cast<uint32_t>(c.pages)) << c.count;
         for (int page = 1; page <= 3; ++page) {
             const std::string text = "(Page " + std::to_string(page) + " / ";
             EXPECT_EQ(out.find(text + std::to_string(c.pages) + ") Tj") != std::string::npos,
@@ -360,10 +378,9 @@ TEST_F(StampPassTest, EditsContentsAndResourcesTogetherWhereverTheyStand) {
         SCOPED_TRACE(c.name);
         const std::string out = stamp(onePageDocument(c.page, "null"));
         std::string expected = c.expected;
-        const std::string font =
-            " /" + job_.fontResourceName + " " + std::to_string(job_.fontObjectNumber) + " 0 R ";
-        const std::string state = " /" + job_.graphicsStateName + " " +
-                                  std::to_string(job_.graphicsStateObjectNumber) + " 0 R ";
+        const StampEntries entries = stampEntries(out);
+        const std::string font = " " + entries.font + " ";
+        const std::string state = " " + entries.state + " ";
         expected.replace(expected.find("%F"), 2, font);
         expected.replace(expected.find("%G"), 2, state);
         EXPECT_NE(outputObject(out, 3).find(expected), std::string::npos) << outputObject(out, 3);
@@ -460,10 +477,9 @@ TEST_F(StampPassTest, AddsTheStampFontAndGraphicsStateToEveryKindOfResources) {
         pdf.classicXRef();
         const std::string out = stamp(pdf);
         const std::string text = outputObject(out, c.checked);
-        const std::string fontEntry =
-            "/" + job_.fontResourceName + " " + std::to_string(job_.fontObjectNumber) + " 0 R";
-        const std::string gsEntry = "/" + job_.graphicsStateName + " " +
-                                    std::to_string(job_.graphicsStateObjectNumber) + " 0 R";
+        const StampEntries entries = stampEntries(out);
+        const std::string& fontEntry = entries.font;
+        const std::string& gsEntry = entries.state;
         EXPECT_NE(text.find(fontEntry), std::string::npos) << text;
         EXPECT_NE(out.find(gsEntry), std::string::npos);
         EXPECT_NE(text.find("/F0 6 0 R"), std::string::npos) << "the page keeps its own font";
@@ -554,7 +570,7 @@ TEST_F(StampPassTest, APageTreeThatListsItsOwnAncestorEnds) {
     pdf.object(4, "<< /Type /Pages /Kids [2 0 R 3 0 R] /Parent 2 0 R /Count 1 >>");
     pdf.classicXRef();
     stamp(pdf);
-    EXPECT_EQ(job_.pagesFound, 2) << "page 3 is listed twice, the cycle is not followed";
+    EXPECT_EQ(result_.pages, 2u) << "page 3 is listed twice, the cycle is not followed";
 }
 
 TEST_F(StampPassTest, RefusesAnOutputThatIsTheInputAndKeepsTheInput) {

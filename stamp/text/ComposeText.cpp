@@ -1,4 +1,4 @@
-#include "stamp/pass/CPdfStamp.h"
+#include "stamp/text/ComposeText.h"
 
 #include "pdf/PdfSyntax.h"
 #include "stamp/text/CRomanNumeral.h"
@@ -74,31 +74,32 @@ bool isAscii(std::string_view text) {
 
 } // namespace
 
-void CPdfStamp::composeText(int32_t number) {
+void composeText(const StampDefinition& stamp, int32_t number, uint32_t pageCount,
+                 ComposedText& out) {
     // The page's number and the page count, roman or decimal; numbers without a roman form are
     // shown in decimal, unmasked.
-    auto append = [&](std::string& out, int64_t value) {
+    auto append = [&](std::string& into, int64_t value) {
         if (stamp.upperRoman || stamp.lowerRoman) {
             if (value < 0 || value > CRomanNumeral::kLargest) {
-                appendMaskedDecimal(out, value, 0);
+                appendMaskedDecimal(into, value, 0);
                 return;
             }
             CRomanNumeral roman;
-            out += roman.toRoman(static_cast<int32_t>(value), !stamp.upperRoman);
+            into += roman.toRoman(static_cast<int32_t>(value), !stamp.upperRoman);
             return;
         }
-        appendMaskedDecimal(out, value, stamp.maskWidth);
+        appendMaskedDecimal(into, value, stamp.maskWidth);
     };
 
-    std::string& text = composed_;
+    std::string& text = out.text;
     text.clear();
     text.reserve(stamp.prefixText.size() + stamp.separatorText.size() + stamp.endText.size() + 48);
     // An embedded font shapes the text piece by piece: where each piece ends.
     const bool pieces = !stamp.embedFontFile.empty();
-    composedPieces_.clear();
+    out.pieces.clear();
     auto endPiece = [&] {
         if (pieces) {
-            composedPieces_.push_back(text.size());
+            out.pieces.push_back(text.size());
         }
     };
     text += stamp.prefixText;
@@ -119,15 +120,19 @@ void CPdfStamp::composeText(int32_t number) {
     endPiece();
     text += stamp.endText;
     endPiece();
+}
 
-    if (!stamp.embedFontFile.empty()) {
-        layOutEmbeddedText();
-        return;
-    }
+ComposedText composeText(const StampDefinition& stamp, int32_t number, uint32_t pageCount) {
+    ComposedText out;
+    composeText(stamp, number, pageCount, out);
+    return out;
+}
+
+void toLiteralText(std::string_view text, std::string& out) {
     // Plain ASCII reads the same in both encodings and needs no conversion.
     if (isAscii(text)) {
-        escapeForLiteralString(text, currentText);
+        escapeForLiteralString(text, out);
     } else {
-        escapeForLiteralString(text_encoding::toWinAnsi(text), currentText);
+        escapeForLiteralString(text_encoding::toWinAnsi(text), out);
     }
 }

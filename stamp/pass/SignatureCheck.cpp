@@ -1,8 +1,9 @@
-#include "stamp/pass/CPdfStamp.h"
+#include "stamp/pass/SignatureCheck.h"
 
 #include "pdf/CPdfArray.h"
 #include "pdf/CPdfDictionary.h"
 #include "pdf/CPdfException.h"
+#include "pdf/CPdfXRef.h"
 
 #include <optional>
 #include <string>
@@ -105,14 +106,13 @@ class SignatureScan {
 
 } // namespace
 
-void CPdfStamp::checkSignatures() {
-    signedInput = false;
-    SignatureScan scan(xref);
+bool checkSignatures(CPdfXRef& xref, int32_t rootObject) {
+    SignatureScan scan(&xref);
     try {
         CPdfElement catalog;
-        xref->fetchObject(rootObject, xref->root().generation, catalog);
+        xref.fetchObject(rootObject, xref.root().generation, catalog);
         if (!catalog.is(ElementKind::Dictionary)) {
-            return;
+            return false;
         }
         const CPdfDictionary& root = *catalog.getDictionary();
         CPdfElement form;
@@ -144,7 +144,6 @@ void CPdfStamp::checkSignatures() {
     } catch (const CPdfException&) {
         // A form that cannot be read is left to the pass, which reads only the page tree.
     }
-    signedInput = scan.finding.signedDocument || scan.finding.lockedBy.has_value();
     if (scan.finding.lockedBy) {
         std::string where = *scan.finding.lockedBy > 0
                                 ? " (object " + std::to_string(*scan.finding.lockedBy) + ")"
@@ -153,4 +152,5 @@ void CPdfStamp::checkSignatures() {
                             "its certification signature" + where +
                                 " allows no changes (/DocMDP /P 1)");
     }
+    return scan.finding.signedDocument;
 }

@@ -1,0 +1,201 @@
+#pragma once
+
+#include "pdf/CPdfDocument.h"
+#include "pdf/CPdfObjectFraming.h"
+#include "pdf/CPdfXRef.h"
+#include "pdf/PdfSyntax.h"
+#include "stamp/layout/Placement.h"
+#include "stamp/pass/PageList.h"
+#include "stamp/pass/PassResult.h"
+#include "stamp/pass/Reporter.h"
+#include "stamp/pass/RunSettings.h"
+#include "stamp/pass/StampDefinition.h"
+#include "stamp/text/ComposeText.h"
+#include "stamp/write/COutputWriter.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+class CPdfSecurityHandler;
+class CPdfInputFile;
+class EmbeddedFont;
+
+// The numbers of a pass that the steps after it name files and counters by.
+struct PassNumbers {
+    int32_t firstNumber = 1;  // the number the first stamped page counts from
+    int32_t highestShown = 0; // the highest number shown on a page (0 when none was)
+};
+
+// One stamping pass over one input: it opens the input, writes the output with the stamp on the
+// selected pages, and puts the output in place. Built from the settings of the run and the
+// stamp, which it only reads; everything it finds and writes on the way is its own.
+class CPdfStampPass {
+  public:
+    // font, when given, is the run's -embedfont font, kept from pass to pass (its face is read
+    // once, and a character it cannot draw is named once in the run); without one the pass
+    // makes its own.
+    CPdfStampPass(const RunSettings& run, const StampDefinition& stamp, Reporter& reporter,
+                  EmbeddedFont* font = nullptr);
+    ~CPdfStampPass();
+    CPdfStampPass(const CPdfStampPass&) = delete;
+    CPdfStampPass& operator=(const CPdfStampPass&) = delete;
+
+    // Called once the output is written and before it is put in place, with the pass's numbers;
+    // what it throws stops the pass with the output left out.
+    using BeforePlacing = std::function<void(const PassNumbers&)>;
+
+    // The pass from the input's opening to the output in place. Throws CPdfException; the
+    // input is then closed and the output discarded.
+    void stampDocument(const BeforePlacing& beforePlacing = nullptr);
+    // What the pass did (so far, when it failed).
+    const PassResult& result() const { return result_; }
+    const PassNumbers& numbers() const { return numbers_; }
+    // Closes the input and discards an output not yet in place.
+    void close();
+
+    // The note (unless quiet) that a signed input is stamped as an update.
+    static void reportSignedInput(const RunSettings& run, Reporter& reporter);
+    // Throws (after reporting why) when the output name denotes the input file, which writing
+    // would destroy while it is read.
+    static void refuseOutputOverInput(const RunSettings& run, Reporter& reporter);
+
+  private:
+    const RunSettings& run_;
+    const StampDefinition& stamp_;
+    Reporter& reporter_;
+
+    void openFiles();
+    void checkInput();
+    void createOutput(bool verbose);
+    void reportRepairWarning() const;
+    void readPageTree();
+    void writeStampObjects();
+    // The number the -import counter file holds.
+    int32_t importStartNumber() const;
+    void copyObjects();
+    void copyObject(int32_t number, const ObjectExtent& extent);
+    void stampPage(int32_t number, size_t pageIndex);
+    // Counts a stamped page in the pass's result, with the number and text just composed.
+    void noteStampedPage(size_t pageIndex, int32_t shown);
+    // Refuses the file when writing object number left the output where it was at start.
+    void requireObjectWritten(size_t number, uint64_t start) const;
+    void finishOutput();
+    std::string makeResourceName(const char* prefix) const;
+    // Counts a page met while the objects are gone through, and shows the progress dots.
+    void countPageProgress();
+    bool getObjectText(int32_t number, std::string& out) {
+        return objects_.getObjectText(number, out);
+    }
+    bool findObjectExtent(int32_t number, ObjectExtent& out) {
+        return objects_.findObjectExtent(number, out);
+    }
+
+    // The update instead of the rewrite: the whole input copied first, the stamped pages after
+    // it, and a cross-reference section for just those.
+    void stampPagesForUpdate();
+
+    // --- the stamp on a page
+    // The stamp stream object of the page, for the text just composed; valid until the next call.
+    const std::string& buildStampStream(size_t pageIndex);
+    // The font's descent and ascent in thousandths of the font size, for the box behind the text.
+    void stampFontExtent(float& descent, float& ascent) const;
+    // Whether the catalog has /MarkInfo with /Marked true, directly or through references: the
+    // document is tagged. A catalog or entry that cannot be read counts as untagged.
+    bool isMarkedCatalog();
+    // -embedfont: the face read and the rows of its objects kept at the pass's start; the
+    // objects written after the pages, once the pass's glyphs are known.
+    void reserveEmbeddedFontObjects();
+    void writeEmbeddedFontObjects();
+    // -embedfont: the page's text as glyphs and its width in thousandths.
+    void layOutEmbeddedText();
+
+    // --- page rewrite (stamp/write/CPdfStampPatch.cpp)
+    void patchPage(std::string& pageText, int32_t pageObjectNumber, size_t pageIndex);
+    // The edits made to the page are logged, so that an entry found before them can be
+    // carried over.
+    void patchContents(std::string& page, size_t dict,
+                       const std::optional<pdfsyntax::DictEntry>& contents, int64_t save,
+                       int64_t stamp, pdfsyntax::EditLog& edits);
+    // The contents value replaced by an array of the two stamp streams alone (contents that
+    // draw nothing).
+    void replaceContents(std::string& page, const pdfsyntax::DictEntry& contents, int64_t save,
+                         int64_t stamp, pdfsyntax::EditLog& edits);
+    bool isContentsOfUnstampedPage(int32_t number);
+    void patchResources(std::string& page, size_t dict,
+                        const std::optional<pdfsyntax::DictEntry>& resources, size_t pageIndex);
+    void addStampResources(std::string& buffer, size_t dictStart);
+    // The object that the reference in entry names, edited by edit(objectText, dictStart) at
+    // its dictionary and written again; left alone when it cannot be read, has been rewritten
+    // in this pass already, or holds no dictionary.
+    template <class Edit>
+    void rewriteReferencedDictionary(std::string_view text, const pdfsyntax::DictEntry& entry,
+                                     Edit edit);
+    std::string inheritedResources(size_t pageIndex);
+    void writeRewrittenObject(int64_t number, std::string_view text);
+    uint32_t outputGeneration(int64_t number) const;
+
+    // ---------------------------------------------------------------- the input
+    CPdfDocument document_;
+    CPdfInputFile* inputFile_ = nullptr; // the document's input, while the pass has it open
+    CPdfXRef* xref_ = nullptr;
+    const std::vector<XRefEntry>* inputEntries_ = nullptr;
+    // The input is protected: its handler decrypts the input's object text, and the writer
+    // encrypts what the update adds (nullptr for an unprotected input).
+    const CPdfSecurityHandler* security_ = nullptr;
+    // The input's objects as their bytes stand: frames, texts, rows that lead to their object.
+    CPdfObjectFraming objects_;
+    int32_t infoObject_ = 0;
+    int32_t rootObject_ = 0;
+    bool signedInput_ = false;
+    bool repairedInput_ = false;
+    bool writesUpdate_ = false; // this pass appends an update
+
+    // ---------------------------------------------------------------- the output
+    // Its file, its cross-reference rows and the table or update that ends it.
+    COutputWriter output_;
+    std::string graphicsStateName_;
+    std::string fontResourceName_;
+    int32_t fontObjectNumber_ = 0;
+    int32_t graphicsStateObjectNumber_ = 0;
+
+    // ---------------------------------------------------------------- the pages
+    PageList pages_{stamp_, objects_};
+    uint32_t pageCount_ = 0;
+    // The objects that pages left unstamped in this pass name as their /Contents, once a
+    // shared contents array makes them needed.
+    bool unstampedContentsKnown_ = false;
+    std::vector<int32_t> unstampedContents_;
+    std::vector<bool> rewritten_; // objects that a page rewrite has written in this pass
+
+    // ---------------------------------------------------------------- what the pass did
+    PassNumbers numbers_;
+    PassResult result_;
+    size_t firstStamped_ = 0; // page index of result_.firstText, and of its lastText
+    size_t lastStamped_ = 0;
+    int32_t progressCounter_ = 0;
+
+    // Buffers kept from page to page, so that stamping a page allocates nothing once they have
+    // grown: the page's text, the composed text and its literal form, the save stream object
+    // and the stamp stream's content and object.
+    std::string pageText_;
+    ComposedText composed_;
+    std::string literalText_;
+    std::string saveStream_;      // with -under: the restore stream after the page's contents
+    bool markedDocument_ = false; // the pass's document is tagged: the stamp is an artifact
+    std::string stampContent_;
+    std::string stampObject_;
+
+    // -embedfont: the font of the run (or of the pass alone), the page's text as glyphs and its
+    // width in thousandths.
+    EmbeddedFont* embeddedFont_ = nullptr;
+    std::unique_ptr<EmbeddedFont> ownFont_;
+    std::string glyphArray_;
+    float glyphArrayWidth_ = 0.0f;
+};

@@ -1,0 +1,235 @@
+#include "stamp/pass/PageList.h"
+
+#include "pdf/CPdfDictionary.h"
+#include "pdf/CPdfException.h"
+#include "pdf/CPdfObjectFraming.h"
+#include "pdf/CPdfXRef.h"
+#include "pdf/Limits.h"
+#include "pdf/PdfSyntax.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+bool hasOwnResources(std::string_view text) {
+    size_t dict = pdfsyntax::findBodyDictionary(text);
+    return dict != pdfsyntax::npos && pdfsyntax::findEntry(text, dict, "Resources").has_value();
+}
+
+} // namespace
+
+PageList::PageList(const StampDefinition& stamp, CPdfObjectFraming& objects)
+    : stamp_(stamp), objects_(objects) {}
+
+void PageList::read(CPdfXRef& xref, int32_t rootObject) {
+    const std::vector<XRefEntry>& entries = xref.entries();
+    rowCount_ = entries.size();
+    pages_.clear();
+    objects_.forgetKeptFrames();
+    byNumber_.clear();
+    cursor_ = 0;
+    visitedNodes_.clear();
+    isPage_.assign(rowCount_, false);
+    std::string rootText;
+    if (!objects_.getObjectText(rootObject, rootText)) {
+        throw CPdfException("PDF file was damaged", "the catalog (object " +
+                                                        std::to_string(rootObject) +
+                                                        ") cannot be read");
+    }
+    // The catalog's own /Pages: a dictionary inside the catalog (a name tree's /Names, for
+    // one) may have a /Pages of its own, which is no page tree.
+    const size_t catalog = pdfsyntax::findBodyDictionary(rootText);
+    const std::optional<pdfsyntax::DictEntry> pagesEntry =
+        catalog == pdfsyntax::npos ? std::nullopt
+                                   : pdfsyntax::findEntry(rootText, catalog, "Pages");
+    int64_t pages = 0;
+    int64_t pagesGeneration = 0;
+    if (!pagesEntry ||
+        !pdfsyntax::readReference(
+            std::string_view(rootText).substr(pagesEntry->valueStart,
+                                              pagesEntry->valueEnd - pagesEntry->valueStart),
+            pages, pagesGeneration) ||
+        pages <= 0 || static_cast<uint64_t>(pages) >= entries.size()) {
+        throw CPdfException("PDF file was damaged",
+                            std::string(pagesEntry
+                                            ? "/Pages is no reference to an object of the file"
+                                            : "no /Pages") +
+                                " in the catalog (object " + std::to_string(rootObject) + ")");
+    }
+    const XRefEntry& pagesRow = entries[static_cast<size_t>(pages)];
+    CPdfElement pagesRoot;
+    xref.fetchObject(static_cast<int32_t>(pages), pagesRow.type == 1 ? pagesRow.generation : 0,
+                     pagesRoot);
+    if (pagesRoot.kind() != ElementKind::Dictionary) {
+        throw CPdfException("PDF file was damaged", "the root of the page tree (object " +
+                                                        std::to_string(pages) +
+                                                        ") is no dictionary");
+    }
+    int64_t count = -1;
+    CPdfElement countValue;
+    pagesRoot.getDictionary()->getEntry("Count", countValue);
+    if (countValue.kind() == ElementKind::Integer) {
+        count = countValue.getInteger64();
+    } else if (countValue.kind() == ElementKind::Null) {
+        count = 0;
+    }
+    countValue.clear();
+    pagesRoot.clear();
+
+    std::string nodeText;
+    if (!objects_.getObjectText(static_cast<int32_t>(pages), nodeText)) {
+        throw CPdfException("PDF file was damaged", "the root of the page tree (object " +
+                                                        std::to_string(pages) + ") cannot be read");
+    }
+    walkPageTree(nodeText, PageBox{});
+    // The root's /Count is the page count where the tree has that many pages. A larger one
+    // (even one larger than the table could hold) cannot be right: the page count is then the
+    // number of pages the walk found. A smaller one is what viewers show, and pages past it
+    // are not stamped.
+    if (count >= 0 && static_cast<uint64_t>(count) < pages_.size()) {
+        pages_.resize(static_cast<size_t>(count));
+        objects_.keepFirstFrames(static_cast<size_t>(count));
+    }
+    indexPages();
+}
+
+void PageList::walkPageTree(std::string_view nodeText, const PageBox& inherited, int depth,
+                            int32_t inheritedResourcesFrom) {
+    if (depth > limits::kMaxPageTreeDepth) {
+        throw CPdfException("PDF file was damaged", "page tree deeper than " +
+                                                        std::to_string(limits::kMaxPageTreeDepth) +
+                                                        " levels");
+    }
+    const PageBox nodeBox = readBox(stamp_, nodeText, inherited, &objects_);
+    // A /Rotate of the node holds for the pages below it that have none of their own.
+    if (depth == 0) {
+        nodeRotate_ = 0;
+    }
+    const int32_t rotateAbove = nodeRotate_;
+    if (const pdfsyntax::NumberAfter own = pdfsyntax::readNumberAfter(nodeText, "/Rotate");
+        own.found) {
+        nodeRotate_ = own.value;
+    }
+
+    if (auto header = pdfsyntax::readObjectHeader(nodeText)) {
+        if (header->number >= 0 && header->number <= INT32_MAX) {
+            visitedNodes_.insert(static_cast<int32_t>(header->number));
+        }
+        if (hasOwnResources(nodeText) && header->number <= INT32_MAX) {
+            inheritedResourcesFrom = static_cast<int32_t>(header->number);
+        }
+    }
+
+    size_t pos = pdfsyntax::findText(nodeText, "/Kids");
+    if (pos == 0) {
+        pos = pdfsyntax::findText(nodeText, "[");
+    }
+    // Kids come as pairs of numbers: the object number, then the generation, which is skipped.
+    bool haveNumber = false;
+    int64_t kidNumber = 0;
+    while (pos < nodeText.size()) {
+        const char c = nodeText[pos];
+        if (c == ']' || c == '/') {
+            break;
+        }
+        if (!pdfsyntax::isDigit(c)) {
+            ++pos;
+            continue;
+        }
+        // Held just past the range of object numbers, which is all a kid's number needs.
+        uint64_t digits = 0;
+        bool capped = false;
+        pos = pdfsyntax::readDigits(nodeText, pos, uint64_t{INT32_MAX} + 1, digits, capped);
+        const int64_t value = static_cast<int64_t>(digits);
+        ++pos; // the byte after a number is passed over
+        if (!haveNumber) {
+            kidNumber = value;
+            haveNumber = true;
+        } else {
+            haveNumber = false;
+            visitKid(kidNumber, nodeBox, depth, inheritedResourcesFrom);
+        }
+    }
+    nodeRotate_ = rotateAbove;
+}
+
+void PageList::visitKid(int64_t kidNumber, const PageBox& nodeBox, int depth,
+                        int32_t resourcesFrom) {
+    // Read into a buffer kept from kid to kid; a node, walked with kids of its own, takes the
+    // text with it.
+    std::string& kidText = kidText_;
+    if (kidNumber > INT32_MAX ||
+        !objects_.getObjectText(static_cast<int32_t>(kidNumber), kidText)) {
+        throw CPdfException("PDF file was damaged",
+                            "the page tree's kid " + std::to_string(kidNumber) + " cannot be read");
+    }
+    const size_t body = pdfsyntax::findBody(kidText);
+    if (body == pdfsyntax::npos || kidText.compare(body, 4, "null") == 0) {
+        throw CPdfException("PDF file was damaged", "the page tree's kid " +
+                                                        std::to_string(kidNumber) +
+                                                        " is null or has no object body");
+    }
+    const bool isNode = pdfsyntax::findText(kidText, "/Pages") != 0 || kidText[body] == '[';
+    if (isNode) {
+        // A node met again (a /Kids that lists an ancestor or a node listed twice) is not
+        // walked again.
+        if (visitedNodes_.count(static_cast<int32_t>(kidNumber)) != 0) {
+            return;
+        }
+        const std::string nodeText = std::move(kidText);
+        walkPageTree(nodeText, nodeBox, depth + 1, resourcesFrom);
+        return;
+    }
+    // Every page is an object of its own: a tree that lists more pages than the table has rows
+    // lists some of them again, and those past that many are not recorded.
+    if (pages_.size() >= rowCount_) {
+        return;
+    }
+    PageEntry& row = pages_.emplace_back();
+    row.objectNumber = static_cast<uint32_t>(kidNumber);
+    row.box = readBox(stamp_, kidText, nodeBox, &objects_);
+    row.inheritedResourcesFrom = resourcesFrom;
+    const pdfsyntax::NumberAfter rotate = pdfsyntax::readNumberAfter(kidText, "/Rotate");
+    row.rotate = rotate.found ? rotate.value : nodeRotate_;
+    // The frame just taken by getObjectText, kept for the copy and the stamp of the page.
+    objects_.keepFrame(static_cast<int32_t>(kidNumber));
+}
+
+void PageList::indexPages() {
+    byNumber_.reserve(pages_.size());
+    for (size_t k = 0; k < pages_.size(); ++k) {
+        byNumber_.emplace_back(pages_[k].objectNumber, static_cast<int32_t>(k + 1));
+        isPage_[pages_[k].objectNumber] = true;
+    }
+    // Pages mostly come in rising number order already. A page listed twice is found at its
+    // first place.
+    auto byNumber = [](const auto& a, const auto& b) { return a.first < b.first; };
+    if (!std::is_sorted(byNumber_.begin(), byNumber_.end(), byNumber)) {
+        std::stable_sort(byNumber_.begin(), byNumber_.end(), byNumber);
+    }
+    auto sameNumber = [](const auto& a, const auto& b) { return a.first == b.first; };
+    byNumber_.erase(std::unique(byNumber_.begin(), byNumber_.end(), sameNumber), byNumber_.end());
+    cursor_ = 0;
+}
+
+int32_t PageList::indexOf(size_t number) {
+    if (number >= isPage_.size() || !isPage_[number]) {
+        return 0;
+    }
+    // The object loop asks in rising order: the page asked for is the one found last or the
+    // next one.
+    for (size_t at = cursor_; at < byNumber_.size() && at <= cursor_ + 1; ++at) {
+        if (byNumber_[at].first == number) {
+            cursor_ = at;
+            return byNumber_[at].second;
+        }
+    }
+    auto it = std::lower_bound(byNumber_.begin(), byNumber_.end(), number,
+                               [](const auto& page, size_t n) { return page.first < n; });
+    if (it == byNumber_.end() || it->first != number) {
+        return 0;
+    }
+    cursor_ = static_cast<size_t>(it - byNumber_.begin());
+    return it->second;
+}
