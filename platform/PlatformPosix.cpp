@@ -101,9 +101,13 @@ bool isDirectory(const std::string& path) {
     return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-std::FILE* openRegularFile(const std::string& path, std::string& errorText) {
-    // Opened without waiting, then checked: a FIFO opens at once and is refused.
-    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+namespace {
+
+// Opens path with flags, without waiting (a FIFO opens at once), and keeps it only when it is a
+// regular file, as a C file of the given mode.
+std::FILE* openChecked(const std::string& path, int flags, const char* mode,
+                       std::string& errorText) {
+    const int fd = open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
     if (fd < 0) {
         errorText = std::strerror(errno);
         return nullptr;
@@ -115,11 +119,11 @@ std::FILE* openRegularFile(const std::string& path, std::string& errorText) {
         close(fd);
         return nullptr;
     }
-    const int flags = fcntl(fd, F_GETFL);
-    if (flags >= 0) {
-        (void)fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    const int now = fcntl(fd, F_GETFL);
+    if (now >= 0) {
+        (void)fcntl(fd, F_SETFL, now & ~O_NONBLOCK);
     }
-    std::FILE* file = fdopen(fd, "rb");
+    std::FILE* file = fdopen(fd, mode);
     if (file == nullptr) {
         errorText = std::strerror(errno);
         close(fd);
@@ -127,29 +131,14 @@ std::FILE* openRegularFile(const std::string& path, std::string& errorText) {
     return file;
 }
 
+} // namespace
+
+std::FILE* openRegularFile(const std::string& path, std::string& errorText) {
+    return openChecked(path, O_RDONLY, "rb", errorText);
+}
+
 std::FILE* openForAppend(const std::string& path, std::string& errorText) {
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        errorText = std::strerror(errno);
-        return nullptr;
-    }
-    struct stat info {};
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        errorText =
-            S_ISDIR(info.st_mode) ? "It is a folder, not a file" : "It is not a regular file";
-        close(fd);
-        return nullptr;
-    }
-    const int flags = fcntl(fd, F_GETFL);
-    if (flags >= 0) {
-        (void)fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-    }
-    std::FILE* file = fdopen(fd, "ab");
-    if (file == nullptr) {
-        errorText = std::strerror(errno);
-        close(fd);
-    }
-    return file;
+    return openChecked(path, O_WRONLY | O_CREAT | O_APPEND, "ab", errorText);
 }
 
 bool fileExists(const std::string& path) {

@@ -217,14 +217,16 @@ bool fileExists(const std::string& path) {
     return GetFileAttributesW(win32_text::toWide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-std::FILE* openRegularFile(const std::string& path, std::string& errorText) {
+namespace {
+
+// Opens path for access, shared so that others may go on reading and writing it and remove it,
+// and keeps it only when it is a file on disk, as a C file of the given flags and mode.
+std::FILE* openDiskFile(const std::string& path, DWORD access, DWORD disposition, int flags,
+                        const char* mode, std::string& errorText) {
     const std::wstring name = win32_text::toWide(path);
-    // Others may go on reading and writing it, and it may be removed while it is read: an
-    // intermediate file of the run that is the input of the next pass must go when the run is
-    // interrupted. A folder does not open this way.
-    HANDLE handle = CreateFileW(name.c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE handle =
+        CreateFileW(name.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         errorText = isDirectory(path)     ? "It is a folder, not a file"
@@ -237,37 +239,27 @@ std::FILE* openRegularFile(const std::string& path, std::string& errorText) {
         CloseHandle(handle);
         return nullptr;
     }
-    std::FILE* file = wrapHandle(handle, _O_RDONLY | _O_BINARY, "rb");
+    std::FILE* file = wrapHandle(handle, flags, mode);
     if (file == nullptr) {
         errorText = std::strerror(errno);
     }
     return file;
 }
 
+} // namespace
+
+std::FILE* openRegularFile(const std::string& path, std::string& errorText) {
+    // An intermediate file of the run that is the input of the next pass must go when the run
+    // is interrupted, so it may be removed while it is read. A folder does not open this way.
+    return openDiskFile(path, GENERIC_READ, OPEN_EXISTING, _O_RDONLY | _O_BINARY, "rb",
+                        errorText);
+}
+
 std::FILE* openForAppend(const std::string& path, std::string& errorText) {
-    const std::wstring name = win32_text::toWide(path);
     // Appending only: each write goes to the file's end. Others may go on reading it (a log
     // open in an editor).
-    HANDLE handle = CreateFileW(name.c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        const DWORD error = GetLastError();
-        errorText = isDirectory(path)     ? "It is a folder, not a file"
-                    : isInUseError(error) ? "The file is in use by another program"
-                                          : win32_text::systemMessage(error);
-        return nullptr;
-    }
-    if (GetFileType(handle) != FILE_TYPE_DISK) {
-        errorText = "It is not a regular file";
-        CloseHandle(handle);
-        return nullptr;
-    }
-    std::FILE* file = wrapHandle(handle, _O_WRONLY | _O_APPEND | _O_BINARY, "ab");
-    if (file == nullptr) {
-        errorText = std::strerror(errno);
-    }
-    return file;
+    return openDiskFile(path, FILE_APPEND_DATA | SYNCHRONIZE, OPEN_ALWAYS,
+                        _O_WRONLY | _O_APPEND | _O_BINARY, "ab", errorText);
 }
 
 bool sameFile(const std::string& a, const std::string& b) {
