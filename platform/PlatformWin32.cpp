@@ -251,8 +251,7 @@ std::FILE* openDiskFile(const std::string& path, DWORD access, DWORD disposition
 std::FILE* openRegularFile(const std::string& path, std::string& errorText) {
     // An intermediate file of the run that is the input of the next pass must go when the run
     // is interrupted, so it may be removed while it is read. A folder does not open this way.
-    return openDiskFile(path, GENERIC_READ, OPEN_EXISTING, _O_RDONLY | _O_BINARY, "rb",
-                        errorText);
+    return openDiskFile(path, GENERIC_READ, OPEN_EXISTING, _O_RDONLY | _O_BINARY, "rb", errorText);
 }
 
 std::FILE* openForAppend(const std::string& path, std::string& errorText) {
