@@ -295,113 +295,120 @@ bool CPdfObjectFraming::framedStreamHead(const ObjectExtent& extent, std::string
 
 bool CPdfObjectFraming::frameObject(int32_t number, uint64_t start, ObjectExtent& out) {
     out.start = start;
-    // The plain frame: up to the byte after the first "endobj" (or to the end of the file).
-    auto plainFrame = [&](int64_t endobj) {
-        if (endobj < 0) {
-            return false;
-        }
-        out.length = std::min<uint64_t>(static_cast<uint64_t>(endobj) + 2, input_->size()) - start;
-        return true;
-    };
     const FirstKeyword first = findStreamOrEndobj(*input_, start, number);
     if (first.end < 0) {
         return false;
     }
     if (!first.isStream) {
-        return plainFrame(first.end);
+        return frameToEndobj(start, first.end, out);
     }
     // "stream" comes before the first "endobj": the stream frame when it holds, else the plain
     // frame, for which the first "endobj" is still to be found.
-    auto fallback = [&] { return plainFrame(input_->find(start, "endobj")); };
     const uint64_t keywordStart = static_cast<uint64_t>(first.end) - 5;
     if (keywordStart < start || keywordStart - start > kMaxDictionaryBytes) {
-        return fallback();
+        return frameToFirstEndobj(start, out);
     }
     std::string_view head;
     if (!input_->view(start, static_cast<size_t>(keywordStart - start), head)) {
-        return fallback();
+        return frameToFirstEndobj(start, out);
     }
     const size_t dictStart = pdfsyntax::findBodyDictionary(head);
     if (dictStart == pdfsyntax::npos) {
-        return fallback();
+        return frameToFirstEndobj(start, out);
     }
     constexpr std::string_view kKeys[] = {"Type", "Length"};
     std::optional<pdfsyntax::DictEntry> found[2];
     const size_t dictEnd = pdfsyntax::findEntriesAndEnd(head, dictStart, kKeys, found);
     if (dictEnd == pdfsyntax::npos || pdfsyntax::skipWhitespace(head, dictEnd + 2) != head.size()) {
         // "stream" is not the keyword right after the object's dictionary.
-        return fallback();
+        return frameToFirstEndobj(start, out);
     }
     out.isStream = true;
     out.isObjectStream = isObjectStreamType(head, found[0]);
     const LengthValue lengthEntry = readLengthEntry(head, found[1]);
 
     const uint64_t dataStart = dataStartAfterKeyword(*input_, keywordStart + 6);
-    // A /Length that does not end at "endstream": the data is framed by the first "endstream"
-    // after its start, as viewers read it, and the copy writes the /Length of that frame.
-    auto endstreamFrame = [&] {
-        const int64_t endstream = input_->find(dataStart, "endstream");
-        if (endstream < 0) {
-            return fallback();
-        }
-        const uint64_t endstreamAt = static_cast<uint64_t>(endstream) - 8;
-        const int64_t realEnd = input_->find(endstreamAt + 9, "endobj");
-        if (realEnd < 0) {
-            return fallback();
-        }
-        // The line end before "endstream" belongs to the keyword, not to the data.
-        uint64_t dataEnd = endstreamAt;
-        std::string_view before;
-        if (dataEnd > dataStart && input_->view(dataEnd - 1, 1, before) && before == "\n") {
-            --dataEnd;
-        }
-        if (dataEnd > dataStart && input_->view(dataEnd - 1, 1, before) && before == "\r") {
-            --dataEnd;
-        }
-        out.framedLength = static_cast<int64_t>(dataEnd - dataStart);
-        out.keywordStart = keywordStart;
-        out.length = std::min<uint64_t>(static_cast<uint64_t>(realEnd) + 2, input_->size()) - start;
-        return true;
-    };
     // With a usable /Length the data is skipped, so "endobj" inside the data is not taken for
     // the end of the object.
     if (!lengthEntry.present) {
-        return endstreamFrame();
+        return frameByEndstream(start, keywordStart, dataStart, out);
     }
-    int64_t length = -1;
-    if (lengthEntry.isReference) {
-        if (lengthEntry.value == number || xref_ == nullptr || lengthEntry.value > INT32_MAX ||
-            lengthEntry.generation > INT32_MAX) {
-            return fallback();
-        }
-        if (!readPlainLength(static_cast<int32_t>(lengthEntry.value), lengthEntry.generation,
-                             length)) {
-            try {
-                CPdfElement resolved;
-                xref_->fetchObject(static_cast<int32_t>(lengthEntry.value),
-                                   static_cast<int32_t>(lengthEntry.generation), resolved);
-                if (resolved.kind() == ElementKind::Integer) {
-                    length = resolved.getInteger();
-                }
-            } catch (const CPdfException&) {
-                return fallback();
-            }
-        }
-    } else {
-        length = lengthEntry.value;
+    int64_t length = lengthEntry.value;
+    if (lengthEntry.isReference &&
+        !resolveIndirectLength(number, lengthEntry.value, lengthEntry.generation, length)) {
+        return frameToFirstEndobj(start, out);
     }
     if (length < 0 || static_cast<uint64_t>(length) > input_->size() - dataStart) {
-        return endstreamFrame();
+        return frameByEndstream(start, keywordStart, dataStart, out);
     }
     uint64_t afterEndstream = 0;
     if (!endstreamFollows(*input_, dataStart + static_cast<uint64_t>(length), afterEndstream)) {
-        return endstreamFrame();
+        return frameByEndstream(start, keywordStart, dataStart, out);
     }
     const int64_t realEnd = input_->find(afterEndstream, "endobj");
     if (realEnd < 0) {
-        return fallback();
+        return frameToFirstEndobj(start, out);
     }
-    out.length = std::min<uint64_t>(static_cast<uint64_t>(realEnd) + 2, input_->size()) - start;
+    return frameToEndobj(start, realEnd, out);
+}
+
+bool CPdfObjectFraming::frameToEndobj(uint64_t start, int64_t endobj, ObjectExtent& out) const {
+    if (endobj < 0) {
+        return false;
+    }
+    out.length = std::min<uint64_t>(static_cast<uint64_t>(endobj) + 2, input_->size()) - start;
+    return true;
+}
+
+bool CPdfObjectFraming::frameToFirstEndobj(uint64_t start, ObjectExtent& out) const {
+    return frameToEndobj(start, input_->find(start, "endobj"), out);
+}
+
+bool CPdfObjectFraming::frameByEndstream(uint64_t start, uint64_t keywordStart,
+                                         uint64_t dataStart, ObjectExtent& out) const {
+    const int64_t endstream = input_->find(dataStart, "endstream");
+    if (endstream < 0) {
+        return frameToFirstEndobj(start, out);
+    }
+    const uint64_t endstreamAt = static_cast<uint64_t>(endstream) - 8;
+    const int64_t realEnd = input_->find(endstreamAt + 9, "endobj");
+    if (realEnd < 0) {
+        return frameToFirstEndobj(start, out);
+    }
+    // The line end before "endstream" belongs to the keyword, not to the data.
+    uint64_t dataEnd = endstreamAt;
+    std::string_view before;
+    if (dataEnd > dataStart && input_->view(dataEnd - 1, 1, before) && before == "\n") {
+        --dataEnd;
+    }
+    if (dataEnd > dataStart && input_->view(dataEnd - 1, 1, before) && before == "\r") {
+        --dataEnd;
+    }
+    out.framedLength = static_cast<int64_t>(dataEnd - dataStart);
+    out.keywordStart = keywordStart;
+    return frameToEndobj(start, realEnd, out);
+}
+
+bool CPdfObjectFraming::resolveIndirectLength(int32_t number, int64_t lengthNumber,
+                                              int64_t lengthGeneration, int64_t& length) {
+    if (lengthNumber == number || xref_ == nullptr || lengthNumber > INT32_MAX ||
+        lengthGeneration > INT32_MAX) {
+        return false;
+    }
+    length = -1;
+    if (readPlainLength(static_cast<int32_t>(lengthNumber), lengthGeneration, length)) {
+        return true;
+    }
+    try {
+        CPdfElement resolved;
+        xref_->fetchObject(static_cast<int32_t>(lengthNumber),
+                           static_cast<int32_t>(lengthGeneration), resolved);
+        if (resolved.kind() == ElementKind::Integer) {
+            length = resolved.getInteger();
+        }
+    } catch (const CPdfException&) {
+        return false;
+    }
     return true;
 }
 

@@ -93,6 +93,19 @@ class CPdfObjectFraming {
         ObjectExtent extent;
     };
     bool frameObject(int32_t number, uint64_t start, ObjectExtent& out);
+    // The plain frame: from start to the byte after the "endobj" that ends at endobj (or to the
+    // end of the file); false when there is none (endobj < 0).
+    bool frameToEndobj(uint64_t start, int64_t endobj, ObjectExtent& out) const;
+    // The plain frame up to the first "endobj" after start.
+    bool frameToFirstEndobj(uint64_t start, ObjectExtent& out) const;
+    // A stream whose /Length does not end at "endstream": its data framed by the first
+    // "endstream" after its start, as viewers read it; the copy writes the /Length of that frame.
+    bool frameByEndstream(uint64_t start, uint64_t keywordStart, uint64_t dataStart,
+                          ObjectExtent& out) const;
+    // The value of object number's indirect /Length (-1 when it is no integer); false when the
+    // reference cannot be followed and the plain frame is taken.
+    bool resolveIndirectLength(int32_t number, int64_t lengthNumber, int64_t lengthGeneration,
+                               int64_t& length);
     // An indirect /Length read from its bytes when it is written plainly ("N G obj 1234
     // endobj"); false otherwise, and the reader has to fetch it.
     bool readPlainLength(int32_t number, int64_t generation, int64_t& value);
