@@ -364,8 +364,8 @@ bool CPdfObjectFraming::frameToFirstEndobj(uint64_t start, ObjectExtent& out) co
     return frameToEndobj(start, input_->find(start, "endobj"), out);
 }
 
-bool CPdfObjectFraming::frameByEndstream(uint64_t start, uint64_t keywordStart,
-                                         uint64_t dataStart, ObjectExtent& out) const {
+bool CPdfObjectFraming::frameByEndstream(uint64_t start, uint64_t keywordStart, uint64_t dataStart,
+                                         ObjectExtent& out) const {
     const int64_t endstream = input_->find(dataStart, "endstream");
     if (endstream < 0) {
         return frameToFirstEndobj(start, out);
