@@ -14,20 +14,20 @@ bool beginsWith(const std::string& text, std::string_view start) {
 void CPdfStamp::refuseMoreStamps() const {
     if (!textLinesFile.empty()) {
         throw CPdfException("-textfile cannot be used with -next: a text file's lines are one "
-                            "stamp each already");
+                            "stamp each already\n");
     }
     const std::string* embedFont = stamp.embedFontFile.empty() ? nullptr : &stamp.embedFontFile;
     const std::string* fontsFile = stamp.fontMetricsFile.empty() ? nullptr : &stamp.fontMetricsFile;
     for (const StampDefinition& more : moreStamps) {
         if (!more.embedFontFile.empty()) {
             if (embedFont != nullptr) {
-                throw CPdfException("-embedfont can be given for one stamp of a run only");
+                throw CPdfException("-embedfont can be given for one stamp of a run only\n");
             }
             embedFont = &more.embedFontFile;
         }
         if (!more.fontMetricsFile.empty()) {
             if (fontsFile != nullptr && *fontsFile != more.fontMetricsFile) {
-                throw CPdfException("-fontfile can name one fonts file for a run only");
+                throw CPdfException("-fontfile can name one fonts file for a run only\n");
             }
             fontsFile = &more.fontMetricsFile;
         }

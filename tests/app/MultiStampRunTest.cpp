@@ -201,6 +201,8 @@ TEST(MultiStampRunTest, RefusedCombinations) {
         {{"-next", "-nopg", "-textfile", "lines.txt"}, "-textfile cannot be used with -next"},
         {{"-embedfont", "a.ttf", "-next", "-embedfont", "b.ttf"},
          "-embedfont can be given for one stamp of a run only"},
+        {{"-fontfile", "a.txt", "-next", "-fontfile", "b.txt"},
+         "-fontfile can name one fonts file for a run only"},
     };
     for (const Row& row : rows) {
         std::vector<std::string> args = {"-iin.pdf", "-oout.pdf", "-quiet"};
