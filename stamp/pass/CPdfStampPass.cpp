@@ -218,12 +218,10 @@ std::string CPdfStampPass::makeResourceName(const char* prefix) const {
     PseudoRandom numbers(static_cast<uint32_t>(now.epochSeconds + now.millisecond));
     std::string name;
     do {
-        // Formatted, not added up: GCC 12 warns wrongly (-Wrestrict) of "prefix + number".
-        char text[48];
-        std::snprintf(text, sizeof text, "%s%lld", prefix,
-                      static_cast<long long>(static_cast<int64_t>(numbers.next()) +
-                                             now.millisecond));
-        name = text;
+        // Appended, not added up: GCC 12 warns wrongly (-Wrestrict) of "prefix + number".
+        name.clear();
+        name.append(prefix);
+        pdfsyntax::appendDecimal(name, static_cast<int64_t>(numbers.next()) + now.millisecond);
     } while (!used.insert(name).second);
     return name;
 }
