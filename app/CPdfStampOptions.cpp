@@ -11,6 +11,29 @@ bool beginsWith(const std::string& text, std::string_view start) {
 
 } // namespace
 
+void CPdfStamp::refuseMoreStamps() const {
+    if (!textLinesFile.empty()) {
+        throw CPdfException("-textfile cannot be used with -next: a text file's lines are one "
+                            "stamp each already\n");
+    }
+    const std::string* embedFont = stamp.embedFontFile.empty() ? nullptr : &stamp.embedFontFile;
+    const std::string* fontsFile = stamp.fontMetricsFile.empty() ? nullptr : &stamp.fontMetricsFile;
+    for (const StampDefinition& more : moreStamps) {
+        if (!more.embedFontFile.empty()) {
+            if (embedFont != nullptr) {
+                throw CPdfException("-embedfont can be given for one stamp of a run only\n");
+            }
+            embedFont = &more.embedFontFile;
+        }
+        if (!more.fontMetricsFile.empty()) {
+            if (fontsFile != nullptr && *fontsFile != more.fontMetricsFile) {
+                throw CPdfException("-fontfile can name one fonts file for a run only\n");
+            }
+            fontsFile = &more.fontMetricsFile;
+        }
+    }
+}
+
 int CPdfStamp::parseOptions(const std::vector<std::string>& args) {
     if (args.size() < 3) {
         throw CPdfException("Error parameter, less than 3 arguments.\n");
@@ -44,6 +67,14 @@ int CPdfStamp::parseOptions(const std::vector<std::string>& args) {
         if (row->apply != nullptr) {
             row->apply(*this, match);
         }
+    }
+    if (!moreStamps.empty()) {
+        // The options of the last stamp are parsed: the first stamp becomes `stamp` again and
+        // the others follow it in order.
+        moreStamps.push_back(std::move(stamp));
+        stamp = std::move(moreStamps.front());
+        moreStamps.erase(moreStamps.begin());
+        refuseMoreStamps();
     }
     return 1;
 }

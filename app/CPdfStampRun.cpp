@@ -151,7 +151,12 @@ PassResult runTextLines(CPdfStamp& job) {
 PassResult CPdfStamp::runPair(const std::vector<std::string>& args) {
     parseOptions(args);
     if (!stamp.fontSizesFile.empty()) {
-        stamp.sizeTable = loadFontSizes();
+        stamp.sizeTable = loadFontSizes(stamp);
+    }
+    for (StampDefinition& more : moreStamps) {
+        if (!more.fontSizesFile.empty()) {
+            more.sizeTable = loadFontSizes(more);
+        }
     }
     if (textLinesFile.empty()) {
         return stampDocument();

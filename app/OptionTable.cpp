@@ -35,6 +35,10 @@ const OptionTable::Row kRows[] = {
     {"-m", Form::Decimal, ValueKind::None,
      [](CPdfStamp& j, const Match& m) { j.stamp.maskWidth = m.first; },
      nullptr},
+    // Ends one stamp and starts the next from the defaults; the stamp options after it are its.
+    {"-next", Form::Exact, ValueKind::None,
+     [](CPdfStamp& j, const Match&) { j.startNextStamp(); },
+     nullptr},
     {"-n", Form::Decimal, ValueKind::None,
      [](CPdfStamp& j, const Match& m) { j.stamp.nth = m.first; },
      nullptr},

@@ -56,6 +56,9 @@ const char* const kUsageLines[] = {
     "right on positions 20,20 would mean last character right edge ends at that position.\n",
     "-under draw the stamp before the page's own content, so that the page's text and pictures "
     "lie on top of it (default is on top).\n",
+    "-next ends one stamp and starts another, from the defaults: the stamp options after it "
+    "(text, numbering, font, colour, placement) are the new stamp's; every stamp is drawn in "
+    "the same pass\n",
     "-noforce no force portrait when landscape, if view is rotated then calculate as unrotated. "
     "(default is turned on)\n",
     "-pos(n),(n) h,v (horizontal, vertical) positions on page calculated from bottom left up. e.g. "

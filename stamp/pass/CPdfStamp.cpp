@@ -60,10 +60,14 @@ CPdfStamp::~CPdfStamp() {
 
 PassResult CPdfStamp::stampDocument() {
     finalOutput_.clear();
-    if (!stamp.embedFontFile.empty() && !embeddedFont_) {
+    bool embeds = !stamp.embedFontFile.empty();
+    for (const StampDefinition& more : moreStamps) {
+        embeds = embeds || !more.embedFontFile.empty();
+    }
+    if (embeds && !embeddedFont_) {
         embeddedFont_ = std::make_unique<EmbeddedFont>();
     }
-    CPdfStampPass pass(*this, stamp, *reporter_, embeddedFont_.get());
+    CPdfStampPass pass(*this, stamp, *reporter_, embeddedFont_.get(), moreStamps);
     runGuarded(
         [&] {
             // Before the output is put in place: the checks and the counter of the steps after.
@@ -134,15 +138,21 @@ void CPdfStamp::reportSignedInput() const {
     CPdfStampPass::reportSignedInput(*this, *reporter_);
 }
 
-SizeTable CPdfStamp::loadFontSizes() {
+SizeTable CPdfStamp::loadFontSizes(const StampDefinition& sizesOf) {
     SizeTable table;
     std::string openError;
-    if (!readFontSizes(stamp.fontSizesFile, table, openError)) {
-        reporter_->note("Unable to open font sizes file: '" + stamp.fontSizesFile + "'\r\n");
+    const std::string& file = sizesOf.fontSizesFile;
+    if (!readFontSizes(file, table, openError)) {
+        reporter_->note("Unable to open font sizes file: '" + file + "'\r\n");
         // The run goes on with -size, but not as asked: it ends with status 1.
-        failSoftly("Can't open the font sizes file '" + stamp.fontSizesFile + "': " + openError);
+        failSoftly("Can't open the font sizes file '" + file + "': " + openError);
     }
     return table;
+}
+
+void CPdfStamp::startNextStamp() {
+    moreStamps.push_back(std::move(stamp));
+    stamp = StampDefinition{};
 }
 
 void CPdfStamp::failSoftly(const std::string& cause) {

@@ -55,15 +55,24 @@ class CPdfStamp : public RunSettings {
     void refuseOutputOverInput() const;
     // The rows of the font sizes file (stamp.fontSizesFile); none, and the run fails softly,
     // when it cannot be read.
-    SizeTable loadFontSizes();
+    SizeTable loadFontSizes(const StampDefinition& sizesOf);
     // The note (unless quiet) that a signed input is stamped as an update.
     void reportSignedInput() const;
     // Where the job's notes, progress and warnings go; none are kept unless a reporter is set.
     void setReporter(Reporter& reporter) { reporter_ = &reporter; }
     Reporter& reporter() const { return *reporter_; }
 
-    // ---------------------------------------------------------------- the stamp
+    // ---------------------------------------------------------------- the stamps
+    // The first stamp: the numbered series that the counter, -export, the rename and the
+    // results follow. While the options are parsed it is the stamp they apply to.
     StampDefinition stamp;
+    // The stamps that -next started, drawn in the same pass after the first, in order.
+    std::vector<StampDefinition> moreStamps;
+    // -next: ends the stamp the options apply to and starts another from the defaults.
+    void startNextStamp();
+    // Throws for what several stamps cannot do together: a text-lines run, a second embedded
+    // font, a second fonts file.
+    void refuseMoreStamps() const;
 
     // Set when the run goes on after a printed failure (a sizes file or file dates that cannot
     // be read) or a pass ended with its output written but a later step failed (a rename): the

@@ -22,9 +22,28 @@
 #include <set>
 #include <string>
 
+const StampDefinition CPdfStampPass::kPageBoxes;
+
 CPdfStampPass::CPdfStampPass(const RunSettings& run, const StampDefinition& stamp,
-                             Reporter& reporter, EmbeddedFont* font)
-    : run_(run), stamp_(stamp), reporter_(reporter), embeddedFont_(font) {}
+                             Reporter& reporter, EmbeddedFont* font,
+                             std::span<const StampDefinition> moreStamps)
+    : run_(run), stamp_(stamp), reporter_(reporter), embeddedFont_(font) {
+    stamps_.reserve(1 + moreStamps.size());
+    stamps_.emplace_back().definition = &stamp;
+    for (const StampDefinition& more : moreStamps) {
+        stamps_.emplace_back().definition = &more;
+    }
+    for (DrawnStamp& drawn : stamps_) {
+        if (!drawn.definition->pageSizeText.empty()) {
+            drawn.fixedBox = true;
+            drawn.box = readBox(*drawn.definition, {}, PageBox{}, nullptr);
+        }
+        if (embeddingStamp_ == nullptr && !drawn.definition->embedFontFile.empty()) {
+            embeddingStamp_ = &drawn;
+        }
+    }
+    drawing_ = &stamps_.front();
+}
 
 // A pass that did not get to its end leaves no output behind.
 CPdfStampPass::~CPdfStampPass() {
@@ -39,8 +58,16 @@ void CPdfStampPass::stampDocument(const BeforePlacing& beforePlacing) {
         copyHeader(*inputFile_, *inputEntries_, output_);
     }
     readPageTree();
-    if (buildFontTable(stamp_.fontMetricsFile)) {
-        reporter_.note("\nUsing fonts file: '" + stamp_.fontMetricsFile + "'\n");
+    // One fonts file serves the run: the first stamp's that names one.
+    const std::string* metricsFile = &stamp_.fontMetricsFile;
+    for (const DrawnStamp& drawn : stamps_) {
+        if (!drawn.definition->fontMetricsFile.empty()) {
+            metricsFile = &drawn.definition->fontMetricsFile;
+            break;
+        }
+    }
+    if (buildFontTable(*metricsFile)) {
+        reporter_.note("\nUsing fonts file: '" + *metricsFile + "'\n");
     }
     writeStampObjects();
     numbers_.firstNumber = run_.importFile.empty() ? stamp_.startNumber : importStartNumber();
@@ -191,32 +218,49 @@ std::string CPdfStampPass::makeResourceName(const char* prefix) const {
     PseudoRandom numbers(static_cast<uint32_t>(now.epochSeconds + now.millisecond));
     std::string name;
     do {
-        name = prefix + std::to_string(static_cast<int64_t>(numbers.next()) + now.millisecond);
+        // Appended, not added up: GCC 12 warns wrongly (-Wrestrict) of "prefix + number".
+        name.clear();
+        name.append(prefix);
+        pdfsyntax::appendDecimal(name, static_cast<int64_t>(numbers.next()) + now.millisecond);
     } while (!used.insert(name).second);
     return name;
 }
 
 void CPdfStampPass::writeStampObjects() {
-    // The input's rows, the three stamp objects and two streams for each page: the table is
-    // allocated once, at its full size.
-    output_.startRows(inputEntries_->size(),
-                      inputEntries_->size() + 3 + 2 * static_cast<size_t>(pageCount_));
-    fontResourceName_ = makeResourceName("F");
-    if (stamp_.embedFontFile.empty()) {
-        const size_t descriptor = output_.addOutputObject(writeFontDescriptor(stamp_.fontName));
-        fontObjectNumber_ = static_cast<int32_t>(output_.addOutputObject(
-            writeFontObject(stamp_.fontName, fontResourceName_, descriptor)));
-    } else {
-        reserveEmbeddedFontObjects();
+    // The input's rows, three objects for each stamp and two streams for each page: the table
+    // is allocated once, at its full size.
+    output_.startRows(inputEntries_->size(), inputEntries_->size() + 3 * stamps_.size() +
+                                                 2 * static_cast<size_t>(pageCount_));
+    for (DrawnStamp& drawn : stamps_) {
+        const StampDefinition& stamp = *drawn.definition;
+        drawn.fontResourceName = makeResourceName("F");
+        if (stamp.embedFontFile.empty()) {
+            const size_t descriptor = output_.addOutputObject(writeFontDescriptor(stamp.fontName));
+            drawn.fontObjectNumber = static_cast<int32_t>(output_.addOutputObject(
+                writeFontObject(stamp.fontName, drawn.fontResourceName, descriptor)));
+        } else if (&drawn == embeddingStamp_) {
+            reserveEmbeddedFontObjects();
+        } else {
+            throw CPdfException("Only one stamp of a run can embed a font (-embedfont)");
+        }
+        drawn.graphicsStateName = makeResourceName("GS");
+        drawn.graphicsStateObjectNumber = static_cast<int32_t>(
+            output_.addOutputObject(formatGraphicsState(static_cast<float>(stamp.opacity))));
     }
-
-    graphicsStateName_ = makeResourceName("GS");
-    graphicsStateObjectNumber_ = static_cast<int32_t>(
-        output_.addOutputObject(formatGraphicsState(static_cast<float>(stamp_.opacity))));
-    // The same save stream goes in front of every page's contents (with -under, the same
-    // restore after them).
-    saveStream_ = formatStreamObject(fixedStreamText(stamp_.under));
+    // A page without a stamp under its contents gets the same save stream in front of them, and
+    // one without a stamp on top the same restore after them.
+    saveObject_ = formatStreamObject(fixedStreamText(false));
+    restoreObject_ = formatStreamObject(fixedStreamText(true));
     markedDocument_ = isMarkedCatalog();
+}
+
+bool CPdfStampPass::isAnyStampSelected(int32_t position) const {
+    for (const DrawnStamp& drawn : stamps_) {
+        if (isPageSelected(*drawn.definition, position)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 int32_t CPdfStampPass::importStartNumber() const {
@@ -272,7 +316,7 @@ void CPdfStampPass::copyObjects() {
         if (pageIndex > 0) {
             countPageProgress();
         }
-        if (pageIndex > 0 && isPageSelected(stamp_, pageIndex)) {
+        if (pageIndex > 0 && isAnyStampSelected(pageIndex)) {
             stampPage(number, static_cast<size_t>(pageIndex - 1));
         } else {
             copyObject(number, extent);
@@ -310,42 +354,78 @@ void CPdfStampPass::stampPage(int32_t number, size_t pageIndex) {
     if (!getObjectText(number, pageText_)) {
         return;
     }
-    const int32_t shown = pageNumberFor(stamp_, numbers_.firstNumber, pageCount_,
-                                        static_cast<int32_t>(pageIndex + 1));
-    if (shown > numbers_.highestShown) {
+    // The page's contents go between two streams: the first holds the stamps drawn under them,
+    // each in its own save and restore, and then the save of the contents' graphics state; the
+    // last holds the restore and then the stamps drawn on top, each its own text object.
+    const int32_t position = static_cast<int32_t>(pageIndex + 1);
+    firstContent_.clear();
+    lastContent_.clear();
+    for (const DrawnStamp& drawn : stamps_) {
+        if (!isPageSelected(*drawn.definition, position)) {
+            continue;
+        }
+        std::string& out = drawn.definition->under ? firstContent_ : lastContent_;
+        if (drawn.definition->under && !out.empty()) {
+            out.resize(out.size() - fixedStreamText(false).size()); // the save comes once, last
+        }
+        const size_t start = out.size();
+        appendStampDrawing(drawn, pageIndex, out);
+        if (!drawn.definition->under && start > 0) {
+            out.erase(start, 3); // the restore ("\nQ\n") comes once, first
+        }
+    }
+    std::string* objects[2] = {&saveObject_, &restoreObject_};
+    if (!firstContent_.empty()) {
+        firstObject_.clear();
+        appendStreamObject(firstObject_, firstContent_);
+        objects[0] = &firstObject_;
+    }
+    if (!lastContent_.empty()) {
+        lastObject_.clear();
+        appendStreamObject(lastObject_, lastContent_);
+        objects[1] = &lastObject_;
+    }
+    result_.stampedPages += 1;
+    output_.addOutputObject(*objects[0]);
+    output_.addOutputObject(*objects[1]);
+    patchPage(pageText_, number, pageIndex);
+}
+
+void CPdfStampPass::appendStampDrawing(const DrawnStamp& drawn, size_t pageIndex,
+                                       std::string& out) {
+    drawing_ = &drawn;
+    const StampDefinition& stamp = *drawn.definition;
+    const bool first = &drawn == &stamps_.front();
+    const int32_t shown = pageNumberFor(stamp, first ? numbers_.firstNumber : stamp.startNumber,
+                                        pageCount_, static_cast<int32_t>(pageIndex + 1));
+    if (first && shown > numbers_.highestShown) {
         numbers_.highestShown = shown;
     }
-    composeText(stamp_, shown, pageCount_, composed_);
-    if (stamp_.embedFontFile.empty()) {
+    composeText(stamp, shown, pageCount_, composed_);
+    if (stamp.embedFontFile.empty()) {
         toLiteralText(composed_.text, literalText_);
     } else {
         layOutEmbeddedText();
     }
-    noteStampedPage(pageIndex, shown);
-    if (stamp_.under) {
-        // The page's contents go between the two streams: first the stamp, then the restore.
-        output_.addOutputObject(buildStampStream(pageIndex));
-        output_.addOutputObject(saveStream_);
-    } else {
-        output_.addOutputObject(saveStream_);
-        output_.addOutputObject(buildStampStream(pageIndex));
+    if (first) {
+        noteStampedPage(pageIndex, shown);
     }
-    patchPage(pageText_, number, pageIndex);
+    appendStampContent(pageIndex, out);
 }
 
 // Pages are stamped in object-number order: the first and last in page order are kept apart.
 void CPdfStampPass::noteStampedPage(size_t pageIndex, int32_t shown) {
-    if (result_.stampedPages == 0 || pageIndex < firstStamped_) {
+    if (firstStampPages_ == 0 || pageIndex < firstStamped_) {
         firstStamped_ = pageIndex;
         result_.firstNumber = shown;
         result_.firstText = composed_.text;
     }
-    if (result_.stampedPages == 0 || pageIndex > lastStamped_) {
+    if (firstStampPages_ == 0 || pageIndex > lastStamped_) {
         lastStamped_ = pageIndex;
         result_.lastNumber = shown;
         result_.lastText = composed_.text;
     }
-    result_.stampedPages += 1;
+    firstStampPages_ += 1;
 }
 
 void CPdfStampPass::finishOutput() {
@@ -396,7 +476,7 @@ void CPdfStampPass::stampPagesForUpdate() {
             continue;
         }
         countPageProgress();
-        if (!isPageSelected(stamp_, position)) {
+        if (!isAnyStampSelected(position)) {
             continue;
         }
         const uint64_t start = output_.offset();
@@ -405,55 +485,59 @@ void CPdfStampPass::stampPagesForUpdate() {
     }
 }
 
-const std::string& CPdfStampPass::buildStampStream(size_t pageIndex) {
+void CPdfStampPass::appendStampContent(size_t pageIndex, std::string& out) {
+    const StampDefinition& stamp = *drawing_->definition;
     // The sizes file picks the size from the width of the box the text is placed in.
-    const PageEntry& page = pages_[pageIndex];
-    const int32_t size = sizeForPageWidth(stamp_, boxWidth(page.box));
-    const bool embedded = !stamp_.embedFontFile.empty();
+    PageEntry page = pages_[pageIndex];
+    if (drawing_->fixedBox) {
+        page.box = drawing_->box;
+    }
+    const int32_t size = sizeForPageWidth(stamp, boxWidth(page.box));
+    const bool embedded = !stamp.embedFontFile.empty();
     const PlacementResult placed =
-        computeTextPlacement(stamp_, page, size, literalText_, embedded ? glyphArrayWidth_ : -1.0f);
+        computeTextPlacement(stamp, page, size, literalText_, embedded ? glyphArrayWidth_ : -1.0f);
 
     StampContentInput content;
-    content.graphicsStateName = graphicsStateName_;
+    content.graphicsStateName = drawing_->graphicsStateName;
     content.x = placed.x;
     content.y = placed.y;
     content.angleRadians = stampAngleRadians(placed.angle);
-    content.fontResourceName = fontResourceName_;
+    content.fontResourceName = drawing_->fontResourceName;
     content.fontSize = size;
     content.text = literalText_;
     if (embedded) {
         content.glyphArray = glyphArray_;
     }
-    content.under = stamp_.under;
+    content.under = stamp.under;
     content.artifact = markedDocument_;
     // The box colour is copied before the text's colour is formatted: the formatter keeps the
     // text of its last call only.
     std::string boxColor;
-    if (stamp_.boxSet) {
-        boxColor = formatColorOperator(stamp_.boxColor, 0);
+    if (stamp.boxSet) {
+        boxColor = formatColorOperator(stamp.boxColor, 0);
         content.boxColorOperator = boxColor;
         float descent = 0.0f;
         float ascent = 0.0f;
         stampFontExtent(descent, ascent);
-        const float advance =
-            embedded ? glyphArrayWidth_
-                     : static_cast<float>(getTextWidth(stamp_.fontName, literalText_));
+        const float advance = embedded
+                                  ? glyphArrayWidth_
+                                  : static_cast<float>(getTextWidth(stamp.fontName, literalText_));
         const StampBox box = stampBoxRect(advance, descent, ascent, size);
         content.boxX = box.x;
         content.boxY = box.y;
         content.boxWidth = box.width;
         content.boxHeight = box.height;
     }
-    content.colorOperator = formatColorOperator(stamp_.rgbColor, stamp_.cmykColor);
-    ::buildStampStream(content, stampContent_, stampObject_);
-    return stampObject_;
+    content.colorOperator = formatColorOperator(stamp.rgbColor, stamp.cmykColor);
+    ::appendStampContent(out, content);
 }
 
 void CPdfStampPass::stampFontExtent(float& descent, float& ascent) const {
-    if (embeddedFont_ != nullptr && !stamp_.embedFontFile.empty()) {
+    const StampDefinition& stamp = *drawing_->definition;
+    if (embeddedFont_ != nullptr && !stamp.embedFontFile.empty()) {
         descent = embeddedFont_->descent();
         ascent = embeddedFont_->ascent();
-    } else if (const FontMetrics* font = findFont(stamp_.fontName)) {
+    } else if (const FontMetrics* font = findFont(stamp.fontName)) {
         descent = static_cast<float>(font->bbox[1]);
         ascent = static_cast<float>(font->bbox[3]);
     } else {
@@ -496,23 +580,25 @@ void CPdfStampPass::reserveEmbeddedFontObjects() {
         embeddedFont_ = ownFont_.get();
     }
     try {
-        embeddedFont_->open(stamp_.embedFontFile);
+        embeddedFont_->open(embeddingStamp_->definition->embedFontFile);
     } catch (const CPdfException& e) {
         throw CPdfException("Font file error", e.message());
     }
     embeddedFont_->beginPass();
     // The rows stay free until the objects are written after the pages; the Type0 font comes
     // first and is what the pages name.
-    fontObjectNumber_ = static_cast<int32_t>(output_.reserveRows(EmbeddedFont::kObjectCount));
+    embeddingStamp_->fontObjectNumber =
+        static_cast<int32_t>(output_.reserveRows(EmbeddedFont::kObjectCount));
 }
 
 void CPdfStampPass::writeEmbeddedFontObjects() {
-    if (stamp_.embedFontFile.empty()) {
+    if (embeddingStamp_ == nullptr) {
         return;
     }
-    const std::vector<std::string> objects = embeddedFont_->writeObjects(fontObjectNumber_);
+    const int32_t first = embeddingStamp_->fontObjectNumber;
+    const std::vector<std::string> objects = embeddedFont_->writeObjects(first);
     for (size_t i = 0; i < objects.size(); ++i) {
-        const int32_t number = fontObjectNumber_ + static_cast<int32_t>(i);
+        const int32_t number = first + static_cast<int32_t>(i);
         output_.setOutputEntry(number, 0, output_.offset(), true);
         output_.writeObject(number, 0, std::to_string(number) + objects[i], true);
     }
@@ -526,7 +612,7 @@ void CPdfStampPass::layOutEmbeddedText() {
         text_encoding::appendUtf8(character, c);
         char code[16];
         std::snprintf(code, sizeof code, "U+%04X", c);
-        reporter_.warning("Warning: the font '" + stamp_.embedFontFile + "' has no glyph for " +
-                          code + " '" + character + "': drawn as .notdef");
+        reporter_.warning("Warning: the font '" + embeddingStamp_->definition->embedFontFile +
+                          "' has no glyph for " + code + " '" + character + "': drawn as .notdef");
     }
 }

@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -35,14 +36,16 @@ struct PassNumbers {
 
 // One stamping pass over one input: it opens the input, writes the output with the stamp on the
 // selected pages, and puts the output in place. Built from the settings of the run and the
-// stamp, which it only reads; everything it finds and writes on the way is its own.
+// stamps, which it only reads; everything it finds and writes on the way is its own. The first
+// stamp is the numbered series: the counter, the numbers and the texts of the result follow it.
 class CPdfStampPass {
   public:
     // font, when given, is the run's -embedfont font, kept from pass to pass (its face is read
     // once, and a character it cannot draw is named once in the run); without one the pass
-    // makes its own.
+    // makes its own. moreStamps are drawn in the same pass after the first, each on its own
+    // pages with its own numbering; at most one of all the stamps embeds a font.
     CPdfStampPass(const RunSettings& run, const StampDefinition& stamp, Reporter& reporter,
-                  EmbeddedFont* font = nullptr);
+                  EmbeddedFont* font = nullptr, std::span<const StampDefinition> moreStamps = {});
     ~CPdfStampPass();
     CPdfStampPass(const CPdfStampPass&) = delete;
     CPdfStampPass& operator=(const CPdfStampPass&) = delete;
@@ -71,6 +74,25 @@ class CPdfStampPass {
     const StampDefinition& stamp_;
     Reporter& reporter_;
 
+    // One stamp of the pass with the objects written for it once per document.
+    struct DrawnStamp {
+        const StampDefinition* definition = nullptr;
+        std::string fontResourceName;
+        std::string graphicsStateName;
+        int32_t fontObjectNumber = 0;
+        int32_t graphicsStateObjectNumber = 0;
+        // -pagesize: the box that replaces every page's.
+        bool fixedBox = false;
+        PageBox box;
+    };
+    std::vector<DrawnStamp> stamps_;
+    // The stamp whose text is composed and drawn just now.
+    const DrawnStamp* drawing_ = nullptr;
+    // The stamp that embeds its font (-embedfont), or nullptr.
+    DrawnStamp* embeddingStamp_ = nullptr;
+    // Whether any stamp is drawn on the page at position (1-based).
+    bool isAnyStampSelected(int32_t position) const;
+
     void openFiles();
     void checkInput();
     void createOutput(bool verbose);
@@ -82,7 +104,10 @@ class CPdfStampPass {
     void copyObjects();
     void copyObject(int32_t number, const ObjectExtent& extent);
     void stampPage(int32_t number, size_t pageIndex);
-    // Counts a stamped page in the pass's result, with the number and text just composed.
+    // Composes the text of the stamp on the page at pageIndex and appends its drawing to out.
+    void appendStampDrawing(const DrawnStamp& stamp, size_t pageIndex, std::string& out);
+    // Counts a page of the first stamp in the pass's result, with the number and text just
+    // composed.
     void noteStampedPage(size_t pageIndex, int32_t shown);
     // Refuses the file when writing object number left the output where it was at start.
     void requireObjectWritten(size_t number, uint64_t start) const;
@@ -102,8 +127,9 @@ class CPdfStampPass {
     void stampPagesForUpdate();
 
     // --- the stamp on a page
-    // The stamp stream object of the page, for the text just composed; valid until the next call.
-    const std::string& buildStampStream(size_t pageIndex);
+    // The drawing of the stamp being drawn on the page, for the text just composed, appended to
+    // out.
+    void appendStampContent(size_t pageIndex, std::string& out);
     // The font's descent and ascent in thousandths of the font size, for the box behind the text.
     void stampFontExtent(float& descent, float& ascent) const;
     // Whether the catalog has /MarkInfo with /Marked true, directly or through references: the
@@ -130,6 +156,7 @@ class CPdfStampPass {
     bool isContentsOfUnstampedPage(int32_t number);
     void patchResources(std::string& page, size_t dict,
                         const std::optional<pdfsyntax::DictEntry>& resources, size_t pageIndex);
+    // Every stamp's font and graphics state into the resource dictionary at dictStart.
     void addStampResources(std::string& buffer, size_t dictStart);
     // The object that the reference in entry names, edited by edit(objectText, dictStart) at
     // its dictionary and written again; left alone when it cannot be read, has been rewritten
@@ -160,13 +187,11 @@ class CPdfStampPass {
     // ---------------------------------------------------------------- the output
     // Its file, its cross-reference rows and the table or update that ends it.
     COutputWriter output_;
-    std::string graphicsStateName_;
-    std::string fontResourceName_;
-    int32_t fontObjectNumber_ = 0;
-    int32_t graphicsStateObjectNumber_ = 0;
 
     // ---------------------------------------------------------------- the pages
-    PageList pages_{stamp_, objects_};
+    // The pages with their own boxes: each stamp's -pagesize replaces them where it draws.
+    static const StampDefinition kPageBoxes;
+    PageList pages_{kPageBoxes, objects_};
     uint32_t pageCount_ = 0;
     // The objects that pages left unstamped in this pass name as their /Contents, once a
     // shared contents array makes them needed.
@@ -179,6 +204,7 @@ class CPdfStampPass {
     PassResult result_;
     size_t firstStamped_ = 0; // page index of result_.firstText, and of its lastText
     size_t lastStamped_ = 0;
+    uint32_t firstStampPages_ = 0; // pages that got the first stamp
     int32_t progressCounter_ = 0;
 
     // Buffers kept from page to page, so that stamping a page allocates nothing once they have
@@ -187,10 +213,16 @@ class CPdfStampPass {
     std::string pageText_;
     ComposedText composed_;
     std::string literalText_;
-    std::string saveStream_;      // with -under: the restore stream after the page's contents
     bool markedDocument_ = false; // the pass's document is tagged: the stamp is an artifact
-    std::string stampContent_;
-    std::string stampObject_;
+    // The two streams around the page's contents: the stamps under it and the save, then the
+    // restore and the stamps on top; their content and their objects.
+    std::string firstContent_;
+    std::string lastContent_;
+    std::string firstObject_;
+    std::string lastObject_;
+    // The objects of a first stream that only saves ("q") and a last one that only restores.
+    std::string saveObject_;
+    std::string restoreObject_;
 
     // -embedfont: the font of the run (or of the pass alone), the page's text as glyphs and its
     // width in thousandths.

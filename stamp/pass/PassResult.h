@@ -6,9 +6,9 @@
 // What one pass did, for the front end's reports and logs.
 struct PassResult {
     uint32_t pages = 0;        // pages of the document
-    uint32_t stampedPages = 0; // pages that got the stamp
-    // The number and the text (UTF-8, as composed) on the first and the last stamped page, in
-    // page order; zero and empty when no page was stamped.
+    uint32_t stampedPages = 0; // pages that got a stamp (any of the run's stamps)
+    // The number and the text (UTF-8, as composed) of the first stamp on the first and the
+    // last page it is drawn on, in page order; zero and empty when it is drawn on none.
     int32_t firstNumber = 0;
     int32_t lastNumber = 0;
     std::string firstText;

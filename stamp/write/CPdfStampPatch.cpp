@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <span>
 #include <string>
+#include <vector>
 
 using pdfsyntax::DictEntry;
 using pdfsyntax::npos;
@@ -63,22 +65,28 @@ class RefText : public ShortText {
     }
 };
 
-// A resource entry for the stamp: " /name n 0 R " as one more key of a resource dictionary,
-// or "/key << /name n 0 R >>" as a whole one.
+// The resource entries of the stamps: " /name n 0 R " (one such key a stamp) as more keys of a
+// resource dictionary, or "/key << /name n 0 R >>" as a whole one.
 class NameRefText : public ShortText {
   public:
-    NameRefText(std::string_view key, std::string_view name, int32_t number, bool whole) {
+    struct Name {
+        std::string_view name;
+        int32_t number;
+    };
+    NameRefText(std::string_view key, std::span<const Name> names, bool whole) {
         if (whole) {
             append("/");
             append(key);
-            append(" << /");
-        } else {
-            append(" /");
+            append(" <<");
         }
-        append(name);
-        append(" ");
-        pdfsyntax::appendDecimal(*this, number);
-        append(whole ? " 0 R >>" : " 0 R ");
+        for (const Name& entry : names) {
+            append(" /");
+            append(entry.name);
+            append(" ");
+            pdfsyntax::appendDecimal(*this, entry.number);
+            append(" 0 R");
+        }
+        append(whole ? " >>" : " ");
     }
 };
 
@@ -252,7 +260,7 @@ bool CPdfStampPass::isContentsOfUnstampedPage(int32_t number) {
         unstampedContents_.clear();
         std::string text;
         for (size_t k = 0; k < pages_.size(); ++k) {
-            if (isPageSelected(stamp_, static_cast<int32_t>(k + 1))) {
+            if (isAnyStampSelected(static_cast<int32_t>(k + 1))) {
                 continue;
             }
             const int32_t page = static_cast<int32_t>(pages_[k].objectNumber);
@@ -352,15 +360,31 @@ std::string CPdfStampPass::inheritedResources(size_t pageIndex) {
 void CPdfStampPass::addStampResources(std::string& buffer, size_t dictStart) {
     // Each kind's entry is written only where it goes: as a whole dictionary
     // ("/Font << /F1 12 0 R >>") or as one more key of the page's own (" /F1 12 0 R ").
+    // Every stamp's font and graphics state, a handful at most.
+    constexpr size_t kMostOnStack = 8;
+    NameRefText::Name stackNames[2][kMostOnStack];
+    std::vector<NameRefText::Name> heapNames[2];
+    std::span<const NameRefText::Name> names[2];
+    if (stamps_.size() <= kMostOnStack) {
+        for (size_t i = 0; i < stamps_.size(); ++i) {
+            stackNames[0][i] = {stamps_[i].fontResourceName, stamps_[i].fontObjectNumber};
+            stackNames[1][i] = {stamps_[i].graphicsStateName, stamps_[i].graphicsStateObjectNumber};
+        }
+        names[0] = std::span(stackNames[0], stamps_.size());
+        names[1] = std::span(stackNames[1], stamps_.size());
+    } else {
+        for (const DrawnStamp& drawn : stamps_) {
+            heapNames[0].push_back({drawn.fontResourceName, drawn.fontObjectNumber});
+            heapNames[1].push_back({drawn.graphicsStateName, drawn.graphicsStateObjectNumber});
+        }
+        names[0] = heapNames[0];
+        names[1] = heapNames[1];
+    }
     struct Resource {
         std::string_view key;
-        const std::string& name;
-        int32_t number;
+        std::span<const NameRefText::Name> names;
     };
-    const Resource kinds[] = {
-        {"Font", fontResourceName_, fontObjectNumber_},
-        {"ExtGState", graphicsStateName_, graphicsStateObjectNumber_},
-    };
+    const Resource kinds[] = {{"Font", names[0]}, {"ExtGState", names[1]}};
     // Both entries are found in one scan; the edits for the font move the other entry along.
     constexpr std::string_view kKeys[] = {"Font", "ExtGState"};
     std::optional<DictEntry> found[2];
@@ -373,18 +397,17 @@ void CPdfStampPass::addStampResources(std::string& buffer, size_t dictStart) {
             entry = pdfsyntax::findEntry(buffer, dictStart, kind.key);
         }
         if (!entry) {
-            const NameRefText dictionaryText(kind.key, kind.name, kind.number, true);
+            const NameRefText dictionaryText(kind.key, kind.names, true);
             insertLogged(buffer, dictStart + 2, dictionaryText, edits);
             continue;
         }
         switch (pdfsyntax::valueKind(buffer, *entry)) {
         case ValueKind::Dictionary:
-            insertLogged(buffer, entry->valueStart + 2,
-                         NameRefText({}, kind.name, kind.number, false), edits);
+            insertLogged(buffer, entry->valueStart + 2, NameRefText({}, kind.names, false), edits);
             break;
         case ValueKind::Reference:
             rewriteReferencedDictionary(buffer, *entry, [&kind](std::string& text, size_t dict) {
-                text.insert(dict + 2, NameRefText({}, kind.name, kind.number, false));
+                text.insert(dict + 2, NameRefText({}, kind.names, false));
             });
             break;
         default:

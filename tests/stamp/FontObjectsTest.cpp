@@ -26,7 +26,7 @@ std::string loadSizesCapturing(CPdfStamp& job, const std::string& path,
     RecordingReporter reported;
     job.setReporter(reported);
     job.stamp.fontSizesFile = path;
-    job.stamp.sizeTable = job.loadFontSizes();
+    job.stamp.sizeTable = job.loadFontSizes(job.stamp);
     if (warnings != nullptr) {
         *warnings = reported.warnings;
     }

@@ -122,6 +122,11 @@ TEST_F(SignedInputTest, StampsAsAnUpdateThatKeepsTheSignatureValid) {
          {"-textfile", "lines.txt", "-pos20,100"},
          true,
          {"first line", "second line"}},
+        {"a Bates number and a legend in one pass",
+         {"-fliph", "-pos30,20", "-align", "right", "-prefix", "ABC", "-m6", "-one", "-sep", "",
+          "-next", "-nopg", "-prefix", "CONFIDENTIAL", "-sep", "", "-pos30,20"},
+         true,
+         {"ABC000001", "CONFIDENTIAL"}},
     };
     // The embedded font's objects go into the update as well.
     const std::string dejaVu = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
