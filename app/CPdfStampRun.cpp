@@ -1,5 +1,6 @@
 #include "stamp/pass/CPdfStamp.h"
 
+#include "app/RunSteps.h"
 #include "pdf/CPdfException.h"
 #include "platform/Platform.h"
 #include "platform/UniqueFile.h"
@@ -59,7 +60,7 @@ class IntermediateFiles {
 // counter and the source's removal follow only then. The result is the first pass's, with the
 // last pass's number and text on the last stamped page and the output's final name; nothing is
 // put in place when the text file cannot be read or holds no lines.
-PassResult runTextLines(CPdfStamp& job) {
+PassResult runTextLines(CPdfStamp& job, RunSteps& steps) {
     if (job.lineSpacing == 0) {
         job.lineSpacing = job.stamp.baseSize + 3;
     }
@@ -70,7 +71,7 @@ PassResult runTextLines(CPdfStamp& job) {
         job.failSoftly("Can't open the text file '" + job.textLinesFile + "': " + openError);
         return PassResult{};
     }
-    job.refuseOutputOverInput();
+    steps.refuseOutputOverInput();
     const std::string runInput = job.inputName;
     const std::string runOutput = job.outputName;
     std::printf("Input file: '%s'", runInput.c_str());
@@ -88,7 +89,6 @@ PassResult runTextLines(CPdfStamp& job) {
     }
 
     IntermediateFiles intermediates;
-    job.intermediatePass = true;
     std::string line;
     std::string lastOutput;
     PassResult result;
@@ -99,7 +99,7 @@ PassResult runTextLines(CPdfStamp& job) {
         job.stamp.prefixText = withoutLineEnd(line);
         job.inputName = pass > 1 ? lastOutput : runInput;
         job.outputName = intermediates.create(runOutput);
-        const PassResult passResult = job.stampDocument();
+        const PassResult passResult = steps.stampIntermediate();
         signedInput = passResult.signedInput;
         if (pass == 1) {
             result = passResult;
@@ -119,7 +119,6 @@ PassResult runTextLines(CPdfStamp& job) {
     }
     lines.reset();
 
-    job.intermediatePass = false;
     job.inputName = runInput;
     job.outputName = runOutput;
     if (lastOutput.empty()) {
@@ -129,7 +128,7 @@ PassResult runTextLines(CPdfStamp& job) {
         job.failSoftly("Nothing to stamp: the text file '" + job.textLinesFile + "' is empty");
         return PassResult{};
     }
-    job.prepareFinalSteps();
+    steps.prepareFinalSteps();
     if (!platform::renameReplacing(lastOutput, runOutput)) {
         const std::string reason = platform::lastFailureWasInUse()
                                        ? "it is in use by another program"
@@ -142,7 +141,7 @@ PassResult runTextLines(CPdfStamp& job) {
     if (signedInput) {
         job.reportSignedInput();
     }
-    result.output = job.finishRun();
+    result.output = steps.finishRun();
     return result;
 }
 
@@ -158,8 +157,9 @@ PassResult CPdfStamp::runPair(const std::vector<std::string>& args) {
             more.sizeTable = loadFontSizes(more);
         }
     }
+    RunSteps steps(*this);
     if (textLinesFile.empty()) {
-        return stampDocument();
+        return steps.stampDocument();
     }
-    return runTextLines(*this);
+    return runTextLines(*this, steps);
 }

@@ -149,6 +149,16 @@ class CPdfStampPass {
     void patchContents(std::string& page, size_t dict,
                        const std::optional<pdfsyntax::DictEntry>& contents, int64_t save,
                        int64_t stamp, pdfsyntax::EditLog& edits);
+    // Contents that are a reference: a stream is wrapped in an array with the two stamp
+    // streams, an array object gets them at its ends, a reference to nothing is replaced.
+    void patchReferencedContents(std::string& page, const pdfsyntax::DictEntry& contents,
+                                 int64_t save, int64_t stamp, pdfsyntax::EditLog& edits);
+    // The contents array object number (its text in target, its array at body) with the two
+    // stamp streams at its ends: written again, or given to the page as its own array when it
+    // is shared.
+    void patchContentsArray(std::string& page, const pdfsyntax::DictEntry& contents, int64_t number,
+                            std::string& target, size_t body, int64_t save, int64_t stamp,
+                            pdfsyntax::EditLog& edits);
     // The contents value replaced by an array of the two stamp streams alone (contents that
     // draw nothing).
     void replaceContents(std::string& page, const pdfsyntax::DictEntry& contents, int64_t save,

@@ -142,6 +142,34 @@ void insertLogged(std::string& text, size_t pos, std::string_view part, pdfsynta
 
 } // namespace
 
+namespace {
+
+// A single content stream becomes an array of the save stream, it and the stamp stream. The
+// closing bracket goes before the next key or the end of the dictionary, and before the line
+// end that precedes it.
+void wrapContentsReference(std::string& page, const DictEntry& contents, int64_t save,
+                           int64_t stamp, pdfsyntax::EditLog& edits) {
+    size_t close = page.find_first_of("/<>", contents.valueEnd);
+    if (close == std::string::npos || page.find('%', contents.valueEnd) < close) {
+        close = contents.valueEnd;
+    }
+    while (close > contents.valueEnd && (page[close - 1] == '\r' || page[close - 1] == '\n')) {
+        --close;
+    }
+    // Anything but white-space between the reference and the bracket now goes inside the
+    // array, and the page may read differently after it.
+    for (size_t i = contents.valueEnd; i < close; ++i) {
+        if (!pdfsyntax::isWhitespace(static_cast<unsigned char>(page[i]))) {
+            edits.markUnsure();
+            break;
+        }
+    }
+    insertLogged(page, close, RefText(" %lld 0 R ]", stamp), edits);
+    insertLogged(page, contents.valueStart, RefText("[ %lld 0 R ", save), edits);
+}
+
+} // namespace
+
 void CPdfStampPass::patchContents(std::string& page, size_t dict,
                                   const std::optional<DictEntry>& contents, int64_t save,
                                   int64_t stamp, pdfsyntax::EditLog& edits) {
@@ -157,7 +185,8 @@ void CPdfStampPass::patchContents(std::string& page, size_t dict,
         insertLogged(page, contents->valueStart + 1, RefText(" %lld 0 R ", save), edits);
         return;
     case ValueKind::Reference:
-        break;
+        patchReferencedContents(page, *contents, save, stamp, edits);
+        return;
     case ValueKind::Other:
         if (valueOf(page, *contents) == "null") {
             replaceContents(page, *contents, save, stamp, edits);
@@ -166,44 +195,27 @@ void CPdfStampPass::patchContents(std::string& page, size_t dict,
     default:
         return;
     }
+}
+
+void CPdfStampPass::patchReferencedContents(std::string& page, const DictEntry& contents,
+                                            int64_t save, int64_t stamp,
+                                            pdfsyntax::EditLog& edits) {
     int64_t number = 0;
     int64_t generation = 0;
-    pdfsyntax::readReference(valueOf(page, *contents), number, generation);
-    // A single content stream becomes an array of the save stream, it and the stamp stream. The
-    // closing bracket goes before the next key or the end of the dictionary, and before the line
-    // end that precedes it.
-    auto wrapStream = [&] {
-        size_t close = page.find_first_of("/<>", contents->valueEnd);
-        if (close == std::string::npos || page.find('%', contents->valueEnd) < close) {
-            close = contents->valueEnd;
-        }
-        while (close > contents->valueEnd && (page[close - 1] == '\r' || page[close - 1] == '\n')) {
-            --close;
-        }
-        // Anything but white-space between the reference and the bracket now goes inside the
-        // array, and the page may read differently after it.
-        for (size_t i = contents->valueEnd; i < close; ++i) {
-            if (!pdfsyntax::isWhitespace(static_cast<unsigned char>(page[i]))) {
-                edits.markUnsure();
-                break;
-            }
-        }
-        insertLogged(page, close, RefText(" %lld 0 R ]", stamp), edits);
-        insertLogged(page, contents->valueStart, RefText("[ %lld 0 R ", save), edits);
-    };
+    pdfsyntax::readReference(valueOf(page, contents), number, generation);
     ObjectExtent extent;
     if (number <= INT32_MAX && findObjectExtent(static_cast<int32_t>(number), extent) &&
         extent.isStream) {
         // A stream in the file: its frame has shown its dictionary, so its text, which may be
         // large, is not read.
-        wrapStream();
+        wrapContentsReference(page, contents, save, stamp, edits);
         return;
     }
     std::string target;
     if (number > INT32_MAX || !getObjectText(static_cast<int32_t>(number), target)) {
         // A reference to an object that is not there (freed by an update) draws nothing: the
         // page gets the two stamp streams alone, so that the stamp still shows.
-        replaceContents(page, *contents, save, stamp, edits);
+        replaceContents(page, contents, save, stamp, edits);
         return;
     }
     const size_t body = pdfsyntax::findBody(target);
@@ -212,36 +224,42 @@ void CPdfStampPass::patchContents(std::string& page, size_t dict,
     }
     if (const size_t end = pdfsyntax::skipObject(target, body);
         end != npos && std::string_view(target).substr(body, end - body) == "null") {
-        replaceContents(page, *contents, save, stamp, edits);
+        replaceContents(page, contents, save, stamp, edits);
         return;
     }
     if (target[body] == '[') {
-        const size_t end = pdfsyntax::skipObject(target, body);
-        if (end == npos) {
-            return;
-        }
-        std::string array = target.substr(body, end - body);
-        array.insert(array.size() - 1, RefText(" %lld 0 R ", stamp));
-        array.insert(1, RefText(" %lld 0 R ", save));
-        if (rewritten_[static_cast<size_t>(number)] ||
-            isContentsOfUnstampedPage(static_cast<int32_t>(number))) {
-            // The array object is shared with a page stamped before, or with one that is not
-            // stamped: this page gets its own array, so that every page shows its own stamp
-            // and no other.
-            const size_t removed = contents->valueEnd - contents->valueStart;
-            page.replace(contents->valueStart, removed, array);
-            edits.record(contents->valueStart, removed, array.size());
-            return;
-        }
-        target.replace(body, end - body, array);
-        writeRewrittenObject(number, target);
+        patchContentsArray(page, contents, number, target, body, save, stamp, edits);
         return;
     }
     if (target.compare(body, 2, "<<") != 0 ||
         !findObjectExtent(static_cast<int32_t>(number), extent) || !extent.isStream) {
         return;
     }
-    wrapStream();
+    wrapContentsReference(page, contents, save, stamp, edits);
+}
+
+void CPdfStampPass::patchContentsArray(std::string& page, const DictEntry& contents, int64_t number,
+                                       std::string& target, size_t body, int64_t save,
+                                       int64_t stamp, pdfsyntax::EditLog& edits) {
+    const size_t end = pdfsyntax::skipObject(target, body);
+    if (end == npos) {
+        return;
+    }
+    std::string array = target.substr(body, end - body);
+    array.insert(array.size() - 1, RefText(" %lld 0 R ", stamp));
+    array.insert(1, RefText(" %lld 0 R ", save));
+    if (rewritten_[static_cast<size_t>(number)] ||
+        isContentsOfUnstampedPage(static_cast<int32_t>(number))) {
+        // The array object is shared with a page stamped before, or with one that is not
+        // stamped: this page gets its own array, so that every page shows its own stamp and no
+        // other.
+        const size_t removed = contents.valueEnd - contents.valueStart;
+        page.replace(contents.valueStart, removed, array);
+        edits.record(contents.valueStart, removed, array.size());
+        return;
+    }
+    target.replace(body, end - body, array);
+    writeRewrittenObject(number, target);
 }
 
 void CPdfStampPass::replaceContents(std::string& page, const DictEntry& contents, int64_t save,

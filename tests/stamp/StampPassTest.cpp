@@ -729,45 +729,6 @@ TEST(PageNumberingTest, SelectsAndNumbersPagesInEveryOrder) {
     }
 }
 
-TEST_F(StampPassTest, ImportsAndExportsTheCounter) {
-    const std::string counter = dir_.write("counter.txt", "41\r\n");
-    job_.importFile = counter;
-    job_.exportFile = counter;
-    const std::string out = stamp([] {
-        PdfBuilder pdf = simpleDocument(3);
-        pdf.classicXRef();
-        return pdf;
-    }());
-    EXPECT_NE(out.find("(Page 43 / 3) Tj"), std::string::npos);
-    EXPECT_EQ(TempDir::read(counter), "44");
-}
-
-TEST_F(StampPassTest, ExportsOneWhenNoPageIsStamped) {
-    job_.stamp.startPage = 5;
-    job_.stamp.endPage = 3;
-    job_.exportFile = dir_.file("counter.txt");
-    PdfBuilder pdf = simpleDocument(2);
-    pdf.classicXRef();
-    const std::string out = stamp(pdf);
-    EXPECT_EQ(TempDir::read(job_.exportFile), "1");
-    EXPECT_EQ(out.find(" Tj\nET"), std::string::npos);
-}
-
-TEST_F(StampPassTest, RenamesTheOutputAndRemovesTheSource) {
-    job_.stamp.maskWidth = 3;
-    job_.renamePattern = "[FILETITLE]_[PAGESTART]-[PAGEEND].pdf";
-    job_.removeSource = true;
-    PdfBuilder pdf = simpleDocument(7);
-    pdf.classicXRef();
-    stamp(pdf);
-    const std::string renamed = dir_.file("out_001-007.pdf");
-    EXPECT_EQ(reported_.notes, "\nRenaming output file: '" + output_ + "' to '" + renamed + "'\n");
-    EXPECT_TRUE(fs::exists(renamed));
-    EXPECT_FALSE(fs::exists(output_));
-    EXPECT_FALSE(fs::exists(input_)) << "the source is removed";
-    EXPECT_FALSE(job_.softFailure);
-}
-
 TEST_F(StampPassTest, PrintsProgressWithADotForEverySixthPage) {
     PdfBuilder pdf = simpleDocument(12);
     pdf.classicXRef();
