@@ -251,6 +251,7 @@ void CPdfStampPass::writeStampObjects() {
     // one without a stamp on top the same restore after them.
     saveObject_ = formatStreamObject(fixedStreamText(false));
     restoreObject_ = formatStreamObject(fixedStreamText(true));
+    makeStampResourceTexts();
     markedDocument_ = isMarkedCatalog();
 }
 

@@ -168,6 +168,9 @@ class CPdfStampPass {
                         const std::optional<pdfsyntax::DictEntry>& resources, size_t pageIndex);
     // Every stamp's font and graphics state into the resource dictionary at dictStart.
     void addStampResources(std::string& buffer, size_t dictStart);
+    // The texts addStampResources inserts, the same on every page of the pass: made once the
+    // stamps' resource objects are numbered.
+    void makeStampResourceTexts();
     // The object that the reference in entry names, edited by edit(objectText, dictStart) at
     // its dictionary and written again; left alone when it cannot be read, has been rewritten
     // in this pass already, or holds no dictionary.
@@ -233,6 +236,10 @@ class CPdfStampPass {
     // The objects of a first stream that only saves ("q") and a last one that only restores.
     std::string saveObject_;
     std::string restoreObject_;
+    // Per resource kind (fonts, graphics states): the stamps' keys as more keys of a dictionary
+    // (" /F1 12 0 R ") and as a whole entry ("/Font << /F1 12 0 R >>").
+    std::string resourceKeys_[2];
+    std::string resourceEntry_[2];
 
     // -embedfont: the font of the run (or of the pass alone), the page's text as glyphs and its
     // width in thousandths.

@@ -6,9 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <span>
 #include <string>
-#include <vector>
 
 using pdfsyntax::DictEntry;
 using pdfsyntax::npos;
@@ -62,31 +60,6 @@ class RefText : public ShortText {
             at = hit + 4;
         }
         append(format.substr(at));
-    }
-};
-
-// The resource entries of the stamps: " /name n 0 R " (one such key a stamp) as more keys of a
-// resource dictionary, or "/key << /name n 0 R >>" as a whole one.
-class NameRefText : public ShortText {
-  public:
-    struct Name {
-        std::string_view name;
-        int32_t number;
-    };
-    NameRefText(std::string_view key, std::span<const Name> names, bool whole) {
-        if (whole) {
-            append("/");
-            append(key);
-            append(" <<");
-        }
-        for (const Name& entry : names) {
-            append(" /");
-            append(entry.name);
-            append(" ");
-            pdfsyntax::appendDecimal(*this, entry.number);
-            append(" 0 R");
-        }
-        append(whole ? " >>" : " ");
     }
 };
 
@@ -375,59 +348,66 @@ std::string CPdfStampPass::inheritedResources(size_t pageIndex) {
     }
 }
 
+void CPdfStampPass::makeStampResourceTexts() {
+    // One key a stamp: " /name n 0 R".
+    auto appendKey = [](std::string& out, std::string_view name, int32_t number) {
+        out += " /";
+        out += name;
+        out += ' ';
+        pdfsyntax::appendDecimal(out, number);
+        out += " 0 R";
+    };
+    constexpr std::string_view kKeys[] = {"Font", "ExtGState"};
+    for (size_t k = 0; k < 2; ++k) {
+        std::string keys;
+        for (const DrawnStamp& drawn : stamps_) {
+            if (k == 0) {
+                appendKey(keys, drawn.fontResourceName, drawn.fontObjectNumber);
+            } else {
+                appendKey(keys, drawn.graphicsStateName, drawn.graphicsStateObjectNumber);
+            }
+        }
+        resourceKeys_[k] = keys;
+        resourceKeys_[k] += ' ';
+        // Built by appending: GCC 12 warns wrongly (-Wrestrict) of "/" + key and of assign("/").
+        std::string& entry = resourceEntry_[k];
+        entry.clear();
+        entry += '/';
+        entry.append(kKeys[k]);
+        entry.append(" <<");
+        entry.append(keys);
+        entry.append(" >>");
+    }
+}
+
 void CPdfStampPass::addStampResources(std::string& buffer, size_t dictStart) {
     // Each kind's entry is written only where it goes: as a whole dictionary
-    // ("/Font << /F1 12 0 R >>") or as one more key of the page's own (" /F1 12 0 R ").
-    // Every stamp's font and graphics state, a handful at most.
-    constexpr size_t kMostOnStack = 8;
-    NameRefText::Name stackNames[2][kMostOnStack];
-    std::vector<NameRefText::Name> heapNames[2];
-    std::span<const NameRefText::Name> names[2];
-    if (stamps_.size() <= kMostOnStack) {
-        for (size_t i = 0; i < stamps_.size(); ++i) {
-            stackNames[0][i] = {stamps_[i].fontResourceName, stamps_[i].fontObjectNumber};
-            stackNames[1][i] = {stamps_[i].graphicsStateName, stamps_[i].graphicsStateObjectNumber};
-        }
-        names[0] = std::span(stackNames[0], stamps_.size());
-        names[1] = std::span(stackNames[1], stamps_.size());
-    } else {
-        for (const DrawnStamp& drawn : stamps_) {
-            heapNames[0].push_back({drawn.fontResourceName, drawn.fontObjectNumber});
-            heapNames[1].push_back({drawn.graphicsStateName, drawn.graphicsStateObjectNumber});
-        }
-        names[0] = heapNames[0];
-        names[1] = heapNames[1];
-    }
-    struct Resource {
-        std::string_view key;
-        std::span<const NameRefText::Name> names;
-    };
-    const Resource kinds[] = {{"Font", names[0]}, {"ExtGState", names[1]}};
+    // ("/Font << /F1 12 0 R >>") or as more keys of the page's own (" /F1 12 0 R ").
     // Both entries are found in one scan; the edits for the font move the other entry along.
     constexpr std::string_view kKeys[] = {"Font", "ExtGState"};
     std::optional<DictEntry> found[2];
     pdfsyntax::findEntries(buffer, dictStart, kKeys, found);
     pdfsyntax::EditLog edits;
     for (size_t k = 0; k < 2; ++k) {
-        const Resource& kind = kinds[k];
         std::optional<DictEntry> entry = found[k];
         if (entry && !edits.carry(*entry)) {
-            entry = pdfsyntax::findEntry(buffer, dictStart, kind.key);
+            entry = pdfsyntax::findEntry(buffer, dictStart, kKeys[k]);
         }
         if (!entry) {
-            const NameRefText dictionaryText(kind.key, kind.names, true);
-            insertLogged(buffer, dictStart + 2, dictionaryText, edits);
+            insertLogged(buffer, dictStart + 2, resourceEntry_[k], edits);
             continue;
         }
         switch (pdfsyntax::valueKind(buffer, *entry)) {
         case ValueKind::Dictionary:
-            insertLogged(buffer, entry->valueStart + 2, NameRefText({}, kind.names, false), edits);
+            insertLogged(buffer, entry->valueStart + 2, resourceKeys_[k], edits);
             break;
-        case ValueKind::Reference:
-            rewriteReferencedDictionary(buffer, *entry, [&kind](std::string& text, size_t dict) {
-                text.insert(dict + 2, NameRefText({}, kind.names, false));
+        case ValueKind::Reference: {
+            const std::string& keys = resourceKeys_[k];
+            rewriteReferencedDictionary(buffer, *entry, [&keys](std::string& text, size_t dict) {
+                text.insert(dict + 2, keys);
             });
             break;
+        }
         default:
             break;
         }
