@@ -46,20 +46,20 @@ class ShortText {
     std::string heap_;
 };
 
-// The format with its first "%lld" replaced by a and any further one by b.
+// A text of one or two object numbers between fixed parts: before a, then after it (and b with
+// what follows it).
 class RefText : public ShortText {
   public:
-    RefText(std::string_view format, int64_t a, int64_t b = 0) {
-        int64_t value = a;
-        size_t at = 0;
-        for (size_t hit = format.find("%lld"); hit != std::string_view::npos;
-             hit = format.find("%lld", at)) {
-            append(format.substr(at, hit - at));
-            pdfsyntax::appendDecimal(*this, value);
-            value = b;
-            at = hit + 4;
-        }
-        append(format.substr(at));
+    RefText(std::string_view before, int64_t a, std::string_view after) {
+        append(before);
+        pdfsyntax::appendDecimal(*this, a);
+        append(after);
+    }
+    RefText(std::string_view before, int64_t a, std::string_view between, int64_t b,
+            std::string_view after)
+        : RefText(before, a, between) {
+        pdfsyntax::appendDecimal(*this, b);
+        append(after);
     }
 };
 
@@ -137,8 +137,8 @@ void wrapContentsReference(std::string& page, const DictEntry& contents, int64_t
             break;
         }
     }
-    insertLogged(page, close, RefText(" %lld 0 R ]", stamp), edits);
-    insertLogged(page, contents.valueStart, RefText("[ %lld 0 R ", save), edits);
+    insertLogged(page, close, RefText(" ", stamp, " 0 R ]"), edits);
+    insertLogged(page, contents.valueStart, RefText("[ ", save, " 0 R "), edits);
 }
 
 } // namespace
@@ -147,15 +147,15 @@ void CPdfStampPass::patchContents(std::string& page, size_t dict,
                                   const std::optional<DictEntry>& contents, int64_t save,
                                   int64_t stamp, pdfsyntax::EditLog& edits) {
     if (!contents) {
-        insertLogged(page, dict + 2, RefText("/Contents [ %lld 0 R %lld 0 R ]", save, stamp),
+        insertLogged(page, dict + 2, RefText("/Contents [ ", save, " 0 R ", stamp, " 0 R ]"),
                      edits);
         return;
     }
     switch (pdfsyntax::valueKind(page, *contents)) {
     case ValueKind::Array:
         // The array written in the page: the save stream first, the stamp stream last.
-        insertLogged(page, contents->valueEnd - 1, RefText(" %lld 0 R ", stamp), edits);
-        insertLogged(page, contents->valueStart + 1, RefText(" %lld 0 R ", save), edits);
+        insertLogged(page, contents->valueEnd - 1, RefText(" ", stamp, " 0 R "), edits);
+        insertLogged(page, contents->valueStart + 1, RefText(" ", save, " 0 R "), edits);
         return;
     case ValueKind::Reference:
         patchReferencedContents(page, *contents, save, stamp, edits);
@@ -219,8 +219,8 @@ void CPdfStampPass::patchContentsArray(std::string& page, const DictEntry& conte
         return;
     }
     std::string array = target.substr(body, end - body);
-    array.insert(array.size() - 1, RefText(" %lld 0 R ", stamp));
-    array.insert(1, RefText(" %lld 0 R ", save));
+    array.insert(array.size() - 1, RefText(" ", stamp, " 0 R "));
+    array.insert(1, RefText(" ", save, " 0 R "));
     if (rewritten_[static_cast<size_t>(number)] ||
         isContentsOfUnstampedPage(static_cast<int32_t>(number))) {
         // The array object is shared with a page stamped before, or with one that is not
@@ -237,7 +237,7 @@ void CPdfStampPass::patchContentsArray(std::string& page, const DictEntry& conte
 
 void CPdfStampPass::replaceContents(std::string& page, const DictEntry& contents, int64_t save,
                                     int64_t stamp, pdfsyntax::EditLog& edits) {
-    const RefText both("[ %lld 0 R %lld 0 R ]", save, stamp);
+    const RefText both("[ ", save, " 0 R ", stamp, " 0 R ]");
     const size_t removed = contents.valueEnd - contents.valueStart;
     page.replace(contents.valueStart, removed, both);
     edits.record(contents.valueStart, removed, std::string_view(both).size());
