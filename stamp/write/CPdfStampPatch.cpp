@@ -122,9 +122,18 @@ namespace {
 // end that precedes it.
 void wrapContentsReference(std::string& page, const DictEntry& contents, int64_t save,
                            int64_t stamp, pdfsyntax::EditLog& edits) {
-    size_t close = page.find_first_of("/<>", contents.valueEnd);
-    if (close == std::string::npos || page.find('%', contents.valueEnd) < close) {
-        close = contents.valueEnd;
+    // One pass over the bytes after the reference: a comment before the next key or the end
+    // puts the bracket right after the reference, as does a page without either.
+    size_t close = contents.valueEnd;
+    for (size_t i = contents.valueEnd; i < page.size(); ++i) {
+        const char c = page[i];
+        if (c == '/' || c == '<' || c == '>') {
+            close = i;
+            break;
+        }
+        if (c == '%') {
+            break;
+        }
     }
     while (close > contents.valueEnd && (page[close - 1] == '\r' || page[close - 1] == '\n')) {
         --close;
