@@ -301,6 +301,11 @@ TEST_F(StampPassTest, RewritesEachKindOfContents) {
     const Case cases[] = {
         {"single stream", "<< /Type /Page /Parent 2 0 R /Contents 4 0 R\n/Resources << >> >>", "",
          "/Contents [ 9 0 R 4 0 R 10 0 R ]\n/Resources", ""},
+        // A comment before the next key: the bracket goes right after the reference.
+        {"comment after the stream",
+         "<< /Type /Page /Parent 2 0 R /Contents 4 0 R % a /b\n"
+         "/Resources << >> >>",
+         "", "/Contents [ 9 0 R 4 0 R 10 0 R ] % a /b\n/Resources", ""},
         {"array in the page", "<< /Type /Page /Parent 2 0 R /Contents [4 0 R 4 0 R] >>", "",
          "/Contents [ 9 0 R 4 0 R 4 0 R 10 0 R ]", ""},
         {"array object", "<< /Type /Page /Parent 2 0 R /Contents 5 0 R >>", "[4 0 R]",
