@@ -14,27 +14,6 @@ using qmtest::PdfBuilder;
 
 namespace {
 
-// A catalog, a page-tree root and `pages` pages, each with its own content stream and an
-// inline font dictionary.
-PdfBuilder simpleDocument(int pages) {
-    PdfBuilder pdf;
-    std::string kids;
-    for (int i = 0; i < pages; ++i) {
-        kids += std::to_string(3 + 2 * i) + " 0 R ";
-    }
-    pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-    pdf.object(2, "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages) +
-                      " /MediaBox [0 0 612 792] >>");
-    for (int i = 0; i < pages; ++i) {
-        const int page = 3 + 2 * i;
-        pdf.object(page, "<< /Type /Page /Parent 2 0 R /Contents " + std::to_string(page + 1) +
-                             " 0 R\n/Resources << /Font << /F0 99 0 R >> >> >>");
-        pdf.stream(page + 1, "",
-                   "BT /F0 12 Tf 100 700 Td (Sheet " + std::to_string(i + 1) + ") Tj ET");
-    }
-    return pdf;
-}
-
 class RunStepsTest : public ::testing::Test {
   protected:
     // Stamps the document with the job's settings and the steps around the pass; returns the
@@ -65,7 +44,7 @@ TEST_F(RunStepsTest, ImportsAndExportsTheCounter) {
     job_.importFile = counter;
     job_.exportFile = counter;
     const std::string out = stamp([] {
-        PdfBuilder pdf = simpleDocument(3);
+        PdfBuilder pdf = PdfBuilder::simpleDocument(3);
         pdf.classicXRef();
         return pdf;
     }());
@@ -77,7 +56,7 @@ TEST_F(RunStepsTest, ExportsOneWhenNoPageIsStamped) {
     job_.stamp.startPage = 5;
     job_.stamp.endPage = 3;
     job_.exportFile = dir_.file("counter.txt");
-    PdfBuilder pdf = simpleDocument(2);
+    PdfBuilder pdf = PdfBuilder::simpleDocument(2);
     pdf.classicXRef();
     const std::string out = stamp(pdf);
     EXPECT_EQ(TempDir::read(job_.exportFile), "1");
@@ -88,7 +67,7 @@ TEST_F(RunStepsTest, RenamesTheOutputAndRemovesTheSource) {
     job_.stamp.maskWidth = 3;
     job_.renamePattern = "[FILETITLE]_[PAGESTART]-[PAGEEND].pdf";
     job_.removeSource = true;
-    PdfBuilder pdf = simpleDocument(7);
+    PdfBuilder pdf = PdfBuilder::simpleDocument(7);
     pdf.classicXRef();
     stamp(pdf);
     const std::string renamed = dir_.file("out_001-007.pdf");

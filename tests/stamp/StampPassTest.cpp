@@ -19,27 +19,6 @@ using qmtest::PdfBuilder;
 
 namespace {
 
-// A catalog, a page-tree root and `pages` pages, each with its own content stream and an
-// inline font dictionary: objects 1 (catalog), 2 (pages), then a page and its stream per page.
-PdfBuilder simpleDocument(int pages) {
-    PdfBuilder pdf;
-    std::string kids;
-    for (int i = 0; i < pages; ++i) {
-        kids += std::to_string(3 + 2 * i) + " 0 R ";
-    }
-    pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-    pdf.object(2, "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages) +
-                      " /MediaBox [0 0 612 792] >>");
-    for (int i = 0; i < pages; ++i) {
-        const int page = 3 + 2 * i;
-        pdf.object(page, "<< /Type /Page /Parent 2 0 R /Contents " + std::to_string(page + 1) +
-                             " 0 R\n/Resources << /Font << /F0 99 0 R >> >> >>");
-        pdf.stream(page + 1, "",
-                   "BT /F0 12 Tf 100 700 Td (Sheet " + std::to_string(i + 1) + ") Tj ET");
-    }
-    return pdf;
-}
-
 // A catalog (1), a page-tree root (2) of the given body and the one page (3) of the given body.
 PdfBuilder& onePage(PdfBuilder& pdf,
                     const std::string& page = "<< /Type /Page /Parent 2 0 R /Resources << >> >>",
@@ -125,7 +104,7 @@ std::string outputObject(const std::string& file, int number) {
 }
 
 TEST_F(StampPassTest, CopiesTheHeaderAndEndsWithOneClassicTableAndTrailer) {
-    PdfBuilder pdf = simpleDocument(2);
+    PdfBuilder pdf = PdfBuilder::simpleDocument(2);
     pdf.object(7, "<< /Producer (test) >>");
     pdf.object(8, "(spare)");
     pdf.object(9, "(spare)");
@@ -161,7 +140,7 @@ TEST_F(StampPassTest, ALargeTableLeadsToEveryObject) {
     // 1,100 pages: 2,203 input rows and 2,203 new objects, a table of more rows than are
     // written out at once. Every row leads to its own object, free rows stay free.
     constexpr int kPages = 1100;
-    PdfBuilder pdf = simpleDocument(kPages);
+    PdfBuilder pdf = PdfBuilder::simpleDocument(kPages);
     pdf.classicXRef();
     const std::string out = stamp(pdf);
     const int size = 2 * kPages + 3 + 3 + 2 * kPages;
@@ -178,7 +157,7 @@ TEST_F(StampPassTest, ALargeTableLeadsToEveryObject) {
 }
 
 TEST_F(StampPassTest, WithoutInfoTheTrailerHasSizeAndRootOnly) {
-    PdfBuilder pdf = simpleDocument(1);
+    PdfBuilder pdf = PdfBuilder::simpleDocument(1);
     pdf.classicXRef();
     const std::string out = stamp(pdf);
     EXPECT_NE(out.find("trailer\n<<\n/Size 10\n/Root 1 0 R\n>>\nstartxref\n"), std::string::npos);
@@ -493,7 +472,7 @@ TEST_F(StampPassTest, AddsTheStampFontAndGraphicsStateToEveryKindOfResources) {
 }
 
 TEST_F(StampPassTest, CopiesStreamsWhoseDataHoldsKeywordsWhole) {
-    PdfBuilder pdf = simpleDocument(1);
+    PdfBuilder pdf = PdfBuilder::simpleDocument(1);
     // Data that looks like the end of an object, and like an object stream.
     const std::string data = "% endobj\n7 0 obj\n<< /Type /ObjStm >>\nendstream\nendobj\nEND";
     pdf.stream(5, "", data);
@@ -510,7 +489,7 @@ TEST_F(StampPassTest, CopiesLongStreamsWholeWhetherTheInputIsMappedOrRead) {
     for (size_t i = 0; data.size() < 2 * 1024 * 1024 + 70001; ++i) {
         data += static_cast<char>((i * 131 + i / 4096) % 256);
     }
-    PdfBuilder pdf = simpleDocument(1);
+    PdfBuilder pdf = PdfBuilder::simpleDocument(1);
     pdf.stream(5, "/Subtype /Image /Width 1 /Height 1", data);
     pdf.stream(6, "", data.substr(0, 1024 * 1024)); // exactly one run
     pdf.classicXRef();
@@ -579,7 +558,7 @@ TEST_F(StampPassTest, APageTreeThatListsItsOwnAncestorEnds) {
 }
 
 TEST_F(StampPassTest, RefusesAnOutputThatIsTheInputAndKeepsTheInput) {
-    PdfBuilder pdf = simpleDocument(1);
+    PdfBuilder pdf = PdfBuilder::simpleDocument(1);
     pdf.classicXRef();
     const std::string input = dir_.file("same.pdf");
     ASSERT_TRUE(pdf.writeTo(input));
@@ -594,7 +573,7 @@ TEST_F(StampPassTest, RefusesAnOutputThatIsTheInputAndKeepsTheInput) {
 TEST_F(StampPassTest, AFailedPassLeavesAnyEarlierOutputAsItWas) {
     const std::string earlier = "earlier output";
     TempDir::read(dir_.write("out.pdf", earlier));
-    PdfBuilder pdf = simpleDocument(1);
+    PdfBuilder pdf = PdfBuilder::simpleDocument(1);
     pdf.classicXRef({.trailerExtra = "/Encrypt 2 0 R"});
     try {
         stamp(pdf);
@@ -613,7 +592,7 @@ TEST_F(StampPassTest, AFailedPassLeavesAnyEarlierOutputAsItWas) {
 }
 
 TEST_F(StampPassTest, AnOutputThatCannotBeCreatedFailsThePass) {
-    PdfBuilder pdf = simpleDocument(1);
+    PdfBuilder pdf = PdfBuilder::simpleDocument(1);
     pdf.classicXRef();
     ASSERT_TRUE(pdf.writeTo(dir_.file("in.pdf")));
     job_.inputName = dir_.file("in.pdf");
@@ -669,7 +648,7 @@ TEST_F(StampPassTest, TheTrailerNamesTheCatalogWithItsOwnGeneration) {
 }
 
 TEST_F(StampPassTest, ACatalogThatCannotBeCopiedFailsThePass) {
-    PdfBuilder pdf = simpleDocument(1);
+    PdfBuilder pdf = PdfBuilder::simpleDocument(1);
     pdf.classicXRef({.trailerExtra = "", .root = 9});
     EXPECT_THROW(stamp(pdf), CPdfException);
     EXPECT_FALSE(fs::exists(output_));
@@ -735,7 +714,7 @@ TEST(PageNumberingTest, SelectsAndNumbersPagesInEveryOrder) {
 }
 
 TEST_F(StampPassTest, PrintsProgressWithADotForEverySixthPage) {
-    PdfBuilder pdf = simpleDocument(12);
+    PdfBuilder pdf = PdfBuilder::simpleDocument(12);
     pdf.classicXRef();
     ASSERT_TRUE(pdf.writeTo(dir_.file("in.pdf")));
     job_.inputName = dir_.file("in.pdf");

@@ -345,6 +345,25 @@ std::string PdfBuilder::xrefStreamRow(int type, uint64_t second, uint64_t third,
     return row;
 }
 
+PdfBuilder PdfBuilder::simpleDocument(int pages) {
+    PdfBuilder pdf;
+    std::string kids;
+    for (int i = 0; i < pages; ++i) {
+        kids += std::to_string(3 + 2 * i) + " 0 R ";
+    }
+    pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    pdf.object(2, "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages) +
+                      " /MediaBox [0 0 612 792] >>");
+    for (int i = 0; i < pages; ++i) {
+        const int page = 3 + 2 * i;
+        pdf.object(page, "<< /Type /Page /Parent 2 0 R /Contents " + std::to_string(page + 1) +
+                             " 0 R\n/Resources << /Font << /F0 99 0 R >> >> >>");
+        pdf.stream(page + 1, "",
+                   "BT /F0 12 Tf 100 700 Td (Sheet " + std::to_string(i + 1) + ") Tj ET");
+    }
+    return pdf;
+}
+
 std::string PdfBuilder::deflate(std::string_view data) {
     uLongf size = compressBound(static_cast<uLong>(data.size()));
     std::string out(size, '\0');

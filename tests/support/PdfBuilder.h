@@ -95,6 +95,11 @@ class PdfBuilder {
     // Writes bytes() to a file; false when it cannot be written.
     bool writeTo(const std::string& path) const;
 
+    // A catalog (1), a page-tree root (2) and `pages` pages, each with its own content stream
+    // ("Sheet n") and an inline font dictionary: a page and its stream per page from object 3.
+    // No table yet.
+    static PdfBuilder simpleDocument(int pages);
+
     // zlib-compressed data (default level), as a FlateDecode stream holds it.
     static std::string deflate(std::string_view data);
     // One row of a classic table: "oooooooooo ggggg n" and the line end.
