@@ -100,7 +100,11 @@ void appendStampContent(std::string& out, const StampContentInput& in) {
     const std::string_view text = untilZero(in.text);
     out.reserve(out.size() + 160 + in.graphicsStateName.size() + in.colorOperator.size() +
                 in.fontResourceName.size() + text.size() + in.glyphArray.size());
-    out += in.under ? "q\n" : "\nQ\n";
+    if (in.under) {
+        out += "q\n";
+    } else if (in.pageWrap) {
+        out += "\nQ\n";
+    }
     if (in.artifact) {
         out += "/Artifact << /Type /Pagination >> BDC\n";
     }
@@ -142,7 +146,7 @@ void appendStampContent(std::string& out, const StampContentInput& in) {
         out += "EMC\n";
     }
     if (in.under) {
-        out += "Q\nq\n";
+        out += in.pageWrap ? "Q\nq\n" : "Q\n";
     }
 }
 

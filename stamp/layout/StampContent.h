@@ -28,6 +28,9 @@ struct StampContentInput {
     bool under = false;
     // The drawing marked as a pagination artifact for the structure of a tagged document.
     bool artifact = false;
+    // The restore in front of a stamp on top and the save behind a stamp under the content,
+    // which a stream holding several stamps writes once: false leaves them out.
+    bool pageWrap = true;
 };
 
 // The rectangle behind the text, in the text's own space (points): from the start of the

@@ -42,7 +42,6 @@ CPdfStampPass::CPdfStampPass(const RunSettings& run, const StampDefinition& stam
             embeddingStamp_ = &drawn;
         }
     }
-    drawing_ = &stamps_.front();
 }
 
 // A pass that did not get to its end leaves no output behind.
@@ -365,15 +364,15 @@ void CPdfStampPass::stampPage(int32_t number, size_t pageIndex) {
         if (!isPageSelected(*drawn.definition, position)) {
             continue;
         }
-        std::string& out = drawn.definition->under ? firstContent_ : lastContent_;
-        if (drawn.definition->under && !out.empty()) {
-            out.resize(out.size() - fixedStreamText(false).size()); // the save comes once, last
+        const bool under = drawn.definition->under;
+        std::string& out = under ? firstContent_ : lastContent_;
+        if (!under && out.empty()) {
+            out += "\nQ\n"; // the restore of the contents' state, once
         }
-        const size_t start = out.size();
         appendStampDrawing(drawn, pageIndex, out);
-        if (!drawn.definition->under && start > 0) {
-            out.erase(start, 3); // the restore ("\nQ\n") comes once, first
-        }
+    }
+    if (!firstContent_.empty()) {
+        firstContent_ += fixedStreamText(false); // the save for the contents, once
     }
     std::string* objects[2] = {&saveObject_, &restoreObject_};
     if (!firstContent_.empty()) {
@@ -394,7 +393,6 @@ void CPdfStampPass::stampPage(int32_t number, size_t pageIndex) {
 
 void CPdfStampPass::appendStampDrawing(const DrawnStamp& drawn, size_t pageIndex,
                                        std::string& out) {
-    drawing_ = &drawn;
     const StampDefinition& stamp = *drawn.definition;
     const bool first = &drawn == &stamps_.front();
     const int32_t shown = pageNumberFor(stamp, first ? numbers_.firstNumber : stamp.startNumber,
@@ -411,7 +409,7 @@ void CPdfStampPass::appendStampDrawing(const DrawnStamp& drawn, size_t pageIndex
     if (first) {
         noteStampedPage(pageIndex, shown);
     }
-    appendStampContent(pageIndex, out);
+    appendStampContent(drawn, pageIndex, out);
 }
 
 // Pages are stamped in object-number order: the first and last in page order are kept apart.
@@ -486,12 +484,13 @@ void CPdfStampPass::stampPagesForUpdate() {
     }
 }
 
-void CPdfStampPass::appendStampContent(size_t pageIndex, std::string& out) {
-    const StampDefinition& stamp = *drawing_->definition;
+void CPdfStampPass::appendStampContent(const DrawnStamp& drawn, size_t pageIndex,
+                                       std::string& out) {
+    const StampDefinition& stamp = *drawn.definition;
     // The sizes file picks the size from the width of the box the text is placed in.
     PageEntry page = pages_[pageIndex];
-    if (drawing_->fixedBox) {
-        page.box = drawing_->box;
+    if (drawn.fixedBox) {
+        page.box = drawn.box;
     }
     const int32_t size = sizeForPageWidth(stamp, boxWidth(page.box));
     const bool embedded = !stamp.embedFontFile.empty();
@@ -499,11 +498,11 @@ void CPdfStampPass::appendStampContent(size_t pageIndex, std::string& out) {
         computeTextPlacement(stamp, page, size, literalText_, embedded ? glyphArrayWidth_ : -1.0f);
 
     StampContentInput content;
-    content.graphicsStateName = drawing_->graphicsStateName;
+    content.graphicsStateName = drawn.graphicsStateName;
     content.x = placed.x;
     content.y = placed.y;
     content.angleRadians = stampAngleRadians(placed.angle);
-    content.fontResourceName = drawing_->fontResourceName;
+    content.fontResourceName = drawn.fontResourceName;
     content.fontSize = size;
     content.text = literalText_;
     if (embedded) {
@@ -511,6 +510,7 @@ void CPdfStampPass::appendStampContent(size_t pageIndex, std::string& out) {
     }
     content.under = stamp.under;
     content.artifact = markedDocument_;
+    content.pageWrap = false; // stampPage writes the restore and the save once per stream
     // The box colour is copied before the text's colour is formatted: the formatter keeps the
     // text of its last call only.
     std::string boxColor;
@@ -519,7 +519,7 @@ void CPdfStampPass::appendStampContent(size_t pageIndex, std::string& out) {
         content.boxColorOperator = boxColor;
         float descent = 0.0f;
         float ascent = 0.0f;
-        stampFontExtent(descent, ascent);
+        stampFontExtent(stamp, descent, ascent);
         const float advance = embedded
                                   ? glyphArrayWidth_
                                   : static_cast<float>(getTextWidth(stamp.fontName, literalText_));
@@ -533,8 +533,8 @@ void CPdfStampPass::appendStampContent(size_t pageIndex, std::string& out) {
     ::appendStampContent(out, content);
 }
 
-void CPdfStampPass::stampFontExtent(float& descent, float& ascent) const {
-    const StampDefinition& stamp = *drawing_->definition;
+void CPdfStampPass::stampFontExtent(const StampDefinition& stamp, float& descent,
+                                    float& ascent) const {
     if (embeddedFont_ != nullptr && !stamp.embedFontFile.empty()) {
         descent = embeddedFont_->descent();
         ascent = embeddedFont_->ascent();

@@ -86,8 +86,6 @@ class CPdfStampPass {
         PageBox box;
     };
     std::vector<DrawnStamp> stamps_;
-    // The stamp whose text is composed and drawn just now.
-    const DrawnStamp* drawing_ = nullptr;
     // The stamp that embeds its font (-embedfont), or nullptr.
     DrawnStamp* embeddingStamp_ = nullptr;
     // Whether any stamp is drawn on the page at position (1-based).
@@ -129,9 +127,9 @@ class CPdfStampPass {
     // --- the stamp on a page
     // The drawing of the stamp being drawn on the page, for the text just composed, appended to
     // out.
-    void appendStampContent(size_t pageIndex, std::string& out);
+    void appendStampContent(const DrawnStamp& drawn, size_t pageIndex, std::string& out);
     // The font's descent and ascent in thousandths of the font size, for the box behind the text.
-    void stampFontExtent(float& descent, float& ascent) const;
+    void stampFontExtent(const StampDefinition& stamp, float& descent, float& ascent) const;
     // Whether the catalog has /MarkInfo with /Marked true, directly or through references: the
     // document is tagged. A catalog or entry that cannot be read counts as untagged.
     bool isMarkedCatalog();
