@@ -8,11 +8,12 @@
 # The identity set: every clean file of the shared corpus, the benchmark inputs when
 # /tmp/quillmark-bench/inputs holds them (BENCH_INPUTS overrides), and the installed PDF manuals
 # under /usr/share/doc. Each is stamped with two option sets. A run that fails is recorded as
-# its exit status, so a change of status shows in the diff as well. Needs faketime.
+# its exit status, so a change of status shows in the diff as well; what a failed run printed
+# goes to failures.txt beside the checksums. Needs faketime.
 set -u
 set -o pipefail
 
-[ $# -eq 2 ] || { sed -n '2,11p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; exit 2; }
+[ $# -eq 2 ] || { sed -n '2,12p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; exit 2; }
 qm=$(realpath "$1")
 out=$2
 checkout=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -24,6 +25,8 @@ command -v faketime > /dev/null || { echo "identity.sh: faketime is needed (apt-
 mkdir -p "$out/pdf"
 sums="$out/sums.txt"
 : > "$sums"
+failures="$out/failures.txt"
+: > "$failures"
 
 inputs=()
 if [ -f "$corpus/MANIFEST.tsv" ]; then
@@ -49,9 +52,12 @@ for input in "${inputs[@]}"; do
         rm -f "$target"
         # shellcheck disable=SC2086
         faketime -f '2026-01-02 03:04:05' "$qm" "-i$input" "-o$target" -quiet ${option_sets[$set_index]} \
-            > /dev/null 2>&1
+            > "$out/console.txt" 2>&1
         status=$?
         name=${input#"$corpus/"}
+        if [ "$status" -ne 0 ]; then
+            { echo "== run $n: status $status, option set $set_index, $name"; cat "$out/console.txt"; } >> "$failures"
+        fi
         if [ -f "$target" ]; then
             echo "$(md5sum < "$target" | cut -c1-32) $status $set_index $name" >> "$sums"
         else
@@ -60,4 +66,5 @@ for input in "${inputs[@]}"; do
         rm -f "$target"
     done
 done
+rm -f "$out/console.txt"
 echo "identity.sh: $n runs, checksums in $sums"
