@@ -3,6 +3,7 @@
 #include "platform/Platform.h"
 
 #include <cerrno>
+#include <cstring>
 
 namespace {
 constexpr size_t kBufferSize = 256 * 1024;
@@ -44,8 +45,8 @@ bool COutputFile::create(const std::string& finalPath) {
     written_ = 0;
     writebackStarted_ = 0;
     failed_ = file_ == nullptr;
-    buffer_.clear();
-    buffer_.reserve(kBufferSize);
+    buffer_.resize(kBufferSize);
+    used_ = 0;
     return file_ != nullptr;
 }
 
@@ -55,17 +56,18 @@ void COutputFile::write(std::string_view bytes) {
         return;
     }
     offset_ += bytes.size();
-    if (failed_) {
+    if (failed_ || bytes.empty()) {
         return;
     }
-    if (buffer_.size() + bytes.size() > kBufferSize) {
+    if (bytes.size() > kBufferSize - used_) {
         flushBuffer();
         if (bytes.size() >= kBufferSize) {
             fileWrite(bytes.data(), bytes.size());
             return;
         }
     }
-    buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
+    std::memcpy(buffer_.data() + used_, bytes.data(), bytes.size());
+    used_ += bytes.size();
 }
 
 bool COutputFile::appendFileRange(std::FILE* source, uint64_t offset, uint64_t count) {
@@ -86,10 +88,10 @@ bool COutputFile::appendFileRange(std::FILE* source, uint64_t offset, uint64_t c
 }
 
 void COutputFile::flushBuffer() {
-    if (!buffer_.empty()) {
-        fileWrite(buffer_.data(), buffer_.size());
+    if (used_ != 0) {
+        fileWrite(buffer_.data(), used_);
     }
-    buffer_.clear();
+    used_ = 0;
 }
 
 void COutputFile::fileWrite(const char* data, size_t size) {
@@ -139,5 +141,5 @@ void COutputFile::discard() {
         platform::removeFile(tempPath_);
         tempPath_.clear();
     }
-    buffer_.clear();
+    used_ = 0;
 }

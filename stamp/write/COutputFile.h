@@ -55,7 +55,8 @@ class COutputFile {
     UniqueFile file_;
     std::string finalPath_;
     std::string tempPath_;
-    std::vector<char> buffer_;
+    std::vector<char> buffer_; // kBufferSize bytes, allocated once; the first used_ are held
+    size_t used_ = 0;
     uint64_t offset_ = 0;
     uint64_t origin_ = 0;
     uint64_t written_ = 0;          // bytes handed to the file

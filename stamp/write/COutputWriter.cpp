@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -20,12 +19,36 @@ constexpr uint64_t kMaxTableOffset = 9999999999ULL;
 // Every row of a cross-reference table takes 20 bytes.
 constexpr size_t kRow = 20;
 
-// Writes value into the digits that end at fieldEnd, which hold zeros already.
-void putDigitsBefore(char* fieldEnd, uint64_t value) {
-    char digits[20];
-    const size_t length =
-        static_cast<size_t>(std::to_chars(digits, digits + sizeof digits, value).ptr - digits);
-    std::memcpy(fieldEnd - length, digits, length);
+// The two digits of every number below 100.
+constexpr char kPairs[] = "00010203040506070809"
+                          "10111213141516171819"
+                          "20212223242526272829"
+                          "30313233343536373839"
+                          "40414243444546474849"
+                          "50515253545556575859"
+                          "60616263646566676869"
+                          "70717273747576777879"
+                          "80818283848586878889"
+                          "90919293949596979899";
+
+// Writes the pairs of digits of value, below 100 to the power pairs, ending at fieldEnd.
+void putDigitPairs(char* fieldEnd, uint32_t value, int pairs) {
+    for (int k = 1; k <= pairs; ++k) {
+        std::memcpy(fieldEnd - 2 * k, kPairs + 2 * (value % 100), 2);
+        value /= 100;
+    }
+}
+
+// An offset of at most ten digits as ten digits, zeros in front.
+void putOffset(char* field, uint64_t offset) {
+    putDigitPairs(field + 2, static_cast<uint32_t>(offset / 100000000), 1);
+    putDigitPairs(field + 10, static_cast<uint32_t>(offset % 100000000), 4);
+}
+
+// A generation, at most 65535, as five digits.
+void putGeneration(char* field, uint32_t generation) {
+    field[0] = static_cast<char>('0' + generation / 10000);
+    putDigitPairs(field + 5, generation % 10000, 2);
 }
 
 // The row of an object: a free row, or the offset in ten digits and the generation in five (a
@@ -39,11 +62,63 @@ void putRow(char* row, const OutputXRefEntry& entry) {
         throw CPdfException("Output file is too large for a cross-reference table");
     }
     std::memcpy(row, "0000000000 00000 n \r", kRow);
-    putDigitsBefore(row + 10, entry.offset);
+    putOffset(row, entry.offset);
     if (entry.generation != 0) {
-        putDigitsBefore(row + 16, entry.generation);
+        putGeneration(row + 11, static_cast<uint32_t>(entry.generation));
     }
 }
+
+// The text of a cross-reference table, gathered in pieces of a few thousand rows and handed to
+// the file a piece at a time, so that a large table is never held whole.
+class TableText {
+  public:
+    explicit TableText(COutputFile& file) : file_(file) {}
+    TableText(const TableText&) = delete;
+    TableText& operator=(const TableText&) = delete;
+
+    void append(std::string_view text) {
+        if (text.size() > sizeof buffer_ - used_) {
+            flush();
+            if (text.size() > sizeof buffer_) {
+                file_.write(text);
+                return;
+            }
+        }
+        std::memcpy(buffer_ + used_, text.data(), text.size());
+        used_ += text.size();
+    }
+    void appendNumber(uint64_t value) {
+        char digits[20];
+        const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+        append(std::string_view(digits, static_cast<size_t>(end - digits)));
+    }
+    // The rows of table from first to last (exclusive).
+    void appendRows(const std::vector<OutputXRefEntry>& table, size_t first, size_t last) {
+        while (first < last) {
+            if (sizeof buffer_ - used_ < kRow) {
+                flush();
+            }
+            // As many rows as the buffer has room for, in one go.
+            const size_t end = std::min(last, first + (sizeof buffer_ - used_) / kRow);
+            char* row = buffer_ + used_;
+            for (; first < end; ++first, row += kRow) {
+                putRow(row, table[first]);
+            }
+            used_ = static_cast<size_t>(row - buffer_);
+        }
+    }
+    void flush() {
+        if (used_ != 0) {
+            file_.write(buffer_, used_);
+        }
+        used_ = 0;
+    }
+
+  private:
+    COutputFile& file_;
+    char buffer_[1024 * kRow];
+    size_t used_ = 0;
+};
 
 // A string as a hexadecimal string: every byte survives, whatever it is.
 std::string hexString(const std::string& bytes) {
@@ -115,7 +190,9 @@ size_t COutputWriter::addOutputObject(std::string_view text) {
                     true);
         return number;
     }
-    writeNumber(static_cast<int64_t>(number));
+    char digits[20];
+    const char* end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+    file_->write(digits, static_cast<size_t>(end - digits));
     file_->write(text);
     return number;
 }
@@ -142,30 +219,13 @@ bool COutputWriter::setOutputEntry(int64_t number, uint32_t generation, uint64_t
     return true;
 }
 
-void COutputWriter::writeRows(std::string& table, size_t first, size_t last) {
-    constexpr size_t kRowsAtOnce = 4096;
-    for (size_t from = first; from < last; from += kRowsAtOnce) {
-        const size_t to = std::min(last, from + kRowsAtOnce);
-        size_t at = table.size();
-        table.resize(at + (to - from) * kRow);
-        for (size_t i = from; i < to; ++i, at += kRow) {
-            putRow(table.data() + at, table_[i]);
-        }
-        file_->write(table);
-        table.clear();
-    }
-}
-
 void COutputWriter::writeXRefTable() {
-    std::string table;
-    char line[64];
-    int n = std::snprintf(line, sizeof line, "xref\n0 %zu%c", table_.size(), 13);
-    table.append(line, static_cast<size_t>(n));
-    table.append("0000000000 65535 f \r");
-    writeRows(table, 1, table_.size());
-    if (!table.empty()) {
-        file_->write(table); // a table of row 0 alone
-    }
+    TableText table(*file_);
+    table.append("xref\n0 ");
+    table.appendNumber(table_.size());
+    table.append("\r0000000000 65535 f \r");
+    table.appendRows(table_, 1, table_.size());
+    table.flush();
 }
 
 void COutputWriter::writeTrailer(uint64_t xrefOffset, int32_t rootObject, int32_t infoObject) {
@@ -300,12 +360,30 @@ void COutputWriter::writeUpdateTable(const CPdfXRef& xref) {
     if (xrefOffset > kMaxTableOffset) {
         throw CPdfException("Output file is too large for a cross-reference table");
     }
-    std::string table = "xref\n";
-    for (const auto& [first, count] : updatedRuns()) {
-        table += std::to_string(first) + " " + std::to_string(count) + "\n";
-        writeRows(table, first, first + count);
+    // One subsection for each run of consecutive rows in use, found as the rows are written.
+    TableText table(*file_);
+    table.append("xref\n");
+    for (size_t first = 1; first < table_.size(); ++first) {
+        if (!table_[first].inUse) {
+            continue;
+        }
+        size_t end = first + 1;
+        while (end < table_.size() && table_[end].inUse) {
+            ++end;
+        }
+        char heading[48];
+        char* at = std::to_chars(heading, heading + 20, first).ptr;
+        *at++ = ' ';
+        at = std::to_chars(at, at + 20, end - first).ptr;
+        *at++ = '\n';
+        table.append(std::string_view(heading, static_cast<size_t>(at - heading)));
+        table.appendRows(table_, first, end);
+        first = end;
     }
-    table += "trailer\n<<\n" + updateTrailerEntries(xref, table_.size()) + ">>\nstartxref\n" +
-             std::to_string(xrefOffset) + "\n%%EOF\n";
-    file_->write(table);
+    table.append("trailer\n<<\n");
+    table.append(updateTrailerEntries(xref, table_.size()));
+    table.append(">>\nstartxref\n");
+    table.appendNumber(xrefOffset);
+    table.append("\n%%EOF\n");
+    table.flush();
 }

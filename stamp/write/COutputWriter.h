@@ -70,9 +70,6 @@ class COutputWriter {
     void writeUpdateSection(const CPdfXRef& xref);
 
   private:
-    // Writes rows first to last (exclusive) after what table holds, a few thousand at a time,
-    // so that a large table is never held whole; table is empty afterwards.
-    void writeRows(std::string& table, size_t first, size_t last);
     void writeUpdateTable(const CPdfXRef& xref);
     void writeUpdateStream(const CPdfXRef& xref);
     // The update's trailer entries, one a line: /Size (at least size), /Root, /Info and /ID
