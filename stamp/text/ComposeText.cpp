@@ -5,6 +5,7 @@
 #include "stamp/text/TextEncoding.h"
 
 #include <algorithm>
+#include <array>
 
 namespace {
 
@@ -37,6 +38,18 @@ void appendMaskedDecimal(std::string& out, int64_t number, int32_t maskWidth) {
     pdfsyntax::appendDecimal(out, number);
 }
 
+// A literal string's text that ends in an odd run of backslashes would escape the closing
+// parenthesis: its last backslash is doubled.
+void endWithoutEscapingTheClose(std::string& out) {
+    size_t trailing = 0;
+    while (trailing < out.size() && out[out.size() - 1 - trailing] == '\\') {
+        ++trailing;
+    }
+    if (trailing % 2 == 1) {
+        out += '\\';
+    }
+}
+
 // The text up to its first zero byte, with "(" and ")" as octal escapes so that it can sit
 // inside "(...) Tj", into out; a trailing odd run of backslashes would escape the closing
 // parenthesis, so its last backslash is doubled.
@@ -58,18 +71,7 @@ void escapeForLiteralString(std::string_view text, std::string& out) {
         out += text[special] == '(' ? "\\050" : "\\051";
         at = special + 1;
     }
-    size_t trailing = 0;
-    while (trailing < out.size() && out[out.size() - 1 - trailing] == '\\') {
-        ++trailing;
-    }
-    if (trailing % 2 == 1) {
-        out += '\\';
-    }
-}
-
-bool isAscii(std::string_view text) {
-    return std::all_of(text.begin(), text.end(),
-                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    endWithoutEscapingTheClose(out);
 }
 
 } // namespace
@@ -129,10 +131,35 @@ ComposedText composeText(const StampDefinition& stamp, int32_t number, uint32_t 
 }
 
 void toLiteralText(std::string_view text, std::string& out) {
-    // Plain ASCII reads the same in both encodings and needs no conversion.
-    if (isAscii(text)) {
-        escapeForLiteralString(text, out);
-    } else {
-        escapeForLiteralString(text_encoding::toWinAnsi(text), out);
+    // Plain ASCII reads the same in both encodings: it is escaped as it is read, in one pass
+    // that gives way to the conversion at the first byte beyond ASCII. The bytes that stop the
+    // plain runs: parentheses, the zero byte, and every byte beyond ASCII.
+    static constexpr auto kStops = [] {
+        std::array<bool, 256> stops{};
+        stops['('] = stops[')'] = stops[0] = true;
+        for (size_t c = 0x80; c < 256; ++c) {
+            stops[c] = true;
+        }
+        return stops;
+    }();
+    out.clear();
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    size_t at = 0;
+    while (true) {
+        const size_t plainFrom = at;
+        while (at < text.size() && !kStops[bytes[at]]) {
+            ++at;
+        }
+        out.append(text.data() + plainFrom, at - plainFrom);
+        if (at == text.size() || bytes[at] == 0) {
+            break;
+        }
+        if (bytes[at] >= 0x80) {
+            escapeForLiteralString(text_encoding::toWinAnsi(text), out);
+            return;
+        }
+        out += bytes[at] == '(' ? "\\050" : "\\051";
+        ++at;
     }
+    endWithoutEscapingTheClose(out);
 }
