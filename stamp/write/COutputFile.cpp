@@ -6,7 +6,6 @@
 #include <cstring>
 
 namespace {
-constexpr size_t kBufferSize = 256 * 1024;
 // When the output replaces a file, how much of it is let to pile up in the system's cache
 // before it is sent on to disk. A rename over an existing file makes some file systems (ext4)
 // write the whole new file out before the rename returns; sent on in steps, it goes to disk
@@ -50,7 +49,7 @@ bool COutputFile::create(const std::string& finalPath) {
     return file_ != nullptr;
 }
 
-void COutputFile::write(std::string_view bytes) {
+void COutputFile::writeOther(std::string_view bytes) {
     if (file_ == nullptr) {
         failed_ = true;
         return;

@@ -88,9 +88,17 @@ class TableText {
         used_ += text.size();
     }
     void appendNumber(uint64_t value) {
-        char digits[20];
-        const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-        append(std::string_view(digits, static_cast<size_t>(end - digits)));
+        char* at = room(20);
+        used_ = static_cast<size_t>(std::to_chars(at, at + 20, value).ptr - buffer_);
+    }
+    // "first count" and the line end that open a subsection of rows.
+    void appendSubsectionHeading(uint64_t first, uint64_t count) {
+        char* at = room(42);
+        at = std::to_chars(at, at + 20, first).ptr;
+        *at++ = ' ';
+        at = std::to_chars(at, at + 20, count).ptr;
+        *at++ = '\n';
+        used_ = static_cast<size_t>(at - buffer_);
     }
     // The rows of table from first to last (exclusive).
     void appendRows(const std::vector<OutputXRefEntry>& table, size_t first, size_t last) {
@@ -107,6 +115,18 @@ class TableText {
             used_ = static_cast<size_t>(row - buffer_);
         }
     }
+    // A row of a cross-reference stream: type 1, the offset in offsetBytes bytes and the
+    // generation in two, most significant byte first.
+    void appendStreamRow(uint64_t offset, uint32_t generation, int offsetBytes) {
+        char* at = room(11);
+        *at++ = '\1';
+        for (int k = offsetBytes - 1; k >= 0; --k) {
+            *at++ = static_cast<char>((offset >> (8 * k)) & 0xFF);
+        }
+        *at++ = static_cast<char>((generation >> 8) & 0xFF);
+        *at++ = static_cast<char>(generation & 0xFF);
+        used_ = static_cast<size_t>(at - buffer_);
+    }
     void flush() {
         if (used_ != 0) {
             file_.write(buffer_, used_);
@@ -115,6 +135,15 @@ class TableText {
     }
 
   private:
+    // Where the next count bytes (a few) go: the buffer is handed on first when it has not
+    // room for them.
+    char* room(size_t count) {
+        if (sizeof buffer_ - used_ < count) {
+            flush();
+        }
+        return buffer_ + used_;
+    }
+
     COutputFile& file_;
     char buffer_[1024 * kRow];
     size_t used_ = 0;
@@ -143,12 +172,6 @@ int bytesFor(uint64_t value) {
         ++bytes;
     }
     return bytes;
-}
-
-void putBigEndian(std::string& out, uint64_t value, int bytes) {
-    for (int k = bytes - 1; k >= 0; --k) {
-        out += static_cast<char>((value >> (8 * k)) & 0xFF);
-    }
 }
 
 } // namespace
@@ -250,20 +273,6 @@ void COutputWriter::writeTrailer(uint64_t xrefOffset, int32_t rootObject, int32_
     file_->write(trailer);
 }
 
-std::vector<std::pair<size_t, size_t>> COutputWriter::updatedRuns() const {
-    std::vector<std::pair<size_t, size_t>> runs;
-    for (size_t i = 1; i < table_.size(); ++i) {
-        if (!table_[i].inUse) {
-            continue;
-        }
-        if (!runs.empty() && runs.back().first + runs.back().second == i) {
-            ++runs.back().second;
-        } else {
-            runs.emplace_back(i, 1);
-        }
-    }
-    return runs;
-}
 std::string COutputWriter::updateTrailerEntries(const CPdfXRef& xref, uint64_t size) const {
     const CPdfDictionary* last = xref.trailer().getDictionary();
     if (const CPdfElement* given = last->find("Size");
@@ -321,38 +330,49 @@ void COutputWriter::writeUpdateStream(const CPdfXRef& xref) {
     const uint64_t self = table_.size();
     const uint64_t streamOffset = file_->offset();
     table_.push_back(OutputXRefEntry{OutputXRefEntry::held(streamOffset), 0, true});
-    const std::vector<std::pair<size_t, size_t>> runs = updatedRuns();
+    // The runs of consecutive rows in use name the subsections in /Index; the largest offset
+    // gives the width of the rows.
     uint64_t largest = 0;
     size_t listed = 0;
-    for (const auto& [first, count] : runs) {
-        listed += count;
-        for (size_t i = first; i < first + count; ++i) {
-            largest = std::max<uint64_t>(largest, table_[i].offset);
+    std::string index;
+    for (size_t first = 1; first < table_.size(); ++first) {
+        if (!table_[first].inUse) {
+            continue;
         }
+        size_t end = first;
+        for (; end < table_.size() && table_[end].inUse; ++end) {
+            largest = std::max<uint64_t>(largest, table_[end].offset);
+        }
+        listed += end - first;
+        char heading[42];
+        char* at = heading;
+        if (!index.empty()) {
+            *at++ = ' ';
+        }
+        at = std::to_chars(at, at + 20, first).ptr;
+        *at++ = ' ';
+        at = std::to_chars(at, at + 20, end - first).ptr;
+        index.append(heading, static_cast<size_t>(at - heading));
+        first = end;
     }
     if (largest >= OutputXRefEntry::kMaxOffset) {
         throw CPdfException("Output file is too large for a cross-reference table");
     }
     const int offsetBytes = bytesFor(largest);
-    std::string rows;
-    std::string index;
-    rows.reserve(static_cast<size_t>(offsetBytes + 3) * listed);
-    for (const auto& [first, count] : runs) {
-        if (!index.empty()) {
-            index += ' ';
-        }
-        index += std::to_string(first) + " " + std::to_string(count);
-        for (size_t i = first; i < first + count; ++i) {
-            rows += '\1';
-            putBigEndian(rows, table_[i].offset, offsetBytes);
-            putBigEndian(rows, table_[i].generation, 2);
-        }
-    }
+    const size_t rowWidth = static_cast<size_t>(offsetBytes) + 3;
     writeNumber(static_cast<int64_t>(self));
     file_->write(" 0 obj\n<<\n/Type /XRef\n" + updateTrailerEntries(xref, self + 1) + "/W [1 " +
                  std::to_string(offsetBytes) + " 2]\n/Index [" + index + "]\n/Length " +
-                 std::to_string(rows.size()) + "\n>>\nstream\r\n");
-    file_->write(rows);
+                 std::to_string(rowWidth * listed) + "\n>>\nstream\r\n");
+    // The rows, type 1 (an object at an offset), in the order /Index names them.
+    TableText rows(*file_);
+    for (size_t i = 1; i < table_.size(); ++i) {
+        if (table_[i].inUse) {
+            rows.appendStreamRow(table_[i].offset, static_cast<uint32_t>(table_[i].generation),
+                                 offsetBytes);
+        }
+    }
+    rows.flush();
     file_->write("\r\nendstream\nendobj\nstartxref\n" + std::to_string(streamOffset) + "\n%%EOF\n");
 }
 void COutputWriter::writeUpdateTable(const CPdfXRef& xref) {
@@ -371,12 +391,7 @@ void COutputWriter::writeUpdateTable(const CPdfXRef& xref) {
         while (end < table_.size() && table_[end].inUse) {
             ++end;
         }
-        char heading[48];
-        char* at = std::to_chars(heading, heading + 20, first).ptr;
-        *at++ = ' ';
-        at = std::to_chars(at, at + 20, end - first).ptr;
-        *at++ = '\n';
-        table.append(std::string_view(heading, static_cast<size_t>(at - heading)));
+        table.appendSubsectionHeading(first, end - first);
         table.appendRows(table_, first, end);
         first = end;
     }

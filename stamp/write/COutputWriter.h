@@ -75,8 +75,6 @@ class COutputWriter {
     // The update's trailer entries, one a line: /Size (at least size), /Root, /Info and /ID
     // as the input's last trailer has them, and /Prev.
     std::string updateTrailerEntries(const CPdfXRef& xref, uint64_t size) const;
-    // The rows in use, as runs of consecutive object numbers: first number and count.
-    std::vector<std::pair<size_t, size_t>> updatedRuns() const;
 
     std::unique_ptr<COutputFile> file_;
     std::vector<OutputXRefEntry> table_;

@@ -79,52 +79,88 @@ TEST(OutputWriter, TableOfARewriteListsEveryRow) {
     EXPECT_THROW(tooLarge.writeXRefTable(), CPdfException);
 }
 
-TEST(OutputWriter, TableOfAnUpdateListsItsRunsOfRowsInUse) {
-    PdfBuilder pdf;
-    pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
-        .object(2, "<< /Type /Pages /Kids [] /Count 0 >>")
-        .classicXRef();
-    TempDir folder;
-    const std::string input = folder.file("in.pdf");
-    ASSERT_TRUE(pdf.writeTo(input));
-    CPdfDocument document;
-    document.open(input);
-
-    constexpr size_t kRows = 3100;
-    const std::vector<Row> inUse = rowsInUse();
-    const std::string path = folder.file("out.pdf");
-    COutputWriter writer;
-    ASSERT_TRUE(writer.create(path));
-    writer.startRows(3, kRows);
-    writer.reserveRows(kRows - 3);
-    std::vector<const Row*> byNumber(kRows, nullptr);
-    for (const Row& row : inUse) {
-        ASSERT_TRUE(writer.setOutputEntry(static_cast<int64_t>(row.number), row.generation,
-                                          row.offset, true));
-        byNumber[row.number] = &row;
-    }
-    writer.write(std::string(321, '%')); // the update's objects, before its table
-    writer.writeUpdateSection(*document.getXRef());
-    ASSERT_TRUE(writer.file().commit());
-
-    // Each run of consecutive rows in use is a subsection: "first count", then its rows.
-    std::string expected = std::string(321, '%') + "xref\n";
-    for (size_t first = 1; first < kRows;) {
-        if (byNumber[first] == nullptr) {
-            ++first;
-            continue;
+// The update's section is of the kind the input's last one is: a table, or a stream whose
+// rows are type 1, the offset in as few bytes as the largest needs, the generation in two.
+TEST(OutputWriter, SectionOfAnUpdateListsItsRunsOfRowsInUse) {
+    for (const bool stream : {false, true}) {
+        SCOPED_TRACE(stream ? "stream" : "table");
+        PdfBuilder pdf;
+        pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
+            .object(2, "<< /Type /Pages /Kids [] /Count 0 >>");
+        if (stream) {
+            pdf.streamXRef();
+        } else {
+            pdf.classicXRef();
         }
-        size_t end = first;
+        TempDir folder;
+        const std::string input = folder.file("in.pdf");
+        ASSERT_TRUE(pdf.writeTo(input));
+        CPdfDocument document;
+        document.open(input);
+
+        constexpr size_t kRows = 3100;
+        std::vector<Row> inUse = rowsInUse();
+        const std::string path = folder.file("out.pdf");
+        COutputWriter writer;
+        ASSERT_TRUE(writer.create(path));
+        writer.startRows(3, kRows);
+        writer.reserveRows(kRows - 3);
+        for (const Row& row : inUse) {
+            ASSERT_TRUE(writer.setOutputEntry(static_cast<int64_t>(row.number), row.generation,
+                                              row.offset, true));
+        }
+        writer.write(std::string(321, '%')); // the update's objects, before its section
+        writer.writeUpdateSection(*document.getXRef());
+        ASSERT_TRUE(writer.file().commit());
+
+        // A stream lists itself as well, in the row after the table's last.
+        if (stream) {
+            inUse.push_back({kRows, 321, 0});
+        }
+        std::vector<const Row*> byNumber(kRows + 1, nullptr);
+        for (const Row& row : inUse) {
+            byNumber[row.number] = &row;
+        }
+        // Each run of consecutive rows in use is a subsection: "first count", then its rows.
+        std::string subsections;
+        std::string index;
         std::string rows;
-        for (; end < kRows && byNumber[end] != nullptr; ++end) {
-            rows += rowText(byNumber[end]->offset, byNumber[end]->generation, 'n');
+        for (size_t first = 1; first <= kRows;) {
+            if (byNumber[first] == nullptr) {
+                ++first;
+                continue;
+            }
+            size_t end = first;
+            std::string tableRows;
+            for (; end <= kRows && byNumber[end] != nullptr; ++end) {
+                const Row& row = *byNumber[end];
+                tableRows += rowText(row.offset, row.generation, 'n');
+                // The largest offset, 9999999999, takes five bytes.
+                rows += '\1';
+                for (int shift = 32; shift >= 0; shift -= 8) {
+                    rows += static_cast<char>((row.offset >> shift) & 0xFF);
+                }
+                rows += static_cast<char>(row.generation >> 8);
+                rows += static_cast<char>(row.generation & 0xFF);
+            }
+            const std::string heading = std::to_string(first) + " " + std::to_string(end - first);
+            subsections += heading + "\n" + tableRows;
+            index += (index.empty() ? "" : " ") + heading;
+            first = end;
         }
-        expected += std::to_string(first) + " " + std::to_string(end - first) + "\n" + rows;
-        first = end;
+        const std::string prev = "/Prev " + std::to_string(pdf.lastXRefOffset()) + "\n";
+        std::string expected = std::string(321, '%');
+        if (stream) {
+            expected += "3100 0 obj\n<<\n/Type /XRef\n/Size 3101\n/Root 1 0 R\n" + prev +
+                        "/W [1 5 2]\n/Index [" + index + "]\n/Length " +
+                        std::to_string(rows.size()) + "\n>>\nstream\r\n" + rows +
+                        "\r\nendstream\nendobj\nstartxref\n321\n%%EOF\n";
+        } else {
+            expected += "xref\n" + subsections + "trailer\n<<\n/Size 3100\n/Root 1 0 R\n" + prev +
+                        ">>\nstartxref\n321\n%%EOF\n";
+        }
+        const std::string written = TempDir::read(path);
+        ASSERT_EQ(written.size(), expected.size());
+        EXPECT_TRUE(written == expected);
     }
-    expected += "trailer\n<<\n/Size 3100\n/Root 1 0 R\n/Prev " +
-                std::to_string(pdf.lastXRefOffset()) + "\n>>\nstartxref\n321\n%%EOF\n";
-    const std::string written = TempDir::read(path);
-    ASSERT_EQ(written.size(), expected.size());
-    EXPECT_TRUE(written == expected);
 }
