@@ -94,60 +94,144 @@ std::string formatStampContent(const StampContentInput& in) {
     return out;
 }
 
-void appendStampContent(std::string& out, const StampContentInput& in) {
-    const float c = std::cos(in.angleRadians);
-    const float s = std::sin(in.angleRadians);
-    const std::string_view text = untilZero(in.text);
-    out.reserve(out.size() + 160 + in.graphicsStateName.size() + in.colorOperator.size() +
-                in.fontResourceName.size() + text.size() + in.glyphArray.size());
-    if (in.under) {
-        out += "q\n";
-    } else if (in.pageWrap) {
-        out += "\nQ\n";
+namespace {
+
+// The stream text before and after the stamp's text, which depends on everything but the text.
+// The pages of one stamp share it (the numbers change, the drawing around them seldom does),
+// so the frame of the last call is kept and made again only when its inputs differ.
+class ContentFrame {
+  public:
+    // The frame for in: from the last call when in asks for the same.
+    void prepare(const StampContentInput& in) {
+        if (valid_ && sameAsLast(in)) {
+            return;
+        }
+        remember(in);
+        build(in);
+        valid_ = true;
     }
-    if (in.artifact) {
-        out += "/Artifact << /Type /Pagination >> BDC\n";
+    const std::string& head() const { return head_; }
+    const std::string& tail() const { return tail_; }
+
+  private:
+    // Floats compare by their bits: a NaN matches itself, and -0 stays apart from 0.
+    static bool sameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+    static bool sameText(std::string_view a, const std::string& b) {
+        return a.size() == b.size() &&
+               (a.empty() || std::memcmp(a.data(), b.data(), a.size()) == 0);
     }
-    const std::array<float, 6> matrix{c, s, -s, c, in.x, in.y};
-    if (!in.boxColorOperator.empty()) {
-        // The graphics state (the opacity) is set for box and text alike; the box is filled in
-        // the text's space, which the save and restore around it leave behind.
-        out += '/';
-        out += untilZero(in.graphicsStateName);
-        out += " gs\nq\n";
+
+    bool sameAsLast(const StampContentInput& in) const {
+        return in.fontSize == fontSize_ && in.under == under_ && in.artifact == artifact_ &&
+               in.pageWrap == pageWrap_ && in.glyphArray.empty() == !glyphs_ &&
+               sameBits(in.x, x_) && sameBits(in.y, y_) &&
+               sameBits(in.angleRadians, angleRadians_) && sameBits(in.boxX, boxX_) &&
+               sameBits(in.boxY, boxY_) && sameBits(in.boxWidth, boxWidth_) &&
+               sameBits(in.boxHeight, boxHeight_) &&
+               sameText(in.graphicsStateName, graphicsStateName_) &&
+               sameText(in.fontResourceName, fontResourceName_) &&
+               sameText(in.colorOperator, colorOperator_) &&
+               sameText(in.boxColorOperator, boxColorOperator_);
+    }
+
+    void remember(const StampContentInput& in) {
+        fontSize_ = in.fontSize;
+        under_ = in.under;
+        artifact_ = in.artifact;
+        pageWrap_ = in.pageWrap;
+        glyphs_ = !in.glyphArray.empty();
+        x_ = in.x;
+        y_ = in.y;
+        angleRadians_ = in.angleRadians;
+        boxX_ = in.boxX;
+        boxY_ = in.boxY;
+        boxWidth_ = in.boxWidth;
+        boxHeight_ = in.boxHeight;
+        graphicsStateName_.assign(in.graphicsStateName);
+        colorOperator_.assign(in.colorOperator);
+        fontResourceName_.assign(in.fontResourceName);
+        boxColorOperator_.assign(in.boxColorOperator);
+    }
+
+    void build(const StampContentInput& in) {
+        const float c = std::cos(in.angleRadians);
+        const float s = std::sin(in.angleRadians);
+        std::string& out = head_;
+        out.clear();
+        if (in.under) {
+            out += "q\n";
+        } else if (in.pageWrap) {
+            out += "\nQ\n";
+        }
+        if (in.artifact) {
+            out += "/Artifact << /Type /Pagination >> BDC\n";
+        }
+        const std::array<float, 6> matrix{c, s, -s, c, in.x, in.y};
+        if (!in.boxColorOperator.empty()) {
+            // The graphics state (the opacity) is set for box and text alike; the box is filled
+            // in the text's space, which the save and restore around it leave behind.
+            out += '/';
+            out += untilZero(in.graphicsStateName);
+            out += " gs\nq\n";
+            appendMatrix(out, matrix);
+            out += " cm\n";
+            out += untilZero(in.boxColorOperator);
+            out += '\n';
+            appendFixedList(out, {in.boxX, in.boxY, in.boxWidth, in.boxHeight});
+            out += " re\nf\nQ\nBT\n";
+        } else {
+            out += "BT\n/";
+            out += untilZero(in.graphicsStateName);
+            out += " gs\n";
+        }
         appendMatrix(out, matrix);
-        out += " cm\n";
-        out += untilZero(in.boxColorOperator);
-        out += '\n';
-        appendFixedList(out, {in.boxX, in.boxY, in.boxWidth, in.boxHeight});
-        out += " re\nf\nQ\nBT\n";
-    } else {
-        out += "BT\n/";
-        out += untilZero(in.graphicsStateName);
-        out += " gs\n";
+        out += " Tm\n";
+        out += untilZero(in.colorOperator);
+        out += "\n/";
+        out += untilZero(in.fontResourceName);
+        out += ' ';
+        appendDecimal(out, in.fontSize);
+        out += in.glyphArray.empty() ? " Tf\n(" : " Tf\n";
+        tail_ = in.glyphArray.empty() ? ") Tj\nET\n" : " TJ\nET\n";
+        if (in.artifact) {
+            tail_ += "EMC\n";
+        }
+        if (in.under) {
+            tail_ += in.pageWrap ? "Q\nq\n" : "Q\n";
+        }
     }
-    appendMatrix(out, matrix);
-    out += " Tm\n";
-    out += untilZero(in.colorOperator);
-    out += "\n/";
-    out += untilZero(in.fontResourceName);
-    out += ' ';
-    appendDecimal(out, in.fontSize);
-    if (!in.glyphArray.empty()) {
-        out += " Tf\n";
-        out += in.glyphArray;
-        out += " TJ\nET\n";
-    } else {
-        out += " Tf\n(";
-        out += text;
-        out += ") Tj\nET\n";
-    }
-    if (in.artifact) {
-        out += "EMC\n";
-    }
-    if (in.under) {
-        out += in.pageWrap ? "Q\nq\n" : "Q\n";
-    }
+
+    bool valid_ = false;
+    int32_t fontSize_ = 0;
+    bool under_ = false;
+    bool artifact_ = false;
+    bool pageWrap_ = false;
+    bool glyphs_ = false;
+    float x_ = 0.0f;
+    float y_ = 0.0f;
+    float angleRadians_ = 0.0f;
+    float boxX_ = 0.0f;
+    float boxY_ = 0.0f;
+    float boxWidth_ = 0.0f;
+    float boxHeight_ = 0.0f;
+    std::string graphicsStateName_;
+    std::string colorOperator_;
+    std::string fontResourceName_;
+    std::string boxColorOperator_;
+    std::string head_;
+    std::string tail_;
+};
+
+} // namespace
+
+void appendStampContent(std::string& out, const StampContentInput& in) {
+    thread_local ContentFrame frame;
+    frame.prepare(in);
+    const std::string_view drawn = in.glyphArray.empty() ? untilZero(in.text) : in.glyphArray;
+    out.reserve(out.size() + frame.head().size() + drawn.size() + frame.tail().size());
+    out += frame.head();
+    out += drawn;
+    out += frame.tail();
 }
 
 StampBox stampBoxRect(float advance, float descent, float ascent, int32_t fontSize) {
@@ -172,12 +256,23 @@ std::string formatStreamObject(std::string_view data) {
 }
 
 void appendStreamObject(std::string& out, std::string_view data) {
-    out.reserve(out.size() + 64 + data.size());
-    out += " 0 obj\n<<\n/Length ";
-    appendDecimal(out, static_cast<int64_t>(data.size()));
-    out += " \n>>\nstream\n";
-    out += data;
-    out += "\nendstream\nendobj\n";
+    static constexpr std::string_view kHead = " 0 obj\n<<\n/Length ";
+    static constexpr std::string_view kDictionaryEnd = " \n>>\nstream\n";
+    static constexpr std::string_view kEnd = "\nendstream\nendobj\n";
+    char digits[20];
+    const char* digitsEnd = std::to_chars(digits, digits + sizeof digits, data.size()).ptr;
+    const auto length = static_cast<size_t>(digitsEnd - digits);
+    // Sized once, then filled piece by piece.
+    const size_t at = out.size();
+    out.resize(at + kHead.size() + length + kDictionaryEnd.size() + data.size() + kEnd.size());
+    char* to = out.data() + at;
+    for (std::string_view piece :
+         {kHead, std::string_view(digits, length), kDictionaryEnd, data, kEnd}) {
+        if (!piece.empty()) {
+            std::memcpy(to, piece.data(), piece.size());
+            to += piece.size();
+        }
+    }
 }
 
 namespace {

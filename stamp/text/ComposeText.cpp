@@ -1,10 +1,12 @@
 #include "stamp/text/ComposeText.h"
 
-#include "pdf/PdfSyntax.h"
 #include "stamp/text/CRomanNumeral.h"
 #include "stamp/text/TextEncoding.h"
 
 #include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstring>
 
 namespace {
 
@@ -21,20 +23,37 @@ int32_t decimalDigits(uint64_t magnitude) {
     return digits;
 }
 
-// Appends number padded to the mask width with zeros. A number counts its digits, except 0,
-// which counts none (so mask 3 turns 0 into "0000"); a minus sign is not a digit and stays
-// behind the zeros.
-void appendMaskedDecimal(std::string& out, int64_t number, int32_t maskWidth) {
+// Room enough for a number as composeText writes it: a mask's zeros, a sign and 19 digits, or
+// a roman numeral (at most 17 letters).
+constexpr size_t kNumberRoom = kMaskWidthLimit + 20;
+
+// Writes number padded to the mask width with zeros at to; the end of what was written (at most
+// kNumberRoom bytes). A number counts its digits, except 0, which counts none (so mask 3 turns 0
+// into "0000"); a minus sign is not a digit and stays behind the zeros.
+char* putMaskedDecimal(char* to, int64_t number, int32_t maskWidth) {
     if (maskWidth > 0) {
         uint64_t magnitude =
             number < 0 ? 0 - static_cast<uint64_t>(number) : static_cast<uint64_t>(number);
         int32_t width = std::min(maskWidth, kMaskWidthLimit);
         int32_t missing = width - decimalDigits(magnitude);
         if (missing > 0) {
-            out.append(static_cast<size_t>(missing), '0');
+            std::memset(to, '0', static_cast<size_t>(missing));
+            to += missing;
         }
     }
-    pdfsyntax::appendDecimal(out, number);
+    return std::to_chars(to, to + 20, number).ptr;
+}
+
+// A literal string's text that ends in an odd run of backslashes would escape the closing
+// parenthesis: its last backslash is doubled.
+void endWithoutEscapingTheClose(std::string& out) {
+    size_t trailing = 0;
+    while (trailing < out.size() && out[out.size() - 1 - trailing] == '\\') {
+        ++trailing;
+    }
+    if (trailing % 2 == 1) {
+        out += '\\';
+    }
 }
 
 // The text up to its first zero byte, with "(" and ")" as octal escapes so that it can sit
@@ -58,68 +77,68 @@ void escapeForLiteralString(std::string_view text, std::string& out) {
         out += text[special] == '(' ? "\\050" : "\\051";
         at = special + 1;
     }
-    size_t trailing = 0;
-    while (trailing < out.size() && out[out.size() - 1 - trailing] == '\\') {
-        ++trailing;
-    }
-    if (trailing % 2 == 1) {
-        out += '\\';
-    }
-}
-
-bool isAscii(std::string_view text) {
-    return std::all_of(text.begin(), text.end(),
-                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    endWithoutEscapingTheClose(out);
 }
 
 } // namespace
 
 void composeText(const StampDefinition& stamp, int32_t number, uint32_t pageCount,
                  ComposedText& out) {
+    // The text is written into a buffer sized for the longest it can be, then cut to its length.
+    std::string& text = out.text;
+    text.resize(stamp.prefixText.size() + stamp.separatorText.size() + stamp.endText.size() +
+                2 * kNumberRoom);
+    char* const start = text.data();
+    char* at = start;
+    auto put = [&](std::string_view piece) {
+        if (!piece.empty()) {
+            std::memcpy(at, piece.data(), piece.size());
+            at += piece.size();
+        }
+    };
     // The page's number and the page count, roman or decimal; numbers without a roman form are
     // shown in decimal, unmasked.
-    auto append = [&](std::string& into, int64_t value) {
+    auto putNumber = [&](int64_t value) {
         if (stamp.upperRoman || stamp.lowerRoman) {
             if (value < 0 || value > CRomanNumeral::kLargest) {
-                appendMaskedDecimal(into, value, 0);
+                at = putMaskedDecimal(at, value, 0);
                 return;
             }
             CRomanNumeral roman;
-            into += roman.toRoman(static_cast<int32_t>(value), !stamp.upperRoman);
+            const std::string letters =
+                roman.toRoman(static_cast<int32_t>(value), !stamp.upperRoman);
+            put(std::string_view(letters).substr(0, kNumberRoom));
             return;
         }
-        appendMaskedDecimal(into, value, stamp.maskWidth);
+        at = putMaskedDecimal(at, value, stamp.maskWidth);
     };
-
-    std::string& text = out.text;
-    text.clear();
-    text.reserve(stamp.prefixText.size() + stamp.separatorText.size() + stamp.endText.size() + 48);
     // An embedded font shapes the text piece by piece: where each piece ends.
     const bool pieces = !stamp.embedFontFile.empty();
     out.pieces.clear();
     auto endPiece = [&] {
         if (pieces) {
-            out.pieces.push_back(text.size());
+            out.pieces.push_back(static_cast<size_t>(at - start));
         }
     };
-    text += stamp.prefixText;
+    put(stamp.prefixText);
     endPiece();
     if (stamp.noPageNumbers) {
-        text += stamp.separatorText;
+        put(stamp.separatorText);
     } else if (stamp.numberOnly) {
-        append(text, number);
+        putNumber(number);
         endPiece();
-        text += stamp.separatorText;
+        put(stamp.separatorText);
     } else {
-        append(text, number);
+        putNumber(number);
         endPiece();
-        text += stamp.separatorText;
+        put(stamp.separatorText);
         endPiece();
-        append(text, pageCount);
+        putNumber(pageCount);
     }
     endPiece();
-    text += stamp.endText;
+    put(stamp.endText);
     endPiece();
+    text.resize(static_cast<size_t>(at - start));
 }
 
 ComposedText composeText(const StampDefinition& stamp, int32_t number, uint32_t pageCount) {
@@ -129,10 +148,35 @@ ComposedText composeText(const StampDefinition& stamp, int32_t number, uint32_t 
 }
 
 void toLiteralText(std::string_view text, std::string& out) {
-    // Plain ASCII reads the same in both encodings and needs no conversion.
-    if (isAscii(text)) {
-        escapeForLiteralString(text, out);
-    } else {
-        escapeForLiteralString(text_encoding::toWinAnsi(text), out);
+    // Plain ASCII reads the same in both encodings: it is escaped as it is read, in one pass
+    // that gives way to the conversion at the first byte beyond ASCII. The bytes that stop the
+    // plain runs: parentheses, the zero byte, and every byte beyond ASCII.
+    static constexpr auto kStops = [] {
+        std::array<bool, 256> stops{};
+        stops['('] = stops[')'] = stops[0] = true;
+        for (size_t c = 0x80; c < 256; ++c) {
+            stops[c] = true;
+        }
+        return stops;
+    }();
+    out.clear();
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    size_t at = 0;
+    while (true) {
+        const size_t plainFrom = at;
+        while (at < text.size() && !kStops[bytes[at]]) {
+            ++at;
+        }
+        out.append(text.data() + plainFrom, at - plainFrom);
+        if (at == text.size() || bytes[at] == 0) {
+            break;
+        }
+        if (bytes[at] >= 0x80) {
+            escapeForLiteralString(text_encoding::toWinAnsi(text), out);
+            return;
+        }
+        out += bytes[at] == '(' ? "\\050" : "\\051";
+        ++at;
     }
+    endWithoutEscapingTheClose(out);
 }

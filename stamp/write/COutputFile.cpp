@@ -3,9 +3,9 @@
 #include "platform/Platform.h"
 
 #include <cerrno>
+#include <cstring>
 
 namespace {
-constexpr size_t kBufferSize = 256 * 1024;
 // When the output replaces a file, how much of it is let to pile up in the system's cache
 // before it is sent on to disk. A rename over an existing file makes some file systems (ext4)
 // write the whole new file out before the rename returns; sent on in steps, it goes to disk
@@ -44,28 +44,29 @@ bool COutputFile::create(const std::string& finalPath) {
     written_ = 0;
     writebackStarted_ = 0;
     failed_ = file_ == nullptr;
-    buffer_.clear();
-    buffer_.reserve(kBufferSize);
+    buffer_.resize(kBufferSize);
+    used_ = 0;
     return file_ != nullptr;
 }
 
-void COutputFile::write(std::string_view bytes) {
+void COutputFile::writeOther(std::string_view bytes) {
     if (file_ == nullptr) {
         failed_ = true;
         return;
     }
     offset_ += bytes.size();
-    if (failed_) {
+    if (failed_ || bytes.empty()) {
         return;
     }
-    if (buffer_.size() + bytes.size() > kBufferSize) {
+    if (bytes.size() > kBufferSize - used_) {
         flushBuffer();
         if (bytes.size() >= kBufferSize) {
             fileWrite(bytes.data(), bytes.size());
             return;
         }
     }
-    buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
+    std::memcpy(buffer_.data() + used_, bytes.data(), bytes.size());
+    used_ += bytes.size();
 }
 
 bool COutputFile::appendFileRange(std::FILE* source, uint64_t offset, uint64_t count) {
@@ -86,10 +87,10 @@ bool COutputFile::appendFileRange(std::FILE* source, uint64_t offset, uint64_t c
 }
 
 void COutputFile::flushBuffer() {
-    if (!buffer_.empty()) {
-        fileWrite(buffer_.data(), buffer_.size());
+    if (used_ != 0) {
+        fileWrite(buffer_.data(), used_);
     }
-    buffer_.clear();
+    used_ = 0;
 }
 
 void COutputFile::fileWrite(const char* data, size_t size) {
@@ -139,5 +140,5 @@ void COutputFile::discard() {
         platform::removeFile(tempPath_);
         tempPath_.clear();
     }
-    buffer_.clear();
+    used_ = 0;
 }

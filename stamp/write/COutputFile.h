@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,7 +25,16 @@ class COutputFile {
     // Creates the temporary file in the folder of finalPath; refused for a name that
     // acceptsName refuses, before anything is written.
     bool create(const std::string& finalPath);
-    void write(std::string_view bytes);
+    void write(std::string_view bytes) {
+        // Small pieces are gathered in the buffer while it has room: the common case, inline.
+        if (bytes.size() <= kBufferSize - used_ && !failed_ && file_ != nullptr && !bytes.empty()) {
+            std::memcpy(buffer_.data() + used_, bytes.data(), bytes.size());
+            used_ += bytes.size();
+            offset_ += bytes.size();
+            return;
+        }
+        writeOther(bytes);
+    }
     void write(const char* data, size_t size) { write(std::string_view(data, size)); }
     // Appends count bytes of an open file from offset on, copied by the system where it can
     // (see platform::appendFileRange). False, and the output failed, when they could not all
@@ -47,6 +57,10 @@ class COutputFile {
     bool isOpen() const { return file_ != nullptr; }
 
   private:
+    static constexpr size_t kBufferSize = 256 * 1024;
+
+    // Every write that does not simply go into the buffer.
+    void writeOther(std::string_view bytes);
     void flushBuffer();
     void fileWrite(const char* data, size_t size);
     // Counts bytes now with the system, and starts the writeback of a replacing output.
@@ -55,7 +69,8 @@ class COutputFile {
     UniqueFile file_;
     std::string finalPath_;
     std::string tempPath_;
-    std::vector<char> buffer_;
+    std::vector<char> buffer_; // kBufferSize bytes, allocated once; the first used_ are held
+    size_t used_ = 0;
     uint64_t offset_ = 0;
     uint64_t origin_ = 0;
     uint64_t written_ = 0;          // bytes handed to the file

@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -20,12 +19,36 @@ constexpr uint64_t kMaxTableOffset = 9999999999ULL;
 // Every row of a cross-reference table takes 20 bytes.
 constexpr size_t kRow = 20;
 
-// Writes value into the digits that end at fieldEnd, which hold zeros already.
-void putDigitsBefore(char* fieldEnd, uint64_t value) {
-    char digits[20];
-    const size_t length =
-        static_cast<size_t>(std::to_chars(digits, digits + sizeof digits, value).ptr - digits);
-    std::memcpy(fieldEnd - length, digits, length);
+// The two digits of every number below 100.
+constexpr char kPairs[] = "00010203040506070809"
+                          "10111213141516171819"
+                          "20212223242526272829"
+                          "30313233343536373839"
+                          "40414243444546474849"
+                          "50515253545556575859"
+                          "60616263646566676869"
+                          "70717273747576777879"
+                          "80818283848586878889"
+                          "90919293949596979899";
+
+// Writes the pairs of digits of value, below 100 to the power pairs, ending at fieldEnd.
+void putDigitPairs(char* fieldEnd, uint32_t value, int pairs) {
+    for (int k = 1; k <= pairs; ++k) {
+        std::memcpy(fieldEnd - 2 * k, kPairs + 2 * (value % 100), 2);
+        value /= 100;
+    }
+}
+
+// An offset of at most ten digits as ten digits, zeros in front.
+void putOffset(char* field, uint64_t offset) {
+    putDigitPairs(field + 2, static_cast<uint32_t>(offset / 100000000), 1);
+    putDigitPairs(field + 10, static_cast<uint32_t>(offset % 100000000), 4);
+}
+
+// A generation, at most 65535, as five digits.
+void putGeneration(char* field, uint32_t generation) {
+    field[0] = static_cast<char>('0' + generation / 10000);
+    putDigitPairs(field + 5, generation % 10000, 2);
 }
 
 // The row of an object: a free row, or the offset in ten digits and the generation in five (a
@@ -39,11 +62,92 @@ void putRow(char* row, const OutputXRefEntry& entry) {
         throw CPdfException("Output file is too large for a cross-reference table");
     }
     std::memcpy(row, "0000000000 00000 n \r", kRow);
-    putDigitsBefore(row + 10, entry.offset);
+    putOffset(row, entry.offset);
     if (entry.generation != 0) {
-        putDigitsBefore(row + 16, entry.generation);
+        putGeneration(row + 11, static_cast<uint32_t>(entry.generation));
     }
 }
+
+// The text of a cross-reference table, gathered in pieces of a few thousand rows and handed to
+// the file a piece at a time, so that a large table is never held whole.
+class TableText {
+  public:
+    explicit TableText(COutputFile& file) : file_(file) {}
+    TableText(const TableText&) = delete;
+    TableText& operator=(const TableText&) = delete;
+
+    void append(std::string_view text) {
+        if (text.size() > sizeof buffer_ - used_) {
+            flush();
+            if (text.size() > sizeof buffer_) {
+                file_.write(text);
+                return;
+            }
+        }
+        std::memcpy(buffer_ + used_, text.data(), text.size());
+        used_ += text.size();
+    }
+    void appendNumber(uint64_t value) {
+        char* at = room(20);
+        used_ = static_cast<size_t>(std::to_chars(at, at + 20, value).ptr - buffer_);
+    }
+    // "first count" and the line end that open a subsection of rows.
+    void appendSubsectionHeading(uint64_t first, uint64_t count) {
+        char* at = room(42);
+        at = std::to_chars(at, at + 20, first).ptr;
+        *at++ = ' ';
+        at = std::to_chars(at, at + 20, count).ptr;
+        *at++ = '\n';
+        used_ = static_cast<size_t>(at - buffer_);
+    }
+    // The rows of table from first to last (exclusive).
+    void appendRows(const std::vector<OutputXRefEntry>& table, size_t first, size_t last) {
+        while (first < last) {
+            if (sizeof buffer_ - used_ < kRow) {
+                flush();
+            }
+            // As many rows as the buffer has room for, in one go.
+            const size_t end = std::min(last, first + (sizeof buffer_ - used_) / kRow);
+            char* row = buffer_ + used_;
+            for (; first < end; ++first, row += kRow) {
+                putRow(row, table[first]);
+            }
+            used_ = static_cast<size_t>(row - buffer_);
+        }
+    }
+    // A row of a cross-reference stream: type 1, the offset in offsetBytes bytes and the
+    // generation in two, most significant byte first.
+    void appendStreamRow(uint64_t offset, uint32_t generation, int offsetBytes) {
+        char* at = room(11);
+        *at++ = '\1';
+        for (int k = offsetBytes - 1; k >= 0; --k) {
+            *at++ = static_cast<char>((offset >> (8 * k)) & 0xFF);
+        }
+        *at++ = static_cast<char>((generation >> 8) & 0xFF);
+        *at++ = static_cast<char>(generation & 0xFF);
+        used_ = static_cast<size_t>(at - buffer_);
+    }
+    void flush() {
+        if (used_ != 0) {
+            file_.write(buffer_, used_);
+        }
+        used_ = 0;
+    }
+
+  private:
+    // Where the next count bytes (a few) go: the buffer is handed on first when it has not
+    // room for them.
+    char* room(size_t count) {
+        if (sizeof buffer_ - used_ < count) {
+            flush();
+        }
+        return buffer_ + used_;
+    }
+
+    COutputFile& file_;
+    char buffer_[1024 * kRow];
+    size_t used_ = 0;
+};
 
 // A string as a hexadecimal string: every byte survives, whatever it is.
 std::string hexString(const std::string& bytes) {
@@ -68,12 +172,6 @@ int bytesFor(uint64_t value) {
         ++bytes;
     }
     return bytes;
-}
-
-void putBigEndian(std::string& out, uint64_t value, int bytes) {
-    for (int k = bytes - 1; k >= 0; --k) {
-        out += static_cast<char>((value >> (8 * k)) & 0xFF);
-    }
 }
 
 } // namespace
@@ -115,7 +213,9 @@ size_t COutputWriter::addOutputObject(std::string_view text) {
                     true);
         return number;
     }
-    writeNumber(static_cast<int64_t>(number));
+    char digits[20];
+    const char* end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+    file_->write(digits, static_cast<size_t>(end - digits));
     file_->write(text);
     return number;
 }
@@ -142,30 +242,13 @@ bool COutputWriter::setOutputEntry(int64_t number, uint32_t generation, uint64_t
     return true;
 }
 
-void COutputWriter::writeRows(std::string& table, size_t first, size_t last) {
-    constexpr size_t kRowsAtOnce = 4096;
-    for (size_t from = first; from < last; from += kRowsAtOnce) {
-        const size_t to = std::min(last, from + kRowsAtOnce);
-        size_t at = table.size();
-        table.resize(at + (to - from) * kRow);
-        for (size_t i = from; i < to; ++i, at += kRow) {
-            putRow(table.data() + at, table_[i]);
-        }
-        file_->write(table);
-        table.clear();
-    }
-}
-
 void COutputWriter::writeXRefTable() {
-    std::string table;
-    char line[64];
-    int n = std::snprintf(line, sizeof line, "xref\n0 %zu%c", table_.size(), 13);
-    table.append(line, static_cast<size_t>(n));
-    table.append("0000000000 65535 f \r");
-    writeRows(table, 1, table_.size());
-    if (!table.empty()) {
-        file_->write(table); // a table of row 0 alone
-    }
+    TableText table(*file_);
+    table.append("xref\n0 ");
+    table.appendNumber(table_.size());
+    table.append("\r0000000000 65535 f \r");
+    table.appendRows(table_, 1, table_.size());
+    table.flush();
 }
 
 void COutputWriter::writeTrailer(uint64_t xrefOffset, int32_t rootObject, int32_t infoObject) {
@@ -190,20 +273,6 @@ void COutputWriter::writeTrailer(uint64_t xrefOffset, int32_t rootObject, int32_
     file_->write(trailer);
 }
 
-std::vector<std::pair<size_t, size_t>> COutputWriter::updatedRuns() const {
-    std::vector<std::pair<size_t, size_t>> runs;
-    for (size_t i = 1; i < table_.size(); ++i) {
-        if (!table_[i].inUse) {
-            continue;
-        }
-        if (!runs.empty() && runs.back().first + runs.back().second == i) {
-            ++runs.back().second;
-        } else {
-            runs.emplace_back(i, 1);
-        }
-    }
-    return runs;
-}
 std::string COutputWriter::updateTrailerEntries(const CPdfXRef& xref, uint64_t size) const {
     const CPdfDictionary* last = xref.trailer().getDictionary();
     if (const CPdfElement* given = last->find("Size");
@@ -261,38 +330,49 @@ void COutputWriter::writeUpdateStream(const CPdfXRef& xref) {
     const uint64_t self = table_.size();
     const uint64_t streamOffset = file_->offset();
     table_.push_back(OutputXRefEntry{OutputXRefEntry::held(streamOffset), 0, true});
-    const std::vector<std::pair<size_t, size_t>> runs = updatedRuns();
+    // The runs of consecutive rows in use name the subsections in /Index; the largest offset
+    // gives the width of the rows.
     uint64_t largest = 0;
     size_t listed = 0;
-    for (const auto& [first, count] : runs) {
-        listed += count;
-        for (size_t i = first; i < first + count; ++i) {
-            largest = std::max<uint64_t>(largest, table_[i].offset);
+    std::string index;
+    for (size_t first = 1; first < table_.size(); ++first) {
+        if (!table_[first].inUse) {
+            continue;
         }
+        size_t end = first;
+        for (; end < table_.size() && table_[end].inUse; ++end) {
+            largest = std::max<uint64_t>(largest, table_[end].offset);
+        }
+        listed += end - first;
+        char heading[42];
+        char* at = heading;
+        if (!index.empty()) {
+            *at++ = ' ';
+        }
+        at = std::to_chars(at, at + 20, first).ptr;
+        *at++ = ' ';
+        at = std::to_chars(at, at + 20, end - first).ptr;
+        index.append(heading, static_cast<size_t>(at - heading));
+        first = end;
     }
     if (largest >= OutputXRefEntry::kMaxOffset) {
         throw CPdfException("Output file is too large for a cross-reference table");
     }
     const int offsetBytes = bytesFor(largest);
-    std::string rows;
-    std::string index;
-    rows.reserve(static_cast<size_t>(offsetBytes + 3) * listed);
-    for (const auto& [first, count] : runs) {
-        if (!index.empty()) {
-            index += ' ';
-        }
-        index += std::to_string(first) + " " + std::to_string(count);
-        for (size_t i = first; i < first + count; ++i) {
-            rows += '\1';
-            putBigEndian(rows, table_[i].offset, offsetBytes);
-            putBigEndian(rows, table_[i].generation, 2);
-        }
-    }
+    const size_t rowWidth = static_cast<size_t>(offsetBytes) + 3;
     writeNumber(static_cast<int64_t>(self));
     file_->write(" 0 obj\n<<\n/Type /XRef\n" + updateTrailerEntries(xref, self + 1) + "/W [1 " +
                  std::to_string(offsetBytes) + " 2]\n/Index [" + index + "]\n/Length " +
-                 std::to_string(rows.size()) + "\n>>\nstream\r\n");
-    file_->write(rows);
+                 std::to_string(rowWidth * listed) + "\n>>\nstream\r\n");
+    // The rows, type 1 (an object at an offset), in the order /Index names them.
+    TableText rows(*file_);
+    for (size_t i = 1; i < table_.size(); ++i) {
+        if (table_[i].inUse) {
+            rows.appendStreamRow(table_[i].offset, static_cast<uint32_t>(table_[i].generation),
+                                 offsetBytes);
+        }
+    }
+    rows.flush();
     file_->write("\r\nendstream\nendobj\nstartxref\n" + std::to_string(streamOffset) + "\n%%EOF\n");
 }
 void COutputWriter::writeUpdateTable(const CPdfXRef& xref) {
@@ -300,12 +380,25 @@ void COutputWriter::writeUpdateTable(const CPdfXRef& xref) {
     if (xrefOffset > kMaxTableOffset) {
         throw CPdfException("Output file is too large for a cross-reference table");
     }
-    std::string table = "xref\n";
-    for (const auto& [first, count] : updatedRuns()) {
-        table += std::to_string(first) + " " + std::to_string(count) + "\n";
-        writeRows(table, first, first + count);
+    // One subsection for each run of consecutive rows in use, found as the rows are written.
+    TableText table(*file_);
+    table.append("xref\n");
+    for (size_t first = 1; first < table_.size(); ++first) {
+        if (!table_[first].inUse) {
+            continue;
+        }
+        size_t end = first + 1;
+        while (end < table_.size() && table_[end].inUse) {
+            ++end;
+        }
+        table.appendSubsectionHeading(first, end - first);
+        table.appendRows(table_, first, end);
+        first = end;
     }
-    table += "trailer\n<<\n" + updateTrailerEntries(xref, table_.size()) + ">>\nstartxref\n" +
-             std::to_string(xrefOffset) + "\n%%EOF\n";
-    file_->write(table);
+    table.append("trailer\n<<\n");
+    table.append(updateTrailerEntries(xref, table_.size()));
+    table.append(">>\nstartxref\n");
+    table.appendNumber(xrefOffset);
+    table.append("\n%%EOF\n");
+    table.flush();
 }

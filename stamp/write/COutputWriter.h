@@ -70,16 +70,11 @@ class COutputWriter {
     void writeUpdateSection(const CPdfXRef& xref);
 
   private:
-    // Writes rows first to last (exclusive) after what table holds, a few thousand at a time,
-    // so that a large table is never held whole; table is empty afterwards.
-    void writeRows(std::string& table, size_t first, size_t last);
     void writeUpdateTable(const CPdfXRef& xref);
     void writeUpdateStream(const CPdfXRef& xref);
     // The update's trailer entries, one a line: /Size (at least size), /Root, /Info and /ID
     // as the input's last trailer has them, and /Prev.
     std::string updateTrailerEntries(const CPdfXRef& xref, uint64_t size) const;
-    // The rows in use, as runs of consecutive object numbers: first number and count.
-    std::vector<std::pair<size_t, size_t>> updatedRuns() const;
 
     std::unique_ptr<COutputFile> file_;
     std::vector<OutputXRefEntry> table_;

@@ -275,6 +275,13 @@ TEST(ComposeTextTest, Escaping) {
          .prefix = std::string("ab\0cd", 5),
          .separator = "",
          .noPageNumbers = true});
+    add({.name = "text stops at a zero byte before one beyond ASCII",
+         .number = 1,
+         .pageCount = 1,
+         .expected = "a\\050b\\\\",
+         .prefix = std::string("a(b\\\0\xC3\xBC)", 8),
+         .separator = "",
+         .noPageNumbers = true});
     expectAll(cases);
 }
 

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -222,3 +223,92 @@ TEST(ContentStreamTest, FixedStreamAndBoxOfTheText) {
 }
 
 } // namespace
+
+// Pages in a row: each drawing differs from the one before in one of its inputs, and shows that
+// input, never what the one before asked for.
+TEST(ContentStreamTest, EachInputOfTheDrawingShowsFromPageToPage) {
+    struct Row {
+        const char* name;
+        std::string gs = "GS3";
+        std::string font = "F2";
+        std::string color = "0 0 0 rg";
+        int32_t size = 11;
+        float x = 20.0f;
+        float y = 10.0f;
+        std::string text = "Page 1 / 2";
+        std::string glyphs;
+        bool pageWrap = true;
+        std::string boxColor;
+        float boxWidth = 60.0f;
+    };
+    auto fixed = [](float value) {
+        char text[64];
+        std::snprintf(text, sizeof text, "%f", static_cast<double>(value));
+        return std::string(text);
+    };
+    std::vector<Row> rows(14);
+    rows[0].name = "first page";
+    rows[1].name = "the number";
+    rows[1].text = "Page 2 / 2";
+    rows[2].name = "the graphics state";
+    rows[2].gs = "GS4";
+    rows[3].name = "the font";
+    rows[3].font = "F9";
+    rows[4].name = "the size";
+    rows[4].size = 12;
+    rows[5].name = "the colour";
+    rows[5].color = "1 0 0 rg";
+    rows[6].name = "x";
+    rows[6].x = 21.5f;
+    rows[7].name = "x of minus zero";
+    rows[7].x = -0.0f;
+    rows[8].name = "y";
+    rows[8].y = 700.25f;
+    rows[9].name = "glyphs";
+    rows[9].glyphs = "[<0012> -5 <0034>]";
+    rows[10].name = "the restore left to the stream";
+    rows[10].pageWrap = false;
+    rows[11].name = "a box";
+    rows[11].boxColor = "1 1 0 rg";
+    rows[12].name = "a wider box";
+    rows[12].boxColor = "1 1 0 rg";
+    rows[12].boxWidth = 80.0f;
+    rows[13].name = "the box's colour";
+    rows[13].boxColor = "0 1 1 rg";
+    // Forwards, backwards and forwards again: every row after another of each kind.
+    for (int round = 0; round < 3; ++round) {
+        for (size_t k = 0; k < rows.size(); ++k) {
+            const Row& row = rows[round == 1 ? rows.size() - 1 - k : k];
+            StampContentInput in;
+            in.graphicsStateName = row.gs;
+            in.fontResourceName = row.font;
+            in.colorOperator = row.color;
+            in.fontSize = row.size;
+            in.x = row.x;
+            in.y = row.y;
+            in.text = row.text;
+            in.glyphArray = row.glyphs;
+            in.pageWrap = row.pageWrap;
+            in.boxColorOperator = row.boxColor;
+            in.boxX = -5.0f;
+            in.boxY = -9.0f;
+            in.boxWidth = row.boxWidth;
+            in.boxHeight = 30.0f;
+            const std::string matrix =
+                "1.000000 0.000000 -0.000000 1.000000 " + fixed(row.x) + " " + fixed(row.y);
+            std::string expected = row.pageWrap ? "\nQ\n" : "";
+            if (row.boxColor.empty()) {
+                expected += "BT\n/" + row.gs + " gs\n";
+            } else {
+                expected += "/" + row.gs + " gs\nq\n" + matrix + " cm\n" + row.boxColor +
+                            "\n-5.000000 -9.000000 " + fixed(row.boxWidth) +
+                            " 30.000000 re\nf\nQ\nBT\n";
+            }
+            expected += matrix + " Tm\n" + row.color + "\n/" + row.font + " " +
+                        std::to_string(row.size) + " Tf\n" +
+                        (row.glyphs.empty() ? "(" + row.text + ") Tj" : row.glyphs + " TJ") +
+                        "\nET\n";
+            EXPECT_EQ(formatStampContent(in), expected) << row.name << ", round " << round;
+        }
+    }
+}
