@@ -620,6 +620,45 @@ TEST_F(StampPassTest, QuarterTurnsBeyondAFullTurnPlaceTheStampAsTheirRemainder) 
     EXPECT_NE(matrixFor("180"), matrixFor("0"));
 }
 
+// A page's box and turn are read where their keys first stand in the page's text, whatever
+// comes before or after them: each odd page places the stamp as its plain twin does, and the
+// twin as no page of the tree's box and no turn would not.
+TEST_F(StampPassTest, ReadsThePagesBoxAndTurnWhereTheirKeysFirstStand) {
+    auto matrixFor = [this](const std::string& entries) {
+        PdfBuilder pdf;
+        onePage(pdf, "<< /Type /Page /Parent 2 0 R " + entries + " /Resources << >> >>",
+                "<< /Type /Pages /Kids [3 0 R] /Count 1 /MediaBox [0 0 612 792] >>")
+            .classicXRef();
+        const std::string out = stamp(pdf);
+        const size_t tm = out.find(" Tm\n");
+        return out.substr(out.rfind('\n', tm) + 1, tm - out.rfind('\n', tm) - 1);
+    };
+    struct Case {
+        const char* name;
+        std::string odd;
+        std::string plain;
+    };
+    const Case cases[] = {
+        {"crop box after the media box", "/MediaBox [0 0 300 400] /CropBox [50 60 200 300]",
+         "/CropBox [50 60 200 300]"},
+        {"turn in an annotation first", "/Annots [<< /Rotate 90 >>] /Rotate 180", "/Rotate 90"},
+        {"longer key first", "/Rotated 270 /Rotate 90", "/Rotate 270"},
+        {"media boxes first", "/MediaBoxes [10 10 100 100] /MediaBox [0 0 300 400]",
+         "/MediaBox [10 10 100 100]"},
+        {"every key, names between", "/C 1 /M 2 /R 3 /Rotate 90 /P /MediaBox [0 0 300 400] /Q",
+         "/MediaBox [0 0 300 400] /Rotate 90"},
+        {"turn in a string", "/Note (/Rotate 180) /CropBox [50 60 200 300]",
+         "/CropBox [50 60 200 300] /Rotate 180"},
+    };
+    const std::string none = matrixFor("");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string plain = matrixFor(c.plain);
+        EXPECT_EQ(matrixFor(c.odd), plain);
+        EXPECT_NE(plain, none);
+    }
+}
+
 // The text of page object 3 as the output holds it last (after an update's, its own).
 std::string lastPageObject(const std::string& out) {
     const size_t at = out.rfind("\n3 0 obj");
