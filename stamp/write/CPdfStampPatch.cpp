@@ -294,9 +294,21 @@ int64_t CPdfStampPass::lastEndobjStart() {
                 piece.size() != end - from) {
                 break;
             }
-            // The last "j" that ends the keyword, from the piece's end back.
-            for (size_t j = piece.size(); j-- > kKeyword.size() - 1;) {
-                if (piece[j] == 'j' &&
+            // The last "j" that ends the keyword, from the piece's end back; eight bytes at a
+            // time are passed over where none of them is a "j" (a table is megabytes long).
+            constexpr uint64_t kOnes = 0x0101010101010101ULL;
+            for (size_t j = piece.size(); j > kKeyword.size() - 1;) {
+                if (j >= 8) {
+                    uint64_t word = 0;
+                    std::memcpy(&word, piece.data() + j - 8, 8);
+                    const uint64_t x = word ^ (kOnes * 'j');
+                    if (((x - kOnes) & ~x & (kOnes * 0x80)) == 0) {
+                        j -= 8;
+                        continue;
+                    }
+                }
+                --j;
+                if (piece[j] == 'j' && j + 1 >= kKeyword.size() &&
                     piece.compare(j + 1 - kKeyword.size(), kKeyword.size(), kKeyword) == 0) {
                     lastEndobj_ = static_cast<int64_t>(from + j + 1 - kKeyword.size());
                     break;
