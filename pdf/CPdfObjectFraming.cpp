@@ -449,3 +449,22 @@ bool CPdfObjectFraming::getObjectText(int32_t number, std::string& out) {
     }
     return false;
 }
+
+bool CPdfObjectFraming::cachedFrame(int32_t number, ObjectExtent& out, bool& found) const {
+    if (const int32_t index =
+            keptIndex_ && number >= 0 ? keptIndex_(static_cast<size_t>(number)) : 0;
+        index > 0 && static_cast<size_t>(index) <= kept_.size() &&
+        kept_[static_cast<size_t>(index - 1)].number == number) {
+        out = kept_[static_cast<size_t>(index - 1)].extent;
+        found = kept_[static_cast<size_t>(index - 1)].found;
+        return true;
+    }
+    for (const CachedExtent& cached : cache_) {
+        if (cached.number == number && number >= 0) {
+            out = cached.extent;
+            found = cached.found;
+            return true;
+        }
+    }
+    return false;
+}

@@ -86,6 +86,10 @@ class CPdfObjectFraming {
         }
     }
 
+    // The frame of object number when it is kept or among the last few framed (found false
+    // for an object that could not be framed); false when it would have to be framed.
+    bool cachedFrame(int32_t number, ObjectExtent& out, bool& found) const;
+
   private:
     struct CachedExtent {
         int32_t number = -1;

@@ -205,6 +205,7 @@ void CPdfStampPass::readPageTree() {
     pages_.read(*xref_, rootObject_);
     rewritten_.assign(inputEntries_->size(), false);
     unstampedContentsKnown_ = false;
+    lastEndobjKnown_ = false;
     pageCount_ = static_cast<uint32_t>(pages_.size());
     result_.pages = pageCount_;
 }

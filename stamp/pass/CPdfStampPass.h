@@ -151,6 +151,13 @@ class CPdfStampPass {
     // streams, an array object gets them at its ends, a reference to nothing is replaced.
     void patchReferencedContents(std::string& page, const pdfsyntax::DictEntry& contents,
                                  int64_t save, int64_t stamp, pdfsyntax::EditLog& edits);
+    // Whether object number is a stream, judged from the bytes at its row's offset alone: its
+    // own header, a dictionary of plain entries (no strings, comments or nested dictionaries)
+    // and the keyword "stream" right after it, and an "endobj" in the file after its start.
+    // Such an object is framed as a stream; false leaves every other form to the framing.
+    bool isPlainStreamObject(int64_t number);
+    // Where the file's last "endobj" starts (-1 when it holds none), found once a pass.
+    int64_t lastEndobjStart();
     // The contents array object number (its text in target, its array at body) with the two
     // stamp streams at its ends: written again, or given to the page as its own array when it
     // is shared.
@@ -209,6 +216,8 @@ class CPdfStampPass {
     bool unstampedContentsKnown_ = false;
     std::vector<int32_t> unstampedContents_;
     std::vector<bool> rewritten_; // objects that a page rewrite has written in this pass
+    bool lastEndobjKnown_ = false;
+    int64_t lastEndobj_ = -1;
 
     // ---------------------------------------------------------------- what the pass did
     PassNumbers numbers_;

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -16,6 +17,46 @@ bool hasOwnResources(std::string_view text) {
     size_t dict = pdfsyntax::findBodyDictionary(text);
     return dict != pdfsyntax::npos && pdfsyntax::findEntry(text, dict, "Resources").has_value();
 }
+
+// Where the walk's keys first occur anywhere in a page's text, each as pdfsyntax::findText
+// finds it (npos for none), found in one pass from "/" to "/" instead of one search per key.
+struct WalkKeys {
+    enum { kPages, kRotate, kCropBox, kMediaBox, kCount };
+    size_t at[kCount] = {pdfsyntax::npos, pdfsyntax::npos, pdfsyntax::npos, pdfsyntax::npos};
+
+    explicit WalkKeys(std::string_view text) {
+        static constexpr std::string_view kKeys[kCount] = {"/Pages", "/Rotate", "/CropBox",
+                                                           "/MediaBox"};
+        size_t missing = kCount;
+        for (size_t pos = text.find('/'); pos != std::string_view::npos && missing > 0;
+             pos = text.find('/', pos + 1)) {
+            // The byte after the "/" tells the one key that can start here.
+            int k = -1;
+            switch (pos + 1 < text.size() ? text[pos + 1] : '\0') {
+            case 'P':
+                k = kPages;
+                break;
+            case 'R':
+                k = kRotate;
+                break;
+            case 'C':
+                k = kCropBox;
+                break;
+            case 'M':
+                k = kMediaBox;
+                break;
+            default:
+                continue;
+            }
+            const std::string_view key = kKeys[k];
+            if (at[k] == pdfsyntax::npos && text.size() - pos >= key.size() &&
+                std::memcmp(text.data() + pos, key.data(), key.size()) == 0) {
+                at[k] = pos;
+                --missing;
+            }
+        }
+    }
+};
 
 } // namespace
 
@@ -170,7 +211,13 @@ void PageList::visitKid(int64_t kidNumber, const PageBox& nodeBox, int depth,
                                                         std::to_string(kidNumber) +
                                                         " is null or has no object body");
     }
-    const bool isNode = pdfsyntax::findText(kidText, "/Pages") != 0 || kidText[body] == '[';
+    // The keys the walk reads, found in one pass: the text from a key on holds it first, so
+    // that the readers' own searches end where they start.
+    const WalkKeys keys(kidText);
+    auto from = [&kidText](size_t pos) {
+        return pos == pdfsyntax::npos ? std::string_view() : std::string_view(kidText).substr(pos);
+    };
+    const bool isNode = keys.at[WalkKeys::kPages] != pdfsyntax::npos || kidText[body] == '[';
     if (isNode) {
         // A node met again (a /Kids that lists an ancestor or a node listed twice) is not
         // walked again.
@@ -188,9 +235,14 @@ void PageList::visitKid(int64_t kidNumber, const PageBox& nodeBox, int depth,
     }
     PageEntry& row = pages_.emplace_back();
     row.objectNumber = static_cast<uint32_t>(kidNumber);
-    row.box = readBox(stamp_, kidText, nodeBox, &objects_);
+    row.box =
+        readBox(stamp_,
+                from(keys.at[WalkKeys::kCropBox] != pdfsyntax::npos ? keys.at[WalkKeys::kCropBox]
+                                                                    : keys.at[WalkKeys::kMediaBox]),
+                nodeBox, &objects_);
     row.inheritedResourcesFrom = resourcesFrom;
-    const pdfsyntax::NumberAfter rotate = pdfsyntax::readNumberAfter(kidText, "/Rotate");
+    const pdfsyntax::NumberAfter rotate =
+        pdfsyntax::readNumberAfter(from(keys.at[WalkKeys::kRotate]), "/Rotate");
     row.rotate = rotate.found ? rotate.value : nodeRotate_;
     // The frame just taken by getObjectText, kept for the copy and the stamp of the page.
     objects_.keepFrame(static_cast<int32_t>(kidNumber));

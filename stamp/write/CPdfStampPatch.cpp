@@ -1,5 +1,6 @@
 #include "stamp/pass/CPdfStampPass.h"
 
+#include "pdf/CPdfInputFile.h"
 #include "pdf/PdfSyntax.h"
 #include "stamp/text/PageNumbering.h"
 #include "stamp/write/COutputFile.h"
@@ -185,11 +186,16 @@ void CPdfStampPass::patchReferencedContents(std::string& page, const DictEntry& 
     int64_t number = 0;
     int64_t generation = 0;
     pdfsyntax::readReference(valueOf(page, contents), number, generation);
+    // A stream in the file: its frame (kept from the copy, or made now) or, where it has not
+    // been framed, its first bytes have shown its dictionary, so its text, which may be large,
+    // is not read.
     ObjectExtent extent;
-    if (number <= INT32_MAX && findObjectExtent(static_cast<int32_t>(number), extent) &&
-        extent.isStream) {
-        // A stream in the file: its frame has shown its dictionary, so its text, which may be
-        // large, is not read.
+    bool framed = false;
+    if (number <= INT32_MAX &&
+        (objects_.cachedFrame(static_cast<int32_t>(number), extent, framed)
+             ? framed && extent.isStream
+             : isPlainStreamObject(number) ||
+                   (findObjectExtent(static_cast<int32_t>(number), extent) && extent.isStream))) {
         wrapContentsReference(page, contents, save, stamp, edits);
         return;
     }
@@ -218,6 +224,103 @@ void CPdfStampPass::patchReferencedContents(std::string& page, const DictEntry& 
         return;
     }
     wrapContentsReference(page, contents, save, stamp, edits);
+}
+
+bool CPdfStampPass::isPlainStreamObject(int64_t number) {
+    if (number <= 0 || static_cast<uint64_t>(number) >= inputEntries_->size()) {
+        return false;
+    }
+    const XRefEntry& row = (*inputEntries_)[static_cast<size_t>(number)];
+    std::string_view text;
+    size_t bodyStart = 0;
+    if (row.type != 1 || row.offset < 0 ||
+        !CPdfObjectFraming::headerWindow(*inputFile_, static_cast<uint64_t>(row.offset), text) ||
+        text.empty() || !pdfsyntax::isDigit(text[0]) ||
+        !CPdfObjectFraming::headerNames(text, number, CPdfObjectFraming::kAnyGeneration,
+                                        bodyStart)) {
+        return false;
+    }
+    // The header's words are its two numbers and "obj"; white-space alone up to "<<".
+    for (size_t i = 0; i + 3 < bodyStart; ++i) {
+        if (!pdfsyntax::isDigit(text[i]) &&
+            !pdfsyntax::isWhitespace(static_cast<unsigned char>(text[i]))) {
+            return false;
+        }
+    }
+    auto skipSpaces = [&text](size_t pos) {
+        while (pos < text.size() &&
+               pdfsyntax::isWhitespace(static_cast<unsigned char>(text[pos]))) {
+            ++pos;
+        }
+        return pos;
+    };
+    const size_t dict = skipSpaces(bodyStart);
+    if (text.compare(dict, 2, "<<") != 0) {
+        return false;
+    }
+    // The entries hold no string, comment or bracket of another dictionary, nor a word that
+    // could end the object or start the next: the first ">>" closes the dictionary, and no
+    // keyword stands before the one after it.
+    size_t end = dict + 2;
+    for (; end < text.size(); ++end) {
+        const char c = text[end];
+        if (c == '(' || c == ')' || c == '<' || c == '>' || c == '%') {
+            break;
+        }
+    }
+    const std::string_view entries = text.substr(dict + 2, end - dict - 2);
+    if (text.compare(end, 2, ">>") != 0 || entries.find("obj") != std::string_view::npos ||
+        entries.find("stream") != std::string_view::npos ||
+        pdfsyntax::findDictionaryEnd(text, dict) != end) {
+        return false;
+    }
+    const size_t keyword = skipSpaces(end + 2);
+    return text.compare(keyword, 6, "stream") == 0 && lastEndobjStart() >= row.offset;
+}
+
+int64_t CPdfStampPass::lastEndobjStart() {
+    if (!lastEndobjKnown_) {
+        lastEndobjKnown_ = true;
+        lastEndobj_ = -1;
+        // Searched backwards from the end, piece by piece: past the last object stand only the
+        // table and the trailer, which hold no "j". Pieces overlap by the keyword's length.
+        constexpr uint64_t kPiece = 64 << 10;
+        constexpr std::string_view kKeyword = "endobj";
+        uint64_t end = inputFile_->size();
+        while (end >= kKeyword.size() && lastEndobj_ < 0) {
+            const uint64_t from = end > kPiece ? end - kPiece : 0;
+            std::string_view piece;
+            if (!inputFile_->view(from, static_cast<size_t>(end - from), piece) ||
+                piece.size() != end - from) {
+                break;
+            }
+            // The last "j" that ends the keyword, from the piece's end back; eight bytes at a
+            // time are passed over where none of them is a "j" (a table is megabytes long).
+            constexpr uint64_t kOnes = 0x0101010101010101ULL;
+            for (size_t j = piece.size(); j > kKeyword.size() - 1;) {
+                if (j >= 8) {
+                    uint64_t word = 0;
+                    std::memcpy(&word, piece.data() + j - 8, 8);
+                    const uint64_t x = word ^ (kOnes * 'j');
+                    if (((x - kOnes) & ~x & (kOnes * 0x80)) == 0) {
+                        j -= 8;
+                        continue;
+                    }
+                }
+                --j;
+                if (piece[j] == 'j' && j + 1 >= kKeyword.size() &&
+                    piece.compare(j + 1 - kKeyword.size(), kKeyword.size(), kKeyword) == 0) {
+                    lastEndobj_ = static_cast<int64_t>(from + j + 1 - kKeyword.size());
+                    break;
+                }
+            }
+            if (from == 0) {
+                break;
+            }
+            end = from + kKeyword.size() - 1;
+        }
+    }
+    return lastEndobj_;
 }
 
 void CPdfStampPass::patchContentsArray(std::string& page, const DictEntry& contents, int64_t number,

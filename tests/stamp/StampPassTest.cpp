@@ -620,6 +620,102 @@ TEST_F(StampPassTest, QuarterTurnsBeyondAFullTurnPlaceTheStampAsTheirRemainder) 
     EXPECT_NE(matrixFor("180"), matrixFor("0"));
 }
 
+// A page's box and turn are read where their keys first stand in the page's text, whatever
+// comes before or after them: each odd page places the stamp as its plain twin does, and the
+// twin as no page of the tree's box and no turn would not.
+TEST_F(StampPassTest, ReadsThePagesBoxAndTurnWhereTheirKeysFirstStand) {
+    auto matrixFor = [this](const std::string& entries) {
+        PdfBuilder pdf;
+        onePage(pdf, "<< /Type /Page /Parent 2 0 R " + entries + " /Resources << >> >>",
+                "<< /Type /Pages /Kids [3 0 R] /Count 1 /MediaBox [0 0 612 792] >>")
+            .classicXRef();
+        const std::string out = stamp(pdf);
+        const size_t tm = out.find(" Tm\n");
+        return out.substr(out.rfind('\n', tm) + 1, tm - out.rfind('\n', tm) - 1);
+    };
+    struct Case {
+        const char* name;
+        std::string odd;
+        std::string plain;
+    };
+    const Case cases[] = {
+        {"crop box after the media box", "/MediaBox [0 0 300 400] /CropBox [50 60 200 300]",
+         "/CropBox [50 60 200 300]"},
+        {"turn in an annotation first", "/Annots [<< /Rotate 90 >>] /Rotate 180", "/Rotate 90"},
+        {"longer key first", "/Rotated 270 /Rotate 90", "/Rotate 270"},
+        {"media boxes first", "/MediaBoxes [10 10 100 100] /MediaBox [0 0 300 400]",
+         "/MediaBox [10 10 100 100]"},
+        {"every key, names between", "/C 1 /M 2 /R 3 /Rotate 90 /P /MediaBox [0 0 300 400] /Q",
+         "/MediaBox [0 0 300 400] /Rotate 90"},
+        {"turn in a string", "/Note (/Rotate 180) /CropBox [50 60 200 300]",
+         "/CropBox [50 60 200 300] /Rotate 180"},
+    };
+    const std::string none = matrixFor("");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string plain = matrixFor(c.plain);
+        EXPECT_EQ(matrixFor(c.odd), plain);
+        EXPECT_NE(plain, none);
+    }
+}
+
+// The text of page object 3 as the output holds it last (after an update's, its own).
+std::string lastPageObject(const std::string& out) {
+    const size_t at = out.rfind("\n3 0 obj");
+    return at == std::string::npos ? std::string() : out.substr(at, out.find("endobj", at) - at);
+}
+
+// Contents that name object 5: the page's reference is wrapped with the stamp streams only
+// where object 5 is a stream, however its dictionary is written; in a rewrite and in an update.
+TEST_F(StampPassTest, WrapsTheContentsReferenceOnlyWhereItNamesAStream) {
+    const std::string data = "0 0 m 10 10 l S";
+    struct Case {
+        const char* name;
+        std::string five; // body of object 5
+        bool wrapped;
+    };
+    const Case cases[] = {
+        {"plain stream", "<< /Length 15 >>\nstream\n" + data + "\nendstream", true},
+        {"stream, entries on lines",
+         "<<\n/Filter [ ]\n/Length 15\n>>stream\r\n" + data + "\nendstream", true},
+        {"stream with a string", "<< /Length 15 /N (a) >>\nstream\n" + data + "\nendstream", true},
+        {"stream with a nested dictionary",
+         "<< /Length 15 /DecodeParms << /K 1 >> >>\nstream\n" + data + "\nendstream", true},
+        {"stream with a wrong length", "<< /Length 9999 >>\nstream\n" + data + "\nendstream", true},
+        {"stream with a long dictionary",
+         "<< /Length 15 /Pad [" + std::string(300, '0') + "] >>\nstream\n" + data + "\nendstream",
+         true},
+        {"dictionary, keyword in a string", "<< /N (>> stream) >>", false},
+        {"dictionary, keyword in a comment", "<< /N 1 >> % stream", false},
+        {"dictionary, keyword in a name", "<< /N /x >> /stream", false},
+        {"dictionary then a word", "<< /N 1 >> streams", true},
+        {"dictionary, next object's header first", "<< /N 1 >> 6 0 obj stream", false},
+        {"array", "[ 1 ]\nstream", false},
+    };
+    for (const bool incremental : {false, true}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (incremental ? ", update" : ", rewrite"));
+            job_.incremental = incremental;
+            const std::string out =
+                stamp(onePageDocument("<< /Type /Page /Parent 2 0 R /Contents 5 0 R >>", c.five));
+            std::string page = lastPageObject(out);
+            EXPECT_NE(
+                page.find(c.wrapped ? "/Contents [ 9 0 R 5 0 R  10 0 R ]" : "/Contents 5 0 R >>"),
+                std::string::npos)
+                << page;
+        }
+        // A stream with no "endobj" after it (the file's last one spelled otherwise, at the
+        // same length) cannot be framed: the page gets the stamp streams alone.
+        std::string bytes =
+            onePageDocument("<< /Type /Page /Parent 2 0 R /Contents 5 0 R >>", cases[0].five)
+                .bytes();
+        bytes.replace(bytes.rfind("endobj"), 6, "endobX");
+        const std::string page = lastPageObject(stampBytes(bytes));
+        EXPECT_NE(page.find("/Contents [ 9 0 R 10 0 R ]"), std::string::npos) << page;
+    }
+    job_.incremental = false;
+}
+
 TEST_F(StampPassTest, ContentsThatReferToAFreedObjectGetTheStampStreamsAlone) {
     PdfBuilder pdf;
     onePage(pdf, "<< /Type /Page /Parent 2 0 R /Contents 4 0 R /Resources << >> >>").classicXRef();
