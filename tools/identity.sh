@@ -7,13 +7,14 @@
 #
 # The identity set: every clean file of the shared corpus, the benchmark inputs when
 # /tmp/quillmark-bench/inputs holds them (BENCH_INPUTS overrides), and the installed PDF manuals
-# under /usr/share/doc. Each is stamped with two option sets. A run that fails is recorded as
-# its exit status, so a change of status shows in the diff as well; what a failed run printed
-# goes to failures.txt beside the checksums. Needs faketime.
+# under /usr/share/doc. Each is stamped with four option sets: the plain run, a detailed one,
+# and both as incremental updates. A run that fails is recorded as its exit status, so a change
+# of status shows in the diff as well; what a failed run printed goes to failures.txt beside
+# the checksums. Needs faketime.
 set -u
 set -o pipefail
 
-[ $# -eq 2 ] || { sed -n '2,12p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; exit 2; }
+[ $# -eq 2 ] || { sed -n '2,13p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; exit 2; }
 qm=$(realpath "$1")
 out=$2
 checkout=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -39,9 +40,12 @@ if [ -d "$bench" ]; then
 fi
 while IFS= read -r f; do inputs+=("$f"); done < <(find /usr/share/doc -name '*.pdf' -size +1M 2> /dev/null | sort)
 
+detailed="-s2 -m3 -ROM -font Times-Roman -size14 -colorFF0000 -opacity50 -align center -pos-1,20 -prefix [FILETITLE]_[DD].[MM].[YYYY]_ -sep | -end [hh]:[mm]"
 option_sets=(
     ""
-    "-s2 -m3 -ROM -font Times-Roman -size14 -colorFF0000 -opacity50 -align center -pos-1,20 -prefix [FILETITLE]_[DD].[MM].[YYYY]_ -sep | -end [hh]:[mm]"
+    "$detailed"
+    "-incremental"
+    "-incremental $detailed"
 )
 
 n=0
