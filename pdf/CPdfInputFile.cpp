@@ -162,7 +162,7 @@ bool CPdfInputFile::longRun(uint64_t pos, size_t count, std::string_view& out) {
     return true;
 }
 
-bool CPdfInputFile::view(uint64_t offset, size_t count, std::string_view& out) {
+bool CPdfInputFile::viewOfBlocks(uint64_t offset, size_t count, std::string_view& out) {
     out = {};
     if (offset > size()) {
         return false;

@@ -57,7 +57,17 @@ class CPdfInputFile {
     // Up to count bytes from offset (fewer at the end) as one range, copied only when they lie
     // in two blocks; valid until the next call on this input. False on a read error or when
     // offset is past the end.
-    bool view(uint64_t offset, size_t count, std::string_view& out);
+    bool view(uint64_t offset, size_t count, std::string_view& out) {
+        // A file read through its mapping answers here: the framing and the table's check take
+        // several views of every object.
+        if (readMapped_ && offset < size() && count != 0) {
+            const uint64_t left = size() - offset;
+            out = std::string_view(mapping_.data + base_ + offset,
+                                   count < left ? count : static_cast<size_t>(left));
+            return true;
+        }
+        return viewOfBlocks(offset, count, out);
+    }
     // Up to count bytes from offset read straight from the file into out, past the mapping
     // and the blocks; how many were read (fewer only at the end, 0 on a read error, which
     // counts as a failure). For the reader's streams: most of what they read (cross-reference
@@ -85,6 +95,8 @@ class CPdfInputFile {
     void forgetBlocks();
     // A long run straight from the mapping, read in ahead; false when it cannot be read in.
     bool longRun(uint64_t pos, size_t count, std::string_view& out);
+    // As view, for what the mapping alone does not answer.
+    bool viewOfBlocks(uint64_t offset, size_t count, std::string_view& out);
     // Gives back the memory that the last long run took, if any.
     void releaseRun() {
         if (runLength_ != 0) {

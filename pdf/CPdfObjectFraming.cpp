@@ -18,10 +18,10 @@ constexpr uint64_t kMaxDictionaryBytes = 1 << 20;
 // The first window of the search for the keyword that decides an object's frame.
 constexpr uint64_t kFirstKeywordWindow = 256;
 
-// After the keyword "stream": the end-of-line that starts the data (CR LF, LF, or a lone CR).
-uint64_t dataStartAfterKeyword(CPdfInputFile& input, uint64_t afterKeyword) {
-    std::string_view eol;
-    if (!input.view(afterKeyword, 2, eol) || eol.empty()) {
+// After the keyword "stream": the end-of-line that starts the data (CR LF, LF, or a lone CR),
+// read from eol, the bytes after the keyword (two, or fewer at the end of the file).
+uint64_t dataStartAfterKeyword(std::string_view eol, uint64_t afterKeyword) {
+    if (eol.empty()) {
         return afterKeyword;
     }
     if (eol[0] == '\r') {
@@ -30,8 +30,11 @@ uint64_t dataStartAfterKeyword(CPdfInputFile& input, uint64_t afterKeyword) {
     return afterKeyword + (eol[0] == '\n' ? 1 : 0);
 }
 
-// True when "endstream" follows position pos after white-space only.
-bool endstreamFollows(CPdfInputFile& input, uint64_t pos, uint64_t& afterEndstream) {
+// True when "endstream" follows position pos after white-space only. endobj is then the last
+// byte of the first "endobj" after it, as CPdfInputFile::find gives it, where that lies in the
+// bytes already at hand (nearly always: it follows the line end), else -1.
+bool endstreamFollows(CPdfInputFile& input, uint64_t pos, uint64_t& afterEndstream,
+                      int64_t& endobj) {
     std::string_view window;
     if (!input.view(pos, 512, window)) {
         return false;
@@ -41,6 +44,8 @@ bool endstreamFollows(CPdfInputFile& input, uint64_t pos, uint64_t& afterEndstre
         return false;
     }
     afterEndstream = pos + at + 9;
+    const size_t hit = pdfsyntax::findFirst(window.substr(at + 9), "endobj");
+    endobj = hit == std::string_view::npos ? -1 : static_cast<int64_t>(afterEndstream + hit + 5);
     return true;
 }
 
@@ -308,10 +313,14 @@ bool CPdfObjectFraming::frameObject(int32_t number, uint64_t start, ObjectExtent
     if (keywordStart < start || keywordStart - start > kMaxDictionaryBytes) {
         return frameToFirstEndobj(start, out);
     }
-    std::string_view head;
-    if (!input_->view(start, static_cast<size_t>(keywordStart - start), head)) {
+    // The object's text up to the keyword, and the line end after it, in one view.
+    const size_t headLength = static_cast<size_t>(keywordStart - start);
+    std::string_view bytes;
+    if (!input_->view(start, headLength + 8, bytes) || bytes.size() < headLength) {
         return frameToFirstEndobj(start, out);
     }
+    const std::string_view head = bytes.substr(0, headLength);
+    const std::string_view eol = bytes.substr(std::min(bytes.size(), headLength + 6), 2);
     const size_t dictStart = pdfsyntax::findBodyDictionary(head);
     if (dictStart == pdfsyntax::npos) {
         return frameToFirstEndobj(start, out);
@@ -327,7 +336,7 @@ bool CPdfObjectFraming::frameObject(int32_t number, uint64_t start, ObjectExtent
     out.isObjectStream = isObjectStreamType(head, found[0]);
     const LengthValue lengthEntry = readLengthEntry(head, found[1]);
 
-    const uint64_t dataStart = dataStartAfterKeyword(*input_, keywordStart + 6);
+    const uint64_t dataStart = dataStartAfterKeyword(eol, keywordStart + 6);
     // With a usable /Length the data is skipped, so "endobj" inside the data is not taken for
     // the end of the object.
     if (!lengthEntry.present) {
@@ -342,10 +351,14 @@ bool CPdfObjectFraming::frameObject(int32_t number, uint64_t start, ObjectExtent
         return frameByEndstream(start, keywordStart, dataStart, out);
     }
     uint64_t afterEndstream = 0;
-    if (!endstreamFollows(*input_, dataStart + static_cast<uint64_t>(length), afterEndstream)) {
+    int64_t realEnd = -1;
+    if (!endstreamFollows(*input_, dataStart + static_cast<uint64_t>(length), afterEndstream,
+                          realEnd)) {
         return frameByEndstream(start, keywordStart, dataStart, out);
     }
-    const int64_t realEnd = input_->find(afterEndstream, "endobj");
+    if (realEnd < 0) {
+        realEnd = input_->find(afterEndstream, "endobj");
+    }
     if (realEnd < 0) {
         return frameToFirstEndobj(start, out);
     }

@@ -45,6 +45,50 @@ void setTableRow(XRefEntry& row, int64_t number, int64_t offset, int64_t generat
     row.type = inUse ? 1 : 0;
 }
 
+// "N G obj" for the rows of a table, one after the other (see expectedHeader).
+struct HeaderText {
+    char text[48] = {};
+    size_t digits = 0; // the number's
+    size_t length = 0;
+    size_t number = SIZE_MAX; // none yet: the first is written
+    int64_t generation = 0;
+};
+
+// The text of the header of number and generation, made from the one before: where the number
+// is a few more than the one before under the same generation (the rows in use of a table, some
+// rows between them in object streams), its digits are counted up in place; the text is written
+// anew for another generation, a larger step or one digit more.
+std::string_view expectedHeader(HeaderText& header, size_t number, int64_t generation) {
+    constexpr size_t kMaxStep = 8;
+    bool counted = false;
+    if (number > header.number && number - header.number <= kMaxStep &&
+        generation == header.generation) {
+        counted = true;
+        for (size_t step = header.number; step < number && counted; ++step) {
+            counted = false;
+            for (size_t i = header.digits; i-- > 0;) {
+                if (header.text[i] != '9') {
+                    ++header.text[i];
+                    counted = true;
+                    break;
+                }
+                header.text[i] = '0';
+            }
+        }
+    }
+    if (!counted) {
+        char* end = std::to_chars(header.text, header.text + 20, number).ptr;
+        header.digits = static_cast<size_t>(end - header.text);
+        *end++ = ' ';
+        end = std::to_chars(end, end + 20, generation).ptr;
+        std::memcpy(end, " obj", 4);
+        header.length = static_cast<size_t>(end + 4 - header.text);
+        header.generation = generation;
+    }
+    header.number = number;
+    return std::string_view(header.text, header.length);
+}
+
 } // namespace
 
 void CPdfXRef::load() {
@@ -121,6 +165,7 @@ void CPdfXRef::readTrailerReferences() {
 
 std::string CPdfXRef::firstMisplacedRow() {
     CPdfInputFile& input = file_->input();
+    HeaderText expected;
     // Row 0 is never an object's, whatever it says.
     for (size_t number = 1; number < entries_.size(); ++number) {
         const XRefEntry& row = entries_[number];
@@ -138,13 +183,9 @@ std::string CPdfXRef::firstMisplacedRow() {
         }
         // The header as writers put it, "N G obj" with this row's number and generation, is
         // compared as bytes; any other text is read.
-        char expected[48];
-        char* end = std::to_chars(expected, expected + 20, number).ptr;
-        *end++ = ' ';
-        end = std::to_chars(end, end + 20, row.generation).ptr;
-        std::memcpy(end, " obj", 4);
-        const size_t length = static_cast<size_t>(end + 4 - expected);
-        if (text.size() >= length && std::memcmp(text.data(), expected, length) == 0 &&
+        const std::string_view plain = expectedHeader(expected, number, row.generation);
+        const size_t length = plain.size();
+        if (text.size() >= length && std::memcmp(text.data(), plain.data(), length) == 0 &&
             (text.size() == length ||
              !pdfsyntax::isRegular(static_cast<unsigned char>(text[length])))) {
             continue;

@@ -23,6 +23,21 @@ inline bool regularByte(char c) {
 inline size_t skipRegularRun(std::string_view text, size_t pos) {
     const char* const data = text.data();
     const size_t size = text.size();
+    // Four bytes a round while four remain, with one check of the end for the four.
+    for (; pos + 4 <= size; pos += 4) {
+        if (!regularByte(data[pos])) {
+            return pos;
+        }
+        if (!regularByte(data[pos + 1])) {
+            return pos + 1;
+        }
+        if (!regularByte(data[pos + 2])) {
+            return pos + 2;
+        }
+        if (!regularByte(data[pos + 3])) {
+            return pos + 3;
+        }
+    }
     while (pos < size && regularByte(data[pos])) {
         ++pos;
     }

@@ -65,6 +65,9 @@ TEST(ObjectFraming, StreamsAndPlainObjects) {
         // A /Length that does not lead to "endstream": framed by its "endstream", and written
         // with the /Length of that frame.
         .object(7, "<< /Length 2 >>\nstream\nabc endobj\nendstream")
+        // The data after a CR LF and after a lone CR, framed by their /Length as written.
+        .object(8, "<< /Length 4 >>\nstream\r\nabcd\nendstream")
+        .object(9, "<< /Length 4 >>stream\rabcd\rendstream")
         .classicXRef();
     std::map<int, std::string> copied = copiedObjects(pdf);
 
@@ -73,6 +76,8 @@ TEST(ObjectFraming, StreamsAndPlainObjects) {
     EXPECT_NE(copied[4].find(filler + "\nendstream\nendobj"), std::string::npos);
     EXPECT_EQ(copied[6], "6 0 obj\n<< /Title (mainstream) >>\nendobj\n");
     EXPECT_EQ(copied[7], "7 0 obj\n<< /Length 10 >>\nstream\nabc endobj\nendstream\nendobj\n");
+    EXPECT_EQ(copied[8], "8 0 obj\n<< /Length 4 >>\nstream\r\nabcd\nendstream\nendobj\n");
+    EXPECT_EQ(copied[9], "9 0 obj\n<< /Length 4 >>stream\rabcd\rendstream\nendobj\n");
 }
 
 TEST(ObjectFraming, KeywordsAcrossTheFirstSearchWindowAndFarBeyond) {
@@ -89,7 +94,15 @@ TEST(ObjectFraming, KeywordsAcrossTheFirstSearchWindowAndFarBeyond) {
     // Objects that run on for hundreds of kilobytes, with "endobj" inside the stream's data.
     const std::string seven = "<< /Length 400007 >>\nstream\n" + std::string(200000, 'z') +
                               "endobj\n" + std::string(200000, 'z') + "\nendstream";
-    pdf.object(6, '(' + std::string(300000, 'f') + ")").object(7, seven).classicXRef();
+    pdf.object(6, '(' + std::string(300000, 'f') + ")").object(7, seven);
+    // White-space between "endstream" and "endobj" that puts "endobj" just inside, across and
+    // past the end of the bytes read after the data, which holds an "endobj" of its own.
+    const size_t spaces[] = {490, 497, 600};
+    for (size_t i = 0; i < 3; ++i) {
+        pdf.object(8 + static_cast<int>(i),
+                   "<< /Length 6 >>\nstream\nendobj\nendstream" + std::string(spaces[i], ' '));
+    }
+    pdf.classicXRef();
     std::map<int, std::string> copied = copiedObjects(pdf);
     struct Expected {
         int number;
@@ -105,6 +118,12 @@ TEST(ObjectFraming, KeywordsAcrossTheFirstSearchWindowAndFarBeyond) {
         EXPECT_EQ(text.substr(text.size() - std::strlen(e.ending)), e.ending) << e.number;
     }
     EXPECT_EQ(copied[7], "7 0 obj\n" + seven + "\nendobj\n");
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(copied[8 + static_cast<int>(i)],
+                  std::to_string(8 + i) + " 0 obj\n<< /Length 6 >>\nstream\nendobj\nendstream" +
+                      std::string(spaces[i], ' ') + "\nendobj\n")
+            << spaces[i];
+    }
 }
 
 TEST(ObjectFraming, IndirectLengthsWrittenInAnyWay) {

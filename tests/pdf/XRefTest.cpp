@@ -425,6 +425,44 @@ TEST(Load, RowsAreCheckedAgainstTheHeadersTheyLeadTo) {
     }
 }
 
+// The rows are checked in number order across the numbers that gain a digit, free rows (one, and
+// a run of ten) and a row of another generation: only a header that differs from its row is
+// found, wherever it is.
+TEST(Load, EveryRowOfALongTableIsCheckedAgainstItsHeader) {
+    constexpr int kObjects = 120;
+    const int misplaced[] = {0, 9, 10, 11, 49, 51, 60, 61, 80, 99, 100, 101, 119};
+    for (const int wrong : misplaced) {
+        SCOPED_TRACE(wrong);
+        PdfBuilder pdf;
+        basicObjects(pdf);
+        std::string table = "xref\n0 " + std::to_string(kObjects + 1) + "\n0000000000 65535 f \n";
+        for (int n = 1; n <= 3; ++n) {
+            table += PdfBuilder::tableRow(pdf.offsetOf(n));
+        }
+        for (int n = 4; n <= kObjects; ++n) {
+            if (n == 50 || (n >= 70 && n < 80)) {
+                table += PdfBuilder::tableRow(0, 1, 'f');
+                continue;
+            }
+            // Object 60 is in use under generation 2, as its row says.
+            const int generation = n == 60 ? 2 : 0;
+            table += PdfBuilder::tableRow(pdf.currentOffset(), generation);
+            const int written = n != wrong ? generation : generation == 0 ? 1 : 0;
+            pdf.raw(std::to_string(n) + " " + std::to_string(written) + " obj (x) endobj\n");
+        }
+        pdf.rawSection(table + "trailer << /Root 1 0 R /Size " + std::to_string(kObjects + 1) +
+                       " >>\n");
+        OpenedFile file(pdf);
+        CPdfXRef& xref = file.open();
+        EXPECT_EQ(xref.repaired(), wrong != 0) << xref.repairCause();
+        if (wrong != 0) {
+            EXPECT_NE(xref.repairCause().find("row of object " + std::to_string(wrong) + " "),
+                      std::string::npos)
+                << xref.repairCause();
+        }
+    }
+}
+
 TEST(Fetch, StreamObjectsKeepTheirWindow) {
     PdfBuilder pdf;
     basicObjects(pdf)
