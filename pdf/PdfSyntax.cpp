@@ -912,4 +912,77 @@ NumberAfter readNumberAfter(std::string_view buffer, std::string_view key) {
     return result;
 }
 
+bool findEntriesAndNested(std::string_view text, size_t dictStart,
+                          std::span<const std::string_view> keys,
+                          std::span<std::optional<DictEntry>> found, size_t nestedKey,
+                          std::span<const std::string_view> nestedKeys,
+                          std::span<std::optional<DictEntry>> nestedFound) {
+    const size_t count = std::min({keys.size(), found.size(), kMaxKeys});
+    if (count < 2 || nestedKey >= count) {
+        // One key is looked for with findEntries' search for its bytes first.
+        findEntries(text, dictStart, keys, found);
+        return false;
+    }
+    for (std::optional<DictEntry>& entry : found) {
+        entry.reset();
+    }
+    if (dictStart >= text.size() || !doubleBracketAt(text, dictStart, '<')) {
+        return false;
+    }
+    // The scan of findEntries for several keys; only the value of the nested key, where it is
+    // a dictionary, is skipped by reading its entries, which ends where skipping it ends.
+    bool nestedRead = false;
+    bool wantedKey[kMaxKeys] = {};
+    std::fill(wantedKey, wantedKey + count, true);
+    size_t wanted = count;
+    size_t pos = dictStart + 2;
+    while (wanted > 0) {
+        pos = skipSpace(text, pos);
+        if (pos >= text.size() || doubleBracketAt(text, pos, '>')) {
+            break;
+        }
+        if (text[pos] != '/') {
+            pos = skipObjectAt(text, pos, 0);
+            if (pos == npos) {
+                break;
+            }
+            continue;
+        }
+        const size_t keyStart = pos;
+        const size_t keyEnd = skipRegularRun(text, pos + 1);
+        const size_t valueStart = skipSpace(text, keyEnd);
+        if (valueStart >= text.size() || doubleBracketAt(text, valueStart, '>')) {
+            break;
+        }
+        const std::string_view key = text.substr(keyStart + 1, keyEnd - keyStart - 1);
+        size_t valueEnd = npos;
+        if (wantedKey[nestedKey] && key == keys[nestedKey] &&
+            doubleBracketAt(text, valueStart, '<')) {
+            const size_t close = findEntriesAndEnd(text, valueStart, nestedKeys, nestedFound);
+            if (close != npos) {
+                valueEnd = close + 2;
+                nestedRead = true;
+            }
+        }
+        if (valueEnd == npos) {
+            valueEnd = skipSimpleValue(text, valueStart);
+        }
+        if (valueEnd == npos) {
+            valueEnd = skipObjectAt(text, valueStart, 0);
+        }
+        if (valueEnd == npos) {
+            break;
+        }
+        for (size_t k = 0; k < count; ++k) {
+            if (wantedKey[k] && key == keys[k]) {
+                found[k] = DictEntry{keyStart, valueStart, valueEnd};
+                wantedKey[k] = false;
+                --wanted;
+            }
+        }
+        pos = valueEnd;
+    }
+    return nestedRead && found[nestedKey].has_value();
+}
+
 } // namespace pdfsyntax

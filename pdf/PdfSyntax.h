@@ -328,4 +328,16 @@ ObjectKeyword findObjectKeyword(std::string_view text, size_t pos, bool atHeader
 // for any other form, which a full reading has to judge.
 bool readPlainIntegerBody(std::string_view text, size_t bodyStart, int64_t& value);
 
+// The entries of keys in the dictionary at dictStart, each as findEntries finds it, and, where
+// the entry found for keys[nestedKey] has a dictionary as its value, the entries of nestedKeys
+// in that dictionary as findEntries finds them there, read in the same scan (the value is
+// skipped by reading its entries). True when nestedFound holds them; false when the value is
+// no dictionary, the key is absent or its entries could not be read in one scan, and they are
+// then to be looked for apart. Needs at least two keys.
+bool findEntriesAndNested(std::string_view text, size_t dictStart,
+                          std::span<const std::string_view> keys,
+                          std::span<std::optional<DictEntry>> found, size_t nestedKey,
+                          std::span<const std::string_view> nestedKeys,
+                          std::span<std::optional<DictEntry>> nestedFound);
+
 } // namespace pdfsyntax

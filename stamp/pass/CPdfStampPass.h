@@ -169,10 +169,15 @@ class CPdfStampPass {
     void replaceContents(std::string& page, const pdfsyntax::DictEntry& contents, int64_t save,
                          int64_t stamp, pdfsyntax::EditLog& edits);
     bool isContentsOfUnstampedPage(int32_t number);
+    // resourceEntries: where not null, the /Font and /ExtGState entries of a resource
+    // dictionary written in the page, found already.
     void patchResources(std::string& page, size_t dict,
-                        const std::optional<pdfsyntax::DictEntry>& resources, size_t pageIndex);
-    // Every stamp's font and graphics state into the resource dictionary at dictStart.
-    void addStampResources(std::string& buffer, size_t dictStart);
+                        const std::optional<pdfsyntax::DictEntry>& resources, size_t pageIndex,
+                        const std::optional<pdfsyntax::DictEntry>* resourceEntries = nullptr);
+    // Every stamp's font and graphics state into the resource dictionary at dictStart; known,
+    // where not null, holds its /Font and /ExtGState entries as they stand in buffer.
+    void addStampResources(std::string& buffer, size_t dictStart,
+                           const std::optional<pdfsyntax::DictEntry>* known = nullptr);
     // The texts addStampResources inserts, the same on every page of the pass: made once the
     // stamps' resource objects are numbered.
     void makeStampResourceTexts();

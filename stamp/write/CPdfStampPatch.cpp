@@ -64,6 +64,9 @@ class RefText : public ShortText {
     }
 };
 
+// The resource kinds a stamp adds to: its fonts and its graphics states.
+constexpr std::string_view kResourceKeys[] = {"Font", "ExtGState"};
+
 // The value of an entry as text.
 std::string_view valueOf(std::string_view text, const DictEntry& entry) {
     return text.substr(entry.valueStart, entry.valueEnd - entry.valueStart);
@@ -87,19 +90,29 @@ void CPdfStampPass::patchPage(std::string& page, int32_t pageObjectNumber, size_
     const int64_t stamp = static_cast<int64_t>(output_.rowCount()) - 1;
     const size_t dict = pdfsyntax::findBodyDictionary(page);
     if (dict != npos) {
-        // Both entries are found in one scan; the edits of the contents move the resources
-        // entry along, or, where they may have changed how the page reads, it is looked for
-        // again in the edited page.
+        // Both entries are found in one scan, and with them, where the resources are a
+        // dictionary in the page, its font and graphics-state entries. The edits of the
+        // contents move the entries along, or, where they may have changed how the page reads,
+        // they are looked for again in the edited page.
         constexpr std::string_view kKeys[] = {"Contents", "Resources"};
         std::optional<DictEntry> found[2];
-        pdfsyntax::findEntries(page, dict, kKeys, found);
+        std::optional<DictEntry> resourceEntries[2];
+        bool resourceEntriesKnown = pdfsyntax::findEntriesAndNested(page, dict, kKeys, found, 1,
+                                                                    kResourceKeys, resourceEntries);
         pdfsyntax::EditLog edits;
         patchContents(page, dict, found[0], save, stamp, edits);
         std::optional<DictEntry> resources = found[1];
         if (resources && !edits.carry(*resources)) {
             resources = pdfsyntax::findEntry(page, dict, "Resources");
+            resourceEntriesKnown = false;
         }
-        patchResources(page, dict, resources, pageIndex);
+        for (std::optional<DictEntry>& entry : resourceEntries) {
+            if (resourceEntriesKnown && entry && !edits.carry(*entry)) {
+                resourceEntriesKnown = false;
+            }
+        }
+        patchResources(page, dict, resources, pageIndex,
+                       resourceEntriesKnown ? resourceEntries : nullptr);
     }
     output_.setOutputEntry(pageObjectNumber, outputGeneration(pageObjectNumber), output_.offset(),
                            true);
@@ -403,7 +416,8 @@ void CPdfStampPass::rewriteReferencedDictionary(std::string_view text,
 }
 
 void CPdfStampPass::patchResources(std::string& page, size_t dict,
-                                   const std::optional<DictEntry>& resources, size_t pageIndex) {
+                                   const std::optional<DictEntry>& resources, size_t pageIndex,
+                                   const std::optional<DictEntry>* resourceEntries) {
     if (!resources) {
         // Resources inherited from a page-tree node (or none at all): the page gets its own
         // copy with the stamp's font and graphics state, so that the stamp can show.
@@ -414,7 +428,7 @@ void CPdfStampPass::patchResources(std::string& page, size_t dict,
     }
     switch (pdfsyntax::valueKind(page, *resources)) {
     case ValueKind::Dictionary:
-        addStampResources(page, resources->valueStart);
+        addStampResources(page, resources->valueStart, resourceEntries);
         return;
     case ValueKind::Reference:
         rewriteReferencedDictionary(page, *resources, [this](std::string& text, size_t dict) {
@@ -469,7 +483,7 @@ void CPdfStampPass::makeStampResourceTexts() {
         pdfsyntax::appendDecimal(out, number);
         out += " 0 R";
     };
-    constexpr std::string_view kKeys[] = {"Font", "ExtGState"};
+    const auto& kKeys = kResourceKeys;
     for (size_t k = 0; k < 2; ++k) {
         std::string keys;
         for (const DrawnStamp& drawn : stamps_) {
@@ -492,13 +506,20 @@ void CPdfStampPass::makeStampResourceTexts() {
     }
 }
 
-void CPdfStampPass::addStampResources(std::string& buffer, size_t dictStart) {
+void CPdfStampPass::addStampResources(std::string& buffer, size_t dictStart,
+                                      const std::optional<DictEntry>* known) {
     // Each kind's entry is written only where it goes: as a whole dictionary
     // ("/Font << /F1 12 0 R >>") or as more keys of the page's own (" /F1 12 0 R ").
-    // Both entries are found in one scan; the edits for the font move the other entry along.
-    constexpr std::string_view kKeys[] = {"Font", "ExtGState"};
+    // Both entries are found in one scan (or were found with the page's); the edits for the
+    // font move the other entry along.
+    const auto& kKeys = kResourceKeys;
     std::optional<DictEntry> found[2];
-    pdfsyntax::findEntries(buffer, dictStart, kKeys, found);
+    if (known != nullptr) {
+        found[0] = known[0];
+        found[1] = known[1];
+    } else {
+        pdfsyntax::findEntries(buffer, dictStart, kKeys, found);
+    }
     pdfsyntax::EditLog edits;
     for (size_t k = 0; k < 2; ++k) {
         std::optional<DictEntry> entry = found[k];

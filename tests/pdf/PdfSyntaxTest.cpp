@@ -235,6 +235,70 @@ TEST(PdfSyntaxTest, FindsSeveralKeysInOneScanAsOneByOne) {
     EXPECT_FALSE(found[1].has_value());
 }
 
+// The page's entries and, from the same scan, those of its resource dictionary are what the
+// scan of the page and then the scan of that dictionary find; where the one scan cannot give
+// them it says so.
+TEST(PdfSyntaxTest, FindsTheEntriesOfANestedDictionaryAsItsOwnScanDoes) {
+    const std::string deepInside = "<< /Contents 4 0 R /Resources << /X " + std::string(255, '[') +
+                                   "1" + std::string(255, ']') + " /Font 5 0 R >> >>";
+    const std::string tooDeep = "<< /Contents 4 0 R /Resources << /X " + std::string(256, '[') +
+                                "1" + std::string(256, ']') + " /Font 5 0 R >> >>";
+    const struct {
+        std::string text;
+        bool together; // the resource entries come from the one scan
+    } cases[] = {
+        {"<< /Contents 4 0 R /Resources << /Font << /F0 5 0 R >> /ExtGState 6 0 R >> >>", true},
+        {"<< /Resources << /ExtGState << >> /Font 7 0 R >> /Contents [4 0 R] >>", true},
+        {"<< /Resources<</Font<</F1 2 0 R>>>>/Contents 4 0 R>>", true},
+        {"<< /Contents 4 0 R /Resources << >> >>", true},
+        // The first of two keys counts, in the page and in the resources.
+        {"<< /Resources << /Font 1 0 R /Font 2 0 R >> /Resources << /Font 3 0 R >> "
+         "/Contents 4 0 R >>",
+         true},
+        // A stray value and a string with brackets inside the resources.
+        {"<< /Contents 4 0 R /Resources << 7 (>> /Font) /Font << /F0 5 0 R >> [/ExtGState] >> >>",
+         true},
+        // A key without a value ends the resources.
+        {"<< /Contents 4 0 R /Resources << /ExtGState 6 0 R /Font >> /Type /Page >>", true},
+        // Resources that are no dictionary, absent, unclosed or malformed.
+        {"<< /Contents 4 0 R /Resources 5 0 R >>", false},
+        {"<< /Contents 4 0 R /Type /Page >>", false},
+        {"<< /Contents 4 0 R /Resources << /Font 5 0 R ", false},
+        {"<< /Contents 4 0 R /Resources << /Font ) /ExtGState 6 0 R >> >>", false},
+        {"<< /Contents 4 0 R /Resources >>", false},
+        {"<< /Contents 4 0 R /Resources <5> >>", false},
+        {deepInside, true},
+        {tooDeep, false},
+    };
+    constexpr std::string_view keys[] = {"Contents", "Resources"};
+    constexpr std::string_view nestedKeys[] = {"Font", "ExtGState"};
+    auto same = [](const std::optional<pdfsyntax::DictEntry>& a,
+                   const std::optional<pdfsyntax::DictEntry>& b) {
+        return a.has_value() == b.has_value() &&
+               (!a || (a->keyStart == b->keyStart && a->valueStart == b->valueStart &&
+                       a->valueEnd == b->valueEnd));
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text.substr(0, 80));
+        std::optional<pdfsyntax::DictEntry> found[2];
+        std::optional<pdfsyntax::DictEntry> nested[2];
+        const bool together =
+            pdfsyntax::findEntriesAndNested(c.text, 0, keys, found, 1, nestedKeys, nested);
+        EXPECT_EQ(together, c.together);
+        std::optional<pdfsyntax::DictEntry> apart[2];
+        pdfsyntax::findEntries(c.text, 0, keys, apart);
+        EXPECT_TRUE(same(found[0], apart[0]));
+        EXPECT_TRUE(same(found[1], apart[1]));
+        if (together) {
+            ASSERT_TRUE(found[1].has_value());
+            std::optional<pdfsyntax::DictEntry> nestedApart[2];
+            pdfsyntax::findEntries(c.text, found[1]->valueStart, nestedKeys, nestedApart);
+            EXPECT_TRUE(same(nested[0], nestedApart[0]));
+            EXPECT_TRUE(same(nested[1], nestedApart[1]));
+        }
+    }
+}
+
 // An entry found before edits is moved by the bytes put in before it, kept by those after it,
 // and given up where an edit falls inside it or the edits are unsure.
 TEST(PdfSyntaxTest, CarriesAnEntryOverEditsOutsideIt) {

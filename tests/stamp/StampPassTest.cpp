@@ -351,6 +351,30 @@ TEST_F(StampPassTest, EditsContentsAndResourcesTogetherWhereverTheyStand) {
          "0 R >> >> >>"},
         {"contents object not in the file", "<< /Contents 40 0 R /Resources << >> >>",
          "<< /Contents [ 9 0 R 10 0 R ] /Resources <</ExtGState <<%G>>/Font <<%F>> >> >>"},
+        // The resources' font and graphics-state entries, found with the page's: the first
+        // of two keys is the one edited, in the page and in its resources, past a stray
+        // string that holds a dictionary's end.
+        {"two fonts in the resources",
+         "<< /Contents 4 0 R /Resources << /Font << /F0 5 0 R >> /Font << /F9 5 0 R >> >> >>",
+         "<< /Contents [ 9 0 R 4 0 R  10 0 R ]/Resources <</ExtGState <<%G>> /Font <<%F /F0 5 "
+         "0 R >> /Font << /F9 5 0 R >> >> >>"},
+        {"two resources in the page",
+         "<< /Contents 4 0 R /Resources << >> /Resources << /Font << /F0 5 0 R >> >> >>",
+         "<< /Contents [ 9 0 R 4 0 R  10 0 R ]/Resources <</ExtGState <<%G>>/Font <<%F>> >> "
+         "/Resources << /Font << /F0 5 0 R >> >> >>"},
+        {"stray string in the resources",
+         "<< /Contents 4 0 R /Resources << (>>) /Font << /F0 5 0 R >> >> >>",
+         "<< /Contents [ 9 0 R 4 0 R  10 0 R ]/Resources <</ExtGState <<%G>> (>>) /Font <<%F "
+         "/F0 5 0 R >> >> >>"},
+        {"resources before a contents array",
+         "<< /Resources << /ExtGState << /G0 5 0 R >> /Font << /F0 5 0 R >> >> /Contents [4 0 R] "
+         ">>",
+         "<< /Resources << /ExtGState <<%G /G0 5 0 R >> /Font <<%F /F0 5 0 R >> >> /Contents [ "
+         "9 0 R 4 0 R 10 0 R ] >>"},
+        {"no contents, resources with a font",
+         "<< /Type /Page /Resources << /Font << /F0 5 0 R >> >> >>",
+         "<</Contents [ 9 0 R 10 0 R ] /Type /Page /Resources <</ExtGState <<%G>> /Font <<%F /F0 "
+         "5 0 R >> >> >>"},
         // A stray string after the reference ends up in the array, and the page reads
         // differently after it: the resources are looked for again and not found, so the page
         // gets resources of its own in front.
