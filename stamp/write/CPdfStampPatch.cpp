@@ -160,8 +160,19 @@ void wrapContentsReference(std::string& page, const DictEntry& contents, int64_t
             break;
         }
     }
-    insertLogged(page, close, RefText(" ", stamp, " 0 R ]"), edits);
-    insertLogged(page, contents.valueStart, RefText("[ ", save, " 0 R "), edits);
+    // The reference with what follows it up to the bracket is replaced at once by the array,
+    // so that the rest of the page moves once.
+    ShortText array;
+    array.append("[ ");
+    pdfsyntax::appendDecimal(array, save);
+    array.append(" 0 R ");
+    array.append(std::string_view(page).substr(contents.valueStart, close - contents.valueStart));
+    array.append(" ");
+    pdfsyntax::appendDecimal(array, stamp);
+    array.append(" 0 R ]");
+    const std::string_view text = array;
+    page.replace(contents.valueStart, close - contents.valueStart, text.data(), text.size());
+    edits.record(contents.valueStart, close - contents.valueStart, text.size());
 }
 
 } // namespace
