@@ -68,6 +68,9 @@ class CPdfInputFile {
         }
         return viewOfBlocks(offset, count, out);
     }
+    // Whether every view stays valid while the file is open, not only until the next call: a
+    // file read through its mapping alone.
+    bool viewsLast() const { return readMapped_; }
     // Up to count bytes from offset read straight from the file into out, past the mapping
     // and the blocks; how many were read (fewer only at the end, 0 on a read error, which
     // counts as a failure). For the reader's streams: most of what they read (cross-reference

@@ -18,6 +18,10 @@ constexpr uint64_t kMaxDictionaryBytes = 1 << 20;
 // The first window of the search for the keyword that decides an object's frame.
 constexpr uint64_t kFirstKeywordWindow = 256;
 
+// A header lies in the first bytes at its offset: a row is taken as sound only when its header
+// lies within as many.
+constexpr size_t kHeaderWindow = 256;
+
 // After the keyword "stream": the end-of-line that starts the data (CR LF, LF, or a lone CR),
 // read from eol, the bytes after the keyword (two, or fewer at the end of the file).
 uint64_t dataStartAfterKeyword(std::string_view eol, uint64_t afterKeyword) {
@@ -188,9 +192,6 @@ bool CPdfObjectFraming::headerNames(std::string_view text, int64_t number, int64
 
 bool CPdfObjectFraming::headerWindow(CPdfInputFile& input, uint64_t offset,
                                      std::string_view& text) {
-    // A header lies in the first bytes at its offset: a row is taken as sound only when its
-    // header lies within as many.
-    constexpr size_t kHeaderWindow = 256;
     return input.view(offset, kHeaderWindow, text);
 }
 
@@ -228,19 +229,9 @@ bool CPdfObjectFraming::findObjectExtent(int32_t number, ObjectExtent& out) {
     if (entry.type != 1 || entry.offset < 0) {
         return false;
     }
-    if (const int32_t index = keptIndex_ ? keptIndex_(static_cast<size_t>(number)) : 0;
-        index > 0 && static_cast<size_t>(index) <= kept_.size()) {
-        const CachedExtent& kept = kept_[static_cast<size_t>(index - 1)];
-        if (kept.number == number) {
-            out = kept.extent;
-            return kept.found;
-        }
-    }
-    for (const CachedExtent& cached : cache_) {
-        if (cached.number == number) {
-            out = cached.extent;
-            return cached.found;
-        }
+    if (const CachedExtent* known = knownFrame(number)) {
+        out = known->extent;
+        return known->found;
     }
     const bool found = frameObject(number, static_cast<uint64_t>(entry.offset), out);
     if (!found) {
@@ -251,10 +242,18 @@ bool CPdfObjectFraming::findObjectExtent(int32_t number, ObjectExtent& out) {
     return found;
 }
 
-void CPdfObjectFraming::keepFrame(int32_t number) {
-    CachedExtent& frame = kept_.emplace_back();
+void CPdfObjectFraming::keepFrame(int32_t number, size_t ownHeaderEnd) {
+    // Framed (or found framed) before it is kept, so that the lookup does not find the entry
+    // still being made.
+    CachedExtent frame;
     frame.number = number;
     frame.found = findObjectExtent(number, frame.extent);
+    // A header read from the start of the frame's bytes is read so from the window headerNames
+    // judges as well, where both hold it and the byte after it: a header that is read decides
+    // from those bytes alone.
+    frame.ownHeader =
+        frame.found && ownHeaderEnd < frame.extent.length && ownHeaderEnd < kHeaderWindow;
+    kept_.push_back(frame);
 }
 
 bool CPdfObjectFraming::locateObject(int32_t number, ObjectExtent& extent) {
@@ -267,6 +266,10 @@ bool CPdfObjectFraming::locateObject(int32_t number, ObjectExtent& extent) {
     }
     if (entry.type != 1 || !findObjectExtent(number, extent) || extent.isObjectStream) {
         return false;
+    }
+    if (keptHint_ < kept_.size() && kept_[keptHint_].number == number &&
+        kept_[keptHint_].ownHeader) {
+        return true;
     }
     // An offset that does not lead to this object's header would copy foreign bytes.
     std::string_view head;
@@ -463,21 +466,57 @@ bool CPdfObjectFraming::getObjectText(int32_t number, std::string& out) {
     return false;
 }
 
-bool CPdfObjectFraming::cachedFrame(int32_t number, ObjectExtent& out, bool& found) const {
-    if (const int32_t index =
-            keptIndex_ && number >= 0 ? keptIndex_(static_cast<size_t>(number)) : 0;
-        index > 0 && static_cast<size_t>(index) <= kept_.size() &&
-        kept_[static_cast<size_t>(index - 1)].number == number) {
-        out = kept_[static_cast<size_t>(index - 1)].extent;
-        found = kept_[static_cast<size_t>(index - 1)].found;
-        return true;
+bool CPdfObjectFraming::objectText(int32_t number, std::string& buffer, std::string_view& out,
+                                   bool& inBuffer) {
+    out = {};
+    inBuffer = false;
+    if (entries_ != nullptr && security_ == nullptr && input_->viewsLast() && number >= 0 &&
+        static_cast<size_t>(number) < entries_->size() &&
+        (*entries_)[static_cast<size_t>(number)].type == 1) {
+        ObjectExtent extent;
+        // The bytes getObjectText copies, seen where they lie.
+        return findObjectExtent(number, extent) &&
+               input_->view(extent.start, static_cast<size_t>(extent.length), out) && !out.empty();
     }
-    for (const CachedExtent& cached : cache_) {
-        if (cached.number == number && number >= 0) {
-            out = cached.extent;
-            found = cached.found;
-            return true;
+    inBuffer = true;
+    if (!getObjectText(number, buffer)) {
+        return false;
+    }
+    out = buffer;
+    return true;
+}
+
+bool CPdfObjectFraming::cachedFrame(int32_t number, ObjectExtent& out, bool& found) const {
+    const CachedExtent* known = number >= 0 ? knownFrame(number) : nullptr;
+    if (known == nullptr) {
+        return false;
+    }
+    out = known->extent;
+    found = known->found;
+    return true;
+}
+
+const CPdfObjectFraming::CachedExtent* CPdfObjectFraming::knownFrame(int32_t number) const {
+    // An object's frame depends on its number alone, so whichever store holds it gives the
+    // same frame: the kept frame found last or the next one first (pages come in their
+    // order), then the few last framed (a page's content stream, asked for again and again),
+    // and only then the page list's index.
+    for (size_t at = keptHint_; at < kept_.size() && at <= keptHint_ + 1; ++at) {
+        if (kept_[at].number == number) {
+            keptHint_ = at;
+            return &kept_[at];
         }
     }
-    return false;
+    for (const CachedExtent& cached : cache_) {
+        if (cached.number == number) {
+            return &cached;
+        }
+    }
+    if (const int32_t index = keptIndex_ ? keptIndex_(static_cast<size_t>(number)) : 0;
+        index > 0 && static_cast<size_t>(index) <= kept_.size() &&
+        kept_[static_cast<size_t>(index - 1)].number == number) {
+        keptHint_ = static_cast<size_t>(index - 1);
+        return &kept_[static_cast<size_t>(index - 1)];
+    }
+    return nullptr;
 }

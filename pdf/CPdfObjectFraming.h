@@ -68,6 +68,11 @@ class CPdfObjectFraming {
     // The object's text: its frame's bytes (strings decrypted for a protected file), or a
     // member of an object stream written as an indirect object of its own.
     bool getObjectText(int32_t number, std::string& out);
+    // The object's text as getObjectText gives it, without a copy where it can: a view into the
+    // input (valid while the input stays open) for a type 1 object of an unprotected file read
+    // through its mapping; otherwise the text is read into buffer and out views buffer, and
+    // inBuffer says so. False where getObjectText is false.
+    bool objectText(int32_t number, std::string& buffer, std::string_view& out, bool& inBuffer);
     // The bytes of a stream framed by its "endstream" up to its "stream" keyword, with the
     // /Length of that frame; false when they cannot be read.
     bool framedStreamHead(const ObjectExtent& extent, std::string& head);
@@ -78,7 +83,11 @@ class CPdfObjectFraming {
     void setKeptIndex(std::function<int32_t(size_t)> keptIndex) {
         keptIndex_ = std::move(keptIndex);
     }
-    void keepFrame(int32_t number);
+    // ownHeaderEnd is where the object's own header ("number G obj") ends in the frame's bytes
+    // as the caller read them (the header's bodyStart), which spares locateObject reading it
+    // again; kNoHeader when they were not read so.
+    static constexpr size_t kNoHeader = SIZE_MAX;
+    void keepFrame(int32_t number, size_t ownHeaderEnd = kNoHeader);
     void forgetKeptFrames() { kept_.clear(); }
     void keepFirstFrames(size_t count) {
         if (count < kept_.size()) {
@@ -95,7 +104,11 @@ class CPdfObjectFraming {
         int32_t number = -1;
         bool found = false;
         ObjectExtent extent;
+        // Kept frames: its bytes begin with the object's own header, as locateObject requires.
+        bool ownHeader = false;
     };
+    // The kept or cached frame of number, or nullptr when it has to be framed.
+    const CachedExtent* knownFrame(int32_t number) const;
     bool frameObject(int32_t number, uint64_t start, ObjectExtent& out);
     // The plain frame: from start to the byte after the "endobj" that ends at endobj (or to the
     // end of the file); false when there is none (endobj < 0).
@@ -123,5 +136,6 @@ class CPdfObjectFraming {
     std::array<CachedExtent, 4> cache_{};
     size_t cacheNext_ = 0;
     std::vector<CachedExtent> kept_;
+    mutable size_t keptHint_ = 0; // the kept frame found last: pages are asked in their order
     std::function<int32_t(size_t)> keptIndex_;
 };

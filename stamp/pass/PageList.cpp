@@ -197,15 +197,22 @@ void PageList::walkPageTree(std::string_view nodeText, const PageBox& inherited,
 
 void PageList::visitKid(int64_t kidNumber, const PageBox& nodeBox, int depth,
                         int32_t resourcesFrom) {
-    // Read into a buffer kept from kid to kid; a node, walked with kids of its own, takes the
-    // text with it.
-    std::string& kidText = kidText_;
+    // Seen where it lies in the input, or read into a buffer kept from kid to kid; a node,
+    // walked with kids of its own, takes a buffered text with it.
+    std::string_view kidText;
+    bool inBuffer = false;
     if (kidNumber > INT32_MAX ||
-        !objects_.getObjectText(static_cast<int32_t>(kidNumber), kidText)) {
+        !objects_.objectText(static_cast<int32_t>(kidNumber), kidText_, kidText, inBuffer)) {
         throw CPdfException("PDF file was damaged",
                             "the page tree's kid " + std::to_string(kidNumber) + " cannot be read");
     }
-    const size_t body = pdfsyntax::findBody(kidText);
+    // The body as pdfsyntax::findBody finds it, from the header read here once: the kept frame
+    // takes where the header ends.
+    const std::optional<pdfsyntax::ObjectHeader> header = pdfsyntax::readObjectHeader(kidText);
+    size_t body = header ? pdfsyntax::skipWhitespace(kidText, header->bodyStart) : pdfsyntax::npos;
+    if (body >= kidText.size()) {
+        body = pdfsyntax::npos;
+    }
     if (body == pdfsyntax::npos || kidText.compare(body, 4, "null") == 0) {
         throw CPdfException("PDF file was damaged", "the page tree's kid " +
                                                         std::to_string(kidNumber) +
@@ -214,8 +221,8 @@ void PageList::visitKid(int64_t kidNumber, const PageBox& nodeBox, int depth,
     // The keys the walk reads, found in one pass: the text from a key on holds it first, so
     // that the readers' own searches end where they start.
     const WalkKeys keys(kidText);
-    auto from = [&kidText](size_t pos) {
-        return pos == pdfsyntax::npos ? std::string_view() : std::string_view(kidText).substr(pos);
+    auto from = [kidText](size_t pos) {
+        return pos == pdfsyntax::npos ? std::string_view() : kidText.substr(pos);
     };
     const bool isNode = keys.at[WalkKeys::kPages] != pdfsyntax::npos || kidText[body] == '[';
     if (isNode) {
@@ -224,7 +231,11 @@ void PageList::visitKid(int64_t kidNumber, const PageBox& nodeBox, int depth,
         if (visitedNodes_.count(static_cast<int32_t>(kidNumber)) != 0) {
             return;
         }
-        const std::string nodeText = std::move(kidText);
+        if (!inBuffer) {
+            walkPageTree(kidText, nodeBox, depth + 1, resourcesFrom);
+            return;
+        }
+        const std::string nodeText = std::move(kidText_);
         walkPageTree(nodeText, nodeBox, depth + 1, resourcesFrom);
         return;
     }
@@ -244,8 +255,11 @@ void PageList::visitKid(int64_t kidNumber, const PageBox& nodeBox, int depth,
     const pdfsyntax::NumberAfter rotate =
         pdfsyntax::readNumberAfter(from(keys.at[WalkKeys::kRotate]), "/Rotate");
     row.rotate = rotate.found ? rotate.value : nodeRotate_;
-    // The frame just taken by getObjectText, kept for the copy and the stamp of the page.
-    objects_.keepFrame(static_cast<int32_t>(kidNumber));
+    // The frame just taken by objectText, kept for the copy and the stamp of the page, with its
+    // header where the text read is the frame's own bytes.
+    objects_.keepFrame(static_cast<int32_t>(kidNumber), !inBuffer && header->number == kidNumber
+                                                            ? header->bodyStart
+                                                            : CPdfObjectFraming::kNoHeader);
 }
 
 void PageList::indexPages() {

@@ -55,5 +55,5 @@ class PageList {
     std::vector<std::pair<uint32_t, int32_t>> byNumber_; // page number, index + 1; sorted
     size_t cursor_ = 0;                                  // the place in byNumber_ last found
     std::unordered_set<int32_t> visitedNodes_; // page-tree nodes already walked in this pass
-    std::string kidText_;                      // a page met in the walk, kept from kid to kid
+    std::string kidText_; // a kid's text that cannot be seen in place, kept from kid to kid
 };

@@ -5,14 +5,18 @@
 #include "pdf/CPdfDocument.h"
 #include "pdf/CPdfInputFile.h"
 #include "pdf/CPdfObjectFraming.h"
+#include "pdf/PdfSyntax.h"
 #include "support/PdfBuilder.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace {
 
@@ -202,4 +206,158 @@ TEST(ObjectFraming, KeywordsInStringsCommentsAndNamesDoNotEndAnObject) {
         .object(4, "(closes) here )")
         .classicXRef();
     EXPECT_EQ(copiedObjects(pdf)[3], "3 0 obj\n<< /Title (open ( string >>\nendobj\n");
+}
+
+// The walk's text seen in place (a view into the mapped input) is the text getObjectText
+// copies, for every kind of row; and frames found through the kept frames and their hint are
+// those of a framing that keeps none, whatever order they are asked in.
+TEST(ObjectFraming, TextSeenInPlaceAndKeptFramesMatchTheCopy) {
+    qmtest::PdfBuilder pdf;
+    pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
+        .object(2, "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 >>")
+        .object(3, "<< /Type /Page /Parent 2 0 R /Contents 5 0 R >>")
+        .object(4, "% a comment before the body\n<< /Type /Page /Parent 2 0 R >>")
+        .stream(5, "", "BT (endobj) Tj ET")
+        .object(6, "<< /Length 2 >>\nstream\nabc endobj\nendstream")
+        .compressed(7, "<< /Type /Page /Parent 2 0 R >>")
+        .compressed(8, "(in an object stream)")
+        .objectStream(9)
+        .object(10, "(" + std::string(5000, 'l') + ")")
+        .streamXRef();
+    TempDir folder;
+    CPdfDocument document;
+    document.open(folder.write("in.pdf", pdf.bytes()));
+    CPdfXRef& xref = *document.getXRef();
+    ASSERT_TRUE(document.input().viewsLast()) << "a small file is read through its mapping";
+    CPdfObjectFraming copying;
+    copying.attach(document.input(), xref);
+    CPdfObjectFraming seeing;
+    seeing.attach(document.input(), xref);
+    const int64_t rows = static_cast<int64_t>(xref.entries().size());
+    std::string buffer;
+    for (int32_t number : {-1, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 1000}) {
+        std::string copied;
+        const bool copiedOk = copying.getObjectText(number, copied);
+        std::string_view seen;
+        bool inBuffer = false;
+        const bool seenOk = seeing.objectText(number, buffer, seen, inBuffer);
+        EXPECT_EQ(seenOk, copiedOk) << number;
+        EXPECT_EQ(std::string(seen), copied) << number;
+        const bool typeOne =
+            number >= 0 && number < rows && xref.entries()[static_cast<size_t>(number)].type == 1;
+        EXPECT_EQ(inBuffer, !typeOne) << number;
+    }
+
+    // Kept frames of pages listed out of number order and twice, asked for in rising order,
+    // in their order, backwards and at random, between objects that are no pages.
+    const std::vector<int32_t> keptNumbers = {4, 3, 10, 3, 6};
+    CPdfObjectFraming keeping;
+    keeping.attach(document.input(), xref);
+    keeping.setKeptIndex([&keptNumbers](size_t number) {
+        for (size_t k = 0; k < keptNumbers.size(); ++k) {
+            if (static_cast<size_t>(keptNumbers[k]) == number) {
+                return static_cast<int32_t>(k + 1);
+            }
+        }
+        return 0;
+    });
+    for (int32_t number : keptNumbers) {
+        keeping.keepFrame(number);
+    }
+    for (const std::vector<int32_t>& order :
+         {std::vector<int32_t>{1, 2, 3, 4, 5, 6, 7, 9, 10},
+          {4, 3, 10, 3, 6, 5, 4, 3},
+          {10, 6, 4, 3, 2, 1, 0},
+          {6, 5, 3, 1, 10, 2, 9, 6, 8, 4, 4, 3, 10, 1000, -2}}) {
+        for (int32_t number : order) {
+            ObjectExtent want;
+            ObjectExtent got;
+            const bool wantFound = copying.findObjectExtent(number, want);
+            EXPECT_EQ(keeping.findObjectExtent(number, got), wantFound) << number;
+            EXPECT_EQ(got.start, want.start) << number;
+            EXPECT_EQ(got.length, want.length) << number;
+            EXPECT_EQ(got.isStream, want.isStream) << number;
+            EXPECT_EQ(got.framedLength, want.framedLength) << number;
+            bool found = false;
+            if (keeping.cachedFrame(number, got, found)) {
+                EXPECT_EQ(found, wantFound) << number;
+                EXPECT_EQ(got.start, want.start) << number;
+                EXPECT_EQ(got.length, want.length) << number;
+            }
+        }
+    }
+}
+
+// A header the page-tree walk read from a kept frame's bytes spares locateObject its own
+// reading: the objects located, and their frames, are those located without it. The rows lead
+// to another object's header, to white-space or a comment before their own, or to headers that
+// end near the end of the window locateObject reads (the reader re-points or drops such rows).
+TEST(ObjectFraming, HeaderReadByTheWalkLocatesAsTheWindowDoes) {
+    qmtest::PdfBuilder pdf;
+    pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
+        .object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>")
+        .object(3, "<< /Type /Page /Parent 2 0 R >>");
+    std::map<int, int64_t> offsets = {
+        {1, pdf.offsetOf(1)}, {2, pdf.offsetOf(2)}, {3, pdf.offsetOf(3)}};
+    // Row 4 leads to object 3's header; the others to white-space or a comment before their
+    // own, or to a header that ends right at, or before, the last byte of the window.
+    offsets[4] = offsets[3];
+    const std::string bodies[] = {
+        std::string(300, ' ') + "5 0 obj << /Type /Page >> endobj\n",
+        "% a comment\n6 0 obj<</Type/Page>>endobj\n",
+        std::string(248, ' ') + "7 0 obj << >> endobj\n",
+        std::string(249, ' ') + "8 0 obj << >> endobj\n",
+        "9 0 obj\nnull\nendobj\n",
+    };
+    for (int n = 5; n <= 9; ++n) {
+        offsets[n] = pdf.currentOffset();
+        pdf.raw(bodies[n - 5]);
+    }
+    std::string table = "xref\n0 10\n0000000000 65535 f \n";
+    for (int n = 1; n <= 9; ++n) {
+        char row[21];
+        std::snprintf(row, sizeof row, "%010lld 00000 n \n", static_cast<long long>(offsets[n]));
+        table += row;
+    }
+    pdf.rawSection(table + "trailer << /Size 10 /Root 1 0 R >>\n");
+
+    TempDir folder;
+    CPdfDocument document;
+    document.open(folder.write("in.pdf", pdf.bytes()));
+    CPdfXRef& xref = *document.getXRef();
+    CPdfObjectFraming plain;
+    plain.attach(document.input(), xref);
+    CPdfObjectFraming kept;
+    kept.attach(document.input(), xref);
+    std::vector<int32_t> numbers;
+    std::string buffer;
+    for (int32_t number = 1; number <= 9; ++number) {
+        // As the walk keeps a page: the header read from the text objectText gives.
+        std::string_view text;
+        bool inBuffer = false;
+        size_t headerEnd = CPdfObjectFraming::kNoHeader;
+        if (kept.objectText(number, buffer, text, inBuffer) && !inBuffer) {
+            const auto header = pdfsyntax::readObjectHeader(text);
+            if (header && header->number == number) {
+                headerEnd = header->bodyStart;
+            }
+        }
+        kept.keepFrame(number, headerEnd);
+        numbers.push_back(number);
+    }
+    kept.setKeptIndex(
+        [](size_t number) { return number >= 1 && number <= 9 ? int32_t(number) : 0; });
+    int located = 0;
+    for (int32_t number : numbers) {
+        ObjectExtent want;
+        ObjectExtent got;
+        const bool wanted = plain.locateObject(number, want);
+        EXPECT_EQ(kept.locateObject(number, got), wanted) << number;
+        EXPECT_EQ(got.start, want.start) << number;
+        EXPECT_EQ(got.length, want.length) << number;
+        located += wanted ? 1 : 0;
+    }
+    // Some rows are located and some are not, so both ways are compared.
+    EXPECT_GT(located, 0);
+    EXPECT_LT(located, 9);
 }
