@@ -53,11 +53,18 @@ for input in "${inputs[@]}"; do
     for set_index in "${!option_sets[@]}"; do
         n=$((n + 1))
         target="$out/pdf/$n.pdf"
-        rm -f "$target"
-        # shellcheck disable=SC2086
-        faketime -f '2026-01-02 03:04:05' "$qm" "-i$input" "-o$target" -quiet ${option_sets[$set_index]} \
-            > "$out/console.txt" 2>&1
-        status=$?
+        # faketime keeps a system-wide semaphore: when two runs on the machine clash over it,
+        # it fails before the program starts ("faketime: sem_open: File exists"). Such a run
+        # says nothing of the program and is made again, a few times at most.
+        for attempt in 1 2 3; do
+            rm -f "$target"
+            # shellcheck disable=SC2086
+            faketime -f '2026-01-02 03:04:05' "$qm" "-i$input" "-o$target" -quiet ${option_sets[$set_index]} \
+                > "$out/console.txt" 2>&1
+            status=$?
+            [ "$status" -ne 0 ] && grep -q '^faketime: ' "$out/console.txt" || break
+            sleep "$attempt"
+        done
         name=${input#"$corpus/"}
         if [ "$status" -ne 0 ]; then
             { echo "== run $n: status $status, option set $set_index, $name"; cat "$out/console.txt"; } >> "$failures"
