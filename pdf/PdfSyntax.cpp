@@ -416,6 +416,60 @@ size_t findBodyDictionary(std::string_view text) {
     return pos;
 }
 
+namespace {
+
+// The entries of the dictionary at dictStart ("<<") for the keys still wanted, each found at its
+// first place; the scan ends when none is wanted any more, at the dictionary's end, or where
+// the text fails. valueEndOf(key, valueStart) may give the end of a value by reading it itself;
+// npos has the value skipped as any other.
+template <class ValueEnd>
+void scanEntries(std::string_view text, size_t dictStart, std::span<const std::string_view> keys,
+                 bool* wantedKey, size_t wanted, std::span<std::optional<DictEntry>> found,
+                 ValueEnd valueEndOf) {
+    size_t pos = dictStart + 2;
+    while (wanted > 0) {
+        pos = skipSpace(text, pos);
+        if (pos >= text.size() || doubleBracketAt(text, pos, '>')) {
+            return;
+        }
+        if (text[pos] != '/') {
+            // Not a key: step over the stray object and look for the next key.
+            pos = skipObjectAt(text, pos, 0);
+            if (pos == npos) {
+                return;
+            }
+            continue;
+        }
+        const size_t keyStart = pos;
+        const size_t keyEnd = skipRegularRun(text, pos + 1);
+        const size_t valueStart = skipSpace(text, keyEnd);
+        if (valueStart >= text.size() || doubleBracketAt(text, valueStart, '>')) {
+            return;
+        }
+        const std::string_view key = text.substr(keyStart + 1, keyEnd - keyStart - 1);
+        size_t valueEnd = valueEndOf(key, valueStart);
+        if (valueEnd == npos) {
+            valueEnd = skipSimpleValue(text, valueStart);
+        }
+        if (valueEnd == npos) {
+            valueEnd = skipObjectAt(text, valueStart, 0);
+        }
+        if (valueEnd == npos) {
+            return;
+        }
+        for (size_t k = 0; k < keys.size(); ++k) {
+            if (wantedKey[k] && key == keys[k]) {
+                found[k] = DictEntry{keyStart, valueStart, valueEnd};
+                wantedKey[k] = false;
+                --wanted;
+            }
+        }
+        pos = valueEnd;
+    }
+}
+
+} // namespace
+
 void findEntries(std::string_view text, size_t dictStart, std::span<const std::string_view> keys,
                  std::span<std::optional<DictEntry>> found) {
     for (std::optional<DictEntry>& entry : found) {
@@ -444,46 +498,8 @@ void findEntries(std::string_view text, size_t dictStart, std::span<const std::s
         }
         wanted += wantedKey[k] ? 1 : 0;
     }
-    size_t pos = dictStart + 2;
-    while (wanted > 0) {
-        pos = skipSpace(text, pos);
-        if (pos >= text.size() || doubleBracketAt(text, pos, '>')) {
-            return;
-        }
-        if (text[pos] != '/') {
-            // Not a key: step over the stray object and look for the next key.
-            pos = skipObjectAt(text, pos, 0);
-            if (pos == npos) {
-                return;
-            }
-            continue;
-        }
-        size_t keyStart = pos;
-        size_t keyEnd = skipRegularRun(text, pos + 1);
-        size_t valueStart = skipSpace(text, keyEnd);
-        if (valueStart >= text.size()) {
-            return;
-        }
-        if (doubleBracketAt(text, valueStart, '>')) {
-            return;
-        }
-        size_t valueEnd = skipSimpleValue(text, valueStart);
-        if (valueEnd == npos) {
-            valueEnd = skipObjectAt(text, valueStart, 0);
-        }
-        if (valueEnd == npos) {
-            return;
-        }
-        const std::string_view key = text.substr(keyStart + 1, keyEnd - keyStart - 1);
-        for (size_t k = 0; k < count; ++k) {
-            if (wantedKey[k] && key == keys[k]) {
-                found[k] = DictEntry{keyStart, valueStart, valueEnd};
-                wantedKey[k] = false;
-                --wanted;
-            }
-        }
-        pos = valueEnd;
-    }
+    scanEntries(text, dictStart, keys.first(count), wantedKey, wanted, found,
+                [](std::string_view, size_t) { return npos; });
 }
 
 size_t findEntriesAndEnd(std::string_view text, size_t dictStart,
@@ -934,54 +950,21 @@ bool findEntriesAndNested(std::string_view text, size_t dictStart,
     bool nestedRead = false;
     bool wantedKey[kMaxKeys] = {};
     std::fill(wantedKey, wantedKey + count, true);
-    size_t wanted = count;
-    size_t pos = dictStart + 2;
-    while (wanted > 0) {
-        pos = skipSpace(text, pos);
-        if (pos >= text.size() || doubleBracketAt(text, pos, '>')) {
-            break;
-        }
-        if (text[pos] != '/') {
-            pos = skipObjectAt(text, pos, 0);
-            if (pos == npos) {
-                break;
-            }
-            continue;
-        }
-        const size_t keyStart = pos;
-        const size_t keyEnd = skipRegularRun(text, pos + 1);
-        const size_t valueStart = skipSpace(text, keyEnd);
-        if (valueStart >= text.size() || doubleBracketAt(text, valueStart, '>')) {
-            break;
-        }
-        const std::string_view key = text.substr(keyStart + 1, keyEnd - keyStart - 1);
-        size_t valueEnd = npos;
-        if (wantedKey[nestedKey] && key == keys[nestedKey] &&
-            doubleBracketAt(text, valueStart, '<')) {
-            const size_t close = findEntriesAndEnd(text, valueStart, nestedKeys, nestedFound);
-            if (close != npos) {
-                valueEnd = close + 2;
-                nestedRead = true;
-            }
-        }
-        if (valueEnd == npos) {
-            valueEnd = skipSimpleValue(text, valueStart);
-        }
-        if (valueEnd == npos) {
-            valueEnd = skipObjectAt(text, valueStart, 0);
-        }
-        if (valueEnd == npos) {
-            break;
-        }
-        for (size_t k = 0; k < count; ++k) {
-            if (wantedKey[k] && key == keys[k]) {
-                found[k] = DictEntry{keyStart, valueStart, valueEnd};
-                wantedKey[k] = false;
-                --wanted;
-            }
-        }
-        pos = valueEnd;
-    }
+    scanEntries(text, dictStart, keys.first(count), wantedKey, count, found,
+                [&](std::string_view key, size_t valueStart) {
+                    // Only the first entry of the nested key is read: the one that is found.
+                    if (!wantedKey[nestedKey] || key != keys[nestedKey] ||
+                        !doubleBracketAt(text, valueStart, '<')) {
+                        return npos;
+                    }
+                    const size_t close =
+                        findEntriesAndEnd(text, valueStart, nestedKeys, nestedFound);
+                    if (close == npos) {
+                        return npos;
+                    }
+                    nestedRead = true;
+                    return close + 2;
+                });
     return nestedRead && found[nestedKey].has_value();
 }
 
