@@ -44,7 +44,10 @@ bool COutputFile::create(const std::string& finalPath) {
     written_ = 0;
     writebackStarted_ = 0;
     failed_ = file_ == nullptr;
-    buffer_.resize(kBufferSize);
+    if (!buffer_) {
+        // Left as allocated, not cleared: a small output touches only the part it fills.
+        buffer_.reset(new char[kBufferSize]);
+    }
     used_ = 0;
     return file_ != nullptr;
 }
@@ -65,7 +68,7 @@ void COutputFile::writeOther(std::string_view bytes) {
             return;
         }
     }
-    std::memcpy(buffer_.data() + used_, bytes.data(), bytes.size());
+    std::memcpy(buffer_.get() + used_, bytes.data(), bytes.size());
     used_ += bytes.size();
 }
 
@@ -88,7 +91,7 @@ bool COutputFile::appendFileRange(std::FILE* source, uint64_t offset, uint64_t c
 
 void COutputFile::flushBuffer() {
     if (used_ != 0) {
-        fileWrite(buffer_.data(), used_);
+        fileWrite(buffer_.get(), used_);
     }
     used_ = 0;
 }

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 // The output PDF, written to a temporary file beside its final name and moved there only when
 // it is complete. Every write is checked; the first failure is kept and reported by commit.
@@ -28,7 +28,7 @@ class COutputFile {
     void write(std::string_view bytes) {
         // Small pieces are gathered in the buffer while it has room: the common case, inline.
         if (bytes.size() <= kBufferSize - used_ && !failed_ && file_ != nullptr && !bytes.empty()) {
-            std::memcpy(buffer_.data() + used_, bytes.data(), bytes.size());
+            std::memcpy(buffer_.get() + used_, bytes.data(), bytes.size());
             used_ += bytes.size();
             offset_ += bytes.size();
             return;
@@ -69,7 +69,7 @@ class COutputFile {
     UniqueFile file_;
     std::string finalPath_;
     std::string tempPath_;
-    std::vector<char> buffer_; // kBufferSize bytes, allocated once; the first used_ are held
+    std::unique_ptr<char[]> buffer_; // kBufferSize bytes, allocated once; the first used_ are held
     size_t used_ = 0;
     uint64_t offset_ = 0;
     uint64_t origin_ = 0;
