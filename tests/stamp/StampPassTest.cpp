@@ -40,6 +40,18 @@ class StampPassTest : public ::testing::Test {
     // Stamps the document with the job's settings; returns the output bytes.
     std::string stamp(const PdfBuilder& pdf) { return stampBytes(pdf.bytes()); }
 
+    // The stamp's text matrix ("a b c d e f") on the one page of a tree with a Letter
+    // /MediaBox, the page's dictionary holding these entries.
+    std::string stampMatrixOfPage(const std::string& entries) {
+        PdfBuilder pdf;
+        onePage(pdf, "<< /Type /Page /Parent 2 0 R " + entries + " /Resources << >> >>",
+                "<< /Type /Pages /Kids [3 0 R] /Count 1 /MediaBox [0 0 612 792] >>")
+            .classicXRef();
+        const std::string out = stamp(pdf);
+        const size_t tm = out.find(" Tm\n");
+        return out.substr(out.rfind('\n', tm) + 1, tm - out.rfind('\n', tm) - 1);
+    }
+
     // Stamps an input of these bytes.
     std::string stampBytes(const std::string& bytes) {
         input_ = dir_.write("in.pdf", bytes);
@@ -630,13 +642,7 @@ TEST_F(StampPassTest, AnOutputThatCannotBeCreatedFailsThePass) {
 TEST_F(StampPassTest, QuarterTurnsBeyondAFullTurnPlaceTheStampAsTheirRemainder) {
     // The stamp's text matrix for each /Rotate, compared with that of the equivalent turn.
     auto matrixFor = [this](const std::string& rotate) {
-        PdfBuilder pdf;
-        onePage(pdf, "<< /Type /Page /Parent 2 0 R /Rotate " + rotate + " /Resources << >> >>",
-                "<< /Type /Pages /Kids [3 0 R] /Count 1 /MediaBox [0 0 612 792] >>")
-            .classicXRef();
-        const std::string out = stamp(pdf);
-        const size_t tm = out.find(" Tm\n");
-        return out.substr(out.rfind('\n', tm) + 1, tm - out.rfind('\n', tm) - 1);
+        return stampMatrixOfPage("/Rotate " + rotate);
     };
     EXPECT_EQ(matrixFor("540"), matrixFor("180"));
     EXPECT_EQ(matrixFor("-450"), matrixFor("-90"));
@@ -648,15 +654,7 @@ TEST_F(StampPassTest, QuarterTurnsBeyondAFullTurnPlaceTheStampAsTheirRemainder) 
 // comes before or after them: each odd page places the stamp as its plain twin does, and the
 // twin as no page of the tree's box and no turn would not.
 TEST_F(StampPassTest, ReadsThePagesBoxAndTurnWhereTheirKeysFirstStand) {
-    auto matrixFor = [this](const std::string& entries) {
-        PdfBuilder pdf;
-        onePage(pdf, "<< /Type /Page /Parent 2 0 R " + entries + " /Resources << >> >>",
-                "<< /Type /Pages /Kids [3 0 R] /Count 1 /MediaBox [0 0 612 792] >>")
-            .classicXRef();
-        const std::string out = stamp(pdf);
-        const size_t tm = out.find(" Tm\n");
-        return out.substr(out.rfind('\n', tm) + 1, tm - out.rfind('\n', tm) - 1);
-    };
+    auto matrixFor = [this](const std::string& entries) { return stampMatrixOfPage(entries); };
     struct Case {
         const char* name;
         std::string odd;
