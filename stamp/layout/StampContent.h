@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -71,8 +72,12 @@ std::string formatStreamObject(std::string_view data);
 void appendStreamObject(std::string& out, std::string_view data);
 
 // The fill colour: "c m y k k" when cmyk is not 0, else "r g b rg" from rgb.
-// The text stays valid until the next call with other colours on the same thread.
-const std::string& formatColorOperator(uint32_t rgb, uint32_t cmyk);
+std::string formatColorOperator(uint32_t rgb, uint32_t cmyk);
+
+// A text as the content takes it where "%s" put it: up to its first zero byte.
+std::string_view untilZero(std::string_view text);
+// The values separated by single spaces, each as "%f" writes it.
+void appendFixedList(std::string& out, std::initializer_list<float> values);
 
 // The ExtGState object without its number, /ca the opacity percent over 100.
 std::string formatGraphicsState(float opacityPercent);

@@ -41,6 +41,11 @@ CPdfStampPass::CPdfStampPass(const RunSettings& run, const StampDefinition& stam
         if (embeddingStamp_ == nullptr && !drawn.definition->embedFontFile.empty()) {
             embeddingStamp_ = &drawn;
         }
+        drawn.colorOperator =
+            formatColorOperator(drawn.definition->rgbColor, drawn.definition->cmykColor);
+        if (drawn.definition->boxSet) {
+            drawn.boxColorOperator = formatColorOperator(drawn.definition->boxColor, 0);
+        }
     }
 }
 
@@ -361,7 +366,7 @@ void CPdfStampPass::stampPage(int32_t number, size_t pageIndex) {
     const int32_t position = static_cast<int32_t>(pageIndex + 1);
     firstContent_.clear();
     lastContent_.clear();
-    for (const DrawnStamp& drawn : stamps_) {
+    for (DrawnStamp& drawn : stamps_) {
         if (!isPageSelected(*drawn.definition, position)) {
             continue;
         }
@@ -392,8 +397,7 @@ void CPdfStampPass::stampPage(int32_t number, size_t pageIndex) {
     patchPage(pageText_, number, pageIndex);
 }
 
-void CPdfStampPass::appendStampDrawing(const DrawnStamp& drawn, size_t pageIndex,
-                                       std::string& out) {
+void CPdfStampPass::appendStampDrawing(DrawnStamp& drawn, size_t pageIndex, std::string& out) {
     const StampDefinition& stamp = *drawn.definition;
     const bool first = &drawn == &stamps_.front();
     const int32_t shown = pageNumberFor(stamp, first ? numbers_.firstNumber : stamp.startNumber,
@@ -485,8 +489,7 @@ void CPdfStampPass::stampPagesForUpdate() {
     }
 }
 
-void CPdfStampPass::appendStampContent(const DrawnStamp& drawn, size_t pageIndex,
-                                       std::string& out) {
+void CPdfStampPass::appendStampContent(DrawnStamp& drawn, size_t pageIndex, std::string& out) {
     const StampDefinition& stamp = *drawn.definition;
     // The sizes file picks the size from the width of the box the text is placed in.
     PageEntry page = pages_[pageIndex];
@@ -512,12 +515,8 @@ void CPdfStampPass::appendStampContent(const DrawnStamp& drawn, size_t pageIndex
     content.under = stamp.under;
     content.artifact = markedDocument_;
     content.pageWrap = false; // stampPage writes the restore and the save once per stream
-    // The box colour is copied before the text's colour is formatted: the formatter keeps the
-    // text of its last call only.
-    std::string boxColor;
     if (stamp.boxSet) {
-        boxColor = formatColorOperator(stamp.boxColor, 0);
-        content.boxColorOperator = boxColor;
+        content.boxColorOperator = drawn.boxColorOperator;
         float descent = 0.0f;
         float ascent = 0.0f;
         stampFontExtent(stamp, descent, ascent);
@@ -530,8 +529,8 @@ void CPdfStampPass::appendStampContent(const DrawnStamp& drawn, size_t pageIndex
         content.boxWidth = box.width;
         content.boxHeight = box.height;
     }
-    content.colorOperator = formatColorOperator(stamp.rgbColor, stamp.cmykColor);
-    ::appendStampContent(out, content);
+    content.colorOperator = drawn.colorOperator;
+    drawn.drawing.append(out, content);
 }
 
 void CPdfStampPass::stampFontExtent(const StampDefinition& stamp, float& descent,

@@ -5,6 +5,7 @@
 #include "pdf/CPdfXRef.h"
 #include "pdf/PdfSyntax.h"
 #include "stamp/layout/Placement.h"
+#include "stamp/layout/StampDrawing.h"
 #include "stamp/pass/PageList.h"
 #include "stamp/pass/PassResult.h"
 #include "stamp/pass/Reporter.h"
@@ -84,6 +85,11 @@ class CPdfStampPass {
         // -pagesize: the box that replaces every page's.
         bool fixedBox = false;
         PageBox box;
+        // The fill colours of the text and of the box behind it (empty without a box).
+        std::string colorOperator;
+        std::string boxColorOperator;
+        // The stream text, its drawing around the text kept from page to page.
+        StampDrawing drawing;
     };
     std::vector<DrawnStamp> stamps_;
     // The stamp that embeds its font (-embedfont), or nullptr.
@@ -103,7 +109,7 @@ class CPdfStampPass {
     void copyObject(int32_t number, const ObjectExtent& extent);
     void stampPage(int32_t number, size_t pageIndex);
     // Composes the text of the stamp on the page at pageIndex and appends its drawing to out.
-    void appendStampDrawing(const DrawnStamp& stamp, size_t pageIndex, std::string& out);
+    void appendStampDrawing(DrawnStamp& stamp, size_t pageIndex, std::string& out);
     // Counts a page of the first stamp in the pass's result, with the number and text just
     // composed.
     void noteStampedPage(size_t pageIndex, int32_t shown);
@@ -127,7 +133,7 @@ class CPdfStampPass {
     // --- the stamp on a page
     // The drawing of the stamp being drawn on the page, for the text just composed, appended to
     // out.
-    void appendStampContent(const DrawnStamp& drawn, size_t pageIndex, std::string& out);
+    void appendStampContent(DrawnStamp& drawn, size_t pageIndex, std::string& out);
     // The font's descent and ascent in thousandths of the font size, for the box behind the text.
     void stampFontExtent(const StampDefinition& stamp, float& descent, float& ascent) const;
     // Whether the catalog has /MarkInfo with /Marked true, directly or through references: the
