@@ -43,6 +43,15 @@ CPdfStampPass::CPdfStampPass(const RunSettings& run, const StampDefinition& stam
         }
         drawn.colorOperator =
             formatColorOperator(drawn.definition->rgbColor, drawn.definition->cmykColor);
+        auto plain = [](std::string_view text) {
+            return std::none_of(text.begin(), text.end(), [](char c) {
+                const auto byte = static_cast<unsigned char>(c);
+                return byte == 0 || byte >= 0x80 || c == '(' || c == ')' || c == '\\';
+            });
+        };
+        drawn.plainText = plain(drawn.definition->prefixText) &&
+                          plain(drawn.definition->separatorText) &&
+                          plain(drawn.definition->endText);
         if (drawn.definition->boxSet) {
             drawn.boxColorOperator = formatColorOperator(drawn.definition->boxColor, 0);
         }
@@ -406,8 +415,11 @@ void CPdfStampPass::appendStampDrawing(DrawnStamp& drawn, size_t pageIndex, std:
         numbers_.highestShown = shown;
     }
     composeText(stamp, shown, pageCount_, composed_);
-    if (stamp.embedFontFile.empty()) {
-        toLiteralText(composed_.text, literalText_);
+    if (stamp.embedFontFile.empty() && drawn.plainText) {
+        literalText_ = composed_.text;
+    } else if (stamp.embedFontFile.empty()) {
+        toLiteralText(composed_.text, literalBuffer_);
+        literalText_ = literalBuffer_;
     } else {
         layOutEmbeddedText();
     }

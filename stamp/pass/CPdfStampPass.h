@@ -90,6 +90,10 @@ class CPdfStampPass {
         std::string boxColorOperator;
         // The stream text, its drawing around the text kept from page to page.
         StampDrawing drawing;
+        // The stamp's own texts hold no byte that a literal string escapes or converts, nor a
+        // backslash: its composed text is its literal text as it stands (numbers, decimal or
+        // roman, never hold such a byte).
+        bool plainText = false;
     };
     std::vector<DrawnStamp> stamps_;
     // The stamp that embeds its font (-embedfont), or nullptr.
@@ -243,7 +247,10 @@ class CPdfStampPass {
     // and the stamp stream's content and object.
     std::string pageText_;
     ComposedText composed_;
-    std::string literalText_;
+    // The composed text as a literal string's text: the composed text itself where nothing in
+    // it is escaped or converted, else the buffer after it.
+    std::string_view literalText_;
+    std::string literalBuffer_;
     bool markedDocument_ = false; // the pass's document is tagged: the stamp is an artifact
     // The two streams around the page's contents: the stamps under it and the save, then the
     // restore and the stamps on top; their content and their objects.

@@ -895,3 +895,32 @@ TEST_F(StampPassTest, ResultNamesTheFirstAndLastStampedPage) {
         EXPECT_FALSE(result.repaired) << c.name;
     }
 }
+
+// The text as the stamp stream shows it: parentheses escaped, a trailing backslash doubled,
+// UTF-8 converted to the font's encoding, and anything else as it stands.
+TEST_F(StampPassTest, TheStampStreamShowsTheTextAsALiteralString) {
+    struct Case {
+        const char* name;
+        const char* prefix;
+        const char* end;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {"plain", "Page ", "", "(Page 1 / 1) Tj"},
+        {"parentheses", "(", ")", "(\\0501 / 1\\051) Tj"},
+        {"a backslash inside", "a\\b ", "", "(a\\b 1 / 1) Tj"},
+        {"a trailing backslash", "Page ", " \\", "(Page 1 / 1 \\\\) Tj"},
+        {"beyond ASCII", "Seite \xC3\xA9 ", "", "(Seite \xE9 1 / 1) Tj"},
+    };
+    for (const Case& c : cases) {
+        PdfBuilder pdf;
+        onePage(pdf).classicXRef();
+        job_.stamp.prefixText = c.prefix;
+        job_.stamp.endText = c.end;
+        const std::string out = stamp(pdf);
+        const size_t tj = out.find(" Tj\n");
+        ASSERT_NE(tj, std::string::npos) << c.name;
+        const size_t line = out.rfind('\n', tj) + 1;
+        EXPECT_EQ(out.substr(line, tj + 3 - line), c.shown) << c.name;
+    }
+}
