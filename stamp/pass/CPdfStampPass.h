@@ -147,10 +147,12 @@ class CPdfStampPass {
     void patchContents(std::string& page, size_t dict,
                        const std::optional<pdfsyntax::DictEntry>& contents, int64_t save,
                        int64_t stamp, pdfsyntax::EditLog& edits);
-    // Contents that are a reference: a stream is wrapped in an array with the two stamp
-    // streams, an array object gets them at its ends, a reference to nothing is replaced.
+    // Contents that are a reference to object number: a stream is wrapped in an array with the
+    // two stamp streams, an array object gets them at its ends, a reference to nothing is
+    // replaced.
     void patchReferencedContents(std::string& page, const pdfsyntax::DictEntry& contents,
-                                 int64_t save, int64_t stamp, pdfsyntax::EditLog& edits);
+                                 int64_t number, int64_t save, int64_t stamp,
+                                 pdfsyntax::EditLog& edits);
     // Whether object number is a stream, judged from the bytes at its row's offset alone: its
     // own header, a dictionary of plain entries (no strings, comments or nested dictionaries)
     // and the keyword "stream" right after it, and an "endobj" in the file after its start.
