@@ -1038,8 +1038,8 @@ size_t skipPlainContainer(std::string_view text, size_t pos) {
             if (pos >= size) {
                 return npos;
             }
-            const bool closes = (dictionaries & 1u) != 0 ? doubleBracketAt(text, pos, '>')
-                                                          : data[pos] == ']';
+            const bool closes =
+                (dictionaries & 1u) != 0 ? doubleBracketAt(text, pos, '>') : data[pos] == ']';
             if (!closes) {
                 break;
             }
@@ -1063,9 +1063,9 @@ inline unsigned matchingKeys(const char* data, size_t start, size_t end,
     const size_t length = end - start;
     for (size_t k = 0; k < keys.size(); ++k) {
         const std::string_view key = keys[k];
-        if (key.size() == length && (length == 0 || (data[start] == key[0] &&
-                                                     std::memcmp(data + start, key.data(),
-                                                                 length) == 0))) {
+        if (key.size() == length &&
+            (length == 0 ||
+             (data[start] == key[0] && std::memcmp(data + start, key.data(), length) == 0))) {
             match |= 1u << k;
         }
     }
@@ -1168,6 +1168,13 @@ bool findPlainEntriesAndNested(std::string_view text, size_t dictStart,
 }
 
 } // namespace
+
+size_t skipPlainDictionary(std::string_view text, size_t dictStart) {
+    if (dictStart >= text.size() || !doubleBracketAt(text, dictStart, '<')) {
+        return npos;
+    }
+    return skipPlainContainer(text, dictStart);
+}
 
 bool findEntriesAndNested(std::string_view text, size_t dictStart,
                           std::span<const std::string_view> keys,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pdf/CPdfDictionaryShape.h"
 #include "pdf/CPdfDocument.h"
 #include "pdf/CPdfObjectFraming.h"
 #include "pdf/CPdfXRef.h"
@@ -141,6 +142,11 @@ class CPdfStampPass {
     void layOutEmbeddedText();
 
     // --- page rewrite (stamp/write/CPdfStampPatch.cpp)
+    // A page's dictionary is read for its contents and resources, and the resources written in
+    // it for their fonts and graphics states; the form of the pages read last is kept.
+    static constexpr std::string_view kPageKeys[] = {"Contents", "Resources"};
+    static constexpr std::string_view kPageResourceKeys[] = {"Font", "ExtGState"};
+    CPdfDictionaryShape pageShape_{kPageKeys, 1, kPageResourceKeys};
     void patchPage(std::string& pageText, int32_t pageObjectNumber, size_t pageIndex);
     // The edits made to the page are logged, so that an entry found before them can be
     // carried over.

@@ -66,9 +66,6 @@ class RefText : public ShortText {
     }
 };
 
-// The resource kinds a stamp adds to: its fonts and its graphics states.
-constexpr std::string_view kResourceKeys[] = {"Font", "ExtGState"};
-
 // The value of an entry as text.
 std::string_view valueOf(std::string_view text, const DictEntry& entry) {
     return text.substr(entry.valueStart, entry.valueEnd - entry.valueStart);
@@ -92,15 +89,14 @@ void CPdfStampPass::patchPage(std::string& page, int32_t pageObjectNumber, size_
     const int64_t stamp = static_cast<int64_t>(output_.rowCount()) - 1;
     const size_t dict = pdfsyntax::findBodyDictionary(page);
     if (dict != npos) {
-        // Both entries are found in one scan, and with them, where the resources are a
-        // dictionary in the page, its font and graphics-state entries. The edits of the
+        // Both entries are found in one scan (or from the form of the pages before), and with
+        // them, where the resources are a dictionary in the page, its font and graphics-state
+        // entries. The edits of the
         // contents move the entries along, or, where they may have changed how the page reads,
         // they are looked for again in the edited page.
-        constexpr std::string_view kKeys[] = {"Contents", "Resources"};
         std::optional<DictEntry> found[2];
         std::optional<DictEntry> resourceEntries[2];
-        bool resourceEntriesKnown = pdfsyntax::findEntriesAndNested(page, dict, kKeys, found, 1,
-                                                                    kResourceKeys, resourceEntries);
+        bool resourceEntriesKnown = pageShape_.findEntries(page, dict, found, resourceEntries);
         pdfsyntax::EditLog edits;
         patchContents(page, dict, found[0], save, stamp, edits);
         std::optional<DictEntry> resources = found[1];
@@ -277,10 +273,10 @@ namespace {
 // What the check of a stream's first bytes makes of a byte of its dictionary's entries.
 enum StreamHeadClass : unsigned char {
     kHeadPass,
-    kHeadStop,      // a string, a comment or a dictionary's bracket: the entries end there
-    kHeadOpen,      // "[" and "]"
+    kHeadStop, // a string, a comment or a dictionary's bracket: the entries end there
+    kHeadOpen, // "[" and "]"
     kHeadClose,
-    kHeadKeywordJ,  // the last bytes of "obj" and of "stream"
+    kHeadKeywordJ, // the last bytes of "obj" and of "stream"
     kHeadKeywordM,
 };
 
@@ -376,10 +372,9 @@ bool CPdfStampPass::isPlainStreamObject(int64_t number) {
                 return false;
             }
             --arrays;
-        } else if (kind == kHeadKeywordJ ? end >= entries + 2 && data[end - 1] == 'b' &&
-                                               data[end - 2] == 'o'
-                                         : end >= entries + 5 &&
-                                               std::memcmp(data + end - 5, "strea", 5) == 0) {
+        } else if (kind == kHeadKeywordJ
+                       ? end >= entries + 2 && data[end - 1] == 'b' && data[end - 2] == 'o'
+                       : end >= entries + 5 && std::memcmp(data + end - 5, "strea", 5) == 0) {
             return false;
         }
     }
@@ -583,7 +578,7 @@ void CPdfStampPass::makeStampResourceTexts() {
         pdfsyntax::appendDecimal(out, number);
         out += " 0 R";
     };
-    const auto& kKeys = kResourceKeys;
+    const auto& kKeys = kPageResourceKeys; // the kinds a stamp adds to
     for (size_t k = 0; k < 2; ++k) {
         std::string keys;
         for (const DrawnStamp& drawn : stamps_) {
@@ -612,7 +607,7 @@ void CPdfStampPass::addStampResources(std::string& buffer, size_t dictStart,
     // ("/Font << /F1 12 0 R >>") or as more keys of the page's own (" /F1 12 0 R ").
     // Both entries are found in one scan (or were found with the page's); the edits for the
     // font move the other entry along.
-    const auto& kKeys = kResourceKeys;
+    const auto& kKeys = kPageResourceKeys; // the kinds a stamp adds to
     std::optional<DictEntry> found[2];
     if (known != nullptr) {
         found[0] = known[0];
