@@ -61,15 +61,23 @@ bool CPdfDictionaryShape::findEntries(std::string_view text, size_t dictStart,
     bool together = false;
     if (kept_ && matchKept(text, dictStart, found, nestedFound, together)) {
         misses_ = 0;
+        keepAfter_ = kFirstKeepAfter;
+        matchedSinceKept_ = true;
         return together;
     }
     together = pdfsyntax::findEntriesAndNested(text, dictStart, keys_, found, nestedKey_,
                                                nestedKeys_, nestedFound);
-    if (!kept_ || ++misses_ >= 2) {
+    if (!kept_ || ++misses_ >= keepAfter_) {
         const size_t end = pdfsyntax::skipPlainDictionary(text, dictStart);
         if (end != npos && end - dictStart <= limits::kMaxKeptDictionaryBytes) {
+            // A form that no page matched before the next is kept: the pages' forms differ,
+            // and each next form is kept after twice as many of them.
+            if (kept_ && !matchedSinceKept_) {
+                keepAfter_ = std::min(keepAfter_ * 2, kLastKeepAfter);
+            }
             keep(text, dictStart, end, found, nestedFound, together);
             misses_ = 0;
+            matchedSinceKept_ = false;
         }
     }
     return together;

@@ -78,9 +78,15 @@ class CPdfDictionaryShape {
     std::optional<KeptEntry> found_[pdfsyntax::kMaxKeys];
     std::optional<KeptEntry> nestedFound_[pdfsyntax::kMaxKeys];
     bool together_ = false;
-    // Dictionaries read in a row that had another form: a form is kept again after two, so
-    // that pages of two forms taking turns do not replace it every time.
+    // Dictionaries read in a row that had another form: a form is kept again after keepAfter_
+    // of them, two at first, so that pages of two forms taking turns do not replace it every
+    // time; more while no page matches the forms kept, so that pages of many forms are not
+    // slowed by keeping each.
+    static constexpr int kFirstKeepAfter = 2;
+    static constexpr int kLastKeepAfter = 256;
     int misses_ = 0;
+    int keepAfter_ = kFirstKeepAfter;
+    bool matchedSinceKept_ = false;
     // Eight kept bytes from at: the bytes outside the places (those inside them as 0) and
     // which bytes are in places (0xFF each).
     struct Word {
