@@ -6,6 +6,7 @@
 
 #include "pdf/CPdfArray.h"
 #include "pdf/CPdfDictionary.h"
+#include "pdf/CPdfDictionaryShape.h"
 #include "pdf/CPdfDocument.h"
 #include "pdf/CPdfElement.h"
 #include "pdf/CPdfException.h"
@@ -16,10 +17,13 @@
 #include "pdf/CPdfSecurityHandler.h"
 #include "pdf/CPdfStream.h"
 #include "pdf/CPdfXRef.h"
+#include "pdf/PdfSyntax.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 #include <zlib.h>
 
@@ -228,6 +232,73 @@ inline void decryptPieces(const uint8_t* data, size_t size) {
         }
         (void)security.encryptNewObject(5, 0, text);
     } catch (const CPdfException&) {
+    }
+}
+
+// The entries of a page's dictionary, from the first "<<" of the bytes: the one scan of the
+// page and its resources against the scans of each alone, and the kept form of the page
+// against the one scan, learned from the bytes and read again with their numbers made longer.
+// Any difference traps.
+inline void scanPageDictionary(const uint8_t* data, size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    const size_t dict = text.find("<<");
+    if (dict == std::string::npos) {
+        return;
+    }
+    static constexpr std::string_view keys[] = {"Contents", "Resources"};
+    static constexpr std::string_view nestedKeys[] = {"Font", "ExtGState"};
+    using Entry = std::optional<pdfsyntax::DictEntry>;
+    auto same = [](const Entry& a, const Entry& b) {
+        return a.has_value() == b.has_value() &&
+               (!a || (a->keyStart == b->keyStart && a->valueStart == b->valueStart &&
+                       a->valueEnd == b->valueEnd));
+    };
+    Entry found[2];
+    Entry nested[2];
+    const bool read =
+        pdfsyntax::findEntriesAndNested(text, dict, keys, found, 1, nestedKeys, nested);
+    Entry apart[2];
+    pdfsyntax::findEntries(text, dict, keys, apart);
+    if (!same(found[0], apart[0]) || !same(found[1], apart[1]) ||
+        read != (apart[1] && text.compare(apart[1]->valueStart, 2, "<<") == 0)) {
+        __builtin_trap();
+    }
+    if (read) {
+        Entry nestedApart[2];
+        pdfsyntax::findEntries(text, apart[1]->valueStart, nestedKeys, nestedApart);
+        if (!same(nested[0], nestedApart[0]) || !same(nested[1], nestedApart[1])) {
+            __builtin_trap();
+        }
+    }
+    // Every other run of digits one digit longer.
+    std::string longer;
+    bool inDigits = false;
+    size_t runs = 0;
+    for (const char c : text) {
+        const bool digit = pdfsyntax::isDigit(static_cast<unsigned char>(c));
+        if (inDigits && !digit && runs % 2 == 1) {
+            longer += '9';
+        }
+        runs += digit && !inDigits ? 1 : 0;
+        inDigits = digit;
+        longer += c;
+    }
+    CPdfDictionaryShape shape(keys, 1, nestedKeys);
+    const std::string* const pages[] = {&text, &longer, &text, &longer, &text};
+    for (const std::string* page : pages) {
+        Entry shapeFound[2];
+        Entry shapeNested[2];
+        const bool shapeRead = shape.findEntries(*page, dict, shapeFound, shapeNested);
+        Entry scanFound[2];
+        Entry scanNested[2];
+        const bool scanRead = pdfsyntax::findEntriesAndNested(*page, dict, keys, scanFound, 1,
+                                                              nestedKeys, scanNested);
+        if (shapeRead != scanRead || !same(shapeFound[0], scanFound[0]) ||
+            !same(shapeFound[1], scanFound[1]) ||
+            (scanRead &&
+             (!same(shapeNested[0], scanNested[0]) || !same(shapeNested[1], scanNested[1])))) {
+            __builtin_trap();
+        }
     }
 }
 

@@ -4,7 +4,7 @@
 // reader must refuse cleanly).
 //
 // Usage: make_fuzz_seeds <folder>     (writes <folder>/fuzz_document/, fuzz_stamp/,
-// fuzz_incremental/, fuzz_repair/, ...)
+// fuzz_incremental/, fuzz_repair/, fuzz_syntax/, ...)
 //
 // The files are committed under fuzz/seeds/; run it again after changing it:
 //   cmake --build build --target make_fuzz_seeds && build/make_fuzz_seeds fuzz/seeds
@@ -206,6 +206,19 @@ Seeds documentSeeds() {
     return seeds;
 }
 
+// Page dictionaries as the page rewrite reads them: plain ones of two forms, and ones with
+// strings, comments and nesting that the plain scan leaves to the token scans.
+Seeds syntaxSeeds() {
+    return {
+        {"page", "7 0 obj\n<< /Type /Page /Parent 5 0 R /Contents 6 0 R /Resources << /Font << "
+                 "/F1 3 0 R >> /ProcSet [/PDF /Text] >> >>\nendobj\n"},
+        {"compact", "<</Type/Page/MediaBox[0 0 612 792]/Resources<</Font<</F1 5 0 R>>/ExtGState"
+                    "<</G0 6 0 R>>>>/Contents[7 0 R 8 0 R]>>"},
+        {"odd", "<< /Resources << (>>) /Font 4 0 R >> %c\n/Contents 5\n0 R /Annots [<< /A "
+                "<41> >>] >>"},
+    };
+}
+
 Seeds parserSeeds() {
     return {
         {"dictionary", "<< /Type /Page /Count 3 /Kids [1 0 R 2 0 R] /Open true /None null >>"},
@@ -397,6 +410,7 @@ int main(int argc, char** argv) {
                          writeSeeds(root / "fuzz_incremental", documents) &&
                          writeSeeds(root / "fuzz_repair", repairSeeds(documents)) &&
                          writeSeeds(root / "fuzz_parser", parserSeeds()) &&
+                         writeSeeds(root / "fuzz_syntax", syntaxSeeds()) &&
                          writeSeeds(root / "fuzz_flate", flateSeeds()) &&
                          writeSeeds(root / "fuzz_decrypt", decryptSeeds());
     return written ? 0 : 1;

@@ -48,6 +48,10 @@ inline constexpr size_t kFileBufferMax = 16384;
 inline constexpr size_t kFlateInputChunk = 4096;
 inline constexpr size_t kFlateOutputChunk = 1024;
 
+// Bytes of a page dictionary whose form is kept to read the next pages by (a larger one is read
+// by its tokens every time).
+inline constexpr size_t kMaxKeptDictionaryBytes = 4096;
+
 // Depth of the page tree.
 inline constexpr int kMaxPageTreeDepth = 256;
 // Largest font file -embedfont reads into memory (the large CJK collections are about 30 MiB).

@@ -928,6 +928,254 @@ NumberAfter readNumberAfter(std::string_view buffer, std::string_view key) {
     return result;
 }
 
+namespace {
+
+// The plain scan: the dictionaries of pages as writers write them, made of names, numbers,
+// references and other words, and of dictionaries and arrays of those a few levels deep,
+// between white-space. For such a text it gives what findEntriesAndNested's general scan gives,
+// in one pass over the bytes; it gives up (npos) on anything else: a string, a comment, a
+// brace, a lone "<" or ">", a stray value where a key belongs, a key without a value, a value
+// nested deeper than kPlainDepth, the end of the text. The general scan then reads the text.
+constexpr int kPlainDepth = 16;
+
+inline bool plainSpace(char c) {
+    return kByteClasses[static_cast<unsigned char>(c)] == kWhitespace;
+}
+
+inline size_t skipPlainSpaces(const char* data, size_t size, size_t pos) {
+    while (pos < size && plainSpace(data[pos])) {
+        ++pos;
+    }
+    return pos;
+}
+
+// After an integer that ends at end, before a byte that is not regular: the end of "G R" when a
+// reference follows, else end, as extendReference decides it; npos where a comment or the end
+// of the text comes first.
+size_t plainReferenceEnd(const char* data, size_t size, size_t end) {
+    const size_t generation = skipPlainSpaces(data, size, end);
+    if (generation >= size || data[generation] == '%') {
+        return npos;
+    }
+    if (generation == end) {
+        return end;
+    }
+    size_t at = generation + (data[generation] == '+' || data[generation] == '-' ? 1 : 0);
+    const size_t digits = at;
+    while (at < size && isDigit(static_cast<unsigned char>(data[at]))) {
+        ++at;
+    }
+    if (at == digits || (at < size && regularByte(data[at]))) {
+        return end;
+    }
+    const size_t r = skipPlainSpaces(data, size, at);
+    if (r >= size || data[r] == '%') {
+        return npos;
+    }
+    if (r == at || data[r] != 'R' || (r + 1 < size && regularByte(data[r + 1]))) {
+        return end;
+    }
+    return r + 1;
+}
+
+// The end of the word at pos (a regular byte): an integer with the reference it may begin, or
+// another word; npos where the plain scan gives up.
+inline size_t skipPlainWord(std::string_view text, size_t pos) {
+    const char* const data = text.data();
+    const size_t size = text.size();
+    size_t at = pos + (data[pos] == '+' || data[pos] == '-' ? 1 : 0);
+    const size_t digits = at;
+    while (at < size && isDigit(static_cast<unsigned char>(data[at]))) {
+        ++at;
+    }
+    if (at == digits || (at < size && regularByte(data[at]))) {
+        return skipRegularRun(text, at);
+    }
+    // "N G R" with single spaces, as writers put it, decided here; other forms by the bytes.
+    if (at + 3 < size && data[at] == ' ' && isDigit(static_cast<unsigned char>(data[at + 1]))) {
+        size_t r = at + 2;
+        while (r < size && isDigit(static_cast<unsigned char>(data[r]))) {
+            ++r;
+        }
+        if (r + 1 < size && data[r] == ' ' && data[r + 1] == 'R' &&
+            (r + 2 == size || !regularByte(data[r + 2]))) {
+            return r + 2;
+        }
+    }
+    return plainReferenceEnd(data, size, at);
+}
+
+// The end of the dictionary or array that opens at pos, nested at most kPlainDepth deep, or
+// npos.
+size_t skipPlainContainer(std::string_view text, size_t pos) {
+    const char* const data = text.data();
+    const size_t size = text.size();
+    int depth = 0;
+    uint32_t dictionaries = 0; // one bit a level, the innermost lowest: 1 for a dictionary
+    while (true) {
+        // A value starts at pos.
+        const char c = data[pos];
+        if (c == '/') {
+            pos = skipRegularRun(text, pos + 1);
+        } else if (regularByte(c)) {
+            pos = skipPlainWord(text, pos);
+            if (pos == npos) {
+                return npos;
+            }
+        } else if ((c == '[' || doubleBracketAt(text, pos, '<')) && depth < kPlainDepth) {
+            dictionaries = dictionaries << 1 | (c == '<' ? 1u : 0u);
+            ++depth;
+            pos += c == '<' ? 2 : 1;
+        } else {
+            return npos;
+        }
+        // Close what ends here; then the next value of the innermost container, or the end.
+        while (true) {
+            if (depth == 0) {
+                return pos;
+            }
+            pos = skipPlainSpaces(data, size, pos);
+            if (pos >= size) {
+                return npos;
+            }
+            const bool closes =
+                (dictionaries & 1u) != 0 ? doubleBracketAt(text, pos, '>') : data[pos] == ']';
+            if (!closes) {
+                break;
+            }
+            pos += (dictionaries & 1u) != 0 ? 2 : 1;
+            dictionaries >>= 1;
+            --depth;
+        }
+    }
+}
+
+// The entries of keys found in a plain dictionary: one bit a key found.
+struct PlainEntries {
+    DictEntry entries[kMaxKeys];
+    unsigned found = 0;
+};
+
+// The keys among keys that the key [start, end) (after its "/") equals, one bit each.
+inline unsigned matchingKeys(const char* data, size_t start, size_t end,
+                             std::span<const std::string_view> keys) {
+    unsigned match = 0;
+    const size_t length = end - start;
+    for (size_t k = 0; k < keys.size(); ++k) {
+        const std::string_view key = keys[k];
+        if (key.size() == length &&
+            (length == 0 ||
+             (data[start] == key[0] && std::memcmp(data + start, key.data(), length) == 0))) {
+            match |= 1u << k;
+        }
+    }
+    return match;
+}
+
+// The nested dictionary of a plain scan: the value of keys[key] (its first entry), whose
+// entries for nestedKeys are read into entries; read is set once it is.
+struct PlainNested {
+    size_t key = 0;
+    std::span<const std::string_view> keys;
+    PlainEntries entries;
+    bool read = false;
+};
+
+// The entries of the plain dictionary whose entries start at pos (after its "<<"), each key at
+// its first entry; the position after its ">>", or, where all keys are found and nested is
+// given (the page's dictionary, whose scan ends there as the general scan does), after that
+// entry; npos where the text is not plain. nested, where given, has its dictionary read too.
+size_t readPlainEntries(std::string_view text, size_t pos, std::span<const std::string_view> keys,
+                        PlainEntries& out, PlainNested* nested) {
+    const char* const data = text.data();
+    const size_t size = text.size();
+    const unsigned allKeys = (1u << keys.size()) - 1;
+    while (true) {
+        pos = skipPlainSpaces(data, size, pos);
+        if (pos + 1 >= size) {
+            return npos;
+        }
+        if (data[pos] != '/') {
+            return data[pos] == '>' && data[pos + 1] == '>' ? pos + 2 : npos;
+        }
+        const size_t keyStart = pos;
+        pos = skipRegularRun(text, pos + 1);
+        const unsigned match = matchingKeys(data, keyStart + 1, pos, keys) & ~out.found;
+        pos = skipPlainSpaces(data, size, pos);
+        if (pos >= size) {
+            return npos;
+        }
+        const size_t valueStart = pos;
+        const char c = data[pos];
+        if (c == '/') {
+            pos = skipRegularRun(text, pos + 1);
+        } else if (regularByte(c)) {
+            pos = skipPlainWord(text, pos);
+        } else if (nested != nullptr && (match & (1u << nested->key)) != 0 &&
+                   doubleBracketAt(text, pos, '<')) {
+            pos = readPlainEntries(text, pos + 2, nested->keys, nested->entries, nullptr);
+            nested->read = pos != npos;
+        } else {
+            pos = c == '[' || c == '<' ? skipPlainContainer(text, pos) : npos;
+        }
+        if (pos == npos) {
+            return npos;
+        }
+        if (match != 0) {
+            for (size_t k = 0; k < keys.size(); ++k) {
+                if ((match >> k) & 1u) {
+                    out.entries[k] = DictEntry{keyStart, valueStart, pos};
+                }
+            }
+            out.found |= match;
+            if (nested != nullptr && out.found == allKeys) {
+                return pos;
+            }
+        }
+    }
+}
+
+// findEntriesAndNested for a plain dictionary: true when it decided, with the entries in found
+// and, where nestedRead is set, those of the nested dictionary in nestedFound; false where the
+// text is not plain up to where the general scan ends, and then nothing is set.
+bool findPlainEntriesAndNested(std::string_view text, size_t dictStart,
+                               std::span<const std::string_view> keys,
+                               std::span<std::optional<DictEntry>> found, size_t nestedKey,
+                               std::span<const std::string_view> nestedKeys,
+                               std::span<std::optional<DictEntry>> nestedFound, bool& nestedRead) {
+    PlainEntries entries;
+    PlainNested nested;
+    nested.key = nestedKey;
+    nested.keys = nestedKeys;
+    if (readPlainEntries(text, dictStart + 2, keys, entries, &nested) == npos) {
+        return false;
+    }
+    for (size_t k = 0; k < keys.size(); ++k) {
+        if ((entries.found >> k) & 1u) {
+            found[k] = entries.entries[k];
+        }
+    }
+    if (nested.read) {
+        std::fill(nestedFound.begin(), nestedFound.end(), std::nullopt);
+        for (size_t k = 0; k < nestedKeys.size(); ++k) {
+            if ((nested.entries.found >> k) & 1u) {
+                nestedFound[k] = nested.entries.entries[k];
+            }
+        }
+    }
+    nestedRead = nested.read;
+    return true;
+}
+
+} // namespace
+
+size_t skipPlainDictionary(std::string_view text, size_t dictStart) {
+    if (dictStart >= text.size() || !doubleBracketAt(text, dictStart, '<')) {
+        return npos;
+    }
+    return skipPlainContainer(text, dictStart);
+}
+
 bool findEntriesAndNested(std::string_view text, size_t dictStart,
                           std::span<const std::string_view> keys,
                           std::span<std::optional<DictEntry>> found, size_t nestedKey,
@@ -945,9 +1193,16 @@ bool findEntriesAndNested(std::string_view text, size_t dictStart,
     if (dictStart >= text.size() || !doubleBracketAt(text, dictStart, '<')) {
         return false;
     }
+    // A plain dictionary, as pages are written, is read by the plain scan; any other by the
+    // general one.
+    const size_t nestedCount = std::min({nestedKeys.size(), nestedFound.size(), kMaxKeys});
+    bool nestedRead = false;
+    if (findPlainEntriesAndNested(text, dictStart, keys.first(count), found, nestedKey,
+                                  nestedKeys.first(nestedCount), nestedFound, nestedRead)) {
+        return nestedRead;
+    }
     // The scan of findEntries for several keys; only the value of the nested key, where it is
     // a dictionary, is skipped by reading its entries, which ends where skipping it ends.
-    bool nestedRead = false;
     bool wantedKey[kMaxKeys] = {};
     std::fill(wantedKey, wantedKey + count, true);
     scanEntries(text, dictStart, keys.first(count), wantedKey, count, found,

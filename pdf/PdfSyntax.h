@@ -340,4 +340,10 @@ bool findEntriesAndNested(std::string_view text, size_t dictStart,
                           std::span<const std::string_view> nestedKeys,
                           std::span<std::optional<DictEntry>> nestedFound);
 
+// One past the ">>" that closes the dictionary at dictStart when it is plain, as pages are
+// written: names, numbers, references and other words, and dictionaries and arrays of those a
+// few levels deep, between white-space, without strings, comments or other delimiters; npos
+// for any other text. The scans above read such a dictionary by its tokens alone.
+size_t skipPlainDictionary(std::string_view text, size_t dictStart);
+
 } // namespace pdfsyntax

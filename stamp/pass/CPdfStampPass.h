@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pdf/CPdfDictionaryShape.h"
 #include "pdf/CPdfDocument.h"
 #include "pdf/CPdfObjectFraming.h"
 #include "pdf/CPdfXRef.h"
@@ -151,16 +152,23 @@ class CPdfStampPass {
     void layOutEmbeddedText();
 
     // --- page rewrite (stamp/write/CPdfStampPatch.cpp)
+    // A page's dictionary is read for its contents and resources, and the resources written in
+    // it for their fonts and graphics states; the form of the pages read last is kept.
+    static constexpr std::string_view kPageKeys[] = {"Contents", "Resources"};
+    static constexpr std::string_view kPageResourceKeys[] = {"Font", "ExtGState"};
+    CPdfDictionaryShape pageShape_{kPageKeys, 1, kPageResourceKeys};
     void patchPage(std::string& pageText, int32_t pageObjectNumber, size_t pageIndex);
     // The edits made to the page are logged, so that an entry found before them can be
     // carried over.
     void patchContents(std::string& page, size_t dict,
                        const std::optional<pdfsyntax::DictEntry>& contents, int64_t save,
                        int64_t stamp, pdfsyntax::EditLog& edits);
-    // Contents that are a reference: a stream is wrapped in an array with the two stamp
-    // streams, an array object gets them at its ends, a reference to nothing is replaced.
+    // Contents that are a reference to object number: a stream is wrapped in an array with the
+    // two stamp streams, an array object gets them at its ends, a reference to nothing is
+    // replaced.
     void patchReferencedContents(std::string& page, const pdfsyntax::DictEntry& contents,
-                                 int64_t save, int64_t stamp, pdfsyntax::EditLog& edits);
+                                 int64_t number, int64_t save, int64_t stamp,
+                                 pdfsyntax::EditLog& edits);
     // Whether object number is a stream, judged from the bytes at its row's offset alone: its
     // own header, a dictionary of plain entries (no strings, comments or nested dictionaries)
     // and the keyword "stream" right after it, and an "endobj" in the file after its start.

@@ -6,6 +6,8 @@
 #include "stamp/write/COutputFile.h"
 
 #include <algorithm>
+#include <array>
+#include <charconv>
 #include <cstring>
 #include <string>
 
@@ -64,9 +66,6 @@ class RefText : public ShortText {
     }
 };
 
-// The resource kinds a stamp adds to: its fonts and its graphics states.
-constexpr std::string_view kResourceKeys[] = {"Font", "ExtGState"};
-
 // The value of an entry as text.
 std::string_view valueOf(std::string_view text, const DictEntry& entry) {
     return text.substr(entry.valueStart, entry.valueEnd - entry.valueStart);
@@ -90,15 +89,14 @@ void CPdfStampPass::patchPage(std::string& page, int32_t pageObjectNumber, size_
     const int64_t stamp = static_cast<int64_t>(output_.rowCount()) - 1;
     const size_t dict = pdfsyntax::findBodyDictionary(page);
     if (dict != npos) {
-        // Both entries are found in one scan, and with them, where the resources are a
-        // dictionary in the page, its font and graphics-state entries. The edits of the
+        // Both entries are found in one scan (or from the form of the pages before), and with
+        // them, where the resources are a dictionary in the page, its font and graphics-state
+        // entries. The edits of the
         // contents move the entries along, or, where they may have changed how the page reads,
         // they are looked for again in the edited page.
-        constexpr std::string_view kKeys[] = {"Contents", "Resources"};
         std::optional<DictEntry> found[2];
         std::optional<DictEntry> resourceEntries[2];
-        bool resourceEntriesKnown = pdfsyntax::findEntriesAndNested(page, dict, kKeys, found, 1,
-                                                                    kResourceKeys, resourceEntries);
+        bool resourceEntriesKnown = pageShape_.findEntries(page, dict, found, resourceEntries);
         pdfsyntax::EditLog edits;
         patchContents(page, dict, found[0], save, stamp, edits);
         std::optional<DictEntry> resources = found[1];
@@ -160,19 +158,32 @@ void wrapContentsReference(std::string& page, const DictEntry& contents, int64_t
             break;
         }
     }
-    // The reference with what follows it up to the bracket is replaced at once by the array,
-    // so that the rest of the page moves once.
-    ShortText array;
-    array.append("[ ");
-    pdfsyntax::appendDecimal(array, save);
-    array.append(" 0 R ");
-    array.append(std::string_view(page).substr(contents.valueStart, close - contents.valueStart));
-    array.append(" ");
-    pdfsyntax::appendDecimal(array, stamp);
-    array.append(" 0 R ]");
-    const std::string_view text = array;
-    page.replace(contents.valueStart, close - contents.valueStart, text.data(), text.size());
-    edits.record(contents.valueStart, close - contents.valueStart, text.size());
+    // The array's two parts go in around the reference and what follows it up to the bracket,
+    // built in place, so that the rest of the page moves once; the log has them as one
+    // replacement of those bytes.
+    char head[32]; // "[ save 0 R "
+    head[0] = '[';
+    head[1] = ' ';
+    char* headEnd = std::to_chars(head + 2, head + sizeof head, save).ptr;
+    std::memcpy(headEnd, " 0 R ", 5);
+    headEnd += 5;
+    char tail[32]; // " stamp 0 R ]"
+    tail[0] = ' ';
+    char* tailEnd = std::to_chars(tail + 1, tail + sizeof tail, stamp).ptr;
+    std::memcpy(tailEnd, " 0 R ]", 6);
+    tailEnd += 6;
+    const size_t headSize = static_cast<size_t>(headEnd - head);
+    const size_t tailSize = static_cast<size_t>(tailEnd - tail);
+    const size_t oldSize = page.size();
+    page.resize(oldSize + headSize + tailSize);
+    char* const data = page.data();
+    std::memmove(data + close + headSize + tailSize, data + close, oldSize - close);
+    std::memmove(data + contents.valueStart + headSize, data + contents.valueStart,
+                 close - contents.valueStart);
+    std::memcpy(data + contents.valueStart, head, headSize);
+    std::memcpy(data + close + headSize, tail, tailSize);
+    edits.record(contents.valueStart, close - contents.valueStart,
+                 close - contents.valueStart + headSize + tailSize);
 }
 
 } // namespace
@@ -185,6 +196,15 @@ void CPdfStampPass::patchContents(std::string& page, size_t dict,
                      edits);
         return;
     }
+    // A reference, the common case, is read once (valueKind reads one to tell it).
+    const std::string_view value = valueOf(page, *contents);
+    int64_t number = 0;
+    int64_t generation = 0;
+    if (!value.empty() && pdfsyntax::isDigit(static_cast<unsigned char>(value[0])) &&
+        pdfsyntax::readReference(value, number, generation)) {
+        patchReferencedContents(page, *contents, number, save, stamp, edits);
+        return;
+    }
     switch (pdfsyntax::valueKind(page, *contents)) {
     case ValueKind::Array:
         // The array written in the page: the save stream first, the stamp stream last.
@@ -192,7 +212,8 @@ void CPdfStampPass::patchContents(std::string& page, size_t dict,
         insertLogged(page, contents->valueStart + 1, RefText(" ", save, " 0 R "), edits);
         return;
     case ValueKind::Reference:
-        patchReferencedContents(page, *contents, save, stamp, edits);
+        pdfsyntax::readReference(value, number, generation);
+        patchReferencedContents(page, *contents, number, save, stamp, edits);
         return;
     case ValueKind::Other:
         if (valueOf(page, *contents) == "null") {
@@ -205,11 +226,8 @@ void CPdfStampPass::patchContents(std::string& page, size_t dict,
 }
 
 void CPdfStampPass::patchReferencedContents(std::string& page, const DictEntry& contents,
-                                            int64_t save, int64_t stamp,
+                                            int64_t number, int64_t save, int64_t stamp,
                                             pdfsyntax::EditLog& edits) {
-    int64_t number = 0;
-    int64_t generation = 0;
-    pdfsyntax::readReference(valueOf(page, contents), number, generation);
     // A stream in the file: its frame (kept from the copy, or made now) or, where it has not
     // been framed, its first bytes have shown its dictionary, so its text, which may be large,
     // is not read.
@@ -250,56 +268,122 @@ void CPdfStampPass::patchReferencedContents(std::string& page, const DictEntry& 
     wrapContentsReference(page, contents, save, stamp, edits);
 }
 
+namespace {
+
+// What the check of a stream's first bytes makes of a byte of its dictionary's entries.
+enum StreamHeadClass : unsigned char {
+    kHeadPass,
+    kHeadStop, // a string, a comment or a dictionary's bracket: the entries end there
+    kHeadOpen, // "[" and "]"
+    kHeadClose,
+    kHeadKeywordJ, // the last bytes of "obj" and of "stream"
+    kHeadKeywordM,
+};
+
+constexpr std::array<unsigned char, 256> kStreamHeadClasses = [] {
+    std::array<unsigned char, 256> classes{};
+    for (unsigned char c : {'(', ')', '<', '>', '%', '{', '}'}) {
+        classes[c] = kHeadStop;
+    }
+    classes['['] = kHeadOpen;
+    classes[']'] = kHeadClose;
+    classes['j'] = kHeadKeywordJ;
+    classes['m'] = kHeadKeywordM;
+    return classes;
+}();
+
+// "N G obj" at the start of text as writers put it: the number (at most 18 digits) equal to
+// number, spaces or line ends between the words, a byte after "obj" that ends the word;
+// the position after "obj", or npos for any other form.
+size_t plainHeaderOf(std::string_view text, int64_t number) {
+    const char* const data = text.data();
+    const size_t size = text.size();
+    size_t pos = 0;
+    // One to 18 digits, then spaces or line ends.
+    auto word = [&](int64_t& value) {
+        const size_t start = pos;
+        uint64_t read = 0;
+        pos = pdfsyntax::readShortDigits(text, start, 18, read);
+        value = static_cast<int64_t>(read);
+        if (pos == start || pos >= size || !pdfsyntax::isPlainSpace(data[pos])) {
+            return false;
+        }
+        do {
+            ++pos;
+        } while (pos < size && pdfsyntax::isPlainSpace(data[pos]));
+        return true;
+    };
+    int64_t named = 0;
+    int64_t generation = 0;
+    if (!word(named) || named != number || !word(generation) || size - pos < 3 ||
+        std::memcmp(data + pos, "obj", 3) != 0 ||
+        (pos + 3 < size && pdfsyntax::isRegular(static_cast<unsigned char>(data[pos + 3])))) {
+        return npos;
+    }
+    return pos + 3;
+}
+
+} // namespace
+
 bool CPdfStampPass::isPlainStreamObject(int64_t number) {
     if (number <= 0 || static_cast<uint64_t>(number) >= inputEntries_->size()) {
         return false;
     }
     const XRefEntry& row = (*inputEntries_)[static_cast<size_t>(number)];
     std::string_view text;
-    size_t bodyStart = 0;
     if (row.type != 1 || row.offset < 0 ||
-        !CPdfObjectFraming::headerWindow(*inputFile_, static_cast<uint64_t>(row.offset), text) ||
-        text.empty() || !pdfsyntax::isDigit(text[0]) ||
-        !CPdfObjectFraming::headerNames(text, number, CPdfObjectFraming::kAnyGeneration,
-                                        bodyStart)) {
+        !CPdfObjectFraming::headerWindow(*inputFile_, static_cast<uint64_t>(row.offset), text)) {
         return false;
     }
-    // The header's words are its two numbers and "obj"; white-space alone up to "<<".
-    for (size_t i = 0; i + 3 < bodyStart; ++i) {
-        if (!pdfsyntax::isDigit(text[i]) &&
-            !pdfsyntax::isWhitespace(static_cast<unsigned char>(text[i]))) {
-            return false;
-        }
+    const size_t bodyStart = plainHeaderOf(text, number);
+    if (bodyStart == npos) {
+        return false;
     }
-    auto skipSpaces = [&text](size_t pos) {
-        while (pos < text.size() &&
-               pdfsyntax::isWhitespace(static_cast<unsigned char>(text[pos]))) {
+    const char* const data = text.data();
+    const size_t size = text.size();
+    auto skipSpaces = [&](size_t pos) {
+        while (pos < size && pdfsyntax::isWhitespace(static_cast<unsigned char>(data[pos]))) {
             ++pos;
         }
         return pos;
     };
     const size_t dict = skipSpaces(bodyStart);
-    if (text.compare(dict, 2, "<<") != 0) {
+    if (dict + 1 >= size || data[dict] != '<' || data[dict + 1] != '<') {
         return false;
     }
-    // The entries hold no string, comment or bracket of another dictionary, nor a word that
-    // could end the object or start the next: the first ">>" closes the dictionary, and no
-    // keyword stands before the one after it.
-    size_t end = dict + 2;
-    for (; end < text.size(); ++end) {
-        const char c = text[end];
-        if (c == '(' || c == ')' || c == '<' || c == '>' || c == '%') {
+    // The entries hold no string, comment or bracket of another dictionary, their arrays close
+    // in order, and no word could end the object or start the next ("obj", "stream"): the first
+    // ">>" closes the dictionary, and no keyword stands before the one after it.
+    const size_t entries = dict + 2;
+    size_t end = entries;
+    size_t arrays = 0;
+    for (; end < size; ++end) {
+        const unsigned char kind = kStreamHeadClasses[static_cast<unsigned char>(data[end])];
+        if (kind == kHeadPass) {
+            continue;
+        }
+        if (kind == kHeadStop) {
             break;
         }
+        if (kind == kHeadOpen) {
+            ++arrays;
+        } else if (kind == kHeadClose) {
+            if (arrays == 0) {
+                return false;
+            }
+            --arrays;
+        } else if (kind == kHeadKeywordJ
+                       ? end >= entries + 2 && data[end - 1] == 'b' && data[end - 2] == 'o'
+                       : end >= entries + 5 && std::memcmp(data + end - 5, "strea", 5) == 0) {
+            return false;
+        }
     }
-    const std::string_view entries = text.substr(dict + 2, end - dict - 2);
-    if (text.compare(end, 2, ">>") != 0 || entries.find("obj") != std::string_view::npos ||
-        entries.find("stream") != std::string_view::npos ||
-        pdfsyntax::findDictionaryEnd(text, dict) != end) {
+    if (arrays != 0 || end + 1 >= size || data[end + 1] != '>' || data[end] != '>') {
         return false;
     }
     const size_t keyword = skipSpaces(end + 2);
-    return text.compare(keyword, 6, "stream") == 0 && lastEndobjStart() >= row.offset;
+    return size - keyword >= 6 && std::memcmp(data + keyword, "stream", 6) == 0 &&
+           lastEndobjStart() >= row.offset;
 }
 
 int64_t CPdfStampPass::lastEndobjStart() {
@@ -494,7 +578,7 @@ void CPdfStampPass::makeStampResourceTexts() {
         pdfsyntax::appendDecimal(out, number);
         out += " 0 R";
     };
-    const auto& kKeys = kResourceKeys;
+    const auto& kKeys = kPageResourceKeys; // the kinds a stamp adds to
     for (size_t k = 0; k < 2; ++k) {
         std::string keys;
         for (const DrawnStamp& drawn : stamps_) {
@@ -523,7 +607,7 @@ void CPdfStampPass::addStampResources(std::string& buffer, size_t dictStart,
     // ("/Font << /F1 12 0 R >>") or as more keys of the page's own (" /F1 12 0 R ").
     // Both entries are found in one scan (or were found with the page's); the edits for the
     // font move the other entry along.
-    const auto& kKeys = kResourceKeys;
+    const auto& kKeys = kPageResourceKeys; // the kinds a stamp adds to
     std::optional<DictEntry> found[2];
     if (known != nullptr) {
         found[0] = known[0];

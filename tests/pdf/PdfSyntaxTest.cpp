@@ -299,6 +299,85 @@ TEST(PdfSyntaxTest, FindsTheEntriesOfANestedDictionaryAsItsOwnScanDoes) {
     }
 }
 
+// Page dictionaries with an odd token put in at every place: the one scan of the page and its
+// resources (which reads plain dictionaries in one pass and the others token by token) finds
+// the page's entries where the scan of the page alone finds them, reads the resources exactly
+// where they are a dictionary that the page's scan steps over, and finds their entries where
+// their own scan does.
+TEST(PdfSyntaxTest, ReadsPagesWithOddTokensAnywhereAsTheEntryScansDo) {
+    const std::string pages[] = {
+        "<< /Type /Page /Parent 407 0 R /Contents 518 0 R /Resources << /Font << /F1 3 0 R >> "
+        "/ProcSet [/PDF /Text] >> >>",
+        "<</Type/Page/MediaBox[0 0 612 792]/Resources<</Font<</F1 5 0 R>>/ExtGState<</G0 6 0 "
+        "R>>>>/Contents[7 0 R 8 0 R]>>",
+    };
+    const std::string_view odd[] = {
+        "(",
+        ")",
+        "<",
+        ">",
+        "%",
+        "{",
+        "]",
+        "[",
+        "/",
+        "R",
+        " ",
+        "\n",
+        "0",
+        "-",
+        "+1",
+        "<<",
+        ">>",
+        "(a>>)",
+        "%c\n",
+        "\f",
+        "1 0 R",
+        "0R",
+        "/Contents",
+        "5 ",
+        "<0>",
+        "/Font 9 0 R ",
+        "/Resources 4 0 R ",
+    };
+    constexpr std::string_view keys[] = {"Contents", "Resources"};
+    constexpr std::string_view nestedKeys[] = {"Font", "ExtGState"};
+    auto same = [](const std::optional<pdfsyntax::DictEntry>& a,
+                   const std::optional<pdfsyntax::DictEntry>& b) {
+        return a.has_value() == b.has_value() &&
+               (!a || (a->keyStart == b->keyStart && a->valueStart == b->valueStart &&
+                       a->valueEnd == b->valueEnd));
+    };
+    size_t together = 0;
+    for (const std::string& page : pages) {
+        for (size_t at = 0; at <= page.size(); ++at) {
+            for (const std::string_view token : odd) {
+                std::string text = page;
+                text.insert(at, token);
+                SCOPED_TRACE(text);
+                std::optional<pdfsyntax::DictEntry> found[2];
+                std::optional<pdfsyntax::DictEntry> nested[2];
+                const bool read =
+                    pdfsyntax::findEntriesAndNested(text, 0, keys, found, 1, nestedKeys, nested);
+                std::optional<pdfsyntax::DictEntry> apart[2];
+                pdfsyntax::findEntries(text, 0, keys, apart);
+                ASSERT_TRUE(same(found[0], apart[0]));
+                ASSERT_TRUE(same(found[1], apart[1]));
+                ASSERT_EQ(read, apart[1] && text.compare(apart[1]->valueStart, 2, "<<") == 0);
+                if (read) {
+                    ++together;
+                    std::optional<pdfsyntax::DictEntry> nestedApart[2];
+                    pdfsyntax::findEntries(text, apart[1]->valueStart, nestedKeys, nestedApart);
+                    ASSERT_TRUE(same(nested[0], nestedApart[0]));
+                    ASSERT_TRUE(same(nested[1], nestedApart[1]));
+                }
+            }
+        }
+    }
+    // Most odd tokens leave the resources readable.
+    EXPECT_GT(together, 2000u);
+}
+
 // An entry found before edits is moved by the bytes put in before it, kept by those after it,
 // and given up where an edit falls inside it or the edits are unsure.
 TEST(PdfSyntaxTest, CarriesAnEntryOverEditsOutsideIt) {

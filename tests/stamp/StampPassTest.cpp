@@ -407,6 +407,70 @@ TEST_F(StampPassTest, EditsContentsAndResourcesTogetherWhereverTheyStand) {
     }
 }
 
+// Pages of one form whose numbers differ in length, with pages of other forms between them:
+// each page's contents are wrapped and its fonts get the stamp's where its own entries stand,
+// in a rewrite and in an update.
+TEST_F(StampPassTest, EditsEachPageWhereItsOwnEntriesStandWhateverPagesCameBefore) {
+    struct Page {
+        int contents;
+        std::string body; // %C: the contents number
+    };
+    const std::string first = "<< /Type /Page /Parent 2 0 R /Contents %C 0 R /Resources << /Font "
+                              "<< /F0 7 0 R >> >> >>";
+    const Page pages[] = {
+        {4, first},
+        {10, first},
+        {100, first},
+        {5, "<< /Resources << /Font << /F0 7 0 R >> >> /Contents %C 0 R /Type /Page /Parent 2 0 "
+            "R >>"},
+        {1000, first},
+        {10, "<< /Type /Page /Parent 2 0 R %c\n/Contents %C 0 R /Resources << /Font << /F0 7 0 R "
+             ">> >> >>"},
+        {4, "<< /Type /Page /Parent 2 0 R /Contents %C 0 R /Resources << /Font << /F0 7 0 R >> "
+            "/X (>>) >> >>"},
+        {5, first},
+    };
+    const size_t count = sizeof pages / sizeof pages[0];
+    PdfBuilder pdf;
+    std::string kids;
+    for (size_t i = 0; i < count; ++i) {
+        kids += std::to_string(20 + i) + " 0 R ";
+    }
+    pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
+        .object(2, "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(count) +
+                       " /MediaBox [0 0 612 792] >>")
+        .object(7, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
+    for (const int contents : {4, 5, 10, 100, 1000}) {
+        pdf.stream(contents, "", "0 0 m 10 10 l S");
+    }
+    for (size_t i = 0; i < count; ++i) {
+        std::string body = pages[i].body;
+        body.replace(body.find("%C"), 2, std::to_string(pages[i].contents));
+        pdf.object(static_cast<int>(20 + i), body);
+    }
+    pdf.classicXRef();
+    for (const bool incremental : {false, true}) {
+        job_.incremental = incremental;
+        const std::string out = stamp(pdf);
+        const StampEntries entries = stampEntries(out);
+        for (size_t i = 0; i < count; ++i) {
+            SCOPED_TRACE(std::to_string(i) + (incremental ? ", update" : ", rewrite"));
+            const std::string header = "\n" + std::to_string(20 + i) + " 0 obj";
+            const size_t at = out.rfind(header);
+            ASSERT_NE(at, std::string::npos);
+            const std::string page = out.substr(at, out.find("endobj", at) - at);
+            EXPECT_TRUE(std::regex_search(page, std::regex("/Contents \\[ \\d+ 0 R " +
+                                                           std::to_string(pages[i].contents) +
+                                                           " 0 R +\\d+ 0 R \\]")))
+                << page;
+            EXPECT_NE(page.find("/Font << " + entries.font + "  /F0 7 0 R >>"), std::string::npos)
+                << page;
+        }
+        expectValid(output_);
+    }
+    job_.incremental = false;
+}
+
 TEST_F(StampPassTest, PagesSharingAContentsArrayEachShowTheirOwnStampAndNoOther) {
     PdfBuilder pdf;
     pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>");
