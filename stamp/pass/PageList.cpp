@@ -176,20 +176,33 @@ void PageList::walkPageTree(std::string_view nodeText, const PageBox& inherited,
     // Kids come as pairs of numbers: the object number, then the generation, which is skipped.
     bool haveNumber = false;
     int64_t kidNumber = 0;
-    while (pos < nodeText.size()) {
-        const char c = nodeText[pos];
-        if (c == ']' || c == '/') {
-            break;
-        }
-        if (!pdfsyntax::isDigit(c)) {
+    const char* const data = nodeText.data();
+    const size_t size = nodeText.size();
+    while (pos < size) {
+        const char c = data[pos];
+        if (!pdfsyntax::isDigit(static_cast<unsigned char>(c))) {
+            if (c == ']' || c == '/') {
+                break;
+            }
             ++pos;
             continue;
         }
-        // Held just past the range of object numbers, which is all a kid's number needs.
+        // Held just past the range of object numbers, which is all a kid's number needs: up to
+        // ten digits are taken as they come, more are held there.
+        constexpr uint64_t kHeld = uint64_t{INT32_MAX} + 1;
         uint64_t digits = 0;
-        bool capped = false;
-        pos = pdfsyntax::readDigits(nodeText, pos, uint64_t{INT32_MAX} + 1, digits, capped);
-        const int64_t value = static_cast<int64_t>(digits);
+        const size_t start = pos;
+        unsigned digit = 0;
+        while (pos < size && pos - start < 10 &&
+               (digit = static_cast<unsigned char>(data[pos]) - unsigned{'0'}) <= 9) {
+            digits = digits * 10 + digit;
+            ++pos;
+        }
+        if (pos < size && pdfsyntax::isDigit(static_cast<unsigned char>(data[pos]))) {
+            bool capped = false;
+            pos = pdfsyntax::readDigits(nodeText, start, kHeld, digits, capped);
+        }
+        const int64_t value = static_cast<int64_t>(std::min(digits, kHeld));
         ++pos; // the byte after a number is passed over
         if (!haveNumber) {
             kidNumber = value;
