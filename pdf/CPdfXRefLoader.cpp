@@ -30,15 +30,16 @@ int64_t rowOffset(int64_t value) {
     return std::clamp<int64_t>(value, -XRefEntry::kMaxOffset - 1, XRefEntry::kMaxOffset);
 }
 
-// A row of a classic table. An object in use needs a generation that a table can name (five
-// digits, up to 65535), or it could not be written again under the generation it has; the
-// generation of a free row is never used, and is kept within that range.
+// Out of line, so that setTableRow, which runs for every row, stays small.
 [[noreturn, gnu::noinline]] void refuseGeneration(int64_t number, int64_t generation) {
     throw CPdfException(kBadTable, "the row of object " + std::to_string(number) +
                                        " gives generation " + std::to_string(generation) +
                                        " to an object in use");
 }
 
+// A row of a classic table. An object in use needs a generation that a table can name (five
+// digits, up to 65535), or it could not be written again under the generation it has; the
+// generation of a free row is never used, and is kept within that range.
 inline void setTableRow(XRefEntry& row, int64_t number, int64_t offset, int64_t generation,
                         bool inUse) {
     if (inUse && (generation < 0 || generation > XRefEntry::kMaxGeneration)) {
