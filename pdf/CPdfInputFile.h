@@ -71,6 +71,12 @@ class CPdfInputFile {
     // Whether every view stays valid while the file is open, not only until the next call: a
     // file read through its mapping alone.
     bool viewsLast() const { return readMapped_; }
+    // Every byte after the base, for a file read through its mapping alone (empty otherwise): a
+    // reader that looks at many places of the file takes its views from here without a call.
+    std::string_view mappedInput() const {
+        return readMapped_ ? std::string_view(mapping_.data + base_, static_cast<size_t>(size()))
+                           : std::string_view();
+    }
     // Up to count bytes from offset read straight from the file into out, past the mapping
     // and the blocks; how many were read (fewer only at the end, 0 on a read error, which
     // counts as a failure). For the reader's streams: most of what they read (cross-reference

@@ -202,7 +202,26 @@ void CPdfObjectFraming::attach(CPdfInputFile& input, CPdfXRef& xref) {
     security_ = xref.security();
     cache_.fill(CachedExtent{});
     cacheNext_ = 0;
+    forgetKeptFrames();
+}
+
+void CPdfObjectFraming::forgetKeptFrames() {
     kept_.clear();
+    isKept_.clear();
+    keptHint_ = 0;
+    textFrame_ = CachedExtent{};
+}
+
+void CPdfObjectFraming::keepFirstFrames(size_t count) {
+    if (count >= kept_.size()) {
+        return;
+    }
+    kept_.resize(count);
+    keptHint_ = 0;
+    isKept_.assign(isKept_.size(), false);
+    for (const CachedExtent& frame : kept_) {
+        isKept_[static_cast<size_t>(frame.number)] = true;
+    }
 }
 
 bool CPdfObjectFraming::readPlainLength(int32_t number, int64_t generation, int64_t& value) {
@@ -247,7 +266,18 @@ void CPdfObjectFraming::keepFrame(int32_t number, size_t ownHeaderEnd) {
     // still being made.
     CachedExtent frame;
     frame.number = number;
-    frame.found = findObjectExtent(number, frame.extent);
+    if (textFrame_.number == number && number >= 0) {
+        frame.found = textFrame_.found;
+        frame.extent = textFrame_.extent;
+    } else {
+        frame.found = findObjectExtent(number, frame.extent);
+    }
+    if (number >= 0 && entries_ != nullptr && static_cast<size_t>(number) < entries_->size()) {
+        if (isKept_.size() != entries_->size()) {
+            isKept_.assign(entries_->size(), false);
+        }
+        isKept_[static_cast<size_t>(number)] = true;
+    }
     // A header read from the start of the frame's bytes is read so from the window headerNames
     // judges as well, where both hold it and the byte after it: a header that is read decides
     // from those bytes alone.
@@ -473,10 +503,21 @@ bool CPdfObjectFraming::objectText(int32_t number, std::string& buffer, std::str
     if (entries_ != nullptr && security_ == nullptr && input_->viewsLast() && number >= 0 &&
         static_cast<size_t>(number) < entries_->size() &&
         (*entries_)[static_cast<size_t>(number)].type == 1) {
-        ObjectExtent extent;
-        // The bytes getObjectText copies, seen where they lie.
-        return findObjectExtent(number, extent) &&
-               input_->view(extent.start, static_cast<size_t>(extent.length), out) && !out.empty();
+        // The bytes getObjectText copies, seen where they lie: the frame that findObjectExtent
+        // finds, made here without its lookup (an object's frame depends on its number alone).
+        const XRefEntry& entry = (*entries_)[static_cast<size_t>(number)];
+        textFrame_.number = number;
+        textFrame_.extent = ObjectExtent{};
+        textFrame_.found =
+            entry.offset >= 0 &&
+            frameObject(number, static_cast<uint64_t>(entry.offset), textFrame_.extent);
+        if (!textFrame_.found) {
+            textFrame_.extent = ObjectExtent{};
+            return false;
+        }
+        return input_->view(textFrame_.extent.start, static_cast<size_t>(textFrame_.extent.length),
+                            out) &&
+               !out.empty();
     }
     inBuffer = true;
     if (!getObjectText(number, buffer)) {
@@ -501,7 +542,9 @@ const CPdfObjectFraming::CachedExtent* CPdfObjectFraming::knownFrame(int32_t num
     // same frame: the kept frame found last or the next one first (pages come in their
     // order), then the few last framed (a page's content stream, asked for again and again),
     // and only then the page list's index.
-    for (size_t at = keptHint_; at < kept_.size() && at <= keptHint_ + 1; ++at) {
+    const bool kept =
+        static_cast<size_t>(number) < isKept_.size() && isKept_[static_cast<size_t>(number)];
+    for (size_t at = keptHint_; kept && at < kept_.size() && at <= keptHint_ + 1; ++at) {
         if (kept_[at].number == number) {
             keptHint_ = at;
             return &kept_[at];
@@ -511,6 +554,9 @@ const CPdfObjectFraming::CachedExtent* CPdfObjectFraming::knownFrame(int32_t num
         if (cached.number == number) {
             return &cached;
         }
+    }
+    if (!kept) {
+        return nullptr;
     }
     if (const int32_t index = keptIndex_ ? keptIndex_(static_cast<size_t>(number)) : 0;
         index > 0 && static_cast<size_t>(index) <= kept_.size() &&

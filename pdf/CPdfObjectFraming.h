@@ -71,7 +71,9 @@ class CPdfObjectFraming {
     // The object's text as getObjectText gives it, without a copy where it can: a view into the
     // input (valid while the input stays open) for a type 1 object of an unprotected file read
     // through its mapping; otherwise the text is read into buffer and out views buffer, and
-    // inBuffer says so. False where getObjectText is false.
+    // inBuffer says so. False where getObjectText is false. For the page-tree walk, which meets
+    // each object once: a text seen in place is framed without looking among the frames kept
+    // or cached, and its frame is handed to keepFrame when that keeps the same object next.
     bool objectText(int32_t number, std::string& buffer, std::string_view& out, bool& inBuffer);
     // The bytes of a stream framed by its "endstream" up to its "stream" keyword, with the
     // /Length of that frame; false when they cannot be read.
@@ -88,12 +90,8 @@ class CPdfObjectFraming {
     // again; kNoHeader when they were not read so.
     static constexpr size_t kNoHeader = SIZE_MAX;
     void keepFrame(int32_t number, size_t ownHeaderEnd = kNoHeader);
-    void forgetKeptFrames() { kept_.clear(); }
-    void keepFirstFrames(size_t count) {
-        if (count < kept_.size()) {
-            kept_.resize(count);
-        }
-    }
+    void forgetKeptFrames();
+    void keepFirstFrames(size_t count);
 
     // The frame of object number when it is kept or among the last few framed (found false
     // for an object that could not be framed); false when it would have to be framed.
@@ -136,6 +134,12 @@ class CPdfObjectFraming {
     std::array<CachedExtent, 4> cache_{};
     size_t cacheNext_ = 0;
     std::vector<CachedExtent> kept_;
+    // Per row: a frame of the object is kept. Most objects asked for are no pages (their
+    // content streams, the objects a rewrite copies), and are then looked for in the small
+    // cache alone.
+    std::vector<bool> isKept_;
     mutable size_t keptHint_ = 0; // the kept frame found last: pages are asked in their order
     std::function<int32_t(size_t)> keptIndex_;
+    // The frame of the text objectText saw in place last, for keepFrame (number -1 for none).
+    CachedExtent textFrame_;
 };

@@ -12,44 +12,40 @@ using pdfsyntax::isWhitespace;
 
 namespace {
 
-// Bytes [from, from + count) of a row as a decimal number, or -1 when one is no digit.
-int64_t rowNumber(const unsigned char* row, int from, int count) {
-    // Every byte is taken and the misfits noted on the way: no branch for each digit.
-    uint64_t value = 0; // unsigned: misfits may wrap it before they are found out
-    unsigned misfit = 0;
-    for (int i = from; i < from + count; ++i) {
-        const unsigned digit = static_cast<unsigned>(row[i]) - '0';
-        misfit |= static_cast<unsigned>(digit > 9);
-        value = value * 10 + digit;
-    }
-    return misfit != 0 ? -1 : static_cast<int64_t>(value);
-}
-
-// The ten digits of a row's offset, or -1 when one is no digit. The first eight are taken as
-// one 64-bit word, one digit a byte, the first digit in the lowest byte whatever the machine's
-// byte order, and turned into their number in three steps of pairs.
-int64_t rowOffsetNumber(const unsigned char* row) {
+// Eight bytes as one 64-bit word, the first byte in the lowest lane whatever the machine's
+// byte order.
+uint64_t laneWord(const unsigned char* bytes) {
     uint64_t word = 0;
     if constexpr (std::endian::native == std::endian::little) {
-        std::memcpy(&word, row, sizeof word);
+        std::memcpy(&word, bytes, sizeof word);
     } else {
         for (int i = 7; i >= 0; --i) {
-            word = (word << 8) | row[i];
+            word = (word << 8) | bytes[i];
         }
     }
-    constexpr uint64_t kHighNibbles = 0xF0F0F0F0F0F0F0F0ULL;
-    constexpr uint64_t kZeros = 0x3030303030303030ULL;
-    // Every byte 0x30 to 0x39: its high nibble is 3, and stays 3 when 6 is added.
+    return word;
+}
+
+constexpr uint64_t kHighNibbles = 0xF0F0F0F0F0F0F0F0ULL;
+constexpr uint64_t kZeros = 0x3030303030303030ULL;
+
+// Whether every lane of both words holds a digit: its high nibble is 3, and stays 3 when 6 is
+// added (a lane whose high nibble is not 3 fails before its carry into the next can matter).
+bool allDigits(uint64_t first, uint64_t second) {
     constexpr uint64_t kSixes = 0x0606060606060606ULL;
-    if ((word & kHighNibbles) != kZeros || ((word + kSixes) & kHighNibbles) != kZeros) {
-        return -1;
-    }
+    return (((first & kHighNibbles) ^ kZeros) | ((second & kHighNibbles) ^ kZeros) |
+            (((first + kSixes) & kHighNibbles) ^ kZeros) |
+            (((second + kSixes) & kHighNibbles) ^ kZeros)) == 0;
+}
+
+// The number that eight digit lanes write, the first digit in the lowest lane, turned into its
+// value in three steps of pairs.
+uint64_t eightDigitsValue(uint64_t word) {
     uint64_t value = word - kZeros;
     value = (value * 10 + (value >> 8)) & 0x00FF00FF00FF00FFULL;     // two digits a lane
     value = (value * 100 + (value >> 16)) & 0x0000FFFF0000FFFFULL;   // four digits a lane
     value = (value * 10000 + (value >> 32)) & 0x00000000FFFFFFFFULL; // eight digits
-    const int64_t last = rowNumber(row, 8, 2);
-    return last < 0 ? -1 : static_cast<int64_t>(value) * 100 + last;
+    return value;
 }
 
 // The two bytes after the type letter: " \r", " \n" or "\r\n". Each ends the row for
@@ -123,21 +119,55 @@ namespace {
 constexpr int kRowBytes = 20;
 
 // The 20 bytes of a row in the layout writers use, "oooooooooo ggggg n\r\n": false for any
-// other bytes.
+// other bytes. The bytes are taken as two words of eight and the four after them: the first
+// word holds eight digits of the offset, the second its last two, the space and the five
+// digits of the generation, read as one number of eight digits with the space as a 0.
 bool readRow(const unsigned char* row, int64_t& offset, int64_t& generation, bool& inUse) {
-    const int64_t rowOffset = rowOffsetNumber(row);
-    const int64_t rowGeneration = rowNumber(row, 11, 5);
-    if (rowOffset < 0 || rowGeneration < 0 || row[10] != ' ' || row[16] != ' ' ||
-        (row[17] != 'n' && row[17] != 'f') || !isRowEnd(row[18], row[19])) {
+    const uint64_t head = laneWord(row);
+    uint64_t tail = laneWord(row + 8);
+    constexpr uint64_t kSpaceLane = uint64_t{0xFF} << 16; // byte 10 of the row
+    if ((tail & kSpaceLane) != uint64_t{' '} << 16) {
         return false;
     }
-    offset = rowOffset;
-    generation = rowGeneration;
+    tail ^= uint64_t{' ' ^ '0'} << 16;
+    if (!allDigits(head, tail) || row[16] != ' ' || (row[17] != 'n' && row[17] != 'f') ||
+        !isRowEnd(row[18], row[19])) {
+        return false;
+    }
+    // The tail's number: the offset's last two digits times a million, then the generation.
+    const uint64_t tailValue = eightDigitsValue(tail);
+    offset = static_cast<int64_t>(eightDigitsValue(head) * 100 + tailValue / 1000000);
+    generation = static_cast<int64_t>(tailValue % 1000000);
     inUse = row[17] == 'n';
     return true;
 }
 
 } // namespace
+
+size_t CPdfTableScanner::nextStandardRows(StandardRow* rows, size_t max) {
+    const unsigned char* ahead = nullptr;
+    const size_t available = max == 0 ? 0 : source_.buffered(ahead);
+    size_t consumed = 0;
+    size_t count = 0;
+    while (count < max) {
+        size_t lead = consumed;
+        while (lead < available && isWhitespace(ahead[lead])) {
+            ++lead;
+        }
+        if (lead >= available || ahead[lead] == '%' || available - lead < kRowBytes) {
+            break;
+        }
+        StandardRow& row = rows[count];
+        if (!readRow(ahead + lead, row.offset, row.generation, row.inUse)) {
+            consumed = lead;
+            break;
+        }
+        consumed = lead + kRowBytes;
+        ++count;
+    }
+    source_.skipBuffered(consumed);
+    return count;
+}
 
 bool CPdfTableScanner::nextStandardRow(int64_t& offset, int64_t& generation, bool& inUse) {
     // The row read in place where the stream has it (and white-space before it) ahead: the

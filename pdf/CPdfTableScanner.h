@@ -26,6 +26,17 @@ class CPdfTableScanner {
     // read without tokens; it gives what next() would give for its three tokens. When the
     // bytes after any white-space are not such a row, nothing is consumed and false returned.
     bool nextStandardRow(int64_t& offset, int64_t& generation, bool& inUse);
+    // Up to max rows in that layout read one after the other from the bytes the stream has
+    // already read ahead, each as nextStandardRow reads it: how many were read into rows. It
+    // stops before the first that is no such row (its white-space passed over, as
+    // nextStandardRow passes it) or that is not wholly in those bytes; nextStandardRow then
+    // decides that row.
+    struct StandardRow {
+        int64_t offset = 0;
+        int64_t generation = 0;
+        bool inUse = false;
+    };
+    size_t nextStandardRows(StandardRow* rows, size_t max);
     // Called after a row's type letter: skips the rest of its line when it holds no row.
     void skipRowComment();
 

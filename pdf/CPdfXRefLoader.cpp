@@ -30,19 +30,27 @@ int64_t rowOffset(int64_t value) {
     return std::clamp<int64_t>(value, -XRefEntry::kMaxOffset - 1, XRefEntry::kMaxOffset);
 }
 
+// Out of line, so that setTableRow, which runs for every row, stays small.
+[[noreturn, gnu::noinline]] void refuseGeneration(int64_t number, int64_t generation) {
+    throw CPdfException(kBadTable, "the row of object " + std::to_string(number) +
+                                       " gives generation " + std::to_string(generation) +
+                                       " to an object in use");
+}
+
 // A row of a classic table. An object in use needs a generation that a table can name (five
 // digits, up to 65535), or it could not be written again under the generation it has; the
 // generation of a free row is never used, and is kept within that range.
-void setTableRow(XRefEntry& row, int64_t number, int64_t offset, int64_t generation, bool inUse) {
+inline void setTableRow(XRefEntry& row, int64_t number, int64_t offset, int64_t generation,
+                        bool inUse) {
     if (inUse && (generation < 0 || generation > XRefEntry::kMaxGeneration)) {
-        throw CPdfException(kBadTable, "the row of object " + std::to_string(number) +
-                                           " gives generation " + std::to_string(generation) +
-                                           " to an object in use");
+        refuseGeneration(number, generation);
     }
-    row.offset = rowOffset(offset);
-    row.generation =
+    XRefEntry entry;
+    entry.offset = rowOffset(offset);
+    entry.generation =
         static_cast<int32_t>(std::clamp<int64_t>(generation, 0, XRefEntry::kMaxGeneration));
-    row.type = inUse ? 1 : 0;
+    entry.type = inUse ? 1 : 0;
+    row = entry;
 }
 
 // "N G obj" for the rows of a table, one after the other (see expectedHeader).
@@ -87,6 +95,29 @@ std::string_view expectedHeader(HeaderText& header, size_t number, int64_t gener
     }
     header.number = number;
     return std::string_view(header.text, header.length);
+}
+
+// Whether the first count bytes at a and at b are the same; counts of 4 to 16 bytes (every
+// header of a plain table's first million objects) compared as two words that may overlap.
+inline bool sameBytes(const char* a, const char* b, size_t count) {
+    auto same = [a, b, count](auto word) {
+        decltype(word) a0 = 0;
+        decltype(word) a1 = 0;
+        decltype(word) b0 = 0;
+        decltype(word) b1 = 0;
+        std::memcpy(&a0, a, sizeof a0);
+        std::memcpy(&b0, b, sizeof b0);
+        std::memcpy(&a1, a + count - sizeof a1, sizeof a1);
+        std::memcpy(&b1, b + count - sizeof b1, sizeof b1);
+        return a0 == b0 && a1 == b1;
+    };
+    if (count >= 8 && count <= 16) {
+        return same(uint64_t{0});
+    }
+    if (count >= 4 && count < 8) {
+        return same(uint32_t{0});
+    }
+    return std::memcmp(a, b, count) == 0;
 }
 
 } // namespace
@@ -165,6 +196,8 @@ void CPdfXRef::readTrailerReferences() {
 
 std::string CPdfXRef::firstMisplacedRow() {
     CPdfInputFile& input = file_->input();
+    // A file read through its mapping is looked at there directly, without a call a row.
+    const std::string_view mapped = input.mappedInput();
     HeaderText expected;
     // Row 0 is never an object's, whatever it says.
     for (size_t number = 1; number < entries_.size(); ++number) {
@@ -177,15 +210,19 @@ std::string CPdfXRef::firstMisplacedRow() {
                    std::to_string(static_cast<int64_t>(row.offset)) + ")";
         };
         std::string_view text;
-        if (row.offset < 0 || !input.view(static_cast<uint64_t>(row.offset), 256, text) ||
-            text.empty()) {
+        const uint64_t offset = static_cast<uint64_t>(row.offset);
+        if (row.offset < 0 || (mapped.empty() ? !input.view(offset, 256, text) || text.empty()
+                                              : offset >= mapped.size())) {
             return where() + " lies outside the file";
+        }
+        if (!mapped.empty()) {
+            text = mapped.substr(static_cast<size_t>(offset), 256);
         }
         // The header as writers put it, "N G obj" with this row's number and generation, is
         // compared as bytes; any other text is read.
         const std::string_view plain = expectedHeader(expected, number, row.generation);
         const size_t length = plain.size();
-        if (text.size() >= length && std::memcmp(text.data(), plain.data(), length) == 0 &&
+        if (text.size() >= length && sameBytes(text.data(), plain.data(), length) &&
             (text.size() == length ||
              !pdfsyntax::isRegular(static_cast<unsigned char>(text[length])))) {
             continue;
@@ -367,6 +404,21 @@ std::optional<int64_t> CPdfXRef::Loader::readTable(CPdfTableScanner& scanner, CP
         const int64_t count = countToken.value;
         grow(first, count);
         for (int64_t number = first; number < first + count; ++number) {
+            // Rows in the layout writers use, read in runs from the bytes at hand; the row
+            // after a run (or a row of another layout) is read one at a time.
+            constexpr int64_t kRun = 64;
+            CPdfTableScanner::StandardRow run[kRun];
+            const size_t inRun = scanner.nextStandardRows(
+                run, static_cast<size_t>(std::min(kRun, first + count - number)));
+            for (size_t k = 0; k < inRun; ++k, ++number) {
+                XRefEntry& row = xref_.entries_[static_cast<size_t>(number)];
+                if (row.offset == -1) { // rows of newer sections stay
+                    setTableRow(row, number, run[k].offset, run[k].generation, run[k].inUse);
+                }
+            }
+            if (number == first + count) {
+                break;
+            }
             XRefEntry& row = xref_.entries_[static_cast<size_t>(number)];
             int64_t standardOffset = 0;
             int64_t standardGeneration = 0;

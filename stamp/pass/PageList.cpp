@@ -18,6 +18,11 @@ bool hasOwnResources(std::string_view text) {
     return dict != pdfsyntax::npos && pdfsyntax::findEntry(text, dict, "Resources").has_value();
 }
 
+// Whether key (its "/" at pos) lies in the text at pos: a key of a few bytes is compared inline.
+template <size_t N> bool keyAt(std::string_view text, size_t pos, const char (&key)[N]) {
+    return text.size() - pos >= N - 1 && std::memcmp(text.data() + pos, key, N - 1) == 0;
+}
+
 // Where the walk's keys first occur anywhere in a page's text, each as pdfsyntax::findText
 // finds it (npos for none), found in one pass from "/" to "/" instead of one search per key.
 struct WalkKeys {
@@ -25,32 +30,34 @@ struct WalkKeys {
     size_t at[kCount] = {pdfsyntax::npos, pdfsyntax::npos, pdfsyntax::npos, pdfsyntax::npos};
 
     explicit WalkKeys(std::string_view text) {
-        static constexpr std::string_view kKeys[kCount] = {"/Pages", "/Rotate", "/CropBox",
-                                                           "/MediaBox"};
+        const char* const data = text.data();
+        const size_t size = text.size();
         size_t missing = kCount;
-        for (size_t pos = text.find('/'); pos != std::string_view::npos && missing > 0;
-             pos = text.find('/', pos + 1)) {
+        for (size_t pos = 0; missing > 0; ++pos) {
+            const void* slash = std::memchr(data + pos, '/', size - pos);
+            if (slash == nullptr) {
+                break;
+            }
+            pos = static_cast<size_t>(static_cast<const char*>(slash) - data);
             // The byte after the "/" tells the one key that can start here.
-            int k = -1;
-            switch (pos + 1 < text.size() ? text[pos + 1] : '\0') {
+            int k = kCount;
+            switch (pos + 1 < size ? data[pos + 1] : '\0') {
             case 'P':
-                k = kPages;
+                k = keyAt(text, pos, "/Pages") ? kPages : kCount;
                 break;
             case 'R':
-                k = kRotate;
+                k = keyAt(text, pos, "/Rotate") ? kRotate : kCount;
                 break;
             case 'C':
-                k = kCropBox;
+                k = keyAt(text, pos, "/CropBox") ? kCropBox : kCount;
                 break;
             case 'M':
-                k = kMediaBox;
+                k = keyAt(text, pos, "/MediaBox") ? kMediaBox : kCount;
                 break;
             default:
-                continue;
+                break;
             }
-            const std::string_view key = kKeys[k];
-            if (at[k] == pdfsyntax::npos && text.size() - pos >= key.size() &&
-                std::memcmp(text.data() + pos, key.data(), key.size()) == 0) {
+            if (k != kCount && at[k] == pdfsyntax::npos) {
                 at[k] = pos;
                 --missing;
             }
@@ -169,20 +176,33 @@ void PageList::walkPageTree(std::string_view nodeText, const PageBox& inherited,
     // Kids come as pairs of numbers: the object number, then the generation, which is skipped.
     bool haveNumber = false;
     int64_t kidNumber = 0;
-    while (pos < nodeText.size()) {
-        const char c = nodeText[pos];
-        if (c == ']' || c == '/') {
-            break;
-        }
-        if (!pdfsyntax::isDigit(c)) {
+    const char* const data = nodeText.data();
+    const size_t size = nodeText.size();
+    while (pos < size) {
+        const char c = data[pos];
+        if (!pdfsyntax::isDigit(static_cast<unsigned char>(c))) {
+            if (c == ']' || c == '/') {
+                break;
+            }
             ++pos;
             continue;
         }
-        // Held just past the range of object numbers, which is all a kid's number needs.
+        // Held just past the range of object numbers, which is all a kid's number needs: up to
+        // ten digits are taken as they come, more are held there.
+        constexpr uint64_t kHeld = uint64_t{INT32_MAX} + 1;
         uint64_t digits = 0;
-        bool capped = false;
-        pos = pdfsyntax::readDigits(nodeText, pos, uint64_t{INT32_MAX} + 1, digits, capped);
-        const int64_t value = static_cast<int64_t>(digits);
+        const size_t start = pos;
+        unsigned digit = 0;
+        while (pos < size && pos - start < 10 &&
+               (digit = static_cast<unsigned char>(data[pos]) - unsigned{'0'}) <= 9) {
+            digits = digits * 10 + digit;
+            ++pos;
+        }
+        if (pos < size && pdfsyntax::isDigit(static_cast<unsigned char>(data[pos]))) {
+            bool capped = false;
+            pos = pdfsyntax::readDigits(nodeText, start, kHeld, digits, capped);
+        }
+        const int64_t value = static_cast<int64_t>(std::min(digits, kHeld));
         ++pos; // the byte after a number is passed over
         if (!haveNumber) {
             kidNumber = value;
@@ -246,15 +266,21 @@ void PageList::visitKid(int64_t kidNumber, const PageBox& nodeBox, int depth,
     }
     PageEntry& row = pages_.emplace_back();
     row.objectNumber = static_cast<uint32_t>(kidNumber);
-    row.box =
-        readBox(stamp_,
-                from(keys.at[WalkKeys::kCropBox] != pdfsyntax::npos ? keys.at[WalkKeys::kCropBox]
-                                                                    : keys.at[WalkKeys::kMediaBox]),
-                nodeBox, &objects_);
+    // Without a box of its own the page has its node's (which a -pagesize replaces there as
+    // here), and without a /Rotate its node's.
+    const size_t boxKey = keys.at[WalkKeys::kCropBox] != pdfsyntax::npos
+                              ? keys.at[WalkKeys::kCropBox]
+                              : keys.at[WalkKeys::kMediaBox];
+    row.box = boxKey != pdfsyntax::npos || !stamp_.pageSizeText.empty()
+                  ? readBox(stamp_, from(boxKey), nodeBox, &objects_)
+                  : nodeBox;
     row.inheritedResourcesFrom = resourcesFrom;
-    const pdfsyntax::NumberAfter rotate =
-        pdfsyntax::readNumberAfter(from(keys.at[WalkKeys::kRotate]), "/Rotate");
-    row.rotate = rotate.found ? rotate.value : nodeRotate_;
+    row.rotate = nodeRotate_;
+    if (keys.at[WalkKeys::kRotate] != pdfsyntax::npos) {
+        const pdfsyntax::NumberAfter rotate =
+            pdfsyntax::readNumberAfter(from(keys.at[WalkKeys::kRotate]), "/Rotate");
+        row.rotate = rotate.found ? rotate.value : nodeRotate_;
+    }
     // The frame just taken by objectText, kept for the copy and the stamp of the page, with its
     // header where the text read is the frame's own bytes.
     objects_.keepFrame(static_cast<int32_t>(kidNumber), !inBuffer && header->number == kidNumber

@@ -260,40 +260,57 @@ TEST(ObjectFraming, TextSeenInPlaceAndKeptFramesMatchTheCopy) {
     }
 
     // Kept frames of pages listed out of number order and twice, asked for in rising order,
-    // in their order, backwards and at random, between objects that are no pages.
+    // in their order, backwards and at random, between objects that are no pages: kept as they
+    // are framed, kept from the text the walk saw (another object's text seen in between, in
+    // one case), and the first three of those kept.
     const std::vector<int32_t> keptNumbers = {4, 3, 10, 3, 6};
-    CPdfObjectFraming keeping;
-    keeping.attach(document.input(), xref);
-    keeping.setKeptIndex([&keptNumbers](size_t number) {
-        for (size_t k = 0; k < keptNumbers.size(); ++k) {
-            if (static_cast<size_t>(keptNumbers[k]) == number) {
-                return static_cast<int32_t>(k + 1);
+    CPdfObjectFraming framed;
+    CPdfObjectFraming seen;
+    CPdfObjectFraming firstThree;
+    for (CPdfObjectFraming* keeping : {&framed, &seen, &firstThree}) {
+        keeping->attach(document.input(), xref);
+        keeping->setKeptIndex([&keptNumbers](size_t number) {
+            for (size_t k = 0; k < keptNumbers.size(); ++k) {
+                if (static_cast<size_t>(keptNumbers[k]) == number) {
+                    return static_cast<int32_t>(k + 1);
+                }
             }
-        }
-        return 0;
-    });
-    for (int32_t number : keptNumbers) {
-        keeping.keepFrame(number);
+            return 0;
+        });
     }
-    for (const std::vector<int32_t>& order :
-         {std::vector<int32_t>{1, 2, 3, 4, 5, 6, 7, 9, 10},
-          {4, 3, 10, 3, 6, 5, 4, 3},
-          {10, 6, 4, 3, 2, 1, 0},
-          {6, 5, 3, 1, 10, 2, 9, 6, 8, 4, 4, 3, 10, 1000, -2}}) {
-        for (int32_t number : order) {
-            ObjectExtent want;
-            ObjectExtent got;
-            const bool wantFound = copying.findObjectExtent(number, want);
-            EXPECT_EQ(keeping.findObjectExtent(number, got), wantFound) << number;
-            EXPECT_EQ(got.start, want.start) << number;
-            EXPECT_EQ(got.length, want.length) << number;
-            EXPECT_EQ(got.isStream, want.isStream) << number;
-            EXPECT_EQ(got.framedLength, want.framedLength) << number;
-            bool found = false;
-            if (keeping.cachedFrame(number, got, found)) {
-                EXPECT_EQ(found, wantFound) << number;
+    for (int32_t number : keptNumbers) {
+        framed.keepFrame(number);
+        firstThree.keepFrame(number);
+        std::string_view text;
+        bool inBuffer = false;
+        EXPECT_TRUE(seen.objectText(number, buffer, text, inBuffer)) << number;
+        if (number == 10) {
+            EXPECT_TRUE(seen.objectText(5, buffer, text, inBuffer));
+        }
+        seen.keepFrame(number);
+    }
+    firstThree.keepFirstFrames(3);
+    for (CPdfObjectFraming* keeping : {&framed, &seen, &firstThree}) {
+        for (const std::vector<int32_t>& order :
+             {std::vector<int32_t>{1, 2, 3, 4, 5, 6, 7, 9, 10},
+              {4, 3, 10, 3, 6, 5, 4, 3},
+              {10, 6, 4, 3, 2, 1, 0},
+              {6, 5, 3, 1, 10, 2, 9, 6, 8, 4, 4, 3, 10, 1000, -2}}) {
+            for (int32_t number : order) {
+                ObjectExtent want;
+                ObjectExtent got;
+                const bool wantFound = copying.findObjectExtent(number, want);
+                EXPECT_EQ(keeping->findObjectExtent(number, got), wantFound) << number;
                 EXPECT_EQ(got.start, want.start) << number;
                 EXPECT_EQ(got.length, want.length) << number;
+                EXPECT_EQ(got.isStream, want.isStream) << number;
+                EXPECT_EQ(got.framedLength, want.framedLength) << number;
+                bool found = false;
+                if (keeping->cachedFrame(number, got, found)) {
+                    EXPECT_EQ(found, wantFound) << number;
+                    EXPECT_EQ(got.start, want.start) << number;
+                    EXPECT_EQ(got.length, want.length) << number;
+                }
             }
         }
     }

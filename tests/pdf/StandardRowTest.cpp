@@ -7,6 +7,9 @@
 #include "pdf/CPdfInputFile.h"
 #include "pdf/CPdfTableScanner.h"
 
+#include <random>
+#include <variant>
+
 using qmtest::PdfBuilder;
 using namespace readertest;
 
@@ -124,6 +127,83 @@ TEST(StandardRows, ScannerReadsOnlyRowsOfTheLayout) {
                 EXPECT_NE(first.kind, CPdfTableScanner::Kind::End) << c.text;
             }
         }
+    }
+}
+
+// Rows read in runs are the rows read one at a time, and a row read without tokens is what the
+// tokens read there: thousands of rows in the layout or one byte off it, with white-space,
+// comments and words between them, across the refills of the stream.
+TEST(StandardRows, RunsReadAsSingleRowsAndAsTheTokens) {
+    std::mt19937 random(29);
+    const std::string misfits = std::string("0123456789 \r\n\t%nfx/:*\xff") + '\0';
+    const char* const ends[] = {" \r", " \n", "\r\n"};
+    std::string text;
+    for (int i = 0; i < 8000; ++i) {
+        std::string line =
+            row(static_cast<int64_t>(random() % 10000000000ULL),
+                static_cast<int>(random() % 100000), random() % 2 ? 'n' : 'f', ends[random() % 3]);
+        if (random() % 4 == 0) {
+            line[random() % line.size()] = misfits[random() % misfits.size()];
+        }
+        if (random() % 40 == 0) {
+            line = (random() % 2 ? " % note\n" : "\n  ") + line;
+        }
+        text += line;
+    }
+    TempDir folder;
+    CPdfInputFile input;
+    ASSERT_TRUE(input.open(folder.write("rows.bin", text)));
+
+    // What one reading gives: each row read without tokens, or else the token there.
+    using Row = CPdfTableScanner::StandardRow;
+    using Event = std::variant<std::tuple<int64_t, int64_t, bool>, std::pair<int, int64_t>>;
+    auto readAll = [&input](bool inRuns) {
+        std::vector<Event> events;
+        CPdfFileStream stream(input, 0, 0, nullElement());
+        CPdfTableScanner scanner(stream);
+        for (size_t round = 0;; ++round) {
+            Row run[64];
+            const size_t read = inRuns ? scanner.nextStandardRows(run, 1 + round % 64) : 0;
+            for (size_t k = 0; k < read; ++k) {
+                events.emplace_back(
+                    std::make_tuple(run[k].offset, run[k].generation, run[k].inUse));
+            }
+            if (read > 0) {
+                continue;
+            }
+            const uint64_t start = stream.getPos();
+            Row single;
+            if (scanner.nextStandardRow(single.offset, single.generation, single.inUse)) {
+                events.emplace_back(
+                    std::make_tuple(single.offset, single.generation, single.inUse));
+                // The tokens from the same place read the same row.
+                CPdfFileStream again(input, 0, 0, nullElement());
+                again.setPos(static_cast<int64_t>(start));
+                CPdfTableScanner tokens(again);
+                const CPdfTableScanner::Token offset = tokens.next();
+                const CPdfTableScanner::Token generation = tokens.next();
+                const CPdfTableScanner::Token type = tokens.next();
+                EXPECT_EQ(offset.kind, CPdfTableScanner::Kind::Integer) << start;
+                EXPECT_EQ(offset.value, single.offset) << start;
+                EXPECT_EQ(generation.kind, CPdfTableScanner::Kind::Integer) << start;
+                EXPECT_EQ(generation.value, single.generation) << start;
+                EXPECT_TRUE(type.isWord(single.inUse ? "n" : "f")) << start;
+                continue;
+            }
+            const CPdfTableScanner::Token token = scanner.next();
+            if (token.kind == CPdfTableScanner::Kind::End) {
+                break;
+            }
+            events.emplace_back(std::make_pair(static_cast<int>(token.kind), token.value));
+        }
+        return events;
+    };
+    const std::vector<Event> single = readAll(false);
+    const std::vector<Event> runs = readAll(true);
+    EXPECT_GT(single.size(), 8000u);
+    ASSERT_EQ(runs.size(), single.size());
+    for (size_t k = 0; k < runs.size(); ++k) {
+        ASSERT_EQ(runs[k], single[k]) << "event " << k;
     }
 }
 

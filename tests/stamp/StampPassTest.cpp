@@ -657,6 +657,43 @@ TEST_F(StampPassTest, APageTreeThatListsItsOwnAncestorEnds) {
     EXPECT_EQ(result_.pages, 2u) << "page 3 is listed twice, the cycle is not followed";
 }
 
+// A kid's number is read whole however many digits it has: leading zeros name the object, and
+// a number past the object numbers (held there, never wrapped into one) names none.
+TEST_F(StampPassTest, ReadsEveryDigitOfAKidsNumber) {
+    struct Case {
+        const char* kids;
+        size_t pages; // 0: the pass fails, naming kid 2147483648
+    };
+    const Case cases[] = {
+        {"3 0 R", 1},
+        {"0000000003 0 R", 1},
+        {"00000000000000000003 0 R 3 00000000000 R", 2},
+        {"2147483648 0 R", 0},
+        {"4294967299 0 R", 0},
+        {"99999999999999999999999 0 R", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.kids);
+        PdfBuilder pdf;
+        pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+        pdf.object(2, std::string("<< /Type /Pages /Kids [") + c.kids + "] /Count 2 >>");
+        pdf.object(3, "<< /Type /Page /Parent 2 0 R /Resources << >> >>");
+        pdf.classicXRef();
+        if (c.pages == 0) {
+            try {
+                stamp(pdf);
+                ADD_FAILURE() << "the pass went through";
+            } catch (const CPdfException& e) {
+                EXPECT_NE(e.cause().find("kid 2147483648 cannot be read"), std::string::npos)
+                    << e.cause();
+            }
+            continue;
+        }
+        stamp(pdf);
+        EXPECT_EQ(result_.pages, c.pages);
+    }
+}
+
 TEST_F(StampPassTest, RefusesAnOutputThatIsTheInputAndKeepsTheInput) {
     PdfBuilder pdf = PdfBuilder::simpleDocument(1);
     pdf.classicXRef();
