@@ -19,47 +19,62 @@ bool sameText(std::string_view a, const std::string& b) {
 } // namespace
 
 void StampDrawing::append(std::string& out, const StampContentInput& in) {
-    if (!valid_ || !sameAsLast(in)) {
-        remember(in);
-        build(in);
-        valid_ = true;
+    setStyle(in);
+    StampPlace place;
+    place.x = in.x;
+    place.y = in.y;
+    place.angleRadians = in.angleRadians;
+    place.fontSize = in.fontSize;
+    place.boxX = in.boxX;
+    place.boxY = in.boxY;
+    place.boxWidth = in.boxWidth;
+    place.boxHeight = in.boxHeight;
+    appendPage(out, place, in.glyphArray.empty() ? untilZero(in.text) : in.glyphArray);
+}
+
+void StampDrawing::setStyle(const StampContentInput& in) {
+    if (styled_ && sameStyle(in)) {
+        return;
     }
-    const std::string_view drawn = in.glyphArray.empty() ? untilZero(in.text) : in.glyphArray;
+    under_ = in.under;
+    artifact_ = in.artifact;
+    pageWrap_ = in.pageWrap;
+    glyphs_ = !in.glyphArray.empty();
+    graphicsStateName_.assign(in.graphicsStateName);
+    colorOperator_.assign(in.colorOperator);
+    fontResourceName_.assign(in.fontResourceName);
+    boxColorOperator_.assign(in.boxColorOperator);
+    styled_ = true;
+    built_ = false;
+}
+
+void StampDrawing::appendPage(std::string& out, const StampPlace& place, std::string_view drawn) {
+    if (!built_ || !samePlace(place)) {
+        place_ = place;
+        build();
+        built_ = true;
+    }
     out.reserve(out.size() + head_.size() + drawn.size() + tail_.size());
     out += head_;
     out += drawn;
     out += tail_;
 }
 
-bool StampDrawing::sameAsLast(const StampContentInput& in) const {
-    return in.fontSize == fontSize_ && in.under == under_ && in.artifact == artifact_ &&
-           in.pageWrap == pageWrap_ && in.glyphArray.empty() == !glyphs_ && sameBits(in.x, x_) &&
-           sameBits(in.y, y_) && sameBits(in.angleRadians, angleRadians_) &&
-           sameBits(in.boxX, boxX_) && sameBits(in.boxY, boxY_) &&
-           sameBits(in.boxWidth, boxWidth_) && sameBits(in.boxHeight, boxHeight_) &&
+bool StampDrawing::sameStyle(const StampContentInput& in) const {
+    return in.under == under_ && in.artifact == artifact_ && in.pageWrap == pageWrap_ &&
+           in.glyphArray.empty() == !glyphs_ &&
            sameText(in.graphicsStateName, graphicsStateName_) &&
            sameText(in.fontResourceName, fontResourceName_) &&
            sameText(in.colorOperator, colorOperator_) &&
            sameText(in.boxColorOperator, boxColorOperator_);
 }
 
-void StampDrawing::remember(const StampContentInput& in) {
-    fontSize_ = in.fontSize;
-    under_ = in.under;
-    artifact_ = in.artifact;
-    pageWrap_ = in.pageWrap;
-    glyphs_ = !in.glyphArray.empty();
-    x_ = in.x;
-    y_ = in.y;
-    angleRadians_ = in.angleRadians;
-    boxX_ = in.boxX;
-    boxY_ = in.boxY;
-    boxWidth_ = in.boxWidth;
-    boxHeight_ = in.boxHeight;
-    graphicsStateName_.assign(in.graphicsStateName);
-    colorOperator_.assign(in.colorOperator);
-    fontResourceName_.assign(in.fontResourceName);
-    boxColorOperator_.assign(in.boxColorOperator);
+bool StampDrawing::samePlace(const StampPlace& place) const {
+    return place.fontSize == place_.fontSize && sameBits(place.x, place_.x) &&
+           sameBits(place.y, place_.y) && sameBits(place.angleRadians, place_.angleRadians) &&
+           sameBits(place.boxX, place_.boxX) && sameBits(place.boxY, place_.boxY) &&
+           sameBits(place.boxWidth, place_.boxWidth) &&
+           sameBits(place.boxHeight, place_.boxHeight);
 }
 
 void StampDrawing::appendMatrix(std::string& out, const std::array<float, 6>& values) {
@@ -72,50 +87,51 @@ void StampDrawing::appendMatrix(std::string& out, const std::array<float, 6>& va
     out += matrixText_;
 }
 
-void StampDrawing::build(const StampContentInput& in) {
+void StampDrawing::build() {
+    const StampPlace& in = place_;
     const float c = std::cos(in.angleRadians);
     const float s = std::sin(in.angleRadians);
     std::string& out = head_;
     out.clear();
-    if (in.under) {
+    if (under_) {
         out += "q\n";
-    } else if (in.pageWrap) {
+    } else if (pageWrap_) {
         out += "\nQ\n";
     }
-    if (in.artifact) {
+    if (artifact_) {
         out += "/Artifact << /Type /Pagination >> BDC\n";
     }
     const std::array<float, 6> matrix{c, s, -s, c, in.x, in.y};
-    if (!in.boxColorOperator.empty()) {
+    if (!boxColorOperator_.empty()) {
         // The graphics state (the opacity) is set for box and text alike; the box is filled in
         // the text's space, which the save and restore around it leave behind.
         out += '/';
-        out += untilZero(in.graphicsStateName);
+        out += untilZero(graphicsStateName_);
         out += " gs\nq\n";
         appendMatrix(out, matrix);
         out += " cm\n";
-        out += untilZero(in.boxColorOperator);
+        out += untilZero(boxColorOperator_);
         out += '\n';
         appendFixedList(out, {in.boxX, in.boxY, in.boxWidth, in.boxHeight});
         out += " re\nf\nQ\nBT\n";
     } else {
         out += "BT\n/";
-        out += untilZero(in.graphicsStateName);
+        out += untilZero(graphicsStateName_);
         out += " gs\n";
     }
     appendMatrix(out, matrix);
     out += " Tm\n";
-    out += untilZero(in.colorOperator);
+    out += untilZero(colorOperator_);
     out += "\n/";
-    out += untilZero(in.fontResourceName);
+    out += untilZero(fontResourceName_);
     out += ' ';
     pdfsyntax::appendDecimal(out, in.fontSize);
-    out += in.glyphArray.empty() ? " Tf\n(" : " Tf\n";
-    tail_ = in.glyphArray.empty() ? ") Tj\nET\n" : " TJ\nET\n";
-    if (in.artifact) {
+    out += glyphs_ ? " Tf\n" : " Tf\n(";
+    tail_ = glyphs_ ? " TJ\nET\n" : ") Tj\nET\n";
+    if (artifact_) {
         tail_ += "EMC\n";
     }
-    if (in.under) {
-        tail_ += in.pageWrap ? "Q\nq\n" : "Q\n";
+    if (under_) {
+        tail_ += pageWrap_ ? "Q\nq\n" : "Q\n";
     }
 }

@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <set>
 #include <string>
 
@@ -55,6 +56,8 @@ CPdfStampPass::CPdfStampPass(const RunSettings& run, const StampDefinition& stam
         if (drawn.definition->boxSet) {
             drawn.boxColorOperator = formatColorOperator(drawn.definition->boxColor, 0);
         }
+        drawn.placedByPageAlone =
+            drawn.definition->alignment == "left" && !drawn.definition->boxSet;
     }
 }
 
@@ -267,6 +270,22 @@ void CPdfStampPass::writeStampObjects() {
     restoreObject_ = formatStreamObject(fixedStreamText(true));
     makeStampResourceTexts();
     markedDocument_ = isMarkedCatalog();
+    for (DrawnStamp& drawn : stamps_) {
+        StampContentInput style;
+        style.graphicsStateName = drawn.graphicsStateName;
+        style.fontResourceName = drawn.fontResourceName;
+        style.colorOperator = drawn.colorOperator;
+        style.boxColorOperator = drawn.boxColorOperator;
+        // An embedded font draws the text as glyphs (an array for TJ); the style asks only
+        // whether there is one.
+        style.glyphArray = drawn.definition->embedFontFile.empty() ? "" : "[]";
+        style.under = drawn.definition->under;
+        style.artifact = markedDocument_;
+        style.pageWrap = false; // stampPage writes the restore and the save once per stream
+        drawn.drawing.setStyle(style);
+        drawn.placeKnown = false;
+        drawn.composer = TextComposer(*drawn.definition, pageCount_);
+    }
 }
 
 bool CPdfStampPass::isAnyStampSelected(int32_t position) const {
@@ -414,7 +433,7 @@ void CPdfStampPass::appendStampDrawing(DrawnStamp& drawn, size_t pageIndex, std:
     if (first && shown > numbers_.highestShown) {
         numbers_.highestShown = shown;
     }
-    composeText(stamp, shown, pageCount_, composed_);
+    drawn.composer.compose(shown, composed_);
     if (stamp.embedFontFile.empty() && drawn.plainText) {
         literalText_ = composed_.text;
     } else if (stamp.embedFontFile.empty()) {
@@ -503,46 +522,44 @@ void CPdfStampPass::stampPagesForUpdate() {
 
 void CPdfStampPass::appendStampContent(DrawnStamp& drawn, size_t pageIndex, std::string& out) {
     const StampDefinition& stamp = *drawn.definition;
-    // The sizes file picks the size from the width of the box the text is placed in.
-    PageEntry page = pages_[pageIndex];
-    if (drawn.fixedBox) {
-        page.box = drawn.box;
-    }
-    const int32_t size = sizeForPageWidth(stamp, boxWidth(page.box));
     const bool embedded = !stamp.embedFontFile.empty();
+    const std::string_view shown = embedded ? std::string_view(glyphArray_) : literalText_;
+    const PageEntry& entry = pages_[pageIndex];
+    const PageBox& box = drawn.fixedBox ? drawn.box : entry.box;
+    if (drawn.placedByPageAlone && drawn.placeKnown && entry.rotate == drawn.placedRotate &&
+        std::memcmp(&box, &drawn.placedBox, sizeof box) == 0) {
+        drawn.drawing.appendPage(out, drawn.place, shown);
+        return;
+    }
+    // The sizes file picks the size from the width of the box the text is placed in.
+    PageEntry page = entry;
+    page.box = box;
+    const int32_t size = sizeForPageWidth(stamp, boxWidth(box));
     const PlacementResult placed =
         computeTextPlacement(stamp, page, size, literalText_, embedded ? glyphArrayWidth_ : -1.0f);
-
-    StampContentInput content;
-    content.graphicsStateName = drawn.graphicsStateName;
-    content.x = placed.x;
-    content.y = placed.y;
-    content.angleRadians = stampAngleRadians(placed.angle);
-    content.fontResourceName = drawn.fontResourceName;
-    content.fontSize = size;
-    content.text = literalText_;
-    if (embedded) {
-        content.glyphArray = glyphArray_;
-    }
-    content.under = stamp.under;
-    content.artifact = markedDocument_;
-    content.pageWrap = false; // stampPage writes the restore and the save once per stream
+    StampPlace& place = drawn.place;
+    place = StampPlace{};
+    place.x = placed.x;
+    place.y = placed.y;
+    place.angleRadians = stampAngleRadians(placed.angle);
+    place.fontSize = size;
     if (stamp.boxSet) {
-        content.boxColorOperator = drawn.boxColorOperator;
         float descent = 0.0f;
         float ascent = 0.0f;
         stampFontExtent(stamp, descent, ascent);
         const float advance = embedded
                                   ? glyphArrayWidth_
                                   : static_cast<float>(getTextWidth(stamp.fontName, literalText_));
-        const StampBox box = stampBoxRect(advance, descent, ascent, size);
-        content.boxX = box.x;
-        content.boxY = box.y;
-        content.boxWidth = box.width;
-        content.boxHeight = box.height;
+        const StampBox stampBox = stampBoxRect(advance, descent, ascent, size);
+        place.boxX = stampBox.x;
+        place.boxY = stampBox.y;
+        place.boxWidth = stampBox.width;
+        place.boxHeight = stampBox.height;
     }
-    content.colorOperator = drawn.colorOperator;
-    drawn.drawing.append(out, content);
+    drawn.placeKnown = true;
+    drawn.placedBox = box;
+    drawn.placedRotate = entry.rotate;
+    drawn.drawing.appendPage(out, place, shown);
 }
 
 void CPdfStampPass::stampFontExtent(const StampDefinition& stamp, float& descent,

@@ -13,6 +13,7 @@
 #include "stamp/pass/RunSettings.h"
 #include "stamp/pass/StampDefinition.h"
 #include "stamp/text/ComposeText.h"
+#include "stamp/text/TextComposer.h"
 #include "stamp/write/COutputWriter.h"
 
 #include <cstdint>
@@ -89,8 +90,19 @@ class CPdfStampPass {
         // The fill colours of the text and of the box behind it (empty without a box).
         std::string colorOperator;
         std::string boxColorOperator;
-        // The stream text, its drawing around the text kept from page to page.
+        // The stamp's text for the pass's page count.
+        TextComposer composer;
+        // The stream text, its drawing around the text kept from page to page; its style is set
+        // once the pass knows its resources and whether the document is tagged.
         StampDrawing drawing;
+        // A stamp aligned left without a box behind its text is placed by the page's box and
+        // turn alone, whatever its text: the place of the last page serves a page of the same
+        // box (the same bits) and turn.
+        bool placedByPageAlone = false;
+        bool placeKnown = false;
+        PageBox placedBox;
+        int32_t placedRotate = 0;
+        StampPlace place;
         // The stamp's own texts hold no byte that a literal string escapes or converts, nor a
         // backslash: its composed text is its literal text as it stands (numbers, decimal or
         // roman, never hold such a byte).

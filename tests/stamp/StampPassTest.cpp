@@ -1025,3 +1025,50 @@ TEST_F(StampPassTest, TheStampStreamShowsTheTextAsALiteralString) {
         EXPECT_EQ(out.substr(line, tj + 3 - line), c.shown) << c.name;
     }
 }
+
+// The stamp's text matrix of every page of a pass, in page order: pages of boxes and turns that
+// come back after others, and a text whose width moves the stamp. Each page is placed as the one
+// page of a document of its own would be, whatever the pages before it had.
+TEST_F(StampPassTest, EachPageOfAPassIsPlacedByItsOwnBoxTurnAndText) {
+    auto matricesOf = [this](const std::vector<std::string>& pages) {
+        PdfBuilder pdf;
+        std::string kids;
+        for (size_t k = 0; k < pages.size(); ++k) {
+            kids += std::to_string(3 + k) + " 0 R ";
+            pdf.object(static_cast<int>(3 + k),
+                       "<< /Type /Page /Parent 2 0 R " + pages[k] + " /Resources << >> >>");
+        }
+        pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
+            .object(2, "<< /Type /Pages /Kids [" + kids + "] /Count " +
+                           std::to_string(pages.size()) + " /MediaBox [0 0 612 792] >>")
+            .classicXRef();
+        const std::string out = stamp(pdf);
+        std::vector<std::string> matrices;
+        for (size_t tm = out.find(" Tm\n"); tm != std::string::npos; tm = out.find(" Tm\n", tm + 1)) {
+            const size_t line = out.rfind('\n', tm) + 1;
+            matrices.push_back(out.substr(line, tm - line));
+        }
+        return matrices;
+    };
+    const std::vector<std::string> pages = {
+        "",
+        "",
+        "/MediaBox [0 0 300 400]",
+        "/MediaBox [0 0 300 400] /Rotate 90",
+        "/Rotate 90",
+        "/MediaBox [0 0 612 792]",
+        "/CropBox [-0 0 612 792]",
+        "/MediaBox [0 0 300 400]",
+    };
+    const std::vector<std::string> matrices = matricesOf(pages);
+    ASSERT_EQ(matrices.size(), pages.size());
+    for (size_t k = 0; k < pages.size(); ++k) {
+        EXPECT_EQ(matrices[k], stampMatrixOfPage(pages[k])) << "page " << k + 1;
+    }
+    // Aligned right, "Page 10 / 10" ends where "Page 9 / 10" does: its matrix alone differs.
+    job_.stamp.alignment = "right";
+    const std::vector<std::string> right = matricesOf(std::vector<std::string>(10, ""));
+    ASSERT_EQ(right.size(), 10u);
+    EXPECT_EQ(right[8], right[0]);
+    EXPECT_NE(right[9], right[8]);
+}
