@@ -219,6 +219,23 @@ Seeds syntaxSeeds() {
     };
 }
 
+// Content streams' heads as the page rewrite judges them, several in a row (a zero byte between
+// two): of one form with other numbers, and of forms the check refuses.
+Seeds streamHeadSeeds() {
+    using namespace std::string_literals;
+    return {
+        {"one-form", "520 0 obj\n<< /Length 584 >>\nstream\n\0"
+                     "522 0 obj\n<< /Length 601 >>\nstream\n\0"
+                     "5240 0 obj\n<< /Length 61 >>\nstream\n"s},
+        {"entries", "12 0 obj<</Filter/FlateDecode/Length 1234/DecodeParms[<</K 1>>]>>stream\0"
+                    "13 0 obj\r\n<< /Length 7 0 R /Filter [/A85 /Fl] >>\r\nstream\r\n"s},
+        {"refused", "9 0 obj\n<< /Length 5 /S (a) >>\nstream\0"
+                    "9 0 obj\n<< /Xobj 5 >>\nstream\0"
+                    "9 0 obj\n<< /Length 5 >>\nstreaX\0"
+                    "9 0 obj\n<< /Length 5 ] >>\nstream"s},
+    };
+}
+
 Seeds parserSeeds() {
     return {
         {"dictionary", "<< /Type /Page /Count 3 /Kids [1 0 R 2 0 R] /Open true /None null >>"},
@@ -411,6 +428,7 @@ int main(int argc, char** argv) {
                          writeSeeds(root / "fuzz_repair", repairSeeds(documents)) &&
                          writeSeeds(root / "fuzz_parser", parserSeeds()) &&
                          writeSeeds(root / "fuzz_syntax", syntaxSeeds()) &&
+                         writeSeeds(root / "fuzz_stream_head", streamHeadSeeds()) &&
                          writeSeeds(root / "fuzz_flate", flateSeeds()) &&
                          writeSeeds(root / "fuzz_decrypt", decryptSeeds());
     return written ? 0 : 1;

@@ -15,6 +15,7 @@
 #include "stamp/text/ComposeText.h"
 #include "stamp/text/TextComposer.h"
 #include "stamp/write/COutputWriter.h"
+#include "stamp/write/PlainStreamHead.h"
 
 #include <cstdint>
 #include <functional>
@@ -186,6 +187,7 @@ class CPdfStampPass {
     // and the keyword "stream" right after it, and an "endobj" in the file after its start.
     // Such an object is framed as a stream; false leaves every other form to the framing.
     bool isPlainStreamObject(int64_t number);
+    PlainStreamHead streamHead_; // the form of the contents' heads read last
     // Where the file's last "endobj" starts (-1 when it holds none), found once a pass.
     int64_t lastEndobjStart();
     // The contents array object number (its text in target, its array at body) with the two

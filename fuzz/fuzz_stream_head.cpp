@@ -1,0 +1,60 @@
+// A content stream's head through the page rewrite's check, with the form of the heads before
+// kept, against the check that reads every byte. The input's heads are separated by a zero
+// byte; each is judged for the number its first digits give, and for that number plus one. Each
+// head is then judged again with every other run of digits one digit longer and with every digit
+// turned, so that heads of the kept form and of forms near it come one after another.
+#include "pdf/PdfSyntax.h"
+#include "stamp/write/PlainStreamHead.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+void judge(PlainStreamHead& head, std::string_view text) {
+    uint64_t number = 0;
+    pdfsyntax::readShortDigits(text, 0, 18, number);
+    for (const int64_t asked : {static_cast<int64_t>(number), static_cast<int64_t>(number) + 1}) {
+        if (head.find(text, asked) != PlainStreamHead::read(text, asked)) {
+            __builtin_trap();
+        }
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string_view input(reinterpret_cast<const char*>(data), size);
+    PlainStreamHead head;
+    size_t start = 0;
+    while (start <= input.size()) {
+        size_t end = input.find('\0', start);
+        if (end == std::string_view::npos) {
+            end = input.size();
+        }
+        const std::string text(input.substr(start, end - start));
+        std::string longer;
+        std::string turned;
+        bool inDigits = false;
+        size_t runs = 0;
+        for (const char c : text) {
+            const bool digit = pdfsyntax::isDigit(static_cast<unsigned char>(c));
+            if (inDigits && !digit && runs % 2 == 1) {
+                longer += '7';
+            }
+            runs += digit && !inDigits ? 1 : 0;
+            inDigits = digit;
+            longer += c;
+            turned += digit ? static_cast<char>('0' + ('9' - c)) : c;
+        }
+        judge(head, text);
+        judge(head, turned);
+        judge(head, longer);
+        judge(head, text);
+        start = end + 1;
+    }
+    return 0;
+}

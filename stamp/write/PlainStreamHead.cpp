@@ -1,0 +1,198 @@
+#include "stamp/write/PlainStreamHead.h"
+
+#include "pdf/PdfSyntax.h"
+
+#include <array>
+#include <cstring>
+
+using pdfsyntax::npos;
+
+namespace {
+
+// What the reading of a head makes of a byte of its dictionary's entries.
+enum StreamHeadClass : unsigned char {
+    kHeadPass,
+    kHeadStop, // a string, a comment or a dictionary's bracket: the entries end there
+    kHeadOpen, // "[" and "]"
+    kHeadClose,
+    kHeadKeywordJ, // the last bytes of "obj" and of "stream"
+    kHeadKeywordM,
+};
+
+constexpr std::array<unsigned char, 256> kStreamHeadClasses = [] {
+    std::array<unsigned char, 256> classes{};
+    for (unsigned char c : {'(', ')', '<', '>', '%', '{', '}'}) {
+        classes[c] = kHeadStop;
+    }
+    classes['['] = kHeadOpen;
+    classes[']'] = kHeadClose;
+    classes['j'] = kHeadKeywordJ;
+    classes['m'] = kHeadKeywordM;
+    return classes;
+}();
+
+// "N G obj" at the start of text as writers put it: the number (at most 18 digits) equal to
+// number, spaces or line ends between the words, a byte after "obj" that ends the word;
+// the position after "obj", or npos for any other form.
+size_t plainHeaderOf(std::string_view text, int64_t number) {
+    const char* const data = text.data();
+    const size_t size = text.size();
+    size_t pos = 0;
+    // One to 18 digits, then spaces or line ends.
+    auto word = [&](int64_t& value) {
+        const size_t start = pos;
+        uint64_t read = 0;
+        pos = pdfsyntax::readShortDigits(text, start, 18, read);
+        value = static_cast<int64_t>(read);
+        if (pos == start || pos >= size || !pdfsyntax::isPlainSpace(data[pos])) {
+            return false;
+        }
+        do {
+            ++pos;
+        } while (pos < size && pdfsyntax::isPlainSpace(data[pos]));
+        return true;
+    };
+    int64_t named = 0;
+    int64_t generation = 0;
+    if (!word(named) || named != number || !word(generation) || size - pos < 3 ||
+        std::memcmp(data + pos, "obj", 3) != 0 ||
+        (pos + 3 < size && pdfsyntax::isRegular(static_cast<unsigned char>(data[pos + 3])))) {
+        return npos;
+    }
+    return pos + 3;
+}
+
+// The eight bytes at at as the machine loads them.
+uint64_t loadWord(const char* at) {
+    uint64_t word = 0;
+    std::memcpy(&word, at, sizeof word);
+    return word;
+}
+
+} // namespace
+
+size_t PlainStreamHead::read(std::string_view text, int64_t number) {
+    const size_t bodyStart = plainHeaderOf(text, number);
+    if (bodyStart == npos) {
+        return npos;
+    }
+    const char* const data = text.data();
+    const size_t size = text.size();
+    auto skipSpaces = [&](size_t pos) {
+        while (pos < size && pdfsyntax::isWhitespace(static_cast<unsigned char>(data[pos]))) {
+            ++pos;
+        }
+        return pos;
+    };
+    const size_t dict = skipSpaces(bodyStart);
+    if (dict + 1 >= size || data[dict] != '<' || data[dict + 1] != '<') {
+        return npos;
+    }
+    // The entries hold no string, comment or bracket of another dictionary, their arrays close
+    // in order, and no word could end the object or start the next ("obj", "stream"): the first
+    // ">>" closes the dictionary, and no keyword stands before the one after it.
+    const size_t entries = dict + 2;
+    size_t end = entries;
+    size_t arrays = 0;
+    for (; end < size; ++end) {
+        const unsigned char kind = kStreamHeadClasses[static_cast<unsigned char>(data[end])];
+        if (kind == kHeadPass) {
+            continue;
+        }
+        if (kind == kHeadStop) {
+            break;
+        }
+        if (kind == kHeadOpen) {
+            ++arrays;
+        } else if (kind == kHeadClose) {
+            if (arrays == 0) {
+                return npos;
+            }
+            --arrays;
+        } else if (kind == kHeadKeywordJ
+                       ? end >= entries + 2 && data[end - 1] == 'b' && data[end - 2] == 'o'
+                       : end >= entries + 5 && std::memcmp(data + end - 5, "strea", 5) == 0) {
+            return npos;
+        }
+    }
+    if (arrays != 0 || end + 1 >= size || data[end + 1] != '>' || data[end] != '>') {
+        return npos;
+    }
+    const size_t keyword = skipSpaces(end + 2);
+    if (size - keyword < 6 || std::memcmp(data + keyword, "stream", 6) != 0) {
+        return npos;
+    }
+    return keyword + 6;
+}
+
+// A head of the kept form is read as the kept one was, whatever its digits: the reading tells a
+// digit only from other bytes (none of the bytes it looks for, nor a white-space), reads the
+// header's digits up to the same non-digit, and compares the header's number, which is compared
+// here. So the kept head's end is this one's.
+size_t PlainStreamHead::find(std::string_view text, int64_t number) {
+    if (matchesKept(text, number)) {
+        return end_;
+    }
+    const size_t end = read(text, number);
+    if (end != npos) {
+        keep(text, end);
+    }
+    return end;
+}
+
+bool PlainStreamHead::matchesKept(std::string_view text, int64_t number) const {
+    if (end_ == 0 || text.size() < end_) {
+        return false;
+    }
+    // Per byte of a word: its high four bits, and its low four bits with 6 added, which carries
+    // into the high four for any value above 9.
+    constexpr uint64_t kHigh = 0xF0F0F0F0F0F0F0F0ULL;
+    constexpr uint64_t kLow = 0x0F0F0F0F0F0F0F0FULL;
+    constexpr uint64_t kDigitHigh = 0x3030303030303030ULL;
+    constexpr uint64_t kSix = 0x0606060606060606ULL;
+    constexpr uint64_t kCarry = 0x1010101010101010ULL;
+    for (const Word& word : words_) {
+        const uint64_t bytes = loadWord(text.data() + word.at);
+        const uint64_t digits = bytes & word.digits;
+        if (((bytes ^ word.kept) & word.fixed) != 0 ||
+            (digits & kHigh) != (kDigitHigh & word.digits) ||
+            (((digits & kLow) + (kSix & word.digits)) & kCarry) != 0) {
+            return false;
+        }
+    }
+    uint64_t named = 0;
+    for (size_t i = 0; i < numberDigits_; ++i) {
+        named = named * 10 + static_cast<unsigned>(text[i] - '0');
+    }
+    return static_cast<int64_t>(named) == number;
+}
+
+void PlainStreamHead::keep(std::string_view text, size_t end) {
+    words_.clear();
+    end_ = 0;
+    // A head is at least "1 0 obj<<>>stream": eight bytes or more.
+    if (end < 8 || end > kMaxKept || end > text.size()) {
+        return;
+    }
+    numberDigits_ = 0;
+    while (pdfsyntax::isDigit(text[numberDigits_])) {
+        ++numberDigits_;
+    }
+    // Words from the start, the last one ending where the head ends.
+    for (size_t at = 0; at < end; at += 8) {
+        Word word;
+        word.at = at + 8 <= end ? at : end - 8;
+        char fixed[8];
+        char digits[8];
+        for (size_t i = 0; i < 8; ++i) {
+            const bool digit = pdfsyntax::isDigit(text[word.at + i]);
+            fixed[i] = digit ? '\0' : '\xFF';
+            digits[i] = digit ? '\xFF' : '\0';
+        }
+        word.fixed = loadWord(fixed);
+        word.digits = loadWord(digits);
+        word.kept = loadWord(text.data() + word.at) & word.fixed;
+        words_.push_back(word);
+    }
+    end_ = end;
+}
