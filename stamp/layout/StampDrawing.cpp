@@ -73,8 +73,7 @@ bool StampDrawing::samePlace(const StampPlace& place) const {
     return place.fontSize == place_.fontSize && sameBits(place.x, place_.x) &&
            sameBits(place.y, place_.y) && sameBits(place.angleRadians, place_.angleRadians) &&
            sameBits(place.boxX, place_.boxX) && sameBits(place.boxY, place_.boxY) &&
-           sameBits(place.boxWidth, place_.boxWidth) &&
-           sameBits(place.boxHeight, place_.boxHeight);
+           sameBits(place.boxWidth, place_.boxWidth) && sameBits(place.boxHeight, place_.boxHeight);
 }
 
 void StampDrawing::appendMatrix(std::string& out, const std::array<float, 6>& values) {

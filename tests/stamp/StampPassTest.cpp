@@ -1044,7 +1044,8 @@ TEST_F(StampPassTest, EachPageOfAPassIsPlacedByItsOwnBoxTurnAndText) {
             .classicXRef();
         const std::string out = stamp(pdf);
         std::vector<std::string> matrices;
-        for (size_t tm = out.find(" Tm\n"); tm != std::string::npos; tm = out.find(" Tm\n", tm + 1)) {
+        for (size_t tm = out.find(" Tm\n"); tm != std::string::npos;
+             tm = out.find(" Tm\n", tm + 1)) {
             const size_t line = out.rfind('\n', tm) + 1;
             matrices.push_back(out.substr(line, tm - line));
         }
