@@ -29,6 +29,7 @@ struct WalkKeys {
     enum { kPages, kRotate, kCropBox, kMediaBox, kCount };
     size_t at[kCount] = {pdfsyntax::npos, pdfsyntax::npos, pdfsyntax::npos, pdfsyntax::npos};
 
+    WalkKeys() = default;
     explicit WalkKeys(std::string_view text) {
         const char* const data = text.data();
         const size_t size = text.size();
@@ -64,6 +65,11 @@ struct WalkKeys {
         }
     }
 };
+
+static_assert(CPdfObjectForm::kNoPosition == pdfsyntax::npos &&
+              CPdfObjectForm::kMaxKeys == WalkKeys::kCount);
+
+constexpr int kLastFormKeepAfter = 256;
 
 } // namespace
 
@@ -218,29 +224,50 @@ void PageList::walkPageTree(std::string_view nodeText, const PageBox& inherited,
 void PageList::visitKid(int64_t kidNumber, const PageBox& nodeBox, int depth,
                         int32_t resourcesFrom) {
     // Seen where it lies in the input, or read into a buffer kept from kid to kid; a node,
-    // walked with kids of its own, takes a buffered text with it.
+    // walked with kids of its own, takes a buffered text with it. A page of the form kept has
+    // its frame, header and keys where the form has them, without framing or reading them.
     std::string_view kidText;
     bool inBuffer = false;
-    if (kidNumber > INT32_MAX ||
-        !objects_.objectText(static_cast<int32_t>(kidNumber), kidText_, kidText, inBuffer)) {
-        throw CPdfException("PDF file was damaged",
-                            "the page tree's kid " + std::to_string(kidNumber) + " cannot be read");
+    std::optional<pdfsyntax::ObjectHeader> header;
+    size_t body = pdfsyntax::npos;
+    WalkKeys keys;
+    std::string_view window;
+    CPdfObjectForm::Reading formed;
+    const bool byForm = pageForm_.isKept() && kidNumber <= INT32_MAX &&
+                        objects_.firstWindow(static_cast<int32_t>(kidNumber), window) &&
+                        pageForm_.match(window, formed) &&
+                        objects_.frameByForm(static_cast<int32_t>(kidNumber), formed.frameLength,
+                                             kidText);
+    if (byForm) {
+        header = formed.header;
+        body = formed.body;
+        std::copy(formed.keys, formed.keys + WalkKeys::kCount, keys.at);
+        formMisses_ = 0;
+        formKeepAfter_ = 2;
+        formMatched_ = true;
+    } else {
+        if (kidNumber > INT32_MAX ||
+            !objects_.objectText(static_cast<int32_t>(kidNumber), kidText_, kidText, inBuffer)) {
+            throw CPdfException("PDF file was damaged", "the page tree's kid " +
+                                                            std::to_string(kidNumber) +
+                                                            " cannot be read");
+        }
+        // The body as pdfsyntax::findBody finds it, from the header read here once: the kept
+        // frame takes where the header ends.
+        header = pdfsyntax::readObjectHeader(kidText);
+        body = header ? pdfsyntax::skipWhitespace(kidText, header->bodyStart) : pdfsyntax::npos;
+        if (body >= kidText.size()) {
+            body = pdfsyntax::npos;
+        }
+        if (body == pdfsyntax::npos || kidText.compare(body, 4, "null") == 0) {
+            throw CPdfException("PDF file was damaged", "the page tree's kid " +
+                                                            std::to_string(kidNumber) +
+                                                            " is null or has no object body");
+        }
+        // The keys the walk reads, found in one pass: the text from a key on holds it first,
+        // so that the readers' own searches end where they start.
+        keys = WalkKeys(kidText);
     }
-    // The body as pdfsyntax::findBody finds it, from the header read here once: the kept frame
-    // takes where the header ends.
-    const std::optional<pdfsyntax::ObjectHeader> header = pdfsyntax::readObjectHeader(kidText);
-    size_t body = header ? pdfsyntax::skipWhitespace(kidText, header->bodyStart) : pdfsyntax::npos;
-    if (body >= kidText.size()) {
-        body = pdfsyntax::npos;
-    }
-    if (body == pdfsyntax::npos || kidText.compare(body, 4, "null") == 0) {
-        throw CPdfException("PDF file was damaged", "the page tree's kid " +
-                                                        std::to_string(kidNumber) +
-                                                        " is null or has no object body");
-    }
-    // The keys the walk reads, found in one pass: the text from a key on holds it first, so
-    // that the readers' own searches end where they start.
-    const WalkKeys keys(kidText);
     auto from = [kidText](size_t pos) {
         return pos == pdfsyntax::npos ? std::string_view() : kidText.substr(pos);
     };
@@ -286,6 +313,24 @@ void PageList::visitKid(int64_t kidNumber, const PageBox& nodeBox, int depth,
     objects_.keepFrame(static_cast<int32_t>(kidNumber), !inBuffer && header->number == kidNumber
                                                             ? header->bodyStart
                                                             : CPdfObjectFraming::kNoHeader);
+    if (!byForm && !inBuffer && (!pageForm_.isKept() || ++formMisses_ >= formKeepAfter_)) {
+        // A form that no page matched before the next is kept: the pages' forms differ, and
+        // each next form is kept after twice as many of them.
+        if (pageForm_.isKept() && !formMatched_) {
+            formKeepAfter_ = std::min(formKeepAfter_ * 2, kLastFormKeepAfter);
+        }
+        CPdfObjectForm::Reading reading;
+        reading.frameLength = kidText.size();
+        reading.header = *header;
+        reading.body = body;
+        std::copy(keys.at, keys.at + WalkKeys::kCount, reading.keys);
+        if (!objects_.firstWindow(static_cast<int32_t>(kidNumber), window) ||
+            !pageForm_.keep(window, reading)) {
+            pageForm_.forget();
+        }
+        formMisses_ = 0;
+        formMatched_ = false;
+    }
 }
 
 void PageList::indexPages() {
