@@ -29,8 +29,7 @@ struct WalkKeys {
     enum { kPages, kRotate, kCropBox, kMediaBox, kCount };
     size_t at[kCount] = {pdfsyntax::npos, pdfsyntax::npos, pdfsyntax::npos, pdfsyntax::npos};
 
-    WalkKeys() = default;
-    explicit WalkKeys(std::string_view text) {
+    void find(std::string_view text) {
         const char* const data = text.data();
         const size_t size = text.size();
         size_t missing = kCount;
@@ -231,17 +230,21 @@ void PageList::visitKid(int64_t kidNumber, const PageBox& nodeBox, int depth,
     std::optional<pdfsyntax::ObjectHeader> header;
     size_t body = pdfsyntax::npos;
     WalkKeys keys;
-    std::string_view window;
-    CPdfObjectForm::Reading formed;
-    const bool byForm = pageForm_.isKept() && kidNumber <= INT32_MAX &&
-                        objects_.firstWindow(static_cast<int32_t>(kidNumber), window) &&
-                        pageForm_.match(window, formed) &&
-                        objects_.frameByForm(static_cast<int32_t>(kidNumber), formed.frameLength,
-                                             kidText);
+    bool byForm = false;
+    if (pageForm_.isKept() && kidNumber <= INT32_MAX) {
+        std::string_view window;
+        CPdfObjectForm::Reading formed;
+        byForm = objects_.firstWindow(static_cast<int32_t>(kidNumber), window) &&
+                 pageForm_.match(window, formed) &&
+                 objects_.frameByForm(static_cast<int32_t>(kidNumber), formed.frameLength,
+                                      kidText);
+        if (byForm) {
+            header = formed.header;
+            body = formed.body;
+            std::copy(formed.keys, formed.keys + WalkKeys::kCount, keys.at);
+        }
+    }
     if (byForm) {
-        header = formed.header;
-        body = formed.body;
-        std::copy(formed.keys, formed.keys + WalkKeys::kCount, keys.at);
         formMisses_ = 0;
         formKeepAfter_ = 2;
         formMatched_ = true;
@@ -266,7 +269,7 @@ void PageList::visitKid(int64_t kidNumber, const PageBox& nodeBox, int depth,
         }
         // The keys the walk reads, found in one pass: the text from a key on holds it first,
         // so that the readers' own searches end where they start.
-        keys = WalkKeys(kidText);
+        keys.find(kidText);
     }
     auto from = [kidText](size_t pos) {
         return pos == pdfsyntax::npos ? std::string_view() : kidText.substr(pos);
@@ -324,6 +327,7 @@ void PageList::visitKid(int64_t kidNumber, const PageBox& nodeBox, int depth,
         reading.header = *header;
         reading.body = body;
         std::copy(keys.at, keys.at + WalkKeys::kCount, reading.keys);
+        std::string_view window;
         if (!objects_.firstWindow(static_cast<int32_t>(kidNumber), window) ||
             !pageForm_.keep(window, reading)) {
             pageForm_.forget();
