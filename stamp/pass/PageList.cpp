@@ -68,6 +68,7 @@ struct WalkKeys {
 static_assert(CPdfObjectForm::kNoPosition == pdfsyntax::npos &&
               CPdfObjectForm::kMaxKeys == WalkKeys::kCount);
 
+constexpr int kFirstFormKeepAfter = 2;
 constexpr int kLastFormKeepAfter = 256;
 
 } // namespace
@@ -84,6 +85,10 @@ void PageList::read(CPdfXRef& xref, int32_t rootObject) {
     cursor_ = 0;
     visitedNodes_.clear();
     isPage_.assign(rowCount_, false);
+    pageForm_.forget();
+    formMisses_ = 0;
+    formKeepAfter_ = 1; // the first page's form is kept
+    formMatched_ = true;
     std::string rootText;
     if (!objects_.getObjectText(rootObject, rootText)) {
         throw CPdfException("PDF file was damaged", "the catalog (object " +
@@ -246,7 +251,7 @@ void PageList::visitKid(int64_t kidNumber, const PageBox& nodeBox, int depth,
     }
     if (byForm) {
         formMisses_ = 0;
-        formKeepAfter_ = 2;
+        formKeepAfter_ = kFirstFormKeepAfter;
         formMatched_ = true;
     } else {
         if (kidNumber > INT32_MAX ||
@@ -316,10 +321,11 @@ void PageList::visitKid(int64_t kidNumber, const PageBox& nodeBox, int depth,
     objects_.keepFrame(static_cast<int32_t>(kidNumber), !inBuffer && header->number == kidNumber
                                                             ? header->bodyStart
                                                             : CPdfObjectFraming::kNoHeader);
-    if (!byForm && !inBuffer && (!pageForm_.isKept() || ++formMisses_ >= formKeepAfter_)) {
-        // A form that no page matched before the next is kept: the pages' forms differ, and
-        // each next form is kept after twice as many of them.
-        if (pageForm_.isKept() && !formMatched_) {
+    if (!byForm && !inBuffer && ++formMisses_ >= formKeepAfter_) {
+        // A form is kept of the page after as many other pages in a row, each next time after
+        // twice as many where no page matched the form since the last time (pages of many
+        // forms, or of none that can be kept).
+        if (!formMatched_) {
             formKeepAfter_ = std::min(formKeepAfter_ * 2, kLastFormKeepAfter);
         }
         CPdfObjectForm::Reading reading;
