@@ -12,6 +12,7 @@
 #include "pdf/CPdfException.h"
 #include "pdf/CPdfFlateStream.h"
 #include "pdf/CPdfMemoryStream.h"
+#include "pdf/CPdfObjectForm.h"
 #include "pdf/CPdfObjectFraming.h"
 #include "pdf/CPdfParser.h"
 #include "pdf/CPdfSecurityHandler.h"
@@ -19,6 +20,7 @@
 #include "pdf/CPdfXRef.h"
 #include "pdf/PdfSyntax.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -298,6 +300,81 @@ inline void scanPageDictionary(const uint8_t* data, size_t size) {
             (scanRead &&
              (!same(shapeNested[0], scanNested[0]) || !same(shapeNested[1], scanNested[1])))) {
             __builtin_trap();
+        }
+    }
+}
+
+// What the framing's first search, the header's reading and the page-tree walk's key search
+// find in an object whose first bytes are window; nothing where the search does not end the
+// frame at an "endobj" in the window or the header fails.
+inline std::optional<CPdfObjectForm::Reading> readObjectWindow(std::string_view window) {
+    static constexpr std::string_view keys[CPdfObjectForm::kMaxKeys] = {"/Pages", "/Rotate",
+                                                                       "/CropBox", "/MediaBox"};
+    const pdfsyntax::ObjectKeyword hit = pdfsyntax::findObjectKeyword(window, 0, true);
+    if (hit.kind != pdfsyntax::ObjectKeyword::kEndobj || hit.at + 7 > window.size()) {
+        return std::nullopt;
+    }
+    CPdfObjectForm::Reading reading;
+    reading.frameLength = hit.at + 7;
+    const std::string_view frame = window.substr(0, reading.frameLength);
+    const std::optional<pdfsyntax::ObjectHeader> header = pdfsyntax::readObjectHeader(frame);
+    if (!header) {
+        return std::nullopt;
+    }
+    reading.header = *header;
+    reading.body = pdfsyntax::skipWhitespace(frame, header->bodyStart);
+    for (size_t k = 0; k < CPdfObjectForm::kMaxKeys; ++k) {
+        const size_t end = pdfsyntax::findText(frame, keys[k]);
+        reading.keys[k] = end == 0 ? CPdfObjectForm::kNoPosition : end + 1 - keys[k].size();
+    }
+    return reading;
+}
+
+// The form of an object's first bytes (the first 256 of the input, and of what follows a
+// zero byte in it) against the readers it stands for: a form is kept of each window that it
+// keeps, and every window it matches after, with its numbers made longer or as they are, must
+// read as the readers read it. Any difference traps.
+inline void matchObjectForm(const uint8_t* data, size_t size) {
+    constexpr size_t kWindow = 256;
+    const std::string_view input(reinterpret_cast<const char*>(data), size);
+    const size_t split = input.find('\0');
+    std::vector<std::string> windows;
+    windows.emplace_back(input.substr(0, std::min(kWindow, split)));
+    if (split != std::string_view::npos) {
+        windows.emplace_back(input.substr(split + 1, kWindow));
+    }
+    // Each window with every other run of digits one digit longer, and the first one again.
+    const size_t given = windows.size();
+    for (size_t w = 0; w < given; ++w) {
+        std::string longer;
+        bool inDigits = false;
+        size_t runs = 0;
+        for (const char c : windows[w]) {
+            const bool digit = pdfsyntax::isDigit(static_cast<unsigned char>(c));
+            if (inDigits && !digit && runs % 2 == 1) {
+                longer += '7';
+            }
+            runs += digit && !inDigits ? 1 : 0;
+            inDigits = digit;
+            longer += c;
+        }
+        windows.push_back(longer.substr(0, kWindow));
+    }
+    windows.push_back(windows[0]);
+    CPdfObjectForm form;
+    for (const std::string& window : windows) {
+        const std::optional<CPdfObjectForm::Reading> read = readObjectWindow(window);
+        CPdfObjectForm::Reading formed;
+        if (form.match(window, formed)) {
+            if (!read || formed.frameLength != read->frameLength ||
+                formed.header.number != read->header.number ||
+                formed.header.generation != read->header.generation ||
+                formed.header.bodyStart != read->header.bodyStart || formed.body != read->body ||
+                !std::equal(formed.keys, formed.keys + CPdfObjectForm::kMaxKeys, read->keys)) {
+                __builtin_trap();
+            }
+        } else if (read) {
+            (void)form.keep(window, *read);
         }
     }
 }

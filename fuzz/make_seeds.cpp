@@ -207,7 +207,8 @@ Seeds documentSeeds() {
 }
 
 // Page dictionaries as the page rewrite reads them: plain ones of two forms, and ones with
-// strings, comments and nesting that the plain scan leaves to the token scans.
+// strings, comments and nesting that the plain scan leaves to the token scans; page objects
+// with the stream after them as the page-tree walk frames them, two of one form apart.
 Seeds syntaxSeeds() {
     return {
         {"page", "7 0 obj\n<< /Type /Page /Parent 5 0 R /Contents 6 0 R /Resources << /Font << "
@@ -216,6 +217,13 @@ Seeds syntaxSeeds() {
                     "<</G0 6 0 R>>>>/Contents[7 0 R 8 0 R]>>"},
         {"odd", "<< /Resources << (>>) /Font 4 0 R >> %c\n/Contents 5\n0 R /Annots [<< /A "
                 "<41> >>] >>"},
+        {"page-objects", std::string("7 0 obj\n<< /Type /Page /Parent 5 0 R /MediaBox [0 0 612 "
+                                     "792] /Rotate 90 /Contents 8 0 R >>\nendobj\n8 0 obj\n<< "
+                                     "/Length 44 >>\nstream\nBT\n") +
+                             '\0' +
+                             "1234 0 obj\n<< /Type /Page /Parent 5 0 R /MediaBox [0 0 612 "
+                             "792] /Rotate 90 /Contents 1235 0 R >>\nendobj\n1235 0 obj\n<< "
+                             "/Length 1044 >>\nstream\nBT\n"},
     };
 }
 

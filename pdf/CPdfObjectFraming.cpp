@@ -527,6 +527,61 @@ bool CPdfObjectFraming::objectText(int32_t number, std::string& buffer, std::str
     return true;
 }
 
+bool CPdfObjectFraming::firstWindow(int32_t number, std::string_view& window) {
+    window = {};
+    if (entries_ == nullptr || security_ != nullptr || !input_->viewsLast() || number < 0 ||
+        static_cast<size_t>(number) >= entries_->size()) {
+        return false;
+    }
+    const XRefEntry& entry = (*entries_)[static_cast<size_t>(number)];
+    return entry.type == 1 && entry.offset >= 0 &&
+           input_->view(static_cast<uint64_t>(entry.offset), kFirstKeywordWindow, window) &&
+           !window.empty();
+}
+
+bool CPdfObjectFraming::plainFrameForm(std::string_view window, size_t& formEnd,
+                                       size_t& frameLength) {
+    // What findStreamOrEndobj decides in its first window through the plain search of
+    // findObjectKeyword: the first "stream", the first "endobj" before it, and no string, comment
+    // or name around the keyword that would have the tokens scanned instead.
+    const size_t streamAt = pdfsyntax::findFirst(window, "stream");
+    if (streamAt == std::string_view::npos) {
+        return false;
+    }
+    const size_t endobjAt = pdfsyntax::findFirst(window.substr(0, streamAt + 6), "endobj");
+    if (endobjAt == std::string_view::npos || endobjAt == 0 || window[endobjAt - 1] == '/' ||
+        pdfsyntax::isRegular(static_cast<unsigned char>(window[endobjAt - 1]))) {
+        return false;
+    }
+    formEnd = streamAt + 6;
+    for (size_t at = 0; at < formEnd; ++at) {
+        const char c = window[at];
+        if (c == '(' || c == '%') {
+            return false;
+        }
+        if (c == '<') {
+            if (at + 1 >= formEnd || window[at + 1] != '<') {
+                return false;
+            }
+            ++at;
+        }
+    }
+    // The frame ends one byte past "endobj", a byte the window holds ("stream" follows).
+    frameLength = endobjAt + 7;
+    return true;
+}
+
+bool CPdfObjectFraming::frameByForm(int32_t number, size_t length, std::string_view& out) {
+    out = {};
+    const XRefEntry& entry = (*entries_)[static_cast<size_t>(number)];
+    textFrame_.number = number;
+    textFrame_.extent = ObjectExtent{};
+    textFrame_.extent.start = static_cast<uint64_t>(entry.offset);
+    textFrame_.extent.length = length;
+    textFrame_.found = true;
+    return input_->view(textFrame_.extent.start, length, out) && out.size() == length;
+}
+
 bool CPdfObjectFraming::cachedFrame(int32_t number, ObjectExtent& out, bool& found) const {
     const CachedExtent* known = number >= 0 ? knownFrame(number) : nullptr;
     if (known == nullptr) {

@@ -75,6 +75,21 @@ class CPdfObjectFraming {
     // each object once: a text seen in place is framed without looking among the frames kept
     // or cached, and its frame is handed to keepFrame when that keeps the same object next.
     bool objectText(int32_t number, std::string& buffer, std::string_view& out, bool& inBuffer);
+    // For a walk that keeps the form of the texts objectText gives (CPdfObjectForm): the bytes
+    // at the object's offset in which framing an object begins (window), where objectText sees
+    // the object in place; false otherwise.
+    bool firstWindow(int32_t number, std::string_view& window);
+    // Whether the frame of the object whose first bytes are window is decided there by a plain
+    // "endobj" with a "stream" after it: frameLength is then the frame's length, formEnd the end
+    // of that "stream". The frame depends only on the classes of the bytes before formEnd and
+    // on where the two keywords lie, not on the value or the count of a number's digits: a
+    // window of the same bytes but for such numbers has the frame that the positions moved by
+    // their lengths give. False for any other frame.
+    static bool plainFrameForm(std::string_view window, size_t& formEnd, size_t& frameLength);
+    // The text objectText gives for an object of such a window, framed to length bytes as
+    // plainFrameForm found them in it (or in a window of the same form), and its frame kept for
+    // keepFrame as objectText keeps it.
+    bool frameByForm(int32_t number, size_t length, std::string_view& out);
     // The bytes of a stream framed by its "endstream" up to its "stream" keyword, with the
     // /Length of that frame; false when they cannot be read.
     bool framedStreamHead(const ObjectExtent& extent, std::string& head);

@@ -29,7 +29,7 @@ struct WalkKeys {
     enum { kPages, kRotate, kCropBox, kMediaBox, kCount };
     size_t at[kCount] = {pdfsyntax::npos, pdfsyntax::npos, pdfsyntax::npos, pdfsyntax::npos};
 
-    explicit WalkKeys(std::string_view text) {
+    void find(std::string_view text) {
         const char* const data = text.data();
         const size_t size = text.size();
         size_t missing = kCount;
@@ -65,6 +65,12 @@ struct WalkKeys {
     }
 };
 
+static_assert(CPdfObjectForm::kNoPosition == pdfsyntax::npos &&
+              CPdfObjectForm::kMaxKeys == WalkKeys::kCount);
+
+constexpr int kFirstFormKeepAfter = 2;
+constexpr int kLastFormKeepAfter = 256;
+
 } // namespace
 
 PageList::PageList(const StampDefinition& stamp, CPdfObjectFraming& objects)
@@ -79,6 +85,10 @@ void PageList::read(CPdfXRef& xref, int32_t rootObject) {
     cursor_ = 0;
     visitedNodes_.clear();
     isPage_.assign(rowCount_, false);
+    pageForm_.forget();
+    formMisses_ = 0;
+    formKeepAfter_ = 1; // the first page's form is kept
+    formMatched_ = true;
     std::string rootText;
     if (!objects_.getObjectText(rootObject, rootText)) {
         throw CPdfException("PDF file was damaged", "the catalog (object " +
@@ -218,29 +228,54 @@ void PageList::walkPageTree(std::string_view nodeText, const PageBox& inherited,
 void PageList::visitKid(int64_t kidNumber, const PageBox& nodeBox, int depth,
                         int32_t resourcesFrom) {
     // Seen where it lies in the input, or read into a buffer kept from kid to kid; a node,
-    // walked with kids of its own, takes a buffered text with it.
+    // walked with kids of its own, takes a buffered text with it. A page of the form kept has
+    // its frame, header and keys where the form has them, without framing or reading them.
     std::string_view kidText;
     bool inBuffer = false;
-    if (kidNumber > INT32_MAX ||
-        !objects_.objectText(static_cast<int32_t>(kidNumber), kidText_, kidText, inBuffer)) {
-        throw CPdfException("PDF file was damaged",
-                            "the page tree's kid " + std::to_string(kidNumber) + " cannot be read");
+    std::optional<pdfsyntax::ObjectHeader> header;
+    size_t body = pdfsyntax::npos;
+    WalkKeys keys;
+    bool byForm = false;
+    if (pageForm_.isKept() && kidNumber <= INT32_MAX) {
+        std::string_view window;
+        CPdfObjectForm::Reading formed;
+        byForm = objects_.firstWindow(static_cast<int32_t>(kidNumber), window) &&
+                 pageForm_.match(window, formed) &&
+                 objects_.frameByForm(static_cast<int32_t>(kidNumber), formed.frameLength,
+                                      kidText);
+        if (byForm) {
+            header = formed.header;
+            body = formed.body;
+            std::copy(formed.keys, formed.keys + WalkKeys::kCount, keys.at);
+        }
     }
-    // The body as pdfsyntax::findBody finds it, from the header read here once: the kept frame
-    // takes where the header ends.
-    const std::optional<pdfsyntax::ObjectHeader> header = pdfsyntax::readObjectHeader(kidText);
-    size_t body = header ? pdfsyntax::skipWhitespace(kidText, header->bodyStart) : pdfsyntax::npos;
-    if (body >= kidText.size()) {
-        body = pdfsyntax::npos;
+    if (byForm) {
+        formMisses_ = 0;
+        formKeepAfter_ = kFirstFormKeepAfter;
+        formMatched_ = true;
+    } else {
+        if (kidNumber > INT32_MAX ||
+            !objects_.objectText(static_cast<int32_t>(kidNumber), kidText_, kidText, inBuffer)) {
+            throw CPdfException("PDF file was damaged", "the page tree's kid " +
+                                                            std::to_string(kidNumber) +
+                                                            " cannot be read");
+        }
+        // The body as pdfsyntax::findBody finds it, from the header read here once: the kept
+        // frame takes where the header ends.
+        header = pdfsyntax::readObjectHeader(kidText);
+        body = header ? pdfsyntax::skipWhitespace(kidText, header->bodyStart) : pdfsyntax::npos;
+        if (body >= kidText.size()) {
+            body = pdfsyntax::npos;
+        }
+        if (body == pdfsyntax::npos || kidText.compare(body, 4, "null") == 0) {
+            throw CPdfException("PDF file was damaged", "the page tree's kid " +
+                                                            std::to_string(kidNumber) +
+                                                            " is null or has no object body");
+        }
+        // The keys the walk reads, found in one pass: the text from a key on holds it first,
+        // so that the readers' own searches end where they start.
+        keys.find(kidText);
     }
-    if (body == pdfsyntax::npos || kidText.compare(body, 4, "null") == 0) {
-        throw CPdfException("PDF file was damaged", "the page tree's kid " +
-                                                        std::to_string(kidNumber) +
-                                                        " is null or has no object body");
-    }
-    // The keys the walk reads, found in one pass: the text from a key on holds it first, so
-    // that the readers' own searches end where they start.
-    const WalkKeys keys(kidText);
     auto from = [kidText](size_t pos) {
         return pos == pdfsyntax::npos ? std::string_view() : kidText.substr(pos);
     };
@@ -286,6 +321,26 @@ void PageList::visitKid(int64_t kidNumber, const PageBox& nodeBox, int depth,
     objects_.keepFrame(static_cast<int32_t>(kidNumber), !inBuffer && header->number == kidNumber
                                                             ? header->bodyStart
                                                             : CPdfObjectFraming::kNoHeader);
+    if (!byForm && !inBuffer && ++formMisses_ >= formKeepAfter_) {
+        // A form is kept of the page after as many other pages in a row, each next time after
+        // twice as many where no page matched the form since the last time (pages of many
+        // forms, or of none that can be kept).
+        if (!formMatched_) {
+            formKeepAfter_ = std::min(formKeepAfter_ * 2, kLastFormKeepAfter);
+        }
+        CPdfObjectForm::Reading reading;
+        reading.frameLength = kidText.size();
+        reading.header = *header;
+        reading.body = body;
+        std::copy(keys.at, keys.at + WalkKeys::kCount, reading.keys);
+        std::string_view window;
+        if (!objects_.firstWindow(static_cast<int32_t>(kidNumber), window) ||
+            !pageForm_.keep(window, reading)) {
+            pageForm_.forget();
+        }
+        formMisses_ = 0;
+        formMatched_ = false;
+    }
 }
 
 void PageList::indexPages() {

@@ -1073,3 +1073,56 @@ TEST_F(StampPassTest, EachPageOfAPassIsPlacedByItsOwnBoxTurnAndText) {
     EXPECT_EQ(right[8], right[0]);
     EXPECT_NE(right[9], right[8]);
 }
+
+// Pages of one form but for their numbers, pages of other forms among them, and odd bytes in
+// them: the walk reads each page's box and turn as it reads the page alone, whatever pages came
+// before (the stamp's matrix follows from the two).
+TEST_F(StampPassTest, ReadsEachPageOfAFormAsThePageAloneWhateverPagesCameBefore) {
+    const std::string pages[] = {
+        "/MediaBox [0 0 612 792] /Rotate 90",
+        "/MediaBox [0 0 612 792] /Rotate 180",
+        "/MediaBox [0 0 1000 792] /Rotate 0",
+        "/MediaBox [0 0 99 9] /Rotate 270",
+        "/MediaBox [0 0 612 792] /Rotate 90",
+        "/CropBox [50 60 200 300] /Rotate 90",
+        "/MediaBox [0 0 612 792] /Rotate 90 /Note (/Rotate 180)",
+        "/MediaBox [0 0 612 792] /Rotate 90",
+        "/MediaBox [0 0 612 792] /Rotate -90",
+        "/MediaBox [0 0 612 792] /Rotate 90 %c /Rotate 180\n",
+        "/MediaBox [0 0 612 792] /Rotate 90",
+        "/MediaBox [0 0 6.5 792] /Rotate 90",
+        "/MediaBox [0 0 612 792] /Rotate 90",
+        "/MediaBox [0 0 1234567890 792] /Rotate 90",
+        "/MediaBox [0 0 612 792] /Rotate 90",
+    };
+    std::vector<std::string> alone;
+    for (const std::string& entries : pages) {
+        alone.push_back(stampMatrixOfPage(entries));
+    }
+    const size_t count = sizeof pages / sizeof pages[0];
+    PdfBuilder pdf;
+    std::string kids;
+    // Pages and their contents numbered so that the numbers' lengths change on the way.
+    auto pageNumber = [](size_t i) { return static_cast<int>(3 + 2 * i * i); };
+    for (size_t i = 0; i < count; ++i) {
+        kids += std::to_string(pageNumber(i)) + " 0 R ";
+    }
+    pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
+        .object(2, "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(count) +
+                       " /MediaBox [0 0 612 792] >>");
+    for (size_t i = 0; i < count; ++i) {
+        const int number = pageNumber(i);
+        pdf.object(number, "<< /Type /Page /Parent 2 0 R " + pages[i] + " /Contents " +
+                               std::to_string(number + 1) + " 0 R /Resources << >> >>");
+        pdf.stream(number + 1, "", "0 0 m 10 10 l S");
+    }
+    pdf.classicXRef();
+    const std::string out = stamp(pdf);
+    std::vector<std::string> matrices;
+    for (size_t tm = out.find(" Tm\n"); tm != std::string::npos; tm = out.find(" Tm\n", tm + 1)) {
+        const size_t line = out.rfind('\n', tm) + 1;
+        matrices.push_back(out.substr(line, tm - line));
+    }
+    EXPECT_EQ(matrices, alone);
+    expectValid(output_);
+}

@@ -1,0 +1,93 @@
+#pragma once
+
+#include "pdf/PdfSyntax.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The form of a text kept to recognise the next text of the same form: its bytes, in which
+// each integer token of up to kMaxPlaceDigits digits is a place that any such token fills, and
+// positions in it that a reader found. A text of the same form has those positions moved by the
+// lengths of the numbers before them. One writer's objects of a kind (its pages, say) are the
+// same bytes but for their numbers, so a reader whose findings depend on the bytes' classes
+// and not on a digit's value or the count of digits finds them at the moved positions.
+//
+// Kept for the first bytes at an object's offset (the window in which CPdfObjectFraming
+// begins to frame it) where they are of its plain form (CPdfObjectFraming::plainFrameForm):
+// what the framing, the header's reading and a search of the frame for keys found there.
+//
+// A place is a whole integer token: its digits stand at the start of the text or after a byte
+// that is no regular one, and before a byte that is no regular one (so "-5", "1.5", "/F1" and
+// "5endobj" are compared as the bytes they are).
+class CPdfObjectForm {
+  public:
+    static constexpr size_t kMaxPlaceDigits = 9;
+    static constexpr size_t kNoPosition = SIZE_MAX;
+
+    static constexpr size_t kMaxKeys = 4;
+
+    // What the readers found in an object's text: the length of its frame (the text the
+    // framing gives), its header (pdfsyntax::readObjectHeader of the frame), its body
+    // (pdfsyntax::skipWhitespace from the header's end) and the first place of each of a few
+    // keys in the frame (kNoPosition for none).
+    struct Reading {
+        size_t frameLength = 0;
+        pdfsyntax::ObjectHeader header;
+        size_t body = 0;
+        size_t keys[kMaxKeys] = {kNoPosition, kNoPosition, kNoPosition, kNoPosition};
+    };
+
+    // Keeps the form of window, the first bytes at an object's offset, with what the readers
+    // found in it; false (and no form kept) where the window is not of the plain form, the
+    // frame is not the one that form gives, or the header is not two places from the first
+    // byte on followed by its "obj".
+    bool keep(std::string_view window, const Reading& reading);
+    void forget() { kept_ = false; }
+    bool isKept() const { return kept_; }
+
+    // Whether window, the first bytes at an object's offset, begins with the kept form: reading
+    // then receives what the readers find in that object, from the kept reading.
+    bool match(std::string_view window, Reading& reading);
+
+  private:
+    // Keeps text's bytes and places, with positions in it (kNoPosition stays so).
+    void keepBytes(std::string_view text, std::span<const size_t> positions);
+    // Whether text begins with the kept bytes with numbers of the kept lengths: compared eight
+    // bytes at a time.
+    bool sameNumberLengths(std::string_view text) const;
+    // Whether text begins with the kept bytes, each place filled by an integer token of any
+    // length (up to kMaxPlaceDigits): shifts_ then holds the lengths against the kept ones.
+    bool matchPlaces(std::string_view text);
+    // Takes the form just matched by its places, with the lengths its numbers have: the next
+    // object most likely has numbers of these lengths.
+    void keepShifted(std::string_view text);
+    // The words of the kept bytes that sameNumberLengths compares.
+    void makeWords();
+    // The value of the integer token that fills place index in text after a match.
+    uint64_t valueAt(std::string_view text, size_t index) const;
+
+    struct Place {
+        uint32_t start = 0; // in the kept bytes
+        uint32_t end = 0;
+    };
+    struct KeptPosition {
+        size_t at = kNoPosition;
+        uint32_t placesBefore = 0; // places that end at or before it
+    };
+
+    bool kept_ = false;
+    std::string bytes_;
+    std::vector<Place> places_;
+    std::vector<KeptPosition> positions_;
+    // The shift of each place of the text being matched (its length less the kept one's),
+    // summed over it and the places before it.
+    std::vector<int64_t> shifts_;
+    // The kept bytes eight at a time, the last eight overlapping the ones before: the bytes
+    // outside the places (those inside them as 0), and which bytes are in places (0xFF each).
+    std::vector<uint64_t> keptWords_;
+    std::vector<uint64_t> placeWords_;
+};
