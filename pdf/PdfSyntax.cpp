@@ -20,6 +20,18 @@ inline bool regularByte(char c) {
     return kByteClasses[static_cast<unsigned char>(c)] == kRegular;
 }
 
+// Where the digits of a word at pos end, after its sign if it has one; integer tells whether
+// they make the whole word (digits, and no regular byte after them).
+inline size_t signedDigitsEnd(const char* data, size_t size, size_t pos, bool& integer) {
+    size_t at = pos + (data[pos] == '+' || data[pos] == '-' ? 1 : 0);
+    const size_t digits = at;
+    while (at < size && isDigit(static_cast<unsigned char>(data[at]))) {
+        ++at;
+    }
+    integer = at != digits && !(at < size && regularByte(data[at]));
+    return at;
+}
+
 inline size_t skipRegularRun(std::string_view text, size_t pos) {
     const char* const data = text.data();
     const size_t size = text.size();
@@ -211,14 +223,9 @@ inline bool readPlainReference(std::string_view text, size_t pos, size_t& end, i
 // The token of regular bytes at pos: an integer with the reference it may begin, or another
 // word (a real number, a keyword).
 inline size_t skipWord(std::string_view text, size_t pos) {
-    const char* const data = text.data();
-    const size_t size = text.size();
-    size_t at = pos + (data[pos] == '+' || data[pos] == '-' ? 1 : 0);
-    const size_t digits = at;
-    while (at < size && isDigit(static_cast<unsigned char>(data[at]))) {
-        ++at;
-    }
-    if (at == digits || (at < size && regularByte(data[at]))) {
+    bool integer = false;
+    const size_t at = signedDigitsEnd(text.data(), text.size(), pos, integer);
+    if (!integer) {
         return skipRegularRun(text, at);
     }
     return referenceEnd(text, at);
@@ -960,12 +967,9 @@ size_t plainReferenceEnd(const char* data, size_t size, size_t end) {
     if (generation == end) {
         return end;
     }
-    size_t at = generation + (data[generation] == '+' || data[generation] == '-' ? 1 : 0);
-    const size_t digits = at;
-    while (at < size && isDigit(static_cast<unsigned char>(data[at]))) {
-        ++at;
-    }
-    if (at == digits || (at < size && regularByte(data[at]))) {
+    bool integer = false;
+    const size_t at = signedDigitsEnd(data, size, generation, integer);
+    if (!integer) {
         return end;
     }
     const size_t r = skipPlainSpaces(data, size, at);
@@ -983,12 +987,9 @@ size_t plainReferenceEnd(const char* data, size_t size, size_t end) {
 inline size_t skipPlainWord(std::string_view text, size_t pos) {
     const char* const data = text.data();
     const size_t size = text.size();
-    size_t at = pos + (data[pos] == '+' || data[pos] == '-' ? 1 : 0);
-    const size_t digits = at;
-    while (at < size && isDigit(static_cast<unsigned char>(data[at]))) {
-        ++at;
-    }
-    if (at == digits || (at < size && regularByte(data[at]))) {
+    bool integer = false;
+    const size_t at = signedDigitsEnd(data, size, pos, integer);
+    if (!integer) {
         return skipRegularRun(text, at);
     }
     // "N G R" with single spaces, as writers put it, decided here; other forms by the bytes.

@@ -2,6 +2,7 @@
 // the frame, header, body and keys that the framing's search, the header's reading and the
 // key search find in it, whatever byte stands where and whatever numbers fill the places.
 
+#include "fuzz/FuzzHarness.h"
 #include "pdf/CPdfObjectForm.h"
 #include "pdf/PdfSyntax.h"
 
@@ -18,28 +19,10 @@ constexpr std::string_view kKeys[CPdfObjectForm::kMaxKeys] = {"/Pages", "/Rotate
 // The bytes the framing searches first at an object's offset.
 constexpr size_t kWindow = 256;
 
-// What the present readers find in the object whose first bytes are window: the frame where
-// the keyword search ends it at an "endobj", the header and body of that frame, each key's first
-// place in it. Nothing where the search does not end the frame there or the header fails.
+// What the present readers find in the object whose first bytes are window (the fuzz target
+// compares the form with the same reading).
 std::optional<CPdfObjectForm::Reading> readersFind(std::string_view window) {
-    const pdfsyntax::ObjectKeyword hit = pdfsyntax::findObjectKeyword(window, 0, true);
-    if (hit.kind != pdfsyntax::ObjectKeyword::kEndobj || hit.at + 7 > window.size()) {
-        return std::nullopt;
-    }
-    CPdfObjectForm::Reading reading;
-    reading.frameLength = hit.at + 7;
-    const std::string_view frame = window.substr(0, reading.frameLength);
-    const std::optional<pdfsyntax::ObjectHeader> header = pdfsyntax::readObjectHeader(frame);
-    if (!header) {
-        return std::nullopt;
-    }
-    reading.header = *header;
-    reading.body = pdfsyntax::skipWhitespace(frame, header->bodyStart);
-    for (size_t k = 0; k < CPdfObjectForm::kMaxKeys; ++k) {
-        const size_t end = pdfsyntax::findText(frame, kKeys[k]);
-        reading.keys[k] = end == 0 ? CPdfObjectForm::kNoPosition : end + 1 - kKeys[k].size();
-    }
-    return reading;
+    return fuzzharness::readObjectWindow(window);
 }
 
 void expectSame(const CPdfObjectForm::Reading& a, const CPdfObjectForm::Reading& b) {
