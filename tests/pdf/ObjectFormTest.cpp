@@ -54,11 +54,12 @@ TEST(ObjectForm, PagesOfTheFormReadAsTheReadersReadThemAndNoOthers) {
         window("12 0 obj <</Type/Page/MediaBox[0 0 612 792]/Rotate 90/Parent 2 0 R/Contents[13 "
                "0 R 14 0 R]>>"),
         window("3 0 obj\r\n<< /Type /Page /CropBox [ 10 10 600 780 ] /Annots [ 40 0 R ] /Parent "
-               "1 0 R /Resources 9 0 R >>", "4 0 obj << /Length 5 0 R /Filter /FlateDecode >>"),
+               "1 0 R /Resources 9 0 R >>",
+               "4 0 obj << /Length 5 0 R /Filter /FlateDecode >>"),
         window("1 0 obj<</Type/Page/Parent 2 0 R/UserUnit 1.5/Group<</S/Transparency>>>>"),
     };
     // Bytes that change how a text reads: strings, comments, names, numbers, words, keywords.
-    const std::string_view odd[] = {"(", ")", "%", "<", ">", "/", "[", "9", "0", " ",
+    const std::string_view odd[] = {"(",  ")", "%", "<", ">", "/", "[",   "9",      "0",     " ",
                                     "\n", "-", ".", "e", "x", "R", "obj", "endobj", "stream"};
     for (const std::string& kept : forms) {
         SCOPED_TRACE(kept);
@@ -103,8 +104,9 @@ TEST(ObjectForm, PagesOfTheFormReadAsTheReadersReadThemAndNoOthers) {
             std::string shorter;
             for (size_t pos = 0; pos < kept.size(); ++pos) {
                 const bool digit = pdfsyntax::isDigit(static_cast<unsigned char>(kept[pos]));
-                const bool first = digit && (pos == 0 || !pdfsyntax::isDigit(
-                                                             static_cast<unsigned char>(kept[pos - 1])));
+                const bool first =
+                    digit &&
+                    (pos == 0 || !pdfsyntax::isDigit(static_cast<unsigned char>(kept[pos - 1])));
                 if (first) {
                     longer += digits;
                     shorter += digits.substr(0, 1);
