@@ -309,7 +309,7 @@ inline void scanPageDictionary(const uint8_t* data, size_t size) {
 // frame at an "endobj" in the window or the header fails.
 inline std::optional<CPdfObjectForm::Reading> readObjectWindow(std::string_view window) {
     static constexpr std::string_view keys[CPdfObjectForm::kMaxKeys] = {"/Pages", "/Rotate",
-                                                                       "/CropBox", "/MediaBox"};
+                                                                        "/CropBox", "/MediaBox"};
     const pdfsyntax::ObjectKeyword hit = pdfsyntax::findObjectKeyword(window, 0, true);
     if (hit.kind != pdfsyntax::ObjectKeyword::kEndobj || hit.at + 7 > window.size()) {
         return std::nullopt;

@@ -141,8 +141,7 @@ bool CPdfObjectForm::matchPlaces(std::string_view text) {
 
 void CPdfObjectForm::keepShifted(std::string_view text) {
     const int64_t total = places_.empty() ? 0 : shifts_.back();
-    bytes_.assign(
-        text.substr(0, static_cast<size_t>(static_cast<int64_t>(bytes_.size()) + total)));
+    bytes_.assign(text.substr(0, static_cast<size_t>(static_cast<int64_t>(bytes_.size()) + total)));
     int64_t before = 0;
     for (size_t k = 0; k < places_.size(); ++k) {
         places_[k].start = static_cast<uint32_t>(places_[k].start + before);
@@ -151,8 +150,8 @@ void CPdfObjectForm::keepShifted(std::string_view text) {
     }
     for (KeptPosition& kept : positions_) {
         if (kept.at != kNoPosition && kept.placesBefore > 0) {
-            kept.at = static_cast<size_t>(static_cast<int64_t>(kept.at) +
-                                          shifts_[kept.placesBefore - 1]);
+            kept.at =
+                static_cast<size_t>(static_cast<int64_t>(kept.at) + shifts_[kept.placesBefore - 1]);
         }
     }
     std::fill(shifts_.begin(), shifts_.end(), 0);
@@ -175,10 +174,9 @@ bool CPdfObjectForm::keep(std::string_view window, const Reading& reading) {
         frameLength != reading.frameLength || reading.body >= frameLength) {
         return false;
     }
-    const size_t positions[kPositions] = {frameLength,      reading.header.bodyStart,
-                                          reading.body,     reading.keys[0],
-                                          reading.keys[1],  reading.keys[2],
-                                          reading.keys[3]};
+    const size_t positions[kPositions] = {
+        frameLength,     reading.header.bodyStart, reading.body,   reading.keys[0],
+        reading.keys[1], reading.keys[2],          reading.keys[3]};
     keepBytes(window.substr(0, formEnd), positions);
     // The header: its number and generation are the first two places, the number from the
     // first byte on, and no place lies between the generation and the body. Any numbers there

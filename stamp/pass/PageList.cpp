@@ -241,8 +241,7 @@ void PageList::visitKid(int64_t kidNumber, const PageBox& nodeBox, int depth,
         CPdfObjectForm::Reading formed;
         byForm = objects_.firstWindow(static_cast<int32_t>(kidNumber), window) &&
                  pageForm_.match(window, formed) &&
-                 objects_.frameByForm(static_cast<int32_t>(kidNumber), formed.frameLength,
-                                      kidText);
+                 objects_.frameByForm(static_cast<int32_t>(kidNumber), formed.frameLength, kidText);
         if (byForm) {
             header = formed.header;
             body = formed.body;

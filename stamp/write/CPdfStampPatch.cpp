@@ -91,9 +91,8 @@ void CPdfStampPass::patchPage(std::string& page, int32_t pageObjectNumber, size_
     if (dict != npos) {
         // Both entries are found in one scan (or from the form of the pages before), and with
         // them, where the resources are a dictionary in the page, its font and graphics-state
-        // entries. The edits of the
-        // contents move the entries along, or, where they may have changed how the page reads,
-        // they are looked for again in the edited page.
+        // entries. The edits of the contents move the entries along, or, where they may have
+        // changed how the page reads, they are looked for again in the edited page.
         std::optional<DictEntry> found[2];
         std::optional<DictEntry> resourceEntries[2];
         bool resourceEntriesKnown = pageShape_.findEntries(page, dict, found, resourceEntries);
