@@ -31,6 +31,25 @@
 
 namespace fuzzharness {
 
+// text with every other run of digits (the first, the third, ...; not one that ends the text)
+// made one digit longer by digit at its end: the same text with numbers of other lengths, for the
+// readers that keep a text's form with its numbers as places.
+inline std::string withLongerDigitRuns(std::string_view text, char digit) {
+    std::string longer;
+    bool inDigits = false;
+    size_t runs = 0;
+    for (const char c : text) {
+        const bool isDigit = pdfsyntax::isDigit(static_cast<unsigned char>(c));
+        if (inDigits && !isDigit && runs % 2 == 1) {
+            longer += digit;
+        }
+        runs += isDigit && !inDigits ? 1 : 0;
+        inDigits = isDigit;
+        longer += c;
+    }
+    return longer;
+}
+
 // Bytes taken from a stream at most, so that a compression bomb costs bounded time.
 inline constexpr size_t kMaxStreamBytes = 1 << 20;
 
@@ -273,18 +292,7 @@ inline void scanPageDictionary(const uint8_t* data, size_t size) {
         }
     }
     // Every other run of digits one digit longer.
-    std::string longer;
-    bool inDigits = false;
-    size_t runs = 0;
-    for (const char c : text) {
-        const bool digit = pdfsyntax::isDigit(static_cast<unsigned char>(c));
-        if (inDigits && !digit && runs % 2 == 1) {
-            longer += '9';
-        }
-        runs += digit && !inDigits ? 1 : 0;
-        inDigits = digit;
-        longer += c;
-    }
+    const std::string longer = withLongerDigitRuns(text, '9');
     CPdfDictionaryShape shape(keys, 1, nestedKeys);
     const std::string* const pages[] = {&text, &longer, &text, &longer, &text};
     for (const std::string* page : pages) {
@@ -346,19 +354,7 @@ inline void matchObjectForm(const uint8_t* data, size_t size) {
     // Each window with every other run of digits one digit longer, and the first one again.
     const size_t given = windows.size();
     for (size_t w = 0; w < given; ++w) {
-        std::string longer;
-        bool inDigits = false;
-        size_t runs = 0;
-        for (const char c : windows[w]) {
-            const bool digit = pdfsyntax::isDigit(static_cast<unsigned char>(c));
-            if (inDigits && !digit && runs % 2 == 1) {
-                longer += '7';
-            }
-            runs += digit && !inDigits ? 1 : 0;
-            inDigits = digit;
-            longer += c;
-        }
-        windows.push_back(longer.substr(0, kWindow));
+        windows.push_back(withLongerDigitRuns(windows[w], '7').substr(0, kWindow));
     }
     windows.push_back(windows[0]);
     CPdfObjectForm form;

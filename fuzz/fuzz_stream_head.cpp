@@ -3,6 +3,7 @@
 // byte; each is judged for the number its first digits give, and for that number plus one. Each
 // head is then judged again with every other run of digits one digit longer and with every digit
 // turned, so that heads of the kept form and of forms near it come one after another.
+#include "fuzz/FuzzHarness.h"
 #include "pdf/PdfSyntax.h"
 #include "stamp/write/PlainStreamHead.h"
 
@@ -36,18 +37,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             end = input.size();
         }
         const std::string text(input.substr(start, end - start));
-        std::string longer;
+        const std::string longer = fuzzharness::withLongerDigitRuns(text, '7');
         std::string turned;
-        bool inDigits = false;
-        size_t runs = 0;
         for (const char c : text) {
             const bool digit = pdfsyntax::isDigit(static_cast<unsigned char>(c));
-            if (inDigits && !digit && runs % 2 == 1) {
-                longer += '7';
-            }
-            runs += digit && !inDigits ? 1 : 0;
-            inDigits = digit;
-            longer += c;
             turned += digit ? static_cast<char>('0' + ('9' - c)) : c;
         }
         judge(head, text);

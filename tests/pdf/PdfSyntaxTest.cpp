@@ -13,6 +13,14 @@ namespace {
 
 using pdfsyntax::npos;
 
+// Two entries found by different scans: both absent, or at the same places.
+bool same(const std::optional<pdfsyntax::DictEntry>& a,
+          const std::optional<pdfsyntax::DictEntry>& b) {
+    return a.has_value() == b.has_value() &&
+           (!a || (a->keyStart == b->keyStart && a->valueStart == b->valueStart &&
+                   a->valueEnd == b->valueEnd));
+}
+
 std::string entryValue(std::string_view text, std::string_view key) {
     size_t dict = pdfsyntax::findBodyDictionary(text);
     auto entry = pdfsyntax::findEntry(text, dict, key);
@@ -272,12 +280,6 @@ TEST(PdfSyntaxTest, FindsTheEntriesOfANestedDictionaryAsItsOwnScanDoes) {
     };
     constexpr std::string_view keys[] = {"Contents", "Resources"};
     constexpr std::string_view nestedKeys[] = {"Font", "ExtGState"};
-    auto same = [](const std::optional<pdfsyntax::DictEntry>& a,
-                   const std::optional<pdfsyntax::DictEntry>& b) {
-        return a.has_value() == b.has_value() &&
-               (!a || (a->keyStart == b->keyStart && a->valueStart == b->valueStart &&
-                       a->valueEnd == b->valueEnd));
-    };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text.substr(0, 80));
         std::optional<pdfsyntax::DictEntry> found[2];
@@ -342,12 +344,6 @@ TEST(PdfSyntaxTest, ReadsPagesWithOddTokensAnywhereAsTheEntryScansDo) {
     };
     constexpr std::string_view keys[] = {"Contents", "Resources"};
     constexpr std::string_view nestedKeys[] = {"Font", "ExtGState"};
-    auto same = [](const std::optional<pdfsyntax::DictEntry>& a,
-                   const std::optional<pdfsyntax::DictEntry>& b) {
-        return a.has_value() == b.has_value() &&
-               (!a || (a->keyStart == b->keyStart && a->valueStart == b->valueStart &&
-                       a->valueEnd == b->valueEnd));
-    };
     size_t together = 0;
     for (const std::string& page : pages) {
         for (size_t at = 0; at <= page.size(); ++at) {
