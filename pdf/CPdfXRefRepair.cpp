@@ -214,8 +214,7 @@ uint64_t CPdfXRef::Repair::readObject(uint64_t offset, int64_t number, int64_t g
             } else if (hit.kind == pdfsyntax::ObjectKeyword::kStream && type == "/XRef") {
                 lastXRefStream_ = here;
             } else if (hit.kind == pdfsyntax::ObjectKeyword::kStream && type == "/ObjStm" &&
-                       number <= INT32_MAX &&
-                       objectStreams_.size() < static_cast<size_t>(maxRows_)) {
+                       number < maxRows_ && objectStreams_.size() < static_cast<size_t>(maxRows_)) {
                 objectStreams_.emplace_back(offset, static_cast<int32_t>(number));
             }
             int64_t value = 0;
@@ -284,7 +283,11 @@ void CPdfXRef::Repair::readTrailerDictionary(uint64_t offset) {
 void CPdfXRef::Repair::addObjectStreamMembers() {
     std::vector<XRefEntry>& entries = xref_.entries_;
     for (const auto& [offset, number] : objectStreams_) {
-        // Only the object stream that is its number's last definition.
+        // Only the object stream that is its number's last definition. A number the table
+        // cannot hold was never recorded, and has no row to look at.
+        if (number < 0 || static_cast<size_t>(number) >= entries.size()) {
+            continue;
+        }
         const XRefEntry& own = entries[static_cast<size_t>(number)];
         if (own.type != 1 || own.offset != static_cast<int64_t>(offset)) {
             continue;

@@ -50,6 +50,14 @@ const RepairRow kRows[] = {
          return withoutTable(pdf);
      },
      4, "plain after", 1},
+    {"an object stream numbered past what the table can hold is passed over",
+     [] {
+         PdfBuilder pdf;
+         basicObjects(pdf).object(4, "(plain)");
+         pdf.compressed(4, "(member)").objectStream(9000000);
+         return withoutTable(pdf);
+     },
+     4, "plain", 1},
     {"a header inside a string or a stream's data is none",
      [] {
          PdfBuilder pdf;
