@@ -166,17 +166,31 @@ inline void openAndFetchAll(const std::string& path) {
         touch(root);
     } catch (const CPdfException&) {
     }
-    // The raw access of the byte copy: every object framed and its text read.
+    // The raw access of the byte copy: every object framed and its text read. Objects framed
+    // in their order (streams by the form of the one before) are framed as by a framing that
+    // has framed nothing before.
     CPdfObjectFraming objects;
     objects.attach(document.input(), *xref);
+    CPdfObjectFraming fresh;
     const size_t count = xref->entries().size();
     for (size_t n = 0; n < count; ++n) {
         const XRefEntry row = xref->entries()[n];
         try {
             ObjectExtent extent;
             std::string text;
-            if (objects.locateObject(static_cast<int32_t>(n), extent) &&
-                objects.getObjectText(static_cast<int32_t>(n), text) && extent.framedLength >= 0) {
+            const bool located = objects.locateObject(static_cast<int32_t>(n), extent);
+            fresh.attach(document.input(), *xref);
+            ObjectExtent alone;
+            if (fresh.locateObject(static_cast<int32_t>(n), alone) != located ||
+                alone.start != extent.start || alone.length != extent.length ||
+                alone.isStream != extent.isStream ||
+                alone.isObjectStream != extent.isObjectStream ||
+                alone.framedLength != extent.framedLength ||
+                alone.keywordStart != extent.keywordStart) {
+                __builtin_trap();
+            }
+            if (located && objects.getObjectText(static_cast<int32_t>(n), text) &&
+                extent.framedLength >= 0) {
                 objects.framedStreamHead(extent, text);
             }
         } catch (const CPdfException&) {

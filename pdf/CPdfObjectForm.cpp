@@ -193,15 +193,31 @@ bool CPdfObjectForm::keep(std::string_view window, const Reading& reading) {
     return true;
 }
 
-bool CPdfObjectForm::match(std::string_view window, Reading& reading) {
+bool CPdfObjectForm::matchBytes(std::string_view text) {
     if (!kept_) {
         return false;
     }
-    if (!sameNumberLengths(window)) {
-        if (!matchPlaces(window)) {
+    if (!sameNumberLengths(text)) {
+        if (!matchPlaces(text)) {
             return false;
         }
-        keepShifted(window);
+        keepShifted(text);
+    }
+    return true;
+}
+
+size_t CPdfObjectForm::placeSpanning(size_t start, size_t end) const {
+    for (size_t k = 0; k < places_.size(); ++k) {
+        if (places_[k].start == start && places_[k].end == end) {
+            return k;
+        }
+    }
+    return kNoPosition;
+}
+
+bool CPdfObjectForm::match(std::string_view window, Reading& reading) {
+    if (!matchBytes(window)) {
+        return false;
     }
     // The form now has the window's number lengths: its positions are the window's.
     reading.frameLength = positions_[kFrameEnd].at;

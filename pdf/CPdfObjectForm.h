@@ -53,9 +53,22 @@ class CPdfObjectForm {
     // then receives what the readers find in that object, from the kept reading.
     bool match(std::string_view window, Reading& reading);
 
-  private:
-    // Keeps text's bytes and places, with positions in it (kNoPosition stays so).
+    // The form alone, for readers that judge what its positions and places mean themselves.
+    // keepBytes keeps text's bytes and places, with positions in it (kNoPosition stays so).
     void keepBytes(std::string_view text, std::span<const size_t> positions);
+    // Whether text begins with the kept bytes, each place filled by an integer token: the form
+    // then has the text's number lengths, and its positions and places are the text's.
+    bool matchBytes(std::string_view text);
+    // The kept bytes' length, and the position kept as index (after a match, the text's).
+    size_t length() const { return bytes_.size(); }
+    size_t position(size_t index) const { return positions_[index].at; }
+    // The index of the place that spans [start, end) of the kept bytes, or kNoPosition.
+    size_t placeSpanning(size_t start, size_t end) const;
+    // The value of the integer token that fills place index in text after a match (text is
+    // then of the kept form), or in the text kept.
+    uint64_t valueAt(std::string_view text, size_t index) const;
+
+  private:
     // Whether text begins with the kept bytes with numbers of the kept lengths: compared eight
     // bytes at a time.
     bool sameNumberLengths(std::string_view text) const;
@@ -67,8 +80,6 @@ class CPdfObjectForm {
     void keepShifted(std::string_view text);
     // The words of the kept bytes that sameNumberLengths compares.
     void makeWords();
-    // The value of the integer token that fills place index in text after a match.
-    uint64_t valueAt(std::string_view text, size_t index) const;
 
     struct Place {
         uint32_t start = 0; // in the kept bytes

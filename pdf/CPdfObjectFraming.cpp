@@ -17,6 +17,9 @@ namespace {
 constexpr uint64_t kMaxDictionaryBytes = 1 << 20;
 // The first window of the search for the keyword that decides an object's frame.
 constexpr uint64_t kFirstKeywordWindow = 256;
+// The longest stream head (up to its data) whose form is kept; longer ones, rare, are read
+// each time.
+constexpr size_t kMaxStreamForm = 128;
 
 // A header lies in the first bytes at its offset: a row is taken as sound only when its header
 // lies within as many.
@@ -203,6 +206,8 @@ void CPdfObjectFraming::attach(CPdfInputFile& input, CPdfXRef& xref) {
     cache_.fill(CachedExtent{});
     cacheNext_ = 0;
     forgetKeptFrames();
+    streamForm_.forget();
+    ownHeaderByForm_ = -1;
 }
 
 void CPdfObjectFraming::forgetKeptFrames() {
@@ -297,8 +302,9 @@ bool CPdfObjectFraming::locateObject(int32_t number, ObjectExtent& extent) {
     if (entry.type != 1 || !findObjectExtent(number, extent) || extent.isObjectStream) {
         return false;
     }
-    if (keptHint_ < kept_.size() && kept_[keptHint_].number == number &&
-        kept_[keptHint_].ownHeader) {
+    if ((keptHint_ < kept_.size() && kept_[keptHint_].number == number &&
+         kept_[keptHint_].ownHeader) ||
+        ownHeaderByForm_ == number) {
         return true;
     }
     // An offset that does not lead to this object's header would copy foreign bytes.
@@ -332,6 +338,68 @@ bool CPdfObjectFraming::framedStreamHead(const ObjectExtent& extent, std::string
 }
 
 bool CPdfObjectFraming::frameObject(int32_t number, uint64_t start, ObjectExtent& out) {
+    if (frameByStreamForm(number, start, out)) {
+        return true;
+    }
+    out = ObjectExtent{};
+    return readFrame(number, start, out);
+}
+
+bool CPdfObjectFraming::frameByStreamForm(int32_t number, uint64_t start, ObjectExtent& out) {
+    std::string_view window;
+    if (!streamForm_.isKept() || !input_->view(start, kFirstKeywordWindow, window) ||
+        !streamForm_.matchBytes(window)) {
+        return false;
+    }
+    // The form now has the window's number lengths: it ends where the data starts.
+    const size_t dataAt = streamForm_.length();
+    const uint64_t length = streamForm_.valueAt(window, streamLengthPlace_);
+    const uint64_t dataStart = start + dataAt;
+    uint64_t afterEndstream = 0;
+    int64_t realEnd = -1;
+    if (length > input_->size() - dataStart ||
+        !endstreamFollows(*input_, dataStart + length, afterEndstream, realEnd)) {
+        return false;
+    }
+    if (realEnd < 0) {
+        realEnd = input_->find(afterEndstream, "endobj");
+    }
+    if (realEnd < 0) {
+        return false;
+    }
+    out = ObjectExtent{};
+    out.start = start;
+    out.isStream = true;
+    if (streamForm_.valueAt(window, 0) == static_cast<uint64_t>(number)) {
+        ownHeaderByForm_ = number;
+    }
+    return frameToEndobj(start, realEnd, out);
+}
+
+void CPdfObjectFraming::keepStreamForm(int32_t number, std::string_view bytes, size_t dataAt,
+                                       size_t lengthStart, size_t lengthEnd) {
+    // The line end, the last of the form's bytes, is LF or CR LF: the data starts after it
+    // whatever byte follows (after a lone CR it would depend on that byte). The header's number
+    // is the first place, from the first byte: a window of the form names the object whose
+    // number fills it.
+    size_t bodyStart = 0;
+    if (dataAt > kMaxStreamForm || dataAt > bytes.size() || bytes[dataAt - 1] != '\n' ||
+        !headerNames(bytes, number, kAnyGeneration, bodyStart)) {
+        return;
+    }
+    size_t numberEnd = 0;
+    while (numberEnd < bodyStart && pdfsyntax::isDigit(bytes[numberEnd])) {
+        ++numberEnd;
+    }
+    streamForm_.keepBytes(bytes.substr(0, dataAt), {});
+    streamLengthPlace_ = streamForm_.placeSpanning(lengthStart, lengthEnd);
+    if (streamLengthPlace_ == CPdfObjectForm::kNoPosition || numberEnd == 0 ||
+        streamForm_.placeSpanning(0, numberEnd) != 0) {
+        streamForm_.forget();
+    }
+}
+
+bool CPdfObjectFraming::readFrame(int32_t number, uint64_t start, ObjectExtent& out) {
     out.start = start;
     const FirstKeyword first = findStreamOrEndobj(*input_, start, number);
     if (first.end < 0) {
@@ -394,6 +462,10 @@ bool CPdfObjectFraming::frameObject(int32_t number, uint64_t start, ObjectExtent
     }
     if (realEnd < 0) {
         return frameToFirstEndobj(start, out);
+    }
+    if (!lengthEntry.isReference && !out.isObjectStream) {
+        keepStreamForm(number, bytes, static_cast<size_t>(dataStart - start), found[1]->valueStart,
+                       found[1]->valueEnd);
     }
     return frameToEndobj(start, realEnd, out);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pdf/CPdfObjectForm.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -122,7 +124,21 @@ class CPdfObjectFraming {
     };
     // The kept or cached frame of number, or nullptr when it has to be framed.
     const CachedExtent* knownFrame(int32_t number) const;
+    // The frame of the object at start: by the kept stream form where the object's first bytes
+    // are of it, else read (readFrame), and then the form of a stream so read kept.
     bool frameObject(int32_t number, uint64_t start, ObjectExtent& out);
+    bool readFrame(int32_t number, uint64_t start, ObjectExtent& out);
+    // The frame of a stream whose first bytes, up to its data, are of the kept stream form:
+    // its /Length read from its place, its "endstream" and "endobj" looked for after the data.
+    // False where the form does not hold or the data does not end so: the frame is then read.
+    bool frameByStreamForm(int32_t number, uint64_t start, ObjectExtent& out);
+    // Keeps the form of bytes, a stream's first bytes up to its data (dataAt), whose /Length is
+    // the direct integer at [lengthStart, lengthEnd) and whose frame was read as that /Length
+    // gives it, where the form decides such a frame: the header is the object's own ("N G obj"
+    // at the first byte), the line end after "stream" is LF or CR LF, the bytes fit the first
+    // keyword window, and the /Length is a place.
+    void keepStreamForm(int32_t number, std::string_view bytes, size_t dataAt, size_t lengthStart,
+                        size_t lengthEnd);
     // The plain frame: from start to the byte after the "endobj" that ends at endobj (or to the
     // end of the file); false when there is none (endobj < 0).
     bool frameToEndobj(uint64_t start, int64_t endobj, ObjectExtent& out) const;
@@ -157,4 +173,10 @@ class CPdfObjectFraming {
     std::function<int32_t(size_t)> keptIndex_;
     // The frame of the text objectText saw in place last, for keepFrame (number -1 for none).
     CachedExtent textFrame_;
+    // The first bytes, up to the data, of the plain stream framed last: one writer's content
+    // streams differ only in their numbers. The place of its /Length, and the object framed by
+    // the form last whose header names it (-1 for none): locateObject need not read it again.
+    CPdfObjectForm streamForm_;
+    size_t streamLengthPlace_ = 0;
+    int32_t ownHeaderByForm_ = -1;
 };

@@ -389,3 +389,84 @@ TEST(ObjectFraming, HeaderReadByTheWalkLocatesAsTheWindowDoes) {
     EXPECT_GT(located, 0);
     EXPECT_LT(located, 9);
 }
+
+// Content streams of one writer are framed by the form of the one framed before: every frame,
+// and whether each row is located, is what a framing that has seen no stream before finds. The
+// streams vary their numbers' lengths, their data's ending, their line ends and their keys
+// against the form before them; one row leads to another stream's header.
+TEST(ObjectFraming, StreamsFramedByTheFormBeforeThemAsByThemselves) {
+    const char* const bodies[] = {
+        "<< /Length 4 >>\nstream\nabcd\nendstream",
+        "<< /Length 17 >>\nstream\nBT (endobj) Tj ET\nendstream", // longer numbers
+        "<< /Length 2 >>\nstream\nabc endobj\nendstream",         // data past the /Length
+        "<< /Length 99999999 >>\nstream\nabcd\nendstream",        // past the file's end
+        "<< /Length 0000000004 >>\nstream\nabcd\nendstream",      // ten digits
+        "<< /Length 4 >>\nstream\nabcd endstream",                // no line end before it
+        "<< /Length 4 >>\nstream\r\nabcd\nendstream",             // CR LF
+        "<< /Length 5 >>\nstream\r\nabcde\nendstream",
+        "<< /Length 4 >>\nstream\r\nabcd\nendstream",
+        "<< /Length 4 >>\nstream\r\n\nabc\nendstream",
+        "<< /Length 4 >>\nstream\rabcd\nendstream",  // a lone CR
+        "<< /Length 4 >>\nstream\r\nbcd\nendstream", // then the line end's LF
+        "<< /Length 4 >>stream\nabcd\nendstream",
+        "<< /Length 4 >>stream\n\nabc\nendstream",
+        "<< /Length 38 0 R >>\nstream\nabcd\nendstream", // indirect
+        "<< /Length 4 >>\nstream\nabcd\nendstream",
+        "<< /Type /ObjStm /N 0 /First 0 /Length 4 >>\nstream\nabcd\nendstream",
+        "<< /Type /ObjStm /N 0 /First 0 /Length 4 >>\nstream\nabcd\nendstream",
+        "<< /Length 4 /Filter /FlateDecode >>\nstream\nabcd\nendstream",
+        "<< /Length -4 >>\nstream\nabcd\nendstream",
+        "<< /Length 4 >>\nstream\nabcd\nendstream\n", // no endobj of its own
+        "<< /Length 4 >>\nstream\nabcd\nendstream",
+    };
+    qmtest::PdfBuilder pdf;
+    pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
+        .object(2, "<< /Type /Pages /Kids [] /Count 0 >>");
+    std::map<int, int64_t> offsets = {{1, pdf.offsetOf(1)}, {2, pdf.offsetOf(2)}};
+    int number = 3;
+    for (const char* body : bodies) {
+        // Numbers of one, two and three digits, as a long document's are.
+        number = number == 9 ? 95 : number == 98 ? 995 : number + 1;
+        offsets[number] = pdf.currentOffset();
+        pdf.raw(std::to_string(number) + " 0 obj\n" + body +
+                (std::string_view(body).ends_with("\n") ? "" : "\nendobj\n"));
+    }
+    offsets[38] = pdf.currentOffset();
+    pdf.raw("38 0 obj\n4\nendobj\n");
+    const int wrongRow = 39; // leads to the header of the stream after object 1's
+    offsets[wrongRow] = offsets[5];
+    const int rows = number + 1;
+    std::string table = "xref\n0 " + std::to_string(rows) + "\n0000000000 65535 f \n";
+    for (int n = 1; n < rows; ++n) {
+        const auto at = offsets.find(n);
+        table += at == offsets.end() ? qmtest::PdfBuilder::tableRow(0, 0, 'f')
+                                     : qmtest::PdfBuilder::tableRow(at->second);
+    }
+    pdf.rawSection(table + "trailer << /Size " + std::to_string(rows) + " /Root 1 0 R >>\n");
+
+    TempDir folder;
+    CPdfDocument document;
+    document.open(folder.write("in.pdf", pdf.bytes()));
+    CPdfXRef& xref = *document.getXRef();
+    ASSERT_FALSE(xref.repaired());
+    CPdfObjectFraming carried;
+    carried.attach(document.input(), xref);
+    CPdfObjectFraming fresh;
+    int located = 0;
+    for (int32_t n = 1; n < rows; ++n) {
+        fresh.attach(document.input(), xref);
+        ObjectExtent want;
+        ObjectExtent got;
+        const bool wanted = fresh.locateObject(n, want);
+        EXPECT_EQ(carried.locateObject(n, got), wanted) << n;
+        EXPECT_EQ(got.start, want.start) << n;
+        EXPECT_EQ(got.length, want.length) << n;
+        EXPECT_EQ(got.isStream, want.isStream) << n;
+        EXPECT_EQ(got.isObjectStream, want.isObjectStream) << n;
+        EXPECT_EQ(got.framedLength, want.framedLength) << n;
+        EXPECT_EQ(got.keywordStart, want.keywordStart) << n;
+        located += wanted ? 1 : 0;
+    }
+    // Objects 1, 2 and 38 and the streams, but for the two object streams (left out of a copy).
+    EXPECT_EQ(located, static_cast<int>(std::size(bodies)) + 3 - 2);
+}
