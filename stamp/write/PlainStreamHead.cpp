@@ -62,13 +62,6 @@ size_t plainHeaderOf(std::string_view text, int64_t number) {
     return pos + 3;
 }
 
-// The eight bytes at at as the machine loads them.
-uint64_t loadWord(const char* at) {
-    uint64_t word = 0;
-    std::memcpy(&word, at, sizeof word);
-    return word;
-}
-
 } // namespace
 
 size_t PlainStreamHead::read(std::string_view text, int64_t number) {
@@ -125,13 +118,13 @@ size_t PlainStreamHead::read(std::string_view text, int64_t number) {
     return keyword + 6;
 }
 
-// A head of the kept form is read as the kept one was, whatever its digits: the reading tells a
-// digit only from other bytes (none of the bytes it looks for, nor a white-space), reads the
-// header's digits up to the same non-digit, and compares the header's number, which is compared
-// here. So the kept head's end is this one's.
+// A head of the kept form is read as the kept one was, whatever its numbers: the reading tells
+// a digit only from other bytes (none of the bytes it looks for, nor a white-space), and reads
+// the header's digits up to the byte after them, the first place's, which is compared here. So
+// the kept head's end, moved by the lengths of the numbers, is this one's.
 size_t PlainStreamHead::find(std::string_view text, int64_t number) {
-    if (matchesKept(text, number)) {
-        return end_;
+    if (form_.matchBytes(text) && form_.valueAt(text, 0) == static_cast<uint64_t>(number)) {
+        return form_.length();
     }
     const size_t end = read(text, number);
     if (end != npos) {
@@ -140,59 +133,19 @@ size_t PlainStreamHead::find(std::string_view text, int64_t number) {
     return end;
 }
 
-bool PlainStreamHead::matchesKept(std::string_view text, int64_t number) const {
-    if (end_ == 0 || text.size() < end_) {
-        return false;
-    }
-    // Per byte of a word: its high four bits, and its low four bits with 6 added, which carries
-    // into the high four for any value above 9.
-    constexpr uint64_t kHigh = 0xF0F0F0F0F0F0F0F0ULL;
-    constexpr uint64_t kLow = 0x0F0F0F0F0F0F0F0FULL;
-    constexpr uint64_t kDigitHigh = 0x3030303030303030ULL;
-    constexpr uint64_t kSix = 0x0606060606060606ULL;
-    constexpr uint64_t kCarry = 0x1010101010101010ULL;
-    for (const Word& word : words_) {
-        const uint64_t bytes = loadWord(text.data() + word.at);
-        const uint64_t digits = bytes & word.digits;
-        if (((bytes ^ word.kept) & word.fixed) != 0 ||
-            (digits & kHigh) != (kDigitHigh & word.digits) ||
-            (((digits & kLow) + (kSix & word.digits)) & kCarry) != 0) {
-            return false;
-        }
-    }
-    uint64_t named = 0;
-    for (size_t i = 0; i < numberDigits_; ++i) {
-        named = named * 10 + static_cast<unsigned>(text[i] - '0');
-    }
-    return static_cast<int64_t>(named) == number;
-}
-
 void PlainStreamHead::keep(std::string_view text, size_t end) {
-    words_.clear();
-    end_ = 0;
-    // A head is at least "1 0 obj<<>>stream": eight bytes or more.
-    if (end < 8 || end > kMaxKept || end > text.size()) {
+    form_.forget();
+    if (end > kMaxKept) {
         return;
     }
-    numberDigits_ = 0;
-    while (pdfsyntax::isDigit(text[numberDigits_])) {
-        ++numberDigits_;
+    // The header's number is the first place, from the first byte (a number of more digits than
+    // a place holds keeps no form).
+    size_t numberEnd = 0;
+    while (numberEnd < end && pdfsyntax::isDigit(text[numberEnd])) {
+        ++numberEnd;
     }
-    // Words from the start, the last one ending where the head ends.
-    for (size_t at = 0; at < end; at += 8) {
-        Word word;
-        word.at = at + 8 <= end ? at : end - 8;
-        char fixed[8];
-        char digits[8];
-        for (size_t i = 0; i < 8; ++i) {
-            const bool digit = pdfsyntax::isDigit(text[word.at + i]);
-            fixed[i] = digit ? '\0' : '\xFF';
-            digits[i] = digit ? '\xFF' : '\0';
-        }
-        word.fixed = loadWord(fixed);
-        word.digits = loadWord(digits);
-        word.kept = loadWord(text.data() + word.at) & word.fixed;
-        words_.push_back(word);
+    form_.keepBytes(text.substr(0, end), {});
+    if (form_.placeSpanning(0, numberEnd) != 0) {
+        form_.forget();
     }
-    end_ = end;
 }
