@@ -19,6 +19,10 @@
 // Kept for the first bytes at an object's offset (the window in which CPdfObjectFraming
 // begins to frame it) where they are of its plain form (CPdfObjectFraming::plainFrameForm):
 // what the framing, the header's reading and a search of the frame for keys found there.
+// keepBytes and matchBytes keep and match the form alone, for readers that judge what its
+// places and positions mean themselves: a stream's first bytes up to its data
+// (CPdfObjectFraming), a content stream's head (PlainStreamHead) and a page's dictionary with
+// its entries (CPdfDictionaryShape).
 //
 // A place is a whole integer token: its digits stand at the start of the text or after a byte
 // that is no regular one, and before a byte that is no regular one (so "-5", "1.5", "/F1" and
