@@ -63,6 +63,22 @@ std::map<int, std::string> copiedObjects(const qmtest::PdfBuilder& pdf) {
     return copied;
 }
 
+// Locates the object through the framing of reference and the framing judged: both locate it,
+// or neither, at the same extent. Whether it was located.
+bool locatesAlike(CPdfObjectFraming& reference, CPdfObjectFraming& judged, int32_t number) {
+    ObjectExtent want;
+    ObjectExtent got;
+    const bool wanted = reference.locateObject(number, want);
+    EXPECT_EQ(judged.locateObject(number, got), wanted) << number;
+    EXPECT_EQ(got.start, want.start) << number;
+    EXPECT_EQ(got.length, want.length) << number;
+    EXPECT_EQ(got.isStream, want.isStream) << number;
+    EXPECT_EQ(got.isObjectStream, want.isObjectStream) << number;
+    EXPECT_EQ(got.framedLength, want.framedLength) << number;
+    EXPECT_EQ(got.keywordStart, want.keywordStart) << number;
+    return wanted;
+}
+
 } // namespace
 
 TEST(ObjectFraming, StreamsAndPlainObjects) {
@@ -377,13 +393,7 @@ TEST(ObjectFraming, HeaderReadByTheWalkLocatesAsTheWindowDoes) {
         [](size_t number) { return number >= 1 && number <= 9 ? int32_t(number) : 0; });
     int located = 0;
     for (int32_t number : numbers) {
-        ObjectExtent want;
-        ObjectExtent got;
-        const bool wanted = plain.locateObject(number, want);
-        EXPECT_EQ(kept.locateObject(number, got), wanted) << number;
-        EXPECT_EQ(got.start, want.start) << number;
-        EXPECT_EQ(got.length, want.length) << number;
-        located += wanted ? 1 : 0;
+        located += locatesAlike(plain, kept, number) ? 1 : 0;
     }
     // Some rows are located and some are not, so both ways are compared.
     EXPECT_GT(located, 0);
@@ -455,17 +465,7 @@ TEST(ObjectFraming, StreamsFramedByTheFormBeforeThemAsByThemselves) {
     int located = 0;
     for (int32_t n = 1; n < rows; ++n) {
         fresh.attach(document.input(), xref);
-        ObjectExtent want;
-        ObjectExtent got;
-        const bool wanted = fresh.locateObject(n, want);
-        EXPECT_EQ(carried.locateObject(n, got), wanted) << n;
-        EXPECT_EQ(got.start, want.start) << n;
-        EXPECT_EQ(got.length, want.length) << n;
-        EXPECT_EQ(got.isStream, want.isStream) << n;
-        EXPECT_EQ(got.isObjectStream, want.isObjectStream) << n;
-        EXPECT_EQ(got.framedLength, want.framedLength) << n;
-        EXPECT_EQ(got.keywordStart, want.keywordStart) << n;
-        located += wanted ? 1 : 0;
+        located += locatesAlike(fresh, carried, n) ? 1 : 0;
     }
     // Objects 1, 2 and 38 and the streams, but for the two object streams (left out of a copy).
     EXPECT_EQ(located, static_cast<int>(std::size(bodies)) + 3 - 2);
