@@ -177,12 +177,11 @@ bool CPdfObjectForm::keep(std::string_view window, const Reading& reading) {
     const size_t positions[kPositions] = {
         frameLength,     reading.header.bodyStart, reading.body,   reading.keys[0],
         reading.keys[1], reading.keys[2],          reading.keys[3]};
-    keepBytes(window.substr(0, formEnd), positions);
     // The header: its number and generation are the first two places, the number from the
     // first byte on, and no place lies between the generation and the body. Any numbers there
     // give the header those numbers and the end moved by their lengths: its readers take the
     // digits of a run as the number and go on at the byte after it.
-    if (places_.size() < 2 || places_[0].start != 0 ||
+    if (!keepHead(window.substr(0, formEnd), positions) || places_.size() < 2 ||
         valueAt(window, 0) != static_cast<uint64_t>(reading.header.number) ||
         valueAt(window, 1) != static_cast<uint64_t>(reading.header.generation) ||
         places_[1].end >= reading.header.bodyStart ||
@@ -191,6 +190,15 @@ bool CPdfObjectForm::keep(std::string_view window, const Reading& reading) {
         return false;
     }
     return true;
+}
+
+bool CPdfObjectForm::keepHead(std::string_view text, std::span<const size_t> positions) {
+    keepBytes(text, positions);
+    // A place from the first byte is the whole run of digits there.
+    if (places_.empty() || places_[0].start != 0) {
+        kept_ = false;
+    }
+    return kept_;
 }
 
 bool CPdfObjectForm::matchBytes(std::string_view text) {

@@ -60,6 +60,10 @@ class CPdfObjectForm {
     // The form alone, for readers that judge what its positions and places mean themselves.
     // keepBytes keeps text's bytes and places, with positions in it (kNoPosition stays so).
     void keepBytes(std::string_view text, std::span<const size_t> positions);
+    // keepBytes for text, an object's first bytes, where the header's number is the first
+    // place, from the first byte: a text of the form then names the object whose number fills
+    // it (valueAt(text, 0)). False, and no form kept, otherwise.
+    bool keepHead(std::string_view text, std::span<const size_t> positions);
     // Whether text begins with the kept bytes, each place filled by an integer token: the form
     // then has the text's number lengths, and its positions and places are the text's.
     bool matchBytes(std::string_view text);

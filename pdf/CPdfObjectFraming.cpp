@@ -38,10 +38,9 @@ uint64_t dataStartAfterKeyword(std::string_view eol, uint64_t afterKeyword) {
 }
 
 // True when "endstream" follows position pos after white-space only. endobj is then the last
-// byte of the first "endobj" after it, as CPdfInputFile::find gives it, where that lies in the
-// bytes already at hand (nearly always: it follows the line end), else -1.
-bool endstreamFollows(CPdfInputFile& input, uint64_t pos, uint64_t& afterEndstream,
-                      int64_t& endobj) {
+// byte of the first "endobj" after it, as CPdfInputFile::find gives it (-1 for none): looked
+// for in the bytes already at hand first (nearly always there: it follows the line end).
+bool endstreamFollows(CPdfInputFile& input, uint64_t pos, int64_t& endobj) {
     std::string_view window;
     if (!input.view(pos, 512, window)) {
         return false;
@@ -50,9 +49,10 @@ bool endstreamFollows(CPdfInputFile& input, uint64_t pos, uint64_t& afterEndstre
     if (window.compare(at, 9, "endstream") != 0) {
         return false;
     }
-    afterEndstream = pos + at + 9;
+    const uint64_t afterEndstream = pos + at + 9;
     const size_t hit = pdfsyntax::findFirst(window.substr(at + 9), "endobj");
-    endobj = hit == std::string_view::npos ? -1 : static_cast<int64_t>(afterEndstream + hit + 5);
+    endobj = hit != std::string_view::npos ? static_cast<int64_t>(afterEndstream + hit + 5)
+                                           : input.find(afterEndstream, "endobj");
     return true;
 }
 
@@ -355,16 +355,9 @@ bool CPdfObjectFraming::frameByStreamForm(int32_t number, uint64_t start, Object
     const size_t dataAt = streamForm_.length();
     const uint64_t length = streamForm_.valueAt(window, streamLengthPlace_);
     const uint64_t dataStart = start + dataAt;
-    uint64_t afterEndstream = 0;
     int64_t realEnd = -1;
     if (length > input_->size() - dataStart ||
-        !endstreamFollows(*input_, dataStart + length, afterEndstream, realEnd)) {
-        return false;
-    }
-    if (realEnd < 0) {
-        realEnd = input_->find(afterEndstream, "endobj");
-    }
-    if (realEnd < 0) {
+        !endstreamFollows(*input_, dataStart + length, realEnd) || realEnd < 0) {
         return false;
     }
     out = ObjectExtent{};
@@ -379,22 +372,16 @@ bool CPdfObjectFraming::frameByStreamForm(int32_t number, uint64_t start, Object
 void CPdfObjectFraming::keepStreamForm(int32_t number, std::string_view bytes, size_t dataAt,
                                        size_t lengthStart, size_t lengthEnd) {
     // The line end, the last of the form's bytes, is LF or CR LF: the data starts after it
-    // whatever byte follows (after a lone CR it would depend on that byte). The header's number
-    // is the first place, from the first byte: a window of the form names the object whose
-    // number fills it.
+    // whatever byte follows (after a lone CR it would depend on that byte). The header is the
+    // object's own, its number the form's first place.
     size_t bodyStart = 0;
     if (dataAt > kMaxStreamForm || dataAt > bytes.size() || bytes[dataAt - 1] != '\n' ||
-        !headerNames(bytes, number, kAnyGeneration, bodyStart)) {
+        !headerNames(bytes, number, kAnyGeneration, bodyStart) ||
+        !streamForm_.keepHead(bytes.substr(0, dataAt), {})) {
         return;
     }
-    size_t numberEnd = 0;
-    while (numberEnd < bodyStart && pdfsyntax::isDigit(bytes[numberEnd])) {
-        ++numberEnd;
-    }
-    streamForm_.keepBytes(bytes.substr(0, dataAt), {});
     streamLengthPlace_ = streamForm_.placeSpanning(lengthStart, lengthEnd);
-    if (streamLengthPlace_ == CPdfObjectForm::kNoPosition || numberEnd == 0 ||
-        streamForm_.placeSpanning(0, numberEnd) != 0) {
+    if (streamLengthPlace_ == CPdfObjectForm::kNoPosition) {
         streamForm_.forget();
     }
 }
@@ -451,14 +438,9 @@ bool CPdfObjectFraming::readFrame(int32_t number, uint64_t start, ObjectExtent& 
     if (length < 0 || static_cast<uint64_t>(length) > input_->size() - dataStart) {
         return frameByEndstream(start, keywordStart, dataStart, out);
     }
-    uint64_t afterEndstream = 0;
     int64_t realEnd = -1;
-    if (!endstreamFollows(*input_, dataStart + static_cast<uint64_t>(length), afterEndstream,
-                          realEnd)) {
+    if (!endstreamFollows(*input_, dataStart + static_cast<uint64_t>(length), realEnd)) {
         return frameByEndstream(start, keywordStart, dataStart, out);
-    }
-    if (realEnd < 0) {
-        realEnd = input_->find(afterEndstream, "endobj");
     }
     if (realEnd < 0) {
         return frameToFirstEndobj(start, out);

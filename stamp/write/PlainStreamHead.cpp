@@ -134,18 +134,8 @@ size_t PlainStreamHead::find(std::string_view text, int64_t number) {
 }
 
 void PlainStreamHead::keep(std::string_view text, size_t end) {
-    form_.forget();
-    if (end > kMaxKept) {
-        return;
-    }
-    // The header's number is the first place, from the first byte (a number of more digits than
-    // a place holds keeps no form).
-    size_t numberEnd = 0;
-    while (numberEnd < end && pdfsyntax::isDigit(text[numberEnd])) {
-        ++numberEnd;
-    }
-    form_.keepBytes(text.substr(0, end), {});
-    if (form_.placeSpanning(0, numberEnd) != 0) {
+    // A number of more digits than a place holds keeps no form.
+    if (end > kMaxKept || !form_.keepHead(text.substr(0, end), {})) {
         form_.forget();
     }
 }
