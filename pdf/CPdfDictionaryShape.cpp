@@ -17,24 +17,15 @@ bool CPdfDictionaryShape::findEntries(std::string_view text, size_t dictStart,
                                       std::span<std::optional<DictEntry>> nestedFound) {
     bool together = false;
     if (form_.isKept() && matchKept(text, dictStart, found, nestedFound, together)) {
-        misses_ = 0;
-        keepAfter_ = kFirstKeepAfter;
-        matchedSinceKept_ = true;
+        form_.noteMatch();
         return together;
     }
     together = pdfsyntax::findEntriesAndNested(text, dictStart, keys_, found, nestedKey_,
                                                nestedKeys_, nestedFound);
-    if (!form_.isKept() || ++misses_ >= keepAfter_) {
+    if (form_.noteMiss()) {
         const size_t end = pdfsyntax::skipPlainDictionary(text, dictStart);
         if (end != npos && end - dictStart <= limits::kMaxKeptDictionaryBytes) {
-            // A form that no page matched before the next is kept: the pages' forms differ,
-            // and each next form is kept after twice as many of them.
-            if (form_.isKept() && !matchedSinceKept_) {
-                keepAfter_ = std::min(keepAfter_ * 2, kLastKeepAfter);
-            }
             keep(text, dictStart, end, found, nestedFound, together);
-            misses_ = 0;
-            matchedSinceKept_ = false;
         }
     }
     return together;

@@ -55,13 +55,4 @@ class CPdfDictionaryShape {
     // The kept dictionary's bytes from its "<<", with its entries' positions.
     CPdfObjectForm form_;
     bool together_ = false;
-    // Dictionaries read in a row that had another form: a form is kept again after keepAfter_
-    // of them, two at first, so that pages of two forms taking turns do not replace it every
-    // time; more while no page matches the forms kept, so that pages of many forms are not
-    // slowed by keeping each.
-    static constexpr int kFirstKeepAfter = 2;
-    static constexpr int kLastKeepAfter = 256;
-    int misses_ = 0;
-    int keepAfter_ = kFirstKeepAfter;
-    bool matchedSinceKept_ = false;
 };

@@ -192,6 +192,31 @@ bool CPdfObjectForm::keep(std::string_view window, const Reading& reading) {
     return true;
 }
 
+void CPdfObjectForm::noteMatch() {
+    misses_ = 0;
+    keepAfter_ = 2;
+    matchedSinceKept_ = true;
+}
+
+bool CPdfObjectForm::noteMiss() {
+    if (++misses_ < keepAfter_) {
+        return false;
+    }
+    if (!matchedSinceKept_) {
+        keepAfter_ = std::min(keepAfter_ * 2, kMaxKeepAfter);
+    }
+    misses_ = 0;
+    matchedSinceKept_ = false;
+    return true;
+}
+
+void CPdfObjectForm::reset() {
+    kept_ = false;
+    misses_ = 0;
+    keepAfter_ = 1;
+    matchedSinceKept_ = true;
+}
+
 bool CPdfObjectForm::keepHead(std::string_view text, std::span<const size_t> positions) {
     keepBytes(text, positions);
     // A place from the first byte is the whole run of digits there.

@@ -53,6 +53,16 @@ class CPdfObjectForm {
     void forget() { kept_ = false; }
     bool isKept() const { return kept_; }
 
+    // When a reader that meets texts of other forms keeps a form again: after as many such
+    // texts in a row as it waits for, one at first and two after a match, and twice as many
+    // each time no text matched the form kept last (up to kMaxKeepAfter), so that texts of
+    // many forms, or of none that can be kept, do not pay for keeping each. noteMatch after a
+    // text that matched; noteMiss after one that did not, true when its form is to be kept
+    // (or tried) now. reset forgets the form and starts waiting anew.
+    void noteMatch();
+    bool noteMiss();
+    void reset();
+
     // Whether window, the first bytes at an object's offset, begins with the kept form: reading
     // then receives what the readers find in that object, from the kept reading.
     bool match(std::string_view window, Reading& reading);
@@ -99,6 +109,10 @@ class CPdfObjectForm {
     };
 
     bool kept_ = false;
+    static constexpr int kMaxKeepAfter = 256;
+    int misses_ = 0;
+    int keepAfter_ = 1;
+    bool matchedSinceKept_ = true;
     std::string bytes_;
     std::vector<Place> places_;
     std::vector<KeptPosition> positions_;

@@ -68,9 +68,6 @@ struct WalkKeys {
 static_assert(CPdfObjectForm::kNoPosition == pdfsyntax::npos &&
               CPdfObjectForm::kMaxKeys == WalkKeys::kCount);
 
-constexpr int kFirstFormKeepAfter = 2;
-constexpr int kLastFormKeepAfter = 256;
-
 } // namespace
 
 PageList::PageList(const StampDefinition& stamp, CPdfObjectFraming& objects)
@@ -85,10 +82,7 @@ void PageList::read(CPdfXRef& xref, int32_t rootObject) {
     cursor_ = 0;
     visitedNodes_.clear();
     isPage_.assign(rowCount_, false);
-    pageForm_.forget();
-    formMisses_ = 0;
-    formKeepAfter_ = 1; // the first page's form is kept
-    formMatched_ = true;
+    pageForm_.reset(); // the first page's form is kept
     std::string rootText;
     if (!objects_.getObjectText(rootObject, rootText)) {
         throw CPdfException("PDF file was damaged", "the catalog (object " +
@@ -249,9 +243,7 @@ void PageList::visitKid(int64_t kidNumber, const PageBox& nodeBox, int depth,
         }
     }
     if (byForm) {
-        formMisses_ = 0;
-        formKeepAfter_ = kFirstFormKeepAfter;
-        formMatched_ = true;
+        pageForm_.noteMatch();
     } else {
         if (kidNumber > INT32_MAX ||
             !objects_.objectText(static_cast<int32_t>(kidNumber), kidText_, kidText, inBuffer)) {
@@ -320,13 +312,7 @@ void PageList::visitKid(int64_t kidNumber, const PageBox& nodeBox, int depth,
     objects_.keepFrame(static_cast<int32_t>(kidNumber), !inBuffer && header->number == kidNumber
                                                             ? header->bodyStart
                                                             : CPdfObjectFraming::kNoHeader);
-    if (!byForm && !inBuffer && ++formMisses_ >= formKeepAfter_) {
-        // A form is kept of the page after as many other pages in a row, each next time after
-        // twice as many where no page matched the form since the last time (pages of many
-        // forms, or of none that can be kept).
-        if (!formMatched_) {
-            formKeepAfter_ = std::min(formKeepAfter_ * 2, kLastFormKeepAfter);
-        }
+    if (!byForm && !inBuffer && pageForm_.noteMiss()) {
         CPdfObjectForm::Reading reading;
         reading.frameLength = kidText.size();
         reading.header = *header;
@@ -337,8 +323,6 @@ void PageList::visitKid(int64_t kidNumber, const PageBox& nodeBox, int depth,
             !pageForm_.keep(window, reading)) {
             pageForm_.forget();
         }
-        formMisses_ = 0;
-        formMatched_ = false;
     }
 }
 

@@ -58,11 +58,6 @@ class PageList {
     std::unordered_set<int32_t> visitedNodes_; // page-tree nodes already walked in this pass
     std::string kidText_; // a kid's text that cannot be seen in place, kept from kid to kid
     // The form of a page read before: a page of the same bytes but for its numbers has its
-    // frame, header and keys where that one had them. A form is kept (or tried) again after
-    // formKeepAfter_ pages of other forms in a row, more while none matches, so that pages of
-    // many forms do not pay for keeping each.
+    // frame, header and keys where that one had them.
     CPdfObjectForm pageForm_;
-    int formMisses_ = 0;
-    int formKeepAfter_ = 1;
-    bool formMatched_ = true; // a page matched the form since it was last kept or tried
 };
