@@ -18,6 +18,7 @@ set -euo pipefail
 
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 . tools/install-deps.sh
+use_utf8_locale
 
 with_tests=0
 for arg in "$@"; do

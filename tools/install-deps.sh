@@ -2,10 +2,15 @@
 # Package installation shared by tools/quickstart.sh, tools/test.sh and .ci/run; sourced, not run.
 #
 #   install_missing NAME PACKAGE...
+#   use_utf8_locale
 #
 # Installs the packages that dpkg does not list as installed, through apt-get (and sudo when
 # not root). Messages start with "NAME: "; on failure it prints one to standard error and ends
 # the script with status 1.
+#
+# use_utf8_locale exports LC_ALL=C.UTF-8 when the shell's locale is not a UTF-8 one (no LANG at
+# all, as in a container or a chroot, or LANG=C): wine maps file names and arguments to the
+# Windows side through the Unix locale, so a name such as "café.pdf" cannot be passed without one.
 
 install_missing() {
     local name="$1"
@@ -40,5 +45,11 @@ install_missing() {
     if ! "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"; then
         echo "$name: apt-get install failed" >&2
         exit 1
+    fi
+}
+
+use_utf8_locale() {
+    if [ "$(locale charmap 2>/dev/null)" != "UTF-8" ]; then
+        export LC_ALL=C.UTF-8
     fi
 }

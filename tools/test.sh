@@ -26,6 +26,7 @@ set -euo pipefail
 
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 . tools/install-deps.sh
+use_utf8_locale
 
 run_asan=1
 run_fuzz=1

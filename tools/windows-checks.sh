@@ -6,6 +6,8 @@
 #   tools/windows-checks.sh
 set -u
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
+. tools/install-deps.sh
+use_utf8_locale
 export WINEPREFIX="${WINEPREFIX:-$PWD/build-win/wine}" WINEDEBUG="${WINEDEBUG:--all}"
 # The program loads libgcrypt and libgpg-error from the mingw packages' DLL folder (the
 # unpacked zip is run without it: its DLLs must be beside the program).

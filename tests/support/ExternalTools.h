@@ -7,10 +7,17 @@
 // Independent PDF readers (qpdf, poppler's pdftotext) used as judges of the program's output.
 namespace tools {
 
-// The one reason a test gives when a judge it needs cannot run here (under wine, or a machine
-// without them), so that the test summary counts these skips under one text.
+// The one reason a test gives when a judge it needs cannot run, so that the test summary counts
+// these skips under one text. The judges are Linux programs: the Windows tests never call them
+// (the Windows stage of tools/test.sh judges the Windows program's outputs from the Linux side).
+#ifdef _WIN32
 inline constexpr const char* kJudgesMissing =
-    "qpdf, poppler-utils or openssl cannot run here: outputs not judged by them";
+    "the judges (qpdf, poppler-utils, openssl) are Linux programs that the Windows tests do not "
+    "call: outputs judged from the Linux side";
+#else
+inline constexpr const char* kJudgesMissing =
+    "qpdf, poppler-utils or openssl is not installed: outputs not judged by them";
+#endif
 
 struct ToolResult {
     std::string out; // standard output and standard error together
