@@ -3,6 +3,8 @@
 #include "app/OptionTable.h"
 #include "pdf/CPdfException.h"
 
+#include <string_view>
+
 namespace {
 
 bool beginsWith(const std::string& text, std::string_view start) {
@@ -47,6 +49,13 @@ int CPdfStamp::parseOptions(const std::vector<std::string>& args) {
     }
     outputName = args[2].substr(2);
 
+    // A -next that no option of its own follows would add a stamp of all defaults.
+    bool stampWithoutOptions = false;
+    const auto refuseEmptyStamp = [&stampWithoutOptions] {
+        if (stampWithoutOptions) {
+            throw CPdfException("-next must be followed by the options of another stamp\n");
+        }
+    };
     for (size_t index = 3; index < args.size(); ++index) {
         const std::string& argument = args[index];
         if (!beginsWith(argument, "-")) {
@@ -64,10 +73,16 @@ int CPdfStamp::parseOptions(const std::vector<std::string>& args) {
             }
             match.value = &args[++index];
         }
+        const bool next = std::string_view(row->word) == "-next";
+        if (next) {
+            refuseEmptyStamp();
+        }
+        stampWithoutOptions = next;
         if (row->apply != nullptr) {
             row->apply(*this, match);
         }
     }
+    refuseEmptyStamp();
     if (!moreStamps.empty()) {
         // The options of the last stamp are parsed: the first stamp becomes `stamp` again and
         // the others follow it in order.

@@ -5,7 +5,6 @@
 #include "platform/Platform.h"
 #include "platform/UniqueFile.h"
 #include "stamp/files/LineReader.h"
-#include "stamp/write/COutputFile.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -75,10 +74,6 @@ PassResult runTextLines(CPdfStamp& job, RunSteps& steps) {
     const std::string runInput = job.inputName;
     const std::string runOutput = job.outputName;
     std::printf("Input file: '%s'", runInput.c_str());
-    if (!COutputFile::acceptsName(runOutput)) {
-        throw CPdfException("\nOutput file create error: '" + runOutput + "'\n",
-                            "Can't create the output file: it is a folder");
-    }
     const LineEncoding encoding = startLines(lines.get());
     // Vertically centred lines are centred as a block, the first line at its top.
     const bool centred = job.stamp.positionY == -1;
@@ -88,6 +83,8 @@ PassResult runTextLines(CPdfStamp& job, RunSteps& steps) {
                                       static_cast<float>(job.lineSpacing) * 0.5f;
     }
 
+    // Beside the file a link names, so that the last pass's output can be moved onto it.
+    const std::string writtenOutput = platform::followLinks(runOutput);
     IntermediateFiles intermediates;
     std::string line;
     std::string lastOutput;
@@ -98,7 +95,7 @@ PassResult runTextLines(CPdfStamp& job, RunSteps& steps) {
         job.stamp.noPageNumbers = true;
         job.stamp.prefixText = withoutLineEnd(line);
         job.inputName = pass > 1 ? lastOutput : runInput;
-        job.outputName = intermediates.create(runOutput);
+        job.outputName = intermediates.create(writtenOutput);
         const PassResult passResult = steps.stampIntermediate();
         signedInput = passResult.signedInput;
         if (pass == 1) {
@@ -129,7 +126,7 @@ PassResult runTextLines(CPdfStamp& job, RunSteps& steps) {
         return PassResult{};
     }
     steps.prepareFinalSteps();
-    if (!platform::renameReplacing(lastOutput, runOutput)) {
+    if (!platform::renameReplacing(lastOutput, writtenOutput)) {
         const std::string reason = platform::lastFailureWasInUse()
                                        ? "it is in use by another program"
                                        : platform::lastErrorText();
@@ -149,6 +146,15 @@ PassResult runTextLines(CPdfStamp& job, RunSteps& steps) {
 
 PassResult CPdfStamp::runPair(const std::vector<std::string>& args) {
     parseOptions(args);
+    // A device, a FIFO or a folder would be replaced by the output's file: refused before the
+    // input is read.
+    if (const std::string refusal = platform::outputNameRefusal(outputName); !refusal.empty()) {
+        throw CPdfException("\nOutput file create error: '" + outputName + "'\n",
+                            "Can't create the output file: " + refusal);
+    }
+    if (refuseOutputName) {
+        refuseOutputName(outputName);
+    }
     if (!stamp.fontSizesFile.empty()) {
         stamp.sizeTable = loadFontSizes(stamp);
     }

@@ -4,11 +4,13 @@
 #include "app/ProductionLog.h"
 #include "stamp/pass/CPdfStamp.h"
 
-DocumentRun DocumentRun::run(const std::vector<std::string>& args, const ProductionLog& log) {
+DocumentRun DocumentRun::run(const std::vector<std::string>& args, const ProductionLog& log,
+                             const std::function<void(const std::string&)>& refuseOutputName) {
     DocumentRun outcome;
     ConsoleReporter console;
     CPdfStamp job;
     job.setReporter(console);
+    job.refuseOutputName = refuseOutputName;
     ProductionLog::Row row;
     try {
         row.pass = job.runPair(args);
@@ -21,6 +23,7 @@ DocumentRun DocumentRun::run(const std::vector<std::string>& args, const Product
     }
     outcome.softFailure = job.softFailure;
     outcome.failed = !row.stamped;
+    outcome.output = row.output;
     outcome.quiet = job.quiet;
     if (log.enabled()) {
         const std::string& first = args.size() > 1 ? args[1] : std::string();

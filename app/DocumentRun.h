@@ -2,6 +2,7 @@
 
 #include "pdf/CPdfException.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,8 +19,12 @@ struct DocumentRun {
     // Nothing was put in place, with or without an exception: the document failed.
     bool failed = false;
     bool quiet = false;
+    // The output's final name; empty when nothing was put in place.
+    std::string output;
 
     // Runs args as CPdfStamp::runPair takes them. A failure of the log itself is thrown: it ends
     // the run.
-    static DocumentRun run(const std::vector<std::string>& args, const ProductionLog& log);
+    // refuseOutputName, when given, is the job's (see CPdfStamp::refuseOutputName).
+    static DocumentRun run(const std::vector<std::string>& args, const ProductionLog& log,
+                           const std::function<void(const std::string&)>& refuseOutputName = {});
 };

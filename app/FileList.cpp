@@ -3,11 +3,14 @@
 #include "app/ConsoleReporter.h"
 #include "app/DocumentRun.h"
 #include "app/ListName.h"
+#include "pdf/CPdfException.h"
 #include "platform/Platform.h"
 #include "platform/UniqueFile.h"
 #include "stamp/files/LineReader.h"
 
 #include <cstdio>
+#include <string>
+#include <unordered_map>
 
 namespace {
 
@@ -16,6 +19,32 @@ void refuseList(const std::string& cause) {
     std::fflush(stdout);
     std::fprintf(stderr, "%s\n", cause.c_str());
 }
+
+// The outputs a list has put in place, each with the line that wrote it: one output per name,
+// so that a later line does not replace an earlier line's document. Names are compared as the
+// file system tells files apart (letter case on Windows, links), by the file each denotes.
+class WrittenOutputs {
+  public:
+    void add(const std::string& name, size_t line) {
+        std::string key;
+        if (platform::fileKey(name, key)) {
+            lines_.emplace(key, line);
+        }
+    }
+    void refuse(const std::string& name) const {
+        std::string key;
+        if (!platform::fileKey(name, key)) {
+            return;
+        }
+        if (const auto found = lines_.find(key); found != lines_.end()) {
+            throw CPdfException("Output file '" + name + "' was already written by line " +
+                                std::to_string(found->second) + " of the list\n");
+        }
+    }
+
+  private:
+    std::unordered_map<std::string, size_t> lines_;
+};
 
 } // namespace
 
@@ -48,7 +77,11 @@ int runFileList(const std::string& listName, std::vector<std::string> args,
     size_t failed = 0;
     std::string rawLine;
     const LineEncoding encoding = startLines(list.get());
+    WrittenOutputs written;
+    const auto refuseWritten = [&written](const std::string& name) { written.refuse(name); };
+    size_t lineNumber = 0;
     for (bool first = true; readLine(list.get(), rawLine, kMaxLineBytes, encoding); first = false) {
+        ++lineNumber;
         const std::string_view text =
             first ? list_line::skipByteOrderMark(rawLine) : std::string_view(rawLine);
         // An empty line (an extra Enter at the end of the list) names no file.
@@ -64,7 +97,8 @@ int runFileList(const std::string& listName, std::vector<std::string> args,
         args[2] = "-o" + list_name::outputName(folder, fileName);
 
         ++documents;
-        DocumentRun document = DocumentRun::run(args, log);
+        DocumentRun document = DocumentRun::run(args, log, refuseWritten);
+        written.add(document.output, lineNumber);
         if (document.failed) {
             ++failed;
         }

@@ -9,7 +9,10 @@
 // The production log of a run (-log): one CSV row per input document, appended to the file as
 // soon as the document is finished, so that the log of an interrupted run lists what was done.
 // The file is UTF-8, its fields quoted as RFC 4180 has them, its lines ended by CR LF; a file
-// that is new or empty gets the header row first.
+// that is new or empty gets the UTF-8 byte order mark and the header row first. A field that a
+// spreadsheet would read as a formula (it starts with "=", "+", "-", "@", a tab or a CR) is
+// written after an apostrophe; a row appended to a file whose last line has no line end starts
+// a new line.
 class ProductionLog {
   public:
     // What became of one input document.
@@ -28,7 +31,7 @@ class ProductionLog {
     explicit ProductionLog(std::string fileName) : fileName_(std::move(fileName)) {}
 
     bool enabled() const { return !fileName_.empty(); }
-    // Opens the file for appending (creating it) and writes the header row when it is empty,
+    // Opens the file for appending (creating it) and writes the header row when it is new or empty,
     // so that a log that cannot be written stops the run before anything is stamped. Throws
     // CPdfException when it cannot be written.
     void start() const;
@@ -45,6 +48,8 @@ class ProductionLog {
     static std::string csvLine(const std::vector<std::string>& fields);
 
   private:
+    // Makes the log with its byte order mark and header, unless another run made it first.
+    void create() const;
     // Appends bytes to the file (the header first when the file is empty); throws on failure.
     void write(std::string_view bytes) const;
 

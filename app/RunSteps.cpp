@@ -7,6 +7,7 @@
 #include "stamp/files/FileNameRules.h"
 #include "stamp/pass/CPdfStamp.h"
 #include "stamp/pass/CPdfStampPass.h"
+#include "stamp/text/PageNumbering.h"
 
 #include <cstdio>
 #include <string>
@@ -58,10 +59,7 @@ PassResult RunSteps::stampDocument() {
 }
 
 PassResult RunSteps::stampIntermediate() {
-    return job_.stampDocument([this](const PassNumbers& numbers) {
-        firstNumber_ = numbers.firstNumber;
-        highestShown_ = numbers.highestShown;
-    });
+    return job_.stampDocument([this](const PassNumbers& numbers) { numbers_ = numbers; });
 }
 
 void RunSteps::prepareFinalSteps() {
@@ -83,8 +81,7 @@ void RunSteps::refuseOutputOverInput() const {
 }
 
 void RunSteps::prepareRunEnd(const PassNumbers& numbers) {
-    firstNumber_ = numbers.firstNumber;
-    highestShown_ = numbers.highestShown;
+    numbers_ = numbers;
     refuseRenameOverInput();
     prepareCounter();
 }
@@ -92,6 +89,16 @@ void RunSteps::prepareRunEnd(const PassNumbers& numbers) {
 void RunSteps::refuseRenameOverInput() const {
     if (job_.renamePattern.empty()) {
         return;
+    }
+    if (numbers_.numberedPages == 0 &&
+        (job_.renamePattern.find("[PAGESTART]") != std::string::npos ||
+         job_.renamePattern.find("[PAGEEND]") != std::string::npos)) {
+        // Its range would run backwards and repeat the next document's first number.
+        job_.reporter().note("\nUnable to rename file, no page was stamped\n");
+        throw CPdfException("Rename name refused",
+                            "the -rename name '" + job_.renamePattern +
+                                "' names the first and last stamped page, but no page of '" +
+                                job_.inputName + "' was stamped");
     }
     const std::string target = renameTarget();
     // Refused before the output is put in place: a name Windows cannot hold fails there only
@@ -107,6 +114,9 @@ void RunSteps::refuseRenameOverInput() const {
     if (target == job_.inputName || platform::sameFile(job_.inputName, target)) {
         job_.reporter().note("\nOutput file is the input file: '" + target + "'\n");
         throw CPdfException("The rename target is the input file");
+    }
+    if (job_.refuseOutputName) {
+        job_.refuseOutputName(target);
     }
 }
 
@@ -156,7 +166,8 @@ void RunSteps::prepareCounter() {
                             counterFileCause(exportFile, platform::lastErrorText()));
     }
     std::string next;
-    pdfsyntax::appendDecimal(next, static_cast<int64_t>(highestShown_) + 1);
+    pdfsyntax::appendDecimal(
+        next, nextStartNumber(numbers_.firstNumber, numbers_.numberedPages, numbers_.highestShown));
     const bool written = std::fwrite(next.data(), 1, next.size(), file.get()) == next.size();
     // The close reports a failed write of what was left in the buffer.
     if (std::fclose(file.release()) != 0 || !written) {
@@ -192,8 +203,8 @@ void RunSteps::dropCounter() {
 
 std::string RunSteps::renameTarget() const {
     std::string pattern = job_.renamePattern;
-    const std::string endText = maskedNumber(highestShown_, job_.stamp.maskWidth);
-    const std::string startText = maskedNumber(firstNumber_, job_.stamp.maskWidth);
+    const std::string endText = maskedNumber(numbers_.highestShown, job_.stamp.maskWidth);
+    const std::string startText = maskedNumber(numbers_.firstNumber, job_.stamp.maskWidth);
     const size_t nameStart = platform::fileNameStart(job_.outputName);
     const std::string folder = job_.outputName.substr(0, nameStart);
     const std::string base = job_.outputName.substr(nameStart);

@@ -1,12 +1,12 @@
 #pragma once
 
+#include "stamp/pass/CPdfStampPass.h"
 #include "stamp/pass/PassResult.h"
 
 #include <cstdint>
 #include <string>
 
 class CPdfStamp;
-struct PassNumbers;
 
 // The steps of a run around the passes of its job: the refusals before the output is put in
 // place, then the -rename, the -export counter and the source's removal (-removesourcefile)
@@ -56,8 +56,7 @@ class RunSteps {
     bool renameOutput(std::string& result);
 
     // The numbers of the last pass, which the rename and the counter go by.
-    int32_t firstNumber_ = 1;
-    int32_t highestShown_ = 0;
+    PassNumbers numbers_;
     std::string counterTemp_; // the next counter, written beside the counter file
     // The output's name after the run's last steps: renamed, when it was.
     std::string finalOutput_;

@@ -37,6 +37,9 @@ void setFileTimesForTesting(std::function<bool(const std::string&, FileTimes&)> 
 void createDirectory(const std::string& path);
 // Renames, replacing any file under the new name. False on failure.
 bool renameReplacing(const std::string& from, const std::string& to);
+// Renames only when no file has the new name, in one step: of two programs that both try,
+// one wins. False when a file has the new name or the rename failed.
+bool renameIfAbsent(const std::string& from, const std::string& to);
 // Deletes a file. False when it could not be deleted (a missing file included).
 bool removeFile(const std::string& path);
 // After a failed renameReplacing or removeFile: true when it failed because another program
@@ -65,6 +68,18 @@ std::FILE* openRegularFile(const std::string& path, std::string& errorText);
 std::FILE* openForAppend(const std::string& path, std::string& errorText);
 // True when both names exist and denote the same file (same device and file number).
 bool sameFile(const std::string& a, const std::string& b);
+// The identity of an existing file as text: two names have the same key exactly when they
+// denote the same file, however they are spelt (letter case on Windows, links, "./").
+// False when the name denotes no file.
+bool fileKey(const std::string& path, std::string& key);
+// Why an output cannot be written under this name ("it is a FIFO", "it is a folder" …): it
+// exists and is not a regular file, which the temporary file moved onto it would replace.
+// Empty for a regular file, a link to one, or a name that does not exist.
+std::string outputNameRefusal(const std::string& path);
+// The name an output is written to: a symbolic link (a chain of them) is followed to the file
+// it names, so that the output replaces that file and the link stays a link. Any other name
+// is returned as it is.
+std::string followLinks(const std::string& path);
 // The size in bytes of a file opened by openRegularFile; false when it cannot be told.
 bool fileSize(std::FILE* file, uint64_t& size);
 // Reads count bytes at offset of a file opened by openRegularFile, whatever was read before:

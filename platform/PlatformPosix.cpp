@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <signal.h>
@@ -66,6 +67,16 @@ bool renameReplacing(const std::string& from, const std::string& to) {
     if (std::rename(from.c_str(), to.c_str()) != 0) {
         return false;
     }
+    dropCleanupFile(from);
+    return true;
+}
+
+bool renameIfAbsent(const std::string& from, const std::string& to) {
+    // A second name made by link() fails when the name is taken; the first is then dropped.
+    if (link(from.c_str(), to.c_str()) != 0) {
+        return false;
+    }
+    unlink(from.c_str());
     dropCleanupFile(from);
     return true;
 }
@@ -153,6 +164,57 @@ bool sameFile(const std::string& a, const std::string& b) {
         return false;
     }
     return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+bool fileKey(const std::string& path, std::string& key) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) {
+        return false;
+    }
+    key = std::to_string(static_cast<uintmax_t>(info.st_dev)) + ":" +
+          std::to_string(static_cast<uintmax_t>(info.st_ino));
+    return true;
+}
+
+std::string outputNameRefusal(const std::string& path) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0 || S_ISREG(info.st_mode)) {
+        return "";
+    }
+    if (S_ISDIR(info.st_mode)) {
+        return "it is a folder";
+    }
+    if (S_ISFIFO(info.st_mode)) {
+        return "it is a FIFO";
+    }
+    if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)) {
+        return "it is a device";
+    }
+    if (S_ISSOCK(info.st_mode)) {
+        return "it is a socket";
+    }
+    return "it is not a regular file";
+}
+
+std::string followLinks(const std::string& path) {
+    // As many links as the system itself follows before it gives up (ELOOP).
+    constexpr int kMaxLinks = 40;
+    std::string name = path;
+    for (int hop = 0; hop < kMaxLinks; ++hop) {
+        struct stat info {};
+        if (lstat(name.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+            return name;
+        }
+        std::vector<char> target(PATH_MAX + 1);
+        const ssize_t length = readlink(name.c_str(), target.data(), target.size() - 1);
+        if (length <= 0) {
+            return name;
+        }
+        std::string next(target.data(), static_cast<size_t>(length));
+        // A relative target counts from the link's own folder.
+        name = next.front() == '/' ? next : name.substr(0, fileNameStart(name)) + next;
+    }
+    return name;
 }
 
 bool fileSize(std::FILE* file, uint64_t& size) {

@@ -167,6 +167,15 @@ bool renameReplacing(const std::string& from, const std::string& to) {
     return true;
 }
 
+bool renameIfAbsent(const std::string& from, const std::string& to) {
+    // Without MOVEFILE_REPLACE_EXISTING the move fails when the new name is taken.
+    if (!MoveFileExW(win32_text::toWide(from).c_str(), win32_text::toWide(to).c_str(), 0)) {
+        return false;
+    }
+    dropCleanupFile(from);
+    return true;
+}
+
 bool removeFile(const std::string& path) {
     const std::wstring name = win32_text::toWide(path);
     const bool removed = DeleteFileW(name.c_str()) != 0;
@@ -270,6 +279,28 @@ bool sameFile(const std::string& a, const std::string& b) {
     return first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
            first.nFileIndexHigh == second.nFileIndexHigh &&
            first.nFileIndexLow == second.nFileIndexLow;
+}
+
+bool fileKey(const std::string& path, std::string& key) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!fileIdentity(path, info)) {
+        return false;
+    }
+    key = std::to_string(info.dwVolumeSerialNumber) + ":" + std::to_string(info.nFileIndexHigh) +
+          ":" + std::to_string(info.nFileIndexLow);
+    return true;
+}
+
+std::string outputNameRefusal(const std::string& path) {
+    // Devices ("NUL", "CON") are names of every folder on Windows: no file of such a name can
+    // be made, and the rename onto it fails with the system's cause.
+    return isDirectory(path) ? "it is a folder" : "";
+}
+
+std::string followLinks(const std::string& path) {
+    // A rename onto a Windows link replaces the link; links to files are rare there and are
+    // replaced as files.
+    return path;
 }
 
 bool fileSize(std::FILE* file, uint64_t& size) {

@@ -68,6 +68,11 @@ class CPdfStamp : public RunSettings {
     // font, a second fonts file.
     void refuseMoreStamps() const;
 
+    // Called with each name the run is about to put an output under (the output name, then the
+    // -rename name), before anything is put there; what it throws refuses the output. A list
+    // sets it to refuse a name an earlier line wrote.
+    std::function<void(const std::string& name)> refuseOutputName;
+
     // Set when the run goes on after a printed failure (a sizes file or file dates that cannot
     // be read) or a pass ended with its output written but a later step failed (a rename): the
     // run did not do all that was asked, so the process ends with status 1.

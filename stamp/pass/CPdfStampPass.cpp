@@ -163,6 +163,7 @@ void CPdfStampPass::openFiles() {
     rootObject_ = xref_->root().number;
     infoObject_ = xref_->info().number;
     numbers_.highestShown = 0;
+    numbers_.numberedPages = 0;
     progressCounter_ = 0;
     result_ = PassResult{};
     checkInput();
@@ -430,8 +431,9 @@ void CPdfStampPass::appendStampDrawing(DrawnStamp& drawn, size_t pageIndex, std:
     const bool first = &drawn == &stamps_.front();
     const int32_t shown = pageNumberFor(stamp, first ? numbers_.firstNumber : stamp.startNumber,
                                         pageCount_, static_cast<int32_t>(pageIndex + 1));
-    if (first && shown > numbers_.highestShown) {
-        numbers_.highestShown = shown;
+    if (first) {
+        numbers_.numberedPages += 1;
+        numbers_.highestShown = std::max(numbers_.highestShown, shown);
     }
     drawn.composer.compose(shown, composed_);
     if (stamp.embedFontFile.empty() && drawn.plainText) {

@@ -38,3 +38,10 @@ int32_t pageNumberFor(const StampDefinition& stamp, int32_t firstNumber, uint32_
     }
     return static_cast<int32_t>(v);
 }
+
+int64_t nextStartNumber(int32_t startNumber, uint32_t numberedPages, int32_t highestShown) {
+    if (numberedPages == 0) {
+        return startNumber;
+    }
+    return static_cast<int64_t>(highestShown) + 1;
+}

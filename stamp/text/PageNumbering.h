@@ -11,3 +11,8 @@ bool isPageSelected(const StampDefinition& stamp, int32_t position);
 // imported counter) in a document of pageCount pages.
 int32_t pageNumberFor(const StampDefinition& stamp, int32_t firstNumber, uint32_t pageCount,
                       int32_t position);
+// The number the next document of a series starts at, for the -export counter: one past the
+// highest number shown, or, when no page showed one, the number this document started at, so
+// that a document with nothing stamped (no pages, or every page skipped) neither resets the
+// series nor leaves a gap.
+int64_t nextStartNumber(int32_t startNumber, uint32_t numberedPages, int32_t highestShown);

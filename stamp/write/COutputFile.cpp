@@ -27,13 +27,14 @@ bool COutputFile::acceptsName(const std::string& finalPath) {
 
 bool COutputFile::create(const std::string& finalPath) {
     discard();
-    finalPath_ = finalPath;
-    if (!acceptsName(finalPath)) {
+    // Written through a link: the file it names is replaced and the link stays.
+    finalPath_ = platform::followLinks(finalPath);
+    if (!acceptsName(finalPath_)) {
         failed_ = true;
         return false;
     }
-    replacing_ = platform::fileExists(finalPath);
-    file_.reset(platform::createTempFileBeside(finalPath, tempPath_));
+    replacing_ = platform::fileExists(finalPath_);
+    file_.reset(platform::createTempFileBeside(finalPath_, tempPath_));
     if (file_ != nullptr) {
         // The writes are gathered here already; a second buffer in the library would only split
         // them.

@@ -22,8 +22,8 @@ class COutputFile {
     // could never be replaced (errno is then set to EISDIR). A run that makes its output in
     // steps asks before the first.
     static bool acceptsName(const std::string& finalPath);
-    // Creates the temporary file in the folder of finalPath; refused for a name that
-    // acceptsName refuses, before anything is written.
+    // Creates the temporary file in the folder of finalPath, or of the file it names when it is
+    // a symbolic link; refused for a name that acceptsName refuses, before anything is written.
     bool create(const std::string& finalPath);
     void write(std::string_view bytes) {
         // Small pieces are gathered in the buffer while it has room: the common case, inline.

@@ -469,4 +469,64 @@ TEST(ListRunTest, NameNearTheFileSystemLimitIsStamped) {
     EXPECT_EQ(listing(folder.file("out")), std::vector<std::string>{name}) << result.err;
 }
 
+// Two lines that would put their outputs under one name: the first output stays, the second is
+// refused with the line that wrote it, with and without -keepgoing.
+TEST(ListRunTest, OneOutputPerNameInARun) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> lines; // with "@" for the test's folder
+        std::vector<std::string> options;
+        std::string output; // the first line's, kept
+    };
+    const std::vector<Case> cases = {
+        {"one file listed twice", {"letter.pdf", "letter.pdf"}, {}, "letter.pdf"},
+        {"absolute paths of two folders",
+         {"@/one/letter.pdf", "@/two/letter.pdf"},
+         {},
+         "letter.pdf"},
+        {"-rename ranges that repeat",
+         {"letter.pdf", "two.pdf"},
+         {"-rename", "X[PAGEEND].pdf"},
+         "X1.pdf"},
+    };
+    for (const Case& c : cases) {
+        for (const bool keepGoing : {false, true}) {
+            const std::string label = std::string(c.name) + (keepGoing ? ", -keepgoing" : "");
+            TempDir folder;
+            fs::create_directory(folder.file("one"));
+            fs::create_directory(folder.file("two"));
+            folder.write("letter.pdf", sheet("one"));
+            folder.write("one/letter.pdf", sheet("one"));
+            folder.write("two/letter.pdf", sheet("two"));
+            folder.write("two.pdf", sheet("two"));
+            std::string list;
+            for (const std::string& line : c.lines) {
+                list += (line[0] == '@' ? folder.path() + line.substr(1) : line) + "\n";
+            }
+            folder.write("list.txt", list);
+            std::vector<std::string> args = withArgs({"-ilist.txt", "-fout", "-quiet"}, c.options);
+            if (keepGoing) {
+                args.push_back("-keepgoing");
+            }
+            const ProgramResult run = runProgram(args, folder.path());
+            const std::string output = listOutput("out", c.output);
+            EXPECT_EQ(run.status, 1) << label;
+            EXPECT_EQ(run.err,
+                      "Output file '" + output + "' was already written by line 1 of the list\n")
+                << label;
+            EXPECT_EQ(run.out.find("Stamped 1 of 2 files; 1 failed\n") != std::string::npos,
+                      keepGoing)
+                << label << "\n"
+                << run.out;
+            EXPECT_EQ(listing(folder.file("out")), std::vector<std::string>{c.output}) << label;
+            if (haveTools()) {
+                const std::vector<std::string> pages =
+                    tools::pdfTextPages(folder.file(output), true);
+                ASSERT_EQ(pages.size(), 1u) << label;
+                EXPECT_EQ(tools::normalizeSpace(pages[0]).substr(0, 9), "Sheet one") << label;
+            }
+        }
+    }
+}
+
 } // namespace

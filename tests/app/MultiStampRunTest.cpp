@@ -203,6 +203,9 @@ TEST(MultiStampRunTest, RefusedCombinations) {
          "-embedfont can be given for one stamp of a run only"},
         {{"-fontfile", "a.txt", "-next", "-fontfile", "b.txt"},
          "-fontfile can name one fonts file for a run only"},
+        {{"-prefix", "A", "-next"}, "-next must be followed by the options of another stamp"},
+        {{"-next", "-next", "-nopg"}, "-next must be followed by the options of another stamp"},
+        {{"-next", "-nopage"}, "-next must be followed by the options of another stamp"},
     };
     for (const Row& row : rows) {
         std::vector<std::string> args = {"-iin.pdf", "-oout.pdf", "-quiet"};

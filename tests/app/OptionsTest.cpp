@@ -97,11 +97,12 @@ TEST(OptionsTest, EachOptionSetsItsSetting) {
         {{"-m4"}, [](const CPdfStamp& j) { return j.stamp.maskWidth == 4; }},
         // Stamp options go to the stamp they stand in, each from the defaults; run options to
         // the run; the first stamp stays `stamp`.
-        {{"-s3", "-next", "-s5", "-quiet", "-prefix", "B", "-next"},
+        {{"-s3", "-next", "-s5", "-quiet", "-prefix", "B", "-next", "-e4"},
          [](const CPdfStamp& j) {
              return j.stamp.startPage == 3 && j.quiet && j.moreStamps.size() == 2 &&
                     j.moreStamps[0].startPage == 5 && j.moreStamps[0].prefixText == "B" &&
-                    j.moreStamps[1].startPage == 1 && j.moreStamps[1].prefixText == "Page ";
+                    j.moreStamps[1].startPage == 1 && j.moreStamps[1].endPage == 4 &&
+                    j.moreStamps[1].prefixText == "Page ";
          }},
         {{"-n2"}, [](const CPdfStamp& j) { return j.stamp.nth == 2; }},
         {{"-seq"}, [](const CPdfStamp& j) { return j.stamp.sequential; }},

@@ -39,6 +39,45 @@ TEST(ProductionLogTest, FieldsAreQuotedAsSpreadsheetsReadThem) {
     }
 }
 
+// A cell a spreadsheet would read as a formula is written as text; numbers stay numbers.
+TEST(ProductionLogTest, FormulaCellsAreWrittenAsText) {
+    struct Case {
+        const char* name;
+        std::string text;
+        std::string field;
+    };
+    const std::vector<Case> cases = {
+        {"equals sign", "=1+1", "'=1+1"},
+        {"plus sign", "+cmd", "'+cmd"},
+        {"minus sign before text", "-2+3", "'-2+3"},
+        {"at sign", "@SUM(A1)", "'@SUM(A1)"},
+        {"tab", "\tx", "'\tx"},
+        {"carriage return", "\rx", "'\rx"},
+        {"negative number", "-12", "-12"},
+        {"minus sign alone", "-", "'-"},
+        {"sign inside", "a=b", "a=b"},
+        {"empty", "", ""},
+    };
+    for (const Case& c : cases) {
+        ProductionLog::Row row;
+        row.input = c.text;
+        row.output = c.text;
+        row.stamped = true;
+        row.pass.stampedPages = 1;
+        row.pass.firstNumber = -12;
+        row.pass.firstText = c.text;
+        row.pass.lastText = c.text;
+        row.cause = c.text;
+        const std::vector<std::string> fields = ProductionLog::fields(row);
+        for (const size_t column : {0u, 1u, 7u, 8u, 11u}) {
+            EXPECT_EQ(fields[column], c.field) << c.name << ", column " << column;
+        }
+        EXPECT_EQ(fields[5], "-12") << c.name;
+        row.stamped = false;
+        EXPECT_EQ(ProductionLog::fields(row)[11], c.field) << c.name << ", failed";
+    }
+}
+
 TEST(ProductionLogTest, HeaderOnlyAtTheStartOfANewOrEmptyFile) {
     ProductionLog::Row stamped;
     stamped.input = "in, 1.pdf";
@@ -65,9 +104,12 @@ TEST(ProductionLogTest, HeaderOnlyAtTheStartOfANewOrEmptyFile) {
         bool exists;
         std::string before;
     };
-    for (const Case& c : std::vector<Case>{{"new file", false, ""},
-                                           {"empty file", true, ""},
-                                           {"earlier run's rows", true, kHeader + failedLine}}) {
+    const std::string bom = "\xEF\xBB\xBF";
+    for (const Case& c : std::vector<Case>{
+             {"new file", false, ""},
+             {"empty file", true, ""},
+             {"earlier run's rows", true, bom + kHeader + failedLine},
+             {"last line without its line end", true, bom + kHeader + "edited,by,hand"}}) {
         TempDir folder;
         const std::string name = folder.file("log.csv");
         if (c.exists) {
@@ -76,11 +118,14 @@ TEST(ProductionLogTest, HeaderOnlyAtTheStartOfANewOrEmptyFile) {
         const ProductionLog log(name);
         ASSERT_TRUE(log.enabled());
         log.start();
-        const std::string header = c.before.empty() ? kHeader : "";
+        const std::string header = c.before.empty() ? bom + kHeader : "";
         EXPECT_EQ(TempDir::read(name), c.before + header) << c.name;
         log.append(stamped);
         log.append(failed);
-        EXPECT_EQ(TempDir::read(name), c.before + header + stampedLine + failedLine) << c.name;
+        // A row never continues a line that was left open.
+        const std::string lineEnd = c.before.ends_with('\n') || c.before.empty() ? "" : "\r\n";
+        EXPECT_EQ(TempDir::read(name), c.before + header + lineEnd + stampedLine + failedLine)
+            << c.name;
     }
     EXPECT_FALSE(ProductionLog().enabled());
 }

@@ -57,7 +57,9 @@ std::vector<std::vector<std::string>> readCsv(const std::string& text) {
     std::vector<std::vector<std::string>> records;
     std::vector<std::string> record;
     std::string field;
-    size_t i = 0;
+    // A log starts with the UTF-8 byte order mark, which a reader of UTF-8 passes over.
+    EXPECT_EQ(text.substr(0, 3), "\xEF\xBB\xBF") << "no byte order mark in\n" << text;
+    size_t i = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
     while (i < text.size()) {
         if (text[i] == '"') {
             ++i;
@@ -194,6 +196,82 @@ TEST(ProductionRunTest, LogIndexesTheSeriesOfAList) {
                                                      "Exhibit \"A\", page", "no", "no", ""}));
     if (!haveTools()) {
         GTEST_SKIP() << tools::kJudgesMissing;
+    }
+}
+
+// Documents with no page stamped (no pages at all, or a one-page cover sheet under -s2) leave
+// the series where it was: the next document goes on from the same number, its -rename range
+// is refused rather than run backwards, and no output replaces another.
+TEST(ProductionRunTest, DocumentsWithoutStampedPagesKeepTheSeries) {
+    TempDir folder;
+    folder.write("a.pdf", document("a", 3));
+    folder.write("empty.pdf", document("empty", 0));
+    folder.write("cover.pdf", document("cover", 1));
+    folder.write("c.pdf", document("c", 3));
+    folder.write("list.txt", "a.pdf\nempty.pdf\nc.pdf\n");
+    folder.write("counter.txt", "1");
+    const std::vector<std::string> counter = {"-import", "counter.txt", "-export", "counter.txt",
+                                              "-log",    "log.csv",     "-quiet"};
+    const ProgramResult list =
+        runProgram(withArgs(withArgs({"-ilist.txt", "-fout", "-rename",
+                                      "ABC[PAGESTART]-ABC[PAGEEND].pdf", "-keepgoing"},
+                                     counter),
+                            kBates),
+                   folder.path());
+    EXPECT_EQ(list.status, 1) << list.out << list.err;
+    const std::string refused =
+        "Rename name refused: the -rename name 'ABC[PAGESTART]-ABC[PAGEEND].pdf' names the first "
+        "and last stamped page, but no page of 'empty.pdf' was stamped";
+    EXPECT_EQ(list.err, refused + "\n");
+    EXPECT_EQ(TempDir::read(folder.file("counter.txt")), "7");
+    const std::string first = bates(1) + "-" + bates(3) + ".pdf";
+    const std::string second = bates(4) + "-" + bates(6) + ".pdf";
+    EXPECT_EQ(listing(folder.file("out")), (std::vector<std::string>{first, second}));
+
+    // Single runs on the same counter: the skipped cover sheet and the empty document are
+    // stamped with nothing and keep the number for the next document.
+    struct Step {
+        const char* input;
+        std::vector<std::string> options;
+        std::string counterAfter;
+    };
+    const std::vector<Step> steps = {
+        {"cover.pdf", {"-s2"}, "7"}, {"empty.pdf", {}, "7"}, {"a.pdf", {}, "10"}};
+    for (const Step& step : steps) {
+        const ProgramResult run = runProgram(
+            withArgs(withArgs({std::string("-i") + step.input, std::string("-oone-") + step.input},
+                              withArgs(counter, step.options)),
+                     kBates),
+            folder.path());
+        EXPECT_EQ(run.status, 0) << step.input << run.err;
+        EXPECT_EQ(TempDir::read(folder.file("counter.txt")), step.counterAfter) << step.input;
+    }
+
+    const std::vector<std::vector<std::string>> rows =
+        readCsv(TempDir::read(folder.file("log.csv")));
+    const std::vector<std::vector<std::string>> expected = {
+        kHeader,
+        {"a.pdf", listOutput("out", first), "stamped", "3", "3", "1", "3", bates(1), bates(3), "no",
+         "no", ""},
+        {"empty.pdf", "", "failed", "", "", "", "", "", "", "", "", refused},
+        {"c.pdf", listOutput("out", second), "stamped", "3", "3", "4", "6", bates(4), bates(6),
+         "no", "no", ""},
+        {"cover.pdf", "one-cover.pdf", "stamped", "1", "0", "", "", "", "", "no", "no", ""},
+        {"empty.pdf", "one-empty.pdf", "stamped", "0", "0", "", "", "", "", "no", "no", ""},
+        {"a.pdf", "one-a.pdf", "stamped", "3", "3", "7", "9", bates(7), bates(9), "no", "no", ""},
+    };
+    EXPECT_EQ(rows, expected);
+    if (!haveTools()) {
+        GTEST_SKIP() << tools::kJudgesMissing;
+    }
+    const std::vector<std::pair<std::string, std::vector<std::string>>> judged = {
+        {"out/" + first, {"a p1 " + bates(1), "a p2 " + bates(2), "a p3 " + bates(3)}},
+        {"out/" + second, {"c p1 " + bates(4), "c p2 " + bates(5), "c p3 " + bates(6)}},
+        {"one-cover.pdf", {"cover p1"}},
+        {"one-a.pdf", {"a p1 " + bates(7), "a p2 " + bates(8), "a p3 " + bates(9)}},
+    };
+    for (const auto& [output, texts] : judged) {
+        EXPECT_EQ(pageTexts(folder.file(output)), texts) << output;
     }
 }
 

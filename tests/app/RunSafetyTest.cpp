@@ -13,6 +13,8 @@
 #include <string>
 #ifndef _WIN32
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 #endif
 #include <vector>
 
@@ -57,9 +59,14 @@ TEST(RunSafetyTest, FailedStepsKeepTheSourceAndLeaveNoOutput) {
          {"stamped.pdf"}},
         {"output name is a folder, counter kept",
          {"-ia.pdf", "-odir", "-export", "count.txt", "-removesourcefile"},
-         "\nOutput file create error: 'dir'\nStamp file issue: 'a.pdf'\n",
+         "\nOutput file create error: 'dir'\n",
          1,
-         "create"},
+         "it is a folder"},
+        {"output name is a FIFO, refused before the input is read",
+         {"-imissing.pdf", "-opipe", "-export", "count.txt"},
+         "\nOutput file create error: 'pipe'\n",
+         1,
+         "it is a FIFO"},
         {"counter cannot be written",
          {"-ia.pdf", "-ostamped.pdf", "-export", "nodir/count.txt", "-removesourcefile"},
          "Stamp file issue: 'a.pdf'\n",
@@ -146,5 +153,41 @@ TEST(RunSafetyTest, FailedStepsKeepTheSourceAndLeaveNoOutput) {
             << c.name << ": " << testing::PrintToString(listing(folder.path()));
     }
 }
+
+#ifndef _WIN32
+// An output name that is a symbolic link is written through: the file it names is stamped and
+// the link stays; a character device is refused and left as it is (made only where the test
+// may make one).
+TEST(RunSafetyTest, OutputsAreWrittenThroughLinksAndNeverOverDevices) {
+    TempDir folder;
+    folder.write("a.pdf", sheet("a"));
+    fs::create_directory(folder.file("target"));
+    folder.write("target/kept.pdf", "old");
+    fs::create_symlink("target/kept.pdf", folder.file("link.pdf"));
+    fs::create_symlink("link.pdf", folder.file("chain.pdf"));
+    for (const char* link : {"link.pdf", "chain.pdf"}) {
+        const ProgramResult run =
+            runProgram({"-ia.pdf", std::string("-o") + link, "-quiet"}, folder.path());
+        EXPECT_EQ(run.status, 0) << link << run.err;
+        EXPECT_TRUE(fs::is_symlink(folder.file(link))) << link;
+        EXPECT_EQ(listing(folder.file("target")), std::vector<std::string>{"kept.pdf"}) << link;
+        if (haveTools()) {
+            expectPdfText(folder.file("target/kept.pdf"), "Sheet a Page 1 / 1", link);
+        }
+    }
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "a character device can be made by root only";
+    }
+    // The same device numbers as /dev/null: writing to it would lose the output silently.
+    ASSERT_EQ(mknod(folder.file("null").c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
+    const ProgramResult run = runProgram({"-ia.pdf", "-onull", "-quiet"}, folder.path());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "\nOutput file create error: 'null'\n");
+    EXPECT_EQ(run.err, "Can't create the output file: it is a device\n");
+    struct stat info {};
+    ASSERT_EQ(lstat(folder.file("null").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISCHR(info.st_mode));
+}
+#endif
 
 } // namespace
