@@ -84,6 +84,20 @@ Seeds documentSeeds() {
         seeds.emplace_back("nested-tree-inherited.pdf", pdf.bytes());
     }
     {
+        // Places that get objects of their own: a page listed again, a page written in /Kids,
+        // and a node that lists its parent (left out).
+        PdfBuilder pdf;
+        pdf.object(1, kCatalog)
+            .object(2, "<< /Type /Pages /Kids [3 0 R 6 0 R 3 0 R << /Type /Page /Parent 2 0 R "
+                       "/Contents 5 0 R >>] /Count 4 /MediaBox [0 0 400 300] >>")
+            .object(6, "<< /Type /Pages /Parent 2 0 R /Kids [3 0 R 2 0 R 6 0 R] /Count 1 >>")
+            .object(3, pageBody(5))
+            .object(4, kFont)
+            .stream(5, "", kContent)
+            .classicXRef();
+        seeds.emplace_back("tree-places-of-their-own.pdf", pdf.bytes());
+    }
+    {
         PdfBuilder pdf;
         pdf.object(1, kCatalog).object(4, kFont).stream(5, "", kContent);
         pdf.compressed(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>")

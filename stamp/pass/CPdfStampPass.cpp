@@ -247,8 +247,9 @@ std::string CPdfStampPass::makeResourceName(const char* prefix) const {
 void CPdfStampPass::writeStampObjects() {
     // The input's rows, three objects for each stamp and two streams for each page: the table
     // is allocated once, at its full size.
+    const size_t ownPlaces = pages_.ownPlaces().size();
     output_.startRows(inputEntries_->size(), inputEntries_->size() + 3 * stamps_.size() +
-                                                 2 * static_cast<size_t>(pageCount_));
+                                                 ownPlaces + 2 * static_cast<size_t>(pageCount_));
     for (DrawnStamp& drawn : stamps_) {
         const StampDefinition& stamp = *drawn.definition;
         drawn.fontResourceName = makeResourceName("F");
@@ -264,6 +265,11 @@ void CPdfStampPass::writeStampObjects() {
         drawn.graphicsStateName = makeResourceName("GS");
         drawn.graphicsStateObjectNumber = static_cast<int32_t>(
             output_.addOutputObject(formatGraphicsState(static_cast<float>(stamp.opacity))));
+    }
+    // The pages that get objects of their own are numbered before any is written, so that
+    // their nodes can name them wherever the copy meets the nodes.
+    if (ownPlaces > 0) {
+        pages_.numberOwnPlaces(static_cast<uint32_t>(output_.reserveRows(ownPlaces)));
     }
     // A page without a stamp under its contents gets the same save stream in front of them, and
     // one without a stamp on top the same restore after them.
@@ -338,7 +344,8 @@ void CPdfStampPass::copyObjects() {
     const std::vector<XRefEntry>& entries = *inputEntries_;
     for (size_t j = 0; j < entries.size(); ++j) {
         const int32_t number = static_cast<int32_t>(j);
-        if (entries[j].type == 0 || output_.row(j).inUse) {
+        // A node whose /Kids is written anew is written with its new pages after the copy.
+        if (entries[j].type == 0 || output_.row(j).inUse || pages_.nodeEdit(j) != nullptr) {
             continue;
         }
         ObjectExtent extent;
@@ -361,6 +368,7 @@ void CPdfStampPass::copyObjects() {
         output_.row(j).generation =
             entries[j].type == 1 ? static_cast<uint32_t>(entries[j].generation) : 0;
     }
+    writeEditedNodes();
 }
 
 void CPdfStampPass::copyObject(int32_t number, const ObjectExtent& extent) {
@@ -386,9 +394,12 @@ void CPdfStampPass::copyObject(int32_t number, const ObjectExtent& extent) {
 }
 
 void CPdfStampPass::stampPage(int32_t number, size_t pageIndex) {
-    if (!getObjectText(number, pageText_)) {
-        return;
+    if (getObjectText(number, pageText_)) {
+        stampPageText(number, pageIndex);
     }
+}
+
+void CPdfStampPass::stampPageText(int32_t number, size_t pageIndex) {
     // The page's contents go between two streams: the first holds the stamps drawn under them,
     // each in its own save and restore, and then the save of the contents' graphics state; the
     // last holds the restore and then the stamps drawn on top, each its own text object.
@@ -520,6 +531,7 @@ void CPdfStampPass::stampPagesForUpdate() {
         stampPage(object, static_cast<size_t>(position - 1));
         requireObjectWritten(number, start);
     }
+    writeEditedNodes();
 }
 
 void CPdfStampPass::appendStampContent(DrawnStamp& drawn, size_t pageIndex, std::string& out) {

@@ -127,6 +127,16 @@ class CPdfStampPass {
     void copyObjects();
     void copyObject(int32_t number, const ObjectExtent& extent);
     void stampPage(int32_t number, size_t pageIndex);
+    // Stamps the page whose text pageText_ holds as object number.
+    void stampPageText(int32_t number, size_t pageIndex);
+    // The page-tree nodes whose /Kids the output writes anew (pages listed again or written in
+    // /Kids, nodes met again), each with the pages of its own places.
+    void writeEditedNodes();
+    void writeEditedNode(const PageList::NodeEdit& edit);
+    // The text of an own place as object place.number, /Parent naming its node; nodeText is
+    // the text of that node, kids its /Kids.
+    std::string ownPlaceText(const PageList::OwnPlace& place, std::string_view nodeText,
+                             const std::vector<PageTreeKid>& kids);
     // Composes the text of the stamp on the page at pageIndex and appends its drawing to out.
     void appendStampDrawing(DrawnStamp& stamp, size_t pageIndex, std::string& out);
     // Counts a page of the first stamp in the pass's result, with the number and text just
@@ -199,6 +209,8 @@ class CPdfStampPass {
                             pdfsyntax::EditLog& edits);
     // The contents value replaced by an array of the two stamp streams alone (contents that
     // draw nothing).
+    // The warning that a page's contents name an object that draws nothing (what it is).
+    void reportMissingContents(int64_t number, std::string_view what) const;
     void replaceContents(std::string& page, const pdfsyntax::DictEntry& contents, int64_t save,
                          int64_t stamp, pdfsyntax::EditLog& edits);
     bool isContentsOfUnstampedPage(int32_t number);

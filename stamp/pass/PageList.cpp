@@ -23,6 +23,8 @@ template <size_t N> bool keyAt(std::string_view text, size_t pos, const char (&k
     return text.size() - pos >= N - 1 && std::memcmp(text.data() + pos, key, N - 1) == 0;
 }
 
+} // namespace
+
 // Where the walk's keys first occur anywhere in a page's text, each as pdfsyntax::findText
 // finds it (npos for none), found in one pass from "/" to "/" instead of one search per key.
 struct WalkKeys {
@@ -65,6 +67,8 @@ struct WalkKeys {
     }
 };
 
+namespace {
+
 static_assert(CPdfObjectForm::kNoPosition == pdfsyntax::npos &&
               CPdfObjectForm::kMaxKeys == WalkKeys::kCount);
 
@@ -83,6 +87,10 @@ void PageList::read(CPdfXRef& xref, int32_t rootObject) {
     visitedNodes_.clear();
     isPage_.assign(rowCount_, false);
     pageForm_.reset(); // the first page's form is kept
+    ownPlaces_.clear();
+    nodeEdits_.clear();
+    editIndex_.clear();
+    copiedBytes_ = 0;
     std::string rootText;
     if (!objects_.getObjectText(rootObject, rootText)) {
         throw CPdfException("PDF file was damaged", "the catalog (object " +
@@ -134,7 +142,14 @@ void PageList::read(CPdfXRef& xref, int32_t rootObject) {
         throw CPdfException("PDF file was damaged", "the root of the page tree (object " +
                                                         std::to_string(pages) + ") cannot be read");
     }
-    walkPageTree(nodeText, PageBox{});
+    walkPageTree(nodeText, PageBox{}, 0, 0, static_cast<int32_t>(pages));
+    // A root whose /Count is smaller than the pages found keeps it (see below), loop or not.
+    if (auto root = editIndex_.find(static_cast<int32_t>(pages));
+        root != editIndex_.end() && count >= 0 && count < nodeEdits_[root->second].count) {
+        nodeEdits_[root->second].count = -1;
+    }
+    std::sort(nodeEdits_.begin(), nodeEdits_.end(),
+              [](const NodeEdit& a, const NodeEdit& b) { return a.node < b.node; });
     // The root's /Count is the page count where the tree has that many pages. A larger one
     // (even one larger than the table could hold) cannot be right: the page count is then the
     // number of pages the walk found. A smaller one is what viewers show, and pages past it
@@ -146,8 +161,8 @@ void PageList::read(CPdfXRef& xref, int32_t rootObject) {
     indexPages();
 }
 
-void PageList::walkPageTree(std::string_view nodeText, const PageBox& inherited, int depth,
-                            int32_t inheritedResourcesFrom) {
+bool PageList::walkPageTree(std::string_view nodeText, const PageBox& inherited, int depth,
+                            int32_t inheritedResourcesFrom, int32_t nodeNumber) {
     if (depth > limits::kMaxPageTreeDepth) {
         throw CPdfException("PDF file was damaged", "page tree deeper than " +
                                                         std::to_string(limits::kMaxPageTreeDepth) +
@@ -173,20 +188,48 @@ void PageList::walkPageTree(std::string_view nodeText, const PageBox& inherited,
         }
     }
 
+    const size_t pagesBefore = pages_.size();
+    bool leftOut = false;
+    size_t kidIndex = 0;
+    forEachPageTreeKid(nodeText, [&](const PageTreeKid& kid) {
+        leftOut |=
+            visitKid(kid, nodeText, nodeBox, depth, inheritedResourcesFrom, nodeNumber, kidIndex++);
+    });
+    nodeRotate_ = rotateAbove;
+    if (leftOut) {
+        editOf(nodeNumber).count = static_cast<int64_t>(pages_.size() - pagesBefore);
+    }
+    return leftOut;
+}
+
+size_t findPageTreeKids(std::string_view nodeText) {
     size_t pos = pdfsyntax::findText(nodeText, "/Kids");
     if (pos == 0) {
         pos = pdfsyntax::findText(nodeText, "[");
     }
-    // Kids come as pairs of numbers: the object number, then the generation, which is skipped.
+    return pos;
+}
+
+size_t readPageTreeKid(std::string_view nodeText, size_t pos, PageTreeKid& kid) {
     bool haveNumber = false;
-    int64_t kidNumber = 0;
     const char* const data = nodeText.data();
     const size_t size = nodeText.size();
     while (pos < size) {
         const char c = data[pos];
         if (!pdfsyntax::isDigit(static_cast<unsigned char>(c))) {
             if (c == ']' || c == '/') {
-                break;
+                return pdfsyntax::npos;
+            }
+            if (c == '<' && !haveNumber && pos + 1 < size && data[pos + 1] == '<') {
+                const size_t end = pdfsyntax::findDictionaryEnd(nodeText, pos);
+                if (end == pdfsyntax::npos) {
+                    return pdfsyntax::npos;
+                }
+                kid.direct = true;
+                kid.number = 0;
+                kid.start = pos;
+                kid.end = end + 2;
+                return kid.end;
             }
             ++pos;
             continue;
@@ -207,20 +250,53 @@ void PageList::walkPageTree(std::string_view nodeText, const PageBox& inherited,
             pos = pdfsyntax::readDigits(nodeText, start, kHeld, digits, capped);
         }
         const int64_t value = static_cast<int64_t>(std::min(digits, kHeld));
+        const size_t numberEnd = pos;
         ++pos; // the byte after a number is passed over
         if (!haveNumber) {
-            kidNumber = value;
+            kid.number = value;
+            kid.start = start;
             haveNumber = true;
         } else {
-            haveNumber = false;
-            visitKid(kidNumber, nodeBox, depth, inheritedResourcesFrom);
+            kid.direct = false;
+            kid.end = numberEnd;
+            return pos;
         }
     }
-    nodeRotate_ = rotateAbove;
+    return pdfsyntax::npos;
 }
 
-void PageList::visitKid(int64_t kidNumber, const PageBox& nodeBox, int depth,
-                        int32_t resourcesFrom) {
+PageList::NodeEdit& PageList::editOf(int32_t node) {
+    auto [at, added] = editIndex_.try_emplace(node, nodeEdits_.size());
+    if (added) {
+        nodeEdits_.emplace_back().node = node;
+    }
+    return nodeEdits_[at->second];
+}
+
+void PageList::numberOwnPlaces(uint32_t first) {
+    for (OwnPlace& place : ownPlaces_) {
+        place.number = first++;
+    }
+}
+
+const PageList::NodeEdit* PageList::nodeEdit(size_t number) const {
+    if (nodeEdits_.empty()) {
+        return nullptr;
+    }
+    auto it = std::lower_bound(
+        nodeEdits_.begin(), nodeEdits_.end(), number,
+        [](const NodeEdit& edit, size_t n) { return static_cast<size_t>(edit.node) < n; });
+    return it != nodeEdits_.end() && static_cast<size_t>(it->node) == number ? &*it : nullptr;
+}
+
+bool PageList::visitKid(const PageTreeKid& kid, std::string_view nodeText, const PageBox& nodeBox,
+                        int depth, int32_t resourcesFrom, int32_t node, size_t kidIndex) {
+    if (kid.direct) {
+        visitDirectPage(nodeText.substr(kid.start, kid.end - kid.start), nodeBox, resourcesFrom,
+                        node, kidIndex);
+        return false;
+    }
+    const int64_t kidNumber = kid.number;
     // Seen where it lies in the input, or read into a buffer kept from kid to kid; a node,
     // walked with kids of its own, takes a buffered text with it. A page of the form kept has
     // its frame, header and keys where the form has them, without framing or reading them.
@@ -267,46 +343,42 @@ void PageList::visitKid(int64_t kidNumber, const PageBox& nodeBox, int depth,
         // so that the readers' own searches end where they start.
         keys.find(kidText);
     }
-    auto from = [kidText](size_t pos) {
-        return pos == pdfsyntax::npos ? std::string_view() : kidText.substr(pos);
-    };
     const bool isNode = keys.at[WalkKeys::kPages] != pdfsyntax::npos || kidText[body] == '[';
     if (isNode) {
         // A node met again (a /Kids that lists an ancestor or a node listed twice) is not
-        // walked again.
+        // walked again, and its parent's /Kids is written without it.
         if (visitedNodes_.count(static_cast<int32_t>(kidNumber)) != 0) {
-            return;
+            editOf(node).dropped.push_back(kidIndex);
+            return true;
         }
         if (!inBuffer) {
-            walkPageTree(kidText, nodeBox, depth + 1, resourcesFrom);
-            return;
+            return walkPageTree(kidText, nodeBox, depth + 1, resourcesFrom,
+                                static_cast<int32_t>(kidNumber));
         }
-        const std::string nodeText = std::move(kidText_);
-        walkPageTree(nodeText, nodeBox, depth + 1, resourcesFrom);
-        return;
+        const std::string kidNodeText = std::move(kidText_);
+        return walkPageTree(kidNodeText, nodeBox, depth + 1, resourcesFrom,
+                            static_cast<int32_t>(kidNumber));
     }
     // Every page is an object of its own: a tree that lists more pages than the table has rows
     // lists some of them again, and those past that many are not recorded.
     if (pages_.size() >= rowCount_) {
-        return;
+        return false;
     }
-    PageEntry& row = pages_.emplace_back();
-    row.objectNumber = static_cast<uint32_t>(kidNumber);
-    // Without a box of its own the page has its node's (which a -pagesize replaces there as
-    // here), and without a /Rotate its node's.
-    const size_t boxKey = keys.at[WalkKeys::kCropBox] != pdfsyntax::npos
-                              ? keys.at[WalkKeys::kCropBox]
-                              : keys.at[WalkKeys::kMediaBox];
-    row.box = boxKey != pdfsyntax::npos || !stamp_.pageSizeText.empty()
-                  ? readBox(stamp_, from(boxKey), nodeBox, &objects_)
-                  : nodeBox;
-    row.inheritedResourcesFrom = resourcesFrom;
-    row.rotate = nodeRotate_;
-    if (keys.at[WalkKeys::kRotate] != pdfsyntax::npos) {
-        const pdfsyntax::NumberAfter rotate =
-            pdfsyntax::readNumberAfter(from(keys.at[WalkKeys::kRotate]), "/Rotate");
-        row.rotate = rotate.found ? rotate.value : nodeRotate_;
+    // A page object listed again is written as a copy of its own for this place.
+    if (static_cast<uint64_t>(kidNumber) < isPage_.size() &&
+        isPage_[static_cast<size_t>(kidNumber)]) {
+        copiedBytes_ += kidText.size();
+        if (copiedBytes_ > limits::kMaxCopiedPageBytes) {
+            throw CPdfException("PDF file was damaged",
+                                "the page tree lists its page objects again more than their " +
+                                    std::to_string(limits::kMaxCopiedPageBytes >> 20) +
+                                    " MiB of copies allow");
+        }
+        addOwnPlace(node, kidIndex, false, kidNumber);
+    } else if (static_cast<uint64_t>(kidNumber) < isPage_.size()) {
+        isPage_[static_cast<size_t>(kidNumber)] = true;
     }
+    addPage(kidText, keys, nodeBox, resourcesFrom).objectNumber = static_cast<uint32_t>(kidNumber);
     // The frame just taken by objectText, kept for the copy and the stamp of the page, with its
     // header where the text read is the frame's own bytes.
     objects_.keepFrame(static_cast<int32_t>(kidNumber), !inBuffer && header->number == kidNumber
@@ -324,11 +396,69 @@ void PageList::visitKid(int64_t kidNumber, const PageBox& nodeBox, int depth,
             pageForm_.forget();
         }
     }
+    return false;
+}
+
+void PageList::addOwnPlace(int32_t node, size_t kidIndex, bool direct, int64_t listed) {
+    OwnPlace& place = ownPlaces_.emplace_back();
+    place.pageIndex = pages_.size();
+    place.node = node;
+    place.kid = kidIndex;
+    place.direct = direct;
+    place.listed = listed;
+    editOf(node).places.push_back(ownPlaces_.size() - 1);
+}
+
+PageEntry& PageList::addPage(std::string_view text, const WalkKeys& keys, const PageBox& nodeBox,
+                             int32_t resourcesFrom) {
+    auto from = [text](size_t pos) {
+        return pos == pdfsyntax::npos ? std::string_view() : text.substr(pos);
+    };
+    PageEntry& row = pages_.emplace_back();
+    // Without a box of its own the page has its node's (which a -pagesize replaces there as
+    // here), and without a /Rotate its node's.
+    const size_t boxKey = keys.at[WalkKeys::kCropBox] != pdfsyntax::npos
+                              ? keys.at[WalkKeys::kCropBox]
+                              : keys.at[WalkKeys::kMediaBox];
+    row.box = boxKey != pdfsyntax::npos || !stamp_.pageSizeText.empty()
+                  ? readBox(stamp_, from(boxKey), nodeBox, &objects_)
+                  : nodeBox;
+    row.inheritedResourcesFrom = resourcesFrom;
+    row.rotate = nodeRotate_;
+    if (keys.at[WalkKeys::kRotate] != pdfsyntax::npos) {
+        const pdfsyntax::NumberAfter rotate =
+            pdfsyntax::readNumberAfter(from(keys.at[WalkKeys::kRotate]), "/Rotate");
+        row.rotate = rotate.found ? rotate.value : nodeRotate_;
+    }
+    return row;
+}
+
+void PageList::visitDirectPage(std::string_view dictText, const PageBox& nodeBox,
+                               int32_t resourcesFrom, int32_t node, size_t kidIndex) {
+    WalkKeys keys;
+    keys.find(dictText);
+    if (keys.at[WalkKeys::kPages] != pdfsyntax::npos) {
+        throw CPdfException("PDF file was damaged",
+                            "a page-tree node is written in the /Kids of object " +
+                                std::to_string(node) + " instead of as an object of its own");
+    }
+    if (pages_.size() >= rowCount_) {
+        return;
+    }
+    addOwnPlace(node, kidIndex, true, 0);
+    // The page has no object in the input (number 0 names none); a frame is kept for its place
+    // all the same, so that the kept frames stay in page order.
+    addPage(dictText, keys, nodeBox, resourcesFrom).objectNumber = 0;
+    objects_.keepFrame(0);
 }
 
 void PageList::indexPages() {
     byNumber_.reserve(pages_.size());
+    isPage_.assign(rowCount_, false);
     for (size_t k = 0; k < pages_.size(); ++k) {
+        if (pages_[k].objectNumber == 0) {
+            continue; // a page written in /Kids, which has no object of the input
+        }
         byNumber_.emplace_back(pages_[k].objectNumber, static_cast<int32_t>(k + 1));
         isPage_[pages_[k].objectNumber] = true;
     }

@@ -8,19 +8,69 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 #include <vector>
 
 class CPdfObjectFraming;
 class CPdfXRef;
+struct WalkKeys;
+
+// One kid of a page-tree node's /Kids: a reference (the object number it names) or a dictionary
+// written in the array; start and end frame its bytes in the node's text.
+struct PageTreeKid {
+    bool direct = false;
+    int64_t number = 0; // the object number a reference names
+    size_t start = 0;
+    size_t end = 0;
+};
+
+// Where the kid that starts at pos of the /Kids of nodeText ends, with the kid read into kid;
+// npos at the end of the array. Kids are pairs of numbers (the object number, then the
+// generation, which is skipped; the "R" after them is passed over with the bytes between kids)
+// or dictionaries; the array ends at "]" or at a "/" outside a dictionary.
+size_t readPageTreeKid(std::string_view nodeText, size_t pos, PageTreeKid& kid);
+// Where the /Kids of nodeText start for readPageTreeKid.
+size_t findPageTreeKids(std::string_view nodeText);
+
+// Calls visit(kid) for each kid of the /Kids of nodeText, in order.
+template <class Visit> void forEachPageTreeKid(std::string_view nodeText, Visit&& visit) {
+    PageTreeKid kid;
+    for (size_t pos = findPageTreeKids(nodeText);
+         (pos = readPageTreeKid(nodeText, pos, kid)) != std::string_view::npos;) {
+        visit(kid);
+    }
+}
 
 // The pages of a document in page order, found by walking its page tree from the catalog, each
 // with its box (the stamp's -pagesize replaces them), its /Rotate and where its inherited
 // resources are; and the page of an object number, found fast when asked in rising order.
 // The frames of the page objects stay kept in the input's framing for the copy and the stamp.
+// Every place of the tree is a page of its own: a page object listed again and a page
+// dictionary written in /Kids get objects of their own in the output, and a node met again (a
+// loop) is left out of its parent's /Kids.
 class PageList {
   public:
+    // A page place that the output writes as a new object: a copy of a page object listed
+    // before, or a page dictionary written in its node's /Kids (direct).
+    struct OwnPlace {
+        size_t pageIndex = 0;
+        int32_t node = 0; // the node whose /Kids lists the place
+        size_t kid = 0;   // the place's index in that /Kids
+        bool direct = false;
+        int64_t listed = 0;  // the object number the kid names (a copy)
+        uint32_t number = 0; // the output's object number, from numberOwnPlaces
+    };
+    // A node whose /Kids (and /Count) the output writes anew.
+    struct NodeEdit {
+        int32_t node = 0;
+        // The kids by index: those of own places name their new object, dropped ones go.
+        std::vector<size_t> places; // indexes into ownPlaces()
+        std::vector<size_t> dropped;
+        int64_t count = -1; // the /Count to write, or -1 to leave it
+    };
+
     PageList(const StampDefinition& stamp, CPdfObjectFraming& objects);
     PageList(const PageList&) = delete;
     PageList& operator=(const PageList&) = delete;
@@ -38,10 +88,31 @@ class PageList {
     // The pages' object numbers, rising, each with its index + 1.
     const std::vector<std::pair<uint32_t, int32_t>>& byNumber() const { return byNumber_; }
 
+    const std::vector<OwnPlace>& ownPlaces() const { return ownPlaces_; }
+    // Gives the own places the object numbers first, first + 1, ... in page order.
+    void numberOwnPlaces(uint32_t first);
+    // The nodes the output writes anew, by rising number.
+    const std::vector<NodeEdit>& nodeEdits() const { return nodeEdits_; }
+    // The edit of node number, or nullptr.
+    const NodeEdit* nodeEdit(size_t number) const;
+
   private:
-    void walkPageTree(std::string_view nodeText, const PageBox& inherited, int depth = 0,
-                      int32_t inheritedResourcesFrom = 0);
-    void visitKid(int64_t kidNumber, const PageBox& nodeBox, int depth, int32_t resourcesFrom);
+    // Walks the node; true when pages below it were left out (a loop), so that the /Count of
+    // the nodes above is written again.
+    bool walkPageTree(std::string_view nodeText, const PageBox& inherited, int depth = 0,
+                      int32_t inheritedResourcesFrom = 0, int32_t nodeNumber = 0);
+    // The kid at index kid of node; true when it left pages out.
+    bool visitKid(const PageTreeKid& kid, std::string_view nodeText, const PageBox& nodeBox,
+                  int depth, int32_t resourcesFrom, int32_t node, size_t kidIndex);
+    // A page dictionary written in node's /Kids.
+    void visitDirectPage(std::string_view dictText, const PageBox& nodeBox, int32_t resourcesFrom,
+                         int32_t node, size_t kidIndex);
+    NodeEdit& editOf(int32_t node);
+    void addOwnPlace(int32_t node, size_t kidIndex, bool direct, int64_t listed);
+    // The page row of a page whose text (a page object or a dictionary in /Kids) holds the
+    // walk's keys where keys has found them.
+    PageEntry& addPage(std::string_view text, const WalkKeys& keys, const PageBox& nodeBox,
+                       int32_t resourcesFrom);
     // Marks the pages of the list and sorts them by object number, after the walk.
     void indexPages();
 
@@ -60,4 +131,8 @@ class PageList {
     // The form of a page read before: a page of the same bytes but for its numbers has its
     // frame, header and keys where that one had them.
     CPdfObjectForm pageForm_;
+    std::vector<OwnPlace> ownPlaces_;
+    std::vector<NodeEdit> nodeEdits_;
+    std::unordered_map<int32_t, size_t> editIndex_; // node number, index in nodeEdits_
+    uint64_t copiedBytes_ = 0;                      // bytes of the page objects listed again
 };

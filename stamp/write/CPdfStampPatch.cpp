@@ -1,5 +1,6 @@
 #include "stamp/pass/CPdfStampPass.h"
 
+#include "pdf/CPdfException.h"
 #include "pdf/CPdfInputFile.h"
 #include "pdf/PdfSyntax.h"
 #include "stamp/text/PageNumbering.h"
@@ -74,6 +75,9 @@ std::string_view valueOf(std::string_view text, const DictEntry& entry) {
 } // namespace
 
 uint32_t CPdfStampPass::outputGeneration(int64_t number) const {
+    if (number < 0 || static_cast<uint64_t>(number) >= inputEntries_->size()) {
+        return 0; // an object the output adds
+    }
     const XRefEntry& entry = (*inputEntries_)[static_cast<size_t>(number)];
     return entry.type == 1 ? static_cast<uint32_t>(entry.generation) : 0;
 }
@@ -82,6 +86,133 @@ void CPdfStampPass::writeRewrittenObject(int64_t number, std::string_view text) 
     output_.setOutputEntry(number, outputGeneration(number), output_.offset(), true);
     output_.writeObject(number, outputGeneration(number), text, false);
     rewritten_[static_cast<size_t>(number)] = true;
+}
+
+namespace {
+
+// Where the reference kid of a /Kids ends with its "R" (kid.end when none follows).
+size_t afterReference(std::string_view text, const PageTreeKid& kid) {
+    const size_t r = pdfsyntax::skipWhitespace(text, kid.end);
+    return r < text.size() && text[r] == 'R' ? r + 1 : kid.end;
+}
+
+// Sets the value of key in the dictionary at dict of text (adding the entry where it has none).
+void setEntry(std::string& text, size_t dict, std::string_view key, std::string_view value) {
+    if (const auto entry = pdfsyntax::findEntry(text, dict, key)) {
+        text.replace(entry->valueStart, entry->valueEnd - entry->valueStart, value);
+        return;
+    }
+    std::string added = "/";
+    added += key;
+    added += ' ';
+    added += value;
+    added += ' ';
+    text.insert(dict + 2, added);
+}
+
+CPdfException damagedNode(int32_t node, std::string_view what) {
+    return CPdfException("PDF file was damaged", "the page-tree node (object " +
+                                                     std::to_string(node) + ") " +
+                                                     std::string(what));
+}
+
+} // namespace
+
+void CPdfStampPass::writeEditedNodes() {
+    for (const PageList::NodeEdit& edit : pages_.nodeEdits()) {
+        writeEditedNode(edit);
+    }
+}
+
+void CPdfStampPass::writeEditedNode(const PageList::NodeEdit& edit) {
+    std::string node;
+    if (!getObjectText(edit.node, node)) {
+        throw damagedNode(edit.node, "cannot be read");
+    }
+    std::vector<PageTreeKid> kids;
+    forEachPageTreeKid(node, [&kids](const PageTreeKid& kid) { kids.push_back(kid); });
+    // The kids at the own places name their new objects, those dropped go; the rest of the node
+    // stays as it is.
+    std::vector<std::pair<size_t, std::string>> changes; // kid index, its new text
+    const std::vector<PageList::OwnPlace>& places = pages_.ownPlaces();
+    for (size_t k : edit.places) {
+        changes.emplace_back(places[k].kid, std::string(RefText("", places[k].number, " 0 R")));
+    }
+    for (size_t kid : edit.dropped) {
+        changes.emplace_back(kid, std::string());
+    }
+    std::sort(changes.begin(), changes.end());
+    std::string out;
+    size_t copied = 0;
+    for (const auto& [index, text] : changes) {
+        if (index >= kids.size()) {
+            throw damagedNode(edit.node, "reads differently the second time");
+        }
+        const PageTreeKid& kid = kids[index];
+        out.append(node, copied, kid.start - copied);
+        out += text;
+        copied = kid.direct ? kid.end : afterReference(node, kid);
+    }
+    out.append(node, copied);
+    if (edit.count >= 0) {
+        const size_t dict = pdfsyntax::findBodyDictionary(out);
+        if (dict != npos) {
+            std::string count;
+            pdfsyntax::appendDecimal(count, edit.count);
+            setEntry(out, dict, "Count", count);
+        }
+    }
+    writeRewrittenObject(edit.node, out);
+    for (size_t k : edit.places) {
+        const PageList::OwnPlace& place = places[k];
+        if (place.kid >= kids.size() || kids[place.kid].direct != place.direct ||
+            (!place.direct && kids[place.kid].number != place.listed)) {
+            throw damagedNode(edit.node, "reads differently the second time");
+        }
+        std::string text = ownPlaceText(place, node, kids);
+        const bool inList = place.pageIndex < pages_.size();
+        if (inList) {
+            countPageProgress();
+        }
+        if (inList && isAnyStampSelected(static_cast<int32_t>(place.pageIndex + 1))) {
+            pageText_ = std::move(text);
+            stampPageText(static_cast<int32_t>(place.number), place.pageIndex);
+        } else {
+            output_.setOutputEntry(place.number, 0, output_.offset(), true);
+            output_.writeObject(place.number, 0, text, false);
+        }
+    }
+}
+
+std::string CPdfStampPass::ownPlaceText(const PageList::OwnPlace& place, std::string_view nodeText,
+                                        const std::vector<PageTreeKid>& kids) {
+    std::string text;
+    pdfsyntax::appendDecimal(text, place.number);
+    text += " 0 obj\n";
+    if (place.direct) {
+        const PageTreeKid& kid = kids[place.kid];
+        text.append(nodeText.substr(kid.start, kid.end - kid.start));
+        text += "\nendobj\n";
+    } else {
+        std::string page;
+        const auto header =
+            place.listed <= INT32_MAX && getObjectText(static_cast<int32_t>(place.listed), page)
+                ? pdfsyntax::readObjectHeader(page)
+                : std::nullopt;
+        if (!header) {
+            throw CPdfException("PDF file was damaged", "the page object " +
+                                                            std::to_string(place.listed) +
+                                                            " cannot be read again");
+        }
+        text.append(
+            std::string_view(page).substr(pdfsyntax::skipWhitespace(page, header->bodyStart)));
+    }
+    const size_t dict = pdfsyntax::findBodyDictionary(text);
+    if (dict != npos) {
+        setEntry(text, dict, "Parent",
+                 RefText("", place.node, " ", outputGeneration(place.node), " R"));
+    }
+    return text;
 }
 
 void CPdfStampPass::patchPage(std::string& page, int32_t pageObjectNumber, size_t pageIndex) {
@@ -230,41 +361,48 @@ void CPdfStampPass::patchReferencedContents(std::string& page, const DictEntry& 
     // A stream in the file: its frame (kept from the copy, or made now) or, where it has not
     // been framed, its first bytes have shown its dictionary, so its text, which may be large,
     // is not read.
+    // A frame found where the row leads is the object's only where it starts with the object's
+    // own header (locateObject): another object's stream there is not this one.
     ObjectExtent extent;
     bool framed = false;
     if (number <= INT32_MAX &&
         (objects_.cachedFrame(static_cast<int32_t>(number), extent, framed)
-             ? framed && extent.isStream
+             ? framed && extent.isStream &&
+                   objects_.locateObject(static_cast<int32_t>(number), extent)
              : isPlainStreamObject(number) ||
-                   (findObjectExtent(static_cast<int32_t>(number), extent) && extent.isStream))) {
+                   (objects_.locateObject(static_cast<int32_t>(number), extent) &&
+                    extent.isStream))) {
         wrapContentsReference(page, contents, save, stamp, edits);
         return;
     }
     std::string target;
-    if (number > INT32_MAX || !getObjectText(static_cast<int32_t>(number), target)) {
-        // A reference to an object that is not there (freed by an update) draws nothing: the
-        // page gets the two stamp streams alone, so that the stamp still shows.
+    if (number > INT32_MAX || !objects_.locateObject(static_cast<int32_t>(number), extent) ||
+        !getObjectText(static_cast<int32_t>(number), target)) {
+        // A reference to an object that is not there (freed by an update, or a row that leads
+        // to another object) draws nothing: the page gets the two stamp streams alone, so that
+        // the stamp still shows.
+        reportMissingContents(number, "which is not in the file");
         replaceContents(page, contents, save, stamp, edits);
         return;
     }
     const size_t body = pdfsyntax::findBody(target);
-    if (body == npos) {
-        return;
-    }
-    if (const size_t end = pdfsyntax::skipObject(target, body);
+    if (const size_t end = body == npos ? npos : pdfsyntax::skipObject(target, body);
         end != npos && std::string_view(target).substr(body, end - body) == "null") {
         replaceContents(page, contents, save, stamp, edits);
         return;
     }
-    if (target[body] == '[') {
+    if (body != npos && target[body] == '[') {
         patchContentsArray(page, contents, number, target, body, save, stamp, edits);
         return;
     }
-    if (target.compare(body, 2, "<<") != 0 ||
-        !findObjectExtent(static_cast<int32_t>(number), extent) || !extent.isStream) {
+    if (extent.isStream) {
+        wrapContentsReference(page, contents, save, stamp, edits);
         return;
     }
-    wrapContentsReference(page, contents, save, stamp, edits);
+    // Neither a stream nor an array of them: viewers draw nothing of it, and neither is it
+    // wrapped with the stamp's streams.
+    reportMissingContents(number, "which is no stream");
+    replaceContents(page, contents, save, stamp, edits);
 }
 
 bool CPdfStampPass::isPlainStreamObject(int64_t number) {
@@ -347,6 +485,12 @@ void CPdfStampPass::patchContentsArray(std::string& page, const DictEntry& conte
     }
     target.replace(body, end - body, array);
     writeRewrittenObject(number, target);
+}
+
+void CPdfStampPass::reportMissingContents(int64_t number, std::string_view what) const {
+    reporter_.warning("Warning: '" + run_.inputName +
+                      "' was damaged (a page's /Contents names object " + std::to_string(number) +
+                      ", " + std::string(what) + "); the page's contents were left out");
 }
 
 void CPdfStampPass::replaceContents(std::string& page, const DictEntry& contents, int64_t save,

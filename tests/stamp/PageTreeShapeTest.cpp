@@ -1,0 +1,159 @@
+// Page trees of the shapes merging tools and damage leave behind: every place in the tree is a
+// page of its own with its own stamp and number, the output's page count is the input's as
+// viewers count it, and the output passes qpdf's check, rewritten and as an update.
+
+#include "support/ExternalTools.h"
+#include "support/PdfBuilder.h"
+#include "support/ProgramRunner.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+namespace {
+
+using qmtest::PdfBuilder;
+
+const std::string kPage = "/Type /Page /MediaBox [0 0 612 792] /Resources << /Font << /F1 5 0 R "
+                          ">> >> /Contents 4 0 R";
+
+// Catalog 1, the root node 2; then what the case lays out; the content stream 4 and the font 5.
+std::string treeFile(const std::function<void(PdfBuilder&)>& layOut, const std::string& rootKids,
+                     int count) {
+    PdfBuilder pdf;
+    pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
+        .object(2,
+                "<< /Type /Pages /Kids [" + rootKids + "] /Count " + std::to_string(count) + " >>");
+    layOut(pdf);
+    pdf.stream(4, "", "BT /F1 24 Tf 72 700 Td (Potato) Tj ET")
+        .object(5, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>")
+        .classicXRef();
+    return pdf.bytes();
+}
+
+struct TreeCase {
+    const char* name;
+    std::function<std::string()> bytes;
+    int pages;
+    const char* warning; // a part of the warning the run gives, or "" for none
+    int withoutText;     // the page whose contents are lost (from 1), or 0
+    // The input's table has a row that qpdf's check reports, which an update keeps.
+    bool damagedTable = false;
+};
+
+const TreeCase kCases[] = {
+    {"a page object listed twice",
+     [] {
+         return treeFile(
+             [](PdfBuilder& pdf) { pdf.object(3, "<< /Parent 2 0 R " + kPage + " >>"); },
+             "3 0 R 3 0 R", 2);
+     },
+     2, "", 0},
+    {"a page object listed in two nodes",
+     [] {
+         return treeFile(
+             [](PdfBuilder& pdf) {
+                 pdf.object(3, "<< /Parent 6 0 R " + kPage + " >>")
+                     .object(6, "<< /Type /Pages /Parent 2 0 R /Kids [3 0 R] /Count 1 >>")
+                     .object(7, "<< /Type /Pages /Parent 2 0 R /Kids [3 0 R 3 0 R] /Count 2 >>");
+             },
+             "6 0 R 7 0 R", 3);
+     },
+     3, "", 0},
+    {"a page dictionary written in /Kids",
+     [] {
+         return treeFile(
+             [](PdfBuilder& pdf) { pdf.object(3, "<< /Parent 2 0 R " + kPage + " >>"); },
+             "<< /Parent 2 0 R " + kPage + " >> 3 0 R", 2);
+     },
+     2, "", 0},
+    {"contents whose row leads to another object",
+     [] {
+         std::string bytes = treeFile(
+             [](PdfBuilder& pdf) {
+                 pdf.object(3, "<< /Parent 2 0 R " + kPage + " >>")
+                     .object(6,
+                             "<< /Parent 2 0 R " + kPage.substr(0, kPage.size() - 5) + "8 0 R >>")
+                     .stream(8, "", "BT /F1 24 Tf 72 700 Td (Potato) Tj ET");
+             },
+             "3 0 R 6 0 R", 2);
+         // Object 8's row leads to an object of another number, which no reader takes for it.
+         bytes.replace(bytes.find("8 0 obj"), 7, "9 0 obj");
+         return bytes;
+     },
+     2, "/Contents names object 8, which is not in the file", 2, true},
+    {"contents that name a dictionary, no stream",
+     [] {
+         return treeFile(
+             [](PdfBuilder& pdf) {
+                 pdf.object(3, "<< /Parent 2 0 R " + kPage + " >>")
+                     .object(6,
+                             "<< /Parent 2 0 R " + kPage.substr(0, kPage.size() - 5) + "8 0 R >>")
+                     .object(8, "<< /Length 0 >>");
+             },
+             "3 0 R 6 0 R", 2);
+     },
+     2, "/Contents names object 8, which is no stream", 2},
+    {"a /Kids that lists its own node",
+     [] {
+         return treeFile(
+             [](PdfBuilder& pdf) { pdf.object(3, "<< /Parent 2 0 R " + kPage + " >>"); },
+             "3 0 R 2 0 R", 1);
+     },
+     1, "", 0},
+    {"a /Kids that lists an ancestor, under a /Count that counts the loop",
+     [] {
+         return treeFile(
+             [](PdfBuilder& pdf) {
+                 pdf.object(3, "<< /Parent 6 0 R " + kPage + " >>")
+                     .object(6, "<< /Type /Pages /Parent 2 0 R /Kids [3 0 R 2 0 R] /Count 2 >>");
+             },
+             "6 0 R 3 0 R", 3);
+     },
+     2, "", 0},
+};
+
+TEST(PageTreeShape, EveryPlaceIsAPageWithItsOwnNumber) {
+    if (!tools::available("qpdf") || !tools::available("pdftotext")) {
+        GTEST_SKIP() << tools::kJudgesMissing;
+    }
+    for (const TreeCase& c : kCases) {
+        for (const bool incremental : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (incremental ? ", as an update" : ""));
+            TempDir dir;
+            const std::string input = dir.write("in.pdf", c.bytes());
+            const std::string output = dir.file("out.pdf");
+            std::vector<std::string> args{"-i" + input, "-o" + output, "-quiet"};
+            if (incremental) {
+                args.push_back("-incremental");
+            }
+            const ProgramResult run = runProgram(args);
+            ASSERT_EQ(run.status, 0) << run.out << run.err;
+            if (*c.warning == '\0') {
+                EXPECT_EQ(run.err.find("Warning"), std::string::npos) << run.err;
+            } else {
+                EXPECT_NE(run.err.find(c.warning), std::string::npos) << run.err;
+            }
+            // An update keeps the input's table as it is: a row that leads to another object
+            // stays in it, and qpdf's check reports that of the input and the output alike.
+            std::string details;
+            EXPECT_EQ(tools::qpdfCheckClean(output, details), !incremental || !c.damagedTable)
+                << details;
+            EXPECT_EQ(tools::qpdfPageCount(output), c.pages);
+            const std::vector<std::string> pages = tools::pdfTextPages(output, true);
+            ASSERT_EQ(pages.size(), static_cast<size_t>(c.pages));
+            for (int k = 0; k < c.pages; ++k) {
+                const std::string text = tools::normalizeSpace(pages[static_cast<size_t>(k)]);
+                const std::string number =
+                    "Page " + std::to_string(k + 1) + " / " + std::to_string(c.pages);
+                EXPECT_NE(text.find(number), std::string::npos) << k << ": " << text;
+                EXPECT_EQ(text.find("Potato") != std::string::npos, k + 1 != c.withoutText)
+                    << k << ": " << text;
+            }
+        }
+    }
+}
+
+} // namespace
