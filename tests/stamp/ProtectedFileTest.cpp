@@ -39,6 +39,21 @@ std::string makeInput(const TempDir& dir) {
     return dir.write("plain.pdf", pdf.bytes());
 }
 
+// makeInput's document protected by qpdf with the options of its --encrypt (user, owner, bits
+// and more) and its own options before them, as protected.pdf in the folder; "" when qpdf
+// fails.
+std::string makeProtected(const TempDir& dir, const std::vector<std::string>& qpdfOptions,
+                          const std::vector<std::string>& encrypt) {
+    const std::string plain = makeInput(dir);
+    const std::string output = dir.file("protected.pdf");
+    std::vector<std::string> make = {"qpdf"};
+    make.insert(make.end(), qpdfOptions.begin(), qpdfOptions.end());
+    make.push_back("--encrypt");
+    make.insert(make.end(), encrypt.begin(), encrypt.end());
+    make.insert(make.end(), {"--", plain, output});
+    return tools::run(make).status == 0 ? output : std::string();
+}
+
 std::vector<std::string> withPassword(std::vector<std::string> words, const std::string& password) {
     if (!password.empty()) {
         words.insert(words.begin() + 1, "--password=" + password);
@@ -172,15 +187,8 @@ TEST_F(ProtectedFileTest, StampedOutputKeepsTheProtection) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TempDir dir;
-        const std::string plain = makeInput(dir);
-        const std::string input = dir.file("protected.pdf");
-        std::vector<std::string> make = {"qpdf"};
-        make.insert(make.end(), c.qpdfOptions.begin(), c.qpdfOptions.end());
-        make.push_back("--encrypt");
-        make.insert(make.end(), c.encrypt.begin(), c.encrypt.end());
-        make.insert(make.end(), {"--", plain, input});
-        const tools::ToolResult made = tools::run(make);
-        ASSERT_EQ(made.status, 0) << made.out;
+        const std::string input = makeProtected(dir, c.qpdfOptions, c.encrypt);
+        ASSERT_FALSE(input.empty());
 
         const std::string output = dir.file("out.pdf");
         std::vector<std::string> arguments = {"-i" + input, "-o" + output, "-quiet"};
@@ -262,12 +270,8 @@ TEST_F(ProtectedFileTest, RefusesWhatItMayNotOpenOrChange) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TempDir dir;
-        const std::string plain = makeInput(dir);
-        const std::string input = dir.file("protected.pdf");
-        std::vector<std::string> make = {"qpdf", "--allow-weak-crypto", "--encrypt"};
-        make.insert(make.end(), c.encrypt.begin(), c.encrypt.end());
-        make.insert(make.end(), {"--", plain, input});
-        ASSERT_EQ(tools::run(make).status, 0);
+        const std::string input = makeProtected(dir, {"--allow-weak-crypto"}, c.encrypt);
+        ASSERT_FALSE(input.empty());
 
         const std::string output = dir.file("out.pdf");
         std::vector<std::string> arguments = {"-i" + input, "-o" + output};
@@ -302,12 +306,8 @@ TEST_F(ProtectedFileTest, KeysGivenTwiceTakeTheirLastValue) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TempDir dir;
-        const std::string plain = makeInput(dir);
-        const std::string made = dir.file("made.pdf");
-        std::vector<std::string> make = {"qpdf", "--encrypt"};
-        make.insert(make.end(), c.encrypt.begin(), c.encrypt.end());
-        make.insert(make.end(), {"--", plain, made});
-        ASSERT_EQ(tools::run(make).status, 0);
+        const std::string made = makeProtected(dir, {}, c.encrypt);
+        ASSERT_FALSE(made.empty());
         const std::string twice =
             withKeysGivenTwice(TempDir::read(made), c.encryptEntries, c.trailerEntries);
         ASSERT_FALSE(twice.empty());
