@@ -241,6 +241,11 @@ inline size_t skipSimpleValue(std::string_view text, size_t pos) {
     return regularByte(c) ? skipWord(text, pos) : npos;
 }
 
+// A ")" or "}" where an object should begin closes nothing: readers pass it over.
+bool isStrayClose(char c) {
+    return c == ')' || c == '}';
+}
+
 // One object from pos, nested containers followed with a stack of their kinds instead of
 // calls within calls: every value inside n open containers is read at depth + n, and one
 // deeper than kMaxDepth makes the object malformed.
@@ -275,6 +280,10 @@ size_t skipObjectAt(std::string_view text, size_t pos, int depth) {
             pos = skipRegularRun(text, pos + 1);
             break;
         default:
+            if (count > 0 && isStrayClose(static_cast<char>(c))) {
+                pos += 1; // inside a container, a stray closing byte is passed over
+                break;
+            }
             if (isDelimiter(c)) {
                 return npos;
             }
@@ -460,8 +469,9 @@ void scanEntries(std::string_view text, size_t dictStart, std::span<const std::s
             return;
         }
         if (text[pos] != '/') {
-            // Not a key: step over the stray object and look for the next key.
-            pos = skipObjectAt(text, pos, 0);
+            // Not a key: step over the stray object (a stray closing byte alone, as other
+            // readers pass it over) and look for the next key.
+            pos = isStrayClose(text[pos]) ? pos + 1 : skipObjectAt(text, pos, 0);
             if (pos == npos) {
                 return;
             }
@@ -559,7 +569,7 @@ size_t findEntriesAndEnd(std::string_view text, size_t dictStart,
             return pos;
         }
         if (text[pos] != '/') {
-            pos = skipObjectAt(text, pos, 1);
+            pos = isStrayClose(text[pos]) ? pos + 1 : skipObjectAt(text, pos, 1);
             if (pos == npos) {
                 break;
             }

@@ -390,12 +390,19 @@ TEST_F(StampPassTest, EditsContentsAndResourcesTogetherWhereverTheyStand) {
          "<< /Type /Page /Resources << /Font << /F0 5 0 R >> >> >>",
          "<</Contents [ 9 0 R 10 0 R ] /Type /Page /Resources <</ExtGState <<%G>> /Font <<%F /F0 "
          "5 0 R >> >> >>"},
-        // A stray string after the reference ends up in the array, and the page reads
-        // differently after it: the resources are looked for again and not found, so the page
-        // gets resources of its own in front.
+        // A stray object or closing byte after the reference stays outside the array, and the
+        // page's own resources after it are found and edited.
         {"stray string after the reference", "<< /Contents 4 0 R (a/b) /Resources << >> >>",
-         "<</Resources <</ExtGState <<%G>>/Font <<%F>> >> /Contents [ 9 0 R 4 0 R (a 10 0 R ]/b) "
-         "/Resources << >> >>"},
+         "<< /Contents [ 9 0 R 4 0 R 10 0 R ] (a/b) /Resources <</ExtGState <<%G>>/Font <<%F>> "
+         ">> >>"},
+        {"stray brace after the reference",
+         "<< /Contents 4 0 R } /Resources << /Font << /F0 5 0 R >> >> >>",
+         "<< /Contents [ 9 0 R 4 0 R 10 0 R ] } /Resources <</ExtGState <<%G>> /Font <<%F /F0 5 "
+         "0 R >> >> >>"},
+        {"stray parenthesis after the reference",
+         "<< /Contents 4 0 R ) /Resources << /Font << /F0 5 0 R >> >> >>",
+         "<< /Contents [ 9 0 R 4 0 R 10 0 R ] ) /Resources <</ExtGState <<%G>> /Font <<%F /F0 5 "
+         "0 R >> >> >>"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
