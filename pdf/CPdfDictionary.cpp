@@ -24,10 +24,8 @@ const CPdfElement* CPdfDictionary::find(std::string_view key) const {
 }
 
 void CPdfDictionary::addEntry(std::string_view key, const CPdfElement& value) {
-    // The first value of a key stays in force.
-    if (entries_.find(key) == entries_.end()) {
-        entries_.emplace(std::string(key), value);
-    }
+    // A key given again replaces its value: the last one is in force, as viewers read it.
+    replaceEntry(key, value);
 }
 
 void CPdfDictionary::replaceEntry(std::string_view key, const CPdfElement& value) {

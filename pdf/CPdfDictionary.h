@@ -9,7 +9,7 @@
 
 class CPdfXRef;
 
-// A shared PDF dictionary, keys ordered byte-wise. A key already present keeps its first value.
+// A shared PDF dictionary, keys ordered byte-wise. A key given again takes the last value.
 class CPdfDictionary {
   public:
     explicit CPdfDictionary(CPdfXRef* xref) : xref_(xref) {}
@@ -23,6 +23,7 @@ class CPdfDictionary {
     void getRawEntry(std::string_view key, CPdfElement& out) const;
     // The stored value, or nullptr when the key is absent.
     const CPdfElement* find(std::string_view key) const;
+    // Adds an entry as the file gives it; a key already present takes the new value.
     void addEntry(std::string_view key, const CPdfElement& value);
     // Sets a key's value, replacing the one it has.
     void replaceEntry(std::string_view key, const CPdfElement& value);

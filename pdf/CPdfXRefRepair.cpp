@@ -203,8 +203,8 @@ uint64_t CPdfXRef::Repair::readObject(uint64_t offset, int64_t number, int64_t g
         }
         const size_t dict = pdfsyntax::findBodyDictionary(head);
         if (dict != pdfsyntax::npos) {
-            constexpr std::string_view kKeys[] = {"Type", "Length"};
-            std::optional<pdfsyntax::DictEntry> found[2];
+            constexpr std::string_view kKeys[] = {"Type", "Length", "Encrypt", "Filter"};
+            std::optional<pdfsyntax::DictEntry> found[4];
             pdfsyntax::findEntries(head, dict, kKeys, found);
             const std::string_view type = valueText(head, found[0]);
             const Found here{static_cast<int32_t>(number), static_cast<int32_t>(generation),
@@ -213,9 +213,14 @@ uint64_t CPdfXRef::Repair::readObject(uint64_t offset, int64_t number, int64_t g
                 lastCatalog_ = here;
             } else if (hit.kind == pdfsyntax::ObjectKeyword::kStream && type == "/XRef") {
                 lastXRefStream_ = here;
+                if (found[2]) {
+                    lastProtectedXRefStream_ = here;
+                }
             } else if (hit.kind == pdfsyntax::ObjectKeyword::kStream && type == "/ObjStm" &&
                        number < maxRows_ && objectStreams_.size() < static_cast<size_t>(maxRows_)) {
                 objectStreams_.emplace_back(offset, static_cast<int32_t>(number));
+            } else if (valueText(head, found[3]) == "/Standard") {
+                lastSecurityDictionary_ = here;
             }
             int64_t value = 0;
             if (found[1] && pdfsyntax::readInteger(valueText(head, found[1]), value)) {
@@ -274,6 +279,10 @@ void CPdfXRef::Repair::readTrailerDictionary(uint64_t offset) {
         if (trailer.is(ElementKind::Dictionary)) {
             lastTrailer_.assign(trailer);
             lastTrailerAt_ = static_cast<int64_t>(offset);
+            if (trailer.getDictionary()->find("Encrypt")) {
+                lastProtectedTrailer_.assign(trailer);
+                lastProtectedTrailerAt_ = static_cast<int64_t>(offset);
+            }
         }
     } catch (const CPdfException&) {
         // A trailer that cannot be read is passed over, as any damaged bytes are.
@@ -393,5 +402,45 @@ void CPdfXRef::Repair::chooseTrailer() {
         dict->addEntry("Root", root);
         xref_.trailer_.setDictionary(dict);
         dict->release();
+    }
+    keepProtection();
+}
+
+void CPdfXRef::Repair::keepProtection() {
+    if (xref_.trailer_.getDictionary()->find("Encrypt")) {
+        return;
+    }
+    // The later of the last classic trailer and the last cross-reference stream that name it.
+    CPdfElement source;
+    if (lastProtectedXRefStream_.offset > lastProtectedTrailerAt_) {
+        try {
+            CPdfElement object;
+            xref_.fetchObject(lastProtectedXRefStream_.number, lastProtectedXRefStream_.generation,
+                              object);
+            if (object.is(ElementKind::Stream) &&
+                object.getStream()->getDict().is(ElementKind::Dictionary)) {
+                source.assign(object.getStream()->getDict());
+            }
+        } catch (const CPdfException&) {
+        }
+    }
+    if (!source.is(ElementKind::Dictionary) && lastProtectedTrailer_.is(ElementKind::Dictionary)) {
+        source.assign(lastProtectedTrailer_);
+    }
+    const CPdfElement* encrypt =
+        source.is(ElementKind::Dictionary) ? source.getDictionary()->find("Encrypt") : nullptr;
+    if (!encrypt) {
+        if (lastSecurityDictionary_.offset >= 0) {
+            throw CPdfException("PDF file was damaged",
+                                "object " + std::to_string(lastSecurityDictionary_.number) +
+                                    " is an encryption dictionary (/Filter /Standard) that no "
+                                    "trailer found names: the file cannot be read without it");
+        }
+        return;
+    }
+    CPdfDictionary* trailer = xref_.trailer_.getDictionary();
+    trailer->replaceEntry("Encrypt", *encrypt);
+    if (const CPdfElement* id = source.getDictionary()->find("ID")) {
+        trailer->replaceEntry("ID", *id);
     }
 }

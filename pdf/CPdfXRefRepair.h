@@ -15,13 +15,16 @@ class CPdfInputFile;
 // stream data (the last definition of a number wins, as in an updated file), the members of
 // every object stream (a later plain definition wins over an earlier member), the trailer from
 // the last "trailer" dictionary or cross-reference stream, and, when that names no catalog that
-// was found, /Root from the last /Type /Catalog object. The rows grow with the headers found,
+// was found, /Root from the last /Type /Catalog object. When that trailer names no /Encrypt,
+// the /Encrypt and /ID of the last trailer or cross-reference stream that names one are taken
+// (a linearized file names it in its first page's trailer only): a protected file stays
+// protected. The rows grow with the headers found,
 // never past the rows a table of the file may have.
 class CPdfXRef::Repair {
   public:
     explicit Repair(CPdfXRef& xref);
     // Throws "PDF file was damaged" with the first cause and the rebuild's when no catalog is
-    // found.
+    // found, or when an encryption dictionary is found that no trailer names.
     void run();
 
   private:
@@ -44,6 +47,9 @@ class CPdfXRef::Repair {
     void record(int64_t number, int64_t generation, uint64_t offset);
     void addObjectStreamMembers();
     void chooseTrailer();
+    // Where the chosen trailer names no /Encrypt: the protection named by another trailer, or
+    // the refusal of a file whose encryption dictionary no trailer names.
+    void keepProtection();
 
     CPdfXRef& xref_;
     CPdfInputFile& input_;
@@ -55,6 +61,13 @@ class CPdfXRef::Repair {
     std::vector<std::pair<uint64_t, int32_t>> objectStreams_;
     Found lastCatalog_;
     Found lastXRefStream_;
+    // The last cross-reference stream whose dictionary has /Encrypt.
+    Found lastProtectedXRefStream_;
+    // The last dictionary read as a standard security handler's (/Filter /Standard).
+    Found lastSecurityDictionary_;
     CPdfElement lastTrailer_;
     int64_t lastTrailerAt_ = -1;
+    // The last classic trailer that has /Encrypt.
+    CPdfElement lastProtectedTrailer_;
+    int64_t lastProtectedTrailerAt_ = -1;
 };

@@ -241,6 +241,11 @@ inline size_t skipSimpleValue(std::string_view text, size_t pos) {
     return regularByte(c) ? skipWord(text, pos) : npos;
 }
 
+// A ")" or "}" where an object should begin closes nothing: readers pass it over.
+bool isStrayClose(char c) {
+    return c == ')' || c == '}';
+}
+
 // One object from pos, nested containers followed with a stack of their kinds instead of
 // calls within calls: every value inside n open containers is read at depth + n, and one
 // deeper than kMaxDepth makes the object malformed.
@@ -275,6 +280,10 @@ size_t skipObjectAt(std::string_view text, size_t pos, int depth) {
             pos = skipRegularRun(text, pos + 1);
             break;
         default:
+            if (count > 0 && isStrayClose(static_cast<char>(c))) {
+                pos += 1; // inside a container, a stray closing byte is passed over
+                break;
+            }
             if (isDelimiter(c)) {
                 return npos;
             }
@@ -425,23 +434,44 @@ size_t findBodyDictionary(std::string_view text) {
 
 namespace {
 
-// The entries of the dictionary at dictStart ("<<") for the keys still wanted, each found at its
-// first place; the scan ends when none is wanted any more, at the dictionary's end, or where
-// the text fails. valueEndOf(key, valueStart) may give the end of a value by reading it itself;
-// npos has the value skipped as any other.
+// Whether "/key" stands in the text from pos for one of the keys: an entry found may be given
+// again further on, and the last value of a key is the one in force.
+bool keyAgain(std::string_view text, size_t pos, std::span<const std::string_view> keys) {
+    const std::string_view rest = text.substr(std::min(pos, text.size()));
+    for (const std::string_view key : keys) {
+        char name[64];
+        if (key.size() >= sizeof name) {
+            return true;
+        }
+        name[0] = '/';
+        key.copy(name + 1, key.size());
+        if (findFirst(rest, std::string_view(name, key.size() + 1)) != npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The entries of the dictionary at dictStart ("<<") for the keys wanted, each found at its
+// last place; the scan ends when all are found and none stands again in the text, at the
+// dictionary's end, or where the text fails. valueEndOf(key, valueStart) may give the end of a
+// value by reading it itself; npos has the value skipped as any other.
 template <class ValueEnd>
 void scanEntries(std::string_view text, size_t dictStart, std::span<const std::string_view> keys,
                  bool* wantedKey, size_t wanted, std::span<std::optional<DictEntry>> found,
                  ValueEnd valueEndOf) {
     size_t pos = dictStart + 2;
-    while (wanted > 0) {
+    // All wanted keys found, and one of them may be given again: the scan goes on to the end.
+    bool again = false;
+    while (wanted > 0 || again) {
         pos = skipSpace(text, pos);
         if (pos >= text.size() || doubleBracketAt(text, pos, '>')) {
             return;
         }
         if (text[pos] != '/') {
-            // Not a key: step over the stray object and look for the next key.
-            pos = skipObjectAt(text, pos, 0);
+            // Not a key: step over the stray object (a stray closing byte alone, as other
+            // readers pass it over) and look for the next key.
+            pos = isStrayClose(text[pos]) ? pos + 1 : skipObjectAt(text, pos, 0);
             if (pos == npos) {
                 return;
             }
@@ -464,14 +494,21 @@ void scanEntries(std::string_view text, size_t dictStart, std::span<const std::s
         if (valueEnd == npos) {
             return;
         }
+        bool matched = false;
         for (size_t k = 0; k < keys.size(); ++k) {
-            if (wantedKey[k] && key == keys[k]) {
+            if (key == keys[k]) {
                 found[k] = DictEntry{keyStart, valueStart, valueEnd};
-                wantedKey[k] = false;
-                --wanted;
+                matched = true;
+                if (wantedKey[k]) {
+                    wantedKey[k] = false;
+                    --wanted;
+                }
             }
         }
         pos = valueEnd;
+        if (matched && wanted == 0 && !again) {
+            again = keyAgain(text, pos, keys);
+        }
     }
 }
 
@@ -522,8 +559,6 @@ size_t findEntriesAndEnd(std::string_view text, size_t dictStart,
     // The values are skipped one level down, as the skip of the whole dictionary reads them.
     // Where that fails the two are made apart: findEntries reads its values from level 0, and
     // keeps what it found before the point where the text fails.
-    bool wantedKey[kMaxKeys] = {};
-    std::fill(wantedKey, wantedKey + count, true);
     size_t pos = dictStart + 2;
     while (true) {
         pos = skipSpace(text, pos);
@@ -534,7 +569,7 @@ size_t findEntriesAndEnd(std::string_view text, size_t dictStart,
             return pos;
         }
         if (text[pos] != '/') {
-            pos = skipObjectAt(text, pos, 1);
+            pos = isStrayClose(text[pos]) ? pos + 1 : skipObjectAt(text, pos, 1);
             if (pos == npos) {
                 break;
             }
@@ -559,9 +594,8 @@ size_t findEntriesAndEnd(std::string_view text, size_t dictStart,
         }
         const std::string_view key = text.substr(keyStart + 1, keyEnd - keyStart - 1);
         for (size_t k = 0; k < count; ++k) {
-            if (wantedKey[k] && key == keys[k]) {
+            if (key == keys[k]) {
                 found[k] = DictEntry{keyStart, valueStart, valueEnd};
-                wantedKey[k] = false;
             }
         }
         pos = valueEnd;
@@ -1073,7 +1107,7 @@ inline unsigned matchingKeys(const char* data, size_t start, size_t end,
     return match;
 }
 
-// The nested dictionary of a plain scan: the value of keys[key] (its first entry), whose
+// The nested dictionary of a plain scan: the value of keys[key] (its last entry), whose
 // entries for nestedKeys are read into entries; read is set once it is.
 struct PlainNested {
     size_t key = 0;
@@ -1083,9 +1117,10 @@ struct PlainNested {
 };
 
 // The entries of the plain dictionary whose entries start at pos (after its "<<"), each key at
-// its first entry; the position after its ">>", or, where all keys are found and nested is
-// given (the page's dictionary, whose scan ends there as the general scan does), after that
-// entry; npos where the text is not plain. nested, where given, has its dictionary read too.
+// its last entry; the position after its ">>", or, where all keys are found, none stands again
+// in the text and nested is given (the page's dictionary, whose scan ends there as the general
+// scan does), after that entry; npos where the text is not plain. nested, where given, has its
+// dictionary read too.
 size_t readPlainEntries(std::string_view text, size_t pos, std::span<const std::string_view> keys,
                         PlainEntries& out, PlainNested* nested) {
     const char* const data = text.data();
@@ -1101,7 +1136,7 @@ size_t readPlainEntries(std::string_view text, size_t pos, std::span<const std::
         }
         const size_t keyStart = pos;
         pos = skipRegularRun(text, pos + 1);
-        const unsigned match = matchingKeys(data, keyStart + 1, pos, keys) & ~out.found;
+        const unsigned match = matchingKeys(data, keyStart + 1, pos, keys);
         pos = skipPlainSpaces(data, size, pos);
         if (pos >= size) {
             return npos;
@@ -1114,10 +1149,14 @@ size_t readPlainEntries(std::string_view text, size_t pos, std::span<const std::
             pos = skipPlainWord(text, pos);
         } else if (nested != nullptr && (match & (1u << nested->key)) != 0 &&
                    doubleBracketAt(text, pos, '<')) {
+            nested->entries = PlainEntries{};
             pos = readPlainEntries(text, pos + 2, nested->keys, nested->entries, nullptr);
             nested->read = pos != npos;
         } else {
             pos = c == '[' || c == '<' ? skipPlainContainer(text, pos) : npos;
+        }
+        if (nested != nullptr && (match & (1u << nested->key)) != 0 && c != '<') {
+            nested->read = false; // given again, and no dictionary now
         }
         if (pos == npos) {
             return npos;
@@ -1129,7 +1168,7 @@ size_t readPlainEntries(std::string_view text, size_t pos, std::span<const std::
                 }
             }
             out.found |= match;
-            if (nested != nullptr && out.found == allKeys) {
+            if (nested != nullptr && out.found == allKeys && !keyAgain(text, pos, keys)) {
                 return pos;
             }
         }
@@ -1208,9 +1247,12 @@ bool findEntriesAndNested(std::string_view text, size_t dictStart,
     std::fill(wantedKey, wantedKey + count, true);
     scanEntries(text, dictStart, keys.first(count), wantedKey, count, found,
                 [&](std::string_view key, size_t valueStart) {
-                    // Only the first entry of the nested key is read: the one that is found.
-                    if (!wantedKey[nestedKey] || key != keys[nestedKey] ||
-                        !doubleBracketAt(text, valueStart, '<')) {
+                    // Each entry of the nested key is read: the last one is the one found.
+                    if (key != keys[nestedKey]) {
+                        return npos;
+                    }
+                    nestedRead = false;
+                    if (!doubleBracketAt(text, valueStart, '<')) {
                         return npos;
                     }
                     const size_t close =

@@ -260,12 +260,11 @@ void insertLogged(std::string& text, size_t pos, std::string_view part, pdfsynta
 namespace {
 
 // A single content stream becomes an array of the save stream, it and the stamp stream. The
-// closing bracket goes before the next key or the end of the dictionary, and before the line
-// end that precedes it.
+// closing bracket goes before the next key or the end of the dictionary where only white-space
+// stands between, and before the line end that precedes it; else right after the reference,
+// so that nothing but references goes into the array.
 void wrapContentsReference(std::string& page, const DictEntry& contents, int64_t save,
                            int64_t stamp, pdfsyntax::EditLog& edits) {
-    // One pass over the bytes after the reference: a comment before the next key or the end
-    // puts the bracket right after the reference, as does a page without either.
     size_t close = contents.valueEnd;
     for (size_t i = contents.valueEnd; i < page.size(); ++i) {
         const char c = page[i];
@@ -273,20 +272,12 @@ void wrapContentsReference(std::string& page, const DictEntry& contents, int64_t
             close = i;
             break;
         }
-        if (c == '%') {
-            break;
+        if (!pdfsyntax::isWhitespace(static_cast<unsigned char>(c))) {
+            break; // a comment or a stray object stays outside the array
         }
     }
     while (close > contents.valueEnd && (page[close - 1] == '\r' || page[close - 1] == '\n')) {
         --close;
-    }
-    // Anything but white-space between the reference and the bracket now goes inside the
-    // array, and the page may read differently after it.
-    for (size_t i = contents.valueEnd; i < close; ++i) {
-        if (!pdfsyntax::isWhitespace(static_cast<unsigned char>(page[i]))) {
-            edits.markUnsure();
-            break;
-        }
     }
     // The array's two parts go in around the reference and what follows it up to the bracket,
     // built in place, so that the rest of the page moves once; the log has them as one

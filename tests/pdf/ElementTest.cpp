@@ -102,9 +102,9 @@ TEST(Dictionary, WithoutXRefAReferenceStaysUnresolved) {
     EXPECT_EQ(value.getRefNumber(), 4);
 }
 
-TEST(Dictionary, FirstValueOfARepeatedKeyStays) {
+TEST(Dictionary, LastValueOfARepeatedKeyHolds) {
     CPdfElement dict = parseOne("<< /A 1 /A 2 >>");
-    EXPECT_EQ(intEntry(dict, "A"), 1);
+    EXPECT_EQ(intEntry(dict, "A"), 2);
     EXPECT_EQ(dict.getDictionary()->getCount(), 1u);
 }
 

@@ -259,20 +259,22 @@ TEST(PdfSyntaxTest, FindsTheEntriesOfANestedDictionaryAsItsOwnScanDoes) {
         {"<< /Resources << /ExtGState << >> /Font 7 0 R >> /Contents [4 0 R] >>", true},
         {"<< /Resources<</Font<</F1 2 0 R>>>>/Contents 4 0 R>>", true},
         {"<< /Contents 4 0 R /Resources << >> >>", true},
-        // The first of two keys counts, in the page and in the resources.
+        // The last of two keys counts, in the page and in the resources.
         {"<< /Resources << /Font 1 0 R /Font 2 0 R >> /Resources << /Font 3 0 R >> "
          "/Contents 4 0 R >>",
          true},
         // A stray value and a string with brackets inside the resources.
         {"<< /Contents 4 0 R /Resources << 7 (>> /Font) /Font << /F0 5 0 R >> [/ExtGState] >> >>",
          true},
+        // A stray closing byte is passed over.
+        {"<< /Contents 4 0 R /Resources << /Font ) /ExtGState 6 0 R >> >>", true},
+        {"<< /Contents 4 0 R } /Resources << /Font 5 0 R } >> >>", true},
         // A key without a value ends the resources.
         {"<< /Contents 4 0 R /Resources << /ExtGState 6 0 R /Font >> /Type /Page >>", true},
         // Resources that are no dictionary, absent, unclosed or malformed.
         {"<< /Contents 4 0 R /Resources 5 0 R >>", false},
         {"<< /Contents 4 0 R /Type /Page >>", false},
         {"<< /Contents 4 0 R /Resources << /Font 5 0 R ", false},
-        {"<< /Contents 4 0 R /Resources << /Font ) /ExtGState 6 0 R >> >>", false},
         {"<< /Contents 4 0 R /Resources >>", false},
         {"<< /Contents 4 0 R /Resources <5> >>", false},
         {deepInside, true},

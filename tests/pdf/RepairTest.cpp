@@ -189,4 +189,60 @@ TEST(Repair, AFileWithoutACatalogIsRefusedWithBothCauses) {
     }
 }
 
+// A protected file's /Encrypt stands where its writer put it, and the last trailer may not
+// name it (a linearized file names it in its first page's trailer only): the repaired file is
+// still protected, here by a key that the empty password does not open, and one whose
+// encryption dictionary no trailer names is refused, never read as plain.
+TEST(Repair, ProtectionIsFoundInEveryTrailerOrTheFileIsRefused) {
+    constexpr std::string_view kSecurity =
+        "<< /Filter /Standard /V 1 /R 2 /P -4 /O <00112233445566778899aabbccddeeff00112233445566"
+        "778899aabbccddeeff> /U <ffeeddccbbaa99887766554433221100ffeeddccbbaa9988776655443322"
+        "1100> >>";
+    struct Row {
+        const char* name;
+        std::function<std::string()> bytes;
+        const char* message;
+        const char* cause;
+    };
+    const Row rows[] = {
+        {"a classic trailer before the last one",
+         [&] {
+             PdfBuilder pdf;
+             basicObjects(pdf).object(8, kSecurity);
+             pdf.raw("trailer\n<< /Root 1 0 R /Encrypt 8 0 R /ID [<01> <01>] >>\n");
+             pdf.object(4, "(later)").raw("trailer\n<< /Root 1 0 R >>\n");
+             return withoutTable(pdf);
+         },
+         "PDF file needs a password: give it with -password", ""},
+        {"a cross-reference stream before the last trailer",
+         [&] {
+             PdfBuilder pdf;
+             basicObjects(pdf).object(8, kSecurity);
+             pdf.streamXRef({.trailerExtra = "/Encrypt 8 0 R /ID [<01> <01>]"});
+             std::string bytes = pdf.bytes();
+             bytes.resize(bytes.rfind("startxref"));
+             return bytes + "trailer\n<< /Root 1 0 R >>\n";
+         },
+         "PDF file needs a password: give it with -password", ""},
+        {"an encryption dictionary that no trailer names",
+         [&] {
+             PdfBuilder pdf;
+             basicObjects(pdf).object(8, kSecurity).raw("trailer\n<< /Root 1 0 R >>\n");
+             return withoutTable(pdf);
+         },
+         "PDF file was damaged", "object 8 is an encryption dictionary"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        OpenedFile file(row.bytes());
+        try {
+            file.open();
+            ADD_FAILURE() << "opened as a plain file";
+        } catch (const CPdfException& e) {
+            EXPECT_EQ(e.message(), row.message);
+            EXPECT_NE(e.cause().find(row.cause), std::string::npos) << e.cause();
+        }
+    }
+}
+
 } // namespace

@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
+#include <string>
 
 namespace fs = std::filesystem;
 
@@ -247,6 +249,71 @@ TEST_F(CorpusStampTest, EncryptedFilesOpenAsTheyDid) {
     }
     EXPECT_EQ(opensFreely, 17);
     EXPECT_EQ(stamped, opensFreely - 1);
+}
+
+// The bytes with the value after their last "startxref" moved by 10, so that the last
+// cross-reference section is not found where it is named and the file is repaired; empty when
+// there is no such value.
+std::string withLastStartxrefMoved(const std::string& bytes) {
+    const size_t keyword = bytes.rfind("startxref");
+    if (keyword == std::string::npos) {
+        return {};
+    }
+    size_t digits = keyword + 9;
+    while (digits < bytes.size() && std::isspace(static_cast<unsigned char>(bytes[digits]))) {
+        ++digits;
+    }
+    size_t end = digits;
+    while (end < bytes.size() && std::isdigit(static_cast<unsigned char>(bytes[end]))) {
+        ++end;
+    }
+    if (end == digits || end - digits > 15) {
+        return {};
+    }
+    const long long moved = std::stoll(bytes.substr(digits, end - digits)) + 10;
+    return bytes.substr(0, digits) + std::to_string(moved) + bytes.substr(end);
+}
+
+// A linearized protected file names its /Encrypt in the first page's trailer only: with its
+// last startxref moved, it is repaired, and then either stamped with its protection kept or
+// refused with the cause (its password, or the damage; permissions are set aside so that files
+// that allow no changes reach the same step); it is never written without its protection.
+TEST_F(CorpusStampTest, DamagedLinearizedEncryptedFilesStayProtected) {
+    int linearized = 0;
+    for (const qmtest::CorpusFile& file : files_) {
+        if (file.verdict != "encrypted") {
+            continue;
+        }
+        const std::string bytes = TempDir::read(file.path);
+        if (bytes.substr(0, 1024).find("/Linearized") == std::string::npos) {
+            continue;
+        }
+        SCOPED_TRACE(file.path);
+        ++linearized;
+        TempDir dir;
+        const std::string damaged = withLastStartxrefMoved(bytes);
+        ASSERT_FALSE(damaged.empty());
+        const std::string input = dir.write("damaged.pdf", damaged);
+        const std::string output = dir.file("out.pdf");
+        const bool needsPassword =
+            tools::run({"qpdf", "--requires-password", file.path}).status == 0;
+        const ProgramResult run =
+            runProgram({"-i" + input, "-o" + output, "-quiet", "-ignorepermissions"});
+        if (run.status == 0) {
+            EXPECT_FALSE(needsPassword) << "stamped without its password";
+            EXPECT_NE(tools::run({"qpdf", "--show-encryption", output}).out.find("R = "),
+                      std::string::npos)
+                << "stamped with its protection";
+            continue;
+        }
+        ASSERT_EQ(run.status, 1) << run.out << run.err;
+        const std::string cause = needsPassword
+                                      ? "PDF file needs a password: give it with -password"
+                                      : "the file is protected, and its protection is kept only";
+        EXPECT_NE(run.err.find(cause), std::string::npos) << run.err;
+        EXPECT_FALSE(fs::exists(output)) << "no output is left behind";
+    }
+    EXPECT_EQ(linearized, 15);
 }
 
 } // namespace

@@ -39,11 +39,78 @@ std::string makeInput(const TempDir& dir) {
     return dir.write("plain.pdf", pdf.bytes());
 }
 
+// makeInput's document protected by qpdf with the options of its --encrypt (user, owner, bits
+// and more) and its own options before them, as protected.pdf in the folder; "" when qpdf
+// fails.
+std::string makeProtected(const TempDir& dir, const std::vector<std::string>& qpdfOptions,
+                          const std::vector<std::string>& encrypt) {
+    const std::string plain = makeInput(dir);
+    const std::string output = dir.file("protected.pdf");
+    std::vector<std::string> make = {"qpdf"};
+    make.insert(make.end(), qpdfOptions.begin(), qpdfOptions.end());
+    make.push_back("--encrypt");
+    make.insert(make.end(), encrypt.begin(), encrypt.end());
+    make.insert(make.end(), {"--", plain, output});
+    return tools::run(make).status == 0 ? output : std::string();
+}
+
 std::vector<std::string> withPassword(std::vector<std::string> words, const std::string& password) {
     if (!password.empty()) {
         words.insert(words.begin() + 1, "--password=" + password);
     }
     return words;
+}
+
+// The protected file with an update appended that writes its encryption dictionary again with
+// encryptEntries put in front and a trailer with trailerEntries put in front: keys given twice,
+// whose last value is the one in force for every reader.
+std::string withKeysGivenTwice(const std::string& bytes, const std::string& encryptEntries,
+                               const std::string& trailerEntries) {
+    const size_t trailerAt = bytes.rfind("trailer");
+    const size_t startxrefAt = bytes.rfind("startxref");
+    if (trailerAt == std::string::npos || startxrefAt == std::string::npos) {
+        return {};
+    }
+    const size_t trailerStart = bytes.find("<<", trailerAt);
+    const size_t trailerEnd = bytes.rfind(">>", startxrefAt);
+    const size_t encryptAt = bytes.find("/Encrypt ", trailerAt);
+    if (trailerStart == std::string::npos || trailerEnd == std::string::npos ||
+        encryptAt == std::string::npos) {
+        return {};
+    }
+    const int number = std::stoi(bytes.substr(encryptAt + 9, 10));
+    std::string header = "\n";
+    header += std::to_string(number) + " 0 obj";
+    const size_t objectAt = bytes.find(header);
+    const size_t dictStart = bytes.find("<<", objectAt);
+    const size_t endobj = bytes.find("endobj", dictStart);
+    if (objectAt == std::string::npos || dictStart == std::string::npos ||
+        endobj == std::string::npos) {
+        return {};
+    }
+    const std::string previous = std::to_string(std::stoll(bytes.substr(startxrefAt + 9, 20)));
+    std::string out = bytes;
+    const size_t objectOffset = out.size();
+    out += std::to_string(number);
+    out += " 0 obj\n<< ";
+    out += encryptEntries;
+    out += " ";
+    out += bytes.substr(dictStart + 2, endobj - dictStart - 2);
+    out += "endobj\n";
+    const size_t xrefOffset = out.size();
+    out += "xref\n0 1\n0000000000 65535 f \n";
+    out += std::to_string(number);
+    out += " 1\n";
+    out += qmtest::PdfBuilder::tableRow(static_cast<int64_t>(objectOffset));
+    out += "trailer\n<< ";
+    out += trailerEntries;
+    out += " /Prev ";
+    out += previous;
+    out += bytes.substr(trailerStart + 2, trailerEnd - trailerStart);
+    out += "\nstartxref\n";
+    out += std::to_string(xrefOffset);
+    out += "\n%%EOF\n";
+    return out;
 }
 
 class ProtectedFileTest : public ::testing::Test {
@@ -120,15 +187,8 @@ TEST_F(ProtectedFileTest, StampedOutputKeepsTheProtection) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TempDir dir;
-        const std::string plain = makeInput(dir);
-        const std::string input = dir.file("protected.pdf");
-        std::vector<std::string> make = {"qpdf"};
-        make.insert(make.end(), c.qpdfOptions.begin(), c.qpdfOptions.end());
-        make.push_back("--encrypt");
-        make.insert(make.end(), c.encrypt.begin(), c.encrypt.end());
-        make.insert(make.end(), {"--", plain, input});
-        const tools::ToolResult made = tools::run(make);
-        ASSERT_EQ(made.status, 0) << made.out;
+        const std::string input = makeProtected(dir, c.qpdfOptions, c.encrypt);
+        ASSERT_FALSE(input.empty());
 
         const std::string output = dir.file("out.pdf");
         std::vector<std::string> arguments = {"-i" + input, "-o" + output, "-quiet"};
@@ -210,12 +270,8 @@ TEST_F(ProtectedFileTest, RefusesWhatItMayNotOpenOrChange) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TempDir dir;
-        const std::string plain = makeInput(dir);
-        const std::string input = dir.file("protected.pdf");
-        std::vector<std::string> make = {"qpdf", "--allow-weak-crypto", "--encrypt"};
-        make.insert(make.end(), c.encrypt.begin(), c.encrypt.end());
-        make.insert(make.end(), {"--", plain, input});
-        ASSERT_EQ(tools::run(make).status, 0);
+        const std::string input = makeProtected(dir, {"--allow-weak-crypto"}, c.encrypt);
+        ASSERT_FALSE(input.empty());
 
         const std::string output = dir.file("out.pdf");
         std::vector<std::string> arguments = {"-i" + input, "-o" + output};
@@ -225,6 +281,53 @@ TEST_F(ProtectedFileTest, RefusesWhatItMayNotOpenOrChange) {
         EXPECT_NE(run.out.find("Stamp file issue: '" + input + "'"), std::string::npos) << run.out;
         EXPECT_NE(run.err.find(c.cause), std::string::npos) << run.err;
         EXPECT_FALSE(fs::exists(output));
+    }
+}
+
+// A key given twice takes its last value: a trailer whose /Encrypt is null first is protected,
+// and stamped as such; a /P that permits changes before the one that does not is no
+// permission.
+TEST_F(ProtectedFileTest, KeysGivenTwiceTakeTheirLastValue) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> encrypt;
+        const char* encryptEntries;
+        const char* trailerEntries;
+        const char* cause; // "" when it is stamped
+    };
+    const Case cases[] = {
+        {"/Encrypt null before the trailer's own", {"", "owner", "256"}, "", "/Encrypt null", ""},
+        {"/P permitting changes before one that does not",
+         {"", "owner", "128", "--use-aes=y", "--modify=none"},
+         "/P -4",
+         "",
+         "PDF file does not permit changes (permissions of its encryption)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string made = makeProtected(dir, {}, c.encrypt);
+        ASSERT_FALSE(made.empty());
+        const std::string twice =
+            withKeysGivenTwice(TempDir::read(made), c.encryptEntries, c.trailerEntries);
+        ASSERT_FALSE(twice.empty());
+        const std::string input = dir.write("twice.pdf", twice);
+
+        const std::string output = dir.file("out.pdf");
+        const ProgramResult run = runProgram({"-i" + input, "-o" + output, "-quiet"}, dir.path());
+        if (*c.cause != '\0') {
+            EXPECT_EQ(run.status, 1);
+            EXPECT_NE(run.err.find(c.cause), std::string::npos) << run.err;
+            EXPECT_FALSE(fs::exists(output));
+            continue;
+        }
+        ASSERT_EQ(run.status, 0) << run.out << run.err;
+        EXPECT_NE(tools::run({"qpdf", "--show-encryption", output}).out.find("R = 6"),
+                  std::string::npos);
+        const tools::ToolResult pageText =
+            tools::run({"pdftotext", "-layout", "-f", "1", "-l", "1", output, "-"});
+        EXPECT_NE(pageText.out.find("Page 1 / 2"), std::string::npos) << pageText.out;
+        EXPECT_NE(pageText.out.find("First own text"), std::string::npos) << pageText.out;
     }
 }
 

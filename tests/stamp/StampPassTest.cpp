@@ -363,17 +363,20 @@ TEST_F(StampPassTest, EditsContentsAndResourcesTogetherWhereverTheyStand) {
          "0 R >> >> >>"},
         {"contents object not in the file", "<< /Contents 40 0 R /Resources << >> >>",
          "<< /Contents [ 9 0 R 10 0 R ] /Resources <</ExtGState <<%G>>/Font <<%F>> >> >>"},
-        // The resources' font and graphics-state entries, found with the page's: the first
-        // of two keys is the one edited, in the page and in its resources, past a stray
-        // string that holds a dictionary's end.
+        // The resources' font and graphics-state entries, found with the page's: the last
+        // of two keys is the one in force and the one edited, in the page and in its
+        // resources, past a stray string that holds a dictionary's end.
         {"two fonts in the resources",
          "<< /Contents 4 0 R /Resources << /Font << /F0 5 0 R >> /Font << /F9 5 0 R >> >> >>",
-         "<< /Contents [ 9 0 R 4 0 R  10 0 R ]/Resources <</ExtGState <<%G>> /Font <<%F /F0 5 "
-         "0 R >> /Font << /F9 5 0 R >> >> >>"},
+         "<< /Contents [ 9 0 R 4 0 R  10 0 R ]/Resources <</ExtGState <<%G>> /Font << /F0 5 0 R "
+         ">> /Font <<%F /F9 5 0 R >> >> >>"},
         {"two resources in the page",
          "<< /Contents 4 0 R /Resources << >> /Resources << /Font << /F0 5 0 R >> >> >>",
-         "<< /Contents [ 9 0 R 4 0 R  10 0 R ]/Resources <</ExtGState <<%G>>/Font <<%F>> >> "
-         "/Resources << /Font << /F0 5 0 R >> >> >>"},
+         "<< /Contents [ 9 0 R 4 0 R  10 0 R ]/Resources << >> /Resources <</ExtGState <<%G>> "
+         "/Font <<%F /F0 5 0 R >> >> >>"},
+        {"two contents in the page", "<< /Contents 40 0 R /Resources << >> /Contents 4 0 R >>",
+         "<< /Contents 40 0 R /Resources <</ExtGState <<%G>>/Font <<%F>> >> /Contents [ 9 0 R 4 "
+         "0 R  10 0 R ]>>"},
         {"stray string in the resources",
          "<< /Contents 4 0 R /Resources << (>>) /Font << /F0 5 0 R >> >> >>",
          "<< /Contents [ 9 0 R 4 0 R  10 0 R ]/Resources <</ExtGState <<%G>> (>>) /Font <<%F "
@@ -387,12 +390,19 @@ TEST_F(StampPassTest, EditsContentsAndResourcesTogetherWhereverTheyStand) {
          "<< /Type /Page /Resources << /Font << /F0 5 0 R >> >> >>",
          "<</Contents [ 9 0 R 10 0 R ] /Type /Page /Resources <</ExtGState <<%G>> /Font <<%F /F0 "
          "5 0 R >> >> >>"},
-        // A stray string after the reference ends up in the array, and the page reads
-        // differently after it: the resources are looked for again and not found, so the page
-        // gets resources of its own in front.
+        // A stray object or closing byte after the reference stays outside the array, and the
+        // page's own resources after it are found and edited.
         {"stray string after the reference", "<< /Contents 4 0 R (a/b) /Resources << >> >>",
-         "<</Resources <</ExtGState <<%G>>/Font <<%F>> >> /Contents [ 9 0 R 4 0 R (a 10 0 R ]/b) "
-         "/Resources << >> >>"},
+         "<< /Contents [ 9 0 R 4 0 R 10 0 R ] (a/b) /Resources <</ExtGState <<%G>>/Font <<%F>> "
+         ">> >>"},
+        {"stray brace after the reference",
+         "<< /Contents 4 0 R } /Resources << /Font << /F0 5 0 R >> >> >>",
+         "<< /Contents [ 9 0 R 4 0 R 10 0 R ] } /Resources <</ExtGState <<%G>> /Font <<%F /F0 5 "
+         "0 R >> >> >>"},
+        {"stray parenthesis after the reference",
+         "<< /Contents 4 0 R ) /Resources << /Font << /F0 5 0 R >> >> >>",
+         "<< /Contents [ 9 0 R 4 0 R 10 0 R ] ) /Resources <</ExtGState <<%G>> /Font <<%F /F0 5 "
+         "0 R >> >> >>"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
