@@ -25,6 +25,13 @@ struct CPdfXRef::ObjectStreamData {
     // Header positions sorted by object number, for rows whose index names another object.
     std::vector<std::pair<int32_t, int32_t>> byNumber;
 
+    // The memory the decoded stream holds, as counted against the bounds of those remembered.
+    size_t heldBytes() const {
+        return bytes.capacity() + numbers.size() * sizeof(int32_t) +
+               offsets.size() * sizeof(int64_t) +
+               byNumber.size() * sizeof(std::pair<int32_t, int32_t>);
+    }
+
     // The byte range of object `object`, stored as member `index`. When the header names
     // another object there, the member that the header gives that number is taken (writers
     // have been seen to shift the indexes by one); without one the object is not found.
@@ -147,10 +154,7 @@ void CPdfXRef::setSecurity(std::unique_ptr<CPdfSecurityHandler> security, int32_
     security_ = std::move(security);
     encryptNumber_ = encryptNumber;
     // Object streams decoded before are decoded again, decrypted.
-    streamCache_.reset();
-    textCache_.reset();
-    kept_.clear();
-    keptBytes_ = 0;
+    forgetObjectStreams();
 }
 
 void CPdfXRef::fetchObject(int32_t number, int32_t generation, CPdfElement& out, int fetchDepth) {
@@ -226,23 +230,59 @@ CPdfXRef::ObjectStreamPtr CPdfXRef::objectStream(ObjectStreamPtr& slot, int64_t 
         slot = other;
         return slot;
     }
-    if (auto kept = kept_.find(number); kept != kept_.end()) {
-        slot = kept->second;
+    if (ObjectStreamPtr remembered = rememberedObjectStream(number)) {
+        slot = remembered;
         return slot;
     }
     slot.reset(); // the old copy goes before the new one is decoded
     ObjectStreamPtr loaded = loadObjectStream(number, fetchDepth);
     slot = loaded;
     if (loaded) {
-        const size_t bytes = loaded->bytes.capacity() + loaded->numbers.size() * sizeof(int32_t) +
-                             loaded->offsets.size() * sizeof(int64_t) +
-                             loaded->byNumber.size() * sizeof(std::pair<int32_t, int32_t>);
-        if (bytes <= limits::kKeptObjectStreamBytes - keptBytes_) {
-            kept_.emplace(number, loaded);
-            keptBytes_ += bytes;
-        }
+        rememberObjectStream(loaded);
     }
     return loaded;
+}
+
+void CPdfXRef::forgetObjectStreams() {
+    streamCache_.reset();
+    textCache_.reset();
+    kept_.clear();
+    keptBytes_ = 0;
+    recent_.clear();
+    recentByNumber_.clear();
+    recentBytes_ = 0;
+}
+
+CPdfXRef::ObjectStreamPtr CPdfXRef::rememberedObjectStream(int64_t number) {
+    if (const auto kept = kept_.find(number); kept != kept_.end()) {
+        return kept->second;
+    }
+    const auto found = recentByNumber_.find(number);
+    if (found == recentByNumber_.end()) {
+        return nullptr;
+    }
+    recent_.splice(recent_.begin(), recent_, found->second);
+    return recent_.front();
+}
+
+void CPdfXRef::rememberObjectStream(const ObjectStreamPtr& data) {
+    const size_t bytes = data->heldBytes();
+    if (bytes <= limits::kKeptObjectStreamBytes - keptBytes_) {
+        kept_.emplace(data->number, data);
+        keptBytes_ += bytes;
+        return;
+    }
+    if (bytes > limits::kRecentObjectStreamBytes) {
+        return; // it would push out every other one; the slot that holds it is enough
+    }
+    while (!recent_.empty() && bytes > limits::kRecentObjectStreamBytes - recentBytes_) {
+        recentBytes_ -= recent_.back()->heldBytes();
+        recentByNumber_.erase(recent_.back()->number);
+        recent_.pop_back();
+    }
+    recent_.push_front(data);
+    recentByNumber_.emplace(data->number, recent_.begin());
+    recentBytes_ += bytes;
 }
 
 std::vector<int32_t> CPdfXRef::objectStreamMembers(int32_t number) {

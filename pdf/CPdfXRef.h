@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <list>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -104,6 +105,13 @@ class CPdfXRef {
     // The decoded object stream number, through one of the two cache slots.
     ObjectStreamPtr objectStream(ObjectStreamPtr& slot, int64_t number, int fetchDepth);
     ObjectStreamPtr loadObjectStream(int64_t number, int fetchDepth);
+    // The object stream `number` among those kept or used last (made the most recent), or null.
+    ObjectStreamPtr rememberedObjectStream(int64_t number);
+    // Keeps a decoded object stream while the kept ones have room, else adds it as the most
+    // recent, dropping the least recent ones past their bound.
+    void rememberObjectStream(const ObjectStreamPtr& data);
+    // Drops every decoded object stream.
+    void forgetObjectStreams();
     static bool readPlainHeader(ObjectStreamData& data, int64_t pairs, size_t headerBytes);
     static void indexObjectStream(ObjectStreamData& data);
     // An entry of a dictionary, an indirect value fetched one level deeper.
@@ -143,6 +151,11 @@ class CPdfXRef {
     // Object streams kept beside the two slots, by number, and the bytes they take.
     std::unordered_map<int64_t, ObjectStreamPtr> kept_;
     size_t keptBytes_ = 0;
+    // The object streams used last of those not kept, most recently used first, up to
+    // kRecentObjectStreamBytes; by number into that order, and the bytes they take.
+    std::list<ObjectStreamPtr> recent_;
+    std::unordered_map<int64_t, std::list<ObjectStreamPtr>::iterator> recentByNumber_;
+    size_t recentBytes_ = 0;
     std::unique_ptr<CPdfSecurityHandler> security_;
     int32_t encryptNumber_ = 0;
     // Object numbers whose fetch is under way, innermost last.

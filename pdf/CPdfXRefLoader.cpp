@@ -171,10 +171,7 @@ void CPdfXRef::reset() {
     repaired_ = false;
     repairMessage_.clear();
     repairCause_.clear();
-    streamCache_.reset();
-    textCache_.reset();
-    kept_.clear();
-    keptBytes_ = 0;
+    forgetObjectStreams();
 }
 
 void CPdfXRef::readTrailerReferences() {

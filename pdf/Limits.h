@@ -40,6 +40,11 @@ inline constexpr int64_t kObjectStreamExpansion = 1024;
 // decoded, until they take this many bytes: the page-tree walk and the copy read the same
 // object streams one after the other, and those kept are not decoded twice.
 inline constexpr size_t kKeptObjectStreamBytes = 4 << 20;
+// Decoded object streams beyond those kept, held while they were used last, up to this many
+// bytes, the least recently used dropped first. A pass reads pages in order and turns back to
+// shared objects (fonts, resources) between them: the stream a run of pages comes from and the
+// one the shared objects come from both stay, and neither is decoded again for each object.
+inline constexpr size_t kRecentObjectStreamBytes = 1 << 20;
 // Largest block the file stream reads at once (it starts small and doubles while reading on).
 inline constexpr size_t kFileBufferMin = 512;
 inline constexpr size_t kFileBufferMax = 16384;

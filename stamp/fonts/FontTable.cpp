@@ -1,6 +1,7 @@
 #include "stamp/fonts/FontTable.h"
 
 #include "pdf/CPdfException.h"
+#include "pdf/PdfSyntax.h"
 #include "platform/Platform.h"
 #include "platform/UniqueFile.h"
 #include "stamp/files/LineReader.h"
@@ -23,7 +24,16 @@ struct FontTable {
     std::vector<FontMetrics> fonts;
     std::vector<std::string> keys; // matching key of fonts[i]
 
+    // The built-in fonts, and no others. They lead the table and are never changed, so a
+    // table that holds them already only drops the fonts a metrics file added after them:
+    // a list of files resets the table for each file without building it again.
     void reset() {
+        const auto builtins = static_cast<size_t>(kBuiltinFontCount);
+        if (fonts.size() >= builtins) {
+            fonts.resize(builtins);
+            keys.resize(builtins);
+            return;
+        }
         fonts.assign(kBuiltinFonts, kBuiltinFonts + kBuiltinFontCount);
         keys.clear();
         keys.reserve(fonts.size());
@@ -172,12 +182,11 @@ namespace {
 // A sizes file line is read into 255 bytes: at most 254 bytes, longer lines in pieces.
 constexpr size_t kSizesLineBytes = 254;
 
-// Writes widths[0..255] as sixteen lines of sixteen "%d " numbers.
+// Writes widths[0..255] as sixteen lines of sixteen decimal numbers, each followed by a space.
 void appendWidths(std::string& out, const FontMetrics& font) {
-    char number[16];
     for (int code = 0; code < 256; ++code) {
-        std::snprintf(number, sizeof number, "%d ", static_cast<int>(font.widths[code]));
-        out += number;
+        pdfsyntax::appendDecimal(out, font.widths[code]);
+        out += ' ';
         if (code % 16 == 15) {
             out += '\n';
         }
@@ -230,14 +239,15 @@ std::string writeFontDescriptor(const std::string& fontName) {
     if (font == nullptr) {
         throw CPdfException("Unknown font name");
     }
-    char bbox[64];
-    std::snprintf(bbox, sizeof bbox, "%d %d %d %d", static_cast<int>(font->bbox[0]),
-                  static_cast<int>(font->bbox[1]), static_cast<int>(font->bbox[2]),
-                  static_cast<int>(font->bbox[3]));
     std::string out = " 0 obj\n<<\n/Type /FontDescriptor\n/FontName /";
     out += pdfNameEscape(fontName);
     out += "\n/FontBBox [";
-    out += bbox;
+    for (size_t i = 0; i < 4; ++i) {
+        if (i > 0) {
+            out += ' ';
+        }
+        pdfsyntax::appendDecimal(out, font->bbox[i]);
+    }
     out += "]\n/Flags 34\n/ItalicAngle 0\n>>\nendobj\n";
     return out;
 }

@@ -542,27 +542,35 @@ TEST(ObjectStreams, AlternatingStreamsGiveCorrectObjects) {
 }
 
 TEST(ObjectStreams, StreamsReadAgainInTheSameOrderGiveTheirOwnObjects) {
-    // Five object streams of about 1.5 MiB decoded each, read twice in turn as the page walk
-    // and the copy read them: more than the two slots hold and more than are kept whole, so
-    // some come from those kept and some are decoded again.
+    // Object streams read twice in turn as the page walk and the copy read them, the first
+    // stream's head between every two reads as a shared font would be: two of about 1.5 MiB
+    // decoded, kept whole, then larger ones that only a slot holds, then smaller ones of which
+    // the recently used set holds a few and drops the others.
+    const std::vector<size_t> fillers = {1536 << 10, 1536 << 10, 1200 << 10, 1200 << 10, 300 << 10,
+                                         300 << 10,  300 << 10,  300 << 10,  300 << 10,  300 << 10};
+    const int streams = static_cast<int>(fillers.size());
     PdfBuilder pdf;
     pdf.object(1, "<< /Type /Catalog >>");
-    const std::string filler(1536 * 1024, 'x');
-    for (int s = 0; s < 5; ++s) {
+    for (int s = 0; s < streams; ++s) {
         const int first = 2 + 3 * s;
         pdf.compressed(first, "(head " + std::to_string(s) + ")");
-        pdf.compressed(first + 1, "(" + filler + ")");
+        std::string filler(fillers[static_cast<size_t>(s)] + 2, 'x');
+        filler.front() = '(';
+        filler.back() = ')';
+        pdf.compressed(first + 1, filler);
         pdf.objectStream(first + 2);
     }
     pdf.streamXRef();
     OpenedFile file(pdf);
     CPdfXRef& xref = file.open();
     for (int round = 0; round < 2; ++round) {
-        for (int s = 0; s < 5; ++s) {
+        for (int s = 0; s < streams; ++s) {
             SCOPED_TRACE("round " + std::to_string(round) + ", stream " + std::to_string(s));
             const int first = 2 + 3 * s;
             EXPECT_EQ(memberText(xref, first), "(head " + std::to_string(s) + ")\n");
-            EXPECT_EQ(fetch(xref, first + 1).getText().size(), filler.size());
+            EXPECT_EQ(fetch(xref, 2).getText(), "head 0");
+            EXPECT_EQ(fetch(xref, first + 1).getText().size(), fillers[static_cast<size_t>(s)]);
+            EXPECT_EQ(fetch(xref, first).getText(), "head " + std::to_string(s));
         }
     }
 }
