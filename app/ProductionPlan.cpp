@@ -195,14 +195,7 @@ std::vector<std::string> ProductionPlan::fields(const Row& row) {
         fields.push_back(row.cause);
         return fields;
     }
-    const PassResult& pass = row.pass;
-    const bool anyStamped = pass.stampedPages > 0;
-    fields.push_back(std::to_string(pass.pages));
-    fields.push_back(std::to_string(pass.stampedPages));
-    fields.push_back(anyStamped ? std::to_string(pass.firstNumber) : std::string());
-    fields.push_back(anyStamped ? std::to_string(pass.lastNumber) : std::string());
-    fields.push_back(pass.firstText);
-    fields.push_back(pass.lastText);
+    ProductionLog::appendRanges(fields, row.pass);
     fields.push_back(row.cause);
     return fields;
 }

@@ -233,7 +233,8 @@ TEST(ListLineTest, InterpretLine) {
     }
 }
 
-TEST(ListLineTest, PrefixArgument) {
+// The arguments a list line gives its run: the text as the prefix, the start number as -ns.
+TEST(ListLineTest, LineArguments) {
     using Args = std::vector<std::string>;
     struct Case {
         const char* name;
@@ -271,6 +272,24 @@ TEST(ListLineTest, PrefixArgument) {
         list_line::setPrefixArgument(args, "T");
         EXPECT_EQ(args, c.expected) << c.name << ", second line";
     }
+    // The start number of a line with a start column: the first stamp's last option.
+    const Case startCases[] = {
+        {"added at the end", {"q", "-ia", "-ob", "-r"}, {"q", "-ia", "-ob", "-r", "-ns7"}},
+        {"after the stamp's own -ns, so it wins",
+         {"q", "-ia", "-ob", "-ns3", "-s2"},
+         {"q", "-ia", "-ob", "-ns3", "-s2", "-ns7"}},
+        {"the first stamp's, before -next",
+         {"q", "-ia", "-ob", "-s2", "-next", "-ns1"},
+         {"q", "-ia", "-ob", "-s2", "-ns7", "-next", "-ns1"}},
+        {"a value that reads -next is text",
+         {"q", "-ia", "-ob", "-prefix", "-next", "-r"},
+         {"q", "-ia", "-ob", "-prefix", "-next", "-r", "-ns7"}},
+    };
+    for (const Case& c : startCases) {
+        Args args = c.args;
+        list_line::setStartNumberArgument(args, 7);
+        EXPECT_EQ(args, c.expected) << c.name;
+    }
 }
 
 // A line with a start column: the number read from it strictly, and text only from the columns
@@ -307,32 +326,6 @@ TEST(ListLineTest, StartColumn) {
         EXPECT_EQ(line.startNumber, c.start) << c.name;
         EXPECT_EQ(line.hasText, c.hasText) << c.name;
         EXPECT_EQ(line.text, c.text) << c.name;
-    }
-}
-
-TEST(ListLineTest, StartNumberArgument) {
-    using Args = std::vector<std::string>;
-    struct Case {
-        const char* name;
-        Args args;
-        Args expected;
-    };
-    const Case cases[] = {
-        {"added at the end", {"q", "-ia", "-ob", "-r"}, {"q", "-ia", "-ob", "-r", "-ns7"}},
-        {"after the stamp's own -ns, so it wins",
-         {"q", "-ia", "-ob", "-ns3", "-s2"},
-         {"q", "-ia", "-ob", "-ns3", "-s2", "-ns7"}},
-        {"the first stamp's, before -next",
-         {"q", "-ia", "-ob", "-s2", "-next", "-ns1"},
-         {"q", "-ia", "-ob", "-s2", "-ns7", "-next", "-ns1"}},
-        {"a value that reads -next is text",
-         {"q", "-ia", "-ob", "-prefix", "-next", "-r"},
-         {"q", "-ia", "-ob", "-prefix", "-next", "-r", "-ns7"}},
-    };
-    for (const Case& c : cases) {
-        Args args = c.args;
-        list_line::setStartNumberArgument(args, 7);
-        EXPECT_EQ(args, c.expected) << c.name;
     }
 }
 
