@@ -61,13 +61,18 @@ int runCommandLine(const std::vector<std::string>& args, const OptionTable::PreS
     if (args[1].size() < 2) {
         throw CPdfException("-i parameter missing");
     }
-    const ProductionLog log(scan.logFile);
+    // A plan stamps nothing, so it logs nothing.
+    const ProductionLog log(scan.list.planFile.empty() ? scan.logFile : std::string());
     if (log.enabled()) {
         log.start();
     }
     int listResult = runFileList(args[1].substr(2), args, scan.list, log);
     if (listResult != kNotAList) {
         return listResult == kListProcessed ? 0 : 1;
+    }
+    if (!scan.list.planFile.empty()) {
+        throw CPdfException("-plan needs a list of files as its input: -i<list.txt> or "
+                            "-i<list.csv>\n");
     }
     DocumentRun document = DocumentRun::run(args, log);
     if (document.failure) {

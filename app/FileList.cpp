@@ -3,13 +3,18 @@
 #include "app/ConsoleReporter.h"
 #include "app/DocumentRun.h"
 #include "app/ListName.h"
+#include "app/OptionTable.h"
+#include "app/ProductionLog.h"
+#include "app/ProductionPlan.h"
 #include "pdf/CPdfException.h"
 #include "platform/Platform.h"
 #include "platform/UniqueFile.h"
 #include "stamp/files/LineReader.h"
 
 #include <cstdio>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 namespace {
@@ -46,6 +51,69 @@ class WrittenOutputs {
     std::unordered_map<std::string, size_t> lines_;
 };
 
+// Whether the command line gives the option (its word, not the value of another option).
+bool hasOption(const std::vector<std::string>& args, std::string_view word) {
+    for (size_t i = 3; i < args.size(); ++i) {
+        if (args[i] == word) {
+            return true;
+        }
+        if (OptionTable::isValueOption(args[i])) {
+            ++i;
+        }
+    }
+    return false;
+}
+
+// Why -liststartcol cannot be taken as given; empty when it can (or is not given).
+std::string startColumnRefusal(const std::vector<std::string>& args, const ListOptions& options) {
+    if (options.startColumn < 0) {
+        return "-liststartcol needs a column number from 1 on";
+    }
+    if (options.startColumn == 0) {
+        return "";
+    }
+    if (options.delimiter.empty()) {
+        return "-liststartcol needs -listdelim: the start number is a column of the line";
+    }
+    if (hasOption(args, "-import")) {
+        return "-liststartcol cannot be used with -import: each line gives its document's start "
+               "number";
+    }
+    return "";
+}
+
+// A line whose start column holds no number: its document fails, unstamped, and is logged so.
+DocumentRun missingStartNumber(const std::string& fileName, int32_t column,
+                               const ProductionLog& log) {
+    DocumentRun outcome;
+    outcome.failed = true;
+    outcome.failure =
+        CPdfException("List line error: '" + fileName + "'\n",
+                      "the list line holds no start number in column " + std::to_string(column));
+    if (log.enabled()) {
+        ProductionLog::Row row;
+        row.input = fileName;
+        row.cause = ConsoleReporter::causeLine(*outcome.failure);
+        log.append(row);
+    }
+    return outcome;
+}
+
+// The summary of a plan on standard output.
+void printPlanSummary(const ProductionPlan& plan, const std::string& fileName) {
+    size_t failed = 0;
+    uint64_t pages = 0;
+    for (const ProductionPlan::Row& row : plan.rows()) {
+        failed += row.failed ? 1 : 0;
+        pages += row.pass.stampedPages;
+    }
+    const std::string summary = "Planned " + std::to_string(plan.rows().size()) + " files, " +
+                                std::to_string(pages) + " pages to stamp; " +
+                                std::to_string(failed) + " would fail; plan written to '" +
+                                fileName + "'\n";
+    std::fputs(summary.c_str(), stdout);
+}
+
 } // namespace
 
 int runFileList(const std::string& listName, std::vector<std::string> args,
@@ -59,8 +127,17 @@ int runFileList(const std::string& listName, std::vector<std::string> args,
         refuseList("A list needs -f<folder> as its second argument");
         return kListRefused;
     }
+    if (const std::string refusal = startColumnRefusal(args, options); !refusal.empty()) {
+        refuseList(refusal);
+        return kListRefused;
+    }
     const std::string folder = args[2].substr(2);
-    platform::createDirectory(folder);
+    std::optional<ProductionPlan> plan;
+    if (options.planFile.empty()) {
+        platform::createDirectory(folder);
+    } else {
+        plan.emplace(options.planFile);
+    }
 
     std::string error;
     UniqueFile list(platform::openRegularFile(listName, error));
@@ -76,6 +153,8 @@ int runFileList(const std::string& listName, std::vector<std::string> args,
     size_t documents = 0;
     size_t failed = 0;
     std::string rawLine;
+    bool firstNamed = true; // the line is the first that names a file
+    std::vector<std::string> lineArgs;
     const LineEncoding encoding = startLines(list.get());
     WrittenOutputs written;
     const auto refuseWritten = [&written](const std::string& name) { written.refuse(name); };
@@ -89,6 +168,12 @@ int runFileList(const std::string& listName, std::vector<std::string> args,
             continue;
         }
         ListLine line = list_line::interpretLine(text, lineOptions);
+        const bool header = firstNamed && options.startColumn > 0 && !line.startNumber;
+        firstNamed = false;
+        // A first line without a start number is a header row (a plan's).
+        if (header) {
+            continue;
+        }
         if (line.hasText) {
             list_line::setPrefixArgument(args, line.text);
         }
@@ -97,7 +182,17 @@ int runFileList(const std::string& listName, std::vector<std::string> args,
         args[2] = "-o" + list_name::outputName(folder, fileName);
 
         ++documents;
-        DocumentRun document = DocumentRun::run(args, log, refuseWritten);
+        if (plan) {
+            failed += plan->addDocument(args).failed ? 1 : 0;
+            continue;
+        }
+        lineArgs = args;
+        if (options.startColumn > 0 && line.startNumber) {
+            list_line::setStartNumberArgument(lineArgs, *line.startNumber);
+        }
+        DocumentRun document = options.startColumn > 0 && !line.startNumber
+                                   ? missingStartNumber(fileName, options.startColumn, log)
+                                   : DocumentRun::run(lineArgs, log, refuseWritten);
         written.add(document.output, lineNumber);
         if (document.failed) {
             ++failed;
@@ -115,6 +210,11 @@ int runFileList(const std::string& listName, std::vector<std::string> args,
             continue;
         }
         std::fputs("\nDone.\n", stdout);
+    }
+    if (plan) {
+        plan->write();
+        printPlanSummary(*plan, options.planFile);
+        return failed > 0 ? kListProcessedWithFailures : kListProcessed;
     }
     if (options.keepGoing) {
         const std::string summary = "Stamped " + std::to_string(documents - failed) + " of " +

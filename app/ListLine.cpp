@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
+#include <cstddef>
 
 namespace list_line {
 
@@ -169,9 +171,44 @@ ListLine interpretLine(std::string_view rawLine, const ListOptions& options) {
     if (!columns.empty()) {
         result.fileName = columns[0];
     }
+    if (options.startColumn > 0) {
+        const auto column = static_cast<size_t>(options.startColumn);
+        if (column < columns.size()) {
+            result.startNumber = parseStartNumber(columns[column]);
+        }
+        // The list's other columns are the plan's figures: text only where chosen.
+        if (!hasSelection) {
+            return result;
+        }
+    }
     result.text = buildLineText(columns, hasSelection ? &selection : nullptr, options.separator);
     result.hasText = true;
     return result;
+}
+
+std::optional<int32_t> parseStartNumber(std::string_view field) {
+    int32_t value = 0;
+    const char* end = field.data() + field.size();
+    // from_chars takes a minus sign but no plus sign nor blanks.
+    const auto [at, error] = std::from_chars(field.data(), end, value);
+    if (field.empty() || error != std::errc() || at != end) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+void setStartNumberArgument(std::vector<std::string>& args, int32_t number) {
+    size_t at = args.size();
+    for (size_t i = 3; i < args.size(); ++i) {
+        if (args[i] == "-next") {
+            at = i;
+            break;
+        }
+        if (OptionTable::isValueOption(args[i])) {
+            ++i;
+        }
+    }
+    args.insert(args.begin() + static_cast<std::ptrdiff_t>(at), "-ns" + std::to_string(number));
 }
 
 void setPrefixArgument(std::vector<std::string>& args, const std::string& text) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +19,11 @@ struct ListOptions {
     bool spreadsheet = false;
     // "-keepgoing": a line that fails is reported and the list goes on with the next one.
     bool keepGoing = false;
+    // "-liststartcol": the column (1 on) that holds the number the line's document starts at;
+    // 0 when not given, -1 when given as anything but a column number from 1 on.
+    int32_t startColumn = 0;
+    // "-plan": the file the list's plan is written to, instead of stamping the list.
+    std::string planFile = {};
 };
 
 // What a list line asks for: the input file name and, with a delimiter, the stamp text.
@@ -25,6 +31,8 @@ struct ListLine {
     std::string fileName;
     std::string text;
     bool hasText = false; // a delimiter was set, so text replaces the prefix
+    // With a start column: the number the document starts at, when the column holds one.
+    std::optional<int32_t> startNumber;
 };
 
 namespace list_line {
@@ -69,8 +77,18 @@ std::vector<int32_t> parseColumnSelection(std::string_view selection);
 std::string buildLineText(const std::vector<std::string>& columns,
                           const std::vector<int32_t>* selection, std::string_view separator);
 
-// Reads one raw list line (its line end may still be there).
+// Reads one raw list line (its line end may still be there). With a start column the line's
+// text is made of the columns -listusecol names only, and none without it.
 ListLine interpretLine(std::string_view rawLine, const ListOptions& options);
+
+// A start number as a list column holds it: an optional minus sign and decimal digits, nothing
+// else, within 32 bits.
+std::optional<int32_t> parseStartNumber(std::string_view field);
+
+// Makes the first stamp count from number: "-ns<number>" goes in as the last option of the
+// first stamp (before the first "-next" from index 3 on, else at the end), so that it wins over
+// any -ns the stamp has. The values of value options are passed over, whatever they hold.
+void setStartNumberArgument(std::vector<std::string>& args, int32_t number);
 
 // Gives every "-prefix..." argument from index 3 on the text as its value; without one,
 // appends "-prefix" and the text. The values of other value options are passed over, whatever

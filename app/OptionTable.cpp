@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <optional>
 
 namespace {
 
@@ -79,6 +80,13 @@ const OptionTable::Row kRows[] = {
     {"-listusecol", Form::Value, ValueKind::Text,
      nullptr,
      [](PreScan& s, const std::string& v) { s.list.columns = v; }},
+    {"-liststartcol", Form::Value, ValueKind::Text,
+     nullptr,
+     [](PreScan& s, const std::string& v) {
+         // A column from 1 on; anything else is kept as -1, which the list runner refuses.
+         const std::optional<int32_t> column = list_line::parseStartNumber(v);
+         s.list.startColumn = column && *column > 0 ? *column : -1;
+     }},
     {"-pagesize", Form::Value, ValueKind::Text,
      [](CPdfStamp& j, const Match& m) { j.stamp.pageSizeText = *m.value; },
      nullptr},
@@ -184,6 +192,9 @@ const OptionTable::Row kRows[] = {
     {"-keepgoing", Form::Exact, ValueKind::None,
      nullptr,
      [](PreScan& s, const std::string&) { s.list.keepGoing = true; }},
+    {"-plan", Form::Value, ValueKind::File,
+     nullptr,
+     [](PreScan& s, const std::string& v) { s.list.planFile = v; }},
 };
 
 // Whether argument matches the row (value options by their word alone).

@@ -56,6 +56,14 @@ std::vector<std::string> ProductionLog::fields(const Row& row) {
         return fields;
     }
     const PassResult& pass = row.pass;
+    appendRanges(fields, pass);
+    fields.push_back(yesNo(pass.update));
+    fields.push_back(yesNo(pass.repaired));
+    fields.push_back(guarded(row.cause));
+    return fields;
+}
+
+void ProductionLog::appendRanges(std::vector<std::string>& fields, const PassResult& pass) {
     const bool anyStamped = pass.stampedPages > 0;
     fields.push_back(std::to_string(pass.pages));
     fields.push_back(std::to_string(pass.stampedPages));
@@ -63,10 +71,6 @@ std::vector<std::string> ProductionLog::fields(const Row& row) {
     fields.push_back(anyStamped ? std::to_string(pass.lastNumber) : std::string());
     fields.push_back(guarded(pass.firstText));
     fields.push_back(guarded(pass.lastText));
-    fields.push_back(yesNo(pass.update));
-    fields.push_back(yesNo(pass.repaired));
-    fields.push_back(guarded(row.cause));
-    return fields;
 }
 
 std::string ProductionLog::csvLine(const std::vector<std::string>& fields) {

@@ -43,6 +43,9 @@ class ProductionLog {
     static std::vector<std::string> header();
     // The row's fields, in the order of the header.
     static std::vector<std::string> fields(const Row& row);
+    // Appends the pass's pages, stamped pages, first and last number (empty when no page is
+    // stamped) and first and last text: the columns the log and a production's plan share.
+    static void appendRanges(std::vector<std::string>& fields, const PassResult& pass);
     // The fields as one CSV line with its CR LF: a field holding a comma, a double quote, a CR
     // or an LF is quoted, its double quotes doubled.
     static std::string csvLine(const std::vector<std::string>& fields);

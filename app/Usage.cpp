@@ -82,6 +82,12 @@ const char* const kUsageLines[] = {
     "-listusecol <string> columns to use in delimited file (optional, if not set then will use "
     "all), e.g. -listusecol 1,3   would use columns 1 & 3 only, i.e. skips 2. note: col 0 is the "
     "filename\n",
+    "-liststartcol <n> the column of a delimited list that holds the number each line's document "
+    "starts at (a plan's column 1), instead of a counter file; a first line without a number is a "
+    "header and skipped; the other columns make the text only where -listusecol names them\n",
+    "-plan <filename.csv> stamps nothing: reads every document of the list and writes one row per "
+    "document: input, start number, pages, stamped pages, first and last number and text, cause "
+    "of a failure (and the counter to -export)\n",
     "-removesourcefile removes source file after processing\n",
     "-sizefile <filename> for various size fonts depending on page size\n",
     "-pagesize n,n,n,n  set page size if invalid mediabox in pdf\n",

@@ -37,8 +37,14 @@ PassResult CPdfStamp::stampDocument(const BeforePlacing& beforePlacing) {
     if (embeds && !embeddedFont_) {
         embeddedFont_ = std::make_unique<EmbeddedFont>();
     }
-    CPdfStampPass pass(*this, stamp, *reporter_, embeddedFont_.get(), moreStamps);
+    CPdfStampPass pass(*this, stamp, *reporter_, embeddedFont_.get(), moreStamps, &resourceNames_);
     runGuarded([&] { pass.stampDocument(beforePlacing); }, [&] { pass.close(); });
+    return pass.result();
+}
+
+PassResult CPdfStamp::readDocument() {
+    CPdfStampPass pass(*this, stamp, *reporter_, nullptr, moreStamps);
+    runGuarded([&] { pass.readDocument(); }, [&] { pass.close(); });
     return pass.result();
 }
 

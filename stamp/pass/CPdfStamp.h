@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,9 @@ class CPdfStamp : public RunSettings {
     // with the output left out. Returns what the pass did (its output name empty: the run's
     // steps name the output). A failure is thrown as "Stamp file issue" with its cause.
     PassResult stampDocument(const BeforePlacing& beforePlacing = nullptr);
+    // The input read as a pass reads it, with no output made: the result's page count, update
+    // and repair. A failure is thrown as "Stamp file issue" with the cause a pass would give.
+    PassResult readDocument();
     // Runs step; a failure runs cleanup (when given) and is thrown as "Stamp file issue" with
     // its cause, as a failed pass is.
     void runGuarded(const std::function<void()>& step,
@@ -84,4 +88,6 @@ class CPdfStamp : public RunSettings {
 
     // -embedfont: the font of the run, lent to each pass.
     std::unique_ptr<EmbeddedFont> embeddedFont_;
+    // The resource names the job's passes drew (a text-lines run has several passes).
+    std::set<std::string> resourceNames_;
 };

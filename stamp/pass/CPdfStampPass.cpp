@@ -27,8 +27,10 @@ const StampDefinition CPdfStampPass::kPageBoxes;
 
 CPdfStampPass::CPdfStampPass(const RunSettings& run, const StampDefinition& stamp,
                              Reporter& reporter, EmbeddedFont* font,
-                             std::span<const StampDefinition> moreStamps)
-    : run_(run), stamp_(stamp), reporter_(reporter), embeddedFont_(font) {
+                             std::span<const StampDefinition> moreStamps,
+                             std::set<std::string>* usedNames)
+    : run_(run), stamp_(stamp), reporter_(reporter),
+      usedNames_(usedNames != nullptr ? usedNames : &ownNames_), embeddedFont_(font) {
     stamps_.reserve(1 + moreStamps.size());
     stamps_.emplace_back().definition = &stamp;
     for (const StampDefinition& more : moreStamps) {
@@ -144,6 +146,19 @@ void CPdfStampPass::reportRepairWarning() const {
 void CPdfStampPass::openFiles() {
     const bool verbose = run_.textLinesFile.empty() && !run_.quiet;
     refuseOutputOverInput(run_, reporter_);
+    openInput(verbose);
+    checkInput();
+    createOutput(verbose);
+}
+
+void CPdfStampPass::readDocument() {
+    openInput(false);
+    checkInput();
+    readPageTree();
+    close();
+}
+
+void CPdfStampPass::openInput(bool verbose) {
     if (!document_.openFile(run_.inputName)) {
         reporter_.note("Input file open error: '" + run_.inputName + "'\n");
         throw CPdfException("Can't open the input file: " + document_.input().openError());
@@ -166,8 +181,6 @@ void CPdfStampPass::openFiles() {
     numbers_.numberedPages = 0;
     progressCounter_ = 0;
     result_ = PassResult{};
-    checkInput();
-    createOutput(verbose);
 }
 
 // What the input allows and how it is written: refused when its permissions or its
@@ -229,9 +242,11 @@ void CPdfStampPass::readPageTree() {
 }
 
 std::string CPdfStampPass::makeResourceName(const char* prefix) const {
-    // Passes that follow one another within a millisecond would draw the same number, and a
-    // pass over an earlier pass's output would then add a second key of the same name.
-    static std::set<std::string> used;
+    // Passes of a job that follow one another within a millisecond would draw the same number,
+    // and a pass over an earlier pass's output would then add a second key of the same name.
+    // The names are the job's own, so that a document's names do not depend on the documents
+    // a process stamped before it.
+    std::set<std::string>& used = *usedNames_;
     const platform::LocalTime now = platform::now();
     PseudoRandom numbers(static_cast<uint32_t>(now.epochSeconds + now.millisecond));
     std::string name;

@@ -21,6 +21,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <string_view>
@@ -48,9 +49,12 @@ class CPdfStampPass {
     // font, when given, is the run's -embedfont font, kept from pass to pass (its face is read
     // once, and a character it cannot draw is named once in the run); without one the pass
     // makes its own. moreStamps are drawn in the same pass after the first, each on its own
-    // pages with its own numbering; at most one of all the stamps embeds a font.
+    // pages with its own numbering; at most one of all the stamps embeds a font. usedNames, when
+    // given, holds the resource names the job's passes drew before, which this pass does not
+    // draw again; without it the pass keeps its own.
     CPdfStampPass(const RunSettings& run, const StampDefinition& stamp, Reporter& reporter,
-                  EmbeddedFont* font = nullptr, std::span<const StampDefinition> moreStamps = {});
+                  EmbeddedFont* font = nullptr, std::span<const StampDefinition> moreStamps = {},
+                  std::set<std::string>* usedNames = nullptr);
     ~CPdfStampPass();
     CPdfStampPass(const CPdfStampPass&) = delete;
     CPdfStampPass& operator=(const CPdfStampPass&) = delete;
@@ -62,6 +66,11 @@ class CPdfStampPass {
     // The pass from the input's opening to the output in place. Throws CPdfException; the
     // input is then closed and the output discarded.
     void stampDocument(const BeforePlacing& beforePlacing = nullptr);
+    // The input opened and checked as the pass opens it (repair and decryption included) and
+    // its page tree read, with no output made: result() then holds the page count and whether
+    // it would be repaired or updated. Throws CPdfException as the pass would; the input is
+    // closed either way.
+    void readDocument();
     // What the pass did (so far, when it failed).
     const PassResult& result() const { return result_; }
     const PassNumbers& numbers() const { return numbers_; }
@@ -111,12 +120,17 @@ class CPdfStampPass {
         bool plainText = false;
     };
     std::vector<DrawnStamp> stamps_;
+    // The resource names drawn by the job's passes: the job's, or the pass's own.
+    std::set<std::string> ownNames_;
+    std::set<std::string>* usedNames_;
     // The stamp that embeds its font (-embedfont), or nullptr.
     DrawnStamp* embeddingStamp_ = nullptr;
     // Whether any stamp is drawn on the page at position (1-based).
     bool isAnyStampSelected(int32_t position) const;
 
     void openFiles();
+    // Opens and loads the input (its notes only when verbose).
+    void openInput(bool verbose);
     void checkInput();
     void createOutput(bool verbose);
     void reportRepairWarning() const;

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -232,7 +233,8 @@ TEST(ListLineTest, InterpretLine) {
     }
 }
 
-TEST(ListLineTest, PrefixArgument) {
+// The arguments a list line gives its run: the text as the prefix, the start number as -ns.
+TEST(ListLineTest, LineArguments) {
     using Args = std::vector<std::string>;
     struct Case {
         const char* name;
@@ -269,6 +271,61 @@ TEST(ListLineTest, PrefixArgument) {
         EXPECT_EQ(args, c.expected) << c.name;
         list_line::setPrefixArgument(args, "T");
         EXPECT_EQ(args, c.expected) << c.name << ", second line";
+    }
+    // The start number of a line with a start column: the first stamp's last option.
+    const Case startCases[] = {
+        {"added at the end", {"q", "-ia", "-ob", "-r"}, {"q", "-ia", "-ob", "-r", "-ns7"}},
+        {"after the stamp's own -ns, so it wins",
+         {"q", "-ia", "-ob", "-ns3", "-s2"},
+         {"q", "-ia", "-ob", "-ns3", "-s2", "-ns7"}},
+        {"the first stamp's, before -next",
+         {"q", "-ia", "-ob", "-s2", "-next", "-ns1"},
+         {"q", "-ia", "-ob", "-s2", "-ns7", "-next", "-ns1"}},
+        {"a value that reads -next is text",
+         {"q", "-ia", "-ob", "-prefix", "-next", "-r"},
+         {"q", "-ia", "-ob", "-prefix", "-next", "-r", "-ns7"}},
+    };
+    for (const Case& c : startCases) {
+        Args args = c.args;
+        list_line::setStartNumberArgument(args, 7);
+        EXPECT_EQ(args, c.expected) << c.name;
+    }
+}
+
+// A line with a start column: the number read from it strictly, and text only from the columns
+// -listusecol names.
+TEST(ListLineTest, StartColumn) {
+    struct Case {
+        const char* name;
+        const char* line;
+        const char* columns;
+        std::optional<int32_t> start;
+        bool hasText;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"a plan's row", "a.pdf,1000,3,3,1000,1002,A1,A3,\r\n", "", 1000, false, ""},
+        {"negative", "a.pdf,-12,x", "", -12, false, ""},
+        {"a header row", "input,start number,pages", "", std::nullopt, false, ""},
+        {"a plus sign is not a start number", "a.pdf,+5", "", std::nullopt, false, ""},
+        {"blanks are not a start number", "a.pdf, 5", "", std::nullopt, false, ""},
+        {"beyond 32 bits", "a.pdf,2147483648", "", std::nullopt, false, ""},
+        {"empty cell", "a.pdf,,x", "", std::nullopt, false, ""},
+        {"no such column", "a.pdf", "", std::nullopt, false, ""},
+        {"text from the chosen columns", "a.pdf,7,Smith,Ref", "3,2", 7, true, "Ref/Smith"},
+    };
+    for (const Case& c : cases) {
+        ListOptions options;
+        options.delimiter = ",";
+        options.separator = "/";
+        options.columns = c.columns;
+        options.spreadsheet = true;
+        options.startColumn = 1;
+        const ListLine line = list_line::interpretLine(c.line, options);
+        EXPECT_EQ(line.fileName, c.line[0] == 'i' ? "input" : "a.pdf") << c.name;
+        EXPECT_EQ(line.startNumber, c.start) << c.name;
+        EXPECT_EQ(line.hasText, c.hasText) << c.name;
+        EXPECT_EQ(line.text, c.text) << c.name;
     }
 }
 

@@ -6,6 +6,7 @@
 #include "support/PdfBuilder.h"
 #include "support/ProgramRunner.h"
 #include "support/TempDir.h"
+#include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -361,6 +362,199 @@ TEST(ProductionRunTest, KeepGoingListGoesPastFailedDocuments) {
     if (!haveTools()) {
         GTEST_SKIP() << tools::kJudgesMissing;
     }
+}
+
+// A document of 7 pages in a page tree three levels deep: the root holds a node of two nodes
+// (three pages each) and a page of its own.
+std::string nestedDocument(const std::string& tag) {
+    qmtest::PdfBuilder pdf;
+    pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
+        .object(2, "<< /Type /Pages /Kids [4 0 R 22 0 R] /Count 7 /MediaBox [0 0 612 792] >>")
+        .object(3, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>")
+        .object(4, "<< /Type /Pages /Parent 2 0 R /Kids [5 0 R 6 0 R] /Count 6 >>")
+        .object(5, "<< /Type /Pages /Parent 4 0 R /Kids [10 0 R 12 0 R 14 0 R] /Count 3 >>")
+        .object(6, "<< /Type /Pages /Parent 4 0 R /Kids [16 0 R 18 0 R 20 0 R] /Count 3 >>");
+    for (int i = 0; i < 7; ++i) {
+        const int number = 10 + 2 * i;
+        const std::string parent = i < 3 ? "5" : i < 6 ? "6" : "2";
+        pdf.object(number, "<< /Type /Page /Parent " + parent + " 0 R /Contents " +
+                               std::to_string(number + 1) +
+                               " 0 R /Resources << /Font << /F1 3 0 R >> >> >>")
+            .stream(number + 1, "",
+                    "BT /F1 12 Tf 100 750 Td (" + tag + " p" + std::to_string(i + 1) + ") Tj ET");
+    }
+    pdf.classicXRef();
+    return pdf.bytes();
+}
+
+// A document whose startxref leads nowhere: the reader repairs it.
+std::string damagedDocument(const std::string& tag, int pages) {
+    std::string bytes = document(tag, pages);
+    const size_t at = bytes.rfind("startxref");
+    return bytes.substr(0, at) + "startxref\n999999\n%%EOF\n";
+}
+
+// The figures a plan row and a log row both give: pages, stamped pages, first and last number
+// and text, and for a document that fails its cause.
+std::vector<std::string> planFigures(const std::vector<std::string>& row) {
+    return {row[2], row[3], row[4], row[5], row[6], row[7], row[2].empty() ? row[8] : ""};
+}
+std::vector<std::string> logFigures(const std::vector<std::string>& row) {
+    return {row[3], row[4], row[5], row[6], row[7], row[8], row[2] == "failed" ? row[11] : ""};
+}
+
+const std::vector<std::string> kPlanHeader = {"input",         "start number", "pages",
+                                              "stamped pages", "first number", "last number",
+                                              "first text",    "last text",    "cause"};
+
+// Twelve documents of a production (several producers from the corpus where it is there, one
+// damaged and repaired, one protected, one with a page tree of several levels, one that fails)
+// planned, then stamped one after another with the same numbering: the plan's rows are the log's
+// ranges row by row, each document starts where the one before ends, and the counter ends the
+// same.
+TEST(ProductionRunTest, PlanGivesTheRangesOfTheSequentialRun) {
+    TempDir folder;
+    std::vector<std::string> names;
+    auto add = [&](const std::string& name, const std::string& bytes) {
+        folder.write(name, bytes);
+        names.push_back(name);
+    };
+    add("nested.pdf", nestedDocument("nested"));
+    add("damaged.pdf", damagedDocument("damaged", 3));
+    add("broken.pdf", "%PDF-1.7\n\x01\x02 garbage \xFF\xFE\n");
+    const std::string corpus = qmtest::corpusDir();
+    if (!corpus.empty()) {
+        for (const char* file : {"pypdf-samples/004-pdflatex-4-pages_pdflatex-4-pages.pdf",
+                                 "pypdf-samples/007-imagemagick-images_imagemagick-images.pdf",
+                                 "pypdf-samples/015-arabic_habibi-rotated.pdf",
+                                 "pypdf-samples/026-latex-multicolumn_multicolumn.pdf",
+                                 "qpdf-tests/11-pages-with-labels.pdf", "qpdf-tests/boxes2.pdf",
+                                 "qpdf-tests/c-object-streams.pdf", "qpdf-tests/V4.pdf"}) {
+            add(fs::path(file).filename().string(), TempDir::read(corpus + "/" + file));
+        }
+    }
+    for (int pages = 2; names.size() < 12; ++pages) {
+        add("written " + std::to_string(pages) + ".pdf", document("w", pages));
+    }
+    std::string list;
+    for (const std::string& name : names) {
+        list += name + "\n";
+    }
+    folder.write("list.txt", list);
+    const std::vector<std::string> numbering = {
+        "-prefix", "ABC",     "-m7",         "-one",    "-sep",        "",      "-ns1000",
+        "-s2",     "-import", "counter.txt", "-export", "counter.txt", "-quiet"};
+    folder.write("counter.txt", "500");
+    ProgramResult plan = runProgram(
+        withArgs({"-ilist.txt", "-fout", "-plan", "plan.csv"}, numbering), folder.path());
+    EXPECT_EQ(plan.status, 1) << plan.out << plan.err; // broken.pdf would fail
+    EXPECT_FALSE(fs::exists(folder.file("out"))) << "a plan stamps nothing";
+    const std::string plannedCounter = TempDir::read(folder.file("counter.txt"));
+
+    folder.write("counter.txt", "500");
+    ProgramResult run =
+        runProgram(withArgs({"-ilist.txt", "-fout", "-log", "log.csv", "-keepgoing"}, numbering),
+                   folder.path());
+    EXPECT_EQ(run.status, 1) << run.out << run.err;
+    EXPECT_EQ(plannedCounter, TempDir::read(folder.file("counter.txt")));
+
+    const auto planRows = readCsv(TempDir::read(folder.file("plan.csv")));
+    const auto logRows = readCsv(TempDir::read(folder.file("log.csv")));
+    ASSERT_EQ(planRows.size(), names.size() + 1);
+    ASSERT_EQ(logRows.size(), names.size() + 1);
+    EXPECT_EQ(planRows[0], kPlanHeader);
+    int64_t next = 500;
+    for (size_t i = 1; i < planRows.size(); ++i) {
+        const std::vector<std::string>& row = planRows[i];
+        ASSERT_EQ(row.size(), kPlanHeader.size()) << names[i - 1];
+        EXPECT_EQ(row[0], logRows[i][0]) << names[i - 1];
+        EXPECT_EQ(planFigures(row), logFigures(logRows[i])) << names[i - 1];
+        EXPECT_EQ(row[1], std::to_string(next)) << names[i - 1] << ": start number";
+        if (!row[5].empty()) {
+            next = std::stoll(row[5]) + 1;
+        }
+        if (row[0] == "damaged.pdf") {
+            EXPECT_EQ(logRows[i][10], "yes") << "the damaged document is repaired";
+        }
+    }
+    EXPECT_EQ(plannedCounter, std::to_string(next));
+}
+
+// Each numbering option, planned and then stamped as a list of one document with a counter
+// file to export: the plan's figures are the log's, and so is the counter.
+TEST(ProductionRunTest, PlanNumbersAsTheStampingDoes) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> options;
+    };
+    const Case cases[] = {
+        {"plain", {}},
+        {"reverse", {"-r"}},
+        {"two-up", {"-2up"}},
+        {"two-up A/B", {"-ab2"}},
+        {"every third left out, counted in sequence", {"-n3", "-seq"}},
+        {"start and end page", {"-s2", "-e5", "-ns40"}},
+        {"roman numerals", {"-rom", "-ns4"}},
+        {"masked number", {"-m5", "-ns17"}},
+        {"a second stamp on other pages", {"-s3", "-next", "-s1", "-e1", "-prefix", "X"}},
+    };
+    TempDir folder;
+    folder.write("six.pdf", document("six", 6));
+    folder.write("list.txt", "six.pdf\n");
+    for (const Case& c : cases) {
+        const std::vector<std::string> options =
+            withArgs({"-export", "counter.txt", "-quiet"}, c.options);
+        fs::remove(folder.file("counter.txt"));
+        fs::remove(folder.file("log.csv"));
+        const ProgramResult plan = runProgram(
+            withArgs({"-ilist.txt", "-fout", "-plan", "plan.csv"}, options), folder.path());
+        const std::string plannedCounter = TempDir::read(folder.file("counter.txt"));
+        const ProgramResult run = runProgram(
+            withArgs({"-ilist.txt", "-fout", "-log", "log.csv"}, options), folder.path());
+        EXPECT_EQ(plan.status, 0) << c.name << "\n" << plan.err;
+        EXPECT_EQ(run.status, 0) << c.name << "\n" << run.err;
+        const auto planRows = readCsv(TempDir::read(folder.file("plan.csv")));
+        const auto logRows = readCsv(TempDir::read(folder.file("log.csv")));
+        ASSERT_EQ(planRows.size(), 2u) << c.name;
+        ASSERT_EQ(logRows.size(), 2u) << c.name;
+        EXPECT_EQ(planFigures(planRows[1]), logFigures(logRows[1])) << c.name;
+        EXPECT_EQ(plannedCounter, TempDir::read(folder.file("counter.txt"))) << c.name;
+    }
+}
+
+// A document with no page stamped leaves the counter where it was: the next document starts at
+// the same number, and its row says why nothing is stamped. A plan writes no log and needs a
+// list.
+TEST(ProductionRunTest, PlanKeepsTheCounterOverAnUnstampedDocument) {
+    TempDir folder;
+    folder.write("a.pdf", document("a", 3));
+    folder.write("b.pdf", document("b", 1));
+    folder.write("c.pdf", document("c", 2));
+    folder.write("list.txt", "a.pdf\nb.pdf\nc.pdf\n");
+    folder.write("counter.txt", "10");
+    const ProgramResult plan =
+        runProgram(withArgs({"-ilist.txt", "-fout", "-plan", "plan.csv", "-s2", "-import",
+                             "counter.txt", "-export", "counter.txt", "-log", "log.csv", "-quiet"},
+                            kBates),
+                   folder.path());
+    EXPECT_EQ(plan.status, 0) << plan.err;
+    const auto rows = readCsv(TempDir::read(folder.file("plan.csv")));
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[1], (std::vector<std::string>{"a.pdf", "10", "3", "2", "10", "11", bates(10),
+                                                 bates(11), ""}));
+    EXPECT_EQ(rows[2], (std::vector<std::string>{"b.pdf", "12", "1", "0", "", "", "", "",
+                                                 "Nothing stamped: no page is chosen by -s, -e "
+                                                 "or -n"}));
+    EXPECT_EQ(rows[3], (std::vector<std::string>{"c.pdf", "12", "2", "1", "12", "12", bates(12),
+                                                 bates(12), ""}));
+    EXPECT_EQ(TempDir::read(folder.file("counter.txt")), "13");
+    EXPECT_FALSE(fs::exists(folder.file("log.csv"))) << "a plan logs nothing";
+
+    const ProgramResult single =
+        runProgram({"-ia.pdf", "-oout.pdf", "-plan", "plan.csv", "-quiet"}, folder.path());
+    EXPECT_EQ(single.status, 1);
+    EXPECT_NE(single.err.find("-plan needs a list of files"), std::string::npos) << single.err;
+    EXPECT_FALSE(fs::exists(folder.file("out.pdf")));
 }
 
 } // namespace
