@@ -1,5 +1,6 @@
 #include "support/ImageBuilder.h"
 
+#include <cstdlib>
 #include <zlib.h>
 
 namespace qmtest {
@@ -101,6 +102,85 @@ std::string jpegFrame(int marker, int precision, int height, int width, int comp
 std::string makeJpeg(const std::string& markers) {
     return "\xff\xd8" + markers + jpegSegment(0xDA, std::string("\x01\x01\x00\x00\x3f\x00", 6)) +
            "\x12\x34\xff\xd9";
+}
+
+namespace {
+
+// Bits written from the most significant end of each byte, an 0xFF byte followed by a stuffed
+// zero; the last byte filled with ones.
+struct BitWriter {
+    std::string bytes;
+    int used = 0;
+    void put(uint32_t value, int count) {
+        for (int i = count - 1; i >= 0; --i) {
+            if (used == 0) {
+                bytes += '\0';
+            }
+            if ((value >> i) & 1) {
+                bytes.back() = static_cast<char>(bytes.back() | (0x80 >> used));
+            }
+            used = (used + 1) % 8;
+            if (used == 0 && bytes.back() == '\xff') {
+                bytes += '\0';
+            }
+        }
+    }
+    void finish() {
+        while (used != 0) {
+            put(1, 1);
+        }
+    }
+};
+
+} // namespace
+
+std::string makeFlatJpeg(int blocksWide, int blocksHigh, const std::vector<int>& samples) {
+    const int components = static_cast<int>(samples.size());
+    std::string markers;
+    if (components == 3) {
+        markers += jpegSegment(0xE0, std::string("JFIF\0\x01\x01\0\0\x01\0\x01\0\0", 14));
+    } else if (components == 4) {
+        markers += jpegSegment(0xEE, std::string("Adobe\0\x64\0\0\0\0\0", 12));
+    }
+    markers += jpegSegment(0xDB, std::string(1, '\0') + std::string(64, '\x01'));
+    markers += jpegFrame(0xC0, 8, blocksHigh * 8, blocksWide * 8, components);
+    // DC table 0: the categories 0 to 11 with codes of four bits, each its own number. AC table
+    // 0: the end of block alone, coded as one 0 bit.
+    std::string dc(1, '\x00');
+    dc += std::string("\0\0\0\x0c", 4) + std::string(12, '\0');
+    for (int c = 0; c < 12; ++c) {
+        dc += static_cast<char>(c);
+    }
+    std::string ac(1, '\x10');
+    ac += std::string("\x01", 1) + std::string(15, '\0') + std::string(1, '\0');
+    markers += jpegSegment(0xC4, dc + ac);
+    std::string scan(1, static_cast<char>(components));
+    for (int i = 0; i < components; ++i) {
+        scan += {static_cast<char>(i + 1), '\0'};
+    }
+    scan += std::string("\0\x3f\0", 3);
+    BitWriter bits;
+    std::vector<int> predicted(samples.size(), 0);
+    for (int block = 0; block < blocksWide * blocksHigh; ++block) {
+        for (size_t i = 0; i < samples.size(); ++i) {
+            const int dcValue = (samples[i] - 128) * 8; // the flat block's coefficient
+            const int diff = dcValue - predicted[i];
+            predicted[i] = dcValue;
+            int category = 0;
+            while ((std::abs(diff) >> category) != 0) {
+                ++category;
+            }
+            bits.put(static_cast<uint32_t>(category), 4);
+            if (category > 0) {
+                // A negative difference is written as its value minus one, in category bits.
+                const int coded = diff >= 0 ? diff : diff + (1 << category) - 1;
+                bits.put(static_cast<uint32_t>(coded), category);
+            }
+            bits.put(0, 1); // end of block
+        }
+    }
+    bits.finish();
+    return "\xff\xd8" + markers + jpegSegment(0xDA, scan) + bits.bytes + "\xff\xd9";
 }
 
 } // namespace qmtest

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Small image files written in the tests and the fuzz seeds: PNG files through zlib, and the
 // head of a JPEG file (its markers up to the first scan, a few scan bytes and the end marker).
@@ -33,5 +34,10 @@ std::string jpegSegment(int marker, const std::string& data);
 std::string jpegFrame(int marker, int precision, int height, int width, int components);
 // A JPEG file of the markers given, then a scan of a few bytes and the end of the image.
 std::string makeJpeg(const std::string& markers);
+// A baseline JPEG file of one flat colour, blocksWide x blocksHigh blocks of 8 x 8 pixels, every
+// component sampled fully: samples gives each component's value (grey; Y, Cb, Cr; or C, M, Y,
+// K as stored). A JFIF marker precedes three components, an Adobe marker four. Each block has
+// only its DC coefficient (quantised by 1), coded with a table of the twelve categories.
+std::string makeFlatJpeg(int blocksWide, int blocksHigh, const std::vector<int>& samples);
 
 } // namespace qmtest
