@@ -68,6 +68,14 @@ const char* const kUsageLines[] = {
     "-fliph flips horizontal positions so 20,20 would be bottom right from right edge of page.\n",
     "-rename <filename> rename output file to include pdf page information e.g. -rename "
     "[FILETITLE]_[PAGESTART]-[PAGEEND].pdf\n",
+    "-image <filename> stamp a picture instead of the text: a JPEG or PNG file (with its "
+    "transparency), placed as the text is (-pos, -align, -angle, -flipv, -fliph, -opacity, "
+    "-under)\n",
+    "-scale(n) picture size in percent of its own (its pixels at its resolution, else 72 per "
+    "inch), e.g. -scale50\n",
+    "-width(n) picture fitted to this width in points, its aspect kept\n",
+    "-height(n) picture fitted to this height in points, its aspect kept (with -width: within "
+    "both)\n",
     "-opacity change the text so it's see-thru e.g. -opacity30    1-100%, default is 100\n",
     "-textfile <filename>  multiple text lines file\n",
     "-linespace for linespacing when using a text file above, e.g. -linespace15\n",

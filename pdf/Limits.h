@@ -66,4 +66,12 @@ inline constexpr uint64_t kMaxCopiedPageBytes = uint64_t{256} << 20;
 // Largest font file -embedfont reads into memory (the large CJK collections are about 30 MiB).
 inline constexpr uint64_t kMaxFontFileBytes = uint64_t{256} << 20;
 
+// Largest image file a picture stamp (-image) reads into memory.
+inline constexpr uint64_t kMaxImageFileBytes = uint64_t{64} << 20;
+// Largest side of a picture stamp's image in pixels, and the most bytes its decoded pixels
+// (colour and alpha) may take: a PNG of a few bytes can announce a huge image, and its pixels are
+// held in memory while they are split or de-interlaced.
+inline constexpr int64_t kMaxImageSide = 1 << 16;
+inline constexpr int64_t kMaxImagePixelBytes = int64_t{256} << 20;
+
 } // namespace limits

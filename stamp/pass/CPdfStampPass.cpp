@@ -60,6 +60,7 @@ CPdfStampPass::CPdfStampPass(const RunSettings& run, const StampDefinition& stam
         }
         drawn.placedByPageAlone =
             drawn.definition->alignment == "left" && !drawn.definition->boxSet;
+        drawn.picture = !drawn.definition->imageFile.empty();
     }
 }
 
@@ -69,6 +70,7 @@ CPdfStampPass::~CPdfStampPass() {
 }
 
 void CPdfStampPass::stampDocument(const BeforePlacing& beforePlacing) {
+    readPictures();
     openFiles();
     if (writesUpdate_) {
         copyWholeInput(*inputFile_, output_);
@@ -260,15 +262,17 @@ std::string CPdfStampPass::makeResourceName(const char* prefix) const {
 }
 
 void CPdfStampPass::writeStampObjects() {
-    // The input's rows, three objects for each stamp and two streams for each page: the table
-    // is allocated once, at its full size.
+    // The input's rows, three objects for each stamp (a picture's image, mask and graphics
+    // state) and two streams for each page: the table is allocated once, at its full size.
     const size_t ownPlaces = pages_.ownPlaces().size();
     output_.startRows(inputEntries_->size(), inputEntries_->size() + 3 * stamps_.size() +
                                                  ownPlaces + 2 * static_cast<size_t>(pageCount_));
     for (DrawnStamp& drawn : stamps_) {
         const StampDefinition& stamp = *drawn.definition;
         drawn.fontResourceName = makeResourceName("F");
-        if (stamp.embedFontFile.empty()) {
+        if (drawn.picture) {
+            writePictureObjects(drawn);
+        } else if (stamp.embedFontFile.empty()) {
             const size_t descriptor = output_.addOutputObject(writeFontDescriptor(stamp.fontName));
             drawn.fontObjectNumber = static_cast<int32_t>(output_.addOutputObject(
                 writeFontObject(stamp.fontName, drawn.fontResourceName, descriptor)));
@@ -305,6 +309,7 @@ void CPdfStampPass::writeStampObjects() {
         style.artifact = markedDocument_;
         style.pageWrap = false; // stampPage writes the restore and the save once per stream
         drawn.drawing.setStyle(style);
+        drawn.pictureDrawing.setStyle(drawn.graphicsStateName, drawn.imageName, markedDocument_);
         drawn.placeKnown = false;
         drawn.composer = TextComposer(*drawn.definition, pageCount_);
     }
@@ -460,6 +465,14 @@ void CPdfStampPass::appendStampDrawing(DrawnStamp& drawn, size_t pageIndex, std:
     if (first) {
         numbers_.numberedPages += 1;
         numbers_.highestShown = std::max(numbers_.highestShown, shown);
+    }
+    if (drawn.picture) {
+        if (first) {
+            composed_.text.clear(); // a picture shows no text
+            noteStampedPage(pageIndex, shown);
+        }
+        appendPictureContent(drawn, pageIndex, out);
+        return;
     }
     drawn.composer.compose(shown, composed_);
     if (stamp.embedFontFile.empty() && drawn.plainText) {
@@ -674,4 +687,33 @@ void CPdfStampPass::layOutEmbeddedText() {
         reporter_.warning("Warning: the font '" + embeddingStamp_->definition->embedFontFile +
                           "' has no glyph for " + code + " '" + character + "': drawn as .notdef");
     }
+}
+
+void CPdfStampPass::readPictures() {
+    for (DrawnStamp& drawn : stamps_) {
+        if (drawn.picture) {
+            drawn.image = readPictureFile(drawn.definition->imageFile);
+            drawn.pictureSize = pictureSize(*drawn.definition, drawn.image);
+        }
+    }
+}
+
+void CPdfStampPass::writePictureObjects(DrawnStamp& drawn) {
+    int64_t softMask = 0;
+    if (drawn.image.hasSoftMask) {
+        softMask = static_cast<int64_t>(
+            output_.addOutputObject(formatImageObject(drawn.image.softMask, 0)));
+    }
+    drawn.imageName = makeResourceName("Im");
+    drawn.imageObjectNumber = static_cast<int32_t>(
+        output_.addOutputObject(formatImageObject(drawn.image.image, softMask)));
+    drawn.fontObjectNumber = 0;
+}
+
+void CPdfStampPass::appendPictureContent(DrawnStamp& drawn, size_t pageIndex, std::string& out) {
+    PageEntry page = pages_[pageIndex];
+    if (drawn.fixedBox) {
+        page.box = drawn.box;
+    }
+    drawn.pictureDrawing.appendPage(out, placePicture(*drawn.definition, page, drawn.pictureSize));
 }

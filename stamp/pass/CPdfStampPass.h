@@ -12,6 +12,9 @@
 #include "stamp/pass/Reporter.h"
 #include "stamp/pass/RunSettings.h"
 #include "stamp/pass/StampDefinition.h"
+#include "stamp/picture/PictureDrawing.h"
+#include "stamp/picture/PictureImage.h"
+#include "stamp/picture/PicturePlacement.h"
 #include "stamp/text/ComposeText.h"
 #include "stamp/text/TextComposer.h"
 #include "stamp/write/COutputWriter.h"
@@ -19,6 +22,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <set>
@@ -114,6 +118,14 @@ class CPdfStampPass {
         PageBox placedBox;
         int32_t placedRotate = 0;
         StampPlace place;
+        // -image: the picture, read before the input is opened; its image's resource name and
+        // object (the soft mask's written before it), its size on the page and its drawing.
+        bool picture = false;
+        PictureImage image;
+        std::string imageName;
+        int32_t imageObjectNumber = 0;
+        PictureSize pictureSize;
+        PictureDrawing pictureDrawing;
         // The stamp's own texts hold no byte that a literal string escapes or converts, nor a
         // backslash: its composed text is its literal text as it stands (numbers, decimal or
         // roman, never hold such a byte).
@@ -136,6 +148,12 @@ class CPdfStampPass {
     void reportRepairWarning() const;
     void readPageTree();
     void writeStampObjects();
+    // -image: every picture stamp's file read, before anything is written; its image objects
+    // written once, for every page to draw.
+    void readPictures();
+    void writePictureObjects(DrawnStamp& drawn);
+    // The picture's drawing on the page at pageIndex, appended to out.
+    void appendPictureContent(DrawnStamp& drawn, size_t pageIndex, std::string& out);
     // The number the -import counter file holds.
     int32_t importStartNumber() const;
     void copyObjects();
@@ -193,7 +211,7 @@ class CPdfStampPass {
     // A page's dictionary is read for its contents and resources, and the resources written in
     // it for their fonts and graphics states; the form of the pages read last is kept.
     static constexpr std::string_view kPageKeys[] = {"Contents", "Resources"};
-    static constexpr std::string_view kPageResourceKeys[] = {"Font", "ExtGState"};
+    static constexpr std::string_view kPageResourceKeys[] = {"Font", "ExtGState", "XObject"};
     CPdfDictionaryShape pageShape_{kPageKeys, 1, kPageResourceKeys};
     void patchPage(std::string& pageText, int32_t pageObjectNumber, size_t pageIndex);
     // The edits made to the page are logged, so that an entry found before them can be
@@ -310,10 +328,11 @@ class CPdfStampPass {
     // The objects of a first stream that only saves ("q") and a last one that only restores.
     std::string saveObject_;
     std::string restoreObject_;
-    // Per resource kind (fonts, graphics states): the stamps' keys as more keys of a dictionary
-    // (" /F1 12 0 R ") and as a whole entry ("/Font << /F1 12 0 R >>").
-    std::string resourceKeys_[2];
-    std::string resourceEntry_[2];
+    // Per resource kind (fonts, graphics states, images): the stamps' keys as more keys of a
+    // dictionary (" /F1 12 0 R ") and as a whole entry ("/Font << /F1 12 0 R >>"); both empty
+    // for a kind that no stamp adds to.
+    std::string resourceKeys_[std::size(kPageResourceKeys)];
+    std::string resourceEntry_[std::size(kPageResourceKeys)];
 
     // -embedfont: the font of the run (or of the pass alone), the page's text as glyphs and its
     // width in thousandths.

@@ -66,4 +66,13 @@ struct StampDefinition {
     float centredLineOffset = 0.0f;
     // -under: drawn before the page's own content instead of after it.
     bool under = false;
+
+    // ---- picture
+    // -image: a JPEG or PNG file drawn instead of the text, placed as the text is.
+    std::string imageFile;
+    // Its size: the file's own (its pixels at its resolution, else 72 per inch) in percent, or
+    // fitted to a width or height in points (both: within both), its aspect kept.
+    int32_t pictureScale = 100;
+    int32_t pictureWidth = 0;
+    int32_t pictureHeight = 0;
 };

@@ -225,7 +225,7 @@ void CPdfStampPass::patchPage(std::string& page, int32_t pageObjectNumber, size_
         // entries. The edits of the contents move the entries along, or, where they may have
         // changed how the page reads, they are looked for again in the edited page.
         std::optional<DictEntry> found[2];
-        std::optional<DictEntry> resourceEntries[2];
+        std::optional<DictEntry> resourceEntries[std::size(kPageResourceKeys)];
         bool resourceEntriesKnown = pageShape_.findEntries(page, dict, found, resourceEntries);
         pdfsyntax::EditLog edits;
         patchContents(page, dict, found[0], save, stamp, edits);
@@ -608,14 +608,22 @@ void CPdfStampPass::makeStampResourceTexts() {
         out += " 0 R";
     };
     const auto& kKeys = kPageResourceKeys; // the kinds a stamp adds to
-    for (size_t k = 0; k < 2; ++k) {
+    for (size_t k = 0; k < std::size(kKeys); ++k) {
         std::string keys;
         for (const DrawnStamp& drawn : stamps_) {
-            if (k == 0) {
+            // A picture has an image and no font; a text has a font and no image.
+            if (k == 0 && drawn.fontObjectNumber != 0) {
                 appendKey(keys, drawn.fontResourceName, drawn.fontObjectNumber);
-            } else {
+            } else if (k == 1) {
                 appendKey(keys, drawn.graphicsStateName, drawn.graphicsStateObjectNumber);
+            } else if (k == 2 && drawn.imageObjectNumber != 0) {
+                appendKey(keys, drawn.imageName, drawn.imageObjectNumber);
             }
+        }
+        if (keys.empty()) {
+            resourceKeys_[k].clear(); // no stamp adds to this kind: its entry is left alone
+            resourceEntry_[k].clear();
+            continue;
         }
         resourceKeys_[k] = keys;
         resourceKeys_[k] += ' ';
@@ -637,15 +645,17 @@ void CPdfStampPass::addStampResources(std::string& buffer, size_t dictStart,
     // Both entries are found in one scan (or were found with the page's); the edits for the
     // font move the other entry along.
     const auto& kKeys = kPageResourceKeys; // the kinds a stamp adds to
-    std::optional<DictEntry> found[2];
+    std::optional<DictEntry> found[std::size(kKeys)];
     if (known != nullptr) {
-        found[0] = known[0];
-        found[1] = known[1];
+        std::copy(known, known + std::size(kKeys), found);
     } else {
         pdfsyntax::findEntries(buffer, dictStart, kKeys, found);
     }
     pdfsyntax::EditLog edits;
-    for (size_t k = 0; k < 2; ++k) {
+    for (size_t k = 0; k < std::size(kKeys); ++k) {
+        if (resourceKeys_[k].empty()) {
+            continue;
+        }
         std::optional<DictEntry> entry = found[k];
         if (entry && !edits.carry(*entry)) {
             entry = pdfsyntax::findEntry(buffer, dictStart, kKeys[k]);
