@@ -14,9 +14,6 @@ const char* yesNo(bool value) {
     return value ? "yes" : "no";
 }
 
-// Marks the file as UTF-8 for spreadsheets, which read it in the local code page otherwise.
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-
 // A spreadsheet reads a cell that starts with one of these as a formula; the apostrophe before
 // it makes the cell text. A plain negative number is left as it is.
 std::string guarded(const std::string& field) {
@@ -114,7 +111,7 @@ void ProductionLog::create() const {
         // The log is opened all the same, which reports why it cannot be written.
         return;
     }
-    const std::string text = std::string(kByteOrderMark) + csvLine(header());
+    const std::string text = std::string(ProductionLog::kByteOrderMark) + csvLine(header());
     const bool written = std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
     if (std::fclose(file.release()) != 0 || !written ||
         !platform::renameIfAbsent(temp, fileName_)) {
@@ -142,7 +139,7 @@ void ProductionLog::write(std::string_view bytes) const {
     uint64_t size = 0;
     if (platform::fileSize(file.get(), size) && size == 0) {
         // A file made ready by hand, empty.
-        text = std::string(kByteOrderMark) + csvLine(header());
+        text = std::string(ProductionLog::kByteOrderMark) + csvLine(header());
     } else if (!bytes.empty() && !endsWithLineEnd(fileName_, size)) {
         // A log edited by hand may end without a line end: the row starts a line of its own.
         text = "\r\n";

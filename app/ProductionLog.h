@@ -49,6 +49,9 @@ class ProductionLog {
     // The fields as one CSV line with its CR LF: a field holding a comma, a double quote, a CR
     // or an LF is quoted, its double quotes doubled.
     static std::string csvLine(const std::vector<std::string>& fields);
+    // Starts a new log or plan: it marks the file as UTF-8 for spreadsheets, which read it in the
+    // local code page otherwise (a list reader passes it over).
+    static constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
   private:
     // Makes the log with its byte order mark and header, unless another run made it first.

@@ -173,7 +173,8 @@ const ProductionPlan::Row& ProductionPlan::addDocument(const std::vector<std::st
 }
 
 void ProductionPlan::write() const {
-    std::string text = ProductionLog::csvLine(header());
+    std::string text =
+        std::string(ProductionLog::kByteOrderMark) + ProductionLog::csvLine(header());
     for (const Row& row : rows_) {
         text += ProductionLog::csvLine(fields(row));
     }
