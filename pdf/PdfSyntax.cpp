@@ -1245,25 +1245,30 @@ bool findEntriesAndNested(std::string_view text, size_t dictStart,
     // a dictionary, is skipped by reading its entries, which ends where skipping it ends.
     bool wantedKey[kMaxKeys] = {};
     std::fill(wantedKey, wantedKey + count, true);
+    // The nested entries are those of the last value of the key that was read to its end; they
+    // count only where that value is the entry found (a later value of the key that cannot be
+    // read leaves the earlier one found, one that is no dictionary replaces it).
+    for (std::optional<DictEntry>& entry : nestedFound.first(nestedCount)) {
+        entry.reset();
+    }
+    size_t readValueStart = npos;
+    std::optional<DictEntry> candidate[kMaxKeys];
+    const std::span<std::optional<DictEntry>> candidates(candidate, nestedCount);
     scanEntries(text, dictStart, keys.first(count), wantedKey, count, found,
                 [&](std::string_view key, size_t valueStart) {
-                    // Each entry of the nested key is read: the last one is the one found.
-                    if (key != keys[nestedKey]) {
+                    if (key != keys[nestedKey] || !doubleBracketAt(text, valueStart, '<')) {
                         return npos;
                     }
-                    nestedRead = false;
-                    if (!doubleBracketAt(text, valueStart, '<')) {
-                        return npos;
-                    }
-                    const size_t close =
-                        findEntriesAndEnd(text, valueStart, nestedKeys, nestedFound);
+                    const size_t close = findEntriesAndEnd(
+                        text, valueStart, nestedKeys.first(nestedCount), candidates);
                     if (close == npos) {
                         return npos;
                     }
-                    nestedRead = true;
+                    std::copy(candidates.begin(), candidates.end(), nestedFound.begin());
+                    readValueStart = valueStart;
                     return close + 2;
                 });
-    return nestedRead && found[nestedKey].has_value();
+    return found[nestedKey].has_value() && found[nestedKey]->valueStart == readValueStart;
 }
 
 } // namespace pdfsyntax
