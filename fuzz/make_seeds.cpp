@@ -442,7 +442,7 @@ Seeds decryptSeeds() {
 // type (interlaced, with a palette and its transparency, 16-bit with alpha), JPEG heads of each
 // coding and colour count.
 Seeds imageSeeds() {
-    using qmtest::PngSpec;
+    using qmtest::PngLayout;
     std::string ramp;
     for (int i = 0; i < 16 * 16 * 8; ++i) {
         ramp += static_cast<char>(i * 7);
@@ -451,21 +451,21 @@ Seeds imageSeeds() {
                                 qmtest::pngChunk("tRNS", std::string("\x40", 1));
     const std::string density =
         qmtest::pngChunk("pHYs", std::string("\0\0\x0b\x13\0\0\x0b\x13\x01", 9));
-    std::string badCrc = qmtest::makePng(PngSpec{4, 4, 8, 0, false, 1}, ramp.substr(0, 16), "");
+    std::string badCrc = qmtest::makePng(PngLayout{4, 4, 8, 0, false, 1}, ramp.substr(0, 16), "");
     badCrc[20] ^= 1;
     const std::string jfif =
         qmtest::jpegSegment(0xE0, std::string("JFIF\0\x01\x02\x01\0\x48\0\x48\0\0", 14));
     const std::string adobe = qmtest::jpegSegment(0xEE, std::string("Adobe\0\x64\0\0\0\0\x02", 12));
     return {
         {"png-grey8",
-         qmtest::makePng(PngSpec{16, 16, 8, 0, false, 1}, ramp.substr(0, 256), density)},
+         qmtest::makePng(PngLayout{16, 16, 8, 0, false, 1}, ramp.substr(0, 256), density)},
         {"png-rgb8-interlaced",
-         qmtest::makePng(PngSpec{16, 16, 8, 2, true, 3}, ramp.substr(0, 768), "")},
-        {"png-rgba16", qmtest::makePng(PngSpec{8, 8, 16, 6, false, 8}, ramp.substr(0, 512), "")},
+         qmtest::makePng(PngLayout{16, 16, 8, 2, true, 3}, ramp.substr(0, 768), "")},
+        {"png-rgba16", qmtest::makePng(PngLayout{8, 8, 16, 6, false, 8}, ramp.substr(0, 512), "")},
         {"png-greyalpha8-interlaced",
-         qmtest::makePng(PngSpec{9, 7, 8, 4, true, 2}, ramp.substr(0, 126), "")},
+         qmtest::makePng(PngLayout{9, 7, 8, 4, true, 2}, ramp.substr(0, 126), "")},
         {"png-palette2",
-         qmtest::makePng(PngSpec{8, 4, 2, 3, false, 0}, ramp.substr(0, 8), palette)},
+         qmtest::makePng(PngLayout{8, 4, 2, 3, false, 0}, ramp.substr(0, 8), palette)},
         {"png-bad-crc", badCrc},
         {"jpeg-grey", qmtest::makeJpeg(jfif + qmtest::jpegFrame(0xC0, 8, 16, 16, 1))},
         {"jpeg-rgb-progressive", qmtest::makeJpeg(qmtest::jpegFrame(0xC2, 8, 600, 800, 3))},

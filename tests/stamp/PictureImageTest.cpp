@@ -63,7 +63,7 @@ TEST(PictureImageTest, PngPixelsReachTheImageAndItsMask) {
     const std::string palette = std::string("\xff\x00\x00\x00\xff\x00\x00\x00\xff", 9);
     struct Row {
         const char* name;
-        qmtest::PngSpec spec;
+        qmtest::PngLayout layout;
         std::string pixels;
         std::string extra;      // chunks before IDAT
         const char* space;      // the colour space entry expected
@@ -136,9 +136,9 @@ TEST(PictureImageTest, PngPixelsReachTheImageAndItsMask) {
          "/Mask [7 7 24 24 41 41]"},
     };
     for (const Row& row : rows) {
-        const PictureImage picture = readPicture(makePng(row.spec, row.pixels, row.extra));
-        EXPECT_EQ(picture.width, static_cast<int32_t>(row.spec.width)) << row.name;
-        EXPECT_EQ(picture.height, static_cast<int32_t>(row.spec.height)) << row.name;
+        const PictureImage picture = readPicture(makePng(row.layout, row.pixels, row.extra));
+        EXPECT_EQ(picture.width, static_cast<int32_t>(row.layout.width)) << row.name;
+        EXPECT_EQ(picture.height, static_cast<int32_t>(row.layout.height)) << row.name;
         EXPECT_NE(picture.image.entries.find(std::string("/ColorSpace ") + row.space),
                   std::string::npos)
             << row.name << ": " << picture.image.entries;
@@ -187,7 +187,7 @@ TEST(PictureImageTest, JpegHeadersGiveSizeColoursAndDensity) {
 }
 
 TEST(PictureImageTest, DamagedOrUnsupportedFilesAreRefusedWithTheirCause) {
-    const std::string good = makePng(qmtest::PngSpec{4, 4, 8, 0, false, 1}, sequence(16, 3), "");
+    const std::string good = makePng(qmtest::PngLayout{4, 4, 8, 0, false, 1}, sequence(16, 3), "");
     std::string badCrc = good;
     badCrc[8 + 8 + 5] ^= 1; // a byte of IHDR's width
     const size_t idat = good.find("IDAT");
@@ -205,16 +205,17 @@ TEST(PictureImageTest, DamagedOrUnsupportedFilesAreRefusedWithTheirCause) {
         {"PNG cut before IEND", good.substr(0, good.size() - 12), "before IEND"},
         {"PNG chunk past the end", good.substr(0, idat + 10), "chunk IDAT at offset"},
         {"rows missing from the data", shortData, "the image data ends in row 1 of 4"},
-        {"RGB of 4 bits", makePng(qmtest::PngSpec{2, 2, 4, 2, false, 0}, std::string(2, '\0'), ""),
+        {"RGB of 4 bits",
+         makePng(qmtest::PngLayout{2, 2, 4, 2, false, 0}, std::string(2, '\0'), ""),
          "colour type 2 with 4-bit samples"},
         {"palette without PLTE",
-         makePng(qmtest::PngSpec{2, 2, 8, 3, false, 1}, std::string(4, '\0'), ""),
+         makePng(qmtest::PngLayout{2, 2, 8, 3, false, 1}, std::string(4, '\0'), ""),
          "without a PLTE chunk"},
         {"unknown critical chunk",
-         makePng(qmtest::PngSpec{2, 2, 8, 0, false, 1}, std::string(4, '\0'),
+         makePng(qmtest::PngLayout{2, 2, 8, 0, false, 1}, std::string(4, '\0'),
                  pngChunk("ABCD", "x")),
          "unknown critical chunk ABCD"},
-        {"huge size announced", makePng(qmtest::PngSpec{60000, 60000, 16, 6, false, 0}, "", ""),
+        {"huge size announced", makePng(qmtest::PngLayout{60000, 60000, 16, 6, false, 0}, "", ""),
          "too large"},
         {"JPEG header cut short", baseline.substr(0, 12), "runs past the end of the file"},
         {"JPEG ending before its scan", baseline.substr(0, baseline.find("\xff\xda")),

@@ -19,7 +19,7 @@
 
 namespace {
 
-using qmtest::PngSpec;
+using qmtest::PngLayout;
 using tools::ToolResult;
 
 struct Rgb {
@@ -94,12 +94,12 @@ size_t countOf(const std::string& text, const std::string& what) {
 }
 
 // A PNG of width x height pixels, each the bytes of pixel.
-std::string flatPng(PngSpec spec, const std::string& pixel, const std::string& extra = "") {
+std::string flatPng(PngLayout layout, const std::string& pixel, const std::string& extra = "") {
     std::string pixels;
-    for (uint32_t i = 0; i < spec.width * spec.height; ++i) {
+    for (uint32_t i = 0; i < layout.width * layout.height; ++i) {
         pixels += pixel;
     }
-    return qmtest::makePng(spec, pixels, extra);
+    return qmtest::makePng(layout, pixels, extra);
 }
 
 const Rgb kBlue{0, 0, 255};
@@ -117,16 +117,17 @@ TEST(PictureStampTest, PicturesShowWherePlacedAndThePageElsewhere) {
             halfRed += x < 20 ? std::string("\xff\0\0\xff", 4) : std::string(4, '\0');
         }
     }
-    const std::string alphaPng = qmtest::makePng(PngSpec{40, 20, 8, 6, false, 4}, halfRed, "");
-    const std::string redPng = flatPng(PngSpec{40, 20, 8, 2, false, 3}, std::string("\xff\0\0", 3));
+    const std::string alphaPng = qmtest::makePng(PngLayout{40, 20, 8, 6, false, 4}, halfRed, "");
+    const std::string redPng =
+        flatPng(PngLayout{40, 20, 8, 2, false, 3}, std::string("\xff\0\0", 3));
     const std::string palettePng =
-        flatPng(PngSpec{10, 10, 8, 3, false, 1}, std::string(1, '\0'),
+        flatPng(PngLayout{10, 10, 8, 3, false, 1}, std::string(1, '\0'),
                 qmtest::pngChunk("PLTE", std::string("\0\xff\0\xff\0\0", 6)));
     const std::string green16 =
-        flatPng(PngSpec{20, 10, 16, 2, true, 6}, std::string("\0\0\xff\xff\0\0", 6));
+        flatPng(PngLayout{20, 10, 16, 2, true, 6}, std::string("\0\0\xff\xff\0\0", 6));
     // 150 pixels per inch: 30 x 16 pixels are 14.4 x 7.68 points.
     const std::string densePng =
-        flatPng(PngSpec{30, 16, 8, 2, false, 3}, std::string("\xff\0\0", 3),
+        flatPng(PngLayout{30, 16, 8, 2, false, 3}, std::string("\xff\0\0", 3),
                 qmtest::pngChunk("pHYs", std::string("\0\0\x17\x0f\0\0\x17\x0f\x01", 9)));
     const std::string letter = "[0 0 612 792]";
     struct Probe {
@@ -273,7 +274,7 @@ TEST(PictureStampTest, PicturesShowWherePlacedAndThePageElsewhere) {
 }
 
 TEST(PictureStampTest, DamagedImagesAreRefusedBeforeAnythingIsWritten) {
-    std::string badCrc = qmtest::makePng(PngSpec{4, 4, 8, 0, false, 1}, std::string(16, 'x'), "");
+    std::string badCrc = qmtest::makePng(PngLayout{4, 4, 8, 0, false, 1}, std::string(16, 'x'), "");
     badCrc[29] ^= 1; // IHDR's CRC
     const std::string jpeg = qmtest::makeFlatJpeg(1, 1, {100});
     struct Row {
@@ -314,8 +315,8 @@ TEST(PictureStampTest, BatesNumberAndLogoInOneUpdate) {
     const std::string encrypted = dir.file("encrypted.pdf");
     ASSERT_EQ(tools::run({"qpdf", "--encrypt", "", "owner", "256", "--", plain, encrypted}).status,
               0);
-    const std::string logo =
-        dir.write("logo.png", flatPng(PngSpec{40, 20, 8, 2, false, 3}, std::string("\xff\0\0", 3)));
+    const std::string logo = dir.write(
+        "logo.png", flatPng(PngLayout{40, 20, 8, 2, false, 3}, std::string("\xff\0\0", 3)));
     struct Row {
         const char* name;
         std::string input;

@@ -27,11 +27,11 @@ std::string filterRows(const std::string& rows, size_t rowBytes, size_t pixelByt
     return out;
 }
 
-std::string encodeRows(const PngSpec& spec, const std::string& pixels) {
+std::string encodeRows(const PngLayout& layout, const std::string& pixels) {
     const size_t rowBytes =
-        spec.pixelBytes > 0 ? spec.width * spec.pixelBytes : pixels.size() / spec.height;
-    if (!spec.interlaced) {
-        return filterRows(pixels, rowBytes, spec.pixelBytes);
+        layout.pixelBytes > 0 ? layout.width * layout.pixelBytes : pixels.size() / layout.height;
+    if (!layout.interlaced) {
+        return filterRows(pixels, rowBytes, layout.pixelBytes);
     }
     static const uint32_t passes[7][4] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
                                           {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
@@ -39,16 +39,16 @@ std::string encodeRows(const PngSpec& spec, const std::string& pixels) {
     for (const auto& p : passes) {
         std::string passPixels;
         size_t columns = 0;
-        for (uint32_t y = p[1]; y < spec.height; y += p[3]) {
+        for (uint32_t y = p[1]; y < layout.height; y += p[3]) {
             columns = 0;
-            for (uint32_t x = p[0]; x < spec.width; x += p[2]) {
+            for (uint32_t x = p[0]; x < layout.width; x += p[2]) {
                 passPixels +=
-                    pixels.substr((y * spec.width + x) * spec.pixelBytes, spec.pixelBytes);
+                    pixels.substr((y * layout.width + x) * layout.pixelBytes, layout.pixelBytes);
                 ++columns;
             }
         }
         if (columns > 0 && !passPixels.empty()) {
-            out += filterRows(passPixels, columns * spec.pixelBytes, spec.pixelBytes);
+            out += filterRows(passPixels, columns * layout.pixelBytes, layout.pixelBytes);
         }
     }
     return out;
@@ -72,14 +72,14 @@ std::string deflated(const std::string& bytes) {
     return out;
 }
 
-std::string makePng(const PngSpec& spec, const std::string& pixels, const std::string& extra) {
-    std::string header = bigEndian(spec.width) + bigEndian(spec.height);
-    header += static_cast<char>(spec.depth);
-    header += static_cast<char>(spec.colorType);
+std::string makePng(const PngLayout& layout, const std::string& pixels, const std::string& extra) {
+    std::string header = bigEndian(layout.width) + bigEndian(layout.height);
+    header += static_cast<char>(layout.depth);
+    header += static_cast<char>(layout.colorType);
     header += std::string(2, '\0');
-    header += static_cast<char>(spec.interlaced ? 1 : 0);
+    header += static_cast<char>(layout.interlaced ? 1 : 0);
     return std::string("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", header) + extra +
-           pngChunk("IDAT", deflated(encodeRows(spec, pixels))) + pngChunk("IEND", "");
+           pngChunk("IDAT", deflated(encodeRows(layout, pixels))) + pngChunk("IEND", "");
 }
 
 std::string jpegSegment(int marker, const std::string& data) {

@@ -12,7 +12,7 @@ namespace qmtest {
 // A PNG image of width x height pixels of pixelBytes bytes (or, below 8 bits, rows packed as
 // PNG packs them): the rows of pixels, filtered with the Sub filter on every other row so that
 // unfiltering is exercised, interlaced with Adam7 when asked (whole-byte pixels only).
-struct PngSpec {
+struct PngLayout {
     uint32_t width;
     uint32_t height;
     int depth;
@@ -26,7 +26,7 @@ std::string pngChunk(const std::string& type, const std::string& data);
 // The bytes compressed by zlib.
 std::string deflated(const std::string& bytes);
 // The PNG file of the pixels (rows one after the other), with the chunks extra before its IDAT.
-std::string makePng(const PngSpec& spec, const std::string& pixels, const std::string& extra);
+std::string makePng(const PngLayout& layout, const std::string& pixels, const std::string& extra);
 
 // A JPEG marker segment: the marker, its length and data.
 std::string jpegSegment(int marker, const std::string& data);
