@@ -216,9 +216,9 @@ PageBox readBox(const StampDefinition& stamp, std::string_view text, const PageB
     return scanBoxNumbers(text, keyEnd);
 }
 
-PlacementResult computeTextPlacement(const StampDefinition& stamp, const PageEntry& page,
-                                     int32_t fontSize, std::string_view literalText,
-                                     float glyphWidth) {
+PlacementInput textPlacementInput(const StampDefinition& stamp, const PageEntry& page,
+                                  int32_t fontSize, std::string_view literalText,
+                                  float glyphWidth) {
     PlacementInput input;
     input.box = page.box;
     input.rotate = page.rotate;
@@ -234,12 +234,19 @@ PlacementResult computeTextPlacement(const StampDefinition& stamp, const PageEnt
     input.flipVertical = stamp.flipVertical;
     input.flipHorizontal = stamp.flipHorizontal;
     input.alignment = stamp.alignment;
-    if (glyphWidth >= 0.0f) {
-        input.exactTextWidth = glyphWidth;
-    } else if (stamp.alignment != "left") {
-        input.textWidth = getTextWidth(stamp.fontName, literalText);
+    if (stamp.alignment != "left") {
+        if (glyphWidth >= 0.0f) {
+            input.exactTextWidth = glyphWidth;
+        } else {
+            input.textWidth = getTextWidth(stamp.fontName, literalText);
+        }
     }
     input.fontSize = fontSize;
+    return input;
+}
 
-    return placeText(input);
+PlacementResult computeTextPlacement(const StampDefinition& stamp, const PageEntry& page,
+                                     int32_t fontSize, std::string_view literalText,
+                                     float glyphWidth) {
+    return placeText(textPlacementInput(stamp, page, fontSize, literalText, glyphWidth));
 }

@@ -13,6 +13,8 @@ struct PageBox {
     float y0 = 0.0f;
     float x1 = 612.0f;
     float y1 = 792.0f;
+
+    bool operator==(const PageBox&) const = default;
 };
 
 // One page of the page list, in document page order.
@@ -45,6 +47,9 @@ struct PlacementInput {
     // advances: the text then ends (or is centred) exactly at the position.
     float exactTextWidth = -1.0f;
     int32_t fontSize = 11;
+
+    // Equal inputs place the text alike: a pass keeps the last page's place while they are.
+    bool operator==(const PlacementInput&) const = default;
 };
 
 // Text origin and angle (degrees) of the stamp on one page. The position, flips, centring and
@@ -67,6 +72,12 @@ PageBox readBox(const StampDefinition& stamp, std::string_view text, const PageB
                 CPdfObjectFraming* objects);
 // The box's width as the integer that picks the font size; 0 for a box without width.
 int32_t boxWidth(const PageBox& box);
+// What the placement of the stamp's text on the page depends on, in the font size given: the
+// text's width only where the alignment reads it. literalText is the text as drawn by Tj; a
+// glyphWidth that is not negative is the width of an embedded font's glyphs in thousandths,
+// which is used instead.
+PlacementInput textPlacementInput(const StampDefinition& stamp, const PageEntry& page,
+                                  int32_t fontSize, std::string_view literalText, float glyphWidth);
 // Where the stamp's text goes on the page, and at what angle (degrees), in the font size given.
 // literalText is the text as drawn by Tj (its width aligns it); a glyphWidth that is not
 // negative is the width of an embedded font's glyphs in thousandths, which is used instead.

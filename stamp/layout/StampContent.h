@@ -1,29 +1,23 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
-// What the content text of one stamp stream draws.
-struct StampContentInput {
-    std::string_view graphicsStateName;
-    float x = 0.0f;
-    float y = 0.0f;
-    float angleRadians = 0.0f;
-    std::string_view colorOperator;
-    std::string_view fontResourceName;
-    int32_t fontSize = 0;
-    std::string_view text; // already escaped for a literal string
-    // When not empty, the operand of TJ drawn instead of the text ("[<0012> -5 <0034>]").
-    std::string_view glyphArray;
+// How one stamp is drawn around its text: the same on every page of a pass, so a drawing kept
+// from the page before is reused while the style compares equal, field by field as declared.
+struct StampStyle {
+    std::string graphicsStateName;
+    std::string colorOperator;
+    std::string fontResourceName;
     // When not empty, the fill colour of a rectangle drawn behind the text in the text's own
-    // space (turned with it): from (boxX, boxY), boxWidth wide and boxHeight high.
-    std::string_view boxColorOperator;
-    float boxX = 0.0f;
-    float boxY = 0.0f;
-    float boxWidth = 0.0f;
-    float boxHeight = 0.0f;
+    // space (turned with it), where the place's box puts it.
+    std::string boxColorOperator;
+    // The text drawn as glyphs of an embedded font (an array for TJ), not as a literal string.
+    bool glyphs = false;
     // Drawn before the page's own content: the stream goes in front of it and leaves the
     // graphics state as it found it, with a save for the content ("q\n...Q\nq\n").
     bool under = false;
@@ -32,6 +26,37 @@ struct StampContentInput {
     // The restore in front of a stamp on top and the save behind a stamp under the content,
     // which a stream holding several stamps writes once: false leaves them out.
     bool pageWrap = true;
+
+    bool operator==(const StampStyle&) const = default;
+};
+
+// The numbers of one page's drawing of a stamp: where its text goes, at what angle and size, and
+// the box behind it (zero without one).
+struct StampPlace {
+    float x = 0.0f;
+    float y = 0.0f;
+    float angleRadians = 0.0f;
+    int32_t fontSize = 0;
+    float boxX = 0.0f;
+    float boxY = 0.0f;
+    float boxWidth = 0.0f;
+    float boxHeight = 0.0f;
+
+    // Whole and bit for bit, as the numbers print: -0 stays apart from 0 and a NaN matches
+    // itself. Padding a later field brings could only make equal places differ, never the reverse.
+    friend bool operator==(const StampPlace& a, const StampPlace& b) {
+        return std::memcmp(&a, &b, sizeof a) == 0;
+    }
+};
+static_assert(std::is_trivially_copyable_v<StampPlace>);
+
+// What the content text of one stamp stream draws.
+struct StampContentInput {
+    StampStyle style;
+    StampPlace place;
+    std::string_view text; // already escaped for a literal string
+    // When not empty, the operand of TJ drawn instead of the text ("[<0012> -5 <0034>]").
+    std::string_view glyphArray;
 };
 
 // The rectangle behind the text, in the text's own space (points): from the start of the

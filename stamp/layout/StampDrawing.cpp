@@ -5,51 +5,30 @@
 #include <cmath>
 #include <cstring>
 
-namespace {
-
-// Floats compare by their bits: a NaN matches itself, and -0 stays apart from 0.
-bool sameBits(float a, float b) {
-    return std::memcmp(&a, &b, sizeof a) == 0;
-}
-
-bool sameText(std::string_view a, const std::string& b) {
-    return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size()) == 0);
-}
-
-} // namespace
-
 void StampDrawing::append(std::string& out, const StampContentInput& in) {
-    setStyle(in);
-    StampPlace place;
-    place.x = in.x;
-    place.y = in.y;
-    place.angleRadians = in.angleRadians;
-    place.fontSize = in.fontSize;
-    place.boxX = in.boxX;
-    place.boxY = in.boxY;
-    place.boxWidth = in.boxWidth;
-    place.boxHeight = in.boxHeight;
-    appendPage(out, place, in.glyphArray.empty() ? untilZero(in.text) : in.glyphArray);
+    // The operand given decides how the text is drawn.
+    const bool glyphs = !in.glyphArray.empty();
+    if (in.style.glyphs == glyphs) {
+        setStyle(in.style);
+    } else {
+        StampStyle style = in.style;
+        style.glyphs = glyphs;
+        setStyle(style);
+    }
+    appendPage(out, in.place, glyphs ? in.glyphArray : untilZero(in.text));
 }
 
-void StampDrawing::setStyle(const StampContentInput& in) {
-    if (styled_ && sameStyle(in)) {
+void StampDrawing::setStyle(const StampStyle& style) {
+    if (styled_ && style == style_) {
         return;
     }
-    under_ = in.under;
-    artifact_ = in.artifact;
-    pageWrap_ = in.pageWrap;
-    glyphs_ = !in.glyphArray.empty();
-    graphicsStateName_.assign(in.graphicsStateName);
-    colorOperator_.assign(in.colorOperator);
-    fontResourceName_.assign(in.fontResourceName);
-    boxColorOperator_.assign(in.boxColorOperator);
+    style_ = style;
     styled_ = true;
     built_ = false;
 }
 
 void StampDrawing::appendPage(std::string& out, const StampPlace& place, std::string_view drawn) {
-    if (!built_ || !samePlace(place)) {
+    if (!built_ || !(place == place_)) {
         place_ = place;
         build();
         built_ = true;
@@ -58,22 +37,6 @@ void StampDrawing::appendPage(std::string& out, const StampPlace& place, std::st
     out += head_;
     out += drawn;
     out += tail_;
-}
-
-bool StampDrawing::sameStyle(const StampContentInput& in) const {
-    return in.under == under_ && in.artifact == artifact_ && in.pageWrap == pageWrap_ &&
-           in.glyphArray.empty() == !glyphs_ &&
-           sameText(in.graphicsStateName, graphicsStateName_) &&
-           sameText(in.fontResourceName, fontResourceName_) &&
-           sameText(in.colorOperator, colorOperator_) &&
-           sameText(in.boxColorOperator, boxColorOperator_);
-}
-
-bool StampDrawing::samePlace(const StampPlace& place) const {
-    return place.fontSize == place_.fontSize && sameBits(place.x, place_.x) &&
-           sameBits(place.y, place_.y) && sameBits(place.angleRadians, place_.angleRadians) &&
-           sameBits(place.boxX, place_.boxX) && sameBits(place.boxY, place_.boxY) &&
-           sameBits(place.boxWidth, place_.boxWidth) && sameBits(place.boxHeight, place_.boxHeight);
 }
 
 void StampDrawing::appendMatrix(std::string& out, const std::array<float, 6>& values) {
@@ -92,45 +55,45 @@ void StampDrawing::build() {
     const float s = std::sin(in.angleRadians);
     std::string& out = head_;
     out.clear();
-    if (under_) {
+    if (style_.under) {
         out += "q\n";
-    } else if (pageWrap_) {
+    } else if (style_.pageWrap) {
         out += "\nQ\n";
     }
-    if (artifact_) {
+    if (style_.artifact) {
         out += "/Artifact << /Type /Pagination >> BDC\n";
     }
     const std::array<float, 6> matrix{c, s, -s, c, in.x, in.y};
-    if (!boxColorOperator_.empty()) {
+    if (!style_.boxColorOperator.empty()) {
         // The graphics state (the opacity) is set for box and text alike; the box is filled in
         // the text's space, which the save and restore around it leave behind.
         out += '/';
-        out += untilZero(graphicsStateName_);
+        out += untilZero(style_.graphicsStateName);
         out += " gs\nq\n";
         appendMatrix(out, matrix);
         out += " cm\n";
-        out += untilZero(boxColorOperator_);
+        out += untilZero(style_.boxColorOperator);
         out += '\n';
         appendFixedList(out, {in.boxX, in.boxY, in.boxWidth, in.boxHeight});
         out += " re\nf\nQ\nBT\n";
     } else {
         out += "BT\n/";
-        out += untilZero(graphicsStateName_);
+        out += untilZero(style_.graphicsStateName);
         out += " gs\n";
     }
     appendMatrix(out, matrix);
     out += " Tm\n";
-    out += untilZero(colorOperator_);
+    out += untilZero(style_.colorOperator);
     out += "\n/";
-    out += untilZero(fontResourceName_);
+    out += untilZero(style_.fontResourceName);
     out += ' ';
     pdfsyntax::appendDecimal(out, in.fontSize);
-    out += glyphs_ ? " Tf\n" : " Tf\n(";
-    tail_ = glyphs_ ? " TJ\nET\n" : ") Tj\nET\n";
-    if (artifact_) {
+    out += style_.glyphs ? " Tf\n" : " Tf\n(";
+    tail_ = style_.glyphs ? " TJ\nET\n" : ") Tj\nET\n";
+    if (style_.artifact) {
         tail_ += "EMC\n";
     }
-    if (under_) {
-        tail_ += pageWrap_ ? "Q\nq\n" : "Q\n";
+    if (style_.under) {
+        tail_ += style_.pageWrap ? "Q\nq\n" : "Q\n";
     }
 }

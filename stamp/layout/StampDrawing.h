@@ -3,22 +3,8 @@
 #include "stamp/layout/StampContent.h"
 
 #include <array>
-#include <cstdint>
 #include <string>
 #include <string_view>
-
-// The numbers of one page's drawing of a stamp: where its text goes, at what angle and size, and
-// the box behind it (zero without one).
-struct StampPlace {
-    float x = 0.0f;
-    float y = 0.0f;
-    float angleRadians = 0.0f;
-    int32_t fontSize = 0;
-    float boxX = 0.0f;
-    float boxY = 0.0f;
-    float boxWidth = 0.0f;
-    float boxHeight = 0.0f;
-};
 
 // The content text of one stamp, page after page. Its pages share the drawing around the text
 // (graphics state, matrix, colour, font, box): the numbers change, the rest seldom does. So the
@@ -32,16 +18,14 @@ class StampDrawing {
   public:
     // The content text that in draws, appended to out: its style set, then its page drawn.
     void append(std::string& out, const StampContentInput& in);
-    // The style of in (its numbers and text aside) for the pages that follow.
-    void setStyle(const StampContentInput& style);
+    // The style for the pages that follow.
+    void setStyle(const StampStyle& style);
     // The page at place in the style set, appended to out; drawn is the operand of Tj or TJ as
     // it stands in the stream: the literal string's text without a zero byte (which the text of
     // append ends at), or with glyphs the array.
     void appendPage(std::string& out, const StampPlace& place, std::string_view drawn);
 
   private:
-    bool sameStyle(const StampContentInput& in) const;
-    bool samePlace(const StampPlace& place) const;
     void build();
     // The six numbers of the text matrix as "%f %f %f %f %f %f"; the text of the last matrix is
     // kept, as a change of the box alone keeps the matrix.
@@ -50,15 +34,7 @@ class StampDrawing {
     bool styled_ = false; // a style is set
     bool built_ = false;  // head_ and tail_ are those of place_ in the style set
     StampPlace place_;
-    // The style.
-    bool under_ = false;
-    bool artifact_ = false;
-    bool pageWrap_ = false;
-    bool glyphs_ = false;
-    std::string graphicsStateName_;
-    std::string colorOperator_;
-    std::string fontResourceName_;
-    std::string boxColorOperator_;
+    StampStyle style_;
     // The text before and after the stamp's own text.
     std::string head_;
     std::string tail_;

@@ -58,8 +58,6 @@ CPdfStampPass::CPdfStampPass(const RunSettings& run, const StampDefinition& stam
         if (drawn.definition->boxSet) {
             drawn.boxColorOperator = formatColorOperator(drawn.definition->boxColor, 0);
         }
-        drawn.placedByPageAlone =
-            drawn.definition->alignment == "left" && !drawn.definition->boxSet;
         drawn.picture = !drawn.definition->imageFile.empty();
     }
 }
@@ -297,20 +295,19 @@ void CPdfStampPass::writeStampObjects() {
     makeStampResourceTexts();
     markedDocument_ = isMarkedCatalog();
     for (DrawnStamp& drawn : stamps_) {
-        StampContentInput style;
+        StampStyle style;
         style.graphicsStateName = drawn.graphicsStateName;
         style.fontResourceName = drawn.fontResourceName;
         style.colorOperator = drawn.colorOperator;
         style.boxColorOperator = drawn.boxColorOperator;
-        // An embedded font draws the text as glyphs (an array for TJ); the style asks only
-        // whether there is one.
-        style.glyphArray = drawn.definition->embedFontFile.empty() ? "" : "[]";
+        // An embedded font draws the text as glyphs (an array for TJ).
+        style.glyphs = !drawn.definition->embedFontFile.empty();
         style.under = drawn.definition->under;
         style.artifact = markedDocument_;
         style.pageWrap = false; // stampPage writes the restore and the save once per stream
         drawn.drawing.setStyle(style);
         drawn.pictureDrawing.setStyle(drawn.graphicsStateName, drawn.imageName, markedDocument_);
-        drawn.placeKnown = false;
+        drawn.placedFrom.reset();
         drawn.composer = TextComposer(*drawn.definition, pageCount_);
     }
 }
@@ -568,39 +565,38 @@ void CPdfStampPass::appendStampContent(DrawnStamp& drawn, size_t pageIndex, std:
     const std::string_view shown = embedded ? std::string_view(glyphArray_) : literalText_;
     const PageEntry& entry = pages_[pageIndex];
     const PageBox& box = drawn.fixedBox ? drawn.box : entry.box;
-    if (drawn.placedByPageAlone && drawn.placeKnown && entry.rotate == drawn.placedRotate &&
-        std::memcmp(&box, &drawn.placedBox, sizeof box) == 0) {
-        drawn.drawing.appendPage(out, drawn.place, shown);
-        return;
-    }
     // The sizes file picks the size from the width of the box the text is placed in.
     PageEntry page = entry;
     page.box = box;
     const int32_t size = sizeForPageWidth(stamp, boxWidth(box));
-    const PlacementResult placed =
-        computeTextPlacement(stamp, page, size, literalText_, embedded ? glyphArrayWidth_ : -1.0f);
-    StampPlace& place = drawn.place;
-    place = StampPlace{};
-    place.x = placed.x;
-    place.y = placed.y;
-    place.angleRadians = stampAngleRadians(placed.angle);
-    place.fontSize = size;
+    DrawnStamp::PlaceInputs inputs;
+    inputs.placement =
+        textPlacementInput(stamp, page, size, literalText_, embedded ? glyphArrayWidth_ : -1.0f);
     if (stamp.boxSet) {
-        float descent = 0.0f;
-        float ascent = 0.0f;
-        stampFontExtent(stamp, descent, ascent);
-        const float advance = embedded
-                                  ? glyphArrayWidth_
-                                  : static_cast<float>(getTextWidth(stamp.fontName, literalText_));
-        const StampBox stampBox = stampBoxRect(advance, descent, ascent, size);
-        place.boxX = stampBox.x;
-        place.boxY = stampBox.y;
-        place.boxWidth = stampBox.width;
-        place.boxHeight = stampBox.height;
+        inputs.boxAdvance = embedded
+                                ? glyphArrayWidth_
+                                : static_cast<float>(getTextWidth(stamp.fontName, literalText_));
     }
-    drawn.placeKnown = true;
-    drawn.placedBox = box;
-    drawn.placedRotate = entry.rotate;
+    StampPlace& place = drawn.place;
+    if (drawn.placedFrom != inputs) {
+        const PlacementResult placed = placeText(inputs.placement);
+        place = StampPlace{};
+        place.x = placed.x;
+        place.y = placed.y;
+        place.angleRadians = stampAngleRadians(placed.angle);
+        place.fontSize = size;
+        if (stamp.boxSet) {
+            float descent = 0.0f;
+            float ascent = 0.0f;
+            stampFontExtent(stamp, descent, ascent);
+            const StampBox stampBox = stampBoxRect(inputs.boxAdvance, descent, ascent, size);
+            place.boxX = stampBox.x;
+            place.boxY = stampBox.y;
+            place.boxWidth = stampBox.width;
+            place.boxHeight = stampBox.height;
+        }
+        drawn.placedFrom = inputs;
+    }
     drawn.drawing.appendPage(out, place, shown);
 }
 

@@ -110,13 +110,14 @@ class CPdfStampPass {
         // The stream text, its drawing around the text kept from page to page; its style is set
         // once the pass knows its resources and whether the document is tagged.
         StampDrawing drawing;
-        // A stamp aligned left without a box behind its text is placed by the page's box and
-        // turn alone, whatever its text: the place of the last page serves a page of the same
-        // box (the same bits) and turn.
-        bool placedByPageAlone = false;
-        bool placeKnown = false;
-        PageBox placedBox;
-        int32_t placedRotate = 0;
+        // The place of the last page and what it was made from: a page whose inputs compare
+        // equal takes the same place.
+        struct PlaceInputs {
+            PlacementInput placement;
+            float boxAdvance = 0.0f; // the text's advance where a box is drawn behind it
+            bool operator==(const PlaceInputs&) const = default;
+        };
+        std::optional<PlaceInputs> placedFrom;
         StampPlace place;
         // -image: the picture, read before the input is opened; its image's resource name and
         // object (the soft mask's written before it), its size on the page and its drawing.

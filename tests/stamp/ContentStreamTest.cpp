@@ -15,13 +15,13 @@ namespace {
 // The views in the result point into color, which must outlive it.
 StampContentInput defaultContent(const PlacementResult& placed, std::string_view color) {
     StampContentInput in;
-    in.graphicsStateName = "GS3";
-    in.x = placed.x;
-    in.y = placed.y;
-    in.angleRadians = stampAngleRadians(placed.angle);
-    in.colorOperator = color;
-    in.fontResourceName = "F2";
-    in.fontSize = 11;
+    in.style.graphicsStateName = "GS3";
+    in.place.x = placed.x;
+    in.place.y = placed.y;
+    in.place.angleRadians = stampAngleRadians(placed.angle);
+    in.style.colorOperator = color;
+    in.style.fontResourceName = "F2";
+    in.place.fontSize = 11;
     in.text = "Page 1 / 2";
     return in;
 }
@@ -54,13 +54,13 @@ TEST(ContentStreamTest, StampStreamPlacesThenFormats) {
     const PlacementResult placed = computeTextPlacement(stamp, page, 11, "Page 2 / 2", -1.0f);
     const std::string color = formatColorOperator(stamp.rgbColor, stamp.cmykColor);
     StampContentInput in;
-    in.graphicsStateName = "GS7";
-    in.x = placed.x;
-    in.y = placed.y;
-    in.angleRadians = stampAngleRadians(placed.angle);
-    in.colorOperator = color;
-    in.fontResourceName = "F5";
-    in.fontSize = 11;
+    in.style.graphicsStateName = "GS7";
+    in.place.x = placed.x;
+    in.place.y = placed.y;
+    in.place.angleRadians = stampAngleRadians(placed.angle);
+    in.style.colorOperator = color;
+    in.style.fontResourceName = "F5";
+    in.place.fontSize = 11;
     in.text = "Page 2 / 2";
 
     std::string content;
@@ -93,10 +93,10 @@ TEST(ContentStreamTest, MatrixUsesPiAs314) {
     };
     for (const AngleRow& row : rows) {
         StampContentInput in;
-        in.graphicsStateName = "GS1";
-        in.angleRadians = stampAngleRadians(row.degrees);
-        in.x = -30.0f;
-        in.y = 595.28f;
+        in.style.graphicsStateName = "GS1";
+        in.place.angleRadians = stampAngleRadians(row.degrees);
+        in.place.x = -30.0f;
+        in.place.y = 595.28f;
         const std::string content = formatStampContent(in);
         EXPECT_NE(content.find(std::string(row.matrix) + "-30.000000 595.280029 Tm\n"),
                   std::string::npos)
@@ -197,14 +197,14 @@ TEST(ContentStreamTest, BoxUnderAndArtifactWrapTheText) {
             // Two and a half ems at size 20 from the descent -0.2 to the ascent 0.8: 50 by 20
             // points and a margin of 5 on every side.
             const StampBox box = stampBoxRect(2500.0f, -200.0f, 800.0f, 20);
-            in.boxColorOperator = "1.000000 1.000000 0.000000 rg";
-            in.boxX = box.x;
-            in.boxY = box.y;
-            in.boxWidth = box.width;
-            in.boxHeight = box.height;
+            in.style.boxColorOperator = "1.000000 1.000000 0.000000 rg";
+            in.place.boxX = box.x;
+            in.place.boxY = box.y;
+            in.place.boxWidth = box.width;
+            in.place.boxHeight = box.height;
         }
-        in.under = row.under;
-        in.artifact = row.artifact;
+        in.style.under = row.under;
+        in.style.artifact = row.artifact;
         EXPECT_EQ(formatStampContent(in), row.expected) << row.name;
     }
 }
@@ -283,20 +283,20 @@ TEST(ContentStreamTest, EachInputOfTheDrawingShowsFromPageToPage) {
         for (size_t k = 0; k < rows.size(); ++k) {
             const Row& row = rows[round == 1 ? rows.size() - 1 - k : k];
             StampContentInput in;
-            in.graphicsStateName = row.gs;
-            in.fontResourceName = row.font;
-            in.colorOperator = row.color;
-            in.fontSize = row.size;
-            in.x = row.x;
-            in.y = row.y;
+            in.style.graphicsStateName = row.gs;
+            in.style.fontResourceName = row.font;
+            in.style.colorOperator = row.color;
+            in.place.fontSize = row.size;
+            in.place.x = row.x;
+            in.place.y = row.y;
             in.text = row.text;
             in.glyphArray = row.glyphs;
-            in.pageWrap = row.pageWrap;
-            in.boxColorOperator = row.boxColor;
-            in.boxX = -5.0f;
-            in.boxY = -9.0f;
-            in.boxWidth = row.boxWidth;
-            in.boxHeight = 30.0f;
+            in.style.pageWrap = row.pageWrap;
+            in.style.boxColorOperator = row.boxColor;
+            in.place.boxX = -5.0f;
+            in.place.boxY = -9.0f;
+            in.place.boxWidth = row.boxWidth;
+            in.place.boxHeight = 30.0f;
             const std::string matrix =
                 "1.000000 0.000000 -0.000000 1.000000 " + fixed(row.x) + " " + fixed(row.y);
             std::string expected = row.pageWrap ? "\nQ\n" : "";

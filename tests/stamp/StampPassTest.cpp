@@ -1086,6 +1086,28 @@ TEST_F(StampPassTest, EachPageOfAPassIsPlacedByItsOwnBoxTurnAndText) {
     ASSERT_EQ(right.size(), 10u);
     EXPECT_EQ(right[8], right[0]);
     EXPECT_NE(right[9], right[8]);
+    // Aligned left with a box behind the text: the text stays, the wider number's box grows.
+    job_.stamp.alignment = "left";
+    job_.stamp.boxSet = true;
+    PdfBuilder tenPages;
+    std::string kids;
+    for (int k = 3; k < 13; ++k) {
+        kids += std::to_string(k) + " 0 R ";
+        tenPages.object(k, "<< /Type /Page /Parent 2 0 R >>");
+    }
+    tenPages.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
+        .object(2, "<< /Type /Pages /Kids [" + kids + "] /Count 10 /MediaBox [0 0 612 792] >>")
+        .classicXRef();
+    const std::string boxed = stamp(tenPages);
+    std::vector<std::string> boxes;
+    for (size_t re = boxed.find(" re\n"); re != std::string::npos;
+         re = boxed.find(" re\n", re + 1)) {
+        const size_t line = boxed.rfind('\n', re) + 1;
+        boxes.push_back(boxed.substr(line, re - line));
+    }
+    ASSERT_EQ(boxes.size(), 10u);
+    EXPECT_EQ(boxes[8], boxes[0]);
+    EXPECT_NE(boxes[9], boxes[8]);
 }
 
 // Pages of one form but for their numbers, pages of other forms among them, and odd bytes in
