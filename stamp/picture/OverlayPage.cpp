@@ -422,11 +422,17 @@ class OverlayPage::Reader {
                 return readStream(number, text, dict, dictEnd + 2, keyword + 6, out);
             }
         }
-        size_t end = text.rfind("endobj");
-        if (end == std::string::npos || end < header->bodyStart) {
+        // The one value the body holds; bytes after it before "endobj" (a stray keyword of a
+        // damaged file) are left out. A value that does not end is taken up to the "endobj".
+        const size_t start = pdfsyntax::skipWhitespace(text, header->bodyStart);
+        size_t end = pdfsyntax::skipObject(text, start);
+        if (end == pdfsyntax::npos) {
+            end = text.rfind("endobj");
+        }
+        if (end == std::string::npos || end < start) {
             end = text.size();
         }
-        out.text = text.substr(header->bodyStart, end - header->bodyStart);
+        out.text = text.substr(std::min(start, end), end - std::min(start, end));
         return Read::Copied;
     }
 
