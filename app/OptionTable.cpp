@@ -1,10 +1,12 @@
 #include "app/OptionTable.h"
 
 #include "app/Placeholders.h"
+#include "pdf/CPdfException.h"
 #include "stamp/files/NumberScan.h"
 #include "stamp/pass/CPdfStamp.h"
 
 #include <algorithm>
+#include <charconv>
 #include <iterator>
 #include <optional>
 
@@ -14,6 +16,31 @@ using Form = OptionTable::Form;
 using ValueKind = OptionTable::ValueKind;
 using Match = OptionTable::Match;
 using PreScan = OptionTable::PreScan;
+
+// A picture's size: a percentage or a number of points, which has to be above 0.
+int32_t pictureMeasure(const char* option, int32_t value) {
+    if (value <= 0) {
+        throw CPdfException(std::string(option) + " must be more than 0, not " +
+                            std::to_string(value) + "\n");
+    }
+    return value;
+}
+
+// "file.pdf" or "file.pdf,N": digits alone after the last comma name the page (a larger
+// number than any page is held at the largest).
+void setOverlay(StampDefinition& stamp, const std::string& value) {
+    stamp.overlayFile = value;
+    stamp.overlayPage = 1;
+    const size_t comma = value.rfind(',');
+    if (comma == std::string::npos || comma + 1 == value.size() ||
+        value.find_first_not_of("0123456789", comma + 1) != std::string::npos) {
+        return;
+    }
+    int32_t page = INT32_MAX;
+    std::from_chars(value.data() + comma + 1, value.data() + value.size(), page);
+    stamp.overlayFile = value.substr(0, comma);
+    stamp.overlayPage = page;
+}
 
 const OptionTable::Row kRows[] = {
     {"-s", Form::Decimal, ValueKind::None,
@@ -167,14 +194,20 @@ const OptionTable::Row kRows[] = {
     {"-image", Form::Value, ValueKind::File,
      [](CPdfStamp& j, const Match& m) { j.stamp.imageFile = *m.value; },
      nullptr},
+    // A page of another PDF instead of the text: "file.pdf" or "file.pdf,N", at its box's size.
+    {"-overlay", Form::Value, ValueKind::File,
+     [](CPdfStamp& j, const Match& m) { setOverlay(j.stamp, *m.value); },
+     nullptr},
     {"-scale", Form::Decimal, ValueKind::None,
-     [](CPdfStamp& j, const Match& m) { j.stamp.pictureScale = m.first; },
+     [](CPdfStamp& j, const Match& m) { j.stamp.pictureScale = pictureMeasure("-scale", m.first); },
      nullptr},
     {"-width", Form::Decimal, ValueKind::None,
-     [](CPdfStamp& j, const Match& m) { j.stamp.pictureWidth = m.first; },
+     [](CPdfStamp& j, const Match& m) { j.stamp.pictureWidth = pictureMeasure("-width", m.first); },
      nullptr},
     {"-height", Form::Decimal, ValueKind::None,
-     [](CPdfStamp& j, const Match& m) { j.stamp.pictureHeight = m.first; },
+     [](CPdfStamp& j, const Match& m) {
+         j.stamp.pictureHeight = pictureMeasure("-height", m.first);
+     },
      nullptr},
     // PDF's opacity runs from 0 to 1: percentages outside 0 to 100 are clamped.
     {"-opacity", Form::Decimal, ValueKind::None,

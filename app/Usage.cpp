@@ -71,8 +71,11 @@ const char* const kUsageLines[] = {
     "-image <filename> stamp a picture instead of the text: a JPEG or PNG file (with its "
     "transparency), placed as the text is (-pos, -align, -angle, -flipv, -fliph, -opacity, "
     "-under)\n",
+    "-overlay <file.pdf>[,N] stamp page N (default 1) of another PDF file instead of the text, at "
+    "the size of its page, placed as a picture is; its annotations and form fields are not "
+    "drawn\n",
     "-scale(n) picture size in percent of its own (its pixels at its resolution, else 72 per "
-    "inch), e.g. -scale50\n",
+    "inch; a PDF page's box), e.g. -scale50\n",
     "-width(n) picture fitted to this width in points, its aspect kept\n",
     "-height(n) picture fitted to this height in points, its aspect kept (with -width: within "
     "both)\n",

@@ -7,13 +7,14 @@ set -euo pipefail
 out=${1:?output folder}
 corpus=${2:-$(cd "$(dirname "$0")/../.." && pwd)/shared/corpus}
 mkdir -p "$out/fuzz_document" "$out/fuzz_parser" "$out/fuzz_flate" "$out/fuzz_stamp" \
-  "$out/fuzz_incremental"
+  "$out/fuzz_incremental" "$out/fuzz_overlay"
 [ -d "$corpus" ] || { echo "no corpus at $corpus; seeds stay empty"; exit 0; }
 # Documents: the smaller real files, linked rather than copied.
 find "$corpus" -name '*.pdf' -size -64k -print0 | while IFS= read -r -d '' f; do
   ln -sf "$f" "$out/fuzz_document/$(basename "$f")"
   ln -sf "$f" "$out/fuzz_stamp/$(basename "$f")"
   ln -sf "$f" "$out/fuzz_incremental/$(basename "$f")"
+  ln -sf "$f" "$out/fuzz_overlay/$(basename "$f")"
 done
 # Parser: the first 4 kB of a sample of files (object syntax, streams, tables).
 find "$corpus" -name '*.pdf' -size -64k | sort | awk 'NR % 5 == 0' | while read -r f; do

@@ -73,5 +73,10 @@ inline constexpr uint64_t kMaxImageFileBytes = uint64_t{64} << 20;
 // held in memory while they are split or de-interlaced.
 inline constexpr int64_t kMaxImageSide = 1 << 16;
 inline constexpr int64_t kMaxImagePixelBytes = int64_t{256} << 20;
+// The objects a page of another PDF (-overlay) may need, and the bytes they and its decoded
+// content may take in memory: every object the page reaches is copied, and a hostile file can
+// make its resources reach far.
+inline constexpr size_t kMaxOverlayObjects = size_t{1} << 18;
+inline constexpr uint64_t kMaxOverlayBytes = uint64_t{256} << 20;
 
 } // namespace limits

@@ -58,7 +58,8 @@ CPdfStampPass::CPdfStampPass(const RunSettings& run, const StampDefinition& stam
         if (drawn.definition->boxSet) {
             drawn.boxColorOperator = formatColorOperator(drawn.definition->boxColor, 0);
         }
-        drawn.picture = !drawn.definition->imageFile.empty();
+        drawn.overlay = !drawn.definition->overlayFile.empty();
+        drawn.picture = drawn.overlay || !drawn.definition->imageFile.empty();
     }
 }
 
@@ -262,9 +263,15 @@ std::string CPdfStampPass::makeResourceName(const char* prefix) const {
 void CPdfStampPass::writeStampObjects() {
     // The input's rows, three objects for each stamp (a picture's image, mask and graphics
     // state) and two streams for each page: the table is allocated once, at its full size.
+    // A page of another file adds the objects it needs.
     const size_t ownPlaces = pages_.ownPlaces().size();
+    size_t overlayObjects = 0;
+    for (const DrawnStamp& drawn : stamps_) {
+        overlayObjects += drawn.overlayPage.objectCount();
+    }
     output_.startRows(inputEntries_->size(), inputEntries_->size() + 3 * stamps_.size() +
-                                                 ownPlaces + 2 * static_cast<size_t>(pageCount_));
+                                                 overlayObjects + ownPlaces +
+                                                 2 * static_cast<size_t>(pageCount_));
     for (DrawnStamp& drawn : stamps_) {
         const StampDefinition& stamp = *drawn.definition;
         drawn.fontResourceName = makeResourceName("F");
@@ -687,14 +694,34 @@ void CPdfStampPass::layOutEmbeddedText() {
 
 void CPdfStampPass::readPictures() {
     for (DrawnStamp& drawn : stamps_) {
-        if (drawn.picture) {
-            drawn.image = readPictureFile(drawn.definition->imageFile);
-            drawn.pictureSize = pictureSize(*drawn.definition, drawn.image);
+        const StampDefinition& stamp = *drawn.definition;
+        if (drawn.overlay && !stamp.imageFile.empty()) {
+            throw CPdfException("A stamp draws one picture: -image '" + stamp.imageFile +
+                                "' and -overlay '" + stamp.overlayFile + "' were both given\n");
+        }
+        if (drawn.overlay) {
+            drawn.overlayPage = OverlayPage::read(stamp.overlayFile, stamp.overlayPage);
+            drawn.pictureSize = pictureSize(
+                stamp, PictureSize{drawn.overlayPage.width(), drawn.overlayPage.height()});
+        } else if (drawn.picture) {
+            drawn.image = readPictureFile(stamp.imageFile);
+            drawn.pictureSize = pictureSize(stamp, drawn.image);
         }
     }
 }
 
 void CPdfStampPass::writePictureObjects(DrawnStamp& drawn) {
+    drawn.fontObjectNumber = 0;
+    if (drawn.overlay) {
+        // The form first, then the objects it needs, numbered on from it.
+        drawn.imageName = makeResourceName("Fm");
+        const auto first = static_cast<int64_t>(output_.rowCount());
+        drawn.imageObjectNumber = static_cast<int32_t>(first);
+        for (size_t i = 0; i < drawn.overlayPage.objectCount(); ++i) {
+            output_.addOutputObject(drawn.overlayPage.objectText(i, first));
+        }
+        return;
+    }
     int64_t softMask = 0;
     if (drawn.image.hasSoftMask) {
         softMask = static_cast<int64_t>(
@@ -703,7 +730,6 @@ void CPdfStampPass::writePictureObjects(DrawnStamp& drawn) {
     drawn.imageName = makeResourceName("Im");
     drawn.imageObjectNumber = static_cast<int32_t>(
         output_.addOutputObject(formatImageObject(drawn.image.image, softMask)));
-    drawn.fontObjectNumber = 0;
 }
 
 void CPdfStampPass::appendPictureContent(DrawnStamp& drawn, size_t pageIndex, std::string& out) {

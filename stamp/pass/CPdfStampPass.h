@@ -12,6 +12,7 @@
 #include "stamp/pass/Reporter.h"
 #include "stamp/pass/RunSettings.h"
 #include "stamp/pass/StampDefinition.h"
+#include "stamp/picture/OverlayPage.h"
 #include "stamp/picture/PictureDrawing.h"
 #include "stamp/picture/PictureImage.h"
 #include "stamp/picture/PicturePlacement.h"
@@ -119,10 +120,13 @@ class CPdfStampPass {
         };
         std::optional<PlaceInputs> placedFrom;
         StampPlace place;
-        // -image: the picture, read before the input is opened; its image's resource name and
-        // object (the soft mask's written before it), its size on the page and its drawing.
+        // -image or -overlay: the picture, read before the input is opened; its image's or
+        // form's resource name and object (an image's soft mask written before it, a form's
+        // objects after it), its size on the page and its drawing.
         bool picture = false;
         PictureImage image;
+        bool overlay = false;
+        OverlayPage overlayPage;
         std::string imageName;
         int32_t imageObjectNumber = 0;
         PictureSize pictureSize;
@@ -149,8 +153,8 @@ class CPdfStampPass {
     void reportRepairWarning() const;
     void readPageTree();
     void writeStampObjects();
-    // -image: every picture stamp's file read, before anything is written; its image objects
-    // written once, for every page to draw.
+    // -image and -overlay: every picture stamp's file read, before anything is written; its
+    // objects written once, for every page to draw.
     void readPictures();
     void writePictureObjects(DrawnStamp& drawn);
     // The picture's drawing on the page at pageIndex, appended to out.

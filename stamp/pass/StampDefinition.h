@@ -70,6 +70,10 @@ struct StampDefinition {
     // ---- picture
     // -image: a JPEG or PNG file drawn instead of the text, placed as the text is.
     std::string imageFile;
+    // -overlay: page overlayPage (from 1) of another PDF file drawn instead of the text, at the
+    // size of its box.
+    std::string overlayFile;
+    int32_t overlayPage = 1;
     // Its size: the file's own (its pixels at its resolution, else 72 per inch) in percent, or
     // fitted to a width or height in points (both: within both), its aspect kept.
     int32_t pictureScale = 100;

@@ -5,8 +5,14 @@
 #include <cmath>
 
 PictureSize pictureSize(const StampDefinition& stamp, const PictureImage& picture) {
-    const float naturalWidth = static_cast<float>(picture.width) * 72.0f / picture.dotsPerInchX;
-    const float naturalHeight = static_cast<float>(picture.height) * 72.0f / picture.dotsPerInchY;
+    return pictureSize(
+        stamp, PictureSize{static_cast<float>(picture.width) * 72.0f / picture.dotsPerInchX,
+                           static_cast<float>(picture.height) * 72.0f / picture.dotsPerInchY});
+}
+
+PictureSize pictureSize(const StampDefinition& stamp, const PictureSize& natural) {
+    const float naturalWidth = natural.width;
+    const float naturalHeight = natural.height;
     float factor = static_cast<float>(stamp.pictureScale) / 100.0f;
     if (stamp.pictureWidth > 0 || stamp.pictureHeight > 0) {
         const float byWidth = static_cast<float>(stamp.pictureWidth) / naturalWidth;

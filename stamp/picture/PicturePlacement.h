@@ -16,6 +16,8 @@ struct PictureSize {
 // fitted to its -width or -height in points (both given: the largest size within both); the
 // aspect is always kept.
 PictureSize pictureSize(const StampDefinition& stamp, const PictureImage& picture);
+// The same for a picture whose own size in points is natural.
+PictureSize pictureSize(const StampDefinition& stamp, const PictureSize& natural);
 
 // The matrix that draws the image (its unit square) on the page: placed as the text is placed
 // by the position, flips and page turn; its lower left corner at the position when aligned

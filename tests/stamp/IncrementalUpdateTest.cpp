@@ -6,6 +6,7 @@
 #include "support/ExternalTools.h"
 #include "support/PdfBuilder.h"
 #include "support/ProgramRunner.h"
+#include "support/StickerPdf.h"
 #include "support/TempDir.h"
 #include "support/TestFiles.h"
 
@@ -127,6 +128,11 @@ TEST_F(SignedInputTest, StampsAsAnUpdateThatKeepsTheSignatureValid) {
           "-next", "-nopg", "-prefix", "CONFIDENTIAL", "-sep", "", "-pos30,20"},
          true,
          {"ABC000001", "CONFIDENTIAL"}},
+        {"a Bates number and a page of another PDF",
+         {"-prefix", "ABC", "-m6", "-one", "-sep", "", "-next", "-overlay", "sticker.pdf",
+          "-pos300,300"},
+         true,
+         {"ABC000001", "STICKER"}},
     };
     // The embedded font's objects go into the update as well.
     const std::string dejaVu = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
@@ -144,6 +150,7 @@ TEST_F(SignedInputTest, StampsAsAnUpdateThatKeepsTheSignatureValid) {
         ASSERT_NE(signatureReport(input).find("Signature is Valid"), std::string::npos)
             << signatureReport(input);
         dir.write("lines.txt", "first line\nsecond line\n");
+        dir.write("sticker.pdf", qmtest::makeStickerPdf());
         const std::string output = dir.file("out.pdf");
         std::vector<std::string> arguments = {"-i" + input, "-o" + output};
         arguments.insert(arguments.end(), c.options.begin(), c.options.end());

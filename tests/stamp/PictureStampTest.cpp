@@ -1,10 +1,12 @@
-// Picture stamps (-image) through the program: pages filled with blue are stamped with PNG and
-// JPEG pictures made here, rendered by poppler's pdftoppm at 72 dpi (a pixel a point), and the
-// pixels read where the picture should and should not be; qpdf checks every output.
+// Picture stamps (-image, -overlay) through the program: pages filled with blue are stamped
+// with PNG and JPEG pictures and a page of another PDF made here, rendered by poppler's pdftoppm at
+// 72 dpi (a pixel a point), and the pixels read where the picture should and should not be; qpdf
+// checks every output.
 #include "support/ExternalTools.h"
 #include "support/ImageBuilder.h"
 #include "support/PdfBuilder.h"
 #include "support/ProgramRunner.h"
+#include "support/StickerPdf.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -26,17 +28,23 @@ struct Rgb {
     int r, g, b;
 };
 
-// Two pages of the box given, each filled with blue over its media box; pageExtra goes into
-// each page's dictionary.
-std::string makeBluePages(const std::string& mediaBox, const std::string& pageExtra) {
+// Pages of the box given (two unless said), each filled with blue over its media box;
+// pageExtra goes into each page's dictionary, catalogExtra into the catalog's.
+std::string makeBluePages(const std::string& mediaBox, const std::string& pageExtra, int pages = 2,
+                          const std::string& catalogExtra = "") {
     qmtest::PdfBuilder pdf;
-    pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
-        .object(2, "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 >>");
-    for (int page = 3; page <= 4; ++page) {
-        pdf.object(page, "<< /Type /Page /Parent 2 0 R /MediaBox " + mediaBox +
-                             " /Contents 5 0 R " + pageExtra + " >>");
+    std::string kids;
+    for (int page = 0; page < pages; ++page) {
+        kids += std::to_string(page + 4) + " 0 R ";
     }
-    pdf.stream(5, "", "0 0 1 rg -2000 -2000 5000 5000 re f").classicXRef();
+    pdf.object(1, "<< /Type /Catalog /Pages 2 0 R " + catalogExtra + " >>")
+        .object(2, "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages) + " >>")
+        .stream(3, "", "0 0 1 rg -2000 -2000 5000 5000 re f");
+    for (int page = 0; page < pages; ++page) {
+        pdf.object(page + 4, "<< /Type /Page /Parent 2 0 R /MediaBox " + mediaBox +
+                                 " /Contents 3 0 R " + pageExtra + " >>");
+    }
+    pdf.classicXRef();
     return pdf.bytes();
 }
 
@@ -303,8 +311,9 @@ TEST(PictureStampTest, DamagedImagesAreRefusedBeforeAnythingIsWritten) {
     }
 }
 
-// A Bates number and a logo in one pass, written as an update: of the -incremental option, and
-// of a protected input (its image stream then encrypted with the document's key).
+// A Bates number and a logo (an image, or a page of another PDF) in one pass, written as an
+// update: of the -incremental option, and of a protected input (the picture's streams then
+// encrypted with the document's key).
 TEST(PictureStampTest, BatesNumberAndLogoInOneUpdate) {
     if (!tools::available("pdftoppm") || !tools::available("qpdf") ||
         !tools::available("pdftotext")) {
@@ -317,6 +326,14 @@ TEST(PictureStampTest, BatesNumberAndLogoInOneUpdate) {
               0);
     const std::string logo = dir.write(
         "logo.png", flatPng(PngLayout{40, 20, 8, 2, false, 3}, std::string("\xff\0\0", 3)));
+    const std::string sticker = dir.write("sticker.pdf", qmtest::makeStickerPdf());
+    struct Picture {
+        std::string option;
+        std::string file;
+        int redX;   // a point of the picture that is red, at y 110
+        int outerX; // and one right of it, outside
+    };
+    const Picture pictures[] = {{"-image", logo, 120, 150}, {"-overlay", sticker, 250, 350}};
     struct Row {
         const char* name;
         std::string input;
@@ -327,32 +344,208 @@ TEST(PictureStampTest, BatesNumberAndLogoInOneUpdate) {
         {"-incremental", plain, {"-incremental"}, false},
         {"protected input", encrypted, {}, true},
     };
+    for (const Picture& picture : pictures) {
+        for (const Row& row : rows) {
+            const std::string name = picture.option + " " + row.name;
+            const std::string output = dir.file("out.pdf");
+            // "ACME000001" on page 1, then the logo.
+            std::vector<std::string> arguments = {
+                "-i" + row.input, "-o" + output,  "-quiet",     "-one",       "-prefix",
+                "ACME",           "-sep",         "",           "-m6",        "-pos300,50",
+                "-next",          picture.option, picture.file, "-pos100,100"};
+            arguments.insert(arguments.end(), row.options.begin(), row.options.end());
+            const ProgramResult run = runProgram(arguments);
+            ASSERT_EQ(run.status, 0) << name << ": " << run.err;
+            const std::string input = TempDir::read(row.input);
+            EXPECT_EQ(TempDir::read(output).compare(0, input.size(), input), 0)
+                << name << ": the input is not a prefix of the output";
+            std::string details;
+            EXPECT_TRUE(tools::qpdfCheckClean(output, details)) << name << ": " << details;
+            const ToolResult encryption = tools::run({"qpdf", "--show-encryption", output});
+            EXPECT_EQ(encryption.out.find("not encrypted") == std::string::npos, row.encrypted)
+                << name << ": " << encryption.out;
+            const std::vector<std::string> pages = tools::pdfTextPages(output, false);
+            ASSERT_EQ(pages.size(), 2u) << name;
+            EXPECT_NE(pages[1].find("ACME000002"), std::string::npos) << name << ": " << pages[1];
+            const Rendered page = render(dir, output);
+            ASSERT_GT(page.width, 0) << name << ": not rendered";
+            EXPECT_TRUE(near(page.at(picture.redX, 110), kRed, 8))
+                << name << ": " << show(page.at(picture.redX, 110));
+            EXPECT_TRUE(near(page.at(picture.outerX, 110), kBlue, 8)) << name;
+        }
+    }
+}
+
+// A page of another PDF (-overlay), laid out in several ways, over three pages: drawn at its place
+// on the first page (its green half, its red image, the page's blue around it), its text on every
+// page, and its font, image and form written once.
+TEST(PictureStampTest, OverlaidPageShowsOnEveryPageFromOneCopy) {
+    if (!tools::available("pdftoppm") || !tools::available("qpdf") ||
+        !tools::available("pdftotext")) {
+        GTEST_SKIP() << tools::kJudgesMissing;
+    }
+    using qmtest::StickerLayout;
+    struct Probe {
+        int x, y;
+        Rgb color;
+    };
+    // At -pos100,100 the sticker covers 100..300 x 100..200: green, then red.
+    const std::vector<Probe> flat = {
+        {120, 120, kGreen}, {250, 120, kRed}, {350, 120, kBlue}, {120, 250, kBlue}};
+    struct Row {
+        const char* name;
+        StickerLayout layout;
+        bool encrypt;
+        std::vector<std::string> options;
+        std::vector<Probe> probes;
+    };
+    const std::vector<Row> rows = {
+        {"one Flate stream", {false, false, 0, ""}, false, {}, flat},
+        {"two streams joined", {true, false, 0, ""}, false, {}, flat},
+        {"object streams", {false, true, 0, ""}, false, {}, flat},
+        {"box away from 0,0", {false, false, 100, ""}, false, {}, flat},
+        {"protected overlay", {false, false, 0, ""}, true, {}, flat},
+        {"page 1 named", {false, false, 0, ""}, false, {",1"}, flat},
+        {"-scale50",
+         {false, false, 0, ""},
+         false,
+         {"-scale50"},
+         {{120, 120, kGreen}, {170, 120, kRed}, {220, 120, kBlue}}},
+        // Shown turned: 100 wide, 200 high, its green half on top.
+        {"/Rotate 90",
+         {false, false, 0, "/Rotate 90"},
+         false,
+         {},
+         {{130, 250, kGreen}, {130, 150, kRed}, {250, 150, kBlue}}},
+    };
+    TempDir dir;
+    const std::string input = dir.write("in.pdf", makeBluePages("[0 0 612 792]", "", 3));
     for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::string sticker = dir.write("sticker.pdf", qmtest::makeStickerPdf(row.layout));
+        if (row.encrypt) {
+            const std::string plain = sticker;
+            sticker = dir.file("protected.pdf");
+            ASSERT_EQ(
+                tools::run({"qpdf", "--encrypt", "", "owner", "256", "--", plain, sticker}).status,
+                0);
+        }
         const std::string output = dir.file("out.pdf");
-        // "ACME000001" on page 1, then the logo.
-        std::vector<std::string> arguments = {
-            "-i" + row.input, "-o" + output, "-quiet", "-one",       "-prefix",
-            "ACME",           "-sep",        "",       "-m6",        "-pos300,50",
-            "-next",          "-image",      logo,     "-pos100,100"};
+        std::filesystem::remove(output);
+        std::vector<std::string> arguments = {"-i" + input,  "-o" + output, "-quiet",
+                                              "-pos100,100", "-overlay",    sticker};
+        for (const std::string& option : row.options) {
+            if (option[0] == ',') {
+                arguments.back() += option;
+            } else {
+                arguments.push_back(option);
+            }
+        }
+        const ProgramResult run = runProgram(arguments);
+        ASSERT_EQ(run.status, 0) << run.err;
+        std::string details;
+        EXPECT_TRUE(tools::qpdfCheckClean(output, details)) << details;
+        const std::string bytes = TempDir::read(output);
+        EXPECT_EQ(countOf(bytes, "/Subtype /Form"), 1u);
+        EXPECT_EQ(countOf(bytes, "/BaseFont /Helvetica"), 1u);
+        EXPECT_EQ(countOf(bytes, "/Subtype /Image"), 1u);
+        EXPECT_EQ(countOf(bytes, "/Subtype /Square"), 0u) << "the annotation is not copied";
+        EXPECT_EQ(countOf(bytes, " Do\n"), 3u);
+        const std::vector<std::string> pages = tools::pdfTextPages(output, false);
+        ASSERT_EQ(pages.size(), 3u);
+        for (const std::string& text : pages) {
+            EXPECT_NE(text.find("STICKER"), std::string::npos) << text;
+        }
+        const Rendered page = render(dir, output);
+        ASSERT_GT(page.width, 0) << "not rendered";
+        for (const Probe& probe : row.probes) {
+            const Rgb seen = page.at(probe.x, probe.y);
+            EXPECT_TRUE(near(seen, probe.color, 8))
+                << "at " << probe.x << "," << probe.y << " " << show(seen) << ", expected "
+                << show(probe.color);
+        }
+    }
+}
+
+// What cannot be drawn is refused before the input is read, with its cause, and nothing is
+// written.
+TEST(PictureStampTest, UnusableOverlaysAndSizesAreRefused) {
+    TempDir dir;
+    const std::string input = dir.write("in.pdf", makeBluePages("[0 0 612 792]", ""));
+    const std::string sticker = dir.write("sticker.pdf", qmtest::makeStickerPdf());
+    const std::string text = dir.write("notes.txt", "not a PDF at all\n");
+    std::string locked;
+    if (tools::available("qpdf")) {
+        locked = dir.file("locked.pdf");
+        ASSERT_EQ(
+            tools::run({"qpdf", "--encrypt", "user", "owner", "256", "--", sticker, locked}).status,
+            0);
+    }
+    const std::string logo =
+        dir.write("logo.png", flatPng(PngLayout{4, 4, 8, 2, false, 3}, std::string("\xff\0\0", 3)));
+    struct Row {
+        const char* name;
+        std::vector<std::string> options;
+        const char* cause;
+    };
+    const std::vector<Row> rows = {
+        {"missing file", {"-overlay", dir.file("none.pdf")}, "none.pdf"},
+        {"not a PDF", {"-overlay", text}, "notes.txt"},
+        {"page out of range", {"-overlay", sticker + ",5"}, "it has no page 5 (it has 1)"},
+        {"page 0", {"-overlay", sticker + ",0"}, "there is no page 0"},
+        {"needs a password", {"-overlay", locked}, "needs a password"},
+        {"-image and -overlay", {"-overlay", sticker, "-image", logo}, "draws one picture"},
+        {"-scale0", {"-image", logo, "-scale0"}, "-scale must be more than 0, not 0"},
+        {"-width-5", {"-image", logo, "-width-5"}, "-width must be more than 0, not -5"},
+        {"-height0", {"-overlay", sticker, "-height0"}, "-height must be more than 0"},
+    };
+    for (const Row& row : rows) {
+        if (row.options[1].empty()) {
+            continue; // the protected file needs qpdf
+        }
+        const std::string output = dir.file("out.pdf");
+        std::vector<std::string> arguments = {"-i" + input, "-o" + output};
         arguments.insert(arguments.end(), row.options.begin(), row.options.end());
         const ProgramResult run = runProgram(arguments);
-        ASSERT_EQ(run.status, 0) << row.name << ": " << run.err;
-        const std::string input = TempDir::read(row.input);
-        EXPECT_EQ(TempDir::read(output).compare(0, input.size(), input), 0)
-            << row.name << ": the input is not a prefix of the output";
-        std::string details;
-        EXPECT_TRUE(tools::qpdfCheckClean(output, details)) << row.name << ": " << details;
-        const ToolResult encryption = tools::run({"qpdf", "--show-encryption", output});
-        EXPECT_EQ(encryption.out.find("not encrypted") == std::string::npos, row.encrypted)
-            << row.name << ": " << encryption.out;
-        const std::vector<std::string> pages = tools::pdfTextPages(output, false);
-        ASSERT_EQ(pages.size(), 2u) << row.name;
-        EXPECT_NE(pages[1].find("ACME000002"), std::string::npos) << row.name << ": " << pages[1];
-        const Rendered page = render(dir, output);
-        ASSERT_GT(page.width, 0) << row.name << ": not rendered";
-        EXPECT_TRUE(near(page.at(120, 110), kRed, 8))
-            << row.name << ": " << show(page.at(120, 110));
-        EXPECT_TRUE(near(page.at(150, 110), kBlue, 8)) << row.name;
+        EXPECT_NE(run.status, 0) << row.name;
+        EXPECT_NE(run.err.find(row.cause), std::string::npos) << row.name << ": " << run.err;
+        EXPECT_FALSE(std::filesystem::exists(output)) << row.name;
+    }
+}
+
+// In a tagged document a picture, image or page of another PDF, is marked as a pagination
+// artifact, in the rewrite and in the update; other documents get no marking.
+TEST(PictureStampTest, TaggedDocumentsMarkPicturesAsArtifacts) {
+    TempDir dir;
+    const std::string tagged = dir.write(
+        "tagged.pdf", makeBluePages("[0 0 612 792]", "", 1, "/MarkInfo << /Marked true >>"));
+    const std::string plain = dir.write("plain.pdf", makeBluePages("[0 0 612 792]", "", 1));
+    const std::string sticker = dir.write("sticker.pdf", qmtest::makeStickerPdf());
+    const std::string logo =
+        dir.write("logo.png", flatPng(PngLayout{4, 4, 8, 2, false, 3}, std::string("\xff\0\0", 3)));
+    for (const std::string& picture : {std::string("-image"), std::string("-overlay")}) {
+        for (const bool incremental : {false, true}) {
+            for (const bool marked : {false, true}) {
+                const std::string label = picture + (incremental ? " update" : " rewrite") +
+                                          (marked ? " tagged" : " untagged");
+                const std::string output = dir.file("out.pdf");
+                std::vector<std::string> arguments = {"-i" + (marked ? tagged : plain),
+                                                      "-o" + output, "-quiet", picture,
+                                                      picture == "-image" ? logo : sticker};
+                if (incremental) {
+                    arguments.push_back("-incremental");
+                }
+                ASSERT_EQ(runProgram(arguments).status, 0) << label;
+                const std::string out = TempDir::read(output);
+                const size_t bdc = out.find(" gs\n/Artifact << /Type /Pagination >> BDC\n");
+                const size_t emc = out.find(" Do\nEMC\nQ\n");
+                EXPECT_EQ(bdc != std::string::npos, marked) << label;
+                EXPECT_EQ(emc != std::string::npos && emc > bdc, marked) << label;
+                if (!marked) {
+                    EXPECT_EQ(out.find("/Artifact"), std::string::npos) << label;
+                }
+            }
+        }
     }
 }
 

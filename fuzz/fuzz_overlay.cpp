@@ -1,0 +1,43 @@
+// Bytes opened as the PDF of an -overlay (through a temporary file): page 1 is either refused
+// with a cause or read into a form and the objects it needs, each formatted as the output would
+// write it from object number 1 on, every reference of which names one of those objects.
+#include "fuzz/FuzzInputFile.h"
+#include "pdf/CPdfException.h"
+#include "stamp/picture/OverlayPage.h"
+#include "stamp/picture/ReferenceScan.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string path =
+        fuzzharness::writeInputFile("overlay", {reinterpret_cast<const char*>(data), size});
+    if (path.empty()) {
+        return 0;
+    }
+    try {
+        const OverlayPage page = OverlayPage::read(path, 1);
+        if (page.objectCount() == 0 || !(page.width() > 0.0f) || !(page.height() > 0.0f)) {
+            __builtin_trap();
+        }
+        const auto count = static_cast<int64_t>(page.objectCount());
+        for (size_t i = 0; i < page.objectCount(); ++i) {
+            const std::string text = page.objectText(i, 1);
+            // Only the object's own dictionary text is scanned: stream data may hold any bytes.
+            const size_t stream = text.find("\nstream\n");
+            for (const ReferenceSpan& reference :
+                 findReferences(std::string_view(text).substr(0, stream))) {
+                if (reference.number < 1 || reference.number > count) {
+                    __builtin_trap();
+                }
+            }
+        }
+    } catch (const CPdfException& e) {
+        if (e.cause().empty()) {
+            __builtin_trap(); // every refusal says why
+        }
+    }
+    return 0;
+}
