@@ -1,13 +1,16 @@
 #include "stamp/pass/CPdfStamp.h"
 
 #include "app/RunSteps.h"
+#include "app/StandardInputCopy.h"
 #include "pdf/CPdfException.h"
 #include "platform/Platform.h"
 #include "platform/UniqueFile.h"
 #include "stamp/files/LineReader.h"
+#include "stamp/write/COutputFile.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,11 +31,13 @@ class IntermediateFiles {
             platform::removeFile(name);
         }
     }
-    // A new, empty file of a unique name beside the output: never an input of the run nor any
-    // file that was there before.
+    // A new, empty file of a unique name beside the output (in the system's temporary folder
+    // for standard output): never an input of the run nor any file that was there before.
     std::string create(const std::string& output) {
         std::string name;
-        const UniqueFile file(platform::createTempFileBeside(output, name));
+        const UniqueFile file(COutputFile::isStandardOutput(output)
+                                  ? platform::createTempFile(name)
+                                  : platform::createTempFileBeside(output, name));
         if (!file) {
             const std::string reason = platform::lastErrorText();
             throw CPdfException("\nOutput file create error: '" + output + "'\n",
@@ -52,6 +57,39 @@ class IntermediateFiles {
   private:
     std::vector<std::string> names_;
 };
+
+// The last pass's output of a text-lines run given -o-, copied to standard output.
+void sendToStandardOutput(const std::string& path) {
+    std::string error;
+    const UniqueFile file(platform::openRegularFile(path, error));
+    if (!file || !platform::sendToStandardOutput(file.get())) {
+        const std::string reason = file ? platform::lastErrorText() : error;
+        throw CPdfException("\nOutput file write error: '-'\n",
+                            "Can't write the output to standard output: " + reason);
+    }
+}
+
+// Makes the folders of an output name that do not exist yet.
+void createOutputFolders(const std::string& output) {
+    const std::string folder = output.substr(0, platform::fileNameStart(output));
+    std::string error;
+    if (!folder.empty() && !platform::createFolders(folder, error)) {
+        throw CPdfException("\nOutput file create error: '" + output + "'\n",
+                            "Can't create the output file: " + error);
+    }
+}
+
+// What a name of standard input or output cannot do: be removed, or be renamed.
+void refuseStandardStreams(const CPdfStamp& job) {
+    if (job.removeSource && StandardInputCopy::isStandardInput(job.inputName)) {
+        throw CPdfException("-removesourcefile cannot be used with -i-: standard input is no "
+                            "file to remove\n");
+    }
+    if (!job.renamePattern.empty() && COutputFile::isStandardOutput(job.outputName)) {
+        throw CPdfException("-rename cannot be used with -o-: standard output is no file to "
+                            "rename\n");
+    }
+}
 
 // One pass per line of the text-lines file, each drawing its line one line spacing below the
 // one before. Pass 1 reads the input, each later pass the output of the one before; every pass
@@ -126,7 +164,10 @@ PassResult runTextLines(CPdfStamp& job, RunSteps& steps) {
         return PassResult{};
     }
     steps.prepareFinalSteps();
-    if (!platform::renameReplacing(lastOutput, writtenOutput)) {
+    if (COutputFile::isStandardOutput(runOutput)) {
+        sendToStandardOutput(lastOutput);
+        intermediates.remove(lastOutput);
+    } else if (!platform::renameReplacing(lastOutput, writtenOutput)) {
         const std::string reason = platform::lastFailureWasInUse()
                                        ? "it is in use by another program"
                                        : platform::lastErrorText();
@@ -146,14 +187,26 @@ PassResult runTextLines(CPdfStamp& job, RunSteps& steps) {
 
 PassResult CPdfStamp::runPair(const std::vector<std::string>& args) {
     parseOptions(args);
+    refuseStandardStreams(*this);
+    const bool toFile = !COutputFile::isStandardOutput(outputName);
     // A device, a FIFO or a folder would be replaced by the output's file: refused before the
     // input is read.
-    if (const std::string refusal = platform::outputNameRefusal(outputName); !refusal.empty()) {
+    if (const std::string refusal = toFile ? platform::outputNameRefusal(outputName) : "";
+        !refusal.empty()) {
         throw CPdfException("\nOutput file create error: '" + outputName + "'\n",
                             "Can't create the output file: " + refusal);
     }
     if (refuseOutputName) {
         refuseOutputName(outputName);
+    }
+    if (toFile) {
+        createOutputFolders(outputName);
+    }
+    // Held for the whole run, and removed when it ends.
+    std::optional<StandardInputCopy> standardInput;
+    if (StandardInputCopy::isStandardInput(inputName)) {
+        standardInput.emplace();
+        inputName = standardInput->path();
     }
     if (!stamp.fontSizesFile.empty()) {
         stamp.sizeTable = loadFontSizes(stamp);

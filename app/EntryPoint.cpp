@@ -7,6 +7,7 @@
 #include "app/ProductionLog.h"
 #include "app/Usage.h"
 #include "pdf/CPdfException.h"
+#include "platform/Platform.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -55,6 +56,21 @@ bool hasWildcard(const std::vector<std::string>& args) {
     });
 }
 
+// One document given an output folder (-i<file.pdf> -f<folder>) is written into the folder under
+// its own name: the arguments with "-f<folder>" turned into that output name. Any other
+// arguments are returned as they are.
+std::vector<std::string> intoFolder(std::vector<std::string> args) {
+    const std::string input = args[1].substr(2);
+    if (args.size() < 3 || args[2].rfind("-f", 0) != 0 || args[2].size() == 2 || input == "-") {
+        return args;
+    }
+    const std::string name = input.substr(platform::fileNameStart(input));
+    if (!name.empty()) {
+        args[2] = "-o" + platform::joinPath(args[2].substr(2), name);
+    }
+    return args;
+}
+
 // A list file or one input/output pair, each document logged when a log is given. Throws what
 // the run throws.
 int runCommandLine(const std::vector<std::string>& args, const OptionTable::PreScan& scan) {
@@ -74,7 +90,7 @@ int runCommandLine(const std::vector<std::string>& args, const OptionTable::PreS
         throw CPdfException("-plan needs a list of files as its input: -i<list.txt> or "
                             "-i<list.csv>\n");
     }
-    DocumentRun document = DocumentRun::run(args, log);
+    DocumentRun document = DocumentRun::run(intoFolder(args), log);
     if (document.failure) {
         throw *document.failure;
     }
@@ -105,6 +121,13 @@ int runQuillmark(const std::vector<std::string>& args) {
             return 0;
         }
     } else {
+        // -o-: standard output carries the document alone, and every console text of the run
+        // goes to standard error.
+        if (args[2] == "-o-" && platform::takeStandardOutput() == nullptr) {
+            ConsoleReporter::printCause("Can't write the output to standard output: " +
+                                        platform::lastErrorText());
+            return 1;
+        }
         if (hasWildcard(args)) {
             std::fputs(kWildcardMessage, stdout);
             ConsoleReporter::printCause("Wildcards are not permitted in the arguments");

@@ -2,6 +2,7 @@
 
 #include "app/ConsoleReporter.h"
 #include "app/DocumentRun.h"
+#include "app/FolderInput.h"
 #include "app/ListName.h"
 #include "app/OptionTable.h"
 #include "app/ProductionLog.h"
@@ -99,6 +100,80 @@ DocumentRun missingStartNumber(const std::string& fileName, int32_t column,
     return outcome;
 }
 
+// One document of a list: the line that names it (its number counted from 1), its input and its
+// output.
+struct ListEntry {
+    ListLine line;
+    std::string input;
+    std::string output;
+    size_t number = 0;
+};
+
+// The documents of a list file's lines, or of a folder given as the input, one at a time.
+class ListEntries {
+  public:
+    ListEntries(std::string outputFolder, const ListOptions& options)
+        : outputFolder_(std::move(outputFolder)), options_(options) {}
+
+    bool openList(const std::string& listName, std::string& errorText) {
+        list_.reset(platform::openRegularFile(listName, errorText));
+        if (list_) {
+            encoding_ = startLines(list_.get());
+        }
+        return list_ != nullptr;
+    }
+    bool openFolder(const std::string& folder, std::string& errorText) {
+        inputFolder_ = folder;
+        return folder_input::documentNames(folder, names_, errorText);
+    }
+
+    // The next document; false after the last.
+    bool next(ListEntry& entry) {
+        if (!list_) {
+            if (nextName_ >= names_.size()) {
+                return false;
+            }
+            const std::string& name = names_[nextName_++];
+            entry = ListEntry{};
+            entry.line.fileName = name;
+            entry.input = platform::joinPath(inputFolder_, name);
+            entry.output = platform::joinPath(outputFolder_, name);
+            entry.number = nextName_;
+            return true;
+        }
+        while (readLine(list_.get(), rawLine_, kMaxLineBytes, encoding_)) {
+            ++lineNumber_;
+            const std::string_view text = lineNumber_ == 1 ? list_line::skipByteOrderMark(rawLine_)
+                                                           : std::string_view(rawLine_);
+            // An empty line (an extra Enter at the end of the list) names no file.
+            if (list_line::isBlankLine(text)) {
+                continue;
+            }
+            entry.line = list_line::interpretLine(text, options_);
+            entry.input = list_name::resolve(entry.line.fileName);
+            // A line "-" names a file of that name, not standard input.
+            if (entry.input == "-") {
+                entry.input = platform::joinPath(".", entry.input);
+            }
+            entry.output = list_name::outputName(outputFolder_, entry.input);
+            entry.number = lineNumber_;
+            return true;
+        }
+        return false;
+    }
+
+  private:
+    std::string outputFolder_;
+    const ListOptions& options_;
+    UniqueFile list_;
+    LineEncoding encoding_{};
+    std::string rawLine_;
+    size_t lineNumber_ = 0;
+    std::string inputFolder_;
+    std::vector<std::string> names_;
+    size_t nextName_ = 0;
+};
+
 // The summary of a plan on standard output.
 void printPlanSummary(const ProductionPlan& plan, const std::string& fileName) {
     size_t failed = 0;
@@ -118,7 +193,11 @@ void printPlanSummary(const ProductionPlan& plan, const std::string& fileName) {
 
 int runFileList(const std::string& listName, std::vector<std::string> args,
                 const ListOptions& options, const ProductionLog& log) {
-    if (!list_line::isListFileName(listName)) {
+    // A folder is a list of its PDF files when an output folder is given; with "-o" it is
+    // refused as any input that is no file is.
+    const bool folderInput =
+        args.size() > 2 && args[2].rfind("-f", 0) == 0 && platform::isDirectory(listName);
+    if (!folderInput && !list_line::isListFileName(listName)) {
         return kNotAList;
     }
     // "-f" alone (often an unset shell variable) would put the outputs at the root.
@@ -131,43 +210,46 @@ int runFileList(const std::string& listName, std::vector<std::string> args,
         refuseList(refusal);
         return kListRefused;
     }
+    if (folderInput && options.startColumn > 0) {
+        refuseList("-liststartcol needs a list file: the files of the folder '" + listName +
+                   "' have no columns");
+        return kListRefused;
+    }
     const std::string folder = args[2].substr(2);
     std::optional<ProductionPlan> plan;
+    std::string error;
     if (options.planFile.empty()) {
-        platform::createDirectory(folder);
+        if (!platform::createFolders(folder, error)) {
+            throw CPdfException("\nOutput folder create error: '" + folder + "'\n",
+                                "Can't create the output folder '" + folder + "': " + error);
+        }
     } else {
         plan.emplace(options.planFile);
     }
 
-    std::string error;
-    UniqueFile list(platform::openRegularFile(listName, error));
-    if (!list) {
+    ListOptions lineOptions = options;
+    lineOptions.spreadsheet = list_line::isSpreadsheetList(listName, options.delimiter);
+    ListEntries entries(folder, lineOptions);
+    if (folderInput && !entries.openFolder(listName, error)) {
+        refuseList("Can't read the folder '" + listName + "': " + error);
+        return kListRefused;
+    }
+    if (!folderInput && !entries.openList(listName, error)) {
         std::printf("Unable to open file list: '%s'\r\n", listName.c_str());
         refuseList("Can't open the file list '" + listName + "': " + error);
         return kListRefused;
     }
 
-    ListOptions lineOptions = options;
-    lineOptions.spreadsheet = list_line::isSpreadsheetList(listName, options.delimiter);
     bool anyFailure = false;
     size_t documents = 0;
     size_t failed = 0;
-    std::string rawLine;
     bool firstNamed = true; // the line is the first that names a file
     std::vector<std::string> lineArgs;
-    const LineEncoding encoding = startLines(list.get());
     WrittenOutputs written;
     const auto refuseWritten = [&written](const std::string& name) { written.refuse(name); };
-    size_t lineNumber = 0;
-    for (bool first = true; readLine(list.get(), rawLine, kMaxLineBytes, encoding); first = false) {
-        ++lineNumber;
-        const std::string_view text =
-            first ? list_line::skipByteOrderMark(rawLine) : std::string_view(rawLine);
-        // An empty line (an extra Enter at the end of the list) names no file.
-        if (list_line::isBlankLine(text)) {
-            continue;
-        }
-        ListLine line = list_line::interpretLine(text, lineOptions);
+    ListEntry entry;
+    while (entries.next(entry)) {
+        const ListLine& line = entry.line;
         const bool header = firstNamed && options.startColumn > 0 && !line.startNumber;
         firstNamed = false;
         // A first line without a start number is a header row (a plan's).
@@ -177,9 +259,9 @@ int runFileList(const std::string& listName, std::vector<std::string> args,
         if (line.hasText) {
             list_line::setPrefixArgument(args, line.text);
         }
-        const std::string fileName = list_name::resolve(line.fileName);
+        const std::string& fileName = entry.input;
         args[1] = "-i" + fileName;
-        args[2] = "-o" + list_name::outputName(folder, fileName);
+        args[2] = "-o" + entry.output;
 
         ++documents;
         if (plan) {
@@ -193,7 +275,7 @@ int runFileList(const std::string& listName, std::vector<std::string> args,
         DocumentRun document = options.startColumn > 0 && !line.startNumber
                                    ? missingStartNumber(fileName, options.startColumn, log)
                                    : DocumentRun::run(lineArgs, log, refuseWritten);
-        written.add(document.output, lineNumber);
+        written.add(document.output, entry.number);
         if (document.failed) {
             ++failed;
         }

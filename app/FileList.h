@@ -20,6 +20,8 @@ inline constexpr int kListProcessedWithFailures = 3;
 // it with arguments 1 and 2 replaced and, with a list delimiter, the line's text as prefix.
 // Every line's document gets its row in the log. A failing line throws CPdfException and ends
 // the list; with options.keepGoing it is shown and the list goes on, and a summary line ends
-// the list. A log that cannot be written throws and ends the list in either case.
+// the list. A log that cannot be written throws and ends the list in either case, and so does
+// an output folder that cannot be made. listName may name a folder: its PDF files are then the
+// list's lines (see folder_input).
 int runFileList(const std::string& listName, std::vector<std::string> args,
                 const ListOptions& options, const ProductionLog& log);

@@ -7,10 +7,11 @@ namespace {
 // Written as plain text, never as format strings (one line holds a "%").
 const char* const kUsageLines[] = {
     "Parameters:\n",
-    "-i<pdf input filename> source pdf filename or list of files in txt file\n",
-    "-o<pdf output filename> destination pdf filename\n",
+    "-i<pdf input filename> source pdf filename or list of files in txt file, a folder of pdf "
+    "files, or - for standard input\n",
+    "-o<pdf output filename> destination pdf filename, or - for standard output\n",
     "-f<pdf output folder> destination folder, the source file title is used for output pdf file "
-    "title\n",
+    "title; missing folders are created\n",
     "\n",
     "-s(n) page to start processing at, default at 1\n",
     "-e(n) page to end processing at, default at 99999\n",

@@ -33,8 +33,9 @@ bool getFileTimes(const std::string& path, FileTimes& out, std::string& errorTex
 void setNowForTesting(std::function<LocalTime()> provider);
 void setFileTimesForTesting(std::function<bool(const std::string&, FileTimes&)> provider);
 
-// One level of folder; an error (such as an existing folder) is ignored.
-void createDirectory(const std::string& path);
+// The folder and every folder above it that does not exist yet. True when the folder exists
+// afterwards; else false, errorText naming the folder that could not be made and why.
+bool createFolders(const std::string& path, std::string& errorText);
 // Renames, replacing any file under the new name. False on failure.
 bool renameReplacing(const std::string& from, const std::string& to);
 // Renames only when no file has the new name, in one step: of two programs that both try,
@@ -59,6 +60,9 @@ std::string lastErrorText();
 std::vector<std::string> localCodePageReadings(std::string_view bytes);
 // True when the name is a folder.
 bool isDirectory(const std::string& path);
+// The names of the entries directly in a folder ("." and ".." left out), in the order the
+// system gives them. False with errorText set when the folder cannot be read.
+bool listFolder(const std::string& path, std::vector<std::string>& names, std::string& errorText);
 // Opens an existing regular file for binary reading. Anything else (a folder, a FIFO, a device)
 // is refused with errorText set, and is not waited on: a FIFO without a writer does not block.
 std::FILE* openRegularFile(const std::string& path, std::string& errorText);
@@ -106,6 +110,21 @@ std::string joinPath(std::string_view folder, std::string_view name);
 // Creates a new, empty, uniquely named file in the folder of target, opened for binary writing.
 // Returns nullptr when it cannot be created.
 std::FILE* createTempFileBeside(const std::string& target, std::string& tempPath);
+// Creates a new, empty, uniquely named file in the system's folder for temporary files
+// (TMPDIR or /tmp on POSIX, the user's temporary folder on Windows), opened for binary writing
+// and removed should a signal end the process. Returns nullptr when it cannot be created.
+std::FILE* createTempFile(std::string& tempPath);
+// Keeps standard output for a document written there (-o-): returns a binary stream on what
+// standard output was, and points standard output at standard error, so that every console
+// text of the run goes there. Called once, before anything is printed; nullptr when standard
+// output cannot be kept (it is then left as it was).
+std::FILE* takeStandardOutput();
+// Copies a whole file, from its start, to the stream takeStandardOutput kept (to standard
+// output when it kept none) and flushes it. False when a read or a write failed.
+bool sendToStandardOutput(std::FILE* file);
+// Reads standard input to its end, in binary mode, and writes it to target. False when a
+// read or a write failed.
+bool copyStandardInput(std::FILE* target);
 // The program's arguments as UTF-8, args[0] the program name. On Windows they are taken from
 // the wide command line, whatever the console's code page; on POSIX they are argv as given.
 std::vector<std::string> commandLineArguments(int argc, char** argv);

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <utility>
+#include <vector>
 
 // The part of the platform layer that is the same on every system: the test hooks of the clock
 // and the file times and of file mapping, the checks in front of a mapping, the large-page
@@ -29,6 +30,24 @@ std::atomic<bool> mappingEnabled{true};
 // the page cache holds in large pages is mapped a large page at a time, so its memory is
 // given back a large page at a time too (on Windows in the same steps).
 constexpr uint64_t kLargePage = 2 * 1024 * 1024;
+
+// Standard output as takeStandardOutput kept it for the document; nullptr until then.
+std::FILE* keptOutput = nullptr;
+
+// Copies source from where it stands to its end onto target. False when a read or a write
+// failed.
+bool copyStream(std::FILE* source, std::FILE* target) {
+    std::vector<char> buffer(64 * 1024);
+    for (;;) {
+        const size_t count = std::fread(buffer.data(), 1, buffer.size(), source);
+        if (count > 0 && std::fwrite(buffer.data(), 1, count, target) != count) {
+            return false;
+        }
+        if (count < buffer.size()) {
+            return std::ferror(source) == 0;
+        }
+    }
+}
 
 } // namespace
 
@@ -60,6 +79,60 @@ void setFileTimesForTesting(std::function<bool(const std::string&, FileTimes&)> 
 
 bool isFolderSeparator(char c) {
     return c == '/' || c == '\\';
+}
+
+bool createFolders(const std::string& path, std::string& errorText) {
+    std::string folder = path;
+    while (folder.size() > 1 && isFolderSeparator(folder.back())) {
+        folder.pop_back();
+    }
+    // The folders that do not exist, deepest first, up to the first that does.
+    std::vector<std::string> missing;
+    while (!folder.empty() && !isDirectory(folder)) {
+        missing.push_back(folder);
+        size_t end = fileNameStart(folder);
+        while (end > 1 && isFolderSeparator(folder[end - 1]) && folder[end - 2] != ':') {
+            --end;
+        }
+        if (end >= folder.size()) {
+            break;
+        }
+        folder.resize(end);
+    }
+    for (auto level = missing.rbegin(); level != missing.rend(); ++level) {
+        if (!systemCreateFolder(*level)) {
+            errorText = "the folder '" + *level + "' cannot be made: " + lastErrorText();
+            return false;
+        }
+    }
+    return true;
+}
+
+std::FILE* createTempFile(std::string& tempPath) {
+    std::string folder = systemTempFolder();
+    while (folder.size() > 1 && isFolderSeparator(folder.back())) {
+        folder.pop_back();
+    }
+    return createTempFileBeside(joinPath(folder, "quillmark"), tempPath);
+}
+
+std::FILE* takeStandardOutput() {
+    if (keptOutput == nullptr) {
+        keptOutput = systemTakeStandardOutput();
+    }
+    return keptOutput;
+}
+
+bool sendToStandardOutput(std::FILE* file) {
+    std::FILE* target = keptOutput != nullptr ? keptOutput : stdout;
+    setBinaryMode(target);
+    const bool copied = copyStream(file, target);
+    return std::fflush(target) == 0 && copied;
+}
+
+bool copyStandardInput(std::FILE* target) {
+    setBinaryMode(stdin);
+    return copyStream(stdin, target);
 }
 
 std::string joinPath(std::string_view folder, std::string_view name) {

@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -59,8 +61,41 @@ bool systemFileTimes(const std::string& path, FileTimes& out, std::string& error
     return true;
 }
 
-void createDirectory(const std::string& path) {
-    (void)mkdir(path.c_str(), 0777);
+bool systemCreateFolder(const std::string& path) {
+    if (mkdir(path.c_str(), 0777) == 0) {
+        return true;
+    }
+    const int error = errno;
+    if (error == EEXIST && isDirectory(path)) {
+        return true;
+    }
+    errno = error;
+    return false;
+}
+
+std::string systemTempFolder() {
+    const char* folder = std::getenv("TMPDIR");
+    return folder != nullptr && *folder != '\0' ? folder : "/tmp";
+}
+
+void setBinaryMode(std::FILE* /*stream*/) {}
+
+std::FILE* systemTakeStandardOutput() {
+    std::fflush(stdout);
+    const int kept = dup(STDOUT_FILENO);
+    if (kept < 0) {
+        return nullptr;
+    }
+    std::FILE* stream = fdopen(kept, "wb");
+    if (stream == nullptr || dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
+        if (stream != nullptr) {
+            std::fclose(stream);
+        } else {
+            close(kept);
+        }
+        return nullptr;
+    }
+    return stream;
 }
 
 bool renameReplacing(const std::string& from, const std::string& to) {
@@ -105,6 +140,29 @@ std::vector<std::string> localCodePageReadings(std::string_view bytes) {
 bool lastFailureWasInUse() {
     // A POSIX system lets a file be renamed over or removed while others hold it open.
     return false;
+}
+
+bool listFolder(const std::string& path, std::vector<std::string>& names, std::string& errorText) {
+    DIR* folder = opendir(path.c_str());
+    if (folder == nullptr) {
+        errorText = std::strerror(errno);
+        return false;
+    }
+    names.clear();
+    errno = 0;
+    while (const dirent* entry = readdir(folder)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..") {
+            names.push_back(name);
+        }
+    }
+    const int error = errno;
+    closedir(folder);
+    if (error != 0) {
+        errorText = std::strerror(error);
+        return false;
+    }
+    return true;
 }
 
 bool isDirectory(const std::string& path) {

@@ -151,8 +151,48 @@ bool systemFileTimes(const std::string& path, FileTimes& out, std::string& error
     return true;
 }
 
-void createDirectory(const std::string& path) {
-    (void)CreateDirectoryW(win32_text::toWide(path).c_str(), nullptr);
+bool systemCreateFolder(const std::string& path) {
+    if (CreateDirectoryW(win32_text::toWide(path).c_str(), nullptr)) {
+        return true;
+    }
+    const DWORD error = GetLastError();
+    if (error == ERROR_ALREADY_EXISTS && isDirectory(path)) {
+        return true;
+    }
+    recordSystemError(error);
+    return false;
+}
+
+std::string systemTempFolder() {
+    wchar_t buffer[MAX_PATH + 2];
+    const DWORD length = GetTempPathW(MAX_PATH + 2, buffer);
+    if (length == 0 || length > MAX_PATH + 1) {
+        return ".";
+    }
+    return win32_text::toUtf8(std::wstring_view(buffer, length));
+}
+
+void setBinaryMode(std::FILE* stream) {
+    (void)_setmode(_fileno(stream), _O_BINARY);
+}
+
+std::FILE* systemTakeStandardOutput() {
+    std::fflush(stdout);
+    const int kept = _dup(_fileno(stdout));
+    if (kept < 0) {
+        return nullptr;
+    }
+    (void)_setmode(kept, _O_BINARY);
+    std::FILE* stream = _fdopen(kept, "wb");
+    if (stream == nullptr || _dup2(_fileno(stderr), _fileno(stdout)) != 0) {
+        if (stream != nullptr) {
+            std::fclose(stream);
+        } else {
+            _close(kept);
+        }
+        return nullptr;
+    }
+    return stream;
 }
 
 bool renameReplacing(const std::string& from, const std::string& to) {
@@ -215,6 +255,31 @@ std::vector<std::string> localCodePageReadings(std::string_view bytes) {
 
 bool lastFailureWasInUse() {
     return lastFailureInUse;
+}
+
+bool listFolder(const std::string& path, std::vector<std::string>& names, std::string& errorText) {
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = FindFirstFileW(win32_text::toWide(joinPath(path, "*")).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        recordSystemError(GetLastError());
+        errorText = lastErrorText();
+        return false;
+    }
+    names.clear();
+    do {
+        const std::string name = win32_text::toUtf8(found.cFileName);
+        if (name != "." && name != "..") {
+            names.push_back(name);
+        }
+    } while (FindNextFileW(search, &found));
+    const DWORD error = GetLastError();
+    FindClose(search);
+    if (error != ERROR_NO_MORE_FILES) {
+        recordSystemError(error);
+        errorText = lastErrorText();
+        return false;
+    }
+    return true;
 }
 
 bool isDirectory(const std::string& path) {

@@ -27,14 +27,22 @@ bool COutputFile::acceptsName(const std::string& finalPath) {
 
 bool COutputFile::create(const std::string& finalPath) {
     discard();
-    // Written through a link: the file it names is replaced and the link stays.
-    finalPath_ = platform::followLinks(finalPath);
-    if (!acceptsName(finalPath_)) {
-        failed_ = true;
-        return false;
+    if (isStandardOutput(finalPath)) {
+        // Made whole in the system's temporary folder first: a run that fails on the way
+        // leaves nothing on standard output.
+        finalPath_ = finalPath;
+        replacing_ = false;
+        file_.reset(platform::createTempFile(tempPath_));
+    } else {
+        // Written through a link: the file it names is replaced and the link stays.
+        finalPath_ = platform::followLinks(finalPath);
+        if (!acceptsName(finalPath_)) {
+            failed_ = true;
+            return false;
+        }
+        replacing_ = platform::fileExists(finalPath_);
+        file_.reset(platform::createTempFileBeside(finalPath_, tempPath_));
     }
-    replacing_ = platform::fileExists(finalPath_);
-    file_.reset(platform::createTempFileBeside(finalPath_, tempPath_));
     if (file_ != nullptr) {
         // The writes are gathered here already; a second buffer in the library would only split
         // them.
@@ -128,6 +136,12 @@ bool COutputFile::commit() {
         failed_ = true;
     }
     targetInUse_ = false;
+    if (!failed_ && isStandardOutput(finalPath_)) {
+        failed_ = !sendToStandardOutput(tempPath_);
+        platform::removeFile(tempPath_);
+        tempPath_.clear();
+        return !failed_;
+    }
     if (failed_ || !platform::renameReplacing(tempPath_, finalPath_)) {
         targetInUse_ = !failed_ && platform::lastFailureWasInUse();
         platform::removeFile(tempPath_);
@@ -136,6 +150,12 @@ bool COutputFile::commit() {
     }
     tempPath_.clear();
     return true;
+}
+
+bool COutputFile::sendToStandardOutput(const std::string& path) {
+    std::string error;
+    const UniqueFile file(platform::openRegularFile(path, error));
+    return file != nullptr && platform::sendToStandardOutput(file.get());
 }
 
 void COutputFile::discard() {

@@ -11,8 +11,12 @@
 
 // The output PDF, written to a temporary file beside its final name and moved there only when
 // it is complete. Every write is checked; the first failure is kept and reported by commit.
+// The name "-" is standard output: the temporary file is then made in the system's temporary
+// folder and copied to standard output when it is complete.
 class COutputFile {
   public:
+    static bool isStandardOutput(const std::string& name) { return name == "-"; }
+
     COutputFile() = default;
     ~COutputFile();
     COutputFile(const COutputFile&) = delete;
@@ -46,8 +50,8 @@ class COutputFile {
     // The position of the next byte, from the origin.
     uint64_t offset() const { return offset_ - origin_; }
     bool failed() const { return failed_; }
-    // Flushes, closes and renames the temporary file to the final name; false on any failure
-    // (the temporary file is then removed).
+    // Flushes, closes and renames the temporary file to the final name (or copies it to
+    // standard output); false on any failure. The temporary file is removed in either case.
     bool commit();
     // After a failed commit: true when the final name could not be replaced because another
     // program holds that file open (a viewer, on Windows).
@@ -65,6 +69,8 @@ class COutputFile {
     void fileWrite(const char* data, size_t size);
     // Counts bytes now with the system, and starts the writeback of a replacing output.
     void handedOver(uint64_t count);
+    // Copies the complete file to standard output; false when it could not all be sent.
+    static bool sendToStandardOutput(const std::string& path);
 
     UniqueFile file_;
     std::string finalPath_;

@@ -58,7 +58,7 @@ ProgramResult runBinary(const char* binary, const std::vector<std::string>& argu
     TempDir capture;
     const std::string outName = capture.file("stdout");
     const std::string errName = capture.file("stderr");
-    const std::string inName = capture.write("stdin", "");
+    const std::string inName = capture.write("stdin", control.input.value_or(""));
     // Made absolute in the test's own folder, which a working folder of the run may not be.
     const std::wstring program = std::filesystem::absolute(binary).wstring();
     std::wstring commandLine = quotedArgument(program);
@@ -154,6 +154,10 @@ ProgramResult runProgram(const std::vector<std::string>& arguments,
     }
     pointers.push_back(nullptr);
 
+    int inputPipe[2] = {-1, -1};
+    if (control.input && pipe(inputPipe) != 0) {
+        throw std::runtime_error("pipe failed");
+    }
     pid_t child = fork();
     if (child < 0) {
         throw std::runtime_error("fork failed");
@@ -161,7 +165,10 @@ ProgramResult runProgram(const std::vector<std::string>& arguments,
     if (child == 0) {
         int out = open(outName.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         int err = open(errName.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        int in = open("/dev/null", O_RDONLY);
+        int in = control.input ? inputPipe[0] : open("/dev/null", O_RDONLY);
+        if (control.input) {
+            close(inputPipe[1]);
+        }
         if (out < 0 || err < 0 || in < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0 ||
             dup2(in, 0) < 0) {
             _exit(126);
@@ -179,6 +186,24 @@ ProgramResult runProgram(const std::vector<std::string>& arguments,
         }
         execv(pointers[0], pointers.data());
         _exit(127);
+    }
+    if (control.input) {
+        // Written while the child reads; a child that stops reading ends the write with EPIPE.
+        close(inputPipe[0]);
+        const auto previous = signal(SIGPIPE, SIG_IGN);
+        for (size_t done = 0; done < control.input->size();) {
+            const ssize_t count =
+                write(inputPipe[1], control.input->data() + done, control.input->size() - done);
+            if (count < 0 && errno == EINTR) {
+                continue;
+            }
+            if (count <= 0) {
+                break;
+            }
+            done += static_cast<size_t>(count);
+        }
+        close(inputPipe[1]);
+        signal(SIGPIPE, previous);
     }
     if (control.whileRunning) {
         control.whileRunning(static_cast<int>(child));

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,9 @@ struct RunControl {
     // Windows: the child gets a console of its own, without a window, so that a console event
     // (sendCtrlC) reaches it and no other process. Nothing on POSIX.
     bool ownConsole = false;
+    // The bytes the child reads on standard input: through a pipe on POSIX, from a file on
+    // Windows. Without them standard input is empty (/dev/null on POSIX).
+    std::optional<std::string> input;
 };
 
 // Runs the built quillmark with the given arguments (without the program name) in the given
