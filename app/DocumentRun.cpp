@@ -18,7 +18,8 @@ DocumentRun DocumentRun::run(const std::vector<std::string>& args, const Product
         row.stamped = !row.output.empty();
         row.cause = console.warnings();
     } catch (const CPdfException& failure) {
-        outcome.failure = failure;
+        // The log's row names the input already; the console's cause line names it too.
+        outcome.failure = ConsoleReporter::namingFile(failure, job.inputName);
         row.cause = ConsoleReporter::causeLine(failure);
     }
     outcome.softFailure = job.softFailure;

@@ -7,6 +7,7 @@
 #include "app/ProductionLog.h"
 #include "app/Usage.h"
 #include "pdf/CPdfException.h"
+#include "platform/Platform.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -26,7 +27,8 @@ void warnUnknownOptions(const std::vector<std::string>& args) {
             ++i;
             continue;
         }
-        if (argument.size() < 2 || argument[0] != '-' || OptionTable::isKnownOption(argument)) {
+        if (argument.size() < 2 || argument[0] != '-' || OptionTable::isKnownOption(argument) ||
+            OptionTable::takesAttachedValue(argument)) {
             continue;
         }
         std::fflush(stdout);
@@ -55,12 +57,51 @@ bool hasWildcard(const std::vector<std::string>& args) {
     });
 }
 
+// Refuses an option given with its value as the next argument ("-size 14", "-i a.pdf"), which
+// the parser would pass over as unknown and then misread what follows.
+void refuseDetachedValues(const std::vector<std::string>& args) {
+    if (args[1] == "-i") {
+        throw CPdfException(
+            OptionTable::detachedValueRefusal(args, 1, "input file name", "<file name>"));
+    }
+    if (args.size() > 2 && args[2] == "-o") {
+        throw CPdfException(
+            OptionTable::detachedValueRefusal(args, 2, "output file name", "<file name>"));
+    }
+    // "-f" alone with no value after it is the list's refusal.
+    if (args.size() > 3 && args[2] == "-f" && OptionTable::looksLikeValue(args[3])) {
+        throw CPdfException(OptionTable::detachedValueRefusal(args, 2, "folder", "<folder>"));
+    }
+    for (size_t i = 3; i < args.size(); ++i) {
+        if (OptionTable::isValueOption(args[i])) {
+            ++i;
+        } else if (OptionTable::takesAttachedValue(args[i])) {
+            throw CPdfException(OptionTable::detachedValueRefusal(
+                args, i, "value", OptionTable::placeholderOf(args[i])));
+        }
+    }
+}
+
+// One PDF with -f<folder>: its output goes into the folder under the input's own name.
+std::vector<std::string> intoOutputFolder(std::vector<std::string> args) {
+    if (args.size() < 3 || args[2].size() <= 2 || args[2].rfind("-f", 0) != 0) {
+        return args;
+    }
+    const std::string folder = args[2].substr(2);
+    const std::string input = args[1].substr(2);
+    platform::createDirectory(folder);
+    args[2] = "-o" + platform::joinPath(folder, input.substr(platform::fileNameStart(input)));
+    return args;
+}
+
 // A list file or one input/output pair, each document logged when a log is given. Throws what
 // the run throws.
 int runCommandLine(const std::vector<std::string>& args, const OptionTable::PreScan& scan) {
     if (args[1].size() < 2) {
         throw CPdfException("-i parameter missing");
     }
+    refuseDetachedValues(args);
+    warnUnknownOptions(args);
     // A plan stamps nothing, so it logs nothing.
     const ProductionLog log(scan.list.planFile.empty() ? scan.logFile : std::string());
     if (log.enabled()) {
@@ -74,12 +115,12 @@ int runCommandLine(const std::vector<std::string>& args, const OptionTable::PreS
         throw CPdfException("-plan needs a list of files as its input: -i<list.txt> or "
                             "-i<list.csv>\n");
     }
-    DocumentRun document = DocumentRun::run(args, log);
+    DocumentRun document = DocumentRun::run(intoOutputFolder(args), log);
     if (document.failure) {
         throw *document.failure;
     }
     if (!document.quiet) {
-        std::fputs("\nDone.\n", stdout);
+        ConsoleReporter::print("\nDone.\n");
     }
     // A text-lines file that could not be opened, or a failed rename, ends the run without an
     // exception but without doing all that was asked.
@@ -115,7 +156,6 @@ int runQuillmark(const std::vector<std::string>& args) {
     if (!scan.quiet) {
         printBanner();
     }
-    warnUnknownOptions(args);
 
     int status = 1;
     try {
@@ -124,8 +164,7 @@ int runQuillmark(const std::vector<std::string>& args) {
         ConsoleReporter::printFailure(failure, quoteHint(args));
         status = 1;
     } catch (...) {
-        std::fputs("Unexpected exception", stdout);
-        ConsoleReporter::printCause("Unexpected exception");
+        ConsoleReporter::printFailure(CPdfException("Unexpected exception"), std::string());
         status = 1;
     }
     std::fflush(stdout);

@@ -96,6 +96,7 @@ DocumentRun missingStartNumber(const std::string& fileName, int32_t column,
         row.cause = ConsoleReporter::causeLine(*outcome.failure);
         log.append(row);
     }
+    outcome.failure = ConsoleReporter::namingFile(*outcome.failure, fileName);
     return outcome;
 }
 
@@ -209,7 +210,7 @@ int runFileList(const std::string& listName, std::vector<std::string> args,
             ConsoleReporter::printFailure(*document.failure, std::string());
             continue;
         }
-        std::fputs("\nDone.\n", stdout);
+        ConsoleReporter::print("\nDone.\n");
     }
     if (plan) {
         plan->write();

@@ -264,6 +264,37 @@ bool OptionTable::isKnownOption(std::string_view argument) {
     return find(argument, match) != nullptr;
 }
 
+bool OptionTable::takesAttachedValue(std::string_view argument) {
+    return std::any_of(std::begin(kRows), std::end(kRows), [argument](const Row& row) {
+        return row.form != Form::Exact && row.form != Form::Value && argument == row.word;
+    });
+}
+
+bool OptionTable::looksLikeValue(std::string_view next) {
+    return next.size() < 2 || next[0] != '-' || (next[1] >= '0' && next[1] <= '9');
+}
+
+std::string_view OptionTable::placeholderOf(std::string_view word) {
+    for (const Row& row : kRows) {
+        if (word == row.word) {
+            return row.form == Form::Hex           ? "<hex>"
+                   : row.form == Form::DecimalPair ? "<n>,<n>"
+                                                   : "<n>";
+        }
+    }
+    return "<n>";
+}
+
+std::string OptionTable::detachedValueRefusal(const std::vector<std::string>& args, size_t index,
+                                              std::string_view what, std::string_view placeholder) {
+    const std::string word = args[index];
+    if (index + 1 < args.size() && looksLikeValue(args[index + 1])) {
+        return word + " takes its value attached: " + word + args[index + 1] + "\n";
+    }
+    return word + " needs its " + std::string(what) + " attached: " + word +
+           std::string(placeholder) + "\n";
+}
+
 std::vector<std::string_view> OptionTable::words() {
     std::vector<std::string_view> words;
     for (const Row& row : kRows) {

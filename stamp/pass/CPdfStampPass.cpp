@@ -166,6 +166,9 @@ void CPdfStampPass::openInput(bool verbose) {
         throw CPdfException("Can't open the input file: " + document_.input().openError());
     }
     inputFile_ = &document_.input();
+    if (inputFile_->size() == 0) {
+        throw CPdfException("the file is empty");
+    }
     if (verbose) {
         reporter_.note("Input file: '" + run_.inputName + "'");
     }

@@ -22,7 +22,7 @@ using namespace runtest;
 namespace {
 
 const std::string kNoFolder = "please specify -f for output folder, e.g. -fc:\\test\n";
-const std::string kTooManyColumns = "Too many columns specified in csv/txt file.  max is 20";
+const std::string kTooManyColumns = "Too many columns specified in csv/txt file.  max is 20\n";
 
 // The literal strings drawn by the stamp streams of a file (the blocks positioned with "Tm"),
 // in file order, exactly as the bytes hold them.
@@ -392,9 +392,9 @@ TEST(ListRunTest, OtherNamesAreNotLists) {
         folder.write("a.pdf", sheet("a"));
         ProgramResult result =
             runProgram({std::string("-i") + name, "-fout", "-quiet"}, folder.path());
-        EXPECT_EQ(result.out, "-o parameter missing") << name;
+        EXPECT_EQ(result.out, "Stamp file issue: '" + std::string(name) + "'\n") << name;
         EXPECT_EQ(result.status, 1) << name;
-        EXPECT_FALSE(fs::exists(folder.file("out"))) << name;
+        EXPECT_FALSE(fs::exists(folder.file("out/a.pdf"))) << name;
     }
 }
 
@@ -511,9 +511,11 @@ TEST(ListRunTest, OneOutputPerNameInARun) {
             const ProgramResult run = runProgram(args, folder.path());
             const std::string output = listOutput("out", c.output);
             EXPECT_EQ(run.status, 1) << label;
-            EXPECT_EQ(run.err,
-                      "Output file '" + output + "' was already written by line 1 of the list\n")
-                << label;
+            // The cause line names the second line's input first.
+            const std::string refusal =
+                "': Output file '" + output + "' was already written by line 1 of the list\n";
+            EXPECT_EQ(run.err.rfind('\'', 0), 0u) << label << ": " << run.err;
+            EXPECT_TRUE(run.err.ends_with(refusal)) << label << ": " << run.err;
             EXPECT_EQ(run.out.find("Stamped 1 of 2 files; 1 failed\n") != std::string::npos,
                       keepGoing)
                 << label << "\n"
