@@ -158,6 +158,8 @@ int runFileList(const std::string& listName, std::vector<std::string> args,
     std::vector<std::string> lineArgs;
     const LineEncoding encoding = startLines(list.get());
     WrittenOutputs written;
+    // The inputs so far, each with its first line: an input listed again is stamped again.
+    std::unordered_map<std::string, size_t> inputLines;
     const auto refuseWritten = [&written](const std::string& name) { written.refuse(name); };
     size_t lineNumber = 0;
     for (bool first = true; readLine(list.get(), rawLine, kMaxLineBytes, encoding); first = false) {
@@ -191,9 +193,20 @@ int runFileList(const std::string& listName, std::vector<std::string> args,
         if (options.startColumn > 0 && line.startNumber) {
             list_line::setStartNumberArgument(lineArgs, *line.startNumber);
         }
+        std::string inputKey;
+        if (!platform::fileKey(fileName, inputKey)) {
+            inputKey = fileName;
+        }
+        const auto input = inputLines.emplace(inputKey, lineNumber).first;
+        const std::string again = input->second == lineNumber
+                                      ? std::string()
+                                      : "Warning: '" + fileName + "' is listed again on line " +
+                                            std::to_string(lineNumber) + " (first on line " +
+                                            std::to_string(input->second) +
+                                            "): it is stamped again";
         DocumentRun document = options.startColumn > 0 && !line.startNumber
                                    ? missingStartNumber(fileName, options.startColumn, log)
-                                   : DocumentRun::run(lineArgs, log, refuseWritten);
+                                   : DocumentRun::run(lineArgs, log, refuseWritten, again);
         written.add(document.output, lineNumber);
         if (document.failed) {
             ++failed;

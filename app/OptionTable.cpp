@@ -5,6 +5,7 @@
 #include "stamp/pass/CPdfStamp.h"
 
 #include <algorithm>
+#include <cctype>
 #include <iterator>
 #include <optional>
 
@@ -14,6 +15,25 @@ using Form = OptionTable::Form;
 using ValueKind = OptionTable::ValueKind;
 using Match = OptionTable::Match;
 using PreScan = OptionTable::PreScan;
+
+// -align's word in any letter case, "centre" as "center"; any other word acts as "right", and
+// is said.
+void setAlignment(CPdfStamp& job, const std::string& word) {
+    std::string lower = word;
+    for (char& c : lower) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    if (lower == "centre") {
+        lower = "center";
+    }
+    if (lower == "left" || lower == "center" || lower == "right") {
+        job.stamp.alignment = lower;
+        return;
+    }
+    job.stamp.alignment = word;
+    job.reporter().warning("Warning: -align '" + word +
+                           "' is not left, center, centre or right: the text is aligned right");
+}
 
 const OptionTable::Row kRows[] = {
     {"-s", Form::Decimal, ValueKind::None,
@@ -158,7 +178,7 @@ const OptionTable::Row kRows[] = {
      [](CPdfStamp& j, const Match&) { j.stamp.flipHorizontal = true; },
      nullptr},
     {"-align", Form::Value, ValueKind::Text,
-     [](CPdfStamp& j, const Match& m) { j.stamp.alignment = *m.value; },
+     [](CPdfStamp& j, const Match& m) { setAlignment(j, *m.value); },
      nullptr},
     {"-rename", Form::Value, ValueKind::File,
      [](CPdfStamp& j, const Match& m) { j.renamePattern = *m.value; },

@@ -97,6 +97,8 @@ void CPdfStampPass::stampDocument(const BeforePlacing& beforePlacing) {
         copyObjects();
     }
     writeEmbeddedFontObjects();
+    reportStampLength();
+    reportPdfaConformance();
     if (beforePlacing) {
         beforePlacing(numbers_);
     }
@@ -185,6 +187,8 @@ void CPdfStampPass::openInput(bool verbose) {
     numbers_.highestShown = 0;
     numbers_.numberedPages = 0;
     progressCounter_ = 0;
+    undrawableReported_.clear();
+    overflowPage_ = kNoPage;
     result_ = PassResult{};
 }
 
@@ -483,6 +487,7 @@ void CPdfStampPass::appendStampDrawing(DrawnStamp& drawn, size_t pageIndex, std:
     } else if (stamp.embedFontFile.empty()) {
         toLiteralText(composed_.text, literalBuffer_);
         literalText_ = literalBuffer_;
+        reportUndrawableCharacters(stamp);
     } else {
         layOutEmbeddedText();
     }
@@ -571,6 +576,7 @@ void CPdfStampPass::appendStampContent(DrawnStamp& drawn, size_t pageIndex, std:
     const std::string_view shown = embedded ? std::string_view(glyphArray_) : literalText_;
     const PageEntry& entry = pages_[pageIndex];
     const PageBox& box = drawn.fixedBox ? drawn.box : entry.box;
+    noteStampLength(drawn, pageIndex, box, entry.rotate, sizeForPageWidth(stamp, boxWidth(box)));
     if (drawn.placedByPageAlone && drawn.placeKnown && entry.rotate == drawn.placedRotate &&
         std::memcmp(&box, &drawn.placedBox, sizeof box) == 0) {
         drawn.drawing.appendPage(out, drawn.place, shown);
