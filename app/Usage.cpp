@@ -112,8 +112,8 @@ const char* const kUsageLines[] = {
     "quillmark -ifilein.pdf -ofileout.pdf -prefix \"Page No: \" -sep \" of \" -end \" Pages.\"\r\n",
     "quillmark -ifilein.pdf -ofileout.pdf -nopg -prefix \"my text here\" -sep \"\" -end \"\"\n",
     "see examples folder for all parameters usage in test.bat, list.bat and list_complex.bat\r\n",
-    "NOTE: first 2 parameters have to be -i -o or -i -f, each with its value attached: "
-    "-ifilein.pdf, not -i filein.pdf\r\n",
+    "NOTE: first 2 parameters have to be -i -o or -i -f, each with its value attached, "
+    "e.g. -ifilein.pdf, not -i filein.pdf\r\n",
     "If your filename has spaces in it then use double quotes around the filename, e.g. \"c:\\my "
     "test\\test file.pdf\"\n",
     "\nWildcards * are not permitted, if you want to process many files then do: dir /B *.pdf > "
