@@ -111,7 +111,7 @@ PassResult runTextLines(CPdfStamp& job, RunSteps& steps) {
     steps.refuseOutputOverInput();
     const std::string runInput = job.inputName;
     const std::string runOutput = job.outputName;
-    std::printf("Input file: '%s'", runInput.c_str());
+    job.reporter().note("Input file: '" + runInput + "'");
     const LineEncoding encoding = startLines(lines.get());
     // Vertically centred lines are centred as a block, the first line at its top.
     const bool centred = job.stamp.positionY == -1;
@@ -175,7 +175,7 @@ PassResult runTextLines(CPdfStamp& job, RunSteps& steps) {
                             "Can't move the last pass's output to '" + runOutput + "': " + reason);
     }
     intermediates.forget(lastOutput);
-    std::printf(", output file: '%s'\n", runOutput.c_str());
+    job.reporter().note(", output file: '" + runOutput + "'\n");
     if (signedInput) {
         job.reportSignedInput();
     }
@@ -197,7 +197,8 @@ PassResult CPdfStamp::runPair(const std::vector<std::string>& args) {
                             "Can't create the output file: " + refusal);
     }
     if (refuseOutputName) {
-        refuseOutputName(outputName);
+        // Shown as a refused rename target is: a failure of this document, its cause named.
+        runGuarded([this] { refuseOutputName(outputName); }, {});
     }
     if (toFile) {
         createOutputFolders(outputName);

@@ -3,6 +3,7 @@
 #include "pdf/CPdfException.h"
 
 #include <cstdio>
+#include <set>
 
 namespace {
 
@@ -27,20 +28,38 @@ std::string oneLine(const std::string& text) {
     return line;
 }
 
+// The warning lines shown so far in this run.
+std::set<std::string, std::less<>>& shownWarnings() {
+    static std::set<std::string, std::less<>> shown;
+    return shown;
+}
+
 } // namespace
 
+bool ConsoleReporter::lineOpen_ = false;
+
 void ConsoleReporter::note(std::string_view text) {
+    print(text);
+}
+
+void ConsoleReporter::print(std::string_view text) {
     std::fwrite(text.data(), 1, text.size(), stdout);
+    if (!text.empty()) {
+        lineOpen_ = text.back() != '\n';
+    }
 }
 
 void ConsoleReporter::progress() {
     std::fputc('.', stdout);
+    lineOpen_ = true;
 }
 
 void ConsoleReporter::warning(std::string_view line) {
-    std::fflush(stdout);
-    std::fwrite(line.data(), 1, line.size(), stderr);
-    std::fputc('\n', stderr);
+    if (shownWarnings().emplace(line).second) {
+        std::fflush(stdout);
+        std::fwrite(line.data(), 1, line.size(), stderr);
+        std::fputc('\n', stderr);
+    }
     if (!warnings_.empty()) {
         warnings_ += "; ";
     }
@@ -52,8 +71,25 @@ std::string ConsoleReporter::causeLine(const CPdfException& failure) {
 }
 
 void ConsoleReporter::printFailure(const CPdfException& failure, const std::string& hint) {
-    std::fwrite(failure.message().data(), 1, failure.message().size(), stdout);
+    const std::string& message = failure.message();
+    if (lineOpen_ && (message.empty() || message.front() != '\n')) {
+        std::fputc('\n', stdout);
+    }
+    std::fwrite(message.data(), 1, message.size(), stdout);
+    if (!message.empty() && message.back() != '\n') {
+        std::fputc('\n', stdout);
+    }
+    lineOpen_ = false;
     printCause(trimmedCause(failure) + hint);
+}
+
+CPdfException ConsoleReporter::namingFile(const CPdfException& failure, const std::string& file) {
+    const std::string quoted = "'" + file + "'";
+    if (failure.cause().empty() || file.empty() ||
+        failure.cause().find(quoted) != std::string::npos) {
+        return failure;
+    }
+    return CPdfException(failure.message(), quoted + ": " + failure.cause());
 }
 
 void ConsoleReporter::printCause(const std::string& cause) {

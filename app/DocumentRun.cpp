@@ -5,21 +5,29 @@
 #include "stamp/pass/CPdfStamp.h"
 
 DocumentRun DocumentRun::run(const std::vector<std::string>& args, const ProductionLog& log,
-                             const std::function<void(const std::string&)>& refuseOutputName) {
+                             const std::function<void(const std::string&)>& refuseOutputName,
+                             const std::string& warning) {
     DocumentRun outcome;
     ConsoleReporter console;
     CPdfStamp job;
     job.setReporter(console);
     job.refuseOutputName = refuseOutputName;
     ProductionLog::Row row;
+    if (!warning.empty()) {
+        console.warning(warning);
+    }
     try {
         row.pass = job.runPair(args);
         row.output = row.pass.output;
         row.stamped = !row.output.empty();
         row.cause = console.warnings();
     } catch (const CPdfException& failure) {
-        outcome.failure = failure;
-        row.cause = ConsoleReporter::causeLine(failure);
+        // The log's row names the input already; the console's cause line names it too.
+        outcome.failure = ConsoleReporter::namingFile(failure, job.inputName);
+        // The warnings said before the failure stay in the row, before its cause.
+        row.cause = console.warnings().empty()
+                        ? ConsoleReporter::causeLine(failure)
+                        : console.warnings() + "; " + ConsoleReporter::causeLine(failure);
     }
     outcome.softFailure = job.softFailure;
     outcome.failed = !row.stamped;

@@ -25,6 +25,8 @@ struct DocumentRun {
     // Runs args as CPdfStamp::runPair takes them. A failure of the log itself is thrown: it ends
     // the run.
     // refuseOutputName, when given, is the job's (see CPdfStamp::refuseOutputName).
+    // warning, when given, is shown and logged as the document's first warning.
     static DocumentRun run(const std::vector<std::string>& args, const ProductionLog& log,
-                           const std::function<void(const std::string&)>& refuseOutputName = {});
+                           const std::function<void(const std::string&)>& refuseOutputName = {},
+                           const std::string& warning = std::string());
 };

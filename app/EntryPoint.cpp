@@ -27,7 +27,8 @@ void warnUnknownOptions(const std::vector<std::string>& args) {
             ++i;
             continue;
         }
-        if (argument.size() < 2 || argument[0] != '-' || OptionTable::isKnownOption(argument)) {
+        if (argument.size() < 2 || argument[0] != '-' || OptionTable::isKnownOption(argument) ||
+            OptionTable::takesAttachedValue(argument)) {
             continue;
         }
         std::fflush(stdout);
@@ -56,6 +57,31 @@ bool hasWildcard(const std::vector<std::string>& args) {
     });
 }
 
+// Refuses an option given with its value as the next argument ("-size 14", "-i a.pdf"), which
+// the parser would pass over as unknown and then misread what follows.
+void refuseDetachedValues(const std::vector<std::string>& args) {
+    if (args[1] == "-i") {
+        throw CPdfException(
+            OptionTable::detachedValueRefusal(args, 1, "input file name", "<file name>"));
+    }
+    if (args.size() > 2 && args[2] == "-o") {
+        throw CPdfException(
+            OptionTable::detachedValueRefusal(args, 2, "output file name", "<file name>"));
+    }
+    // "-f" alone with no value after it is the list's refusal.
+    if (args.size() > 3 && args[2] == "-f" && OptionTable::looksLikeValue(args[3])) {
+        throw CPdfException(OptionTable::detachedValueRefusal(args, 2, "folder", "<folder>"));
+    }
+    for (size_t i = 3; i < args.size(); ++i) {
+        if (OptionTable::isValueOption(args[i])) {
+            ++i;
+        } else if (OptionTable::takesAttachedValue(args[i])) {
+            throw CPdfException(OptionTable::detachedValueRefusal(
+                args, i, "value", OptionTable::placeholderOf(args[i])));
+        }
+    }
+}
+
 // One document given an output folder (-i<file.pdf> -f<folder>) is written into the folder under
 // its own name: the arguments with "-f<folder>" turned into that output name. Any other
 // arguments are returned as they are.
@@ -77,6 +103,8 @@ int runCommandLine(const std::vector<std::string>& args, const OptionTable::PreS
     if (args[1].size() < 2) {
         throw CPdfException("-i parameter missing");
     }
+    refuseDetachedValues(args);
+    warnUnknownOptions(args);
     // A plan stamps nothing, so it logs nothing.
     const ProductionLog log(scan.list.planFile.empty() ? scan.logFile : std::string());
     if (log.enabled()) {
@@ -95,7 +123,7 @@ int runCommandLine(const std::vector<std::string>& args, const OptionTable::PreS
         throw *document.failure;
     }
     if (!document.quiet) {
-        std::fputs("\nDone.\n", stdout);
+        ConsoleReporter::print("\nDone.\n");
     }
     // A text-lines file that could not be opened, or a failed rename, ends the run without an
     // exception but without doing all that was asked.
@@ -138,7 +166,6 @@ int runQuillmark(const std::vector<std::string>& args) {
     if (!scan.quiet) {
         printBanner();
     }
-    warnUnknownOptions(args);
 
     int status = 1;
     try {
@@ -147,8 +174,7 @@ int runQuillmark(const std::vector<std::string>& args) {
         ConsoleReporter::printFailure(failure, quoteHint(args));
         status = 1;
     } catch (...) {
-        std::fputs("Unexpected exception", stdout);
-        ConsoleReporter::printCause("Unexpected exception");
+        ConsoleReporter::printFailure(CPdfException("Unexpected exception"), std::string());
         status = 1;
     }
     std::fflush(stdout);

@@ -97,6 +97,7 @@ DocumentRun missingStartNumber(const std::string& fileName, int32_t column,
         row.cause = ConsoleReporter::causeLine(*outcome.failure);
         log.append(row);
     }
+    outcome.failure = ConsoleReporter::namingFile(*outcome.failure, fileName);
     return outcome;
 }
 
@@ -246,6 +247,8 @@ int runFileList(const std::string& listName, std::vector<std::string> args,
     bool firstNamed = true; // the line is the first that names a file
     std::vector<std::string> lineArgs;
     WrittenOutputs written;
+    // The inputs so far, each with its first line: an input listed again is stamped again.
+    std::unordered_map<std::string, size_t> inputLines;
     const auto refuseWritten = [&written](const std::string& name) { written.refuse(name); };
     ListEntry entry;
     while (entries.next(entry)) {
@@ -272,9 +275,20 @@ int runFileList(const std::string& listName, std::vector<std::string> args,
         if (options.startColumn > 0 && line.startNumber) {
             list_line::setStartNumberArgument(lineArgs, *line.startNumber);
         }
+        std::string inputKey;
+        if (!platform::fileKey(fileName, inputKey)) {
+            inputKey = fileName;
+        }
+        const auto input = inputLines.emplace(inputKey, entry.number).first;
+        const std::string again = input->second == entry.number
+                                      ? std::string()
+                                      : "Warning: '" + fileName + "' is listed again on line " +
+                                            std::to_string(entry.number) + " (first on line " +
+                                            std::to_string(input->second) +
+                                            "): it is stamped again";
         DocumentRun document = options.startColumn > 0 && !line.startNumber
                                    ? missingStartNumber(fileName, options.startColumn, log)
-                                   : DocumentRun::run(lineArgs, log, refuseWritten);
+                                   : DocumentRun::run(lineArgs, log, refuseWritten, again);
         written.add(document.output, entry.number);
         if (document.failed) {
             ++failed;
@@ -291,7 +305,7 @@ int runFileList(const std::string& listName, std::vector<std::string> args,
             ConsoleReporter::printFailure(*document.failure, std::string());
             continue;
         }
-        std::fputs("\nDone.\n", stdout);
+        ConsoleReporter::print("\nDone.\n");
     }
     if (plan) {
         plan->write();

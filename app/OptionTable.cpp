@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cctype>
 #include <iterator>
 #include <optional>
 
@@ -40,6 +41,25 @@ void setOverlay(StampDefinition& stamp, const std::string& value) {
     std::from_chars(value.data() + comma + 1, value.data() + value.size(), page);
     stamp.overlayFile = value.substr(0, comma);
     stamp.overlayPage = page;
+}
+
+// -align's word in any letter case, "centre" as "center"; any other word acts as "right", and
+// is said.
+void setAlignment(CPdfStamp& job, const std::string& word) {
+    std::string lower = word;
+    for (char& c : lower) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    if (lower == "centre") {
+        lower = "center";
+    }
+    if (lower == "left" || lower == "center" || lower == "right") {
+        job.stamp.alignment = lower;
+        return;
+    }
+    job.stamp.alignment = word;
+    job.reporter().warning("Warning: -align '" + word +
+                           "' is not left, center, centre or right: the text is aligned right");
 }
 
 const OptionTable::Row kRows[] = {
@@ -185,7 +205,7 @@ const OptionTable::Row kRows[] = {
      [](CPdfStamp& j, const Match&) { j.stamp.flipHorizontal = true; },
      nullptr},
     {"-align", Form::Value, ValueKind::Text,
-     [](CPdfStamp& j, const Match& m) { j.stamp.alignment = *m.value; },
+     [](CPdfStamp& j, const Match& m) { setAlignment(j, *m.value); },
      nullptr},
     {"-rename", Form::Value, ValueKind::File,
      [](CPdfStamp& j, const Match& m) { j.renamePattern = *m.value; },
@@ -295,6 +315,37 @@ bool OptionTable::isValueOption(std::string_view argument) {
 bool OptionTable::isKnownOption(std::string_view argument) {
     Match match;
     return find(argument, match) != nullptr;
+}
+
+bool OptionTable::takesAttachedValue(std::string_view argument) {
+    return std::any_of(std::begin(kRows), std::end(kRows), [argument](const Row& row) {
+        return row.form != Form::Exact && row.form != Form::Value && argument == row.word;
+    });
+}
+
+bool OptionTable::looksLikeValue(std::string_view next) {
+    return next.size() < 2 || next[0] != '-' || (next[1] >= '0' && next[1] <= '9');
+}
+
+std::string_view OptionTable::placeholderOf(std::string_view word) {
+    for (const Row& row : kRows) {
+        if (word == row.word) {
+            return row.form == Form::Hex           ? "<hex>"
+                   : row.form == Form::DecimalPair ? "<n>,<n>"
+                                                   : "<n>";
+        }
+    }
+    return "<n>";
+}
+
+std::string OptionTable::detachedValueRefusal(const std::vector<std::string>& args, size_t index,
+                                              std::string_view what, std::string_view placeholder) {
+    const std::string word = args[index];
+    if (index + 1 < args.size() && looksLikeValue(args[index + 1])) {
+        return word + " takes its value attached: " + word + args[index + 1] + "\n";
+    }
+    return word + " needs its " + std::string(what) + " attached: " + word +
+           std::string(placeholder) + "\n";
 }
 
 std::vector<std::string_view> OptionTable::words() {

@@ -63,6 +63,19 @@ class OptionTable {
     // Whether the parser takes this argument as one of its options; anything else it passes
     // over.
     static bool isKnownOption(std::string_view argument);
+    // Whether argument is the bare word of an option that takes its value attached ("-size",
+    // "-pos", "-color"): given so, its value was most likely given as the next argument.
+    static bool takesAttachedValue(std::string_view argument);
+    // The refusal of args[index], a word that takes its value attached, given without it:
+    // "-size takes its value attached: -size14" when a value follows it, else "-size needs its
+    // value attached: -size<n>" (what names the value, placeholder its form).
+    static std::string detachedValueRefusal(const std::vector<std::string>& args, size_t index,
+                                            std::string_view what, std::string_view placeholder);
+    // Whether an argument after an option word reads as its value rather than as the next
+    // option: "14", "-1,-1", "-45", "-".
+    static bool looksLikeValue(std::string_view next);
+    // The placeholder of an option's attached value ("<n>", "<n>,<n>", "<hex>").
+    static std::string_view placeholderOf(std::string_view word);
     // The word of every option ("-s", "-prefix" …), in the order the parser tries them.
     static std::vector<std::string_view> words();
     // The pre-scan's settings from the whole command line. Every argument is scanned, values

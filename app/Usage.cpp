@@ -53,8 +53,9 @@ const char* const kUsageLines[] = {
     "wider on every side and turned with it; no box is the default.\n",
     "-size(n) font size to use, e.g. 11, use 11 as default\n",
     "-angle(n) angle of text in degrees, use 0 as default\n",
-    "-align <text> align justified text, can be 'left', 'right' or 'center', left is default. e.g. "
-    "right on positions 20,20 would mean last character right edge ends at that position.\n",
+    "-align <text> align justified text, can be 'left', 'right' or 'center' ('centre', any letter "
+    "case), left is default. e.g. right on positions 20,20 would mean last character right edge "
+    "ends at that position.\n",
     "-under draw the stamp before the page's own content, so that the page's text and pictures "
     "lie on top of it (default is on top).\n",
     "-next ends one stamp and starts another, from the defaults: the stamp options after it "
@@ -115,11 +116,12 @@ const char* const kUsageLines[] = {
     "quillmark -ifilein.pdf -ofileout.pdf -prefix \"Page No: \" -sep \" of \" -end \" Pages.\"\r\n",
     "quillmark -ifilein.pdf -ofileout.pdf -nopg -prefix \"my text here\" -sep \"\" -end \"\"\n",
     "see examples folder for all parameters usage in test.bat, list.bat and list_complex.bat\r\n",
-    "NOTE: first 2 parameters have to be -i -o or -i -f\r\n",
+    "NOTE: first 2 parameters have to be -i -o or -i -f, each with its value attached, "
+    "e.g. -ifilein.pdf, not -i filein.pdf\r\n",
     "If your filename has spaces in it then use double quotes around the filename, e.g. \"c:\\my "
     "test\\test file.pdf\"\n",
     "\nWildcards * are not permitted, if you want to process many files then do: dir /B *.pdf > "
-    "list.txt, then quillmark -ilist.txt -ooutputfile.pdf\n",
+    "list.txt, then quillmark -ilist.txt -foutputfolder\n",
     "\r\n",
     "\r\n",
 };

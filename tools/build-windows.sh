@@ -241,6 +241,10 @@ while [ "${#pending[@]}" -gt 0 ]; do
 done
 
 cp LICENSE THIRD-PARTY-NOTICES "$stage/$folder/"
+# The examples the usage text names: the .bat scripts in CR LF as they are kept, the sample
+# document they stamp, and the .sh twins.
+mkdir -p "$stage/$folder/examples"
+cp examples/*.bat examples/*.sh examples/sample.pdf "$stage/$folder/examples/"
 # Notepad before Windows 10 shows a text file's lines only when they end in CR LF.
 sed 's/$/\r/' dist/windows/README-Windows.txt > "$stage/$folder/README-Windows.txt"
 (cd "$stage" && cmake -E tar cf "../$folder.zip" --format=zip "$folder")

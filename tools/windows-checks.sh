@@ -103,7 +103,8 @@ else
     unzip -Z1 "$zip" | sort > "$work/listing"
     check "every file of the zip is in its folder $folder/" \
         sh -c "! grep -v '^$folder/' '$work/listing'"
-    for name in quillmark.exe LICENSE THIRD-PARTY-NOTICES README-Windows.txt; do
+    for name in quillmark.exe LICENSE THIRD-PARTY-NOTICES README-Windows.txt examples/test.bat \
+        examples/list.bat examples/list_complex.bat examples/sample.pdf; do
         check "the zip holds $folder/$name" grep -qx "$folder/$name" "$work/listing"
     done
     unzip -q "$zip" -d "$work/unzipped"
@@ -126,6 +127,13 @@ else
     done
     check "the zip holds every DLL the program loads beyond Windows' own${missing:+ (missing:$missing)}" \
         test -z "$missing"
+    # The examples as a user runs them from the unpacked zip, the program named by QUILLMARK.
+    for bat in test list list_complex; do
+        check "examples\\$bat.bat runs under wine" \
+            sh -c "cd '$unpacked/examples' && QUILLMARK='$(winpath "$unpacked/quillmark.exe")' WINEPATH= WINEDLLPATH= wine cmd /c $bat.bat > '$work/$bat-bat.txt' 2>&1"
+    done
+    check "the .bat examples write clean PDFs that show their stamps" \
+        sh -c "cd '$unpacked/examples/out' && for f in default.pdf second.pdf list/c.pdf numbered/b.pdf accounts/b.pdf bates/b.pdf; do qpdf --check \"\$f\" > /dev/null || exit 1; done && pdftotext numbered/b.pdf - | grep -qx 'Page 4' && pdftotext bates/b.pdf - | grep -qx ABC000202"
     check "the unpacked program runs from its folder: --version" \
         sh -c "cd '$unpacked' && WINEPATH= WINEDLLPATH= wine ./quillmark.exe --version 2>&1 | tr -d '\r' | grep -qx 'Quillmark $version'"
 fi

@@ -96,6 +96,8 @@ void CPdfStampPass::stampDocument(const BeforePlacing& beforePlacing) {
         copyObjects();
     }
     writeEmbeddedFontObjects();
+    reportStampLength();
+    reportPdfaConformance();
     if (beforePlacing) {
         beforePlacing(numbers_);
     }
@@ -165,6 +167,9 @@ void CPdfStampPass::openInput(bool verbose) {
         throw CPdfException("Can't open the input file: " + document_.input().openError());
     }
     inputFile_ = &document_.input();
+    if (inputFile_->size() == 0) {
+        throw CPdfException("the file is empty");
+    }
     if (verbose) {
         reporter_.note("Input file: '" + run_.inputName + "'");
     }
@@ -181,6 +186,8 @@ void CPdfStampPass::openInput(bool verbose) {
     numbers_.highestShown = 0;
     numbers_.numberedPages = 0;
     progressCounter_ = 0;
+    undrawableReported_.clear();
+    overflowPage_ = kNoPage;
     result_ = PassResult{};
 }
 
@@ -484,6 +491,7 @@ void CPdfStampPass::appendStampDrawing(DrawnStamp& drawn, size_t pageIndex, std:
     } else if (stamp.embedFontFile.empty()) {
         toLiteralText(composed_.text, literalBuffer_);
         literalText_ = literalBuffer_;
+        reportUndrawableCharacters(stamp);
     } else {
         layOutEmbeddedText();
     }
@@ -576,6 +584,7 @@ void CPdfStampPass::appendStampContent(DrawnStamp& drawn, size_t pageIndex, std:
     PageEntry page = entry;
     page.box = box;
     const int32_t size = sizeForPageWidth(stamp, boxWidth(box));
+    noteStampLength(drawn, pageIndex, box, entry.rotate, size);
     DrawnStamp::PlaceInputs inputs;
     inputs.placement =
         textPlacementInput(stamp, page, size, literalText_, embedded ? glyphArrayWidth_ : -1.0f);

@@ -182,6 +182,21 @@ class CPdfStampPass {
     // Refuses the file when writing object number left the output where it was at start.
     void requireObjectWritten(size_t number, uint64_t start) const;
     void finishOutput();
+
+    // --- warnings on a stamp drawn, but not as asked
+    // Names the characters of the text just composed that the built-in font cannot draw, each
+    // once in the pass.
+    void reportUndrawableCharacters(const StampDefinition& stamp);
+    // Notes the page when the text just composed is longer than the page has room for at the
+    // stamp's angle; reportStampLength names the first such page, once for the document.
+    void noteStampLength(const DrawnStamp& drawn, size_t pageIndex, const PageBox& box,
+                         int32_t rotate, int32_t fontSize);
+    void reportStampLength();
+    // "PDF/A-1B" and the like, from the XMP metadata of the catalog; empty when it claims none.
+    std::string pdfaClaim();
+    // A PDF/A input that the stamp takes out of conformance: a font not embedded, or
+    // transparency on PDF/A-1.
+    void reportPdfaConformance();
     std::string makeResourceName(const char* prefix) const;
     // Counts a page met while the objects are gone through, and shows the progress dots.
     void countPageProgress();
@@ -313,6 +328,11 @@ class CPdfStampPass {
     size_t lastStamped_ = 0;
     uint32_t firstStampPages_ = 0; // pages that got the first stamp
     int32_t progressCounter_ = 0;
+    std::set<uint32_t> undrawableReported_;
+    static constexpr size_t kNoPage = static_cast<size_t>(-1);
+    size_t overflowPage_ = kNoPage; // the first page whose stamp is longer than its room
+    float overflowLength_ = 0.0f;
+    float overflowRoom_ = 0.0f;
 
     // Buffers kept from page to page, so that stamping a page allocates nothing once they have
     // grown: the page's text, the composed text and its literal form, the save stream object

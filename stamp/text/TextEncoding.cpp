@@ -115,6 +115,22 @@ std::string toWinAnsi(std::string_view text) {
     return result;
 }
 
+std::vector<uint32_t> undrawableCharacters(std::string_view text) {
+    std::vector<uint32_t> found;
+    if (!isValidUtf8(text)) {
+        return found;
+    }
+    size_t pos = 0;
+    while (pos < text.size()) {
+        const uint32_t c = *decodeUtf8At(text, pos);
+        if (c != '?' && toCodePage1252(c) == '?' &&
+            std::find(found.begin(), found.end(), c) == found.end()) {
+            found.push_back(c);
+        }
+    }
+    return found;
+}
+
 std::string fromWinAnsi(std::string_view text) {
     std::string result;
     result.reserve(text.size() * 2);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -79,14 +80,14 @@ TEST(EntryPointTest, RefusedCommandLines) {
     expectRuns({
         {"help among other arguments is not help",
          {"--help", "-ob.pdf"},
-         kBanner + "-i parameter missing",
+         kBanner + "-i parameter missing\n",
          1},
         {"one argument", {"-ia.pdf"}, kBanner + "Error parameter, less than 3 arguments.\n", 1},
-        {"one short argument", {"x"}, kBanner + "-i parameter missing", 1},
-        {"short argument 1", {"-", "-ob.pdf"}, kBanner + "-i parameter missing", 1},
-        {"empty argument 1", {"", "-ob.pdf"}, kBanner + "-i parameter missing", 1},
-        {"argument 1 without -i", {"a.pdf", "-ob.pdf"}, kBanner + "-i parameter missing", 1},
-        {"argument 2 without -o", {"-ia.pdf", "b.pdf"}, kBanner + "-o parameter missing", 1},
+        {"one short argument", {"x"}, kBanner + "-i parameter missing\n", 1},
+        {"short argument 1", {"-", "-ob.pdf"}, kBanner + "-i parameter missing\n", 1},
+        {"empty argument 1", {"", "-ob.pdf"}, kBanner + "-i parameter missing\n", 1},
+        {"argument 1 without -i", {"a.pdf", "-ob.pdf"}, kBanner + "-i parameter missing\n", 1},
+        {"argument 2 without -o", {"-ia.pdf", "b.pdf"}, kBanner + "-o parameter missing\n", 1},
         {"option without dash",
          {"-ia.pdf", "-ob.pdf", "-r", "x"},
          kBanner + "Error parameter, no -, arg: x, argument: 4\n",
@@ -99,11 +100,103 @@ TEST(EntryPointTest, RefusedCommandLines) {
          {"-ia.pdf", "-ob.pdf", "-listdelim"},
          kBanner + "Error parameter, missing value after: -listdelim\n",
          1},
-        {"quiet keeps errors", {"-ia.pdf", "-xb.pdf", "-quiet"}, "-o parameter missing", 1},
+        {"quiet keeps errors", {"-ia.pdf", "-xb.pdf", "-quiet"}, "-o parameter missing\n", 1},
         {"wildcard in a name", {"-ia*.pdf", "-ob.pdf"}, kWildcard, 1},
         {"wildcard in a value", {"-ia.pdf", "-ob.pdf", "-prefix", "*"}, kWildcard, 1},
         {"wildcard even when quiet", {"-quiet", "-ob.pdf", "x*"}, kWildcard, 1},
     });
+}
+
+// Messages a user can act on: each line on standard output ends, the cause line names the file,
+// and an option given with its value as the next argument says how to give it.
+TEST(EntryPointTest, MessagesSayWhatToDo) {
+    TempDir folder;
+    folder.write("a.pdf", runtest::sheet("a"));
+    folder.write("empty.pdf", "");
+    folder.write("junk.pdf", "not a PDF at all");
+    folder.write("list.txt", "a.pdf\n");
+    struct MessageCase {
+        const char* name;
+        std::vector<std::string> args;
+        std::string out; // after the banner
+        std::string err;
+    };
+    const std::vector<MessageCase> cases = {
+        {"input name apart",
+         {"-i", "a.pdf", "-o", "out.pdf"},
+         "-i takes its value attached: -ia.pdf\n",
+         "-i takes its value attached: -ia.pdf\n"},
+        {"input name missing",
+         {"-i", "-oout.pdf"},
+         "-i needs its input file name attached: -i<file name>\n",
+         "-i needs its input file name attached: -i<file name>\n"},
+        {"output name apart",
+         {"-ia.pdf", "-o", "out.pdf"},
+         "-o takes its value attached: -oout.pdf\n",
+         "-o takes its value attached: -oout.pdf\n"},
+        {"output name missing",
+         {"-ia.pdf", "-o"},
+         "-o needs its output file name attached: -o<file name>\n",
+         "-o needs its output file name attached: -o<file name>\n"},
+        {"output name missing before an option",
+         {"-ia.pdf", "-o", "-quiet"},
+         "-o needs its output file name attached: -o<file name>\n",
+         "-o needs its output file name attached: -o<file name>\n"},
+        {"folder apart",
+         {"-ilist.txt", "-f", "out"},
+         "-f takes its value attached: -fout\n",
+         "-f takes its value attached: -fout\n"},
+        {"size apart",
+         {"-ia.pdf", "-oout.pdf", "-size", "14"},
+         "-size takes its value attached: -size14\n",
+         "-size takes its value attached: -size14\n"},
+        {"negative pair apart",
+         {"-ia.pdf", "-oout.pdf", "-pos", "-1,-1"},
+         "-pos takes its value attached: -pos-1,-1\n",
+         "-pos takes its value attached: -pos-1,-1\n"},
+        {"colour without value, in a list",
+         {"-ilist.txt", "-fout", "-color", "-quiet"},
+         "-color needs its value attached: -color<hex>\n",
+         "-color needs its value attached: -color<hex>\n"},
+        {"value option's value is no option word",
+         {"-ia.pdf", "-ook.pdf", "-prefix", "-size"},
+         "",
+         ""},
+        {"empty file",
+         {"-iempty.pdf", "-oout.pdf", "-quiet"},
+         "Stamp file issue: 'empty.pdf'\n",
+         "'empty.pdf': the file is empty\n"},
+        {"line ended before the failure",
+         {"-ijunk.pdf", "-oout.pdf"},
+         "Input file: 'junk.pdf'\nStamp file issue: 'junk.pdf'\n",
+         "<cause>"},
+    };
+    for (const MessageCase& c : cases) {
+        const ProgramResult result = runProgram(c.args, folder.path());
+        const bool quiet = std::find(c.args.begin(), c.args.end(), "-quiet") != c.args.end();
+        if (c.out.empty() && c.err.empty()) {
+            EXPECT_EQ(result.status, 0) << c.name << ": " << result.err;
+            continue;
+        }
+        EXPECT_EQ(result.out, (quiet ? "" : kBanner) + c.out) << c.name;
+        if (c.err == "<cause>") {
+            EXPECT_EQ(result.err.rfind("'junk.pdf': ", 0), 0u) << c.name << ": " << result.err;
+        } else {
+            EXPECT_EQ(result.err, c.err) << c.name;
+        }
+        EXPECT_EQ(result.status, 1) << c.name;
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder.file("out.pdf")));
+    EXPECT_FALSE(std::filesystem::exists(folder.file("out")));
+}
+
+// One PDF with -f<folder> is written into the folder under its own name.
+TEST(EntryPointTest, OnePdfIntoAFolder) {
+    TempDir folder;
+    folder.write("a.pdf", runtest::sheet("a"));
+    const ProgramResult result = runProgram({"-ia.pdf", "-fout", "-quiet"}, folder.path());
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(runtest::listing(folder.file("out")), std::vector<std::string>{"a.pdf"});
 }
 
 TEST(EntryPointTest, ListRefusals) {
@@ -135,7 +228,7 @@ TEST(EntryPointTest, ListRefusals) {
              1},
             {"too many columns",
              {"-ilist.txt", "-fout", "-listdelim", ",", "-listusecol", selection},
-             kBanner + "Too many columns specified in csv/txt file.  max is 20",
+             kBanner + "Too many columns specified in csv/txt file.  max is 20\n",
              1},
         },
         folder.path());

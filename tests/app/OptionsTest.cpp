@@ -141,6 +141,11 @@ TEST(OptionsTest, EachOptionSetsItsSetting) {
         {{"-flipv"}, [](const CPdfStamp& j) { return j.stamp.flipVertical; }},
         {{"-fliph"}, [](const CPdfStamp& j) { return j.stamp.flipHorizontal; }},
         {{"-align", "right"}, [](const CPdfStamp& j) { return j.stamp.alignment == "right"; }},
+        // Matched in any letter case, "centre" as "center"; another word is kept (and acts as
+        // "right").
+        {{"-align", "Centre"}, [](const CPdfStamp& j) { return j.stamp.alignment == "center"; }},
+        {{"-align", "LEFT"}, [](const CPdfStamp& j) { return j.stamp.alignment == "left"; }},
+        {{"-align", "middle"}, [](const CPdfStamp& j) { return j.stamp.alignment == "middle"; }},
         {{"-rename", "[FILETITLE]_x.pdf"},
          [](const CPdfStamp& j) { return j.renamePattern == "[FILETITLE]_x.pdf"; }},
         {{"-opacity30"}, [](const CPdfStamp& j) { return j.stamp.opacity == 30; }},

@@ -183,7 +183,7 @@ TEST(RunSafetyTest, OutputsAreWrittenThroughLinksAndNeverOverDevices) {
     const ProgramResult run = runProgram({"-ia.pdf", "-onull", "-quiet"}, folder.path());
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "\nOutput file create error: 'null'\n");
-    EXPECT_EQ(run.err, "Can't create the output file: it is a device\n");
+    EXPECT_EQ(run.err, "'a.pdf': Can't create the output file: it is a device\n");
     struct stat info {};
     ASSERT_EQ(lstat(folder.file("null").c_str(), &info), 0);
     EXPECT_TRUE(S_ISCHR(info.st_mode));

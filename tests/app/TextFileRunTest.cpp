@@ -379,7 +379,7 @@ TEST(TextFileRunTest, FailedRunLeavesTheFolderAsFound) {
          "out.pdf",
          {},
          false,
-         "Input file: 'damaged.pdf'Stamp file issue: 'damaged.pdf'\n"},
+         "Input file: 'damaged.pdf'\nStamp file issue: 'damaged.pdf'\n"},
         {"second pass cannot write", "a.pdf", "out.pdf", {}, true, ""},
         {"second pass cannot write, source to be removed",
          "a.pdf",
@@ -423,7 +423,7 @@ TEST(TextFileRunTest, FailedRunLeavesTheFolderAsFound) {
             folder.path(), control);
         const std::string report = "Input file: '" + c.input + "'";
         if (c.out.empty()) {
-            EXPECT_EQ(result.out.rfind(report + "Stamp file issue: '", 0), 0u)
+            EXPECT_EQ(result.out.rfind(report + "\nStamp file issue: '", 0), 0u)
                 << c.name << ": " << result.out;
         } else {
             EXPECT_EQ(result.out, c.out) << c.name;

@@ -142,7 +142,8 @@ TEST(UserFilesRunTest, CounterFilesAsEditorsWriteThem) {
         }
         EXPECT_EQ(result.status, 1) << c.name;
         EXPECT_EQ(result.out, "Stamp file issue: 'a.pdf'\n") << c.name;
-        EXPECT_EQ(result.err, "Import file error: The counter file 'count.txt' holds no number\n")
+        EXPECT_EQ(result.err,
+                  "'a.pdf': Import file error: The counter file 'count.txt' holds no number\n")
             << c.name;
         EXPECT_EQ(listing(folder.path()), (std::vector<std::string>{"a.pdf", "count.txt"}))
             << c.name;
@@ -182,19 +183,22 @@ TEST(UserFilesRunTest, FailuresSayWhy) {
         {"counter in a missing folder",
          {"-ia.pdf", "-ostamped.pdf", "-export", "nodir/count.txt"},
          1,
-         "export file create error: Can't write the counter file 'nodir/count.txt': <text>",
+         "'a.pdf': export file create error: Can't write the counter file 'nodir/count.txt': "
+         "<text>",
          untouched},
         {"rename to a name with '?'",
          {"-ia.pdf", "-ostamped.pdf", "-rename", "[FILETITLE]?.pdf", "-export", "count.txt",
           "-removesourcefile"},
          1,
-         "Rename name refused: the -rename name 'stamped?.pdf' holds '?', which file names may "
+         "'a.pdf': Rename name refused: the -rename name 'stamped?.pdf' holds '?', which file "
+         "names may "
          "not hold",
          untouched},
         {"rename to a name with a colon in a subfolder",
          {"-ia.pdf", "-ostamped.pdf", "-rename", "sub/a:b.pdf"},
          1,
-         "Rename name refused: the -rename name 'a:b.pdf' holds ':', which file names may not "
+         "'a.pdf': Rename name refused: the -rename name 'a:b.pdf' holds ':', which file names may "
+         "not "
          "hold",
          untouched},
         {"read-only source with -removesourcefile: output kept, status 1",
