@@ -210,7 +210,8 @@ size_t findPageTreeKids(std::string_view nodeText) {
     if (pos == 0) {
         pos = pdfsyntax::findText(nodeText, "[");
     }
-    return pos;
+    // Neither: no kids, not the numbers of the node's own header.
+    return pos == 0 ? pdfsyntax::npos : pos;
 }
 
 size_t readPageTreeKid(std::string_view nodeText, size_t pos, PageTreeKid& kid) {

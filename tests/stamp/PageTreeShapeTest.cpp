@@ -167,6 +167,37 @@ TEST(PageTreeShape, EveryPlaceIsAPageWithItsOwnNumber) {
     }
 }
 
+// A root node without /Kids or any array: a document of no pages, whose node's own header is
+// not read as its kids (which once had the node taken for its own kid and written without its
+// header).
+TEST(PageTreeShape, ANodeWithoutKidsHasNoPages) {
+    if (!tools::available("qpdf")) {
+        GTEST_SKIP() << tools::kJudgesMissing;
+    }
+    PdfBuilder pdf;
+    pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
+        .object(2, "<< /Type /Pages /Count 0 >>")
+        .object(3, "<< /Parent 2 0 R " + kPage + " >>")
+        .stream(4, "", "BT /F1 24 Tf 72 700 Td (Potato) Tj ET")
+        .object(5, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>")
+        .classicXRef();
+    for (const bool incremental : {false, true}) {
+        SCOPED_TRACE(incremental ? "as an update" : "rewritten");
+        TempDir dir;
+        const std::string input = dir.write("in.pdf", pdf.bytes());
+        const std::string output = dir.file("out.pdf");
+        std::vector<std::string> args{"-i" + input, "-o" + output, "-quiet"};
+        if (incremental) {
+            args.push_back("-incremental");
+        }
+        const ProgramResult run = runProgram(args);
+        ASSERT_EQ(run.status, 0) << run.out << run.err;
+        std::string details;
+        EXPECT_TRUE(tools::qpdfCheckClean(output, details)) << details;
+        EXPECT_EQ(tools::qpdfPageCount(output), 0);
+    }
+}
+
 // A node or a catalog with "endobj" in a string or as a stray token among its entries is
 // copied whole, not cut at that word: the output has the input's page count as qpdf and MuPDF
 // count it (MuPDF takes a dictionary with a stray keyword for no object at all, qpdf passes
