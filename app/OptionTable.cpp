@@ -6,8 +6,8 @@
 #include "stamp/pass/CPdfStamp.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cctype>
+#include <charconv>
 #include <iterator>
 #include <optional>
 

@@ -346,7 +346,7 @@ inline std::optional<CPdfObjectForm::Reading> readObjectWindow(std::string_view 
     reading.header = *header;
     reading.body = pdfsyntax::skipWhitespace(frame, header->bodyStart);
     for (size_t k = 0; k < CPdfObjectForm::kMaxKeys; ++k) {
-        const size_t end = pdfsyntax::findText(frame, keys[k]);
+        const size_t end = pdfsyntax::findLastText(frame, keys[k]);
         reading.keys[k] = end == 0 ? CPdfObjectForm::kNoPosition : end + 1 - keys[k].size();
     }
     return reading;

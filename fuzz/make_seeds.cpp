@@ -242,6 +242,24 @@ Seeds syntaxSeeds() {
     };
 }
 
+// The entries of a catalog and of the root node for fuzz_tree_copy (its first byte: odd for an
+// update; a zero byte between the two): the plain tree, and the shapes damage leaves behind.
+Seeds treeCopySeeds() {
+    using namespace std::string_literals;
+    return {
+        {"plain", "\0/Pages 2 0 R\0/Kids [3 0 R 6 0 R] /Count 2"s},
+        {"plain-update", "\1/Pages 2 0 R\0/Kids [3 0 R 6 0 R] /Count 2"s},
+        {"endobj-in-strings",
+         "\0/Lang (en endobj) /Pages 2 0 R\0/T (endobj) /Kids [3 0 R] /Count 1"s},
+        {"stray-endobj", "\1endobj /Pages 2 0 R\0/Kids [3 0 R endobj 6 0 R] endobj /Count 2"s},
+        {"keys-twice", "\0/Pages 9 0 R /Pages 2 0 R\0/Kids [9 0 R] /Count 5 /Kids [6 0 R 3 0 R] "
+                       "/Count 2 /Rotate 90 /Rotate 180"s},
+        {"own-node", "\1/Pages 2 0 R\0/Kids [3 0 R 2 0 R 6 0 R 3 0 R] /Count 3"s},
+        {"stray-closers",
+         "\0/Pages 2 0 R ) }\0/Kids [3 0 R >> 6 0 R] ] /Count 2 /MediaBox [0 0 9 9"s},
+    };
+}
+
 // Content streams' heads as the page rewrite judges them, several in a row (a zero byte between
 // two): of one form with other numbers, and of forms the check refuses.
 Seeds streamHeadSeeds() {
@@ -490,6 +508,7 @@ int main(int argc, char** argv) {
                          writeSeeds(root / "fuzz_stream_head", streamHeadSeeds()) &&
                          writeSeeds(root / "fuzz_flate", flateSeeds()) &&
                          writeSeeds(root / "fuzz_decrypt", decryptSeeds()) &&
-                         writeSeeds(root / "fuzz_image", imageSeeds());
+                         writeSeeds(root / "fuzz_image", imageSeeds()) &&
+                         writeSeeds(root / "fuzz_tree_copy", treeCopySeeds());
     return written ? 0 : 1;
 }

@@ -36,7 +36,7 @@ class CPdfObjectForm {
 
     // What the readers found in an object's text: the length of its frame (the text the
     // framing gives), its header (pdfsyntax::readObjectHeader of the frame), its body
-    // (pdfsyntax::skipWhitespace from the header's end) and the first place of each of a few
+    // (pdfsyntax::skipWhitespace from the header's end) and the last place of each of a few
     // keys in the frame (kNoPosition for none).
     struct Reading {
         size_t frameLength = 0;

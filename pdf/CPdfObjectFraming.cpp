@@ -121,37 +121,34 @@ FirstKeyword findPlainKeyword(CPdfInputFile& input, uint64_t start) {
 }
 
 // The object's keyword found by its tokens, so that "endobj" or "stream" in a string, a
-// comment or a name does not end the object. The scan goes on window by window from the token
-// that a window cut; where it cannot decide (a string left open, no keyword within
+// comment, a name or an open dictionary or array does not end the object. The scan reads the
+// object from its start in windows twice as long each time, so that what is open at a window's
+// end is known; where it cannot decide (a string or a dictionary left open, no keyword within
 // kMaxTokenScan bytes or before the end) the keyword is searched for as plain bytes. So is the
 // keyword of an offset that does not lead to the object's own header, whose frame is not used:
 // rows that point many numbers at one place scan its tokens once at most.
 FirstKeyword findStreamOrEndobj(CPdfInputFile& input, uint64_t start, int32_t number) {
     constexpr uint64_t kMaxTokenScan = 8 << 20;
-    uint64_t from = start;
-    uint64_t window = kFirstKeywordWindow;
-    while (from < input.size() && from - start <= kMaxTokenScan && window <= kMaxTokenScan) {
+    for (uint64_t window = kFirstKeywordWindow; start < input.size() && window <= kMaxTokenScan;
+         window *= 2) {
         std::string_view bytes;
-        if (!input.view(from, static_cast<size_t>(window), bytes) || bytes.empty()) {
+        if (!input.view(start, static_cast<size_t>(window), bytes) || bytes.empty()) {
             break;
         }
-        const pdfsyntax::ObjectKeyword hit = pdfsyntax::findObjectKeyword(bytes, 0, from == start);
+        const pdfsyntax::ObjectKeyword hit = pdfsyntax::findObjectKeyword(bytes, 0, true);
         if (hit.kind == pdfsyntax::ObjectKeyword::kStream ||
             hit.kind == pdfsyntax::ObjectKeyword::kEndobj) {
-            return {static_cast<int64_t>(from + hit.at + 5),
+            return {static_cast<int64_t>(start + hit.at + 5),
                     hit.kind == pdfsyntax::ObjectKeyword::kStream};
         }
-        if (hit.kind != pdfsyntax::ObjectKeyword::kNeedMore ||
-            from + bytes.size() >= input.size()) {
-            break;
-        }
         size_t bodyStart = 0;
-        if (from == start && !CPdfObjectFraming::headerNames(
-                                 bytes, number, CPdfObjectFraming::kAnyGeneration, bodyStart)) {
+        if (hit.kind != pdfsyntax::ObjectKeyword::kNeedMore ||
+            start + bytes.size() >= input.size() ||
+            (window == kFirstKeywordWindow &&
+             !CPdfObjectFraming::headerNames(bytes, number, CPdfObjectFraming::kAnyGeneration,
+                                             bodyStart))) {
             break;
         }
-        from += hit.at;
-        window *= 2;
     }
     return findPlainKeyword(input, start);
 }
@@ -596,8 +593,9 @@ bool CPdfObjectFraming::firstWindow(int32_t number, std::string_view& window) {
 bool CPdfObjectFraming::plainFrameForm(std::string_view window, size_t& formEnd,
                                        size_t& frameLength) {
     // What findStreamOrEndobj decides in its first window through the plain search of
-    // findObjectKeyword: the first "stream", the first "endobj" before it, and no string, comment
-    // or name around the keyword that would have the tokens scanned instead.
+    // findObjectKeyword: the first "stream", the first "endobj" before it, no string, comment
+    // or name around the keyword that would have the tokens scanned instead, and no dictionary
+    // or array left open before it.
     const size_t streamAt = pdfsyntax::findFirst(window, "stream");
     if (streamAt == std::string_view::npos) {
         return false;
@@ -619,6 +617,9 @@ bool CPdfObjectFraming::plainFrameForm(std::string_view window, size_t& formEnd,
             }
             ++at;
         }
+    }
+    if (!pdfsyntax::nestingClosed(window.substr(0, endobjAt))) {
+        return false;
     }
     // The frame ends one byte past "endobj", a byte the window holds ("stream" follows).
     frameLength = endobjAt + 7;

@@ -34,10 +34,11 @@ struct ObjectExtent {
 // file, for a byte copy that keeps every object as it was written.
 //
 // A dictionary is read in one of three ways, each where its cost and its exactness fit:
-// - The byte search (pdfsyntax::findText, readNumberAfter) finds the first occurrence of a key
-//   anywhere in an object's text. The page tree walk reads /Kids, /Rotate, /Pages, /CropBox and
-//   /MediaBox so: it runs once for every page of documents with tens of thousands of pages, and
-//   these keys occur only at the top of page and page-tree dictionaries as writers produce them.
+// - The byte search (pdfsyntax::findLastText, readNumberAfter) finds the last occurrence of a
+//   key anywhere in an object's text (a key given twice has its last value). The page tree walk
+//   reads /Kids, /Rotate, /Pages, /CropBox and /MediaBox so: it runs once for every page of
+//   documents with tens of thousands of pages, and these keys occur only at the top of page and
+//   page-tree dictionaries as writers produce them.
 // - The token-aware scans (pdfsyntax::findEntry, findEntries, findObjectKeyword) find an entry
 //   among one dictionary's own entries, past strings, comments, names and nested values, and
 //   give its exact byte extent. They serve wherever bytes are edited or an extent is decided:

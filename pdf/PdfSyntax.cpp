@@ -610,6 +610,22 @@ std::optional<DictEntry> findEntry(std::string_view text, size_t dictStart, std:
     return found[0];
 }
 
+size_t dropEarlierEntries(std::string& text, size_t dictStart, std::string_view key) {
+    size_t dropped = 0;
+    // The entry before the last is the last of the text cut where the last begins.
+    for (auto last = findEntry(text, dictStart, key); last;
+         last = findEntry(text, dictStart, key)) {
+        const auto before =
+            findEntry(std::string_view(text).substr(0, last->keyStart), dictStart, key);
+        if (!before) {
+            break;
+        }
+        text.replace(before->keyStart, before->valueEnd - before->keyStart, 1, ' ');
+        ++dropped;
+    }
+    return dropped;
+}
+
 void EditLog::record(size_t pos, size_t removed, size_t added) {
     if (count_ == kCapacity) {
         unsure_ = true;
@@ -696,8 +712,18 @@ bool readReference(std::string_view value, int64_t& number, int64_t& generation)
 namespace {
 
 // What an object's framing scan makes of a byte: the bytes that start a token to be stepped
-// over whole, a byte of an ordinary token, or one that is only passed.
-enum FrameClass : unsigned char { kPass, kWord, kLiteral, kHex, kComment, kName };
+// over whole, a byte of an ordinary token, a bracket, or one that is only passed.
+enum FrameClass : unsigned char {
+    kPass,
+    kWord,
+    kLiteral,
+    kHex,
+    kComment,
+    kName,
+    kOpenArray,
+    kCloseArray,
+    kClose
+};
 
 constexpr std::array<unsigned char, 256> kFrameClasses = [] {
     std::array<unsigned char, 256> classes{};
@@ -708,8 +734,87 @@ constexpr std::array<unsigned char, 256> kFrameClasses = [] {
     classes['<'] = kHex;
     classes['%'] = kComment;
     classes['/'] = kName;
+    classes['['] = kOpenArray;
+    classes[']'] = kCloseArray;
+    classes['>'] = kClose;
     return classes;
 }();
+
+// The dictionaries and arrays open at a point of an object's text, read as the parser reads
+// them: ">>" closes a dictionary and "]" an array; a closing token of the other kind, or one
+// with nothing open, is a stray token that closes nothing. A keyword inside an open value is
+// a stray token too, and does not end the object.
+class Nesting {
+  public:
+    void open(bool dictionary) {
+        if (depth_ < kKnownLevels) {
+            kinds_ =
+                dictionary ? kinds_ | (uint64_t{1} << depth_) : kinds_ & ~(uint64_t{1} << depth_);
+        }
+        ++depth_;
+    }
+    void close(bool dictionary) {
+        // Levels past the known ones are closed by either token.
+        if (depth_ > 0 &&
+            (depth_ > kKnownLevels || (((kinds_ >> (depth_ - 1)) & 1) != 0) == dictionary)) {
+            --depth_;
+        }
+    }
+    bool closed() const { return depth_ == 0; }
+
+  private:
+    static constexpr size_t kKnownLevels = 64;
+    uint64_t kinds_ = 0; // a set bit for a dictionary, one a level
+    size_t depth_ = 0;
+};
+
+} // namespace
+
+bool nestingClosed(std::string_view text) {
+    const char* const data = text.data();
+    const size_t size = text.size();
+    constexpr uint64_t kOnes = 0x0101010101010101ULL;
+    // Whether a byte of x is zero; a false alarm now and then (a byte above a zero one) only
+    // has the bytes read one by one.
+    auto anyZero = [](uint64_t x) { return ((x - kOnes) & ~x & (kOnes * 0x80)) != 0; };
+    Nesting nesting;
+    for (size_t at = 0; at < size; ++at) {
+        // Eight bytes at a time are passed over where none is a bracket: "<" and ">" are the
+        // bytes that OR 0x02 makes 0x3E, "[" and "]" are among those that OR 0x06 makes 0x5F.
+        if (size - at >= 8) {
+            uint64_t word = 0;
+            std::memcpy(&word, data + at, 8);
+            if (!anyZero((word | (kOnes * 0x02)) ^ (kOnes * 0x3E)) &&
+                !anyZero((word | (kOnes * 0x06)) ^ (kOnes * 0x5F))) {
+                at += 7;
+                continue;
+            }
+        }
+        switch (data[at]) {
+        case '<':
+            nesting.open(true);
+            ++at;
+            break;
+        case '>':
+            if (at + 1 < size && data[at + 1] == '>') {
+                nesting.close(true);
+                ++at;
+            }
+            break;
+        case '[':
+            nesting.open(false);
+            break;
+        case ']':
+            nesting.close(false);
+            break;
+        default:
+            break;
+        }
+    }
+    return nesting.closed();
+}
+
+namespace {
 
 // Whether the text at pos begins with "N G obj", the header of the next object.
 // cut is set when the text ends before that is known.
@@ -835,7 +940,8 @@ bool findPlainObjectKeyword(std::string_view text, size_t pos, ObjectKeyword& ou
     while (word > pos && isRegular(static_cast<unsigned char>(data[word - 1]))) {
         --word;
     }
-    if ((word > pos && data[word - 1] == '/') || !withoutStringsOrComments(data, pos, word)) {
+    if ((word > pos && data[word - 1] == '/') || !withoutStringsOrComments(data, pos, word) ||
+        !nestingClosed(text.substr(pos, word - pos))) {
         return false;
     }
     out = {isEndobj ? ObjectKeyword::kEndobj : ObjectKeyword::kStream, at};
@@ -847,10 +953,26 @@ ObjectKeyword scanObjectTokens(std::string_view text, size_t pos, bool atHeader)
     const char* const data = text.data();
     const size_t size = text.size();
     bool headerSeen = !atHeader;
+    Nesting nesting;
     while (pos < size) {
         const size_t token = pos;
         switch (kFrameClasses[static_cast<unsigned char>(data[pos])]) {
         case kPass:
+            ++pos;
+            continue;
+        case kOpenArray:
+            nesting.open(false);
+            ++pos;
+            continue;
+        case kCloseArray:
+            nesting.close(false);
+            ++pos;
+            continue;
+        case kClose:
+            if (pos + 1 < size && data[pos + 1] == '>') {
+                nesting.close(true);
+                ++pos;
+            }
             ++pos;
             continue;
         case kWord: {
@@ -863,7 +985,7 @@ ObjectKeyword scanObjectTokens(std::string_view text, size_t pos, bool atHeader)
                 }
                 headerSeen = true;
             }
-            if (pos - token >= 6) {
+            if (pos - token >= 6 && nesting.closed()) {
                 if (const size_t at = keywordInWord(data, token, pos); at != npos) {
                     return {data[at] == 's' ? ObjectKeyword::kStream : ObjectKeyword::kEndobj, at};
                 }
@@ -875,6 +997,7 @@ ObjectKeyword scanObjectTokens(std::string_view text, size_t pos, bool atHeader)
         }
         case kHex:
             if (token + 1 < size && data[token + 1] == '<') {
+                nesting.open(true);
                 pos += 2;
                 continue;
             }
@@ -945,6 +1068,14 @@ size_t findText(std::string_view buffer, std::string_view needle, size_t start) 
         return 0;
     }
     return start + at + needle.size() - 1;
+}
+
+size_t findLastText(std::string_view buffer, std::string_view needle) {
+    size_t last = 0;
+    for (size_t end = findText(buffer, needle); end != 0; end = findText(buffer, needle, end + 1)) {
+        last = end;
+    }
+    return last;
 }
 
 NumberAfter readNumberAfter(std::string_view buffer, std::string_view key) {

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 // The byte syntax of PDF, shared by the object parser, the cross-reference table scanner and
@@ -213,6 +214,8 @@ inline size_t findFirst(std::string_view text, std::string_view needle) {
 // Index of the last byte of the first occurrence of needle at or after start, or 0 when there
 // is none (a match that ends at index 0 therefore reads as absent, as does an empty needle).
 size_t findText(std::string_view buffer, std::string_view needle, size_t start = 0);
+// As findText, for the last occurrence: where a key is given twice, its last value holds.
+size_t findLastText(std::string_view buffer, std::string_view needle);
 
 struct NumberAfter {
     int32_t value = 0;
@@ -290,6 +293,10 @@ class EditLog {
     bool unsure_ = false;
 };
 
+// Removes every entry of key (without "/") from the dictionary at dictStart but the last, the
+// one in force, each replaced by a blank; the count removed.
+size_t dropEarlierEntries(std::string& text, size_t dictStart, std::string_view key);
+
 // Position of the ">>" that closes the dictionary at dictStart, or npos.
 size_t findDictionaryEnd(std::string_view text, size_t dictStart);
 
@@ -301,8 +308,14 @@ bool readReference(std::string_view value, int64_t& number, int64_t& generation)
 // The integer value of a direct integer: the whole text is one, within the 64-bit range.
 bool readInteger(std::string_view value, int64_t& out);
 
+// Whether the dictionaries and arrays opened in text are closed at its end, as the parser
+// reads them (">>" closes a dictionary, "]" an array, a closing token of the other kind closes
+// nothing); for text without strings and comments, whose every "<" opens a dictionary.
+bool nestingClosed(std::string_view text);
+
 // The keyword that ends the frame of an indirect object's text: the first "stream" or "endobj"
-// at or after pos that lies outside literal and hex strings, comments and names. Inside other
+// at or after pos that lies outside literal and hex strings, comments and names, and outside
+// every dictionary and array of the object (a keyword there is a stray token). Inside other
 // tokens the keywords are matched as the bytes they are, so that an "endobj" glued to the value
 // before it ("5endobj", as some writers put it) still ends the object. With atHeader, pos is at the
 // object's "N G obj", whose "obj" is the first such word of the text.

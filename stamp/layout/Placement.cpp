@@ -188,9 +188,17 @@ PageBox readBox(const StampDefinition& stamp, std::string_view text, const PageB
     if (!stamp.pageSizeText.empty()) {
         return parsePageSize(stamp.pageSizeText);
     }
-    size_t keyEnd = pdfsyntax::findText(text, "/CropBox");
+    size_t keyEnd = pdfsyntax::findLastText(text, "/CropBox");
     if (keyEnd == 0) {
-        keyEnd = pdfsyntax::findText(text, "/MediaBox");
+        keyEnd = pdfsyntax::findLastText(text, "/MediaBox");
+    }
+    return readBoxAt(stamp, text, keyEnd, fallback, objects);
+}
+
+PageBox readBoxAt(const StampDefinition& stamp, std::string_view text, size_t keyEnd,
+                  const PageBox& fallback, CPdfObjectFraming* objects) {
+    if (!stamp.pageSizeText.empty()) {
+        return parsePageSize(stamp.pageSizeText);
     }
     if (keyEnd == 0) {
         return fallback;

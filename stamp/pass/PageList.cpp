@@ -25,8 +25,9 @@ template <size_t N> bool keyAt(std::string_view text, size_t pos, const char (&k
 
 } // namespace
 
-// Where the walk's keys first occur anywhere in a page's text, each as pdfsyntax::findText
-// finds it (npos for none), found in one pass from "/" to "/" instead of one search per key.
+// Where the walk's keys last occur anywhere in a page's text (a key given twice has its last
+// value), each as pdfsyntax::findLastText finds it (npos for none), found in one pass from "/"
+// to "/" instead of one search per key.
 struct WalkKeys {
     enum { kPages, kRotate, kCropBox, kMediaBox, kCount };
     size_t at[kCount] = {pdfsyntax::npos, pdfsyntax::npos, pdfsyntax::npos, pdfsyntax::npos};
@@ -34,8 +35,7 @@ struct WalkKeys {
     void find(std::string_view text) {
         const char* const data = text.data();
         const size_t size = text.size();
-        size_t missing = kCount;
-        for (size_t pos = 0; missing > 0; ++pos) {
+        for (size_t pos = 0; pos < size; ++pos) {
             const void* slash = std::memchr(data + pos, '/', size - pos);
             if (slash == nullptr) {
                 break;
@@ -59,9 +59,8 @@ struct WalkKeys {
             default:
                 break;
             }
-            if (k != kCount && at[k] == pdfsyntax::npos) {
+            if (k != kCount) {
                 at[k] = pos;
-                --missing;
             }
         }
     }
@@ -174,9 +173,13 @@ bool PageList::walkPageTree(std::string_view nodeText, const PageBox& inherited,
         nodeRotate_ = 0;
     }
     const int32_t rotateAbove = nodeRotate_;
-    if (const pdfsyntax::NumberAfter own = pdfsyntax::readNumberAfter(nodeText, "/Rotate");
-        own.found) {
-        nodeRotate_ = own.value;
+    constexpr std::string_view kRotate = "/Rotate";
+    if (const size_t rotateEnd = pdfsyntax::findLastText(nodeText, kRotate); rotateEnd != 0) {
+        if (const pdfsyntax::NumberAfter own = pdfsyntax::readNumberAfter(
+                nodeText.substr(rotateEnd + 1 - kRotate.size()), kRotate);
+            own.found) {
+            nodeRotate_ = own.value;
+        }
     }
 
     if (auto header = pdfsyntax::readObjectHeader(nodeText)) {
@@ -203,11 +206,12 @@ bool PageList::walkPageTree(std::string_view nodeText, const PageBox& inherited,
 }
 
 size_t findPageTreeKids(std::string_view nodeText) {
-    size_t pos = pdfsyntax::findText(nodeText, "/Kids");
+    size_t pos = pdfsyntax::findLastText(nodeText, "/Kids");
     if (pos == 0) {
         pos = pdfsyntax::findText(nodeText, "[");
     }
-    return pos;
+    // Neither: no kids, not the numbers of the node's own header.
+    return pos == 0 ? pdfsyntax::npos : pos;
 }
 
 size_t readPageTreeKid(std::string_view nodeText, size_t pos, PageTreeKid& kid) {
@@ -417,11 +421,13 @@ PageEntry& PageList::addPage(std::string_view text, const WalkKeys& keys, const 
     PageEntry& row = pages_.emplace_back();
     // Without a box of its own the page has its node's (which a -pagesize replaces there as
     // here), and without a /Rotate its node's.
-    const size_t boxKey = keys.at[WalkKeys::kCropBox] != pdfsyntax::npos
-                              ? keys.at[WalkKeys::kCropBox]
-                              : keys.at[WalkKeys::kMediaBox];
+    const bool crop = keys.at[WalkKeys::kCropBox] != pdfsyntax::npos;
+    const size_t boxKey = crop ? keys.at[WalkKeys::kCropBox] : keys.at[WalkKeys::kMediaBox];
+    const size_t boxKeyEnd = boxKey == pdfsyntax::npos
+                                 ? 0
+                                 : boxKey + (crop ? sizeof "/CropBox" : sizeof "/MediaBox") - 2;
     row.box = boxKey != pdfsyntax::npos || !stamp_.pageSizeText.empty()
-                  ? readBox(stamp_, from(boxKey), nodeBox, &objects_)
+                  ? readBoxAt(stamp_, text, boxKeyEnd, nodeBox, &objects_)
                   : nodeBox;
     row.inheritedResourcesFrom = resourcesFrom;
     row.rotate = nodeRotate_;

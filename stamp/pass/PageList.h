@@ -31,7 +31,7 @@ struct PageTreeKid {
 // generation, which is skipped; the "R" after them is passed over with the bytes between kids)
 // or dictionaries; the array ends at "]" or at a "/" outside a dictionary.
 size_t readPageTreeKid(std::string_view nodeText, size_t pos, PageTreeKid& kid);
-// Where the /Kids of nodeText start for readPageTreeKid.
+// Where the /Kids of nodeText start for readPageTreeKid; npos for a node without them.
 size_t findPageTreeKids(std::string_view nodeText);
 
 // Calls visit(kid) for each kid of the /Kids of nodeText, in order.

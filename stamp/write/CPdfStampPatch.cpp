@@ -154,13 +154,15 @@ void CPdfStampPass::writeEditedNode(const PageList::NodeEdit& edit) {
         copied = kid.direct ? kid.end : afterReference(node, kid);
     }
     out.append(node, copied);
-    if (edit.count >= 0) {
-        const size_t dict = pdfsyntax::findBodyDictionary(out);
-        if (dict != npos) {
+    // The node is written with one /Kids, the one read, and one /Count.
+    if (const size_t dict = pdfsyntax::findBodyDictionary(out); dict != npos) {
+        pdfsyntax::dropEarlierEntries(out, dict, "Kids");
+        if (edit.count >= 0) {
             std::string count;
             pdfsyntax::appendDecimal(count, edit.count);
             setEntry(out, dict, "Count", count);
         }
+        pdfsyntax::dropEarlierEntries(out, dict, "Count");
     }
     writeRewrittenObject(edit.node, out);
     for (size_t k : edit.places) {
@@ -211,6 +213,7 @@ std::string CPdfStampPass::ownPlaceText(const PageList::OwnPlace& place, std::st
     if (dict != npos) {
         setEntry(text, dict, "Parent",
                  RefText("", place.node, " ", outputGeneration(place.node), " R"));
+        pdfsyntax::dropEarlierEntries(text, dict, "Parent");
     }
     return text;
 }

@@ -196,7 +196,7 @@ TEST(ObjectFraming, IndirectLengthsWrittenInAnyWay) {
     }
 }
 
-TEST(ObjectFraming, KeywordsInStringsCommentsAndNamesDoNotEndAnObject) {
+TEST(ObjectFraming, KeywordsInStringsCommentsNamesAndOpenValuesDoNotEndAnObject) {
     struct Case {
         const char* what;
         std::string body;
@@ -214,6 +214,17 @@ TEST(ObjectFraming, KeywordsInStringsCommentsAndNamesDoNotEndAnObject) {
         // A string longer than the first search window, and one far longer.
         {"long string", literal(std::string(300, 'x') + " endobj " + std::string(300, 'y'))},
         {"very long string", literal(std::string(300000, 'z') + " endobj ")},
+        // A keyword among a dictionary's or an array's values is a stray token, which other
+        // readers pass over or take as the whole object's fault; the object ends after them.
+        {"stray token in a dictionary", "<< /Type /Pages endobj /Kids [] /Count 0 >>"},
+        {"stray token after a nested dictionary", "<< /A << /B 1 >>endobj /C 2 >>"},
+        {"stray token in an array", "<< /Kids [1 0 R endobj 2 0 R] >>"},
+        {"closing token of the other kind", "<< /A [1 >> endobj 2] /B ] endobj /C 3 >>"},
+        {"stray stream keyword", "<< /A stream /B 1 >>"},
+        {"stray token past the first window",
+         "<< /Pad [" + std::string(400, ' ') + "1] endobj /B 1 >>"},
+        {"stray token far past the first window",
+         "<< /Pad [" + std::string(100000, ' ') + "] endobj /B 1 >>"},
     };
     for (const Case& c : cases) {
         qmtest::PdfBuilder pdf;
@@ -233,6 +244,14 @@ TEST(ObjectFraming, KeywordsInStringsCommentsAndNamesDoNotEndAnObject) {
         .object(4, "(closes) here )")
         .classicXRef();
     EXPECT_EQ(copiedObjects(pdf)[3], "3 0 obj\n<< /Title (open ( string >>\nendobj\n");
+    // So does a dictionary that is never closed.
+    qmtest::PdfBuilder open;
+    open.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
+        .object(2, "<< /Type /Pages /Kids [] /Count 0 >>")
+        .object(3, "<< /A [1 2] /B << /C 3 >>")
+        .object(4, "<< /D 4 >>")
+        .classicXRef();
+    EXPECT_EQ(copiedObjects(open)[3], "3 0 obj\n<< /A [1 2] /B << /C 3 >>\nendobj\n");
 }
 
 // The walk's text seen in place (a view into the mapped input) is the text getObjectText

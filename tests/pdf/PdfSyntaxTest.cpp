@@ -436,6 +436,44 @@ TEST(PdfSyntaxTest, FindTextGivesTheLastByteOfTheFirstMatch) {
     }
 }
 
+TEST(PdfSyntaxTest, FindLastTextGivesTheLastByteOfTheLastMatch) {
+    const FindRow rows[] = {
+        {"one match", "abcdef", "cd", 0, 3},
+        {"last of three matches", "abxabyabz", "ab", 0, 7},
+        {"overlapping matches", "aaaa", "aa", 0, 3},
+        {"absent", "abcdef", "xy", 0, 0},
+        {"one-byte match at index 0 reads as absent", "abc", "a", 0, 0},
+    };
+    for (const FindRow& row : rows) {
+        EXPECT_EQ(pdfsyntax::findLastText(row.buffer, row.needle), row.expected) << row.name;
+    }
+}
+
+// A key given twice keeps one entry, the last, wherever the others stand; other keys, nested
+// dictionaries and strings that hold the key's name stay.
+TEST(PdfSyntaxTest, DropsEveryEntryOfAKeyButTheLast) {
+    struct Row {
+        const char* name;
+        std::string text;
+        std::string expected;
+        size_t dropped;
+    };
+    const Row rows[] = {
+        {"once", "<< /Kids [1 0 R] /Count 1 >>", "<< /Kids [1 0 R] /Count 1 >>", 0},
+        {"twice", "<< /Kids [1 0 R] /Count 1 /Kids [2 0 R] >>", "<<   /Count 1 /Kids [2 0 R] >>",
+         1},
+        {"three times, glued", "<</Kids[1 0 R]/Kids 4 0 R/T(/Kids)/Kids[2 0 R]>>",
+         "<<  /T(/Kids)/Kids[2 0 R]>>", 2},
+        {"nested ones stay", "<< /A << /Kids [3 0 R] >> /Kids [1 0 R] /Kids [2 0 R] >>",
+         "<< /A << /Kids [3 0 R] >>   /Kids [2 0 R] >>", 1},
+    };
+    for (const Row& row : rows) {
+        std::string text = row.text;
+        EXPECT_EQ(pdfsyntax::dropEarlierEntries(text, 0, "Kids"), row.dropped) << row.name;
+        EXPECT_EQ(text, row.expected) << row.name;
+    }
+}
+
 struct NumberRow {
     const char* name;
     std::string_view buffer;

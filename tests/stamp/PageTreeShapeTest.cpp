@@ -96,6 +96,13 @@ const TreeCase kCases[] = {
              "3 0 R 6 0 R", 2);
      },
      2, "/Contents names object 8, which is no stream", 2},
+    {"a /Kids given twice, the last listing a page twice",
+     [] {
+         return treeFile(
+             [](PdfBuilder& pdf) { pdf.object(3, "<< /Parent 2 0 R " + kPage + " >>"); },
+             "6 0 R] /Count 1 /Kids [3 0 R 3 0 R", 2);
+     },
+     2, "", 0},
     {"a /Kids that lists its own node",
      [] {
          return treeFile(
@@ -142,6 +149,10 @@ TEST(PageTreeShape, EveryPlaceIsAPageWithItsOwnNumber) {
             EXPECT_EQ(tools::qpdfCheckClean(output, details), !incremental || !c.damagedTable)
                 << details;
             EXPECT_EQ(tools::qpdfPageCount(output), c.pages);
+            // MuPDF, which refuses a tree with a cycle, counts the same pages.
+            if (tools::available("mutool")) {
+                EXPECT_EQ(tools::mupdfPageCount(output), c.pages);
+            }
             const std::vector<std::string> pages = tools::pdfTextPages(output, true);
             ASSERT_EQ(pages.size(), static_cast<size_t>(c.pages));
             for (int k = 0; k < c.pages; ++k) {
@@ -152,6 +163,88 @@ TEST(PageTreeShape, EveryPlaceIsAPageWithItsOwnNumber) {
                 EXPECT_EQ(text.find("Potato") != std::string::npos, k + 1 != c.withoutText)
                     << k << ": " << text;
             }
+        }
+    }
+}
+
+// A root node without /Kids or any array: a document of no pages, whose node's own header is
+// not read as its kids (which once had the node taken for its own kid and written without its
+// header).
+TEST(PageTreeShape, ANodeWithoutKidsHasNoPages) {
+    if (!tools::available("qpdf")) {
+        GTEST_SKIP() << tools::kJudgesMissing;
+    }
+    PdfBuilder pdf;
+    pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
+        .object(2, "<< /Type /Pages /Count 0 >>")
+        .object(3, "<< /Parent 2 0 R " + kPage + " >>")
+        .stream(4, "", "BT /F1 24 Tf 72 700 Td (Potato) Tj ET")
+        .object(5, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>")
+        .classicXRef();
+    for (const bool incremental : {false, true}) {
+        SCOPED_TRACE(incremental ? "as an update" : "rewritten");
+        TempDir dir;
+        const std::string input = dir.write("in.pdf", pdf.bytes());
+        const std::string output = dir.file("out.pdf");
+        std::vector<std::string> args{"-i" + input, "-o" + output, "-quiet"};
+        if (incremental) {
+            args.push_back("-incremental");
+        }
+        const ProgramResult run = runProgram(args);
+        ASSERT_EQ(run.status, 0) << run.out << run.err;
+        std::string details;
+        EXPECT_TRUE(tools::qpdfCheckClean(output, details)) << details;
+        EXPECT_EQ(tools::qpdfPageCount(output), 0);
+    }
+}
+
+// A node or a catalog with "endobj" in a string or as a stray token among its entries is
+// copied whole, not cut at that word: the output has the input's page count as qpdf and MuPDF
+// count it (MuPDF takes a dictionary with a stray keyword for no object at all, qpdf passes
+// over the keyword), and its pages are stamped.
+TEST(PageTreeShape, KeywordsInsideANodeOrCatalogDoNotCutIt) {
+    if (!tools::available("qpdf") || !tools::available("mutool") ||
+        !tools::available("pdftotext")) {
+        GTEST_SKIP() << tools::kJudgesMissing;
+    }
+    struct Case {
+        const char* name;
+        const char* catalog;
+        const char* node;
+    };
+    const Case cases[] = {
+        {"a node with endobj in a string", "/Pages 2 0 R",
+         "/Title (a endobj b) /Kids [3 0 R] /Count 1"},
+        {"a node with a stray endobj", "/Pages 2 0 R", "endobj /Kids [3 0 R] /Count 1"},
+        {"a catalog with endobj in a string", "/Lang (en endobj) /Pages 2 0 R",
+         "/Kids [3 0 R] /Count 1"},
+        {"a catalog with a stray endobj", "endobj /Pages 2 0 R", "/Kids [3 0 R] /Count 1"},
+    };
+    for (const Case& c : cases) {
+        PdfBuilder pdf;
+        pdf.object(1, std::string("<< /Type /Catalog ") + c.catalog + " >>")
+            .object(2, std::string("<< /Type /Pages ") + c.node + " >>")
+            .object(3, "<< /Parent 2 0 R " + kPage + " >>")
+            .stream(4, "", "BT /F1 24 Tf 72 700 Td (Potato) Tj ET")
+            .object(5, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>")
+            .classicXRef();
+        for (const bool incremental : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (incremental ? ", as an update" : ""));
+            TempDir dir;
+            const std::string input = dir.write("in.pdf", pdf.bytes());
+            const std::string output = dir.file("out.pdf");
+            std::vector<std::string> args{"-i" + input, "-o" + output, "-quiet"};
+            if (incremental) {
+                args.push_back("-incremental");
+            }
+            const ProgramResult run = runProgram(args);
+            ASSERT_EQ(run.status, 0) << run.out << run.err;
+            EXPECT_EQ(tools::mupdfPageCount(output), tools::mupdfPageCount(input));
+            EXPECT_EQ(tools::qpdfPageCount(output), 1);
+            const std::vector<std::string> pages = tools::pdfTextPages(output, true);
+            ASSERT_EQ(pages.size(), 1u);
+            EXPECT_NE(tools::normalizeSpace(pages[0]).find("Potato Page 1 / 1"), std::string::npos)
+                << pages[0];
         }
     }
 }

@@ -764,19 +764,27 @@ TEST_F(StampPassTest, QuarterTurnsBeyondAFullTurnPlaceTheStampAsTheirRemainder) 
 // A page's box and turn are read where their keys first stand in the page's text, whatever
 // comes before or after them: each odd page places the stamp as its plain twin does, and the
 // twin as no page of the tree's box and no turn would not.
-TEST_F(StampPassTest, ReadsThePagesBoxAndTurnWhereTheirKeysFirstStand) {
+TEST_F(StampPassTest, ReadsThePagesBoxAndTurnWhereTheirKeysLastStand) {
     auto matrixFor = [this](const std::string& entries) { return stampMatrixOfPage(entries); };
     struct Case {
         const char* name;
         std::string odd;
         std::string plain;
     };
+    // The keys are found by their bytes, the last place counting: a key given twice has its
+    // last value, as other readers read it.
     const Case cases[] = {
         {"crop box after the media box", "/MediaBox [0 0 300 400] /CropBox [50 60 200 300]",
          "/CropBox [50 60 200 300]"},
-        {"turn in an annotation first", "/Annots [<< /Rotate 90 >>] /Rotate 180", "/Rotate 90"},
-        {"longer key first", "/Rotated 270 /Rotate 90", "/Rotate 270"},
-        {"media boxes first", "/MediaBoxes [10 10 100 100] /MediaBox [0 0 300 400]",
+        {"turn and box given twice",
+         "/Rotate 90 /MediaBox [0 0 100 100] /Rotate 180 /MediaBox [0 0 300 400]",
+         "/MediaBox [0 0 300 400] /Rotate 180"},
+        {"crop box given twice",
+         "/CropBox [0 0 100 100] /MediaBox [0 0 500 500] /CropBox [50 60 200 300]",
+         "/CropBox [50 60 200 300]"},
+        {"turn in an annotation last", "/Rotate 180 /Annots [<< /Rotate 90 >>]", "/Rotate 90"},
+        {"longer key last", "/Rotate 90 /Rotated 270", "/Rotate 270"},
+        {"media boxes last", "/MediaBox [0 0 300 400] /MediaBoxes [10 10 100 100]",
          "/MediaBox [10 10 100 100]"},
         {"every key, names between", "/C 1 /M 2 /R 3 /Rotate 90 /P /MediaBox [0 0 300 400] /Q",
          "/MediaBox [0 0 300 400] /Rotate 90"},

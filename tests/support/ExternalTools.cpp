@@ -92,6 +92,18 @@ int qpdfPageCount(const std::string& path) {
     return -1;
 }
 
+int mupdfPageCount(const std::string& path) {
+    const ToolResult result = run({"mutool", "info", path});
+    constexpr std::string_view kLabel = "Pages: ";
+    const size_t at = result.out.find(kLabel);
+    if (at == std::string::npos) {
+        return -1;
+    }
+    const size_t digits = at + kLabel.size();
+    const size_t end = result.out.find_first_not_of("0123456789", digits);
+    return end == digits ? -1 : std::stoi(result.out.substr(digits, end - digits));
+}
+
 std::vector<std::string> pdfTextPages(const std::string& path, bool raw) {
     std::vector<std::string> words = {"pdftotext", "-q", "-enc", "UTF-8"};
     if (raw) {

@@ -33,6 +33,8 @@ ToolResult run(const std::vector<std::string>& words);
 bool qpdfCheckClean(const std::string& path, std::string& details);
 // "qpdf --show-npages", or -1 when qpdf fails.
 int qpdfPageCount(const std::string& path);
+// The page count "mutool info" reports ("Pages: N"), or -1 when it reports none.
+int mupdfPageCount(const std::string& path);
 // The text of each page by pdftotext (raw order when raw is set); empty on failure.
 std::vector<std::string> pdfTextPages(const std::string& path, bool raw);
 // The crop box of each page (x0, y0, x1, y1) as pdfinfo reports it; empty on failure.
