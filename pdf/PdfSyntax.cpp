@@ -778,37 +778,41 @@ bool nestingClosed(std::string_view text) {
     // has the bytes read one by one.
     auto anyZero = [](uint64_t x) { return ((x - kOnes) & ~x & (kOnes * 0x80)) != 0; };
     Nesting nesting;
-    for (size_t at = 0; at < size; ++at) {
+    size_t at = 0;
+    while (at < size) {
         // Eight bytes at a time are passed over where none is a bracket: "<" and ">" are the
         // bytes that OR 0x02 makes 0x3E, "[" and "]" are among those that OR 0x06 makes 0x5F.
+        // Eight that hold one are read one by one, all eight, before the next are tested.
         if (size - at >= 8) {
             uint64_t word = 0;
             std::memcpy(&word, data + at, 8);
             if (!anyZero((word | (kOnes * 0x02)) ^ (kOnes * 0x3E)) &&
                 !anyZero((word | (kOnes * 0x06)) ^ (kOnes * 0x5F))) {
-                at += 7;
+                at += 8;
                 continue;
             }
         }
-        switch (data[at]) {
-        case '<':
-            nesting.open(true);
-            ++at;
-            break;
-        case '>':
-            if (at + 1 < size && data[at + 1] == '>') {
-                nesting.close(true);
+        for (const size_t end = std::min(size, at + 8); at < end; ++at) {
+            switch (data[at]) {
+            case '<':
+                nesting.open(true);
                 ++at;
+                break;
+            case '>':
+                if (at + 1 < size && data[at + 1] == '>') {
+                    nesting.close(true);
+                    ++at;
+                }
+                break;
+            case '[':
+                nesting.open(false);
+                break;
+            case ']':
+                nesting.close(false);
+                break;
+            default:
+                break;
             }
-            break;
-        case '[':
-            nesting.open(false);
-            break;
-        case ']':
-            nesting.close(false);
-            break;
-        default:
-            break;
         }
     }
     return nesting.closed();
