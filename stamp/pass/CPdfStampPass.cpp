@@ -322,6 +322,7 @@ void CPdfStampPass::writeStampObjects() {
         drawn.drawing.setStyle(style);
         drawn.pictureDrawing.setStyle(drawn.graphicsStateName, drawn.imageName, markedDocument_);
         drawn.placedFrom.reset();
+        drawn.room.known = false;
         drawn.composer = TextComposer(*drawn.definition, pageCount_);
     }
 }

@@ -119,6 +119,13 @@ class CPdfStampPass {
             bool operator==(const PlaceInputs&) const = default;
         };
         std::optional<PlaceInputs> placedFrom;
+        // The room the stamp has on pages of the last box and turn measured.
+        struct StampRoom {
+            PageBox box;
+            int32_t rotate = 0;
+            double room = 0.0;
+            bool known = false;
+        } room;
         StampPlace place;
         // -image or -overlay: the picture, read before the input is opened; its image's or
         // form's resource name and object (an image's soft mask written before it, a form's
@@ -189,8 +196,8 @@ class CPdfStampPass {
     void reportUndrawableCharacters(const StampDefinition& stamp);
     // Notes the page when the text just composed is longer than the page has room for at the
     // stamp's angle; reportStampLength names the first such page, once for the document.
-    void noteStampLength(const DrawnStamp& drawn, size_t pageIndex, const PageBox& box,
-                         int32_t rotate, int32_t fontSize);
+    void noteStampLength(DrawnStamp& drawn, size_t pageIndex, const PageBox& box, int32_t rotate,
+                         int32_t fontSize);
     void reportStampLength();
     // "PDF/A-1B" and the like, from the XMP metadata of the catalog; empty when it claims none.
     std::string pdfaClaim();

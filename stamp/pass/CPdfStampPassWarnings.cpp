@@ -62,33 +62,42 @@ void CPdfStampPass::reportUndrawableCharacters(const StampDefinition& stamp) {
     }
 }
 
-void CPdfStampPass::noteStampLength(const DrawnStamp& drawn, size_t pageIndex, const PageBox& box,
+void CPdfStampPass::noteStampLength(DrawnStamp& drawn, size_t pageIndex, const PageBox& box,
                                     int32_t rotate, int32_t fontSize) {
     if (overflowPage_ != kNoPage && overflowPage_ <= pageIndex) {
         return;
     }
     const StampDefinition& stamp = *drawn.definition;
-    const float perSize = stamp.embedFontFile.empty()
-                              ? static_cast<float>(getTextWidth(
-                                    stamp.fontName, text_encoding::toWinAnsi(composed_.text)))
-                              : glyphArrayWidth_;
+    // Plain text is its literal text as it stands, which spares the conversion.
+    const float perSize =
+        !stamp.embedFontFile.empty()
+            ? glyphArrayWidth_
+            : static_cast<float>(getTextWidth(
+                  stamp.fontName, drawn.plainText ? std::string_view(literalText_)
+                                                  : text_encoding::toWinAnsi(composed_.text)));
     const float length = perSize / 1000.0f * static_cast<float>(fontSize);
-    // The page as it is shown, and the longest line at the stamp's angle that fits on it.
-    float width = std::fabs(box.x1 - box.x0);
-    float height = std::fabs(box.y1 - box.y0);
-    if (((rotate % 180) + 180) % 180 == 90) {
-        std::swap(width, height);
+    // The longest line at the stamp's angle that fits on the page as it is shown; pages of one
+    // box and turn share it.
+    DrawnStamp::StampRoom& kept = drawn.room;
+    if (!kept.known || !(kept.box == box) || kept.rotate != rotate) {
+        float width = std::fabs(box.x1 - box.x0);
+        float height = std::fabs(box.y1 - box.y0);
+        if (((rotate % 180) + 180) % 180 == 90) {
+            std::swap(width, height);
+        }
+        const double radians = static_cast<double>(stamp.angle) * std::numbers::pi / 180.0;
+        const double across = std::fabs(std::cos(radians));
+        const double up = std::fabs(std::sin(radians));
+        double room = 1e30;
+        if (across > 1e-6) {
+            room = std::min(room, static_cast<double>(width) / across);
+        }
+        if (up > 1e-6) {
+            room = std::min(room, static_cast<double>(height) / up);
+        }
+        kept = DrawnStamp::StampRoom{box, rotate, room, true};
     }
-    const double radians = static_cast<double>(stamp.angle) * std::numbers::pi / 180.0;
-    const double across = std::fabs(std::cos(radians));
-    const double up = std::fabs(std::sin(radians));
-    double room = 1e30;
-    if (across > 1e-6) {
-        room = std::min(room, static_cast<double>(width) / across);
-    }
-    if (up > 1e-6) {
-        room = std::min(room, static_cast<double>(height) / up);
-    }
+    const double room = kept.room;
     if (static_cast<double>(length) > room) {
         overflowPage_ = pageIndex;
         overflowLength_ = length;
