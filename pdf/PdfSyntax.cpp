@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 
 namespace pdfsyntax {
@@ -774,46 +775,58 @@ bool nestingClosed(std::string_view text) {
     const char* const data = text.data();
     const size_t size = text.size();
     constexpr uint64_t kOnes = 0x0101010101010101ULL;
-    // Whether a byte of x is zero; a false alarm now and then (a byte above a zero one) only
-    // has the bytes read one by one.
-    auto anyZero = [](uint64_t x) { return ((x - kOnes) & ~x & (kOnes * 0x80)) != 0; };
+    // The flags of x's zero bytes. None is missed; a byte above a zero one may be flagged
+    // falsely, which only has a byte that is no bracket read.
+    auto zeroFlags = [](uint64_t x) { return (x - kOnes) & ~x & (kOnes * 0x80); };
     Nesting nesting;
-    size_t at = 0;
-    while (at < size) {
-        // Eight bytes at a time are passed over where none is a bracket: "<" and ">" are the
-        // bytes that OR 0x02 makes 0x3E, "[" and "]" are among those that OR 0x06 makes 0x5F.
-        // Eight that hold one are read one by one, all eight, before the next are tested.
-        if (size - at >= 8) {
-            uint64_t word = 0;
-            std::memcpy(&word, data + at, 8);
-            if (!anyZero((word | (kOnes * 0x02)) ^ (kOnes * 0x3E)) &&
-                !anyZero((word | (kOnes * 0x06)) ^ (kOnes * 0x5F))) {
-                at += 8;
-                continue;
-            }
-        }
-        for (const size_t end = std::min(size, at + 8); at < end; ++at) {
-            switch (data[at]) {
-            case '<':
-                nesting.open(true);
+    auto take = [&](size_t& at) {
+        switch (data[at]) {
+        case '<':
+            nesting.open(true);
+            ++at;
+            break;
+        case '>':
+            if (at + 1 < size && data[at + 1] == '>') {
+                nesting.close(true);
                 ++at;
-                break;
-            case '>':
-                if (at + 1 < size && data[at + 1] == '>') {
-                    nesting.close(true);
-                    ++at;
-                }
-                break;
-            case '[':
-                nesting.open(false);
-                break;
-            case ']':
-                nesting.close(false);
-                break;
-            default:
-                break;
             }
+            break;
+        case '[':
+            nesting.open(false);
+            break;
+        case ']':
+            nesting.close(false);
+            break;
+        default:
+            break;
         }
+        ++at;
+    };
+    size_t at = 0;
+    while (at + 8 <= size) {
+        // Eight bytes at a time: "<" and ">" are the bytes that OR 0x02 makes 0x3E, "[" and "]"
+        // are among those that OR 0x06 makes 0x5F. The scan goes on from the first such byte,
+        // so only brackets (and the odd "Y" or "_") are read one by one.
+        uint64_t word = 0;
+        std::memcpy(&word, data + at, 8);
+        const uint64_t flags = zeroFlags((word | (kOnes * 0x02)) ^ (kOnes * 0x3E)) |
+                               zeroFlags((word | (kOnes * 0x06)) ^ (kOnes * 0x5F));
+        if (flags == 0) {
+            at += 8;
+            continue;
+        }
+        // The first flagged byte in the text's order: the lowest on a little-endian machine.
+        size_t first = 0;
+        if constexpr (std::endian::native == std::endian::little) {
+            first = static_cast<size_t>(std::countr_zero(flags)) / 8;
+        } else {
+            first = static_cast<size_t>(std::countl_zero(flags)) / 8;
+        }
+        at += first;
+        take(at);
+    }
+    while (at < size) {
+        take(at);
     }
     return nesting.closed();
 }
