@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -535,3 +537,27 @@ TEST(PdfSyntaxTest, ScansStayInsideTheirBuffer) {
 }
 
 } // namespace
+
+// Whether every dictionary and array a text opens is closed, at every place a bracket can take
+// in the eight bytes read at a time. Each text sits alone in a buffer of its own size, so a read
+// past its end shows under AddressSanitizer.
+TEST(PdfSyntaxTest, NestingIsClosedWhereverTheBracketsFall) {
+    const std::pair<std::string, bool> cases[] = {
+        {"<< /A [1 2] /B << /C 3 >> >>", true},
+        {"<< /A [1 2 >>", false}, // the array is still open: ">>" does not close it
+        {"[ << ] >> ]", true},    // a "]" inside the dictionary is passed over
+        {"<< /Y_Z [ ] >>", true}, // bytes that pass for brackets in the eight-byte test
+        {"<", false},             // a "<" at the end
+        {"<< >> >> ]", true},     // closing more than opened leaves nothing open
+        {"", true},
+    };
+    for (const auto& [body, closed] : cases) {
+        for (size_t pad = 0; pad < 10; ++pad) {
+            const std::string text = std::string(pad, 'a') + body;
+            const auto buffer = std::make_unique<char[]>(text.size() + 1);
+            std::copy(text.begin(), text.end(), buffer.get());
+            EXPECT_EQ(pdfsyntax::nestingClosed(std::string_view(buffer.get(), text.size())), closed)
+                << "'" << text << "'";
+        }
+    }
+}
