@@ -15,9 +15,11 @@ rem The list: what "dir /B *.pdf > list.txt" writes.
 dir /B a.pdf b.pdf c.pdf > list.txt
 
 rem Each document numbered "Page 1 / 3" ... in list\.
-"%QUILLMARK%" -ilist.txt -flist || exit /b 1
+"%QUILLMARK%" -ilist.txt -flist
+if errorlevel 1 exit /b 1
 
 rem Numbered on through the list: b.pdf goes on from where a.pdf ended (4, 5, 6 ...), with a log.
 > counter.txt echo 1
-"%QUILLMARK%" -ilist.txt -fnumbered -one -sep "" -import counter.txt -export counter.txt -log numbered.csv || exit /b 1
+"%QUILLMARK%" -ilist.txt -fnumbered -one -sep "" -import counter.txt -export counter.txt -log numbered.csv
+if errorlevel 1 exit /b 1
 echo list.bat: the outputs are in %CD%

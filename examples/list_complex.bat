@@ -12,12 +12,17 @@ cd out
 for %%n in (a b) do copy /y ..\sample.pdf %%n.pdf > nul
 
 rem Column 0 the file, 1 an account, 2 a client, 3 a box number.
-(echo a.pdf,ACCOUNT 1234,Smith,Box 7& echo b.pdf,ACCOUNT 5678,Jones,Box 9) > accounts.txt
+> accounts.txt echo a.pdf,ACCOUNT 1234,Smith,Box 7
+>> accounts.txt echo b.pdf,ACCOUNT 5678,Jones,Box 9
 rem "ACCOUNT 1234 / Box 7" as the caption of every page; the client column is left out.
-"%QUILLMARK%" -iaccounts.txt -faccounts -listdelim , -listusecol 1,3 -listsep " / " -nopg -sep "" -end "" -pos20,20 || exit /b 1
+"%QUILLMARK%" -iaccounts.txt -faccounts -listdelim , -listusecol 1,3 -listsep " / " -nopg -sep "" -end "" -pos20,20
+if errorlevel 1 exit /b 1
 
 rem Bates numbers from the list: column 1 holds each document's first number, shown with six
 rem digits and a prefix; the first line is a header row.
-(echo file,start& echo a.pdf,100& echo b.pdf,200) > bates.csv
-"%QUILLMARK%" -ibates.csv -fbates -listdelim , -liststartcol 1 -one -m6 -prefix "ABC" -sep "" -end "" -pos30,20 -fliph -align right -log bates-log.csv || exit /b 1
+> bates.csv echo file,start
+>> bates.csv echo a.pdf,100
+>> bates.csv echo b.pdf,200
+"%QUILLMARK%" -ibates.csv -fbates -listdelim , -liststartcol 1 -one -m6 -prefix "ABC" -sep "" -end "" -pos30,20 -fliph -align right -log bates-log.csv
+if errorlevel 1 exit /b 1
 echo list_complex.bat: the outputs are in %CD%
