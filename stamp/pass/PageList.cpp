@@ -214,57 +214,92 @@ size_t findPageTreeKids(std::string_view nodeText) {
     return pos == 0 ? pdfsyntax::npos : pos;
 }
 
+namespace {
+
+// The end of the integer token at pos (digits that no other regular byte follows); npos when
+// the token there is not a plain unsigned integer.
+size_t integerTokenEnd(std::string_view text, size_t pos) {
+    size_t end = pos;
+    while (end < text.size() && pdfsyntax::isDigit(static_cast<unsigned char>(text[end]))) {
+        ++end;
+    }
+    const bool regularFollows =
+        end < text.size() && pdfsyntax::isRegular(static_cast<unsigned char>(text[end]));
+    return end == pos || regularFollows ? pdfsyntax::npos : end;
+}
+
+// The end of the token at pos, a byte that is no white-space: a run of regular bytes, a
+// literal string, or one delimiter byte.
+size_t tokenEnd(std::string_view text, size_t pos) {
+    if (text[pos] == '(') {
+        const size_t end = pdfsyntax::skipObject(text, pos);
+        return end == pdfsyntax::npos ? text.size() : end;
+    }
+    if (!pdfsyntax::isRegular(static_cast<unsigned char>(text[pos]))) {
+        return pos + 1;
+    }
+    while (pos < text.size() && pdfsyntax::isRegular(static_cast<unsigned char>(text[pos]))) {
+        ++pos;
+    }
+    return pos;
+}
+
+} // namespace
+
 size_t readPageTreeKid(std::string_view nodeText, size_t pos, PageTreeKid& kid) {
-    bool haveNumber = false;
     const char* const data = nodeText.data();
     const size_t size = nodeText.size();
     while (pos < size) {
-        const char c = data[pos];
-        if (!pdfsyntax::isDigit(static_cast<unsigned char>(c))) {
-            if (c == ']' || c == '/') {
-                return pdfsyntax::npos;
-            }
-            if (c == '<' && !haveNumber && pos + 1 < size && data[pos + 1] == '<') {
-                const size_t end = pdfsyntax::findDictionaryEnd(nodeText, pos);
-                if (end == pdfsyntax::npos) {
-                    return pdfsyntax::npos;
-                }
-                kid.direct = true;
-                kid.number = 0;
-                kid.start = pos;
-                kid.end = end + 2;
-                return kid.end;
-            }
-            ++pos;
+        const unsigned char c = static_cast<unsigned char>(data[pos]);
+        if (pdfsyntax::isWhitespace(c) || c == '%') {
+            pos = pdfsyntax::skipWhitespace(nodeText, pos); // a comment is white-space too
             continue;
         }
-        // Held just past the range of object numbers, which is all a kid's number needs: up to
-        // ten digits are taken as they come, more are held there.
-        constexpr uint64_t kHeld = uint64_t{INT32_MAX} + 1;
-        uint64_t digits = 0;
-        const size_t start = pos;
-        unsigned digit = 0;
-        while (pos < size && pos - start < 10 &&
-               (digit = static_cast<unsigned char>(data[pos]) - unsigned{'0'}) <= 9) {
-            digits = digits * 10 + digit;
-            ++pos;
+        if (c == ']' || c == '/') {
+            return pdfsyntax::npos;
         }
-        if (pos < size && pdfsyntax::isDigit(static_cast<unsigned char>(data[pos]))) {
-            bool capped = false;
-            pos = pdfsyntax::readDigits(nodeText, start, kHeld, digits, capped);
+        if (c == '<' && pos + 1 < size && data[pos + 1] == '<') {
+            const size_t end = pdfsyntax::findDictionaryEnd(nodeText, pos);
+            if (end == pdfsyntax::npos) {
+                return pdfsyntax::npos;
+            }
+            kid.direct = true;
+            kid.number = 0;
+            kid.start = pos;
+            kid.end = end + 2;
+            return kid.end;
         }
-        const int64_t value = static_cast<int64_t>(std::min(digits, kHeld));
-        const size_t numberEnd = pos;
-        ++pos; // the byte after a number is passed over
-        if (!haveNumber) {
-            kid.number = value;
-            kid.start = start;
-            haveNumber = true;
-        } else {
-            kid.direct = false;
-            kid.end = numberEnd;
-            return pos;
+        if (pdfsyntax::isDigit(c)) {
+            // A reference is three tokens, "n g R"; an integer that does not start one is
+            // passed over alone, as readers read it.
+            const size_t numberEnd = integerTokenEnd(nodeText, pos);
+            if (numberEnd != pdfsyntax::npos) {
+                const size_t generation = pdfsyntax::skipWhitespace(nodeText, numberEnd);
+                const size_t generationEnd =
+                    generation < size ? integerTokenEnd(nodeText, generation) : pdfsyntax::npos;
+                const size_t r = generationEnd == pdfsyntax::npos
+                                     ? size
+                                     : pdfsyntax::skipWhitespace(nodeText, generationEnd);
+                if (r < size && data[r] == 'R' &&
+                    (r + 1 == size ||
+                     !pdfsyntax::isRegular(static_cast<unsigned char>(data[r + 1])))) {
+                    // Held just past the range of object numbers, which is all a kid's
+                    // number needs.
+                    constexpr uint64_t kHeld = uint64_t{INT32_MAX} + 1;
+                    uint64_t digits = 0;
+                    bool capped = false;
+                    pdfsyntax::readDigits(nodeText, pos, kHeld, digits, capped);
+                    kid.direct = false;
+                    kid.number = static_cast<int64_t>(digits);
+                    kid.start = pos;
+                    kid.end = r + 1;
+                    return kid.end;
+                }
+                pos = numberEnd;
+                continue;
+            }
         }
+        pos = tokenEnd(nodeText, pos);
     }
     return pdfsyntax::npos;
 }

@@ -27,9 +27,9 @@ struct PageTreeKid {
 };
 
 // Where the kid that starts at pos of the /Kids of nodeText ends, with the kid read into kid;
-// npos at the end of the array. Kids are pairs of numbers (the object number, then the
-// generation, which is skipped; the "R" after them is passed over with the bytes between kids)
-// or dictionaries; the array ends at "]" or at a "/" outside a dictionary.
+// npos at the end of the array. Kids are references ("n g R": the object number, then the
+// generation, which is skipped) or dictionaries; every other token between them is passed
+// over, and the array ends at "]" or at a "/" outside a dictionary.
 size_t readPageTreeKid(std::string_view nodeText, size_t pos, PageTreeKid& kid);
 // Where the /Kids of nodeText start for readPageTreeKid; npos for a node without them.
 size_t findPageTreeKids(std::string_view nodeText);

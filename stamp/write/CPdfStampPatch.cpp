@@ -90,12 +90,6 @@ void CPdfStampPass::writeRewrittenObject(int64_t number, std::string_view text) 
 
 namespace {
 
-// Where the reference kid of a /Kids ends with its "R" (kid.end when none follows).
-size_t afterReference(std::string_view text, const PageTreeKid& kid) {
-    const size_t r = pdfsyntax::skipWhitespace(text, kid.end);
-    return r < text.size() && text[r] == 'R' ? r + 1 : kid.end;
-}
-
 // Sets the value of key in the dictionary at dict of text (adding the entry where it has none).
 void setEntry(std::string& text, size_t dict, std::string_view key, std::string_view value) {
     if (const auto entry = pdfsyntax::findEntry(text, dict, key)) {
@@ -108,6 +102,16 @@ void setEntry(std::string& text, size_t dict, std::string_view key, std::string_
     added += value;
     added += ' ';
     text.insert(dict + 2, added);
+}
+
+// The kids that text lists from pos, each as whether it is a dictionary and the number it names.
+std::vector<std::pair<bool, int64_t>> listedKids(std::string_view text, size_t pos) {
+    std::vector<std::pair<bool, int64_t>> listed;
+    PageTreeKid kid;
+    while ((pos = readPageTreeKid(text, pos, kid)) != npos) {
+        listed.emplace_back(kid.direct, kid.number);
+    }
+    return listed;
 }
 
 CPdfException damagedNode(int32_t node, std::string_view what) {
@@ -131,29 +135,50 @@ void CPdfStampPass::writeEditedNode(const PageList::NodeEdit& edit) {
     }
     std::vector<PageTreeKid> kids;
     forEachPageTreeKid(node, [&kids](const PageTreeKid& kid) { kids.push_back(kid); });
-    // The kids at the own places name their new objects, those dropped go; the rest of the node
-    // stays as it is.
-    std::vector<std::pair<size_t, std::string>> changes; // kid index, its new text
+    if (kids.empty()) {
+        throw damagedNode(edit.node, "reads differently the second time");
+    }
+    // The kids at the own places name their new objects, those dropped go, the others stay as
+    // they are written.
+    std::vector<std::string> written;
+    written.reserve(kids.size());
+    for (const PageTreeKid& kid : kids) {
+        written.emplace_back(node, kid.start, kid.end - kid.start);
+    }
     const std::vector<PageList::OwnPlace>& places = pages_.ownPlaces();
     for (size_t k : edit.places) {
-        changes.emplace_back(places[k].kid, std::string(RefText("", places[k].number, " 0 R")));
-    }
-    for (size_t kid : edit.dropped) {
-        changes.emplace_back(kid, std::string());
-    }
-    std::sort(changes.begin(), changes.end());
-    std::string out;
-    size_t copied = 0;
-    for (const auto& [index, text] : changes) {
-        if (index >= kids.size()) {
+        if (places[k].kid >= kids.size()) {
             throw damagedNode(edit.node, "reads differently the second time");
         }
-        const PageTreeKid& kid = kids[index];
-        out.append(node, copied, kid.start - copied);
-        out += text;
-        copied = kid.direct ? kid.end : afterReference(node, kid);
+        written[places[k].kid] = std::string(RefText("", places[k].number, " 0 R"));
     }
-    out.append(node, copied);
+    for (size_t kid : edit.dropped) {
+        if (kid >= kids.size()) {
+            throw damagedNode(edit.node, "reads differently the second time");
+        }
+        written[kid].clear();
+    }
+    std::string list;
+    for (const std::string& kid : written) {
+        if (!kid.empty()) {
+            list += list.empty() ? "" : " ";
+            list += kid;
+        }
+    }
+    // The kids are written anew from the array's "[" to the last kid, one space between them:
+    // a number that stood between the kids read (passed over, being no reference) could
+    // otherwise make a reference with a neighbour once a kid is gone.
+    const size_t kidsAt = findPageTreeKids(node);
+    const size_t open = node[kidsAt] == '[' ? kidsAt : pdfsyntax::skipWhitespace(node, kidsAt + 1);
+    size_t first = kids.front().start;
+    if (open < first && node[open] == '[') {
+        first = open + 1;
+    } else if (list.empty()) {
+        list = "null"; // not an array: a token that keeps its neighbours apart
+    }
+    std::string out = node.substr(0, first);
+    out += list;
+    out.append(node, kids.back().end);
     // The node is written with one /Kids, the one read, and one /Count.
     if (const size_t dict = pdfsyntax::findBodyDictionary(out); dict != npos) {
         pdfsyntax::dropEarlierEntries(out, dict, "Kids");
@@ -163,6 +188,12 @@ void CPdfStampPass::writeEditedNode(const PageList::NodeEdit& edit) {
             setEntry(out, dict, "Count", count);
         }
         pdfsyntax::dropEarlierEntries(out, dict, "Count");
+    }
+    // The written node must list the kids written: in a node damaged so that setting its
+    // /Count or dropping a /Kids changes what its kids read as (a /Count whose value is the
+    // name /Kids), the output would have other pages than those stamped, so it is refused.
+    if (listedKids(out, findPageTreeKids(out)) != listedKids(list, 0)) {
+        throw damagedNode(edit.node, "cannot be written so that its /Kids read the same");
     }
     writeRewrittenObject(edit.node, out);
     for (size_t k : edit.places) {
