@@ -15,6 +15,7 @@
 #endif
 
 #include <filesystem>
+#include <string>
 #include <windows.h>
 
 #include <psapi.h>
@@ -76,18 +77,30 @@ ProgramResult runBinary(const char* binary, const std::vector<std::string>& argu
     startup.hStdInput = in;
     PROCESS_INFORMATION process{};
     const std::wstring folder = workingFolder.empty() ? std::wstring() : wide(workingFolder);
-    const BOOL started =
-        out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE && in != INVALID_HANDLE_VALUE &&
-        CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                       control.ownConsole ? CREATE_NO_WINDOW : 0, nullptr,
-                       folder.empty() ? nullptr : folder.c_str(), &startup, &process);
+    const bool opened =
+        out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE && in != INVALID_HANDLE_VALUE;
+    DWORD error = opened ? ERROR_SUCCESS : GetLastError();
+    BOOL started = FALSE;
+    // Under wine a process start once failed for a moment, with nothing wrong in the call, and
+    // failed the test it ran for: a second and a third try are made before the test fails.
+    for (int attempt = 0; opened && !started && attempt < 3; ++attempt) {
+        if (attempt > 0) {
+            Sleep(200);
+        }
+        std::wstring line = commandLine; // CreateProcessW may write into its command line
+        started = CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE,
+                                 control.ownConsole ? CREATE_NO_WINDOW : 0, nullptr,
+                                 folder.empty() ? nullptr : folder.c_str(), &startup, &process);
+        error = started ? ERROR_SUCCESS : GetLastError();
+    }
     for (HANDLE handle : {out, err, in}) {
         if (handle != INVALID_HANDLE_VALUE) {
             CloseHandle(handle);
         }
     }
     if (!started) {
-        throw std::runtime_error("CreateProcessW failed");
+        throw std::runtime_error(std::string(opened ? "CreateProcessW" : "CreateFileW") +
+                                 " failed, error " + std::to_string(error));
     }
     if (control.whileRunning) {
         control.whileRunning(static_cast<int>(process.dwProcessId));
