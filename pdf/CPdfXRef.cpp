@@ -126,6 +126,10 @@ void parseInMemory(CPdfXRef* xref, const std::string& bytes, size_t start, size_
 
 } // namespace
 
+void CPdfXRef::parseText(const std::string& bytes, size_t start, CPdfElement& out) {
+    parseInMemory(nullptr, bytes, start, bytes.size(), out, 0);
+}
+
 const CPdfElement& CPdfXRef::nullElement() {
     static const CPdfElement null = [] {
         CPdfElement e;

@@ -88,6 +88,10 @@ class CPdfXRef {
     // A null element, the dictionary of the reader's windows onto the file and its objects.
     static const CPdfElement& nullElement();
 
+    // Parses the one object at start of bytes into out as a fetch parses it, without a table:
+    // its references stay references.
+    static void parseText(const std::string& bytes, size_t start, CPdfElement& out);
+
   private:
     // One decoded object stream: its bytes and the object numbers and offsets of its header.
     struct ObjectStreamData;

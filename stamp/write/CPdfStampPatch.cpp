@@ -1,7 +1,9 @@
 #include "stamp/pass/CPdfStampPass.h"
 
+#include "pdf/CPdfDictionary.h"
 #include "pdf/CPdfException.h"
 #include "pdf/CPdfInputFile.h"
+#include "pdf/CPdfXRef.h"
 #include "pdf/PdfSyntax.h"
 #include "stamp/text/PageNumbering.h"
 #include "stamp/write/COutputFile.h"
@@ -114,6 +116,28 @@ std::vector<std::pair<bool, int64_t>> listedKids(std::string_view text, size_t p
     return listed;
 }
 
+// The /Count of the node object text as a fetch of the node reads it: its kind (or None where
+// the text does not parse) and its value where it is an integer.
+std::pair<ElementKind, int64_t> parsedCount(const std::string& text) {
+    const auto header = pdfsyntax::readObjectHeader(text);
+    if (!header) {
+        return {ElementKind::None, 0};
+    }
+    try {
+        CPdfElement node;
+        CPdfXRef::parseText(text, header->bodyStart, node);
+        if (node.kind() != ElementKind::Dictionary) {
+            return {node.kind(), 0};
+        }
+        CPdfElement count;
+        node.getDictionary()->getEntry("Count", count);
+        return {count.kind(),
+                count.kind() == ElementKind::Integer ? count.getInteger64() : int64_t{0}};
+    } catch (const CPdfException&) {
+        return {ElementKind::None, 0};
+    }
+}
+
 CPdfException damagedNode(int32_t node, std::string_view what) {
     return CPdfException("PDF file was damaged", "the page-tree node (object " +
                                                      std::to_string(node) + ") " +
@@ -138,47 +162,50 @@ void CPdfStampPass::writeEditedNode(const PageList::NodeEdit& edit) {
     if (kids.empty()) {
         throw damagedNode(edit.node, "reads differently the second time");
     }
-    // The kids at the own places name their new objects, those dropped go, the others stay as
-    // they are written.
-    std::vector<std::string> written;
-    written.reserve(kids.size());
-    for (const PageTreeKid& kid : kids) {
-        written.emplace_back(node, kid.start, kid.end - kid.start);
+    // The kids at the own places name their new objects, those dropped go; every other byte
+    // stays as it is written.
+    std::vector<std::string_view> written(kids.size());
+    for (size_t k = 0; k < kids.size(); ++k) {
+        written[k] = std::string_view(node).substr(kids[k].start, kids[k].end - kids[k].start);
     }
+    std::vector<std::string> ownReferences;
+    ownReferences.reserve(edit.places.size());
     const std::vector<PageList::OwnPlace>& places = pages_.ownPlaces();
     for (size_t k : edit.places) {
         if (places[k].kid >= kids.size()) {
             throw damagedNode(edit.node, "reads differently the second time");
         }
-        written[places[k].kid] = std::string(RefText("", places[k].number, " 0 R"));
+        written[places[k].kid] = ownReferences.emplace_back(RefText("", places[k].number, " 0 R"));
     }
+    // A kid dropped right after the array's "[" or the kid before it (white-space between)
+    // leaves nothing; after anything else it leaves "null", so that numbers passed over before
+    // it cannot make a reference with what follows it ("6 0 2 0 R R" without "2 0 R").
+    const size_t kidsAt = findPageTreeKids(node);
+    const size_t open = node[kidsAt] == '[' ? kidsAt : pdfsyntax::skipWhitespace(node, kidsAt + 1);
+    auto followsAKid = [&](size_t k) {
+        const size_t from = k > 0 ? kids[k - 1].end : open + 1;
+        if ((k == 0 && (open >= kids[0].start || node[open] != '[')) || from > kids[k].start) {
+            return false;
+        }
+        return std::all_of(node.begin() + static_cast<std::ptrdiff_t>(from),
+                           node.begin() + static_cast<std::ptrdiff_t>(kids[k].start), [](char c) {
+                               return pdfsyntax::isWhitespace(static_cast<unsigned char>(c));
+                           });
+    };
     for (size_t kid : edit.dropped) {
         if (kid >= kids.size()) {
             throw damagedNode(edit.node, "reads differently the second time");
         }
-        written[kid].clear();
+        written[kid] = followsAKid(kid) ? std::string_view() : std::string_view("null");
     }
-    std::string list;
-    for (const std::string& kid : written) {
-        if (!kid.empty()) {
-            list += list.empty() ? "" : " ";
-            list += kid;
-        }
+    std::string out;
+    size_t copied = 0;
+    for (size_t k = 0; k < kids.size(); ++k) {
+        out.append(node, copied, kids[k].start - copied);
+        out += written[k];
+        copied = kids[k].end;
     }
-    // The kids are written anew from the array's "[" to the last kid, one space between them:
-    // a number that stood between the kids read (passed over, being no reference) could
-    // otherwise make a reference with a neighbour once a kid is gone.
-    const size_t kidsAt = findPageTreeKids(node);
-    const size_t open = node[kidsAt] == '[' ? kidsAt : pdfsyntax::skipWhitespace(node, kidsAt + 1);
-    size_t first = kids.front().start;
-    if (open < first && node[open] == '[') {
-        first = open + 1;
-    } else if (list.empty()) {
-        list = "null"; // not an array: a token that keeps its neighbours apart
-    }
-    std::string out = node.substr(0, first);
-    out += list;
-    out.append(node, kids.back().end);
+    out.append(node, copied);
     // The node is written with one /Kids, the one read, and one /Count.
     if (const size_t dict = pdfsyntax::findBodyDictionary(out); dict != npos) {
         pdfsyntax::dropEarlierEntries(out, dict, "Kids");
@@ -189,11 +216,19 @@ void CPdfStampPass::writeEditedNode(const PageList::NodeEdit& edit) {
         }
         pdfsyntax::dropEarlierEntries(out, dict, "Count");
     }
-    // The written node must list the kids written: in a node damaged so that setting its
-    // /Count or dropping a /Kids changes what its kids read as (a /Count whose value is the
-    // name /Kids), the output would have other pages than those stamped, so it is refused.
-    if (listedKids(out, findPageTreeKids(out)) != listedKids(list, 0)) {
-        throw damagedNode(edit.node, "cannot be written so that its /Kids read the same");
+    // The written node must list the kids written, and a /Count kept as it is (the root's,
+    // smaller than the pages found, counts the pages stamped) must read as before: in a node
+    // damaged so that an edit changes how the rest reads (a /Count whose value is the name
+    // /Kids, a page dictionary in /Kids that closed the node early), the output would have
+    // other pages than those stamped, so it is refused.
+    std::string list;
+    for (const std::string_view kid : written) {
+        list += kid;
+        list += ' ';
+    }
+    if (listedKids(out, findPageTreeKids(out)) != listedKids(list, 0) ||
+        (edit.count < 0 && parsedCount(out) != parsedCount(node))) {
+        throw damagedNode(edit.node, "cannot be written so that it reads the same");
     }
     writeRewrittenObject(edit.node, out);
     for (size_t k : edit.places) {
@@ -275,6 +310,15 @@ void CPdfStampPass::patchPage(std::string& page, int32_t pageObjectNumber, size_
         }
         patchResources(page, dict, resources, pageIndex,
                        resourceEntriesKnown ? resourceEntries : nullptr);
+        // A key given twice has its last value, which the edits above took; the earlier
+        // entry goes, so that the page written has one of each (readers warn of the repeat).
+        for (const std::string_view key : {"/Contents", "/Resources"}) {
+            const std::string_view text(page);
+            const size_t first = text.find(key, dict);
+            if (first != npos && text.find(key, first + key.size()) != npos) {
+                pdfsyntax::dropEarlierEntries(page, dict, key.substr(1));
+            }
+        }
     }
     output_.setOutputEntry(pageObjectNumber, outputGeneration(pageObjectNumber), output_.offset(),
                            true);

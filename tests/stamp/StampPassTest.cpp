@@ -365,18 +365,18 @@ TEST_F(StampPassTest, EditsContentsAndResourcesTogetherWhereverTheyStand) {
          "<< /Contents [ 9 0 R 10 0 R ] /Resources <</ExtGState <<%G>>/Font <<%F>> >> >>"},
         // The resources' font and graphics-state entries, found with the page's: the last
         // of two keys is the one in force and the one edited, in the page and in its
-        // resources, past a stray string that holds a dictionary's end.
+        // resources, past a stray string that holds a dictionary's end; the page is written
+        // without the earlier of its own two.
         {"two fonts in the resources",
          "<< /Contents 4 0 R /Resources << /Font << /F0 5 0 R >> /Font << /F9 5 0 R >> >> >>",
          "<< /Contents [ 9 0 R 4 0 R  10 0 R ]/Resources <</ExtGState <<%G>> /Font << /F0 5 0 R "
          ">> /Font <<%F /F9 5 0 R >> >> >>"},
         {"two resources in the page",
          "<< /Contents 4 0 R /Resources << >> /Resources << /Font << /F0 5 0 R >> >> >>",
-         "<< /Contents [ 9 0 R 4 0 R  10 0 R ]/Resources << >> /Resources <</ExtGState <<%G>> "
-         "/Font <<%F /F0 5 0 R >> >> >>"},
+         "<< /Contents [ 9 0 R 4 0 R  10 0 R ]  /Resources <</ExtGState <<%G>> /Font <<%F /F0 5 "
+         "0 R >> >> >>"},
         {"two contents in the page", "<< /Contents 40 0 R /Resources << >> /Contents 4 0 R >>",
-         "<< /Contents 40 0 R /Resources <</ExtGState <<%G>>/Font <<%F>> >> /Contents [ 9 0 R 4 "
-         "0 R  10 0 R ]>>"},
+         "<<   /Resources <</ExtGState <<%G>>/Font <<%F>> >> /Contents [ 9 0 R 4 0 R  10 0 R ]>>"},
         {"stray string in the resources",
          "<< /Contents 4 0 R /Resources << (>>) /Font << /F0 5 0 R >> >> >>",
          "<< /Contents [ 9 0 R 4 0 R  10 0 R ]/Resources <</ExtGState <<%G>> (>>) /Font <<%F "
