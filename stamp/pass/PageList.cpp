@@ -228,6 +228,17 @@ size_t integerTokenEnd(std::string_view text, size_t pos) {
     return end == pos || regularFollows ? pdfsyntax::npos : end;
 }
 
+// pdfsyntax::skipWhitespace, with the one space that writers put between a reference's parts
+// passed over inline.
+inline size_t skipSpaces(std::string_view text, size_t pos) {
+    if (pos + 1 < text.size() && text[pos] == ' ' &&
+        !pdfsyntax::isWhitespace(static_cast<unsigned char>(text[pos + 1])) &&
+        text[pos + 1] != '%') {
+        return pos + 1;
+    }
+    return pdfsyntax::skipWhitespace(text, pos);
+}
+
 // The end of the token at pos, a byte that is no white-space: a run of regular bytes, a
 // literal string, or one delimiter byte.
 size_t tokenEnd(std::string_view text, size_t pos) {
@@ -251,7 +262,11 @@ size_t readPageTreeKid(std::string_view nodeText, size_t pos, PageTreeKid& kid) 
     const size_t size = nodeText.size();
     while (pos < size) {
         const unsigned char c = static_cast<unsigned char>(data[pos]);
-        if (pdfsyntax::isWhitespace(c) || c == '%') {
+        if (pdfsyntax::isWhitespace(c)) {
+            ++pos;
+            continue;
+        }
+        if (c == '%') {
             pos = pdfsyntax::skipWhitespace(nodeText, pos); // a comment is white-space too
             continue;
         }
@@ -274,12 +289,11 @@ size_t readPageTreeKid(std::string_view nodeText, size_t pos, PageTreeKid& kid) 
             // passed over alone, as readers read it.
             const size_t numberEnd = integerTokenEnd(nodeText, pos);
             if (numberEnd != pdfsyntax::npos) {
-                const size_t generation = pdfsyntax::skipWhitespace(nodeText, numberEnd);
+                const size_t generation = skipSpaces(nodeText, numberEnd);
                 const size_t generationEnd =
                     generation < size ? integerTokenEnd(nodeText, generation) : pdfsyntax::npos;
-                const size_t r = generationEnd == pdfsyntax::npos
-                                     ? size
-                                     : pdfsyntax::skipWhitespace(nodeText, generationEnd);
+                const size_t r =
+                    generationEnd == pdfsyntax::npos ? size : skipSpaces(nodeText, generationEnd);
                 if (r < size && data[r] == 'R' &&
                     (r + 1 == size ||
                      !pdfsyntax::isRegular(static_cast<unsigned char>(data[r + 1])))) {

@@ -95,7 +95,13 @@ namespace {
 // Sets the value of key in the dictionary at dict of text (adding the entry where it has none).
 void setEntry(std::string& text, size_t dict, std::string_view key, std::string_view value) {
     if (const auto entry = pdfsyntax::findEntry(text, dict, key)) {
-        text.replace(entry->valueStart, entry->valueEnd - entry->valueStart, value);
+        // A value that followed its key without a space ("/Count/x") gets one before it, so
+        // that it does not become a part of the key's name.
+        const bool joined =
+            entry->valueStart > 0 &&
+            pdfsyntax::isRegular(static_cast<unsigned char>(text[entry->valueStart - 1]));
+        text.replace(entry->valueStart, entry->valueEnd - entry->valueStart,
+                     joined ? " " + std::string(value) : std::string(value));
         return;
     }
     std::string added = "/";
@@ -216,8 +222,9 @@ void CPdfStampPass::writeEditedNode(const PageList::NodeEdit& edit) {
         }
         pdfsyntax::dropEarlierEntries(out, dict, "Count");
     }
-    // The written node must list the kids written, and a /Count kept as it is (the root's,
-    // smaller than the pages found, counts the pages stamped) must read as before: in a node
+    // The written node must list the kids written, and its /Count must read as the count set
+    // or, kept as it is (the root's, smaller than the pages found, counts the pages stamped),
+    // as before: in a node
     // damaged so that an edit changes how the rest reads (a /Count whose value is the name
     // /Kids, a page dictionary in /Kids that closed the node early), the output would have
     // other pages than those stamped, so it is refused.
@@ -227,7 +234,8 @@ void CPdfStampPass::writeEditedNode(const PageList::NodeEdit& edit) {
         list += ' ';
     }
     if (listedKids(out, findPageTreeKids(out)) != listedKids(list, 0) ||
-        (edit.count < 0 && parsedCount(out) != parsedCount(node))) {
+        parsedCount(out) !=
+            (edit.count < 0 ? parsedCount(node) : std::pair{ElementKind::Integer, edit.count})) {
         throw damagedNode(edit.node, "cannot be written so that it reads the same");
     }
     writeRewrittenObject(edit.node, out);
@@ -296,6 +304,16 @@ void CPdfStampPass::patchPage(std::string& page, int32_t pageObjectNumber, size_
         std::optional<DictEntry> found[2];
         std::optional<DictEntry> resourceEntries[std::size(kPageResourceKeys)];
         bool resourceEntriesKnown = pageShape_.findEntries(page, dict, found, resourceEntries);
+        // A key given twice has its last value, which the edits below take; the earlier entry
+        // (its key's bytes before the last) goes after them, so that the page written has one
+        // of each (readers warn of the repeat).
+        constexpr std::string_view kEntryKeys[] = {"/Contents", "/Resources"};
+        bool repeated[2] = {};
+        for (size_t k = 0; k < 2; ++k) {
+            repeated[k] = found[k] && std::string_view(page)
+                                              .substr(dict, found[k]->keyStart - dict)
+                                              .find(kEntryKeys[k]) != npos;
+        }
         pdfsyntax::EditLog edits;
         patchContents(page, dict, found[0], save, stamp, edits);
         std::optional<DictEntry> resources = found[1];
@@ -310,13 +328,9 @@ void CPdfStampPass::patchPage(std::string& page, int32_t pageObjectNumber, size_
         }
         patchResources(page, dict, resources, pageIndex,
                        resourceEntriesKnown ? resourceEntries : nullptr);
-        // A key given twice has its last value, which the edits above took; the earlier
-        // entry goes, so that the page written has one of each (readers warn of the repeat).
-        for (const std::string_view key : {"/Contents", "/Resources"}) {
-            const std::string_view text(page);
-            const size_t first = text.find(key, dict);
-            if (first != npos && text.find(key, first + key.size()) != npos) {
-                pdfsyntax::dropEarlierEntries(page, dict, key.substr(1));
+        for (size_t k = 0; k < 2; ++k) {
+            if (repeated[k]) {
+                pdfsyntax::dropEarlierEntries(page, dict, kEntryKeys[k].substr(1));
             }
         }
     }
