@@ -33,6 +33,16 @@ std::string treeFile(const std::function<void(PdfBuilder&)>& layOut, const std::
     return pdf.bytes();
 }
 
+// Stamps bytes (as in.pdf of dir) into dir's out.pdf, rewritten or as an update.
+ProgramResult stampInto(const TempDir& dir, const std::string& bytes, bool incremental) {
+    std::vector<std::string> args{"-i" + dir.write("in.pdf", bytes), "-o" + dir.file("out.pdf"),
+                                  "-quiet"};
+    if (incremental) {
+        args.push_back("-incremental");
+    }
+    return runProgram(args);
+}
+
 struct TreeCase {
     const char* name;
     std::function<std::string()> bytes;
@@ -130,13 +140,8 @@ TEST(PageTreeShape, EveryPlaceIsAPageWithItsOwnNumber) {
         for (const bool incremental : {false, true}) {
             SCOPED_TRACE(std::string(c.name) + (incremental ? ", as an update" : ""));
             TempDir dir;
-            const std::string input = dir.write("in.pdf", c.bytes());
             const std::string output = dir.file("out.pdf");
-            std::vector<std::string> args{"-i" + input, "-o" + output, "-quiet"};
-            if (incremental) {
-                args.push_back("-incremental");
-            }
-            const ProgramResult run = runProgram(args);
+            const ProgramResult run = stampInto(dir, c.bytes(), incremental);
             ASSERT_EQ(run.status, 0) << run.out << run.err;
             if (*c.warning == '\0') {
                 EXPECT_EQ(run.err.find("Warning"), std::string::npos) << run.err;
@@ -231,15 +236,10 @@ TEST(PageTreeShape, KeywordsInsideANodeOrCatalogDoNotCutIt) {
         for (const bool incremental : {false, true}) {
             SCOPED_TRACE(std::string(c.name) + (incremental ? ", as an update" : ""));
             TempDir dir;
-            const std::string input = dir.write("in.pdf", pdf.bytes());
             const std::string output = dir.file("out.pdf");
-            std::vector<std::string> args{"-i" + input, "-o" + output, "-quiet"};
-            if (incremental) {
-                args.push_back("-incremental");
-            }
-            const ProgramResult run = runProgram(args);
+            const ProgramResult run = stampInto(dir, pdf.bytes(), incremental);
             ASSERT_EQ(run.status, 0) << run.out << run.err;
-            EXPECT_EQ(tools::mupdfPageCount(output), tools::mupdfPageCount(input));
+            EXPECT_EQ(tools::mupdfPageCount(output), tools::mupdfPageCount(dir.file("in.pdf")));
             EXPECT_EQ(tools::qpdfPageCount(output), 1);
             const std::vector<std::string> pages = tools::pdfTextPages(output, true);
             ASSERT_EQ(pages.size(), 1u);
@@ -279,13 +279,8 @@ TEST(PageTreeShape, OnlyReferencesAreKids) {
         for (const bool incremental : {false, true}) {
             SCOPED_TRACE(std::string(c.name) + (incremental ? ", as an update" : ""));
             TempDir dir;
-            const std::string input = dir.write("in.pdf", bytes);
             const std::string output = dir.file("out.pdf");
-            std::vector<std::string> args{"-i" + input, "-o" + output, "-quiet"};
-            if (incremental) {
-                args.push_back("-incremental");
-            }
-            const ProgramResult run = runProgram(args);
+            const ProgramResult run = stampInto(dir, bytes, incremental);
             ASSERT_EQ(run.status, 0) << run.out << run.err;
             // poppler refuses some of these trees whole: the count is qpdf's, and the stamps
             // are read from the output's bytes.
