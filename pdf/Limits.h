@@ -59,9 +59,10 @@ inline constexpr size_t kMaxKeptDictionaryBytes = 4096;
 
 // Depth of the page tree.
 inline constexpr int kMaxPageTreeDepth = 256;
-// Bytes of the page objects that the page tree lists again, each written as a copy of its own:
-// a small page listed a million times would otherwise make an output thousands of times the
-// input's size.
+// Bytes of the page objects that the page tree lists again, each written as a copy of its own,
+// and of the pages written in /Kids, each written as an object of its own (every such place is
+// also charged for the objects written beside it): a small page listed a million times would
+// otherwise make an output thousands of times the input's size.
 inline constexpr uint64_t kMaxCopiedPageBytes = uint64_t{256} << 20;
 // Largest font file -embedfont reads into memory (the large CJK collections are about 30 MiB).
 inline constexpr uint64_t kMaxFontFileBytes = uint64_t{256} << 20;

@@ -412,21 +412,10 @@ bool PageList::visitKid(const PageTreeKid& kid, std::string_view nodeText, const
         return walkPageTree(kidNodeText, nodeBox, depth + 1, resourcesFrom,
                             static_cast<int32_t>(kidNumber));
     }
-    // Every page is an object of its own: a tree that lists more pages than the table has rows
-    // lists some of them again, and those past that many are not recorded.
-    if (pages_.size() >= rowCount_) {
-        return false;
-    }
     // A page object listed again is written as a copy of its own for this place.
     if (static_cast<uint64_t>(kidNumber) < isPage_.size() &&
         isPage_[static_cast<size_t>(kidNumber)]) {
-        copiedBytes_ += kidText.size();
-        if (copiedBytes_ > limits::kMaxCopiedPageBytes) {
-            throw CPdfException("PDF file was damaged",
-                                "the page tree lists its page objects again more than their " +
-                                    std::to_string(limits::kMaxCopiedPageBytes >> 20) +
-                                    " MiB of copies allow");
-        }
+        chargeOwnPlace(kidText.size());
         addOwnPlace(node, kidIndex, false, kidNumber);
     } else if (static_cast<uint64_t>(kidNumber) < isPage_.size()) {
         isPage_[static_cast<size_t>(kidNumber)] = true;
@@ -450,6 +439,21 @@ bool PageList::visitKid(const PageTreeKid& kid, std::string_view nodeText, const
         }
     }
     return false;
+}
+
+void PageList::chargeOwnPlace(size_t pageBytes) {
+    // Each such place is written as a new page object with the stamp's streams beside it, so
+    // a place costs the output more than its page's own bytes: a page of a few bytes listed
+    // millions of times is held to the same bound.
+    constexpr uint64_t kWrittenPerPlace = 512;
+    copiedBytes_ += pageBytes + kWrittenPerPlace;
+    if (copiedBytes_ > limits::kMaxCopiedPageBytes) {
+        throw CPdfException("PDF file was damaged",
+                            "the page tree lists its page objects again (or writes pages in "
+                            "/Kids) more than " +
+                                std::to_string(limits::kMaxCopiedPageBytes >> 20) +
+                                " MiB of copies allow");
+    }
 }
 
 void PageList::addOwnPlace(int32_t node, size_t kidIndex, bool direct, int64_t listed) {
@@ -497,9 +501,7 @@ void PageList::visitDirectPage(std::string_view dictText, const PageBox& nodeBox
                             "a page-tree node is written in the /Kids of object " +
                                 std::to_string(node) + " instead of as an object of its own");
     }
-    if (pages_.size() >= rowCount_) {
-        return;
-    }
+    chargeOwnPlace(dictText.size());
     addOwnPlace(node, kidIndex, true, 0);
     // The page has no object in the input (number 0 names none); a frame is kept for its place
     // all the same, so that the kept frames stay in page order.

@@ -108,6 +108,9 @@ class PageList {
     void visitDirectPage(std::string_view dictText, const PageBox& nodeBox, int32_t resourcesFrom,
                          int32_t node, size_t kidIndex);
     NodeEdit& editOf(int32_t node);
+    // Counts a page written at a place of its own (a copy, or a page written in /Kids) against
+    // the bound on such copies; throws past it.
+    void chargeOwnPlace(size_t pageBytes);
     void addOwnPlace(int32_t node, size_t kidIndex, bool direct, int64_t listed);
     // The page row of a page whose text (a page object or a dictionary in /Kids) holds the
     // walk's keys where keys has found them.
@@ -134,5 +137,5 @@ class PageList {
     std::vector<OwnPlace> ownPlaces_;
     std::vector<NodeEdit> nodeEdits_;
     std::unordered_map<int32_t, size_t> editIndex_; // node number, index in nodeEdits_
-    uint64_t copiedBytes_ = 0;                      // bytes of the page objects listed again
+    uint64_t copiedBytes_ = 0; // what the pages written at places of their own cost
 };

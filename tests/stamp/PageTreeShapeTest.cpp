@@ -72,6 +72,13 @@ const TreeCase kCases[] = {
              "6 0 R 7 0 R", 3);
      },
      3, "", 0},
+    {"a page object listed more often than the file has objects",
+     [] {
+         return treeFile(
+             [](PdfBuilder& pdf) { pdf.object(3, "<< /Parent 2 0 R " + kPage + " >>"); },
+             "3 0 R 3 0 R 3 0 R 3 0 R 3 0 R 3 0 R 3 0 R 3 0 R", 8);
+     },
+     8, "", 0},
     {"a page dictionary written in /Kids",
      [] {
          return treeFile(
