@@ -60,6 +60,10 @@ void ConsoleReporter::warning(std::string_view line) {
         std::fwrite(line.data(), 1, line.size(), stderr);
         std::fputc('\n', stderr);
     }
+    // A warning each pass of a text-lines run says is kept once for the document.
+    if (!keptWarnings_.emplace(line).second) {
+        return;
+    }
     if (!warnings_.empty()) {
         warnings_ += "; ";
     }

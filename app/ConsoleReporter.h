@@ -2,6 +2,7 @@
 
 #include "stamp/pass/Reporter.h"
 
+#include <set>
 #include <string>
 
 class CPdfException;
@@ -36,6 +37,7 @@ class ConsoleReporter : public Reporter {
 
   private:
     std::string warnings_;
+    std::set<std::string, std::less<>> keptWarnings_;
     // Whether the last text on standard output left its line open ("Input file: 'a.pdf'").
     static bool lineOpen_;
 };
