@@ -111,7 +111,11 @@ PassResult runTextLines(CPdfStamp& job, RunSteps& steps) {
     steps.refuseOutputOverInput();
     const std::string runInput = job.inputName;
     const std::string runOutput = job.outputName;
-    job.reporter().note("Input file: '" + runInput + "'");
+    // The later passes read the pass before's output; their messages name the run's input.
+    if (job.shownInputName.empty()) {
+        job.shownInputName = runInput;
+    }
+    job.reporter().note("Input file: '" + job.inputNameShown() + "'");
     const LineEncoding encoding = startLines(lines.get());
     // Vertically centred lines are centred as a block, the first line at its top.
     const bool centred = job.stamp.positionY == -1;
@@ -207,6 +211,7 @@ PassResult CPdfStamp::runPair(const std::vector<std::string>& args) {
     std::optional<StandardInputCopy> standardInput;
     if (StandardInputCopy::isStandardInput(inputName)) {
         standardInput.emplace();
+        shownInputName = inputName;
         inputName = standardInput->path();
     }
     if (!stamp.fontSizesFile.empty()) {

@@ -37,6 +37,7 @@ std::set<std::string, std::less<>>& shownWarnings() {
 } // namespace
 
 bool ConsoleReporter::lineOpen_ = false;
+bool ConsoleReporter::oneStream_ = false;
 
 void ConsoleReporter::note(std::string_view text) {
     print(text);
@@ -60,6 +61,10 @@ void ConsoleReporter::warning(std::string_view line) {
         std::fwrite(line.data(), 1, line.size(), stderr);
         std::fputc('\n', stderr);
     }
+    // A warning each pass of a text-lines run says is kept once for the document.
+    if (!keptWarnings_.emplace(line).second) {
+        return;
+    }
     if (!warnings_.empty()) {
         warnings_ += "; ";
     }
@@ -72,6 +77,15 @@ std::string ConsoleReporter::causeLine(const CPdfException& failure) {
 
 void ConsoleReporter::printFailure(const CPdfException& failure, const std::string& hint) {
     const std::string& message = failure.message();
+    if (oneStream_ && failure.cause().empty()) {
+        // The message is its own cause line, and both would go to standard error.
+        if (lineOpen_) {
+            std::fputc('\n', stdout);
+            lineOpen_ = false;
+        }
+        printCause(trimmedCause(failure) + hint);
+        return;
+    }
     if (lineOpen_ && (message.empty() || message.front() != '\n')) {
         std::fputc('\n', stdout);
     }

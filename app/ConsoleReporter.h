@@ -2,6 +2,7 @@
 
 #include "stamp/pass/Reporter.h"
 
+#include <set>
 #include <string>
 
 class CPdfException;
@@ -33,9 +34,14 @@ class ConsoleReporter : public Reporter {
     // One line on standard error, after what standard output holds so far; line ends inside it
     // become blanks and trailing blanks go.
     static void printCause(const std::string& cause);
+    // Standard output was pointed at standard error (-o-): a failure without a cause of its own
+    // is then shown once, not as its message and again as its cause line.
+    static void textGoesToStandardError() { oneStream_ = true; }
 
   private:
     std::string warnings_;
+    std::set<std::string, std::less<>> keptWarnings_;
     // Whether the last text on standard output left its line open ("Input file: 'a.pdf'").
     static bool lineOpen_;
+    static bool oneStream_;
 };

@@ -23,7 +23,7 @@ DocumentRun DocumentRun::run(const std::vector<std::string>& args, const Product
         row.cause = console.warnings();
     } catch (const CPdfException& failure) {
         // The log's row names the input already; the console's cause line names it too.
-        outcome.failure = ConsoleReporter::namingFile(failure, job.inputName);
+        outcome.failure = ConsoleReporter::namingFile(failure, job.inputNameShown());
         // The warnings said before the failure stay in the row, before its cause.
         row.cause = console.warnings().empty()
                         ? ConsoleReporter::causeLine(failure)

@@ -104,6 +104,11 @@ int runCommandLine(const std::vector<std::string>& args, const OptionTable::PreS
         throw CPdfException("-i parameter missing");
     }
     refuseDetachedValues(args);
+    // Standard input has no name to give its output in a folder; refused before it is read.
+    if (args[1] == "-i-" && args.size() > 2 && args[2].rfind("-f", 0) == 0) {
+        throw CPdfException("-f cannot be used with -i-: standard input has no name to give a "
+                            "file in a folder; give -o<file> or -o-\n");
+    }
     warnUnknownOptions(args);
     // A plan stamps nothing, so it logs nothing.
     const ProductionLog log(scan.list.planFile.empty() ? scan.logFile : std::string());
@@ -151,10 +156,13 @@ int runQuillmark(const std::vector<std::string>& args) {
     } else {
         // -o-: standard output carries the document alone, and every console text of the run
         // goes to standard error.
-        if (args[2] == "-o-" && platform::takeStandardOutput() == nullptr) {
-            ConsoleReporter::printCause("Can't write the output to standard output: " +
-                                        platform::lastErrorText());
-            return 1;
+        if (args[2] == "-o-") {
+            if (platform::takeStandardOutput() == nullptr) {
+                ConsoleReporter::printCause("Can't write the output to standard output: " +
+                                            platform::lastErrorText());
+                return 1;
+            }
+            ConsoleReporter::textGoesToStandardError();
         }
         if (hasWildcard(args)) {
             std::fputs(kWildcardMessage, stdout);

@@ -1,5 +1,6 @@
 #include "app/Placeholders.h"
 
+#include "app/StandardInputCopy.h"
 #include "platform/Platform.h"
 #include "stamp/files/FileNameRules.h"
 
@@ -81,10 +82,18 @@ std::string expand(std::string text, const std::string& inputName, bool* timesMi
     std::string createdText;
     platform::FileTimes times;
     std::string errorText;
-    if (platform::getFileTimes(inputName, times, errorText)) {
+    // Standard input has no file dates (and is never a file named "-"): said only when the
+    // text asks for them.
+    const bool standardInput = StandardInputCopy::isStandardInput(inputName);
+    const bool datesAsked = text.find("[FILEMODDATE]") != std::string::npos ||
+                            text.find("[FILECREATEDATE]") != std::string::npos;
+    if (!standardInput && platform::getFileTimes(inputName, times, errorText)) {
         modifiedText = formatCtime(times.modified);
         createdText = formatCtime(times.created);
-    } else {
+    } else if (!standardInput || datesAsked) {
+        if (standardInput) {
+            errorText = "'-': standard input has no file dates";
+        }
         std::fflush(stdout);
         std::fputs("Problem getting file date information\n", stderr);
         std::fprintf(stderr, "%s\n", errorText.c_str());

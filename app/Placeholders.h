@@ -21,7 +21,8 @@ std::string formatCtime(const std::tm& time);
 // Expands the placeholders of text for the given input file: file title, file name (which
 // doubles every backslash of the text), the file's modification and creation times and the
 // current local time. Text without placeholders is returned unchanged. Unreadable file times
-// are reported on standard error, leave both date texts empty and set *timesMissing.
+// are reported on standard error, leave both date texts empty and set *timesMissing; so are
+// the dates of standard input ("-"), which has none, when the text asks for them.
 std::string expand(std::string text, const std::string& inputName, bool* timesMissing = nullptr);
 
 } // namespace placeholders

@@ -98,7 +98,7 @@ void RunSteps::refuseRenameOverInput() const {
         throw CPdfException("Rename name refused",
                             "the -rename name '" + job_.renamePattern +
                                 "' names the first and last stamped page, but no page of '" +
-                                job_.inputName + "' was stamped");
+                                job_.inputNameShown() + "' was stamped");
     }
     const std::string target = renameTarget();
     // Refused before the output is put in place: a name Windows cannot hold fails there only

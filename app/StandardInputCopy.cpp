@@ -19,7 +19,7 @@ StandardInputCopy::StandardInputCopy() {
         const std::string reason = platform::lastErrorText();
         platform::removeFile(path_);
         throw CPdfException("\nInput file read error: '-'\n",
-                            "Can't copy standard input to '" + path_ + "': " + reason);
+                            "Can't copy standard input to a temporary file: " + reason);
     }
 }
 

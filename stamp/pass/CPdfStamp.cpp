@@ -77,7 +77,7 @@ void CPdfStamp::runGuarded(const std::function<void()>& step,
     while (!failureCause.empty() && (failureCause.back() == '\n' || failureCause.back() == '\r')) {
         failureCause.pop_back();
     }
-    throw CPdfException(formatted("Stamp file issue: '%s'\n", inputName), failureCause);
+    throw CPdfException(formatted("Stamp file issue: '%s'\n", inputNameShown()), failureCause);
 }
 
 void CPdfStamp::reportSignedInput() const {

@@ -141,7 +141,7 @@ void CPdfStampPass::reportRepairWarning() const {
     const std::string what =
         message == "PDF file was damaged" || message == cause ? cause : message + ": " + cause;
     reporter_.warning(
-        "Warning: '" + run_.inputName + "' was damaged (" + what +
+        "Warning: '" + run_.inputNameShown() + "' was damaged (" + what +
         "); its objects were found by reading the whole file" +
         (run_.incremental ? "; it was written in full, not as an incremental update" : ""));
 }
@@ -163,7 +163,7 @@ void CPdfStampPass::readDocument() {
 
 void CPdfStampPass::openInput(bool verbose) {
     if (!document_.openFile(run_.inputName)) {
-        reporter_.note("Input file open error: '" + run_.inputName + "'\n");
+        reporter_.note("Input file open error: '" + run_.inputNameShown() + "'\n");
         throw CPdfException("Can't open the input file: " + document_.input().openError());
     }
     inputFile_ = &document_.input();
@@ -171,7 +171,7 @@ void CPdfStampPass::openInput(bool verbose) {
         throw CPdfException("the file is empty");
     }
     if (verbose) {
-        reporter_.note("Input file: '" + run_.inputName + "'");
+        reporter_.note("Input file: '" + run_.inputNameShown() + "'");
     }
     document_.setPassword(run_.password);
     security_ = nullptr;

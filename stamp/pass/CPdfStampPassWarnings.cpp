@@ -112,7 +112,7 @@ void CPdfStampPass::reportStampLength() {
     reporter_.warning("Warning: the stamp is " +
                       std::to_string(static_cast<int64_t>(std::lround(overflowLength_))) +
                       " points long, longer than page " + std::to_string(overflowPage_ + 1) +
-                      " of '" + run_.inputName + "' has room for (" +
+                      " of '" + run_.inputNameShown() + "' has room for (" +
                       std::to_string(static_cast<int64_t>(std::lround(overflowRoom_))) +
                       " points): part of it is off the page");
 }
@@ -159,7 +159,7 @@ void CPdfStampPass::reportPdfaConformance() {
     if (claim.empty()) {
         return;
     }
-    const std::string start = "Warning: '" + run_.inputName + "' is " + claim;
+    const std::string start = "Warning: '" + run_.inputNameShown() + "' is " + claim;
     if (plainFont) {
         reporter_.warning(start +
                           " and the stamp's font is not embedded: the output no longer "

@@ -7,6 +7,10 @@
 // steps after it. The front end fills them; a pass only reads them.
 struct RunSettings {
     std::string inputName;
+    // The name messages give the input when it is read under another name: "-" for standard
+    // input, which is read from a copy, and the first input of a text-lines run in its later
+    // passes, which read the pass before's output. Empty: messages give inputName.
+    std::string shownInputName;
     std::string outputName;
     bool quiet = false;
     // The output is the input's bytes as they are with the stamp appended as an update.
@@ -21,4 +25,8 @@ struct RunSettings {
     std::string renamePattern;
     std::string textLinesFile;
     int32_t lineSpacing = 0;
+
+    const std::string& inputNameShown() const {
+        return shownInputName.empty() ? inputName : shownInputName;
+    }
 };

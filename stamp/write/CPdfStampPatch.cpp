@@ -571,7 +571,7 @@ void CPdfStampPass::patchContentsArray(std::string& page, const DictEntry& conte
 }
 
 void CPdfStampPass::reportMissingContents(int64_t number, std::string_view what) const {
-    reporter_.warning("Warning: '" + run_.inputName +
+    reporter_.warning("Warning: '" + run_.inputNameShown() +
                       "' was damaged (a page's /Contents names object " + std::to_string(number) +
                       ", " + std::string(what) + "); the page's contents were left out");
 }

@@ -121,6 +121,11 @@ TEST(EntryPointTest, MessagesSayWhatToDo) {
         std::string out; // after the banner
         std::string err;
     };
+    const std::string damaged = "PDF file was damaged: startxref not found in the last 7 bytes "
+                                "of the file; reading the whole file found no catalog (/Type "
+                                "/Catalog)\n";
+    const std::string noFolder = "-f cannot be used with -i-: standard input has no name to give "
+                                 "a file in a folder; give -o<file> or -o-\n";
     const std::vector<MessageCase> cases = {
         {"input name apart",
          {"-i", "a.pdf", "-o", "out.pdf"},
@@ -170,9 +175,30 @@ TEST(EntryPointTest, MessagesSayWhatToDo) {
          {"-ijunk.pdf", "-oout.pdf"},
          "Input file: 'junk.pdf'\nStamp file issue: 'junk.pdf'\n",
          "<cause>"},
+        {"standard input into a folder", {"-i-", "-fout"}, noFolder, noFolder},
+        {"standard input named as typed",
+         {"-i-", "-oout.pdf"},
+         "Input file: '-'\nStamp file issue: '-'\n",
+         "'-': " + damaged},
+        // Under -o- every line goes to standard error, each once.
+        {"a cause to standard error",
+         {"-i-", "-o-", "-quiet"},
+         "",
+         "Stamp file issue: '-'\n'-': " + damaged},
+        {"a refusal to standard error",
+         {"-i-", "-o-", "-removesourcefile", "-quiet"},
+         "",
+         "-removesourcefile cannot be used with -i-: standard input is no file to remove\n"},
+        {"a parameter error to standard error",
+         {"-ia.pdf", "-o-", "-size", "14", "-quiet"},
+         "",
+         "-size takes its value attached: -size14\n"},
     };
     for (const MessageCase& c : cases) {
-        const ProgramResult result = runProgram(c.args, folder.path());
+        // For the cases that read standard input (-i-): no PDF.
+        RunControl control;
+        control.input = "garbage";
+        const ProgramResult result = runProgram(c.args, folder.path(), control);
         const bool quiet = std::find(c.args.begin(), c.args.end(), "-quiet") != c.args.end();
         if (c.out.empty() && c.err.empty()) {
             EXPECT_EQ(result.status, 0) << c.name << ": " << result.err;

@@ -101,6 +101,31 @@ TEST_F(PlaceholdersTest, UnreadableFileTimesLeaveEmptyDates) {
     EXPECT_TRUE(job.softFailure);
 }
 
+// Standard input (-i-) has no file dates: a text without date placeholders expands without a
+// word, one with them says so; the dates of a file named "-" are never read.
+TEST_F(PlaceholdersTest, StandardInputHasNoFileDates) {
+    struct Case {
+        const char* text;
+        const char* expected;
+        const char* errors;
+    };
+    const Case cases[] = {
+        {"[DD] [FILENAME] [FILETITLE]", "07 - ", ""},
+        {"<[FILEMODDATE]|[FILECREATEDATE]> [DD]", "<|> 07",
+         "Problem getting file date information\n'-': standard input has no file dates\n"},
+    };
+    for (const Case& c : cases) {
+        askedFor.clear();
+        bool missing = false;
+        testing::internal::CaptureStderr();
+        const std::string text = placeholders::expand(c.text, "-", &missing);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), c.errors) << c.text;
+        EXPECT_EQ(text, c.expected) << c.text;
+        EXPECT_EQ(missing, *c.errors != '\0') << c.text;
+        EXPECT_EQ(askedFor, "") << c.text;
+    }
+}
+
 TEST_F(PlaceholdersTest, OptionParserExpandsPrefixAndEndOnly) {
     CPdfStamp job;
     job.parseOptions({"quillmark", "-ic:\\in\\report.pdf", "-oout.pdf", "-end",
