@@ -148,7 +148,21 @@ PageBox scanBoxNumbers(std::string_view text, size_t start) {
 
 // The page-size text read as "x0,y0,x1,y1" into presets 0, 0, 612, 792; reading stops at the
 // first number or comma that is not there.
-PageBox parsePageSize(std::string_view text) {
+
+} // namespace
+
+int32_t boxWidth(const PageBox& box) {
+    const float width = box.x1 - box.x0;
+    if (!(width > 0.0f)) {
+        return 0;
+    }
+    if (width >= 2147483647.0f) {
+        return INT32_MAX;
+    }
+    return static_cast<int32_t>(width);
+}
+
+PageBox readPageSize(std::string_view text) {
     int32_t values[4] = {0, 0, 612, 792};
     size_t pos = 0;
     for (int i = 0; i < 4; ++i) {
@@ -170,36 +184,16 @@ PageBox parsePageSize(std::string_view text) {
     return box;
 }
 
-} // namespace
-
-int32_t boxWidth(const PageBox& box) {
-    const float width = box.x1 - box.x0;
-    if (!(width > 0.0f)) {
-        return 0;
-    }
-    if (width >= 2147483647.0f) {
-        return INT32_MAX;
-    }
-    return static_cast<int32_t>(width);
-}
-
-PageBox readBox(const StampDefinition& stamp, std::string_view text, const PageBox& fallback,
-                CPdfObjectFraming* objects) {
-    if (!stamp.pageSizeText.empty()) {
-        return parsePageSize(stamp.pageSizeText);
-    }
+PageBox readBox(std::string_view text, const PageBox& fallback, CPdfObjectFraming* objects) {
     size_t keyEnd = pdfsyntax::findLastText(text, "/CropBox");
     if (keyEnd == 0) {
         keyEnd = pdfsyntax::findLastText(text, "/MediaBox");
     }
-    return readBoxAt(stamp, text, keyEnd, fallback, objects);
+    return readBoxAt(text, keyEnd, fallback, objects);
 }
 
-PageBox readBoxAt(const StampDefinition& stamp, std::string_view text, size_t keyEnd,
-                  const PageBox& fallback, CPdfObjectFraming* objects) {
-    if (!stamp.pageSizeText.empty()) {
-        return parsePageSize(stamp.pageSizeText);
-    }
+PageBox readBoxAt(std::string_view text, size_t keyEnd, const PageBox& fallback,
+                  CPdfObjectFraming* objects) {
     if (keyEnd == 0) {
         return fallback;
     }

@@ -65,15 +65,17 @@ struct PlacementResult {
 
 PlacementResult placeText(const PlacementInput& input);
 
+// The box of a -pagesize value ("x0,y0,x1,y1"): the numbers read up to the first that is
+// missing or no number, the others those of a Letter page.
+PageBox readPageSize(std::string_view text);
 // The page's /CropBox, else its /MediaBox (read from its own object through objects when it is a
-// reference; without objects such a box falls back), else the fallback; the stamp's -pagesize
-// replaces them all. A key given twice has its last value.
-PageBox readBox(const StampDefinition& stamp, std::string_view text, const PageBox& fallback,
-                CPdfObjectFraming* objects);
+// reference; without objects such a box falls back), else the fallback. A key given twice has
+// its last value.
+PageBox readBox(std::string_view text, const PageBox& fallback, CPdfObjectFraming* objects);
 // The box readBox reads, for the key that ends at keyEnd (the last byte of "/CropBox" or
 // "/MediaBox", found by the caller; 0 for none).
-PageBox readBoxAt(const StampDefinition& stamp, std::string_view text, size_t keyEnd,
-                  const PageBox& fallback, CPdfObjectFraming* objects);
+PageBox readBoxAt(std::string_view text, size_t keyEnd, const PageBox& fallback,
+                  CPdfObjectFraming* objects);
 // The box's width as the integer that picks the font size; 0 for a box without width.
 int32_t boxWidth(const PageBox& box);
 // What the placement of the stamp's text on the page depends on, in the font size given: the

@@ -23,8 +23,6 @@
 #include <set>
 #include <string>
 
-const StampDefinition CPdfStampPass::kPageBoxes;
-
 CPdfStampPass::CPdfStampPass(const RunSettings& run, const StampDefinition& stamp,
                              Reporter& reporter, EmbeddedFont* font,
                              std::span<const StampDefinition> moreStamps,
@@ -39,7 +37,7 @@ CPdfStampPass::CPdfStampPass(const RunSettings& run, const StampDefinition& stam
     for (DrawnStamp& drawn : stamps_) {
         if (!drawn.definition->pageSizeText.empty()) {
             drawn.fixedBox = true;
-            drawn.box = readBox(*drawn.definition, {}, PageBox{}, nullptr);
+            drawn.box = readPageSize(drawn.definition->pageSizeText);
         }
         if (embeddingStamp_ == nullptr && !drawn.definition->embedFontFile.empty()) {
             embeddingStamp_ = &drawn;

@@ -317,8 +317,7 @@ class CPdfStampPass {
 
     // ---------------------------------------------------------------- the pages
     // The pages with their own boxes: each stamp's -pagesize replaces them where it draws.
-    static const StampDefinition kPageBoxes;
-    PageList pages_{kPageBoxes, objects_};
+    PageList pages_{objects_};
     uint32_t pageCount_ = 0;
     // The objects that pages left unstamped in this pass name as their /Contents, once a
     // shared contents array makes them needed.

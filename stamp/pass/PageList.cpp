@@ -73,8 +73,7 @@ static_assert(CPdfObjectForm::kNoPosition == pdfsyntax::npos &&
 
 } // namespace
 
-PageList::PageList(const StampDefinition& stamp, CPdfObjectFraming& objects)
-    : stamp_(stamp), objects_(objects) {}
+PageList::PageList(CPdfObjectFraming& objects) : objects_(objects) {}
 
 void PageList::read(CPdfXRef& xref, int32_t rootObject) {
     const std::vector<XRefEntry>& entries = xref.entries();
@@ -167,7 +166,7 @@ bool PageList::walkPageTree(std::string_view nodeText, const PageBox& inherited,
                                                         std::to_string(limits::kMaxPageTreeDepth) +
                                                         " levels");
     }
-    const PageBox nodeBox = readBox(stamp_, nodeText, inherited, &objects_);
+    const PageBox nodeBox = readBox(nodeText, inherited, &objects_);
     // A /Rotate of the node holds for the pages below it that have none of their own.
     if (depth == 0) {
         nodeRotate_ = 0;
@@ -472,16 +471,13 @@ PageEntry& PageList::addPage(std::string_view text, const WalkKeys& keys, const 
         return pos == pdfsyntax::npos ? std::string_view() : text.substr(pos);
     };
     PageEntry& row = pages_.emplace_back();
-    // Without a box of its own the page has its node's (which a -pagesize replaces there as
-    // here), and without a /Rotate its node's.
+    // Without a box of its own the page has its node's, and without a /Rotate its node's.
     const bool crop = keys.at[WalkKeys::kCropBox] != pdfsyntax::npos;
     const size_t boxKey = crop ? keys.at[WalkKeys::kCropBox] : keys.at[WalkKeys::kMediaBox];
     const size_t boxKeyEnd = boxKey == pdfsyntax::npos
                                  ? 0
                                  : boxKey + (crop ? sizeof "/CropBox" : sizeof "/MediaBox") - 2;
-    row.box = boxKey != pdfsyntax::npos || !stamp_.pageSizeText.empty()
-                  ? readBoxAt(stamp_, text, boxKeyEnd, nodeBox, &objects_)
-                  : nodeBox;
+    row.box = boxKey != pdfsyntax::npos ? readBoxAt(text, boxKeyEnd, nodeBox, &objects_) : nodeBox;
     row.inheritedResourcesFrom = resourcesFrom;
     row.rotate = nodeRotate_;
     if (keys.at[WalkKeys::kRotate] != pdfsyntax::npos) {

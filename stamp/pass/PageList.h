@@ -2,7 +2,6 @@
 
 #include "pdf/CPdfObjectForm.h"
 #include "stamp/layout/Placement.h"
-#include "stamp/pass/StampDefinition.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -71,7 +70,7 @@ class PageList {
         int64_t count = -1; // the /Count to write, or -1 to leave it
     };
 
-    PageList(const StampDefinition& stamp, CPdfObjectFraming& objects);
+    explicit PageList(CPdfObjectFraming& objects);
     PageList(const PageList&) = delete;
     PageList& operator=(const PageList&) = delete;
 
@@ -119,7 +118,6 @@ class PageList {
     // Marks the pages of the list and sorts them by object number, after the walk.
     void indexPages();
 
-    const StampDefinition& stamp_;
     CPdfObjectFraming& objects_;
     size_t rowCount_ = 0; // rows of the input's table
     std::vector<PageEntry> pages_;

@@ -279,16 +279,15 @@ TEST(PlacementTest, ReadBox) {
          "/MediaBox [0 0 100 100] /MediaBox [0 0 300 300]",
          "",
          {0, 0, 300, 300}},
-        {"page size replaces a box", "/MediaBox [0 0 595 842]", "0,0,400", {0, 0, 400, 792}},
-        {"page size replaces the fallback", "<< >>", "10,20,300,400", {10, 20, 300, 400}},
+        {"page size of three numbers", "", "0,0,400", {0, 0, 400, 792}},
+        {"page size of four numbers", "", "10,20,300,400", {10, 20, 300, 400}},
         {"page size with blanks before numbers", "", "-5, 6,7,8", {-5, 6, 7, 8}},
         {"page size stops at a blank before a comma", "", "1 ,2,3,4", {1, 0, 612, 792}},
-        {"page size that is no number", "/MediaBox [0 0 595 842]", "abc", {0, 0, 612, 792}},
+        {"page size that is no number", "", "abc", {0, 0, 612, 792}},
     };
     for (const BoxRow& row : rows) {
-        StampDefinition stamp;
-        stamp.pageSizeText = row.pageSize;
-        const PageBox box = readBox(stamp, row.text, kFallback, nullptr);
+        const PageBox box = !row.pageSize.empty() ? readPageSize(row.pageSize)
+                                                  : readBox(row.text, kFallback, nullptr);
         EXPECT_EQ(box.x0, row.expected.x0) << row.name;
         EXPECT_EQ(box.y0, row.expected.y0) << row.name;
         EXPECT_EQ(box.x1, row.expected.x1) << row.name;
@@ -299,8 +298,7 @@ TEST(PlacementTest, ReadBox) {
 TEST(PlacementTest, ReadBoxStaysInsideItsText) {
     // The view ends inside the third number; the bytes after it in memory are not read.
     const std::string text = "/MediaBox [0 0 612 792]";
-    const PageBox box =
-        readBox(StampDefinition{}, std::string_view(text.data(), 16), kFallback, nullptr);
+    const PageBox box = readBox(std::string_view(text.data(), 16), kFallback, nullptr);
     EXPECT_EQ(box.x1, 6.0f);
     EXPECT_EQ(box.y1, 792.0f);
 }
