@@ -4,6 +4,7 @@
 #include "pdf/CPdfException.h"
 #include "pdf/CPdfInputFile.h"
 #include "pdf/CPdfSecurityHandler.h"
+#include "pdf/Limits.h"
 #include "pdf/PdfSyntax.h"
 #include "platform/Platform.h"
 #include "stamp/files/CounterFile.h"
@@ -274,9 +275,18 @@ void CPdfStampPass::writeStampObjects() {
     for (const DrawnStamp& drawn : stamps_) {
         overlayObjects += drawn.overlayPage.objectCount();
     }
-    output_.startRows(inputEntries_->size(), inputEntries_->size() + 3 * stamps_.size() +
-                                                 overlayObjects + ownPlaces +
-                                                 2 * static_cast<size_t>(pageCount_));
+    const size_t added =
+        3 * stamps_.size() + overlayObjects + ownPlaces + 2 * static_cast<size_t>(pageCount_);
+    // A rewrite writes references to nothing as "null" wherever it copies them; an update
+    // leaves the input as it is, so its objects take numbers no reference there names (the
+    // objects of an embedded font, added later, are counted with a margin).
+    constexpr size_t kLaterObjects = 16;
+    const size_t rows = inputEntries_->size();
+    const size_t first = writesUpdate_
+                             ? firstUnnamedNumbers(*inputFile_, rows, added + kLaterObjects,
+                                                   static_cast<size_t>(limits::kMaxObjectCount))
+                             : rows;
+    output_.startRows(first, first + added);
     for (DrawnStamp& drawn : stamps_) {
         const StampDefinition& stamp = *drawn.definition;
         drawn.fontResourceName = makeResourceName("F");
@@ -409,12 +419,14 @@ void CPdfStampPass::copyObject(int32_t number, const ObjectExtent& extent) {
             if (!objects_.framedStreamHead(extent, head)) {
                 throw CPdfException("Can't read the input file");
             }
+            nullReferencesPast(head, inputEntries_->size());
             output_.write(head);
             copyInputRange(*inputFile_, output_, extent.keywordStart,
                            extent.length - (extent.keywordStart - extent.start));
             return;
         }
-        copyInputRange(*inputFile_, output_, extent.start, extent.length);
+        copyInputObject(*inputFile_, output_, extent.start, extent.length, extent.isStream,
+                        inputEntries_->size());
         return;
     }
     std::string text;

@@ -20,6 +20,7 @@
 #include "stamp/text/TextComposer.h"
 #include "stamp/write/COutputWriter.h"
 #include "stamp/write/PlainStreamHead.h"
+#include "stamp/write/ReferenceScan.h"
 
 #include <cstdint>
 #include <functional>
@@ -207,8 +208,14 @@ class CPdfStampPass {
     std::string makeResourceName(const char* prefix) const;
     // Counts a page met while the objects are gone through, and shows the progress dots.
     void countPageProgress();
+    // An object's text with its references past the input's rows as "null", as the output
+    // writes it (see nullReferencesPast).
     bool getObjectText(int32_t number, std::string& out) {
-        return objects_.getObjectText(number, out);
+        if (!objects_.getObjectText(number, out)) {
+            return false;
+        }
+        nullReferencesPast(out, inputEntries_->size());
+        return true;
     }
     bool findObjectExtent(int32_t number, ObjectExtent& out) {
         return objects_.findObjectExtent(number, out);

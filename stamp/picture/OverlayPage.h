@@ -1,6 +1,6 @@
 #pragma once
 
-#include "stamp/picture/ReferenceScan.h"
+#include "stamp/write/ReferenceScan.h"
 
 #include <cstdint>
 #include <string>

@@ -2,11 +2,15 @@
 
 #include "pdf/CPdfException.h"
 #include "pdf/CPdfInputFile.h"
+#include "pdf/PdfSyntax.h"
 #include "platform/Platform.h"
 #include "stamp/write/COutputFile.h"
 #include "stamp/write/COutputWriter.h"
+#include "stamp/write/ReferenceScan.h"
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -40,6 +44,69 @@ void copyInputRange(CPdfInputFile& input, COutputWriter& output, uint64_t start,
         start += piece.size();
         length -= piece.size();
     }
+}
+
+namespace {
+
+// Where the "stream" keyword that ends a stream's dictionary starts in the object's first bytes
+// (a keyword of its own: no regular byte before it, a line end after it); text.size() when
+// they do not hold it.
+size_t streamKeyword(std::string_view text) {
+    for (size_t at = text.find("stream"); at != std::string_view::npos;
+         at = text.find("stream", at + 1)) {
+        const size_t after = at + 6;
+        if ((at == 0 || !pdfsyntax::isRegular(static_cast<unsigned char>(text[at - 1]))) &&
+            (after == text.size() || text[after] == '\r' || text[after] == '\n')) {
+            return at;
+        }
+    }
+    return text.size();
+}
+
+} // namespace
+
+void copyInputObject(CPdfInputFile& input, COutputWriter& output, uint64_t start, uint64_t length,
+                     bool isStream, size_t rows) {
+    // The text looked at: a whole object that is no stream, or the first bytes of a stream,
+    // where its dictionary is. Larger objects are copied as they stand.
+    constexpr size_t kLookedAt = 64 * 1024;
+    constexpr size_t kStreamHead = 4096;
+    std::string_view text;
+    const size_t looked =
+        static_cast<size_t>(std::min<uint64_t>(length, isStream ? kStreamHead : kLookedAt));
+    if ((!isStream && length > kLookedAt) || !input.view(start, looked, text)) {
+        copyInputRange(input, output, start, length);
+        return;
+    }
+    const size_t head = isStream ? streamKeyword(text) : text.size();
+    if (!mayReferencePast(text.substr(0, head), rows)) {
+        copyInputRange(input, output, start, length);
+        return;
+    }
+    std::string nulled(text.substr(0, head));
+    nullReferencesPast(nulled, rows);
+    output.write(nulled);
+    copyInputRange(input, output, start + head, length - head);
+}
+
+size_t firstUnnamedNumbers(CPdfInputFile& input, size_t rows, size_t count, size_t limit) {
+    // The whole file in long pieces, each looked at with the bytes that ended the one before
+    // (a reference split between two pieces is found whole there).
+    constexpr size_t kCarried = 64;
+    std::vector<size_t> named;
+    std::string joint;
+    std::string_view piece;
+    for (uint64_t at = 0; at < input.size(); at += piece.size()) {
+        if (!input.piece(at, CPdfInputFile::kLongRun, piece) || piece.empty()) {
+            throw CPdfException("Input file read error");
+        }
+        joint.append(piece.substr(0, std::min(piece.size(), kCarried)));
+        collectNumbersPast(joint, rows, limit, named);
+        collectNumbersPast(piece, rows, limit, named);
+        joint.assign(piece.substr(piece.size() - std::min(piece.size(), kCarried)));
+    }
+    const size_t first = firstNumbersUnnamed(named, rows, count);
+    return first + count <= limit ? first : rows;
 }
 
 void copyHeader(CPdfInputFile& input, const std::vector<XRefEntry>& entries,

@@ -230,4 +230,52 @@ TEST(DamagedInput, WhatCannotBeRepairedIsRefusedWithBothCauses) {
     EXPECT_FALSE(std::filesystem::exists(dir.file("out.pdf")));
 }
 
+// References to objects the table has no row for name nothing (readers take them as null). The
+// output's new objects take the numbers after the table, so a copy that kept such a reference
+// as it stands would have it name the stamp's font or streams: a content stream's /Filter
+// would make the page undecodable. A rewrite writes them as "null"; an update does so in the
+// objects it writes.
+TEST(DamagedInput, ReferencesToNothingStayNull) {
+    if (!tools::available("qpdf") || !tools::available("pdftotext")) {
+        GTEST_SKIP() << tools::kJudgesMissing;
+    }
+    // Rows 0 to 5: 6, 7 and 8 are the first numbers the output adds.
+    PdfBuilder pdf;
+    pdf.object(1, "<< /Type /Catalog /Pages 2 0 R /OpenAction 8 0 R >>")
+        .object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>")
+        .object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Thumb 6 0 R "
+                   "/Resources << /Font << /F1 5 0 R >> >> /Contents 4 0 R >>")
+        .stream(4, "/Filter 7 0 R", "BT /F1 24 Tf 72 700 Td (Potato) Tj ET")
+        .object(5, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>")
+        .classicXRef();
+    for (const bool incremental : {false, true}) {
+        SCOPED_TRACE(incremental ? "as an update" : "rewritten");
+        TempDir dir;
+        const std::string output = dir.file("out.pdf");
+        std::vector<std::string> args{"-i" + dir.write("in.pdf", pdf.bytes()), "-o" + output,
+                                      "-quiet"};
+        if (incremental) {
+            args.push_back("-incremental");
+        }
+        const ProgramResult run = runProgram(args);
+        ASSERT_EQ(run.status, 0) << run.out << run.err;
+        std::string details;
+        EXPECT_TRUE(tools::qpdfCheckClean(output, details)) << details;
+        const std::vector<std::string> pages = tools::pdfTextPages(output, true);
+        ASSERT_EQ(pages.size(), 1u);
+        EXPECT_NE(tools::normalizeSpace(pages[0]).find("Potato Page 1 / 1"), std::string::npos)
+            << pages[0];
+        const std::string bytes = TempDir::read(output);
+        const size_t update = incremental ? bytes.rfind("%%EOF", bytes.size() - 8) : 0;
+        ASSERT_NE(update, std::string::npos);
+        const std::string written = bytes.substr(update);
+        EXPECT_NE(written.find("/Thumb null"), std::string::npos);
+        EXPECT_EQ(written.find("/Thumb 6 0 R"), std::string::npos);
+        if (!incremental) {
+            EXPECT_NE(written.find("/OpenAction null"), std::string::npos);
+            EXPECT_NE(written.find("/Filter null"), std::string::npos);
+        }
+    }
+}
+
 } // namespace

@@ -1,7 +1,9 @@
 // The references of an object's text: found as tokens, never inside strings, names or comments.
-#include "stamp/picture/ReferenceScan.h"
+#include "stamp/write/ReferenceScan.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include <string>
 #include <vector>
@@ -36,6 +38,43 @@ TEST(ReferenceScanTest, FindsReferenceTokensOnly) {
         }
         EXPECT_EQ(found, row.found) << row.name;
     }
+}
+
+// References past the input's rows (7 here) are written as "null" in place; the others, and
+// what only looks like one, stay.
+TEST(ReferenceScanTest, ReferencesPastTheRowsBecomeNull) {
+    struct Row {
+        const char* name;
+        std::string text;
+        std::string nulled; // empty: the text stays
+    };
+    const Row rows[] = {
+        {"one past, one inside", "<< /Filter 7 0 R /Font 6 0 R >>",
+         "<< /Filter null  /Font 6 0 R >>"},
+        {"a long number", "[12345678901234567890 0 R]", "[null" + std::string(20, ' ') + "]"},
+        {"glued to delimiters", "<</A 9 0 R/B[8 0 R]>>", "<</A null /B[null ]>>"},
+        {"a comment between the tokens", "10 0 % note\nR", "null" + std::string(9, ' ')},
+        {"in a string", "(10 0 R) /N 6 0 R", ""},
+        {"no reference", "/Length 999 /Rect [700 800 900 1000]", ""},
+    };
+    for (const Row& row : rows) {
+        std::string text = row.text;
+        EXPECT_EQ(nullReferencesPast(text, 7), !row.nulled.empty()) << row.name;
+        EXPECT_EQ(text, row.nulled.empty() ? row.text : row.nulled) << row.name;
+    }
+}
+
+// The numbers an update adds skip those the input names past its rows, and no more.
+TEST(ReferenceScanTest, AddedNumbersPassThoseNamed) {
+    const std::string text = "/A 12 0 R /B 15 0 R /C 40 0 R /D 3 0 R (x) 13 0 R";
+    std::vector<size_t> named;
+    collectNumbersPast(text, 10, 1000, named);
+    std::vector<size_t> sorted = named;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(sorted, (std::vector<size_t>{12, 13, 15, 40}));
+    EXPECT_EQ(firstNumbersUnnamed(named, 10, 2), 10u);  // 10 and 11 are free
+    EXPECT_EQ(firstNumbersUnnamed(named, 10, 3), 16u);  // past 12, 13 and 15
+    EXPECT_EQ(firstNumbersUnnamed(named, 10, 30), 41u); // 16 to 45 would hold 40
 }
 
 } // namespace

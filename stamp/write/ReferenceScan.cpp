@@ -1,0 +1,207 @@
+#include "stamp/write/ReferenceScan.h"
+
+#include "pdf/PdfSyntax.h"
+
+#include <algorithm>
+#include <cstddef>
+
+namespace {
+
+using pdfsyntax::isDelimiter;
+using pdfsyntax::isRegular;
+using pdfsyntax::isWhitespace;
+
+int byteAt(std::string_view text, size_t pos) {
+    return static_cast<unsigned char>(text[pos]);
+}
+
+// The position after the literal string that opens at pos: parentheses nest, a backslash
+// escapes the byte after it.
+size_t skipLiteral(std::string_view text, size_t pos) {
+    int depth = 0;
+    for (; pos < text.size(); ++pos) {
+        const char c = text[pos];
+        if (c == '\\') {
+            ++pos;
+        } else if (c == '(') {
+            ++depth;
+        } else if (c == ')' && --depth == 0) {
+            return pos + 1;
+        }
+    }
+    return text.size();
+}
+
+} // namespace
+
+std::vector<ReferenceSpan> findReferences(std::string_view text) {
+    std::vector<ReferenceSpan> found;
+    // The two tokens before the current one, when they were unsigned integers.
+    struct Integer {
+        bool valid = false;
+        size_t start = 0;
+        int64_t value = 0;
+    };
+    Integer older;
+    Integer last;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        const int c = byteAt(text, pos);
+        if (isWhitespace(c)) {
+            ++pos;
+            continue;
+        }
+        const size_t start = pos;
+        bool integer = false;
+        int64_t value = 0;
+        if (c == '%') {
+            while (pos < text.size() && text[pos] != '\n' && text[pos] != '\r') {
+                ++pos;
+            }
+            continue; // a comment separates tokens without being one
+        }
+        if (c == '(') {
+            pos = skipLiteral(text, pos);
+        } else if (c == '<' && pos + 1 < text.size() && text[pos + 1] == '<') {
+            pos += 2;
+        } else if (c == '<') {
+            const size_t close = text.find('>', pos);
+            pos = close == std::string_view::npos ? text.size() : close + 1;
+        } else if (c == '>' && pos + 1 < text.size() && text[pos + 1] == '>') {
+            pos += 2;
+        } else if (c == '/') {
+            ++pos;
+            while (pos < text.size() && isRegular(byteAt(text, pos))) {
+                ++pos;
+            }
+        } else if (isDelimiter(c)) {
+            ++pos;
+        } else {
+            while (pos < text.size() && isRegular(byteAt(text, pos))) {
+                ++pos;
+            }
+            const std::string_view word = text.substr(start, pos - start);
+            if (word == "R" && older.valid && last.valid) {
+                found.push_back({older.start, pos, older.value, last.value});
+                older = last = Integer{};
+                continue;
+            }
+            uint64_t digits = 0;
+            bool capped = false;
+            integer = pdfsyntax::readDigits(word, 0, INT64_MAX, digits, capped) == word.size();
+            value = static_cast<int64_t>(digits);
+        }
+        older = last;
+        last = Integer{integer, start, value};
+    }
+    return found;
+}
+
+namespace {
+
+// The start of the white-space that ends at end (end itself when there is none).
+size_t whitespaceBefore(std::string_view text, size_t end) {
+    while (end > 0 && isWhitespace(byteAt(text, end - 1))) {
+        --end;
+    }
+    return end;
+}
+
+// The start of the digits that end at end (end itself when there are none).
+size_t digitsBefore(std::string_view text, size_t end) {
+    while (end > 0 && pdfsyntax::isDigit(byteAt(text, end - 1))) {
+        --end;
+    }
+    return end;
+}
+
+// Calls found(start, end) with the digits of the number of each "N G R" that the look back
+// from an "R" finds in text: white-space, the generation's digits, white-space and the
+// number's digits, which begin a token of their own. Stops when found returns true.
+template <typename Found> bool anyReferenceNumber(std::string_view text, Found found) {
+    size_t pos = 0;
+    while ((pos = text.find('R', pos)) != std::string_view::npos) {
+        const size_t r = pos++;
+        if (pos < text.size() && isRegular(byteAt(text, pos))) {
+            continue; // a longer word
+        }
+        const size_t generationEnd = whitespaceBefore(text, r);
+        const size_t generationStart = digitsBefore(text, generationEnd);
+        const size_t numberEnd = whitespaceBefore(text, generationStart);
+        const size_t numberStart = digitsBefore(text, numberEnd);
+        if (generationEnd == r || generationStart == generationEnd ||
+            numberEnd == generationStart || numberStart == numberEnd ||
+            (numberStart > 0 && isRegular(byteAt(text, numberStart - 1)))) {
+            continue;
+        }
+        if (found(numberStart, numberEnd)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The value of the digits from start to end, held at limit once it reaches it (the value only
+// grows with each digit).
+size_t valueUpTo(std::string_view text, size_t start, size_t end, size_t limit) {
+    size_t value = 0;
+    for (size_t k = start; k < end && value < limit; ++k) {
+        value = value * 10 + static_cast<size_t>(text[k] - '0');
+    }
+    return value < limit ? value : limit;
+}
+
+} // namespace
+
+bool mayReferencePast(std::string_view text, size_t rows) {
+    // A comment may stand between a reference's tokens, where the look back would not pass
+    // it: such text is left to the full scan.
+    if (text.find('%') != std::string_view::npos) {
+        return true;
+    }
+    return anyReferenceNumber(
+        text, [&](size_t start, size_t end) { return valueUpTo(text, start, end, rows) >= rows; });
+}
+
+void collectNumbersPast(std::string_view text, size_t rows, size_t limit,
+                        std::vector<size_t>& found) {
+    anyReferenceNumber(text, [&](size_t start, size_t end) {
+        const size_t value = valueUpTo(text, start, end, limit);
+        if (value >= rows && value < limit) {
+            found.push_back(value);
+        }
+        return false;
+    });
+}
+
+size_t firstNumbersUnnamed(std::vector<size_t>& found, size_t rows, size_t count) {
+    std::sort(found.begin(), found.end());
+    size_t first = rows;
+    for (const size_t named : found) {
+        if (named >= first + count) {
+            break;
+        }
+        if (named >= first) {
+            first = named + 1;
+        }
+    }
+    return first;
+}
+
+bool nullReferencesPast(std::string& text, size_t rows) {
+    if (!mayReferencePast(text, rows)) {
+        return false;
+    }
+    bool changed = false;
+    for (const ReferenceSpan& reference : findReferences(text)) {
+        if (static_cast<uint64_t>(reference.number) < rows) {
+            continue;
+        }
+        // "N G R" has at least five bytes.
+        text.replace(reference.start, 4, "null");
+        std::fill(text.begin() + static_cast<std::ptrdiff_t>(reference.start + 4),
+                  text.begin() + static_cast<std::ptrdiff_t>(reference.end), ' ');
+        changed = true;
+    }
+    return changed;
+}
