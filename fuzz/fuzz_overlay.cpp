@@ -26,7 +26,7 @@ void checkReferencesPast(std::string_view text) {
             __builtin_trap();
         }
         std::string nulled(text);
-        if (nullReferencesPast(nulled, rows) != past || nulled.size() != text.size()) {
+        if ((nullReferencesPast(nulled, rows) != 0) != past || nulled.size() != text.size()) {
             __builtin_trap();
         }
         for (const ReferenceSpan& reference : findReferences(nulled)) {

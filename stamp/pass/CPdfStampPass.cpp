@@ -243,6 +243,7 @@ void CPdfStampPass::readPageTree() {
     pages_.read(*xref_, rootObject_);
     rewritten_.assign(inputEntries_->size(), false);
     unstampedContentsKnown_ = false;
+    referencePastNoted_ = false;
     lastEndobjKnown_ = false;
     pageCount_ = static_cast<uint32_t>(pages_.size());
     result_.pages = pageCount_;
@@ -419,24 +420,24 @@ void CPdfStampPass::copyObject(int32_t number, const ObjectExtent& extent) {
             if (!objects_.framedStreamHead(extent, head)) {
                 throw CPdfException("Can't read the input file");
             }
-            nullReferencesPast(head, inputEntries_->size());
+            noteReferencePast(number, nullReferencesPast(head, inputEntries_->size()));
             output_.write(head);
             copyInputRange(*inputFile_, output_, extent.keywordStart,
                            extent.length - (extent.keywordStart - extent.start));
             return;
         }
-        copyInputObject(*inputFile_, output_, extent.start, extent.length, extent.isStream,
-                        inputEntries_->size());
+        noteReferencePast(number, copyInputObject(*inputFile_, output_, extent.start, extent.length,
+                                                  extent.isStream, inputEntries_->size()));
         return;
     }
     std::string text;
-    if (getObjectText(number, text)) {
+    if (getCopiedText(number, text)) {
         output_.write(text);
     }
 }
 
 void CPdfStampPass::stampPage(int32_t number, size_t pageIndex) {
-    if (getObjectText(number, pageText_)) {
+    if (getCopiedText(number, pageText_)) {
         stampPageText(number, pageIndex);
     }
 }

@@ -208,15 +208,20 @@ class CPdfStampPass {
     std::string makeResourceName(const char* prefix) const;
     // Counts a page met while the objects are gone through, and shows the progress dots.
     void countPageProgress();
-    // An object's text with its references past the input's rows as "null", as the output
-    // writes it (see nullReferencesPast).
     bool getObjectText(int32_t number, std::string& out) {
+        return objects_.getObjectText(number, out);
+    }
+    // An object's text to be written to the output: its references past the input's rows as
+    // "null" (see nullReferencesPast), every other byte in its place.
+    bool getCopiedText(int32_t number, std::string& out) {
         if (!objects_.getObjectText(number, out)) {
             return false;
         }
-        nullReferencesPast(out, inputEntries_->size());
+        noteReferencePast(number, nullReferencesPast(out, inputEntries_->size()));
         return true;
     }
+    // Warns, once a pass, that object number names named (unless 0), which is not in the file.
+    void noteReferencePast(int64_t number, uint64_t named);
     bool findObjectExtent(int32_t number, ObjectExtent& out) {
         return objects_.findObjectExtent(number, out);
     }
@@ -329,6 +334,7 @@ class CPdfStampPass {
     // The objects that pages left unstamped in this pass name as their /Contents, once a
     // shared contents array makes them needed.
     bool unstampedContentsKnown_ = false;
+    bool referencePastNoted_ = false; // a reference to no object was written as null
     std::vector<int32_t> unstampedContents_;
     std::vector<bool> rewritten_; // objects that a page rewrite has written in this pass
     bool lastEndobjKnown_ = false;

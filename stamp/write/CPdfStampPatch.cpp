@@ -160,7 +160,7 @@ void CPdfStampPass::writeEditedNodes() {
 
 void CPdfStampPass::writeEditedNode(const PageList::NodeEdit& edit) {
     std::string node;
-    if (!getObjectText(edit.node, node)) {
+    if (!getCopiedText(edit.node, node)) {
         throw damagedNode(edit.node, "cannot be read");
     }
     std::vector<PageTreeKid> kids;
@@ -272,7 +272,7 @@ std::string CPdfStampPass::ownPlaceText(const PageList::OwnPlace& place, std::st
     } else {
         std::string page;
         const auto header =
-            place.listed <= INT32_MAX && getObjectText(static_cast<int32_t>(place.listed), page)
+            place.listed <= INT32_MAX && getCopiedText(static_cast<int32_t>(place.listed), page)
                 ? pdfsyntax::readObjectHeader(page)
                 : std::nullopt;
         if (!header) {
@@ -574,6 +574,16 @@ void CPdfStampPass::reportMissingContents(int64_t number, std::string_view what)
     reporter_.warning("Warning: '" + run_.inputNameShown() +
                       "' was damaged (a page's /Contents names object " + std::to_string(number) +
                       ", " + std::string(what) + "); the page's contents were left out");
+}
+
+void CPdfStampPass::noteReferencePast(int64_t number, uint64_t named) {
+    if (named == 0 || referencePastNoted_) {
+        return;
+    }
+    referencePastNoted_ = true;
+    reporter_.warning("Warning: '" + run_.inputNameShown() + "' was damaged (object " +
+                      std::to_string(number) + " names object " + std::to_string(named) +
+                      ", which is not in the file); such references are written as null");
 }
 
 void CPdfStampPass::replaceContents(std::string& page, const DictEntry& contents, int64_t save,

@@ -65,8 +65,8 @@ size_t streamKeyword(std::string_view text) {
 
 } // namespace
 
-void copyInputObject(CPdfInputFile& input, COutputWriter& output, uint64_t start, uint64_t length,
-                     bool isStream, size_t rows) {
+uint64_t copyInputObject(CPdfInputFile& input, COutputWriter& output, uint64_t start,
+                         uint64_t length, bool isStream, size_t rows) {
     // The text looked at: a whole object that is no stream, or the first bytes of a stream,
     // where its dictionary is. Larger objects are copied as they stand.
     constexpr size_t kLookedAt = 64 * 1024;
@@ -76,17 +76,18 @@ void copyInputObject(CPdfInputFile& input, COutputWriter& output, uint64_t start
         static_cast<size_t>(std::min<uint64_t>(length, isStream ? kStreamHead : kLookedAt));
     if ((!isStream && length > kLookedAt) || !input.view(start, looked, text)) {
         copyInputRange(input, output, start, length);
-        return;
+        return 0;
     }
     const size_t head = isStream ? streamKeyword(text) : text.size();
     if (!mayReferencePast(text.substr(0, head), rows)) {
         copyInputRange(input, output, start, length);
-        return;
+        return 0;
     }
     std::string nulled(text.substr(0, head));
-    nullReferencesPast(nulled, rows);
+    const uint64_t named = nullReferencesPast(nulled, rows);
     output.write(nulled);
     copyInputRange(input, output, start + head, length - head);
+    return named;
 }
 
 size_t firstUnnamedNumbers(CPdfInputFile& input, size_t rows, size_t count, size_t limit) {

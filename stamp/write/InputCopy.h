@@ -13,9 +13,10 @@ class COutputWriter;
 void copyInputRange(CPdfInputFile& input, COutputWriter& output, uint64_t start, uint64_t length);
 // An object of the input (its bytes from start on) to the output as copyInputRange copies them,
 // but for its references to object numbers of rows or more, written as "null" (see
-// nullReferencesPast): in a stream's dictionary only, never in its data.
-void copyInputObject(CPdfInputFile& input, COutputWriter& output, uint64_t start, uint64_t length,
-                     bool isStream, size_t rows);
+// nullReferencesPast): in a stream's dictionary only, never in its data. The number the first
+// of them named, or 0.
+uint64_t copyInputObject(CPdfInputFile& input, COutputWriter& output, uint64_t start,
+                         uint64_t length, bool isStream, size_t rows);
 // The first of count object numbers from rows on that no reference in the input's bytes names,
 // for the objects an update adds (it writes none of the input's objects again, so a reference
 // to nothing in them must not come to name one of its own). Numbers past limit are not looked

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstring>
 
 namespace {
 
@@ -115,22 +116,40 @@ size_t digitsBefore(std::string_view text, size_t end) {
     return end;
 }
 
+// The digits of the smallest number of rows or more: a number with fewer is below rows.
+size_t digitsOf(size_t rows) {
+    size_t digits = 1;
+    for (; rows >= 10; rows /= 10) {
+        ++digits;
+    }
+    return digits;
+}
+
 // Calls found(start, end) with the digits of the number of each "N G R" that the look back
-// from an "R" finds in text: white-space, the generation's digits, white-space and the
-// number's digits, which begin a token of their own. Stops when found returns true.
-template <typename Found> bool anyReferenceNumber(std::string_view text, Found found) {
-    size_t pos = 0;
-    while ((pos = text.find('R', pos)) != std::string_view::npos) {
-        const size_t r = pos++;
-        if (pos < text.size() && isRegular(byteAt(text, pos))) {
-            continue; // a longer word
+// from an "R" finds in text (white-space, the generation's digits, white-space and the number's
+// digits, which begin a token of their own) where the number has at least minDigits digits.
+// Stops when found returns true. It runs over every object a rewrite copies: the byte before
+// an "R" turns most of those that are no reference away first ("/Resources", "/Rotate").
+template <typename Found>
+bool anyReferenceNumber(std::string_view text, size_t minDigits, Found found) {
+    const char* const begin = text.data();
+    const char* const end = begin + text.size();
+    for (const char* r = begin; r < end; ++r) {
+        r = static_cast<const char*>(std::memchr(r, 'R', static_cast<size_t>(end - r)));
+        if (r == nullptr) {
+            return false;
         }
-        const size_t generationEnd = whitespaceBefore(text, r);
+        if (r == begin || !isWhitespace(static_cast<unsigned char>(r[-1])) ||
+            (r + 1 < end && isRegular(static_cast<unsigned char>(r[1])))) {
+            continue;
+        }
+        const size_t at = static_cast<size_t>(r - begin);
+        const size_t generationEnd = whitespaceBefore(text, at);
         const size_t generationStart = digitsBefore(text, generationEnd);
         const size_t numberEnd = whitespaceBefore(text, generationStart);
         const size_t numberStart = digitsBefore(text, numberEnd);
-        if (generationEnd == r || generationStart == generationEnd ||
-            numberEnd == generationStart || numberStart == numberEnd ||
+        if (generationStart == generationEnd || numberEnd == generationStart ||
+            numberEnd - numberStart < minDigits ||
             (numberStart > 0 && isRegular(byteAt(text, numberStart - 1)))) {
             continue;
         }
@@ -159,13 +178,14 @@ bool mayReferencePast(std::string_view text, size_t rows) {
     if (text.find('%') != std::string_view::npos) {
         return true;
     }
-    return anyReferenceNumber(
-        text, [&](size_t start, size_t end) { return valueUpTo(text, start, end, rows) >= rows; });
+    return anyReferenceNumber(text, digitsOf(rows), [&](size_t start, size_t end) {
+        return valueUpTo(text, start, end, rows) >= rows;
+    });
 }
 
 void collectNumbersPast(std::string_view text, size_t rows, size_t limit,
                         std::vector<size_t>& found) {
-    anyReferenceNumber(text, [&](size_t start, size_t end) {
+    anyReferenceNumber(text, digitsOf(rows), [&](size_t start, size_t end) {
         const size_t value = valueUpTo(text, start, end, limit);
         if (value >= rows && value < limit) {
             found.push_back(value);
@@ -188,11 +208,11 @@ size_t firstNumbersUnnamed(std::vector<size_t>& found, size_t rows, size_t count
     return first;
 }
 
-bool nullReferencesPast(std::string& text, size_t rows) {
-    if (!mayReferencePast(text, rows)) {
-        return false;
+uint64_t nullReferencesPast(std::string& text, size_t rows) {
+    if (rows == 0 || !mayReferencePast(text, rows)) {
+        return 0;
     }
-    bool changed = false;
+    uint64_t first = 0;
     for (const ReferenceSpan& reference : findReferences(text)) {
         if (static_cast<uint64_t>(reference.number) < rows) {
             continue;
@@ -201,7 +221,9 @@ bool nullReferencesPast(std::string& text, size_t rows) {
         text.replace(reference.start, 4, "null");
         std::fill(text.begin() + static_cast<std::ptrdiff_t>(reference.start + 4),
                   text.begin() + static_cast<std::ptrdiff_t>(reference.end), ' ');
-        changed = true;
+        if (first == 0) {
+            first = static_cast<uint64_t>(reference.number);
+        }
     }
-    return changed;
+    return first;
 }

@@ -37,5 +37,6 @@ void collectNumbersPast(std::string_view text, size_t rows, size_t limit,
 size_t firstNumbersUnnamed(std::vector<size_t>& found, size_t rows, size_t count);
 // Writes every reference in text to an object number of rows or more as "null", padded with
 // spaces to the reference's length so that every other byte keeps its place (offsets found in
-// the text before stay right); false when text has none.
-bool nullReferencesPast(std::string& text, size_t rows);
+// the text before stay right). The number the first of them named, or 0 when text has none
+// (a table always has row 0).
+uint64_t nullReferencesPast(std::string& text, size_t rows);

@@ -119,7 +119,7 @@ const TreeCase kCases[] = {
              [](PdfBuilder& pdf) { pdf.object(3, "<< /Parent 2 0 R " + kPage + " >>"); },
              "6 0 R] /Count 1 /Kids [3 0 R 3 0 R", 2);
      },
-     2, "", 0},
+     2, "object 2 names object 6, which is not in the file", 0},
     {"a /Kids that lists its own node",
      [] {
          return treeFile(

@@ -59,7 +59,7 @@ TEST(ReferenceScanTest, ReferencesPastTheRowsBecomeNull) {
     };
     for (const Row& row : rows) {
         std::string text = row.text;
-        EXPECT_EQ(nullReferencesPast(text, 7), !row.nulled.empty()) << row.name;
+        EXPECT_EQ(nullReferencesPast(text, 7) != 0, !row.nulled.empty()) << row.name;
         EXPECT_EQ(text, row.nulled.empty() ? row.text : row.nulled) << row.name;
     }
 }

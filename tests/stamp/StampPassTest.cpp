@@ -362,7 +362,7 @@ TEST_F(StampPassTest, EditsContentsAndResourcesTogetherWhereverTheyStand) {
          "<< /Contents [ 9 0 R 4 0 R 10 0 R ] /Resources <</ExtGState <<%G>> /Font <<%F /F0 5 "
          "0 R >> >> >>"},
         {"contents object not in the file", "<< /Contents 40 0 R /Resources << >> >>",
-         "<< /Contents [ 9 0 R 10 0 R ] /Resources <</ExtGState <<%G>>/Font <<%F>> >> >>"},
+         "<< /Contents [ 9 0 R 10 0 R ]   /Resources <</ExtGState <<%G>>/Font <<%F>> >> >>"},
         // The resources' font and graphics-state entries, found with the page's: the last
         // of two keys is the one in force and the one edited, in the page and in its
         // resources, past a stray string that holds a dictionary's end; the page is written
@@ -376,7 +376,8 @@ TEST_F(StampPassTest, EditsContentsAndResourcesTogetherWhereverTheyStand) {
          "<< /Contents [ 9 0 R 4 0 R  10 0 R ]  /Resources <</ExtGState <<%G>> /Font <<%F /F0 5 "
          "0 R >> >> >>"},
         {"two contents in the page", "<< /Contents 40 0 R /Resources << >> /Contents 4 0 R >>",
-         "<<   /Resources <</ExtGState <<%G>>/Font <<%F>> >> /Contents [ 9 0 R 4 0 R  10 0 R ]>>"},
+         "<<     /Resources <</ExtGState <<%G>>/Font <<%F>> >> /Contents [ 9 0 R 4 0 R  10 0 R "
+         "]>>"},
         {"stray string in the resources",
          "<< /Contents 4 0 R /Resources << (>>) /Font << /F0 5 0 R >> >> >>",
          "<< /Contents [ 9 0 R 4 0 R  10 0 R ]/Resources <</ExtGState <<%G>> (>>) /Font <<%F "
