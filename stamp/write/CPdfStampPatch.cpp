@@ -228,12 +228,21 @@ void CPdfStampPass::writeEditedNode(const PageList::NodeEdit& edit) {
     // damaged so that an edit changes how the rest reads (a /Count whose value is the name
     // /Kids, a page dictionary in /Kids that closed the node early), the output would have
     // other pages than those stamped, so it is refused.
+    // The node ends with its "endobj", a keyword of its own, and keeps it: a dictionary left
+    // open (an array that never closes) has its entries reach the object's end, where an
+    // entry dropped would take the "endobj" with it, and a frame that ended at "endobj" glued
+    // to a word ("Rendobj") reads otherwise once it is written.
+    const size_t endobj = node.rfind("endobj");
+    const bool endKept =
+        endobj == npos ||
+        (endobj > 0 && !pdfsyntax::isRegular(static_cast<unsigned char>(node[endobj - 1])) &&
+         std::string_view(out).ends_with(std::string_view(node).substr(endobj)));
     std::string list;
     for (const std::string_view kid : written) {
         list += kid;
         list += ' ';
     }
-    if (listedKids(out, findPageTreeKids(out)) != listedKids(list, 0) ||
+    if (!endKept || listedKids(out, findPageTreeKids(out)) != listedKids(list, 0) ||
         parsedCount(out) !=
             (edit.count < 0 ? parsedCount(node) : std::pair{ElementKind::Integer, edit.count})) {
         throw damagedNode(edit.node, "cannot be written so that it reads the same");
