@@ -4,27 +4,6 @@
 
 namespace pdfsyntax {
 
-namespace {
-
-// "N G R" at pos as writers put it: digits, one space, digits, one space, "R". end is one past
-// the "R". Any other form is left to the general reading, which gives the same for this one.
-inline bool readPlainReference(std::string_view text, size_t pos, size_t& end, int64_t& number,
-                               int64_t& generation) {
-    size_t at = pos;
-    if (!readPlainDigits(text, at, kMaxPlainDigits, number) || text[at] != ' ') {
-        return false;
-    }
-    ++at;
-    if (!readPlainDigits(text, at, kMaxPlainDigits, generation) || at + 1 >= text.size() ||
-        text[at] != ' ' || text[at + 1] != 'R') {
-        return false;
-    }
-    end = at + 2;
-    return true;
-}
-
-} // namespace
-
 bool parseDecimal(std::string_view token, int64_t& out) {
     const SignedInteger integer = readSignedInteger(token, 0);
     if (!integer.digits || integer.capped || integer.end != token.size()) {
@@ -35,14 +14,19 @@ bool parseDecimal(std::string_view token, int64_t& out) {
 }
 
 bool readReference(std::string_view value, int64_t& number, int64_t& generation) {
-    // "N G R" as writers put it, read in one pass; any other form goes the general way.
-    size_t plainEnd = 0;
+    // "N G R" as writers put it, read in one pass: digits, one space, digits, one space, "R".
+    // Any other form goes the general way below, which gives the same for this one.
+    size_t at = 0;
     int64_t plainNumber = 0;
     int64_t plainGeneration = 0;
-    if (readPlainReference(value, 0, plainEnd, plainNumber, plainGeneration)) {
-        number = plainNumber;
-        generation = plainGeneration;
-        return true;
+    if (readPlainDigits(value, at, kMaxPlainDigits, plainNumber) && value[at] == ' ') {
+        ++at;
+        if (readPlainDigits(value, at, kMaxPlainDigits, plainGeneration) && at + 1 < value.size() &&
+            value[at] == ' ' && value[at + 1] == 'R') {
+            number = plainNumber;
+            generation = plainGeneration;
+            return true;
+        }
     }
     // The shortest reference, "0 0 R", has five bytes: a shorter value is none (a /Length).
     if (value.size() < 5) {

@@ -352,45 +352,6 @@ bool withoutStringsOrComments(const char* data, size_t from, size_t to) {
     return true;
 }
 
-// The first keyword as plain bytes ("endobj" when it ends before the first "stream" does), when
-// the bytes before it show that the scan of the tokens finds the same one; most objects are
-// framed this way, at the speed of a byte search. False when the tokens have to be scanned.
-bool findPlainObjectKeyword(std::string_view text, size_t pos, ObjectKeyword& out) {
-    const std::string_view rest = text.substr(pos);
-    const size_t streamAt = findFirst(rest, "stream");
-    const size_t endobjAt = findFirst(
-        streamAt == std::string_view::npos ? rest : rest.substr(0, streamAt + 6), "endobj");
-    const char* const data = text.data();
-    if (endobjAt == std::string_view::npos && streamAt == std::string_view::npos) {
-        // No keyword: the scan goes on after the last token that the end may have cut, a name
-        // from its "/".
-        if (!withoutStringsOrComments(data, pos, text.size())) {
-            return false;
-        }
-        size_t resume = text.size();
-        while (resume > pos && isRegular(static_cast<unsigned char>(data[resume - 1]))) {
-            --resume;
-        }
-        if (resume > pos && data[resume - 1] == '/') {
-            --resume;
-        }
-        out = {ObjectKeyword::kNeedMore, resume};
-        return true;
-    }
-    const bool isEndobj = endobjAt != std::string_view::npos;
-    const size_t at = pos + (isEndobj ? endobjAt : streamAt);
-    size_t word = at;
-    while (word > pos && isRegular(static_cast<unsigned char>(data[word - 1]))) {
-        --word;
-    }
-    if ((word > pos && data[word - 1] == '/') || !withoutStringsOrComments(data, pos, word) ||
-        !nestingClosed(text.substr(pos, word - pos))) {
-        return false;
-    }
-    out = {isEndobj ? ObjectKeyword::kEndobj : ObjectKeyword::kStream, at};
-    return true;
-}
-
 // The scan of the tokens that findObjectKeyword makes where the plain search cannot decide.
 ObjectKeyword scanObjectTokens(std::string_view text, size_t pos, bool atHeader) {
     const char* const data = text.data();
@@ -478,9 +439,41 @@ ObjectKeyword scanObjectTokens(std::string_view text, size_t pos, bool atHeader)
 } // namespace
 
 ObjectKeyword findObjectKeyword(std::string_view text, size_t pos, bool atHeader) {
-    ObjectKeyword plain;
-    if (pos < text.size() && findPlainObjectKeyword(text, pos, plain)) {
-        return plain;
+    // Most objects are framed by the first keyword as plain bytes ("endobj" when it ends before
+    // the first "stream" does), at the speed of a byte search, where the bytes before it show
+    // that the scan of the tokens finds the same one. The tokens are scanned otherwise.
+    if (pos < text.size()) {
+        const std::string_view rest = text.substr(pos);
+        const size_t streamAt = findFirst(rest, "stream");
+        const size_t endobjAt = findFirst(
+            streamAt == std::string_view::npos ? rest : rest.substr(0, streamAt + 6), "endobj");
+        const char* const data = text.data();
+        if (endobjAt == std::string_view::npos && streamAt == std::string_view::npos) {
+            // No keyword: the scan goes on after the last token that the end may have cut, a
+            // name from its "/".
+            if (withoutStringsOrComments(data, pos, text.size())) {
+                size_t resume = text.size();
+                while (resume > pos && isRegular(static_cast<unsigned char>(data[resume - 1]))) {
+                    --resume;
+                }
+                if (resume > pos && data[resume - 1] == '/') {
+                    --resume;
+                }
+                return {ObjectKeyword::kNeedMore, resume};
+            }
+        } else {
+            const bool isEndobj = endobjAt != std::string_view::npos;
+            const size_t at = pos + (isEndobj ? endobjAt : streamAt);
+            size_t word = at;
+            while (word > pos && isRegular(static_cast<unsigned char>(data[word - 1]))) {
+                --word;
+            }
+            if (!(word > pos && data[word - 1] == '/') &&
+                withoutStringsOrComments(data, pos, word) &&
+                nestingClosed(text.substr(pos, word - pos))) {
+                return {isEndobj ? ObjectKeyword::kEndobj : ObjectKeyword::kStream, at};
+            }
+        }
     }
     return scanObjectTokens(text, pos, atHeader);
 }
