@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pdf/PdfSyntaxTokens.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
