@@ -94,7 +94,7 @@ size_t firstUnnamedNumbers(CPdfInputFile& input, size_t rows, size_t count, size
     // The whole file in long pieces, each looked at with the bytes that ended the one before
     // (a reference split between two pieces is found whole there).
     constexpr size_t kCarried = 64;
-    std::vector<size_t> named;
+    std::vector<bool> named;
     std::string joint;
     std::string_view piece;
     for (uint64_t at = 0; at < input.size(); at += piece.size()) {
@@ -102,8 +102,8 @@ size_t firstUnnamedNumbers(CPdfInputFile& input, size_t rows, size_t count, size
             throw CPdfException("Input file read error");
         }
         joint.append(piece.substr(0, std::min(piece.size(), kCarried)));
-        collectNumbersPast(joint, rows, limit, named);
-        collectNumbersPast(piece, rows, limit, named);
+        markNumbersPast(joint, rows, limit, named);
+        markNumbersPast(piece, rows, limit, named);
         joint.assign(piece.substr(piece.size() - std::min(piece.size(), kCarried)));
     }
     const size_t first = firstNumbersUnnamed(named, rows, count);

@@ -183,29 +183,28 @@ bool mayReferencePast(std::string_view text, size_t rows) {
     });
 }
 
-void collectNumbersPast(std::string_view text, size_t rows, size_t limit,
-                        std::vector<size_t>& found) {
+void markNumbersPast(std::string_view text, size_t rows, size_t limit, std::vector<bool>& named) {
     anyReferenceNumber(text, digitsOf(rows), [&](size_t start, size_t end) {
         const size_t value = valueUpTo(text, start, end, limit);
         if (value >= rows && value < limit) {
-            found.push_back(value);
+            if (value - rows >= named.size()) {
+                named.resize(value - rows + 1, false);
+            }
+            named[value - rows] = true;
         }
         return false;
     });
 }
 
-size_t firstNumbersUnnamed(std::vector<size_t>& found, size_t rows, size_t count) {
-    std::sort(found.begin(), found.end());
-    size_t first = rows;
-    for (const size_t named : found) {
-        if (named >= first + count) {
-            break;
-        }
-        if (named >= first) {
-            first = named + 1;
+size_t firstNumbersUnnamed(const std::vector<bool>& named, size_t rows, size_t count) {
+    size_t run = 0;
+    for (size_t k = 0; k < named.size(); ++k) {
+        run = named[k] ? 0 : run + 1;
+        if (run == count) {
+            return rows + k + 1 - count;
         }
     }
-    return first;
+    return rows + named.size() - run;
 }
 
 uint64_t nullReferencesPast(std::string& text, size_t rows) {

@@ -28,13 +28,14 @@ std::vector<ReferenceSpan> findReferences(std::string_view text);
 // or more: a quick look back from each "R" that never misses such a reference, though it may
 // say yes for one inside a string or a comment.
 bool mayReferencePast(std::string_view text, size_t rows);
-// Adds to found the object numbers from rows up to (not with) limit that text may reference, by
-// the look back of mayReferencePast (a comment between a reference's tokens is not passed).
-void collectNumbersPast(std::string_view text, size_t rows, size_t limit,
-                        std::vector<size_t>& found);
-// The first number from rows on that starts count numbers none of which is in found (which it
-// sorts).
-size_t firstNumbersUnnamed(std::vector<size_t>& found, size_t rows, size_t count);
+// Marks the object numbers from rows up to (not with) limit that text may reference, by the look
+// back of mayReferencePast (a comment between a reference's tokens is not passed), in named:
+// one flag for each number from rows on, grown as far as the highest number marked, so that
+// limit bounds its memory whatever the text holds.
+void markNumbersPast(std::string_view text, size_t rows, size_t limit, std::vector<bool>& named);
+// The first number from rows on that starts count numbers none of which named marks (those
+// past its flags are unmarked).
+size_t firstNumbersUnnamed(const std::vector<bool>& named, size_t rows, size_t count);
 // Writes every reference in text to an object number of rows or more as "null", padded with
 // spaces to the reference's length so that every other byte keeps its place (offsets found in
 // the text before stay right). The number the first of them named, or 0 when text has none

@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include <string>
 #include <vector>
 
@@ -67,14 +65,21 @@ TEST(ReferenceScanTest, ReferencesPastTheRowsBecomeNull) {
 // The numbers an update adds skip those the input names past its rows, and no more.
 TEST(ReferenceScanTest, AddedNumbersPassThoseNamed) {
     const std::string text = "/A 12 0 R /B 15 0 R /C 40 0 R /D 3 0 R (x) 13 0 R";
-    std::vector<size_t> named;
-    collectNumbersPast(text, 10, 1000, named);
-    std::vector<size_t> sorted = named;
-    std::sort(sorted.begin(), sorted.end());
-    EXPECT_EQ(sorted, (std::vector<size_t>{12, 13, 15, 40}));
+    std::vector<bool> named;
+    markNumbersPast(text, 10, 1000, named);
+    std::vector<size_t> marked;
+    for (size_t k = 0; k < named.size(); ++k) {
+        if (named[k]) {
+            marked.push_back(10 + k);
+        }
+    }
+    EXPECT_EQ(marked, (std::vector<size_t>{12, 13, 15, 40}));
     EXPECT_EQ(firstNumbersUnnamed(named, 10, 2), 10u);  // 10 and 11 are free
     EXPECT_EQ(firstNumbersUnnamed(named, 10, 3), 16u);  // past 12, 13 and 15
     EXPECT_EQ(firstNumbersUnnamed(named, 10, 30), 41u); // 16 to 45 would hold 40
+    // Past the flags every number is free: a run may begin inside them and go on beyond.
+    EXPECT_EQ(firstNumbersUnnamed(std::vector<bool>(5, true), 10, 3), 15u);
+    EXPECT_EQ(firstNumbersUnnamed({true, false, false}, 10, 3), 11u);
 }
 
 } // namespace
