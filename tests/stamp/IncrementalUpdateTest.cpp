@@ -4,6 +4,7 @@
 // are made here and signed with openssl.
 #include "stamp/fonts/FontFace.h"
 #include "support/ExternalTools.h"
+#include "support/ImageBuilder.h"
 #include "support/PdfBuilder.h"
 #include "support/ProgramRunner.h"
 #include "support/StickerPdf.h"
@@ -128,6 +129,11 @@ TEST_F(SignedInputTest, StampsAsAnUpdateThatKeepsTheSignatureValid) {
           "-next", "-nopg", "-prefix", "CONFIDENTIAL", "-sep", "", "-pos30,20"},
          true,
          {"ABC000001", "CONFIDENTIAL"}},
+        {"a Bates number and a logo",
+         {"-prefix", "ABC", "-m6", "-one", "-sep", "", "-next", "-image", "logo.png",
+          "-pos300,300"},
+         true,
+         {"ABC000001"}},
         {"a Bates number and a page of another PDF",
          {"-prefix", "ABC", "-m6", "-one", "-sep", "", "-next", "-overlay", "sticker.pdf",
           "-pos300,300"},
@@ -151,6 +157,8 @@ TEST_F(SignedInputTest, StampsAsAnUpdateThatKeepsTheSignatureValid) {
             << signatureReport(input);
         dir.write("lines.txt", "first line\nsecond line\n");
         dir.write("sticker.pdf", qmtest::makeStickerPdf());
+        dir.write("logo.png",
+                  qmtest::makePng({16, 16, 8, 2, false, 3}, std::string(768, '\x40'), ""));
         const std::string output = dir.file("out.pdf");
         std::vector<std::string> arguments = {"-i" + input, "-o" + output};
         arguments.insert(arguments.end(), c.options.begin(), c.options.end());
