@@ -204,6 +204,22 @@ bool PageList::walkPageTree(std::string_view nodeText, const PageBox& inherited,
     return leftOut;
 }
 
+bool endsAsStream(std::string_view objectText) {
+    // From the end: white-space, "endobj", white-space and "endstream".
+    auto trimmed = [](std::string_view text) {
+        size_t end = text.size();
+        while (end > 0 && pdfsyntax::isWhitespace(static_cast<unsigned char>(text[end - 1]))) {
+            --end;
+        }
+        return text.substr(0, end);
+    };
+    std::string_view text = trimmed(objectText);
+    if (text.ends_with("endobj")) {
+        text = trimmed(text.substr(0, text.size() - 6));
+    }
+    return text.ends_with("endstream");
+}
+
 size_t findPageTreeKids(std::string_view nodeText) {
     size_t pos = pdfsyntax::findLastText(nodeText, "/Kids");
     if (pos == 0) {
@@ -410,6 +426,13 @@ bool PageList::visitKid(const PageTreeKid& kid, std::string_view nodeText, const
         const std::string kidNodeText = std::move(kidText_);
         return walkPageTree(kidNodeText, nodeBox, depth + 1, resourcesFrom,
                             static_cast<int32_t>(kidNumber));
+    }
+    // A stream is no page: its copy or its stamp would be written as a page with its data.
+    // A page of the form kept ends as the page it was learned from did.
+    if (!byForm && endsAsStream(kidText)) {
+        throw CPdfException("PDF file was damaged", "the page tree's kid " +
+                                                        std::to_string(kidNumber) +
+                                                        " is a stream, not a page");
     }
     // A page object listed again is written as a copy of its own for this place.
     if (static_cast<uint64_t>(kidNumber) < isPage_.size() &&

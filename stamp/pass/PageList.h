@@ -32,6 +32,8 @@ struct PageTreeKid {
 size_t readPageTreeKid(std::string_view nodeText, size_t pos, PageTreeKid& kid);
 // Where the /Kids of nodeText start for readPageTreeKid; npos for a node without them.
 size_t findPageTreeKids(std::string_view nodeText);
+// Whether an object's text (its frame) ends as a stream does: "endstream", then "endobj".
+bool endsAsStream(std::string_view objectText);
 
 // Calls visit(kid) for each kid of the /Kids of nodeText, in order.
 template <class Visit> void forEachPageTreeKid(std::string_view nodeText, Visit&& visit) {

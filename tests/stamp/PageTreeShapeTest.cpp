@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -252,6 +253,36 @@ TEST(PageTreeShape, KeywordsInsideANodeOrCatalogDoNotCutIt) {
             ASSERT_EQ(pages.size(), 1u);
             EXPECT_NE(tools::normalizeSpace(pages[0]).find("Potato Page 1 / 1"), std::string::npos)
                 << pages[0];
+        }
+    }
+}
+
+// Trees no page can be made of where they lead are refused with their cause, nothing written:
+// a stream listed as a page (its copy or stamp would be written as a page with its data) and
+// a kid that is null.
+TEST(PageTreeShape, KidsThatAreNoPagesAreRefused) {
+    struct Case {
+        const char* name;
+        const char* kids;
+        const char* cause;
+    };
+    const Case cases[] = {
+        {"a stream", "3 0 R 4 0 R 4 0 R", "the page tree's kid 4 is a stream, not a page"},
+        {"null", "3 0 R 6 0 R", "the page tree's kid 6 is null or has no object body"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string bytes = treeFile(
+            [](PdfBuilder& pdf) {
+                pdf.object(3, "<< /Parent 2 0 R " + kPage + " >>").object(6, "null");
+            },
+            c.kids, 3);
+        for (const bool incremental : {false, true}) {
+            TempDir dir;
+            const ProgramResult run = stampInto(dir, bytes, incremental);
+            EXPECT_EQ(run.status, 1) << run.out << run.err;
+            EXPECT_NE(run.err.find(c.cause), std::string::npos) << run.err;
+            EXPECT_FALSE(std::filesystem::exists(dir.file("out.pdf")));
         }
     }
 }
