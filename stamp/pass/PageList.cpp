@@ -166,6 +166,15 @@ bool PageList::walkPageTree(std::string_view nodeText, const PageBox& inherited,
                                                         std::to_string(limits::kMaxPageTreeDepth) +
                                                         " levels");
     }
+    // A node framed up to an "endobj" glued to a word ("Rendobj", where an array was left
+    // open) is cut short: its copy would end there and read otherwise.
+    if (const size_t endobj = nodeText.rfind("endobj");
+        endobj != std::string_view::npos && endobj > 0 &&
+        pdfsyntax::isRegular(static_cast<unsigned char>(nodeText[endobj - 1]))) {
+        throw CPdfException("PDF file was damaged",
+                            "the page-tree node " + std::to_string(nodeNumber) +
+                                " ends inside a word ('endobj' glued to it)");
+    }
     const PageBox nodeBox = readBox(nodeText, inherited, &objects_);
     // A /Rotate of the node holds for the pages below it that have none of their own.
     if (depth == 0) {
