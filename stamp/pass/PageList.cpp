@@ -115,10 +115,22 @@ void PageList::read(CPdfXRef& xref, int32_t rootObject) {
                                             : "no /Pages") +
                                 " in the catalog (object " + std::to_string(rootObject) + ")");
     }
-    const XRefEntry& pagesRow = entries[static_cast<size_t>(pages)];
+    std::string nodeText;
+    if (!objects_.getObjectText(static_cast<int32_t>(pages), nodeText)) {
+        throw CPdfException("PDF file was damaged", "the root of the page tree (object " +
+                                                        std::to_string(pages) + ") cannot be read");
+    }
+    // The root read from the text the walk reads and the copy writes (its frame), not from the
+    // file past it: a frame cut at a stray "endobj" is written as it is, and the output's root
+    // must read with the same /Count.
     CPdfElement pagesRoot;
-    xref.fetchObject(static_cast<int32_t>(pages), pagesRow.type == 1 ? pagesRow.generation : 0,
-                     pagesRoot);
+    if (const auto header = pdfsyntax::readObjectHeader(nodeText)) {
+        try {
+            CPdfXRef::parseText(nodeText, header->bodyStart, pagesRoot);
+        } catch (const CPdfException&) {
+            pagesRoot.clear();
+        }
+    }
     if (pagesRoot.kind() != ElementKind::Dictionary) {
         throw CPdfException("PDF file was damaged", "the root of the page tree (object " +
                                                         std::to_string(pages) +
@@ -134,12 +146,6 @@ void PageList::read(CPdfXRef& xref, int32_t rootObject) {
     }
     countValue.clear();
     pagesRoot.clear();
-
-    std::string nodeText;
-    if (!objects_.getObjectText(static_cast<int32_t>(pages), nodeText)) {
-        throw CPdfException("PDF file was damaged", "the root of the page tree (object " +
-                                                        std::to_string(pages) + ") cannot be read");
-    }
     walkPageTree(nodeText, PageBox{}, 0, 0, static_cast<int32_t>(pages));
     // A root whose /Count is smaller than the pages found keeps it (see below), loop or not.
     if (auto root = editIndex_.find(static_cast<int32_t>(pages));
@@ -153,6 +159,15 @@ void PageList::read(CPdfXRef& xref, int32_t rootObject) {
     // number of pages the walk found. A smaller one is what viewers show, and pages past it
     // are not stamped.
     if (count >= 0 && static_cast<uint64_t>(count) < pages_.size()) {
+        // Pages past the count that the walk gave places of their own (copies, pages written
+        // in /Kids) or whose nodes it edits would be written all the same, and the output
+        // would read with other pages than it stamped.
+        if (!nodeEdits_.empty() || !ownPlaces_.empty()) {
+            throw CPdfException("PDF file was damaged",
+                                "the page tree's /Count (" + std::to_string(count) +
+                                    ") is smaller than the pages it lists, and they list pages "
+                                    "again or in /Kids");
+        }
         pages_.resize(static_cast<size_t>(count));
         objects_.keepFirstFrames(static_cast<size_t>(count));
     }
