@@ -1,6 +1,6 @@
 #pragma once
 
-#include "stamp/pass/Reporter.h"
+#include "stamp/pass/CReporter.h"
 
 #include <set>
 #include <string>
@@ -11,7 +11,7 @@ class CPdfException;
 // warnings as lines on standard error once standard output is flushed, so that a console that
 // shows both keeps their order. The warnings are kept for the production log as well; a warning
 // line the run has shown already (the same text drawn in every file of a list) is shown once.
-class ConsoleReporter : public Reporter {
+class ConsoleReporter : public CReporter {
   public:
     void note(std::string_view text) override;
     void progress() override;

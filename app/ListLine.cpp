@@ -116,7 +116,7 @@ std::vector<int32_t> parseColumnSelection(std::string_view selection) {
         if (numbers.size() == kMaxSelectedColumns) {
             throw CPdfException("Too many columns specified in csv/txt file.  max is 20");
         }
-        numbers.push_back(numberscan::leadingDecimal(piece));
+        numbers.push_back(number_scan::leadingDecimal(piece));
     }
     return numbers;
 }

@@ -275,16 +275,16 @@ bool matches(const OptionTable::Row& row, std::string_view argument, Match& matc
     size_t pos = word.size();
     switch (row.form) {
     case Form::Decimal:
-        return numberscan::scanDecimal(argument, pos, match.first);
+        return number_scan::scanDecimal(argument, pos, match.first);
     case Form::Hex:
-        return numberscan::scanHex(argument, pos, match.hex);
+        return number_scan::scanHex(argument, pos, match.hex);
     case Form::DecimalPair:
-        if (!numberscan::scanDecimal(argument, pos, match.first) || pos >= argument.size() ||
+        if (!number_scan::scanDecimal(argument, pos, match.first) || pos >= argument.size() ||
             argument[pos] != ',') {
             return false;
         }
         ++pos;
-        return numberscan::scanDecimal(argument, pos, match.second);
+        return number_scan::scanDecimal(argument, pos, match.second);
     default:
         return false;
     }

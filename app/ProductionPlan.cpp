@@ -7,8 +7,8 @@
 #include "platform/UniqueFile.h"
 #include "stamp/files/CounterFile.h"
 #include "stamp/pass/CPdfStamp.h"
+#include "stamp/text/CTextComposer.h"
 #include "stamp/text/PageNumbering.h"
-#include "stamp/text/TextComposer.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -68,7 +68,7 @@ ProductionPlan::numberDocument(const StampDefinition& stamp,
                                uint32_t pageCount) {
     Numbers numbers;
     numbers.pass.pages = pageCount;
-    const TextComposer composer(stamp, pageCount);
+    const CTextComposer composer(stamp, pageCount);
     ComposedText composed;
     bool anyFirst = false;
     int32_t highest = 0;

@@ -166,7 +166,7 @@ void RunSteps::prepareCounter() {
                             counterFileCause(exportFile, platform::lastErrorText()));
     }
     std::string next;
-    pdfsyntax::appendDecimal(
+    pdf_syntax::appendDecimal(
         next, nextStartNumber(numbers_.firstNumber, numbers_.numberedPages, numbers_.highestShown));
     const bool written = std::fwrite(next.data(), 1, next.size(), file.get()) == next.size();
     // The close reports a failed write of what was left in the buffer.

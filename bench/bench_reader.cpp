@@ -35,7 +35,7 @@ int generate(const std::string& path, int pages) {
     auto contentNumber = [&](int i) { return firstPage + 2 * i + 1; };
     int nextNumber = firstPage + 2 * pages;
 
-    qmtest::PdfBuilder pdf;
+    qm_test::PdfBuilder pdf;
     pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>");
     std::string kids;
     for (int k = 0; k < nodes; ++k) {
@@ -66,7 +66,7 @@ int generate(const std::string& path, int pages) {
             pdf.objectStream(nextNumber++);
         }
     }
-    qmtest::PdfBuilder::Section section;
+    qm_test::PdfBuilder::Section section;
     section.predictor = 12;
     section.widths = {1, 4, 2};
     pdf.streamXRef(section);
@@ -93,7 +93,7 @@ int image(const std::string& path, int megabytes) {
             data.push_back(static_cast<char>(seed >> 24));
         }
     }
-    qmtest::PdfBuilder pdf;
+    qm_test::PdfBuilder pdf;
     pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
         .object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>")
         .object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources "

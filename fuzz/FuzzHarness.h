@@ -12,8 +12,8 @@
 #include "pdf/CPdfException.h"
 #include "pdf/CPdfFlateStream.h"
 #include "pdf/CPdfMemoryStream.h"
-#include "pdf/CPdfObjectForm.h"
 #include "pdf/CPdfObjectFraming.h"
+#include "pdf/CPdfObjectShape.h"
 #include "pdf/CPdfParser.h"
 #include "pdf/CPdfSecurityHandler.h"
 #include "pdf/CPdfStream.h"
@@ -29,17 +29,17 @@
 #include <vector>
 #include <zlib.h>
 
-namespace fuzzharness {
+namespace fuzz_harness {
 
 // text with every other run of digits (the first, the third, ...; not one that ends the text)
 // made one digit longer by digit at its end: the same text with numbers of other lengths, for the
-// readers that keep a text's form with its numbers as places.
+// readers that keep a text's shape with its numbers as places.
 inline std::string withLongerDigitRuns(std::string_view text, char digit) {
     std::string longer;
     bool inDigits = false;
     size_t runs = 0;
     for (const char c : text) {
-        const bool isDigit = pdfsyntax::isDigit(static_cast<unsigned char>(c));
+        const bool isDigit = pdf_syntax::isDigit(static_cast<unsigned char>(c));
         if (inDigits && !isDigit && runs % 2 == 1) {
             longer += digit;
         }
@@ -167,7 +167,7 @@ inline void openAndFetchAll(const std::string& path) {
     } catch (const CPdfException&) {
     }
     // The raw access of the byte copy: every object framed and its text read. Objects framed
-    // in their order (streams by the form of the one before) are framed as by a framing that
+    // in their order (streams by the shape of the one before) are framed as by a framing that
     // has framed nothing before.
     CPdfObjectFraming objects;
     objects.attach(document.input(), *xref);
@@ -176,22 +176,21 @@ inline void openAndFetchAll(const std::string& path) {
     for (size_t n = 0; n < count; ++n) {
         const XRefEntry row = xref->entries()[n];
         try {
-            ObjectExtent extent;
+            ObjectFrame frame;
             std::string text;
-            const bool located = objects.locateObject(static_cast<int32_t>(n), extent);
+            const bool located = objects.locateObject(static_cast<int32_t>(n), frame);
             fresh.attach(document.input(), *xref);
-            ObjectExtent alone;
+            ObjectFrame alone;
             if (fresh.locateObject(static_cast<int32_t>(n), alone) != located ||
-                alone.start != extent.start || alone.length != extent.length ||
-                alone.isStream != extent.isStream ||
-                alone.isObjectStream != extent.isObjectStream ||
-                alone.framedLength != extent.framedLength ||
-                alone.keywordStart != extent.keywordStart) {
+                alone.start != frame.start || alone.length != frame.length ||
+                alone.isStream != frame.isStream || alone.isObjectStream != frame.isObjectStream ||
+                alone.framedLength != frame.framedLength ||
+                alone.keywordStart != frame.keywordStart) {
                 __builtin_trap();
             }
             if (located && objects.getObjectText(static_cast<int32_t>(n), text) &&
-                extent.framedLength >= 0) {
-                objects.framedStreamHead(extent, text);
+                frame.framedLength >= 0) {
+                objects.framedStreamHead(frame, text);
             }
         } catch (const CPdfException&) {
         }
@@ -271,7 +270,7 @@ inline void decryptPieces(const uint8_t* data, size_t size) {
 }
 
 // The entries of a page's dictionary, from the first "<<" of the bytes: the one scan of the
-// page and its resources against the scans of each alone, and the kept form of the page
+// page and its resources against the scans of each alone, and the kept shape of the page
 // against the one scan, learned from the bytes and read again with their numbers made longer.
 // Any difference traps.
 inline void scanPageDictionary(const uint8_t* data, size_t size) {
@@ -282,7 +281,7 @@ inline void scanPageDictionary(const uint8_t* data, size_t size) {
     }
     static constexpr std::string_view keys[] = {"Contents", "Resources"};
     static constexpr std::string_view nestedKeys[] = {"Font", "ExtGState"};
-    using Entry = std::optional<pdfsyntax::DictEntry>;
+    using Entry = std::optional<pdf_syntax::DictEntry>;
     auto same = [](const Entry& a, const Entry& b) {
         return a.has_value() == b.has_value() &&
                (!a || (a->keyStart == b->keyStart && a->valueStart == b->valueStart &&
@@ -291,16 +290,16 @@ inline void scanPageDictionary(const uint8_t* data, size_t size) {
     Entry found[2];
     Entry nested[2];
     const bool read =
-        pdfsyntax::findEntriesAndNested(text, dict, keys, found, 1, nestedKeys, nested);
+        pdf_syntax::findEntriesAndNested(text, dict, keys, found, 1, nestedKeys, nested);
     Entry apart[2];
-    pdfsyntax::findEntries(text, dict, keys, apart);
+    pdf_syntax::findEntries(text, dict, keys, apart);
     if (!same(found[0], apart[0]) || !same(found[1], apart[1]) ||
         read != (apart[1] && text.compare(apart[1]->valueStart, 2, "<<") == 0)) {
         __builtin_trap();
     }
     if (read) {
         Entry nestedApart[2];
-        pdfsyntax::findEntries(text, apart[1]->valueStart, nestedKeys, nestedApart);
+        pdf_syntax::findEntries(text, apart[1]->valueStart, nestedKeys, nestedApart);
         if (!same(nested[0], nestedApart[0]) || !same(nested[1], nestedApart[1])) {
             __builtin_trap();
         }
@@ -315,8 +314,8 @@ inline void scanPageDictionary(const uint8_t* data, size_t size) {
         const bool shapeRead = shape.findEntries(*page, dict, shapeFound, shapeNested);
         Entry scanFound[2];
         Entry scanNested[2];
-        const bool scanRead = pdfsyntax::findEntriesAndNested(*page, dict, keys, scanFound, 1,
-                                                              nestedKeys, scanNested);
+        const bool scanRead = pdf_syntax::findEntriesAndNested(*page, dict, keys, scanFound, 1,
+                                                               nestedKeys, scanNested);
         if (shapeRead != scanRead || !same(shapeFound[0], scanFound[0]) ||
             !same(shapeFound[1], scanFound[1]) ||
             (scanRead &&
@@ -329,34 +328,34 @@ inline void scanPageDictionary(const uint8_t* data, size_t size) {
 // What the framing's first search, the header's reading and the page-tree walk's key search
 // find in an object whose first bytes are window; nothing where the search does not end the
 // frame at an "endobj" in the window or the header fails.
-inline std::optional<CPdfObjectForm::Reading> readObjectWindow(std::string_view window) {
-    static constexpr std::string_view keys[CPdfObjectForm::kMaxKeys] = {"/Pages", "/Rotate",
-                                                                        "/CropBox", "/MediaBox"};
-    const pdfsyntax::ObjectKeyword hit = pdfsyntax::findObjectKeyword(window, 0, true);
-    if (hit.kind != pdfsyntax::ObjectKeyword::kEndobj || hit.at + 7 > window.size()) {
+inline std::optional<CPdfObjectShape::Reading> readObjectWindow(std::string_view window) {
+    static constexpr std::string_view keys[CPdfObjectShape::kMaxKeys] = {"/Pages", "/Rotate",
+                                                                         "/CropBox", "/MediaBox"};
+    const pdf_syntax::ObjectKeyword hit = pdf_syntax::findObjectKeyword(window, 0, true);
+    if (hit.kind != pdf_syntax::ObjectKeyword::kEndobj || hit.at + 7 > window.size()) {
         return std::nullopt;
     }
-    CPdfObjectForm::Reading reading;
+    CPdfObjectShape::Reading reading;
     reading.frameLength = hit.at + 7;
     const std::string_view frame = window.substr(0, reading.frameLength);
-    const std::optional<pdfsyntax::ObjectHeader> header = pdfsyntax::readObjectHeader(frame);
+    const std::optional<pdf_syntax::ObjectHeader> header = pdf_syntax::readObjectHeader(frame);
     if (!header) {
         return std::nullopt;
     }
     reading.header = *header;
-    reading.body = pdfsyntax::skipWhitespace(frame, header->bodyStart);
-    for (size_t k = 0; k < CPdfObjectForm::kMaxKeys; ++k) {
-        const size_t end = pdfsyntax::findLastText(frame, keys[k]);
-        reading.keys[k] = end == 0 ? CPdfObjectForm::kNoPosition : end + 1 - keys[k].size();
+    reading.body = pdf_syntax::skipWhitespace(frame, header->bodyStart);
+    for (size_t k = 0; k < CPdfObjectShape::kMaxKeys; ++k) {
+        const size_t end = pdf_syntax::findLastText(frame, keys[k]);
+        reading.keys[k] = end == 0 ? CPdfObjectShape::kNoPosition : end + 1 - keys[k].size();
     }
     return reading;
 }
 
-// The form of an object's first bytes (the first 256 of the input, and of what follows a
-// zero byte in it) against the readers it stands for: a form is kept of each window that it
+// The shape of an object's first bytes (the first 256 of the input, and of what follows a
+// zero byte in it) against the readers it stands for: a shape is kept of each window that it
 // keeps, and every window it matches after, with its numbers made longer or as they are, must
 // read as the readers read it. Any difference traps.
-inline void matchObjectForm(const uint8_t* data, size_t size) {
+inline void matchObjectShape(const uint8_t* data, size_t size) {
     constexpr size_t kWindow = 256;
     const std::string_view input(reinterpret_cast<const char*>(data), size);
     const size_t split = input.find('\0');
@@ -371,22 +370,22 @@ inline void matchObjectForm(const uint8_t* data, size_t size) {
         windows.push_back(withLongerDigitRuns(windows[w], '7').substr(0, kWindow));
     }
     windows.push_back(windows[0]);
-    CPdfObjectForm form;
+    CPdfObjectShape shape;
     for (const std::string& window : windows) {
-        const std::optional<CPdfObjectForm::Reading> read = readObjectWindow(window);
-        CPdfObjectForm::Reading formed;
-        if (form.match(window, formed)) {
-            if (!read || formed.frameLength != read->frameLength ||
-                formed.header.number != read->header.number ||
-                formed.header.generation != read->header.generation ||
-                formed.header.bodyStart != read->header.bodyStart || formed.body != read->body ||
-                !std::equal(formed.keys, formed.keys + CPdfObjectForm::kMaxKeys, read->keys)) {
+        const std::optional<CPdfObjectShape::Reading> read = readObjectWindow(window);
+        CPdfObjectShape::Reading shaped;
+        if (shape.match(window, shaped)) {
+            if (!read || shaped.frameLength != read->frameLength ||
+                shaped.header.number != read->header.number ||
+                shaped.header.generation != read->header.generation ||
+                shaped.header.bodyStart != read->header.bodyStart || shaped.body != read->body ||
+                !std::equal(shaped.keys, shaped.keys + CPdfObjectShape::kMaxKeys, read->keys)) {
                 __builtin_trap();
             }
         } else if (read) {
-            (void)form.keep(window, *read);
+            (void)shape.keep(window, *read);
         }
     }
 }
 
-} // namespace fuzzharness
+} // namespace fuzz_harness

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <unistd.h>
 
-namespace fuzzharness {
+namespace fuzz_harness {
 
 // Writes the bytes to a file of this process's own, named after the target: in memory
 // (/dev/shm) where the system has it, since a disk file's truncation and write cost more than
@@ -31,4 +31,4 @@ inline std::string writeInputFile(const char* target, std::string_view bytes) {
     return std::fclose(file) == 0 && written ? path : std::string();
 }
 
-} // namespace fuzzharness
+} // namespace fuzz_harness

@@ -3,6 +3,6 @@
 #include "fuzz/FuzzHarness.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    fuzzharness::decryptPieces(data, size);
+    fuzz_harness::decryptPieces(data, size);
     return 0;
 }

@@ -7,9 +7,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string path =
-        fuzzharness::writeInputFile("document", {reinterpret_cast<const char*>(data), size});
+        fuzz_harness::writeInputFile("document", {reinterpret_cast<const char*>(data), size});
     if (!path.empty()) {
-        fuzzharness::openAndFetchAll(path);
+        fuzz_harness::openAndFetchAll(path);
     }
     return 0;
 }

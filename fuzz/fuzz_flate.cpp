@@ -3,6 +3,6 @@
 #include "fuzz/FuzzHarness.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    fuzzharness::inflateBytes(data, size);
+    fuzz_harness::inflateBytes(data, size);
     return 0;
 }

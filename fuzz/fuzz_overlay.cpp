@@ -4,7 +4,7 @@
 // same bytes as text go through the quick look for references past a table's rows.
 #include "fuzz/FuzzInputFile.h"
 #include "pdf/CPdfException.h"
-#include "stamp/picture/OverlayPage.h"
+#include "stamp/picture/COverlayPage.h"
 #include "stamp/write/ReferenceScan.h"
 
 #include <cstddef>
@@ -42,18 +42,18 @@ void checkReferencesPast(std::string_view text) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     checkReferencesPast({reinterpret_cast<const char*>(data), size});
     const std::string path =
-        fuzzharness::writeInputFile("overlay", {reinterpret_cast<const char*>(data), size});
+        fuzz_harness::writeInputFile("overlay", {reinterpret_cast<const char*>(data), size});
     if (path.empty()) {
         return 0;
     }
     try {
-        const OverlayPage page = OverlayPage::read(path, 1);
+        const COverlayPage page = COverlayPage::read(path, 1);
         if (page.objectCount() == 0 || !(page.width() > 0.0f) || !(page.height() > 0.0f)) {
             __builtin_trap();
         }
         const auto count = static_cast<int64_t>(page.objectCount());
         for (size_t i = 0; i < page.objectCount(); ++i) {
-            const std::string text = page.objectText(i, 1);
+            const std::string text = page.formattedObject(i, 1);
             // Only the object's own dictionary text is scanned: stream data may hold any bytes.
             const size_t stream = text.find("\nstream\n");
             for (const ReferenceSpan& reference :

@@ -2,6 +2,6 @@
 #include "fuzz/FuzzHarness.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    fuzzharness::parseBytes(data, size);
+    fuzz_harness::parseBytes(data, size);
     return 0;
 }

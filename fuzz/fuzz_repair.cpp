@@ -13,9 +13,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
          at = bytes.find("startxref", at + 9)) {
         bytes[at + 8] = 'q';
     }
-    const std::string path = fuzzharness::writeInputFile("repair", bytes);
+    const std::string path = fuzz_harness::writeInputFile("repair", bytes);
     if (!path.empty()) {
-        fuzzharness::openAndFetchAll(path);
+        fuzz_harness::openAndFetchAll(path);
     }
     return 0;
 }

@@ -24,7 +24,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using qmtest::PdfBuilder;
+using qm_test::PdfBuilder;
 
 using Seeds = std::vector<std::pair<std::string, std::string>>; // name, bytes
 
@@ -221,9 +221,9 @@ Seeds documentSeeds() {
     return seeds;
 }
 
-// Page dictionaries as the page rewrite reads them: plain ones of two forms, and ones with
+// Page dictionaries as the page rewrite reads them: plain ones of two shapes, and ones with
 // strings, comments and nesting that the plain scan leaves to the token scans; page objects
-// with the stream after them as the page-tree walk frames them, two of one form apart.
+// with the stream after them as the page-tree walk frames them, two of one shape apart.
 Seeds syntaxSeeds() {
     return {
         {"page", "7 0 obj\n<< /Type /Page /Parent 5 0 R /Contents 6 0 R /Resources << /Font << "
@@ -261,13 +261,13 @@ Seeds treeCopySeeds() {
 }
 
 // Content streams' heads as the page rewrite judges them, several in a row (a zero byte between
-// two): of one form with other numbers, and of forms the check refuses.
+// two): of one shape with other numbers, and of shapes the check refuses.
 Seeds streamHeadSeeds() {
     using namespace std::string_literals;
     return {
         {"one-form", "520 0 obj\n<< /Length 584 >>\nstream\n\0"
-                     "522 0 obj\n<< /Length 601 >>\nstream\n\0"
-                     "5240 0 obj\n<< /Length 61 >>\nstream\n"s},
+                      "522 0 obj\n<< /Length 601 >>\nstream\n\0"
+                      "5240 0 obj\n<< /Length 61 >>\nstream\n"s},
         {"entries", "12 0 obj<</Filter/FlateDecode/Length 1234/DecodeParms[<</K 1>>]>>stream\0"
                     "13 0 obj\r\n<< /Length 7 0 R /Filter [/A85 /Fl] >>\r\nstream\r\n"s},
         {"refused", "9 0 obj\n<< /Length 5 /S (a) >>\nstream\0"
@@ -460,35 +460,36 @@ Seeds decryptSeeds() {
 // type (interlaced, with a palette and its transparency, 16-bit with alpha), JPEG heads of each
 // coding and colour count.
 Seeds imageSeeds() {
-    using qmtest::PngLayout;
+    using qm_test::PngLayout;
     std::string ramp;
     for (int i = 0; i < 16 * 16 * 8; ++i) {
         ramp += static_cast<char>(i * 7);
     }
-    const std::string palette = qmtest::pngChunk("PLTE", std::string("\xff\0\0\0\xff\0", 6)) +
-                                qmtest::pngChunk("tRNS", std::string("\x40", 1));
+    const std::string palette = qm_test::pngChunk("PLTE", std::string("\xff\0\0\0\xff\0", 6)) +
+                                qm_test::pngChunk("tRNS", std::string("\x40", 1));
     const std::string density =
-        qmtest::pngChunk("pHYs", std::string("\0\0\x0b\x13\0\0\x0b\x13\x01", 9));
-    std::string badCrc = qmtest::makePng(PngLayout{4, 4, 8, 0, false, 1}, ramp.substr(0, 16), "");
+        qm_test::pngChunk("pHYs", std::string("\0\0\x0b\x13\0\0\x0b\x13\x01", 9));
+    std::string badCrc = qm_test::makePng(PngLayout{4, 4, 8, 0, false, 1}, ramp.substr(0, 16), "");
     badCrc[20] ^= 1;
     const std::string jfif =
-        qmtest::jpegSegment(0xE0, std::string("JFIF\0\x01\x02\x01\0\x48\0\x48\0\0", 14));
-    const std::string adobe = qmtest::jpegSegment(0xEE, std::string("Adobe\0\x64\0\0\0\0\x02", 12));
+        qm_test::jpegSegment(0xE0, std::string("JFIF\0\x01\x02\x01\0\x48\0\x48\0\0", 14));
+    const std::string adobe =
+        qm_test::jpegSegment(0xEE, std::string("Adobe\0\x64\0\0\0\0\x02", 12));
     return {
         {"png-grey8",
-         qmtest::makePng(PngLayout{16, 16, 8, 0, false, 1}, ramp.substr(0, 256), density)},
+         qm_test::makePng(PngLayout{16, 16, 8, 0, false, 1}, ramp.substr(0, 256), density)},
         {"png-rgb8-interlaced",
-         qmtest::makePng(PngLayout{16, 16, 8, 2, true, 3}, ramp.substr(0, 768), "")},
-        {"png-rgba16", qmtest::makePng(PngLayout{8, 8, 16, 6, false, 8}, ramp.substr(0, 512), "")},
+         qm_test::makePng(PngLayout{16, 16, 8, 2, true, 3}, ramp.substr(0, 768), "")},
+        {"png-rgba16", qm_test::makePng(PngLayout{8, 8, 16, 6, false, 8}, ramp.substr(0, 512), "")},
         {"png-greyalpha8-interlaced",
-         qmtest::makePng(PngLayout{9, 7, 8, 4, true, 2}, ramp.substr(0, 126), "")},
+         qm_test::makePng(PngLayout{9, 7, 8, 4, true, 2}, ramp.substr(0, 126), "")},
         {"png-palette2",
-         qmtest::makePng(PngLayout{8, 4, 2, 3, false, 0}, ramp.substr(0, 8), palette)},
+         qm_test::makePng(PngLayout{8, 4, 2, 3, false, 0}, ramp.substr(0, 8), palette)},
         {"png-bad-crc", badCrc},
-        {"jpeg-grey", qmtest::makeJpeg(jfif + qmtest::jpegFrame(0xC0, 8, 16, 16, 1))},
-        {"jpeg-rgb-progressive", qmtest::makeJpeg(qmtest::jpegFrame(0xC2, 8, 600, 800, 3))},
-        {"jpeg-cmyk-adobe", qmtest::makeJpeg(adobe + qmtest::jpegFrame(0xC1, 8, 5, 4, 4))},
-        {"jpeg-arithmetic", qmtest::makeJpeg(qmtest::jpegFrame(0xC9, 8, 5, 4, 1))},
+        {"jpeg-grey", qm_test::makeJpeg(jfif + qm_test::jpegFrame(0xC0, 8, 16, 16, 1))},
+        {"jpeg-rgb-progressive", qm_test::makeJpeg(qm_test::jpegFrame(0xC2, 8, 600, 800, 3))},
+        {"jpeg-cmyk-adobe", qm_test::makeJpeg(adobe + qm_test::jpegFrame(0xC1, 8, 5, 4, 4))},
+        {"jpeg-arithmetic", qm_test::makeJpeg(qm_test::jpegFrame(0xC9, 8, 5, 4, 1))},
     };
 }
 

@@ -4,13 +4,13 @@
 
 #include <algorithm>
 
-using pdfsyntax::DictEntry;
-using pdfsyntax::npos;
+using pdf_syntax::DictEntry;
+using pdf_syntax::npos;
 
 CPdfDictionaryShape::CPdfDictionaryShape(std::span<const std::string_view> keys, size_t nestedKey,
                                          std::span<const std::string_view> nestedKeys)
-    : keys_(keys.first(std::min(keys.size(), pdfsyntax::kMaxKeys))), nestedKey_(nestedKey),
-      nestedKeys_(nestedKeys.first(std::min(nestedKeys.size(), pdfsyntax::kMaxKeys))) {}
+    : keys_(keys.first(std::min(keys.size(), pdf_syntax::kMaxKeys))), nestedKey_(nestedKey),
+      nestedKeys_(nestedKeys.first(std::min(nestedKeys.size(), pdf_syntax::kMaxKeys))) {}
 
 bool CPdfDictionaryShape::findEntries(std::string_view text, size_t dictStart,
                                       std::span<std::optional<DictEntry>> found,
@@ -20,10 +20,10 @@ bool CPdfDictionaryShape::findEntries(std::string_view text, size_t dictStart,
         form_.noteMatch();
         return together;
     }
-    together = pdfsyntax::findEntriesAndNested(text, dictStart, keys_, found, nestedKey_,
-                                               nestedKeys_, nestedFound);
+    together = pdf_syntax::findEntriesAndNested(text, dictStart, keys_, found, nestedKey_,
+                                                nestedKeys_, nestedFound);
     if (form_.noteMiss()) {
-        const size_t end = pdfsyntax::skipPlainDictionary(text, dictStart);
+        const size_t end = pdf_syntax::skipPlainDictionary(text, dictStart);
         if (end != npos && end - dictStart <= limits::kMaxKeptDictionaryBytes) {
             keep(text, dictStart, end, found, nestedFound, together);
         }
@@ -38,10 +38,10 @@ bool CPdfDictionaryShape::matchKept(std::string_view text, size_t dictStart,
     if (dictStart > text.size() || !form_.matchBytes(text.substr(dictStart))) {
         return false;
     }
-    // The form now has this dictionary's number lengths: its positions are this one's.
+    // The shape now has this dictionary's number lengths: its positions are this one's.
     auto entryAt = [&](size_t first, std::optional<DictEntry>& out) {
         const size_t keyStart = form_.position(first);
-        if (keyStart == CPdfObjectForm::kNoPosition) {
+        if (keyStart == CPdfObjectShape::kNoPosition) {
             out.reset();
             return;
         }
@@ -55,7 +55,7 @@ bool CPdfDictionaryShape::matchKept(std::string_view text, size_t dictStart,
     if (together_) {
         std::fill(nestedFound.begin(), nestedFound.end(), std::nullopt);
         for (size_t k = 0; k < nestedKeys_.size() && k < nestedFound.size(); ++k) {
-            entryAt((pdfsyntax::kMaxKeys + k) * kPositionsPerEntry, nestedFound[k]);
+            entryAt((pdf_syntax::kMaxKeys + k) * kPositionsPerEntry, nestedFound[k]);
         }
     }
     together = together_;
@@ -67,7 +67,7 @@ void CPdfDictionaryShape::keep(std::string_view text, size_t dictStart, size_t e
                                std::span<const std::optional<DictEntry>> nestedFound,
                                bool together) {
     size_t positions[kPositions];
-    std::fill(std::begin(positions), std::end(positions), CPdfObjectForm::kNoPosition);
+    std::fill(std::begin(positions), std::end(positions), CPdfObjectShape::kNoPosition);
     auto keepEntry = [&](size_t first, const std::optional<DictEntry>& entry) {
         if (entry) {
             positions[first] = entry->keyStart - dictStart;
@@ -81,7 +81,7 @@ void CPdfDictionaryShape::keep(std::string_view text, size_t dictStart, size_t e
     together_ = together;
     if (together) {
         for (size_t k = 0; k < nestedKeys_.size() && k < nestedFound.size(); ++k) {
-            keepEntry((pdfsyntax::kMaxKeys + k) * kPositionsPerEntry, nestedFound[k]);
+            keepEntry((pdf_syntax::kMaxKeys + k) * kPositionsPerEntry, nestedFound[k]);
         }
     }
     form_.keepBytes(text.substr(dictStart, end - dictStart), positions);

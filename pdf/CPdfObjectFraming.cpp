@@ -17,9 +17,9 @@ namespace {
 constexpr uint64_t kMaxDictionaryBytes = 1 << 20;
 // The first window of the search for the keyword that decides an object's frame.
 constexpr uint64_t kFirstKeywordWindow = 256;
-// The longest stream head (up to its data) whose form is kept; longer ones, rare, are read
+// The longest stream head (up to its data) whose shape is kept; longer ones, rare, are read
 // each time.
-constexpr size_t kMaxStreamForm = 128;
+constexpr size_t kMaxStreamShape = 128;
 
 // A header lies in the first bytes at its offset: a row is taken as sound only when its header
 // lies within as many.
@@ -45,18 +45,18 @@ bool endstreamFollows(CPdfInputFile& input, uint64_t pos, int64_t& endobj) {
     if (!input.view(pos, 512, window)) {
         return false;
     }
-    size_t at = pdfsyntax::skipWhitespace(window, 0);
+    size_t at = pdf_syntax::skipWhitespace(window, 0);
     if (window.compare(at, 9, "endstream") != 0) {
         return false;
     }
     const uint64_t afterEndstream = pos + at + 9;
-    const size_t hit = pdfsyntax::findFirst(window.substr(at + 9), "endobj");
+    const size_t hit = pdf_syntax::findFirst(window.substr(at + 9), "endobj");
     endobj = hit != std::string_view::npos ? static_cast<int64_t>(afterEndstream + hit + 5)
                                            : input.find(afterEndstream, "endobj");
     return true;
 }
 
-bool isObjectStreamType(std::string_view head, const std::optional<pdfsyntax::DictEntry>& type) {
+bool isObjectStreamType(std::string_view head, const std::optional<pdf_syntax::DictEntry>& type) {
     if (!type) {
         return false;
     }
@@ -78,8 +78,8 @@ void searchKeywordWindow(CPdfInputFile& input, uint64_t from, uint64_t window, i
                          int64_t& endobj) {
     std::string_view bytes;
     if (window <= kFirstKeywordWindow && input.view(from, static_cast<size_t>(window), bytes)) {
-        const size_t streamAt = pdfsyntax::findFirst(bytes, "stream");
-        const size_t endobjAt = pdfsyntax::findFirst(
+        const size_t streamAt = pdf_syntax::findFirst(bytes, "stream");
+        const size_t endobjAt = pdf_syntax::findFirst(
             streamAt == std::string_view::npos ? bytes : bytes.substr(0, streamAt + 6), "endobj");
         // The last byte of a match, from the base.
         auto lastByte = [from](size_t at) {
@@ -135,14 +135,14 @@ FirstKeyword findStreamOrEndobj(CPdfInputFile& input, uint64_t start, int32_t nu
         if (!input.view(start, static_cast<size_t>(window), bytes) || bytes.empty()) {
             break;
         }
-        const pdfsyntax::ObjectKeyword hit = pdfsyntax::findObjectKeyword(bytes, 0, true);
-        if (hit.kind == pdfsyntax::ObjectKeyword::kStream ||
-            hit.kind == pdfsyntax::ObjectKeyword::kEndobj) {
+        const pdf_syntax::ObjectKeyword hit = pdf_syntax::findObjectKeyword(bytes, 0, true);
+        if (hit.kind == pdf_syntax::ObjectKeyword::kStream ||
+            hit.kind == pdf_syntax::ObjectKeyword::kEndobj) {
             return {static_cast<int64_t>(start + hit.at + 5),
-                    hit.kind == pdfsyntax::ObjectKeyword::kStream};
+                    hit.kind == pdf_syntax::ObjectKeyword::kStream};
         }
         size_t bodyStart = 0;
-        if (hit.kind != pdfsyntax::ObjectKeyword::kNeedMore ||
+        if (hit.kind != pdf_syntax::ObjectKeyword::kNeedMore ||
             start + bytes.size() >= input.size() ||
             (window == kFirstKeywordWindow &&
              !CPdfObjectFraming::headerNames(bytes, number, CPdfObjectFraming::kAnyGeneration,
@@ -162,16 +162,16 @@ struct LengthValue {
 };
 
 LengthValue readLengthEntry(std::string_view head,
-                            const std::optional<pdfsyntax::DictEntry>& entry) {
+                            const std::optional<pdf_syntax::DictEntry>& entry) {
     LengthValue length;
     if (!entry) {
         return length;
     }
     std::string_view value(head.data() + entry->valueStart, entry->valueEnd - entry->valueStart);
-    if (pdfsyntax::readReference(value, length.value, length.generation)) {
+    if (pdf_syntax::readReference(value, length.value, length.generation)) {
         length.present = true;
         length.isReference = true;
-    } else if (pdfsyntax::readInteger(value, length.value)) {
+    } else if (pdf_syntax::readInteger(value, length.value)) {
         length.present = true;
     }
     return length;
@@ -181,7 +181,7 @@ LengthValue readLengthEntry(std::string_view head,
 
 bool CPdfObjectFraming::headerNames(std::string_view text, int64_t number, int64_t generation,
                                     size_t& bodyStart) {
-    const auto header = pdfsyntax::readObjectHeader(text);
+    const auto header = pdf_syntax::readObjectHeader(text);
     if (!header || header->number != number ||
         (generation != kAnyGeneration && header->generation != generation)) {
         return false;
@@ -200,18 +200,18 @@ void CPdfObjectFraming::attach(CPdfInputFile& input, CPdfXRef& xref) {
     xref_ = &xref;
     entries_ = &xref.entries();
     security_ = xref.security();
-    cache_.fill(CachedExtent{});
+    cache_.fill(CachedFrame{});
     cacheNext_ = 0;
     forgetKeptFrames();
-    streamForm_.forget();
-    ownHeaderByForm_ = -1;
+    streamShape_.forget();
+    ownHeaderByShape_ = -1;
 }
 
 void CPdfObjectFraming::forgetKeptFrames() {
     kept_.clear();
     isKept_.clear();
     keptHint_ = 0;
-    textFrame_ = CachedExtent{};
+    textFrame_ = CachedFrame{};
 }
 
 void CPdfObjectFraming::keepFirstFrames(size_t count) {
@@ -221,8 +221,8 @@ void CPdfObjectFraming::keepFirstFrames(size_t count) {
     kept_.resize(count);
     keptHint_ = 0;
     isKept_.assign(isKept_.size(), false);
-    for (const CachedExtent& frame : kept_) {
-        isKept_[static_cast<size_t>(frame.number)] = true;
+    for (const CachedFrame& cached : kept_) {
+        isKept_[static_cast<size_t>(cached.number)] = true;
     }
 }
 
@@ -238,11 +238,11 @@ bool CPdfObjectFraming::readPlainLength(int32_t number, int64_t generation, int6
     size_t bodyStart = 0;
     return headerWindow(*input_, static_cast<uint64_t>(entry.offset), text) &&
            headerNames(text, number, generation, bodyStart) &&
-           pdfsyntax::readPlainIntegerBody(text, bodyStart, value);
+           pdf_syntax::readPlainIntegerBody(text, bodyStart, value);
 }
 
-bool CPdfObjectFraming::findObjectExtent(int32_t number, ObjectExtent& out) {
-    out = ObjectExtent{};
+bool CPdfObjectFraming::findObjectFrame(int32_t number, ObjectFrame& out) {
+    out = ObjectFrame{};
     if (entries_ == nullptr || number < 0 || static_cast<size_t>(number) >= entries_->size()) {
         return false;
     }
@@ -250,15 +250,15 @@ bool CPdfObjectFraming::findObjectExtent(int32_t number, ObjectExtent& out) {
     if (entry.type != 1 || entry.offset < 0) {
         return false;
     }
-    if (const CachedExtent* known = knownFrame(number)) {
-        out = known->extent;
+    if (const CachedFrame* known = knownFrame(number)) {
+        out = known->frame;
         return known->found;
     }
     const bool found = frameObject(number, static_cast<uint64_t>(entry.offset), out);
     if (!found) {
-        out = ObjectExtent{};
+        out = ObjectFrame{};
     }
-    cache_[cacheNext_] = CachedExtent{number, found, out};
+    cache_[cacheNext_] = CachedFrame{number, found, out};
     cacheNext_ = (cacheNext_ + 1) % cache_.size();
     return found;
 }
@@ -266,13 +266,13 @@ bool CPdfObjectFraming::findObjectExtent(int32_t number, ObjectExtent& out) {
 void CPdfObjectFraming::keepFrame(int32_t number, size_t ownHeaderEnd) {
     // Framed (or found framed) before it is kept, so that the lookup does not find the entry
     // still being made.
-    CachedExtent frame;
-    frame.number = number;
+    CachedFrame cached;
+    cached.number = number;
     if (textFrame_.number == number && number >= 0) {
-        frame.found = textFrame_.found;
-        frame.extent = textFrame_.extent;
+        cached.found = textFrame_.found;
+        cached.frame = textFrame_.frame;
     } else {
-        frame.found = findObjectExtent(number, frame.extent);
+        cached.found = findObjectFrame(number, cached.frame);
     }
     if (number >= 0 && entries_ != nullptr && static_cast<size_t>(number) < entries_->size()) {
         if (isKept_.size() != entries_->size()) {
@@ -280,15 +280,15 @@ void CPdfObjectFraming::keepFrame(int32_t number, size_t ownHeaderEnd) {
         }
         isKept_[static_cast<size_t>(number)] = true;
     }
-    // A header read from the start of the frame's bytes is read so from the window headerNames
+    // A header read from the start of the cached's bytes is read so from the window headerNames
     // judges as well, where both hold it and the byte after it: a header that is read decides
     // from those bytes alone.
-    frame.ownHeader =
-        frame.found && ownHeaderEnd < frame.extent.length && ownHeaderEnd < kHeaderWindow;
-    kept_.push_back(frame);
+    cached.ownHeader =
+        cached.found && ownHeaderEnd < cached.frame.length && ownHeaderEnd < kHeaderWindow;
+    kept_.push_back(cached);
 }
 
-bool CPdfObjectFraming::locateObject(int32_t number, ObjectExtent& extent) {
+bool CPdfObjectFraming::locateObject(int32_t number, ObjectFrame& frame) {
     if (entries_ == nullptr || number < 0 || static_cast<size_t>(number) >= entries_->size()) {
         return false;
     }
@@ -296,35 +296,34 @@ bool CPdfObjectFraming::locateObject(int32_t number, ObjectExtent& extent) {
     if (entry.type == 2) {
         return true;
     }
-    if (entry.type != 1 || !findObjectExtent(number, extent) || extent.isObjectStream) {
+    if (entry.type != 1 || !findObjectFrame(number, frame) || frame.isObjectStream) {
         return false;
     }
     if ((keptHint_ < kept_.size() && kept_[keptHint_].number == number &&
          kept_[keptHint_].ownHeader) ||
-        ownHeaderByForm_ == number) {
+        ownHeaderByShape_ == number) {
         return true;
     }
     // An offset that does not lead to this object's header would copy foreign bytes.
     std::string_view head;
     size_t bodyStart = 0;
-    return headerWindow(*input_, extent.start, head) &&
+    return headerWindow(*input_, frame.start, head) &&
            headerNames(head, number, kAnyGeneration, bodyStart);
 }
 
-bool CPdfObjectFraming::framedStreamHead(const ObjectExtent& extent, std::string& head) {
-    if (!input_->read(extent.start, static_cast<size_t>(extent.keywordStart - extent.start),
-                      head)) {
+bool CPdfObjectFraming::framedStreamHead(const ObjectFrame& frame, std::string& head) {
+    if (!input_->read(frame.start, static_cast<size_t>(frame.keywordStart - frame.start), head)) {
         return false;
     }
-    const size_t dict = pdfsyntax::findBodyDictionary(head);
-    if (dict == pdfsyntax::npos) {
+    const size_t dict = pdf_syntax::findBodyDictionary(head);
+    if (dict == pdf_syntax::npos) {
         return true;
     }
-    const std::string length = std::to_string(extent.framedLength);
-    if (const auto entry = pdfsyntax::findEntry(head, dict, "Length")) {
+    const std::string length = std::to_string(frame.framedLength);
+    if (const auto entry = pdf_syntax::findEntry(head, dict, "Length")) {
         std::string value = " " + length;
         if (entry->valueEnd < head.size() &&
-            pdfsyntax::isRegular(static_cast<unsigned char>(head[entry->valueEnd]))) {
+            pdf_syntax::isRegular(static_cast<unsigned char>(head[entry->valueEnd]))) {
             value += " ";
         }
         head.replace(entry->keyStart + 7, entry->valueEnd - entry->keyStart - 7, value);
@@ -334,56 +333,56 @@ bool CPdfObjectFraming::framedStreamHead(const ObjectExtent& extent, std::string
     return true;
 }
 
-bool CPdfObjectFraming::frameObject(int32_t number, uint64_t start, ObjectExtent& out) {
-    if (frameByStreamForm(number, start, out)) {
+bool CPdfObjectFraming::frameObject(int32_t number, uint64_t start, ObjectFrame& out) {
+    if (frameByStreamShape(number, start, out)) {
         return true;
     }
-    out = ObjectExtent{};
+    out = ObjectFrame{};
     return readFrame(number, start, out);
 }
 
-bool CPdfObjectFraming::frameByStreamForm(int32_t number, uint64_t start, ObjectExtent& out) {
+bool CPdfObjectFraming::frameByStreamShape(int32_t number, uint64_t start, ObjectFrame& out) {
     std::string_view window;
-    if (!streamForm_.isKept() || !input_->view(start, kFirstKeywordWindow, window) ||
-        !streamForm_.matchBytes(window)) {
+    if (!streamShape_.isKept() || !input_->view(start, kFirstKeywordWindow, window) ||
+        !streamShape_.matchBytes(window)) {
         return false;
     }
-    // The form now has the window's number lengths: it ends where the data starts.
-    const size_t dataAt = streamForm_.length();
-    const uint64_t length = streamForm_.valueAt(window, streamLengthPlace_);
+    // The shape now has the window's number lengths: it ends where the data starts.
+    const size_t dataAt = streamShape_.length();
+    const uint64_t length = streamShape_.valueAt(window, streamLengthPlace_);
     const uint64_t dataStart = start + dataAt;
     int64_t realEnd = -1;
     if (length > input_->size() - dataStart ||
         !endstreamFollows(*input_, dataStart + length, realEnd) || realEnd < 0) {
         return false;
     }
-    out = ObjectExtent{};
+    out = ObjectFrame{};
     out.start = start;
     out.isStream = true;
-    if (streamForm_.valueAt(window, 0) == static_cast<uint64_t>(number)) {
-        ownHeaderByForm_ = number;
+    if (streamShape_.valueAt(window, 0) == static_cast<uint64_t>(number)) {
+        ownHeaderByShape_ = number;
     }
     return frameToEndobj(start, realEnd, out);
 }
 
-void CPdfObjectFraming::keepStreamForm(int32_t number, std::string_view bytes, size_t dataAt,
-                                       size_t lengthStart, size_t lengthEnd) {
-    // The line end, the last of the form's bytes, is LF or CR LF: the data starts after it
+void CPdfObjectFraming::keepStreamShape(int32_t number, std::string_view bytes, size_t dataAt,
+                                        size_t lengthStart, size_t lengthEnd) {
+    // The line end, the last of the shape's bytes, is LF or CR LF: the data starts after it
     // whatever byte follows (after a lone CR it would depend on that byte). The header is the
-    // object's own, its number the form's first place.
+    // object's own, its number the shape's first place.
     size_t bodyStart = 0;
-    if (dataAt > kMaxStreamForm || dataAt > bytes.size() || bytes[dataAt - 1] != '\n' ||
+    if (dataAt > kMaxStreamShape || dataAt > bytes.size() || bytes[dataAt - 1] != '\n' ||
         !headerNames(bytes, number, kAnyGeneration, bodyStart) ||
-        !streamForm_.keepHead(bytes.substr(0, dataAt), {})) {
+        !streamShape_.keepHead(bytes.substr(0, dataAt), {})) {
         return;
     }
-    streamLengthPlace_ = streamForm_.placeSpanning(lengthStart, lengthEnd);
-    if (streamLengthPlace_ == CPdfObjectForm::kNoPosition) {
-        streamForm_.forget();
+    streamLengthPlace_ = streamShape_.placeSpanning(lengthStart, lengthEnd);
+    if (streamLengthPlace_ == CPdfObjectShape::kNoPosition) {
+        streamShape_.forget();
     }
 }
 
-bool CPdfObjectFraming::readFrame(int32_t number, uint64_t start, ObjectExtent& out) {
+bool CPdfObjectFraming::readFrame(int32_t number, uint64_t start, ObjectFrame& out) {
     out.start = start;
     const FirstKeyword first = findStreamOrEndobj(*input_, start, number);
     if (first.end < 0) {
@@ -406,14 +405,15 @@ bool CPdfObjectFraming::readFrame(int32_t number, uint64_t start, ObjectExtent& 
     }
     const std::string_view head = bytes.substr(0, headLength);
     const std::string_view eol = bytes.substr(std::min(bytes.size(), headLength + 6), 2);
-    const size_t dictStart = pdfsyntax::findBodyDictionary(head);
-    if (dictStart == pdfsyntax::npos) {
+    const size_t dictStart = pdf_syntax::findBodyDictionary(head);
+    if (dictStart == pdf_syntax::npos) {
         return frameToFirstEndobj(start, out);
     }
     constexpr std::string_view kKeys[] = {"Type", "Length"};
-    std::optional<pdfsyntax::DictEntry> found[2];
-    const size_t dictEnd = pdfsyntax::findEntriesAndEnd(head, dictStart, kKeys, found);
-    if (dictEnd == pdfsyntax::npos || pdfsyntax::skipWhitespace(head, dictEnd + 2) != head.size()) {
+    std::optional<pdf_syntax::DictEntry> found[2];
+    const size_t dictEnd = pdf_syntax::findEntriesAndEnd(head, dictStart, kKeys, found);
+    if (dictEnd == pdf_syntax::npos ||
+        pdf_syntax::skipWhitespace(head, dictEnd + 2) != head.size()) {
         // "stream" is not the keyword right after the object's dictionary.
         return frameToFirstEndobj(start, out);
     }
@@ -443,13 +443,13 @@ bool CPdfObjectFraming::readFrame(int32_t number, uint64_t start, ObjectExtent& 
         return frameToFirstEndobj(start, out);
     }
     if (!lengthEntry.isReference && !out.isObjectStream) {
-        keepStreamForm(number, bytes, static_cast<size_t>(dataStart - start), found[1]->valueStart,
-                       found[1]->valueEnd);
+        keepStreamShape(number, bytes, static_cast<size_t>(dataStart - start), found[1]->valueStart,
+                        found[1]->valueEnd);
     }
     return frameToEndobj(start, realEnd, out);
 }
 
-bool CPdfObjectFraming::frameToEndobj(uint64_t start, int64_t endobj, ObjectExtent& out) const {
+bool CPdfObjectFraming::frameToEndobj(uint64_t start, int64_t endobj, ObjectFrame& out) const {
     if (endobj < 0) {
         return false;
     }
@@ -457,12 +457,12 @@ bool CPdfObjectFraming::frameToEndobj(uint64_t start, int64_t endobj, ObjectExte
     return true;
 }
 
-bool CPdfObjectFraming::frameToFirstEndobj(uint64_t start, ObjectExtent& out) const {
+bool CPdfObjectFraming::frameToFirstEndobj(uint64_t start, ObjectFrame& out) const {
     return frameToEndobj(start, input_->find(start, "endobj"), out);
 }
 
 bool CPdfObjectFraming::frameByEndstream(uint64_t start, uint64_t keywordStart, uint64_t dataStart,
-                                         ObjectExtent& out) const {
+                                         ObjectFrame& out) const {
     const int64_t endstream = input_->find(dataStart, "endstream");
     if (endstream < 0) {
         return frameToFirstEndobj(start, out);
@@ -516,11 +516,11 @@ bool CPdfObjectFraming::getObjectText(int32_t number, std::string& out) {
     }
     const XRefEntry& entry = (*entries_)[static_cast<size_t>(number)];
     if (entry.type == 1) {
-        ObjectExtent extent;
-        if (!findObjectExtent(number, extent)) {
+        ObjectFrame frame;
+        if (!findObjectFrame(number, frame)) {
             return false;
         }
-        if (!input_->read(extent.start, static_cast<size_t>(extent.length), out) || out.empty()) {
+        if (!input_->read(frame.start, static_cast<size_t>(frame.length), out) || out.empty()) {
             return false;
         }
         // The strings of a protected file's object, decrypted: the engine reads and writes
@@ -538,7 +538,7 @@ bool CPdfObjectFraming::getObjectText(int32_t number, std::string& out) {
             return false;
         }
         out.clear();
-        pdfsyntax::appendDecimal(out, number);
+        pdf_syntax::appendDecimal(out, number);
         out += " 0 obj\r";
         out.append(reinterpret_cast<const char*>(data), length);
         out += " endobj\r";
@@ -547,26 +547,26 @@ bool CPdfObjectFraming::getObjectText(int32_t number, std::string& out) {
     return false;
 }
 
-bool CPdfObjectFraming::objectText(int32_t number, std::string& buffer, std::string_view& out,
-                                   bool& inBuffer) {
+bool CPdfObjectFraming::getObjectTextView(int32_t number, std::string& buffer,
+                                          std::string_view& out, bool& inBuffer) {
     out = {};
     inBuffer = false;
     if (entries_ != nullptr && security_ == nullptr && input_->viewsLast() && number >= 0 &&
         static_cast<size_t>(number) < entries_->size() &&
         (*entries_)[static_cast<size_t>(number)].type == 1) {
-        // The bytes getObjectText copies, seen where they lie: the frame that findObjectExtent
+        // The bytes getObjectText copies, seen where they lie: the frame that findObjectFrame
         // finds, made here without its lookup (an object's frame depends on its number alone).
         const XRefEntry& entry = (*entries_)[static_cast<size_t>(number)];
         textFrame_.number = number;
-        textFrame_.extent = ObjectExtent{};
+        textFrame_.frame = ObjectFrame{};
         textFrame_.found =
             entry.offset >= 0 &&
-            frameObject(number, static_cast<uint64_t>(entry.offset), textFrame_.extent);
+            frameObject(number, static_cast<uint64_t>(entry.offset), textFrame_.frame);
         if (!textFrame_.found) {
-            textFrame_.extent = ObjectExtent{};
+            textFrame_.frame = ObjectFrame{};
             return false;
         }
-        return input_->view(textFrame_.extent.start, static_cast<size_t>(textFrame_.extent.length),
+        return input_->view(textFrame_.frame.start, static_cast<size_t>(textFrame_.frame.length),
                             out) &&
                !out.empty();
     }
@@ -590,19 +590,19 @@ bool CPdfObjectFraming::firstWindow(int32_t number, std::string_view& window) {
            !window.empty();
 }
 
-bool CPdfObjectFraming::plainFrameForm(std::string_view window, size_t& formEnd,
-                                       size_t& frameLength) {
+bool CPdfObjectFraming::plainFrameShape(std::string_view window, size_t& formEnd,
+                                        size_t& frameLength) {
     // What findStreamOrEndobj decides in its first window through the plain search of
     // findObjectKeyword: the first "stream", the first "endobj" before it, no string, comment
     // or name around the keyword that would have the tokens scanned instead, and no dictionary
     // or array left open before it.
-    const size_t streamAt = pdfsyntax::findFirst(window, "stream");
+    const size_t streamAt = pdf_syntax::findFirst(window, "stream");
     if (streamAt == std::string_view::npos) {
         return false;
     }
-    const size_t endobjAt = pdfsyntax::findFirst(window.substr(0, streamAt + 6), "endobj");
+    const size_t endobjAt = pdf_syntax::findFirst(window.substr(0, streamAt + 6), "endobj");
     if (endobjAt == std::string_view::npos || endobjAt == 0 || window[endobjAt - 1] == '/' ||
-        pdfsyntax::isRegular(static_cast<unsigned char>(window[endobjAt - 1]))) {
+        pdf_syntax::isRegular(static_cast<unsigned char>(window[endobjAt - 1]))) {
         return false;
     }
     formEnd = streamAt + 6;
@@ -618,7 +618,7 @@ bool CPdfObjectFraming::plainFrameForm(std::string_view window, size_t& formEnd,
             ++at;
         }
     }
-    if (!pdfsyntax::nestingClosed(window.substr(0, endobjAt))) {
+    if (!pdf_syntax::nestingClosed(window.substr(0, endobjAt))) {
         return false;
     }
     // The frame ends one byte past "endobj", a byte the window holds ("stream" follows).
@@ -626,28 +626,28 @@ bool CPdfObjectFraming::plainFrameForm(std::string_view window, size_t& formEnd,
     return true;
 }
 
-bool CPdfObjectFraming::frameByForm(int32_t number, size_t length, std::string_view& out) {
+bool CPdfObjectFraming::frameByShape(int32_t number, size_t length, std::string_view& out) {
     out = {};
     const XRefEntry& entry = (*entries_)[static_cast<size_t>(number)];
     textFrame_.number = number;
-    textFrame_.extent = ObjectExtent{};
-    textFrame_.extent.start = static_cast<uint64_t>(entry.offset);
-    textFrame_.extent.length = length;
+    textFrame_.frame = ObjectFrame{};
+    textFrame_.frame.start = static_cast<uint64_t>(entry.offset);
+    textFrame_.frame.length = length;
     textFrame_.found = true;
-    return input_->view(textFrame_.extent.start, length, out) && out.size() == length;
+    return input_->view(textFrame_.frame.start, length, out) && out.size() == length;
 }
 
-bool CPdfObjectFraming::cachedFrame(int32_t number, ObjectExtent& out, bool& found) const {
-    const CachedExtent* known = number >= 0 ? knownFrame(number) : nullptr;
+bool CPdfObjectFraming::cachedFrame(int32_t number, ObjectFrame& out, bool& found) const {
+    const CachedFrame* known = number >= 0 ? knownFrame(number) : nullptr;
     if (known == nullptr) {
         return false;
     }
-    out = known->extent;
+    out = known->frame;
     found = known->found;
     return true;
 }
 
-const CPdfObjectFraming::CachedExtent* CPdfObjectFraming::knownFrame(int32_t number) const {
+const CPdfObjectFraming::CachedFrame* CPdfObjectFraming::knownFrame(int32_t number) const {
     // An object's frame depends on its number alone, so whichever store holds it gives the
     // same frame: the kept frame found last or the next one first (pages come in their
     // order), then the few last framed (a page's content stream, asked for again and again),
@@ -660,7 +660,7 @@ const CPdfObjectFraming::CachedExtent* CPdfObjectFraming::knownFrame(int32_t num
             return &kept_[at];
         }
     }
-    for (const CachedExtent& cached : cache_) {
+    for (const CachedFrame& cached : cache_) {
         if (cached.number == number) {
             return &cached;
         }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "pdf/CPdfObjectForm.h"
+#include "pdf/CPdfObjectShape.h"
 
 #include <array>
 #include <cstddef>
@@ -16,7 +16,7 @@ class CPdfXRef;
 struct XRefEntry;
 
 // Where one input object's bytes lie in the input (offsets from the header).
-struct ObjectExtent {
+struct ObjectFrame {
     uint64_t start = 0;
     uint64_t length = 0;
     bool isStream = false;
@@ -34,14 +34,14 @@ struct ObjectExtent {
 // file, for a byte copy that keeps every object as it was written.
 //
 // A dictionary is read in one of three ways, each where its cost and its exactness fit:
-// - The byte search (pdfsyntax::findLastText, readNumberAfter) finds the last occurrence of a
+// - The byte search (pdf_syntax::findLastText, readNumberAfter) finds the last occurrence of a
 //   key anywhere in an object's text (a key given twice has its last value). The page tree walk
 //   reads /Kids, /Rotate, /Pages, /CropBox and /MediaBox so: it runs once for every page of
 //   documents with tens of thousands of pages, and these keys occur only at the top of page and
 //   page-tree dictionaries as writers produce them.
-// - The token-aware scans (pdfsyntax::findEntry, findEntries, findObjectKeyword) find an entry
+// - The token-aware scans (pdf_syntax::findEntry, findEntries, findObjectKeyword) find an entry
 //   among one dictionary's own entries, past strings, comments, names and nested values, and
-//   give its exact byte extent. They serve wherever bytes are edited or an extent is decided:
+//   give its exact byte frame. They serve wherever bytes are edited or an frame is decided:
 //   the frames of this class (a stream's /Type and /Length, the keyword that ends an object),
 //   the catalog's /Pages, a page's /Contents and /Resources that the stamp rewrites in place.
 // - The object model (CPdfXRef::fetchObject, CPdfElement) parses an object completely, with
@@ -62,12 +62,12 @@ class CPdfObjectFraming {
     // The document's input and its table; the frames of another document are forgotten.
     void attach(CPdfInputFile& input, CPdfXRef& xref);
 
-    // The extent of a type 1 object: from its offset to one byte past the "endobj" that ends it
+    // The frame of a type 1 object: from its offset to one byte past the "endobj" that ends it
     // (for a stream with a usable /Length, the "endobj" after its data).
-    bool findObjectExtent(int32_t number, ObjectExtent& out);
-    // Whether the object's row leads to its own bytes (its extent in out), or it is a member of
+    bool findObjectFrame(int32_t number, ObjectFrame& out);
+    // Whether the object's row leads to its own bytes (its frame in out), or it is a member of
     // an object stream: what can be copied. Objects elsewhere are to be left out.
-    bool locateObject(int32_t number, ObjectExtent& out);
+    bool locateObject(int32_t number, ObjectFrame& out);
     // The object's text: its frame's bytes (strings decrypted for a protected file), or a
     // member of an object stream written as an indirect object of its own.
     bool getObjectText(int32_t number, std::string& out);
@@ -77,10 +77,11 @@ class CPdfObjectFraming {
     // inBuffer says so. False where getObjectText is false. For the page-tree walk, which meets
     // each object once: a text seen in place is framed without looking among the frames kept
     // or cached, and its frame is handed to keepFrame when that keeps the same object next.
-    bool objectText(int32_t number, std::string& buffer, std::string_view& out, bool& inBuffer);
-    // For a walk that keeps the form of the texts objectText gives (CPdfObjectForm): the bytes
-    // at the object's offset in which framing an object begins (window), where objectText sees
-    // the object in place; false otherwise.
+    bool getObjectTextView(int32_t number, std::string& buffer, std::string_view& out,
+                           bool& inBuffer);
+    // For a walk that keeps the shape of the texts getObjectTextView gives (CPdfObjectShape): the
+    // bytes at the object's offset in which framing an object begins (window), where
+    // getObjectTextView sees the object in place; false otherwise.
     bool firstWindow(int32_t number, std::string_view& window);
     // Whether the frame of the object whose first bytes are window is decided there by a plain
     // "endobj" with a "stream" after it: frameLength is then the frame's length, formEnd the end
@@ -88,14 +89,14 @@ class CPdfObjectFraming {
     // on where the two keywords lie, not on the value or the count of a number's digits: a
     // window of the same bytes but for such numbers has the frame that the positions moved by
     // their lengths give. False for any other frame.
-    static bool plainFrameForm(std::string_view window, size_t& formEnd, size_t& frameLength);
-    // The text objectText gives for an object of such a window, framed to length bytes as
-    // plainFrameForm found them in it (or in a window of the same form), and its frame kept for
-    // keepFrame as objectText keeps it.
-    bool frameByForm(int32_t number, size_t length, std::string_view& out);
+    static bool plainFrameShape(std::string_view window, size_t& formEnd, size_t& frameLength);
+    // The text getObjectTextView gives for an object of such a window, framed to length bytes as
+    // plainFrameShape found them in it (or in a window of the same shape), and its frame kept for
+    // keepFrame as getObjectTextView keeps it.
+    bool frameByShape(int32_t number, size_t length, std::string_view& out);
     // The bytes of a stream framed by its "endstream" up to its "stream" keyword, with the
     // /Length of that frame; false when they cannot be read.
-    bool framedStreamHead(const ObjectExtent& extent, std::string& head);
+    bool framedStreamHead(const ObjectFrame& frame, std::string& head);
 
     // Frames kept for the whole pass (the page objects, framed again when they are copied or
     // stamped long after the small cache has lost them). keptIndex gives the index + 1 of the
@@ -113,42 +114,42 @@ class CPdfObjectFraming {
 
     // The frame of object number when it is kept or among the last few framed (found false
     // for an object that could not be framed); false when it would have to be framed.
-    bool cachedFrame(int32_t number, ObjectExtent& out, bool& found) const;
+    bool cachedFrame(int32_t number, ObjectFrame& out, bool& found) const;
 
   private:
-    struct CachedExtent {
+    struct CachedFrame {
         int32_t number = -1;
         bool found = false;
-        ObjectExtent extent;
+        ObjectFrame frame;
         // Kept frames: its bytes begin with the object's own header, as locateObject requires.
         bool ownHeader = false;
     };
     // The kept or cached frame of number, or nullptr when it has to be framed.
-    const CachedExtent* knownFrame(int32_t number) const;
-    // The frame of the object at start: by the kept stream form where the object's first bytes
-    // are of it, else read (readFrame), and then the form of a stream so read kept.
-    bool frameObject(int32_t number, uint64_t start, ObjectExtent& out);
-    bool readFrame(int32_t number, uint64_t start, ObjectExtent& out);
-    // The frame of a stream whose first bytes, up to its data, are of the kept stream form:
+    const CachedFrame* knownFrame(int32_t number) const;
+    // The frame of the object at start: by the kept stream shape where the object's first bytes
+    // are of it, else read (readFrame), and then the shape of a stream so read kept.
+    bool frameObject(int32_t number, uint64_t start, ObjectFrame& out);
+    bool readFrame(int32_t number, uint64_t start, ObjectFrame& out);
+    // The frame of a stream whose first bytes, up to its data, are of the kept stream shape:
     // its /Length read from its place, its "endstream" and "endobj" looked for after the data.
-    // False where the form does not hold or the data does not end so: the frame is then read.
-    bool frameByStreamForm(int32_t number, uint64_t start, ObjectExtent& out);
-    // Keeps the form of bytes, a stream's first bytes up to its data (dataAt), whose /Length is
+    // False where the shape does not hold or the data does not end so: the frame is then read.
+    bool frameByStreamShape(int32_t number, uint64_t start, ObjectFrame& out);
+    // Keeps the shape of bytes, a stream's first bytes up to its data (dataAt), whose /Length is
     // the direct integer at [lengthStart, lengthEnd) and whose frame was read as that /Length
-    // gives it, where the form decides such a frame: the header is the object's own ("N G obj"
+    // gives it, where the shape decides such a frame: the header is the object's own ("N G obj"
     // at the first byte), the line end after "stream" is LF or CR LF, the bytes fit the first
     // keyword window, and the /Length is a place.
-    void keepStreamForm(int32_t number, std::string_view bytes, size_t dataAt, size_t lengthStart,
-                        size_t lengthEnd);
+    void keepStreamShape(int32_t number, std::string_view bytes, size_t dataAt, size_t lengthStart,
+                         size_t lengthEnd);
     // The plain frame: from start to the byte after the "endobj" that ends at endobj (or to the
     // end of the file); false when there is none (endobj < 0).
-    bool frameToEndobj(uint64_t start, int64_t endobj, ObjectExtent& out) const;
+    bool frameToEndobj(uint64_t start, int64_t endobj, ObjectFrame& out) const;
     // The plain frame up to the first "endobj" after start.
-    bool frameToFirstEndobj(uint64_t start, ObjectExtent& out) const;
+    bool frameToFirstEndobj(uint64_t start, ObjectFrame& out) const;
     // A stream whose /Length does not end at "endstream": its data framed by the first
     // "endstream" after its start, as viewers read it; the copy writes the /Length of that frame.
     bool frameByEndstream(uint64_t start, uint64_t keywordStart, uint64_t dataStart,
-                          ObjectExtent& out) const;
+                          ObjectFrame& out) const;
     // The value of object number's indirect /Length (-1 when it is no integer); false when the
     // reference cannot be followed and the plain frame is taken.
     bool resolveIndirectLength(int32_t number, int64_t lengthNumber, int64_t lengthGeneration,
@@ -163,21 +164,22 @@ class CPdfObjectFraming {
     const CPdfSecurityHandler* security_ = nullptr;
     // Stamping a page frames the page and its content stream several times, so the last few
     // frames are kept.
-    std::array<CachedExtent, 4> cache_{};
+    std::array<CachedFrame, 4> cache_{};
     size_t cacheNext_ = 0;
-    std::vector<CachedExtent> kept_;
+    std::vector<CachedFrame> kept_;
     // Per row: a frame of the object is kept. Most objects asked for are no pages (their
     // content streams, the objects a rewrite copies), and are then looked for in the small
     // cache alone.
     std::vector<bool> isKept_;
     mutable size_t keptHint_ = 0; // the kept frame found last: pages are asked in their order
     std::function<int32_t(size_t)> keptIndex_;
-    // The frame of the text objectText saw in place last, for keepFrame (number -1 for none).
-    CachedExtent textFrame_;
+    // The frame of the text getObjectTextView saw in place last, for keepFrame (number -1 for
+    // none).
+    CachedFrame textFrame_;
     // The first bytes, up to the data, of the plain stream framed last: one writer's content
     // streams differ only in their numbers. The place of its /Length, and the object framed by
-    // the form last whose header names it (-1 for none): locateObject need not read it again.
-    CPdfObjectForm streamForm_;
+    // the shape last whose header names it (-1 for none): locateObject need not read it again.
+    CPdfObjectShape streamShape_;
     size_t streamLengthPlace_ = 0;
-    int32_t ownHeaderByForm_ = -1;
+    int32_t ownHeaderByShape_ = -1;
 };

@@ -18,10 +18,10 @@
 #include <limits>
 #include <string>
 
-using pdfsyntax::hexValue;
-using pdfsyntax::isDigit;
-using pdfsyntax::isRegular;
-using pdfsyntax::isWhitespace;
+using pdf_syntax::hexValue;
+using pdf_syntax::isDigit;
+using pdf_syntax::isRegular;
+using pdf_syntax::isWhitespace;
 
 namespace {
 
@@ -257,7 +257,7 @@ void CPdfParser::readNumber(int first, CPdfElement& out) {
         out.setReal(value);
     } else {
         // Held at the 64-bit range, as strtoll does.
-        out.setInteger64(pdfsyntax::readSignedInteger(text_, 0).value);
+        out.setInteger64(pdf_syntax::readSignedInteger(text_, 0).value);
     }
 }
 

@@ -230,7 +230,7 @@ std::string readHex(std::string_view text, size_t& pos) {
         if (c == '>') {
             break;
         }
-        const int value = pdfsyntax::hexValue(c);
+        const int value = pdf_syntax::hexValue(c);
         if (value < 0) {
             continue;
         }
@@ -556,15 +556,15 @@ std::string CPdfSecurityHandler::transformStrings(int64_t number, int64_t genera
         } else if (c == '/') {
             size_t end = pos + 1;
             while (end < text.size() &&
-                   pdfsyntax::isRegular(static_cast<unsigned char>(text[end]))) {
+                   pdf_syntax::isRegular(static_cast<unsigned char>(text[end]))) {
                 ++end;
             }
             out.append(text.substr(pos, end - pos));
             pos = end;
-        } else if (pdfsyntax::isRegular(c)) {
+        } else if (pdf_syntax::isRegular(c)) {
             size_t end = pos;
             while (end < text.size() &&
-                   pdfsyntax::isRegular(static_cast<unsigned char>(text[end]))) {
+                   pdf_syntax::isRegular(static_cast<unsigned char>(text[end]))) {
                 ++end;
             }
             const std::string_view word = text.substr(pos, end - pos);
@@ -600,9 +600,9 @@ std::string CPdfSecurityHandler::encryptStringsOfText(int64_t number, int64_t ge
 
 std::string CPdfSecurityHandler::encryptNewObject(int64_t number, int64_t generation,
                                                   std::string_view text) const {
-    size_t keyword = pdfsyntax::npos;
+    size_t keyword = pdf_syntax::npos;
     std::string out = transformStrings(number, generation, text, true, &keyword);
-    if (keyword == pdfsyntax::npos) {
+    if (keyword == pdf_syntax::npos) {
         return out;
     }
     size_t dataStart = keyword + 6;
@@ -612,12 +612,12 @@ std::string CPdfSecurityHandler::encryptNewObject(int64_t number, int64_t genera
     if (dataStart < out.size() && out[dataStart] == '\n') {
         ++dataStart;
     }
-    const size_t dict = pdfsyntax::findBodyDictionary(out);
-    const std::optional<pdfsyntax::DictEntry> entry =
-        dict == pdfsyntax::npos ? std::nullopt : pdfsyntax::findEntry(out, dict, "Length");
+    const size_t dict = pdf_syntax::findBodyDictionary(out);
+    const std::optional<pdf_syntax::DictEntry> entry =
+        dict == pdf_syntax::npos ? std::nullopt : pdf_syntax::findEntry(out, dict, "Length");
     int64_t length = -1;
     if (!entry ||
-        !pdfsyntax::readInteger(
+        !pdf_syntax::readInteger(
             std::string_view(out).substr(entry->valueStart, entry->valueEnd - entry->valueStart),
             length) ||
         length < 0 || static_cast<uint64_t>(length) > out.size() - dataStart) {

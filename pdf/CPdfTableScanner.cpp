@@ -6,9 +6,9 @@
 #include <bit>
 #include <cstring>
 
-using pdfsyntax::isDigit;
-using pdfsyntax::isRegular;
-using pdfsyntax::isWhitespace;
+using pdf_syntax::isDigit;
+using pdf_syntax::isRegular;
+using pdf_syntax::isWhitespace;
 
 namespace {
 
@@ -91,7 +91,7 @@ CPdfTableScanner::Token CPdfTableScanner::next() {
             if (d == '.') {
                 real = true;
             } else {
-                value = pdfsyntax::appendDigit(value, static_cast<unsigned>(d - '0'), limit);
+                value = pdf_syntax::appendDigit(value, static_cast<unsigned>(d - '0'), limit);
             }
         }
         token.kind = real ? Kind::Other : Kind::Integer;

@@ -329,15 +329,15 @@ bool CPdfXRef::readPlainHeader(ObjectStreamData& data, int64_t pairs, size_t hea
     offsets.reserve(static_cast<size_t>(pairs));
     size_t pos = 0;
     auto next = [&](int64_t& value) {
-        while (pos < header.size() && pdfsyntax::isPlainSpace(header[pos])) {
+        while (pos < header.size() && pdf_syntax::isPlainSpace(header[pos])) {
             ++pos;
         }
         const size_t start = pos;
         uint64_t digits = 0;
-        pos = pdfsyntax::readShortDigits(header, start, 9, digits);
+        pos = pdf_syntax::readShortDigits(header, start, 9, digits);
         value = static_cast<int64_t>(digits);
         // One to nine digits, ending at a space or line end (or at the end of the header).
-        return pos > start && (pos == header.size() || pdfsyntax::isPlainSpace(header[pos]));
+        return pos > start && (pos == header.size() || pdf_syntax::isPlainSpace(header[pos]));
     };
     for (int64_t k = 0; k < pairs; ++k) {
         int64_t number = 0;

@@ -221,12 +221,12 @@ std::string CPdfXRef::firstMisplacedRow() {
         const size_t length = plain.size();
         if (text.size() >= length && sameBytes(text.data(), plain.data(), length) &&
             (text.size() == length ||
-             !pdfsyntax::isRegular(static_cast<unsigned char>(text[length])))) {
+             !pdf_syntax::isRegular(static_cast<unsigned char>(text[length])))) {
             continue;
         }
-        const size_t at = pdfsyntax::skipWhitespace(text, 0);
+        const size_t at = pdf_syntax::skipWhitespace(text, 0);
         const auto header =
-            at >= text.size() ? std::nullopt : pdfsyntax::readObjectHeader(text.substr(at));
+            at >= text.size() ? std::nullopt : pdf_syntax::readObjectHeader(text.substr(at));
         if (!header) {
             return where() + " does not lead to an object's header";
         }
@@ -286,7 +286,7 @@ int64_t CPdfXRef::Loader::findStartxref() {
                                           " bytes of the file");
     }
     size_t i = at + 9;
-    while (i < tail.size() && pdfsyntax::isWhitespace(static_cast<unsigned char>(tail[i]))) {
+    while (i < tail.size() && pdf_syntax::isWhitespace(static_cast<unsigned char>(tail[i]))) {
         ++i;
     }
     bool negative = false;
@@ -297,7 +297,7 @@ int64_t CPdfXRef::Loader::findStartxref() {
     // Held far below the 64-bit range: offsets are added to the header's position.
     uint64_t value = 0;
     bool capped = false;
-    pdfsyntax::readDigits(tail, i, INT64_MAX / 16, value, capped);
+    pdf_syntax::readDigits(tail, i, INT64_MAX / 16, value, capped);
     if (value == 0 || negative) {
         throw CPdfException(kDamaged, "no offset greater than 0 after startxref");
     }

@@ -28,7 +28,7 @@ constexpr uint64_t kMaxObjectScan = 8 << 20;
 constexpr uint64_t kMaxDictionaryBytes = 1 << 20;
 
 bool isRegularByte(char c) {
-    return pdfsyntax::isRegular(static_cast<unsigned char>(c));
+    return pdf_syntax::isRegular(static_cast<unsigned char>(c));
 }
 
 // The start of "N G " before the "obj" at objAt, when the bytes before it are a header's
@@ -36,33 +36,33 @@ bool isRegularByte(char c) {
 // begins at the file's header.
 size_t headerStart(std::string_view text, size_t objAt, bool atFileStart) {
     if (objAt + 3 < text.size() && isRegularByte(text[objAt + 3])) {
-        return pdfsyntax::npos; // "object", "objects"
+        return pdf_syntax::npos; // "object", "objects"
     }
     size_t pos = objAt;
     for (int field = 0; field < 2; ++field) {
         const size_t spaceEnd = pos;
-        while (pos > 0 && pdfsyntax::isWhitespace(static_cast<unsigned char>(text[pos - 1]))) {
+        while (pos > 0 && pdf_syntax::isWhitespace(static_cast<unsigned char>(text[pos - 1]))) {
             --pos;
         }
         const size_t digitsEnd = pos;
         if (digitsEnd == spaceEnd) {
-            return pdfsyntax::npos;
+            return pdf_syntax::npos;
         }
-        while (pos > 0 && pdfsyntax::isDigit(static_cast<unsigned char>(text[pos - 1]))) {
+        while (pos > 0 && pdf_syntax::isDigit(static_cast<unsigned char>(text[pos - 1]))) {
             --pos;
         }
         if (pos == digitsEnd || digitsEnd - pos > 10) {
-            return pdfsyntax::npos;
+            return pdf_syntax::npos;
         }
     }
     if (pos == 0) {
-        return atFileStart ? 0 : pdfsyntax::npos; // otherwise it may go on before the text
+        return atFileStart ? 0 : pdf_syntax::npos; // otherwise it may go on before the text
     }
     // A header glued to the word before it is none.
-    return isRegularByte(text[pos - 1]) ? pdfsyntax::npos : pos;
+    return isRegularByte(text[pos - 1]) ? pdf_syntax::npos : pos;
 }
 
-std::string_view valueText(std::string_view text, const std::optional<pdfsyntax::DictEntry>& e) {
+std::string_view valueText(std::string_view text, const std::optional<pdf_syntax::DictEntry>& e) {
     return e ? text.substr(e->valueStart, e->valueEnd - e->valueStart) : std::string_view{};
 }
 
@@ -96,17 +96,17 @@ void CPdfXRef::Repair::scan() {
             break;
         }
         const std::string_view rest = text.substr(back);
-        const size_t objAt = pdfsyntax::findFirst(rest, "obj");
-        const size_t trailerAt = pdfsyntax::findFirst(
-            objAt == pdfsyntax::npos ? rest : rest.substr(0, objAt), "trailer");
-        if (trailerAt != pdfsyntax::npos) {
+        const size_t objAt = pdf_syntax::findFirst(rest, "obj");
+        const size_t trailerAt = pdf_syntax::findFirst(
+            objAt == pdf_syntax::npos ? rest : rest.substr(0, objAt), "trailer");
+        if (trailerAt != pdf_syntax::npos) {
             pos += trailerAt + 7;
             readTrailerDictionary(pos);
             continue;
         }
         const bool atEnd = pos + rest.size() >= size_;
         // An "obj" that ends the window may go on past it ("objects"): the next step decides.
-        if (objAt == pdfsyntax::npos || (objAt + 3 == rest.size() && !atEnd)) {
+        if (objAt == pdf_syntax::npos || (objAt + 3 == rest.size() && !atEnd)) {
             if (atEnd) {
                 break;
             }
@@ -115,11 +115,11 @@ void CPdfXRef::Repair::scan() {
             continue;
         }
         const size_t start = headerStart(text, back + objAt, pos == back);
-        if (start == pdfsyntax::npos) {
+        if (start == pdf_syntax::npos) {
             pos += objAt + 3;
             continue;
         }
-        const auto header = pdfsyntax::readObjectHeader(text.substr(start));
+        const auto header = pdf_syntax::readObjectHeader(text.substr(start));
         if (!header) {
             pos += objAt + 3;
             continue;
@@ -151,19 +151,19 @@ uint64_t CPdfXRef::Repair::readObject(uint64_t offset, int64_t number, int64_t g
     // The keyword that ends the object's frame, found by its tokens window by window.
     uint64_t from = offset;
     size_t window = kFirstObjectWindow;
-    pdfsyntax::ObjectKeyword hit;
+    pdf_syntax::ObjectKeyword hit;
     for (;;) {
         std::string_view bytes;
         if (!input_.view(from, window, bytes) || bytes.empty()) {
             record(number, generation, offset);
             return size_;
         }
-        hit = pdfsyntax::findObjectKeyword(bytes, 0, from == offset);
-        if (hit.kind == pdfsyntax::ObjectKeyword::kStream ||
-            hit.kind == pdfsyntax::ObjectKeyword::kEndobj) {
+        hit = pdf_syntax::findObjectKeyword(bytes, 0, from == offset);
+        if (hit.kind == pdf_syntax::ObjectKeyword::kStream ||
+            hit.kind == pdf_syntax::ObjectKeyword::kEndobj) {
             break;
         }
-        if (hit.kind == pdfsyntax::ObjectKeyword::kNextObject) {
+        if (hit.kind == pdf_syntax::ObjectKeyword::kNextObject) {
             // Not closed: the object is taken as it is, and the scan goes on at what ended it.
             record(number, generation, offset);
             return std::max(from + hit.at, offset + bodyStart);
@@ -190,45 +190,45 @@ uint64_t CPdfXRef::Repair::readObject(uint64_t offset, int64_t number, int64_t g
         input_.view(offset, static_cast<size_t>(keywordAt - offset), head)) {
         // An object left without its "endobj": the next header before the keyword ends it.
         for (size_t from = std::min(bodyStart, head.size());;) {
-            const size_t objAt = pdfsyntax::findFirst(head.substr(from), "obj");
-            if (objAt == pdfsyntax::npos) {
+            const size_t objAt = pdf_syntax::findFirst(head.substr(from), "obj");
+            if (objAt == pdf_syntax::npos) {
                 break;
             }
             const size_t start = headerStart(head, from + objAt, false);
-            if (start != pdfsyntax::npos && start >= bodyStart &&
-                pdfsyntax::readObjectHeader(head.substr(start))) {
+            if (start != pdf_syntax::npos && start >= bodyStart &&
+                pdf_syntax::readObjectHeader(head.substr(start))) {
                 return offset + start;
             }
             from += objAt + 3;
         }
-        const size_t dict = pdfsyntax::findBodyDictionary(head);
-        if (dict != pdfsyntax::npos) {
+        const size_t dict = pdf_syntax::findBodyDictionary(head);
+        if (dict != pdf_syntax::npos) {
             constexpr std::string_view kKeys[] = {"Type", "Length", "Encrypt", "Filter"};
-            std::optional<pdfsyntax::DictEntry> found[4];
-            pdfsyntax::findEntries(head, dict, kKeys, found);
+            std::optional<pdf_syntax::DictEntry> found[4];
+            pdf_syntax::findEntries(head, dict, kKeys, found);
             const std::string_view type = valueText(head, found[0]);
             const Found here{static_cast<int32_t>(number), static_cast<int32_t>(generation),
                              static_cast<int64_t>(offset)};
             if (type == "/Catalog") {
                 lastCatalog_ = here;
-            } else if (hit.kind == pdfsyntax::ObjectKeyword::kStream && type == "/XRef") {
+            } else if (hit.kind == pdf_syntax::ObjectKeyword::kStream && type == "/XRef") {
                 lastXRefStream_ = here;
                 if (found[2]) {
                     lastProtectedXRefStream_ = here;
                 }
-            } else if (hit.kind == pdfsyntax::ObjectKeyword::kStream && type == "/ObjStm" &&
+            } else if (hit.kind == pdf_syntax::ObjectKeyword::kStream && type == "/ObjStm" &&
                        number < maxRows_ && objectStreams_.size() < static_cast<size_t>(maxRows_)) {
                 objectStreams_.emplace_back(offset, static_cast<int32_t>(number));
             } else if (valueText(head, found[3]) == "/Standard") {
                 lastSecurityDictionary_ = here;
             }
             int64_t value = 0;
-            if (found[1] && pdfsyntax::readInteger(valueText(head, found[1]), value)) {
+            if (found[1] && pdf_syntax::readInteger(valueText(head, found[1]), value)) {
                 length = value;
             }
         }
     }
-    if (hit.kind == pdfsyntax::ObjectKeyword::kEndobj) {
+    if (hit.kind == pdf_syntax::ObjectKeyword::kEndobj) {
         return keywordAt + 6;
     }
     return skipStreamData(keywordAt, length);
@@ -248,7 +248,7 @@ uint64_t CPdfXRef::Repair::skipStreamData(uint64_t keywordAt, int64_t length) {
         std::string_view after;
         const uint64_t end = dataStart + static_cast<uint64_t>(length);
         if (input_.view(end, 64, after)) {
-            const size_t at = pdfsyntax::skipWhitespace(after, 0);
+            const size_t at = pdf_syntax::skipWhitespace(after, 0);
             if (after.compare(at, 9, "endstream") == 0) {
                 return end + at + 9;
             }
@@ -338,11 +338,11 @@ void CPdfXRef::Repair::addObjectStreamMembers() {
                 continue;
             }
             const std::string_view text(reinterpret_cast<const char*>(data), length);
-            const size_t dict = pdfsyntax::skipWhitespace(text, 0);
+            const size_t dict = pdf_syntax::skipWhitespace(text, 0);
             if (text.compare(dict, 2, "<<") != 0) {
                 continue;
             }
-            if (valueText(text, pdfsyntax::findEntry(text, dict, "Type")) == "/Catalog") {
+            if (valueText(text, pdf_syntax::findEntry(text, dict, "Type")) == "/Catalog") {
                 lastCatalog_ = {member, 0, static_cast<int64_t>(offset)};
             }
         }

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cstring>
 
-namespace pdfsyntax {
+namespace pdf_syntax {
 
 namespace {
 
@@ -201,35 +201,6 @@ size_t dropEarlierEntries(std::string& text, size_t dictStart, std::string_view 
         ++dropped;
     }
     return dropped;
-}
-
-void EditLog::record(size_t pos, size_t removed, size_t added) {
-    if (count_ == kCapacity) {
-        unsure_ = true;
-        return;
-    }
-    edits_[count_++] = Edit{pos, removed, added};
-}
-
-bool EditLog::carry(DictEntry& entry) const {
-    if (unsure_) {
-        return false;
-    }
-    size_t grown = 0;
-    size_t shrunk = 0;
-    for (size_t i = 0; i < count_; ++i) {
-        const Edit& edit = edits_[i];
-        if (edit.pos + edit.removed <= entry.keyStart) {
-            grown += edit.added;
-            shrunk += edit.removed;
-        } else if (edit.pos < entry.valueEnd) {
-            return false;
-        }
-    }
-    entry.keyStart = entry.keyStart + grown - shrunk;
-    entry.valueStart = entry.valueStart + grown - shrunk;
-    entry.valueEnd = entry.valueEnd + grown - shrunk;
-    return true;
 }
 
 size_t findDictionaryEnd(std::string_view text, size_t dictStart) {
@@ -561,4 +532,4 @@ bool findEntriesAndNested(std::string_view text, size_t dictStart,
     return found[nestedKey].has_value() && found[nestedKey]->valueStart == readValueStart;
 }
 
-} // namespace pdfsyntax
+} // namespace pdf_syntax

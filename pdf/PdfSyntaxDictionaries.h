@@ -10,8 +10,8 @@
 
 // The dictionaries of raw object text: the entries of one dictionary found by its tokens,
 // without looking into nested dictionaries, arrays, strings or comments; its end; the kind of a
-// value; and the edits that an entry found is carried over.
-namespace pdfsyntax {
+// value (CPdfEditLog carries an entry found over the edits made to its text).
+namespace pdf_syntax {
 
 // One entry of a dictionary: the key (with its "/") and the value's extent.
 struct DictEntry {
@@ -33,30 +33,6 @@ void findEntries(std::string_view text, size_t dictStart, std::span<const std::s
 size_t findEntriesAndEnd(std::string_view text, size_t dictStart,
                          std::span<const std::string_view> keys,
                          std::span<std::optional<DictEntry>> found);
-// The edits made to a text, at positions of the text before them, so that an entry found
-// before them can be carried over to the edited text instead of being looked for again.
-class EditLog {
-  public:
-    // The bytes [pos, pos + removed) replaced by added bytes (removed 0: an insertion at pos).
-    void record(size_t pos, size_t removed, size_t added);
-    // An edit that may have changed how the text reads: entries are to be looked for again.
-    void markUnsure() { unsure_ = true; }
-    // The entry moved along with the bytes before it; false when the log is unsure or an edit
-    // falls inside the entry, and the entry is then to be looked for again.
-    bool carry(DictEntry& entry) const;
-
-  private:
-    struct Edit {
-        size_t pos = 0;
-        size_t removed = 0;
-        size_t added = 0;
-    };
-    static constexpr size_t kCapacity = 4;
-    Edit edits_[kCapacity];
-    size_t count_ = 0;
-    bool unsure_ = false;
-};
-
 // Removes every entry of key (without "/") from the dictionary at dictStart but the last, the
 // one in force, each replaced by a blank; the count removed.
 size_t dropEarlierEntries(std::string& text, size_t dictStart, std::string_view key);
@@ -86,4 +62,4 @@ bool findEntriesAndNested(std::string_view text, size_t dictStart,
 // for any other text. The scans above read such a dictionary by its tokens alone.
 size_t skipPlainDictionary(std::string_view text, size_t dictStart);
 
-} // namespace pdfsyntax
+} // namespace pdf_syntax

@@ -2,7 +2,7 @@
 
 #include "pdf/PdfSyntaxScan.h"
 
-namespace pdfsyntax {
+namespace pdf_syntax {
 
 bool parseDecimal(std::string_view token, int64_t& out) {
     const SignedInteger integer = readSignedInteger(token, 0);
@@ -49,4 +49,4 @@ bool readInteger(std::string_view value, int64_t& out) {
     return parseDecimal(value, out);
 }
 
-} // namespace pdfsyntax
+} // namespace pdf_syntax

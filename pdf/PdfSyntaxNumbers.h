@@ -10,7 +10,7 @@
 // The numbers of PDF's byte syntax, written and read: decimal digits under a bound that each
 // reader names (held at a limit, at most N digits, or modulo 2^32), signed integers, and
 // references "n g R".
-namespace pdfsyntax {
+namespace pdf_syntax {
 
 // Appends the decimal digits of value, with a "-" in front when it is negative, to out: a
 // string, or any buffer with append(std::string_view). Object numbers, offsets, lengths and the
@@ -129,4 +129,4 @@ bool readReference(std::string_view value, int64_t& number, int64_t& generation)
 // The integer value of a direct integer: the whole text is one, within the 64-bit range.
 bool readInteger(std::string_view value, int64_t& out);
 
-} // namespace pdfsyntax
+} // namespace pdf_syntax

@@ -8,7 +8,7 @@
 #include <bit>
 #include <cstring>
 
-namespace pdfsyntax {
+namespace pdf_syntax {
 
 namespace {
 
@@ -478,4 +478,4 @@ ObjectKeyword findObjectKeyword(std::string_view text, size_t pos, bool atHeader
     return scanObjectTokens(text, pos, atHeader);
 }
 
-} // namespace pdfsyntax
+} // namespace pdf_syntax

@@ -9,7 +9,7 @@
 
 // Indirect objects in PDF's byte syntax: the header "n g obj", the body after it, and the
 // keyword that ends the object's frame.
-namespace pdfsyntax {
+namespace pdf_syntax {
 
 // The header "n g obj" at the start of an indirect object's text.
 struct ObjectHeader {
@@ -58,4 +58,4 @@ struct ObjectKeyword {
 };
 ObjectKeyword findObjectKeyword(std::string_view text, size_t pos, bool atHeader);
 
-} // namespace pdfsyntax
+} // namespace pdf_syntax

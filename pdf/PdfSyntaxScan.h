@@ -11,7 +11,7 @@
 // of regular bytes and of white-space, the word that may begin a reference, and the plain
 // numbers of objects and references as writers put them. Only the pieces of the byte syntax
 // include this; inline, as the scans take these steps at every token.
-namespace pdfsyntax {
+namespace pdf_syntax {
 
 // True when the two bytes at pos are "<<" or ">>" (pair is '<' or '>').
 inline bool doubleBracketAt(std::string_view text, size_t pos, char pair) {
@@ -168,4 +168,4 @@ size_t skipObjectAt(std::string_view text, size_t pos, int depth);
 // A whole token that is an integer within the 64-bit range.
 bool parseDecimal(std::string_view token, int64_t& out);
 
-} // namespace pdfsyntax
+} // namespace pdf_syntax

@@ -3,7 +3,7 @@
 #include "pdf/PdfSyntaxNumbers.h"
 #include "pdf/PdfSyntaxTokens.h"
 
-namespace pdfsyntax {
+namespace pdf_syntax {
 
 size_t findText(std::string_view buffer, std::string_view needle, size_t start) {
     if (needle.empty() || start >= buffer.size()) {
@@ -46,4 +46,4 @@ NumberAfter readNumberAfter(std::string_view buffer, std::string_view key) {
     return result;
 }
 
-} // namespace pdfsyntax
+} // namespace pdf_syntax

@@ -8,7 +8,7 @@
 // Searches in the raw bytes of an object's text, where the first occurrence of a key counts
 // wherever it stands: no token is read, so a key inside a string or a nested dictionary counts
 // as well. Every search stops at the end of its buffer.
-namespace pdfsyntax {
+namespace pdf_syntax {
 
 // Position of the first occurrence of needle in text, or npos (also for an empty needle).
 inline size_t findFirst(std::string_view text, std::string_view needle) {
@@ -53,4 +53,4 @@ struct NumberAfter {
 // a "-" stands right before that digit. Digits accumulate in 32 bits and wrap on overflow.
 NumberAfter readNumberAfter(std::string_view buffer, std::string_view key);
 
-} // namespace pdfsyntax
+} // namespace pdf_syntax

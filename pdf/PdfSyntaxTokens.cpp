@@ -2,7 +2,7 @@
 
 #include "pdf/PdfSyntaxScan.h"
 
-namespace pdfsyntax {
+namespace pdf_syntax {
 
 namespace {
 
@@ -146,4 +146,4 @@ size_t skipObject(std::string_view text, size_t pos) {
     return skipObjectAt(text, pos, 0);
 }
 
-} // namespace pdfsyntax
+} // namespace pdf_syntax

@@ -6,7 +6,7 @@
 
 // The tokens of PDF's byte syntax: the classes of bytes, and the skips of white-space, comments
 // and whole objects. Every scan stops at the end of its buffer.
-namespace pdfsyntax {
+namespace pdf_syntax {
 
 inline constexpr size_t npos = static_cast<size_t>(-1);
 
@@ -68,4 +68,4 @@ size_t skipWhitespace(std::string_view text, size_t pos);
 // one object), or npos when the object is malformed or runs past the end.
 size_t skipObject(std::string_view text, size_t pos);
 
-} // namespace pdfsyntax
+} // namespace pdf_syntax

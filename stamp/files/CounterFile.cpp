@@ -46,7 +46,7 @@ bool parse(std::string_view bytes, int32_t& value) {
     }
     size_t pos = 0;
     int32_t number = 0;
-    if (!numberscan::scanDecimal(text, pos, number)) {
+    if (!number_scan::scanDecimal(text, pos, number)) {
         return false;
     }
     for (; pos < text.size(); ++pos) {

@@ -7,11 +7,11 @@
 #include <charconv>
 #include <limits>
 
-namespace numberscan {
+namespace number_scan {
 
 namespace {
 
-using pdfsyntax::isDigit;
+using pdf_syntax::isDigit;
 
 bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -109,4 +109,4 @@ float scanBoxNumber(std::string_view text, size_t& pos) {
     return negative ? -value : value;
 }
 
-} // namespace numberscan
+} // namespace number_scan

@@ -7,7 +7,7 @@
 // Numbers read from option arguments and from the small text files a run is configured with,
 // by the rules of the C library's scanning functions. Each reads at pos and, when it finds a
 // number, moves pos past it; blanks are those of isspace in the C locale.
-namespace numberscan {
+namespace number_scan {
 
 // "%d": optional blanks, an optional sign, at least one decimal digit. Values beyond 32 bits
 // saturate. False (pos and value untouched) when no digit follows.
@@ -26,4 +26,4 @@ int32_t leadingDecimal(std::string_view text);
 // negative.
 float scanBoxNumber(std::string_view text, size_t& pos);
 
-} // namespace numberscan
+} // namespace number_scan

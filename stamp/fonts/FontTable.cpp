@@ -80,10 +80,10 @@ bool parseMetricsLine(std::string_view line, FontMetrics& font) {
     }
     font.name = std::string(fields[1]);
     for (size_t i = 0; i < 4; ++i) {
-        font.bbox[i] = 2 + i < fields.size() ? numberscan::leadingDecimal(fields[2 + i]) : 0;
+        font.bbox[i] = 2 + i < fields.size() ? number_scan::leadingDecimal(fields[2 + i]) : 0;
     }
     for (size_t code = 0; code < 256 && kFirstWidthField + code < fields.size(); ++code) {
-        font.widths[code] = numberscan::leadingDecimal(fields[kFirstWidthField + code]);
+        font.widths[code] = number_scan::leadingDecimal(fields[kFirstWidthField + code]);
     }
     return true;
 }
@@ -185,7 +185,7 @@ constexpr size_t kSizesLineBytes = 254;
 // Writes widths[0..255] as sixteen lines of sixteen decimal numbers, each followed by a space.
 void appendWidths(std::string& out, const FontMetrics& font) {
     for (int code = 0; code < 256; ++code) {
-        pdfsyntax::appendDecimal(out, font.widths[code]);
+        pdf_syntax::appendDecimal(out, font.widths[code]);
         out += ' ';
         if (code % 16 == 15) {
             out += '\n';
@@ -207,9 +207,9 @@ bool readFontSizes(const std::string& path, SizeTable& table, std::string& openE
         int32_t size = 0;
         int32_t limit = 0;
         size_t pos = 0;
-        if (numberscan::scanDecimal(line, pos, size) && pos < line.size() && line[pos] == ',') {
+        if (number_scan::scanDecimal(line, pos, size) && pos < line.size() && line[pos] == ',') {
             ++pos;
-            numberscan::scanDecimal(line, pos, limit);
+            number_scan::scanDecimal(line, pos, limit);
         }
         table.size[table.count] = size;
         table.widthLimit[table.count] = limit;
@@ -246,7 +246,7 @@ std::string writeFontDescriptor(const std::string& fontName) {
         if (i > 0) {
             out += ' ';
         }
-        pdfsyntax::appendDecimal(out, font->bbox[i]);
+        pdf_syntax::appendDecimal(out, font->bbox[i]);
     }
     out += "]\n/Flags 34\n/ItalicAngle 0\n>>\nendobj\n";
     return out;

@@ -127,7 +127,7 @@ PlacementResult placeText(const PlacementInput& in) {
 
 namespace {
 
-using pdfsyntax::isDigit;
+using pdf_syntax::isDigit;
 
 // The numbers of a box array, scanned from start up to the first "]" or the end of the text.
 // At most four are stored; entries without a number keep the default box's values.
@@ -141,7 +141,7 @@ PageBox scanBoxNumbers(std::string_view text, size_t start) {
             ++pos;
             continue;
         }
-        *slots[stored++] = numberscan::scanBoxNumber(text, pos);
+        *slots[stored++] = number_scan::scanBoxNumber(text, pos);
     }
     return box;
 }
@@ -172,7 +172,7 @@ PageBox readPageSize(std::string_view text) {
             }
             ++pos;
         }
-        if (!numberscan::scanDecimal(text, pos, values[i])) {
+        if (!number_scan::scanDecimal(text, pos, values[i])) {
             break;
         }
     }
@@ -185,9 +185,9 @@ PageBox readPageSize(std::string_view text) {
 }
 
 PageBox readBox(std::string_view text, const PageBox& fallback, CPdfObjectFraming* objects) {
-    size_t keyEnd = pdfsyntax::findLastText(text, "/CropBox");
+    size_t keyEnd = pdf_syntax::findLastText(text, "/CropBox");
     if (keyEnd == 0) {
-        keyEnd = pdfsyntax::findLastText(text, "/MediaBox");
+        keyEnd = pdf_syntax::findLastText(text, "/MediaBox");
     }
     return readBoxAt(text, keyEnd, fallback, objects);
 }
@@ -199,17 +199,17 @@ PageBox readBoxAt(std::string_view text, size_t keyEnd, const PageBox& fallback,
     }
     // A box kept in an object of its own ("/MediaBox 7 0 R") is read from that object; its
     // reference numbers are no box.
-    const size_t valueStart = pdfsyntax::skipWhitespace(text, keyEnd + 1);
+    const size_t valueStart = pdf_syntax::skipWhitespace(text, keyEnd + 1);
     int64_t number = 0;
     int64_t generation = 0;
     if (valueStart < text.size() && text[valueStart] != '[' &&
-        pdfsyntax::readReference(text.substr(valueStart), number, generation)) {
+        pdf_syntax::readReference(text.substr(valueStart), number, generation)) {
         std::string boxText;
         if (objects == nullptr || number > INT32_MAX ||
             !objects->getObjectText(static_cast<int32_t>(number), boxText)) {
             return fallback;
         }
-        const size_t body = pdfsyntax::findBody(boxText);
+        const size_t body = pdf_syntax::findBody(boxText);
         if (body >= boxText.size() || boxText[body] != '[') {
             return fallback;
         }

@@ -1,6 +1,6 @@
 #include "stamp/layout/StampContent.h"
 
-#include "stamp/layout/StampDrawing.h"
+#include "stamp/layout/CStampDrawing.h"
 
 #include <algorithm>
 #include <charconv>
@@ -76,7 +76,7 @@ std::string formatStampContent(const StampContentInput& in) {
 }
 
 void appendStampContent(std::string& out, const StampContentInput& in) {
-    StampDrawing().append(out, in);
+    CStampDrawing().append(out, in);
 }
 
 StampBox stampBoxRect(float advance, float descent, float ascent, int32_t fontSize) {

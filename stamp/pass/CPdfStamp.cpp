@@ -1,7 +1,7 @@
 #include "stamp/pass/CPdfStamp.h"
 
 #include "pdf/CPdfException.h"
-#include "stamp/fonts/EmbeddedFont.h"
+#include "stamp/fonts/CEmbeddedFont.h"
 #include "stamp/fonts/FontTable.h"
 #include "stamp/pass/CPdfStampPass.h"
 
@@ -22,7 +22,7 @@ std::string formatted(const char* format, const std::string& value) {
 
 } // namespace
 
-Reporter CPdfStamp::silent_;
+CReporter CPdfStamp::silent_;
 
 // Every setting starts at its default (see the member initialisers).
 CPdfStamp::CPdfStamp() = default;
@@ -35,7 +35,7 @@ PassResult CPdfStamp::stampDocument(const BeforePlacing& beforePlacing) {
         embeds = embeds || !more.embedFontFile.empty();
     }
     if (embeds && !embeddedFont_) {
-        embeddedFont_ = std::make_unique<EmbeddedFont>();
+        embeddedFont_ = std::make_unique<CEmbeddedFont>();
     }
     CPdfStampPass pass(*this, stamp, *reporter_, embeddedFont_.get(), moreStamps, &resourceNames_);
     runGuarded([&] { pass.stampDocument(beforePlacing); }, [&] { pass.close(); });

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "stamp/pass/CReporter.h"
 #include "stamp/pass/PassResult.h"
-#include "stamp/pass/Reporter.h"
 #include "stamp/pass/RunSettings.h"
 #include "stamp/pass/StampDefinition.h"
 
@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-class EmbeddedFont;
+class CEmbeddedFont;
 struct PassNumbers;
 
 // One stamp job: the settings of a run (its files, how the output is written, the steps after
@@ -57,8 +57,8 @@ class CPdfStamp : public RunSettings {
     // The note (unless quiet) that a signed input is stamped as an update.
     void reportSignedInput() const;
     // Where the job's notes, progress and warnings go; none are kept unless a reporter is set.
-    void setReporter(Reporter& reporter) { reporter_ = &reporter; }
-    Reporter& reporter() const { return *reporter_; }
+    void setReporter(CReporter& reporter) { reporter_ = &reporter; }
+    CReporter& reporter() const { return *reporter_; }
 
     // ---------------------------------------------------------------- the stamps
     // The first stamp: the numbered series that the counter, -export, the rename and the
@@ -83,11 +83,11 @@ class CPdfStamp : public RunSettings {
     bool softFailure = false;
 
   private:
-    static Reporter silent_;
-    Reporter* reporter_ = &silent_;
+    static CReporter silent_;
+    CReporter* reporter_ = &silent_;
 
     // -embedfont: the font of the run, lent to each pass.
-    std::unique_ptr<EmbeddedFont> embeddedFont_;
+    std::unique_ptr<CEmbeddedFont> embeddedFont_;
     // The resource names the job's passes drew (a text-lines run has several passes).
     std::set<std::string> resourceNames_;
 };

@@ -8,15 +8,15 @@
 #include "pdf/PdfSyntax.h"
 #include "platform/Platform.h"
 #include "stamp/files/CounterFile.h"
-#include "stamp/fonts/EmbeddedFont.h"
+#include "stamp/fonts/CEmbeddedFont.h"
 #include "stamp/fonts/FontTable.h"
 #include "stamp/layout/StampContent.h"
 #include "stamp/pass/SignatureCheck.h"
 #include "stamp/text/PageNumbering.h"
 #include "stamp/text/TextEncoding.h"
 #include "stamp/write/COutputFile.h"
+#include "stamp/write/CPseudoRandom.h"
 #include "stamp/write/InputCopy.h"
-#include "stamp/write/PseudoRandom.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -25,7 +25,7 @@
 #include <string>
 
 CPdfStampPass::CPdfStampPass(const RunSettings& run, const StampDefinition& stamp,
-                             Reporter& reporter, EmbeddedFont* font,
+                             CReporter& reporter, CEmbeddedFont* font,
                              std::span<const StampDefinition> moreStamps,
                              std::set<std::string>* usedNames)
     : run_(run), stamp_(stamp), reporter_(reporter),
@@ -119,14 +119,14 @@ void CPdfStampPass::close() {
     inputEntries_ = nullptr;
 }
 
-void CPdfStampPass::refuseOutputOverInput(const RunSettings& run, Reporter& reporter) {
+void CPdfStampPass::refuseOutputOverInput(const RunSettings& run, CReporter& reporter) {
     if (run.inputName == run.outputName || platform::sameFile(run.inputName, run.outputName)) {
         reporter.note("\nOutput file is the input file: '" + run.outputName + "'\n");
         throw CPdfException("The output file is the input file");
     }
 }
 
-void CPdfStampPass::reportSignedInput(const RunSettings& run, Reporter& reporter) {
+void CPdfStampPass::reportSignedInput(const RunSettings& run, CReporter& reporter) {
     if (!run.quiet) {
         reporter.note("Signed PDF file: the stamp is added as an incremental update, so that "
                       "the signature stays valid\n");
@@ -256,13 +256,13 @@ std::string CPdfStampPass::makeResourceName(const char* prefix) const {
     // a process stamped before it.
     std::set<std::string>& used = *usedNames_;
     const platform::LocalTime now = platform::now();
-    PseudoRandom numbers(static_cast<uint32_t>(now.epochSeconds + now.millisecond));
+    CPseudoRandom numbers(static_cast<uint32_t>(now.epochSeconds + now.millisecond));
     std::string name;
     do {
         // Appended, not added up: GCC 12 warns wrongly (-Wrestrict) of "prefix + number".
         name.clear();
         name.append(prefix);
-        pdfsyntax::appendDecimal(name, static_cast<int64_t>(numbers.next()) + now.millisecond);
+        pdf_syntax::appendDecimal(name, static_cast<int64_t>(numbers.next()) + now.millisecond);
     } while (!used.insert(name).second);
     return name;
 }
@@ -332,7 +332,7 @@ void CPdfStampPass::writeStampObjects() {
         drawn.pictureDrawing.setStyle(drawn.graphicsStateName, drawn.imageName, markedDocument_);
         drawn.placedFrom.reset();
         drawn.room.known = false;
-        drawn.composer = TextComposer(*drawn.definition, pageCount_);
+        drawn.composer = CTextComposer(*drawn.definition, pageCount_);
     }
 }
 
@@ -389,8 +389,8 @@ void CPdfStampPass::copyObjects() {
         if (entries[j].type == 0 || output_.row(j).inUse || pages_.nodeEdit(j) != nullptr) {
             continue;
         }
-        ObjectExtent extent;
-        if (!objects_.locateObject(number, extent)) {
+        ObjectFrame frame;
+        if (!objects_.locateObject(number, frame)) {
             continue;
         }
         const uint64_t start = output_.offset();
@@ -402,7 +402,7 @@ void CPdfStampPass::copyObjects() {
         if (pageIndex > 0 && isAnyStampSelected(pageIndex)) {
             stampPage(number, static_cast<size_t>(pageIndex - 1));
         } else {
-            copyObject(number, extent);
+            copyObject(number, frame);
         }
         requireObjectWritten(j, start);
         output_.row(j).inUse = true;
@@ -412,22 +412,22 @@ void CPdfStampPass::copyObjects() {
     writeEditedNodes();
 }
 
-void CPdfStampPass::copyObject(int32_t number, const ObjectExtent& extent) {
+void CPdfStampPass::copyObject(int32_t number, const ObjectFrame& frame) {
     if ((*inputEntries_)[static_cast<size_t>(number)].type == 1) {
-        if (extent.framedLength >= 0) {
+        if (frame.framedLength >= 0) {
             // A stream framed by its "endstream", written with the /Length of that frame.
             std::string head;
-            if (!objects_.framedStreamHead(extent, head)) {
+            if (!objects_.framedStreamHead(frame, head)) {
                 throw CPdfException("Can't read the input file");
             }
             noteReferencePast(number, nullReferencesPast(head, inputEntries_->size()));
             output_.write(head);
-            copyInputRange(*inputFile_, output_, extent.keywordStart,
-                           extent.length - (extent.keywordStart - extent.start));
+            copyInputRange(*inputFile_, output_, frame.keywordStart,
+                           frame.length - (frame.keywordStart - frame.start));
             return;
         }
-        noteReferencePast(number, copyInputObject(*inputFile_, output_, extent.start, extent.length,
-                                                  extent.isStream, inputEntries_->size()));
+        noteReferencePast(number, copyInputObject(*inputFile_, output_, frame.start, frame.length,
+                                                  frame.isStream, inputEntries_->size()));
         return;
     }
     std::string text;
@@ -510,7 +510,7 @@ void CPdfStampPass::appendStampDrawing(DrawnStamp& drawn, size_t pageIndex, std:
     if (first) {
         noteStampedPage(pageIndex, shown);
     }
-    appendStampContent(drawn, pageIndex, out);
+    appendDrawnStamp(drawn, pageIndex, out);
 }
 
 // Pages are stamped in object-number order: the first and last in page order are kept apart.
@@ -571,8 +571,8 @@ void CPdfStampPass::stampPagesForUpdate() {
     // read beyond what the page tree showed.
     for (const auto& [number, position] : pages_.byNumber()) {
         const int32_t object = static_cast<int32_t>(number);
-        ObjectExtent extent;
-        if (output_.row(number).inUse || !objects_.locateObject(object, extent)) {
+        ObjectFrame frame;
+        if (output_.row(number).inUse || !objects_.locateObject(object, frame)) {
             continue;
         }
         countPageProgress();
@@ -586,7 +586,7 @@ void CPdfStampPass::stampPagesForUpdate() {
     writeEditedNodes();
 }
 
-void CPdfStampPass::appendStampContent(DrawnStamp& drawn, size_t pageIndex, std::string& out) {
+void CPdfStampPass::appendDrawnStamp(DrawnStamp& drawn, size_t pageIndex, std::string& out) {
     const StampDefinition& stamp = *drawn.definition;
     const bool embedded = !stamp.embedFontFile.empty();
     const std::string_view shown = embedded ? std::string_view(glyphArray_) : literalText_;
@@ -672,7 +672,7 @@ bool CPdfStampPass::isMarkedCatalog() {
 
 void CPdfStampPass::reserveEmbeddedFontObjects() {
     if (embeddedFont_ == nullptr) {
-        ownFont_ = std::make_unique<EmbeddedFont>();
+        ownFont_ = std::make_unique<CEmbeddedFont>();
         embeddedFont_ = ownFont_.get();
     }
     try {
@@ -684,7 +684,7 @@ void CPdfStampPass::reserveEmbeddedFontObjects() {
     // The rows stay free until the objects are written after the pages; the Type0 font comes
     // first and is what the pages name.
     embeddingStamp_->fontObjectNumber =
-        static_cast<int32_t>(output_.reserveRows(EmbeddedFont::kObjectCount));
+        static_cast<int32_t>(output_.reserveRows(CEmbeddedFont::kObjectCount));
 }
 
 void CPdfStampPass::writeEmbeddedFontObjects() {
@@ -721,7 +721,7 @@ void CPdfStampPass::readPictures() {
                                 "' and -overlay '" + stamp.overlayFile + "' were both given\n");
         }
         if (drawn.overlay) {
-            drawn.overlayPage = OverlayPage::read(stamp.overlayFile, stamp.overlayPage);
+            drawn.overlayPage = COverlayPage::read(stamp.overlayFile, stamp.overlayPage);
             drawn.pictureSize = pictureSize(
                 stamp, PictureSize{drawn.overlayPage.width(), drawn.overlayPage.height()});
         } else if (drawn.picture) {
@@ -739,7 +739,7 @@ void CPdfStampPass::writePictureObjects(DrawnStamp& drawn) {
         const auto first = static_cast<int64_t>(output_.rowCount());
         drawn.imageObjectNumber = static_cast<int32_t>(first);
         for (size_t i = 0; i < drawn.overlayPage.objectCount(); ++i) {
-            output_.addOutputObject(drawn.overlayPage.objectText(i, first));
+            output_.addOutputObject(drawn.overlayPage.formattedObject(i, first));
         }
         return;
     }

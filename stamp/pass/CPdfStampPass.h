@@ -2,24 +2,25 @@
 
 #include "pdf/CPdfDictionaryShape.h"
 #include "pdf/CPdfDocument.h"
+#include "pdf/CPdfEditLog.h"
 #include "pdf/CPdfObjectFraming.h"
 #include "pdf/CPdfXRef.h"
 #include "pdf/PdfSyntax.h"
+#include "stamp/layout/CStampDrawing.h"
 #include "stamp/layout/Placement.h"
-#include "stamp/layout/StampDrawing.h"
-#include "stamp/pass/PageList.h"
+#include "stamp/pass/CPageList.h"
+#include "stamp/pass/CReporter.h"
 #include "stamp/pass/PassResult.h"
-#include "stamp/pass/Reporter.h"
 #include "stamp/pass/RunSettings.h"
 #include "stamp/pass/StampDefinition.h"
-#include "stamp/picture/OverlayPage.h"
-#include "stamp/picture/PictureDrawing.h"
+#include "stamp/picture/COverlayPage.h"
+#include "stamp/picture/CPictureDrawing.h"
 #include "stamp/picture/PictureImage.h"
 #include "stamp/picture/PicturePlacement.h"
+#include "stamp/text/CTextComposer.h"
 #include "stamp/text/ComposeText.h"
-#include "stamp/text/TextComposer.h"
 #include "stamp/write/COutputWriter.h"
-#include "stamp/write/PlainStreamHead.h"
+#include "stamp/write/CPlainStreamHead.h"
 #include "stamp/write/ReferenceScan.h"
 
 #include <cstdint>
@@ -37,7 +38,7 @@
 
 class CPdfSecurityHandler;
 class CPdfInputFile;
-class EmbeddedFont;
+class CEmbeddedFont;
 
 // The numbers of a pass that the steps after it name files and counters by.
 struct PassNumbers {
@@ -58,8 +59,8 @@ class CPdfStampPass {
     // pages with its own numbering; at most one of all the stamps embeds a font. usedNames, when
     // given, holds the resource names the job's passes drew before, which this pass does not
     // draw again; without it the pass keeps its own.
-    CPdfStampPass(const RunSettings& run, const StampDefinition& stamp, Reporter& reporter,
-                  EmbeddedFont* font = nullptr, std::span<const StampDefinition> moreStamps = {},
+    CPdfStampPass(const RunSettings& run, const StampDefinition& stamp, CReporter& reporter,
+                  CEmbeddedFont* font = nullptr, std::span<const StampDefinition> moreStamps = {},
                   std::set<std::string>* usedNames = nullptr);
     ~CPdfStampPass();
     CPdfStampPass(const CPdfStampPass&) = delete;
@@ -84,15 +85,15 @@ class CPdfStampPass {
     void close();
 
     // The note (unless quiet) that a signed input is stamped as an update.
-    static void reportSignedInput(const RunSettings& run, Reporter& reporter);
+    static void reportSignedInput(const RunSettings& run, CReporter& reporter);
     // Throws (after reporting why) when the output name denotes the input file, which writing
     // would destroy while it is read.
-    static void refuseOutputOverInput(const RunSettings& run, Reporter& reporter);
+    static void refuseOutputOverInput(const RunSettings& run, CReporter& reporter);
 
   private:
     const RunSettings& run_;
     const StampDefinition& stamp_;
-    Reporter& reporter_;
+    CReporter& reporter_;
 
     // One stamp of the pass with the objects written for it once per document.
     struct DrawnStamp {
@@ -108,10 +109,10 @@ class CPdfStampPass {
         std::string colorOperator;
         std::string boxColorOperator;
         // The stamp's text for the pass's page count.
-        TextComposer composer;
+        CTextComposer composer;
         // The stream text, its drawing around the text kept from page to page; its style is set
         // once the pass knows its resources and whether the document is tagged.
-        StampDrawing drawing;
+        CStampDrawing drawing;
         // The place of the last page and what it was made from: a page whose inputs compare
         // equal takes the same place.
         struct PlaceInputs {
@@ -134,11 +135,11 @@ class CPdfStampPass {
         bool picture = false;
         PictureImage image;
         bool overlay = false;
-        OverlayPage overlayPage;
+        COverlayPage overlayPage;
         std::string imageName;
         int32_t imageObjectNumber = 0;
         PictureSize pictureSize;
-        PictureDrawing pictureDrawing;
+        CPictureDrawing pictureDrawing;
         // The stamp's own texts hold no byte that a literal string escapes or converts, nor a
         // backslash: its composed text is its literal text as it stands (numbers, decimal or
         // roman, never hold such a byte).
@@ -170,17 +171,17 @@ class CPdfStampPass {
     // The number the -import counter file holds.
     int32_t importStartNumber() const;
     void copyObjects();
-    void copyObject(int32_t number, const ObjectExtent& extent);
+    void copyObject(int32_t number, const ObjectFrame& frame);
     void stampPage(int32_t number, size_t pageIndex);
     // Stamps the page whose text pageText_ holds as object number.
     void stampPageText(int32_t number, size_t pageIndex);
     // The page-tree nodes whose /Kids the output writes anew (pages listed again or written in
     // /Kids, nodes met again), each with the pages of its own places.
     void writeEditedNodes();
-    void writeEditedNode(const PageList::NodeEdit& edit);
+    void writeEditedNode(const CPageList::NodeEdit& edit);
     // The text of an own place as object place.number, /Parent naming its node; nodeText is
     // the text of that node, kids its /Kids.
-    std::string ownPlaceText(const PageList::OwnPlace& place, std::string_view nodeText,
+    std::string ownPlaceText(const CPageList::OwnPlace& place, std::string_view nodeText,
                              const std::vector<PageTreeKid>& kids);
     // Composes the text of the stamp on the page at pageIndex and appends its drawing to out.
     void appendStampDrawing(DrawnStamp& stamp, size_t pageIndex, std::string& out);
@@ -222,8 +223,8 @@ class CPdfStampPass {
     }
     // Warns, once a pass, that object number names named (unless 0), which is not in the file.
     void noteReferencePast(int64_t number, uint64_t named);
-    bool findObjectExtent(int32_t number, ObjectExtent& out) {
-        return objects_.findObjectExtent(number, out);
+    bool findObjectFrame(int32_t number, ObjectFrame& out) {
+        return objects_.findObjectFrame(number, out);
     }
 
     // The update instead of the rewrite: the whole input copied first, the stamped pages after
@@ -233,7 +234,7 @@ class CPdfStampPass {
     // --- the stamp on a page
     // The drawing of the stamp being drawn on the page, for the text just composed, appended to
     // out.
-    void appendStampContent(DrawnStamp& drawn, size_t pageIndex, std::string& out);
+    void appendDrawnStamp(DrawnStamp& drawn, size_t pageIndex, std::string& out);
     // The font's descent and ascent in thousandths of the font size, for the box behind the text.
     void stampFontExtent(const StampDefinition& stamp, float& descent, float& ascent) const;
     // Whether the catalog has /MarkInfo with /Marked true, directly or through references: the
@@ -248,7 +249,7 @@ class CPdfStampPass {
 
     // --- page rewrite (stamp/write/CPdfStampPatch.cpp)
     // A page's dictionary is read for its contents and resources, and the resources written in
-    // it for their fonts and graphics states; the form of the pages read last is kept.
+    // it for their fonts and graphics states; the shape of the pages read last is kept.
     static constexpr std::string_view kPageKeys[] = {"Contents", "Resources"};
     static constexpr std::string_view kPageResourceKeys[] = {"Font", "ExtGState", "XObject"};
     CPdfDictionaryShape pageShape_{kPageKeys, 1, kPageResourceKeys};
@@ -256,44 +257,43 @@ class CPdfStampPass {
     // The edits made to the page are logged, so that an entry found before them can be
     // carried over.
     void patchContents(std::string& page, size_t dict,
-                       const std::optional<pdfsyntax::DictEntry>& contents, int64_t save,
-                       int64_t stamp, pdfsyntax::EditLog& edits);
+                       const std::optional<pdf_syntax::DictEntry>& contents, int64_t save,
+                       int64_t stamp, CPdfEditLog& edits);
     // Contents that are a reference to object number: a stream is wrapped in an array with the
     // two stamp streams, an array object gets them at its ends, a reference to nothing is
     // replaced.
-    void patchReferencedContents(std::string& page, const pdfsyntax::DictEntry& contents,
-                                 int64_t number, int64_t save, int64_t stamp,
-                                 pdfsyntax::EditLog& edits);
+    void patchReferencedContents(std::string& page, const pdf_syntax::DictEntry& contents,
+                                 int64_t number, int64_t save, int64_t stamp, CPdfEditLog& edits);
     // Whether object number is a stream, judged from the bytes at its row's offset alone: its
     // own header, a dictionary of plain entries (no strings, comments or nested dictionaries)
     // and the keyword "stream" right after it, and an "endobj" in the file after its start.
     // Such an object is framed as a stream; false leaves every other form to the framing.
     bool isPlainStreamObject(int64_t number);
-    PlainStreamHead streamHead_; // the form of the contents' heads read last
+    CPlainStreamHead streamHead_; // the shape of the contents' heads read last
     // Where the file's last "endobj" starts (-1 when it holds none), found once a pass.
     int64_t lastEndobjStart();
     // The contents array object number (its text in target, its array at body) with the two
     // stamp streams at its ends: written again, or given to the page as its own array when it
     // is shared.
-    void patchContentsArray(std::string& page, const pdfsyntax::DictEntry& contents, int64_t number,
-                            std::string& target, size_t body, int64_t save, int64_t stamp,
-                            pdfsyntax::EditLog& edits);
+    void patchContentsArray(std::string& page, const pdf_syntax::DictEntry& contents,
+                            int64_t number, std::string& target, size_t body, int64_t save,
+                            int64_t stamp, CPdfEditLog& edits);
     // The contents value replaced by an array of the two stamp streams alone (contents that
     // draw nothing).
     // The warning that a page's contents name an object that draws nothing (what it is).
     void reportMissingContents(int64_t number, std::string_view what) const;
-    void replaceContents(std::string& page, const pdfsyntax::DictEntry& contents, int64_t save,
-                         int64_t stamp, pdfsyntax::EditLog& edits);
+    void replaceContents(std::string& page, const pdf_syntax::DictEntry& contents, int64_t save,
+                         int64_t stamp, CPdfEditLog& edits);
     bool isContentsOfUnstampedPage(int32_t number);
     // resourceEntries: where not null, the /Font and /ExtGState entries of a resource
     // dictionary written in the page, found already.
     void patchResources(std::string& page, size_t dict,
-                        const std::optional<pdfsyntax::DictEntry>& resources, size_t pageIndex,
-                        const std::optional<pdfsyntax::DictEntry>* resourceEntries = nullptr);
+                        const std::optional<pdf_syntax::DictEntry>& resources, size_t pageIndex,
+                        const std::optional<pdf_syntax::DictEntry>* resourceEntries = nullptr);
     // Every stamp's font and graphics state into the resource dictionary at dictStart; known,
     // where not null, holds its /Font and /ExtGState entries as they stand in buffer.
     void addStampResources(std::string& buffer, size_t dictStart,
-                           const std::optional<pdfsyntax::DictEntry>* known = nullptr);
+                           const std::optional<pdf_syntax::DictEntry>* known = nullptr);
     // The texts addStampResources inserts, the same on every page of the pass: made once the
     // stamps' resource objects are numbered.
     void makeStampResourceTexts();
@@ -301,7 +301,7 @@ class CPdfStampPass {
     // its dictionary and written again; left alone when it cannot be read, has been rewritten
     // in this pass already, or holds no dictionary.
     template <class Edit>
-    void rewriteReferencedDictionary(std::string_view text, const pdfsyntax::DictEntry& entry,
+    void rewriteReferencedDictionary(std::string_view text, const pdf_syntax::DictEntry& entry,
                                      Edit edit);
     std::string inheritedResources(size_t pageIndex);
     void writeRewrittenObject(int64_t number, std::string_view text);
@@ -329,7 +329,7 @@ class CPdfStampPass {
 
     // ---------------------------------------------------------------- the pages
     // The pages with their own boxes: each stamp's -pagesize replaces them where it draws.
-    PageList pages_{objects_};
+    CPageList pages_{objects_};
     uint32_t pageCount_ = 0;
     // The objects that pages left unstamped in this pass name as their /Contents, once a
     // shared contents array makes them needed.
@@ -380,8 +380,8 @@ class CPdfStampPass {
 
     // -embedfont: the font of the run (or of the pass alone), the page's text as glyphs and its
     // width in thousandths.
-    EmbeddedFont* embeddedFont_ = nullptr;
-    std::unique_ptr<EmbeddedFont> ownFont_;
+    CEmbeddedFont* embeddedFont_ = nullptr;
+    std::unique_ptr<CEmbeddedFont> ownFont_;
     std::string glyphArray_;
     float glyphArrayWidth_ = 0.0f;
 };

@@ -1,6 +1,6 @@
 #include "stamp/text/ComposeText.h"
 
-#include "stamp/text/TextComposer.h"
+#include "stamp/text/CTextComposer.h"
 #include "stamp/text/TextEncoding.h"
 
 #include <array>
@@ -47,7 +47,7 @@ void escapeForLiteralString(std::string_view text, std::string& out) {
 
 void composeText(const StampDefinition& stamp, int32_t number, uint32_t pageCount,
                  ComposedText& out) {
-    TextComposer(stamp, pageCount).compose(number, out);
+    CTextComposer(stamp, pageCount).compose(number, out);
 }
 
 ComposedText composeText(const StampDefinition& stamp, int32_t number, uint32_t pageCount) {

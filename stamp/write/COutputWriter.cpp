@@ -187,7 +187,7 @@ void COutputWriter::writeNumber(int64_t value) {
         COutputFile& file;
         void append(std::string_view digits) { file.write(digits); }
     } sink{*file_};
-    pdfsyntax::appendDecimal(sink, value);
+    pdf_syntax::appendDecimal(sink, value);
 }
 
 void COutputWriter::startRows(size_t inputRows, size_t capacity) {

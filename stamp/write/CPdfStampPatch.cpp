@@ -14,9 +14,9 @@
 #include <cstring>
 #include <string>
 
-using pdfsyntax::DictEntry;
-using pdfsyntax::npos;
-using pdfsyntax::ValueKind;
+using pdf_syntax::DictEntry;
+using pdf_syntax::npos;
+using pdf_syntax::ValueKind;
 
 namespace {
 
@@ -58,13 +58,13 @@ class RefText : public ShortText {
   public:
     RefText(std::string_view before, int64_t a, std::string_view after) {
         append(before);
-        pdfsyntax::appendDecimal(*this, a);
+        pdf_syntax::appendDecimal(*this, a);
         append(after);
     }
     RefText(std::string_view before, int64_t a, std::string_view between, int64_t b,
             std::string_view after)
         : RefText(before, a, between) {
-        pdfsyntax::appendDecimal(*this, b);
+        pdf_syntax::appendDecimal(*this, b);
         append(after);
     }
 };
@@ -94,12 +94,12 @@ namespace {
 
 // Sets the value of key in the dictionary at dict of text (adding the entry where it has none).
 void setEntry(std::string& text, size_t dict, std::string_view key, std::string_view value) {
-    if (const auto entry = pdfsyntax::findEntry(text, dict, key)) {
+    if (const auto entry = pdf_syntax::findEntry(text, dict, key)) {
         // A value that followed its key without a space ("/Count/x") gets one before it, so
         // that it does not become a part of the key's name.
         const bool joined =
             entry->valueStart > 0 &&
-            pdfsyntax::isRegular(static_cast<unsigned char>(text[entry->valueStart - 1]));
+            pdf_syntax::isRegular(static_cast<unsigned char>(text[entry->valueStart - 1]));
         text.replace(entry->valueStart, entry->valueEnd - entry->valueStart,
                      joined ? " " + std::string(value) : std::string(value));
         return;
@@ -125,7 +125,7 @@ std::vector<std::pair<bool, int64_t>> listedKids(std::string_view text, size_t p
 // The /Count of the node object text as a fetch of the node reads it: its kind (or None where
 // the text does not parse) and its value where it is an integer.
 std::pair<ElementKind, int64_t> parsedCount(const std::string& text) {
-    const auto header = pdfsyntax::readObjectHeader(text);
+    const auto header = pdf_syntax::readObjectHeader(text);
     if (!header) {
         return {ElementKind::None, 0};
     }
@@ -153,12 +153,12 @@ CPdfException damagedNode(int32_t node, std::string_view what) {
 } // namespace
 
 void CPdfStampPass::writeEditedNodes() {
-    for (const PageList::NodeEdit& edit : pages_.nodeEdits()) {
+    for (const CPageList::NodeEdit& edit : pages_.nodeEdits()) {
         writeEditedNode(edit);
     }
 }
 
-void CPdfStampPass::writeEditedNode(const PageList::NodeEdit& edit) {
+void CPdfStampPass::writeEditedNode(const CPageList::NodeEdit& edit) {
     std::string node;
     if (!getCopiedText(edit.node, node)) {
         throw damagedNode(edit.node, "cannot be read");
@@ -176,7 +176,7 @@ void CPdfStampPass::writeEditedNode(const PageList::NodeEdit& edit) {
     }
     std::vector<std::string> ownReferences;
     ownReferences.reserve(edit.places.size());
-    const std::vector<PageList::OwnPlace>& places = pages_.ownPlaces();
+    const std::vector<CPageList::OwnPlace>& places = pages_.ownPlaces();
     for (size_t k : edit.places) {
         if (places[k].kid >= kids.size()) {
             throw damagedNode(edit.node, "reads differently the second time");
@@ -187,7 +187,7 @@ void CPdfStampPass::writeEditedNode(const PageList::NodeEdit& edit) {
     // leaves nothing; after anything else it leaves "null", so that numbers passed over before
     // it cannot make a reference with what follows it ("6 0 2 0 R R" without "2 0 R").
     const size_t kidsAt = findPageTreeKids(node);
-    const size_t open = node[kidsAt] == '[' ? kidsAt : pdfsyntax::skipWhitespace(node, kidsAt + 1);
+    const size_t open = node[kidsAt] == '[' ? kidsAt : pdf_syntax::skipWhitespace(node, kidsAt + 1);
     auto followsAKid = [&](size_t k) {
         const size_t from = k > 0 ? kids[k - 1].end : open + 1;
         if ((k == 0 && (open >= kids[0].start || node[open] != '[')) || from > kids[k].start) {
@@ -195,7 +195,7 @@ void CPdfStampPass::writeEditedNode(const PageList::NodeEdit& edit) {
         }
         return std::all_of(node.begin() + static_cast<std::ptrdiff_t>(from),
                            node.begin() + static_cast<std::ptrdiff_t>(kids[k].start), [](char c) {
-                               return pdfsyntax::isWhitespace(static_cast<unsigned char>(c));
+                               return pdf_syntax::isWhitespace(static_cast<unsigned char>(c));
                            });
     };
     for (size_t kid : edit.dropped) {
@@ -213,14 +213,14 @@ void CPdfStampPass::writeEditedNode(const PageList::NodeEdit& edit) {
     }
     out.append(node, copied);
     // The node is written with one /Kids, the one read, and one /Count.
-    if (const size_t dict = pdfsyntax::findBodyDictionary(out); dict != npos) {
-        pdfsyntax::dropEarlierEntries(out, dict, "Kids");
+    if (const size_t dict = pdf_syntax::findBodyDictionary(out); dict != npos) {
+        pdf_syntax::dropEarlierEntries(out, dict, "Kids");
         if (edit.count >= 0) {
             std::string count;
-            pdfsyntax::appendDecimal(count, edit.count);
+            pdf_syntax::appendDecimal(count, edit.count);
             setEntry(out, dict, "Count", count);
         }
-        pdfsyntax::dropEarlierEntries(out, dict, "Count");
+        pdf_syntax::dropEarlierEntries(out, dict, "Count");
     }
     // The written node must list the kids written, and its /Count must read as the count set
     // or, kept as it is (the root's, smaller than the pages found, counts the pages stamped),
@@ -235,7 +235,7 @@ void CPdfStampPass::writeEditedNode(const PageList::NodeEdit& edit) {
     const size_t endobj = node.rfind("endobj");
     const bool endKept =
         endobj == npos ||
-        (endobj > 0 && !pdfsyntax::isRegular(static_cast<unsigned char>(node[endobj - 1])) &&
+        (endobj > 0 && !pdf_syntax::isRegular(static_cast<unsigned char>(node[endobj - 1])) &&
          std::string_view(out).ends_with(std::string_view(node).substr(endobj)));
     std::string list;
     for (const std::string_view kid : written) {
@@ -249,7 +249,7 @@ void CPdfStampPass::writeEditedNode(const PageList::NodeEdit& edit) {
     }
     writeRewrittenObject(edit.node, out);
     for (size_t k : edit.places) {
-        const PageList::OwnPlace& place = places[k];
+        const CPageList::OwnPlace& place = places[k];
         if (place.kid >= kids.size() || kids[place.kid].direct != place.direct ||
             (!place.direct && kids[place.kid].number != place.listed)) {
             throw damagedNode(edit.node, "reads differently the second time");
@@ -269,10 +269,10 @@ void CPdfStampPass::writeEditedNode(const PageList::NodeEdit& edit) {
     }
 }
 
-std::string CPdfStampPass::ownPlaceText(const PageList::OwnPlace& place, std::string_view nodeText,
+std::string CPdfStampPass::ownPlaceText(const CPageList::OwnPlace& place, std::string_view nodeText,
                                         const std::vector<PageTreeKid>& kids) {
     std::string text;
-    pdfsyntax::appendDecimal(text, place.number);
+    pdf_syntax::appendDecimal(text, place.number);
     text += " 0 obj\n";
     if (place.direct) {
         const PageTreeKid& kid = kids[place.kid];
@@ -282,7 +282,7 @@ std::string CPdfStampPass::ownPlaceText(const PageList::OwnPlace& place, std::st
         std::string page;
         const auto header =
             place.listed <= INT32_MAX && getCopiedText(static_cast<int32_t>(place.listed), page)
-                ? pdfsyntax::readObjectHeader(page)
+                ? pdf_syntax::readObjectHeader(page)
                 : std::nullopt;
         if (!header) {
             throw CPdfException("PDF file was damaged", "the page object " +
@@ -290,13 +290,13 @@ std::string CPdfStampPass::ownPlaceText(const PageList::OwnPlace& place, std::st
                                                             " cannot be read again");
         }
         text.append(
-            std::string_view(page).substr(pdfsyntax::skipWhitespace(page, header->bodyStart)));
+            std::string_view(page).substr(pdf_syntax::skipWhitespace(page, header->bodyStart)));
     }
-    const size_t dict = pdfsyntax::findBodyDictionary(text);
+    const size_t dict = pdf_syntax::findBodyDictionary(text);
     if (dict != npos) {
         setEntry(text, dict, "Parent",
                  RefText("", place.node, " ", outputGeneration(place.node), " R"));
-        pdfsyntax::dropEarlierEntries(text, dict, "Parent");
+        pdf_syntax::dropEarlierEntries(text, dict, "Parent");
     }
     return text;
 }
@@ -304,7 +304,7 @@ std::string CPdfStampPass::ownPlaceText(const PageList::OwnPlace& place, std::st
 void CPdfStampPass::patchPage(std::string& page, int32_t pageObjectNumber, size_t pageIndex) {
     const int64_t save = static_cast<int64_t>(output_.rowCount()) - 2;
     const int64_t stamp = static_cast<int64_t>(output_.rowCount()) - 1;
-    const size_t dict = pdfsyntax::findBodyDictionary(page);
+    const size_t dict = pdf_syntax::findBodyDictionary(page);
     if (dict != npos) {
         // Both entries are found in one scan (or from the form of the pages before), and with
         // them, where the resources are a dictionary in the page, its font and graphics-state
@@ -323,11 +323,11 @@ void CPdfStampPass::patchPage(std::string& page, int32_t pageObjectNumber, size_
                                               .substr(dict, found[k]->keyStart - dict)
                                               .find(kEntryKeys[k]) != npos;
         }
-        pdfsyntax::EditLog edits;
+        CPdfEditLog edits;
         patchContents(page, dict, found[0], save, stamp, edits);
         std::optional<DictEntry> resources = found[1];
         if (resources && !edits.carry(*resources)) {
-            resources = pdfsyntax::findEntry(page, dict, "Resources");
+            resources = pdf_syntax::findEntry(page, dict, "Resources");
             resourceEntriesKnown = false;
         }
         for (std::optional<DictEntry>& entry : resourceEntries) {
@@ -339,7 +339,7 @@ void CPdfStampPass::patchPage(std::string& page, int32_t pageObjectNumber, size_
                        resourceEntriesKnown ? resourceEntries : nullptr);
         for (size_t k = 0; k < 2; ++k) {
             if (repeated[k]) {
-                pdfsyntax::dropEarlierEntries(page, dict, kEntryKeys[k].substr(1));
+                pdf_syntax::dropEarlierEntries(page, dict, kEntryKeys[k].substr(1));
             }
         }
     }
@@ -351,7 +351,7 @@ void CPdfStampPass::patchPage(std::string& page, int32_t pageObjectNumber, size_
 namespace {
 
 // Inserts part at pos of text and records it.
-void insertLogged(std::string& text, size_t pos, std::string_view part, pdfsyntax::EditLog& edits) {
+void insertLogged(std::string& text, size_t pos, std::string_view part, CPdfEditLog& edits) {
     text.insert(pos, part);
     edits.record(pos, 0, part.size());
 }
@@ -365,7 +365,7 @@ namespace {
 // stands between, and before the line end that precedes it; else right after the reference,
 // so that nothing but references goes into the array.
 void wrapContentsReference(std::string& page, const DictEntry& contents, int64_t save,
-                           int64_t stamp, pdfsyntax::EditLog& edits) {
+                           int64_t stamp, CPdfEditLog& edits) {
     size_t close = contents.valueEnd;
     for (size_t i = contents.valueEnd; i < page.size(); ++i) {
         const char c = page[i];
@@ -373,7 +373,7 @@ void wrapContentsReference(std::string& page, const DictEntry& contents, int64_t
             close = i;
             break;
         }
-        if (!pdfsyntax::isWhitespace(static_cast<unsigned char>(c))) {
+        if (!pdf_syntax::isWhitespace(static_cast<unsigned char>(c))) {
             break; // a comment or a stray object stays outside the array
         }
     }
@@ -412,7 +412,7 @@ void wrapContentsReference(std::string& page, const DictEntry& contents, int64_t
 
 void CPdfStampPass::patchContents(std::string& page, size_t dict,
                                   const std::optional<DictEntry>& contents, int64_t save,
-                                  int64_t stamp, pdfsyntax::EditLog& edits) {
+                                  int64_t stamp, CPdfEditLog& edits) {
     if (!contents) {
         insertLogged(page, dict + 2, RefText("/Contents [ ", save, " 0 R ", stamp, " 0 R ]"),
                      edits);
@@ -422,19 +422,19 @@ void CPdfStampPass::patchContents(std::string& page, size_t dict,
     const std::string_view value = valueOf(page, *contents);
     int64_t number = 0;
     int64_t generation = 0;
-    if (!value.empty() && pdfsyntax::isDigit(static_cast<unsigned char>(value[0])) &&
-        pdfsyntax::readReference(value, number, generation)) {
+    if (!value.empty() && pdf_syntax::isDigit(static_cast<unsigned char>(value[0])) &&
+        pdf_syntax::readReference(value, number, generation)) {
         patchReferencedContents(page, *contents, number, save, stamp, edits);
         return;
     }
-    switch (pdfsyntax::valueKind(page, *contents)) {
+    switch (pdf_syntax::valueKind(page, *contents)) {
     case ValueKind::Array:
         // The array written in the page: the save stream first, the stamp stream last.
         insertLogged(page, contents->valueEnd - 1, RefText(" ", stamp, " 0 R "), edits);
         insertLogged(page, contents->valueStart + 1, RefText(" ", save, " 0 R "), edits);
         return;
     case ValueKind::Reference:
-        pdfsyntax::readReference(value, number, generation);
+        pdf_syntax::readReference(value, number, generation);
         patchReferencedContents(page, *contents, number, save, stamp, edits);
         return;
     case ValueKind::Other:
@@ -449,26 +449,26 @@ void CPdfStampPass::patchContents(std::string& page, size_t dict,
 
 void CPdfStampPass::patchReferencedContents(std::string& page, const DictEntry& contents,
                                             int64_t number, int64_t save, int64_t stamp,
-                                            pdfsyntax::EditLog& edits) {
+                                            CPdfEditLog& edits) {
     // A stream in the file: its frame (kept from the copy, or made now) or, where it has not
     // been framed, its first bytes have shown its dictionary, so its text, which may be large,
     // is not read.
     // A frame found where the row leads is the object's only where it starts with the object's
     // own header (locateObject): another object's stream there is not this one.
-    ObjectExtent extent;
+    ObjectFrame frame;
     bool framed = false;
     if (number <= INT32_MAX &&
-        (objects_.cachedFrame(static_cast<int32_t>(number), extent, framed)
-             ? framed && extent.isStream &&
-                   objects_.locateObject(static_cast<int32_t>(number), extent)
+        (objects_.cachedFrame(static_cast<int32_t>(number), frame, framed)
+             ? framed && frame.isStream &&
+                   objects_.locateObject(static_cast<int32_t>(number), frame)
              : isPlainStreamObject(number) ||
-                   (objects_.locateObject(static_cast<int32_t>(number), extent) &&
-                    extent.isStream))) {
+                   (objects_.locateObject(static_cast<int32_t>(number), frame) &&
+                    frame.isStream))) {
         wrapContentsReference(page, contents, save, stamp, edits);
         return;
     }
     std::string target;
-    if (number > INT32_MAX || !objects_.locateObject(static_cast<int32_t>(number), extent) ||
+    if (number > INT32_MAX || !objects_.locateObject(static_cast<int32_t>(number), frame) ||
         !getObjectText(static_cast<int32_t>(number), target)) {
         // A reference to an object that is not there (freed by an update, or a row that leads
         // to another object) draws nothing: the page gets the two stamp streams alone, so that
@@ -477,8 +477,8 @@ void CPdfStampPass::patchReferencedContents(std::string& page, const DictEntry& 
         replaceContents(page, contents, save, stamp, edits);
         return;
     }
-    const size_t body = pdfsyntax::findBody(target);
-    if (const size_t end = body == npos ? npos : pdfsyntax::skipObject(target, body);
+    const size_t body = pdf_syntax::findBody(target);
+    if (const size_t end = body == npos ? npos : pdf_syntax::skipObject(target, body);
         end != npos && std::string_view(target).substr(body, end - body) == "null") {
         replaceContents(page, contents, save, stamp, edits);
         return;
@@ -487,7 +487,7 @@ void CPdfStampPass::patchReferencedContents(std::string& page, const DictEntry& 
         patchContentsArray(page, contents, number, target, body, save, stamp, edits);
         return;
     }
-    if (extent.isStream) {
+    if (frame.isStream) {
         wrapContentsReference(page, contents, save, stamp, edits);
         return;
     }
@@ -557,8 +557,8 @@ int64_t CPdfStampPass::lastEndobjStart() {
 
 void CPdfStampPass::patchContentsArray(std::string& page, const DictEntry& contents, int64_t number,
                                        std::string& target, size_t body, int64_t save,
-                                       int64_t stamp, pdfsyntax::EditLog& edits) {
-    const size_t end = pdfsyntax::skipObject(target, body);
+                                       int64_t stamp, CPdfEditLog& edits) {
+    const size_t end = pdf_syntax::skipObject(target, body);
     if (end == npos) {
         return;
     }
@@ -596,7 +596,7 @@ void CPdfStampPass::noteReferencePast(int64_t number, uint64_t named) {
 }
 
 void CPdfStampPass::replaceContents(std::string& page, const DictEntry& contents, int64_t save,
-                                    int64_t stamp, pdfsyntax::EditLog& edits) {
+                                    int64_t stamp, CPdfEditLog& edits) {
     const RefText both("[ ", save, " 0 R ", stamp, " 0 R ]");
     const size_t removed = contents.valueEnd - contents.valueStart;
     page.replace(contents.valueStart, removed, both);
@@ -616,12 +616,12 @@ bool CPdfStampPass::isContentsOfUnstampedPage(int32_t number) {
             }
             const int32_t page = static_cast<int32_t>(pages_[k].objectNumber);
             const size_t dict =
-                getObjectText(page, text) ? pdfsyntax::findBodyDictionary(text) : npos;
+                getObjectText(page, text) ? pdf_syntax::findBodyDictionary(text) : npos;
             const auto entry =
-                dict == npos ? std::nullopt : pdfsyntax::findEntry(text, dict, "Contents");
+                dict == npos ? std::nullopt : pdf_syntax::findEntry(text, dict, "Contents");
             int64_t named = 0;
             int64_t generation = 0;
-            if (entry && pdfsyntax::readReference(valueOf(text, *entry), named, generation) &&
+            if (entry && pdf_syntax::readReference(valueOf(text, *entry), named, generation) &&
                 named <= INT32_MAX) {
                 unstampedContents_.push_back(static_cast<int32_t>(named));
             }
@@ -633,16 +633,16 @@ bool CPdfStampPass::isContentsOfUnstampedPage(int32_t number) {
 
 template <class Edit>
 void CPdfStampPass::rewriteReferencedDictionary(std::string_view text,
-                                                const pdfsyntax::DictEntry& entry, Edit edit) {
+                                                const pdf_syntax::DictEntry& entry, Edit edit) {
     int64_t number = 0;
     int64_t generation = 0;
-    pdfsyntax::readReference(valueOf(text, entry), number, generation);
+    pdf_syntax::readReference(valueOf(text, entry), number, generation);
     std::string object;
     if (number > INT32_MAX || !getObjectText(static_cast<int32_t>(number), object) ||
         rewritten_[static_cast<size_t>(number)]) {
         return;
     }
-    const size_t dict = pdfsyntax::findBodyDictionary(object);
+    const size_t dict = pdf_syntax::findBodyDictionary(object);
     if (dict == npos) {
         return;
     }
@@ -661,7 +661,7 @@ void CPdfStampPass::patchResources(std::string& page, size_t dict,
         page.insert(dict + 2, "/Resources " + own);
         return;
     }
-    switch (pdfsyntax::valueKind(page, *resources)) {
+    switch (pdf_syntax::valueKind(page, *resources)) {
     case ValueKind::Dictionary:
         addStampResources(page, resources->valueStart, resourceEntries);
         return;
@@ -681,24 +681,24 @@ std::string CPdfStampPass::inheritedResources(size_t pageIndex) {
     if (from <= 0 || !getObjectText(from, node)) {
         return "<< >>";
     }
-    const size_t nodeDict = pdfsyntax::findBodyDictionary(node);
-    auto entry = pdfsyntax::findEntry(node, nodeDict, "Resources");
+    const size_t nodeDict = pdf_syntax::findBodyDictionary(node);
+    auto entry = pdf_syntax::findEntry(node, nodeDict, "Resources");
     if (!entry) {
         return "<< >>";
     }
-    switch (pdfsyntax::valueKind(node, *entry)) {
+    switch (pdf_syntax::valueKind(node, *entry)) {
     case ValueKind::Dictionary:
         return std::string(valueOf(node, *entry));
     case ValueKind::Reference: {
         int64_t number = 0;
         int64_t generation = 0;
-        pdfsyntax::readReference(valueOf(node, *entry), number, generation);
+        pdf_syntax::readReference(valueOf(node, *entry), number, generation);
         std::string text;
         if (number > INT32_MAX || !getObjectText(static_cast<int32_t>(number), text)) {
             return "<< >>";
         }
-        const size_t start = pdfsyntax::findBodyDictionary(text);
-        const size_t end = start == npos ? npos : pdfsyntax::findDictionaryEnd(text, start);
+        const size_t start = pdf_syntax::findBodyDictionary(text);
+        const size_t end = start == npos ? npos : pdf_syntax::findDictionaryEnd(text, start);
         if (end == npos) {
             return "<< >>";
         }
@@ -715,7 +715,7 @@ void CPdfStampPass::makeStampResourceTexts() {
         out += " /";
         out += name;
         out += ' ';
-        pdfsyntax::appendDecimal(out, number);
+        pdf_syntax::appendDecimal(out, number);
         out += " 0 R";
     };
     const auto& kKeys = kPageResourceKeys; // the kinds a stamp adds to
@@ -760,22 +760,22 @@ void CPdfStampPass::addStampResources(std::string& buffer, size_t dictStart,
     if (known != nullptr) {
         std::copy(known, known + std::size(kKeys), found);
     } else {
-        pdfsyntax::findEntries(buffer, dictStart, kKeys, found);
+        pdf_syntax::findEntries(buffer, dictStart, kKeys, found);
     }
-    pdfsyntax::EditLog edits;
+    CPdfEditLog edits;
     for (size_t k = 0; k < std::size(kKeys); ++k) {
         if (resourceKeys_[k].empty()) {
             continue;
         }
         std::optional<DictEntry> entry = found[k];
         if (entry && !edits.carry(*entry)) {
-            entry = pdfsyntax::findEntry(buffer, dictStart, kKeys[k]);
+            entry = pdf_syntax::findEntry(buffer, dictStart, kKeys[k]);
         }
         if (!entry) {
             insertLogged(buffer, dictStart + 2, resourceEntry_[k], edits);
             continue;
         }
-        switch (pdfsyntax::valueKind(buffer, *entry)) {
+        switch (pdf_syntax::valueKind(buffer, *entry)) {
         case ValueKind::Dictionary:
             insertLogged(buffer, entry->valueStart + 2, resourceKeys_[k], edits);
             break;

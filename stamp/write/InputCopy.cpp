@@ -55,7 +55,7 @@ size_t streamKeyword(std::string_view text) {
     for (size_t at = text.find("stream"); at != std::string_view::npos;
          at = text.find("stream", at + 1)) {
         const size_t after = at + 6;
-        if ((at == 0 || !pdfsyntax::isRegular(static_cast<unsigned char>(text[at - 1]))) &&
+        if ((at == 0 || !pdf_syntax::isRegular(static_cast<unsigned char>(text[at - 1]))) &&
             (after == text.size() || text[after] == '\r' || text[after] == '\n')) {
             return at;
         }

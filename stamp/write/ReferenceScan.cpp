@@ -8,9 +8,9 @@
 
 namespace {
 
-using pdfsyntax::isDelimiter;
-using pdfsyntax::isRegular;
-using pdfsyntax::isWhitespace;
+using pdf_syntax::isDelimiter;
+using pdf_syntax::isRegular;
+using pdf_syntax::isWhitespace;
 
 int byteAt(std::string_view text, size_t pos) {
     return static_cast<unsigned char>(text[pos]);
@@ -89,7 +89,7 @@ std::vector<ReferenceSpan> findReferences(std::string_view text) {
             }
             uint64_t digits = 0;
             bool capped = false;
-            integer = pdfsyntax::readDigits(word, 0, INT64_MAX, digits, capped) == word.size();
+            integer = pdf_syntax::readDigits(word, 0, INT64_MAX, digits, capped) == word.size();
             value = static_cast<int64_t>(digits);
         }
         older = last;
@@ -110,7 +110,7 @@ size_t whitespaceBefore(std::string_view text, size_t end) {
 
 // The start of the digits that end at end (end itself when there are none).
 size_t digitsBefore(std::string_view text, size_t end) {
-    while (end > 0 && pdfsyntax::isDigit(byteAt(text, end - 1))) {
+    while (end > 0 && pdf_syntax::isDigit(byteAt(text, end - 1))) {
         --end;
     }
     return end;

@@ -13,7 +13,7 @@
 
 namespace {
 
-using runtest::kBanner;
+using run_test::kBanner;
 
 // The usage text begins with the banner, names every option the parser knows at the start of a
 // line (followed by what it takes), and is the same for every way of asking for it.
@@ -111,7 +111,7 @@ TEST(EntryPointTest, RefusedCommandLines) {
 // and an option given with its value as the next argument says how to give it.
 TEST(EntryPointTest, MessagesSayWhatToDo) {
     TempDir folder;
-    folder.write("a.pdf", runtest::sheet("a"));
+    folder.write("a.pdf", run_test::sheet("a"));
     folder.write("empty.pdf", "");
     folder.write("junk.pdf", "not a PDF at all");
     folder.write("list.txt", "a.pdf\n");
@@ -219,10 +219,10 @@ TEST(EntryPointTest, MessagesSayWhatToDo) {
 // One PDF with -f<folder> is written into the folder under its own name.
 TEST(EntryPointTest, OnePdfIntoAFolder) {
     TempDir folder;
-    folder.write("a.pdf", runtest::sheet("a"));
+    folder.write("a.pdf", run_test::sheet("a"));
     const ProgramResult result = runProgram({"-ia.pdf", "-fout", "-quiet"}, folder.path());
     EXPECT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(runtest::listing(folder.file("out")), std::vector<std::string>{"a.pdf"});
+    EXPECT_EQ(run_test::listing(folder.file("out")), std::vector<std::string>{"a.pdf"});
 }
 
 TEST(EntryPointTest, ListRefusals) {

@@ -17,7 +17,7 @@
 
 namespace fs = std::filesystem;
 
-using namespace runtest;
+using namespace run_test;
 
 namespace {
 

@@ -44,7 +44,7 @@ std::vector<std::map<std::string, FoundWord>> pageWords(const std::string& path)
 
 // Letter pages with a line of their own text each.
 std::string letterPages(int count) {
-    qmtest::PdfBuilder pdf;
+    qm_test::PdfBuilder pdf;
     std::string kids;
     for (int k = 0; k < count; ++k) {
         kids += std::to_string(3 + 2 * k) + " 0 R ";

@@ -20,7 +20,7 @@
 
 namespace fs = std::filesystem;
 
-using namespace runtest;
+using namespace run_test;
 
 namespace {
 
@@ -31,7 +31,7 @@ const std::vector<std::string> kHeader = {
 
 // A document of `pages` pages, each drawing "<tag> p<n>" high on the page.
 std::string document(const std::string& tag, int pages) {
-    qmtest::PdfBuilder pdf;
+    qm_test::PdfBuilder pdf;
     std::string kids;
     for (int i = 0; i < pages; ++i) {
         kids += std::to_string(10 + 2 * i) + " 0 R ";
@@ -367,7 +367,7 @@ TEST(ProductionRunTest, KeepGoingListGoesPastFailedDocuments) {
 // A document of 7 pages in a page tree three levels deep: the root holds a node of two nodes
 // (three pages each) and a page of its own.
 std::string nestedDocument(const std::string& tag) {
-    qmtest::PdfBuilder pdf;
+    qm_test::PdfBuilder pdf;
     pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
         .object(2, "<< /Type /Pages /Kids [4 0 R 22 0 R] /Count 7 /MediaBox [0 0 612 792] >>")
         .object(3, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>")
@@ -422,7 +422,7 @@ TEST(ProductionRunTest, PlanGivesTheRangesOfTheSequentialRun) {
     add("nested.pdf", nestedDocument("nested"));
     add("damaged.pdf", damagedDocument("damaged", 3));
     add("broken.pdf", "%PDF-1.7\n\x01\x02 garbage \xFF\xFE\n");
-    const std::string corpus = qmtest::corpusDir();
+    const std::string corpus = qm_test::corpusDir();
     if (!corpus.empty()) {
         for (const char* file : {"pypdf-samples/004-pdflatex-4-pages_pdflatex-4-pages.pdf",
                                  "pypdf-samples/007-imagemagick-images_imagemagick-images.pdf",

@@ -20,7 +20,7 @@
 
 namespace fs = std::filesystem;
 
-using namespace runtest;
+using namespace run_test;
 
 namespace {
 

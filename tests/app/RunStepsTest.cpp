@@ -10,7 +10,7 @@
 #include <filesystem>
 
 namespace fs = std::filesystem;
-using qmtest::PdfBuilder;
+using qm_test::PdfBuilder;
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-namespace runtest {
+namespace run_test {
 
 inline const std::string kBanner = "\r\nQuillmark " QUILLMARK_VERSION "\r\n\r\n";
 inline const std::string kDone = "\nDone.\n";
@@ -28,7 +28,7 @@ inline std::string listOutput(const std::string& folder, const std::string& name
 // A one-page document whose own content draws "Sheet <tag>" high on the page, above every stamp
 // of these tests, so that the output's text shows which input it came from.
 inline std::string sheet(const std::string& tag) {
-    qmtest::PdfBuilder pdf;
+    qm_test::PdfBuilder pdf;
     pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
         .object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 /MediaBox [0 0 612 792] >>")
         .object(3, "<< /Type /Page /Parent 2 0 R /Contents 4 0 R "
@@ -82,4 +82,4 @@ inline void expectPdfText(const std::string& path, const std::string& text,
     EXPECT_EQ(tools::normalizeSpace(pages[0]), text) << label;
 }
 
-} // namespace runtest
+} // namespace run_test

@@ -85,7 +85,7 @@ bool blue(uint32_t pixel) {
 
 // A page 300 points square, its content as given.
 std::string onePage(const std::string& content, const std::string& catalogExtra = "") {
-    qmtest::PdfBuilder pdf;
+    qm_test::PdfBuilder pdf;
     pdf.object(1, "<< /Type /Catalog /Pages 2 0 R " + catalogExtra + ">>")
         .object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>")
         .object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 300] /Contents 4 0 R >>")
@@ -211,7 +211,7 @@ TEST(StampLayerRunTest, TaggedDocumentsMarkTheStampAsArtifact) {
         std::string input;
         bool marked;
     };
-    qmtest::PdfBuilder referenced;
+    qm_test::PdfBuilder referenced;
     referenced.object(1, "<< /Type /Catalog /Pages 2 0 R /MarkInfo 5 0 R >>")
         .object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>")
         .object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 300] /Contents 4 0 R >>")

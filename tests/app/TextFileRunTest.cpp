@@ -26,7 +26,7 @@
 
 namespace fs = std::filesystem;
 
-using namespace runtest;
+using namespace run_test;
 
 namespace {
 
@@ -194,7 +194,7 @@ TEST(TextFileRunTest, SizesFileUsesThePageBox) {
     };
     for (const Case& c : cases) {
         TempDir folder;
-        qmtest::PdfBuilder pdf;
+        qm_test::PdfBuilder pdf;
         pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
             .object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 /MediaBox [0 0 612 792] >>")
             .object(3, std::string("<< /Type /Page /Parent 2 0 R ") + c.pageBox + " >>")

@@ -49,7 +49,7 @@ std::vector<ShownWord> stampWords(const std::string& path, const std::string& wo
 // Pages turned 0, 90, 180 and 270 degrees, one that inherits /Rotate -90 from its node and has
 // a box that does not start at 0,0, and an unturned one whose box is an object of its own.
 std::string turnedPages() {
-    qmtest::PdfBuilder pdf;
+    qm_test::PdfBuilder pdf;
     pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
         .object(2, "<< /Type /Pages /Kids [3 0 R 4 0 R 5 0 R 6 0 R 7 0 R 9 0 R] /Count 6 "
                    "/MediaBox [0 0 612 792] >>")

@@ -17,7 +17,7 @@ namespace {
 
 // A Letter page, an A4 page and a Letter page turned by /Rotate 90, all blank.
 std::string threePages() {
-    qmtest::PdfBuilder pdf;
+    qm_test::PdfBuilder pdf;
     pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
         .object(2, "<< /Type /Pages /Kids [3 0 R 4 0 R 5 0 R] /Count 3 >>")
         .object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>")

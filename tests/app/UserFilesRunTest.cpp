@@ -12,7 +12,7 @@
 
 namespace fs = std::filesystem;
 
-using namespace runtest;
+using namespace run_test;
 using namespace std::string_literals;
 
 namespace {

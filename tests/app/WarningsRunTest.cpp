@@ -11,12 +11,12 @@
 
 namespace {
 
-using runtest::withArgs;
+using run_test::withArgs;
 
 // A document of the given page widths (792 high); with part, its XMP metadata (compressed)
 // claims PDF/A of that part, conformance B.
 std::string pages(const std::vector<int>& widths, const std::string& part = std::string()) {
-    qmtest::PdfBuilder pdf;
+    qm_test::PdfBuilder pdf;
     std::string kids;
     for (size_t i = 0; i < widths.size(); ++i) {
         kids += std::to_string(10 + i) + " 0 R ";

@@ -11,7 +11,7 @@
 #include <map>
 #include <sstream>
 
-using namespace readertest;
+using namespace reader_test;
 
 namespace {
 
@@ -39,22 +39,22 @@ std::string fetchEveryRow(CPdfXRef& xref) {
 class Corpus : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir_ = qmtest::corpusDir();
+        dir_ = qm_test::corpusDir();
         if (dir_.empty()) {
-            GTEST_SKIP() << qmtest::corpusMissing();
+            GTEST_SKIP() << qm_test::corpusMissing();
         }
-        files_ = qmtest::corpusFiles(dir_);
+        files_ = qm_test::corpusFiles(dir_);
         ASSERT_FALSE(files_.empty());
     }
     std::string dir_;
-    std::vector<qmtest::CorpusFile> files_;
+    std::vector<qm_test::CorpusFile> files_;
 };
 
 } // namespace
 
 TEST_F(Corpus, CleanFilesLoadAndEveryRowFetches) {
     int checked = 0;
-    for (const qmtest::CorpusFile& f : files_) {
+    for (const qm_test::CorpusFile& f : files_) {
         if (f.verdict != "clean") {
             continue;
         }
@@ -82,7 +82,7 @@ TEST_F(Corpus, EncryptedFilesOpenWithTheEmptyPassword) {
     }
     int opened = 0;
     int damaged = 0;
-    for (const qmtest::CorpusFile& f : files_) {
+    for (const qm_test::CorpusFile& f : files_) {
         if (f.verdict != "encrypted") {
             continue;
         }
@@ -104,9 +104,9 @@ TEST_F(Corpus, EncryptedFilesOpenWithTheEmptyPassword) {
 
 TEST_F(Corpus, NoFileCrashesOrHangs) {
     // Every file, whatever qpdf says of it, through the same code the document fuzzer runs.
-    for (const qmtest::CorpusFile& f : files_) {
+    for (const qm_test::CorpusFile& f : files_) {
         SCOPED_TRACE(f.path);
-        fuzzharness::openAndFetchAll(f.path);
+        fuzz_harness::openAndFetchAll(f.path);
     }
 }
 
@@ -116,7 +116,7 @@ TEST_F(Corpus, RowsAndPageCountsAgreeWithQpdf) {
     }
     int compared = 0;
     for (size_t i = 0; i < files_.size(); i += 7) {
-        const qmtest::CorpusFile& f = files_[i];
+        const qm_test::CorpusFile& f = files_[i];
         if (f.verdict != "clean") {
             continue;
         }

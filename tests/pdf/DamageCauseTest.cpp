@@ -9,8 +9,8 @@
 
 namespace {
 
-using qmtest::PdfBuilder;
-using readertest::basicObjects;
+using qm_test::PdfBuilder;
+using reader_test::basicObjects;
 
 // How a row meets the fault: opening the document, fetching one object of it, or stamping it
 // with the program (whose standard error shows "message: cause").
@@ -144,7 +144,7 @@ const DamageRow kRows[] = {
 TEST(DamageCause, EachRefusalNamesWhatAndWhere) {
     for (const DamageRow& row : kRows) {
         SCOPED_TRACE(row.name);
-        readertest::OpenedFile file(row.bytes());
+        reader_test::OpenedFile file(row.bytes());
         if (row.step == Step::Stamp) {
             TempDir out;
             const ProgramResult run =
@@ -165,7 +165,7 @@ TEST(DamageCause, EachRefusalNamesWhatAndWhere) {
                 cause = file.document().getXRef()->repairCause();
             }
             if (row.step == Step::Fetch) {
-                readertest::fetch(*file.document().getXRef(), row.object);
+                reader_test::fetch(*file.document().getXRef(), row.object);
             }
         } catch (const CPdfException& e) {
             message = e.message();

@@ -1,5 +1,5 @@
-// The page dictionary's entries read by the form of the pages before: on every page, whatever
-// form it has and in whatever order the forms come, what the one scan of the page and its
+// The page dictionary's entries read by the shape of the pages before: on every page, whatever
+// shape it has and in whatever order the shapes come, what the one scan of the page and its
 // resources gives.
 
 #include "pdf/CPdfDictionaryShape.h"
@@ -16,8 +16,8 @@ namespace {
 constexpr std::string_view kKeys[] = {"Contents", "Resources"};
 constexpr std::string_view kNestedKeys[] = {"Font", "ExtGState"};
 
-bool same(const std::optional<pdfsyntax::DictEntry>& a,
-          const std::optional<pdfsyntax::DictEntry>& b) {
+bool same(const std::optional<pdf_syntax::DictEntry>& a,
+          const std::optional<pdf_syntax::DictEntry>& b) {
     return a.has_value() == b.has_value() &&
            (!a || (a->keyStart == b->keyStart && a->valueStart == b->valueStart &&
                    a->valueEnd == b->valueEnd));
@@ -26,13 +26,13 @@ bool same(const std::optional<pdfsyntax::DictEntry>& a,
 // The shape's reading of the dictionary at dictStart is the scan's.
 void expectAsTheScan(CPdfDictionaryShape& shape, const std::string& text, size_t dictStart) {
     SCOPED_TRACE(text);
-    std::optional<pdfsyntax::DictEntry> found[2];
-    std::optional<pdfsyntax::DictEntry> nested[2];
+    std::optional<pdf_syntax::DictEntry> found[2];
+    std::optional<pdf_syntax::DictEntry> nested[2];
     const bool read = shape.findEntries(text, dictStart, found, nested);
-    std::optional<pdfsyntax::DictEntry> scanFound[2];
-    std::optional<pdfsyntax::DictEntry> scanNested[2];
-    const bool scanRead = pdfsyntax::findEntriesAndNested(text, dictStart, kKeys, scanFound, 1,
-                                                          kNestedKeys, scanNested);
+    std::optional<pdf_syntax::DictEntry> scanFound[2];
+    std::optional<pdf_syntax::DictEntry> scanNested[2];
+    const bool scanRead = pdf_syntax::findEntriesAndNested(text, dictStart, kKeys, scanFound, 1,
+                                                           kNestedKeys, scanNested);
     ASSERT_EQ(read, scanRead);
     EXPECT_TRUE(same(found[0], scanFound[0]));
     EXPECT_TRUE(same(found[1], scanFound[1]));
@@ -42,30 +42,30 @@ void expectAsTheScan(CPdfDictionaryShape& shape, const std::string& text, size_t
     }
 }
 
-// A page of the first form with these numbers (parent, contents, font).
-std::string firstForm(std::string_view parent, std::string_view contents, std::string_view font) {
+// A page of the first shape with these numbers (parent, contents, font).
+std::string firstShape(std::string_view parent, std::string_view contents, std::string_view font) {
     return "<< /Type /Page /Parent " + std::string(parent) + " 0 R /Contents " +
            std::string(contents) + " 0 R /Resources << /Font << /F1 " + std::string(font) +
            " 0 R >> /ProcSet [/PDF /Text] >> >>";
 }
 
-TEST(DictionaryShapeTest, ReadsEveryPageAsTheScanDoesWhateverFormCameBefore) {
-    const std::string first = firstForm("5", "6", "3");
+TEST(DictionaryShapeTest, ReadsEveryPageAsTheScanDoesWhateverShapeCameBefore) {
+    const std::string first = firstShape("5", "6", "3");
     const std::string other = "<< /Resources 4 0 R /Type /Page /Contents [1 0 R 22 0 R] >>";
     const struct {
         const char* name;
         std::string text;
     } pages[] = {
-        {"the first form", first},
-        {"longer numbers", firstForm("12345", "678901", "30")},
-        {"numbers of one digit again", firstForm("9", "8", "7")},
+        {"the first shape", first},
+        {"longer numbers", firstShape("12345", "678901", "30")},
+        {"numbers of one digit again", firstShape("9", "8", "7")},
         {"the longest numbers that fill a place",
-         firstForm("123456789012345678", "1", "999999999999999999")},
-        {"a number too long for a place", firstForm("1234567890123456789", "6", "3")},
+         firstShape("123456789012345678", "1", "999999999999999999")},
+        {"a number too long for a place", firstShape("1234567890123456789", "6", "3")},
         {"a number in a name", "<< /Type /Page /Parent 5 0 R /Contents 6 0 R /Resources << "
                                "/Font << /F2 3 0 R >> /ProcSet [/PDF /Text] >> >>"},
-        {"a signed number", firstForm("-5", "6", "3")},
-        {"a number that runs into a word", firstForm("5x", "6", "3")},
+        {"a signed number", firstShape("-5", "6", "3")},
+        {"a number that runs into a word", firstShape("5x", "6", "3")},
         {"no reference: the R is a word", "<< /Type /Page /Parent 5 0 R /Contents 6 0 RR "
                                           "/Resources << /Font << /F1 3 0 R >> /ProcSet [/PDF "
                                           "/Text] >> >>"},
@@ -80,12 +80,12 @@ TEST(DictionaryShapeTest, ReadsEveryPageAsTheScanDoesWhateverFormCameBefore) {
                             "/F1 3 0 R >> /ProcSet [/PDF /Text] (>>) >> >>"},
         {"a comment inside", "<< /Type /Page /Parent 5 0 R /Contents 6 0 R %\n/Resources << "
                              "/Font << /F1 3 0 R >> /ProcSet [/PDF /Text] >> >>"},
-        {"another form", other},
-        {"another form again", other},
-        {"another form, other numbers", "<< /Resources 40 0 R /Type /Page /Contents [100 0 R 2 0 "
-                                        "R] >>"},
-        {"the first form after the other", firstForm("5", "60", "3")},
-        {"the first form again", firstForm("5", "61", "3")},
+        {"another shape", other},
+        {"another shape again", other},
+        {"another shape, other numbers", "<< /Resources 40 0 R /Type /Page /Contents [100 0 R 2 0 "
+                                         "R] >>"},
+        {"the first shape after the other", firstShape("5", "60", "3")},
+        {"the first shape again", firstShape("5", "61", "3")},
         {"resources first, with a graphics state",
          "<< /Resources << /ExtGState << /G0 5 0 R >> /Font 7 0 R >> /Contents 4 0 R >>"},
         {"the same, other numbers",
@@ -106,11 +106,11 @@ TEST(DictionaryShapeTest, ReadsEveryPageAsTheScanDoesWhateverFormCameBefore) {
     }
 }
 
-// Pages of the first form with an odd token put in at every place, each followed by a page of
-// the first form with other numbers: the form kept changes as the pages come, and every page
+// Pages of the first shape with an odd token put in at every place, each followed by a page of
+// the first shape with other numbers: the shape kept changes as the pages come, and every page
 // reads as the scan reads it.
 TEST(DictionaryShapeTest, ReadsPagesWithOddTokensAnywhereAsTheScanDoes) {
-    const std::string page = firstForm("5", "6", "3");
+    const std::string page = firstShape("5", "6", "3");
     const std::string_view odd[] = {"(",           ">",  "%",  "]",     "[",
                                     "/",           "R",  " ",  "0",     "7 ",
                                     "-",           "<<", ">>", "1 0 R", "/Contents 9 0 R ",
@@ -121,7 +121,7 @@ TEST(DictionaryShapeTest, ReadsPagesWithOddTokensAnywhereAsTheScanDoes) {
             std::string text = page;
             text.insert(at, token);
             expectAsTheScan(shape, text, 0);
-            expectAsTheScan(shape, firstForm(std::to_string(at), "60", std::to_string(at * 7)), 0);
+            expectAsTheScan(shape, firstShape(std::to_string(at), "60", std::to_string(at * 7)), 0);
         }
     }
 }

@@ -2,7 +2,7 @@
 
 #include "ReaderTestUtil.h"
 
-using namespace readertest;
+using namespace reader_test;
 
 TEST(Element, FreshAndClearedElementsAreNone) {
     CPdfElement e;
@@ -120,7 +120,7 @@ TEST(Dictionary, KeysAreOrderedBytewiseShorterPrefixFirst) {
 
 TEST(Dictionary, GetEntryResolvesThroughTheDocumentOnce) {
     // Object 4 is itself a reference: the lookup follows one level and gives that reference.
-    qmtest::PdfBuilder pdf;
+    qm_test::PdfBuilder pdf;
     basicObjects(pdf)
         .object(4, "5 0 R")
         .object(5, "42")

@@ -23,13 +23,13 @@ TEST(FuzzRegression, EveryStoredInputRunsCleanly) {
         std::string bytes = TempDir::read(path);
         const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
         if (name.rfind("parser-", 0) == 0) {
-            fuzzharness::parseBytes(data, bytes.size());
+            fuzz_harness::parseBytes(data, bytes.size());
         } else if (name.rfind("flate-", 0) == 0) {
-            fuzzharness::inflateBytes(data, bytes.size());
+            fuzz_harness::inflateBytes(data, bytes.size());
         } else if (name.rfind("document-", 0) == 0) {
-            fuzzharness::openAndFetchAll(path);
+            fuzz_harness::openAndFetchAll(path);
         } else if (name.rfind("decrypt-", 0) == 0) {
-            fuzzharness::decryptPieces(data, bytes.size());
+            fuzz_harness::decryptPieces(data, bytes.size());
         } else {
             continue;
         }

@@ -8,8 +8,8 @@
 
 #include <fstream>
 
-using qmtest::PdfBuilder;
-using namespace readertest;
+using qm_test::PdfBuilder;
+using namespace reader_test;
 
 // --- Hybrid files: the classic trailer's XRefStm is read before Prev. ---
 

@@ -33,7 +33,7 @@ std::string literal(const std::string& text) {
 
 // The bytes a byte copy writes for each object of the built file: its frame, and for a stream
 // framed by its "endstream" the head with the /Length of that frame before the rest.
-std::map<int, std::string> copiedObjects(const qmtest::PdfBuilder& pdf) {
+std::map<int, std::string> copiedObjects(const qm_test::PdfBuilder& pdf) {
     TempDir folder;
     CPdfDocument document;
     document.open(folder.write("in.pdf", pdf.bytes()));
@@ -44,16 +44,16 @@ std::map<int, std::string> copiedObjects(const qmtest::PdfBuilder& pdf) {
     std::map<int, std::string> copied;
     for (size_t n = 1; n < xref.entries().size(); ++n) {
         const int32_t number = static_cast<int32_t>(n);
-        ObjectExtent extent;
-        if (xref.entries()[n].type != 1 || !objects.locateObject(number, extent)) {
+        ObjectFrame frame;
+        if (xref.entries()[n].type != 1 || !objects.locateObject(number, frame)) {
             continue;
         }
         std::string text;
-        if (extent.framedLength >= 0) {
+        if (frame.framedLength >= 0) {
             std::string rest;
-            EXPECT_TRUE(objects.framedStreamHead(extent, text));
-            EXPECT_TRUE(input.read(extent.keywordStart,
-                                   extent.length - (extent.keywordStart - extent.start), rest));
+            EXPECT_TRUE(objects.framedStreamHead(frame, text));
+            EXPECT_TRUE(input.read(frame.keywordStart,
+                                   frame.length - (frame.keywordStart - frame.start), rest));
             text += rest;
         } else {
             EXPECT_TRUE(objects.getObjectText(number, text));
@@ -64,10 +64,10 @@ std::map<int, std::string> copiedObjects(const qmtest::PdfBuilder& pdf) {
 }
 
 // Locates the object through the framing of reference and the framing judged: both locate it,
-// or neither, at the same extent. Whether it was located.
+// or neither, at the same frame. Whether it was located.
 bool locatesAlike(CPdfObjectFraming& reference, CPdfObjectFraming& judged, int32_t number) {
-    ObjectExtent want;
-    ObjectExtent got;
+    ObjectFrame want;
+    ObjectFrame got;
     const bool wanted = reference.locateObject(number, want);
     EXPECT_EQ(judged.locateObject(number, got), wanted) << number;
     EXPECT_EQ(got.start, want.start) << number;
@@ -83,7 +83,7 @@ bool locatesAlike(CPdfObjectFraming& reference, CPdfObjectFraming& judged, int32
 
 TEST(ObjectFraming, StreamsAndPlainObjects) {
     const std::string filler(3000, 'x'); // beyond the first search window
-    qmtest::PdfBuilder pdf;
+    qm_test::PdfBuilder pdf;
     pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
         .object(2, "<< /Type /Pages /Kids [] /Count 0 >>")
         // "endobj" inside the data: the /Length frames the object past it.
@@ -112,7 +112,7 @@ TEST(ObjectFraming, StreamsAndPlainObjects) {
 }
 
 TEST(ObjectFraming, KeywordsAcrossTheFirstSearchWindowAndFarBeyond) {
-    qmtest::PdfBuilder pdf;
+    qm_test::PdfBuilder pdf;
     pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
         .object(2, "<< /Type /Pages /Kids [] /Count 0 >>")
         // "3 0 obj\n" and 243 bytes put "endobj" across byte 256 of the object. A frame ends one
@@ -176,7 +176,7 @@ TEST(ObjectFraming, IndirectLengthsWrittenInAnyWay) {
         {"(" + n + ")", false},
     };
     for (const Case& c : cases) {
-        qmtest::PdfBuilder pdf;
+        qm_test::PdfBuilder pdf;
         pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
             .object(2, "<< /Type /Pages /Kids [] /Count 0 >>")
             .object(3, "<< /Length 4 0 R >>\nstream\n" + data + "\nendstream")
@@ -227,7 +227,7 @@ TEST(ObjectFraming, KeywordsInStringsCommentsNamesAndOpenValuesDoNotEndAnObject)
          "<< /Pad [" + std::string(100000, ' ') + "] endobj /B 1 >>"},
     };
     for (const Case& c : cases) {
-        qmtest::PdfBuilder pdf;
+        qm_test::PdfBuilder pdf;
         pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
             .object(2, "<< /Type /Pages /Kids [] /Count 0 >>")
             .object(3, c.body)
@@ -237,7 +237,7 @@ TEST(ObjectFraming, KeywordsInStringsCommentsNamesAndOpenValuesDoNotEndAnObject)
     }
     // A string that is never closed runs into the next object's header: the object is framed
     // by its first "endobj" as plain bytes, not by one of the objects after it.
-    qmtest::PdfBuilder pdf;
+    qm_test::PdfBuilder pdf;
     pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
         .object(2, "<< /Type /Pages /Kids [] /Count 0 >>")
         .object(3, "<< /Title (open ( string >>")
@@ -245,7 +245,7 @@ TEST(ObjectFraming, KeywordsInStringsCommentsNamesAndOpenValuesDoNotEndAnObject)
         .classicXRef();
     EXPECT_EQ(copiedObjects(pdf)[3], "3 0 obj\n<< /Title (open ( string >>\nendobj\n");
     // So does a dictionary that is never closed.
-    qmtest::PdfBuilder open;
+    qm_test::PdfBuilder open;
     open.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
         .object(2, "<< /Type /Pages /Kids [] /Count 0 >>")
         .object(3, "<< /A [1 2] /B << /C 3 >>")
@@ -258,7 +258,7 @@ TEST(ObjectFraming, KeywordsInStringsCommentsNamesAndOpenValuesDoNotEndAnObject)
 // copies, for every kind of row; and frames found through the kept frames and their hint are
 // those of a framing that keeps none, whatever order they are asked in.
 TEST(ObjectFraming, TextSeenInPlaceAndKeptFramesMatchTheCopy) {
-    qmtest::PdfBuilder pdf;
+    qm_test::PdfBuilder pdf;
     pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
         .object(2, "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 >>")
         .object(3, "<< /Type /Page /Parent 2 0 R /Contents 5 0 R >>")
@@ -286,7 +286,7 @@ TEST(ObjectFraming, TextSeenInPlaceAndKeptFramesMatchTheCopy) {
         const bool copiedOk = copying.getObjectText(number, copied);
         std::string_view seen;
         bool inBuffer = false;
-        const bool seenOk = seeing.objectText(number, buffer, seen, inBuffer);
+        const bool seenOk = seeing.getObjectTextView(number, buffer, seen, inBuffer);
         EXPECT_EQ(seenOk, copiedOk) << number;
         EXPECT_EQ(std::string(seen), copied) << number;
         const bool typeOne =
@@ -318,9 +318,9 @@ TEST(ObjectFraming, TextSeenInPlaceAndKeptFramesMatchTheCopy) {
         firstThree.keepFrame(number);
         std::string_view text;
         bool inBuffer = false;
-        EXPECT_TRUE(seen.objectText(number, buffer, text, inBuffer)) << number;
+        EXPECT_TRUE(seen.getObjectTextView(number, buffer, text, inBuffer)) << number;
         if (number == 10) {
-            EXPECT_TRUE(seen.objectText(5, buffer, text, inBuffer));
+            EXPECT_TRUE(seen.getObjectTextView(5, buffer, text, inBuffer));
         }
         seen.keepFrame(number);
     }
@@ -332,10 +332,10 @@ TEST(ObjectFraming, TextSeenInPlaceAndKeptFramesMatchTheCopy) {
               {10, 6, 4, 3, 2, 1, 0},
               {6, 5, 3, 1, 10, 2, 9, 6, 8, 4, 4, 3, 10, 1000, -2}}) {
             for (int32_t number : order) {
-                ObjectExtent want;
-                ObjectExtent got;
-                const bool wantFound = copying.findObjectExtent(number, want);
-                EXPECT_EQ(keeping->findObjectExtent(number, got), wantFound) << number;
+                ObjectFrame want;
+                ObjectFrame got;
+                const bool wantFound = copying.findObjectFrame(number, want);
+                EXPECT_EQ(keeping->findObjectFrame(number, got), wantFound) << number;
                 EXPECT_EQ(got.start, want.start) << number;
                 EXPECT_EQ(got.length, want.length) << number;
                 EXPECT_EQ(got.isStream, want.isStream) << number;
@@ -356,7 +356,7 @@ TEST(ObjectFraming, TextSeenInPlaceAndKeptFramesMatchTheCopy) {
 // to another object's header, to white-space or a comment before their own, or to headers that
 // end near the end of the window locateObject reads (the reader re-points or drops such rows).
 TEST(ObjectFraming, HeaderReadByTheWalkLocatesAsTheWindowDoes) {
-    qmtest::PdfBuilder pdf;
+    qm_test::PdfBuilder pdf;
     pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
         .object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>")
         .object(3, "<< /Type /Page /Parent 2 0 R >>");
@@ -395,12 +395,12 @@ TEST(ObjectFraming, HeaderReadByTheWalkLocatesAsTheWindowDoes) {
     std::vector<int32_t> numbers;
     std::string buffer;
     for (int32_t number = 1; number <= 9; ++number) {
-        // As the walk keeps a page: the header read from the text objectText gives.
+        // As the walk keeps a page: the header read from the text getObjectTextView gives.
         std::string_view text;
         bool inBuffer = false;
         size_t headerEnd = CPdfObjectFraming::kNoHeader;
-        if (kept.objectText(number, buffer, text, inBuffer) && !inBuffer) {
-            const auto header = pdfsyntax::readObjectHeader(text);
+        if (kept.getObjectTextView(number, buffer, text, inBuffer) && !inBuffer) {
+            const auto header = pdf_syntax::readObjectHeader(text);
             if (header && header->number == number) {
                 headerEnd = header->bodyStart;
             }
@@ -419,11 +419,11 @@ TEST(ObjectFraming, HeaderReadByTheWalkLocatesAsTheWindowDoes) {
     EXPECT_LT(located, 9);
 }
 
-// Content streams of one writer are framed by the form of the one framed before: every frame,
+// Content streams of one writer are framed by the shape of the one framed before: every frame,
 // and whether each row is located, is what a framing that has seen no stream before finds. The
 // streams vary their numbers' lengths, their data's ending, their line ends and their keys
-// against the form before them; one row leads to another stream's header.
-TEST(ObjectFraming, StreamsFramedByTheFormBeforeThemAsByThemselves) {
+// against the shape before them; one row leads to another stream's header.
+TEST(ObjectFraming, StreamsFramedByTheShapeBeforeThemAsByThemselves) {
     const char* const bodies[] = {
         "<< /Length 4 >>\nstream\nabcd\nendstream",
         "<< /Length 17 >>\nstream\nBT (endobj) Tj ET\nendstream", // longer numbers
@@ -448,7 +448,7 @@ TEST(ObjectFraming, StreamsFramedByTheFormBeforeThemAsByThemselves) {
         "<< /Length 4 >>\nstream\nabcd\nendstream\n", // no endobj of its own
         "<< /Length 4 >>\nstream\nabcd\nendstream",
     };
-    qmtest::PdfBuilder pdf;
+    qm_test::PdfBuilder pdf;
     pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
         .object(2, "<< /Type /Pages /Kids [] /Count 0 >>");
     std::map<int, int64_t> offsets = {{1, pdf.offsetOf(1)}, {2, pdf.offsetOf(2)}};
@@ -468,8 +468,8 @@ TEST(ObjectFraming, StreamsFramedByTheFormBeforeThemAsByThemselves) {
     std::string table = "xref\n0 " + std::to_string(rows) + "\n0000000000 65535 f \n";
     for (int n = 1; n < rows; ++n) {
         const auto at = offsets.find(n);
-        table += at == offsets.end() ? qmtest::PdfBuilder::tableRow(0, 0, 'f')
-                                     : qmtest::PdfBuilder::tableRow(at->second);
+        table += at == offsets.end() ? qm_test::PdfBuilder::tableRow(0, 0, 'f')
+                                     : qm_test::PdfBuilder::tableRow(at->second);
     }
     pdf.rawSection(table + "trailer << /Size " + std::to_string(rows) + " /Root 1 0 R >>\n");
 

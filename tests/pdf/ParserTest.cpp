@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-using namespace readertest;
+using namespace reader_test;
 
 namespace {
 
@@ -254,7 +254,7 @@ TEST(ParserStream, UnsupportedFiltersGiveError) {
 }
 
 TEST(ParserStream, FlateFiltersDecode) {
-    std::string packed = qmtest::PdfBuilder::deflate("decoded text");
+    std::string packed = qm_test::PdfBuilder::deflate("decoded text");
     for (const char* filter : {"/FlateDecode", "/Fl", "[/FlateDecode]"}) {
         std::string text = std::string("<< /Filter ") + filter + " /Length " +
                            std::to_string(packed.size()) + " >>\nstream\n" + packed + "\nendstream";
@@ -266,7 +266,7 @@ TEST(ParserStream, FlateFiltersDecode) {
 
 TEST(ParserStream, FilterAbbreviationsFAndDP) {
     std::string rows = std::string("\x02\x01\x02", 3) + std::string("\x02\x01\x01", 3);
-    std::string packed = qmtest::PdfBuilder::deflate(rows);
+    std::string packed = qm_test::PdfBuilder::deflate(rows);
     std::string text = "<< /F /Fl /DP << /Predictor 12 /Columns 2 >> /Length " +
                        std::to_string(packed.size()) + " >>\nstream\n" + packed + "\nendstream";
     CPdfElement e = parseOne(text);

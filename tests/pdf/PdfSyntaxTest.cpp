@@ -1,4 +1,5 @@
 #include "pdf/PdfSyntax.h"
+#include "pdf/CPdfEditLog.h"
 
 #include <gtest/gtest.h>
 
@@ -13,19 +14,19 @@
 
 namespace {
 
-using pdfsyntax::npos;
+using pdf_syntax::npos;
 
 // Two entries found by different scans: both absent, or at the same places.
-bool same(const std::optional<pdfsyntax::DictEntry>& a,
-          const std::optional<pdfsyntax::DictEntry>& b) {
+bool same(const std::optional<pdf_syntax::DictEntry>& a,
+          const std::optional<pdf_syntax::DictEntry>& b) {
     return a.has_value() == b.has_value() &&
            (!a || (a->keyStart == b->keyStart && a->valueStart == b->valueStart &&
                    a->valueEnd == b->valueEnd));
 }
 
 std::string entryValue(std::string_view text, std::string_view key) {
-    size_t dict = pdfsyntax::findBodyDictionary(text);
-    auto entry = pdfsyntax::findEntry(text, dict, key);
+    size_t dict = pdf_syntax::findBodyDictionary(text);
+    auto entry = pdf_syntax::findEntry(text, dict, key);
     if (!entry) {
         return "<absent>";
     }
@@ -67,16 +68,16 @@ TEST(PdfSyntaxTest, FindsOnlyTopLevelKeysOfTheObjectDictionary) {
 }
 
 TEST(PdfSyntaxTest, ReadsObjectHeadersAndBodies) {
-    auto header = pdfsyntax::readObjectHeader("  12 3 obj\r<<>>");
+    auto header = pdf_syntax::readObjectHeader("  12 3 obj\r<<>>");
     ASSERT_TRUE(header.has_value());
     EXPECT_EQ(header->number, 12);
     EXPECT_EQ(header->generation, 3);
-    EXPECT_FALSE(pdfsyntax::readObjectHeader("12 obj <<>>").has_value());
-    EXPECT_FALSE(pdfsyntax::readObjectHeader("12 0 objx").has_value());
-    EXPECT_FALSE(pdfsyntax::readObjectHeader("").has_value());
-    EXPECT_EQ(pdfsyntax::findBody("5 0 obj\n[1]"), 8u);
-    EXPECT_EQ(pdfsyntax::findBodyDictionary("5 0 obj\n[1]"), npos);
-    EXPECT_EQ(pdfsyntax::findBodyDictionary("5 0 obj % c\n<<>>"), 12u);
+    EXPECT_FALSE(pdf_syntax::readObjectHeader("12 obj <<>>").has_value());
+    EXPECT_FALSE(pdf_syntax::readObjectHeader("12 0 objx").has_value());
+    EXPECT_FALSE(pdf_syntax::readObjectHeader("").has_value());
+    EXPECT_EQ(pdf_syntax::findBody("5 0 obj\n[1]"), 8u);
+    EXPECT_EQ(pdf_syntax::findBodyDictionary("5 0 obj\n[1]"), npos);
+    EXPECT_EQ(pdf_syntax::findBodyDictionary("5 0 obj % c\n<<>>"), 12u);
 }
 
 TEST(PdfSyntaxTest, SkipsWholeObjectsAndReferences) {
@@ -119,11 +120,11 @@ TEST(PdfSyntaxTest, SkipsWholeObjectsAndReferences) {
         {"<</A 1 0 R/B 2>>", 16},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(pdfsyntax::skipObject(c.text, 0), c.end) << c.text;
+        EXPECT_EQ(pdf_syntax::skipObject(c.text, 0), c.end) << c.text;
     }
     // Deep nesting ends the scan instead of the stack.
     std::string deep(100000, '[');
-    EXPECT_EQ(pdfsyntax::skipObject(deep, 0), npos);
+    EXPECT_EQ(pdf_syntax::skipObject(deep, 0), npos);
     // Values inside up to 256 containers are read; one inside 257 is too deep. Dictionaries
     // and arrays count alike.
     auto nested = [](int levels, const std::string& inner) {
@@ -141,29 +142,29 @@ TEST(PdfSyntaxTest, SkipsWholeObjectsAndReferences) {
          {std::tuple{256, "1", true}, std::tuple{257, "1", false}, std::tuple{256, "[]", true},
           std::tuple{257, "[]", false}, std::tuple{255, "2 0 R", true}}) {
         const std::string text = nested(levels, inner);
-        EXPECT_EQ(pdfsyntax::skipObject(text, 0), readable ? text.size() : npos)
+        EXPECT_EQ(pdf_syntax::skipObject(text, 0), readable ? text.size() : npos)
             << levels << " levels around " << inner;
     }
 }
 
 TEST(PdfSyntaxTest, ClassifiesValues) {
     const std::string text = "1 0 obj << /D << >> /A [ ] /R 4 0 R /N /Name /I 7 >> endobj";
-    const size_t dict = pdfsyntax::findBodyDictionary(text);
+    const size_t dict = pdf_syntax::findBodyDictionary(text);
     struct Case {
         const char* key;
-        pdfsyntax::ValueKind kind;
+        pdf_syntax::ValueKind kind;
     };
-    const Case cases[] = {{"D", pdfsyntax::ValueKind::Dictionary},
-                          {"A", pdfsyntax::ValueKind::Array},
-                          {"R", pdfsyntax::ValueKind::Reference},
-                          {"N", pdfsyntax::ValueKind::Name},
-                          {"I", pdfsyntax::ValueKind::Other}};
+    const Case cases[] = {{"D", pdf_syntax::ValueKind::Dictionary},
+                          {"A", pdf_syntax::ValueKind::Array},
+                          {"R", pdf_syntax::ValueKind::Reference},
+                          {"N", pdf_syntax::ValueKind::Name},
+                          {"I", pdf_syntax::ValueKind::Other}};
     for (const Case& c : cases) {
-        auto entry = pdfsyntax::findEntry(text, dict, c.key);
+        auto entry = pdf_syntax::findEntry(text, dict, c.key);
         ASSERT_TRUE(entry.has_value()) << c.key;
-        EXPECT_EQ(pdfsyntax::valueKind(text, *entry), c.kind) << c.key;
+        EXPECT_EQ(pdf_syntax::valueKind(text, *entry), c.kind) << c.key;
     }
-    EXPECT_EQ(pdfsyntax::findDictionaryEnd(text, dict), text.find(">> endobj"));
+    EXPECT_EQ(pdf_syntax::findDictionaryEnd(text, dict), text.find(">> endobj"));
 }
 
 TEST(PdfSyntaxTest, ReadsReferencesAndNothingElse) {
@@ -182,7 +183,7 @@ TEST(PdfSyntaxTest, ReadsReferencesAndNothingElse) {
     for (const Case& c : cases) {
         int64_t number = -7;
         int64_t generation = -7;
-        ASSERT_EQ(pdfsyntax::readReference(c.value, number, generation), c.reference) << c.value;
+        ASSERT_EQ(pdf_syntax::readReference(c.value, number, generation), c.reference) << c.value;
         if (c.reference) {
             EXPECT_EQ(number, c.number) << c.value;
             EXPECT_EQ(generation, c.generation) << c.value;
@@ -217,15 +218,15 @@ TEST(PdfSyntaxTest, FindsSeveralKeysInOneScanAsOneByOne) {
     constexpr std::string_view keys[] = {"Contents", "Resources", "Type", "Missing"};
     for (const std::string_view text : all) {
         SCOPED_TRACE(text.substr(0, 80));
-        const size_t dict = pdfsyntax::findBodyDictionary(text);
-        std::optional<pdfsyntax::DictEntry> found[4];
-        pdfsyntax::findEntries(text, dict, keys, found);
+        const size_t dict = pdf_syntax::findBodyDictionary(text);
+        std::optional<pdf_syntax::DictEntry> found[4];
+        pdf_syntax::findEntries(text, dict, keys, found);
         // The scan that also gives the end of the dictionary finds the same entries.
-        std::optional<pdfsyntax::DictEntry> withEnd[4];
-        EXPECT_EQ(pdfsyntax::findEntriesAndEnd(text, dict, keys, withEnd),
-                  pdfsyntax::findDictionaryEnd(text, dict));
+        std::optional<pdf_syntax::DictEntry> withEnd[4];
+        EXPECT_EQ(pdf_syntax::findEntriesAndEnd(text, dict, keys, withEnd),
+                  pdf_syntax::findDictionaryEnd(text, dict));
         for (size_t k = 0; k < 4; ++k) {
-            const auto alone = pdfsyntax::findEntry(text, dict, keys[k]);
+            const auto alone = pdf_syntax::findEntry(text, dict, keys[k]);
             ASSERT_EQ(found[k].has_value(), alone.has_value()) << keys[k];
             ASSERT_EQ(withEnd[k].has_value(), alone.has_value()) << keys[k];
             if (alone) {
@@ -236,11 +237,11 @@ TEST(PdfSyntaxTest, FindsSeveralKeysInOneScanAsOneByOne) {
             }
         }
     }
-    EXPECT_EQ(pdfsyntax::findDictionaryEnd(deep, pdfsyntax::findBodyDictionary(deep)), npos);
-    EXPECT_NE(pdfsyntax::findDictionaryEnd(fits, pdfsyntax::findBodyDictionary(fits)), npos);
-    EXPECT_TRUE(pdfsyntax::findEntry(deep, pdfsyntax::findBodyDictionary(deep), "Contents"));
-    std::optional<pdfsyntax::DictEntry> found[4];
-    pdfsyntax::findEntries(texts[3], pdfsyntax::findBodyDictionary(texts[3]), keys, found);
+    EXPECT_EQ(pdf_syntax::findDictionaryEnd(deep, pdf_syntax::findBodyDictionary(deep)), npos);
+    EXPECT_NE(pdf_syntax::findDictionaryEnd(fits, pdf_syntax::findBodyDictionary(fits)), npos);
+    EXPECT_TRUE(pdf_syntax::findEntry(deep, pdf_syntax::findBodyDictionary(deep), "Contents"));
+    std::optional<pdf_syntax::DictEntry> found[4];
+    pdf_syntax::findEntries(texts[3], pdf_syntax::findBodyDictionary(texts[3]), keys, found);
     EXPECT_TRUE(found[0].has_value());
     EXPECT_FALSE(found[1].has_value());
 }
@@ -286,19 +287,19 @@ TEST(PdfSyntaxTest, FindsTheEntriesOfANestedDictionaryAsItsOwnScanDoes) {
     constexpr std::string_view nestedKeys[] = {"Font", "ExtGState"};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text.substr(0, 80));
-        std::optional<pdfsyntax::DictEntry> found[2];
-        std::optional<pdfsyntax::DictEntry> nested[2];
+        std::optional<pdf_syntax::DictEntry> found[2];
+        std::optional<pdf_syntax::DictEntry> nested[2];
         const bool together =
-            pdfsyntax::findEntriesAndNested(c.text, 0, keys, found, 1, nestedKeys, nested);
+            pdf_syntax::findEntriesAndNested(c.text, 0, keys, found, 1, nestedKeys, nested);
         EXPECT_EQ(together, c.together);
-        std::optional<pdfsyntax::DictEntry> apart[2];
-        pdfsyntax::findEntries(c.text, 0, keys, apart);
+        std::optional<pdf_syntax::DictEntry> apart[2];
+        pdf_syntax::findEntries(c.text, 0, keys, apart);
         EXPECT_TRUE(same(found[0], apart[0]));
         EXPECT_TRUE(same(found[1], apart[1]));
         if (together) {
             ASSERT_TRUE(found[1].has_value());
-            std::optional<pdfsyntax::DictEntry> nestedApart[2];
-            pdfsyntax::findEntries(c.text, found[1]->valueStart, nestedKeys, nestedApart);
+            std::optional<pdf_syntax::DictEntry> nestedApart[2];
+            pdf_syntax::findEntries(c.text, found[1]->valueStart, nestedKeys, nestedApart);
             EXPECT_TRUE(same(nested[0], nestedApart[0]));
             EXPECT_TRUE(same(nested[1], nestedApart[1]));
         }
@@ -355,19 +356,19 @@ TEST(PdfSyntaxTest, ReadsPagesWithOddTokensAnywhereAsTheEntryScansDo) {
                 std::string text = page;
                 text.insert(at, token);
                 SCOPED_TRACE(text);
-                std::optional<pdfsyntax::DictEntry> found[2];
-                std::optional<pdfsyntax::DictEntry> nested[2];
+                std::optional<pdf_syntax::DictEntry> found[2];
+                std::optional<pdf_syntax::DictEntry> nested[2];
                 const bool read =
-                    pdfsyntax::findEntriesAndNested(text, 0, keys, found, 1, nestedKeys, nested);
-                std::optional<pdfsyntax::DictEntry> apart[2];
-                pdfsyntax::findEntries(text, 0, keys, apart);
+                    pdf_syntax::findEntriesAndNested(text, 0, keys, found, 1, nestedKeys, nested);
+                std::optional<pdf_syntax::DictEntry> apart[2];
+                pdf_syntax::findEntries(text, 0, keys, apart);
                 ASSERT_TRUE(same(found[0], apart[0]));
                 ASSERT_TRUE(same(found[1], apart[1]));
                 ASSERT_EQ(read, apart[1] && text.compare(apart[1]->valueStart, 2, "<<") == 0);
                 if (read) {
                     ++together;
-                    std::optional<pdfsyntax::DictEntry> nestedApart[2];
-                    pdfsyntax::findEntries(text, apart[1]->valueStart, nestedKeys, nestedApart);
+                    std::optional<pdf_syntax::DictEntry> nestedApart[2];
+                    pdf_syntax::findEntries(text, apart[1]->valueStart, nestedKeys, nestedApart);
                     ASSERT_TRUE(same(nested[0], nestedApart[0]));
                     ASSERT_TRUE(same(nested[1], nestedApart[1]));
                 }
@@ -381,14 +382,14 @@ TEST(PdfSyntaxTest, ReadsPagesWithOddTokensAnywhereAsTheEntryScansDo) {
 // An entry found before edits is moved by the bytes put in before it, kept by those after it,
 // and given up where an edit falls inside it or the edits are unsure.
 TEST(PdfSyntaxTest, CarriesAnEntryOverEditsOutsideIt) {
-    const pdfsyntax::DictEntry entry{20, 30, 40};
+    const pdf_syntax::DictEntry entry{20, 30, 40};
     auto carried = [&](auto&& edit) {
-        pdfsyntax::EditLog log;
+        CPdfEditLog log;
         edit(log);
-        pdfsyntax::DictEntry moved = entry;
-        return log.carry(moved) ? std::optional<pdfsyntax::DictEntry>(moved) : std::nullopt;
+        pdf_syntax::DictEntry moved = entry;
+        return log.carry(moved) ? std::optional<pdf_syntax::DictEntry>(moved) : std::nullopt;
     };
-    auto before = carried([](pdfsyntax::EditLog& log) {
+    auto before = carried([](CPdfEditLog& log) {
         log.record(5, 0, 7);  // insertion before the key
         log.record(20, 0, 3); // insertion right at the key, which it pushes along
         log.record(40, 0, 9); // insertion right after the value
@@ -399,10 +400,10 @@ TEST(PdfSyntaxTest, CarriesAnEntryOverEditsOutsideIt) {
     EXPECT_EQ(before->keyStart, 20u + 7);
     EXPECT_EQ(before->valueStart, 30u + 7);
     EXPECT_EQ(before->valueEnd, 40u + 7);
-    EXPECT_FALSE(carried([](pdfsyntax::EditLog& log) { log.record(35, 0, 2); }));
-    EXPECT_FALSE(carried([](pdfsyntax::EditLog& log) { log.record(15, 10, 2); }));
-    EXPECT_FALSE(carried([](pdfsyntax::EditLog& log) { log.markUnsure(); }));
-    EXPECT_FALSE(carried([](pdfsyntax::EditLog& log) {
+    EXPECT_FALSE(carried([](CPdfEditLog& log) { log.record(35, 0, 2); }));
+    EXPECT_FALSE(carried([](CPdfEditLog& log) { log.record(15, 10, 2); }));
+    EXPECT_FALSE(carried([](CPdfEditLog& log) { log.markUnsure(); }));
+    EXPECT_FALSE(carried([](CPdfEditLog& log) {
         for (int i = 0; i < 5; ++i) {
             log.record(1, 0, 1); // more edits than the log keeps
         }
@@ -434,7 +435,8 @@ TEST(PdfSyntaxTest, FindTextGivesTheLastByteOfTheFirstMatch) {
         {"start past the end", "abcabc", "abc", 9, 0},
     };
     for (const FindRow& row : rows) {
-        EXPECT_EQ(pdfsyntax::findText(row.buffer, row.needle, row.start), row.expected) << row.name;
+        EXPECT_EQ(pdf_syntax::findText(row.buffer, row.needle, row.start), row.expected)
+            << row.name;
     }
 }
 
@@ -447,7 +449,7 @@ TEST(PdfSyntaxTest, FindLastTextGivesTheLastByteOfTheLastMatch) {
         {"one-byte match at index 0 reads as absent", "abc", "a", 0, 0},
     };
     for (const FindRow& row : rows) {
-        EXPECT_EQ(pdfsyntax::findLastText(row.buffer, row.needle), row.expected) << row.name;
+        EXPECT_EQ(pdf_syntax::findLastText(row.buffer, row.needle), row.expected) << row.name;
     }
 }
 
@@ -471,7 +473,7 @@ TEST(PdfSyntaxTest, DropsEveryEntryOfAKeyButTheLast) {
     };
     for (const Row& row : rows) {
         std::string text = row.text;
-        EXPECT_EQ(pdfsyntax::dropEarlierEntries(text, 0, "Kids"), row.dropped) << row.name;
+        EXPECT_EQ(pdf_syntax::dropEarlierEntries(text, 0, "Kids"), row.dropped) << row.name;
         EXPECT_EQ(text, row.expected) << row.name;
     }
 }
@@ -501,7 +503,7 @@ TEST(PdfSyntaxTest, ReadNumberAfterKey) {
         {"overlong digits wrap in 32 bits", "/Rotate 4294967386", 90, false, true},
     };
     for (const NumberRow& row : rows) {
-        const pdfsyntax::NumberAfter n = pdfsyntax::readNumberAfter(row.buffer, "/Rotate");
+        const pdf_syntax::NumberAfter n = pdf_syntax::readNumberAfter(row.buffer, "/Rotate");
         EXPECT_EQ(n.value, row.value) << row.name;
         EXPECT_EQ(n.isReference, row.isReference) << row.name;
         EXPECT_EQ(n.found, row.found) << row.name;
@@ -519,7 +521,7 @@ TEST(PdfSyntaxTest, AppendsDecimalDigitsBehindWhatIsThere) {
     };
     for (const auto& [value, digits] : rows) {
         std::string out = "12 0 R ";
-        pdfsyntax::appendDecimal(out, value);
+        pdf_syntax::appendDecimal(out, value);
         EXPECT_EQ(out, "12 0 R " + std::string(digits)) << digits;
     }
 }
@@ -528,12 +530,12 @@ TEST(PdfSyntaxTest, ScansStayInsideTheirBuffer) {
     // The view ends before the digits and the " 0 R" that follow in memory.
     const std::string text = "<< /Pages 3 0 R >>";
     const std::string_view cut(text.data(), 10);
-    EXPECT_FALSE(pdfsyntax::readNumberAfter(cut, "/Pages").found);
+    EXPECT_FALSE(pdf_syntax::readNumberAfter(cut, "/Pages").found);
     const std::string_view digitsOnly(text.data(), 11);
-    const pdfsyntax::NumberAfter n = pdfsyntax::readNumberAfter(digitsOnly, "/Pages");
+    const pdf_syntax::NumberAfter n = pdf_syntax::readNumberAfter(digitsOnly, "/Pages");
     EXPECT_EQ(n.value, 3);
     EXPECT_FALSE(n.isReference);
-    EXPECT_EQ(pdfsyntax::findText(cut, "3 0 R"), 0u);
+    EXPECT_EQ(pdf_syntax::findText(cut, "3 0 R"), 0u);
 }
 
 } // namespace
@@ -556,7 +558,8 @@ TEST(PdfSyntaxTest, NestingIsClosedWhereverTheBracketsFall) {
             const std::string text = std::string(pad, 'a') + body;
             const auto buffer = std::make_unique<char[]>(text.size() + 1);
             std::copy(text.begin(), text.end(), buffer.get());
-            EXPECT_EQ(pdfsyntax::nestingClosed(std::string_view(buffer.get(), text.size())), closed)
+            EXPECT_EQ(pdf_syntax::nestingClosed(std::string_view(buffer.get(), text.size())),
+                      closed)
                 << "'" << text << "'";
         }
     }

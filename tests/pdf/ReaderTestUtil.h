@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-namespace readertest {
+namespace reader_test {
 
 inline CPdfElement nullElement() {
     CPdfElement e;
@@ -89,7 +89,7 @@ inline std::string readAll(CPdfStream* stream, size_t limit = 1 << 24) {
 class OpenedFile {
   public:
     explicit OpenedFile(const std::string& bytes) { path_ = folder_.write("test.pdf", bytes); }
-    explicit OpenedFile(const qmtest::PdfBuilder& pdf) : OpenedFile(pdf.bytes()) {}
+    explicit OpenedFile(const qm_test::PdfBuilder& pdf) : OpenedFile(pdf.bytes()) {}
     // Opens the file; throws CPdfException as the document does.
     CPdfXRef& open() {
         document_.open(path_);
@@ -138,7 +138,7 @@ inline int intEntry(const CPdfElement& dict, const char* key) {
 }
 
 // A minimal document: catalog 1, page tree 2, one page 3.
-inline qmtest::PdfBuilder& basicObjects(qmtest::PdfBuilder& pdf) {
+inline qm_test::PdfBuilder& basicObjects(qm_test::PdfBuilder& pdf) {
     return pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
         .object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>")
         .object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>");
@@ -147,27 +147,27 @@ inline qmtest::PdfBuilder& basicObjects(qmtest::PdfBuilder& pdf) {
 // Rows of a cross-reference stream with /W [1 2 1]: the free row 0, an object at its offset in
 // pdf, a member of an object stream.
 inline std::string freeRow() {
-    return qmtest::PdfBuilder::xrefStreamRow(0, 0, 255);
+    return qm_test::PdfBuilder::xrefStreamRow(0, 0, 255);
 }
-inline std::string fileRow(const qmtest::PdfBuilder& pdf, int number) {
-    return qmtest::PdfBuilder::xrefStreamRow(1, static_cast<uint64_t>(pdf.offsetOf(number)), 0);
+inline std::string fileRow(const qm_test::PdfBuilder& pdf, int number) {
+    return qm_test::PdfBuilder::xrefStreamRow(1, static_cast<uint64_t>(pdf.offsetOf(number)), 0);
 }
 inline std::string memberRow(int stream, int index) {
-    return qmtest::PdfBuilder::xrefStreamRow(2, static_cast<uint64_t>(stream),
-                                             static_cast<uint64_t>(index));
+    return qm_test::PdfBuilder::xrefStreamRow(2, static_cast<uint64_t>(stream),
+                                              static_cast<uint64_t>(index));
 }
 
 // Object 1 and two members of object stream 4 (objects 2 and 3) and the stream itself, as a
 // cross-reference stream with /W [1 2 1] and /Size 5 gives them; object 1 and 4 are read at
 // their offsets in pdf.
-inline std::string twoMemberStreamRows(const qmtest::PdfBuilder& pdf) {
+inline std::string twoMemberStreamRows(const qm_test::PdfBuilder& pdf) {
     return freeRow() + fileRow(pdf, 1) + memberRow(4, 0) + memberRow(4, 1) + fileRow(pdf, 4);
 }
 
 // A cross-reference stream, object `number`, of such rows (its /Size is their count), and the
 // startxref naming it.
-inline qmtest::PdfBuilder& rowStream(qmtest::PdfBuilder& pdf, int number, const std::string& rows,
-                                     int root = 1) {
+inline qm_test::PdfBuilder& rowStream(qm_test::PdfBuilder& pdf, int number, const std::string& rows,
+                                      int root = 1) {
     return pdf.rawXRefStream(number,
                              "/Type /XRef /Size " + std::to_string(rows.size() / 4) +
                                  " /W [1 2 1] /Root " + std::to_string(root) + " 0 R",
@@ -188,7 +188,7 @@ inline std::optional<std::string> memberText(CPdfXRef& xref, int number) {
 // The message of what fetching object 4 throws ("" when nothing), in basicObjects followed by
 // object 4 of the given body and a classic table.
 inline std::string fetchError(const std::string& body) {
-    qmtest::PdfBuilder pdf;
+    qm_test::PdfBuilder pdf;
     basicObjects(pdf).object(4, body).classicXRef();
     OpenedFile file(pdf);
     CPdfXRef& xref = file.open();
@@ -197,7 +197,7 @@ inline std::string fetchError(const std::string& body) {
 
 // The open error of basicObjects followed by a newest section written by hand.
 inline std::string sectionError(const std::string& section) {
-    qmtest::PdfBuilder pdf;
+    qm_test::PdfBuilder pdf;
     basicObjects(pdf).rawSection(section);
     return OpenedFile(pdf).openError();
 }
@@ -206,9 +206,9 @@ inline std::string sectionError(const std::string& section) {
 // dictionary entries and data.
 inline std::string xrefStreamError(const std::string& dict,
                                    const std::string& data = std::string(8, '\0')) {
-    qmtest::PdfBuilder pdf;
+    qm_test::PdfBuilder pdf;
     basicObjects(pdf).rawXRefStream(4, dict, data);
     return OpenedFile(pdf).openError();
 }
 
-} // namespace readertest
+} // namespace reader_test

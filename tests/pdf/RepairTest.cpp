@@ -7,10 +7,10 @@
 
 namespace {
 
-using qmtest::PdfBuilder;
-using readertest::basicObjects;
-using readertest::fetch;
-using readertest::OpenedFile;
+using qm_test::PdfBuilder;
+using reader_test::basicObjects;
+using reader_test::fetch;
+using reader_test::OpenedFile;
 
 struct RepairRow {
     const char* name;
@@ -142,7 +142,7 @@ TEST(Repair, HeadersAreFoundWhereverTheBlocksOfALargeFileCutThem) {
     constexpr size_t kBlock = 64 * 1024;
     constexpr int kFirst = 10;
     constexpr int kCount = 270; // past 16 MiB
-    qmtest::PdfBuilder pdf;
+    qm_test::PdfBuilder pdf;
     basicObjects(pdf).object(9, "(nine)");
     std::string bytes = withoutTable(pdf);
     auto padTo = [&bytes](size_t at) {

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-using namespace readertest;
+using namespace reader_test;
 
 namespace {
 
@@ -21,7 +21,7 @@ constexpr const char* kContent = "BT /F1 12 Tf 72 700 Td (Clear content) Tj ET";
 constexpr const char* kMetadata = "<x:xmpmeta>clear metadata</x:xmpmeta>";
 
 std::string makePlain(const TempDir& dir) {
-    qmtest::PdfBuilder pdf;
+    qm_test::PdfBuilder pdf;
     pdf.object(1, "<< /Type /Catalog /Pages 2 0 R /Metadata 5 0 R >>")
         .object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>")
         .object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R >>")

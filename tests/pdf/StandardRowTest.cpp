@@ -10,8 +10,8 @@
 #include <random>
 #include <variant>
 
-using qmtest::PdfBuilder;
-using namespace readertest;
+using qm_test::PdfBuilder;
+using namespace reader_test;
 
 namespace {
 

@@ -11,7 +11,7 @@
 
 #include <random>
 
-using namespace readertest;
+using namespace reader_test;
 
 namespace {
 
@@ -43,7 +43,7 @@ std::string randomBytes(size_t count, unsigned seed) {
 std::string inflate(const std::string& data, int predictor = 1, int columns = 1, int colors = 1,
                     int bits = 8) {
     static std::vector<std::unique_ptr<std::string>> keep;
-    keep.push_back(std::make_unique<std::string>(qmtest::PdfBuilder::deflate(data)));
+    keep.push_back(std::make_unique<std::string>(qm_test::PdfBuilder::deflate(data)));
     const std::string& packed = *keep.back();
     auto* raw = new CPdfMemoryStream(reinterpret_cast<const unsigned char*>(packed.data()),
                                      packed.size(), 0, packed.size(), nullElement());
@@ -168,7 +168,7 @@ TEST(Flate, LongDataIsDeliveredCompletelyAndInOrder) {
 }
 
 TEST(Flate, BytesAfterTheZlibStreamEndAreNotDelivered) {
-    std::string packed = qmtest::PdfBuilder::deflate("abc") + "\r\nJUNK";
+    std::string packed = qm_test::PdfBuilder::deflate("abc") + "\r\nJUNK";
     auto* raw = new CPdfMemoryStream(reinterpret_cast<const unsigned char*>(packed.data()),
                                      packed.size(), 0, packed.size(), nullElement());
     auto* flate = new CPdfFlateStream(raw, 1, 1, 1, 8);
@@ -179,7 +179,7 @@ TEST(Flate, BytesAfterTheZlibStreamEndAreNotDelivered) {
 }
 
 TEST(Flate, CorruptDataEndsSilently) {
-    std::string packed = qmtest::PdfBuilder::deflate(randomBytes(5000, 5));
+    std::string packed = qm_test::PdfBuilder::deflate(randomBytes(5000, 5));
     packed[packed.size() / 2] ^= 0x55;
     packed[packed.size() / 2 + 1] ^= 0x55;
     auto* raw = new CPdfMemoryStream(reinterpret_cast<const unsigned char*>(packed.data()),
@@ -200,7 +200,7 @@ TEST(Flate, CorruptDataEndsSilently) {
 
 TEST(Flate, AStreamCutShortDeliversWhatItHas) {
     std::string text = randomBytes(20000, 6);
-    std::string packed = qmtest::PdfBuilder::deflate(text);
+    std::string packed = qm_test::PdfBuilder::deflate(text);
     std::string cut = packed.substr(0, packed.size() / 2);
     auto* raw = new CPdfMemoryStream(reinterpret_cast<const unsigned char*>(cut.data()), cut.size(),
                                      0, cut.size(), nullElement());
@@ -215,7 +215,7 @@ TEST(Flate, AStreamCutShortDeliversWhatItHas) {
 // the piece dropped at a zlib error included, for intact and damaged data alike.
 TEST(Flate, ReadRestGivesWhatGetCharsGives) {
     const std::string text = randomBytes(9000, 7) + std::string(40000, 'a') + randomBytes(3000, 8);
-    const std::string packed = qmtest::PdfBuilder::deflate(text);
+    const std::string packed = qm_test::PdfBuilder::deflate(text);
     auto flipped = [&](size_t at) {
         std::string bytes = packed;
         bytes[at] ^= 0x55;
@@ -231,7 +231,7 @@ TEST(Flate, ReadRestGivesWhatGetCharsGives) {
         bool failing;    // zlib fails on it: whole pieces of 1,024 bytes of text, no more
     } cases[] = {
         {"intact", packed, packed.size(), false},
-        {"long incompressible", qmtest::PdfBuilder::deflate(randomBytes(300000, 9)), 0, false},
+        {"long incompressible", qm_test::PdfBuilder::deflate(randomBytes(300000, 9)), 0, false},
         {"damaged early", flipped(100), packed.size(), true},
         {"damaged in the middle", flipped(packed.size() / 2), packed.size(), true},
         {"damaged late", flipped(packed.size() - 40), packed.size(), true},
@@ -289,7 +289,7 @@ TEST(Flate, ReadRestGivesWhatGetCharsGives) {
 
 TEST(Flate, StreamsThatAreNeverReadCostNothing) {
     // Construction neither reads the data nor sets up zlib; many idle streams are cheap.
-    std::string packed = qmtest::PdfBuilder::deflate("x");
+    std::string packed = qm_test::PdfBuilder::deflate("x");
     for (int i = 0; i < 10000; ++i) {
         auto* raw = new CPdfMemoryStream(reinterpret_cast<const unsigned char*>(packed.data()),
                                          packed.size(), 0, packed.size(), nullElement());
@@ -339,7 +339,7 @@ TEST(Predictor, PaethWithFourBytesPerPixelLooksFourBytesBack) {
 }
 
 TEST(Predictor, PeekThenGetReturnTheSameByte) {
-    std::string packed = qmtest::PdfBuilder::deflate(std::string("\x01\x05\x01", 3));
+    std::string packed = qm_test::PdfBuilder::deflate(std::string("\x01\x05\x01", 3));
     auto* raw = new CPdfMemoryStream(reinterpret_cast<const unsigned char*>(packed.data()),
                                      packed.size(), 0, packed.size(), nullElement());
     auto* flate = new CPdfFlateStream(raw, 11, 2, 1, 8);
@@ -397,7 +397,7 @@ TEST(Predictor, ParametersThatGiveNoSensibleRowAreRefused) {
 }
 
 TEST(Filters, MakeFilterNamesAndParameters) {
-    std::string packed = qmtest::PdfBuilder::deflate("abc");
+    std::string packed = qm_test::PdfBuilder::deflate("abc");
     auto* raw = new CPdfMemoryStream(reinterpret_cast<const unsigned char*>(packed.data()),
                                      packed.size(), 0, packed.size(), nullElement());
     EXPECT_EQ(makeFilter("LZWDecode", raw, nullElement()), nullptr);
@@ -413,7 +413,7 @@ TEST(Filters, MakeFilterNamesAndParameters) {
 }
 
 TEST(Filters, OneElementArrayOfParametersIsNotLookedInto) {
-    std::string packed = qmtest::PdfBuilder::deflate("abcdef");
+    std::string packed = qm_test::PdfBuilder::deflate("abcdef");
     std::string text =
         "<< /Filter [/FlateDecode] /DecodeParms [<< /Predictor 12 /Columns 2 >>] /Length " +
         std::to_string(packed.size()) + " >>\nstream\n" + packed + "\nendstream";

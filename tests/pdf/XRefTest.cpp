@@ -2,8 +2,8 @@
 
 #include "ReaderTestUtil.h"
 
-using qmtest::PdfBuilder;
-using namespace readertest;
+using qm_test::PdfBuilder;
+using namespace reader_test;
 
 namespace {
 

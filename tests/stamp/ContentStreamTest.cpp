@@ -1,7 +1,7 @@
 #include "stamp/fonts/FontTable.h"
+#include "stamp/layout/CStampDrawing.h"
 #include "stamp/layout/Placement.h"
 #include "stamp/layout/StampContent.h"
-#include "stamp/layout/StampDrawing.h"
 
 #include <gtest/gtest.h>
 
@@ -278,7 +278,7 @@ TEST(ContentStreamTest, EachInputOfTheDrawingShowsFromPageToPage) {
     rows[13].name = "the box's colour";
     rows[13].boxColor = "0 1 1 rg";
     // Forwards, backwards and forwards again: every row after another of each kind.
-    StampDrawing drawing;
+    CStampDrawing drawing;
     for (int round = 0; round < 3; ++round) {
         for (size_t k = 0; k < rows.size(); ++k) {
             const Row& row = rows[round == 1 ? rows.size() - 1 - k : k];

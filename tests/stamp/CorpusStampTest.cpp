@@ -44,18 +44,18 @@ class CorpusStampTest : public ::testing::Test {
   protected:
     void SetUp() override {
         if (!fs::exists(fs::path(QUILLMARK_CORPUS_DIR) / "MANIFEST.tsv")) {
-            GTEST_SKIP() << qmtest::corpusMissing();
+            GTEST_SKIP() << qm_test::corpusMissing();
         }
         if (!tools::available("qpdf") || !tools::available("pdftotext")) {
             GTEST_SKIP() << tools::kJudgesMissing;
         }
-        files_ = qmtest::corpusFiles(QUILLMARK_CORPUS_DIR);
+        files_ = qm_test::corpusFiles(QUILLMARK_CORPUS_DIR);
         ASSERT_GT(files_.size(), 600u) << "the manifest lists the corpus";
     }
 
     void stampCleanFiles(bool incremental);
 
-    std::vector<qmtest::CorpusFile> files_;
+    std::vector<qm_test::CorpusFile> files_;
 };
 
 // A document that qpdf reads cleanly stamps into a document that qpdf reads cleanly, with every
@@ -64,7 +64,7 @@ class CorpusStampTest : public ::testing::Test {
 void CorpusStampTest::stampCleanFiles(bool incremental) {
     int checked = 0;
     int unreadable = 0;
-    for (const qmtest::CorpusFile& file : files_) {
+    for (const qm_test::CorpusFile& file : files_) {
         if (file.verdict != "clean") {
             continue;
         }
@@ -147,7 +147,7 @@ TEST_F(CorpusStampTest, CleanFilesTakeCleanIncrementalUpdates) {
 // Files that qpdf has to repair, or cannot read, either stamp into a readable output or fail
 // cleanly: the failure message, status 1 and no output file.
 TEST_F(CorpusStampTest, DamagedFilesStampOrFailCleanly) {
-    for (const qmtest::CorpusFile& file : files_) {
+    for (const qm_test::CorpusFile& file : files_) {
         if (file.verdict != "warnings" && file.verdict != "errors") {
             continue;
         }
@@ -185,7 +185,7 @@ TEST_F(CorpusStampTest, EncryptedFilesOpenAsTheyDid) {
     };
     int opensFreely = 0;
     int stamped = 0;
-    for (const qmtest::CorpusFile& file : files_) {
+    for (const qm_test::CorpusFile& file : files_) {
         if (file.verdict != "encrypted") {
             continue;
         }
@@ -280,7 +280,7 @@ std::string withLastStartxrefMoved(const std::string& bytes) {
 // that allow no changes reach the same step); it is never written without its protection.
 TEST_F(CorpusStampTest, DamagedLinearizedEncryptedFilesStayProtected) {
     int linearized = 0;
-    for (const qmtest::CorpusFile& file : files_) {
+    for (const qm_test::CorpusFile& file : files_) {
         if (file.verdict != "encrypted") {
             continue;
         }

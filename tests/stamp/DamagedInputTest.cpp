@@ -15,7 +15,7 @@
 
 namespace {
 
-using qmtest::PdfBuilder;
+using qm_test::PdfBuilder;
 
 constexpr int kPages = 3;
 

@@ -1,8 +1,8 @@
 // -embedfont run through the real program: the text drawn in a subset of a TrueType or OpenType
 // font, judged by independent readers (pdftotext for the text and its boxes, pdffonts for the
 // embedding, qpdf for validity).
-#include "stamp/fonts/EmbeddedFont.h"
-#include "stamp/fonts/FontFace.h"
+#include "stamp/fonts/CEmbeddedFont.h"
+#include "stamp/fonts/CFontFace.h"
 #include "support/ExternalTools.h"
 #include "support/PdfBuilder.h"
 #include "support/ProgramRunner.h"
@@ -27,7 +27,7 @@ const std::string kNimbusCff = "/usr/share/fonts/opentype/urw-base35/NimbusSans-
 
 // A document of `pages` empty Letter pages.
 std::string emptyPages(int pages) {
-    qmtest::PdfBuilder pdf;
+    qm_test::PdfBuilder pdf;
     std::string kids;
     for (int i = 0; i < pages; ++i) {
         kids += std::to_string(3 + i) + " 0 R ";
@@ -45,7 +45,7 @@ std::string emptyPages(int pages) {
 // Skips the test unless HarfBuzz is built in and the readers and the two fonts are there.
 #define REQUIRE_EMBEDDING()                                                                        \
     do {                                                                                           \
-        if (!FontFace::supported()) {                                                              \
+        if (!CFontFace::supported()) {                                                             \
             GTEST_SKIP() << "built without HarfBuzz";                                              \
         }                                                                                          \
         if (!fs::exists(kDejaVu) || !fs::exists(kIpaGothic)) {                                     \
@@ -316,7 +316,7 @@ TEST(EmbeddedFont, UnusableFontFileIsRefusedWithoutOutput) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
-        if (c.needsHarfBuzz != FontFace::supported()) {
+        if (c.needsHarfBuzz != CFontFace::supported()) {
             continue; // the other build's case
         }
         if (c.font.rfind(kDejaVu, 0) == 0 && !fs::exists(kDejaVu)) {

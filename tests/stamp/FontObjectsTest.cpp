@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-using fonttest::TempFile;
+using font_test::TempFile;
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-using fonttest::TempFile;
+using font_test::TempFile;
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace fonttest {
+namespace font_test {
 
 // A file with the given contents, alone in a temporary folder of its own; the folder and the
 // file are removed on destruction.
@@ -23,4 +23,4 @@ class TempFile {
     std::string path_;
 };
 
-} // namespace fonttest
+} // namespace font_test

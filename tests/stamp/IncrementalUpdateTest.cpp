@@ -2,7 +2,7 @@
 // pages follow with a cross-reference section that chains to the input's, and signed inputs
 // keep a valid signature. Judged by qpdf, pdftotext and poppler's pdfsig; the signed inputs
 // are made here and signed with openssl.
-#include "stamp/fonts/FontFace.h"
+#include "stamp/fonts/CFontFace.h"
 #include "support/ExternalTools.h"
 #include "support/ImageBuilder.h"
 #include "support/PdfBuilder.h"
@@ -43,7 +43,7 @@ std::string hex(const std::string& bytes) {
 std::string makeSignedPdf(const TempDir& dir, const std::string& signatureExtra = "",
                           const std::string& catalogExtra = "") {
     constexpr size_t kContentsDigits = 8192;
-    qmtest::PdfBuilder pdf;
+    qm_test::PdfBuilder pdf;
     pdf.object(1, "<< /Type /Catalog /Pages 2 0 R /AcroForm << /Fields [4 0 R] /SigFlags 3 >> " +
                       catalogExtra + " >>")
         .object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>")
@@ -142,7 +142,7 @@ TEST_F(SignedInputTest, StampsAsAnUpdateThatKeepsTheSignatureValid) {
     };
     // The embedded font's objects go into the update as well.
     const std::string dejaVu = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
-    if (FontFace::supported() && fs::exists(dejaVu)) {
+    if (CFontFace::supported() && fs::exists(dejaVu)) {
         cases.push_back({"embedded font",
                          {"-embedfont", dejaVu, "-prefix", "Strona ", "-sep", " z "},
                          true,
@@ -156,9 +156,9 @@ TEST_F(SignedInputTest, StampsAsAnUpdateThatKeepsTheSignatureValid) {
         ASSERT_NE(signatureReport(input).find("Signature is Valid"), std::string::npos)
             << signatureReport(input);
         dir.write("lines.txt", "first line\nsecond line\n");
-        dir.write("sticker.pdf", qmtest::makeStickerPdf());
+        dir.write("sticker.pdf", qm_test::makeStickerPdf());
         dir.write("logo.png",
-                  qmtest::makePng({16, 16, 8, 2, false, 3}, std::string(768, '\x40'), ""));
+                  qm_test::makePng({16, 16, 8, 2, false, 3}, std::string(768, '\x40'), ""));
         const std::string output = dir.file("out.pdf");
         std::vector<std::string> arguments = {"-i" + input, "-o" + output};
         arguments.insert(arguments.end(), c.options.begin(), c.options.end());
@@ -228,7 +228,7 @@ TEST(IncrementalUpdateTest, EveryKindOfInputChainsItsUpdates) {
     if (!tools::available("qpdf") || !tools::available("pdftotext")) {
         GTEST_SKIP() << tools::kJudgesMissing;
     }
-    auto twoPages = [](qmtest::PdfBuilder& pdf) -> qmtest::PdfBuilder& {
+    auto twoPages = [](qm_test::PdfBuilder& pdf) -> qm_test::PdfBuilder& {
         return pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
             .object(2, "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 >>")
             .object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>")
@@ -242,17 +242,17 @@ TEST(IncrementalUpdateTest, EveryKindOfInputChainsItsUpdates) {
     };
     std::vector<Case> cases;
     {
-        qmtest::PdfBuilder pdf;
+        qm_test::PdfBuilder pdf;
         twoPages(pdf).classicXRef();
         cases.push_back({"classic table", pdf.bytes(), "", false});
     }
     {
-        qmtest::PdfBuilder pdf;
+        qm_test::PdfBuilder pdf;
         twoPages(pdf).streamXRef();
         cases.push_back({"cross-reference stream", pdf.bytes(), "", true});
     }
     {
-        qmtest::PdfBuilder pdf;
+        qm_test::PdfBuilder pdf;
         pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
             .compressed(2, "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 >>")
             .compressed(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>")
@@ -262,7 +262,7 @@ TEST(IncrementalUpdateTest, EveryKindOfInputChainsItsUpdates) {
         cases.push_back({"pages in an object stream", pdf.bytes(), "", true});
     }
     {
-        qmtest::PdfBuilder pdf;
+        qm_test::PdfBuilder pdf;
         pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
             .object(2, "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 >>")
             .compressed(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>")
@@ -272,7 +272,7 @@ TEST(IncrementalUpdateTest, EveryKindOfInputChainsItsUpdates) {
         cases.push_back({"hybrid", pdf.bytes(), "", false});
     }
     {
-        qmtest::PdfBuilder pdf;
+        qm_test::PdfBuilder pdf;
         pdf.prefix("junk before the header\r\n");
         twoPages(pdf).classicXRef().object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 "
                                               "300 300] >>");

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-using qmtest::PdfBuilder;
+using qm_test::PdfBuilder;
 
 namespace {
 

@@ -15,7 +15,7 @@
 
 namespace {
 
-using qmtest::PdfBuilder;
+using qm_test::PdfBuilder;
 
 const std::string kPage = "/Type /Page /MediaBox [0 0 612 792] /Resources << /Font << /F1 5 0 R "
                           ">> >> /Contents 4 0 R";

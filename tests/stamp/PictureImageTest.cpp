@@ -16,12 +16,12 @@
 
 namespace {
 
-using qmtest::deflated;
-using qmtest::jpegFrame;
-using qmtest::jpegSegment;
-using qmtest::makeJpeg;
-using qmtest::makePng;
-using qmtest::pngChunk;
+using qm_test::deflated;
+using qm_test::jpegFrame;
+using qm_test::jpegSegment;
+using qm_test::makeJpeg;
+using qm_test::makePng;
+using qm_test::pngChunk;
 
 // The bytes an image stream decodes to, as a PDF reader would get them.
 std::string decodeStream(const ImageStream& stream) {
@@ -63,7 +63,7 @@ TEST(PictureImageTest, PngPixelsReachTheImageAndItsMask) {
     const std::string palette = std::string("\xff\x00\x00\x00\xff\x00\x00\x00\xff", 9);
     struct Row {
         const char* name;
-        qmtest::PngLayout layout;
+        qm_test::PngLayout layout;
         std::string pixels;
         std::string extra;      // chunks before IDAT
         const char* space;      // the colour space entry expected
@@ -187,7 +187,7 @@ TEST(PictureImageTest, JpegHeadersGiveSizeColoursAndDensity) {
 }
 
 TEST(PictureImageTest, DamagedOrUnsupportedFilesAreRefusedWithTheirCause) {
-    const std::string good = makePng(qmtest::PngLayout{4, 4, 8, 0, false, 1}, sequence(16, 3), "");
+    const std::string good = makePng(qm_test::PngLayout{4, 4, 8, 0, false, 1}, sequence(16, 3), "");
     std::string badCrc = good;
     badCrc[8 + 8 + 5] ^= 1; // a byte of IHDR's width
     const size_t idat = good.find("IDAT");
@@ -206,16 +206,16 @@ TEST(PictureImageTest, DamagedOrUnsupportedFilesAreRefusedWithTheirCause) {
         {"PNG chunk past the end", good.substr(0, idat + 10), "chunk IDAT at offset"},
         {"rows missing from the data", shortData, "the image data ends in row 1 of 4"},
         {"RGB of 4 bits",
-         makePng(qmtest::PngLayout{2, 2, 4, 2, false, 0}, std::string(2, '\0'), ""),
+         makePng(qm_test::PngLayout{2, 2, 4, 2, false, 0}, std::string(2, '\0'), ""),
          "colour type 2 with 4-bit samples"},
         {"palette without PLTE",
-         makePng(qmtest::PngLayout{2, 2, 8, 3, false, 1}, std::string(4, '\0'), ""),
+         makePng(qm_test::PngLayout{2, 2, 8, 3, false, 1}, std::string(4, '\0'), ""),
          "without a PLTE chunk"},
         {"unknown critical chunk",
-         makePng(qmtest::PngLayout{2, 2, 8, 0, false, 1}, std::string(4, '\0'),
+         makePng(qm_test::PngLayout{2, 2, 8, 0, false, 1}, std::string(4, '\0'),
                  pngChunk("ABCD", "x")),
          "unknown critical chunk ABCD"},
-        {"huge size announced", makePng(qmtest::PngLayout{60000, 60000, 16, 6, false, 0}, "", ""),
+        {"huge size announced", makePng(qm_test::PngLayout{60000, 60000, 16, 6, false, 0}, "", ""),
          "too large"},
         {"JPEG header cut short", baseline.substr(0, 12), "runs past the end of the file"},
         {"JPEG ending before its scan", baseline.substr(0, baseline.find("\xff\xda")),

@@ -21,7 +21,7 @@
 
 namespace {
 
-using qmtest::PngLayout;
+using qm_test::PngLayout;
 using tools::ToolResult;
 
 struct Rgb {
@@ -32,7 +32,7 @@ struct Rgb {
 // pageExtra goes into each page's dictionary, catalogExtra into the catalog's.
 std::string makeBluePages(const std::string& mediaBox, const std::string& pageExtra, int pages = 2,
                           const std::string& catalogExtra = "") {
-    qmtest::PdfBuilder pdf;
+    qm_test::PdfBuilder pdf;
     std::string kids;
     for (int page = 0; page < pages; ++page) {
         kids += std::to_string(page + 4) + " 0 R ";
@@ -107,7 +107,7 @@ std::string flatPng(PngLayout layout, const std::string& pixel, const std::strin
     for (uint32_t i = 0; i < layout.width * layout.height; ++i) {
         pixels += pixel;
     }
-    return qmtest::makePng(layout, pixels, extra);
+    return qm_test::makePng(layout, pixels, extra);
 }
 
 const Rgb kBlue{0, 0, 255};
@@ -125,18 +125,18 @@ TEST(PictureStampTest, PicturesShowWherePlacedAndThePageElsewhere) {
             halfRed += x < 20 ? std::string("\xff\0\0\xff", 4) : std::string(4, '\0');
         }
     }
-    const std::string alphaPng = qmtest::makePng(PngLayout{40, 20, 8, 6, false, 4}, halfRed, "");
+    const std::string alphaPng = qm_test::makePng(PngLayout{40, 20, 8, 6, false, 4}, halfRed, "");
     const std::string redPng =
         flatPng(PngLayout{40, 20, 8, 2, false, 3}, std::string("\xff\0\0", 3));
     const std::string palettePng =
         flatPng(PngLayout{10, 10, 8, 3, false, 1}, std::string(1, '\0'),
-                qmtest::pngChunk("PLTE", std::string("\0\xff\0\xff\0\0", 6)));
+                qm_test::pngChunk("PLTE", std::string("\0\xff\0\xff\0\0", 6)));
     const std::string green16 =
         flatPng(PngLayout{20, 10, 16, 2, true, 6}, std::string("\0\0\xff\xff\0\0", 6));
     // 150 pixels per inch: 30 x 16 pixels are 14.4 x 7.68 points.
     const std::string densePng =
         flatPng(PngLayout{30, 16, 8, 2, false, 3}, std::string("\xff\0\0", 3),
-                qmtest::pngChunk("pHYs", std::string("\0\0\x17\x0f\0\0\x17\x0f\x01", 9)));
+                qm_test::pngChunk("pHYs", std::string("\0\0\x17\x0f\0\0\x17\x0f\x01", 9)));
     const std::string letter = "[0 0 612 792]";
     struct Probe {
         int x, y;
@@ -181,21 +181,21 @@ TEST(PictureStampTest, PicturesShowWherePlacedAndThePageElsewhere) {
          8,
          {{113, 106, kRed}, {116, 104, kBlue}, {105, 109, kBlue}}},
         {"JPEG grey fitted by -height40",
-         qmtest::makeFlatJpeg(2, 1, {128}),
+         qm_test::makeFlatJpeg(2, 1, {128}),
          {"-pos100,100", "-height40"},
          letter,
          "",
          6,
          {{177, 137, {128, 128, 128}}, {183, 120, kBlue}, {150, 143, kBlue}}},
         {"JPEG YCbCr",
-         qmtest::makeFlatJpeg(2, 1, {76, 85, 255}),
+         qm_test::makeFlatJpeg(2, 1, {76, 85, 255}),
          {"-pos100,100"},
          letter,
          "",
          8,
          {{113, 106, kRed}, {118, 104, kBlue}}},
         {"JPEG CMYK inverted by Adobe",
-         qmtest::makeFlatJpeg(2, 1, {255, 0, 0, 255}),
+         qm_test::makeFlatJpeg(2, 1, {255, 0, 0, 255}),
          {"-pos100,100", "-scale200"},
          letter,
          "",
@@ -282,9 +282,10 @@ TEST(PictureStampTest, PicturesShowWherePlacedAndThePageElsewhere) {
 }
 
 TEST(PictureStampTest, DamagedImagesAreRefusedBeforeAnythingIsWritten) {
-    std::string badCrc = qmtest::makePng(PngLayout{4, 4, 8, 0, false, 1}, std::string(16, 'x'), "");
+    std::string badCrc =
+        qm_test::makePng(PngLayout{4, 4, 8, 0, false, 1}, std::string(16, 'x'), "");
     badCrc[29] ^= 1; // IHDR's CRC
-    const std::string jpeg = qmtest::makeFlatJpeg(1, 1, {100});
+    const std::string jpeg = qm_test::makeFlatJpeg(1, 1, {100});
     struct Row {
         const char* name;
         std::string bytes;
@@ -326,7 +327,7 @@ TEST(PictureStampTest, BatesNumberAndLogoInOneUpdate) {
               0);
     const std::string logo = dir.write(
         "logo.png", flatPng(PngLayout{40, 20, 8, 2, false, 3}, std::string("\xff\0\0", 3)));
-    const std::string sticker = dir.write("sticker.pdf", qmtest::makeStickerPdf());
+    const std::string sticker = dir.write("sticker.pdf", qm_test::makeStickerPdf());
     struct Picture {
         std::string option;
         std::string file;
@@ -384,7 +385,7 @@ TEST(PictureStampTest, OverlaidPageShowsOnEveryPageFromOneCopy) {
         !tools::available("pdftotext")) {
         GTEST_SKIP() << tools::kJudgesMissing;
     }
-    using qmtest::StickerLayout;
+    using qm_test::StickerLayout;
     struct Probe {
         int x, y;
         Rgb color;
@@ -422,7 +423,7 @@ TEST(PictureStampTest, OverlaidPageShowsOnEveryPageFromOneCopy) {
     const std::string input = dir.write("in.pdf", makeBluePages("[0 0 612 792]", "", 3));
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        std::string sticker = dir.write("sticker.pdf", qmtest::makeStickerPdf(row.layout));
+        std::string sticker = dir.write("sticker.pdf", qm_test::makeStickerPdf(row.layout));
         if (row.encrypt) {
             const std::string plain = sticker;
             sticker = dir.file("protected.pdf");
@@ -472,7 +473,7 @@ TEST(PictureStampTest, OverlaidPageShowsOnEveryPageFromOneCopy) {
 TEST(PictureStampTest, UnusableOverlaysAndSizesAreRefused) {
     TempDir dir;
     const std::string input = dir.write("in.pdf", makeBluePages("[0 0 612 792]", ""));
-    const std::string sticker = dir.write("sticker.pdf", qmtest::makeStickerPdf());
+    const std::string sticker = dir.write("sticker.pdf", qm_test::makeStickerPdf());
     const std::string text = dir.write("notes.txt", "not a PDF at all\n");
     std::string locked;
     if (tools::available("qpdf")) {
@@ -520,7 +521,7 @@ TEST(PictureStampTest, TaggedDocumentsMarkPicturesAsArtifacts) {
     const std::string tagged = dir.write(
         "tagged.pdf", makeBluePages("[0 0 612 792]", "", 1, "/MarkInfo << /Marked true >>"));
     const std::string plain = dir.write("plain.pdf", makeBluePages("[0 0 612 792]", "", 1));
-    const std::string sticker = dir.write("sticker.pdf", qmtest::makeStickerPdf());
+    const std::string sticker = dir.write("sticker.pdf", qm_test::makeStickerPdf());
     const std::string logo =
         dir.write("logo.png", flatPng(PngLayout{4, 4, 8, 2, false, 3}, std::string("\xff\0\0", 3)));
     for (const std::string& picture : {std::string("-image"), std::string("-overlay")}) {

@@ -22,7 +22,7 @@ namespace {
 // page object, which the stamp's rewrite of the page has to encrypt again. With metadata, the
 // catalog names a metadata stream.
 std::string makeInput(const TempDir& dir) {
-    qmtest::PdfBuilder pdf;
+    qm_test::PdfBuilder pdf;
     pdf.object(1, "<< /Type /Catalog /Pages 2 0 R /Metadata 8 0 R >>")
         .object(2, "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 >>")
         .object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 5 0 R "
@@ -101,7 +101,7 @@ std::string withKeysGivenTwice(const std::string& bytes, const std::string& encr
     out += "xref\n0 1\n0000000000 65535 f \n";
     out += std::to_string(number);
     out += " 1\n";
-    out += qmtest::PdfBuilder::tableRow(static_cast<int64_t>(objectOffset));
+    out += qm_test::PdfBuilder::tableRow(static_cast<int64_t>(objectOffset));
     out += "trailer\n<< ";
     out += trailerEntries;
     out += " /Prev ";
@@ -334,7 +334,7 @@ TEST_F(ProtectedFileTest, KeysGivenTwiceTakeTheirLastValue) {
 // A public-key handler cannot be opened with a password: refused with its name.
 TEST_F(ProtectedFileTest, RefusesAnotherSecurityHandlerByName) {
     TempDir dir;
-    qmtest::PdfBuilder pdf;
+    qm_test::PdfBuilder pdf;
     pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
         .object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>")
         .object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>")

@@ -1,4 +1,4 @@
-#include "stamp/write/PseudoRandom.h"
+#include "stamp/write/CPseudoRandom.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 namespace {
 
 std::vector<int32_t> draws(uint32_t seed, int count) {
-    PseudoRandom numbers(seed);
+    CPseudoRandom numbers(seed);
     std::vector<int32_t> values;
     for (int i = 0; i < count; ++i) {
         values.push_back(numbers.next());

@@ -15,7 +15,7 @@
 #include <regex>
 
 namespace fs = std::filesystem;
-using qmtest::PdfBuilder;
+using qm_test::PdfBuilder;
 
 namespace {
 
@@ -418,7 +418,7 @@ TEST_F(StampPassTest, EditsContentsAndResourcesTogetherWhereverTheyStand) {
     }
 }
 
-// Pages of one form whose numbers differ in length, with pages of other forms between them:
+// Pages of one shape whose numbers differ in length, with pages of other shapes between them:
 // each page's contents are wrapped and its fonts get the stamp's where its own entries stand,
 // in a rewrite and in an update.
 TEST_F(StampPassTest, EditsEachPageWhereItsOwnEntriesStandWhateverPagesCameBefore) {
@@ -1119,10 +1119,10 @@ TEST_F(StampPassTest, EachPageOfAPassIsPlacedByItsOwnBoxTurnAndText) {
     EXPECT_NE(boxes[9], boxes[8]);
 }
 
-// Pages of one form but for their numbers, pages of other forms among them, and odd bytes in
+// Pages of one shape but for their numbers, pages of other shapes among them, and odd bytes in
 // them: the walk reads each page's box and turn as it reads the page alone, whatever pages came
 // before (the stamp's matrix follows from the two).
-TEST_F(StampPassTest, ReadsEachPageOfAFormAsThePageAloneWhateverPagesCameBefore) {
+TEST_F(StampPassTest, ReadsEachPageOfAShapeAsThePageAloneWhateverPagesCameBefore) {
     const std::string pages[] = {
         "/MediaBox [0 0 612 792] /Rotate 90",
         "/MediaBox [0 0 612 792] /Rotate 180",

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <zlib.h>
 
-namespace qmtest {
+namespace qm_test {
 
 namespace {
 
@@ -183,4 +183,4 @@ std::string makeFlatJpeg(int blocksWide, int blocksHigh, const std::vector<int>&
     return "\xff\xd8" + markers + jpegSegment(0xDA, scan) + bits.bytes + "\xff\xd9";
 }
 
-} // namespace qmtest
+} // namespace qm_test

@@ -7,7 +7,7 @@
 
 // Small image files written in the tests and the fuzz seeds: PNG files through zlib, and the
 // head of a JPEG file (its markers up to the first scan, a few scan bytes and the end marker).
-namespace qmtest {
+namespace qm_test {
 
 // A PNG image of width x height pixels of pixelBytes bytes (or, below 8 bits, rows packed as
 // PNG packs them): the rows of pixels, filtered with the Sub filter on every other row so that
@@ -40,4 +40,4 @@ std::string makeJpeg(const std::string& markers);
 // only its DC coefficient (quantised by 1), coded with a table of the twelve categories.
 std::string makeFlatJpeg(int blocksWide, int blocksHigh, const std::vector<int>& samples);
 
-} // namespace qmtest
+} // namespace qm_test

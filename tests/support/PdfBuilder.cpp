@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <zlib.h>
 
-namespace qmtest {
+namespace qm_test {
 
 namespace {
 
@@ -376,4 +376,4 @@ std::string PdfBuilder::deflate(std::string_view data) {
     return out;
 }
 
-} // namespace qmtest
+} // namespace qm_test

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace qmtest {
+namespace qm_test {
 
 // What a cross-reference section of a PdfBuilder writes. The defaults give an ordinary file;
 // designated initializers pick the rest, in declaration order:
@@ -30,7 +30,7 @@ struct XRefSection {
 
 // Lays out a PDF file in memory for tests, in the order the calls are made:
 //
-//     qmtest::PdfBuilder pdf;
+//     qm_test::PdfBuilder pdf;
 //     pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
 //        .object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>")
 //        .object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>")
@@ -139,4 +139,4 @@ class PdfBuilder {
     int sections_ = 0;
 };
 
-} // namespace qmtest
+} // namespace qm_test

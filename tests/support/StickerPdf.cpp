@@ -2,7 +2,7 @@
 
 #include "support/PdfBuilder.h"
 
-namespace qmtest {
+namespace qm_test {
 
 std::string makeStickerPdf(const StickerLayout& layout) {
     const std::string o = std::to_string(layout.origin);
@@ -47,4 +47,4 @@ std::string makeStickerPdf(const StickerLayout& layout) {
     return pdf.bytes();
 }
 
-} // namespace qmtest
+} // namespace qm_test

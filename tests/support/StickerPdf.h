@@ -6,7 +6,7 @@
 // left half is filled green and whose right half is a red 2 x 2 image, with "STICKER" in
 // Helvetica along its top, and a square annotation over the whole page (which the overlay does
 // not draw).
-namespace qmtest {
+namespace qm_test {
 
 // Given whole in the tests ({twoStreams, objectStreams, origin, pageExtra}).
 struct StickerLayout {
@@ -19,4 +19,4 @@ struct StickerLayout {
 
 std::string makeStickerPdf(const StickerLayout& layout = {});
 
-} // namespace qmtest
+} // namespace qm_test

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sstream>
 
-namespace qmtest {
+namespace qm_test {
 
 namespace fs = std::filesystem;
 
@@ -58,4 +58,4 @@ std::vector<CorpusFile> corpusFiles(const std::string& dir) {
     return files;
 }
 
-} // namespace qmtest
+} // namespace qm_test

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-namespace qmtest {
+namespace qm_test {
 
 // The folder of real PDF files for corpus tests (the environment variable
 // QUILLMARK_CORPUS_DIR, else the folder configured at build time), or an empty text when it
@@ -24,4 +24,4 @@ struct CorpusFile {
 // The files MANIFEST.tsv in the folder lists (lines of fewer than three fields are skipped).
 std::vector<CorpusFile> corpusFiles(const std::string& dir);
 
-} // namespace qmtest
+} // namespace qm_test

@@ -11,11 +11,11 @@
 // The stamp's text page after page. Within a pass only the page's number changes: the prefix,
 // and after the number the separator, the page count and the end, are composed once, and each
 // page puts its number between them. What compose gives is what composeText gives.
-class TextComposer {
+class CTextComposer {
   public:
-    TextComposer() = default;
+    CTextComposer() = default;
     // The stamp outlives the composer.
-    TextComposer(const StampDefinition& stamp, uint32_t pageCount);
+    CTextComposer(const StampDefinition& stamp, uint32_t pageCount);
 
     // The text of the page shown as number, into out, whose buffers are reused.
     void compose(int32_t number, ComposedText& out) const;

@@ -7,9 +7,9 @@
 // on every system: the sequence of the GNU C library's rand() (an additive feedback generator
 // over 31 words), which the Linux program has always drawn; the Windows library's rand() is
 // another generator, and the same input would otherwise give another document there.
-class PseudoRandom {
+class CPseudoRandom {
   public:
-    explicit PseudoRandom(uint32_t seed);
+    explicit CPseudoRandom(uint32_t seed);
     // The next number, 0 to 2^31 - 1.
     int32_t next();
 

@@ -1,4 +1,4 @@
-#include "stamp/fonts/EmbeddedFont.h"
+#include "stamp/fonts/CEmbeddedFont.h"
 
 #include "pdf/CPdfException.h"
 #include "pdf/PdfSyntax.h"
@@ -138,7 +138,7 @@ std::u32string decodeUtf8(std::string_view text) {
     return out;
 }
 
-void EmbeddedFont::open(const std::string& fontArgument) {
+void CEmbeddedFont::open(const std::string& fontArgument) {
     if (fontArgument == loadedFont_) {
         return;
     }
@@ -152,13 +152,13 @@ void EmbeddedFont::open(const std::string& fontArgument) {
     loadedFont_ = fontArgument;
 }
 
-void EmbeddedFont::beginPass() {
+void CEmbeddedFont::beginPass() {
     ++pass_;
     used_.clear();
     noted_.assign(widths_.size(), false);
 }
 
-float EmbeddedFont::width1000(uint32_t glyph) {
+float CEmbeddedFont::width1000(uint32_t glyph) {
     if (glyph >= widths_.size()) {
         return 0.0f;
     }
@@ -181,14 +181,14 @@ void payWhole(std::string& out, float& owed) {
         return;
     }
     out += ' ';
-    pdfsyntax::appendDecimal(out, static_cast<int32_t>(whole));
+    pdf_syntax::appendDecimal(out, static_cast<int32_t>(whole));
     out += ' ';
     owed -= whole;
 }
 
 } // namespace
 
-EmbeddedFont::PieceLayout& EmbeddedFont::layOutPiece(std::string_view piece) {
+CEmbeddedFont::PieceLayout& CEmbeddedFont::layOutPiece(std::string_view piece) {
     // Numbers seldom come back; the cache is emptied when full rather than kept in order.
     constexpr size_t kCachedPieces = 4096;
     const auto found = pieceCache_.find(piece);
@@ -231,7 +231,7 @@ EmbeddedFont::PieceLayout& EmbeddedFont::layOutPiece(std::string_view piece) {
     return pieceCache_.emplace(std::string(piece), std::move(layout)).first->second;
 }
 
-void EmbeddedFont::notePiece(std::string_view piece, const PieceLayout& layout) {
+void CEmbeddedFont::notePiece(std::string_view piece, const PieceLayout& layout) {
     const std::vector<ShapedGlyph>& glyphs = layout.glyphs;
     for (size_t i = 0; i < glyphs.size(); ++i) {
         const ShapedGlyph& g = glyphs[i];
@@ -271,7 +271,7 @@ void EmbeddedFont::notePiece(std::string_view piece, const PieceLayout& layout) 
     }
 }
 
-bool EmbeddedFont::digitsCompose() {
+bool CEmbeddedFont::digitsCompose() {
     if (digitsCompose_ == 0) {
         // Every digit one glyph, and every pair of digits the two glyphs with the same
         // advances: no kerning, ligature or contextual form between digits.
@@ -296,8 +296,8 @@ bool EmbeddedFont::digitsCompose() {
     return digitsCompose_ > 0;
 }
 
-void EmbeddedFont::appendPiece(std::string_view piece, std::string& glyphArray, float& owed,
-                               double& total) {
+void CEmbeddedFont::appendPiece(std::string_view piece, std::string& glyphArray, float& owed,
+                                double& total) {
     PieceLayout& layout = layOutPiece(piece);
     if (layout.notedInPass != pass_) {
         notePiece(piece, layout);
@@ -309,8 +309,8 @@ void EmbeddedFont::appendPiece(std::string_view piece, std::string& glyphArray, 
     total += layout.advance;
 }
 
-void EmbeddedFont::layOut(std::string_view utf8, const std::vector<size_t>& pieceEnds,
-                          std::string& glyphArray, float& width) {
+void CEmbeddedFont::layOut(std::string_view utf8, const std::vector<size_t>& pieceEnds,
+                           std::string& glyphArray, float& width) {
     glyphArray.clear();
     glyphArray += '[';
     // What a piece leaves owed (less than one) is carried into the gap before the next.
@@ -342,13 +342,13 @@ void EmbeddedFont::layOut(std::string_view utf8, const std::vector<size_t>& piec
     width = static_cast<float>(total);
 }
 
-std::vector<uint32_t> EmbeddedFont::takeMissingCharacters() {
+std::vector<uint32_t> CEmbeddedFont::takeMissingCharacters() {
     std::vector<uint32_t> out;
     out.swap(missingNew_);
     return out;
 }
 
-std::string EmbeddedFont::subsetTag() const {
+std::string CEmbeddedFont::subsetTag() const {
     // FNV-1a over the glyph ids and the font's name.
     uint64_t hash = 14695981039346656037ULL;
     auto mix = [&hash](uint8_t byte) {
@@ -371,7 +371,7 @@ std::string EmbeddedFont::subsetTag() const {
     return tag;
 }
 
-std::vector<std::string> EmbeddedFont::writeObjects(int32_t first) const {
+std::vector<std::string> CEmbeddedFont::writeObjects(int32_t first) const {
     const int32_t cidFont = first + 1;
     const int32_t descriptor = first + 2;
     const int32_t fontFile = first + 3;

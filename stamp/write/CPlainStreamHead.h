@@ -1,6 +1,6 @@
 #pragma once
 
-#include "pdf/CPdfObjectForm.h"
+#include "pdf/CPdfObjectShape.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -8,10 +8,10 @@
 
 // The head of a stream object as writers put it: its own header, a dictionary of plain entries
 // and the keyword "stream" ("520 0 obj\n<< /Length 584 >>\nstream"). The content streams of one
-// writer have heads of one form that differ only in their numbers (the object's number, its
-// /Length), so the form of the last head read is kept (CPdfObjectForm): a head of that form is
+// writer have heads of one shape that differ only in their numbers (the object's number, its
+// /Length), so the shape of the last head read is kept (CPdfObjectShape): a head of that shape is
 // judged by a comparison of its bytes instead of a reading of them.
-class PlainStreamHead {
+class CPlainStreamHead {
   public:
     // Where the plain head of object number at the start of text ends (the byte after
     // "stream"), or npos for any other form: the header "number G obj" (one to 18 digits each,
@@ -21,7 +21,7 @@ class PlainStreamHead {
     // closes the dictionary; then white-space and "stream".
     static size_t read(std::string_view text, int64_t number);
 
-    // What read gives, with the form of the last head it accepted kept.
+    // What read gives, with the shape of the last head it accepted kept.
     size_t find(std::string_view text, int64_t number);
 
   private:
@@ -30,5 +30,5 @@ class PlainStreamHead {
 
     void keep(std::string_view text, size_t end);
 
-    CPdfObjectForm form_;
+    CPdfObjectShape form_;
 };

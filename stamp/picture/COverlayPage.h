@@ -12,13 +12,13 @@
 // file the form needs, each to be written once with its references renumbered. The form's
 // /Matrix maps the page's box, turned as the page is shown, onto the unit square, so that it is
 // drawn as an image is.
-class OverlayPage {
+class COverlayPage {
   public:
     // Reads page pageNumber (from 1) of the file with the program's reader (repair and
     // decryption included; a file that needs a password is refused). Throws CPdfException
     // ("Overlay file error") with the cause: a file that cannot be read, a page it lacks, a page
     // that needs more than the limits allow.
-    static OverlayPage read(const std::string& path, int32_t pageNumber);
+    static COverlayPage read(const std::string& path, int32_t pageNumber);
 
     // The page's size in points as it is shown (its crop box, else its media box, turned).
     float width() const { return width_; }
@@ -26,7 +26,7 @@ class OverlayPage {
     // The objects to write, the form first; written one after another from number first on,
     // each one's text without its number (" 0 obj ...endobj\n").
     size_t objectCount() const { return objects_.size(); }
-    std::string objectText(size_t index, int64_t first) const;
+    std::string formattedObject(size_t index, int64_t first) const;
 
   private:
     // One object in the other file's numbering: its body (a stream's dictionary, without its

@@ -1,4 +1,4 @@
-#include "stamp/text/TextComposer.h"
+#include "stamp/text/CTextComposer.h"
 
 #include "stamp/text/CRomanNumeral.h"
 
@@ -62,7 +62,7 @@ void appendNumber(std::string& out, const StampDefinition& stamp, int64_t value)
 
 } // namespace
 
-TextComposer::TextComposer(const StampDefinition& stamp, uint32_t pageCount)
+CTextComposer::CTextComposer(const StampDefinition& stamp, uint32_t pageCount)
     : stamp_(&stamp), numbered_(!stamp.noPageNumbers), pieces_(!stamp.embedFontFile.empty()) {
     auto endPiece = [&] {
         if (pieces_) {
@@ -79,7 +79,7 @@ TextComposer::TextComposer(const StampDefinition& stamp, uint32_t pageCount)
     endPiece();
 }
 
-void TextComposer::compose(int32_t number, ComposedText& out) const {
+void CTextComposer::compose(int32_t number, ComposedText& out) const {
     std::string& text = out.text;
     out.pieces.clear();
     if (stamp_ == nullptr) {

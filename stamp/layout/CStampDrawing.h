@@ -14,7 +14,7 @@
 // The style (the resource names, the colours, under or on top, the artifact's mark, the
 // restore and save, text or glyphs) is the stamp's for a whole pass: a pass sets it once, and
 // each page then gives only its numbers and its text.
-class StampDrawing {
+class CStampDrawing {
   public:
     // The content text that in draws, appended to out: its style set, then its page drawn.
     void append(std::string& out, const StampContentInput& in);

@@ -5,12 +5,12 @@
 // What a stamp job has to say while it works, handed to whoever runs it: the front end shows it
 // on the console, a test records it. The job never writes to the console itself. This base
 // keeps nothing, so a job that was given no reporter works silently.
-class Reporter {
+class CReporter {
   public:
-    Reporter() = default;
-    virtual ~Reporter() = default;
-    Reporter(const Reporter&) = delete;
-    Reporter& operator=(const Reporter&) = delete;
+    CReporter() = default;
+    virtual ~CReporter() = default;
+    CReporter(const CReporter&) = delete;
+    CReporter& operator=(const CReporter&) = delete;
 
     // Text for the user as it stands, line ends included where it has them ("Input file: …",
     // "Processing", "Renaming output file: …").

@@ -1,4 +1,4 @@
-#include "stamp/picture/OverlayPage.h"
+#include "stamp/picture/COverlayPage.h"
 
 #include "pdf/CPdfArray.h"
 #include "pdf/CPdfDictionary.h"
@@ -48,23 +48,23 @@ bool xrefNeedsPassword(const std::string& message) {
     return message.rfind("PDF file needs a password", 0) == 0;
 }
 
-std::string_view valueText(std::string_view text, const pdfsyntax::DictEntry& entry) {
+std::string_view valueText(std::string_view text, const pdf_syntax::DictEntry& entry) {
     return text.substr(entry.valueStart, entry.valueEnd - entry.valueStart);
 }
 
 } // namespace
 
 // Reads the page and gathers the objects it needs, one after another from the form on.
-class OverlayPage::Reader {
+class COverlayPage::Reader {
   public:
-    Reader(const std::string& path, int32_t pageNumber, OverlayPage& page)
+    Reader(const std::string& path, int32_t pageNumber, COverlayPage& page)
         : path_(path), pageNumber_(pageNumber), page_(page) {}
 
     void read() {
         open();
         findPage();
         readBox();
-        makeForm();
+        makeShape();
         // Every object an object copied so far names is copied after it, once.
         for (size_t index = 0; index < page_.objects_.size(); ++index) {
             for (const ReferenceSpan& reference : page_.objects_[index].references) {
@@ -261,16 +261,16 @@ class OverlayPage::Reader {
         if (number == 0 || !objects_.getObjectText(number, text)) {
             return {};
         }
-        const size_t dict = pdfsyntax::findBodyDictionary(text);
-        const std::optional<pdfsyntax::DictEntry> entry =
-            dict == pdfsyntax::npos ? std::nullopt : pdfsyntax::findEntry(text, dict, key);
+        const size_t dict = pdf_syntax::findBodyDictionary(text);
+        const std::optional<pdf_syntax::DictEntry> entry =
+            dict == pdf_syntax::npos ? std::nullopt : pdf_syntax::findEntry(text, dict, key);
         return entry ? std::string(valueText(text, *entry)) : std::string();
     }
 
     // The form: its dictionary in the other file's numbering, and the page's content as its
     // data. One content stream is taken as it is, with its filters; several are decoded and
     // joined.
-    void makeForm() {
+    void makeShape() {
         std::string dict = "<< /Type /XObject /Subtype /Form /BBox [";
         for (double value : {x0_, y0_, x1_, y1_}) {
             appendNumber(dict, value);
@@ -289,8 +289,8 @@ class OverlayPage::Reader {
             Object content;
             if (readObject(streams[0], content) == Read::Copied && content.stream) {
                 for (std::string_view key : {"Filter", "DecodeParms"}) {
-                    const std::optional<pdfsyntax::DictEntry> entry =
-                        pdfsyntax::findEntry(content.text, 0, key);
+                    const std::optional<pdf_syntax::DictEntry> entry =
+                        pdf_syntax::findEntry(content.text, 0, key);
                     if (entry) {
                         dict += " /" + std::string(key) + " " +
                                 std::string(valueText(content.text, *entry));
@@ -321,13 +321,13 @@ class OverlayPage::Reader {
         if (references.size() == 1 && !contents.empty() && contents.front() != '[') {
             std::string text;
             if (objects_.getObjectText(static_cast<int32_t>(references[0].number), text)) {
-                const std::optional<pdfsyntax::ObjectHeader> header =
-                    pdfsyntax::readObjectHeader(text);
+                const std::optional<pdf_syntax::ObjectHeader> header =
+                    pdf_syntax::readObjectHeader(text);
                 const size_t body =
-                    header ? pdfsyntax::skipWhitespace(text, header->bodyStart) : pdfsyntax::npos;
+                    header ? pdf_syntax::skipWhitespace(text, header->bodyStart) : pdf_syntax::npos;
                 if (body < text.size() && text[body] == '[') {
-                    const size_t end = pdfsyntax::skipObject(text, body);
-                    if (end != pdfsyntax::npos) {
+                    const size_t end = pdf_syntax::skipObject(text, body);
+                    if (end != pdf_syntax::npos) {
                         references =
                             findReferences(std::string_view(text).substr(body, end - body));
                     }
@@ -403,30 +403,30 @@ class OverlayPage::Reader {
         if (!objects_.getObjectText(static_cast<int32_t>(number), text)) {
             return Read::Left;
         }
-        const std::optional<pdfsyntax::ObjectHeader> header = pdfsyntax::readObjectHeader(text);
+        const std::optional<pdf_syntax::ObjectHeader> header = pdf_syntax::readObjectHeader(text);
         if (!header) {
             return Read::Left;
         }
-        const size_t dict = pdfsyntax::findBodyDictionary(text);
+        const size_t dict = pdf_syntax::findBodyDictionary(text);
         const size_t dictEnd =
-            dict == pdfsyntax::npos ? pdfsyntax::npos : pdfsyntax::findDictionaryEnd(text, dict);
-        if (dictEnd != pdfsyntax::npos) {
-            const std::optional<pdfsyntax::DictEntry> type =
-                pdfsyntax::findEntry(text, dict, "Type");
+            dict == pdf_syntax::npos ? pdf_syntax::npos : pdf_syntax::findDictionaryEnd(text, dict);
+        if (dictEnd != pdf_syntax::npos) {
+            const std::optional<pdf_syntax::DictEntry> type =
+                pdf_syntax::findEntry(text, dict, "Type");
             const std::string_view typeName = type ? valueText(text, *type) : "";
             if (typeName == "/Page" || typeName == "/Pages") {
                 return Read::Left;
             }
-            const size_t keyword = pdfsyntax::skipWhitespace(text, dictEnd + 2);
+            const size_t keyword = pdf_syntax::skipWhitespace(text, dictEnd + 2);
             if (keyword < text.size() && text.compare(keyword, 6, "stream") == 0) {
                 return readStream(number, text, dict, dictEnd + 2, keyword + 6, out);
             }
         }
         // The one value the body holds; bytes after it before "endobj" (a stray keyword of a
         // damaged file) are left out. A value that does not end is taken up to the "endobj".
-        const size_t start = pdfsyntax::skipWhitespace(text, header->bodyStart);
-        size_t end = pdfsyntax::skipObject(text, start);
-        if (end == pdfsyntax::npos) {
+        const size_t start = pdf_syntax::skipWhitespace(text, header->bodyStart);
+        size_t end = pdf_syntax::skipObject(text, start);
+        if (end == pdf_syntax::npos) {
             end = text.rfind("endobj");
         }
         if (end == std::string::npos || end < start) {
@@ -445,20 +445,20 @@ class OverlayPage::Reader {
             ++dataStart;
         }
         std::string dictText = text.substr(dict, dictEnd - dict);
-        const std::optional<pdfsyntax::DictEntry> lengthEntry =
-            pdfsyntax::findEntry(dictText, 0, "Length");
+        const std::optional<pdf_syntax::DictEntry> lengthEntry =
+            pdf_syntax::findEntry(dictText, 0, "Length");
         int64_t length = -1;
-        ObjectExtent extent;
+        ObjectFrame frame;
         const auto& row = xref_->entries()[static_cast<size_t>(number)];
-        if (objects_.findObjectExtent(static_cast<int32_t>(number), extent) &&
-            extent.framedLength >= 0) {
-            length = extent.framedLength;
+        if (objects_.findObjectFrame(static_cast<int32_t>(number), frame) &&
+            frame.framedLength >= 0) {
+            length = frame.framedLength;
         } else if (lengthEntry) {
             const std::string_view value = valueText(dictText, *lengthEntry);
             int64_t lengthNumber = 0;
             int64_t lengthGeneration = 0;
-            if (!pdfsyntax::readInteger(value, length) &&
-                pdfsyntax::readReference(value, lengthNumber, lengthGeneration) &&
+            if (!pdf_syntax::readInteger(value, length) &&
+                pdf_syntax::readReference(value, lengthNumber, lengthGeneration) &&
                 lengthNumber > 0 && lengthNumber < INT32_MAX) {
                 CPdfElement resolved;
                 fetch(static_cast<int32_t>(lengthNumber), static_cast<int32_t>(lengthGeneration),
@@ -486,14 +486,14 @@ class OverlayPage::Reader {
     // Whether the protected file's stream is encrypted: cross-reference streams never are, and
     // metadata is left clear where the file says so.
     bool decrypts(std::string_view dict) const {
-        const std::optional<pdfsyntax::DictEntry> type = pdfsyntax::findEntry(dict, 0, "Type");
+        const std::optional<pdf_syntax::DictEntry> type = pdf_syntax::findEntry(dict, 0, "Type");
         const std::string_view name = type ? valueText(dict, *type) : "";
         return name != "/XRef" && (name != "/Metadata" || security_->encryptsMetadata());
     }
 
     const std::string& path_;
     int32_t pageNumber_;
-    OverlayPage& page_;
+    COverlayPage& page_;
     CPdfDocument document_;
     CPdfXRef* xref_ = nullptr;
     CPdfObjectFraming objects_;
@@ -506,13 +506,13 @@ class OverlayPage::Reader {
     uint64_t bytes_ = 0;
 };
 
-OverlayPage OverlayPage::read(const std::string& path, int32_t pageNumber) {
-    OverlayPage page;
+COverlayPage COverlayPage::read(const std::string& path, int32_t pageNumber) {
+    COverlayPage page;
     Reader(path, pageNumber, page).read();
     return page;
 }
 
-std::string OverlayPage::objectText(size_t index, int64_t first) const {
+std::string COverlayPage::formattedObject(size_t index, int64_t first) const {
     const Object& object = objects_[index];
     std::string body;
     body.reserve(object.text.size() + 16);
@@ -523,7 +523,7 @@ std::string OverlayPage::objectText(size_t index, int64_t first) const {
         if (copied == indexOf_.end()) {
             body += "null";
         } else {
-            pdfsyntax::appendDecimal(body, first + static_cast<int64_t>(copied->second));
+            pdf_syntax::appendDecimal(body, first + static_cast<int64_t>(copied->second));
             body += " 0 R";
         }
         at = reference.end;
@@ -537,7 +537,7 @@ std::string OverlayPage::objectText(size_t index, int64_t first) const {
     }
     // The dictionary's "<<" first, then the /Length of the data as written here.
     out += "<< /Length ";
-    pdfsyntax::appendDecimal(out, static_cast<int64_t>(object.data.size()));
+    pdf_syntax::appendDecimal(out, static_cast<int64_t>(object.data.size()));
     out.append(body, std::min<size_t>(2, body.size()));
     out += "\nstream\n";
     out += object.data;

@@ -1,11 +1,11 @@
-#include "stamp/layout/StampDrawing.h"
+#include "stamp/layout/CStampDrawing.h"
 
 #include "pdf/PdfSyntax.h"
 
 #include <cmath>
 #include <cstring>
 
-void StampDrawing::append(std::string& out, const StampContentInput& in) {
+void CStampDrawing::append(std::string& out, const StampContentInput& in) {
     // The operand given decides how the text is drawn.
     const bool glyphs = !in.glyphArray.empty();
     if (in.style.glyphs == glyphs) {
@@ -18,7 +18,7 @@ void StampDrawing::append(std::string& out, const StampContentInput& in) {
     appendPage(out, in.place, glyphs ? in.glyphArray : untilZero(in.text));
 }
 
-void StampDrawing::setStyle(const StampStyle& style) {
+void CStampDrawing::setStyle(const StampStyle& style) {
     if (styled_ && style == style_) {
         return;
     }
@@ -27,7 +27,7 @@ void StampDrawing::setStyle(const StampStyle& style) {
     built_ = false;
 }
 
-void StampDrawing::appendPage(std::string& out, const StampPlace& place, std::string_view drawn) {
+void CStampDrawing::appendPage(std::string& out, const StampPlace& place, std::string_view drawn) {
     if (!built_ || !(place == place_)) {
         place_ = place;
         build();
@@ -39,7 +39,7 @@ void StampDrawing::appendPage(std::string& out, const StampPlace& place, std::st
     out += tail_;
 }
 
-void StampDrawing::appendMatrix(std::string& out, const std::array<float, 6>& values) {
+void CStampDrawing::appendMatrix(std::string& out, const std::array<float, 6>& values) {
     if (matrixText_.empty() || std::memcmp(values.data(), matrix_.data(), sizeof matrix_) != 0) {
         matrixText_.clear();
         appendFixedList(matrixText_,
@@ -49,7 +49,7 @@ void StampDrawing::appendMatrix(std::string& out, const std::array<float, 6>& va
     out += matrixText_;
 }
 
-void StampDrawing::build() {
+void CStampDrawing::build() {
     const StampPlace& in = place_;
     const float c = std::cos(in.angleRadians);
     const float s = std::sin(in.angleRadians);
@@ -87,7 +87,7 @@ void StampDrawing::build() {
     out += "\n/";
     out += untilZero(style_.fontResourceName);
     out += ' ';
-    pdfsyntax::appendDecimal(out, in.fontSize);
+    pdf_syntax::appendDecimal(out, in.fontSize);
     out += style_.glyphs ? " Tf\n" : " Tf\n(";
     tail_ = style_.glyphs ? " TJ\nET\n" : ") Tj\nET\n";
     if (style_.artifact) {

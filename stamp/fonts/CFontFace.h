@@ -26,12 +26,12 @@ struct FaceMetrics {
 
 // A TrueType or OpenType face read from a font file, shaped and subset with HarfBuzz. Without
 // HarfBuzz in the build, load throws and nothing else is reached.
-class FontFace {
+class CFontFace {
   public:
-    FontFace();
-    ~FontFace();
-    FontFace(const FontFace&) = delete;
-    FontFace& operator=(const FontFace&) = delete;
+    CFontFace();
+    ~CFontFace();
+    CFontFace(const CFontFace&) = delete;
+    CFontFace& operator=(const CFontFace&) = delete;
 
     // Whether the build can read font files at all.
     static bool supported();

@@ -1,4 +1,4 @@
-#include "pdf/CPdfObjectForm.h"
+#include "pdf/CPdfObjectShape.h"
 
 #include "pdf/CPdfObjectFraming.h"
 #include "pdf/PdfSyntax.h"
@@ -9,19 +9,25 @@
 namespace {
 
 // The positions a reading carries.
-enum { kFrameEnd, kBodyStart, kBody, kFirstKey, kPositions = kFirstKey + CPdfObjectForm::kMaxKeys };
+enum {
+    kFrameEnd,
+    kBodyStart,
+    kBody,
+    kFirstKey,
+    kPositions = kFirstKey + CPdfObjectShape::kMaxKeys
+};
 
 bool isDigitByte(char c) {
     return static_cast<unsigned>(static_cast<unsigned char>(c) - '0') <= 9;
 }
 
 bool isRegularByte(char c) {
-    return pdfsyntax::isRegular(static_cast<unsigned char>(c));
+    return pdf_syntax::isRegular(static_cast<unsigned char>(c));
 }
 
 } // namespace
 
-void CPdfObjectForm::keepBytes(std::string_view text, std::span<const size_t> positions) {
+void CPdfObjectShape::keepBytes(std::string_view text, std::span<const size_t> positions) {
     bytes_.assign(text);
     places_.clear();
     const size_t size = text.size();
@@ -55,7 +61,7 @@ void CPdfObjectForm::keepBytes(std::string_view text, std::span<const size_t> po
     kept_ = true;
 }
 
-void CPdfObjectForm::makeWords() {
+void CPdfObjectShape::makeWords() {
     keptWords_.clear();
     placeWords_.clear();
     const size_t size = bytes_.size();
@@ -77,7 +83,7 @@ void CPdfObjectForm::makeWords() {
     }
 }
 
-bool CPdfObjectForm::sameNumberLengths(std::string_view text) const {
+bool CPdfObjectShape::sameNumberLengths(std::string_view text) const {
     const size_t words = keptWords_.size();
     if (words == 0 || text.size() < bytes_.size()) {
         return false;
@@ -107,7 +113,7 @@ bool CPdfObjectForm::sameNumberLengths(std::string_view text) const {
     return differ == 0;
 }
 
-bool CPdfObjectForm::matchPlaces(std::string_view text) {
+bool CPdfObjectShape::matchPlaces(std::string_view text) {
     const char* const data = text.data();
     const size_t size = text.size();
     const char* const kept = bytes_.data();
@@ -139,7 +145,7 @@ bool CPdfObjectForm::matchPlaces(std::string_view text) {
     return size - at >= rest && std::memcmp(data + at, kept + keptAt, rest) == 0;
 }
 
-void CPdfObjectForm::keepShifted(std::string_view text) {
+void CPdfObjectShape::keepShifted(std::string_view text) {
     const int64_t total = places_.empty() ? 0 : shifts_.back();
     bytes_.assign(text.substr(0, static_cast<size_t>(static_cast<int64_t>(bytes_.size()) + total)));
     int64_t before = 0;
@@ -158,7 +164,7 @@ void CPdfObjectForm::keepShifted(std::string_view text) {
     makeWords();
 }
 
-uint64_t CPdfObjectForm::valueAt(std::string_view text, size_t index) const {
+uint64_t CPdfObjectShape::valueAt(std::string_view text, size_t index) const {
     uint64_t value = 0;
     for (size_t at = places_[index].start; at < places_[index].end; ++at) {
         value = value * 10 + static_cast<unsigned>(text[at] - '0');
@@ -166,11 +172,11 @@ uint64_t CPdfObjectForm::valueAt(std::string_view text, size_t index) const {
     return value;
 }
 
-bool CPdfObjectForm::keep(std::string_view window, const Reading& reading) {
+bool CPdfObjectShape::keep(std::string_view window, const Reading& reading) {
     kept_ = false;
     size_t formEnd = 0;
     size_t frameLength = 0;
-    if (!CPdfObjectFraming::plainFrameForm(window, formEnd, frameLength) ||
+    if (!CPdfObjectFraming::plainFrameShape(window, formEnd, frameLength) ||
         frameLength != reading.frameLength || reading.body >= frameLength) {
         return false;
     }
@@ -192,13 +198,13 @@ bool CPdfObjectForm::keep(std::string_view window, const Reading& reading) {
     return true;
 }
 
-void CPdfObjectForm::noteMatch() {
+void CPdfObjectShape::noteMatch() {
     misses_ = 0;
     keepAfter_ = 2;
     matchedSinceKept_ = true;
 }
 
-bool CPdfObjectForm::noteMiss() {
+bool CPdfObjectShape::noteMiss() {
     if (++misses_ < keepAfter_) {
         return false;
     }
@@ -210,14 +216,14 @@ bool CPdfObjectForm::noteMiss() {
     return true;
 }
 
-void CPdfObjectForm::reset() {
+void CPdfObjectShape::reset() {
     kept_ = false;
     misses_ = 0;
     keepAfter_ = 1;
     matchedSinceKept_ = true;
 }
 
-bool CPdfObjectForm::keepHead(std::string_view text, std::span<const size_t> positions) {
+bool CPdfObjectShape::keepHead(std::string_view text, std::span<const size_t> positions) {
     keepBytes(text, positions);
     // A place from the first byte is the whole run of digits there.
     if (places_.empty() || places_[0].start != 0) {
@@ -226,7 +232,7 @@ bool CPdfObjectForm::keepHead(std::string_view text, std::span<const size_t> pos
     return kept_;
 }
 
-bool CPdfObjectForm::matchBytes(std::string_view text) {
+bool CPdfObjectShape::matchBytes(std::string_view text) {
     if (!kept_) {
         return false;
     }
@@ -239,7 +245,7 @@ bool CPdfObjectForm::matchBytes(std::string_view text) {
     return true;
 }
 
-size_t CPdfObjectForm::placeSpanning(size_t start, size_t end) const {
+size_t CPdfObjectShape::placeSpanning(size_t start, size_t end) const {
     for (size_t k = 0; k < places_.size(); ++k) {
         if (places_[k].start == start && places_[k].end == end) {
             return k;
@@ -248,11 +254,11 @@ size_t CPdfObjectForm::placeSpanning(size_t start, size_t end) const {
     return kNoPosition;
 }
 
-bool CPdfObjectForm::match(std::string_view window, Reading& reading) {
+bool CPdfObjectShape::match(std::string_view window, Reading& reading) {
     if (!matchBytes(window)) {
         return false;
     }
-    // The form now has the window's number lengths: its positions are the window's.
+    // The shape now has the window's number lengths: its positions are the window's.
     reading.frameLength = positions_[kFrameEnd].at;
     reading.header.number = static_cast<int64_t>(valueAt(window, 0));
     reading.header.generation = static_cast<int64_t>(valueAt(window, 1));

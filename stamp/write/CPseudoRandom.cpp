@@ -1,8 +1,8 @@
-#include "stamp/write/PseudoRandom.h"
+#include "stamp/write/CPseudoRandom.h"
 
 #include <cstddef>
 
-PseudoRandom::PseudoRandom(uint32_t seed) {
+CPseudoRandom::CPseudoRandom(uint32_t seed) {
     if (seed == 0) {
         seed = 1;
     }
@@ -26,7 +26,7 @@ PseudoRandom::PseudoRandom(uint32_t seed) {
     }
 }
 
-int32_t PseudoRandom::next() {
+int32_t CPseudoRandom::next() {
     const uint32_t value = state_[static_cast<size_t>(front_)] +=
         state_[static_cast<size_t>(rear_)];
     front_ = (front_ + 1) % kWords;

@@ -1,4 +1,4 @@
-#include "stamp/fonts/FontFace.h"
+#include "stamp/fonts/CFontFace.h"
 
 #include "pdf/CPdfException.h"
 #include "pdf/Limits.h"
@@ -76,7 +76,7 @@ std::string cleanedName(std::string_view name) {
 
 } // namespace
 
-struct FontFace::Handles {
+struct CFontFace::Handles {
     std::string bytes;
     hb_blob_t* blob = nullptr;
     hb_face_t* face = nullptr;
@@ -90,14 +90,14 @@ struct FontFace::Handles {
     }
 };
 
-FontFace::FontFace() = default;
-FontFace::~FontFace() = default;
+CFontFace::CFontFace() = default;
+CFontFace::~CFontFace() = default;
 
-bool FontFace::supported() {
+bool CFontFace::supported() {
     return true;
 }
 
-void FontFace::load(const std::string& fontArgument) {
+void CFontFace::load(const std::string& fontArgument) {
     std::string path;
     unsigned index = 0;
     splitFaceIndex(fontArgument, path, index);
@@ -145,7 +145,7 @@ void FontFace::load(const std::string& fontArgument) {
     handles_ = std::move(handles);
 }
 
-std::vector<ShapedGlyph> FontFace::shape(std::string_view utf8) const {
+std::vector<ShapedGlyph> CFontFace::shape(std::string_view utf8) const {
     hb_buffer_t* buffer = handles_->buffer;
     hb_buffer_clear_contents(buffer);
     hb_buffer_add_utf8(buffer, utf8.data(), static_cast<int>(utf8.size()), 0,
@@ -165,22 +165,22 @@ std::vector<ShapedGlyph> FontFace::shape(std::string_view utf8) const {
     return glyphs;
 }
 
-int32_t FontFace::defaultAdvance(uint32_t glyph) const {
+int32_t CFontFace::defaultAdvance(uint32_t glyph) const {
     return hb_font_get_glyph_h_advance(handles_->font, glyph);
 }
 
-uint32_t FontFace::glyphCount() const {
+uint32_t CFontFace::glyphCount() const {
     return hb_face_get_glyph_count(handles_->face);
 }
 
-bool FontFace::isCff() const {
+bool CFontFace::isCff() const {
     hb_blob_t* glyf = hb_face_reference_table(handles_->face, HB_TAG('g', 'l', 'y', 'f'));
     const bool cff = hb_blob_get_length(glyf) == 0;
     hb_blob_destroy(glyf);
     return cff;
 }
 
-FaceMetrics FontFace::metrics() const {
+FaceMetrics CFontFace::metrics() const {
     FaceMetrics m;
     m.unitsPerEm = static_cast<int32_t>(hb_face_get_upem(handles_->face));
     hb_position_t value = 0;
@@ -212,7 +212,7 @@ FaceMetrics FontFace::metrics() const {
     return m;
 }
 
-std::string FontFace::subset(const std::vector<uint32_t>& glyphs) const {
+std::string CFontFace::subset(const std::vector<uint32_t>& glyphs) const {
     hb_subset_input_t* input = hb_subset_input_create_or_fail();
     if (input == nullptr) {
         throw CPdfException("Out of memory");
@@ -251,16 +251,16 @@ std::string FontFace::subset(const std::vector<uint32_t>& glyphs) const {
 
 #else // no HarfBuzz in the build: -embedfont is refused when the font is loaded
 
-struct FontFace::Handles {};
+struct CFontFace::Handles {};
 
-FontFace::FontFace() = default;
-FontFace::~FontFace() = default;
+CFontFace::CFontFace() = default;
+CFontFace::~CFontFace() = default;
 
-bool FontFace::supported() {
+bool CFontFace::supported() {
     return false;
 }
 
-void FontFace::load(const std::string& fontArgument) {
+void CFontFace::load(const std::string& fontArgument) {
     std::string path;
     unsigned index = 0;
     splitFaceIndex(fontArgument, path, index);
@@ -268,27 +268,27 @@ void FontFace::load(const std::string& fontArgument) {
                         "': this build of quillmark has no HarfBuzz (shaping and subsetting)");
 }
 
-std::vector<ShapedGlyph> FontFace::shape(std::string_view) const {
+std::vector<ShapedGlyph> CFontFace::shape(std::string_view) const {
     return {};
 }
 
-int32_t FontFace::defaultAdvance(uint32_t) const {
+int32_t CFontFace::defaultAdvance(uint32_t) const {
     return 0;
 }
 
-uint32_t FontFace::glyphCount() const {
+uint32_t CFontFace::glyphCount() const {
     return 0;
 }
 
-bool FontFace::isCff() const {
+bool CFontFace::isCff() const {
     return false;
 }
 
-FaceMetrics FontFace::metrics() const {
+FaceMetrics CFontFace::metrics() const {
     return {};
 }
 
-std::string FontFace::subset(const std::vector<uint32_t>&) const {
+std::string CFontFace::subset(const std::vector<uint32_t>&) const {
     return {};
 }
 

@@ -1,4 +1,4 @@
-#include "stamp/pass/PageList.h"
+#include "stamp/pass/CPageList.h"
 
 #include "pdf/CPdfDictionary.h"
 #include "pdf/CPdfException.h"
@@ -14,8 +14,8 @@
 namespace {
 
 bool hasOwnResources(std::string_view text) {
-    size_t dict = pdfsyntax::findBodyDictionary(text);
-    return dict != pdfsyntax::npos && pdfsyntax::findEntry(text, dict, "Resources").has_value();
+    size_t dict = pdf_syntax::findBodyDictionary(text);
+    return dict != pdf_syntax::npos && pdf_syntax::findEntry(text, dict, "Resources").has_value();
 }
 
 // Whether key (its "/" at pos) lies in the text at pos: a key of a few bytes is compared inline.
@@ -26,11 +26,11 @@ template <size_t N> bool keyAt(std::string_view text, size_t pos, const char (&k
 } // namespace
 
 // Where the walk's keys last occur anywhere in a page's text (a key given twice has its last
-// value), each as pdfsyntax::findLastText finds it (npos for none), found in one pass from "/"
+// value), each as pdf_syntax::findLastText finds it (npos for none), found in one pass from "/"
 // to "/" instead of one search per key.
 struct WalkKeys {
     enum { kPages, kRotate, kCropBox, kMediaBox, kCount };
-    size_t at[kCount] = {pdfsyntax::npos, pdfsyntax::npos, pdfsyntax::npos, pdfsyntax::npos};
+    size_t at[kCount] = {pdf_syntax::npos, pdf_syntax::npos, pdf_syntax::npos, pdf_syntax::npos};
 
     void find(std::string_view text) {
         const char* const data = text.data();
@@ -68,14 +68,14 @@ struct WalkKeys {
 
 namespace {
 
-static_assert(CPdfObjectForm::kNoPosition == pdfsyntax::npos &&
-              CPdfObjectForm::kMaxKeys == WalkKeys::kCount);
+static_assert(CPdfObjectShape::kNoPosition == pdf_syntax::npos &&
+              CPdfObjectShape::kMaxKeys == WalkKeys::kCount);
 
 } // namespace
 
-PageList::PageList(CPdfObjectFraming& objects) : objects_(objects) {}
+CPageList::CPageList(CPdfObjectFraming& objects) : objects_(objects) {}
 
-void PageList::read(CPdfXRef& xref, int32_t rootObject) {
+void CPageList::read(CPdfXRef& xref, int32_t rootObject) {
     const std::vector<XRefEntry>& entries = xref.entries();
     rowCount_ = entries.size();
     pages_.clear();
@@ -84,7 +84,7 @@ void PageList::read(CPdfXRef& xref, int32_t rootObject) {
     cursor_ = 0;
     visitedNodes_.clear();
     isPage_.assign(rowCount_, false);
-    pageForm_.reset(); // the first page's form is kept
+    pageShape_.reset(); // the first page's shape is kept
     ownPlaces_.clear();
     nodeEdits_.clear();
     editIndex_.clear();
@@ -97,14 +97,14 @@ void PageList::read(CPdfXRef& xref, int32_t rootObject) {
     }
     // The catalog's own /Pages: a dictionary inside the catalog (a name tree's /Names, for
     // one) may have a /Pages of its own, which is no page tree.
-    const size_t catalog = pdfsyntax::findBodyDictionary(rootText);
-    const std::optional<pdfsyntax::DictEntry> pagesEntry =
-        catalog == pdfsyntax::npos ? std::nullopt
-                                   : pdfsyntax::findEntry(rootText, catalog, "Pages");
+    const size_t catalog = pdf_syntax::findBodyDictionary(rootText);
+    const std::optional<pdf_syntax::DictEntry> pagesEntry =
+        catalog == pdf_syntax::npos ? std::nullopt
+                                    : pdf_syntax::findEntry(rootText, catalog, "Pages");
     int64_t pages = 0;
     int64_t pagesGeneration = 0;
     if (!pagesEntry ||
-        !pdfsyntax::readReference(
+        !pdf_syntax::readReference(
             std::string_view(rootText).substr(pagesEntry->valueStart,
                                               pagesEntry->valueEnd - pagesEntry->valueStart),
             pages, pagesGeneration) ||
@@ -124,7 +124,7 @@ void PageList::read(CPdfXRef& xref, int32_t rootObject) {
     // file past it: a frame cut at a stray "endobj" is written as it is, and the output's root
     // must read with the same /Count.
     CPdfElement pagesRoot;
-    if (const auto header = pdfsyntax::readObjectHeader(nodeText)) {
+    if (const auto header = pdf_syntax::readObjectHeader(nodeText)) {
         try {
             CPdfXRef::parseText(nodeText, header->bodyStart, pagesRoot);
         } catch (const CPdfException&) {
@@ -174,8 +174,8 @@ void PageList::read(CPdfXRef& xref, int32_t rootObject) {
     indexPages();
 }
 
-bool PageList::walkPageTree(std::string_view nodeText, const PageBox& inherited, int depth,
-                            int32_t inheritedResourcesFrom, int32_t nodeNumber) {
+bool CPageList::walkPageTree(std::string_view nodeText, const PageBox& inherited, int depth,
+                             int32_t inheritedResourcesFrom, int32_t nodeNumber) {
     if (depth > limits::kMaxPageTreeDepth) {
         throw CPdfException("PDF file was damaged", "page tree deeper than " +
                                                         std::to_string(limits::kMaxPageTreeDepth) +
@@ -185,7 +185,7 @@ bool PageList::walkPageTree(std::string_view nodeText, const PageBox& inherited,
     // open) is cut short: its copy would end there and read otherwise.
     if (const size_t endobj = nodeText.rfind("endobj");
         endobj != std::string_view::npos && endobj > 0 &&
-        pdfsyntax::isRegular(static_cast<unsigned char>(nodeText[endobj - 1]))) {
+        pdf_syntax::isRegular(static_cast<unsigned char>(nodeText[endobj - 1]))) {
         throw CPdfException("PDF file was damaged",
                             "the page-tree node " + std::to_string(nodeNumber) +
                                 " ends inside a word ('endobj' glued to it)");
@@ -197,15 +197,15 @@ bool PageList::walkPageTree(std::string_view nodeText, const PageBox& inherited,
     }
     const int32_t rotateAbove = nodeRotate_;
     constexpr std::string_view kRotate = "/Rotate";
-    if (const size_t rotateEnd = pdfsyntax::findLastText(nodeText, kRotate); rotateEnd != 0) {
-        if (const pdfsyntax::NumberAfter own = pdfsyntax::readNumberAfter(
+    if (const size_t rotateEnd = pdf_syntax::findLastText(nodeText, kRotate); rotateEnd != 0) {
+        if (const pdf_syntax::NumberAfter own = pdf_syntax::readNumberAfter(
                 nodeText.substr(rotateEnd + 1 - kRotate.size()), kRotate);
             own.found) {
             nodeRotate_ = own.value;
         }
     }
 
-    if (auto header = pdfsyntax::readObjectHeader(nodeText)) {
+    if (auto header = pdf_syntax::readObjectHeader(nodeText)) {
         if (header->number >= 0 && header->number <= INT32_MAX) {
             visitedNodes_.insert(static_cast<int32_t>(header->number));
         }
@@ -232,7 +232,7 @@ bool endsAsStream(std::string_view objectText) {
     // From the end: white-space, "endobj", white-space and "endstream".
     auto trimmed = [](std::string_view text) {
         size_t end = text.size();
-        while (end > 0 && pdfsyntax::isWhitespace(static_cast<unsigned char>(text[end - 1]))) {
+        while (end > 0 && pdf_syntax::isWhitespace(static_cast<unsigned char>(text[end - 1]))) {
             --end;
         }
         return text.substr(0, end);
@@ -245,12 +245,12 @@ bool endsAsStream(std::string_view objectText) {
 }
 
 size_t findPageTreeKids(std::string_view nodeText) {
-    size_t pos = pdfsyntax::findLastText(nodeText, "/Kids");
+    size_t pos = pdf_syntax::findLastText(nodeText, "/Kids");
     if (pos == 0) {
-        pos = pdfsyntax::findText(nodeText, "[");
+        pos = pdf_syntax::findText(nodeText, "[");
     }
     // Neither: no kids, not the numbers of the node's own header.
-    return pos == 0 ? pdfsyntax::npos : pos;
+    return pos == 0 ? pdf_syntax::npos : pos;
 }
 
 namespace {
@@ -259,36 +259,36 @@ namespace {
 // the token there is not a plain unsigned integer.
 size_t integerTokenEnd(std::string_view text, size_t pos) {
     size_t end = pos;
-    while (end < text.size() && pdfsyntax::isDigit(static_cast<unsigned char>(text[end]))) {
+    while (end < text.size() && pdf_syntax::isDigit(static_cast<unsigned char>(text[end]))) {
         ++end;
     }
     const bool regularFollows =
-        end < text.size() && pdfsyntax::isRegular(static_cast<unsigned char>(text[end]));
-    return end == pos || regularFollows ? pdfsyntax::npos : end;
+        end < text.size() && pdf_syntax::isRegular(static_cast<unsigned char>(text[end]));
+    return end == pos || regularFollows ? pdf_syntax::npos : end;
 }
 
-// pdfsyntax::skipWhitespace, with the one space that writers put between a reference's parts
+// pdf_syntax::skipWhitespace, with the one space that writers put between a reference's parts
 // passed over inline.
 inline size_t skipSpaces(std::string_view text, size_t pos) {
     if (pos + 1 < text.size() && text[pos] == ' ' &&
-        !pdfsyntax::isWhitespace(static_cast<unsigned char>(text[pos + 1])) &&
+        !pdf_syntax::isWhitespace(static_cast<unsigned char>(text[pos + 1])) &&
         text[pos + 1] != '%') {
         return pos + 1;
     }
-    return pdfsyntax::skipWhitespace(text, pos);
+    return pdf_syntax::skipWhitespace(text, pos);
 }
 
 // The end of the token at pos, a byte that is no white-space: a run of regular bytes, a
 // literal string, or one delimiter byte.
 size_t tokenEnd(std::string_view text, size_t pos) {
     if (text[pos] == '(') {
-        const size_t end = pdfsyntax::skipObject(text, pos);
-        return end == pdfsyntax::npos ? text.size() : end;
+        const size_t end = pdf_syntax::skipObject(text, pos);
+        return end == pdf_syntax::npos ? text.size() : end;
     }
-    if (!pdfsyntax::isRegular(static_cast<unsigned char>(text[pos]))) {
+    if (!pdf_syntax::isRegular(static_cast<unsigned char>(text[pos]))) {
         return pos + 1;
     }
-    while (pos < text.size() && pdfsyntax::isRegular(static_cast<unsigned char>(text[pos]))) {
+    while (pos < text.size() && pdf_syntax::isRegular(static_cast<unsigned char>(text[pos]))) {
         ++pos;
     }
     return pos;
@@ -301,21 +301,21 @@ size_t readPageTreeKid(std::string_view nodeText, size_t pos, PageTreeKid& kid) 
     const size_t size = nodeText.size();
     while (pos < size) {
         const unsigned char c = static_cast<unsigned char>(data[pos]);
-        if (pdfsyntax::isWhitespace(c)) {
+        if (pdf_syntax::isWhitespace(c)) {
             ++pos;
             continue;
         }
         if (c == '%') {
-            pos = pdfsyntax::skipWhitespace(nodeText, pos); // a comment is white-space too
+            pos = pdf_syntax::skipWhitespace(nodeText, pos); // a comment is white-space too
             continue;
         }
         if (c == ']' || c == '/') {
-            return pdfsyntax::npos;
+            return pdf_syntax::npos;
         }
         if (c == '<' && pos + 1 < size && data[pos + 1] == '<') {
-            const size_t end = pdfsyntax::findDictionaryEnd(nodeText, pos);
-            if (end == pdfsyntax::npos) {
-                return pdfsyntax::npos;
+            const size_t end = pdf_syntax::findDictionaryEnd(nodeText, pos);
+            if (end == pdf_syntax::npos) {
+                return pdf_syntax::npos;
             }
             kid.direct = true;
             kid.number = 0;
@@ -323,25 +323,25 @@ size_t readPageTreeKid(std::string_view nodeText, size_t pos, PageTreeKid& kid) 
             kid.end = end + 2;
             return kid.end;
         }
-        if (pdfsyntax::isDigit(c)) {
+        if (pdf_syntax::isDigit(c)) {
             // A reference is three tokens, "n g R"; an integer that does not start one is
             // passed over alone, as readers read it.
             const size_t numberEnd = integerTokenEnd(nodeText, pos);
-            if (numberEnd != pdfsyntax::npos) {
+            if (numberEnd != pdf_syntax::npos) {
                 const size_t generation = skipSpaces(nodeText, numberEnd);
                 const size_t generationEnd =
-                    generation < size ? integerTokenEnd(nodeText, generation) : pdfsyntax::npos;
+                    generation < size ? integerTokenEnd(nodeText, generation) : pdf_syntax::npos;
                 const size_t r =
-                    generationEnd == pdfsyntax::npos ? size : skipSpaces(nodeText, generationEnd);
+                    generationEnd == pdf_syntax::npos ? size : skipSpaces(nodeText, generationEnd);
                 if (r < size && data[r] == 'R' &&
                     (r + 1 == size ||
-                     !pdfsyntax::isRegular(static_cast<unsigned char>(data[r + 1])))) {
+                     !pdf_syntax::isRegular(static_cast<unsigned char>(data[r + 1])))) {
                     // Held just past the range of object numbers, which is all a kid's
                     // number needs.
                     constexpr uint64_t kHeld = uint64_t{INT32_MAX} + 1;
                     uint64_t digits = 0;
                     bool capped = false;
-                    pdfsyntax::readDigits(nodeText, pos, kHeld, digits, capped);
+                    pdf_syntax::readDigits(nodeText, pos, kHeld, digits, capped);
                     kid.direct = false;
                     kid.number = static_cast<int64_t>(digits);
                     kid.start = pos;
@@ -354,10 +354,10 @@ size_t readPageTreeKid(std::string_view nodeText, size_t pos, PageTreeKid& kid) 
         }
         pos = tokenEnd(nodeText, pos);
     }
-    return pdfsyntax::npos;
+    return pdf_syntax::npos;
 }
 
-PageList::NodeEdit& PageList::editOf(int32_t node) {
+CPageList::NodeEdit& CPageList::editOf(int32_t node) {
     auto [at, added] = editIndex_.try_emplace(node, nodeEdits_.size());
     if (added) {
         nodeEdits_.emplace_back().node = node;
@@ -365,13 +365,13 @@ PageList::NodeEdit& PageList::editOf(int32_t node) {
     return nodeEdits_[at->second];
 }
 
-void PageList::numberOwnPlaces(uint32_t first) {
+void CPageList::numberOwnPlaces(uint32_t first) {
     for (OwnPlace& place : ownPlaces_) {
         place.number = first++;
     }
 }
 
-const PageList::NodeEdit* PageList::nodeEdit(size_t number) const {
+const CPageList::NodeEdit* CPageList::nodeEdit(size_t number) const {
     if (nodeEdits_.empty()) {
         return nullptr;
     }
@@ -381,8 +381,8 @@ const PageList::NodeEdit* PageList::nodeEdit(size_t number) const {
     return it != nodeEdits_.end() && static_cast<size_t>(it->node) == number ? &*it : nullptr;
 }
 
-bool PageList::visitKid(const PageTreeKid& kid, std::string_view nodeText, const PageBox& nodeBox,
-                        int depth, int32_t resourcesFrom, int32_t node, size_t kidIndex) {
+bool CPageList::visitKid(const PageTreeKid& kid, std::string_view nodeText, const PageBox& nodeBox,
+                         int depth, int32_t resourcesFrom, int32_t node, size_t kidIndex) {
     if (kid.direct) {
         visitDirectPage(nodeText.substr(kid.start, kid.end - kid.start), nodeBox, resourcesFrom,
                         node, kidIndex);
@@ -390,43 +390,44 @@ bool PageList::visitKid(const PageTreeKid& kid, std::string_view nodeText, const
     }
     const int64_t kidNumber = kid.number;
     // Seen where it lies in the input, or read into a buffer kept from kid to kid; a node,
-    // walked with kids of its own, takes a buffered text with it. A page of the form kept has
-    // its frame, header and keys where the form has them, without framing or reading them.
+    // walked with kids of its own, takes a buffered text with it. A page of the shape kept has
+    // its frame, header and keys where the shape has them, without framing or reading them.
     std::string_view kidText;
     bool inBuffer = false;
-    std::optional<pdfsyntax::ObjectHeader> header;
-    size_t body = pdfsyntax::npos;
+    std::optional<pdf_syntax::ObjectHeader> header;
+    size_t body = pdf_syntax::npos;
     WalkKeys keys;
-    bool byForm = false;
-    if (pageForm_.isKept() && kidNumber <= INT32_MAX) {
+    bool byShape = false;
+    if (pageShape_.isKept() && kidNumber <= INT32_MAX) {
         std::string_view window;
-        CPdfObjectForm::Reading formed;
-        byForm = objects_.firstWindow(static_cast<int32_t>(kidNumber), window) &&
-                 pageForm_.match(window, formed) &&
-                 objects_.frameByForm(static_cast<int32_t>(kidNumber), formed.frameLength, kidText);
-        if (byForm) {
+        CPdfObjectShape::Reading formed;
+        byShape =
+            objects_.firstWindow(static_cast<int32_t>(kidNumber), window) &&
+            pageShape_.match(window, formed) &&
+            objects_.frameByShape(static_cast<int32_t>(kidNumber), formed.frameLength, kidText);
+        if (byShape) {
             header = formed.header;
             body = formed.body;
             std::copy(formed.keys, formed.keys + WalkKeys::kCount, keys.at);
         }
     }
-    if (byForm) {
-        pageForm_.noteMatch();
+    if (byShape) {
+        pageShape_.noteMatch();
     } else {
-        if (kidNumber > INT32_MAX ||
-            !objects_.objectText(static_cast<int32_t>(kidNumber), kidText_, kidText, inBuffer)) {
+        if (kidNumber > INT32_MAX || !objects_.getObjectTextView(static_cast<int32_t>(kidNumber),
+                                                                 kidText_, kidText, inBuffer)) {
             throw CPdfException("PDF file was damaged", "the page tree's kid " +
                                                             std::to_string(kidNumber) +
                                                             " cannot be read");
         }
-        // The body as pdfsyntax::findBody finds it, from the header read here once: the kept
+        // The body as pdf_syntax::findBody finds it, from the header read here once: the kept
         // frame takes where the header ends.
-        header = pdfsyntax::readObjectHeader(kidText);
-        body = header ? pdfsyntax::skipWhitespace(kidText, header->bodyStart) : pdfsyntax::npos;
+        header = pdf_syntax::readObjectHeader(kidText);
+        body = header ? pdf_syntax::skipWhitespace(kidText, header->bodyStart) : pdf_syntax::npos;
         if (body >= kidText.size()) {
-            body = pdfsyntax::npos;
+            body = pdf_syntax::npos;
         }
-        if (body == pdfsyntax::npos || kidText.compare(body, 4, "null") == 0) {
+        if (body == pdf_syntax::npos || kidText.compare(body, 4, "null") == 0) {
             throw CPdfException("PDF file was damaged", "the page tree's kid " +
                                                             std::to_string(kidNumber) +
                                                             " is null or has no object body");
@@ -435,7 +436,7 @@ bool PageList::visitKid(const PageTreeKid& kid, std::string_view nodeText, const
         // so that the readers' own searches end where they start.
         keys.find(kidText);
     }
-    const bool isNode = keys.at[WalkKeys::kPages] != pdfsyntax::npos || kidText[body] == '[';
+    const bool isNode = keys.at[WalkKeys::kPages] != pdf_syntax::npos || kidText[body] == '[';
     if (isNode) {
         // A node met again (a /Kids that lists an ancestor or a node listed twice) is not
         // walked again, and its parent's /Kids is written without it.
@@ -452,8 +453,8 @@ bool PageList::visitKid(const PageTreeKid& kid, std::string_view nodeText, const
                             static_cast<int32_t>(kidNumber));
     }
     // A stream is no page: its copy or its stamp would be written as a page with its data.
-    // A page of the form kept ends as the page it was learned from did.
-    if (!byForm && endsAsStream(kidText)) {
+    // A page of the shape kept ends as the page it was learned from did.
+    if (!byShape && endsAsStream(kidText)) {
         throw CPdfException("PDF file was damaged", "the page tree's kid " +
                                                         std::to_string(kidNumber) +
                                                         " is a stream, not a page");
@@ -467,27 +468,27 @@ bool PageList::visitKid(const PageTreeKid& kid, std::string_view nodeText, const
         isPage_[static_cast<size_t>(kidNumber)] = true;
     }
     addPage(kidText, keys, nodeBox, resourcesFrom).objectNumber = static_cast<uint32_t>(kidNumber);
-    // The frame just taken by objectText, kept for the copy and the stamp of the page, with its
-    // header where the text read is the frame's own bytes.
+    // The frame just taken by getObjectTextView, kept for the copy and the stamp of the page, with
+    // its header where the text read is the frame's own bytes.
     objects_.keepFrame(static_cast<int32_t>(kidNumber), !inBuffer && header->number == kidNumber
                                                             ? header->bodyStart
                                                             : CPdfObjectFraming::kNoHeader);
-    if (!byForm && !inBuffer && pageForm_.noteMiss()) {
-        CPdfObjectForm::Reading reading;
+    if (!byShape && !inBuffer && pageShape_.noteMiss()) {
+        CPdfObjectShape::Reading reading;
         reading.frameLength = kidText.size();
         reading.header = *header;
         reading.body = body;
         std::copy(keys.at, keys.at + WalkKeys::kCount, reading.keys);
         std::string_view window;
         if (!objects_.firstWindow(static_cast<int32_t>(kidNumber), window) ||
-            !pageForm_.keep(window, reading)) {
-            pageForm_.forget();
+            !pageShape_.keep(window, reading)) {
+            pageShape_.forget();
         }
     }
     return false;
 }
 
-void PageList::chargeOwnPlace(size_t pageBytes) {
+void CPageList::chargeOwnPlace(size_t pageBytes) {
     // Each such place is written as a new page object with the stamp's streams beside it, so
     // a place costs the output more than its page's own bytes: a page of a few bytes listed
     // millions of times is held to the same bound.
@@ -502,7 +503,7 @@ void PageList::chargeOwnPlace(size_t pageBytes) {
     }
 }
 
-void PageList::addOwnPlace(int32_t node, size_t kidIndex, bool direct, int64_t listed) {
+void CPageList::addOwnPlace(int32_t node, size_t kidIndex, bool direct, int64_t listed) {
     OwnPlace& place = ownPlaces_.emplace_back();
     place.pageIndex = pages_.size();
     place.node = node;
@@ -512,34 +513,34 @@ void PageList::addOwnPlace(int32_t node, size_t kidIndex, bool direct, int64_t l
     editOf(node).places.push_back(ownPlaces_.size() - 1);
 }
 
-PageEntry& PageList::addPage(std::string_view text, const WalkKeys& keys, const PageBox& nodeBox,
-                             int32_t resourcesFrom) {
+PageEntry& CPageList::addPage(std::string_view text, const WalkKeys& keys, const PageBox& nodeBox,
+                              int32_t resourcesFrom) {
     auto from = [text](size_t pos) {
-        return pos == pdfsyntax::npos ? std::string_view() : text.substr(pos);
+        return pos == pdf_syntax::npos ? std::string_view() : text.substr(pos);
     };
     PageEntry& row = pages_.emplace_back();
     // Without a box of its own the page has its node's, and without a /Rotate its node's.
-    const bool crop = keys.at[WalkKeys::kCropBox] != pdfsyntax::npos;
+    const bool crop = keys.at[WalkKeys::kCropBox] != pdf_syntax::npos;
     const size_t boxKey = crop ? keys.at[WalkKeys::kCropBox] : keys.at[WalkKeys::kMediaBox];
-    const size_t boxKeyEnd = boxKey == pdfsyntax::npos
+    const size_t boxKeyEnd = boxKey == pdf_syntax::npos
                                  ? 0
                                  : boxKey + (crop ? sizeof "/CropBox" : sizeof "/MediaBox") - 2;
-    row.box = boxKey != pdfsyntax::npos ? readBoxAt(text, boxKeyEnd, nodeBox, &objects_) : nodeBox;
+    row.box = boxKey != pdf_syntax::npos ? readBoxAt(text, boxKeyEnd, nodeBox, &objects_) : nodeBox;
     row.inheritedResourcesFrom = resourcesFrom;
     row.rotate = nodeRotate_;
-    if (keys.at[WalkKeys::kRotate] != pdfsyntax::npos) {
-        const pdfsyntax::NumberAfter rotate =
-            pdfsyntax::readNumberAfter(from(keys.at[WalkKeys::kRotate]), "/Rotate");
+    if (keys.at[WalkKeys::kRotate] != pdf_syntax::npos) {
+        const pdf_syntax::NumberAfter rotate =
+            pdf_syntax::readNumberAfter(from(keys.at[WalkKeys::kRotate]), "/Rotate");
         row.rotate = rotate.found ? rotate.value : nodeRotate_;
     }
     return row;
 }
 
-void PageList::visitDirectPage(std::string_view dictText, const PageBox& nodeBox,
-                               int32_t resourcesFrom, int32_t node, size_t kidIndex) {
+void CPageList::visitDirectPage(std::string_view dictText, const PageBox& nodeBox,
+                                int32_t resourcesFrom, int32_t node, size_t kidIndex) {
     WalkKeys keys;
     keys.find(dictText);
-    if (keys.at[WalkKeys::kPages] != pdfsyntax::npos) {
+    if (keys.at[WalkKeys::kPages] != pdf_syntax::npos) {
         throw CPdfException("PDF file was damaged",
                             "a page-tree node is written in the /Kids of object " +
                                 std::to_string(node) + " instead of as an object of its own");
@@ -552,7 +553,7 @@ void PageList::visitDirectPage(std::string_view dictText, const PageBox& nodeBox
     objects_.keepFrame(0);
 }
 
-void PageList::indexPages() {
+void CPageList::indexPages() {
     byNumber_.reserve(pages_.size());
     isPage_.assign(rowCount_, false);
     for (size_t k = 0; k < pages_.size(); ++k) {
@@ -573,7 +574,7 @@ void PageList::indexPages() {
     cursor_ = 0;
 }
 
-int32_t PageList::indexOf(size_t number) {
+int32_t CPageList::indexOf(size_t number) {
     if (number >= isPage_.size() || !isPage_[number]) {
         return 0;
     }

@@ -8,7 +8,7 @@
 // stamp's graphics state (its opacity), the matrix that places the image, and the image drawn,
 // marked as a pagination artifact in a tagged document. The text of the last matrix is kept, as
 // most pages place the picture alike.
-class PictureDrawing {
+class CPictureDrawing {
   public:
     // The resource names of the graphics state and the image, and whether the document is
     // tagged, for the pages that follow.

@@ -1,11 +1,11 @@
-#include "stamp/write/PlainStreamHead.h"
+#include "stamp/write/CPlainStreamHead.h"
 
 #include "pdf/PdfSyntax.h"
 
 #include <array>
 #include <cstring>
 
-using pdfsyntax::npos;
+using pdf_syntax::npos;
 
 namespace {
 
@@ -42,21 +42,21 @@ size_t plainHeaderOf(std::string_view text, int64_t number) {
     auto word = [&](int64_t& value) {
         const size_t start = pos;
         uint64_t read = 0;
-        pos = pdfsyntax::readShortDigits(text, start, 18, read);
+        pos = pdf_syntax::readShortDigits(text, start, 18, read);
         value = static_cast<int64_t>(read);
-        if (pos == start || pos >= size || !pdfsyntax::isPlainSpace(data[pos])) {
+        if (pos == start || pos >= size || !pdf_syntax::isPlainSpace(data[pos])) {
             return false;
         }
         do {
             ++pos;
-        } while (pos < size && pdfsyntax::isPlainSpace(data[pos]));
+        } while (pos < size && pdf_syntax::isPlainSpace(data[pos]));
         return true;
     };
     int64_t named = 0;
     int64_t generation = 0;
     if (!word(named) || named != number || !word(generation) || size - pos < 3 ||
         std::memcmp(data + pos, "obj", 3) != 0 ||
-        (pos + 3 < size && pdfsyntax::isRegular(static_cast<unsigned char>(data[pos + 3])))) {
+        (pos + 3 < size && pdf_syntax::isRegular(static_cast<unsigned char>(data[pos + 3])))) {
         return npos;
     }
     return pos + 3;
@@ -64,7 +64,7 @@ size_t plainHeaderOf(std::string_view text, int64_t number) {
 
 } // namespace
 
-size_t PlainStreamHead::read(std::string_view text, int64_t number) {
+size_t CPlainStreamHead::read(std::string_view text, int64_t number) {
     const size_t bodyStart = plainHeaderOf(text, number);
     if (bodyStart == npos) {
         return npos;
@@ -72,7 +72,7 @@ size_t PlainStreamHead::read(std::string_view text, int64_t number) {
     const char* const data = text.data();
     const size_t size = text.size();
     auto skipSpaces = [&](size_t pos) {
-        while (pos < size && pdfsyntax::isWhitespace(static_cast<unsigned char>(data[pos]))) {
+        while (pos < size && pdf_syntax::isWhitespace(static_cast<unsigned char>(data[pos]))) {
             ++pos;
         }
         return pos;
@@ -118,11 +118,11 @@ size_t PlainStreamHead::read(std::string_view text, int64_t number) {
     return keyword + 6;
 }
 
-// A head of the kept form is read as the kept one was, whatever its numbers: the reading tells
+// A head of the kept shape is read as the kept one was, whatever its numbers: the reading tells
 // a digit only from other bytes (none of the bytes it looks for, nor a white-space), and reads
 // the header's digits up to the byte after them, the first place's, which is compared here. So
 // the kept head's end, moved by the lengths of the numbers, is this one's.
-size_t PlainStreamHead::find(std::string_view text, int64_t number) {
+size_t CPlainStreamHead::find(std::string_view text, int64_t number) {
     if (form_.matchBytes(text) && form_.valueAt(text, 0) == static_cast<uint64_t>(number)) {
         return form_.length();
     }
@@ -133,8 +133,8 @@ size_t PlainStreamHead::find(std::string_view text, int64_t number) {
     return end;
 }
 
-void PlainStreamHead::keep(std::string_view text, size_t end) {
-    // A number of more digits than a place holds keeps no form.
+void CPlainStreamHead::keep(std::string_view text, size_t end) {
+    // A number of more digits than a place holds keeps no shape.
     if (end > kMaxKept || !form_.keepHead(text.substr(0, end), {})) {
         form_.forget();
     }

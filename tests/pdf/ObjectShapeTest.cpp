@@ -1,9 +1,9 @@
-// The form of a page object's first bytes: a text that matches the form kept of another has
+// The shape of a page object's first bytes: a text that matches the shape kept of another has
 // the frame, header, body and keys that the framing's search, the header's reading and the
 // key search find in it, whatever byte stands where and whatever numbers fill the places.
 
 #include "fuzz/FuzzHarness.h"
-#include "pdf/CPdfObjectForm.h"
+#include "pdf/CPdfObjectShape.h"
 #include "pdf/PdfSyntax.h"
 
 #include <gtest/gtest.h>
@@ -14,24 +14,24 @@
 
 namespace {
 
-constexpr std::string_view kKeys[CPdfObjectForm::kMaxKeys] = {"/Pages", "/Rotate", "/CropBox",
-                                                              "/MediaBox"};
+constexpr std::string_view kKeys[CPdfObjectShape::kMaxKeys] = {"/Pages", "/Rotate", "/CropBox",
+                                                               "/MediaBox"};
 // The bytes the framing searches first at an object's offset.
 constexpr size_t kWindow = 256;
 
 // What the present readers find in the object whose first bytes are window (the fuzz target
-// compares the form with the same reading).
-std::optional<CPdfObjectForm::Reading> readersFind(std::string_view window) {
-    return fuzzharness::readObjectWindow(window);
+// compares the shape with the same reading).
+std::optional<CPdfObjectShape::Reading> readersFind(std::string_view window) {
+    return fuzz_harness::readObjectWindow(window);
 }
 
-void expectSame(const CPdfObjectForm::Reading& a, const CPdfObjectForm::Reading& b) {
+void expectSame(const CPdfObjectShape::Reading& a, const CPdfObjectShape::Reading& b) {
     EXPECT_EQ(a.frameLength, b.frameLength);
     EXPECT_EQ(a.header.number, b.header.number);
     EXPECT_EQ(a.header.generation, b.header.generation);
     EXPECT_EQ(a.header.bodyStart, b.header.bodyStart);
     EXPECT_EQ(a.body, b.body);
-    for (size_t k = 0; k < CPdfObjectForm::kMaxKeys; ++k) {
+    for (size_t k = 0; k < CPdfObjectShape::kMaxKeys; ++k) {
         EXPECT_EQ(a.keys[k], b.keys[k]) << kKeys[k];
     }
 }
@@ -47,8 +47,8 @@ std::string window(std::string_view page, std::string_view next = "8 0 obj\n<< /
 
 } // namespace
 
-TEST(ObjectForm, PagesOfTheFormReadAsTheReadersReadThemAndNoOthers) {
-    const std::string forms[] = {
+TEST(ObjectShape, PagesOfTheShapeReadAsTheReadersReadThemAndNoOthers) {
+    const std::string shapes[] = {
         window("7 0 obj\n<< /Type /Page /Parent 5 0 R /Contents 6 0 R /Resources << /Font << "
                "/F1 3 0 R >> /ProcSet [/PDF /Text] >> >>"),
         window("12 0 obj <</Type/Page/MediaBox[0 0 612 792]/Rotate 90/Parent 2 0 R/Contents[13 "
@@ -61,30 +61,30 @@ TEST(ObjectForm, PagesOfTheFormReadAsTheReadersReadThemAndNoOthers) {
     // Bytes that change how a text reads: strings, comments, names, numbers, words, keywords.
     const std::string_view odd[] = {"(",  ")", "%", "<", ">", "/", "[",   "9",      "0",     " ",
                                     "\n", "-", ".", "e", "x", "R", "obj", "endobj", "stream"};
-    for (const std::string& kept : forms) {
+    for (const std::string& kept : shapes) {
         SCOPED_TRACE(kept);
-        const std::optional<CPdfObjectForm::Reading> keptReading = readersFind(kept);
+        const std::optional<CPdfObjectShape::Reading> keptReading = readersFind(kept);
         ASSERT_TRUE(keptReading);
-        CPdfObjectForm form;
-        ASSERT_TRUE(form.keep(kept, *keptReading));
-        CPdfObjectForm::Reading reading;
-        ASSERT_TRUE(form.match(kept, reading));
+        CPdfObjectShape shape;
+        ASSERT_TRUE(shape.keep(kept, *keptReading));
+        CPdfObjectShape::Reading reading;
+        ASSERT_TRUE(shape.match(kept, reading));
         expectSame(reading, *keptReading);
 
         size_t matched = 0;
         size_t refused = 0;
         auto check = [&](std::string text) {
             text.resize(std::min(text.size(), kWindow));
-            CPdfObjectForm::Reading formed;
-            if (!form.match(text, formed)) {
+            CPdfObjectShape::Reading shaped;
+            if (!shape.match(text, shaped)) {
                 ++refused;
                 return;
             }
             ++matched;
             SCOPED_TRACE(text);
-            const std::optional<CPdfObjectForm::Reading> read = readersFind(text);
+            const std::optional<CPdfObjectShape::Reading> read = readersFind(text);
             ASSERT_TRUE(read);
-            expectSame(formed, *read);
+            expectSame(shaped, *read);
         };
         for (size_t pos = 0; pos <= kept.size(); ++pos) {
             for (std::string_view bytes : odd) {
@@ -98,15 +98,15 @@ TEST(ObjectForm, PagesOfTheFormReadAsTheReadersReadThemAndNoOthers) {
                 }
             }
         }
-        // Every number of the form longer by up to eight digits, and numbers of one digit.
+        // Every number of the shape longer by up to eight digits, and numbers of one digit.
         for (const std::string_view digits : {"1", "12", "123456789", "1234567890"}) {
             std::string longer;
             std::string shorter;
             for (size_t pos = 0; pos < kept.size(); ++pos) {
-                const bool digit = pdfsyntax::isDigit(static_cast<unsigned char>(kept[pos]));
+                const bool digit = pdf_syntax::isDigit(static_cast<unsigned char>(kept[pos]));
                 const bool first =
                     digit &&
-                    (pos == 0 || !pdfsyntax::isDigit(static_cast<unsigned char>(kept[pos - 1])));
+                    (pos == 0 || !pdf_syntax::isDigit(static_cast<unsigned char>(kept[pos - 1])));
                 if (first) {
                     longer += digits;
                     shorter += digits.substr(0, 1);
@@ -124,7 +124,7 @@ TEST(ObjectForm, PagesOfTheFormReadAsTheReadersReadThemAndNoOthers) {
     }
 }
 
-TEST(ObjectForm, KeepsOnlyTheFormsWhoseReadingItCarries) {
+TEST(ObjectShape, KeepsOnlyTheShapesWhoseReadingItCarries) {
     const struct {
         const char* name;
         std::string text;
@@ -144,21 +144,21 @@ TEST(ObjectForm, KeepsOnlyTheFormsWhoseReadingItCarries) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::optional<CPdfObjectForm::Reading> reading = readersFind(c.text);
-        CPdfObjectForm form;
-        EXPECT_FALSE(reading && form.keep(c.text, *reading));
-        EXPECT_FALSE(form.isKept());
+        const std::optional<CPdfObjectShape::Reading> reading = readersFind(c.text);
+        CPdfObjectShape shape;
+        EXPECT_FALSE(reading && shape.keep(c.text, *reading));
+        EXPECT_FALSE(shape.isKept());
     }
     // A reading that is not the window's own is not kept either.
     const std::string text = window("7 0 obj\n<< /Type /Page >>");
-    std::optional<CPdfObjectForm::Reading> reading = readersFind(text);
+    std::optional<CPdfObjectShape::Reading> reading = readersFind(text);
     ASSERT_TRUE(reading);
-    CPdfObjectForm form;
-    CPdfObjectForm::Reading other = *reading;
+    CPdfObjectShape shape;
+    CPdfObjectShape::Reading other = *reading;
     other.frameLength -= 1;
-    EXPECT_FALSE(form.keep(text, other));
+    EXPECT_FALSE(shape.keep(text, other));
     other = *reading;
     other.header.number = 8;
-    EXPECT_FALSE(form.keep(text, other));
-    EXPECT_TRUE(form.keep(text, *reading));
+    EXPECT_FALSE(shape.keep(text, other));
+    EXPECT_TRUE(shape.keep(text, *reading));
 }

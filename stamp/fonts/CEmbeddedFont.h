@@ -1,6 +1,6 @@
 #pragma once
 
-#include "stamp/fonts/FontFace.h"
+#include "stamp/fonts/CFontFace.h"
 
 #include <cstdint>
 #include <map>
@@ -13,7 +13,7 @@
 // The font of -embedfont for one job: the face is read once, each pass collects the glyphs its
 // pages draw, and the pass's font objects (a Type0 font over a CID font, its descriptor, the
 // subset font file and the ToUnicode map) are written once all its pages are.
-class EmbeddedFont {
+class CEmbeddedFont {
   public:
     // How many objects writeObjects gives, in this order: the Type0 font, the CID font, the
     // font descriptor, the font file and the ToUnicode map.
@@ -63,7 +63,7 @@ class EmbeddedFont {
     // Whether a run of digits lays out as its digits one by one (tested once for the face).
     bool digitsCompose();
 
-    FontFace face_;
+    CFontFace face_;
     std::string loadedFont_;
     int32_t unitsPerEm_ = 1000;
     float descent_ = 0.0f;

@@ -1,11 +1,11 @@
-#include "stamp/picture/PictureDrawing.h"
+#include "stamp/picture/CPictureDrawing.h"
 
 #include "stamp/layout/StampContent.h"
 
 #include <cstring>
 
-void PictureDrawing::setStyle(std::string_view graphicsStateName, std::string_view imageName,
-                              bool artifact) {
+void CPictureDrawing::setStyle(std::string_view graphicsStateName, std::string_view imageName,
+                               bool artifact) {
     head_ = "q\n/";
     head_ += graphicsStateName;
     head_ += " gs\n";
@@ -20,7 +20,7 @@ void PictureDrawing::setStyle(std::string_view graphicsStateName, std::string_vi
     matrixKnown_ = false;
 }
 
-void PictureDrawing::appendPage(std::string& out, const std::array<float, 6>& matrix) {
+void CPictureDrawing::appendPage(std::string& out, const std::array<float, 6>& matrix) {
     // Compared by their bits: a NaN matches itself, and -0 stays apart from 0.
     if (!matrixKnown_ || std::memcmp(matrix.data(), matrix_.data(), sizeof matrix_) != 0) {
         matrixText_.clear();

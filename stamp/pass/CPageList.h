@@ -1,6 +1,6 @@
 #pragma once
 
-#include "pdf/CPdfObjectForm.h"
+#include "pdf/CPdfObjectShape.h"
 #include "stamp/layout/Placement.h"
 
 #include <cstddef>
@@ -51,7 +51,7 @@ template <class Visit> void forEachPageTreeKid(std::string_view nodeText, Visit&
 // Every place of the tree is a page of its own: a page object listed again and a page
 // dictionary written in /Kids get objects of their own in the output, and a node met again (a
 // loop) is left out of its parent's /Kids.
-class PageList {
+class CPageList {
   public:
     // A page place that the output writes as a new object: a copy of a page object listed
     // before, or a page dictionary written in its node's /Kids (direct).
@@ -72,9 +72,9 @@ class PageList {
         int64_t count = -1; // the /Count to write, or -1 to leave it
     };
 
-    explicit PageList(CPdfObjectFraming& objects);
-    PageList(const PageList&) = delete;
-    PageList& operator=(const PageList&) = delete;
+    explicit CPageList(CPdfObjectFraming& objects);
+    CPageList(const CPageList&) = delete;
+    CPageList& operator=(const CPageList&) = delete;
 
     // Walks the page tree of the catalog rootObject. Throws "PDF file was damaged" (with what
     // was found where) for a catalog, a tree root or a kid that cannot be read, or a tree too
@@ -133,7 +133,7 @@ class PageList {
     std::string kidText_; // a kid's text that cannot be seen in place, kept from kid to kid
     // The form of a page read before: a page of the same bytes but for its numbers has its
     // frame, header and keys where that one had them.
-    CPdfObjectForm pageForm_;
+    CPdfObjectShape pageShape_;
     std::vector<OwnPlace> ownPlaces_;
     std::vector<NodeEdit> nodeEdits_;
     std::unordered_map<int32_t, size_t> editIndex_; // node number, index in nodeEdits_
