@@ -141,7 +141,11 @@ void CPageList::read(CPdfXRef& xref, int32_t rootObject) {
     pagesRoot.getDictionary()->getEntry("Count", countValue);
     if (countValue.kind() == ElementKind::Integer) {
         count = countValue.getInteger64();
-    } else if (countValue.kind() == ElementKind::Null) {
+    } else if (countValue.kind() == ElementKind::Null ||
+               (countValue.kind() == ElementKind::Reference &&
+                (countValue.getRefNumber() <= 0 ||
+                 static_cast<uint64_t>(countValue.getRefNumber()) >= entries.size()))) {
+        // A reference to no object reads as null, and the output writes it as null.
         count = 0;
     }
     countValue.clear();
