@@ -70,7 +70,7 @@ CPdfStampPass::~CPdfStampPass() {
 void CPdfStampPass::stampDocument(const BeforePlacing& beforePlacing) {
     readPictures();
     openFiles();
-    if (writesUpdate_) {
+    if (facts_.writesUpdate) {
         copyWholeInput(*inputFile_, output_);
     } else {
         copyHeader(*inputFile_, *inputEntries_, output_);
@@ -88,8 +88,8 @@ void CPdfStampPass::stampDocument(const BeforePlacing& beforePlacing) {
         reporter_.note("\nUsing fonts file: '" + *metricsFile + "'\n");
     }
     writeStampObjects();
-    numbers_.firstNumber = run_.importFile.empty() ? stamp_.startNumber : importStartNumber();
-    if (writesUpdate_) {
+    tally_.numbers.firstNumber = run_.importFile.empty() ? stamp_.startNumber : importStartNumber();
+    if (facts_.writesUpdate) {
         stampPagesForUpdate();
     } else {
         copyObjects();
@@ -98,7 +98,7 @@ void CPdfStampPass::stampDocument(const BeforePlacing& beforePlacing) {
     reportStampLength();
     reportPdfaConformance();
     if (beforePlacing) {
-        beforePlacing(numbers_);
+        beforePlacing(tally_.numbers);
     }
     finishOutput();
 }
@@ -180,14 +180,14 @@ void CPdfStampPass::openInput(bool verbose) {
     objects_.attach(*inputFile_, *xref_);
     // A page is framed while the tree is walked and again when it is copied or stamped.
     objects_.setKeptIndex([this](size_t number) { return pages_.indexOf(number); });
-    rootObject_ = xref_->root().number;
-    infoObject_ = xref_->info().number;
-    numbers_.highestShown = 0;
-    numbers_.numberedPages = 0;
-    progressCounter_ = 0;
-    undrawableReported_.clear();
-    overflowPage_ = kNoPage;
-    result_ = PassResult{};
+    facts_.rootObject = xref_->root().number;
+    facts_.infoObject = xref_->info().number;
+    tally_.numbers.highestShown = 0;
+    tally_.numbers.numberedPages = 0;
+    tally_.progressCounter = 0;
+    tally_.undrawableReported.clear();
+    tally_.overflowPage = PassTally::kNoPage;
+    tally_.result = PassResult{};
 }
 
 // What the input allows and how it is written: refused when its permissions or its
@@ -199,28 +199,30 @@ void CPdfStampPass::checkInput() {
         throw CPdfException("PDF file does not permit changes (permissions of its encryption); "
                             "stamp it anyway with -ignorepermissions");
     }
-    signedInput_ = checkSignatures(*xref_, rootObject_);
-    repairedInput_ = xref_->repaired();
-    if (repairedInput_ && (signedInput_ || security_ != nullptr)) {
+    facts_.signedInput = checkSignatures(*xref_, facts_.rootObject);
+    facts_.repairedInput = xref_->repaired();
+    if (facts_.repairedInput && (facts_.signedInput || security_ != nullptr)) {
         // A rewrite would break the signature or drop the protection, and an update on a
         // broken table cannot be read safely.
         throw CPdfException("PDF file was damaged",
                             xref_->repairCause() +
-                                (signedInput_ ? "; the file is signed, and repairing it would "
-                                                "break its signature"
-                                              : "; the file is protected, and its protection is "
-                                                "kept only in an update, which a damaged file "
-                                                "cannot take"));
+                                (facts_.signedInput
+                                     ? "; the file is signed, and repairing it would "
+                                       "break its signature"
+                                     : "; the file is protected, and its protection is "
+                                       "kept only in an update, which a damaged file "
+                                       "cannot take"));
     }
     // A repaired file is written in full: the rewrite's table is right by construction. A
     // protected input is stamped as an update, which keeps its protection as it is.
-    writesUpdate_ = (run_.incremental || signedInput_ || security_ != nullptr) && !repairedInput_;
-    if (repairedInput_) {
+    facts_.writesUpdate =
+        (run_.incremental || facts_.signedInput || security_ != nullptr) && !facts_.repairedInput;
+    if (facts_.repairedInput) {
         reportRepairWarning();
     }
-    result_.update = writesUpdate_;
-    result_.repaired = repairedInput_;
-    result_.signedInput = signedInput_;
+    tally_.result.update = facts_.writesUpdate;
+    tally_.result.repaired = facts_.repairedInput;
+    tally_.result.signedInput = facts_.signedInput;
 }
 
 void CPdfStampPass::createOutput(bool verbose) {
@@ -232,7 +234,7 @@ void CPdfStampPass::createOutput(bool verbose) {
     output_.setSecurity(security_);
     if (verbose) {
         reporter_.note(", output file: '" + run_.outputName + "'\n");
-        if (signedInput_) {
+        if (facts_.signedInput) {
             reportSignedInput(run_, reporter_);
         }
         reporter_.note("Processing");
@@ -240,13 +242,13 @@ void CPdfStampPass::createOutput(bool verbose) {
 }
 
 void CPdfStampPass::readPageTree() {
-    pages_.read(*xref_, rootObject_);
-    rewritten_.assign(inputEntries_->size(), false);
-    unstampedContentsKnown_ = false;
-    referencePastNoted_ = false;
-    lastEndobjKnown_ = false;
+    pages_.read(*xref_, facts_.rootObject);
+    copy_.rewritten.assign(inputEntries_->size(), false);
+    copy_.unstampedContentsKnown = false;
+    copy_.referencePastNoted = false;
+    copy_.lastEndobjKnown = false;
     pageCount_ = static_cast<uint32_t>(pages_.size());
-    result_.pages = pageCount_;
+    tally_.result.pages = pageCount_;
 }
 
 std::string CPdfStampPass::makeResourceName(const char* prefix) const {
@@ -283,7 +285,7 @@ void CPdfStampPass::writeStampObjects() {
     // objects of an embedded font, added later, are counted with a margin).
     constexpr size_t kLaterObjects = 16;
     const size_t rows = inputEntries_->size();
-    const size_t first = writesUpdate_
+    const size_t first = facts_.writesUpdate
                              ? firstUnnamedNumbers(*inputFile_, rows, added + kLaterObjects,
                                                    static_cast<size_t>(limits::kMaxObjectCount))
                              : rows;
@@ -313,10 +315,10 @@ void CPdfStampPass::writeStampObjects() {
     }
     // A page without a stamp under its contents gets the same save stream in front of them, and
     // one without a stamp on top the same restore after them.
-    saveObject_ = formatStreamObject(fixedStreamText(false));
-    restoreObject_ = formatStreamObject(fixedStreamText(true));
+    page_.saveObject = formatStreamObject(fixedStreamText(false));
+    page_.restoreObject = formatStreamObject(fixedStreamText(true));
     makeStampResourceTexts();
-    markedDocument_ = isMarkedCatalog();
+    facts_.markedDocument = isMarkedCatalog();
     for (DrawnStamp& drawn : stamps_) {
         StampStyle style;
         style.graphicsStateName = drawn.graphicsStateName;
@@ -326,10 +328,11 @@ void CPdfStampPass::writeStampObjects() {
         // An embedded font draws the text as glyphs (an array for TJ).
         style.glyphs = !drawn.definition->embedFontFile.empty();
         style.under = drawn.definition->under;
-        style.artifact = markedDocument_;
+        style.artifact = facts_.markedDocument;
         style.pageWrap = false; // stampPage writes the restore and the save once per stream
         drawn.drawing.setStyle(style);
-        drawn.pictureDrawing.setStyle(drawn.graphicsStateName, drawn.imageName, markedDocument_);
+        drawn.pictureDrawing.setStyle(drawn.graphicsStateName, drawn.imageName,
+                                      facts_.markedDocument);
         drawn.placedFrom.reset();
         drawn.room.known = false;
         drawn.composer = CTextComposer(*drawn.definition, pageCount_);
@@ -356,14 +359,14 @@ int32_t CPdfStampPass::importStartNumber() const {
 }
 
 void CPdfStampPass::countPageProgress() {
-    progressCounter_ += 1;
-    if (progressCounter_ > 10) {
+    tally_.progressCounter += 1;
+    if (tally_.progressCounter > 10) {
         if (!run_.quiet) {
             reporter_.progress();
         }
-        progressCounter_ = 0;
+        tally_.progressCounter = 0;
     }
-    progressCounter_ += 1;
+    tally_.progressCounter += 1;
 }
 
 // A row leads to the object's own bytes. A member that cannot be taken out of its object stream
@@ -437,7 +440,7 @@ void CPdfStampPass::copyObject(int32_t number, const ObjectFrame& frame) {
 }
 
 void CPdfStampPass::stampPage(int32_t number, size_t pageIndex) {
-    if (getCopiedText(number, pageText_)) {
+    if (getCopiedText(number, page_.pageText)) {
         stampPageText(number, pageIndex);
     }
 }
@@ -447,62 +450,63 @@ void CPdfStampPass::stampPageText(int32_t number, size_t pageIndex) {
     // each in its own save and restore, and then the save of the contents' graphics state; the
     // last holds the restore and then the stamps drawn on top, each its own text object.
     const int32_t position = static_cast<int32_t>(pageIndex + 1);
-    firstContent_.clear();
-    lastContent_.clear();
+    page_.firstContent.clear();
+    page_.lastContent.clear();
     for (DrawnStamp& drawn : stamps_) {
         if (!isPageSelected(*drawn.definition, position)) {
             continue;
         }
         const bool under = drawn.definition->under;
-        std::string& out = under ? firstContent_ : lastContent_;
+        std::string& out = under ? page_.firstContent : page_.lastContent;
         if (!under && out.empty()) {
             out += "\nQ\n"; // the restore of the contents' state, once
         }
         appendStampDrawing(drawn, pageIndex, out);
     }
-    if (!firstContent_.empty()) {
-        firstContent_ += fixedStreamText(false); // the save for the contents, once
+    if (!page_.firstContent.empty()) {
+        page_.firstContent += fixedStreamText(false); // the save for the contents, once
     }
-    std::string* objects[2] = {&saveObject_, &restoreObject_};
-    if (!firstContent_.empty()) {
-        firstObject_.clear();
-        appendStreamObject(firstObject_, firstContent_);
-        objects[0] = &firstObject_;
+    std::string* objects[2] = {&page_.saveObject, &page_.restoreObject};
+    if (!page_.firstContent.empty()) {
+        page_.firstObject.clear();
+        appendStreamObject(page_.firstObject, page_.firstContent);
+        objects[0] = &page_.firstObject;
     }
-    if (!lastContent_.empty()) {
-        lastObject_.clear();
-        appendStreamObject(lastObject_, lastContent_);
-        objects[1] = &lastObject_;
+    if (!page_.lastContent.empty()) {
+        page_.lastObject.clear();
+        appendStreamObject(page_.lastObject, page_.lastContent);
+        objects[1] = &page_.lastObject;
     }
-    result_.stampedPages += 1;
+    tally_.result.stampedPages += 1;
     output_.addOutputObject(*objects[0]);
     output_.addOutputObject(*objects[1]);
-    patchPage(pageText_, number, pageIndex);
+    patchPage(page_.pageText, number, pageIndex);
 }
 
 void CPdfStampPass::appendStampDrawing(DrawnStamp& drawn, size_t pageIndex, std::string& out) {
     const StampDefinition& stamp = *drawn.definition;
     const bool first = &drawn == &stamps_.front();
-    const int32_t shown = pageNumberFor(stamp, first ? numbers_.firstNumber : stamp.startNumber,
-                                        pageCount_, static_cast<int32_t>(pageIndex + 1));
+    const int32_t shown =
+        pageNumberFor(stamp, first ? tally_.numbers.firstNumber : stamp.startNumber, pageCount_,
+                      static_cast<int32_t>(pageIndex + 1));
     if (first) {
-        numbers_.numberedPages += 1;
-        numbers_.highestShown = std::max(numbers_.highestShown, shown);
+        tally_.numbers.numberedPages += 1;
+        tally_.numbers.highestShown = std::max(tally_.numbers.highestShown, shown);
     }
     if (drawn.picture) {
         if (first) {
-            composed_.text.clear(); // a picture shows no text
+            page_.composed.text.clear(); // a picture shows no text
             noteStampedPage(pageIndex, shown);
         }
         appendPictureContent(drawn, pageIndex, out);
         return;
     }
-    drawn.composer.compose(shown, composed_);
+    drawn.composer.compose(shown, page_.composed);
     if (stamp.embedFontFile.empty() && drawn.plainText) {
-        literalText_ = composed_.text;
+        page_.literalText = page_.composed.text;
     } else if (stamp.embedFontFile.empty()) {
-        toLiteralText(composed_.text, literalBuffer_);
-        literalText_ = literalBuffer_;
+        toLiteralText(page_.composed.text, page_.literalBuffer);
+        page_.literalText = page_.literalBuffer;
         reportUndrawableCharacters(stamp);
     } else {
         layOutEmbeddedText();
@@ -515,27 +519,27 @@ void CPdfStampPass::appendStampDrawing(DrawnStamp& drawn, size_t pageIndex, std:
 
 // Pages are stamped in object-number order: the first and last in page order are kept apart.
 void CPdfStampPass::noteStampedPage(size_t pageIndex, int32_t shown) {
-    if (firstStampPages_ == 0 || pageIndex < firstStamped_) {
-        firstStamped_ = pageIndex;
-        result_.firstNumber = shown;
-        result_.firstText = composed_.text;
+    if (tally_.firstStampPages == 0 || pageIndex < tally_.firstStamped) {
+        tally_.firstStamped = pageIndex;
+        tally_.result.firstNumber = shown;
+        tally_.result.firstText = page_.composed.text;
     }
-    if (firstStampPages_ == 0 || pageIndex > lastStamped_) {
-        lastStamped_ = pageIndex;
-        result_.lastNumber = shown;
-        result_.lastText = composed_.text;
+    if (tally_.firstStampPages == 0 || pageIndex > tally_.lastStamped) {
+        tally_.lastStamped = pageIndex;
+        tally_.result.lastNumber = shown;
+        tally_.result.lastText = page_.composed.text;
     }
-    firstStampPages_ += 1;
+    tally_.firstStampPages += 1;
 }
 
 void CPdfStampPass::finishOutput() {
     // Without its catalog the output could not be read at all. An update leaves it where the
     // input has it, read already when the page tree was found.
-    if (!writesUpdate_ &&
-        (rootObject_ <= 0 || static_cast<size_t>(rootObject_) >= output_.rowCount() ||
-         !output_.row(static_cast<size_t>(rootObject_)).inUse)) {
+    if (!facts_.writesUpdate &&
+        (facts_.rootObject <= 0 || static_cast<size_t>(facts_.rootObject) >= output_.rowCount() ||
+         !output_.row(static_cast<size_t>(facts_.rootObject)).inUse)) {
         throw CPdfException("PDF file was damaged", "the catalog (object " +
-                                                        std::to_string(rootObject_) +
+                                                        std::to_string(facts_.rootObject) +
                                                         ") is not in the file");
     }
     // A file that shrank or could not be read while it was copied gave wrong bytes (zeros where
@@ -543,12 +547,12 @@ void CPdfStampPass::finishOutput() {
     if (inputFile_->failed()) {
         throw CPdfException("Input file read error");
     }
-    if (writesUpdate_) {
+    if (facts_.writesUpdate) {
         output_.writeUpdateSection(*xref_);
     } else {
         const uint64_t xrefOffset = output_.offset();
         output_.writeXRefTable();
-        output_.writeTrailer(xrefOffset, rootObject_, infoObject_);
+        output_.writeTrailer(xrefOffset, facts_.rootObject, facts_.infoObject);
     }
     inputFile_->close();
     if (!output_.file().commit()) {
@@ -589,7 +593,8 @@ void CPdfStampPass::stampPagesForUpdate() {
 void CPdfStampPass::appendDrawnStamp(DrawnStamp& drawn, size_t pageIndex, std::string& out) {
     const StampDefinition& stamp = *drawn.definition;
     const bool embedded = !stamp.embedFontFile.empty();
-    const std::string_view shown = embedded ? std::string_view(glyphArray_) : literalText_;
+    const std::string_view shown =
+        embedded ? std::string_view(page_.glyphArray) : page_.literalText;
     const PageEntry& entry = pages_[pageIndex];
     const PageBox& box = drawn.fixedBox ? drawn.box : entry.box;
     // The sizes file picks the size from the width of the box the text is placed in.
@@ -598,12 +603,12 @@ void CPdfStampPass::appendDrawnStamp(DrawnStamp& drawn, size_t pageIndex, std::s
     const int32_t size = sizeForPageWidth(stamp, boxWidth(box));
     noteStampLength(drawn, pageIndex, box, entry.rotate, size);
     DrawnStamp::PlaceInputs inputs;
-    inputs.placement =
-        textPlacementInput(stamp, page, size, literalText_, embedded ? glyphArrayWidth_ : -1.0f);
+    inputs.placement = textPlacementInput(stamp, page, size, page_.literalText,
+                                          embedded ? page_.glyphArrayWidth : -1.0f);
     if (stamp.boxSet) {
-        inputs.boxAdvance = embedded
-                                ? glyphArrayWidth_
-                                : static_cast<float>(getTextWidth(stamp.fontName, literalText_));
+        inputs.boxAdvance =
+            embedded ? page_.glyphArrayWidth
+                     : static_cast<float>(getTextWidth(stamp.fontName, page_.literalText));
     }
     StampPlace& place = drawn.place;
     if (drawn.placedFrom != inputs) {
@@ -653,7 +658,7 @@ void CPdfStampPass::stampFontExtent(const StampDefinition& stamp, float& descent
 bool CPdfStampPass::isMarkedCatalog() {
     try {
         CPdfElement catalog;
-        xref_->fetchObject(rootObject_, xref_->root().generation, catalog);
+        xref_->fetchObject(facts_.rootObject, xref_->root().generation, catalog);
         if (!catalog.is(ElementKind::Dictionary)) {
             return false;
         }
@@ -701,7 +706,8 @@ void CPdfStampPass::writeEmbeddedFontObjects() {
 }
 
 void CPdfStampPass::layOutEmbeddedText() {
-    embeddedFont_->layOut(composed_.text, composed_.pieces, glyphArray_, glyphArrayWidth_);
+    embeddedFont_->layOut(page_.composed.text, page_.composed.pieces, page_.glyphArray,
+                          page_.glyphArrayWidth);
     // Every character the font cannot draw is named once in the run; the page shows .notdef.
     for (uint32_t c : embeddedFont_->takeMissingCharacters()) {
         std::string character;

@@ -10,7 +10,13 @@
 #include "stamp/layout/Placement.h"
 #include "stamp/pass/CPageList.h"
 #include "stamp/pass/CReporter.h"
+#include "stamp/pass/CopyState.h"
+#include "stamp/pass/DrawnStamp.h"
+#include "stamp/pass/InputFacts.h"
+#include "stamp/pass/PageBuffers.h"
+#include "stamp/pass/PassNumbers.h"
 #include "stamp/pass/PassResult.h"
+#include "stamp/pass/PassTally.h"
 #include "stamp/pass/RunSettings.h"
 #include "stamp/pass/StampDefinition.h"
 #include "stamp/picture/COverlayPage.h"
@@ -39,13 +45,6 @@
 class CPdfSecurityHandler;
 class CPdfInputFile;
 class CEmbeddedFont;
-
-// The numbers of a pass that the steps after it name files and counters by.
-struct PassNumbers {
-    int32_t firstNumber = 1;    // the number the first stamped page counts from
-    int32_t highestShown = 0;   // the highest number shown on a page (0 when none was)
-    uint32_t numberedPages = 0; // the pages that show a number of the series
-};
 
 // One stamping pass over one input: it opens the input, writes the output with the stamp on the
 // selected pages, and puts the output in place. Built from the settings of the run and the
@@ -79,8 +78,8 @@ class CPdfStampPass {
     // closed either way.
     void readDocument();
     // What the pass did (so far, when it failed).
-    const PassResult& result() const { return result_; }
-    const PassNumbers& numbers() const { return numbers_; }
+    const PassResult& result() const { return tally_.result; }
+    const PassNumbers& numbers() const { return tally_.numbers; }
     // Closes the input and discards an output not yet in place.
     void close();
 
@@ -95,56 +94,6 @@ class CPdfStampPass {
     const StampDefinition& stamp_;
     CReporter& reporter_;
 
-    // One stamp of the pass with the objects written for it once per document.
-    struct DrawnStamp {
-        const StampDefinition* definition = nullptr;
-        std::string fontResourceName;
-        std::string graphicsStateName;
-        int32_t fontObjectNumber = 0;
-        int32_t graphicsStateObjectNumber = 0;
-        // -pagesize: the box that replaces every page's.
-        bool fixedBox = false;
-        PageBox box;
-        // The fill colours of the text and of the box behind it (empty without a box).
-        std::string colorOperator;
-        std::string boxColorOperator;
-        // The stamp's text for the pass's page count.
-        CTextComposer composer;
-        // The stream text, its drawing around the text kept from page to page; its style is set
-        // once the pass knows its resources and whether the document is tagged.
-        CStampDrawing drawing;
-        // The place of the last page and what it was made from: a page whose inputs compare
-        // equal takes the same place.
-        struct PlaceInputs {
-            PlacementInput placement;
-            float boxAdvance = 0.0f; // the text's advance where a box is drawn behind it
-            bool operator==(const PlaceInputs&) const = default;
-        };
-        std::optional<PlaceInputs> placedFrom;
-        // The room the stamp has on pages of the last box and turn measured.
-        struct StampRoom {
-            PageBox box;
-            int32_t rotate = 0;
-            double room = 0.0;
-            bool known = false;
-        } room;
-        StampPlace place;
-        // -image or -overlay: the picture, read before the input is opened; its image's or
-        // form's resource name and object (an image's soft mask written before it, a form's
-        // objects after it), its size on the page and its drawing.
-        bool picture = false;
-        PictureImage image;
-        bool overlay = false;
-        COverlayPage overlayPage;
-        std::string imageName;
-        int32_t imageObjectNumber = 0;
-        PictureSize pictureSize;
-        CPictureDrawing pictureDrawing;
-        // The stamp's own texts hold no byte that a literal string escapes or converts, nor a
-        // backslash: its composed text is its literal text as it stands (numbers, decimal or
-        // roman, never hold such a byte).
-        bool plainText = false;
-    };
     std::vector<DrawnStamp> stamps_;
     // The resource names drawn by the job's passes: the job's, or the pass's own.
     std::set<std::string> ownNames_;
@@ -173,7 +122,7 @@ class CPdfStampPass {
     void copyObjects();
     void copyObject(int32_t number, const ObjectFrame& frame);
     void stampPage(int32_t number, size_t pageIndex);
-    // Stamps the page whose text pageText_ holds as object number.
+    // Stamps the page whose text page_.pageText holds as object number.
     void stampPageText(int32_t number, size_t pageIndex);
     // The page-tree nodes whose /Kids the output writes anew (pages listed again or written in
     // /Kids, nodes met again), each with the pages of its own places.
@@ -247,7 +196,7 @@ class CPdfStampPass {
     // -embedfont: the page's text as glyphs and its width in thousandths.
     void layOutEmbeddedText();
 
-    // --- page rewrite (stamp/write/CPdfStampPatch.cpp)
+    // --- page rewrite (stamp/pass/CPdfStampPassPatch.cpp)
     // A page's dictionary is read for its contents and resources, and the resources written in
     // it for their fonts and graphics states; the shape of the pages read last is kept.
     static constexpr std::string_view kPageKeys[] = {"Contents", "Resources"};
@@ -317,11 +266,7 @@ class CPdfStampPass {
     const CPdfSecurityHandler* security_ = nullptr;
     // The input's objects as their bytes stand: frames, texts, rows that lead to their object.
     CPdfObjectFraming objects_;
-    int32_t infoObject_ = 0;
-    int32_t rootObject_ = 0;
-    bool signedInput_ = false;
-    bool repairedInput_ = false;
-    bool writesUpdate_ = false; // this pass appends an update
+    InputFacts facts_;
 
     // ---------------------------------------------------------------- the output
     // Its file, its cross-reference rows and the table or update that ends it.
@@ -331,57 +276,22 @@ class CPdfStampPass {
     // The pages with their own boxes: each stamp's -pagesize replaces them where it draws.
     CPageList pages_{objects_};
     uint32_t pageCount_ = 0;
-    // The objects that pages left unstamped in this pass name as their /Contents, once a
-    // shared contents array makes them needed.
-    bool unstampedContentsKnown_ = false;
-    bool referencePastNoted_ = false; // a reference to no object was written as null
-    std::vector<int32_t> unstampedContents_;
-    std::vector<bool> rewritten_; // objects that a page rewrite has written in this pass
-    bool lastEndobjKnown_ = false;
-    int64_t lastEndobj_ = -1;
+    CopyState copy_;
 
     // ---------------------------------------------------------------- what the pass did
-    PassNumbers numbers_;
-    PassResult result_;
-    size_t firstStamped_ = 0; // page index of result_.firstText, and of its lastText
-    size_t lastStamped_ = 0;
-    uint32_t firstStampPages_ = 0; // pages that got the first stamp
-    int32_t progressCounter_ = 0;
-    std::set<uint32_t> undrawableReported_;
-    static constexpr size_t kNoPage = static_cast<size_t>(-1);
-    size_t overflowPage_ = kNoPage; // the first page whose stamp is longer than its room
-    float overflowLength_ = 0.0f;
-    float overflowRoom_ = 0.0f;
+    PassTally tally_;
 
-    // Buffers kept from page to page, so that stamping a page allocates nothing once they have
-    // grown: the page's text, the composed text and its literal form, the save stream object
-    // and the stamp stream's content and object.
-    std::string pageText_;
-    ComposedText composed_;
-    // The composed text as a literal string's text: the composed text itself where nothing in
-    // it is escaped or converted, else the buffer after it.
-    std::string_view literalText_;
-    std::string literalBuffer_;
-    bool markedDocument_ = false; // the pass's document is tagged: the stamp is an artifact
-    // The two streams around the page's contents: the stamps under it and the save, then the
-    // restore and the stamps on top; their content and their objects.
-    std::string firstContent_;
-    std::string lastContent_;
-    std::string firstObject_;
-    std::string lastObject_;
-    // The objects of a first stream that only saves ("q") and a last one that only restores.
-    std::string saveObject_;
-    std::string restoreObject_;
+    // ---------------------------------------------------------------- the page being stamped
+    PageBuffers page_;
     // Per resource kind (fonts, graphics states, images): the stamps' keys as more keys of a
     // dictionary (" /F1 12 0 R ") and as a whole entry ("/Font << /F1 12 0 R >>"); both empty
     // for a kind that no stamp adds to.
-    std::string resourceKeys_[std::size(kPageResourceKeys)];
-    std::string resourceEntry_[std::size(kPageResourceKeys)];
+    struct ResourceTexts {
+        std::string keys[std::size(kPageResourceKeys)];
+        std::string entry[std::size(kPageResourceKeys)];
+    } resourceTexts_;
 
-    // -embedfont: the font of the run (or of the pass alone), the page's text as glyphs and its
-    // width in thousandths.
+    // -embedfont: the font of the run (or of the pass alone, which the pass then owns).
     CEmbeddedFont* embeddedFont_ = nullptr;
     std::unique_ptr<CEmbeddedFont> ownFont_;
-    std::string glyphArray_;
-    float glyphArrayWidth_ = 0.0f;
 };

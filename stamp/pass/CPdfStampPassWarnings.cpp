@@ -45,8 +45,8 @@ std::string xmpValue(const std::string& packet, std::string_view name) {
 
 void CPdfStampPass::reportUndrawableCharacters(const StampDefinition& stamp) {
     std::string named;
-    for (uint32_t c : text_encoding::undrawableCharacters(composed_.text)) {
-        if (!undrawableReported_.insert(c).second) {
+    for (uint32_t c : text_encoding::undrawableCharacters(page_.composed.text)) {
+        if (!tally_.undrawableReported.insert(c).second) {
             continue;
         }
         char code[16];
@@ -64,17 +64,17 @@ void CPdfStampPass::reportUndrawableCharacters(const StampDefinition& stamp) {
 
 void CPdfStampPass::noteStampLength(DrawnStamp& drawn, size_t pageIndex, const PageBox& box,
                                     int32_t rotate, int32_t fontSize) {
-    if (overflowPage_ != kNoPage && overflowPage_ <= pageIndex) {
+    if (tally_.overflowPage != PassTally::kNoPage && tally_.overflowPage <= pageIndex) {
         return;
     }
     const StampDefinition& stamp = *drawn.definition;
     // Plain text is its literal text as it stands, which spares the conversion.
     const float perSize =
         !stamp.embedFontFile.empty()
-            ? glyphArrayWidth_
+            ? page_.glyphArrayWidth
             : static_cast<float>(getTextWidth(
-                  stamp.fontName, drawn.plainText ? std::string_view(literalText_)
-                                                  : text_encoding::toWinAnsi(composed_.text)));
+                  stamp.fontName, drawn.plainText ? std::string_view(page_.literalText)
+                                                  : text_encoding::toWinAnsi(page_.composed.text)));
     const float length = perSize / 1000.0f * static_cast<float>(fontSize);
     // The longest line at the stamp's angle that fits on the page as it is shown; pages of one
     // box and turn share it.
@@ -99,28 +99,28 @@ void CPdfStampPass::noteStampLength(DrawnStamp& drawn, size_t pageIndex, const P
     }
     const double room = kept.room;
     if (static_cast<double>(length) > room) {
-        overflowPage_ = pageIndex;
-        overflowLength_ = length;
-        overflowRoom_ = static_cast<float>(room);
+        tally_.overflowPage = pageIndex;
+        tally_.overflowLength = length;
+        tally_.overflowRoom = static_cast<float>(room);
     }
 }
 
 void CPdfStampPass::reportStampLength() {
-    if (overflowPage_ == kNoPage) {
+    if (tally_.overflowPage == PassTally::kNoPage) {
         return;
     }
     reporter_.warning("Warning: the stamp is " +
-                      std::to_string(static_cast<int64_t>(std::lround(overflowLength_))) +
-                      " points long, longer than page " + std::to_string(overflowPage_ + 1) +
+                      std::to_string(static_cast<int64_t>(std::lround(tally_.overflowLength))) +
+                      " points long, longer than page " + std::to_string(tally_.overflowPage + 1) +
                       " of '" + run_.inputNameShown() + "' has room for (" +
-                      std::to_string(static_cast<int64_t>(std::lround(overflowRoom_))) +
+                      std::to_string(static_cast<int64_t>(std::lround(tally_.overflowRoom))) +
                       " points): part of it is off the page");
 }
 
 std::string CPdfStampPass::pdfaClaim() {
     try {
         CPdfElement catalog;
-        xref_->fetchObject(rootObject_, xref_->root().generation, catalog);
+        xref_->fetchObject(facts_.rootObject, xref_->root().generation, catalog);
         if (!catalog.is(ElementKind::Dictionary)) {
             return "";
         }

@@ -87,7 +87,7 @@ uint32_t CPdfStampPass::outputGeneration(int64_t number) const {
 void CPdfStampPass::writeRewrittenObject(int64_t number, std::string_view text) {
     output_.setOutputEntry(number, outputGeneration(number), output_.offset(), true);
     output_.writeObject(number, outputGeneration(number), text, false);
-    rewritten_[static_cast<size_t>(number)] = true;
+    copy_.rewritten[static_cast<size_t>(number)] = true;
 }
 
 namespace {
@@ -260,7 +260,7 @@ void CPdfStampPass::writeEditedNode(const CPageList::NodeEdit& edit) {
             countPageProgress();
         }
         if (inList && isAnyStampSelected(static_cast<int32_t>(place.pageIndex + 1))) {
-            pageText_ = std::move(text);
+            page_.pageText = std::move(text);
             stampPageText(static_cast<int32_t>(place.number), place.pageIndex);
         } else {
             output_.setOutputEntry(place.number, 0, output_.offset(), true);
@@ -511,15 +511,15 @@ bool CPdfStampPass::isPlainStreamObject(int64_t number) {
 }
 
 int64_t CPdfStampPass::lastEndobjStart() {
-    if (!lastEndobjKnown_) {
-        lastEndobjKnown_ = true;
-        lastEndobj_ = -1;
+    if (!copy_.lastEndobjKnown) {
+        copy_.lastEndobjKnown = true;
+        copy_.lastEndobj = -1;
         // Searched backwards from the end, piece by piece: past the last object stand only the
         // table and the trailer, which hold no "j". Pieces overlap by the keyword's length.
         constexpr uint64_t kPiece = 64 << 10;
         constexpr std::string_view kKeyword = "endobj";
         uint64_t end = inputFile_->size();
-        while (end >= kKeyword.size() && lastEndobj_ < 0) {
+        while (end >= kKeyword.size() && copy_.lastEndobj < 0) {
             const uint64_t from = end > kPiece ? end - kPiece : 0;
             std::string_view piece;
             if (!inputFile_->view(from, static_cast<size_t>(end - from), piece) ||
@@ -542,7 +542,7 @@ int64_t CPdfStampPass::lastEndobjStart() {
                 --j;
                 if (piece[j] == 'j' && j + 1 >= kKeyword.size() &&
                     piece.compare(j + 1 - kKeyword.size(), kKeyword.size(), kKeyword) == 0) {
-                    lastEndobj_ = static_cast<int64_t>(from + j + 1 - kKeyword.size());
+                    copy_.lastEndobj = static_cast<int64_t>(from + j + 1 - kKeyword.size());
                     break;
                 }
             }
@@ -552,7 +552,7 @@ int64_t CPdfStampPass::lastEndobjStart() {
             end = from + kKeyword.size() - 1;
         }
     }
-    return lastEndobj_;
+    return copy_.lastEndobj;
 }
 
 void CPdfStampPass::patchContentsArray(std::string& page, const DictEntry& contents, int64_t number,
@@ -565,7 +565,7 @@ void CPdfStampPass::patchContentsArray(std::string& page, const DictEntry& conte
     std::string array = target.substr(body, end - body);
     array.insert(array.size() - 1, RefText(" ", stamp, " 0 R "));
     array.insert(1, RefText(" ", save, " 0 R "));
-    if (rewritten_[static_cast<size_t>(number)] ||
+    if (copy_.rewritten[static_cast<size_t>(number)] ||
         isContentsOfUnstampedPage(static_cast<int32_t>(number))) {
         // The array object is shared with a page stamped before, or with one that is not
         // stamped: this page gets its own array, so that every page shows its own stamp and no
@@ -586,10 +586,10 @@ void CPdfStampPass::reportMissingContents(int64_t number, std::string_view what)
 }
 
 void CPdfStampPass::noteReferencePast(int64_t number, uint64_t named) {
-    if (named == 0 || referencePastNoted_) {
+    if (named == 0 || copy_.referencePastNoted) {
         return;
     }
-    referencePastNoted_ = true;
+    copy_.referencePastNoted = true;
     reporter_.warning("Warning: '" + run_.inputNameShown() + "' was damaged (object " +
                       std::to_string(number) + " names object " + std::to_string(named) +
                       ", which is not in the file); such references are written as null");
@@ -604,11 +604,11 @@ void CPdfStampPass::replaceContents(std::string& page, const DictEntry& contents
 }
 
 bool CPdfStampPass::isContentsOfUnstampedPage(int32_t number) {
-    if (!unstampedContentsKnown_) {
+    if (!copy_.unstampedContentsKnown) {
         // Found once a pass, and only for a pass that leaves pages out and meets a contents
         // array object: the objects that the pages not stamped name as their contents.
-        unstampedContentsKnown_ = true;
-        unstampedContents_.clear();
+        copy_.unstampedContentsKnown = true;
+        copy_.unstampedContents.clear();
         std::string text;
         for (size_t k = 0; k < pages_.size(); ++k) {
             if (isAnyStampSelected(static_cast<int32_t>(k + 1))) {
@@ -623,12 +623,13 @@ bool CPdfStampPass::isContentsOfUnstampedPage(int32_t number) {
             int64_t generation = 0;
             if (entry && pdf_syntax::readReference(valueOf(text, *entry), named, generation) &&
                 named <= INT32_MAX) {
-                unstampedContents_.push_back(static_cast<int32_t>(named));
+                copy_.unstampedContents.push_back(static_cast<int32_t>(named));
             }
         }
-        std::sort(unstampedContents_.begin(), unstampedContents_.end());
+        std::sort(copy_.unstampedContents.begin(), copy_.unstampedContents.end());
     }
-    return std::binary_search(unstampedContents_.begin(), unstampedContents_.end(), number);
+    return std::binary_search(copy_.unstampedContents.begin(), copy_.unstampedContents.end(),
+                              number);
 }
 
 template <class Edit>
@@ -639,7 +640,7 @@ void CPdfStampPass::rewriteReferencedDictionary(std::string_view text,
     pdf_syntax::readReference(valueOf(text, entry), number, generation);
     std::string object;
     if (number > INT32_MAX || !getObjectText(static_cast<int32_t>(number), object) ||
-        rewritten_[static_cast<size_t>(number)]) {
+        copy_.rewritten[static_cast<size_t>(number)]) {
         return;
     }
     const size_t dict = pdf_syntax::findBodyDictionary(object);
@@ -732,14 +733,14 @@ void CPdfStampPass::makeStampResourceTexts() {
             }
         }
         if (keys.empty()) {
-            resourceKeys_[k].clear(); // no stamp adds to this kind: its entry is left alone
-            resourceEntry_[k].clear();
+            resourceTexts_.keys[k].clear(); // no stamp adds to this kind: its entry is left alone
+            resourceTexts_.entry[k].clear();
             continue;
         }
-        resourceKeys_[k] = keys;
-        resourceKeys_[k] += ' ';
+        resourceTexts_.keys[k] = keys;
+        resourceTexts_.keys[k] += ' ';
         // Built by appending: GCC 12 warns wrongly (-Wrestrict) of "/" + key and of assign("/").
-        std::string& entry = resourceEntry_[k];
+        std::string& entry = resourceTexts_.entry[k];
         entry.clear();
         entry += '/';
         entry.append(kKeys[k]);
@@ -764,7 +765,7 @@ void CPdfStampPass::addStampResources(std::string& buffer, size_t dictStart,
     }
     CPdfEditLog edits;
     for (size_t k = 0; k < std::size(kKeys); ++k) {
-        if (resourceKeys_[k].empty()) {
+        if (resourceTexts_.keys[k].empty()) {
             continue;
         }
         std::optional<DictEntry> entry = found[k];
@@ -772,15 +773,15 @@ void CPdfStampPass::addStampResources(std::string& buffer, size_t dictStart,
             entry = pdf_syntax::findEntry(buffer, dictStart, kKeys[k]);
         }
         if (!entry) {
-            insertLogged(buffer, dictStart + 2, resourceEntry_[k], edits);
+            insertLogged(buffer, dictStart + 2, resourceTexts_.entry[k], edits);
             continue;
         }
         switch (pdf_syntax::valueKind(buffer, *entry)) {
         case ValueKind::Dictionary:
-            insertLogged(buffer, entry->valueStart + 2, resourceKeys_[k], edits);
+            insertLogged(buffer, entry->valueStart + 2, resourceTexts_.keys[k], edits);
             break;
         case ValueKind::Reference: {
-            const std::string& keys = resourceKeys_[k];
+            const std::string& keys = resourceTexts_.keys[k];
             rewriteReferencedDictionary(buffer, *entry, [&keys](std::string& text, size_t dict) {
                 text.insert(dict + 2, keys);
             });
