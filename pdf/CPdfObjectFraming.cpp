@@ -590,7 +590,7 @@ bool CPdfObjectFraming::firstWindow(int32_t number, std::string_view& window) {
            !window.empty();
 }
 
-bool CPdfObjectFraming::plainFrameShape(std::string_view window, size_t& formEnd,
+bool CPdfObjectFraming::plainFrameShape(std::string_view window, size_t& shapeEnd,
                                         size_t& frameLength) {
     // What findStreamOrEndobj decides in its first window through the plain search of
     // findObjectKeyword: the first "stream", the first "endobj" before it, no string, comment
@@ -605,14 +605,14 @@ bool CPdfObjectFraming::plainFrameShape(std::string_view window, size_t& formEnd
         pdf_syntax::isRegular(static_cast<unsigned char>(window[endobjAt - 1]))) {
         return false;
     }
-    formEnd = streamAt + 6;
-    for (size_t at = 0; at < formEnd; ++at) {
+    shapeEnd = streamAt + 6;
+    for (size_t at = 0; at < shapeEnd; ++at) {
         const char c = window[at];
         if (c == '(' || c == '%') {
             return false;
         }
         if (c == '<') {
-            if (at + 1 >= formEnd || window[at + 1] != '<') {
+            if (at + 1 >= shapeEnd || window[at + 1] != '<') {
                 return false;
             }
             ++at;

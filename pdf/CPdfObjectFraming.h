@@ -41,7 +41,7 @@ struct ObjectFrame {
 //   page-tree dictionaries as writers produce them.
 // - The token-aware scans (pdf_syntax::findEntry, findEntries, findObjectKeyword) find an entry
 //   among one dictionary's own entries, past strings, comments, names and nested values, and
-//   give its exact byte frame. They serve wherever bytes are edited or an frame is decided:
+//   give its exact byte frame. They serve wherever bytes are edited or a frame is decided:
 //   the frames of this class (a stream's /Type and /Length, the keyword that ends an object),
 //   the catalog's /Pages, a page's /Contents and /Resources that the stamp rewrites in place.
 // - The object model (CPdfXRef::fetchObject, CPdfElement) parses an object completely, with
@@ -84,12 +84,12 @@ class CPdfObjectFraming {
     // getObjectTextView sees the object in place; false otherwise.
     bool firstWindow(int32_t number, std::string_view& window);
     // Whether the frame of the object whose first bytes are window is decided there by a plain
-    // "endobj" with a "stream" after it: frameLength is then the frame's length, formEnd the end
-    // of that "stream". The frame depends only on the classes of the bytes before formEnd and
+    // "endobj" with a "stream" after it: frameLength is then the frame's length, shapeEnd the end
+    // of that "stream". The frame depends only on the classes of the bytes before shapeEnd and
     // on where the two keywords lie, not on the value or the count of a number's digits: a
     // window of the same bytes but for such numbers has the frame that the positions moved by
     // their lengths give. False for any other frame.
-    static bool plainFrameShape(std::string_view window, size_t& formEnd, size_t& frameLength);
+    static bool plainFrameShape(std::string_view window, size_t& shapeEnd, size_t& frameLength);
     // The text getObjectTextView gives for an object of such a window, framed to length bytes as
     // plainFrameShape found them in it (or in a window of the same shape), and its frame kept for
     // keepFrame as getObjectTextView keeps it.

@@ -174,9 +174,9 @@ uint64_t CPdfObjectShape::valueAt(std::string_view text, size_t index) const {
 
 bool CPdfObjectShape::keep(std::string_view window, const Reading& reading) {
     kept_ = false;
-    size_t formEnd = 0;
+    size_t shapeEnd = 0;
     size_t frameLength = 0;
-    if (!CPdfObjectFraming::plainFrameShape(window, formEnd, frameLength) ||
+    if (!CPdfObjectFraming::plainFrameShape(window, shapeEnd, frameLength) ||
         frameLength != reading.frameLength || reading.body >= frameLength) {
         return false;
     }
@@ -187,7 +187,7 @@ bool CPdfObjectShape::keep(std::string_view window, const Reading& reading) {
     // first byte on, and no place lies between the generation and the body. Any numbers there
     // give the header those numbers and the end moved by their lengths: its readers take the
     // digits of a run as the number and go on at the byte after it.
-    if (!keepHead(window.substr(0, formEnd), positions) || places_.size() < 2 ||
+    if (!keepHead(window.substr(0, shapeEnd), positions) || places_.size() < 2 ||
         valueAt(window, 0) != static_cast<uint64_t>(reading.header.number) ||
         valueAt(window, 1) != static_cast<uint64_t>(reading.header.generation) ||
         places_[1].end >= reading.header.bodyStart ||

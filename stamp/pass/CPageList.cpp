@@ -404,15 +404,15 @@ bool CPageList::visitKid(const PageTreeKid& kid, std::string_view nodeText, cons
     bool byShape = false;
     if (pageShape_.isKept() && kidNumber <= INT32_MAX) {
         std::string_view window;
-        CPdfObjectShape::Reading formed;
+        CPdfObjectShape::Reading shaped;
         byShape =
             objects_.firstWindow(static_cast<int32_t>(kidNumber), window) &&
-            pageShape_.match(window, formed) &&
-            objects_.frameByShape(static_cast<int32_t>(kidNumber), formed.frameLength, kidText);
+            pageShape_.match(window, shaped) &&
+            objects_.frameByShape(static_cast<int32_t>(kidNumber), shaped.frameLength, kidText);
         if (byShape) {
-            header = formed.header;
-            body = formed.body;
-            std::copy(formed.keys, formed.keys + WalkKeys::kCount, keys.at);
+            header = shaped.header;
+            body = shaped.body;
+            std::copy(shaped.keys, shaped.keys + WalkKeys::kCount, keys.at);
         }
     }
     if (byShape) {
