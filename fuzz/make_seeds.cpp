@@ -266,8 +266,8 @@ Seeds streamHeadSeeds() {
     using namespace std::string_literals;
     return {
         {"one-form", "520 0 obj\n<< /Length 584 >>\nstream\n\0"
-                      "522 0 obj\n<< /Length 601 >>\nstream\n\0"
-                      "5240 0 obj\n<< /Length 61 >>\nstream\n"s},
+                     "522 0 obj\n<< /Length 601 >>\nstream\n\0"
+                     "5240 0 obj\n<< /Length 61 >>\nstream\n"s},
         {"entries", "12 0 obj<</Filter/FlateDecode/Length 1234/DecodeParms[<</K 1>>]>>stream\0"
                     "13 0 obj\r\n<< /Length 7 0 R /Filter [/A85 /Fl] >>\r\nstream\r\n"s},
         {"refused", "9 0 obj\n<< /Length 5 /S (a) >>\nstream\0"
