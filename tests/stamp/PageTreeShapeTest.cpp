@@ -34,6 +34,19 @@ std::string treeFile(const std::function<void(PdfBuilder&)>& layOut, const std::
     return pdf.bytes();
 }
 
+// Catalog 1 and the root node 2 with the given entries, and one page 3 under the node, with
+// the content stream 4 and the font 5.
+std::string onePageFile(const std::string& catalog, const std::string& node) {
+    PdfBuilder pdf;
+    pdf.object(1, "<< /Type /Catalog " + catalog + " >>")
+        .object(2, "<< /Type /Pages " + node + " >>")
+        .object(3, "<< /Parent 2 0 R " + kPage + " >>")
+        .stream(4, "", "BT /F1 24 Tf 72 700 Td (Potato) Tj ET")
+        .object(5, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>")
+        .classicXRef();
+    return pdf.bytes();
+}
+
 // Stamps bytes (as in.pdf of dir) into dir's out.pdf, rewritten or as an update.
 ProgramResult stampInto(const TempDir& dir, const std::string& bytes, bool incremental) {
     std::vector<std::string> args{"-i" + dir.write("in.pdf", bytes), "-o" + dir.file("out.pdf"),
@@ -200,18 +213,12 @@ TEST(PageTreeShape, ARootCountingNothingHasNoPages) {
         {"/Count names no object", "/Kids [3 0 R] /Count 50 0 R"},
     };
     for (const Case& c : cases) {
-        PdfBuilder pdf;
-        pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
-            .object(2, std::string("<< /Type /Pages ") + c.node + " >>")
-            .object(3, "<< /Parent 2 0 R " + kPage + " >>")
-            .stream(4, "", "BT /F1 24 Tf 72 700 Td (Potato) Tj ET")
-            .object(5, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>")
-            .classicXRef();
+        const std::string bytes = onePageFile("/Pages 2 0 R", c.node);
         for (const bool incremental : {false, true}) {
             SCOPED_TRACE(std::string(c.name) + (incremental ? ", as an update" : ""));
             TempDir dir;
             const std::string output = dir.file("out.pdf");
-            const ProgramResult run = stampInto(dir, pdf.bytes(), incremental);
+            const ProgramResult run = stampInto(dir, bytes, incremental);
             ASSERT_EQ(run.status, 0) << run.out << run.err;
             std::string details;
             EXPECT_TRUE(tools::qpdfCheckClean(output, details)) << details;
@@ -243,18 +250,12 @@ TEST(PageTreeShape, KeywordsInsideANodeOrCatalogDoNotCutIt) {
         {"a catalog with a stray endobj", "endobj /Pages 2 0 R", "/Kids [3 0 R] /Count 1"},
     };
     for (const Case& c : cases) {
-        PdfBuilder pdf;
-        pdf.object(1, std::string("<< /Type /Catalog ") + c.catalog + " >>")
-            .object(2, std::string("<< /Type /Pages ") + c.node + " >>")
-            .object(3, "<< /Parent 2 0 R " + kPage + " >>")
-            .stream(4, "", "BT /F1 24 Tf 72 700 Td (Potato) Tj ET")
-            .object(5, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>")
-            .classicXRef();
+        const std::string bytes = onePageFile(c.catalog, c.node);
         for (const bool incremental : {false, true}) {
             SCOPED_TRACE(std::string(c.name) + (incremental ? ", as an update" : ""));
             TempDir dir;
             const std::string output = dir.file("out.pdf");
-            const ProgramResult run = stampInto(dir, pdf.bytes(), incremental);
+            const ProgramResult run = stampInto(dir, bytes, incremental);
             ASSERT_EQ(run.status, 0) << run.out << run.err;
             EXPECT_EQ(tools::mupdfPageCount(output), tools::mupdfPageCount(dir.file("in.pdf")));
             EXPECT_EQ(tools::qpdfPageCount(output), 1);
