@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 void CStampDrawing::append(std::string& out, const StampContentInput& in) {
     // The operand given decides how the text is drawn.
@@ -16,6 +17,22 @@ void CStampDrawing::append(std::string& out, const StampContentInput& in) {
         setStyle(style);
     }
     appendPage(out, in.place, glyphs ? in.glyphArray : untilZero(in.text));
+}
+
+StampStyle CStampDrawing::styleOf(const StampDefinition& stamp, std::string graphicsStateName,
+                                  std::string fontResourceName, bool artifact) {
+    StampStyle style;
+    style.graphicsStateName = std::move(graphicsStateName);
+    style.fontResourceName = std::move(fontResourceName);
+    style.colorOperator = formatColorOperator(stamp.rgbColor, stamp.cmykColor);
+    if (stamp.boxSet) {
+        style.boxColorOperator = formatColorOperator(stamp.boxColor, 0);
+    }
+    // An embedded font draws the text as glyphs (an array for TJ).
+    style.glyphs = !stamp.embedFontFile.empty();
+    style.under = stamp.under;
+    style.artifact = artifact;
+    return style;
 }
 
 void CStampDrawing::setStyle(const StampStyle& style) {

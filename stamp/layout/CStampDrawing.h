@@ -1,6 +1,7 @@
 #pragma once
 
 #include "stamp/layout/StampContent.h"
+#include "stamp/pass/StampDefinition.h"
 
 #include <array>
 #include <string>
@@ -18,6 +19,12 @@ class CStampDrawing {
   public:
     // The content text that in draws, appended to out: its style set, then its page drawn.
     void append(std::string& out, const StampContentInput& in);
+    // The style of stamp's drawing for a pass, from its settings (colours, a box, under or on
+    // top, text or glyphs), with the names of the resources the pass gave it and whether the
+    // document is tagged (the artifact's mark). A setting that changes the drawing is read here
+    // and nowhere else.
+    static StampStyle styleOf(const StampDefinition& stamp, std::string graphicsStateName,
+                              std::string fontResourceName, bool artifact);
     // The style for the pages that follow.
     void setStyle(const StampStyle& style);
     // The page at place in the style set, appended to out; drawn is the operand of Tj or TJ as

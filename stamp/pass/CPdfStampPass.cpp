@@ -43,8 +43,6 @@ CPdfStampPass::CPdfStampPass(const RunSettings& run, const StampDefinition& stam
         if (embeddingStamp_ == nullptr && !drawn.definition->embedFontFile.empty()) {
             embeddingStamp_ = &drawn;
         }
-        drawn.colorOperator =
-            formatColorOperator(drawn.definition->rgbColor, drawn.definition->cmykColor);
         auto plain = [](std::string_view text) {
             return std::none_of(text.begin(), text.end(), [](char c) {
                 const auto byte = static_cast<unsigned char>(c);
@@ -54,9 +52,6 @@ CPdfStampPass::CPdfStampPass(const RunSettings& run, const StampDefinition& stam
         drawn.plainText = plain(drawn.definition->prefixText) &&
                           plain(drawn.definition->separatorText) &&
                           plain(drawn.definition->endText);
-        if (drawn.definition->boxSet) {
-            drawn.boxColorOperator = formatColorOperator(drawn.definition->boxColor, 0);
-        }
         drawn.overlay = !drawn.definition->overlayFile.empty();
         drawn.picture = drawn.overlay || !drawn.definition->imageFile.empty();
     }
@@ -320,15 +315,9 @@ void CPdfStampPass::writeStampObjects() {
     makeStampResourceTexts();
     facts_.markedDocument = isMarkedCatalog();
     for (DrawnStamp& drawn : stamps_) {
-        StampStyle style;
-        style.graphicsStateName = drawn.graphicsStateName;
-        style.fontResourceName = drawn.fontResourceName;
-        style.colorOperator = drawn.colorOperator;
-        style.boxColorOperator = drawn.boxColorOperator;
-        // An embedded font draws the text as glyphs (an array for TJ).
-        style.glyphs = !drawn.definition->embedFontFile.empty();
-        style.under = drawn.definition->under;
-        style.artifact = facts_.markedDocument;
+        StampStyle style =
+            CStampDrawing::styleOf(*drawn.definition, drawn.graphicsStateName,
+                                   drawn.fontResourceName, facts_.markedDocument);
         style.pageWrap = false; // stampPage writes the restore and the save once per stream
         drawn.drawing.setStyle(style);
         drawn.pictureDrawing.setStyle(drawn.graphicsStateName, drawn.imageName,

@@ -24,9 +24,6 @@ struct DrawnStamp {
     // -pagesize: the box that replaces every page's.
     bool fixedBox = false;
     PageBox box;
-    // The fill colours of the text and of the box behind it (empty without a box).
-    std::string colorOperator;
-    std::string boxColorOperator;
     // The stamp's text for the pass's page count.
     CTextComposer composer;
     // The stream text, its drawing around the text kept from page to page; its style is set
