@@ -202,28 +202,12 @@ void CPdfObjectFraming::attach(CPdfInputFile& input, CPdfXRef& xref) {
     security_ = xref.security();
     cache_.fill(CachedFrame{});
     cacheNext_ = 0;
-    forgetKeptFrames();
-    streamShape_.forget();
-    ownHeaderByShape_ = -1;
-}
-
-void CPdfObjectFraming::forgetKeptFrames() {
     kept_.clear();
     isKept_.clear();
+    keptByNumber_.clear();
     keptHint_ = 0;
-    textFrame_ = CachedFrame{};
-}
-
-void CPdfObjectFraming::keepFirstFrames(size_t count) {
-    if (count >= kept_.size()) {
-        return;
-    }
-    kept_.resize(count);
-    keptHint_ = 0;
-    isKept_.assign(isKept_.size(), false);
-    for (const CachedFrame& cached : kept_) {
-        isKept_[static_cast<size_t>(cached.number)] = true;
-    }
+    walkShape_.reset(); // the first object's shape is kept
+    streamShape_.forget();
 }
 
 bool CPdfObjectFraming::readPlainLength(int32_t number, int64_t generation, int64_t& value) {
@@ -254,38 +238,14 @@ bool CPdfObjectFraming::findObjectFrame(int32_t number, ObjectFrame& out) {
         out = known->frame;
         return known->found;
     }
-    const bool found = frameObject(number, static_cast<uint64_t>(entry.offset), out);
+    bool ownHeader = false;
+    const bool found = frameObject(number, static_cast<uint64_t>(entry.offset), out, ownHeader);
     if (!found) {
         out = ObjectFrame{};
     }
-    cache_[cacheNext_] = CachedFrame{number, found, out};
+    cache_[cacheNext_] = CachedFrame{number, found, out, found && ownHeader};
     cacheNext_ = (cacheNext_ + 1) % cache_.size();
     return found;
-}
-
-void CPdfObjectFraming::keepFrame(int32_t number, size_t ownHeaderEnd) {
-    // Framed (or found framed) before it is kept, so that the lookup does not find the entry
-    // still being made.
-    CachedFrame cached;
-    cached.number = number;
-    if (textFrame_.number == number && number >= 0) {
-        cached.found = textFrame_.found;
-        cached.frame = textFrame_.frame;
-    } else {
-        cached.found = findObjectFrame(number, cached.frame);
-    }
-    if (number >= 0 && entries_ != nullptr && static_cast<size_t>(number) < entries_->size()) {
-        if (isKept_.size() != entries_->size()) {
-            isKept_.assign(entries_->size(), false);
-        }
-        isKept_[static_cast<size_t>(number)] = true;
-    }
-    // A header read from the start of the cached's bytes is read so from the window headerNames
-    // judges as well, where both hold it and the byte after it: a header that is read decides
-    // from those bytes alone.
-    cached.ownHeader =
-        cached.found && ownHeaderEnd < cached.frame.length && ownHeaderEnd < kHeaderWindow;
-    kept_.push_back(cached);
 }
 
 bool CPdfObjectFraming::locateObject(int32_t number, ObjectFrame& frame) {
@@ -299,9 +259,7 @@ bool CPdfObjectFraming::locateObject(int32_t number, ObjectFrame& frame) {
     if (entry.type != 1 || !findObjectFrame(number, frame) || frame.isObjectStream) {
         return false;
     }
-    if ((keptHint_ < kept_.size() && kept_[keptHint_].number == number &&
-         kept_[keptHint_].ownHeader) ||
-        ownHeaderByShape_ == number) {
+    if (const CachedFrame* known = knownFrame(number); known != nullptr && known->ownHeader) {
         return true;
     }
     // An offset that does not lead to this object's header would copy foreign bytes.
@@ -333,15 +291,19 @@ bool CPdfObjectFraming::framedStreamHead(const ObjectFrame& frame, std::string& 
     return true;
 }
 
-bool CPdfObjectFraming::frameObject(int32_t number, uint64_t start, ObjectFrame& out) {
-    if (frameByStreamShape(number, start, out)) {
+bool CPdfObjectFraming::frameObject(int32_t number, uint64_t start, ObjectFrame& out,
+                                    bool& ownHeader) {
+    ownHeader = false;
+    if (frameByStreamShape(number, start, out, ownHeader)) {
         return true;
     }
+    ownHeader = false;
     out = ObjectFrame{};
     return readFrame(number, start, out);
 }
 
-bool CPdfObjectFraming::frameByStreamShape(int32_t number, uint64_t start, ObjectFrame& out) {
+bool CPdfObjectFraming::frameByStreamShape(int32_t number, uint64_t start, ObjectFrame& out,
+                                           bool& ownHeader) {
     std::string_view window;
     if (!streamShape_.isKept() || !input_->view(start, kFirstKeywordWindow, window) ||
         !streamShape_.matchBytes(window)) {
@@ -359,9 +321,9 @@ bool CPdfObjectFraming::frameByStreamShape(int32_t number, uint64_t start, Objec
     out = ObjectFrame{};
     out.start = start;
     out.isStream = true;
-    if (streamShape_.valueAt(window, 0) == static_cast<uint64_t>(number)) {
-        ownHeaderByShape_ = number;
-    }
+    // The shape's header is the object's own (keepStreamShape), so a window of the shape whose
+    // number is this one starts with this object's header: locateObject need not read it.
+    ownHeader = streamShape_.valueAt(window, 0) == static_cast<uint64_t>(number);
     return frameToEndobj(start, realEnd, out);
 }
 
@@ -547,96 +509,6 @@ bool CPdfObjectFraming::getObjectText(int32_t number, std::string& out) {
     return false;
 }
 
-bool CPdfObjectFraming::getObjectTextView(int32_t number, std::string& buffer,
-                                          std::string_view& out, bool& inBuffer) {
-    out = {};
-    inBuffer = false;
-    if (entries_ != nullptr && security_ == nullptr && input_->viewsLast() && number >= 0 &&
-        static_cast<size_t>(number) < entries_->size() &&
-        (*entries_)[static_cast<size_t>(number)].type == 1) {
-        // The bytes getObjectText copies, seen where they lie: the frame that findObjectFrame
-        // finds, made here without its lookup (an object's frame depends on its number alone).
-        const XRefEntry& entry = (*entries_)[static_cast<size_t>(number)];
-        textFrame_.number = number;
-        textFrame_.frame = ObjectFrame{};
-        textFrame_.found =
-            entry.offset >= 0 &&
-            frameObject(number, static_cast<uint64_t>(entry.offset), textFrame_.frame);
-        if (!textFrame_.found) {
-            textFrame_.frame = ObjectFrame{};
-            return false;
-        }
-        return input_->view(textFrame_.frame.start, static_cast<size_t>(textFrame_.frame.length),
-                            out) &&
-               !out.empty();
-    }
-    inBuffer = true;
-    if (!getObjectText(number, buffer)) {
-        return false;
-    }
-    out = buffer;
-    return true;
-}
-
-bool CPdfObjectFraming::firstWindow(int32_t number, std::string_view& window) {
-    window = {};
-    if (entries_ == nullptr || security_ != nullptr || !input_->viewsLast() || number < 0 ||
-        static_cast<size_t>(number) >= entries_->size()) {
-        return false;
-    }
-    const XRefEntry& entry = (*entries_)[static_cast<size_t>(number)];
-    return entry.type == 1 && entry.offset >= 0 &&
-           input_->view(static_cast<uint64_t>(entry.offset), kFirstKeywordWindow, window) &&
-           !window.empty();
-}
-
-bool CPdfObjectFraming::plainFrameShape(std::string_view window, size_t& shapeEnd,
-                                        size_t& frameLength) {
-    // What findStreamOrEndobj decides in its first window through the plain search of
-    // findObjectKeyword: the first "stream", the first "endobj" before it, no string, comment
-    // or name around the keyword that would have the tokens scanned instead, and no dictionary
-    // or array left open before it.
-    const size_t streamAt = pdf_syntax::findFirst(window, "stream");
-    if (streamAt == std::string_view::npos) {
-        return false;
-    }
-    const size_t endobjAt = pdf_syntax::findFirst(window.substr(0, streamAt + 6), "endobj");
-    if (endobjAt == std::string_view::npos || endobjAt == 0 || window[endobjAt - 1] == '/' ||
-        pdf_syntax::isRegular(static_cast<unsigned char>(window[endobjAt - 1]))) {
-        return false;
-    }
-    shapeEnd = streamAt + 6;
-    for (size_t at = 0; at < shapeEnd; ++at) {
-        const char c = window[at];
-        if (c == '(' || c == '%') {
-            return false;
-        }
-        if (c == '<') {
-            if (at + 1 >= shapeEnd || window[at + 1] != '<') {
-                return false;
-            }
-            ++at;
-        }
-    }
-    if (!pdf_syntax::nestingClosed(window.substr(0, endobjAt))) {
-        return false;
-    }
-    // The frame ends one byte past "endobj", a byte the window holds ("stream" follows).
-    frameLength = endobjAt + 7;
-    return true;
-}
-
-bool CPdfObjectFraming::frameByShape(int32_t number, size_t length, std::string_view& out) {
-    out = {};
-    const XRefEntry& entry = (*entries_)[static_cast<size_t>(number)];
-    textFrame_.number = number;
-    textFrame_.frame = ObjectFrame{};
-    textFrame_.frame.start = static_cast<uint64_t>(entry.offset);
-    textFrame_.frame.length = length;
-    textFrame_.found = true;
-    return input_->view(textFrame_.frame.start, length, out) && out.size() == length;
-}
-
 bool CPdfObjectFraming::cachedFrame(int32_t number, ObjectFrame& out, bool& found) const {
     const CachedFrame* known = number >= 0 ? knownFrame(number) : nullptr;
     if (known == nullptr) {
@@ -649,15 +521,11 @@ bool CPdfObjectFraming::cachedFrame(int32_t number, ObjectFrame& out, bool& foun
 
 const CPdfObjectFraming::CachedFrame* CPdfObjectFraming::knownFrame(int32_t number) const {
     // An object's frame depends on its number alone, so whichever store holds it gives the
-    // same frame: the kept frame found last or the next one first (pages come in their
-    // order), then the few last framed (a page's content stream, asked for again and again),
-    // and only then the page list's index.
-    const bool kept =
-        static_cast<size_t>(number) < isKept_.size() && isKept_[static_cast<size_t>(number)];
-    for (size_t at = keptHint_; kept && at < kept_.size() && at <= keptHint_ + 1; ++at) {
-        if (kept_[at].number == number) {
-            keptHint_ = at;
-            return &kept_[at];
+    // same frame: the kept frames, then the few last framed (a page's content stream, asked for
+    // again and again).
+    if (static_cast<size_t>(number) < isKept_.size() && isKept_[static_cast<size_t>(number)]) {
+        if (const CachedFrame* kept = keptFrame(number)) {
+            return kept;
         }
     }
     for (const CachedFrame& cached : cache_) {
@@ -665,14 +533,148 @@ const CPdfObjectFraming::CachedFrame* CPdfObjectFraming::knownFrame(int32_t numb
             return &cached;
         }
     }
-    if (!kept) {
-        return nullptr;
+    return nullptr;
+}
+
+const CPdfObjectFraming::CachedFrame* CPdfObjectFraming::keptFrame(int32_t number) const {
+    // The one found last or the next: pages come in their order.
+    for (size_t at = keptHint_; at < kept_.size() && at <= keptHint_ + 1; ++at) {
+        if (kept_[at].number == number) {
+            keptHint_ = at;
+            return &kept_[at];
+        }
     }
-    if (const int32_t index = keptIndex_ ? keptIndex_(static_cast<size_t>(number)) : 0;
-        index > 0 && static_cast<size_t>(index) <= kept_.size() &&
-        kept_[static_cast<size_t>(index - 1)].number == number) {
-        keptHint_ = static_cast<size_t>(index - 1);
-        return &kept_[static_cast<size_t>(index - 1)];
+    // Frames kept since the index was sorted: a few are looked through; once they are as many
+    // as those indexed, the index takes them in (so that sorting costs O(n log n) in all).
+    constexpr size_t kScannedTail = 64;
+    const size_t indexed = keptByNumber_.size();
+    if (kept_.size() - indexed <= kScannedTail) {
+        for (size_t at = indexed; at < kept_.size(); ++at) {
+            if (kept_[at].number == number) {
+                keptHint_ = at;
+                return &kept_[at];
+            }
+        }
+    } else if (kept_.size() - indexed >= indexed) {
+        const auto byNumber = [this](uint32_t a, uint32_t b) {
+            return kept_[a].number < kept_[b].number;
+        };
+        for (size_t at = indexed; at < kept_.size(); ++at) {
+            keptByNumber_.push_back(static_cast<uint32_t>(at));
+        }
+        std::sort(keptByNumber_.begin() + static_cast<std::ptrdiff_t>(indexed), keptByNumber_.end(),
+                  byNumber);
+        std::inplace_merge(keptByNumber_.begin(),
+                           keptByNumber_.begin() + static_cast<std::ptrdiff_t>(indexed),
+                           keptByNumber_.end(), byNumber);
+    }
+    const auto found =
+        std::lower_bound(keptByNumber_.begin(), keptByNumber_.end(), number,
+                         [this](uint32_t at, int32_t n) { return kept_[at].number < n; });
+    if (found != keptByNumber_.end() && kept_[*found].number == number) {
+        keptHint_ = *found;
+        return &kept_[*found];
     }
     return nullptr;
+}
+
+void CPdfObjectFraming::keepWalkedFrame(int32_t number, bool found, const ObjectFrame& frame,
+                                        size_t ownHeaderEnd) {
+    if (isKept_.size() != entries_->size()) {
+        isKept_.assign(entries_->size(), false);
+    }
+    // An object met again (a page listed twice) has the frame kept the first time.
+    if (isKept_[static_cast<size_t>(number)] || kept_.size() >= UINT32_MAX) {
+        return;
+    }
+    isKept_[static_cast<size_t>(number)] = true;
+    CachedFrame& cached = kept_.emplace_back();
+    cached.number = number;
+    cached.found = found;
+    cached.frame = found ? frame : ObjectFrame{};
+    // A header read from the start of the frame's bytes is read so from the window headerNames
+    // judges as well, where both hold it and the byte after it: a header that is read decides
+    // from those bytes alone.
+    cached.ownHeader = found && ownHeaderEnd < frame.length && ownHeaderEnd < kHeaderWindow;
+}
+
+bool CPdfObjectFraming::readWalkedObject(int32_t number, KeyFinder findKeys, std::string& buffer,
+                                         WalkedObject& out) {
+    out = WalkedObject{};
+    if (entries_ == nullptr || number < 0 || static_cast<size_t>(number) >= entries_->size()) {
+        return false;
+    }
+    const XRefEntry& entry = (*entries_)[static_cast<size_t>(number)];
+    const bool inPlace =
+        security_ == nullptr && input_->viewsLast() && entry.type == 1 && entry.offset >= 0;
+    const uint64_t start = static_cast<uint64_t>(entry.offset);
+    std::string_view window;
+    // An object of the kept shape: its frame, header, body and keys are where the shape has
+    // them.
+    if (inPlace && walkShape_.isKept() && input_->view(start, kFirstKeywordWindow, window) &&
+        !window.empty()) {
+        CPdfObjectShape::Reading shaped;
+        if (walkShape_.match(window, shaped) && input_->view(start, shaped.frameLength, out.text) &&
+            out.text.size() == shaped.frameLength) {
+            walkShape_.noteMatch();
+            out.header = shaped.header;
+            out.body = shaped.body;
+            std::copy(shaped.keys, shaped.keys + CPdfObjectShape::kMaxKeys, out.keys);
+            ObjectFrame frame;
+            frame.start = start;
+            frame.length = shaped.frameLength;
+            keepWalkedFrame(number, true, frame,
+                            shaped.header.number == number ? shaped.header.bodyStart : kNoHeader);
+            return true;
+        }
+        out.text = {};
+    }
+    ObjectFrame frame;
+    bool found = false;
+    if (inPlace) {
+        // The bytes getObjectText copies, seen where they lie: the frame that findObjectFrame
+        // finds, made here without its lookup (an object's frame depends on its number alone).
+        bool ownHeader = false;
+        found = frameObject(number, start, frame, ownHeader);
+        if (!found || !input_->view(frame.start, static_cast<size_t>(frame.length), out.text) ||
+            out.text.empty()) {
+            out.text = {};
+            return false;
+        }
+    } else {
+        out.inBuffer = true;
+        if (!getObjectText(number, buffer)) {
+            return false;
+        }
+        out.text = buffer;
+        found = findObjectFrame(number, frame);
+    }
+    // The body as pdf_syntax::findBody finds it, from the header read here once.
+    out.header = pdf_syntax::readObjectHeader(out.text);
+    out.body =
+        out.header ? pdf_syntax::skipWhitespace(out.text, out.header->bodyStart) : pdf_syntax::npos;
+    if (out.body >= out.text.size()) {
+        out.body = pdf_syntax::npos;
+    }
+    if (out.body != pdf_syntax::npos) {
+        findKeys(out.text, out.keys);
+    }
+    keepWalkedFrame(number, found, frame,
+                    !out.inBuffer && out.header && out.header->number == number
+                        ? out.header->bodyStart
+                        : kNoHeader);
+    // The shape of an object seen in place is kept when the kept one has not matched for a
+    // while (CPdfObjectShape::noteMiss).
+    if (!out.inBuffer && out.body != pdf_syntax::npos && walkShape_.noteMiss()) {
+        CPdfObjectShape::Reading reading;
+        reading.frameLength = out.text.size();
+        reading.header = *out.header;
+        reading.body = out.body;
+        std::copy(out.keys, out.keys + CPdfObjectShape::kMaxKeys, reading.keys);
+        if (!input_->view(start, kFirstKeywordWindow, window) || window.empty() ||
+            !walkShape_.keep(window, reading)) {
+            walkShape_.forget();
+        }
+    }
+    return true;
 }

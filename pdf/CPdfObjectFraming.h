@@ -5,7 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -71,49 +71,42 @@ class CPdfObjectFraming {
     // The object's text: its frame's bytes (strings decrypted for a protected file), or a
     // member of an object stream written as an indirect object of its own.
     bool getObjectText(int32_t number, std::string& out);
-    // The object's text as getObjectText gives it, without a copy where it can: a view into the
-    // input (valid while the input stays open) for a type 1 object of an unprotected file read
-    // through its mapping; otherwise the text is read into buffer and out views buffer, and
-    // inBuffer says so. False where getObjectText is false. For the page-tree walk, which meets
-    // each object once: a text seen in place is framed without looking among the frames kept
-    // or cached, and its frame is handed to keepFrame when that keeps the same object next.
-    bool getObjectTextView(int32_t number, std::string& buffer, std::string_view& out,
-                           bool& inBuffer);
-    // For a walk that keeps the shape of the texts getObjectTextView gives (CPdfObjectShape): the
-    // bytes at the object's offset in which framing an object begins (window), where
-    // getObjectTextView sees the object in place; false otherwise.
-    bool firstWindow(int32_t number, std::string_view& window);
-    // Whether the frame of the object whose first bytes are window is decided there by a plain
-    // "endobj" with a "stream" after it: frameLength is then the frame's length, shapeEnd the end
-    // of that "stream". The frame depends only on the classes of the bytes before shapeEnd and
-    // on where the two keywords lie, not on the value or the count of a number's digits: a
-    // window of the same bytes but for such numbers has the frame that the positions moved by
-    // their lengths give. False for any other frame.
-    static bool plainFrameShape(std::string_view window, size_t& shapeEnd, size_t& frameLength);
-    // The text getObjectTextView gives for an object of such a window, framed to length bytes as
-    // plainFrameShape found them in it (or in a window of the same shape), and its frame kept for
-    // keepFrame as getObjectTextView keeps it.
-    bool frameByShape(int32_t number, size_t length, std::string_view& out);
+    // An object as a walk that meets each object once reads it (the page-tree walk): its text as
+    // getObjectText gives it, with its header, its body and the last place of each of the
+    // caller's keys, as out describes them. The text is seen where it lies in the input where
+    // it can (a type 1 object of an unprotected file read through its mapping), else read into
+    // buffer. False where getObjectText is false.
+    //
+    // One writer's pages are the same bytes but for their numbers: the shape of an object read
+    // so is kept (CPdfObjectShape), and an object of the same shape has its frame, header, body
+    // and keys where the shape puts them, without framing it or searching it. The frame of
+    // every object read here is kept for the whole pass: the pages are framed again when they
+    // are copied or stamped, long after the few last frames have moved on.
+    struct WalkedObject {
+        std::string_view text;
+        bool inBuffer = false;
+        std::optional<pdf_syntax::ObjectHeader> header;
+        // Where the body starts (pdf_syntax::skipWhitespace from the header's end); npos for an
+        // object without a header or a body.
+        size_t body = pdf_syntax::npos;
+        // The last place of each key the caller's finder looks for, npos for none; found where
+        // there is a body.
+        size_t keys[CPdfObjectShape::kMaxKeys] = {pdf_syntax::npos, pdf_syntax::npos,
+                                                  pdf_syntax::npos, pdf_syntax::npos};
+    };
+    // Finds the keys in an object's text: at receives kMaxKeys places. What it finds may depend
+    // on the classes of the text's bytes, never on a number's value or its count of digits (the
+    // kept shape moves its places by those lengths).
+    using KeyFinder = void (*)(std::string_view text, size_t* at);
+    bool readWalkedObject(int32_t number, KeyFinder findKeys, std::string& buffer,
+                          WalkedObject& out);
     // The bytes of a stream framed by its "endstream" up to its "stream" keyword, with the
     // /Length of that frame; false when they cannot be read.
     bool framedStreamHead(const ObjectFrame& frame, std::string& head);
 
-    // Frames kept for the whole pass (the page objects, framed again when they are copied or
-    // stamped long after the small cache has lost them). keptIndex gives the index + 1 of the
-    // kept frame of an object number, 0 for none; keepFrame keeps the next one.
-    void setKeptIndex(std::function<int32_t(size_t)> keptIndex) {
-        keptIndex_ = std::move(keptIndex);
-    }
-    // ownHeaderEnd is where the object's own header ("number G obj") ends in the frame's bytes
-    // as the caller read them (the header's bodyStart), which spares locateObject reading it
-    // again; kNoHeader when they were not read so.
-    static constexpr size_t kNoHeader = SIZE_MAX;
-    void keepFrame(int32_t number, size_t ownHeaderEnd = kNoHeader);
-    void forgetKeptFrames();
-    void keepFirstFrames(size_t count);
-
-    // The frame of object number when it is kept or among the last few framed (found false
-    // for an object that could not be framed); false when it would have to be framed.
+    // The frame of object number where it is known without framing it (kept or among the last
+    // few framed; found false for an object that could not be framed); false when it would
+    // have to be framed.
     bool cachedFrame(int32_t number, ObjectFrame& out, bool& found) const;
 
   private:
@@ -121,19 +114,28 @@ class CPdfObjectFraming {
         int32_t number = -1;
         bool found = false;
         ObjectFrame frame;
-        // Kept frames: its bytes begin with the object's own header, as locateObject requires.
+        // Its bytes begin with the object's own header, as locateObject requires: the header
+        // was read from the frame's first bytes when it was framed or walked.
         bool ownHeader = false;
     };
+    static constexpr size_t kNoHeader = SIZE_MAX;
     // The kept or cached frame of number, or nullptr when it has to be framed.
     const CachedFrame* knownFrame(int32_t number) const;
+    // The kept frame of number (isKept_ says there is one), or nullptr where finding it would
+    // cost more than framing it.
+    const CachedFrame* keptFrame(int32_t number) const;
     // The frame of the object at start: by the kept stream shape where the object's first bytes
     // are of it, else read (readFrame), and then the shape of a stream so read kept.
-    bool frameObject(int32_t number, uint64_t start, ObjectFrame& out);
+    // ownHeader receives whether the frame's first bytes were read as the object's own header.
+    bool frameObject(int32_t number, uint64_t start, ObjectFrame& out, bool& ownHeader);
     bool readFrame(int32_t number, uint64_t start, ObjectFrame& out);
     // The frame of a stream whose first bytes, up to its data, are of the kept stream shape:
     // its /Length read from its place, its "endstream" and "endobj" looked for after the data.
     // False where the shape does not hold or the data does not end so: the frame is then read.
-    bool frameByStreamShape(int32_t number, uint64_t start, ObjectFrame& out);
+    bool frameByStreamShape(int32_t number, uint64_t start, ObjectFrame& out, bool& ownHeader);
+    // Keeps the frame of a walked object for the pass. ownHeaderEnd is where the object's own
+    // header ends in the frame's bytes as the walk read them, kNoHeader where they were not.
+    void keepWalkedFrame(int32_t number, bool found, const ObjectFrame& frame, size_t ownHeaderEnd);
     // Keeps the shape of bytes, a stream's first bytes up to its data (dataAt), whose /Length is
     // the direct integer at [lengthStart, lengthEnd) and whose frame was read as that /Length
     // gives it, where the shape decides such a frame: the header is the object's own ("N G obj"
@@ -166,20 +168,20 @@ class CPdfObjectFraming {
     // frames are kept.
     std::array<CachedFrame, 4> cache_{};
     size_t cacheNext_ = 0;
+    // The frames of the objects the walk read, kept for the whole pass in the order it read them
+    // (pages are asked for again in that order: the hint is the one found last). Per row, one
+    // bit: a frame of the object is kept; most objects asked for are no pages and are looked
+    // for in the small cache alone. The index of the kept frames by number is made when a
+    // lookup needs it and is sorted again only once the frames kept since have doubled (see
+    // keptFrame), so that lookups between keeps cost no more than framing anew.
     std::vector<CachedFrame> kept_;
-    // Per row: a frame of the object is kept. Most objects asked for are no pages (their
-    // content streams, the objects a rewrite copies), and are then looked for in the small
-    // cache alone.
     std::vector<bool> isKept_;
-    mutable size_t keptHint_ = 0; // the kept frame found last: pages are asked in their order
-    std::function<int32_t(size_t)> keptIndex_;
-    // The frame of the text getObjectTextView saw in place last, for keepFrame (number -1 for
-    // none).
-    CachedFrame textFrame_;
+    mutable std::vector<uint32_t> keptByNumber_; // indexes into kept_, by number
+    mutable size_t keptHint_ = 0;
+    // The shape of an object readWalkedObject read in place, with what it found there.
+    CPdfObjectShape walkShape_;
     // The first bytes, up to the data, of the plain stream framed last: one writer's content
-    // streams differ only in their numbers. The place of its /Length, and the object framed by
-    // the shape last whose header names it (-1 for none): locateObject need not read it again.
+    // streams differ only in their numbers. The place of its /Length.
     CPdfObjectShape streamShape_;
     size_t streamLengthPlace_ = 0;
-    int32_t ownHeaderByShape_ = -1;
 };

@@ -1,6 +1,5 @@
 #include "pdf/CPdfObjectShape.h"
 
-#include "pdf/CPdfObjectFraming.h"
 #include "pdf/PdfSyntax.h"
 
 #include <algorithm>
@@ -23,6 +22,47 @@ bool isDigitByte(char c) {
 
 bool isRegularByte(char c) {
     return pdf_syntax::isRegular(static_cast<unsigned char>(c));
+}
+
+// Whether the frame of the object whose first bytes are window is decided there by a plain
+// "endobj" with a "stream" after it: frameLength is then the frame's length, shapeEnd the end of
+// that "stream". The frame depends only on the classes of the bytes before shapeEnd and on
+// where the two keywords lie, not on the value or the count of a number's digits: a window of
+// the same bytes but for such numbers has the frame that the positions moved by their lengths
+// give. False for any other frame.
+bool plainFrameShape(std::string_view window, size_t& shapeEnd, size_t& frameLength) {
+    // What CPdfObjectFraming decides in its first window through the plain search of
+    // findObjectKeyword: the first "stream", the first "endobj" before it, no string, comment
+    // or name around the keyword that would have the tokens scanned instead, and no dictionary
+    // or array left open before it.
+    const size_t streamAt = pdf_syntax::findFirst(window, "stream");
+    if (streamAt == std::string_view::npos) {
+        return false;
+    }
+    const size_t endobjAt = pdf_syntax::findFirst(window.substr(0, streamAt + 6), "endobj");
+    if (endobjAt == std::string_view::npos || endobjAt == 0 || window[endobjAt - 1] == '/' ||
+        pdf_syntax::isRegular(static_cast<unsigned char>(window[endobjAt - 1]))) {
+        return false;
+    }
+    shapeEnd = streamAt + 6;
+    for (size_t at = 0; at < shapeEnd; ++at) {
+        const char c = window[at];
+        if (c == '(' || c == '%') {
+            return false;
+        }
+        if (c == '<') {
+            if (at + 1 >= shapeEnd || window[at + 1] != '<') {
+                return false;
+            }
+            ++at;
+        }
+    }
+    if (!pdf_syntax::nestingClosed(window.substr(0, endobjAt))) {
+        return false;
+    }
+    // The frame ends one byte past "endobj", a byte the window holds ("stream" follows).
+    frameLength = endobjAt + 7;
+    return true;
 }
 
 } // namespace
@@ -176,8 +216,8 @@ bool CPdfObjectShape::keep(std::string_view window, const Reading& reading) {
     kept_ = false;
     size_t shapeEnd = 0;
     size_t frameLength = 0;
-    if (!CPdfObjectFraming::plainFrameShape(window, shapeEnd, frameLength) ||
-        frameLength != reading.frameLength || reading.body >= frameLength) {
+    if (!plainFrameShape(window, shapeEnd, frameLength) || frameLength != reading.frameLength ||
+        reading.body >= frameLength) {
         return false;
     }
     const size_t positions[kPositions] = {

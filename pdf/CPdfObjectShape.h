@@ -17,8 +17,8 @@
 // and not on a digit's value or the count of digits finds them at the moved positions.
 //
 // Kept for the first bytes at an object's offset (the window in which CPdfObjectFraming
-// begins to frame it) where they are of its plain shape (CPdfObjectFraming::plainFrameShape):
-// what the framing, the header's reading and a search of the frame for keys found there.
+// begins to frame it) where they are of its plain shape (an "endobj" that ends the frame, then a
+// "stream"): what the framing, the header's reading and a search of the frame for keys found there.
 // keepBytes and matchBytes keep and match the shape alone, for readers that judge what its
 // places and positions mean themselves: a stream's first bytes up to its data
 // (CPdfObjectFraming), a content stream's head (CPlainStreamHead) and a page's dictionary with

@@ -32,7 +32,8 @@ struct WalkKeys {
     enum { kPages, kRotate, kCropBox, kMediaBox, kCount };
     size_t at[kCount] = {pdf_syntax::npos, pdf_syntax::npos, pdf_syntax::npos, pdf_syntax::npos};
 
-    void find(std::string_view text) {
+    void find(std::string_view text) { findIn(text, at); }
+    static void findIn(std::string_view text, size_t* at) {
         const char* const data = text.data();
         const size_t size = text.size();
         for (size_t pos = 0; pos < size; ++pos) {
@@ -79,12 +80,10 @@ void CPageList::read(CPdfXRef& xref, int32_t rootObject) {
     const std::vector<XRefEntry>& entries = xref.entries();
     rowCount_ = entries.size();
     pages_.clear();
-    objects_.forgetKeptFrames();
     byNumber_.clear();
     cursor_ = 0;
     visitedNodes_.clear();
     isPage_.assign(rowCount_, false);
-    pageShape_.reset(); // the first page's shape is kept
     ownPlaces_.clear();
     nodeEdits_.clear();
     editIndex_.clear();
@@ -173,7 +172,6 @@ void CPageList::read(CPdfXRef& xref, int32_t rootObject) {
                                     "again or in /Kids");
         }
         pages_.resize(static_cast<size_t>(count));
-        objects_.keepFirstFrames(static_cast<size_t>(count));
     }
     indexPages();
 }
@@ -394,52 +392,22 @@ bool CPageList::visitKid(const PageTreeKid& kid, std::string_view nodeText, cons
     }
     const int64_t kidNumber = kid.number;
     // Seen where it lies in the input, or read into a buffer kept from kid to kid; a node,
-    // walked with kids of its own, takes a buffered text with it. A page of the shape kept has
-    // its frame, header and keys where the shape has them, without framing or reading them.
-    std::string_view kidText;
-    bool inBuffer = false;
-    std::optional<pdf_syntax::ObjectHeader> header;
-    size_t body = pdf_syntax::npos;
+    // walked with kids of its own, takes a buffered text with it.
+    CPdfObjectFraming::WalkedObject walked;
+    if (kidNumber > INT32_MAX || !objects_.readWalkedObject(static_cast<int32_t>(kidNumber),
+                                                            WalkKeys::findIn, kidText_, walked)) {
+        throw CPdfException("PDF file was damaged",
+                            "the page tree's kid " + std::to_string(kidNumber) + " cannot be read");
+    }
+    const std::string_view kidText = walked.text;
+    const size_t body = walked.body;
+    if (body == pdf_syntax::npos || kidText.compare(body, 4, "null") == 0) {
+        throw CPdfException("PDF file was damaged", "the page tree's kid " +
+                                                        std::to_string(kidNumber) +
+                                                        " is null or has no object body");
+    }
     WalkKeys keys;
-    bool byShape = false;
-    if (pageShape_.isKept() && kidNumber <= INT32_MAX) {
-        std::string_view window;
-        CPdfObjectShape::Reading shaped;
-        byShape =
-            objects_.firstWindow(static_cast<int32_t>(kidNumber), window) &&
-            pageShape_.match(window, shaped) &&
-            objects_.frameByShape(static_cast<int32_t>(kidNumber), shaped.frameLength, kidText);
-        if (byShape) {
-            header = shaped.header;
-            body = shaped.body;
-            std::copy(shaped.keys, shaped.keys + WalkKeys::kCount, keys.at);
-        }
-    }
-    if (byShape) {
-        pageShape_.noteMatch();
-    } else {
-        if (kidNumber > INT32_MAX || !objects_.getObjectTextView(static_cast<int32_t>(kidNumber),
-                                                                 kidText_, kidText, inBuffer)) {
-            throw CPdfException("PDF file was damaged", "the page tree's kid " +
-                                                            std::to_string(kidNumber) +
-                                                            " cannot be read");
-        }
-        // The body as pdf_syntax::findBody finds it, from the header read here once: the kept
-        // frame takes where the header ends.
-        header = pdf_syntax::readObjectHeader(kidText);
-        body = header ? pdf_syntax::skipWhitespace(kidText, header->bodyStart) : pdf_syntax::npos;
-        if (body >= kidText.size()) {
-            body = pdf_syntax::npos;
-        }
-        if (body == pdf_syntax::npos || kidText.compare(body, 4, "null") == 0) {
-            throw CPdfException("PDF file was damaged", "the page tree's kid " +
-                                                            std::to_string(kidNumber) +
-                                                            " is null or has no object body");
-        }
-        // The keys the walk reads, found in one pass: the text from a key on holds it first,
-        // so that the readers' own searches end where they start.
-        keys.find(kidText);
-    }
+    std::copy(walked.keys, walked.keys + WalkKeys::kCount, keys.at);
     const bool isNode = keys.at[WalkKeys::kPages] != pdf_syntax::npos || kidText[body] == '[';
     if (isNode) {
         // A node met again (a /Kids that lists an ancestor or a node listed twice) is not
@@ -448,7 +416,7 @@ bool CPageList::visitKid(const PageTreeKid& kid, std::string_view nodeText, cons
             editOf(node).dropped.push_back(kidIndex);
             return true;
         }
-        if (!inBuffer) {
+        if (!walked.inBuffer) {
             return walkPageTree(kidText, nodeBox, depth + 1, resourcesFrom,
                                 static_cast<int32_t>(kidNumber));
         }
@@ -457,8 +425,7 @@ bool CPageList::visitKid(const PageTreeKid& kid, std::string_view nodeText, cons
                             static_cast<int32_t>(kidNumber));
     }
     // A stream is no page: its copy or its stamp would be written as a page with its data.
-    // A page of the shape kept ends as the page it was learned from did.
-    if (!byShape && endsAsStream(kidText)) {
+    if (endsAsStream(kidText)) {
         throw CPdfException("PDF file was damaged", "the page tree's kid " +
                                                         std::to_string(kidNumber) +
                                                         " is a stream, not a page");
@@ -472,23 +439,6 @@ bool CPageList::visitKid(const PageTreeKid& kid, std::string_view nodeText, cons
         isPage_[static_cast<size_t>(kidNumber)] = true;
     }
     addPage(kidText, keys, nodeBox, resourcesFrom).objectNumber = static_cast<uint32_t>(kidNumber);
-    // The frame just taken by getObjectTextView, kept for the copy and the stamp of the page, with
-    // its header where the text read is the frame's own bytes.
-    objects_.keepFrame(static_cast<int32_t>(kidNumber), !inBuffer && header->number == kidNumber
-                                                            ? header->bodyStart
-                                                            : CPdfObjectFraming::kNoHeader);
-    if (!byShape && !inBuffer && pageShape_.noteMiss()) {
-        CPdfObjectShape::Reading reading;
-        reading.frameLength = kidText.size();
-        reading.header = *header;
-        reading.body = body;
-        std::copy(keys.at, keys.at + WalkKeys::kCount, reading.keys);
-        std::string_view window;
-        if (!objects_.firstWindow(static_cast<int32_t>(kidNumber), window) ||
-            !pageShape_.keep(window, reading)) {
-            pageShape_.forget();
-        }
-    }
     return false;
 }
 
@@ -551,10 +501,8 @@ void CPageList::visitDirectPage(std::string_view dictText, const PageBox& nodeBo
     }
     chargeOwnPlace(dictText.size());
     addOwnPlace(node, kidIndex, true, 0);
-    // The page has no object in the input (number 0 names none); a frame is kept for its place
-    // all the same, so that the kept frames stay in page order.
+    // The page has no object in the input (number 0 names none).
     addPage(dictText, keys, nodeBox, resourcesFrom).objectNumber = 0;
-    objects_.keepFrame(0);
 }
 
 void CPageList::indexPages() {

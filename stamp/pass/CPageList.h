@@ -1,6 +1,5 @@
 #pragma once
 
-#include "pdf/CPdfObjectShape.h"
 #include "stamp/layout/Placement.h"
 
 #include <cstddef>
@@ -47,7 +46,8 @@ template <class Visit> void forEachPageTreeKid(std::string_view nodeText, Visit&
 // The pages of a document in page order, found by walking its page tree from the catalog, each
 // with its box (the stamp's -pagesize replaces them), its /Rotate and where its inherited
 // resources are; and the page of an object number, found fast when asked in rising order.
-// The frames of the page objects stay kept in the input's framing for the copy and the stamp.
+// The walk reads each page object once, through the framing, which keeps its frame for the
+// copy and the stamp.
 // Every place of the tree is a page of its own: a page object listed again and a page
 // dictionary written in /Kids get objects of their own in the output, and a node met again (a
 // loop) is left out of its parent's /Kids.
@@ -131,9 +131,6 @@ class CPageList {
     size_t cursor_ = 0;                                  // the place in byNumber_ last found
     std::unordered_set<int32_t> visitedNodes_; // page-tree nodes already walked in this pass
     std::string kidText_; // a kid's text that cannot be seen in place, kept from kid to kid
-    // The form of a page read before: a page of the same bytes but for its numbers has its
-    // frame, header and keys where that one had them.
-    CPdfObjectShape pageShape_;
     std::vector<OwnPlace> ownPlaces_;
     std::vector<NodeEdit> nodeEdits_;
     std::unordered_map<int32_t, size_t> editIndex_; // node number, index in nodeEdits_

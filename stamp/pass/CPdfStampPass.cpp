@@ -173,8 +173,6 @@ void CPdfStampPass::openInput(bool verbose) {
     xref_ = document_.getXRef();
     inputEntries_ = &xref_->entries();
     objects_.attach(*inputFile_, *xref_);
-    // A page is framed while the tree is walked and again when it is copied or stamped.
-    objects_.setKeptIndex([this](size_t number) { return pages_.indexOf(number); });
     facts_.rootObject = xref_->root().number;
     facts_.infoObject = xref_->info().number;
     tally_.numbers.highestShown = 0;
@@ -315,9 +313,8 @@ void CPdfStampPass::writeStampObjects() {
     makeStampResourceTexts();
     facts_.markedDocument = isMarkedCatalog();
     for (DrawnStamp& drawn : stamps_) {
-        StampStyle style =
-            CStampDrawing::styleOf(*drawn.definition, drawn.graphicsStateName,
-                                   drawn.fontResourceName, facts_.markedDocument);
+        StampStyle style = CStampDrawing::styleOf(*drawn.definition, drawn.graphicsStateName,
+                                                  drawn.fontResourceName, facts_.markedDocument);
         style.pageWrap = false; // stampPage writes the restore and the save once per stream
         drawn.drawing.setStyle(style);
         drawn.pictureDrawing.setStyle(drawn.graphicsStateName, drawn.imageName,

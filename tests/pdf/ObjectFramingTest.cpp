@@ -254,10 +254,12 @@ TEST(ObjectFraming, KeywordsInStringsCommentsNamesAndOpenValuesDoNotEndAnObject)
     EXPECT_EQ(copiedObjects(open)[3], "3 0 obj\n<< /A [1 2] /B << /C 3 >>\nendobj\n");
 }
 
-// The walk's text seen in place (a view into the mapped input) is the text getObjectText
-// copies, for every kind of row; and frames found through the kept frames and their hint are
-// those of a framing that keeps none, whatever order they are asked in.
-TEST(ObjectFraming, TextSeenInPlaceAndKeptFramesMatchTheCopy) {
+// The walk's reading of an object, whether its text is seen in place, read into the buffer, or
+// recognised by the shape of an object read before, is what the plain reading gives: the text
+// getObjectText copies, its header, its body and its keys. Frames found after the walk (kept
+// for the pass, or among the last framed) are those of a framing that walked nothing, whatever
+// order they are asked in.
+TEST(ObjectFraming, WalkedObjectsAndTheirKeptFramesMatchThePlainReading) {
     qm_test::PdfBuilder pdf;
     pdf.object(1, "<< /Type /Catalog /Pages 2 0 R >>")
         .object(2, "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 >>")
@@ -268,85 +270,127 @@ TEST(ObjectFraming, TextSeenInPlaceAndKeptFramesMatchTheCopy) {
         .compressed(7, "<< /Type /Page /Parent 2 0 R >>")
         .compressed(8, "(in an object stream)")
         .objectStream(9)
-        .object(10, literal(std::string(5000, 'l')))
-        .streamXRef();
+        .object(10, literal(std::string(5000, 'l')));
+    // Pages of one writer, each followed by its content stream: the same bytes but for their
+    // numbers, whose lengths vary; one has its /Rotate in another place, one a key in a string.
+    const char* const pages[] = {
+        "<< /Type /Page /Parent 2 0 R /Rotate 90 /Contents 12 0 R >>",
+        "<< /Type /Page /Parent 2 0 R /Rotate 180 /Contents 14 0 R >>",
+        "<< /Type /Page /Parent 2 0 R /Rotate 0 /Contents 16 0 R >>",
+        "<< /Type /Page /Parent 2 0 R /Contents 18 0 R /Rotate 270 >>",
+        "<< /Type /Page /Parent 2 0 R /Rotate 90 /Contents 20 0 R /T (/Rotate) >>",
+        "<< /Type /Page /Parent 22222 0 R /Rotate 90 /Contents 1234 0 R >>",
+    };
+    int32_t number = 11;
+    for (const char* page : pages) {
+        pdf.object(number, page).stream(number + 1, "", "0 0 m");
+        number += 2;
+    }
+    // Many more, so that the kept frames are looked up through their index.
+    for (int32_t more = 30; more < 180; ++more) {
+        pdf.object(more, "<< /Type /Page /Rotate " + std::to_string(more) + " >>");
+    }
+    pdf.streamXRef();
     TempDir folder;
     CPdfDocument document;
     document.open(folder.write("in.pdf", pdf.bytes()));
     CPdfXRef& xref = *document.getXRef();
     ASSERT_TRUE(document.input().viewsLast()) << "a small file is read through its mapping";
+    const auto findKeys = [](std::string_view text, size_t* at) {
+        const char* const keys[CPdfObjectShape::kMaxKeys] = {"/Rotate", "/Contents", "/Type",
+                                                             "/Parent"};
+        for (size_t k = 0; k < CPdfObjectShape::kMaxKeys; ++k) {
+            at[k] = text.rfind(keys[k]);
+        }
+    };
     CPdfObjectFraming copying;
     copying.attach(document.input(), xref);
-    CPdfObjectFraming seeing;
-    seeing.attach(document.input(), xref);
+    CPdfObjectFraming walking;
+    walking.attach(document.input(), xref);
     const int64_t rows = static_cast<int64_t>(xref.entries().size());
     std::string buffer;
-    for (int32_t number : {-1, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 1000}) {
+    // The pages first, as a walk meets them (their shape kept from the first on), then every
+    // other kind of row, then pages again.
+    const std::vector<int32_t> walked = {11, 13, 15, 17, 19, 21, 11, 12, 21, 13, 23,   -1, 0,
+                                         1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 1000, 15, 17};
+    for (int32_t walk : walked) {
         std::string copied;
-        const bool copiedOk = copying.getObjectText(number, copied);
-        std::string_view seen;
-        bool inBuffer = false;
-        const bool seenOk = seeing.getObjectTextView(number, buffer, seen, inBuffer);
-        EXPECT_EQ(seenOk, copiedOk) << number;
-        EXPECT_EQ(std::string(seen), copied) << number;
+        const bool copiedOk = copying.getObjectText(walk, copied);
+        CPdfObjectFraming::WalkedObject seen;
+        EXPECT_EQ(walking.readWalkedObject(walk, findKeys, buffer, seen), copiedOk) << walk;
+        EXPECT_EQ(std::string(seen.text), copied) << walk;
         const bool typeOne =
-            number >= 0 && number < rows && xref.entries()[static_cast<size_t>(number)].type == 1;
-        EXPECT_EQ(inBuffer, !typeOne) << number;
+            walk >= 0 && walk < rows && xref.entries()[static_cast<size_t>(walk)].type == 1;
+        if (copiedOk) {
+            EXPECT_EQ(seen.inBuffer, !typeOne) << walk;
+        }
+        const auto header = pdf_syntax::readObjectHeader(copied);
+        ASSERT_EQ(seen.header.has_value(), copiedOk && header.has_value()) << walk;
+        if (!header || !copiedOk) {
+            continue;
+        }
+        EXPECT_EQ(seen.header->number, header->number) << walk;
+        EXPECT_EQ(seen.header->generation, header->generation) << walk;
+        EXPECT_EQ(seen.header->bodyStart, header->bodyStart) << walk;
+        size_t body = pdf_syntax::skipWhitespace(copied, header->bodyStart);
+        body = body >= copied.size() ? pdf_syntax::npos : body;
+        EXPECT_EQ(seen.body, body) << walk;
+        size_t keys[CPdfObjectShape::kMaxKeys];
+        findKeys(copied, keys);
+        for (size_t k = 0; k < CPdfObjectShape::kMaxKeys; ++k) {
+            EXPECT_EQ(seen.keys[k], keys[k]) << walk << ", key " << k;
+        }
     }
 
-    // Kept frames of pages listed out of number order and twice, asked for in rising order,
-    // in their order, backwards and at random, between objects that are no pages: kept as they
-    // are framed, kept from the text the walk saw (another object's text seen in between, in
-    // one case), and the first three of those kept.
-    const std::vector<int32_t> keptNumbers = {4, 3, 10, 3, 6};
-    CPdfObjectFraming framed;
-    CPdfObjectFraming seen;
-    CPdfObjectFraming firstThree;
-    for (CPdfObjectFraming* keeping : {&framed, &seen, &firstThree}) {
-        keeping->attach(document.input(), xref);
-        keeping->setKeptIndex([&keptNumbers](size_t number) {
-            for (size_t k = 0; k < keptNumbers.size(); ++k) {
-                if (static_cast<size_t>(keptNumbers[k]) == number) {
-                    return static_cast<int32_t>(k + 1);
-                }
+    // Lookups between keeps, and after them: the frames kept since the index was made are
+    // looked through, taken into it, or framed anew.
+    auto keptAsFramed = [&](int32_t asked) {
+        ObjectFrame want;
+        ObjectFrame got;
+        EXPECT_EQ(walking.findObjectFrame(asked, got), copying.findObjectFrame(asked, want));
+        EXPECT_EQ(got.start, want.start) << asked;
+        EXPECT_EQ(got.length, want.length) << asked;
+        locatesAlike(copying, walking, asked);
+    };
+    std::vector<int32_t> more;
+    for (int32_t walk = 30; walk < 180; ++walk) {
+        CPdfObjectFraming::WalkedObject seen;
+        EXPECT_TRUE(walking.readWalkedObject(walk, findKeys, buffer, seen)) << walk;
+        more.push_back(walk);
+        if (walk == 40 || walk == 100 || walk == 160) {
+            for (int32_t asked : {walk, 35, walk - 1, 11, 99, walk - 20}) {
+                keptAsFramed(asked);
             }
-            return 0;
-        });
-    }
-    for (int32_t number : keptNumbers) {
-        framed.keepFrame(number);
-        firstThree.keepFrame(number);
-        std::string_view text;
-        bool inBuffer = false;
-        EXPECT_TRUE(seen.getObjectTextView(number, buffer, text, inBuffer)) << number;
-        if (number == 10) {
-            EXPECT_TRUE(seen.getObjectTextView(5, buffer, text, inBuffer));
         }
-        seen.keepFrame(number);
     }
-    firstThree.keepFirstFrames(3);
-    for (CPdfObjectFraming* keeping : {&framed, &seen, &firstThree}) {
-        for (const std::vector<int32_t>& order :
-             {std::vector<int32_t>{1, 2, 3, 4, 5, 6, 7, 9, 10},
-              {4, 3, 10, 3, 6, 5, 4, 3},
-              {10, 6, 4, 3, 2, 1, 0},
-              {6, 5, 3, 1, 10, 2, 9, 6, 8, 4, 4, 3, 10, 1000, -2}}) {
-            for (int32_t number : order) {
-                ObjectFrame want;
-                ObjectFrame got;
-                const bool wantFound = copying.findObjectFrame(number, want);
-                EXPECT_EQ(keeping->findObjectFrame(number, got), wantFound) << number;
-                EXPECT_EQ(got.start, want.start) << number;
-                EXPECT_EQ(got.length, want.length) << number;
-                EXPECT_EQ(got.isStream, want.isStream) << number;
-                EXPECT_EQ(got.framedLength, want.framedLength) << number;
-                bool found = false;
-                if (keeping->cachedFrame(number, got, found)) {
-                    EXPECT_EQ(found, wantFound) << number;
-                    EXPECT_EQ(got.start, want.start) << number;
-                    EXPECT_EQ(got.length, want.length) << number;
-                }
+    for (auto it = more.rbegin(); it != more.rend(); ++it) {
+        keptAsFramed(*it);
+    }
+    for (size_t k = 0; k < more.size(); ++k) {
+        keptAsFramed(more[(k * 37) % more.size()]);
+    }
+
+    for (const std::vector<int32_t>& order :
+         {std::vector<int32_t>{1, 2, 3, 4, 5, 6, 7, 9, 10, 11, 12, 13, 21, 23},
+          {4, 3, 10, 3, 6, 5, 4, 3, 19, 17, 15},
+          {23, 21, 19, 17, 15, 13, 11, 10, 6, 4, 3, 2, 1, 0},
+          {6, 5, 3, 1, 10, 2, 9, 6, 8, 4, 4, 3, 10, 1000, -2, 15, 16, 13}}) {
+        for (int32_t asked : order) {
+            ObjectFrame want;
+            ObjectFrame got;
+            const bool wantFound = copying.findObjectFrame(asked, want);
+            EXPECT_EQ(walking.findObjectFrame(asked, got), wantFound) << asked;
+            EXPECT_EQ(got.start, want.start) << asked;
+            EXPECT_EQ(got.length, want.length) << asked;
+            EXPECT_EQ(got.isStream, want.isStream) << asked;
+            EXPECT_EQ(got.framedLength, want.framedLength) << asked;
+            bool found = false;
+            if (walking.cachedFrame(asked, got, found)) {
+                EXPECT_EQ(found, wantFound) << asked;
+                EXPECT_EQ(got.start, want.start) << asked;
+                EXPECT_EQ(got.length, want.length) << asked;
             }
+            locatesAlike(copying, walking, asked);
         }
     }
 }
@@ -392,26 +436,14 @@ TEST(ObjectFraming, HeaderReadByTheWalkLocatesAsTheWindowDoes) {
     plain.attach(document.input(), xref);
     CPdfObjectFraming kept;
     kept.attach(document.input(), xref);
-    std::vector<int32_t> numbers;
     std::string buffer;
     for (int32_t number = 1; number <= 9; ++number) {
-        // As the walk keeps a page: the header read from the text getObjectTextView gives.
-        std::string_view text;
-        bool inBuffer = false;
-        size_t headerEnd = CPdfObjectFraming::kNoHeader;
-        if (kept.getObjectTextView(number, buffer, text, inBuffer) && !inBuffer) {
-            const auto header = pdf_syntax::readObjectHeader(text);
-            if (header && header->number == number) {
-                headerEnd = header->bodyStart;
-            }
-        }
-        kept.keepFrame(number, headerEnd);
-        numbers.push_back(number);
+        CPdfObjectFraming::WalkedObject walked;
+        kept.readWalkedObject(
+            number, [](std::string_view, size_t*) {}, buffer, walked);
     }
-    kept.setKeptIndex(
-        [](size_t number) { return number >= 1 && number <= 9 ? int32_t(number) : 0; });
     int located = 0;
-    for (int32_t number : numbers) {
+    for (int32_t number = 1; number <= 9; ++number) {
         located += locatesAlike(plain, kept, number) ? 1 : 0;
     }
     // Some rows are located and some are not, so both ways are compared.
