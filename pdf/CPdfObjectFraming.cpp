@@ -234,9 +234,9 @@ bool CPdfObjectFraming::findObjectFrame(int32_t number, ObjectFrame& out) {
     if (entry.type != 1 || entry.offset < 0) {
         return false;
     }
-    if (const CachedFrame* known = knownFrame(number)) {
-        out = known->frame;
-        return known->found;
+    if (CachedFrame known; knownFrame(number, known)) {
+        out = known.frame;
+        return known.found;
     }
     bool ownHeader = false;
     const bool found = frameObject(number, static_cast<uint64_t>(entry.offset), out, ownHeader);
@@ -259,7 +259,7 @@ bool CPdfObjectFraming::locateObject(int32_t number, ObjectFrame& frame) {
     if (entry.type != 1 || !findObjectFrame(number, frame) || frame.isObjectStream) {
         return false;
     }
-    if (const CachedFrame* known = knownFrame(number); known != nullptr && known->ownHeader) {
+    if (CachedFrame known; knownFrame(number, known) && known.ownHeader) {
         return true;
     }
     // An offset that does not lead to this object's header would copy foreign bytes.
@@ -510,33 +510,40 @@ bool CPdfObjectFraming::getObjectText(int32_t number, std::string& out) {
 }
 
 bool CPdfObjectFraming::cachedFrame(int32_t number, ObjectFrame& out, bool& found) const {
-    const CachedFrame* known = number >= 0 ? knownFrame(number) : nullptr;
-    if (known == nullptr) {
+    CachedFrame known;
+    if (number < 0 || !knownFrame(number, known)) {
         return false;
     }
-    out = known->frame;
-    found = known->found;
+    out = known.frame;
+    found = known.found;
     return true;
 }
 
-const CPdfObjectFraming::CachedFrame* CPdfObjectFraming::knownFrame(int32_t number) const {
+bool CPdfObjectFraming::knownFrame(int32_t number, CachedFrame& out) const {
     // An object's frame depends on its number alone, so whichever store holds it gives the
     // same frame: the kept frames, then the few last framed (a page's content stream, asked for
     // again and again).
     if (static_cast<size_t>(number) < isKept_.size() && isKept_[static_cast<size_t>(number)]) {
-        if (const CachedFrame* kept = keptFrame(number)) {
-            return kept;
+        if (const KeptFrame* kept = keptFrame(number)) {
+            out.number = number;
+            out.found = true;
+            out.frame = ObjectFrame{};
+            out.frame.start = kept->start;
+            out.frame.length = kept->length;
+            out.ownHeader = kept->ownHeader;
+            return true;
         }
     }
     for (const CachedFrame& cached : cache_) {
         if (cached.number == number) {
-            return &cached;
+            out = cached;
+            return true;
         }
     }
-    return nullptr;
+    return false;
 }
 
-const CPdfObjectFraming::CachedFrame* CPdfObjectFraming::keptFrame(int32_t number) const {
+const CPdfObjectFraming::KeptFrame* CPdfObjectFraming::keptFrame(int32_t number) const {
     // The one found last or the next: pages come in their order.
     for (size_t at = keptHint_; at < kept_.size() && at <= keptHint_ + 1; ++at) {
         if (kept_[at].number == number) {
@@ -583,19 +590,23 @@ void CPdfObjectFraming::keepWalkedFrame(int32_t number, bool found, const Object
     if (isKept_.size() != entries_->size()) {
         isKept_.assign(entries_->size(), false);
     }
-    // An object met again (a page listed twice) has the frame kept the first time.
-    if (isKept_[static_cast<size_t>(number)] || kept_.size() >= UINT32_MAX) {
+    // An object met again (a page listed twice) has the frame kept the first time. Only the
+    // frames of plain objects are kept, as pages are: a stream, a frame that could not be made
+    // or one too long to pack is framed again when it is asked for.
+    if (!found || frame.isStream || frame.isObjectStream || frame.framedLength >= 0 ||
+        frame.length > KeptFrame::kMaxLength || isKept_[static_cast<size_t>(number)] ||
+        kept_.size() >= UINT32_MAX) {
         return;
     }
     isKept_[static_cast<size_t>(number)] = true;
-    CachedFrame& cached = kept_.emplace_back();
-    cached.number = number;
-    cached.found = found;
-    cached.frame = found ? frame : ObjectFrame{};
+    KeptFrame& kept = kept_.emplace_back();
+    kept.start = frame.start;
+    kept.number = number;
+    kept.length = static_cast<uint32_t>(frame.length);
     // A header read from the start of the frame's bytes is read so from the window headerNames
     // judges as well, where both hold it and the byte after it: a header that is read decides
     // from those bytes alone.
-    cached.ownHeader = found && ownHeaderEnd < frame.length && ownHeaderEnd < kHeaderWindow;
+    kept.ownHeader = ownHeaderEnd < frame.length && ownHeaderEnd < kHeaderWindow;
 }
 
 bool CPdfObjectFraming::readWalkedObject(int32_t number, KeyFinder findKeys, std::string& buffer,

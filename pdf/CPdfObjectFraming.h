@@ -118,12 +118,22 @@ class CPdfObjectFraming {
         // was read from the frame's first bytes when it was framed or walked.
         bool ownHeader = false;
     };
+    // The frame of a walked object kept for the pass, packed (a page's frame: no stream, found,
+    // shorter than 1 GiB), as the walk keeps one for each of up to millions of pages.
+    struct KeptFrame {
+        static constexpr uint64_t kMaxLength = (uint64_t{1} << 30) - 1;
+        uint64_t start = 0;
+        int32_t number = 0;
+        uint32_t length : 30 = 0;
+        uint32_t ownHeader : 1 = 0;
+    };
+    static_assert(sizeof(KeptFrame) == 16);
     static constexpr size_t kNoHeader = SIZE_MAX;
-    // The kept or cached frame of number, or nullptr when it has to be framed.
-    const CachedFrame* knownFrame(int32_t number) const;
+    // The kept or cached frame of number in out; false when it has to be framed.
+    bool knownFrame(int32_t number, CachedFrame& out) const;
     // The kept frame of number (isKept_ says there is one), or nullptr where finding it would
     // cost more than framing it.
-    const CachedFrame* keptFrame(int32_t number) const;
+    const KeptFrame* keptFrame(int32_t number) const;
     // The frame of the object at start: by the kept stream shape where the object's first bytes
     // are of it, else read (readFrame), and then the shape of a stream so read kept.
     // ownHeader receives whether the frame's first bytes were read as the object's own header.
@@ -174,7 +184,7 @@ class CPdfObjectFraming {
     // for in the small cache alone. The index of the kept frames by number is made when a
     // lookup needs it and is sorted again only once the frames kept since have doubled (see
     // keptFrame), so that lookups between keeps cost no more than framing anew.
-    std::vector<CachedFrame> kept_;
+    std::vector<KeptFrame> kept_;
     std::vector<bool> isKept_;
     mutable std::vector<uint32_t> keptByNumber_; // indexes into kept_, by number
     mutable size_t keptHint_ = 0;
