@@ -205,6 +205,7 @@ void CPdfObjectFraming::attach(CPdfInputFile& input, CPdfXRef& xref) {
     kept_.clear();
     isKept_.clear();
     keptByNumber_.clear();
+    keptUnpacked_ = CachedFrame{};
     keptHint_ = 0;
     walkShape_.reset(); // the first object's shape is kept
     streamShape_.forget();
@@ -234,9 +235,9 @@ bool CPdfObjectFraming::findObjectFrame(int32_t number, ObjectFrame& out) {
     if (entry.type != 1 || entry.offset < 0) {
         return false;
     }
-    if (CachedFrame known; knownFrame(number, known)) {
-        out = known.frame;
-        return known.found;
+    if (const CachedFrame* known = knownFrame(number)) {
+        out = known->frame;
+        return known->found;
     }
     bool ownHeader = false;
     const bool found = frameObject(number, static_cast<uint64_t>(entry.offset), out, ownHeader);
@@ -259,7 +260,7 @@ bool CPdfObjectFraming::locateObject(int32_t number, ObjectFrame& frame) {
     if (entry.type != 1 || !findObjectFrame(number, frame) || frame.isObjectStream) {
         return false;
     }
-    if (CachedFrame known; knownFrame(number, known) && known.ownHeader) {
+    if (const CachedFrame* known = knownFrame(number); known != nullptr && known->ownHeader) {
         return true;
     }
     // An offset that does not lead to this object's header would copy foreign bytes.
@@ -509,38 +510,30 @@ bool CPdfObjectFraming::getObjectText(int32_t number, std::string& out) {
     return false;
 }
 
-bool CPdfObjectFraming::cachedFrame(int32_t number, ObjectFrame& out, bool& found) const {
-    CachedFrame known;
-    if (number < 0 || !knownFrame(number, known)) {
-        return false;
-    }
-    out = known.frame;
-    found = known.found;
-    return true;
-}
-
-bool CPdfObjectFraming::knownFrame(int32_t number, CachedFrame& out) const {
+const CPdfObjectFraming::CachedFrame* CPdfObjectFraming::knownFrame(int32_t number) const {
     // An object's frame depends on its number alone, so whichever store holds it gives the
     // same frame: the kept frames, then the few last framed (a page's content stream, asked for
     // again and again).
     if (static_cast<size_t>(number) < isKept_.size() && isKept_[static_cast<size_t>(number)]) {
         if (const KeptFrame* kept = keptFrame(number)) {
-            out.number = number;
-            out.found = true;
-            out.frame = ObjectFrame{};
-            out.frame.start = kept->start;
-            out.frame.length = kept->length;
-            out.ownHeader = kept->ownHeader;
-            return true;
+            // Unpacked where the last one was, unless it is that one.
+            if (keptUnpacked_.number != number || keptUnpacked_.frame.start != kept->start) {
+                keptUnpacked_.number = number;
+                keptUnpacked_.found = true;
+                keptUnpacked_.frame = ObjectFrame{};
+                keptUnpacked_.frame.start = kept->start;
+                keptUnpacked_.frame.length = kept->length;
+                keptUnpacked_.ownHeader = kept->ownHeader;
+            }
+            return &keptUnpacked_;
         }
     }
     for (const CachedFrame& cached : cache_) {
         if (cached.number == number) {
-            out = cached;
-            return true;
+            return &cached;
         }
     }
-    return false;
+    return nullptr;
 }
 
 const CPdfObjectFraming::KeptFrame* CPdfObjectFraming::keptFrame(int32_t number) const {

@@ -104,11 +104,6 @@ class CPdfObjectFraming {
     // /Length of that frame; false when they cannot be read.
     bool framedStreamHead(const ObjectFrame& frame, std::string& head);
 
-    // The frame of object number where it is known without framing it (kept or among the last
-    // few framed; found false for an object that could not be framed); false when it would
-    // have to be framed.
-    bool cachedFrame(int32_t number, ObjectFrame& out, bool& found) const;
-
   private:
     struct CachedFrame {
         int32_t number = -1;
@@ -129,8 +124,9 @@ class CPdfObjectFraming {
     };
     static_assert(sizeof(KeptFrame) == 16);
     static constexpr size_t kNoHeader = SIZE_MAX;
-    // The kept or cached frame of number in out; false when it has to be framed.
-    bool knownFrame(int32_t number, CachedFrame& out) const;
+    // The kept or cached frame of number, or nullptr when it has to be framed (valid until the
+    // next call).
+    const CachedFrame* knownFrame(int32_t number) const;
     // The kept frame of number (isKept_ says there is one), or nullptr where finding it would
     // cost more than framing it.
     const KeptFrame* keptFrame(int32_t number) const;
@@ -188,6 +184,7 @@ class CPdfObjectFraming {
     std::vector<bool> isKept_;
     mutable std::vector<uint32_t> keptByNumber_; // indexes into kept_, by number
     mutable size_t keptHint_ = 0;
+    mutable CachedFrame keptUnpacked_; // the kept frame knownFrame gave last
     // The shape of an object readWalkedObject read in place, with what it found there.
     CPdfObjectShape walkShape_;
     // The first bytes, up to the data, of the plain stream framed last: one writer's content

@@ -450,20 +450,14 @@ void CPdfStampPass::patchContents(std::string& page, size_t dict,
 void CPdfStampPass::patchReferencedContents(std::string& page, const DictEntry& contents,
                                             int64_t number, int64_t save, int64_t stamp,
                                             CPdfEditLog& edits) {
-    // A stream in the file: its frame (kept from the copy, or made now) or, where it has not
-    // been framed, its first bytes have shown its dictionary, so its text, which may be large,
-    // is not read.
-    // A frame found where the row leads is the object's only where it starts with the object's
-    // own header (locateObject): another object's stream there is not this one.
+    // A stream in the file: its first bytes show its dictionary (so neither its text, which may
+    // be large, nor its end is read), or its frame says so. A frame found where the row leads
+    // is the object's only where it starts with the object's own header (locateObject):
+    // another object's stream there is not this one.
     ObjectFrame frame;
-    bool framed = false;
     if (number <= INT32_MAX &&
-        (objects_.cachedFrame(static_cast<int32_t>(number), frame, framed)
-             ? framed && frame.isStream &&
-                   objects_.locateObject(static_cast<int32_t>(number), frame)
-             : isPlainStreamObject(number) ||
-                   (objects_.locateObject(static_cast<int32_t>(number), frame) &&
-                    frame.isStream))) {
+        (isPlainStreamObject(number) ||
+         (objects_.locateObject(static_cast<int32_t>(number), frame) && frame.isStream))) {
         wrapContentsReference(page, contents, save, stamp, edits);
         return;
     }
